@@ -1,0 +1,41 @@
+# Helpers shared by every folder's CMakeLists.txt.
+include(GoogleTest)
+
+# Adds every sub-folder of the current folder that has a CMakeLists.txt, in name order.
+function(vetra_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# vetra_add_test(<name> SOURCES ... LIBS ...): a GoogleTest suite registered with CTest.
+# Tests run headless (Qt's offscreen platform) from the program folder.
+function(vetra_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    VETRA_BIN_DIR="${VETRA_BIN_DIR}/"
+    VETRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}/"
+    VETRA_SHARED_DIR="${VETRA_SHARED_DIR}/")
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# vetra_add_bench(<name> SOURCES ... LIBS ...): a benchmark, built by CI but not run.
+function(vetra_add_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+  target_compile_definitions(${name} PRIVATE
+    VETRA_BIN_DIR="${VETRA_BIN_DIR}/"
+    VETRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}/")
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
