@@ -1,0 +1,60 @@
+// Private interface between the component model and what draws it: Qt widgets when a display
+// is present, nothing when headless. Components call the back end; the back end calls back
+// into components for user input. No public header includes this file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Controls.h"
+
+class TForm;
+
+/// The back end's mirror of one control (a widget, for Qt).
+class ControlPeer {
+public:
+    virtual ~ControlPeer() = default;
+    /// Copies the control's state into the widget.
+    virtual void Sync() = 0;
+    virtual void SetFocus() {}
+    virtual void Invalidate(bool /*erase*/) {}
+};
+
+/// What a message box asks; `Buttons` holds the results of its buttons in display order.
+struct MessageBoxRequest {
+    std::string Kind;  // "Error", "Warning", "Information", "Confirmation" or "" (plain box)
+    std::string Caption;
+    std::string Text;
+    std::vector<TModalResult> Buttons;
+    TModalResult Default = mrNone;
+};
+
+class FormsBackend {
+public:
+    virtual ~FormsBackend() = default;
+    virtual bool IsHeadless() const = 0;
+    /// A form became visible / hidden.
+    virtual void FormShown(TForm& form) = 0;
+    virtual void FormHidden(TForm& form) = 0;
+    /// A control was created under a shown form, or moved to another parent.
+    virtual void ControlAdded(TControl& control) = 0;
+    /// Runs events until the form's ModalResult is set or the application terminates.
+    virtual void RunModal(TForm& form) = 0;
+    /// Runs events until the main form is closed or the application terminates.
+    virtual void RunMain(TForm& form) = 0;
+    /// Handles waiting events once, without blocking.
+    virtual void ProcessMessages() = 0;
+    /// Shows a message box and returns the button chosen.
+    virtual TModalResult ShowMessageBox(const MessageBoxRequest& request) = 0;
+    virtual void CursorChanged(TCursor cursor) = 0;
+    /// Wakes a modal loop so it sees a new ModalResult.
+    virtual void ModalResultChanged(TForm& form) = 0;
+    /// Width in screen pixels of a text in the given font.
+    virtual int TextWidth(const std::string& fontName, int fontSize, bool bold, const std::string& text) = 0;
+};
+
+/// Shows a message box (or takes the script's answer), records it, returns the button chosen.
+TModalResult AskUser(const MessageBoxRequest& request);
+
+/// The back end in use: Qt when DISPLAY or WAYLAND_DISPLAY is set, else headless.
+FormsBackend& Backend();

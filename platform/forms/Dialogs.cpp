@@ -1,0 +1,59 @@
+// Message boxes of the class library, built on the application's platform message box.
+#include "Dialogs.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "Backend.h"
+#include "Forms.h"
+#include "FormsScript.h"
+
+namespace {
+
+const char* KindName(TMsgDlgType type) {
+    switch (type) {
+        case TMsgDlgType::mtWarning: return "Warning";
+        case TMsgDlgType::mtError: return "Error";
+        case TMsgDlgType::mtInformation: return "Information";
+        case TMsgDlgType::mtConfirmation: return "Confirmation";
+        case TMsgDlgType::mtCustom: break;
+    }
+    return "";
+}
+
+// The caption of a message dialog is its kind, in the platform's words.
+const char* KindCaption(TMsgDlgType type) {
+    return type == TMsgDlgType::mtConfirmation ? "Confirm" : KindName(type);
+}
+
+}  // namespace
+
+TModalResult AskUser(const MessageBoxRequest& request) {
+    TModalResult answer = mrNone;
+    if (FormsScript::detail::TakeMessageAnswer(answer)) {
+        if (std::find(request.Buttons.begin(), request.Buttons.end(), answer) == request.Buttons.end())
+            answer = request.Default;
+    } else {
+        answer = Backend().ShowMessageBox(request);
+    }
+    FormsScript::detail::Record({request.Kind, request.Caption, request.Text, answer});
+    return answer;
+}
+
+TModalResult MessageDlg(const std::string& message, TMsgDlgType type, TMsgDlgButtons buttons, int) {
+    MessageBoxRequest request;
+    request.Kind = KindName(type);
+    request.Caption = KindCaption(type);
+    request.Text = message;
+    request.Buttons.assign(buttons.begin(), buttons.end());
+    if (request.Buttons.empty()) request.Buttons.push_back(mrOk);
+    request.Default = request.Buttons.front();
+    for (TModalResult preferred : {mrOk, mrYes})
+        if (std::find(request.Buttons.begin(), request.Buttons.end(), preferred) != request.Buttons.end()) {
+            request.Default = preferred;
+            break;
+        }
+    return AskUser(request);
+}
+
+void ShowMessage(const std::string& message) { MessageDlg(message, TMsgDlgType::mtCustom, {mrOk}); }

@@ -1,0 +1,305 @@
+// Forms, the application object and the screen: modal runs, closing, the focus, timers and the
+// default exception handler.
+#include "Forms.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+#include "Backend.h"
+#include "Buttons.h"
+#include "Dialogs.h"
+#include "ExtCtrls.h"
+#include "FormsScript.h"
+
+std::unique_ptr<FormsBackend> MakeQtBackend();
+std::unique_ptr<FormsBackend> MakeHeadlessBackend();
+
+namespace {
+// Declared before the application so that it outlives every form the application frees.
+std::unique_ptr<FormsBackend> gBackend;
+TApplication gApplication;
+TScreen gScreen;
+
+bool HasDisplay() {
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (w && *w);
+}
+}  // namespace
+
+FormsBackend& Backend() {
+    if (!gBackend) gBackend = HasDisplay() ? MakeQtBackend() : MakeHeadlessBackend();
+    return *gBackend;
+}
+
+TApplication* Application = &gApplication;
+TScreen* Screen = &gScreen;
+
+// --- scroll bars ----------------------------------------------------------------------------
+
+int TControlScrollBar::Clamp(int value) const {
+    const int visible = VisibleSize ? VisibleSize() : 0;
+    return std::clamp(value, 0, std::max(0, FRange - visible));
+}
+
+void TControlScrollBar::SetRange(int value) {
+    FRange = std::max(0, value);
+    FPosition = Clamp(FPosition);
+    if (OnChange) OnChange();
+}
+
+void TControlScrollBar::SetPosition(int value) {
+    value = Clamp(value);
+    if (value == FPosition) return;
+    FPosition = value;
+    if (OnChange) OnChange();
+}
+
+TScrollBox::TScrollBox(TComponent* AOwner) : TWinControl(AOwner) {
+    SetBounds(0, 0, 185, 41);
+    HorzScrollBar.VisibleSize = [this] { return ClientWidth(); };
+    VertScrollBar.VisibleSize = [this] { return ClientHeight(); };
+    HorzScrollBar.OnChange = [this] { Changed(); };
+    VertScrollBar.OnChange = [this] { Changed(); };
+}
+
+// --- forms ----------------------------------------------------------------------------------
+
+TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
+    TControl::SetVisible(false);
+    SetBounds(0, 0, 640, 480);
+}
+
+TForm::~TForm() {
+    if (OnDestroy && FCreated) {
+        try {
+            OnDestroy(this);
+        } catch (const std::exception& e) {
+            Application->HandleException(e);
+        }
+    }
+    if (FModal) Application->LeaveModal(this);
+    if (Peer()) Backend().FormHidden(*this);
+    FActiveControl = nullptr;
+}
+
+void TForm::DoCreate() {
+    if (FCreated) return;
+    FCreated = true;
+    if (OnCreate) OnCreate(this);
+}
+
+void TForm::SetVisible(bool value) {
+    if (value == Visible()) return;
+    TControl::SetVisible(value);
+    if (value) {
+        if (OnShow) OnShow(this);
+        if (Visible()) Backend().FormShown(*this);
+    } else {
+        Backend().FormHidden(*this);
+    }
+}
+
+void TForm::SetModalResult(TModalResult value) {
+    FModalResult = value;
+    if (FModal && value != mrNone) Backend().ModalResultChanged(*this);
+}
+
+TModalResult TForm::ShowModal() {
+    if (Visible() || FModal) throw EInvalidOperation("Cannot make a visible window modal");
+    DoCreate();
+    FModalResult = mrNone;
+    FModal = true;
+    Application->EnterModal(this);
+    try {
+        Show();
+        for (;;) {
+            if (FModalResult == mrNone && Visible()) Backend().RunModal(*this);
+            if (FModalResult == mrNone) FModalResult = mrCancel;  // hidden or application ended
+            if (Application->Terminated()) break;
+            TCloseAction action = TCloseAction::caHide;
+            if (OnClose) OnClose(this, action);
+            if (action != TCloseAction::caNone) break;
+            FModalResult = mrNone;
+        }
+    } catch (...) {
+        FModal = false;
+        Application->LeaveModal(this);
+        Hide();
+        throw;
+    }
+    FModal = false;
+    Application->LeaveModal(this);
+    Hide();
+    return FModalResult;
+}
+
+void TForm::Close() {
+    if (FModal) {
+        SetModalResult(mrCancel);
+        return;
+    }
+    TCloseAction action = TCloseAction::caHide;
+    if (OnClose) OnClose(this, action);
+    if (action == TCloseAction::caNone) return;
+    if (Application->MainForm() == this) {
+        Application->Terminate();
+        Hide();
+        return;
+    }
+    Hide();
+}
+
+void TForm::SetActiveControl(TWinControl* control) {
+    if (control == FActiveControl) return;
+    TWinControl* old = FActiveControl;
+    FActiveControl = control;
+    if (old && old->OnExit) old->OnExit(old);
+    if (control && FActiveControl == control && control->OnEnter) control->OnEnter(control);
+}
+
+void TForm::ControlRemoved(TControl* control) {
+    if (FActiveControl == control) FActiveControl = nullptr;
+}
+
+int TForm::TextWidth(const std::string& text) const {
+    return Backend().TextWidth(FontName, FontSize, FontBold, text);
+}
+
+namespace {
+
+TControl* FindButton(const TWinControl& parent, bool wantDefault) {
+    for (int i = 0; i < parent.ControlCount(); ++i) {
+        TControl* c = parent.Controls(i);
+        if (auto* button = dynamic_cast<TButton*>(c)) {
+            if ((wantDefault ? button->Default : button->Cancel) && button->Showing() && button->EffectivelyEnabled())
+                return button;
+        } else if (auto* win = dynamic_cast<TWinControl*>(c)) {
+            if (TControl* found = FindButton(*win, wantDefault)) return found;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TControl* TForm::DefaultButton() const { return FindButton(*this, true); }
+TControl* TForm::CancelButton() const { return FindButton(*this, false); }
+
+// --- application ----------------------------------------------------------------------------
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+TApplication::~TApplication() {
+    DestroyComponents();
+    FMainForm = nullptr;
+}
+
+void TApplication::FormCreated(TForm* form) {
+    if (!FMainForm) FMainForm = form;
+    form->DoCreate();
+}
+
+void TApplication::Run() {
+    if (!FMainForm) return;
+    FTerminated = false;
+    try {
+        FMainForm->Show();
+    } catch (const std::exception& e) {
+        HandleException(e);
+    }
+    if (!FTerminated && FMainForm->Visible()) Backend().RunMain(*FMainForm);
+    FTerminated = true;
+}
+
+void TApplication::ProcessMessages() { Backend().ProcessMessages(); }
+
+void TApplication::HandleException(const std::exception& e) {
+    if (dynamic_cast<const EAbort*>(&e)) return;
+    if (OnException) {
+        OnException(e);
+        return;
+    }
+    MessageDlg(e.what(), TMsgDlgType::mtError, {mrOk});
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, int flags) {
+    MessageBoxRequest request;
+    request.Caption = caption;
+    request.Text = text;
+    switch (flags & 0xF) {
+        case MB_OKCANCEL: request.Buttons = {mrOk, mrCancel}; break;
+        case MB_ABORTRETRYIGNORE: request.Buttons = {mrAbort, mrRetry, mrIgnore}; break;
+        case MB_YESNOCANCEL: request.Buttons = {mrYes, mrNo, mrCancel}; break;
+        case MB_YESNO: request.Buttons = {mrYes, mrNo}; break;
+        case MB_RETRYCANCEL: request.Buttons = {mrRetry, mrCancel}; break;
+        default: request.Buttons = {mrOk}; break;
+    }
+    std::size_t defaultIndex = 0;
+    if (flags & MB_DEFBUTTON2) defaultIndex = 1;
+    if (flags & MB_DEFBUTTON3) defaultIndex = 2;
+    request.Default = request.Buttons[std::min(defaultIndex, request.Buttons.size() - 1)];
+    switch (flags & 0xF0) {
+        case MB_ICONERROR: request.Kind = "Error"; break;
+        case MB_ICONQUESTION: request.Kind = "Confirmation"; break;
+        case MB_ICONWARNING: request.Kind = "Warning"; break;
+        case MB_ICONINFORMATION: request.Kind = "Information"; break;
+        default: break;
+    }
+    return AskUser(request);  // the ID_ constants equal the modal results
+}
+
+void TApplication::TimerChanged(TTimer* timer, bool registered) {
+    FTimers.erase(std::remove(FTimers.begin(), FTimers.end(), timer), FTimers.end());
+    if (registered) FTimers.push_back(timer);
+}
+
+bool TApplication::FireDueTimers() {
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<TTimer*> due;
+    for (TTimer* t : FTimers)
+        if (t->Enabled() && t->Due() <= now) due.push_back(t);
+    bool fired = false;
+    for (TTimer* t : due) {
+        // A handler may free or stop other timers: fire only those still registered and enabled.
+        if (std::find(FTimers.begin(), FTimers.end(), t) == FTimers.end() || !t->Enabled()) continue;
+        fired = true;
+        try {
+            t->Fire();
+        } catch (const std::exception& e) {
+            HandleException(e);
+        }
+    }
+    return fired;
+}
+
+std::chrono::steady_clock::duration TApplication::TimeToNextTimer() const {
+    auto best = std::chrono::steady_clock::duration::max();
+    const auto now = std::chrono::steady_clock::now();
+    for (TTimer* t : FTimers)
+        if (t->Enabled()) best = std::min(best, std::max(t->Due() - now, std::chrono::steady_clock::duration::zero()));
+    return best;
+}
+
+bool TApplication::Idle(TForm& form) {
+    if (FireDueTimers()) return true;
+    try {
+        return FormsScript::detail::RunActionFor(form);
+    } catch (const std::exception& e) {
+        HandleException(e);
+        return true;
+    }
+}
+
+void TApplication::LeaveModal(TForm* form) {
+    FModalForms.erase(std::remove(FModalForms.begin(), FModalForms.end(), form), FModalForms.end());
+}
+
+// --- screen ---------------------------------------------------------------------------------
+
+void TScreen::SetCursor(TCursor value) {
+    if (value == FCursor) return;
+    FCursor = value;
+    Backend().CursorChanged(value);
+}

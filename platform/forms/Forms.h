@@ -1,0 +1,192 @@
+// Forms, the scroll box, the application object and the screen. A form runs modally with
+// ShowModal until its ModalResult is set; the application runs the main form until it closes.
+// Exceptions that escape an event handler reach the application's default handler.
+#pragma once
+
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "Controls.h"
+#include "Exceptions.h"
+
+enum class TPosition { poDesigned, poScreenCenter };
+enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow };
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+
+/// Border icons, combined as bit flags.
+constexpr int biSystemMenu = 1;
+constexpr int biMinimize = 2;
+constexpr int biMaximize = 4;
+
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+
+/// One scroll bar of a scrolling control: the range is the scrolled extent, the position is
+/// kept within 0 .. range - visible size.
+class TControlScrollBar {
+public:
+    int Range() const { return FRange; }
+    int Position() const { return FPosition; }
+    void SetRange(int value);
+    void SetPosition(int value);
+    /// The part of the range in view (the control's client size along this bar).
+    std::function<int()> VisibleSize;
+    std::function<void()> OnChange;
+
+private:
+    int Clamp(int value) const;
+    int FRange = 0;
+    int FPosition = 0;
+};
+
+/// A control whose children may extend beyond its client area, scrolled by two bars.
+class TScrollBox : public TWinControl {
+public:
+    explicit TScrollBox(TComponent* AOwner);
+    TControlScrollBar HorzScrollBar;
+    TControlScrollBar VertScrollBar;
+    /// Draws the control's own content (behind its children); nothing by default.
+    virtual void Paint(TCanvas& /*canvas*/) {}
+    /// Called when the client area changes size.
+    virtual void Resized() {}
+};
+
+class TForm : public TWinControl {
+public:
+    explicit TForm(TComponent* AOwner);
+    ~TForm() override;
+
+    TPosition Position = TPosition::poDesigned;
+    TFormBorderStyle BorderStyle = TFormBorderStyle::bsSizeable;
+    int BorderIcons = biSystemMenu | biMinimize | biMaximize;
+    /// Font of the form's canvas, used to measure texts.
+    std::string FontName = "Arial";
+    int FontSize = 8;
+    bool FontBold = false;
+
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnShow;
+    TCloseEvent OnClose;
+    TNotifyEvent OnDestroy;
+
+    /// Shows the form and runs events until ModalResult is set; returns it. Raises
+    /// EInvalidOperation when the form is already visible.
+    TModalResult ShowModal();
+    /// Closes the form: a modal form gets ModalResult mrCancel; otherwise OnClose decides,
+    /// and closing the main form ends the application.
+    void Close();
+    bool Modal() const { return FModal; }
+    TModalResult ModalResult() const { return FModalResult; }
+    void SetModalResult(TModalResult value);
+    void SetVisible(bool value) override;
+
+    TWinControl* ActiveControl() const { return FActiveControl; }
+    /// Moves the focus, firing OnExit of the control that had it and OnEnter of the new one.
+    void SetActiveControl(TWinControl* control);
+    void ControlRemoved(TControl* control);
+
+    /// Width in pixels of a text on the form's canvas, in the form's font.
+    int TextWidth(const std::string& text) const;
+
+    /// Fires OnCreate once. CreateForm calls it; a form created directly calls it at the end
+    /// of its constructor.
+    void DoCreate();
+
+    /// The button a press of Enter / Escape clicks: the first visible, enabled button marked
+    /// Default / Cancel, or nullptr.
+    TControl* DefaultButton() const;
+    TControl* CancelButton() const;
+
+private:
+    bool FCreated = false;
+    bool FModal = false;
+    TModalResult FModalResult = mrNone;
+    TWinControl* FActiveControl = nullptr;
+};
+
+/// Raised for an operation that the state of a component does not allow.
+class EInvalidOperation : public Exception { using Exception::Exception; };
+
+class TTimer;
+
+class TApplication : public TComponent {
+public:
+    TApplication();
+    ~TApplication() override;
+
+    void Initialize() {}
+    /// Creates a form owned by the application; the reference is set before the form's
+    /// constructor runs, as OnCreate handlers may use it. The first form is the main form.
+    template <class T>
+    void CreateForm(T*& reference) {
+        void* memory = ::operator new(sizeof(T));
+        reference = static_cast<T*>(memory);
+        try {
+            new (memory) T(this);
+        } catch (...) {
+            reference = nullptr;
+            ::operator delete(memory);
+            throw;
+        }
+        FormCreated(reference);
+    }
+    /// Shows the main form and runs events until it closes or Terminate is called.
+    void Run();
+    /// Handles waiting events (timers, scripted input) once.
+    void ProcessMessages();
+    void Terminate() { FTerminated = true; }
+    bool Terminated() const { return FTerminated; }
+    TForm* MainForm() const { return FMainForm; }
+
+    /// The default exception handler: shows the message in an error box (the silent abort
+    /// shows nothing), or hands the exception to OnException when assigned.
+    void HandleException(const std::exception& e);
+    std::function<void(const std::exception&)> OnException;
+
+    /// A platform message box: flags are the MB_ constants of Dialogs.h; returns the ID_
+    /// constant of the button chosen.
+    int MessageBox(const std::string& text, const std::string& caption, int flags);
+
+    std::string Title;
+
+    /// Fires every enabled timer whose time has come; true when one fired.
+    bool FireDueTimers();
+    /// Time until the next enabled timer is due; nullopt-like max() when none is enabled.
+    std::chrono::steady_clock::duration TimeToNextTimer() const;
+    void TimerChanged(TTimer* timer, bool registered);
+
+    /// Runs one piece of waiting work for a form in a modal or main loop (timers, scripted
+    /// input); true when something ran.
+    bool Idle(TForm& form);
+    /// Forms shown modally, innermost last.
+    const std::vector<TForm*>& ModalForms() const { return FModalForms; }
+    void EnterModal(TForm* form) { FModalForms.push_back(form); }
+    void LeaveModal(TForm* form);
+    /// Resets the run state so that another run may follow (tests).
+    void ResetRun() { FTerminated = false; }
+
+private:
+    void FormCreated(TForm* form);
+    TForm* FMainForm = nullptr;
+    bool FTerminated = false;
+    std::vector<TTimer*> FTimers;
+    std::vector<TForm*> FModalForms;
+};
+
+class TScreen {
+public:
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor value);
+    int Width() const { return 1280; }
+    int Height() const { return 1024; }
+    int PixelsPerInch() const { return 96; }
+
+private:
+    TCursor FCursor = crDefault;
+};
+
+extern TApplication* Application;
+extern TScreen* Screen;

@@ -1,0 +1,140 @@
+// The script that answers message boxes and dialogs and drives forms in tests, and the record
+// of every message shown.
+#include "FormsScript.h"
+
+#include <deque>
+
+#include "Buttons.h"
+#include "ComCtrls.h"
+#include "Forms.h"
+#include "StdCtrls.h"
+
+namespace FormsScript {
+namespace {
+
+struct FormAction {
+    std::string FormName;
+    std::function<void(TForm&)> Action;
+};
+
+struct ScriptState {
+    std::deque<TModalResult> MessageAnswers;
+    std::deque<bool> DialogAnswers;
+    std::deque<FormAction> Actions;
+    std::vector<ShownMessage> Messages;
+};
+
+ScriptState& State() {
+    static ScriptState state;
+    return state;
+}
+
+bool CanUse(const TControl& control) { return control.Showing() && control.EffectivelyEnabled(); }
+
+}  // namespace
+
+void Reset() { State() = ScriptState{}; }
+
+void AnswerMessage(TModalResult answer) { State().MessageAnswers.push_back(answer); }
+void AnswerDialog(bool confirm) { State().DialogAnswers.push_back(confirm); }
+
+bool TakeDialogAnswer(bool& confirm) {
+    auto& q = State().DialogAnswers;
+    if (q.empty()) return false;
+    confirm = q.front();
+    q.pop_front();
+    return true;
+}
+
+void OnForm(const std::string& formName, std::function<void(TForm&)> action) {
+    State().Actions.push_back({formName, std::move(action)});
+}
+
+int PendingActions() { return static_cast<int>(State().Actions.size()); }
+
+const std::vector<ShownMessage>& Messages() { return State().Messages; }
+
+std::vector<std::string> MessageTexts() {
+    std::vector<std::string> texts;
+    for (const auto& m : State().Messages) texts.push_back(m.Text);
+    return texts;
+}
+
+bool Click(TControl& control) {
+    if (!CanUse(control)) return false;
+    if (auto* win = dynamic_cast<TWinControl*>(&control); win && win->TabStop && !dynamic_cast<TForm*>(win))
+        win->SetFocus();
+    control.Click();
+    return true;
+}
+
+bool Type(TEdit& edit, const std::string& text) {
+    if (!CanUse(edit) || edit.ReadOnly()) return false;
+    edit.SetFocus();
+    edit.UserSetText(text);
+    return true;
+}
+
+bool Select(TComboBox& combo, int index) {
+    if (!CanUse(combo) || index < 0 || index >= combo.Items.Count()) return false;
+    combo.SetFocus();
+    combo.UserDropDown();
+    combo.UserSelect(index);
+    return true;
+}
+
+bool TypeCombo(TComboBox& combo, const std::string& text) {
+    if (!CanUse(combo) || combo.Style() == TComboBoxStyle::csDropDownList) return false;
+    combo.SetFocus();
+    combo.UserSetText(text);
+    return true;
+}
+
+bool PickDate(TMonthCalendar& calendar, std::chrono::year_month_day date) {
+    if (!CanUse(calendar) || !date.ok()) return false;
+    calendar.SetFocus();
+    calendar.SetDate(date);
+    calendar.Click();
+    return true;
+}
+
+bool Focus(TWinControl& control) {
+    if (!control.CanFocus()) return false;
+    control.SetFocus();
+    return true;
+}
+
+bool PressEnter(TForm& form) {
+    TControl* button = form.DefaultButton();
+    return button && Click(*button);
+}
+
+bool PressEscape(TForm& form) {
+    TControl* button = form.CancelButton();
+    return button && Click(*button);
+}
+
+namespace detail {
+
+bool TakeMessageAnswer(TModalResult& answer) {
+    auto& q = State().MessageAnswers;
+    if (q.empty()) return false;
+    answer = q.front();
+    q.pop_front();
+    return true;
+}
+
+void Record(ShownMessage message) { State().Messages.push_back(std::move(message)); }
+
+bool RunActionFor(TForm& form) {
+    auto& q = State().Actions;
+    if (q.empty()) return false;
+    if (q.front().FormName != "*" && q.front().FormName != form.Name) return false;
+    FormAction action = std::move(q.front());
+    q.pop_front();
+    action.Action(form);
+    return true;
+}
+
+}  // namespace detail
+}  // namespace FormsScript

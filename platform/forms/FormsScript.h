@@ -1,0 +1,71 @@
+// Script for driving forms without a user, as tests do: queued answers for message boxes and
+// dialogs, actions run when a form waits modally, user input on controls, and the record of
+// every message box shown, in order. Works headless and with a display.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Controls.h"
+
+class TForm;
+class TEdit;
+class TComboBox;
+class TMonthCalendar;
+
+/// One message box as it was shown, and the button it was answered with.
+struct ShownMessage {
+    std::string Kind;  // "Error", "Warning", "Information", "Confirmation" or "" for a plain box
+    std::string Caption;
+    std::string Text;
+    TModalResult Answer = mrNone;
+};
+
+namespace FormsScript {
+
+/// Forgets every queued answer and action and the record of messages.
+void Reset();
+
+/// The next message box is answered with this button (when it has it; else its default).
+void AnswerMessage(TModalResult answer);
+/// The next dialog of the platform (the print dialog) is confirmed (true) or cancelled.
+void AnswerDialog(bool confirm);
+/// Takes the next queued dialog answer; false when none is queued.
+bool TakeDialogAnswer(bool& confirm);
+
+/// When a form named `formName` ("*" for any) next waits modally or as the main form, the
+/// action runs with it. Actions run in the order queued, one per turn of the event loop.
+void OnForm(const std::string& formName, std::function<void(TForm&)> action);
+/// Actions not yet run.
+int PendingActions();
+
+/// Every message box shown since the last Reset, in order.
+const std::vector<ShownMessage>& Messages();
+/// The texts of those messages, in order.
+std::vector<std::string> MessageTexts();
+
+/// User input. Each returns false and does nothing when the control cannot take it
+/// (hidden, disabled, or not shown on a form).
+bool Click(TControl& control);
+bool Type(TEdit& edit, const std::string& text);
+bool Select(TComboBox& combo, int index);
+bool TypeCombo(TComboBox& combo, const std::string& text);
+bool PickDate(TMonthCalendar& calendar, std::chrono::year_month_day date);
+/// Moves the focus as the Tab key or a mouse click does (OnExit, then OnEnter).
+bool Focus(TWinControl& control);
+/// Enter and Escape: click the form's default / cancel button.
+bool PressEnter(TForm& form);
+bool PressEscape(TForm& form);
+
+// Used by the component model.
+namespace detail {
+/// Takes the next queued message answer; false when none is queued.
+bool TakeMessageAnswer(TModalResult& answer);
+void Record(ShownMessage message);
+/// Runs the next action when it is for this form; true when one ran.
+bool RunActionFor(TForm& form);
+}  // namespace detail
+
+}  // namespace FormsScript

@@ -1,0 +1,81 @@
+// The back end without a display: no windows. Modal and main loops fire timers and run the
+// script's actions; message boxes write their text to standard error and take their default
+// button. A loop with nothing left that could ever close its form ends it with Cancel.
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "Backend.h"
+#include "Forms.h"
+#include "QtSupport.h"
+
+namespace {
+
+const char* ButtonName(TModalResult r) {
+    switch (r) {
+        case mrOk: return "OK";
+        case mrCancel: return "Cancel";
+        case mrAbort: return "Abort";
+        case mrRetry: return "Retry";
+        case mrIgnore: return "Ignore";
+        case mrYes: return "Yes";
+        case mrNo: return "No";
+        default: return "?";
+    }
+}
+
+class HeadlessBackend final : public FormsBackend {
+public:
+    bool IsHeadless() const override { return true; }
+    void FormShown(TForm&) override {}
+    void FormHidden(TForm&) override {}
+    void ControlAdded(TControl&) override {}
+    void ModalResultChanged(TForm&) override {}
+    void CursorChanged(TCursor) override {}
+
+    void RunModal(TForm& form) override {
+        RunUntil(form, [&] { return form.ModalResult() != mrNone || !form.Visible(); });
+    }
+
+    void RunMain(TForm& form) override {
+        RunUntil(form, [&] { return !form.Visible(); });
+    }
+
+    void ProcessMessages() override {
+        Application->FireDueTimers();
+        if (!Application->ModalForms().empty()) Application->Idle(*Application->ModalForms().back());
+    }
+
+    TModalResult ShowMessageBox(const MessageBoxRequest& request) override {
+        std::cerr << (request.Caption.empty() ? std::string() : request.Caption + ": ") << request.Text
+                  << " [" << ButtonName(request.Default) << "]\n";
+        return request.Default;
+    }
+
+    int TextWidth(const std::string& fontName, int fontSize, bool bold, const std::string& text) override {
+        return MeasureText(fontName, fontSize, bold, text);
+    }
+
+private:
+    template <class Done>
+    void RunUntil(TForm& form, Done done) {
+        while (!done() && !Application->Terminated()) {
+            if (Application->Idle(form)) continue;
+            const auto wait = Application->TimeToNextTimer();
+            if (wait == std::chrono::steady_clock::duration::max()) {
+                // No timer and no scripted input: nothing can close the form any more.
+                std::cerr << "headless: form " << form.Name << " waits for input that no script gives; closed\n";
+                if (form.Modal()) form.SetModalResult(mrCancel);
+                else form.Close();
+                if (!done()) form.Hide();
+                return;
+            }
+            std::this_thread::sleep_for(std::min(wait, std::chrono::steady_clock::duration(std::chrono::milliseconds(50))));
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<FormsBackend> MakeHeadlessBackend() { return std::make_unique<HeadlessBackend>(); }

@@ -1,0 +1,669 @@
+// The back end with a display: every control is mirrored by a Qt widget. Widgets only show the
+// control's state and report user input back to the control; the control decides everything.
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <memory>
+
+#include "Backend.h"
+#include "Buttons.h"
+#include "ComCtrls.h"
+#include "ExtCtrls.h"
+#include "Forms.h"
+#include "QtSupport.h"
+#include "StdCtrls.h"
+
+namespace {
+
+/// Runs a handler the way the message loop does: exceptions go to the default handler.
+void Guard(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        Application->HandleException(e);
+    }
+}
+
+QColor ToQColor(TColor c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+/// A peer: the widget that mirrors one control.
+class QtPeer : public ControlPeer {
+public:
+    QtPeer(TControl& control, QWidget* widget) : FControl(control), FWidget(widget) {}
+    ~QtPeer() override {
+        if (FWidget) delete FWidget.data();
+    }
+    QWidget* Widget() const { return FWidget; }
+    /// Where children of this control are put.
+    virtual QWidget* Container() const { return FWidget; }
+    /// Offset of children caused by scrolling.
+    virtual QPoint ChildOffset() const { return {}; }
+
+    void Sync() override {
+        if (!FWidget) return;
+        FSyncing = true;
+        SyncGeometry();
+        FWidget->setEnabled(FControl.Enabled());
+        if (FControl.Color() >= 0) {
+            QPalette pal = FWidget->palette();
+            pal.setColor(QPalette::Window, ToQColor(FControl.Color()));
+            FWidget->setPalette(pal);
+            FWidget->setAutoFillBackground(true);
+        }
+        SyncOwn();
+        FWidget->setVisible(FControl.Visible());
+        FSyncing = false;
+    }
+    void SetFocus() override {
+        if (FWidget) FWidget->setFocus(Qt::OtherFocusReason);
+    }
+    void Invalidate(bool) override {
+        if (FWidget) FWidget->update();
+    }
+
+protected:
+    virtual void SyncGeometry() {
+        QPoint offset;
+        if (TWinControl* parent = FControl.Parent())
+            if (auto* pp = dynamic_cast<QtPeer*>(parent->Peer())) offset = pp->ChildOffset();
+        FWidget->setGeometry(FControl.Left() - offset.x(), FControl.Top() - offset.y(), FControl.Width(),
+                             FControl.Height());
+    }
+    virtual void SyncOwn() {}
+    bool Syncing() const { return FSyncing; }
+
+    TControl& FControl;
+    QPointer<QWidget> FWidget;
+
+private:
+    bool FSyncing = false;
+};
+
+/// Reports focus changes made by the user to the form.
+class FocusFilter : public QObject {
+public:
+    FocusFilter(TWinControl& control, QObject* parent) : QObject(parent), FControl(control) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::FocusIn)
+            Guard([&] {
+                if (TForm* form = FControl.ParentForm()) form->SetActiveControl(&FControl);
+            });
+        return false;
+    }
+
+private:
+    TWinControl& FControl;
+};
+
+void WatchFocus(TControl& control, QWidget* w) {
+    if (auto* win = dynamic_cast<TWinControl*>(&control)) {
+        w->installEventFilter(new FocusFilter(*win, w));
+        w->setFocusPolicy(win->TabStop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
+// --- the form window ------------------------------------------------------------------------
+
+class FormWindow : public QWidget {
+public:
+    explicit FormWindow(TForm& form) : FForm(form) {}
+
+protected:
+    void closeEvent(QCloseEvent* e) override {
+        e->ignore();
+        Guard([&] { FForm.Close(); });
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+            if (TControl* b = FForm.DefaultButton()) {
+                Guard([&] { b->Click(); });
+                return;
+            }
+        } else if (e->key() == Qt::Key_Escape) {
+            if (TControl* b = FForm.CancelButton()) {
+                Guard([&] { b->Click(); });
+                return;
+            }
+        }
+        QWidget::keyPressEvent(e);
+    }
+
+private:
+    TForm& FForm;
+};
+
+class FormPeer : public QtPeer {
+public:
+    explicit FormPeer(TForm& form) : QtPeer(form, new FormWindow(form)), FForm(form) {}
+
+protected:
+    void SyncGeometry() override {
+        FWidget->resize(FForm.Width(), FForm.Height());
+        if (FForm.BorderStyle != TFormBorderStyle::bsSizeable) FWidget->setFixedSize(FForm.Width(), FForm.Height());
+    }
+    void SyncOwn() override {
+        FWidget->setWindowTitle(ToQt(FForm.Caption()));
+        Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint;
+        if (FForm.BorderStyle == TFormBorderStyle::bsDialog) flags = Qt::Dialog | Qt::WindowTitleHint;
+        if (FForm.BorderIcons & biSystemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (FForm.BorderIcons & biMinimize) flags |= Qt::WindowMinimizeButtonHint;
+        if (FForm.BorderIcons & biMaximize) flags |= Qt::WindowMaximizeButtonHint;
+        if (FWidget->windowFlags() != flags) FWidget->setWindowFlags(flags);
+    }
+
+private:
+    TForm& FForm;
+};
+
+// --- simple controls ------------------------------------------------------------------------
+
+class LabelPeer : public QtPeer {
+public:
+    explicit LabelPeer(TLabel& label, QWidget* parent) : QtPeer(label, new QLabel(parent)), FLabel(label) {}
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QLabel*>(FWidget.data());
+        QString text = ToQt(FLabel.Caption());
+        text.replace("&&", "\x01").remove('&').replace("\x01", "&");
+        w->setText(text);
+        w->setWordWrap(FLabel.WordWrap);
+        Qt::Alignment a = Qt::AlignTop;
+        if (FLabel.Alignment == TAlignment::taCenter) a |= Qt::AlignHCenter;
+        else if (FLabel.Alignment == TAlignment::taRightJustify) a |= Qt::AlignRight;
+        else a |= Qt::AlignLeft;
+        w->setAlignment(a);
+        w->setAutoFillBackground(!FLabel.Transparent);
+    }
+
+private:
+    TLabel& FLabel;
+};
+
+class EditPeer : public QtPeer {
+public:
+    EditPeer(TEdit& edit, QWidget* parent) : QtPeer(edit, new QLineEdit(parent)), FEdit(edit) {
+        auto* w = static_cast<QLineEdit*>(FWidget.data());
+        QObject::connect(w, &QLineEdit::textEdited, w, [this, w](const QString& t) {
+            const int cursor = w->cursorPosition();
+            Guard([&] { FEdit.UserSetText(FromQt(t)); });
+            Sync();
+            w->setCursorPosition(cursor);
+        });
+        WatchFocus(edit, w);
+    }
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QLineEdit*>(FWidget.data());
+        if (w->text() != ToQt(FEdit.Text())) w->setText(ToQt(FEdit.Text()));
+        w->setReadOnly(FEdit.ReadOnly());
+        w->setMaxLength(FEdit.MaxLength() > 0 ? FEdit.MaxLength() : 32767);
+    }
+
+private:
+    TEdit& FEdit;
+};
+
+class MemoPeer : public QtPeer {
+public:
+    MemoPeer(TMemo& memo, QWidget* parent) : QtPeer(memo, new QPlainTextEdit(parent)), FMemo(memo) {
+        WatchFocus(memo, FWidget);
+    }
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QPlainTextEdit*>(FWidget.data());
+        QString text;
+        for (int i = 0; i < FMemo.Lines.Count(); ++i) {
+            if (i) text += '\n';
+            text += ToQt(FMemo.Lines[i]);
+        }
+        if (w->toPlainText() != text) w->setPlainText(text);
+        w->setReadOnly(FMemo.ReadOnly());
+    }
+
+private:
+    TMemo& FMemo;
+};
+
+class DropDownBox : public QComboBox {
+public:
+    DropDownBox(TComboBox& combo, QWidget* parent) : QComboBox(parent), FCombo(combo) {}
+    void showPopup() override {
+        Guard([&] { FCombo.UserDropDown(); });
+        QComboBox::showPopup();
+    }
+
+private:
+    TComboBox& FCombo;
+};
+
+class ComboPeer : public QtPeer {
+public:
+    ComboPeer(TComboBox& combo, QWidget* parent) : QtPeer(combo, new DropDownBox(combo, parent)), FCombo(combo) {
+        auto* w = static_cast<QComboBox*>(FWidget.data());
+        w->setInsertPolicy(QComboBox::NoInsert);
+        QObject::connect(w, QOverload<int>::of(&QComboBox::activated), w, [this](int index) {
+            Guard([&] { FCombo.UserSelect(index); });
+            Sync();
+        });
+        WatchFocus(combo, w);
+    }
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QComboBox*>(FWidget.data());
+        const QSignalBlocker block(w);
+        const bool editable = FCombo.Style() == TComboBoxStyle::csDropDown;
+        if (w->isEditable() != editable) {
+            w->setEditable(editable);
+            if (editable && w->lineEdit())
+                QObject::connect(w->lineEdit(), &QLineEdit::textEdited, w, [this](const QString& t) {
+                    Guard([&] { FCombo.UserSetText(FromQt(t)); });
+                });
+        }
+        QStringList items;
+        for (int i = 0; i < FCombo.Items.Count(); ++i) items << ToQt(FCombo.Items[i]);
+        QStringList shown;
+        for (int i = 0; i < w->count(); ++i) shown << w->itemText(i);
+        if (shown != items) {
+            w->clear();
+            w->addItems(items);
+        }
+        w->setMaxVisibleItems(std::max(1, FCombo.DropDownCount));
+        w->setCurrentIndex(FCombo.ItemIndex());
+        if (editable && w->lineEdit() && w->lineEdit()->text() != ToQt(FCombo.Text()))
+            w->lineEdit()->setText(ToQt(FCombo.Text()));
+    }
+
+private:
+    TComboBox& FCombo;
+};
+
+class ButtonPeer : public QtPeer {
+public:
+    ButtonPeer(TButton& button, QWidget* parent) : QtPeer(button, new QPushButton(parent)), FButton(button) {
+        auto* w = static_cast<QPushButton*>(FWidget.data());
+        QObject::connect(w, &QPushButton::clicked, w, [this] { Guard([&] { FButton.Click(); }); });
+        WatchFocus(button, w);
+    }
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QPushButton*>(FWidget.data());
+        w->setText(ToQt(FButton.Caption()));
+        w->setDefault(FButton.Default);
+    }
+
+private:
+    TButton& FButton;
+};
+
+class CheckPeer : public QtPeer {
+public:
+    CheckPeer(TCheckBox& box, QWidget* parent) : QtPeer(box, new QCheckBox(parent)), FBox(box) {
+        auto* w = static_cast<QCheckBox*>(FWidget.data());
+        QObject::connect(w, &QCheckBox::clicked, w, [this] {
+            Guard([&] { FBox.Click(); });
+            Sync();
+        });
+        WatchFocus(box, w);
+    }
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QCheckBox*>(FWidget.data());
+        w->setText(ToQt(FBox.Caption()));
+        w->setChecked(FBox.Checked());
+    }
+
+private:
+    TCheckBox& FBox;
+};
+
+class RadioPeer : public QtPeer {
+public:
+    RadioPeer(TRadioButton& radio, QWidget* parent) : QtPeer(radio, new QRadioButton(parent)), FRadio(radio) {
+        auto* w = static_cast<QRadioButton*>(FWidget.data());
+        w->setAutoExclusive(false);
+        QObject::connect(w, &QRadioButton::clicked, w, [this] {
+            Guard([&] { FRadio.Click(); });
+            Sync();
+        });
+        WatchFocus(radio, w);
+    }
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QRadioButton*>(FWidget.data());
+        w->setText(ToQt(FRadio.Caption()));
+        w->setChecked(FRadio.Checked());
+    }
+
+private:
+    TRadioButton& FRadio;
+};
+
+class GroupPeer : public QtPeer {
+public:
+    GroupPeer(TGroupBox& group, QWidget* parent) : QtPeer(group, new QGroupBox(parent)), FGroup(group) {}
+
+protected:
+    void SyncOwn() override { static_cast<QGroupBox*>(FWidget.data())->setTitle(ToQt(FGroup.Caption())); }
+
+private:
+    TGroupBox& FGroup;
+};
+
+class PanelPeer : public QtPeer {
+public:
+    PanelPeer(TPanel& panel, QWidget* parent) : QtPeer(panel, new QFrame(parent)), FPanel(panel) {}
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QFrame*>(FWidget.data());
+        w->setFrameShape(FPanel.BevelOuter == TPanelBevel::bvNone ? QFrame::NoFrame : QFrame::Panel);
+        w->setFrameShadow(FPanel.BevelOuter == TPanelBevel::bvLowered ? QFrame::Sunken : QFrame::Raised);
+    }
+
+private:
+    TPanel& FPanel;
+};
+
+class SpeedButtonPeer : public QtPeer {
+public:
+    SpeedButtonPeer(TSpeedButton& button, QWidget* parent) : QtPeer(button, new QToolButton(parent)), FButton(button) {
+        auto* w = static_cast<QToolButton*>(FWidget.data());
+        w->setFocusPolicy(Qt::NoFocus);
+        QObject::connect(w, &QToolButton::clicked, w, [this] {
+            Guard([&] { FButton.Click(); });
+            Sync();
+        });
+    }
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QToolButton*>(FWidget.data());
+        w->setText(ToQt(FButton.Caption()));
+        w->setCheckable(FButton.GroupIndex() != 0);
+        w->setChecked(FButton.Down());
+        w->setAutoRaise(FButton.Flat);
+    }
+
+private:
+    TSpeedButton& FButton;
+};
+
+class ImageWidget : public QWidget {
+public:
+    ImageWidget(TImage& image, QWidget* parent) : QWidget(parent), FImage(image) {}
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::LeftButton) Guard([&] { FImage.Click(); });
+    }
+
+private:
+    TImage& FImage;
+};
+
+class ImagePeer : public QtPeer {
+public:
+    ImagePeer(TImage& image, QWidget* parent) : QtPeer(image, new ImageWidget(image, parent)) {}
+};
+
+class CalendarPeer : public QtPeer {
+public:
+    CalendarPeer(TMonthCalendar& cal, QWidget* parent) : QtPeer(cal, new QCalendarWidget(parent)), FCal(cal) {
+        auto* w = static_cast<QCalendarWidget*>(FWidget.data());
+        w->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+        QObject::connect(w, &QCalendarWidget::clicked, w, [this](QDate d) {
+            Guard([&] {
+                FCal.SetDate(std::chrono::year_month_day{std::chrono::year{d.year()},
+                                                         std::chrono::month{static_cast<unsigned>(d.month())},
+                                                         std::chrono::day{static_cast<unsigned>(d.day())}});
+                FCal.Click();
+            });
+        });
+        WatchFocus(cal, w);
+    }
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QCalendarWidget*>(FWidget.data());
+        const auto d = FCal.Date();
+        const QSignalBlocker block(w);
+        w->setSelectedDate(QDate(int(d.year()), int(unsigned(d.month())), int(unsigned(d.day()))));
+    }
+
+private:
+    TMonthCalendar& FCal;
+};
+
+// --- scroll box -----------------------------------------------------------------------------
+
+class ScrollArea : public QAbstractScrollArea {
+public:
+    ScrollArea(TScrollBox& box, QWidget* parent) : QAbstractScrollArea(parent), FBox(box) {
+        connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
+                [this](int v) { Guard([&] { FBox.HorzScrollBar.SetPosition(v); }); });
+        connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+                [this](int v) { Guard([&] { FBox.VertScrollBar.SetPosition(v); }); });
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QAbstractScrollArea::resizeEvent(e);
+        Guard([&] { FBox.Resized(); });
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        Guard([&] { FBox.MouseDown(ButtonOf(e), int(e->position().x()), int(e->position().y())); });
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        Guard([&] { FBox.MouseMove(int(e->position().x()), int(e->position().y())); });
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        Guard([&] { FBox.MouseUp(ButtonOf(e), int(e->position().x()), int(e->position().y())); });
+    }
+
+private:
+    static TMouseButton ButtonOf(QMouseEvent* e) {
+        if (e->button() == Qt::RightButton) return TMouseButton::mbRight;
+        if (e->button() == Qt::MiddleButton) return TMouseButton::mbMiddle;
+        return TMouseButton::mbLeft;
+    }
+    TScrollBox& FBox;
+};
+
+class ScrollBoxPeer : public QtPeer {
+public:
+    ScrollBoxPeer(TScrollBox& box, QWidget* parent) : QtPeer(box, new ScrollArea(box, parent)), FBox(box) {}
+    QWidget* Container() const override { return static_cast<QAbstractScrollArea*>(FWidget.data())->viewport(); }
+    QPoint ChildOffset() const override { return {FBox.HorzScrollBar.Position(), FBox.VertScrollBar.Position()}; }
+
+protected:
+    void SyncOwn() override {
+        auto* w = static_cast<QAbstractScrollArea*>(FWidget.data());
+        const QSize view = w->viewport()->size();
+        const QSignalBlocker bh(w->horizontalScrollBar());
+        const QSignalBlocker bv(w->verticalScrollBar());
+        w->horizontalScrollBar()->setRange(0, std::max(0, FBox.HorzScrollBar.Range() - view.width()));
+        w->horizontalScrollBar()->setPageStep(view.width());
+        w->horizontalScrollBar()->setValue(FBox.HorzScrollBar.Position());
+        w->verticalScrollBar()->setRange(0, std::max(0, FBox.VertScrollBar.Range() - view.height()));
+        w->verticalScrollBar()->setPageStep(view.height());
+        w->verticalScrollBar()->setValue(FBox.VertScrollBar.Position());
+        for (int i = 0; i < FBox.ControlCount(); ++i)
+            if (ControlPeer* p = FBox.Controls(i)->Peer()) p->Sync();
+        w->viewport()->update();
+    }
+
+private:
+    TScrollBox& FBox;
+};
+
+std::unique_ptr<QtPeer> CreatePeer(TControl& c, QWidget* parent) {
+    if (auto* x = dynamic_cast<TLabel*>(&c)) return std::make_unique<LabelPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TEdit*>(&c)) return std::make_unique<EditPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TMemo*>(&c)) return std::make_unique<MemoPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TComboBox*>(&c)) return std::make_unique<ComboPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TButton*>(&c)) return std::make_unique<ButtonPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TCheckBox*>(&c)) return std::make_unique<CheckPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TRadioButton*>(&c)) return std::make_unique<RadioPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TGroupBox*>(&c)) return std::make_unique<GroupPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TPanel*>(&c)) return std::make_unique<PanelPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TScrollBox*>(&c)) return std::make_unique<ScrollBoxPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TSpeedButton*>(&c)) return std::make_unique<SpeedButtonPeer>(*x, parent);
+    if (auto* x = dynamic_cast<TImage*>(&c)) return std::make_unique<ImagePeer>(*x, parent);
+    if (auto* x = dynamic_cast<TMonthCalendar*>(&c)) return std::make_unique<CalendarPeer>(*x, parent);
+    return std::make_unique<QtPeer>(c, new QWidget(parent));
+}
+
+/// Creates the widgets of a control and of everything it holds.
+void BuildPeers(TControl& c, QWidget* parent) {
+    if (!c.Peer()) c.SetPeer(CreatePeer(c, parent));
+    auto* peer = static_cast<QtPeer*>(c.Peer());
+    if (auto* win = dynamic_cast<TWinControl*>(&c))
+        for (int i = 0; i < win->ControlCount(); ++i) BuildPeers(*win->Controls(i), peer->Container());
+}
+
+// --- the back end ---------------------------------------------------------------------------
+
+class QtBackend final : public FormsBackend {
+public:
+    QtBackend() { EnsureQtApplication(true); }
+    ~QtBackend() override { QApplication::restoreOverrideCursor(); }
+
+    bool IsHeadless() const override { return false; }
+
+    void FormShown(TForm& form) override {
+        if (!form.Peer()) form.SetPeer(std::make_unique<FormPeer>(form));
+        auto* peer = static_cast<QtPeer*>(form.Peer());
+        for (int i = 0; i < form.ControlCount(); ++i) BuildPeers(*form.Controls(i), peer->Container());
+        QWidget* w = peer->Widget();
+        w->setWindowModality(form.Modal() ? Qt::ApplicationModal : Qt::NonModal);
+        if (form.Position == TPosition::poScreenCenter) {
+            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            w->move(screen.center() - QPoint(form.Width() / 2, form.Height() / 2));
+        } else {
+            w->move(form.Left(), form.Top());
+        }
+        w->show();
+        w->raise();
+        w->activateWindow();
+    }
+
+    void FormHidden(TForm& form) override {
+        if (auto* peer = dynamic_cast<QtPeer*>(form.Peer()))
+            if (peer->Widget()) peer->Widget()->hide();
+    }
+
+    void ControlAdded(TControl& control) override {
+        TWinControl* parent = control.Parent();
+        auto* pp = parent ? dynamic_cast<QtPeer*>(parent->Peer()) : nullptr;
+        if (pp) BuildPeers(control, pp->Container());
+    }
+
+    void RunModal(TForm& form) override {
+        RunUntil(form, [&] { return form.ModalResult() != mrNone || !form.Visible(); });
+    }
+    void RunMain(TForm& form) override {
+        RunUntil(form, [&] { return !form.Visible(); });
+    }
+    void ModalResultChanged(TForm&) override {}
+
+    void ProcessMessages() override {
+        QCoreApplication::processEvents();
+        Application->FireDueTimers();
+    }
+
+    TModalResult ShowMessageBox(const MessageBoxRequest& r) override {
+        QMessageBox box;
+        box.setWindowTitle(ToQt(r.Caption));
+        box.setText(ToQt(r.Text));
+        if (r.Kind == "Error") box.setIcon(QMessageBox::Critical);
+        else if (r.Kind == "Warning") box.setIcon(QMessageBox::Warning);
+        else if (r.Kind == "Information") box.setIcon(QMessageBox::Information);
+        else if (r.Kind == "Confirmation") box.setIcon(QMessageBox::Question);
+        for (TModalResult b : r.Buttons) {
+            QPushButton* button = box.addButton(StandardButton(b));
+            if (b == r.Default) box.setDefaultButton(button);
+        }
+        box.exec();
+        QAbstractButton* clicked = box.clickedButton();
+        if (!clicked) return r.Buttons.size() == 1 ? r.Buttons.front() : mrCancel;
+        const auto std = box.standardButton(clicked);
+        for (TModalResult b : r.Buttons)
+            if (StandardButton(b) == std) return b;
+        return r.Default;
+    }
+
+    void CursorChanged(TCursor cursor) override {
+        while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+        if (cursor == crHourGlass) QApplication::setOverrideCursor(Qt::WaitCursor);
+        else if (cursor == crHandPoint) QApplication::setOverrideCursor(Qt::PointingHandCursor);
+    }
+
+    int TextWidth(const std::string& fontName, int fontSize, bool bold, const std::string& text) override {
+        return MeasureText(fontName, fontSize, bold, text);
+    }
+
+private:
+    static QMessageBox::StandardButton StandardButton(TModalResult b) {
+        switch (b) {
+            case mrOk: return QMessageBox::Ok;
+            case mrCancel: return QMessageBox::Cancel;
+            case mrAbort: return QMessageBox::Abort;
+            case mrRetry: return QMessageBox::Retry;
+            case mrIgnore: return QMessageBox::Ignore;
+            case mrYes: return QMessageBox::Yes;
+            case mrNo: return QMessageBox::No;
+            default: return QMessageBox::NoButton;
+        }
+    }
+
+    template <class Done>
+    void RunUntil(TForm& form, Done done) {
+        QEventLoop loop;
+        QTimer tick;
+        tick.setInterval(2);
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            if (done() || Application->Terminated()) {
+                loop.quit();
+                return;
+            }
+            Application->Idle(form);
+            if (done() || Application->Terminated()) loop.quit();
+        });
+        tick.start();
+        if (!done()) loop.exec();
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<FormsBackend> MakeQtBackend() { return std::make_unique<QtBackend>(); }
