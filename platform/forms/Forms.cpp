@@ -196,6 +196,8 @@ TApplication::~TApplication() {
     FMainForm = nullptr;
 }
 
+void TApplication::Initialize() { Backend(); }
+
 void TApplication::FormCreated(TForm* form) {
     if (!FMainForm) FMainForm = form;
     form->DoCreate();

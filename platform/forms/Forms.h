@@ -117,7 +117,9 @@ public:
     TApplication();
     ~TApplication() override;
 
-    void Initialize() {}
+    /// Chooses the back end (Qt widgets with a display, headless otherwise) before anything
+    /// else of the platform starts Qt.
+    void Initialize();
     /// Creates a form owned by the application; the reference is set before the form's
     /// constructor runs, as OnCreate handlers may use it. The first form is the main form.
     template <class T>
