@@ -49,6 +49,8 @@ public:
     virtual void CursorChanged(TCursor cursor) = 0;
     /// Wakes a modal loop so it sees a new ModalResult.
     virtual void ModalResultChanged(TForm& form) = 0;
+    /// Writes a picture of the form's window to a PNG file; false without a window.
+    virtual bool GrabForm(TForm& form, const std::string& fileName) = 0;
     /// Width in screen pixels of a text in the given font.
     virtual int TextWidth(const std::string& fontName, int fontSize, bool bold, const std::string& text) = 0;
 };

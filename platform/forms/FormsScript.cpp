@@ -4,6 +4,7 @@
 
 #include <deque>
 
+#include "Backend.h"
 #include "Buttons.h"
 #include "ComCtrls.h"
 #include "Forms.h"
@@ -113,6 +114,10 @@ bool PressEscape(TForm& form) {
     TControl* button = form.CancelButton();
     return button && Click(*button);
 }
+
+bool SaveImage(TForm& form, const std::string& fileName) { return Backend().GrabForm(form, fileName); }
+
+bool HasWindows() { return !Backend().IsHeadless(); }
 
 namespace detail {
 

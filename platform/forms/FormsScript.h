@@ -59,6 +59,11 @@ bool Focus(TWinControl& control);
 bool PressEnter(TForm& form);
 bool PressEscape(TForm& form);
 
+/// Writes a picture of the form's window to a PNG file (with a display only; false headless).
+bool SaveImage(TForm& form, const std::string& fileName);
+/// True when forms are drawn (a display is present).
+bool HasWindows();
+
 // Used by the component model.
 namespace detail {
 /// Takes the next queued message answer; false when none is queued.

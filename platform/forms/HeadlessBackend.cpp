@@ -33,6 +33,7 @@ public:
     void ControlAdded(TControl&) override {}
     void ModalResultChanged(TForm&) override {}
     void CursorChanged(TCursor) override {}
+    bool GrabForm(TForm&, const std::string&) override { return false; }
 
     void RunModal(TForm& form) override {
         RunUntil(form, [&] { return form.ModalResult() != mrNone || !form.Visible(); });

@@ -632,6 +632,13 @@ public:
         return MeasureText(fontName, fontSize, bold, text);
     }
 
+    bool GrabForm(TForm& form, const std::string& fileName) override {
+        auto* peer = dynamic_cast<QtPeer*>(form.Peer());
+        if (!peer || !peer->Widget()) return false;
+        QCoreApplication::processEvents();
+        return peer->Widget()->grab().save(QString::fromStdString(fileName), "PNG");
+    }
+
 private:
     static QMessageBox::StandardButton StandardButton(TModalResult b) {
         switch (b) {
