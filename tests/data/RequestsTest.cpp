@@ -86,4 +86,66 @@ TEST(SampleRequests, CoverEveryMarketAndLanguage) {
     EXPECT_EQ(languages, wantLanguages);
 }
 
+// Walks the structure for a request as the report does (market GB or the request's,
+// language EN or the request's; operations by type, model-range link and interval;
+// every extended-period operation taken, as in unattended runs) and counts what prints.
+struct WalkResult {
+    int operations = 0;
+    int headings = 0;
+    std::vector<std::string> faults;
+};
+
+WalkResult WalkChecksheet(const testdata::Db& db, const Request& r) {
+    WalkResult w;
+    std::string market = db.Scalar("SELECT VETRAMarket FROM XMLConv WHERE ISOMarket = ?", {r.fields[0]});
+    std::string lang = db.Scalar("SELECT VETRALanguage FROM XMLConv WHERE ISOLanguage = ? ORDER BY rowid", {r.fields[1]});
+    std::string range = std::to_string(std::stoi(r.fields[2]));
+    size_t interval = static_cast<size_t>(std::stoi(r.fields[3]));  // 0-based position in INTERVALS
+    bool service = r.fields[4] == "Y", preTest = r.fields[5] == "Y";
+    std::string pending;
+    for (const auto& row : db.Query("SELECT SEQUENCE_NO, MARKET_CODE, LANG_CODE, MH_CODE, OP_CODE FROM Csstruct "
+                                    "WHERE MARKET_CODE IN ('GB', ?) AND LANG_CODE IN ('EN', ?) ORDER BY SEQUENCE_NO",
+                                    {market, lang})) {
+        if (*row[3] != "0") {
+            pending = *row[3];
+            continue;
+        }
+        std::string type = db.Scalar("SELECT OP_TYPE FROM SERVOPS WHERE LANG_CODE = ? AND OP_CODE = ?", {lang, *row[4]});
+        if (type.empty()) continue;
+        bool included;
+        if (preTest && !service) {
+            included = type != "S";
+        } else if (preTest && service && (type == "P" || type == "B")) {
+            included = true;
+        } else if (service && !(type == "P" && !preTest)) {
+            std::string links = db.Scalar("SELECT INTERVALS FROM CSLINKS WHERE MODEL_RANGE_CODE = ? AND CS_CODE = ?",
+                                          {range, *row[0]});
+            included = interval < links.size() && links[interval] == 'Y';
+        } else {
+            included = false;
+        }
+        if (!included) continue;
+        ++w.operations;
+        if (!pending.empty()) {
+            if (!db.Exists("SELECT 1 FROM MAINHEAD WHERE LANG_CODE = ? AND MH_CODE = ?", {lang, pending}))
+                w.faults.push_back("heading " + pending + " missing in " + lang);
+            ++w.headings;
+            pending.clear();
+        }
+    }
+    return w;
+}
+
+TEST(SampleRequests, EveryRequestGivesAChecksheetWithHeadingsAndOperations) {
+    testdata::Db db(testdata::BuiltDatabasePath());
+    for (const auto& r : ReadRequests()) {
+        ASSERT_EQ(r.fields.size(), 8u);
+        if (r.fields[4] != "Y" && r.fields[5] != "Y") continue;  // emission or brake test alone prints no structure
+        WalkResult w = WalkChecksheet(db, r);
+        EXPECT_GE(w.operations, 10) << "line " << r.line;
+        EXPECT_GE(w.headings, 3) << "line " << r.line;
+        EXPECT_TRUE(w.faults.empty()) << "line " << r.line << ": " << w.faults.front();
+    }
+}
+
 }  // namespace
