@@ -97,13 +97,14 @@ TEST_F(Builder, RefusesATextLongerThanItsField) {
 }
 
 TEST_F(Builder, CountsTheFieldWidthInCodePageBytes) {
-    // Twenty Greek letters are forty bytes of UTF-8 but twenty in code page 1253.
-    std::string twenty;
-    for (int i = 0; i < 20; ++i) twenty += "Ω";
-    AppendLine("MODELS", "99|" + std::string(20, 'Z'));
-    AppendLine("SUBHEAD", "GK|99|N|" + twenty);
-    auto r = Build();
-    EXPECT_EQ(r.status, 0) << r.output;
+    // Fifty Greek letters are a hundred bytes of UTF-8 but fifty in code page 1253.
+    std::string fifty;
+    for (int i = 0; i < 50; ++i) fifty += "Ω";
+    AppendLine("ENGINES", "GK|98|" + fifty + "||P|M");
+    ASSERT_EQ(Build().status, 0);
+    fs::remove(out_);
+    int line = AppendLine("ENGINES", "GK|99|" + fifty + "Ω||P|M");
+    ExpectRefused("ENGINES.txt:" + std::to_string(line), "the text has 51 characters, the column holds 50");
 }
 
 TEST_F(Builder, RefusesADuplicateKey) {

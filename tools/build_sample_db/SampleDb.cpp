@@ -118,13 +118,16 @@ Column ColumnFromDeclaration(const std::string& table, const std::string& name, 
 std::vector<Table> ReadTables(sqlite3* db) {
     std::vector<Table> tables;
     StmtHandle list;
-    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid", -1, &list.stmt,
-                       nullptr);
+    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid", -1, &list.stmt,
+                           nullptr) != SQLITE_OK)
+        throw SourceError(std::string("schema.sql: the tables cannot be listed: ") + sqlite3_errmsg(db));
     while (sqlite3_step(list.stmt) == SQLITE_ROW)
         tables.push_back({reinterpret_cast<const char*>(sqlite3_column_text(list.stmt, 0)), {}, -1});
     for (auto& t : tables) {
         StmtHandle info;
-        sqlite3_prepare_v2(db, ("PRAGMA table_info(" + Quote(t.name) + ")").c_str(), -1, &info.stmt, nullptr);
+        if (sqlite3_prepare_v2(db, ("PRAGMA table_info(" + Quote(t.name) + ")").c_str(), -1, &info.stmt, nullptr) !=
+            SQLITE_OK)
+            throw SourceError("schema.sql: the columns of " + t.name + " cannot be read: " + sqlite3_errmsg(db));
         while (sqlite3_step(info.stmt) == SQLITE_ROW) {
             std::string name = reinterpret_cast<const char*>(sqlite3_column_text(info.stmt, 1));
             std::string type = reinterpret_cast<const char*>(sqlite3_column_text(info.stmt, 2));
