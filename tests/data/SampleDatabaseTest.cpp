@@ -293,6 +293,29 @@ TEST_F(SampleDatabase, NextCodesLieBeyondTheCodesInUse) {
                           "NEXT_MODEL > (SELECT max(MODEL_CODE) FROM MODELS) FROM CODES"), "1");
 }
 
+TEST_F(SampleDatabase, TheDataModuleQueriesRunAndFindRows) {
+    // The variant query of the checksheet form, as the data module states it.
+    const std::string variants =
+        "Select Model_Range_Code, M.Model_Code, R.Engine_Code, M.Description, E.Description, E.Catalyst, "
+        "Build_Date_From, Build_Date_To, SIL_Flag, R.Interval_Code, Oil_Limit, Ex_LimitRPM, Ex_LimitCO, Ex_LimitHC, "
+        "Ex_Lambda, Ex_Limit_FastRPM, Ex_Limit_FastCO, NTSmoke, TSmoke, WeightKG, I.kmDistance, I.mlDistance "
+        "From MRanges R, Models M, Engines E, Interval I Where R.Model_Code = M.Model_Code And "
+        "(R.Engine_Code = E.Engine_Code And E.Lang_Code = :Language) And R.Interval_Code = I.Interval_Code "
+        "Order By M.Description, E.Description, R.Build_Date_From";
+    std::string ranges = db_->Scalar("SELECT count(*) FROM Mranges");
+    for (const auto& lang : Languages())
+        EXPECT_EQ(std::to_string(db_->Query(variants, {lang}).size()), ranges) << lang;
+    const std::string markets =
+        "Select * From Market Where Lang1 = :InLang Or Lang2 = :InLang Or Lang3 = :InLang Or Lang4 = :InLang "
+        "Or Lang5 = :InLang Or Lang6 = :InLang Order By Description";
+    EXPECT_EQ(db_->Query(markets, {"EN"}).size(), 6u);
+    EXPECT_EQ(db_->Query(markets, {"GK"}).size(), 1u);
+    EXPECT_TRUE(db_->Query(markets, {"FR"}).empty());
+    for (const char* col : {"OIL_LIMIT", "EX_LIMITRPM", "EX_LIMITCO", "EX_LIMITHC", "EX_LAMBDA", "WEIGHTKG",
+                            "EX_LIMIT_FASTRPM", "EX_LIMIT_FASTCO", "NTSmoke", "TSmoke"})
+        EXPECT_GE(db_->Query(std::string("Select Distinct ") + col + " From MRANGES").size(), 2u) << col;
+}
+
 // ---- checksheet structure
 
 TEST_F(SampleDatabase, StructureHasAtLeast150RowsStartingWithAMainHeading) {
