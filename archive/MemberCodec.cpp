@@ -4,6 +4,7 @@
 #include "MemberCodec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -53,11 +54,14 @@ int CreateOutput(const char* path) {
     return ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
 }
 
-// Copies `count` bytes from `distance` back; overlapping copies go byte by byte so that a
-// reference longer than its distance repeats the pattern.
-inline void CopyBack(unsigned char* out, int distance, int count) {
+// Copies `count` bytes from `distance` back. With room to spare and a source at least 16 bytes
+// back, the copy goes in whole 16-byte pieces (bytes past the count are overwritten later);
+// a reference longer than its distance goes byte by byte so that it repeats the pattern.
+inline void CopyBack(unsigned char* out, const unsigned char* outEnd, int distance, int count) {
     const unsigned char* from = out - distance;
-    if (count <= distance) {
+    if (distance >= 16 && outEnd - out >= count + 15) {
+        for (int i = 0; i < count; i += 16) std::memcpy(out + i, from + i, 16);
+    } else if (count <= distance) {
         std::memcpy(out, from, size_t(count));
     } else {
         for (int i = 0; i < count; ++i) out[i] = from[i];
@@ -71,68 +75,74 @@ int DecompressBlock(const unsigned char* input, int length, unsigned char* outpu
     const unsigned char* const inEnd = input + (length > 0 ? length : 0);
     unsigned char* out = output;
     unsigned char* const outEnd = output + kBlockSize;
-    unsigned control = 0;
-    int bits = 0;
 
     while (in < inEnd) {
-        if (bits == 0) {
-            if (inEnd - in < 2) return -1;
-            control = unsigned(in[0]) | unsigned(in[1]) << 8;
-            in += 2;
-            bits = 16;
-            // A whole group of literals is one move.
-            if (control == 0 && inEnd - in >= 16 && outEnd - out >= 16) {
-                std::memcpy(out, in, 16);
-                in += 16;
-                out += 16;
-                bits = 0;
+        if (inEnd - in < 2) return -1;
+        // The control word's bits, first item in the top bit of 16.
+        std::uint32_t control = std::uint32_t(in[0]) | std::uint32_t(in[1]) << 8;
+        in += 2;
+        int items = 16;
+        while (items > 0 && in < inEnd) {
+            if ((control & 0x8000) == 0) {
+                // A stretch of literals is one move.
+                int literals = control == 0 ? items : std::countl_zero(std::uint16_t(control));
+                if (literals > items) literals = items;
+                if (literals > inEnd - in) literals = int(inEnd - in);
+                if (literals > outEnd - out) return -1;
+                if (inEnd - in >= 16 && outEnd - out >= 16) {
+                    std::memcpy(out, in, 16);
+                } else {
+                    std::memcpy(out, in, size_t(literals));
+                }
+                in += literals;
+                out += literals;
+                items -= literals;
+                control <<= literals;
+                continue;
             }
-            continue;
-        }
-        const bool command = (control & 0x8000) != 0;
-        control <<= 1;
-        --bits;
-        if (!command) {
-            if (out == outEnd) return -1;
-            *out++ = *in++;
-            continue;
-        }
-        const unsigned head = *in++;
-        const int kind = int(head >> 4);
-        const int low = int(head & 15);
-        const long left = inEnd - in;
-        if (kind == 0 || kind == 1) {
+            control <<= 1;
+            --items;
+            const unsigned head = *in++;
+            const int kind = int(head >> 4);
+            const int low = int(head & 15);
+            const long left = inEnd - in;
+            if (kind <= 1) {
+                int count;
+                unsigned char value;
+                if (kind == 0) {
+                    if (left < 1) return -1;
+                    count = low + 3;
+                    value = in[0];
+                    in += 1;
+                } else {
+                    if (left < 2) return -1;
+                    count = low + 16 * int(in[0]) + 19;
+                    value = in[1];
+                    in += 2;
+                }
+                if (outEnd - out < count) return -1;
+                if (count <= 18 && outEnd - out >= 18) {
+                    std::memset(out, value, 18);
+                } else {
+                    std::memset(out, value, size_t(count));
+                }
+                out += count;
+                continue;
+            }
             int count;
-            unsigned char value;
-            if (kind == 0) {
-                if (left < 1) return -1;
-                count = low + 3;
-                value = in[0];
-                in += 1;
-            } else {
+            if (kind == 2) {
                 if (left < 2) return -1;
-                count = low + 16 * int(in[0]) + 19;
-                value = in[1];
-                in += 2;
+                count = int(in[1]) + 16;
+            } else {
+                if (left < 1) return -1;
+                count = kind;
             }
-            if (outEnd - out < count) return -1;
-            std::memset(out, value, size_t(count));
+            const int distance = low + 3 + 16 * int(in[0]);
+            in += kind == 2 ? 2 : 1;
+            if (distance > out - output || outEnd - out < count) return -1;
+            CopyBack(out, outEnd, distance, count);
             out += count;
-            continue;
         }
-        int count;
-        if (kind == 2) {
-            if (left < 2) return -1;
-            count = int(in[1]) + 16;
-        } else {
-            if (left < 1) return -1;
-            count = kind;
-        }
-        const int distance = low + 3 + 16 * int(in[0]);
-        in += kind == 2 ? 2 : 1;
-        if (distance > out - output || outEnd - out < count) return -1;
-        CopyBack(out, distance, count);
-        out += count;
     }
     return int(out - output);
 }

@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <memory>
+#include <random>
 #include <vector>
 
 using namespace archive_test;
@@ -381,4 +383,32 @@ TEST(ExtractMember, SixteenKilobyteStoredAndCodedBlocks) {
     e = Extract(dir, coded, coded.size());
     EXPECT_EQ(e.result, 0);
     EXPECT_EQ(e.out, std::string(5 * kBlockSize, 'x'));
+}
+
+// --- Hostile coded data ------------------------------------------------------------------------
+
+TEST(DecompressBlockRefuses, GarbageNeverWritesPastBlock) {
+    std::mt19937 random(99);
+    // The output buffer is exactly one block so that the sanitizer sees any overrun.
+    auto out = std::make_unique<unsigned char[]>(kBlockSize);
+    std::vector<unsigned char> valid;
+    std::vector<std::int32_t> hash(kHashSlots, -1);
+    const std::string text = TextBytes(kBlockSize, 4);
+    valid.resize(kBlockSize);
+    valid.resize(std::size_t(CompressBlock(reinterpret_cast<const unsigned char*>(text.data()), kBlockSize,
+                                           valid.data(), hash.data())));
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<unsigned char> coded;
+        if (round % 2) {
+            coded.resize(random() % kBlockSize + 1);
+            for (auto& b : coded) b = static_cast<unsigned char>(random());
+        } else {
+            coded = valid;
+            for (int i = int(random() % 6); i >= 0; --i) coded[random() % coded.size()] = static_cast<unsigned char>(random());
+            coded.resize(random() % coded.size() + 1);
+        }
+        const int n = DecompressBlock(coded.data(), int(coded.size()), out.get());
+        ASSERT_LE(n, kBlockSize);
+        ASSERT_GE(n, -1);
+    }
 }
