@@ -6,6 +6,7 @@
 #include "MemberCodec.h"
 
 #include <cstring>
+#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,8 +19,9 @@ constexpr char kMagic[7] = {'P', 'O', 'D', ' ', 'B', 'A', 'Y'};
 constexpr char kNameChars[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_";
 constexpr int kLastCode = 37;
 constexpr int kExtensionBase = 38;
-// Plain members are copied in pieces of this size.
-constexpr int kCopyPiece = 4096;
+// Plain members are copied in pieces of this size: large enough for the copy to run at the
+// speed of the file system rather than of the system calls.
+constexpr std::size_t kCopyPiece = 128 * 1024;
 
 int CharCode(char c) {
     if (c >= '0' && c <= '9') return c - '0' + 1;
@@ -214,20 +216,21 @@ unsigned long ArcDump::NumberOfRecords() { return count; }
 
 int ArcDump::CopyPlain(char* path) {
     if (::lseek(file, off_t(Offset()), SEEK_SET) < 0) return -5;
+    std::unique_ptr<unsigned char[]> piece(new (std::nothrow) unsigned char[kCopyPiece]);
+    if (!piece) return -4;
     const int out = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (out < 0) return -5;
-    unsigned char piece[kCopyPiece];
     unsigned long left = Length();
     int result = 0;
     while (left > 0 && result == 0) {
-        const size_t want = left < sizeof piece ? size_t(left) : sizeof piece;
-        const ssize_t got = ::read(file, piece, want);
+        const size_t want = left < kCopyPiece ? size_t(left) : kCopyPiece;
+        const ssize_t got = ::read(file, piece.get(), want);
         if (got <= 0) {
             result = -3;  // the archive ends inside the member
             break;
         }
         for (ssize_t done = 0; done < got;) {
-            const ssize_t n = ::write(out, piece + done, size_t(got - done));
+            const ssize_t n = ::write(out, piece.get() + done, size_t(got - done));
             if (n <= 0) {
                 result = -2;
                 break;

@@ -42,7 +42,8 @@ public:
     /// Extracts the current member to a new file at `path`, decoding a coded member and copying a
     /// plain one. Returns 0 done, -2 the output cannot be created or written, -3 the member ends
     /// early or is damaged (partial output stays; also when there is no current member), -4 no
-    /// memory for the work buffers, -5 a plain member's output cannot be created.
+    /// memory for the work buffers, -5 a plain member's output cannot be created. The archive's
+    /// position is restored in every case.
     int ExtractFile(char* path);
 
 private:

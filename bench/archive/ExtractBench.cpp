@@ -25,29 +25,28 @@ struct Fixture {
     ScratchDir dir;
     std::filesystem::path plainArchive = dir / "plain.pak";
     std::filesystem::path codedArchive = dir / "coded.pak";
-    std::filesystem::path plainBytes = dir / "plain.bin";  // the plain members' bytes, for the copy
-    std::filesystem::path textBytes = dir / "text.bin";    // the coded members' bytes decoded
+    // The members' bytes as files of their own, for the copies.
+    std::vector<std::filesystem::path> plainBytes, textBytes;
     std::filesystem::path codedStream = dir / "stream.cod";
     std::filesystem::path out = dir / "out.bin";
     std::size_t codedSize = 0;
 
     Fixture() {
         std::vector<Entry> plain, coded;
-        std::string allPlain, allText;
         for (int i = 0; i < kMembers; ++i) {
             const std::string name = "MEMBER" + std::to_string(i) + ".BIN";
             std::string p = RandomBytes(kMemberSize, unsigned(i + 1));
             std::string t = TextBytes(kMemberSize, unsigned(i + 1));
             coded.push_back({name, CodeMember(t)});
             codedSize += coded.back().stored.size();
-            allPlain += p;
-            allText += t;
+            plainBytes.push_back(dir / (name + ".plain"));
+            textBytes.push_back(dir / (name + ".text"));
+            WriteFile(plainBytes.back(), p);
+            WriteFile(textBytes.back(), t);
             plain.push_back({name, std::move(p)});
         }
         WriteFile(plainArchive, BuildArchive(std::move(plain)));
         WriteFile(codedArchive, BuildArchive(std::move(coded)));
-        WriteFile(plainBytes, allPlain);
-        WriteFile(textBytes, allText);
         WriteFile(codedStream, CodeMember(TextBytes(kTotal, 77)));
     }
 };
@@ -62,12 +61,15 @@ void ExtractAll(const std::filesystem::path& archive, const std::filesystem::pat
     std::string target = out.string();
     ArcDump arc(path.data());
     for (arc.Top(); !arc.eof(); arc.Next()) {
+        ::unlink(target.c_str());
         if (arc.ExtractFile(target.data()) != 0) std::abort();
     }
 }
 
-// A plain copy of a file with the given piece size.
+// A plain copy of a file with the given piece size. Extraction and copies both write a fresh
+// output file each time, so that neither waits on the truncation of the last one.
 void Copy(const std::filesystem::path& from, const std::filesystem::path& to, std::size_t piece) {
+    ::unlink(to.c_str());
     const int in = ::open(from.c_str(), O_RDONLY);
     const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<char> buffer(piece);
@@ -76,6 +78,12 @@ void Copy(const std::filesystem::path& from, const std::filesystem::path& to, st
     }
     ::close(in);
     ::close(out);
+}
+
+// A plain copy of each file in turn to the same output, with the given piece size, as the
+// extraction writes each member in turn to the same output.
+void Copy(const std::vector<std::filesystem::path>& files, const std::filesystem::path& to, std::size_t piece) {
+    for (const auto& from : files) Copy(from, to, piece);
 }
 
 void BM_PlainMembers(benchmark::State& state) {
@@ -106,6 +114,7 @@ void BM_CopyOfCodedMembers(benchmark::State& state) {
 void BM_CodedStream(benchmark::State& state) {
     Fixture& f = Files();
     for (auto _ : state) {
+        ::unlink(f.out.c_str());
         if (DecompressFile(f.codedStream.c_str(), f.out.c_str()) != 0) std::abort();
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(kTotal));

@@ -11,6 +11,7 @@
 #include <new>
 #include <random>
 #include <set>
+#include <thread>
 
 using namespace archive_test;
 
@@ -340,6 +341,28 @@ TEST_F(ArcDumpTest, NoMemoryForBuffersIsMinusFourWithoutFile) {
     EXPECT_EQ(result, -4);
     EXPECT_FALSE(std::filesystem::exists(dir / "out"));
     EXPECT_EQ(Extract(*arc, "out"), 0);
+}
+
+TEST_F(ArcDumpTest, SeparateObjectsExtractAtTheSameTime) {
+    // The codec keeps no process-wide state, so two readers may decode at once.
+    WriteFile(dir / "kit.pak", BuildArchive(SampleEntries()));
+    auto work = [this](const std::string& prefix, int* failures) {
+        for (int round = 0; round < 20; ++round) {
+            auto arc = OpenPath(dir / "kit.pak");
+            int i = 0;
+            for (arc->Top(); !arc->eof(); arc->Next(), ++i) {
+                const std::string out = prefix + std::to_string(i);
+                if (Extract(*arc, out) != 0) ++*failures;
+                if (Name(*arc) == "ABCDEFGH.TXT" && ReadFile(dir / out) != RepetitiveBytes(70000, 3)) ++*failures;
+            }
+        }
+    };
+    int failuresA = 0, failuresB = 0;
+    std::thread a(work, "a", &failuresA);
+    std::thread b(work, "b", &failuresB);
+    a.join();
+    b.join();
+    EXPECT_EQ(failuresA + failuresB, 0);
 }
 
 // --- Hostile archives ----------------------------------------------------------------------------
