@@ -218,14 +218,11 @@ int CompressBlock(const unsigned char* input, int length, unsigned char* output,
     int in = 0;
     int out = 2;           // room for the first control word
     int controlAt = 0;     // where the current control word goes
-    unsigned control = 0;  // items of the current group, first item in the lowest bit so far
+    unsigned control = 0;  // bits of the current group, shifted in from the right
     int items = 0;
 
     while (in < length) {
-        if (items == 16) {
-            output[controlAt] = std::uint8_t(control);
-            output[controlAt + 1] = std::uint8_t(control >> 8);
-            if (out > length - kStoreMargin) return StoreBlock(input, length, output);
+        if (items == 16) {  // the next group's control word
             controlAt = out;
             out += 2;
             control = 0;
@@ -284,11 +281,17 @@ int CompressBlock(const unsigned char* input, int length, unsigned char* output,
             }
         }
         control = control << 1 | (isCommand ? 1u : 0u);
-        ++items;
+        if (++items == 16) {
+            output[controlAt] = std::uint8_t(control);
+            output[controlAt + 1] = std::uint8_t(control >> 8);
+            if (out > length - kStoreMargin) return StoreBlock(input, length, output);
+        }
     }
-    control <<= 16 - items;
-    output[controlAt] = std::uint8_t(control);
-    output[controlAt + 1] = std::uint8_t(control >> 8);
+    if (items < 16) {
+        control <<= 16 - items;
+        output[controlAt] = std::uint8_t(control);
+        output[controlAt + 1] = std::uint8_t(control >> 8);
+    }
     if (out >= length) return StoreBlock(input, length, output);
     return out;
 }
