@@ -166,8 +166,9 @@ int TDataSet::ColumnOf(std::string_view fieldName) const {
 
 void TDataSet::BindFields() {
     for (const auto& f : fields_)
-        if (ColumnOf(f->name_) < 0) Fail("Field '" + f->name_ + "' not found");
-    // Fields already made keep their objects (and settings); new columns get new fields.
+        if (f->declared_ && ColumnOf(f->name_) < 0) Fail("Field '" + f->name_ + "' not found");
+    // Fields already made keep their objects (and settings); new columns get new fields, and
+    // fields of columns that are gone (a query's new statement) go.
     std::vector<std::unique_ptr<TField>> bound;
     for (const TFieldDef& def : columns_) {
         auto it = std::find_if(fields_.begin(), fields_.end(),
@@ -270,6 +271,7 @@ TField* TDataSet::DefineField(const std::string& name) {
     if (TField* f = FindField(name)) return f;
     CheckInactive();
     fields_.push_back(std::make_unique<TField>(this, name));
+    fields_.back()->declared_ = true;
     return fields_.back().get();
 }
 

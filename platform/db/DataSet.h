@@ -50,7 +50,8 @@ public:
 };
 
 /// The value of one column in the dataset's current row (the edit buffer while editing).
-/// A field lives as long as its dataset; Close and Open keep it, and with it ReadOnly and Required.
+/// A field lives as long as its dataset has its column; Close and Open keep it, and with it
+/// ReadOnly and Required.
 /// Every accessor raises EDatabaseError on a closed dataset or a field whose column is missing.
 class TField {
 public:
@@ -95,6 +96,7 @@ private:
     std::string name_;
     TFieldDef def_;
     int column_ = -1;  ///< column index in the loaded rows; -1 while not bound
+    bool declared_ = false;  ///< made by DefineField: its column must exist
     bool readOnly_ = false;
     bool required_ = false;
 };
