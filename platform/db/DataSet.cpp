@@ -277,19 +277,6 @@ TField* TDataSet::DefineField(const std::string& name) {
 
 // ---- order and filter ----
 
-int TDataSet::CompareValues(const TFieldValue& a, const TFieldValue& b) {
-    if (a.Null || b.Null) return int(!a.Null) - int(!b.Null);
-    if (a.Int != b.Int) return a.Int < b.Int ? -1 : 1;
-    int c = a.Str.compare(b.Str);
-    return c < 0 ? -1 : c > 0 ? 1 : 0;
-}
-
-int TDataSet::CompareKey(const TRecordRow& row, const std::vector<TFieldValue>& keys) const {
-    for (size_t k = 0; k < keys.size(); ++k)
-        if (int c = CompareValues(row.Values[keyColumns_[k]], keys[k])) return c;
-    return 0;
-}
-
 bool TDataSet::PassesFilter(const TRecordRow& row) const {
     if (filterColumn_ < 0) return true;
     const TFieldValue& v = row.Values[filterColumn_];

@@ -220,9 +220,19 @@ protected:
     void MoveTo(int index);
     /// Compares a row's key columns with key values already converted to the column types;
     /// only the first keys.size() key columns take part.
-    int CompareKey(const TRecordRow& row, const std::vector<TFieldValue>& keys) const;
+    int CompareKey(const TRecordRow& row, const std::vector<TFieldValue>& keys) const {
+        for (size_t k = 0; k < keys.size(); ++k)
+            if (int c = CompareValues(row.Values[keyColumns_[k]], keys[k])) return c;
+        return 0;
+    }
     /// Row order: key columns, then row id. Strings compare byte by byte (case-sensitive).
-    static int CompareValues(const TFieldValue& a, const TFieldValue& b);
+    static int CompareValues(const TFieldValue& a, const TFieldValue& b) {
+        if (a.Null || b.Null) return int(!a.Null) - int(!b.Null);
+        if (a.Int != b.Int) return a.Int < b.Int ? -1 : 1;
+        if (a.Str.empty() || b.Str.empty()) return int(!a.Str.empty()) - int(!b.Str.empty());
+        int c = a.Str.compare(b.Str);
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
     /// Resolves a database name to an open connection (TDatabase alias or folder).
     std::shared_ptr<SqliteConnection> Connect();
     /// Lets go of the connection (Disconnect) and of the alias.

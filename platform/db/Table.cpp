@@ -163,26 +163,26 @@ void TTable::SetDefaultIndex(bool value) {
     if (Active()) ApplyKey(ResolveKey());
 }
 
-bool TTable::FindKey(std::initializer_list<TKeyValue> keys) { return FindKey(std::vector<TKeyValue>(keys)); }
-
-bool TTable::FindKey(const std::vector<TKeyValue>& keys) {
+bool TTable::FindKey(const TKeyValue* keys, size_t count) {
     CheckActive();
     CheckBrowseMode();
     const std::vector<int>& keyColumns = KeyColumns();
     if (keyColumns.empty()) Fail("No index currently active");
-    if (keys.empty() || keys.size() > keyColumns.size()) Fail("Wrong number of key values");
+    if (count == 0 || count > keyColumns.size()) Fail("Wrong number of key values");
     // Convert the values to the key fields' types, as a posted value would be stored.
-    std::vector<TFieldValue> wanted(keys.size());
-    for (size_t k = 0; k < keys.size(); ++k) {
+    std::vector<TFieldValue>& wanted = searchKey_;
+    wanted.resize(count);
+    for (size_t k = 0; k < count; ++k) {
         const TFieldDef& def = Columns()[keyColumns[k]];
         const TKeyValue& key = keys[k];
         TFieldValue& v = wanted[k];
+        v = TFieldValue{};
         if (def.DataType == ftString || def.DataType == ftUnknown) {
-            std::string s = key.IsText ? key.Text : IntToStr(key.Int);
+            std::string& s = v.Str;
+            s = key.IsText ? key.Text : IntToStr(key.Int);
             if (def.Size > 0 && s.size() > size_t(def.Size)) s.resize(def.Size);
             while (!s.empty() && s.back() == ' ') s.pop_back();
             v.Null = s.empty();
-            v.Str = std::move(s);
         } else if (key.IsText) {
             int n = 0;
             if (key.Text.empty()) continue;  // an empty text searches for an empty field

@@ -48,8 +48,9 @@ public:
     /// the first matching row becomes current (AfterScroll fires) and the result is true. Not
     /// found: false, and the cursor stays where it was. A pending edit is posted first.
     /// EDatabaseError when the table is closed, has no key in use, or more values than key fields.
-    bool FindKey(std::initializer_list<TKeyValue> keys);
-    bool FindKey(const std::vector<TKeyValue>& keys);
+    bool FindKey(std::initializer_list<TKeyValue> keys) { return FindKey(keys.begin(), keys.size()); }
+    bool FindKey(const std::vector<TKeyValue>& keys) { return FindKey(keys.data(), keys.size()); }
+    bool FindKey(const TKeyValue* keys, size_t count);
 
     /// Column definitions: filled from the table when it opens; CreateTable uses them.
     TFieldDefs FieldDefs;
@@ -83,4 +84,5 @@ private:
     std::vector<int> primaryKey_;
     bool readOnlyFile_ = false;
     std::shared_ptr<SqliteConnection> connection_;
+    std::vector<TFieldValue> searchKey_;  ///< FindKey's converted values, kept to spare allocations
 };
