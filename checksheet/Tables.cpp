@@ -98,6 +98,16 @@ const QuerySetting kQueries[] = {
     {&TfrmTables::qryDistinctTSmoke, "qryDistinctTSmoke", "Select Distinct TSmoke From MRANGES", false},
 };
 
+// The settings table's fields, from which the first installation creates it when it is missing.
+const TFieldDef kParamsFields[] = {
+    {"NAME", ftString, 50},          {"ADD1", ftString, 40},       {"ADD2", ftString, 40},
+    {"ADD3", ftString, 40},          {"ADD4", ftString, 40},       {"TELEPHONE", ftString, 20},
+    {"FAX", ftString, 20},           {"VAT_REG", ftString, 12},    {"EMAIL", ftString, 40},
+    {"PRINT_DETAILS", ftBoolean, 0}, {"PAGE_MARGIN", ftSmallint, 0}, {"CUSTOMER_DETAILS", ftBoolean, 0},
+    {"MARKET_CODE", ftString, 3},    {"LANG_CODE", ftString, 2},   {"EMTEST_EQUIP", ftBoolean, 0},
+    {"BRTEST_EQUIP", ftBoolean, 0},  {"WEB", ftString, 40},
+};
+
 }  // namespace
 
 TfrmTables::TfrmTables() {
@@ -123,6 +133,7 @@ TfrmTables::TfrmTables() {
         this->*s.Component = std::move(query);
     }
     // Field settings of the components.
+    for (const TFieldDef& d : kParamsFields) tblParams->FieldDefs.Add(d.Name, d.DataType, d.Size);
     tblModels->DefineField("MODEL_CODE")->SetReadOnly(true);
     tblModels2->DefineField("DESCRIPTION")->SetRequired(true);
     BindEvents();

@@ -11,6 +11,8 @@ struct TKeyValue {
     TKeyValue(int v) : IsText(false), Int(v) {}
     TKeyValue(long v) : IsText(false), Int(v) {}
     TKeyValue(long long v) : IsText(false), Int(v) {}
+    TKeyValue(unsigned v) : IsText(false), Int(v) {}
+    TKeyValue(unsigned long v) : IsText(false), Int(int64_t(v)) {}
     TKeyValue(const char* v) : IsText(true), Text(v ? v : "") {}
     TKeyValue(std::string v) : IsText(true), Text(std::move(v)) {}
     TKeyValue(std::string_view v) : IsText(true), Text(v) {}

@@ -185,4 +185,21 @@ TEST_F(DataHelpers, NextCodeSeesRowsPostedThroughAnotherCursor) {
     EXPECT_EQ(NextCode(tables.tblInterval.get(), tables.tblInterval->FieldByName("INTERVAL_CODE")), 41);
 }
 
+TEST(DataModuleSettings, CreatesTheSettingsTableFromItsFieldList) {
+    TestFolder empty;  // no database yet
+    TfrmTables tables;
+    EXPECT_THROW(tables.tblParams->Open(), EDatabaseError);
+    tables.tblParams->CreateTable();
+    EXPECT_EQ(empty.Read("SELECT name || ' ' || type FROM pragma_table_info('PARAMS')"),
+              "NAME CHAR(50)|ADD1 CHAR(40)|ADD2 CHAR(40)|ADD3 CHAR(40)|ADD4 CHAR(40)|TELEPHONE CHAR(20)|"
+              "FAX CHAR(20)|VAT_REG CHAR(12)|EMAIL CHAR(40)|PRINT_DETAILS BOOLEAN|PAGE_MARGIN SMALLINT|"
+              "CUSTOMER_DETAILS BOOLEAN|MARKET_CODE CHAR(3)|LANG_CODE CHAR(2)|EMTEST_EQUIP BOOLEAN|"
+              "BRTEST_EQUIP BOOLEAN|WEB CHAR(40)");
+    tables.tblParams->Open();
+    tables.tblParams->Append();
+    tables.tblParams->FieldByName("MARKET_CODE")->SetAsString("GB");
+    tables.tblParams->Post();
+    EXPECT_EQ(empty.Read("SELECT MARKET_CODE FROM PARAMS"), "GB");
+}
+
 }  // namespace
