@@ -401,15 +401,19 @@ void TDataSet::Last() {
 void TDataSet::Next() {
     CheckActive();
     CheckBrowseMode();
+    if (eof_) return;
     if (cursor_ + 1 < int(visible_.size())) return MoveTo(cursor_ + 1);
-    eof_ = true;
+    eof_ = true;  // reaching the end counts as a scroll, staying there does not
+    FireEvent(AfterScroll);
 }
 
 void TDataSet::Prior() {
     CheckActive();
     CheckBrowseMode();
+    if (bof_) return;
     if (cursor_ > 0) return MoveTo(cursor_ - 1);
     bof_ = true;
+    FireEvent(AfterScroll);
 }
 
 // ---- editing ----
@@ -445,9 +449,12 @@ void TDataSet::Insert() {
     try {
         FireEvent(OnNewRecord);
     } catch (...) {
-        Cancel();
+        buffer_.clear();
+        state_ = dsBrowse;
         throw;
     }
+    modified_ = false;  // defaults set by OnNewRecord alone are no change worth posting
+    FireEvent(AfterScroll);
 }
 
 void TDataSet::Append() { Insert(); }
@@ -481,9 +488,11 @@ void TDataSet::Post() {
 
 void TDataSet::Cancel() {
     if (state_ != dsEdit && state_ != dsInsert) return;
+    const bool wasInsert = state_ == dsInsert;
     buffer_.clear();
     modified_ = false;
     state_ = dsBrowse;
+    if (wasInsert) FireEvent(AfterScroll);  // back on the row that was current
 }
 
 void TDataSet::Delete() {

@@ -142,6 +142,7 @@ public:
     void First();
     void Last();
     /// Moves to the next row; past the last row Eof becomes True and the last row stays current.
+    /// AfterScroll fires unless Eof was already True.
     void Next();
     /// Moves to the previous row; before the first row Bof becomes True and the first row stays.
     void Prior();
@@ -166,13 +167,15 @@ public:
 
     /// Starts editing the current row (BeforeEdit first); on an empty dataset it inserts instead.
     void Edit();
-    /// Starts a new row (OnNewRecord fires); where it lands is decided by the key when posted.
+    /// Starts a new row (OnNewRecord, then AfterScroll); where it lands is decided by the key
+    /// when posted. Values set by OnNewRecord alone do not count as a change: moving away drops
+    /// such a row, while Post writes it.
     void Insert();
     void Append();
     /// Writes the edited or new row (BeforePost first, AfterPost after). On any error, the silent
     /// abort included, nothing is written and the dataset stays in its edit state.
     void Post();
-    /// Drops the edit; the row stays as it was.
+    /// Drops the edit; the row stays as it was. Dropping a new row fires AfterScroll.
     void Cancel();
     /// Deletes the current row (BeforeDelete first; AfterDelete and AfterScroll after); the row
     /// after it becomes current. On an error nothing is deleted.

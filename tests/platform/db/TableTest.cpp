@@ -521,7 +521,7 @@ TEST_F(TableTest, EventsFireAroundTheirOperations) {
     t->FieldByName("MODEL_RANGE_CODE")->SetAsInteger(50);
     t->Post();
     t->Delete();
-    EXPECT_EQ(log, "AS BE BP AP NR BP AP BD AD AS ");
+    EXPECT_EQ(log, "AS BE BP AP NR AS BP AP BD AD AS ");
 }
 
 TEST_F(TableTest, SilentAbortInBeforeEventsLeavesTheDatasetAsItWas) {
@@ -546,6 +546,45 @@ TEST_F(TableTest, SilentAbortInBeforeEventsLeavesTheDatasetAsItWas) {
     EXPECT_EQ(t->RecordCount(), 3);
     EXPECT_EQ(folder.Read("SELECT COUNT(*) FROM Mranges"), "3");
     EXPECT_EQ(t->FieldByName("MODEL_RANGE_CODE")->AsInteger(), 10);
+}
+
+TEST_F(TableTest, ScrollEventsWhenReachingTheEnds) {
+    auto t = Table("Mranges");
+    int scrolls = 0;
+    t->AfterScroll = [&](TDataSet*) { ++scrolls; };
+    t->Open();
+    EXPECT_EQ(scrolls, 1);
+    t->Next();
+    t->Next();  // on the last row
+    t->Next();  // reaches the end
+    t->Next();  // already there
+    EXPECT_EQ(scrolls, 4);
+    EXPECT_TRUE(t->Eof());
+    t->Append();
+    t->Cancel();
+    EXPECT_EQ(scrolls, 6);
+    EXPECT_EQ(t->FieldByName("MODEL_RANGE_CODE")->AsInteger(), 30);
+}
+
+TEST_F(TableTest, NewRowWithOnlyDefaultsIsDroppedWhenLeft) {
+    auto t = Table("Mranges");
+    t->OnNewRecord = [](TDataSet* d) { d->FieldByName("MODEL_RANGE_CODE")->SetAsInteger(99); };
+    t->Open();
+    t->Append();
+    t->First();
+    EXPECT_EQ(t->RecordCount(), 3);
+    t->Append();
+    t->Post();  // an explicit Post writes it
+    EXPECT_EQ(folder.Read("SELECT COUNT(*) FROM Mranges WHERE MODEL_RANGE_CODE = 99"), "1");
+}
+
+TEST_F(TableTest, FailingNewRecordHandlerLeavesBrowseState) {
+    auto t = Table("Mranges");
+    t->OnNewRecord = [](TDataSet*) { throw EDatabaseError("refused"); };
+    t->Open();
+    EXPECT_THROW(t->Append(), EDatabaseError);
+    EXPECT_EQ(t->State(), dsBrowse);
+    EXPECT_EQ(t->RecordCount(), 3);
 }
 
 TEST_F(TableTest, ControlsDisabledCountsNestedCalls) {
