@@ -12,7 +12,7 @@ struct TableSetting {
     const char* Name;
     const char* TableName;
     const char* IndexFieldNames;
-    const char* Filter;  ///< filtered when not empty
+    const char* Filter; ///< filtered when not empty
     bool DefaultIndex;
 };
 
@@ -75,7 +75,8 @@ struct QuerySetting {
 const QuerySetting kQueries[] = {
     {&TfrmTables::qryMRanges, "qryMRanges",
      "Select Model_Range_Code, M.Model_Code, R.Engine_Code, M.Description, E.Description, E.Catalyst, "
-     "Build_Date_From, Build_Date_To, SIL_Flag, R.Interval_Code, Oil_Limit, Ex_LimitRPM, Ex_LimitCO, Ex_LimitHC, "
+     "Build_Date_From, Build_Date_To, SIL_Flag, R.Interval_Code, Oil_Limit, Ex_LimitRPM, Ex_LimitCO, "
+     "Ex_LimitHC, "
      "Ex_Lambda, Ex_Limit_FastRPM, Ex_Limit_FastCO, NTSmoke, TSmoke, WeightKG, I.kmDistance, I.mlDistance "
      "From MRanges R, Models M, Engines E, Interval I "
      "Where R.Model_Code = M.Model_Code And (R.Engine_Code = E.Engine_Code And E.Lang_Code = :Language) "
@@ -92,23 +93,25 @@ const QuerySetting kQueries[] = {
     {&TfrmTables::qryDistinctHC, "qryDistinctHC", "Select Distinct EX_LIMITHC From MRANGES", false},
     {&TfrmTables::qryDistinctLambda, "qryDistinctLambda", "Select Distinct EX_LAMBDA From MRANGES", false},
     {&TfrmTables::qryDistinctWeight, "qryDistinctWeight", "Select Distinct WEIGHTKG From MRANGES", false},
-    {&TfrmTables::qryDistinct_FastRPM, "qryDistinct_FastRPM", "Select Distinct EX_LIMIT_FASTRPM From MRANGES", false},
-    {&TfrmTables::qryDistinct_fastCO, "qryDistinct_fastCO", "Select Distinct EX_LIMIT_FASTCO From MRANGES", false},
+    {&TfrmTables::qryDistinct_FastRPM, "qryDistinct_FastRPM", "Select Distinct EX_LIMIT_FASTRPM From MRANGES",
+     false},
+    {&TfrmTables::qryDistinct_fastCO, "qryDistinct_fastCO", "Select Distinct EX_LIMIT_FASTCO From MRANGES",
+     false},
     {&TfrmTables::qryDistinctNTSmoke, "qryDistinctNTSmoke", "Select Distinct NTSmoke From MRANGES", false},
     {&TfrmTables::qryDistinctTSmoke, "qryDistinctTSmoke", "Select Distinct TSmoke From MRANGES", false},
 };
 
 // The settings table's fields, from which the first installation creates it when it is missing.
 const TFieldDef kParamsFields[] = {
-    {"NAME", ftString, 50},          {"ADD1", ftString, 40},       {"ADD2", ftString, 40},
-    {"ADD3", ftString, 40},          {"ADD4", ftString, 40},       {"TELEPHONE", ftString, 20},
-    {"FAX", ftString, 20},           {"VAT_REG", ftString, 12},    {"EMAIL", ftString, 40},
+    {"NAME", ftString, 50},          {"ADD1", ftString, 40},         {"ADD2", ftString, 40},
+    {"ADD3", ftString, 40},          {"ADD4", ftString, 40},         {"TELEPHONE", ftString, 20},
+    {"FAX", ftString, 20},           {"VAT_REG", ftString, 12},      {"EMAIL", ftString, 40},
     {"PRINT_DETAILS", ftBoolean, 0}, {"PAGE_MARGIN", ftSmallint, 0}, {"CUSTOMER_DETAILS", ftBoolean, 0},
-    {"MARKET_CODE", ftString, 3},    {"LANG_CODE", ftString, 2},   {"EMTEST_EQUIP", ftBoolean, 0},
+    {"MARKET_CODE", ftString, 3},    {"LANG_CODE", ftString, 2},     {"EMTEST_EQUIP", ftBoolean, 0},
     {"BRTEST_EQUIP", ftBoolean, 0},  {"WEB", ftString, 40},
 };
 
-}  // namespace
+} // namespace
 
 TfrmTables::TfrmTables() {
     for (const TableSetting& s : kTables) {
@@ -133,7 +136,8 @@ TfrmTables::TfrmTables() {
         this->*s.Component = std::move(query);
     }
     // Field settings of the components.
-    for (const TFieldDef& d : kParamsFields) tblParams->FieldDefs.Add(d.Name, d.DataType, d.Size);
+    for (const TFieldDef& d : kParamsFields)
+        tblParams->FieldDefs.Add(d.Name, d.DataType, d.Size);
     tblModels->DefineField("MODEL_CODE")->SetReadOnly(true);
     tblModels2->DefineField("DESCRIPTION")->SetRequired(true);
     BindEvents();

@@ -24,7 +24,8 @@ int ExtPerCount = 0;
 bool ResetExtPerChecks = false;
 std::array<std::string, 6> SpecInstr;
 
-std::string CustName, CustCompany, CustAddr1, CustAddr2, CustAddr3, CustAddr4, CustPhone, CustOtherPhone, CustContact;
+std::string CustName, CustCompany, CustAddr1, CustAddr2, CustAddr3, CustAddr4, CustPhone, CustOtherPhone,
+    CustContact;
 std::string ModelText, VariantText, IntervalText;
 std::string RepairNo, RegNo, RegDate, Mileage, RadioCode;
 
@@ -46,19 +47,26 @@ std::string BuildDateKey(const std::string& monthYear) {
 }
 
 bool IsNumeric(const std::string& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 namespace {
 
 // Two-digit year to its century by the pivot: below 71 the 2000s, otherwise the 1900s.
-std::string CenturyOf(const std::string& yy) { return std::stoi(yy) < 71 ? "20" : "19"; }
+std::string CenturyOf(const std::string& yy) {
+    return std::stoi(yy) < 71 ? "20" : "19";
+}
 
-int TwoDigits(const std::string& s, size_t pos) { return (s[pos] - '0') * 10 + (s[pos + 1] - '0'); }
+int TwoDigits(const std::string& s, size_t pos) {
+    return (s[pos] - '0') * 10 + (s[pos + 1] - '0');
+}
 
-bool IsLeap(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeap(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
-}  // namespace
+} // namespace
 
 bool ValidMonthYear(const std::string& input, std::string& result) {
     result = input;
@@ -67,7 +75,7 @@ bool ValidMonthYear(const std::string& input, std::string& result) {
     size_t at = result.find(sep);
     if (at != std::string::npos) result.erase(at, 1);
     if (result.size() != 4 && result.size() != 6) return false;
-    if (result.size() == 6) result.erase(2, 2);  // the typed century is never used
+    if (result.size() == 6) result.erase(2, 2); // the typed century is never used
     if (!IsNumeric(result)) return false;
     result = result.substr(0, 2) + CenturyOf(result.substr(2, 2)) + result.substr(2, 2);
     ScratchText = result;
@@ -91,10 +99,13 @@ bool ValidDate(std::string& text) {
         std::string yy = ddmmyy.substr(6, 2);
         return ddmmyy.substr(0, 6) + (IsNumeric(yy) ? CenturyOf(yy) : "20") + yy;
     };
-    if (s.size() == 6) s = complete(s.substr(0, 2) + sep + s.substr(2, 2) + sep + s.substr(4, 2));
+    if (s.size() == 6)
+        s = complete(s.substr(0, 2) + sep + s.substr(2, 2) + sep + s.substr(4, 2));
     else if (s.size() == 8) {
-        if (s.find(sep) != std::string::npos) s = complete(s);
-        else s = s.substr(0, 2) + sep + s.substr(2, 2) + sep + s.substr(4, 4);
+        if (s.find(sep) != std::string::npos)
+            s = complete(s);
+        else
+            s = s.substr(0, 2) + sep + s.substr(2, 2) + sep + s.substr(4, 4);
     }
     text = s;
     AsAtDate = s;

@@ -10,10 +10,10 @@ class TDataSet;
 class TField;
 
 // ---- run and mode ----
-extern std::string Market;       ///< internal two-letter market code of the run
-extern std::string Language;     ///< two-letter language code of the run (key of every multilingual table)
-extern std::string XMLMarket;    ///< market code in its external (ISO) form
-extern std::string XMLLanguage;  ///< language code in its external (ISO) form
+extern std::string Market;      ///< internal two-letter market code of the run
+extern std::string Language;    ///< two-letter language code of the run (key of every multilingual table)
+extern std::string XMLMarket;   ///< market code in its external (ISO) form
+extern std::string XMLLanguage; ///< language code in its external (ISO) form
 extern bool HandOffMode;
 extern bool XMLMode;
 extern bool BatchMode;
@@ -22,13 +22,13 @@ extern std::string DocTypeId;
 extern bool XMLEmissionFlag;
 extern bool NeedCreateParams;
 extern std::string DataVersion;
-extern std::string AsAtDate;     ///< DD/MM/YYYY with the system date separator
-extern std::string ScratchText;  ///< shared scratch text; first validation message of the data rules
+extern std::string AsAtDate;    ///< DD/MM/YYYY with the system date separator
+extern std::string ScratchText; ///< shared scratch text; first validation message of the data rules
 
 // ---- choices of the checksheet ----
 extern int SelModelCode;
 extern int ModelRange;
-extern int IntervalNo;  ///< 1-based position in CSLINKS.INTERVALS
+extern int IntervalNo; ///< 1-based position in CSLINKS.INTERVALS
 extern int CurSeqNo;
 extern bool DoService, DoPreTest, DoEmissionTest, DoBrakeTest, DoVOREX, DoPaintBodyWith, DoPaintBodyWithout;
 extern bool ContinuePrint;
@@ -40,13 +40,14 @@ extern bool ResetExtPerChecks;
 extern std::array<std::string, 6> SpecInstr;
 
 // ---- customer and vehicle ----
-extern std::string CustName, CustCompany, CustAddr1, CustAddr2, CustAddr3, CustAddr4, CustPhone, CustOtherPhone,
-    CustContact;
+extern std::string CustName, CustCompany, CustAddr1, CustAddr2, CustAddr3, CustAddr4, CustPhone,
+    CustOtherPhone, CustContact;
 extern std::string ModelText, VariantText, IntervalText;
 extern std::string RepairNo, RegNo, RegDate, Mileage, RadioCode;
 
 // ---- page walk of the report ----
-extern bool EmissionPending, BrakePending, SpecInstPending, EndBlockPending, NextServicePending, StructureLeft;
+extern bool EmissionPending, BrakePending, SpecInstPending, EndBlockPending, NextServicePending,
+    StructureLeft;
 extern int PageBottom, PendingMHCode, LastMHCode;
 
 /// Text number `number` of the current Language from LANGTEXT; "*" when the row is missing or

@@ -24,8 +24,10 @@ std::vector<std::string> ListTables(const std::string& file) {
     sqlite3* db = nullptr;
     sqlite3_stmt* st = nullptr;
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &st, nullptr) == SQLITE_OK)
-        while (sqlite3_step(st) == SQLITE_ROW) names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &st, nullptr) ==
+            SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW)
+            names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
     sqlite3_finalize(st);
     sqlite3_close(db);
     return names;
@@ -50,7 +52,7 @@ void BM_OpenEveryTable(benchmark::State& state) {
             t->Open();
             open.push_back(std::move(t));
         }
-        alias.db.Close();  // the next round opens the file again too
+        alias.db.Close(); // the next round opens the file again too
     }
     state.counters["tables"] = double(gTableNames.size());
 }
@@ -77,7 +79,8 @@ void BM_FindKey(benchmark::State& state) {
     ops->Open();
     std::vector<int> codes;
     for (ops->First(); !ops->Eof(); ops->Next())
-        if (ops->FieldByName("LANG_CODE")->AsString() == "EN") codes.push_back(ops->FieldByName("OP_CODE")->AsInteger());
+        if (ops->FieldByName("LANG_CODE")->AsString() == "EN")
+            codes.push_back(ops->FieldByName("OP_CODE")->AsInteger());
     if (codes.empty()) return state.SkipWithError("no English operations");
     size_t i = 0;
     for (auto _ : state) {
@@ -115,7 +118,7 @@ void BM_StructureWalk(benchmark::State& state) {
     state.counters["found"] = benchmark::Counter(double(found) / double(state.iterations()));
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

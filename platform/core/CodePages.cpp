@@ -22,9 +22,11 @@ const char16_t* TableOf(unsigned codePage) {
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
-unsigned GetACP() { return gAnsiCodePage; }
+unsigned GetACP() {
+    return gAnsiCodePage;
+}
 
 bool SetACP(unsigned codePage) {
     if (codePage == CP_ACP || !TableOf(codePage)) return false;
@@ -32,7 +34,9 @@ bool SetACP(unsigned codePage) {
     return true;
 }
 
-bool IsValidCodePage(unsigned codePage) { return TableOf(codePage) != nullptr; }
+bool IsValidCodePage(unsigned codePage) {
+    return TableOf(codePage) != nullptr;
+}
 
 int MultiByteToWideChar(unsigned codePage, unsigned /*flags*/, const char* bytes, int count, char16_t* wide,
                         int wideCount) {
@@ -41,7 +45,8 @@ int MultiByteToWideChar(unsigned codePage, unsigned /*flags*/, const char* bytes
     size_t n = count == -1 ? std::strlen(bytes) + 1 : size_t(count);
     if (wideCount == 0) return int(n);
     if (n > size_t(wideCount)) return 0;
-    for (size_t i = 0; i < n; ++i) wide[i] = table[static_cast<unsigned char>(bytes[i])];
+    for (size_t i = 0; i < n; ++i)
+        wide[i] = table[static_cast<unsigned char>(bytes[i])];
     return int(n);
 }
 
@@ -49,7 +54,8 @@ std::u16string MultiByteToWideChar(unsigned codePage, std::string_view bytes) {
     const char16_t* table = TableOf(codePage);
     if (!table) return {};
     std::u16string out(bytes.size(), u'\0');
-    for (size_t i = 0; i < bytes.size(); ++i) out[i] = table[static_cast<unsigned char>(bytes[i])];
+    for (size_t i = 0; i < bytes.size(); ++i)
+        out[i] = table[static_cast<unsigned char>(bytes[i])];
     return out;
 }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-constexpr unsigned CP_ACP = 0;          ///< "the ANSI code page of the process"
-constexpr unsigned MB_PRECOMPOSED = 1;  ///< accepted; the tables hold precomposed characters only
+constexpr unsigned CP_ACP = 0;         ///< "the ANSI code page of the process"
+constexpr unsigned MB_PRECOMPOSED = 1; ///< accepted; the tables hold precomposed characters only
 
 /// The ANSI code page of the process: 1252 unless SetACP chose another.
 unsigned GetACP();

@@ -20,7 +20,9 @@ int HexDigit(char c) {
     return -1;
 }
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeapYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -31,17 +33,19 @@ int DaysInMonth(int year, int month) {
 int64_t DayNumber(int year, int month, int day) {
     int64_t y = year - 1;
     int64_t n = y * 365 + y / 4 - y / 100 + y / 400;
-    for (int m = 1; m < month; ++m) n += DaysInMonth(year, m);
+    for (int m = 1; m < month; ++m)
+        n += DaysInMonth(year, m);
     return n + day - 1;
 }
 
 const int64_t kEpoch = DayNumber(1899, 12, 30);
 
-}  // namespace
+} // namespace
 
 bool TryStrToInt(std::string_view text, int& value) {
     size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
@@ -57,8 +61,8 @@ bool TryStrToInt(std::string_view text, int& value) {
     }
     if (i == text.size()) return false;
     // Accumulate the magnitude; the negative range is one larger than the positive one.
-    const uint64_t limit = negative ? uint64_t(std::numeric_limits<int>::max()) + 1
-                                    : uint64_t(std::numeric_limits<int>::max());
+    const uint64_t limit =
+        negative ? uint64_t(std::numeric_limits<int>::max()) + 1 : uint64_t(std::numeric_limits<int>::max());
     uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
         int digit = base == 16 ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
@@ -82,7 +86,9 @@ int StrToIntDef(std::string_view text, int fallback) {
     return TryStrToInt(text, value) ? value : fallback;
 }
 
-std::string IntToStr(int64_t value) { return std::to_string(value); }
+std::string IntToStr(int64_t value) {
+    return std::to_string(value);
+}
 
 std::string UpperCase(std::string_view text) {
     std::string s(text);
@@ -109,21 +115,27 @@ bool SameText(std::string_view a, std::string_view b) {
     return true;
 }
 
-static bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
+static bool IsTrimmed(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 std::string TrimLeft(std::string_view text) {
     size_t b = 0;
-    while (b < text.size() && IsTrimmed(text[b])) ++b;
+    while (b < text.size() && IsTrimmed(text[b]))
+        ++b;
     return std::string(text.substr(b));
 }
 
 std::string TrimRight(std::string_view text) {
     size_t e = text.size();
-    while (e > 0 && IsTrimmed(text[e - 1])) --e;
+    while (e > 0 && IsTrimmed(text[e - 1]))
+        --e;
     return std::string(text.substr(0, e));
 }
 
-std::string Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
+std::string Trim(std::string_view text) {
+    return TrimLeft(TrimRight(text));
+}
 
 TDateTime EncodeDate(int year, int month, int day) {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
@@ -132,12 +144,14 @@ TDateTime EncodeDate(int year, int month, int day) {
 }
 
 void DecodeDate(TDateTime date, int& year, int& month, int& day) {
-    int64_t n = int64_t(std::floor(date)) + kEpoch;  // days since 1 January of year 1
-    year = int(n / 366) + 1;                         // never beyond the real year
-    while (DayNumber(year + 1, 1, 1) <= n) ++year;
+    int64_t n = int64_t(std::floor(date)) + kEpoch; // days since 1 January of year 1
+    year = int(n / 366) + 1;                        // never beyond the real year
+    while (DayNumber(year + 1, 1, 1) <= n)
+        ++year;
     n -= DayNumber(year, 1, 1);
     month = 1;
-    while (n >= DaysInMonth(year, month)) n -= DaysInMonth(year, month++);
+    while (n >= DaysInMonth(year, month))
+        n -= DaysInMonth(year, month++);
     day = int(n) + 1;
 }
 
@@ -163,7 +177,8 @@ TDateTime StrToDate(std::string_view text) {
     size_t pos = 0;
     for (int k = 0; k < 3; ++k) {
         size_t start = pos;
-        while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9' && pos - start < 4) ++pos;
+        while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9' && pos - start < 4)
+            ++pos;
         if (pos == start) return fail();
         parts[k] = std::stoi(s.substr(start, pos - start));
         if (k < 2) {
@@ -187,12 +202,18 @@ std::string DateToStr(TDateTime date) {
     for (size_t i = 0; i < f.size();) {
         char c = char(f[i] | 0x20);
         size_t run = 1;
-        while (i + run < f.size() && char(f[i + run] | 0x20) == c) ++run;
-        if (c == 'd') out += run >= 2 ? two(day) : std::to_string(day);
-        else if (c == 'm') out += run >= 2 ? two(month) : std::to_string(month);
-        else if (c == 'y') out += run >= 3 ? std::to_string(year) : two(year % 100);
-        else if (f[i] == '/') out.append(run, FormatSettings.DateSeparator);
-        else out.append(f, i, run);
+        while (i + run < f.size() && char(f[i + run] | 0x20) == c)
+            ++run;
+        if (c == 'd')
+            out += run >= 2 ? two(day) : std::to_string(day);
+        else if (c == 'm')
+            out += run >= 2 ? two(month) : std::to_string(month);
+        else if (c == 'y')
+            out += run >= 3 ? std::to_string(year) : two(year % 100);
+        else if (f[i] == '/')
+            out.append(run, FormatSettings.DateSeparator);
+        else
+            out.append(f, i, run);
         i += run;
     }
     return out;

@@ -24,16 +24,21 @@ const TFieldValue& TField::Value() const {
     return dataSet_->CurrentValue(column_);
 }
 
-bool TField::IsNull() const { return Value().Null; }
+bool TField::IsNull() const {
+    return Value().Null;
+}
 
 std::string TField::AsString() const {
     const TFieldValue& v = Value();
     if (v.Null) return "";
     switch (def_.DataType) {
-        case ftSmallint:
-        case ftInteger: return IntToStr(v.Int);
-        case ftBoolean: return v.Int ? "True" : "False";
-        default: return v.Str;
+    case ftSmallint:
+    case ftInteger:
+        return IntToStr(v.Int);
+    case ftBoolean:
+        return v.Int ? "True" : "False";
+    default:
+        return v.Str;
     }
 }
 
@@ -71,30 +76,35 @@ void TField::Assign(TFieldValue value) {
 void TField::SetAsString(std::string_view text) {
     TFieldValue v;
     switch (def_.DataType) {
-        case ftSmallint:
-        case ftInteger:
-            if (!text.empty()) {
-                v.Null = false;
-                v.Int = StrToInt(text);
-            }
-            break;
-        case ftBoolean:
-            if (!text.empty()) {
-                if (std::string_view("TRUE").substr(0, text.size()) == UpperCase(text)) v.Int = 1;
-                else if (std::string_view("FALSE").substr(0, text.size()) == UpperCase(text)) v.Int = 0;
-                else dataSet_->Fail("'" + std::string(text) + "' is not a valid boolean value for field '" + name_ + "'");
-                v.Null = false;
-            }
-            break;
-        default: {
-            std::string_view s = text;
-            if (def_.Size > 0 && s.size() > size_t(def_.Size)) s = s.substr(0, def_.Size);
-            while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-            if (!s.empty()) {
-                v.Null = false;
-                v.Str = std::string(s);
-            }
+    case ftSmallint:
+    case ftInteger:
+        if (!text.empty()) {
+            v.Null = false;
+            v.Int = StrToInt(text);
         }
+        break;
+    case ftBoolean:
+        if (!text.empty()) {
+            if (std::string_view("TRUE").substr(0, text.size()) == UpperCase(text))
+                v.Int = 1;
+            else if (std::string_view("FALSE").substr(0, text.size()) == UpperCase(text))
+                v.Int = 0;
+            else
+                dataSet_->Fail("'" + std::string(text) + "' is not a valid boolean value for field '" +
+                               name_ + "'");
+            v.Null = false;
+        }
+        break;
+    default: {
+        std::string_view s = text;
+        if (def_.Size > 0 && s.size() > size_t(def_.Size)) s = s.substr(0, def_.Size);
+        while (!s.empty() && s.back() == ' ')
+            s.remove_suffix(1);
+        if (!s.empty()) {
+            v.Null = false;
+            v.Str = std::string(s);
+        }
+    }
     }
     Assign(std::move(v));
 }
@@ -115,7 +125,9 @@ void TField::SetAsBoolean(bool value) {
     Assign(std::move(v));
 }
 
-void TField::Clear() { Assign(TFieldValue{}); }
+void TField::Clear() {
+    Assign(TFieldValue{});
+}
 
 // ---- dataset ----
 
@@ -126,9 +138,13 @@ TDataSet::~TDataSet() {
     if (database_) database_->Detach(this);
 }
 
-std::string TDataSet::Label() const { return name_.empty() ? "Dataset" : name_; }
+std::string TDataSet::Label() const {
+    return name_.empty() ? "Dataset" : name_;
+}
 
-void TDataSet::Fail(const std::string& message) const { throw EDatabaseError(Label() + ": " + message); }
+void TDataSet::Fail(const std::string& message) const {
+    throw EDatabaseError(Label() + ": " + message);
+}
 
 void TDataSet::CheckActive() const {
     if (state_ == dsInactive) Fail("Cannot perform this operation on a closed dataset");
@@ -171,9 +187,11 @@ void TDataSet::BindFields() {
     // fields of columns that are gone (a query's new statement) go.
     std::vector<std::unique_ptr<TField>> bound;
     for (const TFieldDef& def : columns_) {
-        auto it = std::find_if(fields_.begin(), fields_.end(),
-                               [&](const std::unique_ptr<TField>& f) { return f && SameText(f->name_, def.Name); });
-        std::unique_ptr<TField> field = it != fields_.end() ? std::move(*it) : std::make_unique<TField>(this, def.Name);
+        auto it = std::find_if(fields_.begin(), fields_.end(), [&](const std::unique_ptr<TField>& f) {
+            return f && SameText(f->name_, def.Name);
+        });
+        std::unique_ptr<TField> field =
+            it != fields_.end() ? std::move(*it) : std::make_unique<TField>(this, def.Name);
         field->def_ = def;
         field->column_ = int(bound.size());
         if (def.Required) field->required_ = true;
@@ -194,7 +212,8 @@ void TDataSet::Open() {
     } catch (...) {
         columns_.clear();
         rows_.clear();
-        for (auto& f : fields_) f->column_ = -1;
+        for (auto& f : fields_)
+            f->column_ = -1;
         ReleaseConnection();
         throw;
     }
@@ -218,7 +237,8 @@ void TDataSet::Close() {
     rows_.clear();
     cursor_ = 0;
     bof_ = eof_ = true;
-    for (auto& f : fields_) f->column_ = -1;
+    for (auto& f : fields_)
+        f->column_ = -1;
     ReleaseConnection();
 }
 
@@ -281,9 +301,10 @@ bool TDataSet::PassesFilter(const TRecordRow& row) const {
     if (filterColumn_ < 0) return true;
     const TFieldValue& v = row.Values[filterColumn_];
     const TFieldDef& def = columns_[filterColumn_];
-    std::string text = v.Null ? "" : def.DataType == ftString || def.DataType == ftUnknown ? v.Str
-                                   : def.DataType == ftBoolean                         ? (v.Int ? "True" : "False")
-                                                                                       : IntToStr(v.Int);
+    std::string text = v.Null                                                  ? ""
+                       : def.DataType == ftString || def.DataType == ftUnknown ? v.Str
+                       : def.DataType == ftBoolean                             ? (v.Int ? "True" : "False")
+                                                                               : IntToStr(v.Int);
     return text == filterValue_;
 }
 
@@ -302,15 +323,18 @@ void TDataSet::ParseFilter() {
     std::string literal;
     for (size_t i = 1; i + 1 < rest.size(); ++i) {
         if (rest[i] == quote) {
-            if (i + 2 < rest.size() && rest[i + 1] == quote) ++i;
-            else Fail("Filter expression not supported: " + filter_);
+            if (i + 2 < rest.size() && rest[i + 1] == quote)
+                ++i;
+            else
+                Fail("Filter expression not supported: " + filter_);
         }
         literal += rest[i];
     }
     int column = ColumnOf(field);
     if (column < 0) Fail("Field '" + field + "' not found");
     filterColumn_ = column;
-    while (!literal.empty() && literal.back() == ' ') literal.pop_back();
+    while (!literal.empty() && literal.back() == ' ')
+        literal.pop_back();
     filterValue_ = literal;
 }
 
@@ -403,7 +427,7 @@ void TDataSet::Next() {
     CheckBrowseMode();
     if (eof_) return;
     if (cursor_ + 1 < int(visible_.size())) return MoveTo(cursor_ + 1);
-    eof_ = true;  // reaching the end counts as a scroll, staying there does not
+    eof_ = true; // reaching the end counts as a scroll, staying there does not
     FireEvent(AfterScroll);
 }
 
@@ -418,14 +442,22 @@ void TDataSet::Prior() {
 
 // ---- editing ----
 
-int64_t TDataSet::InsertRow(const std::vector<TFieldValue>&) { Fail("Cannot modify a read-only dataset"); }
-void TDataSet::UpdateRow(int64_t, const std::vector<TFieldValue>&) { Fail("Cannot modify a read-only dataset"); }
-void TDataSet::DeleteRow(int64_t) { Fail("Cannot modify a read-only dataset"); }
+int64_t TDataSet::InsertRow(const std::vector<TFieldValue>&) {
+    Fail("Cannot modify a read-only dataset");
+}
+void TDataSet::UpdateRow(int64_t, const std::vector<TFieldValue>&) {
+    Fail("Cannot modify a read-only dataset");
+}
+void TDataSet::DeleteRow(int64_t) {
+    Fail("Cannot modify a read-only dataset");
+}
 
 void TDataSet::CheckBrowseMode() {
     if (state_ != dsEdit && state_ != dsInsert) return;
-    if (modified_) Post();
-    else Cancel();
+    if (modified_)
+        Post();
+    else
+        Cancel();
 }
 
 void TDataSet::Edit() {
@@ -453,11 +485,13 @@ void TDataSet::Insert() {
         state_ = dsBrowse;
         throw;
     }
-    modified_ = false;  // defaults set by OnNewRecord alone are no change worth posting
+    modified_ = false; // defaults set by OnNewRecord alone are no change worth posting
     FireEvent(AfterScroll);
 }
 
-void TDataSet::Append() { Insert(); }
+void TDataSet::Append() {
+    Insert();
+}
 
 void TDataSet::Post() {
     CheckActive();
@@ -492,7 +526,7 @@ void TDataSet::Cancel() {
     buffer_.clear();
     modified_ = false;
     state_ = dsBrowse;
-    if (wasInsert) FireEvent(AfterScroll);  // back on the row that was current
+    if (wasInsert) FireEvent(AfterScroll); // back on the row that was current
 }
 
 void TDataSet::Delete() {

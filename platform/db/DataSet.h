@@ -37,7 +37,7 @@ struct TRecordRow {
 struct TFieldDef {
     std::string Name;
     TFieldType DataType = ftString;
-    int Size = 0;  ///< width of a string field in bytes; 0 for other types (and unbounded text)
+    int Size = 0; ///< width of a string field in bytes; 0 for other types (and unbounded text)
     bool Required = false;
 };
 
@@ -95,8 +95,8 @@ private:
     TDataSet* dataSet_;
     std::string name_;
     TFieldDef def_;
-    int column_ = -1;  ///< column index in the loaded rows; -1 while not bound
-    bool declared_ = false;  ///< made by DefineField: its column must exist
+    int column_ = -1;       ///< column index in the loaded rows; -1 while not bound
+    bool declared_ = false; ///< made by DefineField: its column must exist
     bool readOnly_ = false;
     bool required_ = false;
 };
@@ -190,11 +190,13 @@ public:
 
     /// Events. A handler that raises (EAbort included) in a Before event stops the operation
     /// before anything changed; the exception reaches the caller.
-    TDataSetNotifyEvent BeforeEdit, BeforePost, AfterPost, BeforeDelete, AfterDelete, AfterScroll, OnNewRecord;
+    TDataSetNotifyEvent BeforeEdit, BeforePost, AfterPost, BeforeDelete, AfterDelete, AfterScroll,
+        OnNewRecord;
 
 protected:
     /// Reads the columns and the rows. Raises EDatabaseError on failure.
-    virtual void LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_ptr<TRecordRow>>& rows) = 0;
+    virtual void LoadRows(std::vector<TFieldDef>& columns,
+                          std::vector<std::unique_ptr<TRecordRow>>& rows) = 0;
     /// Called after the columns are known and before the rows are ordered: returns the key columns.
     virtual std::vector<int> ResolveKey() { return {}; }
     virtual bool CanModify() const { return false; }
@@ -251,7 +253,9 @@ private:
     void RebuildVisible(const TRecordRow* keep, int fallbackIndex);
     bool PassesFilter(const TRecordRow& row) const;
     void ParseFilter();
-    void FireEvent(const TDataSetNotifyEvent& event) { if (event) event(this); }
+    void FireEvent(const TDataSetNotifyEvent& event) {
+        if (event) event(this);
+    }
 
     std::string name_;
     TDataSetState state_ = dsInactive;
@@ -260,14 +264,14 @@ private:
     int disableCount_ = 0;
     bool modified_ = false;
     std::vector<TFieldDef> columns_;
-    std::vector<std::unique_ptr<TField>> fields_;  ///< in column order while active
+    std::vector<std::unique_ptr<TField>> fields_; ///< in column order while active
     std::vector<std::unique_ptr<TRecordRow>> rows_;
     std::vector<TRecordRow*> visible_;
     std::vector<int> keyColumns_;
     std::vector<TFieldValue> buffer_;
     std::string filter_;
     bool filtered_ = false;
-    int filterColumn_ = -1;  ///< resolved while active and filtered with a filter
+    int filterColumn_ = -1; ///< resolved while active and filtered with a filter
     std::string filterValue_;
-    TDatabase* database_ = nullptr;  ///< the alias the dataset is open on, if any
+    TDatabase* database_ = nullptr; ///< the alias the dataset is open on, if any
 };

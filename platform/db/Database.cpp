@@ -17,9 +17,11 @@ std::vector<TDatabase*>& LiveDatabases() {
     static std::vector<TDatabase*> list;
     return list;
 }
-}  // namespace
+} // namespace
 
-TDatabase::TDatabase() { LiveDatabases().push_back(this); }
+TDatabase::TDatabase() {
+    LiveDatabases().push_back(this);
+}
 
 TDatabase::~TDatabase() {
     Close();
@@ -59,13 +61,15 @@ void TDatabase::Open() {
 void TDatabase::Close() {
     std::vector<TDataSet*> open;
     open.swap(dataSets_);
-    for (TDataSet* ds : open) ds->Close();
+    for (TDataSet* ds : open)
+        ds->Close();
     connection_.reset();
 }
 
 std::shared_ptr<SqliteConnection> TDatabase::Attach(TDataSet* dataSet) {
     Open();
-    if (std::find(dataSets_.begin(), dataSets_.end(), dataSet) == dataSets_.end()) dataSets_.push_back(dataSet);
+    if (std::find(dataSets_.begin(), dataSets_.end(), dataSet) == dataSets_.end())
+        dataSets_.push_back(dataSet);
     return connection_;
 }
 
@@ -91,7 +95,8 @@ sqlite3* SqliteConnection::Handle(const std::string& label, bool create) {
     bool exists = std::filesystem::exists(path, ec);
     if (!exists && !create) throw EDatabaseError(label + ": database file not found: " + path);
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0), nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0),
+                             nullptr);
     if (rc != SQLITE_OK && exists) {
         // A file we may not write is still readable.
         sqlite3_close_v2(db);
@@ -122,10 +127,12 @@ void SqliteStatement::Fail(int rc) const {
 
 void SqliteStatement::Bind(int index, const TFieldValue& value, TFieldType type) {
     int rc;
-    if (value.Null) rc = sqlite3_bind_null(stmt_, index);
+    if (value.Null)
+        rc = sqlite3_bind_null(stmt_, index);
     else if (type == ftString || type == ftUnknown)
         rc = sqlite3_bind_text(stmt_, index, value.Str.data(), int(value.Str.size()), SQLITE_TRANSIENT);
-    else rc = sqlite3_bind_int64(stmt_, index, value.Int);
+    else
+        rc = sqlite3_bind_int64(stmt_, index, value.Int);
     if (rc != SQLITE_OK) Fail(rc);
 }
 
@@ -141,12 +148,14 @@ TFieldValue SqliteStatement::Column(int col, TFieldType type, int size) const {
     int kind = sqlite3_column_type(stmt_, col);
     if (kind == SQLITE_NULL) return v;
     if (type == ftString || type == ftUnknown) {
-        const void* data = kind == SQLITE_BLOB ? sqlite3_column_blob(stmt_, col) : sqlite3_column_text(stmt_, col);
+        const void* data =
+            kind == SQLITE_BLOB ? sqlite3_column_blob(stmt_, col) : sqlite3_column_text(stmt_, col);
         size_t n = size_t(sqlite3_column_bytes(stmt_, col));
         if (!data) return v;
         if (size > 0 && n > size_t(size)) n = size_t(size);
         const char* p = static_cast<const char*>(data);
-        while (n > 0 && p[n - 1] == ' ') --n;
+        while (n > 0 && p[n - 1] == ' ')
+            --n;
         if (n == 0) return v;
         v.Null = false;
         v.Str.assign(p, n);
@@ -172,9 +181,12 @@ TFieldDef FieldDefFromDeclType(const std::string& name, const char* declType) {
     TFieldDef def;
     def.Name = name;
     std::string t = UpperCase(Trim(declType ? declType : ""));
-    if (t == "SMALLINT") def.DataType = ftSmallint;
-    else if (t == "INTEGER" || t == "INT") def.DataType = ftInteger;
-    else if (t == "BOOLEAN" || t == "BOOL" || t == "LOGICAL") def.DataType = ftBoolean;
+    if (t == "SMALLINT")
+        def.DataType = ftSmallint;
+    else if (t == "INTEGER" || t == "INT")
+        def.DataType = ftInteger;
+    else if (t == "BOOLEAN" || t == "BOOL" || t == "LOGICAL")
+        def.DataType = ftBoolean;
     else {
         def.DataType = ftString;
         size_t open = t.find('(');

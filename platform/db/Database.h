@@ -23,7 +23,7 @@ public:
     /// Plain settings, read when the connection opens.
     std::string DatabaseName;
     std::string DriverName;
-    std::vector<std::string> Params;  ///< "NAME=value" entries; "PATH=" names the folder
+    std::vector<std::string> Params; ///< "NAME=value" entries; "PATH=" names the folder
     bool LoginPrompt = true;
     std::string SessionName;
 
@@ -47,5 +47,5 @@ private:
     void Detach(TDataSet* dataSet);
 
     std::shared_ptr<SqliteConnection> connection_;
-    std::vector<TDataSet*> dataSets_;  ///< datasets open on this alias
+    std::vector<TDataSet*> dataSets_; ///< datasets open on this alias
 };

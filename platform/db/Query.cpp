@@ -13,20 +13,24 @@ void TParam::SetAsString(std::string_view value) {
     Value = TFieldValue{false, 0, std::string(value)};
 }
 
-int TParam::AsInteger() const { return Value.Null ? 0 : DataType == ftString ? StrToInt(Value.Str) : int(Value.Int); }
+int TParam::AsInteger() const {
+    return Value.Null ? 0 : DataType == ftString ? StrToInt(Value.Str) : int(Value.Int);
+}
 
 void TParam::SetAsInteger(int64_t value) {
     DataType = ftInteger;
     Value = TFieldValue{false, value, {}};
 }
 
-TQuery::~TQuery() { Close(); }
+TQuery::~TQuery() {
+    Close();
+}
 
 namespace {
 bool IsNameChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
-}  // namespace
+} // namespace
 
 void TQuery::SetSQL(const std::string& sql) {
     Close();
@@ -43,20 +47,25 @@ void TQuery::SetSQL(const std::string& sql) {
             quote = c;
             continue;
         }
-        if (c != ':' || i + 1 >= sql.size() || !IsNameChar(sql[i + 1]) || (i > 0 && sql[i - 1] == ':')) continue;
+        if (c != ':' || i + 1 >= sql.size() || !IsNameChar(sql[i + 1]) || (i > 0 && sql[i - 1] == ':'))
+            continue;
         size_t end = i + 1;
-        while (end < sql.size() && IsNameChar(sql[end])) ++end;
+        while (end < sql.size() && IsNameChar(sql[end]))
+            ++end;
         std::string name = sql.substr(i + 1, end - i - 1);
         i = end - 1;
-        if (std::any_of(found.begin(), found.end(), [&](const auto& p) { return SameText(p->Name, name); })) continue;
-        auto kept = std::find_if(params_.begin(), params_.end(), [&](const auto& p) { return p && SameText(p->Name, name); });
+        if (std::any_of(found.begin(), found.end(), [&](const auto& p) { return SameText(p->Name, name); }))
+            continue;
+        auto kept = std::find_if(params_.begin(), params_.end(),
+                                 [&](const auto& p) { return p && SameText(p->Name, name); });
         found.push_back(kept != params_.end() ? std::move(*kept) : std::make_unique<TParam>(name));
     }
     params_ = std::move(found);
 }
 
 TParam* TQuery::Params(int index) {
-    if (index < 0 || index >= int(params_.size())) Fail("Parameter index " + IntToStr(index) + " out of range");
+    if (index < 0 || index >= int(params_.size()))
+        Fail("Parameter index " + IntToStr(index) + " out of range");
     return params_[index].get();
 }
 
@@ -82,9 +91,11 @@ void TQuery::LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_p
     for (int c = 0; c < count; ++c) {
         const char* name = sqlite3_column_name(st.Get(), c);
         TFieldDef def = FieldDefFromDeclType(name ? name : "", sqlite3_column_decltype(st.Get(), c));
-        if (!sqlite3_column_decltype(st.Get(), c)) def.DataType = ftUnknown;  // typed by the first row
+        if (!sqlite3_column_decltype(st.Get(), c)) def.DataType = ftUnknown; // typed by the first row
         std::string unique = def.Name;
-        for (int n = 1; std::any_of(columns.begin(), columns.end(), [&](const TFieldDef& d) { return SameText(d.Name, unique); }); ++n)
+        for (int n = 1; std::any_of(columns.begin(), columns.end(),
+                                    [&](const TFieldDef& d) { return SameText(d.Name, unique); });
+             ++n)
             unique = def.Name + "_" + IntToStr(n);
         def.Name = unique;
         columns.push_back(def);
@@ -95,10 +106,12 @@ void TQuery::LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_p
         if (ordinal == 0)
             for (int c = 0; c < count; ++c)
                 if (columns[c].DataType == ftUnknown)
-                    columns[c].DataType = sqlite3_column_type(st.Get(), c) == SQLITE_INTEGER ? ftInteger : ftString;
+                    columns[c].DataType =
+                        sqlite3_column_type(st.Get(), c) == SQLITE_INTEGER ? ftInteger : ftString;
         auto row = std::make_unique<TRecordRow>();
         row->RowId = ++ordinal;
-        for (int c = 0; c < count; ++c) row->Values.push_back(st.Column(c, columns[c].DataType, columns[c].Size));
+        for (int c = 0; c < count; ++c)
+            row->Values.push_back(st.Column(c, columns[c].DataType, columns[c].Size));
         rows.push_back(std::move(row));
     }
     for (TFieldDef& d : columns)

@@ -12,7 +12,9 @@ public:
     TFieldValue Value;
     TFieldType DataType = ftUnknown;
 
-    std::string AsString() const { return Value.Null ? "" : DataType == ftString ? Value.Str : std::to_string(Value.Int); }
+    std::string AsString() const {
+        return Value.Null ? "" : DataType == ftString ? Value.Str : std::to_string(Value.Int);
+    }
     void SetAsString(std::string_view value);
     int AsInteger() const;
     void SetAsInteger(int64_t value);

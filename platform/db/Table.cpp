@@ -8,9 +8,13 @@
 
 #include <algorithm>
 
-TTable::~TTable() { Close(); }
+TTable::~TTable() {
+    Close();
+}
 
-std::string TTable::Label() const { return tableName_.empty() ? TDataSet::Label() : tableName_; }
+std::string TTable::Label() const {
+    return tableName_.empty() ? TDataSet::Label() : tableName_;
+}
 
 void TTable::SetTableName(const std::string& name) {
     CheckInactive();
@@ -26,7 +30,8 @@ std::string TTable::FindSqlTable() {
     std::string name = Trim(tableName_);
     if (name.size() > 3 && SameText(name.substr(name.size() - 3), ".DB")) name.resize(name.size() - 3);
     if (name.empty()) Fail("No table name given");
-    SqliteStatement st(Db(), "SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE", Label());
+    SqliteStatement st(Db(), "SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE",
+                       Label());
     st.Bind(1, TFieldValue{false, 0, name}, ftString);
     return st.Step() ? reinterpret_cast<const char*>(sqlite3_column_text(st.Get(), 0)) : "";
 }
@@ -49,7 +54,7 @@ void TTable::LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_p
     readOnlyFile_ = sqlite3_db_readonly(Db(), "main") == 1;
     // Columns and the primary key, in key order.
     columns.clear();
-    std::vector<std::pair<int, int>> pk;  // (position in key, column)
+    std::vector<std::pair<int, int>> pk; // (position in key, column)
     {
         SqliteStatement st(Db(), "PRAGMA table_info(" + QuoteIdentifier(sqlName_) + ")", Label());
         while (st.Step()) {
@@ -63,12 +68,15 @@ void TTable::LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_p
     }
     std::sort(pk.begin(), pk.end());
     primaryKey_.clear();
-    for (auto& p : pk) primaryKey_.push_back(p.second);
+    for (auto& p : pk)
+        primaryKey_.push_back(p.second);
     FieldDefs.Clear();
-    for (const TFieldDef& d : columns) FieldDefs.Items.push_back(d);
+    for (const TFieldDef& d : columns)
+        FieldDefs.Items.push_back(d);
 
     std::string sql = "SELECT rowid";
-    for (const TFieldDef& d : columns) sql += ", " + QuoteIdentifier(d.Name);
+    for (const TFieldDef& d : columns)
+        sql += ", " + QuoteIdentifier(d.Name);
     sql += " FROM " + QuoteIdentifier(sqlName_);
     SqliteStatement st(Db(), sql, Label());
     rows.clear();
@@ -90,7 +98,8 @@ std::vector<int> TTable::IndexColumns(const std::string& indexName) {
         while (st.Step()) {
             const char* name = reinterpret_cast<const char*>(sqlite3_column_text(st.Get(), 1));
             const char* origin = reinterpret_cast<const char*>(sqlite3_column_text(st.Get(), 3));
-            if (name && origin && std::string_view(origin) == "c" && SameText(name, indexName)) sqlIndex = name;
+            if (name && origin && std::string_view(origin) == "c" && SameText(name, indexName))
+                sqlIndex = name;
         }
     }
     if (sqlIndex.empty()) Fail("Index '" + indexName + "' not found");
@@ -104,7 +113,8 @@ std::vector<int> TTable::IndexColumns(const std::string& indexName) {
     }
     std::sort(cols.begin(), cols.end());
     std::vector<int> result;
-    for (auto& c : cols) result.push_back(c.second);
+    for (auto& c : cols)
+        result.push_back(c.second);
     return result;
 }
 
@@ -181,11 +191,12 @@ bool TTable::FindKey(const TKeyValue* keys, size_t count) {
             std::string& s = v.Str;
             s = key.IsText ? key.Text : IntToStr(key.Int);
             if (def.Size > 0 && s.size() > size_t(def.Size)) s.resize(def.Size);
-            while (!s.empty() && s.back() == ' ') s.pop_back();
+            while (!s.empty() && s.back() == ' ')
+                s.pop_back();
             v.Null = s.empty();
         } else if (key.IsText) {
             int n = 0;
-            if (key.Text.empty()) continue;  // an empty text searches for an empty field
+            if (key.Text.empty()) continue; // an empty text searches for an empty field
             if (!TryStrToInt(key.Text, n)) return false;
             v.Null = false;
             v.Int = def.DataType == ftBoolean ? n != 0 : n;
@@ -195,10 +206,9 @@ bool TTable::FindKey(const TKeyValue* keys, size_t count) {
         }
     }
     const auto& rows = VisibleRows();
-    auto it = std::lower_bound(rows.begin(), rows.end(), wanted,
-                               [this](const TRecordRow* row, const std::vector<TFieldValue>& w) {
-                                   return CompareKey(*row, w) < 0;
-                               });
+    auto it = std::lower_bound(
+        rows.begin(), rows.end(), wanted,
+        [this](const TRecordRow* row, const std::vector<TFieldValue>& w) { return CompareKey(*row, w) < 0; });
     if (it == rows.end() || CompareKey(**it, wanted) != 0) return false;
     MoveTo(int(it - rows.begin()));
     return true;
@@ -214,7 +224,8 @@ int64_t TTable::InsertRow(const std::vector<TFieldValue>& values) {
     }
     sql += ") VALUES (" + marks + ")";
     SqliteStatement st(Db(), sql, Label());
-    for (size_t c = 0; c < cols.size(); ++c) st.Bind(int(c) + 1, values[c], cols[c].DataType);
+    for (size_t c = 0; c < cols.size(); ++c)
+        st.Bind(int(c) + 1, values[c], cols[c].DataType);
     st.Step();
     return sqlite3_last_insert_rowid(Db());
 }
@@ -222,10 +233,12 @@ int64_t TTable::InsertRow(const std::vector<TFieldValue>& values) {
 void TTable::UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values) {
     const auto& cols = Columns();
     std::string sql = "UPDATE " + QuoteIdentifier(sqlName_) + " SET ";
-    for (size_t c = 0; c < cols.size(); ++c) sql += (c ? ", " : "") + QuoteIdentifier(cols[c].Name) + " = ?";
+    for (size_t c = 0; c < cols.size(); ++c)
+        sql += (c ? ", " : "") + QuoteIdentifier(cols[c].Name) + " = ?";
     sql += " WHERE rowid = ?";
     SqliteStatement st(Db(), sql, Label());
-    for (size_t c = 0; c < cols.size(); ++c) st.Bind(int(c) + 1, values[c], cols[c].DataType);
+    for (size_t c = 0; c < cols.size(); ++c)
+        st.Bind(int(c) + 1, values[c], cols[c].DataType);
     st.Bind(int(cols.size()) + 1, TFieldValue{false, rowId, {}}, ftInteger);
     st.Step();
     if (sqlite3_changes(Db()) != 1) Fail("Record not found; it was changed or deleted by another cursor");
@@ -247,7 +260,7 @@ void TTable::CreateTable() {
     std::string sql = "CREATE TABLE " + QuoteIdentifier(name) + " (";
     for (size_t i = 0; i < FieldDefs.Items.size(); ++i) {
         const TFieldDef& d = FieldDefs.Items[i];
-        std::string type = d.DataType == ftSmallint ? "SMALLINT"
+        std::string type = d.DataType == ftSmallint  ? "SMALLINT"
                            : d.DataType == ftInteger ? "INTEGER"
                            : d.DataType == ftBoolean ? "BOOLEAN"
                                                      : "CHAR(" + IntToStr(d.Size > 0 ? d.Size : 255) + ")";

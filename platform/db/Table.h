@@ -82,9 +82,9 @@ private:
     std::string indexName_;
     std::string indexFieldNames_;
     bool defaultIndex_ = true;
-    std::string sqlName_;  ///< resolved SQL table name while open
+    std::string sqlName_; ///< resolved SQL table name while open
     std::vector<int> primaryKey_;
     bool readOnlyFile_ = false;
     std::shared_ptr<SqliteConnection> connection_;
-    std::vector<TFieldValue> searchKey_;  ///< FindKey's converted values, kept to spare allocations
+    std::vector<TFieldValue> searchKey_; ///< FindKey's converted values, kept to spare allocations
 };

@@ -1,10 +1,10 @@
 // The shared helpers of the checksheet program: texts by number, the date validators and
 // normalisers, the build-date key and the next free code.
+#include "TolmLib.h"
 #include "../platform/db/TestDatabase.h"
 #include "Exceptions.h"
 #include "SysUtils.h"
 #include "Tables.h"
-#include "TolmLib.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ TEST_F(DateHelpers, MonthYearCompletesTheCenturyByThePivot) {
     EXPECT_EQ(MonthYear("0105"), "01/2005");
     EXPECT_EQ(MonthYear("012005"), "01/2005");
     EXPECT_EQ(ScratchText, "012005");
-    EXPECT_EQ(MonthYear("011965"), "01/2065");  // the typed century is dropped
+    EXPECT_EQ(MonthYear("011965"), "01/2065"); // the typed century is dropped
     EXPECT_EQ(MonthYear("01/05"), "01/2005");
     EXPECT_EQ(MonthYear("12/1971"), "12/1971");
     EXPECT_EQ(MonthYear("0170"), "01/2070");
@@ -43,7 +43,7 @@ TEST_F(DateHelpers, MonthYearCompletesTheCenturyByThePivot) {
 }
 
 TEST_F(DateHelpers, MonthYearRefusals) {
-    EXPECT_EQ(MonthYear("1305", false), "132005");  // as far as it was transformed
+    EXPECT_EQ(MonthYear("1305", false), "132005"); // as far as it was transformed
     EXPECT_EQ(MonthYear("0005", false), "002005");
     EXPECT_EQ(MonthYear("105", false), "105");
     EXPECT_EQ(MonthYear("01/2005/", false), "012005/");
@@ -85,9 +85,9 @@ TEST_F(DateHelpers, DateCalendarRules) {
     EXPECT_FALSE(Date("01/13/2005"));
     EXPECT_FALSE(Date("32/01/2005"));
     EXPECT_FALSE(Date("30/02/2004"));
-    EXPECT_FALSE(Date("01/01/2105"));  // century 21
+    EXPECT_FALSE(Date("01/01/2105")); // century 21
     EXPECT_FALSE(Date("01/01/1899"));
-    EXPECT_FALSE(Date("29/02/1900"));  // no leap year
+    EXPECT_FALSE(Date("29/02/1900")); // no leap year
     EXPECT_TRUE(Date("29/02/2000"));
 }
 
@@ -186,7 +186,7 @@ TEST_F(DataHelpers, NextCodeSeesRowsPostedThroughAnotherCursor) {
 }
 
 TEST(DataModuleSettings, CreatesTheSettingsTableFromItsFieldList) {
-    TestFolder empty;  // no database yet
+    TestFolder empty; // no database yet
     TfrmTables tables;
     EXPECT_THROW(tables.tblParams->Open(), EDatabaseError);
     tables.tblParams->CreateTable();
@@ -202,4 +202,4 @@ TEST(DataModuleSettings, CreatesTheSettingsTableFromItsFieldList) {
     EXPECT_EQ(empty.Read("SELECT MARKET_CODE FROM PARAMS"), "GB");
 }
 
-}  // namespace
+} // namespace

@@ -12,7 +12,8 @@ namespace {
 bool ReadPublished(const std::string& file, char16_t (&table)[256]) {
     std::ifstream in(std::string(VETRA_SHARED_DIR) + "data/charsets/" + file);
     if (!in) return false;
-    for (auto& u : table) u = 0xFFFD;
+    for (auto& u : table)
+        u = 0xFFFD;
     std::string line;
     while (std::getline(in, line)) {
         line = line.substr(0, line.find('#'));
@@ -30,10 +31,12 @@ TEST_P(PublishedTable, EveryByteMapsAsPublished) {
     char16_t published[256];
     if (!ReadPublished(file, published)) GTEST_SKIP() << "published tables not on this machine";
     std::string all;
-    for (int b = 0; b < 256; ++b) all += char(b);
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
     std::u16string wide = MultiByteToWideChar(cp, all);
     ASSERT_EQ(wide.size(), 256u);
-    for (int b = 0; b < 256; ++b) EXPECT_EQ(int(wide[b]), int(published[b])) << "cp" << cp << " byte " << b;
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(int(wide[b]), int(published[b])) << "cp" << cp << " byte " << b;
     // Every defined character narrows back to its byte.
     std::string back = WideCharToMultiByte(cp, wide, '?');
     for (int b = 0; b < 256; ++b) {
@@ -58,10 +61,12 @@ INSTANTIATE_TEST_SUITE_P(WindowsCodePages, PublishedTable,
 // Sum of (byte + 1) * unit over all bytes: guards the committed tables where the sources are absent.
 uint64_t Checksum(unsigned cp) {
     std::string all;
-    for (int b = 0; b < 256; ++b) all += char(b);
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
     std::u16string wide = MultiByteToWideChar(cp, all);
     uint64_t sum = 0;
-    for (int b = 0; b < 256; ++b) sum += uint64_t(b + 1) * wide[b];
+    for (int b = 0; b < 256; ++b)
+        sum += uint64_t(b + 1) * wide[b];
     return sum;
 }
 
@@ -71,7 +76,7 @@ TEST(CodePages, KnownCharacters) {
     EXPECT_EQ(MultiByteToWideChar(1250, "\x8A\xB9"), u"\u0160\u0105");
     EXPECT_EQ(MultiByteToWideChar(1251, "\xC0\xFF"), u"\u0410\u044F");
     EXPECT_EQ(MultiByteToWideChar(874, "\xA1"), u"\u0E01");
-    EXPECT_EQ(MultiByteToWideChar(1253, "\xAA\x81"), u"\uFFFD\uFFFD");  // undefined bytes
+    EXPECT_EQ(MultiByteToWideChar(1253, "\xAA\x81"), u"\uFFFD\uFFFD"); // undefined bytes
     EXPECT_EQ(MultiByteToWideChar(1252, "\x81"), u"\uFFFD");
     EXPECT_NE(Checksum(1253), Checksum(1252));
 }
@@ -87,8 +92,8 @@ TEST(CodePages, UnknownCodePageGivesNothing) {
 TEST(CodePages, BufferFormRespectsItsLimits) {
     char16_t out[4] = {0, 0, 0, 0x1234};
     EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "abc", 3, nullptr, 0), 3);
-    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "abc", -1, nullptr, 0), 4);  // with the zero
-    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "abcd", 4, out, 3), 0);      // too small
+    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "abc", -1, nullptr, 0), 4); // with the zero
+    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "abcd", 4, out, 3), 0);     // too small
     EXPECT_EQ(out[0], 0);
     EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "ab\x80", 3, out, 3), 3);
     EXPECT_EQ(std::u16string(out, 3), u"ab\u20AC");
@@ -112,4 +117,4 @@ TEST(CodePages, NarrowingReplacesWhatTheCodePageLacks) {
     EXPECT_EQ(WideCharToMultiByte(1253, u"\u0391\uFFFD", '#'), "\xC1#");
 }
 
-}  // namespace
+} // namespace

@@ -38,7 +38,7 @@ TEST_F(FileLookup, MissingFilesAndFoldersGiveNothing) {
     EXPECT_EQ(FindFileNoCase(Root() + "Images/none.tif"), "");
     EXPECT_EQ(FindFileNoCase(Root() + "Nowhere/page.tif"), "");
     EXPECT_EQ(FindFileNoCase(""), "");
-    EXPECT_FALSE(FileExistsNoCase(Root() + "images"));  // a folder is not a file
+    EXPECT_FALSE(FileExistsNoCase(Root() + "images")); // a folder is not a file
     EXPECT_FALSE(FileExistsNoCase(Root() + "Images/Sub/ENTRAIN1.TIF/x"));
 }
 
@@ -50,4 +50,4 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningProgramWithASlash) {
     EXPECT_TRUE(fs::exists(folder + "test_platform_core"));
 }
 
-}  // namespace
+} // namespace

@@ -1,6 +1,6 @@
 // String-to-integer conversion, date conversion by the format settings, and the string helpers.
-#include "Exceptions.h"
 #include "SysUtils.h"
+#include "Exceptions.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ TEST(StrToInt, HexadecimalPrefixes) {
 TEST(StrToInt, AnyOtherCharacterFails) {
     EXPECT_TRUE(Refused(""));
     EXPECT_TRUE(Refused("   "));
-    EXPECT_TRUE(Refused("12 "));  // trailing blank
+    EXPECT_TRUE(Refused("12 ")); // trailing blank
     EXPECT_TRUE(Refused("12a"));
     EXPECT_TRUE(Refused("1.5"));
     EXPECT_TRUE(Refused("+"));
@@ -121,7 +121,7 @@ TEST_F(DateFormat, RefusesImpossibleDates) {
 
 TEST_F(DateFormat, DayNumbersMatchTheCalendar) {
     EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
-    EXPECT_EQ(EncodeDate(1900, 3, 1) - EncodeDate(1900, 2, 28), 1.0);  // 1900 is no leap year
+    EXPECT_EQ(EncodeDate(1900, 3, 1) - EncodeDate(1900, 2, 28), 1.0); // 1900 is no leap year
     EXPECT_EQ(EncodeDate(2001, 1, 1) - EncodeDate(2000, 1, 1), 366.0);
     for (double d = 30000; d < 50000; d += 97) {
         int y, m, day;
@@ -131,4 +131,4 @@ TEST_F(DateFormat, DayNumbersMatchTheCalendar) {
     EXPECT_GT(Date(), EncodeDate(2020, 1, 1));
 }
 
-}  // namespace
+} // namespace

@@ -1,7 +1,7 @@
 // The query component: named parameters, result fields by name, duplicate column names,
 // read-only results and errors.
-#include "Exceptions.h"
 #include "Query.h"
+#include "Exceptions.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,8 @@ protected:
     }
     std::string Walk(const std::string& field) {
         std::string out;
-        for (q.First(); !q.Eof(); q.Next()) out += (out.empty() ? "" : ",") + q.FieldByName(field)->AsString();
+        for (q.First(); !q.Eof(); q.Next())
+            out += (out.empty() ? "" : ",") + q.FieldByName(field)->AsString();
         return out;
     }
 };
@@ -63,7 +64,7 @@ TEST_F(QueryTest, ParametersKeepTheirValuesWhenTheStatementChanges) {
     q.SetSQL("Select Description From Market Where Lang1 = :L Or Lang2 = :Other");
     EXPECT_EQ(q.ParamCount(), 2);
     EXPECT_EQ(q.ParamByName("L")->AsString(), "PO");
-    q.Open();  // an unassigned parameter is NULL and matches nothing
+    q.Open(); // an unassigned parameter is NULL and matches nothing
     EXPECT_EQ(Walk("DESCRIPTION"), "Poland");
 }
 
@@ -109,4 +110,4 @@ TEST_F(QueryTest, ErrorsNameTheQuery) {
     EXPECT_THROW(q.Open(), EDatabaseError);
 }
 
-}  // namespace
+} // namespace

@@ -1,7 +1,7 @@
 // The table component's semantics as the system relies on them: alias and table resolution,
 // index order, filters, moving, key searches, fields, editing, events and write-through.
-#include "Exceptions.h"
 #include "Table.h"
+#include "Exceptions.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +38,8 @@ protected:
     // Values of one field over every row, in the dataset's order, joined by ",".
     static std::string Walk(TTable& t, const std::string& field) {
         std::string out;
-        for (t.First(); !t.Eof(); t.Next()) out += (out.empty() ? "" : ",") + t.FieldByName(field)->AsString();
+        for (t.First(); !t.Eof(); t.Next())
+            out += (out.empty() ? "" : ",") + t.FieldByName(field)->AsString();
         return out;
     }
 };
@@ -48,7 +49,7 @@ protected:
 TEST_F(TableTest, TablesResolveWhateverTheCaseWithOrWithoutExtension) {
     for (const char* name : {"LANGTEXT.DB", "langtext", "LangText.db", "MRANGES.DB", "Mranges"}) {
         auto t = Table(name);
-        t->SetDatabaseName("klv3data");  // the alias too, in any case
+        t->SetDatabaseName("klv3data"); // the alias too, in any case
         EXPECT_NO_THROW(t->Open()) << name;
         EXPECT_TRUE(t->Active());
     }
@@ -76,7 +77,7 @@ TEST_F(TableTest, UnknownAliasMissingFileAndBadPathRaise) {
     auto u = Table("LANGTEXT");
     u->SetDatabaseName("EmptyAlias");
     EXPECT_THROW(u->Open(), EDatabaseError);
-    EXPECT_FALSE(std::filesystem::exists(empty.File()));  // opening never creates the file
+    EXPECT_FALSE(std::filesystem::exists(empty.File())); // opening never creates the file
 
     TDatabase bad;
     bad.DatabaseName = "BadPath";
@@ -113,7 +114,7 @@ TEST_F(TableTest, ClosingTheAliasClosesItsDatasets) {
     EXPECT_TRUE(folder.Database.Connected());
     folder.Database.Close();
     EXPECT_FALSE(t->Active());
-    t->Open();  // reconnects on demand
+    t->Open(); // reconnects on demand
     EXPECT_TRUE(t->Active());
 }
 
@@ -122,7 +123,7 @@ TEST_F(TableTest, ClosingTheAliasClosesItsDatasets) {
 TEST_F(TableTest, PrimaryIndexOrdersRowsByItsKey) {
     auto t = Table("LANGTEXT");
     t->Open();
-    EXPECT_EQ(Walk(*t, "LTEXT"), "Eins,,One,Two,Ten");  // DE 1, DE 2, EN 1, EN 2, EN 10
+    EXPECT_EQ(Walk(*t, "LTEXT"), "Eins,,One,Two,Ten"); // DE 1, DE 2, EN 1, EN 2, EN 10
 }
 
 TEST_F(TableTest, SecondaryIndexByNameInAnyCase) {
@@ -130,7 +131,7 @@ TEST_F(TableTest, SecondaryIndexByNameInAnyCase) {
     t->SetIndexName("MRange");
     t->Open();
     EXPECT_EQ(Walk(*t, "MODEL_RANGE_CODE"), "20,10,30");
-    t->SetIndexName("");  // back to the primary index, on the open table
+    t->SetIndexName(""); // back to the primary index, on the open table
     EXPECT_EQ(Walk(*t, "MODEL_RANGE_CODE"), "10,20,30");
 }
 
@@ -141,7 +142,7 @@ TEST_F(TableTest, SwitchingIndexKeepsTheCurrentRow) {
     t->SetIndexName("mrange");
     EXPECT_EQ(t->FieldByName("MODEL_RANGE_CODE")->AsInteger(), 30);
     t->Next();
-    EXPECT_TRUE(t->Eof());  // 30 is last in model order
+    EXPECT_TRUE(t->Eof()); // 30 is last in model order
 }
 
 TEST_F(TableTest, UnknownIndexRaisesAndChangesNothing) {
@@ -170,7 +171,7 @@ TEST_F(TableTest, StoredOrderWithoutDefaultIndexOrWithoutKey) {
     t->SetDefaultIndex(false);
     t->Open();
     EXPECT_EQ(Walk(*t, "TEXT_NO"), "2,1,1,2,10");
-    EXPECT_THROW(t->FindKey({"EN"}), EDatabaseError);  // no key in use
+    EXPECT_THROW(t->FindKey({"EN"}), EDatabaseError); // no key in use
     t->SetDefaultIndex(true);
     EXPECT_EQ(Walk(*t, "TEXT_NO"), "1,2,1,2,10");
 }
@@ -183,7 +184,7 @@ TEST_F(TableTest, FilterOfOneFieldAndLiteralSwitchedAtRunTime) {
     t->SetFiltered(true);
     t->Open();
     EXPECT_EQ(Walk(*t, "MH_TEXT"), "Brakes,Engine");
-    EXPECT_FALSE(t->FindKey({"DE", 5}));  // filtered rows are not found
+    EXPECT_FALSE(t->FindKey({"DE", 5})); // filtered rows are not found
     t->SetFiltered(false);
     EXPECT_EQ(t->RecordCount(), 4);
     EXPECT_TRUE(t->FindKey({"DE", 5}));
@@ -254,9 +255,9 @@ TEST_F(TableTest, FindKeyOnWholeAndLeadingKey) {
     t->Open();
     EXPECT_TRUE(t->FindKey({"EN", 10}));
     EXPECT_EQ(t->FieldByName("LTEXT")->AsString(), "Ten");
-    EXPECT_TRUE(t->FindKey({"EN"}));  // first row of the leading key
+    EXPECT_TRUE(t->FindKey({"EN"})); // first row of the leading key
     EXPECT_EQ(t->FieldByName("TEXT_NO")->AsInteger(), 1);
-    EXPECT_TRUE(t->FindKey({"DE", "2"}));  // a number given as text
+    EXPECT_TRUE(t->FindKey({"DE", "2"})); // a number given as text
     EXPECT_TRUE(t->FieldByName("LTEXT")->IsNull());
     EXPECT_THROW(t->FindKey({"EN", 1, 2}), EDatabaseError);
 }
@@ -269,7 +270,7 @@ TEST_F(TableTest, FindKeyNotFoundLeavesTheCursor) {
     t->AfterScroll = [&](TDataSet*) { ++scrolls; };
     EXPECT_FALSE(t->FindKey({"EN", 3}));
     EXPECT_FALSE(t->FindKey({"FR"}));
-    EXPECT_FALSE(t->FindKey({"en", 2}));  // string keys are case-sensitive
+    EXPECT_FALSE(t->FindKey({"en", 2})); // string keys are case-sensitive
     EXPECT_FALSE(t->FindKey({"EN", "x"}));
     EXPECT_EQ(scrolls, 0);
     EXPECT_EQ(t->FieldByName("LTEXT")->AsString(), "Two");
@@ -368,7 +369,7 @@ TEST_F(TableTest, NumbersBooleansAndRanges) {
 
 TEST_F(TableTest, ReadOnlyAndRequiredFields) {
     auto t = Table("EMPTYT");
-    TField* name = t->DefineField("NAME");  // settings before opening survive the Open
+    TField* name = t->DefineField("NAME"); // settings before opening survive the Open
     name->SetRequired(true);
     t->Open();
     EXPECT_EQ(t->FieldByName("name"), name);
@@ -377,7 +378,7 @@ TEST_F(TableTest, ReadOnlyAndRequiredFields) {
     EXPECT_THROW(t->FieldByName("CODE")->SetAsInteger(1), EDatabaseError);
     t->FieldByName("CODE")->SetReadOnly(false);
     t->FieldByName("CODE")->SetAsInteger(1);
-    EXPECT_THROW(t->Post(), EDatabaseError);  // NAME must have a value
+    EXPECT_THROW(t->Post(), EDatabaseError); // NAME must have a value
     EXPECT_EQ(t->State(), dsInsert);
     name->SetAsString("x");
     t->Post();
@@ -415,7 +416,7 @@ TEST_F(TableTest, NothingIsWrittenExceptByPost) {
     EXPECT_EQ(t->FieldByName("NAME")->AsString(), "Dealer");
     t->Edit();
     t->FieldByName("NAME")->SetAsString("Changed");
-    t->Close();  // an unposted edit is dropped
+    t->Close(); // an unposted edit is dropped
     EXPECT_EQ(folder.Read("SELECT NAME FROM PARAMS"), "Dealer");
 }
 
@@ -429,7 +430,7 @@ TEST_F(TableTest, AppendedRowTakesItsKeyPlace) {
     t->FieldByName("LTEXT")->SetAsString("Drei");
     t->Post();
     EXPECT_EQ(t->State(), dsBrowse);
-    EXPECT_EQ(t->FieldByName("LTEXT")->AsString(), "Drei");  // the new row is current
+    EXPECT_EQ(t->FieldByName("LTEXT")->AsString(), "Drei"); // the new row is current
     t->Next();
     EXPECT_EQ(t->FieldByName("LTEXT")->AsString(), "One");
     EXPECT_EQ(folder.Read("SELECT LTEXT FROM LANGTEXT WHERE TEXT_NO = 3"), "Drei");
@@ -503,7 +504,9 @@ TEST_F(TableTest, EventsFireAroundTheirOperations) {
     auto t = Table("Mranges");
     std::string log;
     t->BeforeEdit = [&](TDataSet* d) { log += d->State() == dsBrowse ? "BE " : "BE? "; };
-    t->BeforePost = [&](TDataSet* d) { log += d->State() == dsEdit || d->State() == dsInsert ? "BP " : "BP? "; };
+    t->BeforePost = [&](TDataSet* d) {
+        log += d->State() == dsEdit || d->State() == dsInsert ? "BP " : "BP? ";
+    };
     t->AfterPost = [&](TDataSet* d) { log += d->State() == dsBrowse ? "AP " : "AP? "; };
     t->BeforeDelete = [&](TDataSet*) { log += "BD "; };
     t->AfterDelete = [&](TDataSet*) { log += "AD "; };
@@ -536,7 +539,7 @@ TEST_F(TableTest, SilentAbortInBeforeEventsLeavesTheDatasetAsItWas) {
     t->Edit();
     t->FieldByName("ENGINE_CODE")->SetAsInteger(7);
     EXPECT_THROW(t->Post(), EAbort);
-    EXPECT_EQ(t->State(), dsEdit);  // the row stays in edit
+    EXPECT_EQ(t->State(), dsEdit); // the row stays in edit
     EXPECT_EQ(folder.Read("SELECT ENGINE_CODE FROM Mranges WHERE MODEL_RANGE_CODE = 10"), "2");
     t->Cancel();
     t->BeforePost = nullptr;
@@ -555,9 +558,9 @@ TEST_F(TableTest, ScrollEventsWhenReachingTheEnds) {
     t->Open();
     EXPECT_EQ(scrolls, 1);
     t->Next();
-    t->Next();  // on the last row
-    t->Next();  // reaches the end
-    t->Next();  // already there
+    t->Next(); // on the last row
+    t->Next(); // reaches the end
+    t->Next(); // already there
     EXPECT_EQ(scrolls, 4);
     EXPECT_TRUE(t->Eof());
     t->Append();
@@ -574,7 +577,7 @@ TEST_F(TableTest, NewRowWithOnlyDefaultsIsDroppedWhenLeft) {
     t->First();
     EXPECT_EQ(t->RecordCount(), 3);
     t->Append();
-    t->Post();  // an explicit Post writes it
+    t->Post(); // an explicit Post writes it
     EXPECT_EQ(folder.Read("SELECT COUNT(*) FROM Mranges WHERE MODEL_RANGE_CODE = 99"), "1");
 }
 
@@ -613,9 +616,9 @@ TEST_F(TableTest, TwoDatasetsAreIndependentCursors) {
     b->FieldByName("LTEXT")->SetAsString("Un");
     b->Post();
     EXPECT_EQ(a->FieldByName("LTEXT")->AsString(), "Ten");
-    EXPECT_FALSE(a->FindKey({"FR", 1}));  // not seen before a refresh
+    EXPECT_FALSE(a->FindKey({"FR", 1})); // not seen before a refresh
     a->Refresh();
-    EXPECT_EQ(a->FieldByName("LTEXT")->AsString(), "Ten");  // the cursor stays on its row
+    EXPECT_EQ(a->FieldByName("LTEXT")->AsString(), "Ten"); // the cursor stays on its row
     EXPECT_TRUE(a->FindKey({"FR", 1}));
     EXPECT_EQ(a->RecordCount(), 6);
 }
@@ -623,7 +626,7 @@ TEST_F(TableTest, TwoDatasetsAreIndependentCursors) {
 // ---- creating tables ----
 
 TEST_F(TableTest, CreateTableFromFieldDefinitions) {
-    TestFolder fresh;  // no database file yet
+    TestFolder fresh; // no database file yet
     fresh.Database.DatabaseName = "Fresh";
     auto t = Table("PARAMS.DB");
     t->SetDatabaseName("Fresh");
@@ -634,7 +637,8 @@ TEST_F(TableTest, CreateTableFromFieldDefinitions) {
     EXPECT_FALSE(t->Exists());
     t->CreateTable();
     EXPECT_TRUE(t->Exists());
-    EXPECT_EQ(fresh.Read("SELECT type FROM pragma_table_info('PARAMS')"), "CHAR(50)|BOOLEAN|SMALLINT|INTEGER");
+    EXPECT_EQ(fresh.Read("SELECT type FROM pragma_table_info('PARAMS')"),
+              "CHAR(50)|BOOLEAN|SMALLINT|INTEGER");
     t->Open();
     EXPECT_TRUE(t->Eof());
     t->Append();
@@ -644,7 +648,7 @@ TEST_F(TableTest, CreateTableFromFieldDefinitions) {
     t->Close();
     EXPECT_EQ(fresh.Read("SELECT NAME FROM PARAMS"), "Garage");
     t->Open();
-    EXPECT_THROW(t->CreateTable(), EDatabaseError);  // must be closed
+    EXPECT_THROW(t->CreateTable(), EDatabaseError); // must be closed
 }
 
-}  // namespace
+} // namespace

@@ -49,8 +49,11 @@ public:
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
             while (sqlite3_step(st) == SQLITE_ROW) {
                 if (!out.empty()) out += "|";
-                if (sqlite3_column_type(st, 0) == SQLITE_NULL) out += "<null>";
-                else out.append(static_cast<const char*>(sqlite3_column_blob(st, 0)), sqlite3_column_bytes(st, 0));
+                if (sqlite3_column_type(st, 0) == SQLITE_NULL)
+                    out += "<null>";
+                else
+                    out.append(static_cast<const char*>(sqlite3_column_blob(st, 0)),
+                               sqlite3_column_bytes(st, 0));
             }
         sqlite3_finalize(st);
         sqlite3_close(db);
