@@ -65,15 +65,30 @@ char16_t CharacterFor(const std::string& name, unsigned char c) {
     return gDecoder(c);
 }
 
-void ClearFontCache() { Faces().clear(); }
+// The face of the previous request: the report measures many strings in one font in a row.
+static struct LastFace {
+    std::string Name;
+    int PixelSize = 0;
+    unsigned Style = 0;
+    TFontFace* Face = nullptr;
+} gLast;
+
+void ClearFontCache() {
+    gLast = LastFace{};
+    Faces().clear();
+}
 
 TFontFace& FontFace(const std::string& name, int pixelSize, TFontStyles style) {
     if (pixelSize < 1) pixelSize = 1;
     const unsigned styleBits = style & (fsBold | fsItalic);
+    if (gLast.Face && gLast.PixelSize == pixelSize && gLast.Style == styleBits && gLast.Name == name) return *gLast.Face;
     FaceKey key{name, pixelSize, styleBits};
     auto& faces = Faces();
     auto it = faces.find(key);
-    if (it != faces.end()) return *it->second;
+    if (it != faces.end()) {
+        gLast = LastFace{name, pixelSize, styleBits, it->second.get()};
+        return *it->second;
+    }
     EnsureGuiApplication();
     QFont font(QString::fromStdString(FamilyFor(name)));
     font.setPixelSize(pixelSize);
@@ -92,6 +107,7 @@ TFontFace& FontFace(const std::string& name, int pixelSize, TFontStyles style) {
     face->Symbol = IsSymbolFont(name);
     TFontFace& ref = *face;
     faces.emplace(std::move(key), std::move(face));
+    gLast = LastFace{name, pixelSize, styleBits, &ref};
     return ref;
 }
 
