@@ -171,14 +171,18 @@ void StorePixel(uint8_t* row, TPixelFormat f, int x, TColor c, const std::vector
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
     if (format == FData->Format) return;
+    const int stride = StrideFor(FData->Width, BitsPerPixel(format));
+    if (int64_t(stride) * FData->Height > kMaxPixelBytes) throw EInvalidGraphic("Invalid bitmap size");
     const TBitmap old = *this;
-    Detach();
-    Data& d = *FData;
+    auto data = std::make_shared<Data>();
+    Data& d = *data;
+    d.Width = FData->Width;
+    d.Height = FData->Height;
     d.Format = format;
     d.Palette = DefaultPalette(format);
-    d.Stride = StrideFor(d.Width, BitsPerPixel(format));
-    if (int64_t(d.Stride) * d.Height > kMaxPixelBytes) throw EInvalidGraphic("Invalid bitmap size");
-    d.Pixels.assign(size_t(d.Stride) * d.Height, 0);
+    d.Stride = stride;
+    d.Pixels.assign(size_t(stride) * d.Height, 0);
+    FData = data;
     for (int y = 0; y < d.Height; ++y) {
         uint8_t* row = d.Pixels.data() + size_t(y) * d.Stride;
         for (int x = 0; x < d.Width; ++x) StorePixel(row, format, x, old.Pixel(x, y), d.Palette);

@@ -263,11 +263,13 @@ int TCanvas::StretchDIBits(int xDest, int yDest, int destWidth, int destHeight, 
     std::memcpy(&compression, h + 16, 4);
     std::memcpy(&used, h + 32, 4);
     if (width <= 0 || height <= 0 || height > 65535 || width > 65535) return 0;
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) return 0;
     uint32_t tableBytes = compression == 3 ? 12 : 0;
     if (bitCount <= 8) tableBytes = 4 * (used && used <= (1u << bitCount) ? used : (1u << bitCount));
-    const uint32_t stride = uint32_t(((int64_t(width) * bitCount + 31) / 32) * 4);
+    const int64_t imageBytes = ((int64_t(width) * bitCount + 31) / 32) * 4 * height;
+    if (imageBytes > (int64_t(1) << 30)) return 0;
     TBitmap bitmap;
-    if (!BitmapFromDIB(info, headerSize + tableBytes, bits, stride * uint32_t(height), bitmap)) return 0;
+    if (!BitmapFromDIB(info, headerSize + tableBytes, bits, uint32_t(imageBytes), bitmap)) return 0;
     // Source rectangle in DIB coordinates (origin bottom-left) becomes top-down rows.
     const TRect source{xSrc, height - ySrc - srcHeight, xSrc + srcWidth, height - ySrc};
     StretchDrawBitmap(TRect{xDest, yDest, xDest + destWidth, yDest + destHeight}, bitmap, source);
