@@ -51,6 +51,12 @@ std::vector<uint8_t> Encode(int w, int h, bool grey) {
     return bytes;
 }
 
+}  // namespace
+
+std::vector<uint8_t> EncodeForRobustness(int w, int h) { return Encode(w, h, false); }
+
+namespace {
+
 TJPEGImage Load(const std::vector<uint8_t>& bytes) {
     TMemoryStream stream(bytes);
     TJPEGImage jpeg;
