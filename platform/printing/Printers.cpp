@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <optional>
 
 namespace {
 
@@ -23,11 +24,16 @@ public:
     explicit QtPrinterDevice(const QPrinterInfo& info) : FInfo(info) {}
     std::string Name() const override { return FInfo.printerName().toStdString(); }
 
+    /// Asked once per orientation: every query of a CUPS printer is a round trip to the server.
     TDeviceCaps Caps(TPrinterOrientation orientation) const override {
-        QPrinter printer(FInfo, QPrinter::HighResolution);
-        printer.setFullPage(true);
-        printer.setPageOrientation(orientation == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-        return CapsOf(printer);
+        std::optional<TDeviceCaps>& cached = FCaps[orientation == poLandscape ? 1 : 0];
+        if (!cached) {
+            QPrinter printer(FInfo, QPrinter::HighResolution);
+            printer.setFullPage(true);
+            printer.setPageOrientation(orientation == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+            cached = CapsOf(printer);
+        }
+        return *cached;
     }
 
     TCanvasBackend* BeginJob(const std::string& title, TPrinterOrientation orientation, int copies) override {
@@ -72,6 +78,7 @@ private:
     }
 
     QPrinterInfo FInfo;
+    mutable std::optional<TDeviceCaps> FCaps[2];
     std::unique_ptr<QPrinter> FPrinter;
     std::unique_ptr<QPainter> FPainter;
     std::unique_ptr<TCanvasBackend> FBackend;
