@@ -96,3 +96,21 @@ TEST(Picture, BitmapOfAnotherKindOfGraphicIsANewEmptyBitmap) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProgramArtwork, EveryPictureOfTheProgramFolderLoads) {
+    const std::filesystem::path folder = std::filesystem::path(VETRA_BIN_DIR) / "artwork";
+    if (!std::filesystem::exists(folder)) GTEST_SKIP() << "no artwork built";
+    int loaded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        TPicture picture;
+        ASSERT_NO_THROW(picture.LoadFromFile(entry.path().string())) << entry.path();
+        EXPECT_GT(picture.Width(), 0) << entry.path();
+        EXPECT_GT(picture.Height(), 0) << entry.path();
+        ++loaded;
+    }
+    EXPECT_GT(loaded, 0);
+}
+
+}  // namespace
