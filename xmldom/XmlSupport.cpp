@@ -6,14 +6,14 @@ namespace xmldom {
 
 namespace {
 
-struct Spec {
+struct Specifier {
     int width = -1;
     int precision = -1;
     char16_t conversion = 0;
 };
 
 // Reads "[width][.precision]conv" after a "%"; returns the length read, 0 when malformed.
-size_t parseSpec(std::u16string_view p, size_t at, Spec& spec) {
+size_t parseSpecifier(std::u16string_view p, size_t at, Specifier& spec) {
     size_t i = at;
     auto readNumber = [&](int& into) {
         int n = -1;
@@ -63,8 +63,8 @@ WideString Format(std::u16string_view pattern, std::initializer_list<TFormatArg>
             ++i;
             continue;
         }
-        Spec spec;
-        size_t len = parseSpec(pattern, i + 1, spec);
+        Specifier spec;
+        size_t len = parseSpecifier(pattern, i + 1, spec);
         char16_t conv = spec.conversion;
         bool numeric = conv == u'd' || conv == u'x' || conv == u'X';
         bool text = conv == u's' || conv == u'S';
@@ -122,13 +122,6 @@ std::string ToUtf8(std::u16string_view text) {
             out += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    return out;
-}
-
-WideString WideFromAscii(std::string_view text) {
-    WideString out;
-    out.reserve(text.size());
-    for (unsigned char c : text) out += static_cast<char16_t>(c);
     return out;
 }
 

@@ -60,8 +60,6 @@ WideString Format(std::u16string_view pattern, std::initializer_list<TFormatArg>
 
 /// UTF-16 to UTF-8 for diagnostics; unpaired surrogates become U+FFFD.
 std::string ToUtf8(std::u16string_view text);
-/// ASCII (or any 7-bit text) widened unit by unit; used for literal messages.
-WideString WideFromAscii(std::string_view text);
 
 /// Root of the library's exceptions. `Message` is the exact text of the system's message.
 class Exception : public std::exception {

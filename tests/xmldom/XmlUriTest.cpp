@@ -171,7 +171,7 @@ TEST(XmlUriResolution, AbnormalExamples) {
     EXPECT_EQ(resolve(u"http:g"), u"http:g");
 }
 
-TEST(XmlUriResolution, ThePartsOwnCasesAndFailures) {
+TEST(XmlUriResolution, DirectoryCasesAndFailures) {
     WideString result;
     EXPECT_TRUE(ResolveRelativeUri(u"http://x/a/b/c", u"g", result));
     EXPECT_EQ(result, u"http://x/a/b/g");
