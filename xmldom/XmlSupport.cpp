@@ -35,8 +35,8 @@ size_t parseSpecifier(std::u16string_view p, size_t at, Specifier& field) {
 }
 
 WideString digitsOf(long long v, int base, bool upper) {
-    unsigned long long u = v < 0 && base == 10 ? 0ULL - static_cast<unsigned long long>(v)
-                                               : static_cast<unsigned long long>(v);
+    unsigned long long u =
+        v < 0 && base == 10 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
     if (base == 16 && v < 0) u = static_cast<unsigned long long>(v) & 0xFFFFFFFFULL;
     const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     WideString out;
@@ -47,7 +47,7 @@ WideString digitsOf(long long v, int base, bool upper) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 WideString Format(std::u16string_view pattern, std::initializer_list<TFormatArg> args) {
     WideString out;
@@ -127,4 +127,4 @@ std::string ToUtf8(std::u16string_view text) {
 
 Exception::Exception(WideString message) : Message(std::move(message)), utf8_(ToUtf8(Message)) {}
 
-}  // namespace xmldom
+} // namespace xmldom
