@@ -160,6 +160,8 @@ bool TextOut(HDC dc, int x, int y, const char* text, int length);
 int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
                   int srcHeight, const void* bits, const void* info, unsigned usage, uint32_t rop);
 
-/// The byte-to-character mapping used for canvas text (the ANSI code page; 1252 by default).
+/// The byte-to-character mapping used for canvas text; by default the process's ANSI code page
+/// (GetACP). Widths are cached per byte, so a program that changes the ANSI code page after
+/// drawing calls SetCanvasTextDecoder(nullptr) to drop the cache.
 using TTextDecoder = char16_t (*)(unsigned char);
 void SetCanvasTextDecoder(TTextDecoder decoder);

@@ -2,6 +2,7 @@
 #include "internal/FontEngine.h"
 
 #include "Canvas.h"
+#include "CodePages.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -15,15 +16,15 @@
 
 namespace {
 
-char16_t Cp1252(unsigned char c) {
-    static const char16_t high[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
-                                      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-    return (c >= 0x80 && c < 0xA0) ? high[c - 0x80] : char16_t(c);
+// Canvas text is in the process's ANSI code page, as the service data stores it.
+char16_t AnsiChar(unsigned char c) {
+    const char byte = char(c);
+    char16_t wide = 0xFFFD;
+    MultiByteToWideChar(CP_ACP, 0, &byte, 1, &wide, 1);
+    return wide;
 }
 
-TTextDecoder gDecoder = &Cp1252;
+TTextDecoder gDecoder = &AnsiChar;
 
 bool IsSymbolFont(const std::string& name) { return ::strcasecmp(name.c_str(), "Wingdings") == 0; }
 
@@ -36,7 +37,7 @@ std::map<FaceKey, std::unique_ptr<TFontFace>>& Faces() {
 }  // namespace
 
 void SetCanvasTextDecoder(TTextDecoder decoder) {
-    gDecoder = decoder ? decoder : &Cp1252;
+    gDecoder = decoder ? decoder : &AnsiChar;
     ClearFontCache();
 }
 

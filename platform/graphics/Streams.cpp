@@ -1,6 +1,8 @@
 // Streams: the raising buffer reads and writes, the file stream over stdio and the memory stream.
 #include "Streams.h"
 
+#include "Files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -41,25 +43,6 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
     return count;
 }
 
-std::string FindFileIgnoringCase(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return path;
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return path;
-    std::string found = path;
-    while (dirent* e = ::readdir(dir)) {
-        if (::strcasecmp(e->d_name, name.c_str()) == 0) {
-            found = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + e->d_name;
-            break;
-        }
-    }
-    ::closedir(dir);
-    return found;
-}
-
 TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FFileName(fileName) {
     if (mode == fmCreate) {
         FFile = std::fopen(fileName.c_str(), "w+b");
@@ -68,7 +51,8 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FFileName
         return;
     }
     const char* how = (mode & 3) == fmOpenRead ? "rb" : "r+b";
-    FFile = std::fopen(FindFileIgnoringCase(fileName).c_str(), how);
+    const std::string found = FindFileNoCase(fileName);
+    FFile = std::fopen(found.empty() ? fileName.c_str() : found.c_str(), how);
     if (!FFile) throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
 }
 

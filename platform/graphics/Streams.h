@@ -80,6 +80,3 @@ private:
     int64_t FPosition = 0;
 };
 
-/// Resolves path as is, or with its last component matched case-insensitively in its folder;
-/// returns path unchanged when no match exists.
-std::string FindFileIgnoringCase(const std::string& path);
