@@ -147,12 +147,16 @@ void TXmlOutputSource::writeTextWithReferences(std::u16string_view Text) {
 
 void TXmlOutputSource::writeSingleByte(std::u16string_view Text, bool WithReferences) {
     TByteChunk out(*this);
+    // Line ends in the set's own bytes (EBCDIC sets have their own); 0D and 0A where it has none.
+    const uint16_t cr = FCharset->encode(0x0D), lf = FCharset->encode(0x0A);
+    const auto crByte = static_cast<uint8_t>(cr == TSingleByteCharset::kUndefinedByte ? 0x0D : cr);
+    const auto lfByte = static_cast<uint8_t>(lf == TSingleByteCharset::kUndefinedByte ? 0x0A : lf);
     const std::size_t n = Text.size();
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t unit = Text[i];
         if (unit == 0x0A) {
-            if (FNewLine != ntlLF) out.put(0x0D);
-            if (FNewLine != ntlCR) out.put(0x0A);
+            if (FNewLine != ntlLF) out.put(crByte);
+            if (FNewLine != ntlCR) out.put(lfByte);
             continue;
         }
         if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
