@@ -468,21 +468,23 @@ bool TXmlInputSource::getNextCodePoint(int32_t& CodePoint) {
 }
 
 bool TXmlInputSource::readUTF8(int32_t& CodePoint, uint8_t Lead) {
-    const int64_t leadPosition = getPosition() - 1;
-    if ((Lead & 0xC0) != 0xC0 || Lead >= 0xFE) raiseSequenceError(kUTF8Error, leadPosition);
+    // Positions are asked of the stream only on a fault: consumed counts the bytes since the lead.
+    int consumed = 1;
+    if ((Lead & 0xC0) != 0xC0 || Lead >= 0xFE) raiseSequenceError(kUTF8Error, getPosition() - 1);
     int continuation = 1;
     for (uint8_t mask = 0x20; Lead & mask; mask >>= 1) ++continuation;
     uint32_t value = Lead & (0x3F >> continuation);
     for (int i = 0; i < continuation; ++i) {
         uint8_t next;
         if (!nextByte(next)) raiseSequenceError(kUTF8Error, getPosition());
+        ++consumed;
         if ((next & 0xC0) != 0x80) raiseSequenceError(kUTF8Error, getPosition() - 1);
         value = (value << 6) | (next & 0x3F);
     }
     static constexpr uint32_t kShorterMax[] = {0, 0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF};
     // Overlong forms, surrogates and values beyond U+10FFFF are no characters.
     if (value <= kShorterMax[continuation] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        raiseSequenceError(kUTF8Error, leadPosition);
+        raiseSequenceError(kUTF8Error, getPosition() - consumed);
     CodePoint = static_cast<int32_t>(value);
     return true;
 }
@@ -526,7 +528,11 @@ bool TXmlInputSource::readUTF16(int32_t& CodePoint, bool Exchanged) {
 
 bool TXmlInputSource::getNextChar(int32_t& CodePoint) {
     int32_t c;
-    if (FLookAhead != -1) {
+    if (FLookAhead == -1 && FEncoding == kEncodingUTF8 && FReadPos < FAvailable && FBuffer[FReadPos] < 0x80 &&
+        FBuffer[FReadPos] != 0x0D) {
+        // Plain ASCII from the buffer: the common case, without the decoder.
+        c = FBuffer[FReadPos++];
+    } else if (FLookAhead != -1) {
         c = FLookAhead;
         FLookAhead = -1;
     } else if (!getNextCodePoint(c)) {
@@ -543,14 +549,57 @@ bool TXmlInputSource::getNextChar(int32_t& CodePoint) {
     return true;
 }
 
+std::size_t TXmlInputSource::decodeBufferedUTF8(char16_t* Out, std::size_t Room) {
+    // Well-formed one- to three-byte forms that lie wholly in the buffer; anything else (a
+    // four-byte form, a fault, the buffer's end) is left to getNextCodePoint.
+    const uint8_t* p = FBuffer.get() + FReadPos;
+    const uint8_t* const end = FBuffer.get() + FAvailable;
+    char16_t* o = Out;
+    char16_t* const oEnd = Out + Room;
+    while (p < end && o < oEnd) {
+        const uint8_t b = *p;
+        if (b < 0x80) {
+            *o++ = b;
+            ++p;
+        } else if (b >= 0xC2 && b < 0xE0 && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            *o++ = static_cast<char16_t>(((b & 0x1F) << 6) | (p[1] & 0x3F));
+            p += 2;
+        } else if ((b & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+            const uint32_t c = ((b & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)) break;
+            *o++ = static_cast<char16_t>(c);
+            p += 3;
+        } else {
+            break;
+        }
+    }
+    FReadPos = static_cast<int32_t>(p - FBuffer.get());
+    return static_cast<std::size_t>(o - Out);
+}
+
 void TXmlInputSource::getRemainingText(WideString& Text) {
     const int64_t position = getPosition();
     const int32_t lookAhead = FLookAhead;
     WideString text;
     try {
         if (lookAhead != -1) appendCodePoint(text, lookAhead);
+        // Each remaining byte gives at most one unit (a four-byte form gives two).
+        const int64_t remaining = FStream->getSize() - position;
+        std::size_t used = text.size();
+        text.resize(used + static_cast<std::size_t>(remaining > 0 ? remaining : 0) + 2);
         int32_t c;
-        while (getNextCodePoint(c)) appendCodePoint(text, c);
+        for (;;) {
+            if (text.size() - used < 16) text.resize(text.size() * 2 + 16);
+            if (FEncoding == kEncodingUTF8) used += decodeBufferedUTF8(text.data() + used, text.size() - used - 2);
+            if (!getNextCodePoint(c)) break;
+            if (c > 0xFFFF) {
+                text[used++] = static_cast<char16_t>(highSurrogateOf(static_cast<uint32_t>(c)));
+                text[used++] = static_cast<char16_t>(lowSurrogateOf(static_cast<uint32_t>(c)));
+            } else {
+                text[used++] = static_cast<char16_t>(c);
+            }
+        }
+        text.resize(used);
     } catch (...) {
         seekTo(position);
         FLookAhead = lookAhead;

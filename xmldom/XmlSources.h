@@ -178,6 +178,9 @@ private:
     void skipWhiteSpace(int32_t& C);
     void applyDeclaredEncoding(TMark Mark);
     bool readUTF8(int32_t& CodePoint, uint8_t Lead);
+    /// Decodes what the buffer holds of plain UTF-8 into Out (at most Room units); returns the
+    /// units written.
+    std::size_t decodeBufferedUTF8(char16_t* Out, std::size_t Room);
     bool readUTF16(int32_t& CodePoint, bool Exchanged);
     [[noreturn]] void raiseSequenceError(const char16_t* Pattern, int64_t Position);
 
