@@ -1,6 +1,7 @@
 // XML character classes and name tests. Classes are binary searches over the generated range
-// tables of XmlCharClasses.inc (each step halves the set of range bounds), with a bit-mask fast
-// path for ASCII; string tests walk the text once and allocate nothing.
+// tables of XmlCharClasses.inc (each step halves the set of range bounds), entered through a
+// per-block jump table, with a bit-mask fast path for ASCII; string tests walk the text once
+// and allocate nothing.
 #include "XmlChars.h"
 
 #include <cstdint>
@@ -20,11 +21,35 @@ struct XmlCharRange {
 
 #include "XmlCharClasses.inc"
 
-// Index of the last range whose first bound is <= c (0 when there is none), then one test.
+// Per block of 64 code points, the ranges of a class that meet the block: a jump table in
+// front of the range table, so that a lookup compares against a few bounds only.
+constexpr int kBlockShift = 6;
+constexpr uint32_t kBlockCount = 0x10000 >> kBlockShift;
+
+struct BlockIndex {
+    uint16_t begin[kBlockCount];  ///< first range whose last point lies in or after the block
+    uint16_t end[kBlockCount];    ///< one past the last range whose first point lies in or before it
+};
+
 template <size_t N>
-inline bool inRanges(const XmlCharRange (&r)[N], uint32_t c) {
-    size_t base = 0;
-    size_t n = N;
+constexpr BlockIndex indexOf(const XmlCharRange (&r)[N]) {
+    BlockIndex index{};
+    size_t lo = 0, hi = 0;
+    for (uint32_t block = 0; block < kBlockCount; ++block) {
+        uint32_t blockFirst = block << kBlockShift, blockLast = blockFirst | ((1u << kBlockShift) - 1);
+        while (lo < N && r[lo].last < blockFirst) ++lo;
+        while (hi < N && r[hi].first <= blockLast) ++hi;
+        index.begin[block] = static_cast<uint16_t>(lo);
+        index.end[block] = static_cast<uint16_t>(hi);
+    }
+    return index;
+}
+
+// Membership of a BMP code point: halve the block's ranges down to one, then one test.
+inline bool inRanges(const XmlCharRange* r, const BlockIndex& index, uint32_t c) {
+    size_t base = index.begin[c >> kBlockShift];
+    size_t n = index.end[c >> kBlockShift] - base;
+    if (n == 0) return false;
     while (n > 1) {
         size_t half = n / 2;
         base = r[base + half].first <= c ? base + half : base;
@@ -33,10 +58,19 @@ inline bool inRanges(const XmlCharRange (&r)[N], uint32_t c) {
     return c >= r[base].first && c <= r[base].last;
 }
 
+constexpr BlockIndex kXmlBaseCharIndex = indexOf(kXmlBaseCharRanges);
+constexpr BlockIndex kXmlIdeographicIndex = indexOf(kXmlIdeographicRanges);
+constexpr BlockIndex kXmlCombiningCharIndex = indexOf(kXmlCombiningCharRanges);
+constexpr BlockIndex kXmlDigitIndex = indexOf(kXmlDigitRanges);
+constexpr BlockIndex kXmlExtenderIndex = indexOf(kXmlExtenderRanges);
+constexpr BlockIndex kXmlLetterIndex = indexOf(kXmlLetterRanges);
+constexpr BlockIndex kXmlNameStartCharIndex = indexOf(kXmlNameStartCharRanges);
+constexpr BlockIndex kXmlNameCharIndex = indexOf(kXmlNameCharRanges);
+
 // Bit masks of the ASCII members of a class, built from its ranges at compile time.
 struct AsciiMask {
-    uint64_t low = 0, high = 0;
-    constexpr bool has(uint32_t c) const { return ((c < 64 ? low >> c : high >> (c - 64)) & 1) != 0; }
+    unsigned __int128 bits = 0;
+    constexpr bool has(uint32_t c) const { return ((bits >> c) & 1) != 0; }  // c < 128
 };
 
 template <size_t N>
@@ -44,7 +78,7 @@ constexpr AsciiMask maskOf(const XmlCharRange (&r)[N]) {
     AsciiMask m;
     for (const XmlCharRange& range : r)
         for (uint32_t c = range.first; c <= range.last && c < 128; ++c)
-            (c < 64 ? m.low : m.high) |= uint64_t{1} << (c % 64);
+            m.bits |= static_cast<unsigned __int128>(1) << c;
     return m;
 }
 
@@ -60,10 +94,10 @@ inline bool isAsciiDigit(uint32_t c) { return c >= '0' && c <= '9'; }
 inline bool isAsciiHex(uint32_t c) { return isAsciiDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
 
 inline bool nameStart(uint32_t c) {
-    return c < 128 ? kNameStartAscii.has(c) : c <= 0xFFFF && inRanges(kXmlNameStartCharRanges, c);
+    return c < 128 ? kNameStartAscii.has(c) : c <= 0xFFFF && inRanges(kXmlNameStartCharRanges, kXmlNameStartCharIndex, c);
 }
 inline bool nameChar(uint32_t c) {
-    return c < 128 ? kNameCharAscii.has(c) : c <= 0xFFFF && inRanges(kXmlNameCharRanges, c);
+    return c < 128 ? kNameCharAscii.has(c) : c <= 0xFFFF && inRanges(kXmlNameCharRanges, kXmlNameCharIndex, c);
 }
 inline bool charUnit(uint32_t c) { return c >= 0x20 ? c <= 0xFFFD : (c == 0x9 || c == 0xA || c == 0xD); }
 
@@ -79,11 +113,16 @@ inline size_t charLength(std::u16string_view s, size_t i) {
 // True when every character of s passes: pairs are accepted, other units go to unitOk.
 template <class UnitOk>
 bool everyChar(std::u16string_view s, UnitOk unitOk) {
-    for (size_t i = 0; i < s.size();) {
-        size_t len = charLength(s, i);
-        if (len == 0) return false;
-        if (len == 1 && !unitOk(s[i])) return false;
-        i += len;
+    const char16_t* p = s.data();
+    const char16_t* end = p + s.size();
+    while (p != end) {
+        uint32_t u = *p++;
+        if (u - 0xD800u >= 0x800u) {  // no surrogate: the common case first
+            if (!unitOk(u)) return false;
+            continue;
+        }
+        if (u >= 0xDC00 || p == end || static_cast<uint32_t>(*p) - 0xDC00u >= 0x400u) return false;
+        ++p;  // the low half of the pair
     }
     return true;
 }
@@ -152,18 +191,18 @@ bool IsXmlWhiteSpace(UCS4Char c) { return isWhite(c); }
 bool IsXmlWhiteSpace(WideChar c) { return isWhite(c); }
 bool IsXmlWhiteSpaceOrNull(UCS4Char c) { return c == 0 || isWhite(c); }
 bool IsXmlWhiteSpaceOrNull(WideChar c) { return c == 0 || isWhite(c); }
-bool IsXmlBaseChar(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlBaseCharRanges, c); }
-bool IsXmlBaseChar(WideChar c) { return inRanges(kXmlBaseCharRanges, c); }
-bool IsXmlIdeographic(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlIdeographicRanges, c); }
-bool IsXmlIdeographic(WideChar c) { return inRanges(kXmlIdeographicRanges, c); }
-bool IsXmlLetter(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlLetterRanges, c); }
-bool IsXmlLetter(WideChar c) { return inRanges(kXmlLetterRanges, c); }
-bool IsXmlCombiningChar(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlCombiningCharRanges, c); }
-bool IsXmlCombiningChar(WideChar c) { return inRanges(kXmlCombiningCharRanges, c); }
-bool IsXmlDigit(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlDigitRanges, c); }
-bool IsXmlDigit(WideChar c) { return inRanges(kXmlDigitRanges, c); }
-bool IsXmlExtender(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlExtenderRanges, c); }
-bool IsXmlExtender(WideChar c) { return inRanges(kXmlExtenderRanges, c); }
+bool IsXmlBaseChar(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlBaseCharRanges, kXmlBaseCharIndex, c); }
+bool IsXmlBaseChar(WideChar c) { return inRanges(kXmlBaseCharRanges, kXmlBaseCharIndex, c); }
+bool IsXmlIdeographic(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlIdeographicRanges, kXmlIdeographicIndex, c); }
+bool IsXmlIdeographic(WideChar c) { return inRanges(kXmlIdeographicRanges, kXmlIdeographicIndex, c); }
+bool IsXmlLetter(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlLetterRanges, kXmlLetterIndex, c); }
+bool IsXmlLetter(WideChar c) { return inRanges(kXmlLetterRanges, kXmlLetterIndex, c); }
+bool IsXmlCombiningChar(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlCombiningCharRanges, kXmlCombiningCharIndex, c); }
+bool IsXmlCombiningChar(WideChar c) { return inRanges(kXmlCombiningCharRanges, kXmlCombiningCharIndex, c); }
+bool IsXmlDigit(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlDigitRanges, kXmlDigitIndex, c); }
+bool IsXmlDigit(WideChar c) { return inRanges(kXmlDigitRanges, kXmlDigitIndex, c); }
+bool IsXmlExtender(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlExtenderRanges, kXmlExtenderIndex, c); }
+bool IsXmlExtender(WideChar c) { return inRanges(kXmlExtenderRanges, kXmlExtenderIndex, c); }
 bool IsXmlNameChar(UCS4Char c) { return nameChar(c); }
 bool IsXmlNameChar(WideChar c) { return nameChar(c); }
 bool IsXmlNCNameChar(WideChar c) { return ncNameChar(c); }
@@ -192,7 +231,7 @@ bool IsXmlEncNameChar(UCS4Char c) {
 
 // ------------------------------------------------------------------ name tests
 
-bool IsXmlName(std::u16string_view s) { return nameLike(s, nameStart, nameChar); }
+bool IsXmlName(std::u16string_view s) { return nameLike(s, [](uint32_t c) { return nameStart(c); }, [](uint32_t c) { return nameChar(c); }); }
 
 bool IsXmlNames(std::u16string_view s) {
     if (s.empty()) return false;
@@ -206,17 +245,17 @@ bool IsXmlNames(std::u16string_view s) {
     }
 }
 
-bool IsXmlNmtoken(std::u16string_view s) { return !s.empty() && everyChar(s, nameChar); }
+bool IsXmlNmtoken(std::u16string_view s) { return !s.empty() && everyChar(s, [](uint32_t c) { return nameChar(c); }); }
 
 bool IsXmlNmtokens(std::u16string_view s) {
     if (s.empty()) return false;
     size_t lastLen = s.size() >= 2 && isLow(s.back()) && isHigh(s[s.size() - 2]) ? 2 : 1;
     if (isSurrogate(s.back()) && lastLen == 1) return false;
     if (lastLen == 1 && !nameChar(s.back())) return false;
-    return nameLike(s, nameChar, [](uint32_t c) { return nameChar(c) || isWhite(c); });
+    return nameLike(s, [](uint32_t c) { return nameChar(c); }, [](uint32_t c) { return nameChar(c) || isWhite(c); });
 }
 
-bool IsXmlNCName(std::u16string_view s) { return nameLike(s, ncNameStart, ncNameChar); }
+bool IsXmlNCName(std::u16string_view s) { return nameLike(s, [](uint32_t c) { return ncNameStart(c); }, [](uint32_t c) { return ncNameChar(c); }); }
 bool IsXmlPrefix(std::u16string_view s) { return IsXmlNCName(s); }
 bool IsXmlLocalPart(std::u16string_view s) { return IsXmlNCName(s); }
 
@@ -266,7 +305,7 @@ bool IsXmlEncName(std::u16string_view s) {
 
 // ------------------------------------------------------------------ content tests
 
-bool IsXmlChars(std::u16string_view s) { return everyChar(s, charUnit); }
+bool IsXmlChars(std::u16string_view s) { return everyChar(s, [](uint32_t c) { return charUnit(c); }); }
 
 bool IsXmlS(std::u16string_view s) {
     if (s.empty()) return false;
