@@ -9,6 +9,11 @@
 #include "CharsetConv.h"
 #include "XmlEncodings.h"
 
+#if __has_include("CodePages.h")
+#include "CodePages.h"
+#define HAVE_CODE_PAGES 1
+#endif
+
 using namespace xmldom;
 
 namespace {
@@ -95,6 +100,17 @@ TEST(ActiveCodePage, NamesOfTheCodePages) {
         EXPECT_NE(encodingIndexOf(codePageName(cp)), 0) << cp;
     EXPECT_NE(encodingIndexOf(activeCodePageName()), 0);
 }
+
+#ifdef HAVE_CODE_PAGES
+TEST(ActiveCodePage, FollowsTheProcessCodePage) {
+    const unsigned saved = GetACP();
+    ASSERT_TRUE(SetACP(1250));
+    EXPECT_EQ(activeCodePageName(), "windows-1250");
+    EXPECT_EQ(encodingIndexOf(activeCodePageName()), 68);
+    if (SetACP(1258)) EXPECT_EQ(messageOf<EConvertError>([] { activeCodePageName(); }), "Invalid encoding.");
+    SetACP(saved);
+}
+#endif
 
 TEST(Surrogates, Helpers) {
     EXPECT_EQ(highSurrogateOf(0x10000), 0xD800u);
