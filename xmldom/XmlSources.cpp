@@ -32,9 +32,6 @@ public:
         if (used_ == sizeof(bytes_)) emit();
         bytes_[used_++] = byte;
     }
-    void put(std::string_view text) {
-        for (char c : text) put(static_cast<uint8_t>(c));
-    }
     /// Writes what is gathered; called at the end and before an error is raised.
     void emit() {
         if (used_ > 0) writer_.writeBytes(bytes_, used_);
@@ -147,6 +144,13 @@ void TXmlOutputSource::writeTextWithReferences(std::u16string_view Text) {
 
 void TXmlOutputSource::writeSingleByte(std::u16string_view Text, bool WithReferences) {
     TByteChunk out(*this);
+    // A character reference in the set's own bytes (the same as ASCII in all but the EBCDIC sets).
+    const auto putReference = [this, &out](uint32_t codePoint) {
+        for (char c : XmlIntToCharRef(codePoint)) {
+            const uint16_t byte = FCharset->encode(static_cast<unsigned char>(c));
+            out.put(static_cast<uint8_t>(byte == TSingleByteCharset::kUndefinedByte ? c : byte));
+        }
+    };
     // Line ends in the set's own bytes (EBCDIC sets have their own); 0D and 0A where it has none.
     const uint16_t cr = FCharset->encode(0x0D), lf = FCharset->encode(0x0A);
     const auto crByte = static_cast<uint8_t>(cr == TSingleByteCharset::kUndefinedByte ? 0x0D : cr);
@@ -165,7 +169,7 @@ void TXmlOutputSource::writeSingleByte(std::u16string_view Text, bool WithRefere
                 out.emit();
                 raiseInvalidCharacter();
             }
-            out.put(XmlIntToCharRef(codePointOf(unit, Text[i + 1])));
+            putReference(codePointOf(unit, Text[i + 1]));
             ++i;
             continue;
         }
@@ -174,7 +178,7 @@ void TXmlOutputSource::writeSingleByte(std::u16string_view Text, bool WithRefere
         if (byte != TSingleByteCharset::kUndefinedByte) {
             out.put(static_cast<uint8_t>(byte));
         } else if (WithReferences) {
-            out.put(XmlIntToCharRef(unit));
+            putReference(unit);
         } else {
             out.emit();
             raiseInvalidCharacter();

@@ -191,6 +191,8 @@ TEST(OutputSource, SingleByteReferences) {
     EXPECT_EQ(written(6, u"a\u20ACb", true), "a&#x20AC;b");
     EXPECT_EQ(written(6, u"\U0001F600", true), "&#x1F600;");
     EXPECT_EQ(written(5, u"\u00E9", true), "&#xE9;");
+    // In an EBCDIC set the reference is written in that set's bytes.
+    EXPECT_EQ(singleByteToWide(written(28, u"a\u20AC\n", true), decoderOf(28)), u"a&#x20AC;\r\n");
     EXPECT_EQ(messageOf<EWriteError>([] { written(6, u"a\xD800", true); }), "Invalid Character");
     EXPECT_EQ(messageOf<EWriteError>([] { written(6, u"a\xD800z", true); }), "Invalid Character");
     EXPECT_EQ(messageOf<EWriteError>([] { written(6, u"\xDC00", true); }), "Invalid Character");
