@@ -13,11 +13,11 @@ using namespace xmldom;
 namespace {
 
 struct Script {
-    char16_t first, last;  // a run of letters of the script
+    char16_t first, last; // a run of letters of the script
 };
 
 constexpr Script kScripts[] = {
-    {u'a', u'z'}, {0x00E0, 0x00F6}, {0x03B1, 0x03C9}, {0x0430, 0x044F}, {0x0628, 0x063A},
+    {u'a', u'z'},     {0x00E0, 0x00F6}, {0x03B1, 0x03C9}, {0x0430, 0x044F}, {0x0628, 0x063A},
     {0x0915, 0x0939}, {0x30A1, 0x30FA}, {0x4E00, 0x9FA5}, {0xAC00, 0xD7A3},
 };
 
@@ -29,7 +29,8 @@ struct NameSet {
 
 NameSet pack(const std::vector<std::u16string>& names) {
     NameSet set;
-    for (const std::u16string& name : names) set.text += name;
+    for (const std::u16string& name : names)
+        set.text += name;
     size_t at = 0;
     for (const std::u16string& name : names) {
         set.names.push_back(std::u16string_view(set.text).substr(at, name.size()));
@@ -68,12 +69,13 @@ void BM_IsXmlName_MixedScripts(benchmark::State& state) {
     const std::vector<std::u16string_view>& names = set.names;
     size_t accepted = 0;
     for (auto _ : state) {
-        for (std::u16string_view name : names) accepted += IsXmlName(name) ? 1 : 0;
+        for (std::u16string_view name : names)
+            accepted += IsXmlName(name) ? 1 : 0;
         benchmark::DoNotOptimize(accepted);
     }
-    state.counters["time_per_char"] = benchmark::Counter(static_cast<double>(units),
-                                                       benchmark::Counter::kIsIterationInvariantRate |
-                                                           benchmark::Counter::kInvert);
+    state.counters["time_per_char"] =
+        benchmark::Counter(static_cast<double>(units),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["names"] = static_cast<double>(names.size());
     state.counters["accepted"] = static_cast<double>(accepted) / static_cast<double>(state.iterations());
 }
@@ -85,22 +87,24 @@ void BM_IsXmlName_Ascii(benchmark::State& state) {
     std::mt19937 random(7);
     for (int i = 0; i < 1000000; ++i) {
         std::u16string name(3 + random() % 12, u'a');
-        for (char16_t& c : name) c = static_cast<char16_t>(u'a' + random() % 26);
+        for (char16_t& c : name)
+            c = static_cast<char16_t>(u'a' + random() % 26);
         units += name.size();
         names.push_back(std::move(name));
     }
     NameSet set = pack(names);
     size_t accepted = 0;
     for (auto _ : state) {
-        for (std::u16string_view name : set.names) accepted += IsXmlName(name) ? 1 : 0;
+        for (std::u16string_view name : set.names)
+            accepted += IsXmlName(name) ? 1 : 0;
         benchmark::DoNotOptimize(accepted);
     }
-    state.counters["time_per_char"] = benchmark::Counter(static_cast<double>(units),
-                                                       benchmark::Counter::kIsIterationInvariantRate |
-                                                           benchmark::Counter::kInvert);
+    state.counters["time_per_char"] =
+        benchmark::Counter(static_cast<double>(units),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_IsXmlName_Ascii)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();
