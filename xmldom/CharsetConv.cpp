@@ -10,7 +10,9 @@ namespace xmldom {
 namespace {
 #include "CharsetRegistry.inc"
 
-WideString widen(std::string_view text) { return WideString(text.begin(), text.end()); }
+WideString widen(std::string_view text) {
+    return WideString(text.begin(), text.end());
+}
 
 WideString hex4(uint32_t value) {
     static const char digits[] = "0123456789ABCDEF";
@@ -19,7 +21,8 @@ WideString hex4(uint32_t value) {
         s.insert(s.begin(), digits[value & 0xF]);
         value >>= 4;
     } while (value != 0);
-    while (s.size() < 4) s.insert(s.begin(), '0');
+    while (s.size() < 4)
+        s.insert(s.begin(), '0');
     return widen(s);
 }
 
@@ -105,9 +108,11 @@ const TCSMIBRow* rowOf(int mib) {
     return (it != end && it->Enum == mib) ? it : nullptr;
 }
 
-[[noreturn]] void raiseInvalidMIB() { throw Exception(u"Invalid MIB number"); }
+[[noreturn]] void raiseInvalidMIB() {
+    throw Exception(u"Invalid MIB number");
+}
 
-}  // namespace
+} // namespace
 
 // --- conversion streams ------------------------------------------------------------------
 
@@ -127,13 +132,21 @@ int32_t TConversionStream::Write(const void* Buffer, int32_t Count) {
     return taken == converted ? Count : -taken;
 }
 
-int64_t TConversionStream::Seek(int64_t, uint16_t) { return 0; }
+int64_t TConversionStream::Seek(int64_t, uint16_t) {
+    return 0;
+}
 
-int32_t TConversionStream::convertReadBuffer(void*, int32_t) { return 0; }
+int32_t TConversionStream::convertReadBuffer(void*, int32_t) {
+    return 0;
+}
 
-int32_t TConversionStream::convertWriteBuffer(const void*, int32_t) { return 0; }
+int32_t TConversionStream::convertWriteBuffer(const void*, int32_t) {
+    return 0;
+}
 
-void TConversionStream::setBufferSize(int32_t Size) { FBuffer.resize(Size > 0 ? Size : 0); }
+void TConversionStream::setBufferSize(int32_t Size) {
+    FBuffer.resize(Size > 0 ? Size : 0);
+}
 
 int32_t TUTF16BEToUTF8Stream::convertWriteBuffer(const void* Buffer, int32_t Count) {
     if (Count <= 0) return 0;
@@ -149,8 +162,7 @@ int32_t TUTF16BEToUTF8Stream::convertWriteBuffer(const void* Buffer, int32_t Cou
     return static_cast<int32_t>(convertUnits(aligned.data(), units, FBuffer.data()));
 }
 
-void appendUTF16AsUTF8(const char16_t* Units, std::size_t Count, std::string& Out,
-                       bool SkipLeadingBOM) {
+void appendUTF16AsUTF8(const char16_t* Units, std::size_t Count, std::string& Out, bool SkipLeadingBOM) {
     const std::size_t old = Out.size();
     Out.resize(old + Count * 3);
     std::size_t written = 0;
@@ -176,8 +188,9 @@ bool sameCharsetName(std::string_view a, std::string_view b) {
     return true;
 }
 
-
-TCSMIB::TCSMIB(TObject*) { SetEnum(3); }
+TCSMIB::TCSMIB(TObject*) {
+    SetEnum(3);
+}
 
 void TCSMIB::DoChange(TObject* Sender) {
     if (OnChange) OnChange(Sender);
@@ -216,9 +229,13 @@ void TCSMIB::SetEnum(int Value) {
     DoChange(this);
 }
 
-void TCSMIB::SetOnChange(TNotifyEvent Value) { OnChange = std::move(Value); }
+void TCSMIB::SetOnChange(TNotifyEvent Value) {
+    OnChange = std::move(Value);
+}
 
-void TCSMIB::SetOnChanging(TCSMIBChangingEvent Value) { OnChanging = std::move(Value); }
+void TCSMIB::SetOnChanging(TCSMIBChangingEvent Value) {
+    OnChanging = std::move(Value);
+}
 
 bool TCSMIB::isValidEnum(int Value) {
     return (Value >= 3 && Value <= 106) || (Value >= 109 && Value <= 112) ||
@@ -240,4 +257,4 @@ bool TCSMIB::setToAlias(std::string_view Alias) {
     return false;
 }
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -15,7 +15,9 @@
 namespace xmldom {
 
 /// A conversion stream refused an operation (missing target, odd byte count).
-class EConversionStream : public EStreamError { using EStreamError::EStreamError; };
+class EConversionStream : public EStreamError {
+    using EStreamError::EStreamError;
+};
 
 /// A stream that converts bytes on their way through to a target stream (not owned).
 /// The base class converts nothing.
@@ -41,8 +43,8 @@ public:
     virtual void setBufferSize(int32_t Size);
 
 protected:
-    TStream* FTarget;               ///< not owned, never nil
-    std::vector<uint8_t> FBuffer;   ///< the conversion buffer; its size is the buffer size
+    TStream* FTarget;             ///< not owned, never nil
+    std::vector<uint8_t> FBuffer; ///< the conversion buffer; its size is the buffer size
 };
 
 /// Converts 16-bit code units (machine order) written into it to UTF-8 on the target.
@@ -103,4 +105,4 @@ private:
     int FEnum = 0;
 };
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -14,25 +14,24 @@ namespace {
 static_assert(kUndefinedUnit == TSingleByteCharset::kUndefinedUnit);
 static_assert(kUndefinedByte == TSingleByteCharset::kUndefinedByte);
 
-WideString widen(const std::string& text) { return WideString(text.begin(), text.end()); }
+WideString widen(const std::string& text) {
+    return WideString(text.begin(), text.end());
+}
 
-template <int N>
-WideChar decodeSet(WideChar Byte);
-template <int N>
-uint8_t encodeSet(WideChar Unit);
+template <int N> WideChar decodeSet(WideChar Byte);
+template <int N> uint8_t encodeSet(WideChar Unit);
 
 template <std::size_t... N>
 constexpr std::array<TSingleByteCharset, kCharsetCount> makeCharsets(std::index_sequence<N...>) {
     return {TSingleByteCharset{static_cast<uint8_t>(kFirstCharsetIndex + N), kCharsetEncoderNames[N],
-                               kCharsetDecoderNames[N], kCharsetDecodeTables[N],
-                               kCharsetEncodePageMaps[N], &decodeSet<N>, &encodeSet<N>}...};
+                               kCharsetDecoderNames[N], kCharsetDecodeTables[N], kCharsetEncodePageMaps[N],
+                               &decodeSet<N>, &encodeSet<N>}...};
 }
 
 constexpr std::array<TSingleByteCharset, kCharsetCount> kCharsets =
     makeCharsets(std::make_index_sequence<kCharsetCount>());
 
-template <int N>
-WideChar decodeSet(WideChar Byte) {
+template <int N> WideChar decodeSet(WideChar Byte) {
     if (Byte < 256) {
         const char16_t unit = kCharsetDecodeTables[N][Byte];
         if (unit != kUndefinedUnit) return unit;
@@ -40,14 +39,13 @@ WideChar decodeSet(WideChar Byte) {
     raiseDecodeError(kCharsets[N], Byte);
 }
 
-template <int N>
-uint8_t encodeSet(WideChar Unit) {
+template <int N> uint8_t encodeSet(WideChar Unit) {
     const uint16_t byte = kCharsetEncodePages[kCharsetEncodePageMaps[N][Unit >> 8]][Unit & 0xFF];
     if (byte != kUndefinedByte) return static_cast<uint8_t>(byte);
     raiseEncodeError(kCharsets[N], Unit);
 }
 
-}  // namespace
+} // namespace
 
 uint16_t TSingleByteCharset::encode(WideChar Unit) const {
     return kCharsetEncodePages[EncodePageMap[Unit >> 8]][Unit & 0xFF];
@@ -82,8 +80,8 @@ TSingleByteEncoder encoderOf(uint8_t Index) {
 }
 
 void raiseDecodeError(const TSingleByteCharset& Set, uint32_t Byte) {
-    throw EConvertError(widen(std::string("Invalid ") + Set.DecoderName + " sequence of code point " +
-                              std::to_string(Byte)));
+    throw EConvertError(
+        widen(std::string("Invalid ") + Set.DecoderName + " sequence of code point " + std::to_string(Byte)));
 }
 
 void raiseEncodeError(const TSingleByteCharset& Set, uint32_t Unit) {
@@ -93,10 +91,13 @@ void raiseEncodeError(const TSingleByteCharset& Set, uint32_t Unit) {
 
 WideString DecodeLatin1(std::string_view Bytes) {
     WideString text(Bytes.size(), u'\0');
-    for (std::size_t i = 0; i < Bytes.size(); ++i) text[i] = static_cast<uint8_t>(Bytes[i]);
+    for (std::size_t i = 0; i < Bytes.size(); ++i)
+        text[i] = static_cast<uint8_t>(Bytes[i]);
     return text;
 }
 
-uint8_t EncodeUSASCII(WideChar Unit) { return kCharsets[0].Encoder(Unit); }
+uint8_t EncodeUSASCII(WideChar Unit) {
+    return kCharsets[0].Encoder(Unit);
+}
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -56,4 +56,4 @@ WideString DecodeLatin1(std::string_view Bytes);
 /// The US-ASCII encoder: U+0000-U+007F give themselves, others raise.
 uint8_t EncodeUSASCII(WideChar Unit);
 
-}  // namespace xmldom
+} // namespace xmldom

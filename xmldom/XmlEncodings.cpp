@@ -22,16 +22,36 @@ struct TPrivateName {
 
 // Matched first, in this order.
 constexpr TPrivateName kPrivateNames[] = {
-    {"NextStep", 21},           {"cp10000_MacRoman", 22},    {"cp10006_MacGreek", 23},
-    {"cp10007_MacCyrillic", 24}, {"cp10029_MacLatin2", 25},  {"cp10079_MacIcelandic", 26},
-    {"cp10081_MacTurkish", 27}, {"cp437_DOSLatinUS", 31},    {"cp737_DOSGreek", 33},
-    {"cp775_DOSBaltRim", 34},   {"cp850_DOSLatin1", 36},     {"cp852_DOSLatin2", 38},
-    {"cp855_DOSCyrillic", 40},  {"cp856_Hebrew_PC", 41},     {"cp857_DOSTurkish", 43},
-    {"cp860_DOSPortuguese", 45}, {"cp861_DOSIcelandic", 47}, {"cp862_DOSHebrew", 49},
-    {"cp863_DOSCanadaF", 51},   {"cp864_DOSArabic", 53},     {"cp865_DOSNordic", 55},
-    {"cp866_DOSCyrillicRussian", 57}, {"cp869_DOSGreek2", 59}, {"cp874", 60},
-    {"cp875_IBMGreek", 61},     {"cp932", 62},               {"cp936", 63},
-    {"cp949", 64},              {"cp950", 65},               {"cp1006", 66},
+    {"NextStep", 21},
+    {"cp10000_MacRoman", 22},
+    {"cp10006_MacGreek", 23},
+    {"cp10007_MacCyrillic", 24},
+    {"cp10029_MacLatin2", 25},
+    {"cp10079_MacIcelandic", 26},
+    {"cp10081_MacTurkish", 27},
+    {"cp437_DOSLatinUS", 31},
+    {"cp737_DOSGreek", 33},
+    {"cp775_DOSBaltRim", 34},
+    {"cp850_DOSLatin1", 36},
+    {"cp852_DOSLatin2", 38},
+    {"cp855_DOSCyrillic", 40},
+    {"cp856_Hebrew_PC", 41},
+    {"cp857_DOSTurkish", 43},
+    {"cp860_DOSPortuguese", 45},
+    {"cp861_DOSIcelandic", 47},
+    {"cp862_DOSHebrew", 49},
+    {"cp863_DOSCanadaF", 51},
+    {"cp864_DOSArabic", 53},
+    {"cp865_DOSNordic", 55},
+    {"cp866_DOSCyrillicRussian", 57},
+    {"cp869_DOSGreek2", 59},
+    {"cp874", 60},
+    {"cp875_IBMGreek", 61},
+    {"cp932", 62},
+    {"cp936", 63},
+    {"cp949", 64},
+    {"cp950", 65},
+    {"cp1006", 66},
 };
 
 struct TMIBIndex {
@@ -40,13 +60,12 @@ struct TMIBIndex {
 };
 
 constexpr TMIBIndex kMIBIndices[] = {
-    {106, 1},   {1013, 2},  {1014, 3},  {1015, 2},  {1000, 4},  {3, 5},     {4, 6},
-    {5, 7},     {6, 8},     {7, 9},     {8, 10},    {9, 11},    {10, 12},   {11, 13},
-    {12, 14},   {13, 15},   {109, 16},  {110, 17},  {111, 18},  {2084, 19}, {15, 20},
-    {2028, 28}, {2043, 29}, {2011, 30}, {2044, 32}, {2009, 35}, {2010, 37}, {2046, 39},
-    {2047, 42}, {2048, 44}, {2049, 46}, {2013, 48}, {2050, 50}, {2051, 52}, {2052, 54},
-    {2086, 56}, {2054, 58}, {2063, 67}, {2250, 68}, {2251, 69}, {2252, 70}, {2253, 71},
-    {2254, 72}, {2255, 73}, {2256, 74}, {2257, 75}, {2258, 76},
+    {106, 1},   {1013, 2},  {1014, 3},  {1015, 2},  {1000, 4},  {3, 5},     {4, 6},     {5, 7},
+    {6, 8},     {7, 9},     {8, 10},    {9, 11},    {10, 12},   {11, 13},   {12, 14},   {13, 15},
+    {109, 16},  {110, 17},  {111, 18},  {2084, 19}, {15, 20},   {2028, 28}, {2043, 29}, {2011, 30},
+    {2044, 32}, {2009, 35}, {2010, 37}, {2046, 39}, {2047, 42}, {2048, 44}, {2049, 46}, {2013, 48},
+    {2050, 50}, {2051, 52}, {2052, 54}, {2086, 56}, {2054, 58}, {2063, 67}, {2250, 68}, {2251, 69},
+    {2252, 70}, {2253, 71}, {2254, 72}, {2255, 73}, {2256, 74}, {2257, 75}, {2258, 76},
 };
 
 struct TCodePageName {
@@ -66,11 +85,11 @@ unsigned ansiCodePage() {
 #ifdef XMLDOM_HAVE_CODE_PAGES
     return GetACP();
 #else
-    return 1252;  // the process default when no code page layer is linked
+    return 1252; // the process default when no code page layer is linked
 #endif
 }
 
-}  // namespace
+} // namespace
 
 uint8_t encodingIndexOf(std::string_view Name) {
     for (const TPrivateName& entry : kPrivateNames)
@@ -88,7 +107,9 @@ std::string codePageName(unsigned CodePage) {
     throw EConvertError(u"Invalid encoding.");
 }
 
-std::string activeCodePageName() { return codePageName(ansiCodePage()); }
+std::string activeCodePageName() {
+    return codePageName(ansiCodePage());
+}
 
 std::string wideToSingleByte(std::u16string_view Text, TSingleByteEncoder Encoder) {
     bool exchange = false;
@@ -128,7 +149,9 @@ WideString singleByteToWide(std::string_view Bytes, TSingleByteDecoder Decoder) 
     return result;
 }
 
-std::string wideToUSASCII(std::u16string_view Text) { return wideToSingleByte(Text, &EncodeUSASCII); }
+std::string wideToUSASCII(std::u16string_view Text) {
+    return wideToSingleByte(Text, &EncodeUSASCII);
+}
 
 std::string utf16ToUTF8(std::u16string_view Text) {
     std::string result;
@@ -136,4 +159,4 @@ std::string utf16ToUTF8(std::u16string_view Text) {
     return result;
 }
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -13,7 +13,7 @@
 namespace xmldom {
 
 /// Encoding indices with a form of their own; 5-76 are the single-byte sets of XmlCharsets.h.
-inline constexpr uint8_t kEncodingNone = 0;    ///< not a usable encoding
+inline constexpr uint8_t kEncodingNone = 0; ///< not a usable encoding
 inline constexpr uint8_t kEncodingUTF8 = 1;
 inline constexpr uint8_t kEncodingUTF16BE = 2; ///< "UTF-16BE" and "UTF-16": machine order
 inline constexpr uint8_t kEncodingUTF16LE = 3; ///< "UTF-16LE": bytes exchanged
@@ -31,11 +31,21 @@ std::string activeCodePageName();
 /// The same for a given code page number.
 std::string codePageName(unsigned CodePage);
 
-inline uint32_t highSurrogateOf(uint32_t CodePoint) { return (CodePoint >> 10) + 0xD7C0; }
-inline uint32_t lowSurrogateOf(uint32_t CodePoint) { return (CodePoint & 0x3FF) ^ 0xDC00; }
-inline uint32_t codePointOf(uint32_t High, uint32_t Low) { return ((High - 0xD7C0) << 10) + (Low ^ 0xDC00); }
-inline bool isHighSurrogate(uint32_t Unit) { return Unit >= 0xD800 && Unit <= 0xDBFF; }
-inline bool isLowSurrogate(uint32_t Unit) { return Unit >= 0xDC00 && Unit <= 0xDFFF; }
+inline uint32_t highSurrogateOf(uint32_t CodePoint) {
+    return (CodePoint >> 10) + 0xD7C0;
+}
+inline uint32_t lowSurrogateOf(uint32_t CodePoint) {
+    return (CodePoint & 0x3FF) ^ 0xDC00;
+}
+inline uint32_t codePointOf(uint32_t High, uint32_t Low) {
+    return ((High - 0xD7C0) << 10) + (Low ^ 0xDC00);
+}
+inline bool isHighSurrogate(uint32_t Unit) {
+    return Unit >= 0xD800 && Unit <= 0xDBFF;
+}
+inline bool isLowSurrogate(uint32_t Unit) {
+    return Unit >= 0xDC00 && Unit <= 0xDFFF;
+}
 
 /// Text encoded unit by unit with Encoder. A leading U+FEFF is dropped; a leading U+FFFE is
 /// dropped too and every following unit has its two bytes exchanged before it is encoded.
@@ -50,4 +60,4 @@ std::string wideToUSASCII(std::u16string_view Text);
 /// faults raise EConvertError). An empty text gives an empty string.
 std::string utf16ToUTF8(std::u16string_view Text);
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -20,7 +20,9 @@ TStream* requireStream(TStream* stream) {
     return stream;
 }
 
-[[noreturn]] void raiseInvalidCharacter() { throw EWriteError(u"Invalid Character"); }
+[[noreturn]] void raiseInvalidCharacter() {
+    throw EWriteError(u"Invalid Character");
+}
 
 /// Bytes gathered before they are handed to writeBytes in one piece.
 class TByteChunk {
@@ -52,10 +54,18 @@ WideString formatPosition(const char16_t* pattern, int64_t position) {
     return text.replace(at, 2, WideString(digits.begin(), digits.end()));
 }
 
-bool isVersionNumChar(int32_t c) { return c >= 0 && IsXmlVersionNumChar(static_cast<UCS4Char>(c)); }
-bool isEncNameStartChar(int32_t c) { return c >= 0 && IsXmlEncNameStartChar(static_cast<UCS4Char>(c)); }
-bool isEncNameChar(int32_t c) { return c >= 0 && IsXmlEncNameChar(static_cast<UCS4Char>(c)); }
-bool isStandaloneChar(int32_t c) { return c == 'y' || c == 'e' || c == 's' || c == 'n' || c == 'o'; }
+bool isVersionNumChar(int32_t c) {
+    return c >= 0 && IsXmlVersionNumChar(static_cast<UCS4Char>(c));
+}
+bool isEncNameStartChar(int32_t c) {
+    return c >= 0 && IsXmlEncNameStartChar(static_cast<UCS4Char>(c));
+}
+bool isEncNameChar(int32_t c) {
+    return c >= 0 && IsXmlEncNameChar(static_cast<UCS4Char>(c));
+}
+bool isStandaloneChar(int32_t c) {
+    return c == 'y' || c == 'e' || c == 's' || c == 'n' || c == 'o';
+}
 
 void appendCodePoint(WideString& text, int32_t c) {
     if (c > 0xFFFF) {
@@ -71,13 +81,12 @@ constexpr char16_t kUTF16BEError[] = u"Invalid UTF-16BE sequence at position %d"
 constexpr char16_t kUTF16LEError[] = u"Invalid UTF-16LE sequence at position %d";
 constexpr char16_t kUCS2Error[] = u"Invalid ISO-10646-UCS-2 encoding at position %d";
 
-}  // namespace
+} // namespace
 
 // --- buffered writing -------------------------------------------------------------------------
 
 TdomCustomWriter::TdomCustomWriter(TStream* Stream, int32_t BufferSize)
-    : FStream(requireStream(Stream)),
-      FBuffer(new uint8_t[BufferSize > 0 ? BufferSize : 0]),
+    : FStream(requireStream(Stream)), FBuffer(new uint8_t[BufferSize > 0 ? BufferSize : 0]),
       FBufferSize(BufferSize > 0 ? BufferSize : 0) {}
 
 TdomCustomWriter::~TdomCustomWriter() {
@@ -120,19 +129,25 @@ void TXmlOutputSource::setEncoding(uint8_t Index) {
     FCharset = singleByteCharsetOf(Index);
 }
 
-void TXmlOutputSource::setNewLine(TdomNewLineType Value) { FNewLine = Value; }
+void TXmlOutputSource::setNewLine(TdomNewLineType Value) {
+    FNewLine = Value;
+}
 
 void TXmlOutputSource::writeText(std::u16string_view Text) {
     if (FConverter) return writeSingleByte(Text, false);
     switch (FEncoding) {
-        case kEncodingUTF8: return writeUTF8(Text);
-        case kEncodingUTF16BE: return writeUTF16(Text, false);
-        case kEncodingUTF16LE: return writeUTF16(Text, true);
-        case kEncodingUCS2:
-            for (char16_t unit : Text)
-                if (isHighSurrogate(unit) || isLowSurrogate(unit)) raiseInvalidCharacter();
-            return writeUTF16(Text, false);
-        default: return;
+    case kEncodingUTF8:
+        return writeUTF8(Text);
+    case kEncodingUTF16BE:
+        return writeUTF16(Text, false);
+    case kEncodingUTF16LE:
+        return writeUTF16(Text, true);
+    case kEncodingUCS2:
+        for (char16_t unit : Text)
+            if (isHighSurrogate(unit) || isLowSurrogate(unit)) raiseInvalidCharacter();
+        return writeUTF16(Text, false);
+    default:
+        return;
     }
 }
 
@@ -225,7 +240,8 @@ void TXmlOutputSource::writeUCS2WithReferences(std::u16string_view Text) {
     for (std::size_t i = 0; i < Text.size(); ++i) {
         const char16_t unit = Text[i];
         if (isHighSurrogate(unit) && i + 1 < Text.size() && isLowSurrogate(Text[i + 1])) {
-            for (char c : XmlIntToCharRef(codePointOf(unit, Text[i + 1]))) putUnit(static_cast<uint8_t>(c));
+            for (char c : XmlIntToCharRef(codePointOf(unit, Text[i + 1])))
+                putUnit(static_cast<uint8_t>(c));
             ++i;
         } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
             out.emit();
@@ -240,8 +256,7 @@ void TXmlOutputSource::writeUCS2WithReferences(std::u16string_view Text) {
 // --- buffered reading -------------------------------------------------------------------------
 
 TdomCustomReader::TdomCustomReader(TStream* Stream, int32_t BufferSize)
-    : FStream(requireStream(Stream)),
-      FBuffer(new uint8_t[BufferSize > 0 ? BufferSize : 0]),
+    : FStream(requireStream(Stream)), FBuffer(new uint8_t[BufferSize > 0 ? BufferSize : 0]),
       FBufferSize(BufferSize > 0 ? BufferSize : 0) {}
 
 void TdomCustomReader::unreadBuffer() {
@@ -266,7 +281,9 @@ bool TdomCustomReader::readBytes(void* Buffer, int32_t Count) {
     return true;
 }
 
-int64_t TdomCustomReader::getPosition() const { return FStream->getPosition() - (FAvailable - FReadPos); }
+int64_t TdomCustomReader::getPosition() const {
+    return FStream->getPosition() - (FAvailable - FReadPos);
+}
 
 void TdomCustomReader::seekTo(int64_t Position) {
     FStream->Seek(Position, soFromBeginning);
@@ -294,7 +311,8 @@ int32_t TXmlInputSource::getLocatorByteOffset() const {
 TXmlInputSource::TMark TXmlInputSource::detectMark(bool& CutShort) {
     uint8_t first[3] = {0, 0, 0};
     int got = 0;
-    while (got < 3 && nextByte(first[got])) ++got;
+    while (got < 3 && nextByte(first[got]))
+        ++got;
     CutShort = false;
     FEncoding = kEncodingUTF8;
     if (got >= 2 && first[0] == 0xFF && first[1] == 0xFE) {
@@ -313,7 +331,7 @@ TXmlInputSource::TMark TXmlInputSource::detectMark(bool& CutShort) {
             return TMark::UTF8;
         }
         if (got == 3)
-            FEncoding = kEncodingNone;  // reading the first character raises
+            FEncoding = kEncodingNone; // reading the first character raises
         else
             CutShort = true;
     }
@@ -327,7 +345,7 @@ void TXmlInputSource::readDeclaration() {
     const int64_t afterMark = getPosition();
     FContentStart = afterMark;
     FDeclarationKind = kDeclNone;
-    if (cutShort) return;  // EF BB and nothing more: no declaration
+    if (cutShort) return; // EF BB and nothing more: no declaration
     static const char16_t kOpen[] = u"<?xml";
     int32_t c = -1;
     for (int i = 0; i < 5; ++i) {
@@ -419,7 +437,8 @@ bool TXmlInputSource::matchRest(int32_t& C, const char* Word) {
 }
 
 void TXmlInputSource::skipWhiteSpace(int32_t& C) {
-    while (C >= 0 && IsXmlWhiteSpace(static_cast<UCS4Char>(C))) getNextCodePoint(C);
+    while (C >= 0 && IsXmlWhiteSpace(static_cast<UCS4Char>(C)))
+        getNextCodePoint(C);
 }
 
 void TXmlInputSource::applyDeclaredEncoding(TMark Mark) {
@@ -430,10 +449,17 @@ void TXmlInputSource::applyDeclaredEncoding(TMark Mark) {
     }
     bool agrees = true;
     switch (Mark) {
-        case TMark::MachineOrder: agrees = index == kEncodingUTF16BE || index == kEncodingUCS2; break;
-        case TMark::Exchanged: agrees = index == kEncodingUTF16LE; break;
-        case TMark::UTF8: agrees = index == kEncodingUTF8; break;
-        case TMark::None: break;
+    case TMark::MachineOrder:
+        agrees = index == kEncodingUTF16BE || index == kEncodingUCS2;
+        break;
+    case TMark::Exchanged:
+        agrees = index == kEncodingUTF16LE;
+        break;
+    case TMark::UTF8:
+        agrees = index == kEncodingUTF8;
+        break;
+    case TMark::None:
+        break;
     }
     FEncodingMismatch = !agrees;
     FEncoding = index;
@@ -476,7 +502,8 @@ bool TXmlInputSource::readUTF8(int32_t& CodePoint, uint8_t Lead) {
     int consumed = 1;
     if ((Lead & 0xC0) != 0xC0 || Lead >= 0xFE) raiseSequenceError(kUTF8Error, getPosition() - 1);
     int continuation = 1;
-    for (uint8_t mask = 0x20; Lead & mask; mask >>= 1) ++continuation;
+    for (uint8_t mask = 0x20; Lead & mask; mask >>= 1)
+        ++continuation;
     uint32_t value = Lead & (0x3F >> continuation);
     for (int i = 0; i < continuation; ++i) {
         uint8_t next;
@@ -594,7 +621,8 @@ void TXmlInputSource::getRemainingText(WideString& Text) {
         int32_t c;
         for (;;) {
             if (text.size() - used < 16) text.resize(text.size() * 2 + 16);
-            if (FEncoding == kEncodingUTF8) used += decodeBufferedUTF8(text.data() + used, text.size() - used - 2);
+            if (FEncoding == kEncodingUTF8)
+                used += decodeBufferedUTF8(text.data() + used, text.size() - used - 2);
             if (!getNextCodePoint(c)) break;
             if (c > 0xFFFF) {
                 text[used++] = static_cast<char16_t>(highSurrogateOf(static_cast<uint32_t>(c)));
@@ -614,4 +642,4 @@ void TXmlInputSource::getRemainingText(WideString& Text) {
     Text = std::move(text);
 }
 
-}  // namespace xmldom
+} // namespace xmldom

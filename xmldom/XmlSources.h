@@ -22,10 +22,10 @@ enum TdomNewLineType : uint8_t { nltCRLF = 0, ntlCR = 1, ntlLF = 2 };
 enum TdomStandalone : uint8_t { STANDALONE_YES = 0, STANDALONE_NO = 1, STANDALONE_UNSPECIFIED = 2 };
 
 /// Kinds of declaration an input source read (which parsers accept it).
-inline constexpr uint8_t kDeclXml = 1;        ///< XML declaration only: documents
-inline constexpr uint8_t kDeclText = 2;       ///< text declaration only: external entities
-inline constexpr uint8_t kDeclXmlOrText = 3;  ///< version and encoding: both
-inline constexpr uint8_t kDeclNone = 4;       ///< no declaration: both
+inline constexpr uint8_t kDeclXml = 1;       ///< XML declaration only: documents
+inline constexpr uint8_t kDeclText = 2;      ///< text declaration only: external entities
+inline constexpr uint8_t kDeclXmlOrText = 3; ///< version and encoding: both
+inline constexpr uint8_t kDeclNone = 4;      ///< no declaration: both
 
 /// Buffered writing into a stream (not owned).
 class TdomCustomWriter : public TObject {
@@ -47,10 +47,10 @@ public:
     virtual void writeBytes(const void* Buffer, int32_t Count);
 
 protected:
-    TStream* FStream;                  ///< never nil
+    TStream* FStream; ///< never nil
     std::unique_ptr<uint8_t[]> FBuffer;
-    int32_t FUsed = 0;                 ///< 0..FBufferSize
-    int32_t FBufferSize;               ///< >= 0
+    int32_t FUsed = 0;   ///< 0..FBufferSize
+    int32_t FBufferSize; ///< >= 0
 };
 
 /// Writes 16-bit text into a stream in one of the encodings of XmlEncodings.h.
@@ -80,7 +80,7 @@ private:
     void writeUCS2WithReferences(std::u16string_view Text);
 
     uint8_t FEncoding = 1;
-    TSingleByteEncoder FConverter = nullptr;     ///< nil for indices 1-4
+    TSingleByteEncoder FConverter = nullptr;      ///< nil for indices 1-4
     const TSingleByteCharset* FCharset = nullptr; ///< the converter's tables
     TdomNewLineType FNewLine = nltCRLF;
 };
@@ -119,11 +119,11 @@ protected:
     /// Bytes buffered but not yet consumed.
     int32_t bufferedBytes() const { return FAvailable - FReadPos; }
 
-    TStream* FStream;                  ///< never nil
+    TStream* FStream; ///< never nil
     std::unique_ptr<uint8_t[]> FBuffer;
-    int32_t FReadPos = 0;              ///< 0..FAvailable
-    int32_t FAvailable = 0;            ///< 0..FBufferSize
-    int32_t FBufferSize;               ///< >= 0
+    int32_t FReadPos = 0;   ///< 0..FAvailable
+    int32_t FAvailable = 0; ///< 0..FBufferSize
+    int32_t FBufferSize;    ///< >= 0
 };
 
 /// Reads an XML document or external entity for the parsers: detects the byte-order mark,
@@ -185,7 +185,7 @@ private:
     [[noreturn]] void raiseSequenceError(const char16_t* Pattern, int64_t Position);
 
     TSingleByteDecoder FDecoder = nullptr;
-    const TSingleByteCharset* FCharset = nullptr;   ///< the decoder's tables
+    const TSingleByteCharset* FCharset = nullptr; ///< the decoder's tables
     uint8_t FDeclarationKind = kDeclNone;
     uint8_t FEncoding = 1;
     WideString FDeclaredEncoding;
@@ -196,9 +196,9 @@ private:
     std::unique_ptr<TdomInputSourceLocator> FLocator;
     WideString FPublicId;
     WideString FSystemId;
-    int32_t FLookAhead = -1;       ///< -1 when empty
+    int32_t FLookAhead = -1; ///< -1 when empty
     int64_t FContentStart = 0;
     int64_t FStartPosition = 0;
 };
 
-}  // namespace xmldom
+} // namespace xmldom

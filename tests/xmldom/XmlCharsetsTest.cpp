@@ -31,7 +31,9 @@ bool decodes(uint8_t index, uint8_t byte, char16_t& unit) {
     }
 }
 
-char16_t decode(uint8_t index, uint8_t byte) { return decoderOf(index)(byte); }
+char16_t decode(uint8_t index, uint8_t byte) {
+    return decoderOf(index)(byte);
+}
 bool defined(uint8_t index, uint8_t byte) {
     char16_t unit;
     return decodes(index, byte, unit);
@@ -45,7 +47,7 @@ bool encodable(uint8_t index, char16_t unit) {
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(SingleByteSelector, IndicesFiveToSeventySixHaveConvertersModulo128) {
     for (int index = 0; index < 256; ++index) {
@@ -60,7 +62,7 @@ TEST(SingleByteSelector, IndicesFiveToSeventySixHaveConvertersModulo128) {
 
 TEST(SingleByteSelector, EveryEncoderIsTheExactInverseOfItsDecoder) {
     for (uint8_t index = 5; index <= 76; ++index) {
-        std::map<char16_t, uint8_t> first;  // unit -> lowest byte giving it
+        std::map<char16_t, uint8_t> first; // unit -> lowest byte giving it
         for (int b = 0; b < 256; ++b) {
             char16_t unit;
             if (decodes(index, static_cast<uint8_t>(b), unit)) first.emplace(unit, static_cast<uint8_t>(b));
@@ -73,7 +75,8 @@ TEST(SingleByteSelector, EveryEncoderIsTheExactInverseOfItsDecoder) {
                 ASSERT_EQ(set->encode(static_cast<char16_t>(u)), TSingleByteCharset::kUndefinedByte)
                     << int(index) << " U+" << std::hex << u;
             } else {
-                ASSERT_EQ(encoderOf(index)(static_cast<char16_t>(u)), it->second) << int(index) << " U+" << std::hex << u;
+                ASSERT_EQ(encoderOf(index)(static_cast<char16_t>(u)), it->second)
+                    << int(index) << " U+" << std::hex << u;
             }
         }
         for (char16_t u : {0x0100, 0x4E00, 0xD800, 0xFFFD, 0xFFFF}) {
@@ -93,18 +96,22 @@ TEST(SingleByteSets, USASCII) {
     EXPECT_EQ(messageOf([] { decoderOf(5)(128); }), "Invalid US-ASCII sequence of code point 128");
     EXPECT_EQ(EncodeUSASCII(u'A'), 'A');
     EXPECT_EQ(messageOf([] { EncodeUSASCII(0xE9); }), "Invalid US-ASCII sequence of Unicode code point 233");
-    for (int b = 0; b < 128; ++b) EXPECT_EQ(decode(5, static_cast<uint8_t>(b)), b);
+    for (int b = 0; b < 128; ++b)
+        EXPECT_EQ(decode(5, static_cast<uint8_t>(b)), b);
 }
 
 TEST(SingleByteSets, ISO8859EdgeCases) {
-    for (int b = 0; b < 256; ++b) EXPECT_EQ(decode(6, static_cast<uint8_t>(b)), b);
-    EXPECT_EQ(messageOf([] { encoderOf(6)(0x100); }), "Invalid ISO-8859-1 sequence of Unicode code point 256");
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(decode(6, static_cast<uint8_t>(b)), b);
+    EXPECT_EQ(messageOf([] { encoderOf(6)(0x100); }),
+              "Invalid ISO-8859-1 sequence of Unicode code point 256");
     EXPECT_EQ(messageOf([] { decoderOf(8)(0xA5); }), "Invalid ISO-8859-3 sequence of code point 165");
     EXPECT_EQ(decode(7, 0xA5), 0x013D);
     EXPECT_EQ(encoderOf(7)(0x00C1), 0xC1);
     // The control range 80-9F gives itself in every ISO 8859 set.
     for (uint8_t index = 6; index <= 18; ++index)
-        for (int b = 0x80; b < 0xA0; ++b) EXPECT_EQ(decode(index, static_cast<uint8_t>(b)), b) << int(index);
+        for (int b = 0x80; b < 0xA0; ++b)
+            EXPECT_EQ(decode(index, static_cast<uint8_t>(b)), b) << int(index);
     // ISO-8859-7 and -8 as the library has always read them.
     EXPECT_EQ(decode(12, 0xA4), 0x0374);
     EXPECT_EQ(decode(12, 0xA5), 0x0375);
@@ -114,17 +121,19 @@ TEST(SingleByteSets, ISO8859EdgeCases) {
     EXPECT_EQ(decode(13, 0xAF), 0x203E);
     EXPECT_FALSE(defined(13, 0xFD));
     EXPECT_FALSE(defined(13, 0xFE));
-    EXPECT_EQ(decode(18, 0xA4), 0x20AC);  // ISO-8859-15
+    EXPECT_EQ(decode(18, 0xA4), 0x20AC); // ISO-8859-15
 }
 
 TEST(SingleByteSets, WindowsCodePages) {
     EXPECT_EQ(messageOf([] { decoderOf(70)(0x81); }), "Invalid Windows-1252 sequence of code point 129");
-    EXPECT_EQ(messageOf([] { encoderOf(70)(0x0100); }), "Invalid Windows-1252 sequence of Unicode code point 256");
+    EXPECT_EQ(messageOf([] { encoderOf(70)(0x0100); }),
+              "Invalid Windows-1252 sequence of Unicode code point 256");
     EXPECT_EQ(decode(70, 0x80), 0x20AC);
     EXPECT_EQ(encoderOf(70)(0x20AC), 0x80);
     // The decoder of Windows-1251 names itself cp1251.
     EXPECT_EQ(messageOf([] { decoderOf(69)(0x98); }), "Invalid cp1251 sequence of code point 152");
-    EXPECT_EQ(messageOf([] { encoderOf(69)(0xE9); }), "Invalid Windows-1251 sequence of Unicode code point 233");
+    EXPECT_EQ(messageOf([] { encoderOf(69)(0xE9); }),
+              "Invalid Windows-1251 sequence of Unicode code point 233");
     EXPECT_EQ(decode(69, 0xC0), 0x0410);
 }
 
@@ -140,7 +149,8 @@ TEST(SingleByteSets, DoubleByteCodePagesUseTheThaiTableUnderTheirOwnNames) {
                   std::string("Invalid ") + names[index - 62] + " sequence of Unicode code point 19968");
     }
     EXPECT_EQ(decode(60, 0xA1), 0x0E01);
-    EXPECT_EQ(messageOf([] { encoderOf(60)(0x4E00); }), "Invalid Windows-874 sequence of Unicode code point 19968");
+    EXPECT_EQ(messageOf([] { encoderOf(60)(0x4E00); }),
+              "Invalid Windows-874 sequence of Unicode code point 19968");
 }
 
 TEST(SingleByteSets, IBMControlArrangementAgainstTheWindowsOne) {
@@ -174,7 +184,7 @@ TEST(SingleByteSets, FurtherIBMDifferences) {
     EXPECT_EQ(decode(53, 0xA6), 0xF8BE);
     EXPECT_EQ(decode(53, 0xA7), 0xF8BF);
     EXPECT_EQ(decode(53, 0xF1), 0x0651);
-    EXPECT_EQ(decode(53, 0x25), 0x0025);  // ASCII bytes give themselves
+    EXPECT_EQ(decode(53, 0x25), 0x0025); // ASCII bytes give themselves
     EXPECT_EQ(decode(58, 0x88), 0x0387);
     EXPECT_EQ(decode(58, 0xEF), 0x00B4);
     EXPECT_EQ(decode(59, 0x88), 0x00B7);
@@ -207,15 +217,17 @@ TEST(SingleByteSets, JISX0201AndNextStepAndEBCDIC) {
     EXPECT_EQ(decode(20, 0x7E), 0x203E);
     EXPECT_EQ(decode(20, 0xA1), 0xFF61);
     EXPECT_EQ(decode(20, 0xDF), 0xFF9F);
-    for (int b = 0; b < 256; ++b) EXPECT_TRUE(defined(21, static_cast<uint8_t>(b))) << b;
+    for (int b = 0; b < 256; ++b)
+        EXPECT_TRUE(defined(21, static_cast<uint8_t>(b))) << b;
     EXPECT_EQ(decode(21, 0x41), 0x41);
     EXPECT_EQ(decode(21, 0x80), 0x00A0);
-    EXPECT_EQ(messageOf([] { encoderOf(21)(0x4E00); }), "Invalid NextStep sequence of Unicode code point 19968");
-    EXPECT_EQ(decode(28, 0xC1), u'A');  // cp037
+    EXPECT_EQ(messageOf([] { encoderOf(21)(0x4E00); }),
+              "Invalid NextStep sequence of Unicode code point 19968");
+    EXPECT_EQ(decode(28, 0xC1), u'A'); // cp037
     EXPECT_EQ(encoderOf(28)(u'a'), 0x81);
-    EXPECT_EQ(decode(32, 0x4F), u'!');  // cp500
-    EXPECT_EQ(decode(67, 0xC1), u'A');  // cp1026
-    EXPECT_EQ(encoderOf(61)(0x001A), 0x3F);  // cp875: the lowest of several bytes
+    EXPECT_EQ(decode(32, 0x4F), u'!');      // cp500
+    EXPECT_EQ(decode(67, 0xC1), u'A');      // cp1026
+    EXPECT_EQ(encoderOf(61)(0x001A), 0x3F); // cp875: the lowest of several bytes
 }
 
 TEST(SingleByteSets, Latin1Text) {
@@ -227,9 +239,9 @@ TEST(SingleByteSets, Latin1Text) {
 // takes a mapping over unchanged.
 TEST(SingleByteSets, TablesMatchPublishedMappings) {
     const std::pair<int, const char*> sources[] = {
-        {10, "iso8859_8859-5"},       {19, "misc_koi8-r"},          {31, "micsft_pc_cp437"},
-        {36, "micsft_pc_cp850"},      {57, "micsft_pc_cp866"},      {60, "micsft_windows_cp874"},
-        {28, "micsft_ebcdic_cp037"},  {68, "micsft_windows_cp1250"}, {70, "micsft_windows_cp1252"},
+        {10, "iso8859_8859-5"},        {19, "misc_koi8-r"},           {31, "micsft_pc_cp437"},
+        {36, "micsft_pc_cp850"},       {57, "micsft_pc_cp866"},       {60, "micsft_windows_cp874"},
+        {28, "micsft_ebcdic_cp037"},   {68, "micsft_windows_cp1250"}, {70, "micsft_windows_cp1252"},
         {76, "micsft_windows_cp1258"}, {25, "micsft_mac_latin2"}};
     for (const auto& [index, name] : sources) {
         std::ifstream file(std::string(VETRA_SHARED_DIR) + "data/charsets/" + name + ".txt");
@@ -242,7 +254,8 @@ TEST(SingleByteSets, TablesMatchPublishedMappings) {
             if (!(fields >> byteText) || byteText.rfind("0x", 0) != 0) continue;
             const auto byte = static_cast<uint8_t>(std::stoul(byteText, nullptr, 16));
             if (fields >> unitText) {
-                EXPECT_EQ(decode(static_cast<uint8_t>(index), byte), std::stoul(unitText, nullptr, 16)) << name;
+                EXPECT_EQ(decode(static_cast<uint8_t>(index), byte), std::stoul(unitText, nullptr, 16))
+                    << name;
             } else {
                 EXPECT_FALSE(defined(static_cast<uint8_t>(index), byte)) << name;
             }

@@ -18,8 +18,7 @@ using namespace xmldom;
 
 namespace {
 
-template <class E, class F>
-std::string messageOf(F f) {
+template <class E, class F> std::string messageOf(F f) {
     try {
         f();
     } catch (const E& e) {
@@ -30,11 +29,12 @@ std::string messageOf(F f) {
 
 std::string bytes(std::initializer_list<int> values) {
     std::string s;
-    for (int v : values) s.push_back(static_cast<char>(v));
+    for (int v : values)
+        s.push_back(static_cast<char>(v));
     return s;
 }
 
-}  // namespace
+} // namespace
 
 // --- encoding names ------------------------------------------------------------------------
 
@@ -57,25 +57,81 @@ TEST(EncodingIndexOf, NamesOfThePart) {
 
 TEST(EncodingIndexOf, EveryIndexHasANameAndAWorkingConverter) {
     const std::vector<std::pair<const char*, int>> names = {
-        {"US-ASCII", 5},        {"ascii", 5},              {"ISO-8859-1", 6},      {"ISO_8859-2", 7},
-        {"latin3", 8},          {"ISO-8859-4", 9},         {"cyrillic", 10},       {"arabic", 11},
-        {"greek", 12},          {"hebrew", 13},            {"latin5", 14},         {"ISO-8859-10", 15},
-        {"ISO-8859-13", 16},    {"ISO-8859-14", 17},       {"ISO-8859-15", 18},    {"KOI8-R", 19},
-        {"JIS_X0201", 20},      {"NextStep", 21},          {"cp10000_MacRoman", 22}, {"cp10006_MacGreek", 23},
-        {"cp10007_MacCyrillic", 24}, {"cp10029_MacLatin2", 25}, {"cp10079_MacIcelandic", 26},
-        {"cp10081_MacTurkish", 27}, {"IBM037", 28},        {"cp037", 28},          {"IBM424", 29},
-        {"IBM437", 30},         {"cp437", 30},             {"cp437_DOSLatinUS", 31}, {"IBM500", 32},
-        {"cp737_DOSGreek", 33}, {"cp775_DOSBaltRim", 34},  {"IBM850", 35},         {"cp850", 35},
-        {"cp850_DOSLatin1", 36}, {"IBM852", 37},           {"cp852_DOSLatin2", 38}, {"IBM855", 39},
-        {"cp855_DOSCyrillic", 40}, {"cp856_Hebrew_PC", 41}, {"IBM857", 42},        {"cp857_DOSTurkish", 43},
-        {"IBM860", 44},         {"cp860_DOSPortuguese", 45}, {"IBM861", 46},       {"cp861_DOSIcelandic", 47},
-        {"IBM862", 48},         {"cp862_DOSHebrew", 49},   {"IBM863", 50},         {"cp863_DOSCanadaF", 51},
-        {"IBM864", 52},         {"cp864_DOSArabic", 53},   {"IBM865", 54},         {"cp865_DOSNordic", 55},
-        {"IBM866", 56},         {"cp866_DOSCyrillicRussian", 57}, {"IBM869", 58},  {"cp869_DOSGreek2", 59},
-        {"cp874", 60},          {"cp875_IBMGreek", 61},    {"cp932", 62},          {"cp936", 63},
-        {"cp949", 64},          {"cp950", 65},             {"cp1006", 66},         {"IBM1026", 67},
-        {"windows-1250", 68},   {"windows-1251", 69},      {"windows-1252", 70},   {"windows-1253", 71},
-        {"windows-1254", 72},   {"windows-1255", 73},      {"windows-1256", 74},   {"windows-1257", 75},
+        {"US-ASCII", 5},
+        {"ascii", 5},
+        {"ISO-8859-1", 6},
+        {"ISO_8859-2", 7},
+        {"latin3", 8},
+        {"ISO-8859-4", 9},
+        {"cyrillic", 10},
+        {"arabic", 11},
+        {"greek", 12},
+        {"hebrew", 13},
+        {"latin5", 14},
+        {"ISO-8859-10", 15},
+        {"ISO-8859-13", 16},
+        {"ISO-8859-14", 17},
+        {"ISO-8859-15", 18},
+        {"KOI8-R", 19},
+        {"JIS_X0201", 20},
+        {"NextStep", 21},
+        {"cp10000_MacRoman", 22},
+        {"cp10006_MacGreek", 23},
+        {"cp10007_MacCyrillic", 24},
+        {"cp10029_MacLatin2", 25},
+        {"cp10079_MacIcelandic", 26},
+        {"cp10081_MacTurkish", 27},
+        {"IBM037", 28},
+        {"cp037", 28},
+        {"IBM424", 29},
+        {"IBM437", 30},
+        {"cp437", 30},
+        {"cp437_DOSLatinUS", 31},
+        {"IBM500", 32},
+        {"cp737_DOSGreek", 33},
+        {"cp775_DOSBaltRim", 34},
+        {"IBM850", 35},
+        {"cp850", 35},
+        {"cp850_DOSLatin1", 36},
+        {"IBM852", 37},
+        {"cp852_DOSLatin2", 38},
+        {"IBM855", 39},
+        {"cp855_DOSCyrillic", 40},
+        {"cp856_Hebrew_PC", 41},
+        {"IBM857", 42},
+        {"cp857_DOSTurkish", 43},
+        {"IBM860", 44},
+        {"cp860_DOSPortuguese", 45},
+        {"IBM861", 46},
+        {"cp861_DOSIcelandic", 47},
+        {"IBM862", 48},
+        {"cp862_DOSHebrew", 49},
+        {"IBM863", 50},
+        {"cp863_DOSCanadaF", 51},
+        {"IBM864", 52},
+        {"cp864_DOSArabic", 53},
+        {"IBM865", 54},
+        {"cp865_DOSNordic", 55},
+        {"IBM866", 56},
+        {"cp866_DOSCyrillicRussian", 57},
+        {"IBM869", 58},
+        {"cp869_DOSGreek2", 59},
+        {"cp874", 60},
+        {"cp875_IBMGreek", 61},
+        {"cp932", 62},
+        {"cp936", 63},
+        {"cp949", 64},
+        {"cp950", 65},
+        {"cp1006", 66},
+        {"IBM1026", 67},
+        {"windows-1250", 68},
+        {"windows-1251", 69},
+        {"windows-1252", 70},
+        {"windows-1253", 71},
+        {"windows-1254", 72},
+        {"windows-1255", 73},
+        {"windows-1256", 74},
+        {"windows-1257", 75},
         {"windows-1258", 76},
     };
     std::vector<bool> seen(77, false);
@@ -86,7 +142,8 @@ TEST(EncodingIndexOf, EveryIndexHasANameAndAWorkingConverter) {
         EXPECT_EQ(decoderOf(i)(encoderOf(i)(u'A')), u'A') << name;
         seen[index] = true;
     }
-    for (int index = 5; index <= 76; ++index) EXPECT_TRUE(seen[index]) << index;
+    for (int index = 5; index <= 76; ++index)
+        EXPECT_TRUE(seen[index]) << index;
 }
 
 TEST(ActiveCodePage, NamesOfTheCodePages) {
@@ -96,7 +153,8 @@ TEST(ActiveCodePage, NamesOfTheCodePages) {
     EXPECT_EQ(codePageName(1200), "ISO-10646-UCS-2");
     EXPECT_EQ(messageOf<EConvertError>([] { codePageName(1258); }), "Invalid encoding.");
     EXPECT_EQ(messageOf<EConvertError>([] { codePageName(65001); }), "Invalid encoding.");
-    for (unsigned cp : {874u, 932u, 936u, 949u, 950u, 1200u, 1250u, 1251u, 1252u, 1253u, 1254u, 1255u, 1256u, 1257u})
+    for (unsigned cp :
+         {874u, 932u, 936u, 949u, 950u, 1200u, 1250u, 1251u, 1252u, 1253u, 1254u, 1255u, 1256u, 1257u})
         EXPECT_NE(encodingIndexOf(codePageName(cp)), 0) << cp;
     EXPECT_NE(encodingIndexOf(activeCodePageName()), 0);
 }
@@ -134,7 +192,9 @@ TEST(WholeText, SingleByteBothWays) {
     EXPECT_EQ(messageOf<EConvertError>([] { wideToSingleByte(u"A\u0100", encoderOf(6)); }),
               "Invalid ISO-8859-1 sequence of Unicode code point 256");
     EXPECT_EQ(singleByteToWide(bytes({'A', 0x80}), decoderOf(70)), WideString(u"A\u20AC"));
-    EXPECT_EQ(messageOf<EConvertError>([] { singleByteToWide(bytes({'A', 0x81}), decoderOf(70)); }),
+    EXPECT_EQ(messageOf<EConvertError>([] {
+                  singleByteToWide(bytes({'A', 0x81}), decoderOf(70));
+              }),
               "Invalid Windows-1252 sequence of code point 129");
     // Functions outside the tables are called unit by unit.
     EXPECT_EQ(wideToSingleByte(u"AB", &EncodeUSASCII), "AB");
@@ -175,10 +235,17 @@ TEST(UTF8, EncodesTheEdgeValues) {
 }
 
 TEST(UTF8, SurrogateFaults) {
-    EXPECT_EQ(messageOf<EConvertError>([] { utf16ToUTF8(u"a\xD800"); }), "High surrogate D800 without low surrogate.");
-    EXPECT_EQ(messageOf<EConvertError>([] { utf16ToUTF8(u"\xD800" u"b"); }), "High surrogate D800 without low surrogate.");
-    EXPECT_EQ(messageOf<EConvertError>([] { utf16ToUTF8(u"\xDBFF\xD800"); }), "High surrogate DBFF without low surrogate.");
-    EXPECT_EQ(messageOf<EConvertError>([] { utf16ToUTF8(u"a\xDC00"); }), "Low surrogate DC00 without high surrogate.");
+    EXPECT_EQ(messageOf<EConvertError>([] { utf16ToUTF8(u"a\xD800"); }),
+              "High surrogate D800 without low surrogate.");
+    EXPECT_EQ(messageOf<EConvertError>([] {
+                  utf16ToUTF8(u"\xD800"
+                              u"b");
+              }),
+              "High surrogate D800 without low surrogate.");
+    EXPECT_EQ(messageOf<EConvertError>([] { utf16ToUTF8(u"\xDBFF\xD800"); }),
+              "High surrogate DBFF without low surrogate.");
+    EXPECT_EQ(messageOf<EConvertError>([] { utf16ToUTF8(u"a\xDC00"); }),
+              "Low surrogate DC00 without high surrogate.");
 }
 
 TEST(ConversionStreams, UTF16ToUTF8Stream) {
@@ -202,7 +269,8 @@ TEST(ConversionStreams, UTF16ToUTF8Stream) {
     }
     // Nothing of the failed writes reached the target.
     EXPECT_EQ(target.DataString(), "x\xC3\xA9\xF0\x9F\x98\x80");
-    EXPECT_EQ(messageOf<EConversionStream>([] { TUTF16BEToUTF8Stream s(nullptr); }), "Must have a target stream");
+    EXPECT_EQ(messageOf<EConversionStream>([] { TUTF16BEToUTF8Stream s(nullptr); }),
+              "Must have a target stream");
 }
 
 TEST(ConversionStreams, BaseClassConvertsNothing) {
@@ -235,7 +303,7 @@ std::string preferredOf(TCSMIB& mib) {
     return std::string(name.begin(), name.end());
 }
 
-}  // namespace
+} // namespace
 
 TEST(CSMIB, NewComponentIsUSASCII) {
     TCSMIB mib;
@@ -243,19 +311,20 @@ TEST(CSMIB, NewComponentIsUSASCII) {
     EXPECT_FALSE(mib.IgnoreInvalidEnum);
     EXPECT_EQ(preferredOf(mib), "US-ASCII");
     EXPECT_EQ(namesOf(mib), (std::vector<std::string>{"ANSI_X3.4-1968", "iso-ir-6", "ANSI_X3.4-1986",
-                                                       "ISO_646.irv:1991", "ASCII", "ISO646-US", "US-ASCII",
-                                                       "us", "IBM367", "cp367", "csASCII"}));
+                                                      "ISO_646.irv:1991", "ASCII", "ISO646-US", "US-ASCII",
+                                                      "us", "IBM367", "cp367", "csASCII"}));
 }
 
 TEST(CSMIB, RowsOfTheRegistry) {
     TCSMIB mib;
     mib.SetEnum(4);
-    EXPECT_EQ(namesOf(mib), (std::vector<std::string>{"ISO_8859-1:1987", "iso-ir-100", "ISO_8859-1", "ISO-8859-1",
-                                                       "latin1", "l1", "IBM819", "CP819", "csISOLatin1"}));
+    EXPECT_EQ(namesOf(mib),
+              (std::vector<std::string>{"ISO_8859-1:1987", "iso-ir-100", "ISO_8859-1", "ISO-8859-1", "latin1",
+                                        "l1", "IBM819", "CP819", "csISOLatin1"}));
     EXPECT_EQ(preferredOf(mib), "ISO-8859-1");
     mib.SetEnum(2028);
     EXPECT_EQ(namesOf(mib), (std::vector<std::string>{"IBM037", "cp037", "ebcdic-cp-us", "ebcdic-cp-ca",
-                                                       "ebcdic-cp-wt", "ebcdic-cp-nl", "csIBM037"}));
+                                                      "ebcdic-cp-wt", "ebcdic-cp-nl", "csIBM037"}));
     EXPECT_EQ(preferredOf(mib), "");
     mib.SetEnum(106);
     EXPECT_EQ(namesOf(mib), std::vector<std::string>{"UTF-8"});
@@ -263,10 +332,10 @@ TEST(CSMIB, RowsOfTheRegistry) {
         mib.SetEnum(2250 + n);
         EXPECT_EQ(namesOf(mib), std::vector<std::string>{"windows-125" + std::to_string(n)});
     }
-    const std::pair<int, const char*> preferred[] = {{5, "ISO-8859-2"}, {12, "ISO-8859-9"}, {13, "ISO-8859-10"},
-                                                     {17, "Shift_JIS"}, {18, "EUC-JP"},     {38, "EUC-KR"},
-                                                     {2025, "GB2312"},  {2026, "Big5"},     {2084, "KOI8-R"},
-                                                     {109, ""},         {2259, ""}};
+    const std::pair<int, const char*> preferred[] = {
+        {5, "ISO-8859-2"}, {12, "ISO-8859-9"}, {13, "ISO-8859-10"}, {17, "Shift_JIS"},
+        {18, "EUC-JP"},    {38, "EUC-KR"},     {2025, "GB2312"},    {2026, "Big5"},
+        {2084, "KOI8-R"},  {109, ""},          {2259, ""}};
     for (const auto& [number, name] : preferred) {
         mib.SetEnum(number);
         EXPECT_EQ(preferredOf(mib), name) << number;
@@ -275,8 +344,10 @@ TEST(CSMIB, RowsOfTheRegistry) {
 
 TEST(CSMIB, ValidRangesAndInvalidNumbers) {
     TCSMIB mib;
-    for (int n : {3, 106, 109, 112, 1000, 1015, 2000, 2101, 2250, 2259}) EXPECT_TRUE(mib.isValidEnum(n)) << n;
-    for (int n : {-1, 0, 2, 107, 108, 113, 999, 1016, 1999, 2102, 2249, 2260}) EXPECT_FALSE(mib.isValidEnum(n)) << n;
+    for (int n : {3, 106, 109, 112, 1000, 1015, 2000, 2101, 2250, 2259})
+        EXPECT_TRUE(mib.isValidEnum(n)) << n;
+    for (int n : {-1, 0, 2, 107, 108, 113, 999, 1016, 1999, 2102, 2249, 2260})
+        EXPECT_FALSE(mib.isValidEnum(n)) << n;
     EXPECT_EQ(messageOf<Exception>([&] { mib.SetEnum(107); }), "Invalid MIB number");
     EXPECT_EQ(mib.getEnum(), 3);
     int events = 0;
@@ -324,7 +395,7 @@ TEST(CSMIB, SetToAlias) {
     mib.OnChange = [&](TObject*) { ++changes; };
     EXPECT_FALSE(mib.setToAlias("no-such-name"));
     EXPECT_EQ(mib.getEnum(), 2009);
-    EXPECT_GT(changes, 100);  // every number tried went through SetEnum
+    EXPECT_GT(changes, 100); // every number tried went through SetEnum
     // A vetoed step compares the names of the number still current.
     TCSMIB vetoed;
     vetoed.OnChanging = [](TObject*, int, bool& allow) { allow = false; };

@@ -16,8 +16,7 @@ using namespace xmldom;
 
 namespace {
 
-template <class E, class F>
-std::string messageOf(F f) {
+template <class E, class F> std::string messageOf(F f) {
     try {
         f();
     } catch (const E& e) {
@@ -28,7 +27,8 @@ std::string messageOf(F f) {
 
 std::string bytes(std::initializer_list<int> values) {
     std::string s;
-    for (int v : values) s.push_back(static_cast<char>(v));
+    for (int v : values)
+        s.push_back(static_cast<char>(v));
     return s;
 }
 
@@ -103,18 +103,18 @@ std::string firstError(const std::string& data) {
     }
 }
 
-}  // namespace
+} // namespace
 
 // --- buffered writing ------------------------------------------------------------------------
 
 TEST(CustomWriter, BufferAndStraightWrites) {
     TStringStream stream;
     TdomCustomWriter writer(&stream, 4);
-    writer.writeBytes("abcd", 4);  // exactly the buffer: kept
+    writer.writeBytes("abcd", 4); // exactly the buffer: kept
     EXPECT_EQ(stream.DataString(), "");
-    writer.writeBytes("e", 1);  // does not fit: flush first, then buffered
+    writer.writeBytes("e", 1); // does not fit: flush first, then buffered
     EXPECT_EQ(stream.DataString(), "abcd");
-    writer.writeBytes("fghij", 5);  // larger than the buffer: flush, then straight through
+    writer.writeBytes("fghij", 5); // larger than the buffer: flush, then straight through
     EXPECT_EQ(stream.DataString(), "abcdefghij");
     writer.writeBytes("k", 1);
     writer.flush();
@@ -124,7 +124,11 @@ TEST(CustomWriter, BufferAndStraightWrites) {
 
 TEST(CustomWriter, DestructorFlushes) {
     TStringStream stream;
-    { TXmlOutputSource out(&stream, 4096); out.writeText(u"abc"); EXPECT_EQ(stream.DataString(), ""); }
+    {
+        TXmlOutputSource out(&stream, 4096);
+        out.writeText(u"abc");
+        EXPECT_EQ(stream.DataString(), "");
+    }
     EXPECT_EQ(stream.DataString(), "abc");
 }
 
@@ -155,7 +159,7 @@ TEST(OutputSource, NewLinesApplyToSingleByteSetsOnly) {
     EXPECT_EQ(written(6, text, false, ntlCR), "a\rb");
     EXPECT_EQ(written(6, text, true, ntlLF), "a\nb");
     EXPECT_EQ(written(2, text, false, nltCRLF), machineOrder(text));
-    EXPECT_EQ(written(28, u"\n", false, ntlLF), bytes({0x25}));  // EBCDIC: the set's own line feed byte
+    EXPECT_EQ(written(28, u"\n", false, ntlLF), bytes({0x25})); // EBCDIC: the set's own line feed byte
 }
 
 TEST(OutputSource, SixteenBitForms) {
@@ -206,7 +210,7 @@ TEST(OutputSource, SingleBytePlainWriteRefusesWhatTheSetLacks) {
         EXPECT_EQ(messageOf<EWriteError>([&] { out.writeText(u"abcdef\u20ACg"); }), "Invalid Character");
         EXPECT_EQ(messageOf<EWriteError>([&] { out.writeText(u"\U0001F600"); }), "Invalid Character");
     }
-    EXPECT_EQ(stream.DataString(), "abcdef");  // the bytes before the refused unit
+    EXPECT_EQ(stream.DataString(), "abcdef"); // the bytes before the refused unit
     // Long texts go through in pieces.
     const WideString longText(10000, u'\u00E9');
     EXPECT_EQ(written(6, longText, false), std::string(10000, '\xE9'));
@@ -222,10 +226,10 @@ TEST(CustomReader, ReadsUnreadsAndPositions) {
     EXPECT_EQ(std::string(b, 2), "ab");
     EXPECT_EQ(reader.getPosition(), 2);
     EXPECT_EQ(stream.getPosition(), 4);
-    EXPECT_TRUE(reader.readBytes(b, 3));  // more than buffered: unread, refill
+    EXPECT_TRUE(reader.readBytes(b, 3)); // more than buffered: unread, refill
     EXPECT_EQ(std::string(b, 3), "cde");
     EXPECT_EQ(reader.getPosition(), 5);
-    EXPECT_TRUE(reader.readBytes(b, 6) == true);  // larger than the buffer: straight from the stream
+    EXPECT_TRUE(reader.readBytes(b, 6) == true); // larger than the buffer: straight from the stream
     EXPECT_EQ(std::string(b, 2), "fg");
     EXPECT_FALSE(reader.readBytes(b, 1));
     reader.seekTo(1);
@@ -241,7 +245,7 @@ TEST(CustomReader, DataEndingInsideARequestHandsOutNothing) {
     char b[4] = {'x', 'x', 'x', 'x'};
     EXPECT_TRUE(reader.readBytes(b, 2));
     EXPECT_FALSE(reader.readBytes(b, 2));
-    EXPECT_EQ(b[0], 'a');  // untouched
+    EXPECT_EQ(b[0], 'a'); // untouched
     EXPECT_EQ(reader.getPosition(), 2);
     EXPECT_TRUE(reader.readBytes(b, 1));
     EXPECT_EQ(b[0], 'c');
@@ -251,7 +255,8 @@ TEST(CustomReader, DataEndingInsideARequestHandsOutNothing) {
 // --- the input source: marks and declarations ------------------------------------------------
 
 TEST(InputSource, NoStream) {
-    EXPECT_EQ(messageOf<EStreamError>([] { TXmlInputSource s(nullptr, 16, 1, u"", u""); }), "Stream not specified.");
+    EXPECT_EQ(messageOf<EStreamError>([] { TXmlInputSource s(nullptr, 16, 1, u"", u""); }),
+              "Stream not specified.");
 }
 
 TEST(InputSource, ByteOrderMarks) {
@@ -279,7 +284,11 @@ TEST(InputSource, ByteOrderMarks) {
         EXPECT_FALSE(in.source.hasDeclarationFault());
         EXPECT_EQ(readAll(in.source).error, "Invalid UTF-8 sequence at position 2");
     }
-    EXPECT_EQ(messageOf<EConvertError>([] { TInput in("\xEF\xBB" "A"); }), "Encoding scheme not supported.");
+    EXPECT_EQ(messageOf<EConvertError>([] {
+                  TInput in("\xEF\xBB"
+                            "A");
+              }),
+              "Encoding scheme not supported.");
     for (const std::string& data : {std::string(), std::string("<"), std::string("ab")}) {
         TInput in(data);
         EXPECT_EQ(in.source.getEncoding(), 1);
@@ -360,8 +369,8 @@ TEST(InputSource, EncodingMismatch) {
 // --- decoding faults -------------------------------------------------------------------------
 
 TEST(InputSource, UTF8Faults) {
-    EXPECT_EQ(firstError("\xC0\x80"), "Invalid UTF-8 sequence at position 0");          // overlong
-    EXPECT_EQ(firstError("ab\xE0\x80\xAF"), "Invalid UTF-8 sequence at position 2");    // overlong
+    EXPECT_EQ(firstError("\xC0\x80"), "Invalid UTF-8 sequence at position 0");       // overlong
+    EXPECT_EQ(firstError("ab\xE0\x80\xAF"), "Invalid UTF-8 sequence at position 2"); // overlong
     EXPECT_EQ(firstError("ab\xF0\x80\x80\xAF"), "Invalid UTF-8 sequence at position 2");
     EXPECT_EQ(firstError("a\xED\xA0\x80"), "Invalid UTF-8 sequence at position 1");     // surrogate
     EXPECT_EQ(firstError("a\xF4\x90\x80\x80"), "Invalid UTF-8 sequence at position 1"); // above 10FFFF
@@ -369,9 +378,9 @@ TEST(InputSource, UTF8Faults) {
     EXPECT_EQ(firstError("a\xFC\x84\x80\x80\x80\x80"), "Invalid UTF-8 sequence at position 1");
     EXPECT_EQ(firstError("a\xFE"), "Invalid UTF-8 sequence at position 1");
     EXPECT_EQ(firstError("a\x80"), "Invalid UTF-8 sequence at position 1");
-    EXPECT_EQ(firstError("ab\xC3"), "Invalid UTF-8 sequence at position 3");             // ends inside
+    EXPECT_EQ(firstError("ab\xC3"), "Invalid UTF-8 sequence at position 3"); // ends inside
     EXPECT_EQ(firstError("ab\xE2\x82"), "Invalid UTF-8 sequence at position 4");
-    EXPECT_EQ(firstError("ab\xE2\x41\x41"), "Invalid UTF-8 sequence at position 3");      // bad continuation
+    EXPECT_EQ(firstError("ab\xE2\x41\x41"), "Invalid UTF-8 sequence at position 3"); // bad continuation
     TInput in("\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xEF\xBF\xBF\xC2\x80");
     EXPECT_EQ(readAll(in.source).text, u"\U0001F600\U0010FFFF\uFFFF\u0080");
 }
@@ -380,30 +389,91 @@ TEST(InputSource, UTF16Faults) {
     const std::string bom = bytes({0xFF, 0xFE});
     EXPECT_EQ(firstError(bom + machineOrder(u"a") + "x"), "Invalid UTF-16BE sequence at position 5");
     EXPECT_EQ(firstError(bom + machineOrder(u"a\xDC00")), "Invalid UTF-16BE sequence at position 4");
-    EXPECT_EQ(firstError(bom + machineOrder(u"a\xD800" u"b")), "Invalid UTF-16BE sequence at position 6");
+    EXPECT_EQ(firstError(bom + machineOrder(u"a\xD800"
+                                            u"b")),
+              "Invalid UTF-16BE sequence at position 6");
     EXPECT_EQ(firstError(bom + machineOrder(u"a\xD800")), "Invalid UTF-16BE sequence at position 6");
     EXPECT_EQ(firstError(bytes({0xFE, 0xFF, 0xDC, 0x00})), "Invalid UTF-16LE sequence at position 2");
     TInput pair(bom + machineOrder(u"\U0001F600"));
     EXPECT_EQ(readAll(pair.source).text, u"\U0001F600");
     const std::string ucs2 = machineOrder(u"\uFEFF<?xml version='1.0' encoding='ISO-10646-UCS-2'?>");
-    EXPECT_EQ(firstError(ucs2 + machineOrder(u"a\U0001F600")), "Invalid ISO-10646-UCS-2 encoding at position " +
-                                                                    std::to_string(ucs2.size() + 2));
+    EXPECT_EQ(firstError(ucs2 + machineOrder(u"a\U0001F600")),
+              "Invalid ISO-10646-UCS-2 encoding at position " + std::to_string(ucs2.size() + 2));
 }
 
 // A name of each single-byte index, 5 to 76.
-const char* const kNameOfIndex[72] = {
-    "US-ASCII", "ISO-8859-1", "ISO-8859-2", "ISO-8859-3", "ISO-8859-4", "ISO-8859-5", "ISO-8859-6",
-    "ISO-8859-7", "ISO-8859-8", "ISO-8859-9", "ISO-8859-10", "ISO-8859-13", "ISO-8859-14", "ISO-8859-15",
-    "KOI8-R", "JIS_X0201", "NextStep", "cp10000_MacRoman", "cp10006_MacGreek", "cp10007_MacCyrillic",
-    "cp10029_MacLatin2", "cp10079_MacIcelandic", "cp10081_MacTurkish", "IBM037", "IBM424", "IBM437",
-    "cp437_DOSLatinUS", "IBM500", "cp737_DOSGreek", "cp775_DOSBaltRim", "IBM850", "cp850_DOSLatin1",
-    "IBM852", "cp852_DOSLatin2", "IBM855", "cp855_DOSCyrillic", "cp856_Hebrew_PC", "IBM857",
-    "cp857_DOSTurkish", "IBM860", "cp860_DOSPortuguese", "IBM861", "cp861_DOSIcelandic", "IBM862",
-    "cp862_DOSHebrew", "IBM863", "cp863_DOSCanadaF", "IBM864", "cp864_DOSArabic", "IBM865",
-    "cp865_DOSNordic", "IBM866", "cp866_DOSCyrillicRussian", "IBM869", "cp869_DOSGreek2", "cp874",
-    "cp875_IBMGreek", "cp932", "cp936", "cp949", "cp950", "cp1006", "IBM1026", "windows-1250",
-    "windows-1251", "windows-1252", "windows-1253", "windows-1254", "windows-1255", "windows-1256",
-    "windows-1257", "windows-1258"};
+const char* const kNameOfIndex[72] = {"US-ASCII",
+                                      "ISO-8859-1",
+                                      "ISO-8859-2",
+                                      "ISO-8859-3",
+                                      "ISO-8859-4",
+                                      "ISO-8859-5",
+                                      "ISO-8859-6",
+                                      "ISO-8859-7",
+                                      "ISO-8859-8",
+                                      "ISO-8859-9",
+                                      "ISO-8859-10",
+                                      "ISO-8859-13",
+                                      "ISO-8859-14",
+                                      "ISO-8859-15",
+                                      "KOI8-R",
+                                      "JIS_X0201",
+                                      "NextStep",
+                                      "cp10000_MacRoman",
+                                      "cp10006_MacGreek",
+                                      "cp10007_MacCyrillic",
+                                      "cp10029_MacLatin2",
+                                      "cp10079_MacIcelandic",
+                                      "cp10081_MacTurkish",
+                                      "IBM037",
+                                      "IBM424",
+                                      "IBM437",
+                                      "cp437_DOSLatinUS",
+                                      "IBM500",
+                                      "cp737_DOSGreek",
+                                      "cp775_DOSBaltRim",
+                                      "IBM850",
+                                      "cp850_DOSLatin1",
+                                      "IBM852",
+                                      "cp852_DOSLatin2",
+                                      "IBM855",
+                                      "cp855_DOSCyrillic",
+                                      "cp856_Hebrew_PC",
+                                      "IBM857",
+                                      "cp857_DOSTurkish",
+                                      "IBM860",
+                                      "cp860_DOSPortuguese",
+                                      "IBM861",
+                                      "cp861_DOSIcelandic",
+                                      "IBM862",
+                                      "cp862_DOSHebrew",
+                                      "IBM863",
+                                      "cp863_DOSCanadaF",
+                                      "IBM864",
+                                      "cp864_DOSArabic",
+                                      "IBM865",
+                                      "cp865_DOSNordic",
+                                      "IBM866",
+                                      "cp866_DOSCyrillicRussian",
+                                      "IBM869",
+                                      "cp869_DOSGreek2",
+                                      "cp874",
+                                      "cp875_IBMGreek",
+                                      "cp932",
+                                      "cp936",
+                                      "cp949",
+                                      "cp950",
+                                      "cp1006",
+                                      "IBM1026",
+                                      "windows-1250",
+                                      "windows-1251",
+                                      "windows-1252",
+                                      "windows-1253",
+                                      "windows-1254",
+                                      "windows-1255",
+                                      "windows-1256",
+                                      "windows-1257",
+                                      "windows-1258"};
 
 TEST(InputSource, AnyBytesInAnyEncodingGiveCharactersOrTheError) {
     std::mt19937 random(12345);
@@ -421,7 +491,8 @@ TEST(InputSource, AnyBytesInAnyEncodingGiveCharactersOrTheError) {
             }
             const std::size_t prefix = data.size();
             const int length = static_cast<int>(random() % 64);
-            for (int i = 0; i < length; ++i) data.push_back(static_cast<char>(random() % 256));
+            for (int i = 0; i < length; ++i)
+                data.push_back(static_cast<char>(random() % 256));
             for (int32_t bufferSize : {0, 1, 3, 4096}) {
                 try {
                     TStringStream stream(data);
@@ -472,7 +543,7 @@ TEST(InputSource, LocatorCountsFromTheFirstCharacterAfterTheDeclaration) {
     EXPECT_EQ(c, '\n');
     EXPECT_EQ(locator->getEndLine(), 2);
     EXPECT_EQ(locator->getEndColumn(), 0);
-    EXPECT_EQ(locator->getByteOffset(), 27);  // CR LF and the look-ahead consumed
+    EXPECT_EQ(locator->getByteOffset(), 27); // CR LF and the look-ahead consumed
     in.source.getNextChar(c);
     EXPECT_EQ(c, 'd');
     EXPECT_EQ(locator->getEndColumn(), 1);
@@ -485,7 +556,7 @@ TEST(InputSource, RemainingTextRestoresThePosition) {
     int32_t c;
     in.source.getNextChar(c);
     in.source.getNextChar(c);
-    in.source.getNextChar(c);  // the CR: look-ahead holds the next character
+    in.source.getNextChar(c); // the CR: look-ahead holds the next character
     EXPECT_EQ(c, '\n');
     WideString rest;
     in.source.getRemainingText(rest);
