@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "XmlEncodingMessages.h"
+#include "XmlMessages.h"
+
 namespace xmldom {
 
 namespace {
@@ -12,18 +15,6 @@ namespace {
 
 WideString widen(std::string_view text) {
     return WideString(text.begin(), text.end());
-}
-
-WideString hex4(uint32_t value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    do {
-        s.insert(s.begin(), digits[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    while (s.size() < 4)
-        s.insert(s.begin(), '0');
-    return widen(s);
 }
 
 /// Growth of the conversion buffer when Needed bytes must fit.
@@ -90,12 +81,12 @@ std::size_t convertUnits(const char16_t* units, std::size_t count, uint8_t* out,
             ++i;
         } else if (u <= 0xDBFF) {
             if (i + 1 >= count || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF)
-                throw EConvertError(u"High surrogate " + hex4(u) + u" without low surrogate.");
+                throw EConvertError(Format(msg::kHighSurrogateWithoutLowUnit, {u}));
             const uint32_t c = ((u - 0xD7C0) << 10) + (units[i + 1] ^ 0xDC00);
             out += putUTF8(c, out);
             i += 2;
         } else {
-            throw EConvertError(u"Low surrogate " + hex4(u) + u" without high surrogate.");
+            throw EConvertError(Format(msg::kLowSurrogateWithoutHighUnit, {u}));
         }
     }
     return static_cast<std::size_t>(out - start);
@@ -109,7 +100,7 @@ const TCSMIBRow* rowOf(int mib) {
 }
 
 [[noreturn]] void raiseInvalidMIB() {
-    throw Exception(u"Invalid MIB number");
+    throw Exception(msg::kInvalidMIBNumber);
 }
 
 } // namespace
@@ -117,7 +108,7 @@ const TCSMIBRow* rowOf(int mib) {
 // --- conversion streams ------------------------------------------------------------------
 
 TConversionStream::TConversionStream(TStream* Target) : FTarget(Target) {
-    if (!Target) throw EConversionStream(u"Must have a target stream");
+    if (!Target) throw EConversionStream(msg::kNoTargetStream);
 }
 
 int32_t TConversionStream::Read(void* Buffer, int32_t Count) {
@@ -150,7 +141,7 @@ void TConversionStream::setBufferSize(int32_t Size) {
 
 int32_t TUTF16BEToUTF8Stream::convertWriteBuffer(const void* Buffer, int32_t Count) {
     if (Count <= 0) return 0;
-    if (Count % 2 != 0) throw EConversionStream(u"Odd size not valid for WideString");
+    if (Count % 2 != 0) throw EConversionStream(msg::kOddWideStringSize);
     const std::size_t units = static_cast<std::size_t>(Count) / 2;
     // Three bytes per unit hold every form (a surrogate pair takes four bytes for two units).
     if (FBuffer.size() < units * 3) setBufferSize(static_cast<int32_t>(grownBufferSize(units * 3)));

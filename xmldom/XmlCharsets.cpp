@@ -2,6 +2,8 @@
 // the generated tables of XmlCharsetTables.inc (tools/gen_charsets), and their error messages.
 #include "XmlCharsets.h"
 
+#include "XmlEncodingMessages.h"
+
 #include <array>
 #include <string>
 #include <utility>
@@ -80,13 +82,11 @@ TSingleByteEncoder encoderOf(uint8_t Index) {
 }
 
 void raiseDecodeError(const TSingleByteCharset& Set, uint32_t Byte) {
-    throw EConvertError(
-        widen(std::string("Invalid ") + Set.DecoderName + " sequence of code point " + std::to_string(Byte)));
+    throw EConvertError(msg::kInvalidPrefix + widen(Set.DecoderName) + Format(msg::kDecodeSuffix, {Byte}));
 }
 
 void raiseEncodeError(const TSingleByteCharset& Set, uint32_t Unit) {
-    throw EConvertError(widen(std::string("Invalid ") + Set.Name + " sequence of Unicode code point " +
-                              std::to_string(Unit)));
+    throw EConvertError(msg::kInvalidPrefix + widen(Set.Name) + Format(msg::kEncodeSuffix, {Unit}));
 }
 
 WideString DecodeLatin1(std::string_view Bytes) {

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "CharsetConv.h"
+#include "XmlEncodingMessages.h"
 
 #if __has_include("CodePages.h")
 #include "CodePages.h"
@@ -104,7 +105,7 @@ uint8_t encodingIndexOf(std::string_view Name) {
 std::string codePageName(unsigned CodePage) {
     for (const TCodePageName& entry : kCodePageNames)
         if (entry.CodePage == CodePage) return entry.Name;
-    throw EConvertError(u"Invalid encoding.");
+    throw EConvertError(msg::kInvalidEncoding);
 }
 
 std::string activeCodePageName() {

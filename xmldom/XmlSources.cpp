@@ -9,19 +9,21 @@
 #include "CharsetConv.h"
 #include "DomExceptions.h"
 #include "XmlChars.h"
+#include "XmlEncodingMessages.h"
 #include "XmlEncodings.h"
+#include "XmlMessages.h"
 
 namespace xmldom {
 
 namespace {
 
 TStream* requireStream(TStream* stream) {
-    if (!stream) throw EStreamError(u"Stream not specified.");
+    if (!stream) throw EStreamError(msg::kStreamNotSpecified);
     return stream;
 }
 
 [[noreturn]] void raiseInvalidCharacter() {
-    throw EWriteError(u"Invalid Character");
+    throw EWriteError(msg::kInvalidCharacterWrite);
 }
 
 /// Bytes gathered before they are handed to writeBytes in one piece.
@@ -46,14 +48,6 @@ private:
     int32_t used_ = 0;
 };
 
-WideString formatPosition(const char16_t* pattern, int64_t position) {
-    // The patterns end in "%d".
-    WideString text(pattern);
-    const std::size_t at = text.find(u"%d");
-    const std::string digits = std::to_string(position);
-    return text.replace(at, 2, WideString(digits.begin(), digits.end()));
-}
-
 bool isVersionNumChar(int32_t c) {
     return c >= 0 && IsXmlVersionNumChar(static_cast<UCS4Char>(c));
 }
@@ -75,11 +69,6 @@ void appendCodePoint(WideString& text, int32_t c) {
         text.push_back(static_cast<char16_t>(c));
     }
 }
-
-constexpr char16_t kUTF8Error[] = u"Invalid UTF-8 sequence at position %d";
-constexpr char16_t kUTF16BEError[] = u"Invalid UTF-16BE sequence at position %d";
-constexpr char16_t kUTF16LEError[] = u"Invalid UTF-16LE sequence at position %d";
-constexpr char16_t kUCS2Error[] = u"Invalid ISO-10646-UCS-2 encoding at position %d";
 
 } // namespace
 
@@ -123,7 +112,7 @@ void TXmlOutputSource::setEncoding(uint8_t Index) {
     const TSingleByteEncoder converter = encoderOf(Index);
     // An index without a byte form would write nothing at all; it is refused like index 0.
     if (Index == kEncodingNone || (Index > kEncodingUCS2 && !converter))
-        throw ENot_Supported_Err(u"Encoding not supported error.");
+        throw ENot_Supported_Err(msg::kEncodingNotSupportedErr);
     FEncoding = Index;
     FConverter = converter;
     FCharset = singleByteCharsetOf(Index);
@@ -468,7 +457,7 @@ void TXmlInputSource::applyDeclaredEncoding(TMark Mark) {
 }
 
 void TXmlInputSource::raiseSequenceError(const char16_t* Pattern, int64_t Position) {
-    throw EConvertError(formatPosition(Pattern, Position));
+    throw EConvertError(Format(Pattern, {static_cast<long long>(Position)}));
 }
 
 bool TXmlInputSource::getNextCodePoint(int32_t& CodePoint) {
@@ -486,7 +475,7 @@ bool TXmlInputSource::getNextCodePoint(int32_t& CodePoint) {
     }
     if (FEncoding >= kEncodingUTF16BE && FEncoding <= kEncodingUCS2)
         return readUTF16(CodePoint, FEncoding == kEncodingUTF16LE);
-    if (!FDecoder) throw EConvertError(u"Encoding scheme not supported.");
+    if (!FDecoder) throw EConvertError(msg::kEncodingSchemeNotSupported);
     if (!nextByte(byte)) {
         CodePoint = -1;
         return false;
@@ -500,30 +489,30 @@ bool TXmlInputSource::getNextCodePoint(int32_t& CodePoint) {
 bool TXmlInputSource::readUTF8(int32_t& CodePoint, uint8_t Lead) {
     // Positions are asked of the stream only on a fault: consumed counts the bytes since the lead.
     int consumed = 1;
-    if ((Lead & 0xC0) != 0xC0 || Lead >= 0xFE) raiseSequenceError(kUTF8Error, getPosition() - 1);
+    if ((Lead & 0xC0) != 0xC0 || Lead >= 0xFE) raiseSequenceError(msg::kInvalidUTF8, getPosition() - 1);
     int continuation = 1;
     for (uint8_t mask = 0x20; Lead & mask; mask >>= 1)
         ++continuation;
     uint32_t value = Lead & (0x3F >> continuation);
     for (int i = 0; i < continuation; ++i) {
         uint8_t next;
-        if (!nextByte(next)) raiseSequenceError(kUTF8Error, getPosition());
+        if (!nextByte(next)) raiseSequenceError(msg::kInvalidUTF8, getPosition());
         ++consumed;
-        if ((next & 0xC0) != 0x80) raiseSequenceError(kUTF8Error, getPosition() - 1);
+        if ((next & 0xC0) != 0x80) raiseSequenceError(msg::kInvalidUTF8, getPosition() - 1);
         value = (value << 6) | (next & 0x3F);
     }
     static constexpr uint32_t kShorterMax[] = {0, 0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF};
     // Overlong forms, surrogates and values beyond U+10FFFF are no characters.
     if (value <= kShorterMax[continuation] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        raiseSequenceError(kUTF8Error, getPosition() - consumed);
+        raiseSequenceError(msg::kInvalidUTF8, getPosition() - consumed);
     CodePoint = static_cast<int32_t>(value);
     return true;
 }
 
 bool TXmlInputSource::readUTF16(int32_t& CodePoint, bool Exchanged) {
-    const char16_t* pattern = FEncoding == kEncodingUCS2 ? kUCS2Error
-                              : Exchanged                ? kUTF16LEError
-                                                         : kUTF16BEError;
+    const char16_t* pattern = FEncoding == kEncodingUCS2 ? msg::kInvalidUCS2
+                              : Exchanged                ? msg::kInvalidUTF16LE
+                                                         : msg::kInvalidUTF16BE;
     const auto readUnit = [&](char16_t& unit, bool atStart) {
         uint8_t two[2];
         if (!nextByte(two[0])) {
