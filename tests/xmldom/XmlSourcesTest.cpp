@@ -122,6 +122,23 @@ TEST(CustomWriter, BufferAndStraightWrites) {
     EXPECT_EQ(messageOf<EStreamError>([] { TdomCustomWriter w(nullptr, 4); }), "Stream not specified.");
 }
 
+/// A stream that takes no bytes.
+class TFullStream : public TStream {
+public:
+    int32_t Read(void*, int32_t) override { return 0; }
+    int32_t Write(const void*, int32_t) override { return 0; }
+    int64_t Seek(int64_t, uint16_t) override { return 0; }
+};
+
+TEST(CustomWriter, AStreamThatRefusesBytesIsAWriteError) {
+    TFullStream full;
+    TXmlOutputSource out(&full, 8);
+    out.writeText(u"abc");
+    EXPECT_EQ(messageOf<EWriteError>([&] { out.flush(); }), "Stream write error");
+    EXPECT_EQ(messageOf<EWriteError>([&] { out.writeText(std::u16string(20, u'x')); }), "Stream write error");
+    out.writeText(u"abc"); // the destructor's flush fails quietly
+}
+
 TEST(CustomWriter, DestructorFlushes) {
     TStringStream stream;
     {
