@@ -7,10 +7,7 @@
 #include "CharsetConv.h"
 #include "XmlEncodingMessages.h"
 
-#if __has_include("CodePages.h")
 #include "CodePages.h"
-#define XMLDOM_HAVE_CODE_PAGES 1
-#endif
 
 namespace xmldom {
 
@@ -82,13 +79,7 @@ constexpr TCodePageName kCodePageNames[] = {
     {1256, "windows-1256"}, {1257, "windows-1257"},
 };
 
-unsigned ansiCodePage() {
-#ifdef XMLDOM_HAVE_CODE_PAGES
-    return GetACP();
-#else
-    return 1252; // the process default when no code page layer is linked
-#endif
-}
+unsigned ansiCodePage() { return GetACP(); }
 
 } // namespace
 
