@@ -1,0 +1,40 @@
+// Font engine behind the canvas (Qt): resolves the program's font names to installed families,
+// maps bytes to characters, and keeps unhinted glyph advances per font and character so that
+// measuring text costs one table look-up per character. Used by the canvas and the Qt back end.
+#pragma once
+
+#include "Graphics.h"
+
+#include <QRawFont>
+#include <string>
+
+/// Makes sure a Qt GUI application object exists (fonts and painting need one). Without a
+/// display it selects Qt's offscreen platform.
+void EnsureGuiApplication();
+
+/// One font at one pixel size, with its per-byte tables filled on demand.
+struct TFontFace {
+    QRawFont Raw;
+    double Ascent = 0, Descent = 0;    ///< device pixels
+    double UnderlinePosition = 0, LineThickness = 1;
+    bool Symbol = false;               ///< bytes mapped as the symbol font's marks
+    float Advance[256] = {};
+    quint32 Glyph[256] = {};
+    bool Known[256] = {};
+
+    /// Advance of one byte's character in device pixels (cached).
+    float AdvanceOf(unsigned char c);
+    quint32 GlyphOf(unsigned char c);
+    double Width(const std::string& bytes);
+};
+
+/// The face of `name` (as the program names it) at `pixelSize` device pixels of character height.
+TFontFace& FontFace(const std::string& name, int pixelSize, TFontStyles style);
+/// The family actually drawn for a font name.
+std::string FamilyFor(const std::string& name);
+/// The character drawn for a byte of text in a font of that name.
+char16_t CharacterFor(const std::string& name, unsigned char c);
+/// Cell height (ascent + descent) per pixel of character height, for positive font heights.
+double CellRatio(const std::string& name, TFontStyles style);
+/// Drops every cached face (after a change of the text decoder).
+void ClearFontCache();

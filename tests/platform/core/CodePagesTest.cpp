@@ -1,0 +1,120 @@
+// Code page conversion against the published mapping tables, and the ANSI code page setting.
+#include "CodePages.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// Reads a published table: byte -> unit, 0xFFFD where undefined.
+bool ReadPublished(const std::string& file, char16_t (&table)[256]) {
+    std::ifstream in(std::string(VETRA_SHARED_DIR) + "data/charsets/" + file);
+    if (!in) return false;
+    for (auto& u : table)
+        u = 0xFFFD;
+    std::string line;
+    while (std::getline(in, line)) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream cols(line);
+        std::string b, u;
+        if (cols >> b >> u) table[std::stoi(b, nullptr, 16)] = char16_t(std::stoi(u, nullptr, 16));
+    }
+    return true;
+}
+
+class PublishedTable : public ::testing::TestWithParam<std::pair<unsigned, const char*>> {};
+
+TEST_P(PublishedTable, EveryByteMapsAsPublished) {
+    auto [cp, file] = GetParam();
+    char16_t published[256];
+    if (!ReadPublished(file, published)) GTEST_SKIP() << "published tables not on this machine";
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
+    std::u16string wide = MultiByteToWideChar(cp, all);
+    ASSERT_EQ(wide.size(), 256u);
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(int(wide[b]), int(published[b])) << "cp" << cp << " byte " << b;
+    // Every defined character narrows back to its byte.
+    std::string back = WideCharToMultiByte(cp, wide, '?');
+    for (int b = 0; b < 256; ++b) {
+        if (published[b] != 0xFFFD) {
+            EXPECT_EQ(static_cast<unsigned char>(back[b]), b) << "cp" << cp;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowsCodePages, PublishedTable,
+                         ::testing::Values(std::pair{874u, "micsft_pc_cp874.txt"},
+                                           std::pair{1250u, "micsft_windows_cp1250.txt"},
+                                           std::pair{1251u, "micsft_windows_cp1251.txt"},
+                                           std::pair{1252u, "micsft_windows_cp1252.txt"},
+                                           std::pair{1253u, "micsft_windows_cp1253.txt"},
+                                           std::pair{1254u, "micsft_windows_cp1254.txt"},
+                                           std::pair{1255u, "micsft_windows_cp1255.txt"},
+                                           std::pair{1256u, "micsft_windows_cp1256.txt"},
+                                           std::pair{1257u, "micsft_windows_cp1257.txt"},
+                                           std::pair{1258u, "micsft_windows_cp1258.txt"}));
+
+// Sum of (byte + 1) * unit over all bytes: guards the committed tables where the sources are absent.
+uint64_t Checksum(unsigned cp) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
+    std::u16string wide = MultiByteToWideChar(cp, all);
+    uint64_t sum = 0;
+    for (int b = 0; b < 256; ++b)
+        sum += uint64_t(b + 1) * wide[b];
+    return sum;
+}
+
+TEST(CodePages, KnownCharacters) {
+    EXPECT_EQ(MultiByteToWideChar(1252, "\x80\xE9"), u"\u20AC\u00E9");
+    EXPECT_EQ(MultiByteToWideChar(1253, "\xC1\xE1\xA2"), u"\u0391\u03B1\u0386");
+    EXPECT_EQ(MultiByteToWideChar(1250, "\x8A\xB9"), u"\u0160\u0105");
+    EXPECT_EQ(MultiByteToWideChar(1251, "\xC0\xFF"), u"\u0410\u044F");
+    EXPECT_EQ(MultiByteToWideChar(874, "\xA1"), u"\u0E01");
+    EXPECT_EQ(MultiByteToWideChar(1253, "\xAA\x81"), u"\uFFFD\uFFFD"); // undefined bytes
+    EXPECT_EQ(MultiByteToWideChar(1252, "\x81"), u"\uFFFD");
+    EXPECT_NE(Checksum(1253), Checksum(1252));
+}
+
+TEST(CodePages, UnknownCodePageGivesNothing) {
+    EXPECT_FALSE(IsValidCodePage(437));
+    EXPECT_EQ(MultiByteToWideChar(437, "abc"), u"");
+    EXPECT_EQ(WideCharToMultiByte(65001, u"abc"), "");
+    char16_t out[4];
+    EXPECT_EQ(MultiByteToWideChar(437, MB_PRECOMPOSED, "abc", 3, out, 4), 0);
+}
+
+TEST(CodePages, BufferFormRespectsItsLimits) {
+    char16_t out[4] = {0, 0, 0, 0x1234};
+    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "abc", 3, nullptr, 0), 3);
+    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "abc", -1, nullptr, 0), 4); // with the zero
+    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "abcd", 4, out, 3), 0);     // too small
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "ab\x80", 3, out, 3), 3);
+    EXPECT_EQ(std::u16string(out, 3), u"ab\u20AC");
+    EXPECT_EQ(out[3], 0x1234);
+    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, nullptr, 3, out, 3), 0);
+    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "abc", -2, out, 3), 0);
+}
+
+TEST(CodePages, AnsiCodePageIsAProcessSetting) {
+    EXPECT_EQ(GetACP(), 1252u);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, "\xC1"), u"\u00C1");
+    EXPECT_TRUE(SetACP(1253));
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, "\xC1"), u"\u0391");
+    EXPECT_FALSE(SetACP(437));
+    EXPECT_EQ(GetACP(), 1253u);
+    EXPECT_TRUE(SetACP(1252));
+}
+
+TEST(CodePages, NarrowingReplacesWhatTheCodePageLacks) {
+    EXPECT_EQ(WideCharToMultiByte(1252, u"a\u0391\u20AC"), "a?\x80");
+    EXPECT_EQ(WideCharToMultiByte(1253, u"\u0391\uFFFD", '#'), "\xC1#");
+}
+
+} // namespace

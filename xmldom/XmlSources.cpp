@@ -1,0 +1,634 @@
+// Output and input sources: buffered byte writing and reading, the encoders of the output
+// side (single-byte sets with line-end conversion and character references, UTF-8, the 16-bit
+// forms) and the input side's mark detection, declaration reader and decoders.
+#include "XmlSources.h"
+
+#include <cstring>
+#include <string>
+
+#include "CharsetConv.h"
+#include "DomExceptions.h"
+#include "XmlChars.h"
+#include "XmlEncodingMessages.h"
+#include "XmlEncodings.h"
+#include "XmlMessages.h"
+
+namespace xmldom {
+
+namespace {
+
+TStream* requireStream(TStream* stream) {
+    if (!stream) throw EStreamError(msg::kStreamNotSpecified);
+    return stream;
+}
+
+[[noreturn]] void raiseInvalidCharacter() {
+    throw EWriteError(msg::kInvalidCharacterWrite);
+}
+
+/// Bytes gathered before they are handed to writeBytes in one piece.
+class TByteChunk {
+public:
+    explicit TByteChunk(TdomCustomWriter& writer) : writer_(writer) {}
+    ~TByteChunk() = default;
+
+    void put(uint8_t byte) {
+        if (used_ == sizeof(bytes_)) emit();
+        bytes_[used_++] = byte;
+    }
+    /// Writes what is gathered; called at the end and before an error is raised.
+    void emit() {
+        if (used_ > 0) writer_.writeBytes(bytes_, used_);
+        used_ = 0;
+    }
+
+private:
+    TdomCustomWriter& writer_;
+    uint8_t bytes_[4096];
+    int32_t used_ = 0;
+};
+
+bool isVersionNumChar(int32_t c) {
+    return c >= 0 && IsXmlVersionNumChar(static_cast<UCS4Char>(c));
+}
+bool isEncNameStartChar(int32_t c) {
+    return c >= 0 && IsXmlEncNameStartChar(static_cast<UCS4Char>(c));
+}
+bool isEncNameChar(int32_t c) {
+    return c >= 0 && IsXmlEncNameChar(static_cast<UCS4Char>(c));
+}
+bool isStandaloneChar(int32_t c) {
+    return c == 'y' || c == 'e' || c == 's' || c == 'n' || c == 'o';
+}
+
+void appendCodePoint(WideString& text, int32_t c) {
+    if (c > 0xFFFF) {
+        text.push_back(static_cast<char16_t>(highSurrogateOf(static_cast<uint32_t>(c))));
+        text.push_back(static_cast<char16_t>(lowSurrogateOf(static_cast<uint32_t>(c))));
+    } else {
+        text.push_back(static_cast<char16_t>(c));
+    }
+}
+
+} // namespace
+
+// --- buffered writing -------------------------------------------------------------------------
+
+TdomCustomWriter::TdomCustomWriter(TStream* Stream, int32_t BufferSize)
+    : FStream(requireStream(Stream)), FBuffer(new uint8_t[BufferSize > 0 ? BufferSize : 0]),
+      FBufferSize(BufferSize > 0 ? BufferSize : 0) {}
+
+TdomCustomWriter::~TdomCustomWriter() {
+    try {
+        flush();
+    } catch (...) {
+        // A destructor cannot report; callers that need to know flush first.
+    }
+}
+
+void TdomCustomWriter::flush() {
+    const int32_t used = FUsed;
+    FUsed = 0;
+    if (used > 0) FStream->WriteBuffer(FBuffer.get(), used);
+}
+
+void TdomCustomWriter::writeBytes(const void* Buffer, int32_t Count) {
+    if (Count <= 0) return;
+    if (static_cast<int64_t>(FUsed) + Count > FBufferSize) flush();
+    if (Count > FBufferSize) {
+        FStream->WriteBuffer(Buffer, Count);
+        return;
+    }
+    std::memcpy(FBuffer.get() + FUsed, Buffer, static_cast<std::size_t>(Count));
+    FUsed += Count;
+}
+
+// --- the output source ------------------------------------------------------------------------
+
+TXmlOutputSource::TXmlOutputSource(TStream* Stream, int32_t BufferSize)
+    : TdomCustomWriter(Stream, BufferSize) {}
+
+void TXmlOutputSource::setEncoding(uint8_t Index) {
+    const TSingleByteEncoder converter = encoderOf(Index);
+    // An index without a byte form would write nothing at all; it is refused like index 0.
+    if (Index == kEncodingNone || (Index > kEncodingUCS2 && !converter))
+        throw ENot_Supported_Err(msg::kEncodingNotSupportedErr);
+    FEncoding = Index;
+    FConverter = converter;
+    FCharset = singleByteCharsetOf(Index);
+}
+
+void TXmlOutputSource::setNewLine(TdomNewLineType Value) {
+    FNewLine = Value;
+}
+
+void TXmlOutputSource::writeText(std::u16string_view Text) {
+    if (FConverter) return writeSingleByte(Text, false);
+    switch (FEncoding) {
+    case kEncodingUTF8:
+        return writeUTF8(Text);
+    case kEncodingUTF16BE:
+        return writeUTF16(Text, false);
+    case kEncodingUTF16LE:
+        return writeUTF16(Text, true);
+    case kEncodingUCS2:
+        for (char16_t unit : Text)
+            if (isHighSurrogate(unit) || isLowSurrogate(unit)) raiseInvalidCharacter();
+        return writeUTF16(Text, false);
+    default:
+        return;
+    }
+}
+
+void TXmlOutputSource::writeTextWithReferences(std::u16string_view Text) {
+    if (FConverter) return writeSingleByte(Text, true);
+    if (FEncoding == kEncodingUCS2) return writeUCS2WithReferences(Text);
+    writeText(Text);
+}
+
+void TXmlOutputSource::writeSingleByte(std::u16string_view Text, bool WithReferences) {
+    TByteChunk out(*this);
+    // A character reference in the set's own bytes (the same as ASCII in all but the EBCDIC sets).
+    const auto putReference = [this, &out](uint32_t codePoint) {
+        for (char c : XmlIntToCharRef(codePoint)) {
+            const uint16_t byte = FCharset->encode(static_cast<unsigned char>(c));
+            out.put(static_cast<uint8_t>(byte == TSingleByteCharset::kUndefinedByte ? c : byte));
+        }
+    };
+    // Line ends in the set's own bytes (EBCDIC sets have their own); 0D and 0A where it has none.
+    const uint16_t cr = FCharset->encode(0x0D), lf = FCharset->encode(0x0A);
+    const auto crByte = static_cast<uint8_t>(cr == TSingleByteCharset::kUndefinedByte ? 0x0D : cr);
+    const auto lfByte = static_cast<uint8_t>(lf == TSingleByteCharset::kUndefinedByte ? 0x0A : lf);
+    const std::size_t n = Text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t unit = Text[i];
+        if (unit == 0x0A) {
+            if (FNewLine != ntlLF) out.put(crByte);
+            if (FNewLine != ntlCR) out.put(lfByte);
+            continue;
+        }
+        if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
+            const bool pair = isHighSurrogate(unit) && i + 1 < n && isLowSurrogate(Text[i + 1]);
+            if (!WithReferences || !pair) {
+                out.emit();
+                raiseInvalidCharacter();
+            }
+            putReference(codePointOf(unit, Text[i + 1]));
+            ++i;
+            continue;
+        }
+        // The converter's table directly: a refusal costs no exception.
+        const uint16_t byte = FCharset->encode(unit);
+        if (byte != TSingleByteCharset::kUndefinedByte) {
+            out.put(static_cast<uint8_t>(byte));
+        } else if (WithReferences) {
+            putReference(unit);
+        } else {
+            out.emit();
+            raiseInvalidCharacter();
+        }
+    }
+    out.emit();
+}
+
+void TXmlOutputSource::writeUTF8(std::u16string_view Text) {
+    std::string bytes;
+    try {
+        // Text that begins with U+FEFF keeps it: it is a character of the document here.
+        appendUTF16AsUTF8(Text.data(), Text.size(), bytes, false);
+    } catch (const Exception&) {
+        raiseInvalidCharacter();
+    }
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t piece = std::min<std::size_t>(bytes.size() - at, 1u << 30);
+        writeBytes(bytes.data() + at, static_cast<int32_t>(piece));
+        at += piece;
+    }
+}
+
+void TXmlOutputSource::writeUTF16(std::u16string_view Text, bool Exchanged) {
+    TByteChunk out(*this);
+    for (char16_t unit : Text) {
+        if (Exchanged) unit = static_cast<char16_t>((unit >> 8) | (unit << 8));
+        uint8_t two[2];
+        std::memcpy(two, &unit, 2);
+        out.put(two[0]);
+        out.put(two[1]);
+    }
+    out.emit();
+}
+
+void TXmlOutputSource::writeUCS2WithReferences(std::u16string_view Text) {
+    TByteChunk out(*this);
+    const auto putUnit = [&out](char16_t unit) {
+        uint8_t two[2];
+        std::memcpy(two, &unit, 2);
+        out.put(two[0]);
+        out.put(two[1]);
+    };
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        const char16_t unit = Text[i];
+        if (isHighSurrogate(unit) && i + 1 < Text.size() && isLowSurrogate(Text[i + 1])) {
+            for (char c : XmlIntToCharRef(codePointOf(unit, Text[i + 1])))
+                putUnit(static_cast<uint8_t>(c));
+            ++i;
+        } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
+            out.emit();
+            raiseInvalidCharacter();
+        } else {
+            putUnit(unit);
+        }
+    }
+    out.emit();
+}
+
+// --- buffered reading -------------------------------------------------------------------------
+
+TdomCustomReader::TdomCustomReader(TStream* Stream, int32_t BufferSize)
+    : FStream(requireStream(Stream)), FBuffer(new uint8_t[BufferSize > 0 ? BufferSize : 0]),
+      FBufferSize(BufferSize > 0 ? BufferSize : 0) {}
+
+void TdomCustomReader::unreadBuffer() {
+    const int32_t unread = FAvailable - FReadPos;
+    FReadPos = 0;
+    FAvailable = 0;
+    if (unread > 0) FStream->Seek(-static_cast<int64_t>(unread), soFromCurrent);
+}
+
+bool TdomCustomReader::readBytes(void* Buffer, int32_t Count) {
+    if (Count <= 0) return true;
+    if (FAvailable - FReadPos < Count) {
+        unreadBuffer();
+        if (Count > FBufferSize) return FStream->Read(Buffer, Count) > 0;
+        const int32_t got = FStream->Read(FBuffer.get(), FBufferSize);
+        FAvailable = got > 0 ? got : 0;
+        // The data ends inside the Count bytes: nothing is handed out, the bytes stay buffered.
+        if (FAvailable < Count) return false;
+    }
+    std::memcpy(Buffer, FBuffer.get() + FReadPos, static_cast<std::size_t>(Count));
+    FReadPos += Count;
+    return true;
+}
+
+int64_t TdomCustomReader::getPosition() const {
+    return FStream->getPosition() - (FAvailable - FReadPos);
+}
+
+void TdomCustomReader::seekTo(int64_t Position) {
+    FStream->Seek(Position, soFromBeginning);
+    FReadPos = 0;
+    FAvailable = 0;
+}
+
+// --- the input source -------------------------------------------------------------------------
+
+TXmlInputSource::TXmlInputSource(TStream* Stream, int32_t BufferSize, int32_t TabWidth,
+                                 const WideString& PublicId, const WideString& SystemId)
+    : TdomCustomReader(Stream, BufferSize), FPublicId(PublicId), FSystemId(SystemId) {
+    FStartPosition = FStream->getPosition();
+    readDeclaration();
+    // The first character after the mark and the declaration is at line 1, column 1.
+    FLocator = std::make_unique<TdomInputSourceLocator>(this, 1, 0, 1, 0, TabWidth);
+}
+
+TXmlInputSource::~TXmlInputSource() = default;
+
+int32_t TXmlInputSource::getLocatorByteOffset() const {
+    return static_cast<int32_t>(getPosition() - FStartPosition);
+}
+
+TXmlInputSource::TMark TXmlInputSource::detectMark(bool& CutShort) {
+    uint8_t first[3] = {0, 0, 0};
+    int got = 0;
+    while (got < 3 && nextByte(first[got]))
+        ++got;
+    CutShort = false;
+    FEncoding = kEncodingUTF8;
+    if (got >= 2 && first[0] == 0xFF && first[1] == 0xFE) {
+        FEncoding = kEncodingUTF16BE;
+        seekTo(FStartPosition + 2);
+        return TMark::MachineOrder;
+    }
+    if (got >= 2 && first[0] == 0xFE && first[1] == 0xFF) {
+        FEncoding = kEncodingUTF16LE;
+        seekTo(FStartPosition + 2);
+        return TMark::Exchanged;
+    }
+    if (got >= 2 && first[0] == 0xEF && first[1] == 0xBB) {
+        if (got == 3 && first[2] == 0xBF) {
+            seekTo(FStartPosition + 3);
+            return TMark::UTF8;
+        }
+        if (got == 3)
+            FEncoding = kEncodingNone; // reading the first character raises
+        else
+            CutShort = true;
+    }
+    seekTo(FStartPosition);
+    return TMark::None;
+}
+
+void TXmlInputSource::readDeclaration() {
+    bool cutShort;
+    const TMark mark = detectMark(cutShort);
+    const int64_t afterMark = getPosition();
+    FContentStart = afterMark;
+    FDeclarationKind = kDeclNone;
+    if (cutShort) return; // EF BB and nothing more: no declaration
+    static const char16_t kOpen[] = u"<?xml";
+    int32_t c = -1;
+    for (int i = 0; i < 5; ++i) {
+        if (!getNextCodePoint(c) || c != kOpen[i]) {
+            seekTo(afterMark);
+            FDeclarationKind = kDeclNone;
+            return;
+        }
+    }
+    getNextCodePoint(c);
+    // "<?xml" that goes on with a name character opens a processing instruction such as
+    // "<?xml-stylesheet", not a declaration.
+    if (c >= 0 && IsXmlNameChar(static_cast<UCS4Char>(c))) {
+        seekTo(afterMark);
+        FDeclarationKind = kDeclNone;
+        return;
+    }
+    FDeclarationKind = kDeclXmlOrText;
+    if (!readDeclarationBody(c)) {
+        FDeclarationFault = true;
+        FContentStart = getPosition();
+        return;
+    }
+    FContentStart = getPosition();
+    if (!FDeclaredEncoding.empty()) applyDeclaredEncoding(mark);
+}
+
+bool TXmlInputSource::readDeclarationBody(int32_t& C) {
+    skipWhiteSpace(C);
+    if (C == 'v') {
+        if (!readPseudoAttribute(C, "version", FDeclaredVersion, &isVersionNumChar, &isVersionNumChar))
+            return false;
+    } else {
+        FDeclarationKind = kDeclText;
+    }
+    if (C == 'e') {
+        if (!readPseudoAttribute(C, "encoding", FDeclaredEncoding, &isEncNameStartChar, &isEncNameChar))
+            return false;
+    } else {
+        if (FDeclarationKind == kDeclText) return false;
+        FDeclarationKind = kDeclXml;
+    }
+    if (C == 's') {
+        if (FDeclarationKind == kDeclText) return false;
+        FDeclarationKind = kDeclXml;
+        WideString value;
+        if (!readPseudoAttribute(C, "standalone", value, &isStandaloneChar, &isStandaloneChar)) return false;
+        if (value == u"yes")
+            FDeclaredStandalone = STANDALONE_YES;
+        else if (value == u"no")
+            FDeclaredStandalone = STANDALONE_NO;
+        else
+            return false;
+    }
+    if (C != '?') return false;
+    getNextCodePoint(C);
+    return C == '>';
+}
+
+bool TXmlInputSource::readPseudoAttribute(int32_t& C, const char* Name, WideString& Value,
+                                          bool (*First)(int32_t), bool (*Rest)(int32_t)) {
+    if (!matchRest(C, Name)) return false;
+    skipWhiteSpace(C);
+    if (C != '=') return false;
+    getNextCodePoint(C);
+    skipWhiteSpace(C);
+    if (C != '\'' && C != '"') return false;
+    const int32_t quote = C;
+    WideString value;
+    getNextCodePoint(C);
+    if (!First(C)) return false;
+    while (Rest(C)) {
+        value.push_back(static_cast<char16_t>(C));
+        getNextCodePoint(C);
+    }
+    if (C != quote) return false;
+    Value = value;
+    getNextCodePoint(C);
+    skipWhiteSpace(C);
+    return true;
+}
+
+bool TXmlInputSource::matchRest(int32_t& C, const char* Word) {
+    for (const char* p = Word; *p; ++p) {
+        if (C != static_cast<unsigned char>(*p)) return false;
+        getNextCodePoint(C);
+    }
+    return true;
+}
+
+void TXmlInputSource::skipWhiteSpace(int32_t& C) {
+    while (C >= 0 && IsXmlWhiteSpace(static_cast<UCS4Char>(C)))
+        getNextCodePoint(C);
+}
+
+void TXmlInputSource::applyDeclaredEncoding(TMark Mark) {
+    const uint8_t index = encodingIndexOf(wideToUSASCII(FDeclaredEncoding));
+    if (index == kEncodingNone) {
+        FEncodingMismatch = true;
+        return;
+    }
+    bool agrees = true;
+    switch (Mark) {
+    case TMark::MachineOrder:
+        agrees = index == kEncodingUTF16BE || index == kEncodingUCS2;
+        break;
+    case TMark::Exchanged:
+        agrees = index == kEncodingUTF16LE;
+        break;
+    case TMark::UTF8:
+        agrees = index == kEncodingUTF8;
+        break;
+    case TMark::None:
+        break;
+    }
+    FEncodingMismatch = !agrees;
+    FEncoding = index;
+    FDecoder = decoderOf(index);
+    FCharset = singleByteCharsetOf(index);
+}
+
+void TXmlInputSource::raiseSequenceError(const char16_t* Pattern, int64_t Position) {
+    throw EConvertError(Format(Pattern, {static_cast<long long>(Position)}));
+}
+
+bool TXmlInputSource::getNextCodePoint(int32_t& CodePoint) {
+    uint8_t byte;
+    if (FEncoding == kEncodingUTF8) {
+        if (!nextByte(byte)) {
+            CodePoint = -1;
+            return false;
+        }
+        if (byte < 0x80) {
+            CodePoint = byte;
+            return true;
+        }
+        return readUTF8(CodePoint, byte);
+    }
+    if (FEncoding >= kEncodingUTF16BE && FEncoding <= kEncodingUCS2)
+        return readUTF16(CodePoint, FEncoding == kEncodingUTF16LE);
+    if (!FDecoder) throw EConvertError(msg::kEncodingSchemeNotSupported);
+    if (!nextByte(byte)) {
+        CodePoint = -1;
+        return false;
+    }
+    const char16_t unit = FCharset->decode(byte);
+    if (unit == TSingleByteCharset::kUndefinedUnit) raiseDecodeError(*FCharset, byte);
+    CodePoint = unit;
+    return true;
+}
+
+bool TXmlInputSource::readUTF8(int32_t& CodePoint, uint8_t Lead) {
+    // Positions are asked of the stream only on a fault: consumed counts the bytes since the lead.
+    int consumed = 1;
+    if ((Lead & 0xC0) != 0xC0 || Lead >= 0xFE) raiseSequenceError(msg::kInvalidUTF8, getPosition() - 1);
+    int continuation = 1;
+    for (uint8_t mask = 0x20; Lead & mask; mask >>= 1)
+        ++continuation;
+    uint32_t value = Lead & (0x3F >> continuation);
+    for (int i = 0; i < continuation; ++i) {
+        uint8_t next;
+        if (!nextByte(next)) raiseSequenceError(msg::kInvalidUTF8, getPosition());
+        ++consumed;
+        if ((next & 0xC0) != 0x80) raiseSequenceError(msg::kInvalidUTF8, getPosition() - 1);
+        value = (value << 6) | (next & 0x3F);
+    }
+    static constexpr uint32_t kShorterMax[] = {0, 0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF};
+    // Overlong forms, surrogates and values beyond U+10FFFF are no characters.
+    if (value <= kShorterMax[continuation] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        raiseSequenceError(msg::kInvalidUTF8, getPosition() - consumed);
+    CodePoint = static_cast<int32_t>(value);
+    return true;
+}
+
+bool TXmlInputSource::readUTF16(int32_t& CodePoint, bool Exchanged) {
+    const char16_t* pattern = FEncoding == kEncodingUCS2 ? msg::kInvalidUCS2
+                              : Exchanged                ? msg::kInvalidUTF16LE
+                                                         : msg::kInvalidUTF16BE;
+    const auto readUnit = [&](char16_t& unit, bool atStart) {
+        uint8_t two[2];
+        if (!nextByte(two[0])) {
+            if (atStart) return false;
+            raiseSequenceError(pattern, getPosition());
+        }
+        if (!nextByte(two[1])) raiseSequenceError(pattern, getPosition());
+        if (Exchanged) std::swap(two[0], two[1]);
+        std::memcpy(&unit, two, 2);
+        return true;
+    };
+    char16_t unit;
+    if (!readUnit(unit, true)) {
+        CodePoint = -1;
+        return false;
+    }
+    if (FEncoding == kEncodingUCS2) {
+        if (isHighSurrogate(unit) || isLowSurrogate(unit)) raiseSequenceError(pattern, getPosition() - 2);
+        CodePoint = unit;
+        return true;
+    }
+    if (isLowSurrogate(unit)) raiseSequenceError(pattern, getPosition() - 2);
+    if (isHighSurrogate(unit)) {
+        char16_t low;
+        if (!readUnit(low, false)) raiseSequenceError(pattern, getPosition());
+        if (!isLowSurrogate(low)) raiseSequenceError(pattern, getPosition() - 2);
+        CodePoint = static_cast<int32_t>(codePointOf(unit, low));
+        return true;
+    }
+    CodePoint = unit;
+    return true;
+}
+
+bool TXmlInputSource::getNextChar(int32_t& CodePoint) {
+    int32_t c;
+    if (FLookAhead == -1 && FEncoding == kEncodingUTF8 && FReadPos < FAvailable && FBuffer[FReadPos] < 0x80 &&
+        FBuffer[FReadPos] != 0x0D) {
+        // Plain ASCII from the buffer: the common case, without the decoder.
+        c = FBuffer[FReadPos++];
+    } else if (FLookAhead != -1) {
+        c = FLookAhead;
+        FLookAhead = -1;
+    } else if (!getNextCodePoint(c)) {
+        CodePoint = -1;
+        return false;
+    }
+    if (c == 0x0D) {
+        c = 0x0A;
+        int32_t next;
+        if (getNextCodePoint(next) && next != 0x0A) FLookAhead = next;
+    }
+    FLocator->advance(static_cast<UCS4Char>(c));
+    CodePoint = c;
+    return true;
+}
+
+std::size_t TXmlInputSource::decodeBufferedUTF8(char16_t* Out, std::size_t Room) {
+    // Well-formed one- to three-byte forms that lie wholly in the buffer; anything else (a
+    // four-byte form, a fault, the buffer's end) is left to getNextCodePoint.
+    const uint8_t* p = FBuffer.get() + FReadPos;
+    const uint8_t* const end = FBuffer.get() + FAvailable;
+    char16_t* o = Out;
+    char16_t* const oEnd = Out + Room;
+    while (p < end && o < oEnd) {
+        const uint8_t b = *p;
+        if (b < 0x80) {
+            *o++ = b;
+            ++p;
+        } else if (b >= 0xC2 && b < 0xE0 && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            *o++ = static_cast<char16_t>(((b & 0x1F) << 6) | (p[1] & 0x3F));
+            p += 2;
+        } else if ((b & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+            const uint32_t c = ((b & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)) break;
+            *o++ = static_cast<char16_t>(c);
+            p += 3;
+        } else {
+            break;
+        }
+    }
+    FReadPos = static_cast<int32_t>(p - FBuffer.get());
+    return static_cast<std::size_t>(o - Out);
+}
+
+void TXmlInputSource::getRemainingText(WideString& Text) {
+    const int64_t position = getPosition();
+    const int32_t lookAhead = FLookAhead;
+    WideString text;
+    try {
+        if (lookAhead != -1) appendCodePoint(text, lookAhead);
+        // Each remaining byte gives at most one unit (a four-byte form gives two).
+        const int64_t remaining = FStream->getSize() - position;
+        std::size_t used = text.size();
+        text.resize(used + static_cast<std::size_t>(remaining > 0 ? remaining : 0) + 2);
+        int32_t c;
+        for (;;) {
+            if (text.size() - used < 16) text.resize(text.size() * 2 + 16);
+            if (FEncoding == kEncodingUTF8)
+                used += decodeBufferedUTF8(text.data() + used, text.size() - used - 2);
+            if (!getNextCodePoint(c)) break;
+            if (c > 0xFFFF) {
+                text[used++] = static_cast<char16_t>(highSurrogateOf(static_cast<uint32_t>(c)));
+                text[used++] = static_cast<char16_t>(lowSurrogateOf(static_cast<uint32_t>(c)));
+            } else {
+                text[used++] = static_cast<char16_t>(c);
+            }
+        }
+        text.resize(used);
+    } catch (...) {
+        seekTo(position);
+        FLookAhead = lookAhead;
+        throw;
+    }
+    seekTo(position);
+    FLookAhead = lookAhead;
+    Text = std::move(text);
+}
+
+} // namespace xmldom

@@ -1,0 +1,204 @@
+// Byte edges of the XML library: TXmlOutputSource encodes the serializer's 16-bit text into a
+// stream in the chosen encoding, TXmlInputSource reads a byte stream for the parsers (byte-order
+// mark, XML or text declaration, decoding, line ends, locator). Both rest on small buffered
+// stream classes, TdomCustomWriter and TdomCustomReader; neither owns its stream.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "XmlCharsets.h"
+#include "XmlErrors.h"
+#include "XmlStreams.h"
+#include "XmlSupport.h"
+
+namespace xmldom {
+
+/// How the output source writes a line feed in single-byte encodings.
+enum TdomNewLineType : uint8_t { nltCRLF = 0, ntlCR = 1, ntlLF = 2 };
+
+/// The standalone value of an XML declaration.
+enum TdomStandalone : uint8_t { STANDALONE_YES = 0, STANDALONE_NO = 1, STANDALONE_UNSPECIFIED = 2 };
+
+/// Kinds of declaration an input source read (which parsers accept it).
+inline constexpr uint8_t kDeclXml = 1;       ///< XML declaration only: documents
+inline constexpr uint8_t kDeclText = 2;      ///< text declaration only: external entities
+inline constexpr uint8_t kDeclXmlOrText = 3; ///< version and encoding: both
+inline constexpr uint8_t kDeclNone = 4;      ///< no declaration: both
+
+/// Buffered writing into a stream (not owned).
+class TdomCustomWriter : public TObject {
+public:
+    /// A nil stream raises EStreamError "Stream not specified."; the buffer holds exactly
+    /// BufferSize bytes (none when BufferSize is 0 or less: every write goes to the stream).
+    TdomCustomWriter(TStream* Stream, int32_t BufferSize);
+    /// Flushes and frees the buffer. A stream error here is swallowed: owners that must know
+    /// call flush first.
+    ~TdomCustomWriter() override;
+    TdomCustomWriter(const TdomCustomWriter&) = delete;
+    TdomCustomWriter& operator=(const TdomCustomWriter&) = delete;
+
+    /// Writes the buffered bytes to the stream (EWriteError "Stream write error" when it takes
+    /// fewer) and empties the buffer.
+    virtual void flush();
+    /// Buffers Count bytes; flushes first when they do not fit; bytes that exceed the whole
+    /// buffer go straight to the stream.
+    virtual void writeBytes(const void* Buffer, int32_t Count);
+
+protected:
+    TStream* FStream; ///< never nil
+    std::unique_ptr<uint8_t[]> FBuffer;
+    int32_t FUsed = 0;   ///< 0..FBufferSize
+    int32_t FBufferSize; ///< >= 0
+};
+
+/// Writes 16-bit text into a stream in one of the encodings of XmlEncodings.h.
+class TXmlOutputSource : public TdomCustomWriter {
+public:
+    /// New-line type nltCRLF, encoding 1 (UTF-8).
+    TXmlOutputSource(TStream* Stream, int32_t BufferSize);
+
+    /// Index 0, and any index without a byte form (not 1-4 and no single-byte set), raise
+    /// ENot_Supported_Err "Encoding not supported error." and change nothing.
+    virtual void setEncoding(uint8_t Index);
+    virtual void setNewLine(TdomNewLineType Value);
+    /// The plain write. A unit the encoding cannot hold raises EWriteError "Invalid Character";
+    /// the bytes before it are written.
+    virtual void writeText(std::u16string_view Text);
+    /// The write of character data and attribute values: in single-byte sets a unit the set
+    /// cannot hold, and a surrogate pair, become character references "&#x...;".
+    virtual void writeTextWithReferences(std::u16string_view Text);
+
+    uint8_t getEncoding() const { return FEncoding; }
+    TdomNewLineType getNewLine() const { return FNewLine; }
+
+private:
+    void writeSingleByte(std::u16string_view Text, bool WithReferences);
+    void writeUTF8(std::u16string_view Text);
+    void writeUTF16(std::u16string_view Text, bool Exchanged);
+    void writeUCS2WithReferences(std::u16string_view Text);
+
+    uint8_t FEncoding = 1;
+    TSingleByteEncoder FConverter = nullptr;      ///< nil for indices 1-4
+    const TSingleByteCharset* FCharset = nullptr; ///< the converter's tables
+    TdomNewLineType FNewLine = nltCRLF;
+};
+
+/// Buffered reading from a stream (not owned) that can give unread bytes back.
+class TdomCustomReader : public TObject {
+public:
+    /// A nil stream raises EStreamError "Stream not specified."; the buffer holds exactly
+    /// BufferSize bytes.
+    TdomCustomReader(TStream* Stream, int32_t BufferSize);
+    ~TdomCustomReader() override = default;
+    TdomCustomReader(const TdomCustomReader&) = delete;
+    TdomCustomReader& operator=(const TdomCustomReader&) = delete;
+
+    /// Moves the stream back over the unread buffered bytes and empties the buffer.
+    virtual void unreadBuffer();
+    /// Copies Count bytes into Buffer. False at the end of the data; when the data ends inside
+    /// the Count bytes, false and nothing is consumed (the bytes stay buffered). A Count larger
+    /// than the buffer is read straight from the stream: true when it delivered any byte.
+    virtual bool readBytes(void* Buffer, int32_t Count);
+
+    /// The stream position minus the bytes still buffered.
+    int64_t getPosition() const;
+    /// Sets the stream position and empties the buffer.
+    void seekTo(int64_t Position);
+
+protected:
+    /// One byte, from the buffer when it holds one.
+    bool nextByte(uint8_t& Byte) {
+        if (FReadPos < FAvailable) {
+            Byte = FBuffer[FReadPos++];
+            return true;
+        }
+        return readBytes(&Byte, 1);
+    }
+    /// Bytes buffered but not yet consumed.
+    int32_t bufferedBytes() const { return FAvailable - FReadPos; }
+
+    TStream* FStream; ///< never nil
+    std::unique_ptr<uint8_t[]> FBuffer;
+    int32_t FReadPos = 0;   ///< 0..FAvailable
+    int32_t FAvailable = 0; ///< 0..FBufferSize
+    int32_t FBufferSize;    ///< >= 0
+};
+
+/// Reads an XML document or external entity for the parsers: detects the byte-order mark,
+/// reads the declaration, and hands out code points.
+class TXmlInputSource : public TdomCustomReader, public TdomLocatorSource {
+public:
+    /// A nil stream raises EStreamError "Stream not specified.". Detects the mark and reads the
+    /// declaration; a decoding error while doing so passes to the caller.
+    TXmlInputSource(TStream* Stream, int32_t BufferSize, int32_t TabWidth, const WideString& PublicId,
+                    const WideString& SystemId);
+    ~TXmlInputSource() override;
+
+    /// All code points from the current position (look-ahead included) to the end of the data;
+    /// the reading position and look-ahead are restored afterwards, also when decoding raises.
+    virtual void getRemainingText(WideString& Text);
+    /// The next code point of the data by the encoding in force, without line-end handling or
+    /// locator; -1 and false at the end. Decoding faults raise EConvertError with the position.
+    virtual bool getNextCodePoint(int32_t& CodePoint);
+    /// The next character with line ends normalized (CR and CR LF become LF); advances the
+    /// locator. -1 and false at the end.
+    virtual bool getNextChar(int32_t& CodePoint);
+
+    uint8_t getDeclarationKind() const { return FDeclarationKind; }
+    uint8_t getEncoding() const { return FEncoding; }
+    const WideString& getDeclaredEncoding() const { return FDeclaredEncoding; }
+    const WideString& getDeclaredVersion() const { return FDeclaredVersion; }
+    TdomStandalone getDeclaredStandalone() const { return FDeclaredStandalone; }
+    /// Reading the declaration met a fault; parsers refuse the source.
+    bool hasDeclarationFault() const { return FDeclarationFault; }
+    /// The encoding in force is not the one the declaration asks for.
+    bool hasEncodingMismatch() const { return FEncodingMismatch; }
+    TdomInputSourceLocator* getLocator() const { return FLocator.get(); }
+    const WideString& getPublicId() const { return FPublicId; }
+    const WideString& getSystemId() const { return FSystemId; }
+    /// The stream position where the content starts (after the mark and the declaration).
+    int64_t getContentStart() const { return FContentStart; }
+    /// The stream position at which reading began.
+    int64_t getStartPosition() const { return FStartPosition; }
+
+    int32_t getLocatorByteOffset() const override;
+    WideString getLocatorSystemId() const override { return FSystemId; }
+
+private:
+    enum class TMark : uint8_t { None, UTF8, MachineOrder, Exchanged };
+
+    TMark detectMark(bool& CutShort);
+    void readDeclaration();
+    bool readDeclarationBody(int32_t& C);
+    bool readPseudoAttribute(int32_t& C, const char* Name, WideString& Value, bool (*First)(int32_t),
+                             bool (*Rest)(int32_t));
+    bool matchRest(int32_t& C, const char* Word);
+    void skipWhiteSpace(int32_t& C);
+    void applyDeclaredEncoding(TMark Mark);
+    bool readUTF8(int32_t& CodePoint, uint8_t Lead);
+    /// Decodes what the buffer holds of plain UTF-8 into Out (at most Room units); returns the
+    /// units written.
+    std::size_t decodeBufferedUTF8(char16_t* Out, std::size_t Room);
+    bool readUTF16(int32_t& CodePoint, bool Exchanged);
+    [[noreturn]] void raiseSequenceError(const char16_t* Pattern, int64_t Position);
+
+    TSingleByteDecoder FDecoder = nullptr;
+    const TSingleByteCharset* FCharset = nullptr; ///< the decoder's tables
+    uint8_t FDeclarationKind = kDeclNone;
+    uint8_t FEncoding = 1;
+    WideString FDeclaredEncoding;
+    WideString FDeclaredVersion;
+    TdomStandalone FDeclaredStandalone = STANDALONE_UNSPECIFIED;
+    bool FDeclarationFault = false;
+    bool FEncodingMismatch = false;
+    std::unique_ptr<TdomInputSourceLocator> FLocator;
+    WideString FPublicId;
+    WideString FSystemId;
+    int32_t FLookAhead = -1; ///< -1 when empty
+    int64_t FContentStart = 0;
+    int64_t FStartPosition = 0;
+};
+
+} // namespace xmldom

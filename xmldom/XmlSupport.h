@@ -1,0 +1,105 @@
+// Support of the XML document library: its string types, the root object classes, the
+// exception classes of the class library it reports through, and the small formatter that
+// fills their messages. Everything in xmldom/ builds on this file; it depends on nothing.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace xmldom {
+
+using WideString = std::u16string; ///< all text of the library: UTF-16 code units
+using WideChar = char16_t;         ///< one UTF-16 code unit
+using UCS4Char = char32_t;         ///< one code point (any 32-bit value is accepted)
+
+/// Root of the library's classes that can be referred to as plain objects (list entries,
+/// error records' related objects).
+class TObject {
+public:
+    virtual ~TObject() = default;
+};
+
+/// Base of the classes that take part in change notification and copying.
+class TPersistent : public TObject {};
+
+/// A notification without arguments beyond its sender; empty when not assigned.
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+/// One argument of `Format`: an integer or a text.
+class TFormatArg {
+public:
+    TFormatArg(long long v) : isText_(false), number_(v) {}
+    TFormatArg(int v) : isText_(false), number_(v) {}
+    TFormatArg(unsigned v) : isText_(false), number_(v) {}
+    TFormatArg(long v) : isText_(false), number_(v) {}
+    TFormatArg(unsigned long v) : isText_(false), number_(static_cast<long long>(v)) {}
+    TFormatArg(char32_t v) : isText_(false), number_(v) {}
+    TFormatArg(char16_t v) : isText_(false), number_(v) {}
+    TFormatArg(std::u16string_view v) : isText_(true), text_(v) {}
+    TFormatArg(const WideString& v) : isText_(true), text_(v) {}
+    TFormatArg(const char16_t* v) : isText_(true), text_(v) {}
+
+    bool isText() const { return isText_; }
+    long long number() const { return number_; }
+    std::u16string_view text() const { return text_; }
+
+private:
+    bool isText_;
+    long long number_ = 0;
+    std::u16string_view text_;
+};
+
+/// Fills a message pattern: %d (decimal), %x / %X (hexadecimal), %s / %S (text), each with
+/// optional width and precision as in "%4.4X" (precision = minimum digits), and %% for "%".
+/// A specifier without a matching argument, or of the wrong kind, is copied as written.
+WideString Format(std::u16string_view pattern, std::initializer_list<TFormatArg> args);
+
+/// UTF-16 to UTF-8 for diagnostics; unpaired surrogates become U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+
+/// Root of the library's exceptions. `Message` is the exact text of the system's message.
+class Exception : public std::exception {
+public:
+    explicit Exception(WideString message);
+    const char* what() const noexcept override { return utf8_.c_str(); }
+
+    WideString Message;
+
+private:
+    std::string utf8_;
+};
+
+/// Conversion of a value failed (character references, code points, encodings).
+class EConvertError : public Exception {
+    using Exception::Exception;
+};
+/// A stream refused an operation (sizes, capacities, missing streams).
+class EStreamError : public Exception {
+    using Exception::Exception;
+};
+class EReadError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+class EWriteError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+class EFOpenError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+class EFCreateError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+/// A list refused an index or an operation.
+class EListError : public Exception {
+    using Exception::Exception;
+};
+/// A required object (implementation, stream, file name, text) was not given.
+class EAccessViolation : public Exception {
+    using Exception::Exception;
+};
+
+} // namespace xmldom
