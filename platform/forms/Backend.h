@@ -51,8 +51,6 @@ public:
     virtual void ModalResultChanged(TForm& form) = 0;
     /// Writes a picture of the form's window to a PNG file; false without a window.
     virtual bool GrabForm(TForm& form, const std::string& fileName) = 0;
-    /// Width in screen pixels of a text in the given font.
-    virtual int TextWidth(const std::string& fontName, int fontSize, bool bold, const std::string& text) = 0;
 };
 
 /// Shows a message box (or takes the script's answer), records it, returns the button chosen.

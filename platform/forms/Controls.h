@@ -8,7 +8,12 @@
 #include <vector>
 
 #include "Classes.h"
-#include "GraphicsSeam.h"
+#include "Graphics.h"
+
+/// System and further colours the controls use beside those of the graphics layer.
+constexpr TColor clTeal = 0x808000;
+constexpr TColor clBtnFace = static_cast<TColor>(0xFF00000F);
+constexpr TColor clWindow = static_cast<TColor>(0xFF000005);
 
 class TWinControl;
 class TForm;
@@ -79,6 +84,8 @@ public:
     TColor Color() const { return FColor; }
     void SetColor(TColor value);
 
+    /// The font of the control's text; the platform's own when left as it is.
+    TFont Font;
     /// Cursor shown while the mouse is over the control.
     TCursor Cursor = crDefault;
     TNotifyEvent OnClick;

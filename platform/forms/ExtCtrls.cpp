@@ -5,7 +5,10 @@
 
 TPanel::TPanel(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 185, 41); }
 
-TImage::TImage(TComponent* AOwner) : TControl(AOwner) { SetBounds(0, 0, 105, 105); }
+TImage::TImage(TComponent* AOwner) : TControl(AOwner) {
+    SetBounds(0, 0, 105, 105);
+    FPicture.OnChange = [this] { Invalidate(); };
+}
 
 void TImage::SetStretch(bool value) {
     FStretch = value;

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "Controls.h"
+#include "Picture.h"
 
 enum class TPanelBevel { bvNone, bvLowered, bvRaised };
 
@@ -17,12 +18,16 @@ public:
 class TImage : public TControl {
 public:
     explicit TImage(TComponent* AOwner);
+    /// The picture shown; a change repaints the control.
+    TPicture& Picture() { return FPicture; }
+    const TPicture& Picture() const { return FPicture; }
     bool Stretch() const { return FStretch; }
     void SetStretch(bool value);
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool value);
 
 private:
+    TPicture FPicture;
     bool FStretch = false;
     bool FTransparent = false;
 };

@@ -29,7 +29,8 @@ bool HasDisplay() {
 }  // namespace
 
 FormsBackend& Backend() {
-    if (!gBackend) gBackend = HasDisplay() ? MakeQtBackend() : MakeHeadlessBackend();
+    if (!gBackend && HasDisplay()) gBackend = MakeQtBackend();
+    if (!gBackend) gBackend = MakeHeadlessBackend();
     return *gBackend;
 }
 
@@ -163,8 +164,10 @@ void TForm::ControlRemoved(TControl* control) {
     if (FActiveControl == control) FActiveControl = nullptr;
 }
 
-int TForm::TextWidth(const std::string& text) const {
-    return Backend().TextWidth(FontName, FontSize, FontBold, text);
+TCanvas& TForm::Canvas() {
+    if (!FCanvas) FCanvas = std::make_unique<TCanvas>();
+    FCanvas->Font = Font;
+    return *FCanvas;
 }
 
 namespace {
@@ -191,9 +194,11 @@ TControl* TForm::CancelButton() const { return FindButton(*this, false); }
 
 TApplication::TApplication() : TComponent(nullptr) {}
 
-TApplication::~TApplication() {
-    DestroyComponents();
+TApplication::~TApplication() { FreeForms(); }
+
+void TApplication::FreeForms() {
     FMainForm = nullptr;
+    DestroyComponents();
 }
 
 void TApplication::Initialize() { Backend(); }

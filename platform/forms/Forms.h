@@ -6,10 +6,12 @@
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "Canvas.h"
 #include "Controls.h"
 #include "Exceptions.h"
 
@@ -62,10 +64,6 @@ public:
     TPosition Position = TPosition::poDesigned;
     TFormBorderStyle BorderStyle = TFormBorderStyle::bsSizeable;
     int BorderIcons = biSystemMenu | biMinimize | biMaximize;
-    /// Font of the form's canvas, used to measure texts.
-    std::string FontName = "Arial";
-    int FontSize = 8;
-    bool FontBold = false;
 
     TNotifyEvent OnCreate;
     TNotifyEvent OnShow;
@@ -88,8 +86,10 @@ public:
     void SetActiveControl(TWinControl* control);
     void ControlRemoved(TControl* control);
 
-    /// Width in pixels of a text on the form's canvas, in the form's font.
-    int TextWidth(const std::string& text) const;
+    /// The form's canvas: it measures texts in the form's font at the screen's resolution.
+    TCanvas& Canvas();
+    /// Width in pixels of a text on the form's canvas.
+    int TextWidth(const std::string& text) { return Canvas().TextWidth(text); }
 
     /// Fires OnCreate once. CreateForm calls it; a form created directly calls it at the end
     /// of its constructor.
@@ -105,6 +105,7 @@ private:
     bool FModal = false;
     TModalResult FModalResult = mrNone;
     TWinControl* FActiveControl = nullptr;
+    std::unique_ptr<TCanvas> FCanvas;
 };
 
 /// Raised for an operation that the state of a component does not allow.
@@ -167,6 +168,9 @@ public:
     const std::vector<TForm*>& ModalForms() const { return FModalForms; }
     void EnterModal(TForm* form) { FModalForms.push_back(form); }
     void LeaveModal(TForm* form);
+    /// Frees every form the application owns, newest first (the end of the program's run, while
+    /// everything the forms use still exists).
+    void FreeForms();
     /// Resets the run state so that another run may follow (tests).
     void ResetRun() { FTerminated = false; }
 

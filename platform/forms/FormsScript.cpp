@@ -8,6 +8,7 @@
 #include "Buttons.h"
 #include "ComCtrls.h"
 #include "Forms.h"
+#include "PrintDialog.h"
 #include "StdCtrls.h"
 
 namespace FormsScript {
@@ -34,17 +35,17 @@ bool CanUse(const TControl& control) { return control.Showing() && control.Effec
 
 }  // namespace
 
-void Reset() { State() = ScriptState{}; }
+void Reset() {
+    State() = ScriptState{};
+    TPrintDialog::ClearScript();
+}
 
 void AnswerMessage(TModalResult answer) { State().MessageAnswers.push_back(answer); }
-void AnswerDialog(bool confirm) { State().DialogAnswers.push_back(confirm); }
-
-bool TakeDialogAnswer(bool& confirm) {
-    auto& q = State().DialogAnswers;
-    if (q.empty()) return false;
-    confirm = q.front();
-    q.pop_front();
-    return true;
+void AnswerDialog(bool confirm) {
+    // Headless the print dialog answers from its own script; with windows the forms layer's
+    // dialog takes the answer.
+    if (Backend().IsHeadless()) TPrintDialog::ScriptAnswer(confirm);
+    else State().DialogAnswers.push_back(confirm);
 }
 
 void OnForm(const std::string& formName, std::function<void(TForm&)> action) {
@@ -120,6 +121,14 @@ bool SaveImage(TForm& form, const std::string& fileName) { return Backend().Grab
 bool HasWindows() { return !Backend().IsHeadless(); }
 
 namespace detail {
+
+bool TakeDialogAnswer(bool& confirm) {
+    auto& q = State().DialogAnswers;
+    if (q.empty()) return false;
+    confirm = q.front();
+    q.pop_front();
+    return true;
+}
 
 bool TakeMessageAnswer(TModalResult& answer) {
     auto& q = State().MessageAnswers;

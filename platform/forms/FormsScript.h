@@ -30,10 +30,9 @@ void Reset();
 
 /// The next message box is answered with this button (when it has it; else its default).
 void AnswerMessage(TModalResult answer);
-/// The next dialog of the platform (the print dialog) is confirmed (true) or cancelled.
+/// The next dialog of the platform (the print dialog) is confirmed (true) or cancelled;
+/// without an answer the print dialog takes OK headless.
 void AnswerDialog(bool confirm);
-/// Takes the next queued dialog answer; false when none is queued.
-bool TakeDialogAnswer(bool& confirm);
 
 /// When a form named `formName` ("*" for any) next waits modally or as the main form, the
 /// action runs with it. Actions run in the order queued, one per turn of the event loop.
@@ -66,6 +65,8 @@ bool HasWindows();
 
 // Used by the component model.
 namespace detail {
+/// Takes the next queued dialog answer; false when none is queued.
+bool TakeDialogAnswer(bool& confirm);
 /// Takes the next queued message answer; false when none is queued.
 bool TakeMessageAnswer(TModalResult& answer);
 void Record(ShownMessage message);

@@ -8,7 +8,6 @@
 
 #include "Backend.h"
 #include "Forms.h"
-#include "QtSupport.h"
 
 namespace {
 
@@ -54,9 +53,6 @@ public:
         return request.Default;
     }
 
-    int TextWidth(const std::string& fontName, int fontSize, bool bold, const std::string& text) override {
-        return MeasureText(fontName, fontSize, bold, text);
-    }
 
 private:
     template <class Done>

@@ -1,6 +1,10 @@
 // The back end with a display: every control is mirrored by a Qt widget. Widgets only show the
 // control's state and report user input back to the control; the control decides everything.
 #include <QAbstractScrollArea>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QSpinBox>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -23,10 +27,17 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
 #include "Backend.h"
+#include "Canvas.h"
+#include "FormsScript.h"
+#include "PrintDialog.h"
+#include "Printers.h"
+#include "internal/FontEngine.h"
+#include "internal/QtCanvas.h"
 #include "Buttons.h"
 #include "ComCtrls.h"
 #include "ExtCtrls.h"
@@ -47,6 +58,18 @@ void Guard(const std::function<void()>& f) {
 
 QColor ToQColor(TColor c) {
     return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+/// Draws a graphic-layer canvas onto a widget with a painter, at the screen's resolution.
+template <class Draw>
+void PaintWithCanvas(QWidget& widget, Draw draw) {
+    QPainter painter(&widget);
+    auto backend = CreatePainterBackend(&painter);
+    TDeviceCaps caps;
+    caps.PhysicalWidth = caps.HorzRes = widget.width();
+    caps.PhysicalHeight = caps.VertRes = widget.height();
+    TCanvas canvas(backend.get(), caps);
+    Guard([&] { draw(canvas); });
 }
 
 /// A peer: the widget that mirrors one control.
@@ -72,6 +95,18 @@ public:
             pal.setColor(QPalette::Window, ToQColor(FControl.Color()));
             FWidget->setPalette(pal);
             FWidget->setAutoFillBackground(true);
+        }
+        if (!(FControl.Font == TFont{})) {
+            QFont font(QString::fromStdString(FamilyFor(FControl.Font.Name)));
+            font.setPixelSize(std::max(1, std::abs(FControl.Font.Height)));
+            font.setBold(HasStyle(FControl.Font.Style, fsBold));
+            font.setItalic(HasStyle(FControl.Font.Style, fsItalic));
+            font.setUnderline(HasStyle(FControl.Font.Style, fsUnderline));
+            FWidget->setFont(font);
+            QPalette pal = FWidget->palette();
+            pal.setColor(QPalette::WindowText, ToQColor(FControl.Font.Color));
+            pal.setColor(QPalette::Text, ToQColor(FControl.Font.Color));
+            FWidget->setPalette(pal);
         }
         SyncOwn();
         FWidget->setVisible(FControl.Visible());
@@ -423,6 +458,13 @@ public:
     ImageWidget(TImage& image, QWidget* parent) : QWidget(parent), FImage(image) {}
 
 protected:
+    void paintEvent(QPaintEvent*) override {
+        const TGraphic* graphic = FImage.Picture().Graphic();
+        if (!graphic || graphic->Empty()) return;
+        const TRect rect = FImage.Stretch() ? TRect{0, 0, width(), height()}
+                                            : TRect{0, 0, graphic->Width(), graphic->Height()};
+        PaintWithCanvas(*this, [&](TCanvas& canvas) { canvas.StretchDraw(rect, *graphic); });
+    }
     void mousePressEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton) Guard([&] { FImage.Click(); });
     }
@@ -469,6 +511,7 @@ private:
 class ScrollArea : public QAbstractScrollArea {
 public:
     ScrollArea(TScrollBox& box, QWidget* parent) : QAbstractScrollArea(parent), FBox(box) {
+        viewport()->setMouseTracking(false);
         connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
                 [this](int v) { Guard([&] { FBox.HorzScrollBar.SetPosition(v); }); });
         connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
@@ -476,6 +519,14 @@ public:
     }
 
 protected:
+    void paintEvent(QPaintEvent*) override {
+        QWidget& view = *viewport();
+        {
+            QPainter background(&view);
+            background.fillRect(view.rect(), FBox.Color() >= 0 ? ToQColor(FBox.Color()) : view.palette().window().color());
+        }
+        PaintWithCanvas(view, [&](TCanvas& canvas) { FBox.Paint(canvas); });
+    }
     void resizeEvent(QResizeEvent* e) override {
         QAbstractScrollArea::resizeEvent(e);
         Guard([&] { FBox.Resized(); });
@@ -553,10 +604,45 @@ void BuildPeers(TControl& c, QWidget* parent) {
 
 // --- the back end ---------------------------------------------------------------------------
 
+/// The print dialog: the printers of the printer object and the number of copies.
+bool ExecutePrintDialog(TPrintDialog& dialog) {
+    QDialog window;
+    window.setWindowTitle("Print");
+    auto* layout = new QFormLayout(&window);
+    auto* printers = new QComboBox(&window);
+    for (const std::string& name : Printer()->Printers()) printers->addItem(ToQt(name));
+    try {
+        printers->setCurrentIndex(Printer()->PrinterIndex());
+    } catch (const Exception&) {
+    }
+    auto* copies = new QSpinBox(&window);
+    copies->setRange(1, 999);
+    copies->setValue(std::max(1, dialog.Copies));
+    layout->addRow("Printer", printers);
+    layout->addRow("Copies", copies);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &window);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+    layout->addRow(buttons);
+    if (window.exec() != QDialog::Accepted) return false;
+    if (printers->currentIndex() >= 0) Printer()->SetPrinterIndex(printers->currentIndex());
+    dialog.Copies = copies->value();
+    return true;
+}
+
 class QtBackend final : public FormsBackend {
 public:
-    QtBackend() { EnsureQtApplication(true); }
-    ~QtBackend() override { QApplication::restoreOverrideCursor(); }
+    QtBackend() {
+        TPrintDialog::SetExecuteHook([](TPrintDialog& dialog) {
+            bool confirm = true;
+            if (FormsScript::detail::TakeDialogAnswer(confirm)) return confirm;
+            return ExecutePrintDialog(dialog);
+        });
+    }
+    ~QtBackend() override {
+        TPrintDialog::SetExecuteHook(nullptr);
+        QApplication::restoreOverrideCursor();
+    }
 
     bool IsHeadless() const override { return false; }
 
@@ -628,10 +714,6 @@ public:
         else if (cursor == crHandPoint) QApplication::setOverrideCursor(Qt::PointingHandCursor);
     }
 
-    int TextWidth(const std::string& fontName, int fontSize, bool bold, const std::string& text) override {
-        return MeasureText(fontName, fontSize, bold, text);
-    }
-
     bool GrabForm(TForm& form, const std::string& fileName) override {
         auto* peer = dynamic_cast<QtPeer*>(form.Peer());
         if (!peer || !peer->Widget()) return false;
@@ -673,4 +755,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<FormsBackend> MakeQtBackend() { return std::make_unique<QtBackend>(); }
+std::unique_ptr<FormsBackend> MakeQtBackend() {
+    if (!EnsureWidgetApplication()) {
+        std::fprintf(stderr, "forms: Qt was started without widgets; forms run headless\n");
+        return nullptr;
+    }
+    return std::make_unique<QtBackend>();
+}

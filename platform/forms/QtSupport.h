@@ -6,13 +6,10 @@
 #include <QString>
 #include <string>
 
-/// Makes sure a Qt application object exists: widgets with a display, the offscreen GUI
-/// platform without one.
-void EnsureQtApplication(bool widgets);
+/// Makes sure the Qt application object for widgets exists; false when another part of the
+/// platform already made one that cannot show widgets.
+bool EnsureWidgetApplication();
 
-/// The system's 8-bit text as Qt text, and back.
+/// The system's 8-bit text (in the ANSI code page) as Qt text, and back.
 QString ToQt(const std::string& text);
 std::string FromQt(const QString& text);
-
-/// Width in screen pixels (96 per inch) of a text, from unhinted font metrics.
-int MeasureText(const std::string& fontName, int fontSize, bool bold, const std::string& text);

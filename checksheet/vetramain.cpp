@@ -1,0 +1,323 @@
+// The main form: start-up reading of the settings, the code mappings, captions from LANGTEXT
+// and the menu's tasks.
+#include "vetramain.h"
+
+#include <memory>
+
+#include "Dialogs.h"
+#include "Files.h"
+#include "FirstIns.h"
+#include "Printout.h"
+#include "SetUp.h"
+#include "cal.h"
+#include "SysUtils.h"
+#include "Tables.h"
+#include "TolmLib.h"
+#include "vetrav3.h"
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+
+struct CodeMapping {
+    const char* Old;
+    const char* New;
+};
+
+constexpr CodeMapping kMarketMappings[] = {
+    {"AUS", "AX"}, {"BEL", "BX"}, {"CZE", "CS"}, {"DNK", "DK"}, {"ESP", "EX"}, {"FIN", "SF"},
+    {"KDW", "DX"}, {"FRA", "FX"}, {"GRC", "GR"}, {"HUN", "HX"}, {"IRL", "IR"}, {"ITA", "IX"},
+    {"NLD", "NL"}, {"NOR", "NX"}, {"POL", "PL"}, {"PRT", "PX"}, {"SV", "SX"},
+};
+
+constexpr CodeMapping kLanguageMappings[] = {{"GB", "EN"}, {"DK", "DA"}, {"GR", "GK"}, {"HU", "HV"}};
+
+template <std::size_t N>
+std::string Map(const CodeMapping (&table)[N], const std::string& code) {
+    for (const CodeMapping& m : table)
+        if (code == m.Old) return m.New;
+    return code;
+}
+
+/// Fixed wording of the main form beside the LANGTEXT captions.
+constexpr const char* kMakerTitle = "Corven Motor Company - Service Information";
+constexpr const char* kTrainingGerman1 = "Anleitung zur";
+constexpr const char* kTrainingGerman2 = "HU-Vorpr\xFC" "fung";  // code page 1252
+
+template <class T>
+T* Place(TfrmMain* form, TWinControl* parent, const char* name, int x, int y, int w, int h) {
+    T* c = new T(form);
+    c->Name = name;
+    c->SetParent(parent);
+    c->SetBounds(x, y, w, h);
+    return c;
+}
+
+void OpenIfClosed(TTable& table) {
+    if (!table.Active()) table.Open();
+}
+
+/// A task whose form comes with a later unit of the program.
+void NotInThisBuild() { ShowMessage("This part of the program is not in this build yet."); }
+
+void LoadArtwork(TImage& image, const std::string& file) {
+    try {
+        image.Picture().LoadFromFile(ProgramFolder() + "artwork/" + file);
+    } catch (const Exception&) {
+    }
+}
+
+}  // namespace
+
+std::string MapOldMarketCode(const std::string& code) { return Map(kMarketMappings, code); }
+std::string MapOldLanguageCode(const std::string& code) { return Map(kLanguageMappings, code); }
+
+bool SplitMenuText(const std::string& text, std::string& first, std::string& second) {
+    std::size_t at = text.find('-');
+    if (at == std::string::npos) at = text.find(' ');
+    if (at == std::string::npos) return false;
+    first = text.substr(0, at + 1);
+    second = text.substr(at + 1);
+    return true;
+}
+
+TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
+    Name = "frmMain";
+    SetCaption("LText(1)");
+    SetBounds(0, 0, 675, 500);
+    Position = TPosition::poScreenCenter;
+    BorderStyle = TFormBorderStyle::bsSingle;
+    BorderIcons = biSystemMenu | biMinimize;
+    SetColor(clWhite);
+    Font.Name = "Arial";
+    Font.SetSize(10);
+
+    imTolmLogo = Place<TImage>(this, this, "imTolmLogo", 16, 12, 150, 50);
+    imTolmLogo->SetStretch(true);
+    LoadArtwork(*imTolmLogo, "imTolmLogo.bmp");
+    lblScreenTitle = Place<TLabel>(this, this, "lblScreenTitle", 184, 14, 470, 24);
+    lblTolmTitle = Place<TLabel>(this, this, "lblTolmTitle", 184, 46, 470, 16);
+    lblScreenTitle->Font.Name = "Arial";
+    lblScreenTitle->Font.SetSize(16);
+    lblScreenTitle->Font.Style = fsBold;
+    lblScreenTitle->SetHeight(30);
+    lblTolmTitle->SetCaption(kMakerTitle);
+    lblTolmTitle->Font = Font;
+    lblTolmTitle->Font.Style = fsItalic;
+    imSplash = Place<TImage>(this, this, "imSplash", 330, 110, 320, 213);
+    imSplash->SetStretch(true);
+    LoadArtwork(*imSplash, "imSplash.bmp");
+
+    pnlMenu = Place<TPanel>(this, this, "pnlMenu", 16, 96, 296, 300);
+    pnlMenu->BevelOuter = TPanelBevel::bvNone;
+    pnlMenu->SetColor(clWhite);
+    struct MenuRow {
+        TSpeedButton** Button;
+        const char* ButtonName;
+        TLabel** First;
+        const char* FirstName;
+        TLabel** Second;
+        const char* SecondName;
+    };
+    const MenuRow rows[] = {
+        {&btnChecksheet, "btnChecksheet", &lblChecksheet1, "lblChecksheet1", &lblChecksheet2, "lblChecksheet2"},
+        {&btnPrePrinted, "btnPrePrinted", &lblPrePrinted1, "lblPrePrinted1", &lblPrePrinted2, "lblPrePrinted2"},
+        {&btnTraining, "btnTraining", &lblTraining, "lblTraining", &lblTraining2, "lblTraining2"},
+        {&btnSetup, "btnSetup", &lblSetup, "lblSetup", nullptr, nullptr},
+        {&btnExit, "btnExit", &lblExit, "lblExit", nullptr, nullptr},
+    };
+    int y = 8;
+    for (const MenuRow& row : rows) {
+        TSpeedButton* b = Place<TSpeedButton>(this, pnlMenu, row.ButtonName, 8, y, 44, 44);
+        b->SetGroupIndex(1);
+        b->AllowAllUp = true;
+        *row.Button = b;
+        *row.First = Place<TLabel>(this, pnlMenu, row.FirstName, 64, y + (row.Second ? 4 : 13), 220, 18);
+        (*row.First)->Font = Font;
+        if (row.Second) {
+            *row.Second = Place<TLabel>(this, pnlMenu, row.SecondName, 64, y + 22, 220, 18);
+            (*row.Second)->Font = Font;
+            (*row.Second)->Hide();
+        }
+        y += 56;
+    }
+    lblVersion = Place<TLabel>(this, this, "lblVersion", 16, 440, 300, 16);
+    lblDataVersion = Place<TLabel>(this, this, "lblDataVersion", 330, 440, 320, 16);
+    lblDataVersion->Alignment = TAlignment::taRightJustify;
+
+    Timer1 = new TTimer(this);
+    Timer1->Name = "Timer1";
+    Timer1->SetEnabled(false);
+    Timer1->SetInterval(1);
+    Timer1->OnTimer = [this](TObject* s) { Timer1Timer(s); };
+    printDialog1.Copies = 1;
+
+    btnChecksheet->OnClick = [this](TObject* s) { btnChecksheetClick(s); };
+    btnPrePrinted->OnClick = [this](TObject* s) { btnPrePrintedClick(s); };
+    btnTraining->OnClick = [this](TObject* s) { btnTrainingClick(s); };
+    btnSetup->OnClick = [this](TObject* s) { btnSetupClick(s); };
+    btnExit->OnClick = [this](TObject* s) { btnExitClick(s); };
+    OnCreate = [this](TObject* s) { FormCreate(s); };
+    OnShow = [this](TObject* s) { FormShow(s); };
+
+    dbKLV3Data.DatabaseName = "KLV3Data";
+    dbKLV3Data.DriverName = "STANDARD";
+    dbKLV3Data.LoginPrompt = false;
+    dbKLV3Data.SessionName = "Default";
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::FormCreate(TObject*) {
+    dbKLV3Data.Params.clear();
+    dbKLV3Data.Params.push_back("PATH=" + ProgramFolder());
+    dbKLV3Data.Params.push_back("DEFAULT DRIVER=PARADOX");
+    dbKLV3Data.Params.push_back("ENABLE BCD=FALSE");
+}
+
+void TfrmMain::FormShow(TObject*) {
+    NeedCreateParams = false;
+    Market.clear();
+    TTable& params = *frmTables->tblParams;
+    // Only a missing PARAMS table means a first installation; any other fault is shown and ends
+    // the program, so that the dealer's settings are never overwritten.
+    if (!params.Exists()) {
+        NeedCreateParams = true;
+        First_Install();
+    } else {
+        try {
+            OpenIfClosed(params);
+            params.First();
+            Market = params.IsEmpty() ? std::string() : params.FieldByName("MARKET_CODE")->AsString();
+        } catch (const EDatabaseError& e) {
+            MessageDlg(e.Message, TMsgDlgType::mtError, {mrOk});
+            FExitCode = kExitStartFailed;
+            Close();
+            return;
+        }
+        if (Market.empty()) First_Install();
+    }
+    if (Market.empty()) return;
+    if (Market == "SF") {
+        btnPrePrinted->SetGroupIndex(2);
+        btnPrePrinted->SetTransparent(false);
+        btnPrePrinted->SetEnabled(false);
+        lblPrePrinted1->SetEnabled(false);
+        lblPrePrinted2->SetEnabled(false);
+    }
+    Load_Settings();
+}
+
+void TfrmMain::First_Install() {
+    {
+        auto dialog = std::make_unique<TfrmFirstInstall>(nullptr);
+        dialog->ShowModal();
+    }
+    if (Market.empty()) {
+        Timer1->SetEnabled(true);
+        return;
+    }
+    Load_Settings();
+    btnSetupClick(this);
+}
+
+void TfrmMain::Load_Settings() {
+    TTable& params = *frmTables->tblParams;
+    OpenIfClosed(*frmTables->tblLangText);
+    OpenIfClosed(*frmTables->tblVersion);
+    OpenIfClosed(params);
+    params.First();
+    Market = MapOldMarketCode(params.FieldByName("MARKET_CODE")->AsString());
+    Language = MapOldLanguageCode(params.FieldByName("LANG_CODE")->AsString());
+    params.Edit();
+    params.FieldByName("MARKET_CODE")->SetAsString(Market);
+    params.FieldByName("LANG_CODE")->SetAsString(Language);
+    params.Post();
+    Set_Captions();
+}
+
+void TfrmMain::Set_Captions() {
+    SetCaption(LText(1));
+    lblScreenTitle->SetCaption(LText(1));
+    lblVersion->SetCaption(LText(2) + " " + kProgramVersion);
+
+    TTable& version = *frmTables->tblVersion;
+    OpenIfClosed(version);
+    version.First();
+    const int month = version.IsEmpty() ? 0 : version.FieldByName("MonthNo")->AsInteger();
+    std::string text = IntToStr(month);
+    if (text.size() < 2) text.insert(0, 2 - text.size(), '0');
+    if (month >= 1 && month <= 12) text = LText(160 + month);
+    text += " " + (version.IsEmpty() ? std::string() : IntToStr(version.FieldByName("YearNo")->AsInteger()));
+    lblDataVersion->SetCaption(text);
+    DataVersion = text;
+
+    const auto twoLines = [this](TLabel* first, TLabel* second, const std::string& caption, int slack) {
+        first->SetCaption(caption);
+        second->Hide();
+        std::string a, b;
+        if (TextWidth(caption) >= first->Width() - slack && SplitMenuText(caption, a, b)) {
+            first->SetCaption(a);
+            second->SetCaption(b);
+            second->Show();
+        }
+    };
+    twoLines(lblChecksheet1, lblChecksheet2, LText(4), 0);
+    twoLines(lblPrePrinted1, lblPrePrinted2, LText(173), 10);
+
+    lblTraining2->Hide();
+    if (Market != "DX") {
+        lblTraining->SetCaption(LText(8));
+    } else {
+        lblTraining->SetCaption(kTrainingGerman1);
+        lblTraining2->SetCaption(kTrainingGerman2);
+        lblTraining2->Show();
+    }
+    lblSetup->SetCaption(LText(5));
+    lblExit->SetCaption(LText(6));
+}
+
+void TfrmMain::btnChecksheetClick(TObject*) {
+    HandOffMode = false;
+    NotInThisBuild();
+}
+
+void TfrmMain::btnSetupClick(TObject*) {
+    {
+        auto dialog = std::make_unique<TfrmSetup>(nullptr);
+        dialog->ShowModal();
+    }
+    Set_Captions();
+}
+
+void TfrmMain::btnPrePrintedClick(TObject*) { NotInThisBuild(); }
+
+void TfrmMain::btnTrainingClick(TObject*) {
+    if (!printDialog1.Execute()) return;
+    Screen->SetCursor(crHourGlass);
+    try {
+        for (int n = 1; n <= 9; ++n) {
+            // The page file is found whatever the letter case of its name on disk.
+            const std::string file = FindFileNoCase(Language + "TRAIN" + IntToStr(n) + ".TIF");
+            TPicture page;
+            try {
+                if (file.empty()) throw EFOpenError("Cannot open file");
+                page.LoadFromFile(file);
+            } catch (const EFOpenError&) {
+                break;  // the remaining pages are skipped without a message
+            }
+            StartPrintPage('P');
+            PrintBitmap(Printer()->Canvas(), TRect{0, 0, Printer()->PageWidth(), Printer()->PageHeight()},
+                        page.Bitmap());
+            Printer()->EndDoc();
+        }
+    } catch (...) {
+        Screen->SetCursor(crDefault);
+        throw;
+    }
+    Screen->SetCursor(crDefault);
+}
+
+void TfrmMain::btnExitClick(TObject*) { Close(); }
+
+void TfrmMain::Timer1Timer(TObject*) { Close(); }

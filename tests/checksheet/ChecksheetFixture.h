@@ -1,0 +1,70 @@
+// A program folder for one test: a private copy of the sample database, the main form (which
+// owns the database alias) and the data module, all freed afterwards. Tests change the copy
+// with SQL and read back what the program wrote.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+
+#include "FormsScript.h"
+#include "Tables.h"
+#include "TolmLib.h"
+#include "vetramain.h"
+
+class ChecksheetFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FormsScript::Reset();
+        Application->ResetRun();
+        folder = std::filesystem::temp_directory_path() /
+                 ("vetra-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + "klv3data.sqlite", folder / "klv3data.sqlite");
+        frmMain = new TfrmMain(nullptr);
+        frmMain->DoCreate();
+        frmMain->dbKLV3Data.Params[0] = "PATH=" + folder.string() + "/";
+        frmTables = new TfrmTables();
+        Market.clear();
+        Language.clear();
+        NeedCreateParams = false;
+    }
+
+    void TearDown() override {
+        delete frmTables;
+        frmTables = nullptr;
+        delete frmMain;
+        frmMain = nullptr;
+        std::filesystem::remove_all(folder);
+    }
+
+    /// Runs SQL on the test's database file.
+    void Exec(const std::string& sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((folder / "klv3data.sqlite").c_str(), &db), SQLITE_OK);
+        char* error = nullptr;
+        const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+        EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "") << " in " << sql;
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
+
+    /// The first value of a query on the test's database, as text ("" for none or NULL).
+    std::string Value(const std::string& sql) {
+        sqlite3* db = nullptr;
+        std::string result;
+        if (sqlite3_open((folder / "klv3data.sqlite").c_str(), &db) == SQLITE_OK) {
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+                if (const unsigned char* text = sqlite3_column_text(st, 0)) result = reinterpret_cast<const char*>(text);
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(db);
+        return result;
+    }
+
+    std::filesystem::path folder;
+};

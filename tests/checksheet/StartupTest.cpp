@@ -1,0 +1,181 @@
+// Start-up of the interactive run: reading PARAMS (missing, empty, damaged, holding old codes),
+// the first installation and the main form's captions.
+#include <memory>
+
+#include "ChecksheetFixture.h"
+#include "FirstIns.h"
+#include "SetUp.h"
+#include "vetrav3.h"
+
+namespace {
+
+TfrmFirstInstall& FirstInstall(TForm& f) { return static_cast<TfrmFirstInstall&>(f); }
+
+/// Script: choose a flag in the first installation and confirm.
+void ChooseMarket(const std::string& market) {
+    FormsScript::OnForm("frmFirstInstall", [market](TForm& f) {
+        EXPECT_TRUE(FormsScript::Click(*FirstInstall(f).FlagOf(market)));
+        EXPECT_TRUE(FormsScript::Click(*FirstInstall(f).btnOK));
+    });
+}
+
+void AcceptSettings() {
+    FormsScript::OnForm("frmSetup", [](TForm& f) { EXPECT_TRUE(FormsScript::PressEnter(f)); });
+}
+
+using Startup = ChecksheetFixture;
+
+}  // namespace
+
+TEST_F(Startup, OldCodesAreMappedAndWrittenBack) {
+    Exec("UPDATE PARAMS SET MARKET_CODE='KDW', LANG_CODE='GB'");
+    frmMain->FormShow(frmMain);
+    EXPECT_EQ(Market, "DX");
+    EXPECT_EQ(Language, "EN");
+    EXPECT_EQ(Value("SELECT MARKET_CODE FROM PARAMS"), "DX");
+    EXPECT_EQ(Value("SELECT LANG_CODE FROM PARAMS"), "EN");
+    EXPECT_EQ(frmMain->Caption(), "Service Checksheet System");
+    EXPECT_EQ(frmMain->lblVersion->Caption(), "Program version 3.0");
+    // The German market has its own training caption on two lines.
+    EXPECT_EQ(frmMain->lblTraining->Caption(), "Anleitung zur");
+    EXPECT_TRUE(frmMain->lblTraining2->Visible());
+    EXPECT_TRUE(FormsScript::Messages().empty());
+}
+
+TEST_F(Startup, CodeMappingsLeaveOtherCodesAlone) {
+    EXPECT_EQ(MapOldMarketCode("SV"), "SX");
+    EXPECT_EQ(MapOldMarketCode("kdw"), "kdw");
+    EXPECT_EQ(MapOldMarketCode("GB"), "GB");
+    EXPECT_EQ(MapOldLanguageCode("HU"), "HV");
+    EXPECT_EQ(MapOldLanguageCode("DE"), "DE");
+}
+
+TEST_F(Startup, MissingParamsIsCreatedByTheFirstInstallation) {
+    Exec("DROP TABLE PARAMS");
+    ChooseMarket("DX");
+    AcceptSettings();
+    frmMain->FormShow(frmMain);
+    EXPECT_TRUE(NeedCreateParams);
+    EXPECT_EQ(Market, "DX");
+    EXPECT_EQ(Language, "DE");
+    EXPECT_EQ(Value("SELECT MARKET_CODE || '/' || LANG_CODE || '/' || PAGE_MARGIN FROM PARAMS"), "DX/DE/1");
+    EXPECT_EQ(Value("SELECT COUNT(*) FROM PARAMS"), "1");
+    EXPECT_EQ(frmMain->Caption(), "Wartungslisten-System");
+    EXPECT_FALSE(frmMain->Timer1->Enabled());
+    EXPECT_EQ(FormsScript::PendingActions(), 0);
+}
+
+TEST_F(Startup, EmptyParamsRunsTheFirstInstallation) {
+    Exec("DELETE FROM PARAMS");
+    ChooseMarket("GB");
+    AcceptSettings();
+    frmMain->FormShow(frmMain);
+    EXPECT_FALSE(NeedCreateParams);
+    EXPECT_EQ(Value("SELECT MARKET_CODE || '/' || LANG_CODE FROM PARAMS"), "GB/EN");
+    EXPECT_EQ(FormsScript::PendingActions(), 0);
+}
+
+TEST_F(Startup, LeavingTheFirstInstallationEndsTheProgram) {
+    Exec("DROP TABLE PARAMS");
+    FormsScript::OnForm("frmFirstInstall", [](TForm& f) {
+        FormsScript::Click(*FirstInstall(f).FlagOf("FX"));
+        EXPECT_TRUE(FormsScript::Click(*FirstInstall(f).btnExit));
+    });
+    EXPECT_EQ(frmMain->ShowModal(), mrCancel);  // closed by its 1 ms timer
+    EXPECT_TRUE(Market.empty());
+    EXPECT_TRUE(frmMain->Timer1->Enabled());
+    EXPECT_EQ(Value("SELECT name FROM sqlite_master WHERE name='PARAMS'"), "");
+}
+
+TEST_F(Startup, DamagedParamsIsShownAndNeverOverwritten) {
+    Exec("ALTER TABLE PARAMS RENAME COLUMN MARKET_CODE TO MKT");
+    EXPECT_EQ(frmMain->ShowModal(), mrCancel);
+    ASSERT_EQ(FormsScript::Messages().size(), 1u);
+    EXPECT_EQ(FormsScript::Messages()[0].Kind, "Error");
+    EXPECT_EQ(frmMain->ExitCode(), kExitStartFailed);
+    EXPECT_EQ(Value("SELECT NAME FROM PARAMS"), "HARBOURSIDE MOTORS LTD");
+    EXPECT_EQ(Value("SELECT MKT FROM PARAMS"), "GB");
+}
+
+TEST_F(Startup, FirstInstallationKeepsTheDealerAndResetsTheOptions) {
+    ChooseMarket("DX");
+    {
+        auto dialog = std::make_unique<TfrmFirstInstall>(nullptr);
+        EXPECT_EQ(dialog->ShowModal(), mrOk);
+    }
+    EXPECT_EQ(Value("SELECT NAME FROM PARAMS"), "HARBOURSIDE MOTORS LTD");
+    EXPECT_EQ(Value("SELECT PRINT_DETAILS || CUSTOMER_DETAILS || EMTEST_EQUIP || BRTEST_EQUIP FROM PARAMS"), "0000");
+    EXPECT_EQ(Value("SELECT PAGE_MARGIN || MARKET_CODE || LANG_CODE FROM PARAMS"), "1DXDE");
+}
+
+TEST_F(Startup, MarketThatMarketTableLacksIsWrittenWithoutLanguage) {
+    Exec("DELETE FROM PARAMS");
+    ChooseMarket("SF");
+    {
+        auto dialog = std::make_unique<TfrmFirstInstall>(nullptr);
+        EXPECT_EQ(dialog->ShowModal(), mrOk);
+    }
+    EXPECT_EQ(Value("SELECT MARKET_CODE || '/' || IFNULL(LANG_CODE, '') FROM PARAMS"), "SF/");
+}
+
+TEST_F(Startup, FinlandTakesTheFirstLanguageOfItsMarket) {
+    Exec("INSERT INTO MARKET (MARKET_CODE, DESCRIPTION, LANG1, LANG2) VALUES ('SF', 'FINLAND', 'EN', 'DE')");
+    ChooseMarket("SF");
+    AcceptSettings();
+    Exec("UPDATE PARAMS SET MARKET_CODE=''");
+    frmMain->FormShow(frmMain);
+    EXPECT_EQ(Value("SELECT MARKET_CODE || '/' || LANG_CODE FROM PARAMS"), "SF/EN");
+    // Finland has no pre-printed forms.
+    EXPECT_FALSE(frmMain->btnPrePrinted->Enabled());
+    EXPECT_EQ(frmMain->btnPrePrinted->GroupIndex(), 2);
+    EXPECT_FALSE(frmMain->lblPrePrinted1->Enabled());
+}
+
+TEST_F(Startup, CancelInTheFlagViewShowsTheFlagsAgain) {
+    auto dialog = std::make_unique<TfrmFirstInstall>(nullptr);
+    FormsScript::OnForm("frmFirstInstall", [](TForm& f) {
+        auto& d = FirstInstall(f);
+        EXPECT_FALSE(FormsScript::Click(*d.btnOK));  // disabled until a flag is chosen
+        FormsScript::Click(*d.FlagOf("IX"));
+        EXPECT_FALSE(d.FlagOf("GB")->Visible());
+        EXPECT_TRUE(d.imSelected->Visible());
+        EXPECT_TRUE(FormsScript::PressEscape(f));  // Cancel answers Escape once it is enabled
+        EXPECT_TRUE(d.FlagOf("GB")->Visible());
+        EXPECT_FALSE(d.btnOK->Enabled());
+        EXPECT_TRUE(FormsScript::PressEscape(f));  // now Exit
+    });
+    EXPECT_EQ(dialog->ShowModal(), mrCancel);
+    EXPECT_TRUE(Market.empty());
+}
+
+TEST_F(Startup, DataVersionShowsTheMonthName) {
+    Exec("UPDATE Version SET MonthNo=3, YearNo=2001");
+    frmMain->FormShow(frmMain);
+    EXPECT_EQ(frmMain->lblDataVersion->Caption(), "March 2001");
+    EXPECT_EQ(DataVersion, "March 2001");
+    Exec("UPDATE Version SET MonthNo=0");
+    frmTables->tblVersion->Close();
+    frmMain->Set_Captions();
+    EXPECT_EQ(frmMain->lblDataVersion->Caption(), "00 2001");
+}
+
+TEST_F(Startup, WideMenuTextsAreSplitOverTwoLabels) {
+    std::string first, second;
+    EXPECT_TRUE(SplitMenuText("Wartungs-Checklisten", first, second));
+    EXPECT_EQ(first, "Wartungs-");
+    EXPECT_EQ(second, "Checklisten");
+    EXPECT_TRUE(SplitMenuText("Service Check Sheets", first, second));
+    EXPECT_EQ(first, "Service ");
+    EXPECT_EQ(second, "Check Sheets");
+    EXPECT_FALSE(SplitMenuText("Servicechecksheets", first, second));
+
+    Exec("UPDATE LANGTEXT SET LTEXT='Servicechecksheetsandmanymoreverylongwordswithoutanyblank' "
+         "WHERE LANG_CODE='EN' AND TEXT_NO=4");
+    Exec("UPDATE LANGTEXT SET LTEXT='Pre-printed forms for every workshop in the land' "
+         "WHERE LANG_CODE='EN' AND TEXT_NO=173");
+    frmMain->FormShow(frmMain);
+    EXPECT_FALSE(frmMain->lblChecksheet2->Visible());
+    EXPECT_EQ(frmMain->lblPrePrinted1->Caption(), "Pre-");
+    EXPECT_EQ(frmMain->lblPrePrinted2->Caption(), "printed forms for every workshop in the land");
+    EXPECT_TRUE(frmMain->lblPrePrinted2->Visible());
+}
