@@ -101,3 +101,16 @@ TEST_F(Program, HandOffRunStartsWithoutTheMainForm) {
     EXPECT_EQ(o.ExitCode, 0) << o.Output;
     EXPECT_EQ(o.Output.find("form frmMain"), std::string::npos) << o.Output;
 }
+
+TEST_F(Program, SampleRequestFileIsValidThroughout) {
+    fs::copy_file(fs::path(VETRA_SOURCE_DIR) / "data/sample/requests.txt", folder / "requests.txt");
+    const Outcome o = Run("X requests.txt");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    std::size_t reports = 0;
+    for (std::size_t at = o.Output.find("XML request "); at != std::string::npos; at = o.Output.find("XML request ", at + 1))
+        ++reports;
+    std::ifstream in(folder / "requests.txt");
+    std::size_t lines = 0;
+    for (std::string line; std::getline(in, line);) ++lines;
+    EXPECT_EQ(reports, lines);
+}
