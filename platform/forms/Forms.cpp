@@ -65,6 +65,13 @@ TScrollBox::TScrollBox(TComponent* AOwner) : TWinControl(AOwner) {
     VertScrollBar.OnChange = [this] { Changed(); };
 }
 
+void TScrollBox::SetClientSize(int width, int height) {
+    if (width == FClientWidth && height == FClientHeight) return;
+    FClientWidth = width;
+    FClientHeight = height;
+    Resized();
+}
+
 // --- forms ----------------------------------------------------------------------------------
 
 TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {

@@ -54,6 +54,14 @@ public:
     virtual void Paint(TCanvas& /*canvas*/) {}
     /// Called when the client area changes size.
     virtual void Resized() {}
+    /// The area inside the border and the shown scroll bars; the whole control until a back end
+    /// that draws it reports the size of its viewport.
+    int ClientWidth() const override { return FClientWidth >= 0 ? FClientWidth : Width(); }
+    int ClientHeight() const override { return FClientHeight >= 0 ? FClientHeight : Height(); }
+    void SetClientSize(int width, int height);
+
+private:
+    int FClientWidth = -1, FClientHeight = -1;
 };
 
 class TForm : public TWinControl {

@@ -529,7 +529,7 @@ protected:
     }
     void resizeEvent(QResizeEvent* e) override {
         QAbstractScrollArea::resizeEvent(e);
-        Guard([&] { FBox.Resized(); });
+        Guard([&] { FBox.SetClientSize(viewport()->width(), viewport()->height()); });
     }
     void mousePressEvent(QMouseEvent* e) override {
         Guard([&] { FBox.MouseDown(ButtonOf(e), int(e->position().x()), int(e->position().y())); });

@@ -14,6 +14,8 @@
 
 #include "ChecksheetFixture.h"
 #include "FirstIns.h"
+#include "Preview.h"
+#include "RecordingPrinter.h"
 #include "SetUp.h"
 
 namespace {
@@ -120,4 +122,39 @@ TEST_F(Display, FirstInstallationWorksWithWidgets) {
     frmMain->ShowModal();
     EXPECT_EQ(Value("SELECT MARKET_CODE FROM PARAMS"), "NX");
     EXPECT_EQ(FormsScript::PendingActions(), 0);
+}
+
+TEST(DisplayPreview, PreviewPaintsTheSheetInAScrollingWindow) {
+    auto printer = std::make_unique<TPrinter>();
+    std::vector<std::unique_ptr<TPrinterDevice>> devices;
+    devices.push_back(std::make_unique<TRecordingPrinter>());
+    printer->SetDevices(std::move(devices), 0);
+    auto saved = SetPrinter(std::move(printer));
+    {
+        FormsScript::Reset();
+        TForm form(nullptr);
+        form.Name = "frmPreview";
+        form.SetBounds(0, 0, 600, 420);
+        auto* preview = new tPrintPreview(&form);
+        preview->SetParent(&form);
+        preview->SetBounds(0, 0, 600, 420);
+        tPrintout job;
+        job.OnPrintPage = [](TObject*, TCanvas& canvas, tPrintInformation, int page, bool& more) {
+            canvas.Rectangle(100, -100, 2000, -2800);
+            canvas.Font.SetSize(24);
+            canvas.TextOut(200, -200, "Page " + std::to_string(page));
+            more = page < 2;
+        };
+        preview->SetPrintout(&job);
+        FormsScript::OnForm("frmPreview", [preview](TForm& f) {
+            EXPECT_TRUE(FormsScript::SaveImage(f, "preview.png"));
+            preview->SetPageNumber(200);
+            EXPECT_EQ(preview->PageNumber(), 2);
+            EXPECT_TRUE(FormsScript::SaveImage(f, "preview-last.png"));
+            f.SetModalResult(mrOk);
+        });
+        EXPECT_EQ(form.ShowModal(), mrOk);
+        preview->SetPrintout(nullptr);
+    }
+    SetPrinter(std::move(saved));
 }
