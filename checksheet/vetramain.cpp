@@ -179,24 +179,27 @@ void TfrmMain::FormShow(TObject*) {
     NeedCreateParams = false;
     Market.clear();
     TTable& params = *frmTables->tblParams;
-    // Only a missing PARAMS table means a first installation; any other fault is shown and ends
-    // the program, so that the dealer's settings are never overwritten.
-    if (!params.Exists()) {
-        NeedCreateParams = true;
-        First_Install();
-    } else {
-        try {
+    // Only a missing PARAMS table in a readable database means a first installation; any other
+    // fault is shown and ends the program, so that the dealer's settings are never overwritten
+    // and no database is made up in place of one that is missing or damaged.
+    bool missing = false;
+    try {
+        missing = !params.Exists();
+        if (missing) {
+            OpenIfClosed(*frmTables->tblLangText);
+        } else {
             OpenIfClosed(params);
             params.First();
             Market = params.IsEmpty() ? std::string() : params.FieldByName("MARKET_CODE")->AsString();
-        } catch (const EDatabaseError& e) {
-            MessageDlg(e.Message, TMsgDlgType::mtError, {mrOk});
-            FExitCode = kExitStartFailed;
-            Close();
-            return;
         }
-        if (Market.empty()) First_Install();
+    } catch (const EDatabaseError& e) {
+        MessageDlg(e.Message, TMsgDlgType::mtError, {mrOk});
+        FExitCode = kExitStartFailed;
+        Close();
+        return;
     }
+    if (missing) NeedCreateParams = true;
+    if (missing || Market.empty()) First_Install();
     if (Market.empty()) return;
     if (Market == "SF") {
         btnPrePrinted->SetGroupIndex(2);

@@ -97,8 +97,8 @@ bool XMLGen(const std::string& modelRange, const std::string& interval, const st
             const std::string& preTest, const std::string& emission, const std::string& brake) {
     std::cout << "XML request " << XMLMarket << " " << XMLLanguage << ": model range " << modelRange
               << ", interval " << interval << ", service " << service << ", pre-test " << preTest
-              << ", emission test " << emission << ", brake test " << brake
-              << " (XML output is not built yet; nothing written)\n";
+              << ", emission test " << emission << ", brake test " << brake << ", output folder \""
+              << OutputFolder << "\" (XML output is not built yet; nothing written)\n";
     return true;
 }
 

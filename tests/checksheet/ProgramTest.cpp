@@ -57,6 +57,9 @@ TEST_F(Program, SingleRequestIsParsedAndReported) {
     const Outcome o = Run("X GB,EN,123,0,Y,N,N,N out");
     EXPECT_EQ(o.ExitCode, 0) << o.Output;
     EXPECT_NE(o.Output.find("XML request GB EN: model range 123, interval 1"), std::string::npos) << o.Output;
+    EXPECT_NE(o.Output.find("output folder \"out/\""), std::string::npos) << o.Output;
+    // A folder that ends in "/" stays as it is.
+    EXPECT_NE(Run("X GB,EN,123,0,Y,N,N,N /tmp/xml/").Output.find("output folder \"/tmp/xml/\""), std::string::npos);
 }
 
 TEST_F(Program, RefusedRequestEndsWithAFailure) {

@@ -97,6 +97,15 @@ TEST_F(Startup, DamagedParamsIsShownAndNeverOverwritten) {
     EXPECT_EQ(Value("SELECT MKT FROM PARAMS"), "GB");
 }
 
+TEST_F(Startup, MissingDatabaseIsShownAndNotMadeUp) {
+    std::filesystem::remove(folder / "klv3data.sqlite");
+    EXPECT_EQ(frmMain->ShowModal(), mrCancel);
+    ASSERT_EQ(FormsScript::Messages().size(), 1u);
+    EXPECT_EQ(frmMain->ExitCode(), kExitStartFailed);
+    EXPECT_FALSE(std::filesystem::exists(folder / "klv3data.sqlite"));
+    EXPECT_EQ(FormsScript::PendingActions(), 0);
+}
+
 TEST_F(Startup, FirstInstallationKeepsTheDealerAndResetsTheOptions) {
     ChooseMarket("DX");
     {
