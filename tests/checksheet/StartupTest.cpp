@@ -5,6 +5,7 @@
 #include "ChecksheetFixture.h"
 #include "FirstIns.h"
 #include "SetUp.h"
+#include "Printers.h"
 #include "vetrav3.h"
 
 namespace {
@@ -187,4 +188,15 @@ TEST_F(Startup, WideMenuTextsAreSplitOverTwoLabels) {
     EXPECT_EQ(frmMain->lblPrePrinted1->Caption(), "Pre-");
     EXPECT_EQ(frmMain->lblPrePrinted2->Caption(), "printed forms for every workshop in the land");
     EXPECT_TRUE(frmMain->lblPrePrinted2->Visible());
+}
+
+TEST_F(Startup, TrainingPrintStopsQuietlyWithoutItsPages) {
+    frmMain->FormShow(frmMain);
+    FormsScript::AnswerDialog(false);
+    frmMain->btnTrainingClick(frmMain);  // print dialog cancelled: nothing happens
+    FormsScript::AnswerDialog(true);
+    frmMain->btnTrainingClick(frmMain);  // no ENTRAIN1.TIF in the folder: no message
+    EXPECT_TRUE(FormsScript::Messages().empty());
+    EXPECT_EQ(Screen->Cursor(), crDefault);
+    EXPECT_FALSE(Printer()->Printing());
 }
