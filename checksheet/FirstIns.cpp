@@ -48,14 +48,6 @@ constexpr FlagInfo kFlags[TfrmFirstInstall::FlagCount] = {
 // Flags (3:2) stand in five rows of five.
 constexpr int kFlagWidth = 108, kFlagHeight = 72, kColumnStep = 146, kRowStep = 90, kLeft = 24, kTop = 12;
 
-/// Loads a picture of the program's artwork; a missing picture leaves the frame empty.
-void LoadArtwork(TImage& image, const std::string& file) {
-    try {
-        image.Picture().LoadFromFile(ProgramFolder() + "artwork/" + file);
-    } catch (const Exception&) {
-    }
-}
-
 }  // namespace
 
 TfrmFirstInstall::TfrmFirstInstall(TComponent* AOwner) : TForm(AOwner) {

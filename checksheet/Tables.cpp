@@ -2,7 +2,39 @@
 // query statements, and the binding of the maintenance rules to the dataset events.
 #include "Tables.h"
 
+#include "TolmLib.h"
+
 TfrmTables* frmTables = nullptr;
+
+namespace {
+
+// Pictures of the data module: component, artwork file ("" = starts empty), stretched.
+struct PictureSetting {
+    std::unique_ptr<TImage> TfrmTables::*Component;
+    const char* Name;
+    const char* File;
+    bool Stretch;
+};
+
+const PictureSetting kPictures[] = {
+    {&TfrmTables::imMakerLogo, "imMakerLogo", "imMakerLogo.bmp", true},
+    {&TfrmTables::imTick, "imTick", "imTick.bmp", false},
+    {&TfrmTables::imCTLogo, "imCTLogo", "imCTLogo.bmp", true},
+    {&TfrmTables::imInverseLogo, "imInverseLogo", "imInverseLogo.bmp", true},
+    {&TfrmTables::imPrePrint, "imPrePrint", "", false},
+};
+
+}  // namespace
+
+void TfrmTables::CreatePictures() {
+    for (const PictureSetting& s : kPictures) {
+        auto image = std::make_unique<TImage>(nullptr);
+        image->Name = s.Name;
+        image->SetStretch(s.Stretch);
+        if (*s.File) LoadArtwork(*image, s.File);
+        this->*s.Component = std::move(image);
+    }
+}
 
 namespace {
 
@@ -114,6 +146,7 @@ const TFieldDef kParamsFields[] = {
 } // namespace
 
 TfrmTables::TfrmTables() {
+    CreatePictures();
     for (const TableSetting& s : kTables) {
         auto table = std::make_unique<TTable>();
         table->SetName(s.Name);

@@ -3,6 +3,7 @@
 // a unit opens them; the maintenance rules of the master tables hang on their events.
 #pragma once
 
+#include "ExtCtrls.h"
 #include "Query.h"
 #include "Table.h"
 
@@ -80,6 +81,14 @@ public:
     std::unique_ptr<TQuery> qryDistinctNTSmoke;
     std::unique_ptr<TQuery> qryDistinctTSmoke;
 
+    // Pictures printed on the sheets, painted into the program's artwork folder by the build.
+    // imPrePrint starts empty: page images are loaded into it before they are printed.
+    std::unique_ptr<TImage> imMakerLogo;   ///< the maker's logo (stretched)
+    std::unique_ptr<TImage> imTick;        ///< a tick mark
+    std::unique_ptr<TImage> imCTLogo;      ///< the second logo (stretched)
+    std::unique_ptr<TImage> imInverseLogo; ///< the logo in inverse colours (stretched)
+    std::unique_ptr<TImage> imPrePrint;    ///< pre-printed and training pages
+
     // Maintenance rules of the master tables, bound to the dataset events.
     void tblLanguageBeforeEdit(TDataSet* DataSet);
     void tblLanguageBeforePost(TDataSet* DataSet);
@@ -112,6 +121,7 @@ public:
 
 private:
     void BindEvents();
+    void CreatePictures();
 };
 
 /// The one data module of the run (created at start-up, freed at exit).

@@ -4,6 +4,8 @@
 
 #include "DataSet.h"
 #include "Exceptions.h"
+#include "ExtCtrls.h"
+#include "Files.h"
 #include "SysUtils.h"
 #include "Tables.h"
 
@@ -132,4 +134,11 @@ int NextCode(TDataSet* table, TField* codeField) {
         table->Next();
     }
     return highest + 1;
+}
+
+void LoadArtwork(TImage& image, const std::string& file) {
+    try {
+        image.Picture().LoadFromFile(ProgramFolder() + "artwork/" + file);
+    } catch (const Exception&) {
+    }
 }

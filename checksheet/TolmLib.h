@@ -75,3 +75,8 @@ bool ValidDate(std::string& text);
 /// Largest integer value of `codeField` over every row of `table` (refreshed, walked from its
 /// first row), plus 1; 1 for an empty table.
 int NextCode(TDataSet* table, TField* codeField);
+
+class TImage;
+/// Loads a picture of the program's artwork folder (ProgramFolder() + "artwork/") into `image`;
+/// a missing or unreadable picture leaves the image empty.
+void LoadArtwork(TImage& image, const std::string& file);

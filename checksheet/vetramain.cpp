@@ -60,13 +60,6 @@ void OpenIfClosed(TTable& table) {
 /// A task whose form comes with a later unit of the program.
 void NotInThisBuild() { ShowMessage("This part of the program is not in this build yet."); }
 
-void LoadArtwork(TImage& image, const std::string& file) {
-    try {
-        image.Picture().LoadFromFile(ProgramFolder() + "artwork/" + file);
-    } catch (const Exception&) {
-    }
-}
-
 }  // namespace
 
 std::string MapOldMarketCode(const std::string& code) { return Map(kMarketMappings, code); }
@@ -302,7 +295,7 @@ void TfrmMain::btnTrainingClick(TObject*) {
         for (int n = 1; n <= 9; ++n) {
             // The page file is found whatever the letter case of its name on disk.
             const std::string file = FindFileNoCase(Language + "TRAIN" + IntToStr(n) + ".TIF");
-            TPicture page;
+            TPicture& page = frmTables->imPrePrint->Picture();
             try {
                 if (file.empty()) throw EFOpenError("Cannot open file");
                 page.LoadFromFile(file);

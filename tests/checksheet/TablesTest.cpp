@@ -124,6 +124,21 @@ TEST_F(DataModule, ComponentSettings) {
     EXPECT_TRUE(tables->qryMRanges->RequestLive);
 }
 
+TEST_F(DataModule, PicturesAreStretchedAsPrintedAndThePageHolderStartsEmpty) {
+    EXPECT_TRUE(tables->imMakerLogo->Stretch());
+    EXPECT_TRUE(tables->imCTLogo->Stretch());
+    EXPECT_TRUE(tables->imInverseLogo->Stretch());
+    EXPECT_FALSE(tables->imTick->Stretch());
+    EXPECT_EQ(tables->imPrePrint->Picture().Graphic(), nullptr);
+    EXPECT_EQ(tables->imMakerLogo->Name, "imMakerLogo");
+}
+
+TEST(Artwork, MissingPictureLeavesTheImageEmpty) {
+    TImage image(nullptr);
+    LoadArtwork(image, "no-such-picture.bmp");
+    EXPECT_EQ(image.Picture().Graphic(), nullptr);
+}
+
 TEST_F(DataModule, LTextOnTheSampleTexts) {
     frmTables = tables.get();
     tables->tblLangText->Open();
