@@ -10,7 +10,7 @@ namespace {
 const char* const kUnableToPrint = "Unable to print - Please ensure that your printer is correctly configured";
 }
 
-tPrintout::tPrintout(TObject*) {}
+tPrintout::tPrintout(TComponent* AOwner) : TComponent(AOwner) {}
 
 void tPrintout::SetOrientation(TPrinterOrientation value) {
     if (value == FOrientation) return;
@@ -96,7 +96,7 @@ void tPrintout::RunPages() {
         SetViewportOrgEx(canvas.Handle(), -FPrintInformation.PhysicalOffset.x, -FPrintInformation.PhysicalOffset.y, nullptr);
         ResetCanvas(canvas);
         moreData = false;
-        OnPrintPage(Sender, canvas, FPrintInformation, printer.PageNumber(), moreData);
+        OnPrintPage(this, canvas, FPrintInformation, printer.PageNumber(), moreData);
         if (moreData) printer.NewPage();
     }
 }
@@ -110,9 +110,9 @@ void tPrintout::Print() {
     if (OnPrintPage) {
         try {
             bool success = true;
-            if (OnPrepare) OnPrepare(Sender, success);
+            if (OnPrepare) OnPrepare(this, success);
             bool hasData = true;
-            if (success && OnHasData) OnHasData(Sender, hasData);
+            if (success && OnHasData) OnHasData(this, hasData);
             if (success && hasData) {
                 TPrinter& printer = *Printer();
                 printer.SetOrientation(FOrientation);
@@ -136,10 +136,10 @@ void tPrintout::Print() {
                 printer.EndDoc();
             }
         } catch (...) {
-            if (OnRelease) OnRelease(Sender);
+            if (OnRelease) OnRelease(this);
             throw;
         }
-        if (OnRelease) OnRelease(Sender);
+        if (OnRelease) OnRelease(this);
     }
     // Reloads the printer's defaults for its next user.
     Printer()->SetPrinterIndex(Printer()->PrinterIndex());

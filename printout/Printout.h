@@ -5,13 +5,11 @@
 
 #include "Bitmap.h"
 #include "Canvas.h"
+#include "Classes.h"
 #include "Printers.h"
 
 #include <functional>
 #include <string>
-
-/// Sender of the component's events (the component model's root class).
-class TObject;
 
 enum tMapMode { mmHiEnglish, mmHiMetric, mmLoEnglish, mmLoMetric, mmText, mmTwips };
 
@@ -27,16 +25,16 @@ struct tPrintInformation {
 };
 static_assert(sizeof(tPrintInformation) == 64, "sixteen 32-bit words");
 
-using TNotifyEvent = std::function<void(TObject* Sender)>;
 using tPrepareEvent = std::function<void(TObject* Sender, bool& Success)>;
 using tHasDataEvent = std::function<void(TObject* Sender, bool& HasData)>;
 using tPrintPageEvent = std::function<void(TObject* Sender, TCanvas& Canvas, tPrintInformation PrintInformation,
                                            int PageNumber, bool& MoreData)>;
 
-class tPrintout {
+/// A non-visual component: its own events name it as their sender.
+class tPrintout : public TComponent {
 public:
     /// Title "Printout", MapMode mmLoMetric, Orientation poPortrait.
-    explicit tPrintout(TObject* Owner = nullptr);
+    explicit tPrintout(TComponent* AOwner = nullptr);
 
     tMapMode MapMode = mmLoMetric;
     std::string Title = "Printout";
@@ -63,10 +61,6 @@ public:
     TPoint LogicalUnitsPerInch() const;
     /// The device-context mapping mode of MapMode.
     int MapModeValue() const;
-
-    /// The event sender: this component as the component model sees it (nullptr until the
-    /// component model assigns it).
-    TObject* Sender = nullptr;
 
 private:
     void RunPages();

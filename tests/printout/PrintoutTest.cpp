@@ -50,6 +50,18 @@ TEST_F(PrintoutTest, CreateSetsTheDefaults) {
     EXPECT_EQ(p.MapModeValue(), MM_LOMETRIC);
 }
 
+TEST_F(PrintoutTest, EventsNameThePrintoutAsSenderAndAnOwnerFreesIt) {
+    TComponent owner(nullptr);
+    auto* p = new tPrintout(&owner);
+    std::vector<TObject*> senders;
+    p->OnPrepare = [&](TObject* s, bool&) { senders.push_back(s); };
+    p->OnPrintPage = [&](TObject* s, TCanvas&, tPrintInformation, int, bool&) { senders.push_back(s); };
+    p->OnRelease = [&](TObject* s) { senders.push_back(s); };
+    p->Print();
+    EXPECT_EQ(senders, (std::vector<TObject*>{p, p, p}));
+    EXPECT_EQ(owner.ComponentCount(), 1);
+}
+
 TEST_F(PrintoutTest, LoMetricOnA4GivesTheSheetInTenthsOfAMillimetre) {
     tPrintout p;
     tPrintInformation info;
