@@ -11,3 +11,4 @@
 #include "XmlDomNodes.h"
 #include "XmlDomSchema.h"
 #include "XmlDomTraversal.h"
+#include "XmlErrors.h"

@@ -77,13 +77,19 @@ TdomNode* TdomNodeIterator::previousNode() {
 }
 
 void TdomNodeIterator::handleNodeRemoval(TdomNode* node) {
+    // Standing after the reference node (it was returned last), the iterator moves back to
+    // the node before the removed subtree and stays after it: nothing is skipped or repeated.
+    if (after_) {
+        if (TdomNode* previous = findPrevious(node)) referenceNode_ = previous;
+        return;
+    }
     if (TdomNode* next = node->getNextSibling()) {
         referenceNode_ = next;
         return;
     }
     if (TdomNode* previous = findPrevious(node)) {
         referenceNode_ = previous;
-        after_ = !after_;
+        after_ = true;
     }
 }
 

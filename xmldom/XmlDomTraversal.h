@@ -31,7 +31,8 @@ public:
     /// root nil: ENot_Supported_Err.
     TdomNodeIterator(TdomNode* root, TdomWhatToShow whatToShow, TdomNodeFilter* filter, bool expandEntityReferences);
 
-    /// Called before `node` leaves its tree when it is or holds the reference node.
+    /// Called before `node` leaves its tree when it is or holds the reference node: after the
+    /// reference node the iterator steps back before the subtree, else it moves past it.
     virtual void handleNodeRemoval(TdomNode* node);
     virtual TdomNode* findNext(TdomNode* node) const;
     virtual TdomNode* findPrevious(TdomNode* node) const;
