@@ -43,7 +43,7 @@ void* TdomNodePages::allocate(size_t size) {
         return chunk;
     }
     if (left_ < bytes) {
-        pages_.reserve(pages_.size() + 1);
+        makeRoomForOne(pages_);
         auto* page = static_cast<std::byte*>(::operator new(kPageSize, std::align_val_t(kGrain)));
         pages_.push_back(page);
         DOM_POISON(page, kPageSize);
@@ -108,14 +108,14 @@ TdomDocument::~TdomDocument() {
 }
 
 void TdomDocument::registerCreatedNode(TdomNode* node) {
-    registry_.reserve(registry_.size() + 1);
+    makeRoomForOne(registry_);
     node->registryIndex_ = static_cast<uint32_t>(registry_.size());
     registry_.push_back(node);
 }
 
 template <class T, class... Args>
 T* TdomDocument::makeNode(Args&&... args) {
-    registry_.reserve(registry_.size() + 1);  // so registering cannot fail after construction
+    makeRoomForOne(registry_);  // so registering cannot fail after construction
     void* memory = pages_.allocate(sizeof(T));
     T* node;
     try {
@@ -372,14 +372,14 @@ TdomElement* TdomDocument::initDocumentElementNS(const WideString& namespaceURI,
 
 TdomNodeIterator* TdomDocument::createNodeIterator(TdomNode* root, TdomWhatToShow whatToShow, TdomNodeFilter* filter,
                                                    bool expandEntityReferences) {
-    iterators_.reserve(iterators_.size() + 1);
+    makeRoomForOne(iterators_);
     iterators_.push_back(std::make_unique<TdomNodeIterator>(root, whatToShow, filter, expandEntityReferences));
     return iterators_.back().get();
 }
 
 TdomTreeWalker* TdomDocument::createTreeWalker(TdomNode* root, TdomWhatToShow whatToShow, TdomNodeFilter* filter,
                                                bool expandEntityReferences) {
-    walkers_.reserve(walkers_.size() + 1);
+    makeRoomForOne(walkers_);
     walkers_.push_back(std::make_unique<TdomTreeWalker>(root, whatToShow, filter, expandEntityReferences));
     return walkers_.back().get();
 }
@@ -467,7 +467,7 @@ TdomElement* TdomDocument::getElementById(const WideString& elementId) const {
 TdomNodeList* TdomDocument::getElementsByTagName(const WideString& name) {
     for (const auto& list : elementLists_)
         if (list->getQueryName() == name) return list.get();
-    elementLists_.reserve(elementLists_.size() + 1);
+    makeRoomForOne(elementLists_);
     elementLists_.push_back(std::make_unique<TdomElementsNodeList>(name, this));
     return elementLists_.back().get();
 }
@@ -475,7 +475,7 @@ TdomNodeList* TdomDocument::getElementsByTagName(const WideString& name) {
 TdomNodeList* TdomDocument::getElementsByTagNameNS(const WideString& namespaceURI, const WideString& localName) {
     for (const auto& list : elementListsNS_)
         if (list->getQueryNamespaceURI() == namespaceURI && list->getQueryLocalName() == localName) return list.get();
-    elementListsNS_.reserve(elementListsNS_.size() + 1);
+    makeRoomForOne(elementListsNS_);
     elementListsNS_.push_back(std::make_unique<TdomElementsNodeListNS>(namespaceURI, localName, this));
     return elementListsNS_.back().get();
 }

@@ -162,7 +162,7 @@ TdomNodeList* TdomElement::getElementsByTagName(const WideString& name) {
     if (!lists_) lists_ = std::make_unique<ListCache>();
     for (const auto& list : lists_->byName)
         if (list->getQueryName() == name) return list.get();
-    lists_->byName.reserve(lists_->byName.size() + 1);
+    makeRoomForOne(lists_->byName);
     lists_->byName.push_back(std::make_unique<TdomElementsNodeList>(name, this));
     return lists_->byName.back().get();
 }
@@ -171,7 +171,7 @@ TdomNodeList* TdomElement::getElementsByTagNameNS(const WideString& namespaceURI
     if (!lists_) lists_ = std::make_unique<ListCache>();
     for (const auto& list : lists_->byNS)
         if (list->getQueryNamespaceURI() == namespaceURI && list->getQueryLocalName() == localName) return list.get();
-    lists_->byNS.reserve(lists_->byNS.size() + 1);
+    makeRoomForOne(lists_->byNS);
     lists_->byNS.push_back(std::make_unique<TdomElementsNodeListNS>(namespaceURI, localName, this));
     return lists_->byNS.back().get();
 }

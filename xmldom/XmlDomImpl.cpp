@@ -111,7 +111,7 @@ TdomDocumentType* TDomImplementation::createDocumentType(const WideString& quali
                                                          const WideString& systemId) {
     if (!IsXmlName(qualifiedName)) raiseInvalidCharacter();
     if (!IsXmlQName(qualifiedName)) raiseNamespace();
-    documentTypes_.reserve(documentTypes_.size() + 1);
+    makeRoomForOne(documentTypes_);
     auto* doctype = new TdomDocumentType(this, qualifiedName, publicId, systemId);
     documentTypes_.push_back(doctype);
     return doctype;

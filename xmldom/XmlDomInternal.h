@@ -37,6 +37,12 @@ void checkAttributeNamespace(const WideString& namespaceURI, const WideString& p
 /// Frees a node that belongs to no list any more, by the way it was made.
 void destroyNode(TdomNode* node);
 
+/// Grows a vector geometrically ahead of one push_back, so the push itself cannot fail.
+template <class V>
+void makeRoomForOne(V& v) {
+    if (v.size() == v.capacity()) v.reserve(v.empty() ? 8 : v.capacity() * 2);
+}
+
 bool equalsIgnoreAsciiCase(const WideString& a, const char16_t* b);
 
 }  // namespace xmldom::detail
