@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "XmlDomCharData.h"
@@ -151,15 +152,20 @@ protected:
 private:
     friend class TdomNode;
     friend class TDomImplementation;
+    friend class TdomElement;
+    friend class TdomAttr;
     friend void detail::destroyNode(TdomNode* node);
 
     template <class T, class... Args>
     T* makeNode(Args&&... args);
     void releaseNode(TdomNode* node);
+    /// The shared copy of a name: elements and attributes of one name keep one string.
+    const WideString* internName(const WideString& name) { return &*namePool_.insert(name).first; }
     void adjustNodeIterators(TdomNode* removed);
     TdomNode* importChildren(TdomNode* source, TdomNode* copy);
 
     TdomNodePages pages_;
+    std::unordered_set<WideString> namePool_;  ///< node-based: addresses stay valid
     WideString documentURI_;
     TdomNodeVector registry_;
     std::vector<std::unique_ptr<TdomNodeIterator>> iterators_;

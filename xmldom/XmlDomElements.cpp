@@ -61,7 +61,7 @@ TdomElement::TdomElement(TdomDocument* ownerDocument, const WideString& tagName)
     : TdomNode(ownerDocument, ntElement_Node, kElementChildTypes),
       attributeMap_(this, kAttributeItems, &attributeList_) {
     if (!IsXmlName(tagName)) raiseInvalidCharacter();
-    tagName_ = tagName;
+    tagName_ = ownerDocument->internName(tagName);
 }
 
 TdomElement::TdomElement(TdomDocument* ownerDocument, const WideString& namespaceURI,
@@ -71,7 +71,7 @@ TdomElement::TdomElement(TdomDocument* ownerDocument, const WideString& namespac
     WideString prefix, localName;
     splitQualifiedName(qualifiedName, prefix, localName);
     checkElementNamespace(namespaceURI, prefix);
-    tagName_ = qualifiedName;
+    tagName_ = ownerDocument->internName(qualifiedName);
     setNames(namespaceURI, prefix, localName);
     setNamespaceAware(true);
     attributeMap_.setNamespaceAware(true);
@@ -94,7 +94,7 @@ void TdomElement::setPrefix(const WideString& prefix) {
     if (!IsXmlNCName(prefix) || !names_ || names_->namespaceURI.empty()) raiseNamespace();
     if (prefix == u"xml" && names_->namespaceURI != kXmlNamespace) raiseNamespace();
     names_->prefix = prefix;
-    tagName_ = prefix + u":" + names_->localName;
+    tagName_ = ownerDocument_->internName(prefix + u":" + names_->localName);
 }
 
 WideString TdomElement::getBaseURI() const {
@@ -339,7 +339,7 @@ TdomAttr* attributeNamed(const TdomNodeVector& list, const WideString& name) {
 bool TdomElement::validate() {
     TdomSchemaQuery& schema = schemaOf(this);
     bool result = schema.validateElementContent(this);
-    for (const TdomAttrDeclInfo& decl : schema.getAttributeDecls(tagName_)) {
+    for (const TdomAttrDeclInfo& decl : schema.getAttributeDecls(*tagName_)) {
         TdomAttr* present = attributeNamed(attributeList_, decl.name);
         if (decl.defaultDecl == 3) {
             if (!present) {
@@ -389,7 +389,7 @@ bool TdomElement::refreshDefaultAttributes(bool removeFixed, bool deep) {
         auto* attr = static_cast<TdomAttr*>(attributeList_[i]);
         bool drop = !attr->getSpecified();
         TdomAttrDeclInfo decl;
-        if (!drop && removeFixed && schema.findAttributeDecl(tagName_, attr->getNodeName(), decl))
+        if (!drop && removeFixed && schema.findAttributeDecl(*tagName_, attr->getNodeName(), decl))
             drop = decl.defaultDecl == 1;
         if (!drop) continue;
         removeAttributeNode(attr);
@@ -397,7 +397,7 @@ bool TdomElement::refreshDefaultAttributes(bool removeFixed, bool deep) {
         ownerDocument_->freeTreeNode(freed);
     }
     bool result = true;
-    for (const TdomAttrDeclInfo& decl : schema.getAttributeDecls(tagName_)) {
+    for (const TdomAttrDeclInfo& decl : schema.getAttributeDecls(*tagName_)) {
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
         bool present = attributeNamed(attributeList_, decl.name) != nullptr;
         if (decl.defaultDecl == 0 && present) continue;
@@ -433,7 +433,7 @@ uint8_t declarationKindOf(const WideString& name) {
 TdomAttr::TdomAttr(TdomDocument* ownerDocument, bool specified, const WideString& name)
     : TdomNode(ownerDocument, ntAttribute_Node, kNoChildTypes), specified_(specified) {
     if (!IsXmlName(name)) raiseInvalidCharacter();
-    name_ = name;
+    name_ = ownerDocument->internName(name);
     namespaceDeclarationKind_ = declarationKindOf(name);
 }
 
@@ -443,7 +443,7 @@ TdomAttr::TdomAttr(TdomDocument* ownerDocument, bool specified, const WideString
     WideString prefix, localName;
     splitQualifiedName(qualifiedName, prefix, localName);
     checkAttributeNamespace(namespaceURI, prefix, qualifiedName);
-    name_ = qualifiedName;
+    name_ = ownerDocument->internName(qualifiedName);
     names_ = std::make_unique<TdomQualifiedNames>(TdomQualifiedNames{namespaceURI, prefix, localName});
     namespaceDeclarationKind_ = declarationKindOf(qualifiedName);
     setNamespaceAware(true);
@@ -455,15 +455,15 @@ void TdomAttr::setPrefix(const WideString& prefix) {
     if (!IsXmlNCName(prefix) || !names_ || names_->namespaceURI.empty()) raiseNamespace();
     if (prefix == u"xml" && names_->namespaceURI != kXmlNamespace) raiseNamespace();
     if (prefix == u"xmlns" && names_->namespaceURI != kXmlnsNamespace) raiseNamespace();
-    if (name_ == u"xmlns") raiseNamespace();
+    if (*name_ == u"xmlns") raiseNamespace();
     names_->prefix = prefix;
-    name_ = prefix + u":" + names_->localName;
+    name_ = ownerDocument_->internName(prefix + u":" + names_->localName);
 }
 
 WideString TdomAttr::getBaseURI() const {
     if (!ownerElement_) return {};
     bool isBase = names_ ? (names_->namespaceURI == kXmlNamespace && names_->localName == u"base")
-                         : name_ == u"xml:base";
+                         : *name_ == u"xml:base";
     if (!isBase) return ownerElement_->getBaseURI();
     TdomNode* parent = ownerElement_->getParentNode();
     return parent ? parent->getBaseURI() : WideString();
@@ -512,7 +512,7 @@ WideString TdomAttr::getLiteralValue() const {
     WideString value;
     resolveLiteral(nodeValue_, value);
     TdomAttrDeclInfo decl;
-    if (ownerElement_ && schemaOf(this).findAttributeDecl(ownerElement_->getNodeName(), name_, decl) &&
+    if (ownerElement_ && schemaOf(this).findAttributeDecl(ownerElement_->getNodeName(), *name_, decl) &&
         decl.attrType != 0)
         value = collapseSpaces(value);
     return value;
@@ -522,7 +522,7 @@ bool TdomAttr::isIdAttribute() const {
     TdomSchemaQuery& schema = schemaOf(this);
     TdomAttrDeclInfo decl;
     return schema.hasModels() && ownerElement_ &&
-           schema.findAttributeDecl(ownerElement_->getNodeName(), name_, decl) && decl.attrType == 2;
+           schema.findAttributeDecl(ownerElement_->getNodeName(), *name_, decl) && decl.attrType == 2;
 }
 
 bool TdomAttr::scanEntityReferences(bool wantLessThan) const {
@@ -577,7 +577,7 @@ bool TdomAttr::validate() {
         result = false;
     }
     TdomAttrDeclInfo decl;
-    if (!ownerElement_ || !schemaOf(this).findAttributeDecl(ownerElement_->getNodeName(), name_, decl)) {
+    if (!ownerElement_ || !schemaOf(this).findAttributeDecl(ownerElement_->getNodeName(), *name_, decl)) {
         sendErrorNotification(6, this);
         return false;
     }
@@ -605,7 +605,7 @@ bool TdomAttr::validateAttributeValues() {
         return false;
     }
     TdomAttrDeclInfo decl;
-    if (!ownerElement_ || !schemaOf(this).findAttributeDecl(ownerElement_->getNodeName(), name_, decl)) return true;
+    if (!ownerElement_ || !schemaOf(this).findAttributeDecl(ownerElement_->getNodeName(), *name_, decl)) return true;
     TdomWideStringList& ids = ownerDocument_->getIdMap();
     int index;
     bool result = true;

@@ -29,7 +29,7 @@ public:
     TdomElement(TdomDocument* ownerDocument, const WideString& namespaceURI, const WideString& qualifiedName);
     ~TdomElement() override;
 
-    WideString getNodeName() const override { return tagName_; }
+    WideString getNodeName() const override { return *tagName_; }
     TdomNamedNodeMap* getAttributes() const override { return const_cast<TdomNamedNodeMap*>(&attributeMap_); }
     WideString getBaseURI() const override;
     WideString getLocalName() const override { return names_ ? names_->localName : WideString(); }
@@ -54,7 +54,7 @@ public:
     /// Live list over this element's subtree (this element included), cached with the element.
     virtual TdomNodeList* getElementsByTagName(const WideString& name);
     virtual TdomNodeList* getElementsByTagNameNS(const WideString& namespaceURI, const WideString& localName);
-    virtual WideString getTagName() const { return tagName_; }
+    virtual WideString getTagName() const { return *tagName_; }
     virtual bool hasAttribute(const WideString& name) const;
     virtual bool hasAttributeNS(const WideString& namespaceURI, const WideString& localName) const;
     /// Brings defaulted attributes in line with the declarations; plain map only (ENamespace_Err).
@@ -88,7 +88,7 @@ private:
     /// Caches of getElementsByTagName(NS); made on first use.
     struct ListCache;
     std::unique_ptr<ListCache> lists_;
-    WideString tagName_;
+    const WideString* tagName_ = nullptr;  ///< the owner document's shared copy of the name
     std::unique_ptr<TdomQualifiedNames> names_;
 };
 
@@ -101,7 +101,7 @@ public:
     TdomAttr(TdomDocument* ownerDocument, bool specified, const WideString& namespaceURI,
              const WideString& qualifiedName);
 
-    WideString getNodeName() const override { return name_; }
+    WideString getNodeName() const override { return *name_; }
     WideString getBaseURI() const override;
     WideString getLocalName() const override { return names_ ? names_->localName : WideString(); }
     WideString getNamespaceURI() const override { return names_ ? names_->namespaceURI : WideString(); }
@@ -120,7 +120,7 @@ public:
     virtual bool isIdAttribute() const;
     /// 0 for "xmlns", 1 for "xmlns:" + NCName, 2 otherwise.
     virtual uint8_t getNamespaceDeclarationKind() const { return namespaceDeclarationKind_; }
-    virtual WideString getName() const { return name_; }
+    virtual WideString getName() const { return *name_; }
     virtual TdomElement* getOwnerElement() const { return ownerElement_; }
     virtual bool getSpecified() const { return specified_; }
     /// resolveLiteral of the stored text, normalized further when declared other than CDATA.
@@ -139,7 +139,7 @@ private:
     bool scanEntityReferences(bool wantLessThan) const;
 
     std::unique_ptr<TdomQualifiedNames> names_;
-    WideString name_;
+    const WideString* name_ = nullptr;  ///< the owner document's shared copy of the name
     TdomElement* ownerElement_ = nullptr;
     uint8_t namespaceDeclarationKind_ = 2;
     bool specified_;
