@@ -1,6 +1,7 @@
 // XML character classes and name tests. Classes are binary searches over the generated range
-// tables of XmlCharClasses.inc (each step halves the set of range bounds), with a bit-mask fast
-// path for ASCII; string tests walk the text once and allocate nothing.
+// tables of XmlCharClasses.inc (each step halves the set of range bounds), entered through a
+// per-block jump table, with a bit-mask fast path for ASCII; string tests walk the text once
+// and allocate nothing.
 #include "XmlChars.h"
 
 #include <cstdint>
@@ -20,11 +21,36 @@ struct XmlCharRange {
 
 #include "XmlCharClasses.inc"
 
-// Index of the last range whose first bound is <= c (0 when there is none), then one test.
-template <size_t N>
-inline bool inRanges(const XmlCharRange (&r)[N], uint32_t c) {
-    size_t base = 0;
-    size_t n = N;
+// Per block of 64 code points, the ranges of a class that meet the block: a jump table in
+// front of the range table, so that a lookup compares against a few bounds only.
+constexpr int kBlockShift = 6;
+constexpr uint32_t kBlockCount = 0x10000 >> kBlockShift;
+
+struct BlockIndex {
+    uint16_t begin[kBlockCount]; ///< first range whose last point lies in or after the block
+    uint16_t end[kBlockCount];   ///< one past the last range whose first point lies in or before it
+};
+
+template <size_t N> constexpr BlockIndex indexOf(const XmlCharRange (&r)[N]) {
+    BlockIndex index{};
+    size_t lo = 0, hi = 0;
+    for (uint32_t block = 0; block < kBlockCount; ++block) {
+        uint32_t blockFirst = block << kBlockShift, blockLast = blockFirst | ((1u << kBlockShift) - 1);
+        while (lo < N && r[lo].last < blockFirst)
+            ++lo;
+        while (hi < N && r[hi].first <= blockLast)
+            ++hi;
+        index.begin[block] = static_cast<uint16_t>(lo);
+        index.end[block] = static_cast<uint16_t>(hi);
+    }
+    return index;
+}
+
+// Membership of a BMP code point: halve the block's ranges down to one, then one test.
+inline bool inRanges(const XmlCharRange* r, const BlockIndex& index, uint32_t c) {
+    size_t base = index.begin[c >> kBlockShift];
+    size_t n = index.end[c >> kBlockShift] - base;
+    if (n == 0) return false;
     while (n > 1) {
         size_t half = n / 2;
         base = r[base + half].first <= c ? base + half : base;
@@ -33,39 +59,65 @@ inline bool inRanges(const XmlCharRange (&r)[N], uint32_t c) {
     return c >= r[base].first && c <= r[base].last;
 }
 
+constexpr BlockIndex kXmlBaseCharIndex = indexOf(kXmlBaseCharRanges);
+constexpr BlockIndex kXmlIdeographicIndex = indexOf(kXmlIdeographicRanges);
+constexpr BlockIndex kXmlCombiningCharIndex = indexOf(kXmlCombiningCharRanges);
+constexpr BlockIndex kXmlDigitIndex = indexOf(kXmlDigitRanges);
+constexpr BlockIndex kXmlExtenderIndex = indexOf(kXmlExtenderRanges);
+constexpr BlockIndex kXmlLetterIndex = indexOf(kXmlLetterRanges);
+constexpr BlockIndex kXmlNameStartCharIndex = indexOf(kXmlNameStartCharRanges);
+constexpr BlockIndex kXmlNameCharIndex = indexOf(kXmlNameCharRanges);
+
 // Bit masks of the ASCII members of a class, built from its ranges at compile time.
 struct AsciiMask {
-    uint64_t low = 0, high = 0;
-    constexpr bool has(uint32_t c) const { return ((c < 64 ? low >> c : high >> (c - 64)) & 1) != 0; }
+    unsigned __int128 bits = 0;
+    constexpr bool has(uint32_t c) const { return ((bits >> c) & 1) != 0; } // c < 128
 };
 
-template <size_t N>
-constexpr AsciiMask maskOf(const XmlCharRange (&r)[N]) {
+template <size_t N> constexpr AsciiMask maskOf(const XmlCharRange (&r)[N]) {
     AsciiMask m;
     for (const XmlCharRange& range : r)
         for (uint32_t c = range.first; c <= range.last && c < 128; ++c)
-            (c < 64 ? m.low : m.high) |= uint64_t{1} << (c % 64);
+            m.bits |= static_cast<unsigned __int128>(1) << c;
     return m;
 }
 
 constexpr AsciiMask kNameStartAscii = maskOf(kXmlNameStartCharRanges);
 constexpr AsciiMask kNameCharAscii = maskOf(kXmlNameCharRanges);
 
-inline bool isHigh(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-inline bool isLow(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-inline bool isSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDFFF; }
-inline bool isWhite(uint32_t c) { return c == 0x20 || c == 0x9 || c == 0xD || c == 0xA; }
-inline bool isAsciiAlpha(uint32_t c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
-inline bool isAsciiDigit(uint32_t c) { return c >= '0' && c <= '9'; }
-inline bool isAsciiHex(uint32_t c) { return isAsciiDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
+inline bool isHigh(uint32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+inline bool isLow(uint32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
+inline bool isSurrogate(uint32_t u) {
+    return u >= 0xD800 && u <= 0xDFFF;
+}
+inline bool isWhite(uint32_t c) {
+    return c == 0x20 || c == 0x9 || c == 0xD || c == 0xA;
+}
+inline bool isAsciiAlpha(uint32_t c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+inline bool isAsciiDigit(uint32_t c) {
+    return c >= '0' && c <= '9';
+}
+inline bool isAsciiHex(uint32_t c) {
+    return isAsciiDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+}
 
 inline bool nameStart(uint32_t c) {
-    return c < 128 ? kNameStartAscii.has(c) : c <= 0xFFFF && inRanges(kXmlNameStartCharRanges, c);
+    return c < 128 ? kNameStartAscii.has(c)
+                   : c <= 0xFFFF && inRanges(kXmlNameStartCharRanges, kXmlNameStartCharIndex, c);
 }
 inline bool nameChar(uint32_t c) {
-    return c < 128 ? kNameCharAscii.has(c) : c <= 0xFFFF && inRanges(kXmlNameCharRanges, c);
+    return c < 128 ? kNameCharAscii.has(c)
+                   : c <= 0xFFFF && inRanges(kXmlNameCharRanges, kXmlNameCharIndex, c);
 }
-inline bool charUnit(uint32_t c) { return c >= 0x20 ? c <= 0xFFFD : (c == 0x9 || c == 0xA || c == 0xD); }
+inline bool charUnit(uint32_t c) {
+    return c >= 0x20 ? c <= 0xFFFD : (c == 0x9 || c == 0xA || c == 0xD);
+}
 
 // Length of the character at s[i] by the surrogate rule: 2 for a pair, 1 for any other unit
 // that is no surrogate, 0 for an unpaired surrogate.
@@ -77,28 +129,35 @@ inline size_t charLength(std::u16string_view s, size_t i) {
 }
 
 // True when every character of s passes: pairs are accepted, other units go to unitOk.
-template <class UnitOk>
-bool everyChar(std::u16string_view s, UnitOk unitOk) {
-    for (size_t i = 0; i < s.size();) {
-        size_t len = charLength(s, i);
-        if (len == 0) return false;
-        if (len == 1 && !unitOk(s[i])) return false;
-        i += len;
+template <class UnitOk> bool everyChar(std::u16string_view s, UnitOk unitOk) {
+    const char16_t* p = s.data();
+    const char16_t* end = p + s.size();
+    while (p != end) {
+        uint32_t u = *p++;
+        if (u - 0xD800u >= 0x800u) { // no surrogate: the common case first
+            if (!unitOk(u)) return false;
+            continue;
+        }
+        if (u >= 0xDC00 || p == end || static_cast<uint32_t>(*p) - 0xDC00u >= 0x400u) return false;
+        ++p; // the low half of the pair
     }
     return true;
 }
 
 // A name whose first character passes first and every further one passes rest.
-template <class First, class Rest>
-bool nameLike(std::u16string_view s, First first, Rest rest) {
+template <class First, class Rest> bool nameLike(std::u16string_view s, First first, Rest rest) {
     if (s.empty()) return false;
     size_t len = charLength(s, 0);
     if (len == 0 || (len == 1 && !first(s[0]))) return false;
     return everyChar(s.substr(len), rest);
 }
 
-inline bool ncNameStart(uint32_t c) { return c != ':' && nameStart(c); }
-inline bool ncNameChar(uint32_t c) { return c != ':' && nameChar(c); }
+inline bool ncNameStart(uint32_t c) {
+    return c != ':' && nameStart(c);
+}
+inline bool ncNameChar(uint32_t c) {
+    return c != ':' && nameChar(c);
+}
 
 // The text from s[at] ("&") to the first ";" after it, inclusive; empty when there is none.
 std::u16string_view referenceAt(std::u16string_view s, size_t at) {
@@ -110,17 +169,21 @@ bool holdsBothQuotes(std::u16string_view s) {
     return s.find(u'\'') != std::u16string_view::npos && s.find(u'"') != std::u16string_view::npos;
 }
 
-inline bool isQuote(WideChar c) { return c == u'\'' || c == u'"'; }
+inline bool isQuote(WideChar c) {
+    return c == u'\'' || c == u'"';
+}
 
 size_t skipWhite(std::u16string_view s, size_t i) {
-    while (i < s.size() && isWhite(s[i])) ++i;
+    while (i < s.size() && isWhite(s[i]))
+        ++i;
     return i;
 }
 
 std::u16string_view trimWhite(std::u16string_view s) {
     size_t b = skipWhite(s, 0);
     size_t e = s.size();
-    while (e > b && isWhite(s[e - 1])) --e;
+    while (e > b && isWhite(s[e - 1]))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -139,7 +202,7 @@ bool startsWithAscii(std::u16string_view s, std::string_view ascii) {
     throw EConvertError(Format(msg::kInvalidCharRef, {ref}));
 }
 
-}  // namespace
+} // namespace
 
 // ------------------------------------------------------------------ character classes
 
@@ -147,52 +210,91 @@ bool IsXmlChar(UCS4Char c) {
     return c >= 0x20 ? (c <= 0xD7FF || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF))
                      : (c == 0x9 || c == 0xA || c == 0xD);
 }
-bool IsXmlCharUnit(WideChar c) { return charUnit(c); }
-bool IsXmlWhiteSpace(UCS4Char c) { return isWhite(c); }
-bool IsXmlWhiteSpace(WideChar c) { return isWhite(c); }
-bool IsXmlWhiteSpaceOrNull(UCS4Char c) { return c == 0 || isWhite(c); }
-bool IsXmlWhiteSpaceOrNull(WideChar c) { return c == 0 || isWhite(c); }
-bool IsXmlBaseChar(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlBaseCharRanges, c); }
-bool IsXmlBaseChar(WideChar c) { return inRanges(kXmlBaseCharRanges, c); }
-bool IsXmlIdeographic(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlIdeographicRanges, c); }
-bool IsXmlIdeographic(WideChar c) { return inRanges(kXmlIdeographicRanges, c); }
-bool IsXmlLetter(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlLetterRanges, c); }
-bool IsXmlLetter(WideChar c) { return inRanges(kXmlLetterRanges, c); }
-bool IsXmlCombiningChar(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlCombiningCharRanges, c); }
-bool IsXmlCombiningChar(WideChar c) { return inRanges(kXmlCombiningCharRanges, c); }
-bool IsXmlDigit(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlDigitRanges, c); }
-bool IsXmlDigit(WideChar c) { return inRanges(kXmlDigitRanges, c); }
-bool IsXmlExtender(UCS4Char c) { return c <= 0xFFFF && inRanges(kXmlExtenderRanges, c); }
-bool IsXmlExtender(WideChar c) { return inRanges(kXmlExtenderRanges, c); }
-bool IsXmlNameChar(UCS4Char c) { return nameChar(c); }
-bool IsXmlNameChar(WideChar c) { return nameChar(c); }
-bool IsXmlNCNameChar(WideChar c) { return ncNameChar(c); }
+bool IsXmlCharUnit(WideChar c) {
+    return charUnit(c);
+}
+bool IsXmlWhiteSpace(UCS4Char c) {
+    return isWhite(c);
+}
+bool IsXmlWhiteSpace(WideChar c) {
+    return isWhite(c);
+}
+bool IsXmlWhiteSpaceOrNull(UCS4Char c) {
+    return c == 0 || isWhite(c);
+}
+bool IsXmlWhiteSpaceOrNull(WideChar c) {
+    return c == 0 || isWhite(c);
+}
+bool IsXmlBaseChar(UCS4Char c) {
+    return c <= 0xFFFF && inRanges(kXmlBaseCharRanges, kXmlBaseCharIndex, c);
+}
+bool IsXmlBaseChar(WideChar c) {
+    return inRanges(kXmlBaseCharRanges, kXmlBaseCharIndex, c);
+}
+bool IsXmlIdeographic(UCS4Char c) {
+    return c <= 0xFFFF && inRanges(kXmlIdeographicRanges, kXmlIdeographicIndex, c);
+}
+bool IsXmlIdeographic(WideChar c) {
+    return inRanges(kXmlIdeographicRanges, kXmlIdeographicIndex, c);
+}
+bool IsXmlLetter(UCS4Char c) {
+    return c <= 0xFFFF && inRanges(kXmlLetterRanges, kXmlLetterIndex, c);
+}
+bool IsXmlLetter(WideChar c) {
+    return inRanges(kXmlLetterRanges, kXmlLetterIndex, c);
+}
+bool IsXmlCombiningChar(UCS4Char c) {
+    return c <= 0xFFFF && inRanges(kXmlCombiningCharRanges, kXmlCombiningCharIndex, c);
+}
+bool IsXmlCombiningChar(WideChar c) {
+    return inRanges(kXmlCombiningCharRanges, kXmlCombiningCharIndex, c);
+}
+bool IsXmlDigit(UCS4Char c) {
+    return c <= 0xFFFF && inRanges(kXmlDigitRanges, kXmlDigitIndex, c);
+}
+bool IsXmlDigit(WideChar c) {
+    return inRanges(kXmlDigitRanges, kXmlDigitIndex, c);
+}
+bool IsXmlExtender(UCS4Char c) {
+    return c <= 0xFFFF && inRanges(kXmlExtenderRanges, kXmlExtenderIndex, c);
+}
+bool IsXmlExtender(WideChar c) {
+    return inRanges(kXmlExtenderRanges, kXmlExtenderIndex, c);
+}
+bool IsXmlNameChar(UCS4Char c) {
+    return nameChar(c);
+}
+bool IsXmlNameChar(WideChar c) {
+    return nameChar(c);
+}
+bool IsXmlNCNameChar(WideChar c) {
+    return ncNameChar(c);
+}
 
 bool IsXmlPubidChar(WideChar c) {
-    if (isAsciiAlpha(c) || isAsciiDigit(c)) return c < 128;
-    switch (c) {
-        case 0x20: case 0xD: case 0xA:
-        case u'-': case u'\'': case u'(': case u')': case u'+': case u',': case u'.': case u'/':
-        case u':': case u'=': case u'?': case u';': case u'!': case u'*': case u'#': case u'@':
-        case u'$': case u'_': case u'%':
-            return true;
-        default:
-            return false;
-    }
+    static constexpr std::u16string_view kMarks = u" \r\n-'()+,./:=?;!*#@$_%";
+    return isAsciiAlpha(c) || isAsciiDigit(c) || kMarks.find(c) != kMarks.npos;
 }
 
 bool IsXmlVersionNumChar(UCS4Char c) {
     return c < 128 && (isAsciiAlpha(c) || isAsciiDigit(c) || c == '_' || c == '.' || c == ':' || c == '-');
 }
-bool IsXmlVersionNumChar(WideChar c) { return IsXmlVersionNumChar(static_cast<UCS4Char>(c)); }
-bool IsXmlEncNameStartChar(UCS4Char c) { return c < 128 && isAsciiAlpha(c); }
+bool IsXmlVersionNumChar(WideChar c) {
+    return IsXmlVersionNumChar(static_cast<UCS4Char>(c));
+}
+bool IsXmlEncNameStartChar(UCS4Char c) {
+    return c < 128 && isAsciiAlpha(c);
+}
 bool IsXmlEncNameChar(UCS4Char c) {
     return c < 128 && (isAsciiAlpha(c) || isAsciiDigit(c) || c == '.' || c == '_' || c == '-');
 }
 
 // ------------------------------------------------------------------ name tests
 
-bool IsXmlName(std::u16string_view s) { return nameLike(s, nameStart, nameChar); }
+bool IsXmlName(std::u16string_view s) {
+    return nameLike(
+        s, [](uint32_t c) { return nameStart(c); }, [](uint32_t c) { return nameChar(c); });
+}
 
 bool IsXmlNames(std::u16string_view s) {
     if (s.empty()) return false;
@@ -206,19 +308,29 @@ bool IsXmlNames(std::u16string_view s) {
     }
 }
 
-bool IsXmlNmtoken(std::u16string_view s) { return !s.empty() && everyChar(s, nameChar); }
+bool IsXmlNmtoken(std::u16string_view s) {
+    return !s.empty() && everyChar(s, [](uint32_t c) { return nameChar(c); });
+}
 
 bool IsXmlNmtokens(std::u16string_view s) {
     if (s.empty()) return false;
     size_t lastLen = s.size() >= 2 && isLow(s.back()) && isHigh(s[s.size() - 2]) ? 2 : 1;
     if (isSurrogate(s.back()) && lastLen == 1) return false;
     if (lastLen == 1 && !nameChar(s.back())) return false;
-    return nameLike(s, nameChar, [](uint32_t c) { return nameChar(c) || isWhite(c); });
+    return nameLike(
+        s, [](uint32_t c) { return nameChar(c); }, [](uint32_t c) { return nameChar(c) || isWhite(c); });
 }
 
-bool IsXmlNCName(std::u16string_view s) { return nameLike(s, ncNameStart, ncNameChar); }
-bool IsXmlPrefix(std::u16string_view s) { return IsXmlNCName(s); }
-bool IsXmlLocalPart(std::u16string_view s) { return IsXmlNCName(s); }
+bool IsXmlNCName(std::u16string_view s) {
+    return nameLike(
+        s, [](uint32_t c) { return ncNameStart(c); }, [](uint32_t c) { return ncNameChar(c); });
+}
+bool IsXmlPrefix(std::u16string_view s) {
+    return IsXmlNCName(s);
+}
+bool IsXmlLocalPart(std::u16string_view s) {
+    return IsXmlNCName(s);
+}
 
 bool IsXmlQName(std::u16string_view s) {
     size_t colon = s.find(u':');
@@ -226,7 +338,9 @@ bool IsXmlQName(std::u16string_view s) {
     return IsXmlPrefix(s.substr(0, colon)) && IsXmlLocalPart(s.substr(colon + 1));
 }
 
-bool IsXmlDefaultAttName(std::u16string_view s) { return equalsAscii(s, "xmlns"); }
+bool IsXmlDefaultAttName(std::u16string_view s) {
+    return equalsAscii(s, "xmlns");
+}
 
 bool IsXmlPrefixedAttName(std::u16string_view s) {
     return startsWithAscii(s, "xmlns:") && IsXmlNCName(s.substr(6));
@@ -242,7 +356,9 @@ bool IsXmlPredefinedEntityName(std::u16string_view s) {
            equalsAscii(s, "quot");
 }
 
-bool IsXmlStringType(std::u16string_view s) { return equalsAscii(s, "CDATA"); }
+bool IsXmlStringType(std::u16string_view s) {
+    return equalsAscii(s, "CDATA");
+}
 
 bool IsXmlTokenizedType(std::u16string_view s) {
     for (std::string_view t : {"ID", "IDREF", "IDREFS", "ENTITY", "ENTITIES", "NMTOKEN", "NMTOKENS"})
@@ -266,7 +382,9 @@ bool IsXmlEncName(std::u16string_view s) {
 
 // ------------------------------------------------------------------ content tests
 
-bool IsXmlChars(std::u16string_view s) { return everyChar(s, charUnit); }
+bool IsXmlChars(std::u16string_view s) {
+    return everyChar(s, [](uint32_t c) { return charUnit(c); });
+}
 
 bool IsXmlS(std::u16string_view s) {
     if (s.empty()) return false;
@@ -279,7 +397,9 @@ bool IsXmlCharData(std::u16string_view s) {
     return IsXmlChars(s) && s.find(u'<') == s.npos && s.find(u'&') == s.npos;
 }
 
-bool IsXmlCData(std::u16string_view s) { return s.find(u"]]>") == s.npos && IsXmlChars(s); }
+bool IsXmlCData(std::u16string_view s) {
+    return s.find(u"]]>") == s.npos && IsXmlChars(s);
+}
 
 bool IsXmlPubidChars(std::u16string_view s) {
     for (WideChar c : s)
@@ -287,7 +407,9 @@ bool IsXmlPubidChars(std::u16string_view s) {
     return true;
 }
 
-bool IsXmlSystemChars(std::u16string_view s) { return IsXmlChars(s) && !holdsBothQuotes(s); }
+bool IsXmlSystemChars(std::u16string_view s) {
+    return IsXmlChars(s) && !holdsBothQuotes(s);
+}
 
 bool IsXmlEntityValue(std::u16string_view s) {
     if (!IsXmlChars(s) || holdsBothQuotes(s)) return false;
@@ -303,7 +425,8 @@ bool IsXmlAttValue(std::u16string_view s) {
     if (s.size() < 2 || !isQuote(s[0]) || s.back() != s[0]) return false;
     WideChar quote = s[0];
     std::u16string_view inner = s.substr(1, s.size() - 2);
-    if (!everyChar(inner, [quote](uint32_t c) { return charUnit(c) && c != quote && c != '<'; })) return false;
+    if (!everyChar(inner, [quote](uint32_t c) { return charUnit(c) && c != quote && c != '<'; }))
+        return false;
     for (size_t i = inner.find(u'&'); i != inner.npos; i = inner.find(u'&', i)) {
         std::u16string_view ref = referenceAt(inner, i);
         if (ref.empty() || !IsXmlReference(ref)) return false;
@@ -338,7 +461,9 @@ bool IsXmlPEReference(std::u16string_view s) {
     return s.size() >= 2 && s.front() == u'%' && s.back() == u';' && IsXmlName(s.substr(1, s.size() - 2));
 }
 
-bool IsXmlReference(std::u16string_view s) { return IsXmlEntityRef(s) || IsXmlCharRef(s); }
+bool IsXmlReference(std::u16string_view s) {
+    return IsXmlEntityRef(s) || IsXmlCharRef(s);
+}
 
 // ------------------------------------------------------------------ conversions
 
@@ -350,7 +475,7 @@ UCS4Char XmlCharRefToInt(std::u16string_view ref) {
         uint32_t c = ref[i];
         uint32_t digit = isAsciiDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
         value = value * (hex ? 16 : 10) + digit;
-        if (value >= 0x110000) raiseInvalidCharRef(ref);  // stops before the value can overflow
+        if (value >= 0x110000) raiseInvalidCharRef(ref); // stops before the value can overflow
     }
     if (value < 0x10000 && (!charUnit(value) || isSurrogate(value))) raiseInvalidCharRef(ref);
     return value;
@@ -439,10 +564,12 @@ bool XmlExtractPrefixAndLocalName(std::u16string_view qname, WideString& prefix,
 
 void XmlSplitFirstToken(std::u16string_view s, WideString& head, WideString& rest) {
     size_t end = 0;
-    while (end < s.size() && !isWhite(s[end])) ++end;
+    while (end < s.size() && !isWhite(s[end]))
+        ++end;
     head = WideString(s.substr(0, end));
     std::u16string_view tail = s.substr(skipWhite(s, end));
-    while (!tail.empty() && isWhite(tail.back())) tail.remove_suffix(1);
+    while (!tail.empty() && isWhite(tail.back()))
+        tail.remove_suffix(1);
     rest = WideString(tail);
 }
 
@@ -469,7 +596,8 @@ namespace {
 
 // "SYSTEM" or "PUBLIC" followed by at least one unit, the first of them white space.
 bool takeKeyword(std::u16string_view s, std::string_view keyword, std::u16string_view& after) {
-    if (!startsWithAscii(s, keyword) || s.size() <= keyword.size() || !isWhite(s[keyword.size()])) return false;
+    if (!startsWithAscii(s, keyword) || s.size() <= keyword.size() || !isWhite(s[keyword.size()]))
+        return false;
     after = s.substr(keyword.size());
     return true;
 }
@@ -500,7 +628,7 @@ bool parseExternalId(std::u16string_view s, bool systemOptional, WideString& sys
     return !error;
 }
 
-}  // namespace
+} // namespace
 
 void XmlParseEntityDef(std::u16string_view s, WideString& value, WideString& systemId, bool& error,
                        WideString& notationName, WideString& publicId) {
@@ -563,9 +691,13 @@ void XmlStripParentheses(std::u16string_view s, WideString& inner, bool& error) 
 
 // ------------------------------------------------------------------ string helpers
 
-WideString TrimXmlWhiteSpace(std::u16string_view s) { return WideString(trimWhite(s)); }
+WideString TrimXmlWhiteSpace(std::u16string_view s) {
+    return WideString(trimWhite(s));
+}
 
-WideString TrimXmlWhiteSpaceLeft(std::u16string_view s) { return WideString(s.substr(skipWhite(s, 0))); }
+WideString TrimXmlWhiteSpaceLeft(std::u16string_view s) {
+    return WideString(s.substr(skipWhite(s, 0)));
+}
 
 WideString TrimSpaces(std::u16string_view s) {
     size_t b = s.find_first_not_of(u' ');
@@ -594,4 +726,4 @@ WideString EscapeQuotesAsCharRefs(std::u16string_view s) {
     return out;
 }
 
-}  // namespace xmldom
+} // namespace xmldom

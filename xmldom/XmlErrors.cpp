@@ -8,7 +8,7 @@ namespace xmldom {
 
 namespace {
 
-constexpr int kKindCount = 79;  // 0 (unknown) to 78
+constexpr int kKindCount = 79; // 0 (unknown) to 78
 
 struct ErrorLanguageTexts {
     const char16_t* warning;
@@ -26,7 +26,7 @@ struct ErrorLanguageTexts {
 // Rows of kErrorTexts.
 enum LanguageRow { rowEnglish, rowDutch, rowFrench, rowGerman, rowItalian, rowPortuguese, rowSpanish };
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------- TdomLocator
 
@@ -34,8 +34,8 @@ TdomLocator::TdomLocator(int32_t StartLine, int32_t StartColumn, int32_t EndLine
                          int32_t ByteOffset, WideString Uri, TdomNode* RelatedNode, TObject* RelatedCMObject,
                          TObject* RelatedASModel)
     : startLine_(StartLine), startColumn_(StartColumn), endLine_(EndLine), endColumn_(EndColumn),
-      byteOffset_(ByteOffset), uri_(std::move(Uri)), relatedNode_(RelatedNode), relatedCMObject_(RelatedCMObject),
-      relatedASModel_(RelatedASModel) {}
+      byteOffset_(ByteOffset), uri_(std::move(Uri)), relatedNode_(RelatedNode),
+      relatedCMObject_(RelatedCMObject), relatedASModel_(RelatedASModel) {}
 
 // ---------------------------------------------------------------- TdomInputSourceLocator
 
@@ -86,7 +86,8 @@ TdomError::TdomError(TXmlErrorType Kind, const TdomLocator* Locator, const WideS
     : TdomError(Kind, Locator ? Locator->getStartLine() : 0, Locator ? Locator->getStartColumn() : 0,
                 Locator ? Locator->getEndLine() : 0, Locator ? Locator->getEndColumn() : 0,
                 Locator ? Locator->getByteOffset() : -1, Locator ? Locator->getUri() : WideString(),
-                Locator ? Locator->getRelatedNode() : nullptr, Locator ? Locator->getRelatedCMObject() : nullptr,
+                Locator ? Locator->getRelatedNode() : nullptr,
+                Locator ? Locator->getRelatedCMObject() : nullptr,
                 Locator ? Locator->getRelatedASModel() : nullptr, Clue) {}
 
 TdomSeverity TdomError::getSeverity() const {
@@ -105,16 +106,23 @@ WideString TdomError::buildMessage(int languageRow) const {
     const TdomLocator& at = *locator_;
     WideString text;
     switch (getSeverity()) {
-        case DOM_SEVERITY_FATAL_ERROR: text = t.fatal; break;
-        case DOM_SEVERITY_ERROR: text = t.error; break;
-        default: text = t.warning; break;
+    case DOM_SEVERITY_FATAL_ERROR:
+        text = t.fatal;
+        break;
+    case DOM_SEVERITY_ERROR:
+        text = t.error;
+        break;
+    default:
+        text = t.warning;
+        break;
     }
     text += t.document;
     text += at.getUri();
     text += u' ';
     if (at.getEndLine() != -1) {
         if (at.getStartLine() != at.getEndLine())
-            text += Format(t.twoLines, {at.getStartLine(), at.getStartColumn(), at.getEndLine(), at.getEndColumn()});
+            text += Format(t.twoLines,
+                           {at.getStartLine(), at.getStartColumn(), at.getEndLine(), at.getEndColumn()});
         else if (at.getStartColumn() == at.getEndColumn())
             text += Format(t.singlePosition, {at.getEndLine(), at.getEndColumn()});
         else
@@ -125,23 +133,51 @@ WideString TdomError::buildMessage(int languageRow) const {
     return text;
 }
 
-WideString TdomError::getDutchMessage() const { return buildMessage(rowDutch); }
-WideString TdomError::getEnglishMessage() const { return buildMessage(rowEnglish); }
-WideString TdomError::getFrenchMessage() const { return buildMessage(rowFrench); }
-WideString TdomError::getGermanMessage() const { return buildMessage(rowGerman); }
-WideString TdomError::getItalianMessage() const { return buildMessage(rowItalian); }
-WideString TdomError::getPortugueseMessage() const { return buildMessage(rowPortuguese); }
-WideString TdomError::getSpanishMessage() const { return buildMessage(rowSpanish); }
+WideString TdomError::getDutchMessage() const {
+    return buildMessage(rowDutch);
+}
+WideString TdomError::getEnglishMessage() const {
+    return buildMessage(rowEnglish);
+}
+WideString TdomError::getFrenchMessage() const {
+    return buildMessage(rowFrench);
+}
+WideString TdomError::getGermanMessage() const {
+    return buildMessage(rowGerman);
+}
+WideString TdomError::getItalianMessage() const {
+    return buildMessage(rowItalian);
+}
+WideString TdomError::getPortugueseMessage() const {
+    return buildMessage(rowPortuguese);
+}
+WideString TdomError::getSpanishMessage() const {
+    return buildMessage(rowSpanish);
+}
 
 void TdomError::getMessage(WideString& Text) const {
     switch (language_) {
-        case iso639_nl: Text = getDutchMessage(); break;
-        case iso639_fr: Text = getFrenchMessage(); break;
-        case iso639_de: Text = getGermanMessage(); break;
-        case iso639_it: Text = getItalianMessage(); break;
-        case iso639_pt: Text = getPortugueseMessage(); break;
-        case iso639_es: Text = getSpanishMessage(); break;
-        default: Text = getEnglishMessage(); break;
+    case iso639_nl:
+        Text = getDutchMessage();
+        break;
+    case iso639_fr:
+        Text = getFrenchMessage();
+        break;
+    case iso639_de:
+        Text = getGermanMessage();
+        break;
+    case iso639_it:
+        Text = getItalianMessage();
+        break;
+    case iso639_pt:
+        Text = getPortugueseMessage();
+        break;
+    case iso639_es:
+        Text = getSpanishMessage();
+        break;
+    default:
+        Text = getEnglishMessage();
+        break;
     }
     if (clue_.empty())
         Text += u'.';
@@ -149,4 +185,4 @@ void TdomError::getMessage(WideString& Text) const {
         Text += u": " + clue_;
 }
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -16,26 +16,31 @@ class TdomNode;
 
 /// A language: the ordinal of its ISO 639 two-letter code in alphabetical order (136 codes).
 using TIso639Code = uint8_t;
-inline constexpr TIso639Code iso639_de = 21;  ///< German
-inline constexpr TIso639Code iso639_en = 24;  ///< English
-inline constexpr TIso639Code iso639_es = 26;  ///< Spanish
-inline constexpr TIso639Code iso639_fr = 33;  ///< French
-inline constexpr TIso639Code iso639_it = 50;  ///< Italian
-inline constexpr TIso639Code iso639_nl = 81;  ///< Dutch
-inline constexpr TIso639Code iso639_pt = 89;  ///< Portuguese
+inline constexpr TIso639Code iso639_de = 21; ///< German
+inline constexpr TIso639Code iso639_en = 24; ///< English
+inline constexpr TIso639Code iso639_es = 26; ///< Spanish
+inline constexpr TIso639Code iso639_fr = 33; ///< French
+inline constexpr TIso639Code iso639_it = 50; ///< Italian
+inline constexpr TIso639Code iso639_nl = 81; ///< Dutch
+inline constexpr TIso639Code iso639_pt = 89; ///< Portuguese
 inline constexpr int kIso639CodeCount = 136;
 
 /// Error kinds are 0 to 78; 36-78 are fatal, 5-35 errors, everything else warnings.
 using TXmlErrorType = uint8_t;
 
-enum TdomSeverity : uint8_t { DOM_SEVERITY_WARNING = 0, DOM_SEVERITY_ERROR = 1, DOM_SEVERITY_FATAL_ERROR = 2 };
+enum TdomSeverity : uint8_t {
+    DOM_SEVERITY_WARNING = 0,
+    DOM_SEVERITY_ERROR = 1,
+    DOM_SEVERITY_FATAL_ERROR = 2
+};
 
 /// Where a problem lies. Unknown positions and offsets are -1, unknown objects null, an
 /// unknown URI empty. The related objects are not owned.
 class TdomLocator : public TObject {
 public:
-    TdomLocator(int32_t StartLine, int32_t StartColumn, int32_t EndLine, int32_t EndColumn, int32_t ByteOffset,
-                WideString Uri, TdomNode* RelatedNode, TObject* RelatedCMObject, TObject* RelatedASModel);
+    TdomLocator(int32_t StartLine, int32_t StartColumn, int32_t EndLine, int32_t EndColumn,
+                int32_t ByteOffset, WideString Uri, TdomNode* RelatedNode, TObject* RelatedCMObject,
+                TObject* RelatedASModel);
 
     virtual int32_t getEndColumn() const { return endColumn_; }
     virtual int32_t getEndLine() const { return endLine_; }
@@ -118,7 +123,9 @@ public:
     const WideString& getClue() const { return clue_; }
     TIso639Code getLanguage() const { return language_; }
     const TdomLocator& getLocation() const { return *locator_; }
-    bool isSupportedLanguage(TIso639Code Code) const { return Code < kIso639CodeCount && supported_.test(Code); }
+    bool isSupportedLanguage(TIso639Code Code) const {
+        return Code < kIso639CodeCount && supported_.test(Code);
+    }
 
 private:
     WideString buildMessage(int languageRow) const;
@@ -130,4 +137,4 @@ private:
     std::bitset<kIso639CodeCount> supported_;
 };
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -7,7 +7,8 @@ namespace xmldom::msg {
 
 // Character references and code points.
 inline constexpr char16_t kInvalidCharRef[] = u"%S is not a valid XmlCharRef value.";
-inline constexpr char16_t kStartsWithLowSurrogate[] = u"WideString must not start with a UTF-16 low surrogate.";
+inline constexpr char16_t kStartsWithLowSurrogate[] =
+    u"WideString must not start with a UTF-16 low surrogate.";
 inline constexpr char16_t kEndsWithHighSurrogate[] = u"WideString must not end with a UTF-16 high surrogate.";
 inline constexpr char16_t kHighSurrogateWithoutLow[] =
     u"WideString contains an UTF-16 high surrogate without its corresponding low surrogate.";
@@ -56,4 +57,4 @@ inline constexpr char16_t kNamespaceErr[] = u"Namespace error.";
 inline constexpr char16_t kWrongDOMImplementationErr[] = u"Wrong DOM implementation error.";
 inline constexpr char16_t kWrongElementDeclErr[] = u"Wrong element declaration error.";
 
-}  // namespace xmldom::msg
+} // namespace xmldom::msg

@@ -131,7 +131,7 @@ int32_t TdomWideStringStream::Write(const void* Buffer, int32_t Count) {
 
 int64_t TdomWideStringStream::Seek(int64_t Offset, uint16_t Origin) {
     int64_t target = Origin == soFromCurrent ? position_ + Offset
-                   : Origin == soFromEnd     ? size_ - Offset
+                     : Origin == soFromEnd   ? size_ - Offset
                                              : Offset;
     position_ = std::clamp<int64_t>(target, 0, size_);
     return position_;
@@ -143,4 +143,4 @@ WideString TdomWideStringStream::DataString() const {
     return text;
 }
 
-}  // namespace xmldom
+} // namespace xmldom

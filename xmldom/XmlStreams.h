@@ -53,7 +53,7 @@ public:
 
 private:
     std::string data_;
-    int64_t position_ = 0;  ///< 0..size
+    int64_t position_ = 0; ///< 0..size
 };
 
 /// File open modes.
@@ -103,9 +103,9 @@ public:
     WideString DataString() const;
 
 private:
-    std::vector<uint8_t> buffer_;  ///< capacity bytes; the first size_ are the content
-    int64_t size_ = 0;             ///< even, 0..capacity
-    int64_t position_ = 0;         ///< 0..size
+    std::vector<uint8_t> buffer_; ///< capacity bytes; the first size_ are the content
+    int64_t size_ = 0;            ///< even, 0..capacity
+    int64_t position_ = 0;        ///< 0..size
 };
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -23,7 +23,8 @@ void TdomCustomStr::setChar(int Index, WideChar C) {
 
 void TdomCustomStr::growTo(size_t needed) {
     size_t capacity = buffer_.size();
-    while (capacity < needed) capacity += std::max<size_t>(capacity / 4, 1);
+    while (capacity < needed)
+        capacity += std::max<size_t>(capacity / 4, 1);
     buffer_.resize(capacity);
 }
 
@@ -69,7 +70,9 @@ bool TdomCustomStr::startsWith(std::u16string_view Text) const {
     return std::u16string_view(buffer_.data(), Text.size()) == Text;
 }
 
-void TdomCustomStr::value(WideString& Text) const { Text.assign(buffer_.data(), length_); }
+void TdomCustomStr::value(WideString& Text) const {
+    Text.assign(buffer_.data(), length_);
+}
 
 // ---------------------------------------------------------------- TdomWideStringList
 
@@ -85,7 +88,9 @@ void TdomWideStringList::checkIndex(int Index, int Limit) const {
     if (Index < 0 || Index >= Limit) throw EListError(Format(msg::kListIndexError, {Index}));
 }
 
-int TdomWideStringList::Add(const WideString& S) { return AddObject(S, nullptr); }
+int TdomWideStringList::Add(const WideString& S) {
+    return AddObject(S, nullptr);
+}
 
 int TdomWideStringList::AddObject(const WideString& S, TObject* AObject) {
     int index = getCount();
@@ -97,7 +102,9 @@ int TdomWideStringList::AddObject(const WideString& S, TObject* AObject) {
     return index;
 }
 
-void TdomWideStringList::Insert(int Index, const WideString& S) { InsertObject(Index, S, nullptr); }
+void TdomWideStringList::Insert(int Index, const WideString& S) {
+    InsertObject(Index, S, nullptr);
+}
 
 void TdomWideStringList::InsertObject(int Index, const WideString& S, TObject* AObject) {
     if (sorted_) throw EListError(msg::kSortedListError);
@@ -183,8 +190,10 @@ void TdomWideStringList::quickSort(int L, int R) {
         int j = R;
         WideString pivot = entries_[L + (R - L) / 2].string;
         while (i <= j) {
-            while (CompareWideStrOrdinal(entries_[i].string, pivot) < 0) ++i;
-            while (CompareWideStrOrdinal(entries_[j].string, pivot) > 0) --j;
+            while (CompareWideStrOrdinal(entries_[i].string, pivot) < 0)
+                ++i;
+            while (CompareWideStrOrdinal(entries_[j].string, pivot) > 0)
+                --j;
             if (i <= j) {
                 std::swap(entries_[i], entries_[j]);
                 ++i;
@@ -285,7 +294,8 @@ void TdomNameValueList::AddNameValueList(const TdomNameValueList& Source) {
         AddNameValueList(copy);
         return;
     }
-    for (int i = 0; i < Source.getCount(); ++i) Add(Source.getName(i), Source.getValue(i));
+    for (int i = 0; i < Source.getCount(); ++i)
+        Add(Source.getName(i), Source.getValue(i));
 }
 
 bool TdomNameValueList::Equals(const TdomNameValueList& Other) const {
@@ -295,4 +305,4 @@ bool TdomNameValueList::Equals(const TdomNameValueList& Other) const {
     return true;
 }
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -43,7 +43,7 @@ private:
     void growTo(size_t needed);
 
     int length_ = 0;
-    WideString buffer_;  ///< capacity units; the first length_ are the content
+    WideString buffer_; ///< capacity units; the first length_ are the content
 };
 
 /// How a sorted string list treats a string it already holds.
@@ -88,8 +88,8 @@ public:
     TDuplicates getDuplicates() const { return duplicates_; }
     void setDuplicates(TDuplicates Value) { duplicates_ = Value; }
 
-    TNotifyEvent OnChange;    ///< after each change
-    TNotifyEvent OnChanging;  ///< before each change
+    TNotifyEvent OnChange;   ///< after each change
+    TNotifyEvent OnChanging; ///< before each change
 
 private:
     struct Entry {
@@ -139,4 +139,4 @@ private:
     TdomWideStringList values_;
 };
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -6,14 +6,14 @@ namespace xmldom {
 
 namespace {
 
-struct Spec {
+struct Specifier {
     int width = -1;
     int precision = -1;
     char16_t conversion = 0;
 };
 
 // Reads "[width][.precision]conv" after a "%"; returns the length read, 0 when malformed.
-size_t parseSpec(std::u16string_view p, size_t at, Spec& spec) {
+size_t parseSpecifier(std::u16string_view p, size_t at, Specifier& field) {
     size_t i = at;
     auto readNumber = [&](int& into) {
         int n = -1;
@@ -23,20 +23,20 @@ size_t parseSpec(std::u16string_view p, size_t at, Spec& spec) {
         }
         into = n;
     };
-    readNumber(spec.width);
+    readNumber(field.width);
     if (i < p.size() && p[i] == u'.') {
         ++i;
-        readNumber(spec.precision);
-        if (spec.precision < 0) spec.precision = 0;
+        readNumber(field.precision);
+        if (field.precision < 0) field.precision = 0;
     }
     if (i >= p.size()) return 0;
-    spec.conversion = p[i];
+    field.conversion = p[i];
     return i + 1 - at;
 }
 
 WideString digitsOf(long long v, int base, bool upper) {
-    unsigned long long u = v < 0 && base == 10 ? 0ULL - static_cast<unsigned long long>(v)
-                                               : static_cast<unsigned long long>(v);
+    unsigned long long u =
+        v < 0 && base == 10 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
     if (base == 16 && v < 0) u = static_cast<unsigned long long>(v) & 0xFFFFFFFFULL;
     const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     WideString out;
@@ -47,7 +47,7 @@ WideString digitsOf(long long v, int base, bool upper) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 WideString Format(std::u16string_view pattern, std::initializer_list<TFormatArg> args) {
     WideString out;
@@ -63,9 +63,9 @@ WideString Format(std::u16string_view pattern, std::initializer_list<TFormatArg>
             ++i;
             continue;
         }
-        Spec spec;
-        size_t len = parseSpec(pattern, i + 1, spec);
-        char16_t conv = spec.conversion;
+        Specifier field;
+        size_t len = parseSpecifier(pattern, i + 1, field);
+        char16_t conv = field.conversion;
         bool numeric = conv == u'd' || conv == u'x' || conv == u'X';
         bool text = conv == u's' || conv == u'S';
         if (len == 0 || (!numeric && !text) || next == args.end() || next->isText() != text) {
@@ -75,18 +75,18 @@ WideString Format(std::u16string_view pattern, std::initializer_list<TFormatArg>
         WideString piece;
         if (text) {
             piece = WideString(next->text());
-            if (spec.precision >= 0 && piece.size() > static_cast<size_t>(spec.precision))
-                piece.resize(spec.precision);
+            if (field.precision >= 0 && piece.size() > static_cast<size_t>(field.precision))
+                piece.resize(field.precision);
         } else {
             long long v = next->number();
             bool negative = conv == u'd' && v < 0;
             piece = digitsOf(v, conv == u'd' ? 10 : 16, conv == u'X');
-            if (spec.precision > 0 && piece.size() < static_cast<size_t>(spec.precision))
-                piece.insert(0, spec.precision - piece.size(), u'0');
+            if (field.precision > 0 && piece.size() < static_cast<size_t>(field.precision))
+                piece.insert(0, field.precision - piece.size(), u'0');
             if (negative) piece.insert(piece.begin(), u'-');
         }
-        if (spec.width > 0 && piece.size() < static_cast<size_t>(spec.width))
-            piece.insert(0, spec.width - piece.size(), u' ');
+        if (field.width > 0 && piece.size() < static_cast<size_t>(field.width))
+            piece.insert(0, field.width - piece.size(), u' ');
         out += piece;
         ++next;
         i += len;
@@ -125,13 +125,6 @@ std::string ToUtf8(std::u16string_view text) {
     return out;
 }
 
-WideString WideFromAscii(std::string_view text) {
-    WideString out;
-    out.reserve(text.size());
-    for (unsigned char c : text) out += static_cast<char16_t>(c);
-    return out;
-}
-
 Exception::Exception(WideString message) : Message(std::move(message)), utf8_(ToUtf8(Message)) {}
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -12,9 +12,9 @@
 
 namespace xmldom {
 
-using WideString = std::u16string;   ///< all text of the library: UTF-16 code units
-using WideChar = char16_t;           ///< one UTF-16 code unit
-using UCS4Char = char32_t;           ///< one code point (any 32-bit value is accepted)
+using WideString = std::u16string; ///< all text of the library: UTF-16 code units
+using WideChar = char16_t;         ///< one UTF-16 code unit
+using UCS4Char = char32_t;         ///< one code point (any 32-bit value is accepted)
 
 /// Root of the library's classes that can be referred to as plain objects (list entries,
 /// error records' related objects).
@@ -60,8 +60,6 @@ WideString Format(std::u16string_view pattern, std::initializer_list<TFormatArg>
 
 /// UTF-16 to UTF-8 for diagnostics; unpaired surrogates become U+FFFD.
 std::string ToUtf8(std::u16string_view text);
-/// ASCII (or any 7-bit text) widened unit by unit; used for literal messages.
-WideString WideFromAscii(std::string_view text);
 
 /// Root of the library's exceptions. `Message` is the exact text of the system's message.
 class Exception : public std::exception {
@@ -76,16 +74,32 @@ private:
 };
 
 /// Conversion of a value failed (character references, code points, encodings).
-class EConvertError : public Exception { using Exception::Exception; };
+class EConvertError : public Exception {
+    using Exception::Exception;
+};
 /// A stream refused an operation (sizes, capacities, missing streams).
-class EStreamError : public Exception { using Exception::Exception; };
-class EReadError : public EStreamError { using EStreamError::EStreamError; };
-class EWriteError : public EStreamError { using EStreamError::EStreamError; };
-class EFOpenError : public EStreamError { using EStreamError::EStreamError; };
-class EFCreateError : public EStreamError { using EStreamError::EStreamError; };
+class EStreamError : public Exception {
+    using Exception::Exception;
+};
+class EReadError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+class EWriteError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+class EFOpenError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+class EFCreateError : public EStreamError {
+    using EStreamError::EStreamError;
+};
 /// A list refused an index or an operation.
-class EListError : public Exception { using Exception::Exception; };
+class EListError : public Exception {
+    using Exception::Exception;
+};
 /// A required object (implementation, stream, file name, text) was not given.
-class EAccessViolation : public Exception { using Exception::Exception; };
+class EAccessViolation : public Exception {
+    using Exception::Exception;
+};
 
-}  // namespace xmldom
+} // namespace xmldom

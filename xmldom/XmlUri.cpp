@@ -10,8 +10,7 @@ namespace xmldom {
 
 namespace {
 
-template <class Ch>
-struct UriGrammar {
+template <class Ch> struct UriGrammar {
     using View = std::basic_string_view<Ch>;
     static constexpr size_t npos = View::npos;
 
@@ -32,8 +31,7 @@ struct UriGrammar {
     static bool uric(uint32_t c) { return reserved(c) || unreserved(c); }
 
     // Every unit is an escape ("%" and two hex digits) or passes ok.
-    template <class Ok>
-    static bool scan(View s, Ok ok) {
+    template <class Ok> static bool scan(View s, Ok ok) {
         for (size_t i = 0; i < s.size();) {
             if (u(s[i]) == '%') {
                 if (i + 2 >= s.size() || !hex(u(s[i + 1])) || !hex(u(s[i + 2]))) return false;
@@ -71,7 +69,7 @@ struct UriGrammar {
     }
     static bool topLabel(View s) { return !s.empty() && alpha(u(s.front())) && domainLabel(s); }
     static bool hostName(View s) {
-        if (!s.empty() && u(s.back()) == '.') s.remove_suffix(1);  // one trailing "." allowed
+        if (!s.empty() && u(s.back()) == '.') s.remove_suffix(1); // one trailing "." allowed
         if (s.empty()) return false;
         for (size_t start = 0;;) {
             size_t dot = s.find(Ch('.'), start);
@@ -139,11 +137,15 @@ struct UriGrammar {
 using Wide = UriGrammar<char16_t>;
 using Byte = UriGrammar<char>;
 
-}  // namespace
+} // namespace
 
-#define XMLDOM_URI_BOTH(Name, rule)                                   \
-    bool Name(std::u16string_view s) { return Wide::rule(s); }        \
-    bool Name(std::string_view s) { return Byte::rule(s); }
+#define XMLDOM_URI_BOTH(Name, rule)                                                                          \
+    bool Name(std::u16string_view s) {                                                                       \
+        return Wide::rule(s);                                                                                \
+    }                                                                                                        \
+    bool Name(std::string_view s) {                                                                          \
+        return Byte::rule(s);                                                                                \
+    }
 XMLDOM_URI_BOTH(IsUriScheme, scheme)
 XMLDOM_URI_BOTH(IsUriAuthority, authority)
 XMLDOM_URI_BOTH(IsUriRegName, regName)
@@ -165,7 +167,9 @@ XMLDOM_URI_BOTH(IsUriFragment, query)
 XMLDOM_URI_BOTH(IsUriUrics, urics)
 #undef XMLDOM_URI_BOTH
 
-bool IsUriAbsoluteURI(std::string_view s) { return Byte::absoluteUri(s); }
+bool IsUriAbsoluteURI(std::string_view s) {
+    return Byte::absoluteUri(s);
+}
 
 // ---------------------------------------------------------------- TUriWideStrAnalyzer
 
@@ -177,7 +181,7 @@ bool storePart(bool ok, const WideString& value, bool present, WideString& part,
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 WideString TUriWideStrAnalyzer::getUriReference() const {
     WideString out;
@@ -217,12 +221,15 @@ bool TUriWideStrAnalyzer::setUriReference(const WideString& Text) {
     if (colon != rest.npos) rest.remove_prefix(colon + 1);
 
     size_t hash = rest.find(u'#');
-    ok = setFragment(hash == rest.npos ? WideString() : WideString(rest.substr(hash + 1)), hash != rest.npos) && ok;
+    ok = setFragment(hash == rest.npos ? WideString() : WideString(rest.substr(hash + 1)),
+                     hash != rest.npos) &&
+         ok;
     rest = rest.substr(0, hash);
 
     size_t question = rest.find(u'?');
     ok = setQuery(question == rest.npos ? WideString() : WideString(rest.substr(question + 1)),
-                  question != rest.npos) && ok;
+                  question != rest.npos) &&
+         ok;
     rest = rest.substr(0, question);
 
     bool hasAuthority = rest.size() >= 2 && rest[0] == u'/' && rest[1] == u'/';
@@ -257,7 +264,8 @@ bool mergePaths(const WideString& basePath, const WideString& refPath, WideStrin
     std::vector<WideString> segments;
     for (size_t start = 0;;) {
         size_t slash = joined.find(u'/', start);
-        segments.push_back(joined.substr(start, slash == WideString::npos ? WideString::npos : slash - start));
+        segments.push_back(
+            joined.substr(start, slash == WideString::npos ? WideString::npos : slash - start));
         if (slash == WideString::npos) break;
         start = slash + 1;
     }
@@ -279,7 +287,7 @@ bool mergePaths(const WideString& basePath, const WideString& refPath, WideStrin
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool ResolveRelativeUri(const WideString& Base, const WideString& Reference, WideString& Result) {
     Result.clear();
@@ -308,4 +316,4 @@ bool ResolveRelativeUri(const WideString& Base, const WideString& Reference, Wid
     return true;
 }
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -110,4 +110,4 @@ private:
 /// empty, when either does not parse, neither has a scheme, or the path climbs above the root.
 bool ResolveRelativeUri(const WideString& Base, const WideString& Reference, WideString& Result);
 
-}  // namespace xmldom
+} // namespace xmldom

@@ -16,10 +16,10 @@ using namespace xmldom;
 
 namespace {
 
-template <class Pred>
-int countBmp(Pred pred) {
+template <class Pred> int countBmp(Pred pred) {
     int n = 0;
-    for (uint32_t c = 0; c <= 0xFFFF; ++c) n += pred(static_cast<WideChar>(c)) ? 1 : 0;
+    for (uint32_t c = 0; c <= 0xFFFF; ++c)
+        n += pred(static_cast<WideChar>(c)) ? 1 : 0;
     return n;
 }
 
@@ -32,7 +32,7 @@ std::string convertMessage(std::u16string_view s) {
     return "(no error)";
 }
 
-}  // namespace
+} // namespace
 
 // ------------------------------------------------------------------ classes
 
@@ -51,8 +51,8 @@ TEST(XmlCharClasses, CodePointAndUnitFormsAgree) {
         ASSERT_EQ(IsXmlBaseChar(UCS4Char(c)), IsXmlBaseChar(u)) << c;
         ASSERT_EQ(IsXmlNameChar(UCS4Char(c)), IsXmlNameChar(u)) << c;
         ASSERT_EQ(IsXmlLetter(UCS4Char(c)), IsXmlIdeographic(u) || IsXmlBaseChar(u)) << c;
-        ASSERT_EQ(IsXmlNameChar(u), IsXmlLetter(u) || IsXmlDigit(u) || IsXmlCombiningChar(u) || IsXmlExtender(u) ||
-                                        c == '.' || c == '-' || c == '_' || c == ':')
+        ASSERT_EQ(IsXmlNameChar(u), IsXmlLetter(u) || IsXmlDigit(u) || IsXmlCombiningChar(u) ||
+                                        IsXmlExtender(u) || c == '.' || c == '-' || c == '_' || c == ':')
             << c;
         ASSERT_EQ(IsXmlNCNameChar(u), IsXmlNameChar(u) && c != ':') << c;
     }
@@ -69,16 +69,19 @@ TEST(XmlCharClasses, MatchTheReferenceData) {
     std::regex production(R"(\[(\d+)\]\s+(\w+)\s*::=)");
     std::regex item(R"(\[#x([0-9A-Fa-f]+)-#x([0-9A-Fa-f]+)\]|#x([0-9A-Fa-f]+))");
     std::vector<std::pair<size_t, std::string>> starts;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), production); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), production); it != std::sregex_iterator();
+         ++it)
         starts.emplace_back(it->position() + it->length(), (*it)[2]);
     for (size_t i = 0; i < starts.size(); ++i) {
         size_t end = i + 1 < starts.size() ? starts[i + 1].first : text.size();
         std::string body = text.substr(starts[i].first, end - starts[i].first);
-        for (auto it = std::sregex_iterator(body.begin(), body.end(), item); it != std::sregex_iterator(); ++it) {
+        for (auto it = std::sregex_iterator(body.begin(), body.end(), item); it != std::sregex_iterator();
+             ++it) {
             if ((*it)[3].matched) {
                 classes[starts[i].second].insert(std::stoul((*it)[3], nullptr, 16));
             } else {
-                for (uint32_t c = std::stoul((*it)[1], nullptr, 16); c <= std::stoul((*it)[2], nullptr, 16); ++c)
+                for (uint32_t c = std::stoul((*it)[1], nullptr, 16); c <= std::stoul((*it)[2], nullptr, 16);
+                     ++c)
                     classes[starts[i].second].insert(c);
             }
         }
@@ -94,7 +97,8 @@ TEST(XmlCharClasses, MatchTheReferenceData) {
 }
 
 TEST(XmlCharClasses, EdgesNamedByTheGrammar) {
-    for (uint32_t c = 0xF8; c <= 0x131; ++c) EXPECT_TRUE(IsXmlBaseChar(UCS4Char(c))) << c;
+    for (uint32_t c = 0xF8; c <= 0x131; ++c)
+        EXPECT_TRUE(IsXmlBaseChar(UCS4Char(c))) << c;
     EXPECT_FALSE(IsXmlBaseChar(UCS4Char(0x132)));
     EXPECT_FALSE(IsXmlBaseChar(UCS4Char(0x133)));
     EXPECT_TRUE(IsXmlBaseChar(UCS4Char(0xD7A3)));
@@ -113,9 +117,9 @@ TEST(XmlCharClasses, CharAndUnitsAboveTheBasicPlane) {
     EXPECT_FALSE(IsXmlChar(0xD800));
     EXPECT_FALSE(IsXmlChar(0xFFFE));
     EXPECT_FALSE(IsXmlChar(0x1F));
-    EXPECT_TRUE(IsXmlCharUnit(u'\xD800'));  // pairing is the caller's test
+    EXPECT_TRUE(IsXmlCharUnit(u'\xD800')); // pairing is the caller's test
     EXPECT_FALSE(IsXmlCharUnit(u'\xFFFE'));
-    EXPECT_FALSE(IsXmlLetter(UCS4Char(0x10000 + 0x41)));  // no wrap-around to 'A'
+    EXPECT_FALSE(IsXmlLetter(UCS4Char(0x10000 + 0x41))); // no wrap-around to 'A'
     EXPECT_FALSE(IsXmlNameChar(UCS4Char(0x1004E00)));
     EXPECT_FALSE(IsXmlBaseChar(UCS4Char(0xFFFFFFFF)));
 }
@@ -145,10 +149,10 @@ TEST(XmlNameTests, NamesAndTokens) {
     EXPECT_FALSE(IsXmlName(u"1abc"));
     EXPECT_TRUE(IsXmlNmtoken(u"1abc"));
     EXPECT_FALSE(IsXmlNmtoken(u""));
-    EXPECT_TRUE(IsXmlName(u"\x0391\x03B2\x00B7-1"));  // Greek letters, extender, mark, digit
+    EXPECT_TRUE(IsXmlName(u"\x0391\x03B2\x00B7-1")); // Greek letters, extender, mark, digit
     EXPECT_TRUE(IsXmlName(u"\x4E2D\x6587"));
     EXPECT_FALSE(IsXmlName(u"a b"));
-    EXPECT_FALSE(IsXmlName(u"\x0300x"));  // combining character first
+    EXPECT_FALSE(IsXmlName(u"\x0300x")); // combining character first
 }
 
 TEST(XmlNameTests, NamespaceNames) {
@@ -168,7 +172,8 @@ TEST(XmlNameTests, NamespaceNames) {
 }
 
 TEST(XmlNameTests, ProcessingInstructionTargets) {
-    for (const char16_t* reserved : {u"xml", u"XML", u"xMl", u"XmL"}) EXPECT_FALSE(IsXmlPITarget(reserved));
+    for (const char16_t* reserved : {u"xml", u"XML", u"xMl", u"XmL"})
+        EXPECT_FALSE(IsXmlPITarget(reserved));
     EXPECT_TRUE(IsXmlPITarget(u"xml-stylesheet"));
     EXPECT_TRUE(IsXmlPITarget(u"xmlx"));
     EXPECT_FALSE(IsXmlPITarget(u""));
@@ -207,10 +212,10 @@ TEST(XmlNameTests, SurrogatesInNames) {
     const std::u16string pair = u"\xD800\xDC00";
     EXPECT_TRUE(IsXmlName(u"a" + pair));
     EXPECT_TRUE(IsXmlName(pair + u"a"));
-    EXPECT_FALSE(IsXmlName(u"a\xD800"));        // high surrogate last
-    EXPECT_FALSE(IsXmlName(u"a\xDC00"));        // low surrogate alone
-    EXPECT_FALSE(IsXmlName(u"a\xD800x"));       // high surrogate without its low half
-    EXPECT_FALSE(IsXmlName(u"a\xDC00\xD800"));  // halves in the wrong order
+    EXPECT_FALSE(IsXmlName(u"a\xD800"));       // high surrogate last
+    EXPECT_FALSE(IsXmlName(u"a\xDC00"));       // low surrogate alone
+    EXPECT_FALSE(IsXmlName(u"a\xD800x"));      // high surrogate without its low half
+    EXPECT_FALSE(IsXmlName(u"a\xDC00\xD800")); // halves in the wrong order
     EXPECT_TRUE(IsXmlNmtokens(pair + u" " + pair));
     EXPECT_FALSE(IsXmlNmtokens(u"a \xDC00"));
 }
@@ -243,7 +248,7 @@ TEST(XmlContentTests, Literals) {
     EXPECT_FALSE(IsXmlAttValue(u"\"a &amp\""));
     EXPECT_FALSE(IsXmlAttValue(u"'a\""));
     EXPECT_FALSE(IsXmlAttValue(u"'"));
-    EXPECT_FALSE(IsXmlAttValue(u"'a\xD800'"));  // high surrogate just before the closing quote
+    EXPECT_FALSE(IsXmlAttValue(u"'a\xD800'")); // high surrogate just before the closing quote
     EXPECT_TRUE(IsXmlAttValue(u"''"));
     EXPECT_TRUE(IsXmlSystemLiteral(u"\"http://x/y\""));
     EXPECT_FALSE(IsXmlSystemLiteral(u"\"a\"b\""));
@@ -290,8 +295,9 @@ TEST(XmlCharRefConversions, Values) {
 }
 
 TEST(XmlCharRefConversions, BadValuesRaiseTheConversionMessage) {
-    for (const char16_t* bad : {u"&#0;", u"&#xD800;", u"&#xDFFF;", u"&#xFFFE;", u"&#x110000;", u"&#1114112;",
-                                u"&#x;", u"&amp;", u"&#99999999999999999999999999;", u"&#xFFFFFFFFFFFFFFFF41;"}) {
+    for (const char16_t* bad :
+         {u"&#0;", u"&#xD800;", u"&#xDFFF;", u"&#xFFFE;", u"&#x110000;", u"&#1114112;", u"&#x;", u"&amp;",
+          u"&#99999999999999999999999999;", u"&#xFFFFFFFFFFFFFFFF41;"}) {
         try {
             XmlCharRefToInt(bad);
             ADD_FAILURE() << "no error";
@@ -392,7 +398,7 @@ TEST(XmlSplitters, EntityDefinitions) {
     XmlParseEntityDef(u"PUBLIC '-//X//EN'", value, systemId, error, notation, publicId);
     EXPECT_TRUE(error);
     XmlParseEntityDef(u"PUBLIC 'a\tb' 'x'", value, systemId, error, notation, publicId);
-    EXPECT_TRUE(error);  // tab is no public-identifier character
+    EXPECT_TRUE(error); // tab is no public-identifier character
     XmlParseEntityDef(u"SYSTEM'x'", value, systemId, error, notation, publicId);
     EXPECT_TRUE(error);
     XmlParseEntityDef(u"SYSTEM 'x' NDATA", value, systemId, error, notation, publicId);
@@ -462,7 +468,8 @@ TEST(XmlBadInput, RandomTextsNeverCrash) {
     for (int round = 0; round < 20000; ++round) {
         std::u16string s;
         int length = random() % 12;
-        for (int i = 0; i < length; ++i) s += alphabet[random() % (sizeof(alphabet) / 2 - 1)];
+        for (int i = 0; i < length; ++i)
+            s += alphabet[random() % (sizeof(alphabet) / 2 - 1)];
         IsXmlName(s), IsXmlNames(s), IsXmlNmtokens(s), IsXmlQName(s), IsXmlAttValue(s), IsXmlEntityValue(s);
         IsXmlSystemLiteral(s), IsXmlCharRef(s), IsXmlChars(s), IsXmlCData(s), IsXmlPITarget(s);
         WideString a, b, c, d;

@@ -20,10 +20,11 @@ std::u16string messageOf(const TdomError& e) {
 
 TdomError at(TXmlErrorType kind, int startLine, int startColumn, int endLine, int endColumn,
              const WideString& uri = u"", const WideString& clue = u"") {
-    return TdomError(kind, startLine, startColumn, endLine, endColumn, -1, uri, nullptr, nullptr, nullptr, clue);
+    return TdomError(kind, startLine, startColumn, endLine, endColumn, -1, uri, nullptr, nullptr, nullptr,
+                     clue);
 }
 
-}  // namespace
+} // namespace
 
 TEST(TdomError, SeverityByKind) {
     EXPECT_EQ(at(0, -1, -1, -1, -1).getSeverity(), DOM_SEVERITY_WARNING);
@@ -39,7 +40,8 @@ TEST(TdomError, SeverityByKind) {
 TEST(TdomError, EnglishPositionForms) {
     EXPECT_EQ(messageOf(at(54, 3, 7, 3, 7, u"", u"x")),
               u"FATAL ERROR: in document  in line 3, position 7 -- Missing end-tag: x");
-    EXPECT_EQ(messageOf(at(54, 3, 7, 3, 7)), u"FATAL ERROR: in document  in line 3, position 7 -- Missing end-tag.");
+    EXPECT_EQ(messageOf(at(54, 3, 7, 3, 7)),
+              u"FATAL ERROR: in document  in line 3, position 7 -- Missing end-tag.");
     EXPECT_EQ(messageOf(at(54, 3, 2, 3, 7)),
               u"FATAL ERROR: in document  in line 3, between position 2 and 7 -- Missing end-tag.");
     EXPECT_EQ(messageOf(at(11, 1, 4, 2, 9, u"file:///a.xml")),
@@ -55,24 +57,31 @@ TEST(TdomError, EnglishPositionForms) {
 TEST(TdomError, OtherLanguages) {
     TdomError e = at(54, 3, 7, 3, 7, u"", u"x");
     e.setLanguage(iso639_de);
-    EXPECT_EQ(messageOf(e), u"KRITISCHER FEHLER: im Dokument  in Zeile 3, Position 7 -- Fehlendes End-Tag: x");
+    EXPECT_EQ(messageOf(e),
+              u"KRITISCHER FEHLER: im Dokument  in Zeile 3, Position 7 -- Fehlendes End-Tag: x");
     e.setLanguage(iso639_nl);
     EXPECT_EQ(messageOf(e), u"FATALE FOUT: in document  in regel 3, positie 7 -- Eind-tag ontbreekt: x");
     e.setLanguage(iso639_fr);
-    EXPECT_EQ(messageOf(e), u"ERREUR FATALE: dans le document  \x00E0 la ligne 3, position 7 -- Tag de fin manquant: x");
-    e.setLanguage(iso639_it);
-    EXPECT_EQ(messageOf(e), u"ERRORE CRITICO: nel documento  nella linea 3, posizione 7 -- Tag finale mancante: x");
-    e.setLanguage(iso639_pt);
-    EXPECT_EQ(messageOf(e), u"ERRO FATAL: no documento  na linha 3, posi\x00E7\x00E3o 7 -- Marca de fim faltando: x");
-    e.setLanguage(iso639_es);
     EXPECT_EQ(messageOf(e),
-              u"ERROR FATAL: en el documento  en la linea 3, posici\x00F3n 7 -- Tag de inicio sin tag final: x");
-    EXPECT_EQ(messageOf(at(43, 1, 1, 2, 2)), u"FATAL ERROR: in document  between line 1, position 1 and line 2, "
-                                             u"position 2 -- Invalid character.");
+              u"ERREUR FATALE: dans le document  \x00E0 la ligne 3, position 7 -- Tag de fin manquant: x");
+    e.setLanguage(iso639_it);
+    EXPECT_EQ(messageOf(e),
+              u"ERRORE CRITICO: nel documento  nella linea 3, posizione 7 -- Tag finale mancante: x");
+    e.setLanguage(iso639_pt);
+    EXPECT_EQ(messageOf(e),
+              u"ERRO FATAL: no documento  na linha 3, posi\x00E7\x00E3o 7 -- Marca de fim faltando: x");
+    e.setLanguage(iso639_es);
+    EXPECT_EQ(
+        messageOf(e),
+        u"ERROR FATAL: en el documento  en la linea 3, posici\x00F3n 7 -- Tag de inicio sin tag final: x");
+    EXPECT_EQ(messageOf(at(43, 1, 1, 2, 2)),
+              u"FATAL ERROR: in document  between line 1, position 1 and line 2, "
+              u"position 2 -- Invalid character.");
     TdomError ranged = at(78, 5, 1, 5, 4);
     ranged.setLanguage(iso639_es);
-    EXPECT_EQ(messageOf(ranged), u"ERROR FATAL: en el documento  en la linea 5, entre las posiciones 1 y 4 -- Tipo "
-                                 u"de ENCODING no soportado.");
+    EXPECT_EQ(messageOf(ranged),
+              u"ERROR FATAL: en el documento  en la linea 5, entre las posiciones 1 y 4 -- Tipo "
+              u"de ENCODING no soportado.");
     TdomError warning = at(2, -1, -1, -1, -1);
     warning.setLanguage(iso639_de);
     EXPECT_EQ(messageOf(warning), u"WARNUNG: im Dokument   -- Doppelte Entit\x00E4tsdeklaration.");
@@ -80,7 +89,8 @@ TEST(TdomError, OtherLanguages) {
 
 // Every kind has its own text in every language, and no text is left empty.
 TEST(TdomError, EveryKindHasATextInEveryLanguage) {
-    for (TIso639Code language : {iso639_de, iso639_en, iso639_es, iso639_fr, iso639_it, iso639_nl, iso639_pt}) {
+    for (TIso639Code language :
+         {iso639_de, iso639_en, iso639_es, iso639_fr, iso639_it, iso639_nl, iso639_pt}) {
         std::set<std::u16string> texts;
         for (int kind = 0; kind <= 78; ++kind) {
             TdomError e = at(static_cast<TXmlErrorType>(kind), -1, -1, -1, -1);
@@ -98,7 +108,7 @@ TEST(TdomError, EveryKindHasATextInEveryLanguage) {
 TEST(TdomError, UnsupportedLanguageIsRefused) {
     TdomError e = at(54, -1, -1, -1, -1);
     try {
-        e.setLanguage(25);  // a valid code, but no builder for it
+        e.setLanguage(25); // a valid code, but no builder for it
         ADD_FAILURE();
     } catch (const ENot_Supported_Err& x) {
         EXPECT_STREQ(x.what(), "Not supported error.");
@@ -132,7 +142,7 @@ struct FakeSource : TdomLocatorSource {
     WideString getLocatorSystemId() const override { return u"sys.dtd"; }
 };
 
-}  // namespace
+} // namespace
 
 TEST(TdomInputSourceLocator, AdvanceAndMark) {
     TdomInputSourceLocator none(nullptr, 1, 1, 1, 1, 4);

@@ -13,8 +13,7 @@ using namespace xmldom;
 
 namespace {
 
-template <class E, class F>
-std::string messageOf(F f) {
+template <class E, class F> std::string messageOf(F f) {
     try {
         f();
     } catch (const E& e) {
@@ -23,19 +22,20 @@ std::string messageOf(F f) {
     return "(no error)";
 }
 
-}  // namespace
+} // namespace
 
 // ------------------------------------------------------------------ TdomCustomStr
 
 TEST(TdomCustomStr, GrowsByAQuarterFrom64) {
     TdomCustomStr s;
     EXPECT_EQ(s.getCapacity(), 64);
-    for (int i = 0; i < 64; ++i) s.addWideChar(u'x');
+    for (int i = 0; i < 64; ++i)
+        s.addWideChar(u'x');
     EXPECT_EQ(s.getCapacity(), 64);
     s.addWideChar(u'y');
     EXPECT_EQ(s.getCapacity(), 80);
     EXPECT_EQ(s.getLength(), 65);
-    s.addWideString(std::u16string(40, u'z'));  // 105 units: 80 -> 100 -> 125
+    s.addWideString(std::u16string(40, u'z')); // 105 units: 80 -> 100 -> 125
     EXPECT_EQ(s.getCapacity(), 125);
     s.reset();
     EXPECT_EQ(s.getCapacity(), 64);
@@ -55,7 +55,7 @@ TEST(TdomCustomStr, CodePoints) {
               "55296 is not a valid ISO-10646-UCS4 code point.");
     EXPECT_EQ(messageOf<EConvertError>([&] { s.addUCS4Char(0x110000); }),
               "1114112 is not a valid ISO-10646-UCS4 code point.");
-    EXPECT_EQ(s.getLength(), 6);  // nothing appended by the refusals
+    EXPECT_EQ(s.getLength(), 6); // nothing appended by the refusals
 }
 
 TEST(TdomCustomStr, ComparisonsAndIndexes) {
@@ -80,9 +80,11 @@ TEST(TdomCustomStr, ComparisonsAndIndexes) {
 TEST(TdomWideStringList, SortedInsertionIsOrdinal) {
     TdomWideStringList list;
     list.setSorted(true);
-    for (const char16_t* s : {u"b", u"B", u"a", u"\x00E9", u"ab", u""}) list.Add(s);
+    for (const char16_t* s : {u"b", u"B", u"a", u"\x00E9", u"ab", u""})
+        list.Add(s);
     std::vector<std::u16string> order;
-    for (int i = 0; i < list.getCount(); ++i) order.push_back(list.Get(i));
+    for (int i = 0; i < list.getCount(); ++i)
+        order.push_back(list.Get(i));
     EXPECT_EQ(order, (std::vector<std::u16string>{u"", u"B", u"a", u"ab", u"b", u"\x00E9"}));
     int index = -1;
     EXPECT_TRUE(list.Find(u"ab", index));
@@ -104,7 +106,7 @@ TEST(TdomWideStringList, DuplicateModes) {
 
     list.setDuplicates(dupError);
     EXPECT_EQ(messageOf<EListError>([&] { list.Add(u"id"); }), "String list does not allow duplicates");
-    EXPECT_EQ(list.AddObject(u"ID", &second), 0);  // letter case makes a different entry
+    EXPECT_EQ(list.AddObject(u"ID", &second), 0); // letter case makes a different entry
     EXPECT_EQ(list.getCount(), 2);
 
     list.setDuplicates(dupAccept);
@@ -113,8 +115,8 @@ TEST(TdomWideStringList, DuplicateModes) {
     EXPECT_EQ(list.getCount(), 4);
     int index = -1;
     EXPECT_TRUE(list.Find(u"id", index));
-    EXPECT_EQ(index, 1);  // the first of the equal entries
-    EXPECT_EQ(list.GetObject(3), &first);  // equal strings are inserted before the old one
+    EXPECT_EQ(index, 1);                  // the first of the equal entries
+    EXPECT_EQ(list.GetObject(3), &first); // equal strings are inserted before the old one
 }
 
 TEST(TdomWideStringList, RefusalsOnSortedListsAndIndexes) {
@@ -133,25 +135,30 @@ TEST(TdomWideStringList, RefusalsOnSortedListsAndIndexes) {
     EXPECT_EQ(messageOf<EListError>([&] { list.Exchange(0, 9); }), "List index out of bounds (9)");
     list.setSorted(true);
     EXPECT_EQ(list.Get(0), u"w");
-    EXPECT_EQ(messageOf<EListError>([&] { list.Insert(0, u"a"); }), "Operation not allowed on sorted string list");
-    EXPECT_EQ(messageOf<EListError>([&] { list.Exchange(0, 1); }), "Operation not allowed on sorted string list");
+    EXPECT_EQ(messageOf<EListError>([&] { list.Insert(0, u"a"); }),
+              "Operation not allowed on sorted string list");
+    EXPECT_EQ(messageOf<EListError>([&] { list.Exchange(0, 1); }),
+              "Operation not allowed on sorted string list");
     EXPECT_EQ(list.getCount(), 4);
 }
 
 TEST(TdomWideStringList, SortNotifiesAndHandlesLargeLists) {
     TdomWideStringList list;
     int changing = 0, changed = 0;
-    for (int i = 0; i < 5000; ++i) list.Add(std::u16string(1, static_cast<char16_t>(u'a' + (i * 7919) % 26)) +
-                                            static_cast<char16_t>(u'0' + i % 10));
+    for (int i = 0; i < 5000; ++i)
+        list.Add(std::u16string(1, static_cast<char16_t>(u'a' + (i * 7919) % 26)) +
+                 static_cast<char16_t>(u'0' + i % 10));
     list.OnChanging = [&](TObject*) { ++changing; };
     list.OnChange = [&](TObject*) { ++changed; };
     list.Sort();
     EXPECT_EQ(changing, 1);
     EXPECT_EQ(changed, 1);
-    for (int i = 1; i < list.getCount(); ++i) ASSERT_LE(list.Get(i - 1), list.Get(i));
+    for (int i = 1; i < list.getCount(); ++i)
+        ASSERT_LE(list.Get(i - 1), list.Get(i));
     // An already sorted list of equal keys (a quicksort's worst case for depth) still sorts.
     TdomWideStringList same;
-    for (int i = 0; i < 20000; ++i) same.Add(u"k");
+    for (int i = 0; i < 20000; ++i)
+        same.Add(u"k");
     same.Sort();
     EXPECT_EQ(same.getCount(), 20000);
 }
@@ -186,7 +193,7 @@ TEST(TdomNameValueList, PairsStayTogether) {
     list.Add(u"ab", u"12");
     EXPECT_EQ(list.getName(1), u"ab");
     EXPECT_EQ(list.getValue(1), u"12");
-    list.Add(u"a", u"ignored");  // ignored duplicate on a sorted list: nothing added
+    list.Add(u"a", u"ignored"); // ignored duplicate on a sorted list: nothing added
     EXPECT_EQ(list.getCount(), 4);
     EXPECT_EQ(list.getValueOfName(u"a"), u"1");
     list.Delete(0);
@@ -220,7 +227,7 @@ TEST(TdomWideStringStream, SizeRules) {
     EXPECT_EQ(s.Write("abc", 3), 3);
     EXPECT_EQ(s.getSize(), 4);
     EXPECT_EQ(s.getPosition(), 3);
-    EXPECT_EQ(s.getCapacity(), 12);  // 4 + max(1, 8), rounded down to a multiple of 4
+    EXPECT_EQ(s.getCapacity(), 12); // 4 + max(1, 8), rounded down to a multiple of 4
     EXPECT_EQ(messageOf<EStreamError>([&] { s.SetCapacity(2); }), "Capacity cannot be less than size");
     s.SetSize(100);
     EXPECT_EQ(s.getCapacity(), 124);

@@ -9,7 +9,8 @@ TEST(XmlFormat, Specifiers) {
     EXPECT_EQ(Format(u"%d is not valid", {-42}), u"-42 is not valid");
     EXPECT_EQ(Format(u"High surrogate %4.4X without", {0xD8}), u"High surrogate 00D8 without");
     EXPECT_EQ(Format(u"%4.4X", {0x1D800}), u"1D800");
-    EXPECT_EQ(Format(u"%x|%5d|%S|%s", {255, 7, WideString(u"\x00E9t\x00E9"), u"b"}), u"ff|    7|\x00E9t\x00E9|b");
+    EXPECT_EQ(Format(u"%x|%5d|%S|%s", {255, 7, WideString(u"\x00E9t\x00E9"), u"b"}),
+              u"ff|    7|\x00E9t\x00E9|b");
     EXPECT_EQ(Format(u"100%% of %d", {3}), u"100% of 3");
 }
 

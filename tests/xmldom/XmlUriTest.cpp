@@ -117,7 +117,7 @@ TEST(XmlUriAnalyzer, AFailedPartClearsEverything) {
     EXPECT_EQ(a.getUriReference(), u"");
     EXPECT_FALSE(a.setScheme(u"9", true));
     EXPECT_FALSE(a.hasScheme());
-    EXPECT_TRUE(a.setScheme(u"9", false));  // an absent part is not tested
+    EXPECT_TRUE(a.setScheme(u"9", false)); // an absent part is not tested
     EXPECT_FALSE(a.hasScheme());
 }
 
@@ -129,7 +129,7 @@ std::u16string resolve(const std::u16string& reference) {
     return result;
 }
 
-}  // namespace
+} // namespace
 
 // The examples of RFC 2396 appendix C.
 TEST(XmlUriResolution, NormalExamples) {
@@ -171,7 +171,7 @@ TEST(XmlUriResolution, AbnormalExamples) {
     EXPECT_EQ(resolve(u"http:g"), u"http:g");
 }
 
-TEST(XmlUriResolution, ThePartsOwnCasesAndFailures) {
+TEST(XmlUriResolution, DirectoryCasesAndFailures) {
     WideString result;
     EXPECT_TRUE(ResolveRelativeUri(u"http://x/a/b/c", u"g", result));
     EXPECT_EQ(result, u"http://x/a/b/g");
@@ -181,7 +181,7 @@ TEST(XmlUriResolution, ThePartsOwnCasesAndFailures) {
     EXPECT_EQ(result, u"");
     EXPECT_TRUE(ResolveRelativeUri(u"http://x/a?q#old", u"#new", result));
     EXPECT_EQ(result, u"http://x/a?q#new");
-    EXPECT_FALSE(ResolveRelativeUri(u"a/b", u"c", result));  // no scheme on either side
+    EXPECT_FALSE(ResolveRelativeUri(u"a/b", u"c", result)); // no scheme on either side
     EXPECT_FALSE(ResolveRelativeUri(u"http://x/a b", u"c", result));
     EXPECT_FALSE(ResolveRelativeUri(u"http://x/", u"c d", result));
     EXPECT_TRUE(ResolveRelativeUri(u"file:///data/doc.xml", u"dtd/check.dtd", result));
