@@ -18,9 +18,6 @@ namespace xmldom {
 /// How the output source writes a line feed in single-byte encodings.
 enum TdomNewLineType : uint8_t { nltCRLF = 0, ntlCR = 1, ntlLF = 2 };
 
-/// The standalone value of an XML declaration.
-enum TdomStandalone : uint8_t { STANDALONE_YES = 0, STANDALONE_NO = 1, STANDALONE_UNSPECIFIED = 2 };
-
 /// Kinds of declaration an input source read (which parsers accept it).
 inline constexpr uint8_t kDeclXml = 1;       ///< XML declaration only: documents
 inline constexpr uint8_t kDeclText = 2;      ///< text declaration only: external entities

@@ -13,6 +13,9 @@
 namespace xmldom {
 
 using WideString = std::u16string; ///< all text of the library: UTF-16 code units
+
+/// The standalone value of an XML declaration (documents and byte sources).
+enum TdomStandalone : uint8_t { STANDALONE_YES = 0, STANDALONE_NO = 1, STANDALONE_UNSPECIFIED = 2 };
 using WideChar = char16_t;         ///< one UTF-16 code unit
 using UCS4Char = char32_t;         ///< one code point (any 32-bit value is accepted)
 

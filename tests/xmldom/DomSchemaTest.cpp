@@ -1,0 +1,172 @@
+// The object model's use of declarations, through a schema query that declares a few
+// element types, attributes and entities: literal values, IDs, defaults, validation reports,
+// entity expansion and white space in element content.
+
+#include "DomTestSupport.h"
+
+using namespace domtest;
+
+namespace {
+
+/// <!ELEMENT list (item*)> with item's attributes id ID #REQUIRED, ref IDREF #IMPLIED,
+/// kind NMTOKEN "std", fixed CDATA #FIXED "F"; entities co, loop (circular), ext (external).
+class StubSchema : public TdomSchemaQuery {
+public:
+    bool hasModels() const override { return true; }
+    bool findElementContentType(const WideString& name, uint8_t& contentType) const override {
+        if (name != u"list") return false;
+        contentType = kContentTypeElement;
+        return true;
+    }
+    std::vector<TdomAttrDeclInfo> getAttributeDecls(const WideString& element) const override {
+        if (element != u"item") return {};
+        return {{u"id", 2, 3, u""}, {u"ref", 3, 2, u""}, {u"kind", 7, 0, u"std"}, {u"fixed", 0, 1, u"F"}};
+    }
+    bool findAttributeDecl(const WideString& element, const WideString& name, TdomAttrDeclInfo& decl) const override {
+        for (const TdomAttrDeclInfo& d : getAttributeDecls(element))
+            if (d.name == name) {
+                decl = d;
+                return true;
+            }
+        return false;
+    }
+    bool hasEntityDecl(const WideString& name) const override {
+        return name == u"co" || name == u"loop" || name == u"ext";
+    }
+    bool findEntityLiteral(const WideString& name, WideString& literal) const override {
+        if (name == u"co") literal = u"Smith &amp; Co";
+        else if (name == u"loop") literal = u"x&loop;";
+        else return false;
+        return true;
+    }
+    bool entityTest(TdomEntityTest test, const WideString& name) const override {
+        return test == TdomEntityTest::External && name == u"ext";
+    }
+    bool expandEntityInto(const WideString& name, TdomNode* target) override {
+        if (name != u"co") return false;
+        target->appendChild(target->getOwnerDocument()->createTextNode(u"Smith & Co"));
+        return true;
+    }
+};
+
+class SchemaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        doc = impl.createDocument(u"list", nullptr);
+        doc->setSchemaQuery(&schema);
+        impl.OnError = [this](TObject*, TdomError* error, bool& go) {
+            kinds.push_back(error->getKind());
+            go = true;
+        };
+        list = doc->getDocumentElement();
+    }
+    void TearDown() override { doc->setSchemaQuery(nullptr); }
+    TdomElement* item(const char16_t* id) {
+        TdomElement* e = doc->createElement(u"item");
+        if (id) e->setAttribute(u"id", id);
+        list->appendChild(e);
+        return e;
+    }
+
+    StubSchema schema;
+    TDomImplementation impl;
+    TdomDocument* doc = nullptr;
+    TdomElement* list = nullptr;
+    std::vector<int> kinds;
+};
+
+TEST_F(SchemaTest, LiteralValuesFollowTheDeclaredType) {
+    TdomElement* e = item(u"a");
+    e->setAttribute(u"kind", u"  big   red  ");
+    e->setAttribute(u"other", u"  kept  ");
+    EXPECT_EQ(e->getAttributeLiteral(u"kind"), u"big red");
+    EXPECT_EQ(e->getAttributeLiteral(u"other"), u"  kept  ");
+    e->setAttribute(u"other", u"&co;!");
+    EXPECT_EQ(e->getAttributeLiteral(u"other"), u"Smith & Co!");
+    EXPECT_TRUE(e->getAttributeNode(u"id")->isIdAttribute());
+    EXPECT_FALSE(e->getAttributeNode(u"kind")->isIdAttribute());
+    e->setAttribute(u"other", u"&loop;");
+    EXPECT_TRUE(raises<EConvertError>([&] { e->getAttributeLiteral(u"other"); },
+                                      u"Literal attribute value cannot be resolved."));
+    e->setAttribute(u"other", u"&ext;");
+    EXPECT_TRUE(e->getAttributeNode(u"other")->refersToExternalEntity());
+}
+
+TEST_F(SchemaTest, ValidationFillsTheIdMapAndAddsDefaults) {
+    TdomElement* a = item(u"a");
+    TdomElement* b = item(u"b");
+    b->setAttribute(u"ref", u"a");
+    b->setAttribute(u"fixed", u"F");
+    EXPECT_TRUE(doc->validateDocument(0)) << kinds.size();
+    EXPECT_EQ(doc->getElementById(u"a"), a);
+    EXPECT_EQ(doc->getElementById(u"b"), b);
+    TdomAttr* kind = a->getAttributeNode(u"kind");
+    ASSERT_NE(kind, nullptr);
+    EXPECT_EQ(kind->getNodeValue(), u"std");
+    EXPECT_FALSE(kind->getSpecified());
+    EXPECT_EQ(a->getAttribute(u"fixed"), u"F");
+}
+
+TEST_F(SchemaTest, ValidationReportsEachFault) {
+    item(u"a");
+    item(u"a");                                // duplicate ID: 11
+    item(nullptr);                             // #REQUIRED missing: 28
+    item(u"c")->setAttribute(u"ref", u"zz");   // IDREF to nothing: 29 (reported after the tree pass)
+    item(u"d")->setAttribute(u"fixed", u"G");  // fixed value differs: 17
+    EXPECT_FALSE(doc->validateDocument(0));
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), 11), 1);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), 28), 1);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), 17), 1);
+    EXPECT_EQ(doc->getElementById(u"a"), nullptr);  // a failed validation empties the ID map
+    kinds.clear();
+    TdomDocument* good = impl.createDocument(u"list", nullptr);
+    good->setSchemaQuery(&schema);
+    TdomElement* e = good->createElement(u"item");
+    e->setAttribute(u"id", u"x");
+    e->setAttribute(u"ref", u"nowhere");
+    good->getDocumentElement()->appendChild(e);
+    EXPECT_FALSE(good->validateDocument(0));
+    EXPECT_EQ(kinds, std::vector<int>{29});
+    good->setSchemaQuery(nullptr);
+}
+
+TEST_F(SchemaTest, RefreshDefaultAttributes) {
+    TdomElement* e = item(u"a");
+    e->setAttribute(u"fixed", u"F");
+    EXPECT_TRUE(e->refreshDefaultAttributes(false, false));
+    EXPECT_EQ(e->getAttributeCount(), 3);  // id, fixed, kind (default added)
+    EXPECT_FALSE(e->getAttributeNode(u"kind")->getSpecified());
+    EXPECT_TRUE(list->refreshDefaultAttributes(true, true));
+    EXPECT_FALSE(e->getAttributeNode(u"fixed")->getSpecified());  // the specified #FIXED one was replaced
+    TdomElement* ns = doc->createElementNS(u"urn:a", u"item");
+    EXPECT_TRUE(raises<ENamespace_Err>([&] { ns->refreshDefaultAttributes(false, false); }, u"Namespace error."));
+}
+
+TEST_F(SchemaTest, DeclaredReferencesAreExpandedOrReplaced) {
+    TdomElement* e = item(u"a");
+    e->appendChild(doc->createTextNode(u"By "));
+    e->appendChild(doc->createEntityReference(u"co"));
+    TdomEntityReference* kept = doc->createEntityReference(u"co");
+    e->appendChild(kept);
+    EXPECT_TRUE(e->resolveEntityReferences(1));
+    EXPECT_EQ(kept->getTextContent(), u"Smith & Co");
+    EXPECT_TRUE(kept->getFirstChild()->getIsReadonly());
+    EXPECT_TRUE(e->resolveEntityReferences(0));
+    ASSERT_EQ(e->getChildCount(), 1);
+    EXPECT_EQ(e->getFirstChild()->getNodeValue(), u"By Smith & CoSmith & Co");
+}
+
+TEST_F(SchemaTest, WhiteSpaceInElementContent) {
+    TdomText* ws = doc->createTextNode(u" \n\t");
+    list->appendChild(ws);
+    EXPECT_TRUE(ws->isWhitespaceInElementContent());
+    TdomText* word = doc->createTextNode(u"x");
+    list->appendChild(word);
+    EXPECT_FALSE(word->isWhitespaceInElementContent());
+    TdomElement* e = item(u"a");
+    TdomText* inItem = doc->createTextNode(u" ");
+    e->appendChild(inItem);
+    EXPECT_FALSE(inItem->isWhitespaceInElementContent());
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+// Declaration-type nodes: identifier checks of entities and notations, the external-entity
+// child refusal, entity-reference expansion (declared or predefined) and fragments.
+
+#include "XmlDomDecls.h"
+
+#include "XmlDomDocument.h"
+#include "XmlDomInternal.h"
+
+namespace xmldom {
+
+using namespace detail;
+
+namespace {
+
+void checkDeclarationNames(const WideString& name, const WideString& publicId, const WideString& systemId) {
+    if (!IsXmlName(name) || !IsXmlPubidChars(publicId) || !IsXmlSystemChars(systemId)) raiseInvalidCharacter();
+}
+
+const char16_t* predefinedText(const WideString& name) {
+    if (name == u"lt") return u"<";
+    if (name == u"gt") return u">";
+    if (name == u"amp") return u"&";
+    if (name == u"apos") return u"'";
+    if (name == u"quot") return u"\"";
+    return nullptr;
+}
+
+}  // namespace
+
+TdomDocumentTypeDecl::TdomDocumentTypeDecl(TdomDocument* ownerDocument, const WideString& name,
+                                           const WideString& publicId, const WideString& systemId,
+                                           const WideString& internalSubset)
+    : TdomNode(ownerDocument, ntDocument_Type_Decl_Node, kNoChildTypes), internalSubset_(internalSubset),
+      name_(name), publicId_(publicId), systemId_(systemId) {}
+
+TdomDocumentType::TdomDocumentType(TDomImplementation* implementation, const WideString& name,
+                                   const WideString& publicId, const WideString& systemId)
+    : TdomNode(nullptr, ntDocument_Type_Node, kNoChildTypes), implementation_(implementation),
+      entities_(this, 1u << ntEntity_Node, &entityList_), name_(name),
+      notations_(this, 1u << ntNotation_Node, &notationList_), publicId_(publicId), systemId_(systemId) {}
+
+TdomNotation::TdomNotation(TdomDocument* ownerDocument, const WideString& name, const WideString& publicId,
+                           const WideString& systemId)
+    : TdomNode(ownerDocument, ntNotation_Node, kNoChildTypes) {
+    checkDeclarationNames(name, publicId, systemId);
+    name_ = name;
+    publicId_ = publicId;
+    systemId_ = systemId;
+}
+
+WideString TdomNotation::getBaseURI() const { return ownerDocument_ ? ownerDocument_->getBaseURI() : WideString(); }
+
+TdomEntity::TdomEntity(TdomDocument* ownerDocument, const WideString& name, const WideString& publicId,
+                       const WideString& systemId, const WideString& notationName)
+    : TdomNode(ownerDocument, ntEntity_Node, kElementChildTypes) {
+    checkDeclarationNames(name, publicId, systemId);
+    name_ = name;
+    notationName_ = notationName;
+    publicId_ = publicId;
+    systemId_ = systemId;
+}
+
+WideString TdomEntity::getBaseURI() const { return ownerDocument_ ? ownerDocument_->getBaseURI() : WideString(); }
+
+TdomNode* TdomEntity::appendChild(TdomNode* newChild) {
+    if (isExternal()) raiseNoModification();
+    return TdomNode::appendChild(newChild);
+}
+
+TdomNode* TdomEntity::insertBefore(TdomNode* newChild, TdomNode* refChild) {
+    if (isExternal()) raiseNoModification();
+    return TdomNode::insertBefore(newChild, refChild);
+}
+
+TdomNode* TdomEntity::replaceChild(TdomNode* newChild, TdomNode* oldChild) {
+    if (isExternal()) raiseNoModification();
+    return TdomNode::replaceChild(newChild, oldChild);
+}
+
+TdomEntityReference::TdomEntityReference(TdomDocument* ownerDocument, const WideString& name)
+    : TdomNode(ownerDocument, ntEntity_Reference_Node, kElementChildTypes) {
+    if (!IsXmlName(name)) raiseInvalidCharacter();
+    name_ = name;
+    setIsReadonly(true);
+}
+
+TdomNode* TdomEntityReference::cloneNode(bool deep) { return TdomNode::cloneNode(deep); }
+
+void TdomEntityReference::expand() {
+    // The reference is read-only for its users; its own content is made with the flag lifted.
+    setIsReadonly(false);
+    try {
+        clear();
+        TdomSchemaQuery* schema = ownerDocument_->getSchemaQuery();
+        if (schema->hasEntityDecl(name_)) schema->expandEntityInto(name_, this);
+        else if (const char16_t* text = predefinedText(name_)) appendChild(ownerDocument_->createTextNode(text));
+        makeChildrenReadonly();
+    } catch (...) {
+        setIsReadonly(true);
+        throw;
+    }
+    setIsReadonly(true);
+}
+
+bool TdomEntityReference::validate() {
+    bool result = true;
+    if (!IsXmlPredefinedEntityName(name_)) {
+        TdomSchemaQuery* schema = ownerDocument_->getSchemaQuery();
+        if (!schema->hasEntityDecl(name_)) {
+            sendErrorNotification(23, this);
+            result = false;
+        } else if (schema->entityTest(TdomEntityTest::Unresolvable, name_)) {
+            sendErrorNotification(32, this);
+            result = false;
+        } else {
+            if (schema->entityTest(TdomEntityTest::Unparsed, name_)) {
+                sendErrorNotification(63, this);
+                result = false;
+            }
+            if (schema->entityTest(TdomEntityTest::Circular, name_)) {
+                sendErrorNotification(62, this);
+                result = false;
+            }
+        }
+    }
+    for (size_t i = 0; i < children_.size(); ++i)
+        if (!children_[i]->validate()) result = false;
+    return result;
+}
+
+bool TdomDocumentFragment::resolveEntityReferences(uint8_t option) {
+    bool result = true;
+    for (size_t i = 0; i < children_.size(); ++i)
+        if (!children_[i]->resolveEntityReferences(option)) result = false;
+    return result;
+}
+
+}  // namespace xmldom

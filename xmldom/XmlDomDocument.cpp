@@ -1,0 +1,605 @@
+// The document: node pages and registry, the factories with their name checks, the document
+// child rules, freeing and importing of subtrees, lookups by ID and tag name, validation.
+
+#include "XmlDomDocument.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+#include "XmlDomImpl.h"
+#include "XmlDomInternal.h"
+#include "XmlUri.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define DOM_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
+#define DOM_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+#else
+#define DOM_POISON(p, n) ((void)(p), (void)(n))
+#define DOM_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace xmldom {
+
+using namespace detail;
+
+// ---- node pages -----------------------------------------------------------------------------
+
+TdomNodePages::~TdomNodePages() {
+    for (std::byte* page : pages_) {
+        DOM_UNPOISON(page, kPageSize);
+        ::operator delete(page, std::align_val_t(kGrain));
+    }
+}
+
+void* TdomNodePages::allocate(size_t size) {
+    size_t cls = (size + kGrain - 1) / kGrain;
+    if (cls >= kClasses) return ::operator new(size, std::align_val_t(kGrain));
+    size_t bytes = cls * kGrain;
+    if (FreeChunk* chunk = free_[cls]) {
+        DOM_UNPOISON(chunk, bytes);
+        free_[cls] = chunk->next;
+        return chunk;
+    }
+    if (left_ < bytes) {
+        makeRoomForOne(pages_);
+        auto* page = static_cast<std::byte*>(::operator new(kPageSize, std::align_val_t(kGrain)));
+        pages_.push_back(page);
+        DOM_POISON(page, kPageSize);
+        cursor_ = page;
+        left_ = kPageSize;
+    }
+    void* p = cursor_;
+    cursor_ += bytes;
+    left_ -= bytes;
+    DOM_UNPOISON(p, bytes);
+    return p;
+}
+
+void TdomNodePages::release(void* p, size_t size) {
+    size_t cls = (size + kGrain - 1) / kGrain;
+    if (cls >= kClasses) {
+        ::operator delete(p, std::align_val_t(kGrain));
+        return;
+    }
+    auto* chunk = static_cast<FreeChunk*>(p);
+    chunk->next = free_[cls];
+    free_[cls] = chunk;
+    DOM_POISON(reinterpret_cast<std::byte*>(p) + sizeof(FreeChunk), cls * kGrain - sizeof(FreeChunk));
+}
+
+namespace detail {
+
+void destroyNode(TdomNode* node) {
+    TdomDocument* doc = node->getOwnerDocument();
+    if (doc && doc != node && node->allocSize_) doc->releaseNode(node);
+    else delete node;
+}
+
+}  // namespace detail
+
+// ---- construction, registry -----------------------------------------------------------------
+
+namespace {
+TdomSchemaQuery& noDeclarations() {
+    static TdomSchemaQuery none;
+    return none;
+}
+}  // namespace
+
+TdomDocument::TdomDocument(TDomImplementation* implementation, TdomDocumentType* doctype)
+    : TdomNode(this, ntDocument_Node, kDocumentChildTypes), implementation_(implementation),
+      schema_(&noDeclarations()) {
+    if (doctype) {
+        if (!implementation || doctype->getOwnerDocument() || !implementation->isRegisteredDocumentType(doctype))
+            raiseWrongDocument();
+        doctype_ = doctype;
+        doctype->setOwnerDocument(this);
+    }
+    idMap_.setSorted(true);
+    idMap_.setDuplicates(dupError);
+}
+
+TdomDocument::~TdomDocument() {
+    clear();
+    if (doctype_) doctype_->setOwnerDocument(nullptr);
+    doctype_ = nullptr;
+}
+
+void TdomDocument::registerCreatedNode(TdomNode* node) {
+    makeRoomForOne(registry_);
+    node->registryIndex_ = static_cast<uint32_t>(registry_.size());
+    registry_.push_back(node);
+}
+
+template <class T, class... Args>
+T* TdomDocument::makeNode(Args&&... args) {
+    makeRoomForOne(registry_);  // so registering cannot fail after construction
+    void* memory = pages_.allocate(sizeof(T));
+    T* node;
+    try {
+        node = new (memory) T(std::forward<Args>(args)...);
+    } catch (...) {
+        pages_.release(memory, sizeof(T));
+        throw;
+    }
+    node->allocSize_ = sizeof(T);
+    registerCreatedNode(node);
+    return node;
+}
+
+void TdomDocument::releaseNode(TdomNode* node) {
+    uint32_t i = node->registryIndex_;
+    TdomNode* last = registry_.back();
+    registry_[i] = last;
+    last->registryIndex_ = i;
+    registry_.pop_back();
+    size_t size = node->allocSize_;
+    node->~TdomNode();
+    pages_.release(node, size);
+}
+
+void TdomDocument::setSchemaQuery(TdomSchemaQuery* schema) { schema_ = schema ? schema : &noDeclarations(); }
+
+// ---- notifications: forwarded to the implementation, also when a handler raised ------------
+
+void TdomDocument::doAttrModified(TdomNode* sourceNode, TdomAttrChange attrChange, TdomAttr* relatedAttr) {
+    try {
+        TdomNode::doAttrModified(sourceNode, attrChange, relatedAttr);
+    } catch (...) {
+        if (implementation_) implementation_->doAttrModified(this, sourceNode, attrChange, relatedAttr);
+        throw;
+    }
+    if (implementation_) implementation_->doAttrModified(this, sourceNode, attrChange, relatedAttr);
+}
+
+void TdomDocument::doCharacterDataModified(TdomNode* node) {
+    try {
+        TdomNode::doCharacterDataModified(node);
+    } catch (...) {
+        if (implementation_) implementation_->doCharacterDataModified(this, node);
+        throw;
+    }
+    if (implementation_) implementation_->doCharacterDataModified(this, node);
+}
+
+void TdomDocument::doNodeInserted(TdomNode* node) {
+    try {
+        TdomNode::doNodeInserted(node);
+    } catch (...) {
+        if (implementation_) implementation_->doNodeInserted(this, node);
+        throw;
+    }
+    if (implementation_) implementation_->doNodeInserted(this, node);
+}
+
+void TdomDocument::doNodeRemoved(TdomNode* node) {
+    try {
+        TdomNode::doNodeRemoved(node);
+    } catch (...) {
+        if (implementation_) implementation_->doNodeRemoved(this, node);
+        throw;
+    }
+    if (implementation_) implementation_->doNodeRemoved(this, node);
+}
+
+// ---- document child rules -------------------------------------------------------------------
+
+TdomDocumentTypeDecl* TdomDocument::getDocTypeDecl() const {
+    for (TdomNode* child : children_)
+        if (child->getNodeType() == ntDocument_Type_Decl_Node) return static_cast<TdomDocumentTypeDecl*>(child);
+    return nullptr;
+}
+
+TdomElement* TdomDocument::getDocumentElement() const { return findFirstChildElement(); }
+
+TdomNode* TdomDocument::appendChild(TdomNode* newChild) {
+    if (!newChild) raiseNotSupported();
+    switch (newChild->getNodeType()) {
+    case ntElement_Node:
+        if (getDocumentElement()) raiseHierarchy();
+        break;
+    case ntProcessing_Instruction_Node:
+    case ntComment_Node:
+    case ntDocument_Fragment_Node:
+        break;
+    case ntDocument_Type_Decl_Node:
+        if (getDocTypeDecl() || getDocumentElement()) raiseHierarchy();
+        break;
+    default:
+        raiseHierarchy();
+    }
+    return TdomNode::appendChild(newChild);
+}
+
+TdomNode* TdomDocument::insertBefore(TdomNode* newChild, TdomNode* refChild) {
+    if (!newChild) raiseNotSupported();
+    // Index of refChild; nil stands for the end. A refChild that is no child here skips the
+    // position tests and is refused by the general rules.
+    long refIndex = -1;
+    if (!refChild) refIndex = static_cast<long>(children_.size());
+    else if (refChild->getParentNode() == this) refIndex = static_cast<long>(refChild->indexInParent());
+    TdomElement* element = getDocumentElement();
+    TdomDocumentTypeDecl* decl = getDocTypeDecl();
+    switch (newChild->getNodeType()) {
+    case ntElement_Node:
+        if (decl) {
+            if (decl->getName() != newChild->getNodeName()) raiseInvalidCharacter();
+            if (refIndex >= 0 && static_cast<long>(decl->indexInParent()) >= refIndex) raiseHierarchy();
+        }
+        if (element) raiseHierarchy();
+        break;
+    case ntDocument_Type_Decl_Node:
+        if (element) {
+            if (element->getNodeName() != newChild->getNodeName()) raiseInvalidCharacter();
+            if (refIndex >= 0 && static_cast<long>(element->indexInParent()) < refIndex) raiseHierarchy();
+        }
+        if (decl) raiseHierarchy();
+        break;
+    case ntProcessing_Instruction_Node:
+    case ntComment_Node:
+    case ntDocument_Fragment_Node:
+        break;
+    default:
+        raiseHierarchy();
+    }
+    return TdomNode::insertBefore(newChild, refChild);
+}
+
+TdomNode* TdomDocument::replaceChild(TdomNode* newChild, TdomNode* oldChild) {
+    if (!newChild || !oldChild) raiseNotSupported();
+    TdomElement* element = getDocumentElement();
+    TdomDocumentTypeDecl* decl = getDocTypeDecl();
+    switch (newChild->getNodeType()) {
+    case ntElement_Node:
+        if (element && element != oldChild) raiseHierarchy();
+        if (decl && decl->getName() != newChild->getNodeName()) raiseInvalidCharacter();
+        break;
+    case ntDocument_Type_Decl_Node:
+        if (decl && decl != oldChild) raiseHierarchy();
+        if (element && element->getNodeName() != newChild->getNodeName()) raiseInvalidCharacter();
+        break;
+    case ntProcessing_Instruction_Node:
+    case ntComment_Node:
+    case ntDocument_Fragment_Node:
+        break;
+    default:
+        raiseHierarchy();
+    }
+    return TdomNode::replaceChild(newChild, oldChild);
+}
+
+void TdomDocument::clear() {
+    clearing_ = true;
+    for (TdomNode* child : children_) child->parent_ = nullptr;
+    children_.clear();
+    // Nodes only free their own storage, so the order of destruction does not matter.
+    for (TdomNode* node : registry_) {
+        size_t size = node->allocSize_;
+        node->~TdomNode();
+        pages_.release(node, size);
+    }
+    registry_.clear();
+    registry_.shrink_to_fit();
+    iterators_.clear();
+    walkers_.clear();
+    elementLists_.clear();
+    elementListsNS_.clear();
+    idMap_.Clear();
+    schema_->clear();
+    clearing_ = false;
+}
+
+// ---- factories ------------------------------------------------------------------------------
+
+TdomElement* TdomDocument::createElement(const WideString& tagName) { return makeNode<TdomElement>(this, tagName); }
+
+TdomElement* TdomDocument::createElementNS(const WideString& namespaceURI, const WideString& qualifiedName) {
+    return makeNode<TdomElement>(this, namespaceURI, qualifiedName);
+}
+
+TdomAttr* TdomDocument::createAttribute(const WideString& name) { return makeNode<TdomAttr>(this, true, name); }
+
+TdomAttr* TdomDocument::createAttributeNS(const WideString& namespaceURI, const WideString& qualifiedName) {
+    return makeNode<TdomAttr>(this, true, namespaceURI, qualifiedName);
+}
+
+TdomText* TdomDocument::createTextNode(const WideString& data) {
+    TdomText* node = makeNode<TdomText>(this);
+    node->setData(data);
+    return node;
+}
+
+TdomComment* TdomDocument::createComment(const WideString& data) {
+    TdomComment* node = makeNode<TdomComment>(this);
+    node->setData(data);
+    return node;
+}
+
+TdomCDATASection* TdomDocument::createCDATASection(const WideString& data) {
+    TdomCDATASection* node = makeNode<TdomCDATASection>(this);
+    node->setData(data);
+    return node;
+}
+
+TdomProcessingInstruction* TdomDocument::createProcessingInstruction(const WideString& target, const WideString& data) {
+    TdomProcessingInstruction* node = makeNode<TdomProcessingInstruction>(this, target);
+    node->setData(data);
+    return node;
+}
+
+TdomDocumentTypeDecl* TdomDocument::createDocumentTypeDecl(const WideString& name, const WideString& publicId,
+                                                           const WideString& systemId,
+                                                           const WideString& internalSubset) {
+    return makeNode<TdomDocumentTypeDecl>(this, name, publicId, systemId, internalSubset);
+}
+
+TdomEntityReference* TdomDocument::createEntityReference(const WideString& name) {
+    return makeNode<TdomEntityReference>(this, name);
+}
+
+TdomEntity* TdomDocument::createEntity(const WideString& name, const WideString& publicId, const WideString& systemId,
+                                       const WideString& notationName) {
+    return makeNode<TdomEntity>(this, name, publicId, systemId, notationName);
+}
+
+TdomNotation* TdomDocument::createNotation(const WideString& name, const WideString& publicId,
+                                           const WideString& systemId) {
+    return makeNode<TdomNotation>(this, name, publicId, systemId);
+}
+
+TdomDocumentFragment* TdomDocument::createDocumentFragment() { return makeNode<TdomDocumentFragment>(this); }
+
+TdomElement* TdomDocument::initDocumentElement(const WideString& tagName) {
+    if (!IsXmlName(tagName)) raiseInvalidCharacter();
+    if (getDocumentElement()) raiseHierarchy();
+    TdomElement* element = createElement(tagName);
+    appendChild(element);
+    return element;
+}
+
+TdomElement* TdomDocument::initDocumentElementNS(const WideString& namespaceURI, const WideString& qualifiedName) {
+    if (!IsXmlName(qualifiedName)) raiseInvalidCharacter();
+    WideString prefix, localName;
+    splitQualifiedName(qualifiedName, prefix, localName);
+    checkAttributeNamespace(namespaceURI, prefix, qualifiedName);
+    if (getDocumentElement()) raiseHierarchy();
+    TdomElement* element = createElementNS(namespaceURI, qualifiedName);
+    appendChild(element);
+    return element;
+}
+
+TdomNodeIterator* TdomDocument::createNodeIterator(TdomNode* root, TdomWhatToShow whatToShow, TdomNodeFilter* filter,
+                                                   bool expandEntityReferences) {
+    makeRoomForOne(iterators_);
+    iterators_.push_back(std::make_unique<TdomNodeIterator>(root, whatToShow, filter, expandEntityReferences));
+    return iterators_.back().get();
+}
+
+TdomTreeWalker* TdomDocument::createTreeWalker(TdomNode* root, TdomWhatToShow whatToShow, TdomNodeFilter* filter,
+                                               bool expandEntityReferences) {
+    makeRoomForOne(walkers_);
+    walkers_.push_back(std::make_unique<TdomTreeWalker>(root, whatToShow, filter, expandEntityReferences));
+    return walkers_.back().get();
+}
+
+void TdomDocument::freeTreeWalker(TdomTreeWalker*& walker) {
+    if (!walker) return;
+    auto it = std::find_if(walkers_.begin(), walkers_.end(), [&](const auto& w) { return w.get() == walker; });
+    if (it == walkers_.end()) raiseWrongDocument();
+    walkers_.erase(it);
+    walker = nullptr;
+}
+
+void TdomDocument::clearInvalidNodeIterators() {
+    std::erase_if(iterators_, [](const auto& it) { return it->getInvalid(); });
+    iterators_.shrink_to_fit();
+}
+
+void TdomDocument::adjustNodeIterators(TdomNode* removed) {
+    for (const auto& it : iterators_) {
+        TdomNode* ref = it->getReferenceNode();
+        if (it->getInvalid() || !ref) continue;
+        if ((ref == removed || ref->isAncestor(removed)) && removed->isAncestor(it->getRoot()))
+            it->handleNodeRemoval(removed);
+    }
+}
+
+// ---- freeing --------------------------------------------------------------------------------
+
+void TdomDocument::freeTreeNode(TdomNode*& node) {
+    if (!node) return;
+    if (node->getOwnerDocument() != this) raiseWrongDocument();
+    if (node == this) raiseNoModification();
+    if (node->parent_) raiseInuseNode();
+    if (node->getNodeType() == ntAttribute_Node && static_cast<TdomAttr*>(node)->getOwnerElement())
+        raiseInuseAttribute();
+    // Depth first without recursion, so deep trees cannot exhaust the stack. The read-only
+    // flags are lifted on the way: read-only content (entity references) is freed too.
+    const bool quiet = !notificationsWanted() && iterators_.empty();
+    std::vector<TdomNode*> pending{node};
+    while (!pending.empty()) {
+        TdomNode* n = pending.back();
+        n->setIsReadonly(false);
+        if (!n->children_.empty()) {
+            if (quiet) {
+                TdomNodeVector children;
+                children.swap(n->children_);
+                for (auto it = children.rbegin(); it != children.rend(); ++it) {
+                    (*it)->parent_ = nullptr;
+                    pending.push_back(*it);
+                }
+            } else {
+                TdomNode* child = n->children_.front();
+                child->setIsReadonly(false);
+                n->removeChild(child);
+                pending.push_back(child);
+            }
+            continue;
+        }
+        if (n->getNodeType() == ntElement_Node) {
+            auto* element = static_cast<TdomElement*>(n);
+            if (element->getAttributeCount() > 0) {
+                TdomAttr* attr = element->getAttributeAt(0);
+                attr->setIsReadonly(false);
+                if (quiet) element->takeAttribute(attr);
+                else element->removeAttributeNode(attr);
+                pending.push_back(attr);
+                continue;
+            }
+        }
+        pending.pop_back();
+        releaseNode(n);
+    }
+    node = nullptr;
+}
+
+// ---- lookups --------------------------------------------------------------------------------
+
+TdomElement* TdomDocument::getElementById(const WideString& elementId) const {
+    int index;
+    if (!idMap_.Find(elementId, index)) return nullptr;
+    auto* attr = dynamic_cast<TdomAttr*>(idMap_.GetObject(index));
+    return attr ? attr->getOwnerElement() : nullptr;
+}
+
+TdomNodeList* TdomDocument::getElementsByTagName(const WideString& name) {
+    for (const auto& list : elementLists_)
+        if (list->getQueryName() == name) return list.get();
+    makeRoomForOne(elementLists_);
+    elementLists_.push_back(std::make_unique<TdomElementsNodeList>(name, this));
+    return elementLists_.back().get();
+}
+
+TdomNodeList* TdomDocument::getElementsByTagNameNS(const WideString& namespaceURI, const WideString& localName) {
+    for (const auto& list : elementListsNS_)
+        if (list->getQueryNamespaceURI() == namespaceURI && list->getQueryLocalName() == localName) return list.get();
+    makeRoomForOne(elementListsNS_);
+    elementListsNS_.push_back(std::make_unique<TdomElementsNodeListNS>(namespaceURI, localName, this));
+    return elementListsNS_.back().get();
+}
+
+// ---- import ---------------------------------------------------------------------------------
+
+TdomNode* TdomDocument::importChildren(TdomNode* source, TdomNode* copy) {
+    for (TdomNode* child = source->getFirstChild(); child; child = child->getNextSibling())
+        copy->appendChild(importNode(child, true));
+    return copy;
+}
+
+TdomNode* TdomDocument::importNode(TdomNode* node, bool deep) {
+    if (!node) raiseNotSupported();
+    switch (node->getNodeType()) {
+    case ntElement_Node: {
+        auto* source = static_cast<TdomElement*>(node);
+        TdomElement* copy = source->getIsNamespaceNode()
+                                ? createElementNS(source->getNamespaceURI(), source->getNodeName())
+                                : createElement(source->getNodeName());
+        bool nsMap = source->getAttributes()->getNamespaceAware();
+        copy->getAttributes()->setNamespaceAware(nsMap);
+        for (int i = 0; i < source->getAttributeCount(); ++i) {
+            TdomAttr* attr = source->getAttributeAt(i);
+            if (!attr->getSpecified()) continue;
+            auto* attrCopy = static_cast<TdomAttr*>(importNode(attr, true));
+            if (nsMap) copy->setAttributeNodeNS(attrCopy);
+            else copy->setAttributeNode(attrCopy);
+        }
+        if (deep) importChildren(source, copy);
+        return copy;
+    }
+    case ntAttribute_Node: {
+        auto* source = static_cast<TdomAttr*>(node);
+        TdomAttr* copy = source->getIsNamespaceNode()
+                             ? createAttributeNS(source->getNamespaceURI(), source->getNodeName())
+                             : createAttribute(source->getNodeName());
+        copy->setNodeValue(source->getNodeValue());
+        copy->setSpecified(source->getSpecified());
+        return copy;
+    }
+    case ntText_Node:
+        return createTextNode(node->getNodeValue());
+    case ntCDATA_Section_Node:
+        return createCDATASection(node->getNodeValue());
+    case ntEntity_Reference_Node: {
+        TdomEntityReference* copy = createEntityReference(node->getNodeName());
+        copy->expand();
+        return copy;
+    }
+    case ntEntity_Node: {
+        auto* source = static_cast<TdomEntity*>(node);
+        TdomEntity* copy = createEntity(source->getNodeName(), source->getPublicId(), source->getSystemId(),
+                                        source->getNotationName());
+        if (deep) importChildren(source, copy);
+        return copy;
+    }
+    case ntProcessing_Instruction_Node:
+        return createProcessingInstruction(node->getNodeName(), node->getNodeValue());
+    case ntComment_Node:
+        return createComment(node->getNodeValue());
+    case ntDocument_Fragment_Node: {
+        TdomDocumentFragment* copy = createDocumentFragment();
+        if (deep) importChildren(node, copy);
+        return copy;
+    }
+    case ntNotation_Node: {
+        auto* source = static_cast<TdomNotation*>(node);
+        return createNotation(source->getNodeName(), source->getPublicId(), source->getSystemId());
+    }
+    default:
+        raiseNotSupported();
+    }
+}
+
+// ---- URI, validation ------------------------------------------------------------------------
+
+void TdomDocument::setDocumentURI(const WideString& uri) {
+    std::string ascii;
+    ascii.reserve(uri.size());
+    for (char16_t c : uri) {
+        if (c > 127) throw ESyntax_Err(msg::kSyntaxErr);
+        ascii.push_back(static_cast<char>(c));
+    }
+    if (!IsUriAbsoluteURI(ascii)) throw ESyntax_Err(msg::kSyntaxErr);
+    documentURI_ = uri;
+}
+
+bool TdomDocument::resolveEntityReferences(uint8_t option) {
+    TdomElement* element = getDocumentElement();
+    return element ? element->resolveEntityReferences(option) : true;
+}
+
+bool TdomDocument::validateAttributeValues() {
+    TdomElement* element = getDocumentElement();
+    return element ? element->validateAttributeValues() : true;
+}
+
+bool TdomDocument::buildASModel() { return schema_->buildFromDeclaration(this); }
+
+bool TdomDocument::validateDocument(uint8_t option) {
+    bool result = schema_->validateModels();
+    TdomElement* element = getDocumentElement();
+    if (!element) {
+        sendErrorNotification(60, this);
+        result = false;
+    }
+    if (!resolveEntityReferences(option)) {
+        sendErrorNotification(32, this);
+        result = false;
+    }
+    element = getDocumentElement();
+    TdomDocumentTypeDecl* decl = getDocTypeDecl();
+    if (decl && element && decl->getName() != element->getNodeName()) {
+        sendErrorNotification(35, this);
+        result = false;
+    }
+    for (size_t i = 0; i < children_.size(); ++i)
+        if (!children_[i]->validate()) result = false;
+    if (!result) {
+        idMap_.Clear();
+        return false;
+    }
+    return validateAttributeValues();
+}
+
+}  // namespace xmldom

@@ -1,0 +1,184 @@
+// The document of the XML object model: the only factory of nodes, their owner and their
+// store. Nodes are carved from pages the document keeps, and all of them are freed with the
+// document (or earlier by freeTreeNode). Adds the document child rules, lookups and import.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+#include "XmlDomCharData.h"
+#include "XmlDomDecls.h"
+#include "XmlDomElements.h"
+#include "XmlDomNodes.h"
+#include "XmlDomSchema.h"
+#include "XmlDomTraversal.h"
+#include "XmlStrings.h"
+
+namespace xmldom {
+
+class TDomImplementation;
+
+/// Pages of node memory with free lists by size class; what is given back is reused.
+class TdomNodePages {
+public:
+    TdomNodePages() = default;
+    ~TdomNodePages();
+    TdomNodePages(const TdomNodePages&) = delete;
+    TdomNodePages& operator=(const TdomNodePages&) = delete;
+
+    void* allocate(size_t size);
+    void release(void* p, size_t size);
+
+private:
+    static constexpr size_t kGrain = 16;
+    static constexpr size_t kClasses = 32;         ///< sizes up to 512 bytes come from pages
+    static constexpr size_t kPageSize = 64 * 1024;
+    struct FreeChunk { FreeChunk* next; };
+
+    std::vector<std::byte*> pages_;
+    std::byte* cursor_ = nullptr;
+    size_t left_ = 0;
+    FreeChunk* free_[kClasses] = {};
+};
+
+class TdomDocument : public TdomNode {
+public:
+    /// Both may be nil. With a doctype: no implementation, a doctype that already has an owner
+    /// document, or one the implementation did not register: EWrong_Document_Err.
+    explicit TdomDocument(TDomImplementation* implementation = nullptr, TdomDocumentType* doctype = nullptr);
+    ~TdomDocument() override;
+
+    WideString getNodeName() const override { return u"#document"; }
+    void doAttrModified(TdomNode* sourceNode, TdomAttrChange attrChange, TdomAttr* relatedAttr) override;
+    void doCharacterDataModified(TdomNode* node) override;
+    void doNodeInserted(TdomNode* node) override;
+    void doNodeRemoved(TdomNode* node) override;
+    WideString getBaseURI() const override { return documentURI_; }
+    void setNodeValue(const WideString&) override {}
+    bool validateAttributeValues() override;
+    /// Document rules first (one document element, one declaration before it), then the
+    /// general rules. Refusals: EHierarchy_Request_Err, EInvalid_Character_Err (name mismatch).
+    TdomNode* appendChild(TdomNode* newChild) override;
+    /// Frees every node, iterator, walker and cached list without notifications.
+    void clear() override;
+    TdomNode* insertBefore(TdomNode* newChild, TdomNode* refChild) override;
+    TdomNode* replaceChild(TdomNode* newChild, TdomNode* oldChild) override;
+    bool resolveEntityReferences(uint8_t option) override;
+
+    virtual TdomEntity* createEntity(const WideString& name, const WideString& publicId, const WideString& systemId,
+                                     const WideString& notationName);
+    virtual TdomNotation* createNotation(const WideString& name, const WideString& publicId, const WideString& systemId);
+    /// First child of type 13, or nil.
+    virtual TdomDocumentTypeDecl* getDocTypeDecl() const;
+    /// First child element, or nil.
+    virtual TdomElement* getDocumentElement() const;
+    /// Creates and appends the document element; one present: EHierarchy_Request_Err.
+    virtual TdomElement* initDocumentElement(const WideString& tagName);
+    virtual TdomElement* initDocumentElementNS(const WideString& namespaceURI, const WideString& qualifiedName);
+    /// Frees the detached iterators.
+    virtual void clearInvalidNodeIterators();
+    virtual TdomAttr* createAttribute(const WideString& name);
+    virtual TdomAttr* createAttributeNS(const WideString& namespaceURI, const WideString& qualifiedName);
+    virtual TdomCDATASection* createCDATASection(const WideString& data);
+    virtual TdomComment* createComment(const WideString& data);
+    virtual TdomDocumentFragment* createDocumentFragment();
+    virtual TdomDocumentTypeDecl* createDocumentTypeDecl(const WideString& name, const WideString& publicId,
+                                                         const WideString& systemId, const WideString& internalSubset);
+    /// Tag name not an XML Name: EInvalid_Character_Err.
+    virtual TdomElement* createElement(const WideString& tagName);
+    virtual TdomElement* createElementNS(const WideString& namespaceURI, const WideString& qualifiedName);
+    virtual TdomEntityReference* createEntityReference(const WideString& name);
+    virtual TdomNodeIterator* createNodeIterator(TdomNode* root, TdomWhatToShow whatToShow, TdomNodeFilter* filter,
+                                                 bool expandEntityReferences);
+    virtual TdomProcessingInstruction* createProcessingInstruction(const WideString& target, const WideString& data);
+    virtual TdomText* createTextNode(const WideString& data);
+    virtual TdomTreeWalker* createTreeWalker(TdomNode* root, TdomWhatToShow whatToShow, TdomNodeFilter* filter,
+                                             bool expandEntityReferences);
+    /// Frees a node in no tree with its subtree and sets node to nil. Refusals: other document
+    /// EWrong_Document_Err, the document itself ENo_Modification_Allowed_Err, linked node
+    /// EInuse_Err "Inuse node error.", attribute held by an element "Inuse attribute error.".
+    virtual void freeTreeNode(TdomNode*& node);
+    /// Not made here: EWrong_Document_Err.
+    virtual void freeTreeWalker(TdomTreeWalker*& walker);
+    /// Owner element of the ID attribute holding elementId, nil when none.
+    virtual TdomElement* getElementById(const WideString& elementId) const;
+    virtual TdomNodeList* getElementsByTagName(const WideString& name);
+    virtual TdomNodeList* getElementsByTagNameNS(const WideString& namespaceURI, const WideString& localName);
+    /// Unlinked copy owned by this document; document, document type, declaration or nil:
+    /// ENot_Supported_Err.
+    virtual TdomNode* importNode(TdomNode* node, bool deep);
+    /// Builds the schema models from the type declaration; a model already built: EInvalid_State_Err.
+    virtual bool buildASModel();
+    /// Not a URI reference: ESyntax_Err, the old URI kept.
+    virtual void setDocumentURI(const WideString& uri);
+    virtual bool validateDocument(uint8_t option);
+
+    /// Typed convenience over freeTreeNode for derived node pointers.
+    template <class T>
+    void freeTreeNode(T*& node) {
+        TdomNode* n = node;
+        freeTreeNode(n);
+        node = static_cast<T*>(n);
+    }
+
+    TDomImplementation* getDomImplementation() const { return implementation_; }
+    TdomDocumentType* getDoctype() const { return doctype_; }
+    WideString getDocumentURI() const { return documentURI_; }
+    const WideString& getLocation() const { return location_; }
+    void setLocation(const WideString& value) { location_ = value; }
+    const WideString& getInputEncoding() const { return declaredEncoding_; }
+    void setInputEncoding(const WideString& value) { declaredEncoding_ = value; }
+    const WideString& getXmlVersion() const { return declaredVersion_; }
+    void setXmlVersion(const WideString& value) { declaredVersion_ = value; }
+    TdomStandalone getXmlStandalone() const { return standalone_; }
+    void setXmlStandalone(TdomStandalone value) { standalone_ = value; }
+    /// The ID map: ID value to ID attribute (sorted, duplicates refused).
+    TdomWideStringList& getIdMap() { return idMap_; }
+    /// The schema models' answers; a "no declaration" query unless one was set (not owned).
+    TdomSchemaQuery* getSchemaQuery() const { return schema_; }
+    void setSchemaQuery(TdomSchemaQuery* schema);
+    /// Number of nodes the registry holds.
+    size_t getRegisteredNodeCount() const { return registry_.size(); }
+
+protected:
+    /// Adds a node to the registry.
+    void registerCreatedNode(TdomNode* node);
+
+private:
+    friend class TdomNode;
+    friend class TDomImplementation;
+    friend class TdomElement;
+    friend class TdomAttr;
+    friend void detail::destroyNode(TdomNode* node);
+
+    template <class T, class... Args>
+    T* makeNode(Args&&... args);
+    void releaseNode(TdomNode* node);
+    /// The shared copy of a name: elements and attributes of one name keep one string.
+    const WideString* internName(const WideString& name) { return &*namePool_.insert(name).first; }
+    void adjustNodeIterators(TdomNode* removed);
+    TdomNode* importChildren(TdomNode* source, TdomNode* copy);
+
+    TdomNodePages pages_;
+    std::unordered_set<WideString> namePool_;  ///< node-based: addresses stay valid
+    WideString documentURI_;
+    TdomNodeVector registry_;
+    std::vector<std::unique_ptr<TdomNodeIterator>> iterators_;
+    std::vector<std::unique_ptr<TdomTreeWalker>> walkers_;
+    std::vector<std::unique_ptr<TdomElementsNodeList>> elementLists_;
+    std::vector<std::unique_ptr<TdomElementsNodeListNS>> elementListsNS_;
+    TdomDocumentType* doctype_ = nullptr;
+    TDomImplementation* implementation_;
+    WideString declaredEncoding_;
+    TdomWideStringList idMap_;
+    TdomStandalone standalone_ = STANDALONE_UNSPECIFIED;
+    WideString location_;
+    WideString declaredVersion_;
+    TdomSchemaQuery* schema_;
+    bool handlersInUse_ = false;  ///< set once any node of this document got a handler
+    bool clearing_ = false;
+};
+
+}  // namespace xmldom

@@ -1,0 +1,262 @@
+// Node lists and named maps: index access, the live element lists (computed on each call by
+// a document-order walk) and the named maps with their refusal order.
+
+#include "XmlDomLists.h"
+
+#include <algorithm>
+
+#include "XmlDomElements.h"
+#include "XmlDomInternal.h"
+#include "XmlDomMessages.h"
+
+namespace xmldom {
+
+using namespace detail;
+
+// ---- plain view -----------------------------------------------------------------------------
+
+int TdomNodeList::getLength() const { return list_ ? static_cast<int>(list_->size()) : 0; }
+
+int TdomNodeList::indexOf(const TdomNode* node) const {
+    if (!list_) return -1;
+    auto it = std::find(list_->begin(), list_->end(), node);
+    return it == list_->end() ? -1 : static_cast<int>(it - list_->begin());
+}
+
+TdomNode* TdomNodeList::item(int index) const {
+    if (!list_ || index < 0 || index >= static_cast<int>(list_->size())) return nullptr;
+    return (*list_)[static_cast<size_t>(index)];
+}
+
+// ---- live element lists ---------------------------------------------------------------------
+
+namespace {
+
+/// The node after n in document order within root's subtree, nil at the end.
+const TdomNode* nextInSubtree(const TdomNode* n, const TdomNode* root) {
+    if (TdomNode* child = n->getFirstChild()) return child;
+    while (n && n != root) {
+        if (TdomNode* sibling = n->getNextSibling()) return sibling;
+        n = n->getParentNode();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TdomElementsNodeList::TdomElementsNodeList(const WideString& name, TdomNode* root)
+    : TdomNodeList(nullptr), name_(name), root_(root) {}
+
+bool TdomElementsNodeList::matches(const TdomNode* node) const {
+    return node->getNodeType() == ntElement_Node && (name_ == u"*" || node->getNodeName() == name_);
+}
+
+int TdomElementsNodeList::getLength() const {
+    int count = 0;
+    for (const TdomNode* n = root_; n; n = nextInSubtree(n, root_))
+        if (matches(n)) ++count;
+    return count;
+}
+
+int TdomElementsNodeList::indexOf(const TdomNode* node) const {
+    int index = 0;
+    for (const TdomNode* n = root_; n; n = nextInSubtree(n, root_)) {
+        if (!matches(n)) continue;
+        if (n == node) return index;
+        ++index;
+    }
+    return -1;
+}
+
+TdomNode* TdomElementsNodeList::item(int index) const {
+    if (index < 0) return nullptr;
+    for (const TdomNode* n = root_; n; n = nextInSubtree(n, root_))
+        if (matches(n) && index-- == 0) return const_cast<TdomNode*>(n);
+    return nullptr;
+}
+
+TdomElementsNodeListNS::TdomElementsNodeListNS(const WideString& namespaceURI, const WideString& localName,
+                                               TdomNode* root)
+    : TdomElementsNodeList(localName, root), namespaceURI_(namespaceURI) {}
+
+bool TdomElementsNodeListNS::matches(const TdomNode* node) const {
+    return node->getNodeType() == ntElement_Node &&
+           (namespaceURI_ == u"*" || node->getNamespaceURI() == namespaceURI_) &&
+           (name_ == u"*" || node->getLocalName() == name_);
+}
+
+// ---- named node map -------------------------------------------------------------------------
+
+TdomNamedNodeMap::TdomNamedNodeMap(TdomNode* owner, uint16_t allowedTypes, TdomNodeVector* list)
+    : TdomNodeList(list), mutableList_(list), owner_(owner), allowedTypes_(allowedTypes) {}
+
+namespace {
+bool allowedIn(uint16_t mask, const TdomNode* node) {
+    unsigned t = node->getNodeType();
+    return t < 16 && (mask & (1u << t));
+}
+}  // namespace
+
+int TdomNamedNodeMap::getNamedItemIndex(const WideString& name) const {
+    if (namespaceAware_) raiseNamespace();
+    for (size_t i = 0; i < mutableList_->size(); ++i) {
+        TdomNode* n = (*mutableList_)[i];
+        if (allowedIn(allowedTypes_, n) && n->getNodeName() == name) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int TdomNamedNodeMap::indexOfNS(const WideString& namespaceURI, const WideString& localName) const {
+    if (!namespaceAware_) raiseNamespace();
+    for (size_t i = 0; i < mutableList_->size(); ++i) {
+        TdomNode* n = (*mutableList_)[i];
+        if (allowedIn(allowedTypes_, n) && n->getNamespaceURI() == namespaceURI && n->getLocalName() == localName)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+TdomNode* TdomNamedNodeMap::getNamedItem(const WideString& name) const {
+    int i = getNamedItemIndex(name);
+    return i < 0 ? nullptr : (*mutableList_)[static_cast<size_t>(i)];
+}
+
+TdomNode* TdomNamedNodeMap::getNamedItemNS(const WideString& namespaceURI, const WideString& localName) const {
+    int i = indexOfNS(namespaceURI, localName);
+    return i < 0 ? nullptr : (*mutableList_)[static_cast<size_t>(i)];
+}
+
+TdomNode* TdomNamedNodeMap::takeAt(int index) {
+    TdomNode* node = (*mutableList_)[static_cast<size_t>(index)];
+    mutableList_->erase(mutableList_->begin() + index);
+    if (node->getNodeType() == ntAttribute_Node) static_cast<TdomAttr*>(node)->ownerElement_ = nullptr;
+    return node;
+}
+
+void TdomNamedNodeMap::checkInsertable(TdomNode* node) const {
+    if (!node) raiseNotSupported();
+    TdomDocument* mapDocument = owner_ ? owner_->getOwnerDocument() : nullptr;
+    if (node->getOwnerDocument() != mapDocument) raiseWrongDocument();
+    if (!allowedIn(allowedTypes_, node)) raiseHierarchy();
+    if (node->getParentNode()) raiseInuseNode();
+    if (node->getNodeType() == ntAttribute_Node) {
+        TdomElement* holder = static_cast<TdomAttr*>(node)->ownerElement_;
+        if (holder && holder != owner_) raiseInuseAttribute();
+    }
+}
+
+void TdomNamedNodeMap::putAtEnd(TdomNode* node) {
+    mutableList_->push_back(node);
+    if (node->getNodeType() == ntAttribute_Node && owner_ && owner_->getNodeType() == ntElement_Node)
+        static_cast<TdomAttr*>(node)->ownerElement_ = static_cast<TdomElement*>(owner_);
+}
+
+TdomNode* TdomNamedNodeMap::setNamedItem(TdomNode* node) {
+    if (readOnly_) raiseNoModification();
+    if (namespaceAware_) raiseNamespace();
+    checkInsertable(node);
+    TdomNode* old = nullptr;
+    int i = getNamedItemIndex(node->getNodeName());
+    if (i >= 0) old = takeAt(i);
+    putAtEnd(node);
+    return old;
+}
+
+TdomNode* TdomNamedNodeMap::setNamedItemNS(TdomNode* node) {
+    if (readOnly_) raiseNoModification();
+    if (!namespaceAware_) raiseNamespace();
+    checkInsertable(node);
+    TdomNode* old = nullptr;
+    int i = indexOfNS(node->getNamespaceURI(), node->getLocalName());
+    if (i >= 0) old = takeAt(i);
+    putAtEnd(node);
+    return old;
+}
+
+TdomNode* TdomNamedNodeMap::removeNamedItem(const WideString& name) {
+    if (readOnly_) raiseNoModification();
+    int i = getNamedItemIndex(name);  // namespace-aware: ENamespace_Err
+    if (i < 0) raiseNodeNotFound();
+    return takeAt(i);
+}
+
+TdomNode* TdomNamedNodeMap::removeNamedItemNS(const WideString& namespaceURI, const WideString& localName) {
+    if (readOnly_) raiseNoModification();
+    int i = indexOfNS(namespaceURI, localName);
+    if (i < 0) raiseNodeNotFound();
+    return takeAt(i);
+}
+
+void TdomNamedNodeMap::removeItem(TdomNode* node) {
+    if (readOnly_) raiseNoModification();
+    int i = indexOf(node);
+    if (i < 0) raiseNodeNotFound();
+    takeAt(i);  // an attribute also loses its owner element, so it can be freed later
+}
+
+void TdomNamedNodeMap::setNamespaceAware(bool value) {
+    if (!mutableList_->empty()) raiseNoModification();
+    namespaceAware_ = value;
+}
+
+// ---- owning map -----------------------------------------------------------------------------
+
+TdomOwnerNamedNodeMap::TdomOwnerNamedNodeMap(ItemTest isItemClass) : isItemClass_(isItemClass) {
+    names_.setSorted(true);
+    names_.setDuplicates(dupError);
+}
+
+TdomOwnerNamedNodeMap::~TdomOwnerNamedNodeMap() { clear(); }
+
+TdomNode* TdomOwnerNamedNodeMap::item(int index) const {
+    if (index < 0 || index >= names_.getCount()) return nullptr;
+    return static_cast<TdomNode*>(names_.GetObject(index));
+}
+
+void TdomOwnerNamedNodeMap::add(TdomNode* node) {
+    if (!node || !isItemClass_(node)) raiseHierarchy();
+    names_.AddObject(node->getNodeName(), node);
+}
+
+void TdomOwnerNamedNodeMap::clear() {
+    while (names_.getCount() > 0) Delete(names_.getCount() - 1);
+}
+
+void TdomOwnerNamedNodeMap::Delete(int index) {
+    if (index < 0 || index >= names_.getCount()) throw EListError(Format(msg::kListIndexError, {index}));
+    TdomNode* node = item(index);
+    names_.Delete(index);
+    destroyNode(node);
+}
+
+int TdomOwnerNamedNodeMap::extract(TdomNode* node) {
+    int index = indexOf(node);
+    if (index < 0) throw EListError(msg::kItemNotFound);
+    names_.Delete(index);
+    return index;
+}
+
+TdomNode* TdomOwnerNamedNodeMap::getNamedItem(const WideString& name) const { return item(indexOfName(name)); }
+
+bool TdomOwnerNamedNodeMap::hasNamedItem(const WideString& name) const { return indexOfName(name) >= 0; }
+
+int TdomOwnerNamedNodeMap::indexOf(const TdomNode* node) const { return node ? names_.IndexOfObject(node) : -1; }
+
+int TdomOwnerNamedNodeMap::indexOfName(const WideString& name) const {
+    int index;
+    return names_.Find(name, index) ? index : -1;
+}
+
+int TdomOwnerNamedNodeMap::removeItem(TdomNode* node) {
+    int index = indexOf(node);
+    if (index >= 0) Delete(index);
+    return index;
+}
+
+int TdomOwnerNamedNodeMap::removeNamedItem(const WideString& name) {
+    int index = indexOfName(name);
+    if (index >= 0) Delete(index);
+    return index;
+}
+
+}  // namespace xmldom
