@@ -135,18 +135,20 @@ TdomNode* TdomTreeWalker::findParentNode(TdomNode* node) const {
     return nullptr;
 }
 
-TdomNode* TdomTreeWalker::findFirstChild(TdomNode* node) const {
-    TdomNode* n = childAt(node, true);
+// The first (or last) visible node below `node`: skipped nodes are looked through, rejected
+// ones passed over with their subtrees.
+TdomNode* TdomTreeWalker::findEdgeChild(TdomNode* node, bool first) const {
+    TdomNode* n = childAt(node, first);
     while (n) {
         TdomFilterResult r = judge(n);
         if (r == filter_accept) return n;
         if (r == filter_skip)
-            if (TdomNode* child = childAt(n, true)) {
+            if (TdomNode* child = childAt(n, first)) {
                 n = child;
                 continue;
             }
         for (;;) {
-            if (TdomNode* sibling = n->getNextSibling()) {
+            if (TdomNode* sibling = first ? n->getNextSibling() : n->getPreviousSibling()) {
                 n = sibling;
                 break;
             }
@@ -158,28 +160,9 @@ TdomNode* TdomTreeWalker::findFirstChild(TdomNode* node) const {
     return nullptr;
 }
 
-TdomNode* TdomTreeWalker::findLastChild(TdomNode* node) const {
-    TdomNode* n = childAt(node, false);
-    while (n) {
-        TdomFilterResult r = judge(n);
-        if (r == filter_accept) return n;
-        if (r == filter_skip)
-            if (TdomNode* child = childAt(n, false)) {
-                n = child;
-                continue;
-            }
-        for (;;) {
-            if (TdomNode* sibling = n->getPreviousSibling()) {
-                n = sibling;
-                break;
-            }
-            TdomNode* parent = n->getParentNode();
-            if (!parent || parent == node || parent == root_) return nullptr;
-            n = parent;
-        }
-    }
-    return nullptr;
-}
+TdomNode* TdomTreeWalker::findFirstChild(TdomNode* node) const { return findEdgeChild(node, true); }
+
+TdomNode* TdomTreeWalker::findLastChild(TdomNode* node) const { return findEdgeChild(node, false); }
 
 TdomNode* TdomTreeWalker::findNextSibling(TdomNode* node) const {
     if (node == root_) return nullptr;

@@ -101,6 +101,7 @@ private:
     TdomFilterResult judge(TdomNode* node) const;
     TdomNode* move(TdomNode* found);
     TdomNode* childAt(TdomNode* node, bool first) const;
+    TdomNode* findEdgeChild(TdomNode* node, bool first) const;
 
     TdomNode* currentNode_;
     bool expandEntityReferences_;
