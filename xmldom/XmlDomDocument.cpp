@@ -144,44 +144,43 @@ void TdomDocument::setSchemaQuery(TdomSchemaQuery* schema) { schema_ = schema ? 
 
 // ---- notifications: forwarded to the implementation, also when a handler raised ------------
 
-void TdomDocument::doAttrModified(TdomNode* sourceNode, TdomAttrChange attrChange, TdomAttr* relatedAttr) {
+namespace {
+
+// Runs the node's own handlers, then the implementation's, which run even when a node handler
+// raised (its exception is passed on afterwards).
+template <class Own, class Forward> void notifyThenForward(Own own, Forward forward) {
     try {
-        TdomNode::doAttrModified(sourceNode, attrChange, relatedAttr);
+        own();
     } catch (...) {
-        if (implementation_) implementation_->doAttrModified(this, sourceNode, attrChange, relatedAttr);
+        forward();
         throw;
     }
-    if (implementation_) implementation_->doAttrModified(this, sourceNode, attrChange, relatedAttr);
+    forward();
+}
+
+}  // namespace
+
+void TdomDocument::doAttrModified(TdomNode* sourceNode, TdomAttrChange attrChange, TdomAttr* relatedAttr) {
+    notifyThenForward([&] { TdomNode::doAttrModified(sourceNode, attrChange, relatedAttr); },
+                      [&] {
+                          if (implementation_)
+                              implementation_->doAttrModified(this, sourceNode, attrChange, relatedAttr);
+                      });
 }
 
 void TdomDocument::doCharacterDataModified(TdomNode* node) {
-    try {
-        TdomNode::doCharacterDataModified(node);
-    } catch (...) {
-        if (implementation_) implementation_->doCharacterDataModified(this, node);
-        throw;
-    }
-    if (implementation_) implementation_->doCharacterDataModified(this, node);
+    notifyThenForward([&] { TdomNode::doCharacterDataModified(node); },
+                      [&] { if (implementation_) implementation_->doCharacterDataModified(this, node); });
 }
 
 void TdomDocument::doNodeInserted(TdomNode* node) {
-    try {
-        TdomNode::doNodeInserted(node);
-    } catch (...) {
-        if (implementation_) implementation_->doNodeInserted(this, node);
-        throw;
-    }
-    if (implementation_) implementation_->doNodeInserted(this, node);
+    notifyThenForward([&] { TdomNode::doNodeInserted(node); },
+                      [&] { if (implementation_) implementation_->doNodeInserted(this, node); });
 }
 
 void TdomDocument::doNodeRemoved(TdomNode* node) {
-    try {
-        TdomNode::doNodeRemoved(node);
-    } catch (...) {
-        if (implementation_) implementation_->doNodeRemoved(this, node);
-        throw;
-    }
-    if (implementation_) implementation_->doNodeRemoved(this, node);
+    notifyThenForward([&] { TdomNode::doNodeRemoved(node); },
+                      [&] { if (implementation_) implementation_->doNodeRemoved(this, node); });
 }
 
 // ---- document child rules -------------------------------------------------------------------

@@ -11,25 +11,11 @@
 
 #include "CodePages.h"
 
+#include "EncodingTestSupport.h"
+
 using namespace xmldom;
 
 namespace {
-
-template <class E, class F> std::string messageOf(F f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-std::string bytes(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
 
 } // namespace
 

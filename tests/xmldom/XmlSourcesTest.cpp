@@ -12,25 +12,11 @@
 #include "XmlEncodings.h"
 #include "XmlSources.h"
 
+#include "EncodingTestSupport.h"
+
 using namespace xmldom;
 
 namespace {
-
-template <class E, class F> std::string messageOf(F f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-std::string bytes(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
 
 /// The bytes an output source writes for Text.
 std::string written(uint8_t encoding, std::u16string_view text, bool references,
