@@ -126,6 +126,15 @@ public:
 };
 
 /// Abstract picture: loads from files and streams and draws itself stretched into a rectangle.
+/// The pixel budget: every picture reader checks the size a file declares against it before it
+/// allocates anything. Default 64 megapixels (an A4 page at 600 dots per inch is about 35).
+int64_t PixelBudget();
+/// Sets the budget (pixels; values below 1 become 1). Process-wide.
+void SetPixelBudget(int64_t pixels);
+/// Raises EInvalidGraphic "Image size exceeds the pixel budget" when width or height is negative or
+/// width × height exceeds the budget; does nothing otherwise.
+void CheckPixelBudget(int64_t width, int64_t height);
+
 class TGraphic {
 public:
     virtual ~TGraphic() = default;
