@@ -70,6 +70,7 @@ void TField::Assign(TFieldValue value) {
     if (!value.Null && def_.DataType == ftInteger && (value.Int < INT32_MIN || value.Int > INT32_MAX))
         dataSet_->Fail(IntToStr(value.Int) + " is not a valid value for field '" + name_ + "'");
     dataSet_->buffer_[column_] = std::move(value);
+    dataSet_->changed_[size_t(column_)] = true;
     dataSet_->modified_ = true;
 }
 
@@ -445,7 +446,7 @@ void TDataSet::Prior() {
 int64_t TDataSet::InsertRow(const std::vector<TFieldValue>&) {
     Fail("Cannot modify a read-only dataset");
 }
-void TDataSet::UpdateRow(int64_t, const std::vector<TFieldValue>&) {
+void TDataSet::UpdateRow(int64_t, const std::vector<TFieldValue>&, const std::vector<bool>&) {
     Fail("Cannot modify a read-only dataset");
 }
 void TDataSet::DeleteRow(int64_t) {
@@ -467,6 +468,7 @@ void TDataSet::Edit() {
     if (!CanModify()) Fail("Cannot modify a read-only dataset");
     FireEvent(BeforeEdit);
     buffer_ = visible_[cursor_]->Values;
+    changed_.assign(buffer_.size(), false);
     modified_ = false;
     state_ = dsEdit;
 }
@@ -476,6 +478,7 @@ void TDataSet::Insert() {
     CheckBrowseMode();
     if (!CanModify()) Fail("Cannot modify a read-only dataset");
     buffer_.assign(columns_.size(), TFieldValue{});
+    changed_.assign(columns_.size(), false);
     modified_ = false;
     state_ = dsInsert;
     try {
@@ -509,7 +512,7 @@ void TDataSet::Post() {
         RebuildVisible(added, cursor_);
     } else {
         TRecordRow* row = visible_[cursor_];
-        UpdateRow(row->RowId, buffer_);
+        UpdateRow(row->RowId, buffer_, changed_);
         row->Values = buffer_;
         state_ = dsBrowse;
         RebuildVisible(row, cursor_);

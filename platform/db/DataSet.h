@@ -202,7 +202,9 @@ protected:
     virtual bool CanModify() const { return false; }
     /// Write-through of a posted or deleted row; returns the new row's id for an insert.
     virtual int64_t InsertRow(const std::vector<TFieldValue>& values);
-    virtual void UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values);
+    /// `changed` marks the columns set since Edit: only those are written, so that values the
+    /// dataset could not read exactly are never written back cut or emptied.
+    virtual void UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values, const std::vector<bool>& changed);
     virtual void DeleteRow(int64_t rowId);
     /// Called when the dataset closes, to release the connection.
     virtual void Disconnect() {}
@@ -269,6 +271,7 @@ private:
     std::vector<TRecordRow*> visible_;
     std::vector<int> keyColumns_;
     std::vector<TFieldValue> buffer_;
+    std::vector<bool> changed_; ///< columns of buffer_ set since Edit or Insert
     std::string filter_;
     bool filtered_ = false;
     int filterColumn_ = -1; ///< resolved while active and filtered with a filter

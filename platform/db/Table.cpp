@@ -230,16 +230,21 @@ int64_t TTable::InsertRow(const std::vector<TFieldValue>& values) {
     return sqlite3_last_insert_rowid(Db());
 }
 
-void TTable::UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values) {
+void TTable::UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values, const std::vector<bool>& changed) {
     const auto& cols = Columns();
     std::string sql = "UPDATE " + QuoteIdentifier(sqlName_) + " SET ";
-    for (size_t c = 0; c < cols.size(); ++c)
-        sql += (c ? ", " : "") + QuoteIdentifier(cols[c].Name) + " = ?";
+    std::vector<size_t> written;
+    for (size_t c = 0; c < cols.size(); ++c) {
+        if (c >= changed.size() || !changed[c]) continue;
+        sql += (written.empty() ? "" : ", ") + QuoteIdentifier(cols[c].Name) + " = ?";
+        written.push_back(c);
+    }
+    if (written.empty()) return;  // nothing set: the stored row stays exactly as it is
     sql += " WHERE rowid = ?";
     SqliteStatement st(Db(), sql, Label());
-    for (size_t c = 0; c < cols.size(); ++c)
-        st.Bind(int(c) + 1, values[c], cols[c].DataType);
-    st.Bind(int(cols.size()) + 1, TFieldValue{false, rowId, {}}, ftInteger);
+    for (size_t i = 0; i < written.size(); ++i)
+        st.Bind(int(i) + 1, values[written[i]], cols[written[i]].DataType);
+    st.Bind(int(written.size()) + 1, TFieldValue{false, rowId, {}}, ftInteger);
     st.Step();
     if (sqlite3_changes(Db()) != 1) Fail("Record not found; it was changed or deleted by another cursor");
 }

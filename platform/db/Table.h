@@ -67,7 +67,7 @@ protected:
     std::vector<int> ResolveKey() override;
     bool CanModify() const override { return !readOnlyFile_; }
     int64_t InsertRow(const std::vector<TFieldValue>& values) override;
-    void UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values) override;
+    void UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values, const std::vector<bool>& changed) override;
     void DeleteRow(int64_t rowId) override;
     void Disconnect() override { connection_.reset(); }
     std::string Label() const override;

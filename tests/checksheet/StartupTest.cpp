@@ -200,3 +200,41 @@ TEST_F(Startup, TrainingPrintStopsQuietlyWithoutItsPages) {
     EXPECT_EQ(Screen->Cursor(), crDefault);
     EXPECT_FALSE(Printer()->Printing());
 }
+
+TEST_F(Startup, MissingVersionOrLanguageTextsEndTheProgram) {
+    for (const char* table : {"Version", "LANGTEXT"}) {
+        SCOPED_TRACE(table);
+        TearDown();
+        SetUp();
+        Exec(std::string("DROP TABLE ") + table);
+        EXPECT_EQ(frmMain->ShowModal(), mrCancel);
+        ASSERT_EQ(FormsScript::Messages().size(), 1u);
+        EXPECT_EQ(FormsScript::Messages()[0].Kind, "Error");
+        EXPECT_EQ(frmMain->ExitCode(), kExitStartFailed);
+        EXPECT_FALSE(frmMain->Visible());
+        EXPECT_EQ(Value("SELECT MARKET_CODE FROM PARAMS"), "GB");
+    }
+}
+
+TEST_F(Startup, SettingsRowIsLeftAsItIsWhenNoCodeIsMapped) {
+    // Values the settings dialog cannot read exactly stay exactly as stored.
+    const std::string longName(120, 'N');
+    Exec("UPDATE PARAMS SET PAGE_MARGIN='abc', PRINT_DETAILS='yes', NAME='" + longName +
+         "', ADD1=CAST(X'4142004344' AS TEXT)");
+    const std::string before = Value("SELECT quote(PAGE_MARGIN) || quote(PRINT_DETAILS) || NAME || hex(ADD1) || "
+                                     "MARKET_CODE || LANG_CODE FROM PARAMS");
+    frmMain->FormShow(frmMain);
+    EXPECT_EQ(frmMain->ExitCode(), 0);
+    EXPECT_EQ(Market, "GB");
+    EXPECT_EQ(Value("SELECT quote(PAGE_MARGIN) || quote(PRINT_DETAILS) || NAME || hex(ADD1) || "
+                    "MARKET_CODE || LANG_CODE FROM PARAMS"),
+              before);
+}
+
+TEST_F(Startup, MappedCodesAreTheOnlyValuesWrittenBack) {
+    Exec("UPDATE PARAMS SET MARKET_CODE='GRC', LANG_CODE='EN', PAGE_MARGIN=2.5, PRINT_DETAILS='yes'");
+    frmMain->FormShow(frmMain);
+    EXPECT_EQ(Market, "GR");
+    EXPECT_EQ(Value("SELECT MARKET_CODE || '/' || LANG_CODE FROM PARAMS"), "GR/EN");
+    EXPECT_EQ(Value("SELECT quote(PAGE_MARGIN) || quote(PRINT_DETAILS) FROM PARAMS"), "2.5'yes'");
+}
