@@ -1,5 +1,6 @@
 // Start-up of the interactive run: reading PARAMS (missing, empty, damaged, holding old codes),
 // the first installation and the main form's captions.
+#include <iterator>
 #include <memory>
 
 #include "ChecksheetFixture.h"
@@ -120,6 +121,7 @@ TEST_F(Startup, FirstInstallationKeepsTheDealerAndResetsTheOptions) {
 
 TEST_F(Startup, MarketThatMarketTableLacksIsWrittenWithoutLanguage) {
     Exec("DELETE FROM PARAMS");
+    Exec("DELETE FROM MARKET WHERE MARKET_CODE='SF'");
     ChooseMarket("SF");
     {
         auto dialog = std::make_unique<TfrmFirstInstall>(nullptr);
@@ -129,7 +131,7 @@ TEST_F(Startup, MarketThatMarketTableLacksIsWrittenWithoutLanguage) {
 }
 
 TEST_F(Startup, FinlandTakesTheFirstLanguageOfItsMarket) {
-    Exec("INSERT INTO MARKET (MARKET_CODE, DESCRIPTION, LANG1, LANG2) VALUES ('SF', 'FINLAND', 'EN', 'DE')");
+    Exec("UPDATE MARKET SET LANG1='EN', LANG2='DE' WHERE MARKET_CODE='SF'");
     ChooseMarket("SF");
     AcceptSettings();
     Exec("UPDATE PARAMS SET MARKET_CODE=''");
@@ -237,4 +239,26 @@ TEST_F(Startup, MappedCodesAreTheOnlyValuesWrittenBack) {
     EXPECT_EQ(Market, "GR");
     EXPECT_EQ(Value("SELECT MARKET_CODE || '/' || LANG_CODE FROM PARAMS"), "GR/EN");
     EXPECT_EQ(Value("SELECT quote(PAGE_MARGIN) || quote(PRINT_DETAILS) FROM PARAMS"), "2.5'yes'");
+}
+
+TEST_F(Startup, EveryMarketOfTheFirstInstallationGetsRealCaptions) {
+    const char* const markets[] = {"GB", "BX", "DX", "AX", "FX", "EX", "PX", "IX", "NL", "CH", "NX", "DK", "SF",
+                                   "SX", "HR", "BG", "RO", "SI", "UA", "CS", "GR", "PL", "HX", "TR", "RU"};
+    static_assert(std::size(markets) == TfrmFirstInstall::FlagCount);
+    for (const char* market : markets) {
+        SCOPED_TRACE(market);
+        Exec("DELETE FROM PARAMS");
+        frmTables->tblParams->Close();
+        ChooseMarket(market);
+        AcceptSettings();
+        frmMain->FormShow(frmMain);
+        EXPECT_EQ(Market, market);
+        EXPECT_FALSE(Language.empty());
+        EXPECT_EQ(Value("SELECT LANG_CODE FROM PARAMS"), Value("SELECT LANG1 FROM MARKET WHERE MARKET_CODE='" +
+                                                               std::string(market) + "'"));
+        EXPECT_NE(frmMain->Caption(), "*");
+        EXPECT_NE(frmMain->lblSetup->Caption(), "*");
+        EXPECT_EQ(FormsScript::PendingActions(), 0);
+    }
+    EXPECT_EQ(frmMain->ExitCode(), 0);
 }
