@@ -17,6 +17,7 @@
 #include "Preview.h"
 #include "RecordingPrinter.h"
 #include "SetUp.h"
+#include "vetrav3.h"
 
 namespace {
 
@@ -122,6 +123,21 @@ TEST_F(Display, FirstInstallationWorksWithWidgets) {
     frmMain->ShowModal();
     EXPECT_EQ(Value("SELECT MARKET_CODE FROM PARAMS"), "NX");
     EXPECT_EQ(FormsScript::PendingActions(), 0);
+}
+
+TEST_F(Display, StartUpFaultsEndTheMenuWithTheirExitCode) {
+    for (const char* table : {"Version", "LANGTEXT"}) {
+        SCOPED_TRACE(table);
+        TearDown();
+        SetUp();
+        Exec(std::string("DROP TABLE ") + table);
+        FormsScript::AnswerMessage(mrOk);
+        EXPECT_EQ(frmMain->ShowModal(), mrCancel);
+        EXPECT_EQ(frmMain->ExitCode(), kExitStartFailed);
+        EXPECT_FALSE(frmMain->Visible());
+        ASSERT_EQ(FormsScript::Messages().size(), 1u);
+        EXPECT_EQ(FormsScript::Messages()[0].Kind, "Error");
+    }
 }
 
 TEST(DisplayPreview, PreviewPaintsTheSheetInAScrollingWindow) {
