@@ -1,5 +1,6 @@
 // Picture bombs: small files that declare huge pictures are refused by the pixel budget before
-// anything of their size is allocated; run-length data fill the bitmap itself.
+// anything of their size is allocated; run-length data fill the bitmap itself. How fast they are
+// refused, and the memory taken, is measured in bench/graphics.
 #include "Bitmap.h"
 #include "BmpFiles.h"
 #include "Jpeg.h"
@@ -7,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <vector>
 
 extern "C" {
@@ -96,26 +95,17 @@ void Load(G& graphic, const std::vector<uint8_t>& bytes) {
     graphic.LoadFromStream(stream);
 }
 
-double SecondsFor(const std::function<void()>& run) {
-    const auto start = std::chrono::steady_clock::now();
-    run();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 TEST(PictureBombs, RunLengthBitmapDeclaringGigapixelsIsRefusedAtOnce) {
     const std::vector<uint8_t> bomb = RleBomb(65535, 32767);
     ASSERT_EQ(bomb.size(), 56u);
     TBitmap bmp;
-    const double seconds = SecondsFor([&] {
-        try {
-            Load(bmp, bomb);
-            FAIL() << "a 65535 x 32767 picture was loaded";
-        } catch (const EInvalidGraphic& e) {
-            EXPECT_EQ(e.Message, "Image size exceeds the pixel budget");
-        }
-    });
+    try {
+        Load(bmp, bomb);
+        FAIL() << "a 65535 x 32767 picture was loaded";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "Image size exceeds the pixel budget");
+    }
     EXPECT_TRUE(bmp.Empty());
-    EXPECT_LT(seconds, 0.5);
 }
 
 TEST(PictureBombs, BitmapsAreJudgedByTheBudgetTheProgramSets) {
@@ -152,16 +142,13 @@ TEST(PictureBombs, ProgressiveJpegsDeclaringHugeSizesAreRefusedAfterTheHeader) {
         const std::vector<uint8_t> bomb = ProgressiveBomb(side, side);
         EXPECT_LT(bomb.size(), 1000u);
         TJPEGImage jpeg;
-        const double seconds = SecondsFor([&] {
-            try {
-                Load(jpeg, bomb);
-                ADD_FAILURE() << side << " x " << side << " was loaded";
-            } catch (const EInvalidGraphic& e) {
-                EXPECT_EQ(e.Message, "Image size exceeds the pixel budget");
-            }
-        });
+        try {
+            Load(jpeg, bomb);
+            ADD_FAILURE() << side << " x " << side << " was loaded";
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(e.Message, "Image size exceeds the pixel budget");
+        }
         EXPECT_TRUE(jpeg.Empty());
-        EXPECT_LT(seconds, 0.5) << side;
     }
 }
 
