@@ -420,6 +420,30 @@ TEST_F(TableTest, NothingIsWrittenExceptByPost) {
     EXPECT_EQ(folder.Read("SELECT NAME FROM PARAMS"), "Dealer");
 }
 
+TEST_F(TableTest, PostWritesOnlyTheFieldsSet) {
+    // Stored values the fields cannot hold exactly: an over-long name, text and a fraction in
+    // number fields, bytes after a zero.
+    folder.Exec("UPDATE PARAMS SET NAME = 'A name far too long', PAGE_MARGIN = 'abc', PRINT_DETAILS = 'yes', "
+                "WEIGHTKG = 2.5");
+    auto t = Table("PARAMS");
+    t->Open();
+    EXPECT_EQ(t->FieldByName("NAME")->AsString(), "A name far");
+    EXPECT_TRUE(t->FieldByName("PAGE_MARGIN")->IsNull());
+    EXPECT_TRUE(t->FieldByName("WEIGHTKG")->IsNull());
+    t->Edit();
+    t->FieldByName("PRINT_DETAILS")->SetAsBoolean(false);
+    t->Post();
+    EXPECT_EQ(folder.Read("SELECT NAME || '/' || PAGE_MARGIN || '/' || PRINT_DETAILS || '/' || WEIGHTKG FROM PARAMS"),
+              "A name far too long/abc/0/2.5");
+    // An edit that sets nothing writes nothing.
+    folder.Exec("UPDATE PARAMS SET NAME = CAST(X'41004243' AS TEXT)");
+    t->Close();
+    t->Open();
+    t->Edit();
+    t->Post();
+    EXPECT_EQ(folder.Read("SELECT hex(NAME) FROM PARAMS"), "41004243");
+}
+
 TEST_F(TableTest, AppendedRowTakesItsKeyPlace) {
     auto t = Table("LANGTEXT");
     t->Open();
