@@ -266,6 +266,12 @@ private:
 class MemoPeer : public QtPeer {
 public:
     MemoPeer(TMemo& memo, QWidget* parent) : QtPeer(memo, new QPlainTextEdit(parent)), FMemo(memo) {
+        auto* w = static_cast<QPlainTextEdit*>(FWidget.data());
+        // What the user types becomes the memo's lines at once.
+        QObject::connect(w, &QPlainTextEdit::textChanged, w, [this, w] {
+            if (Syncing()) return;
+            Guard([&] { FMemo.UserSetText(FromQt(w->toPlainText())); });
+        });
         WatchFocus(memo, FWidget);
     }
 
@@ -322,7 +328,7 @@ protected:
                 });
         }
         QStringList items;
-        for (int i = 0; i < FCombo.Items.Count(); ++i) items << ToQt(FCombo.Items[i]);
+        for (int i = 0; i < FCombo.Items.Count(); ++i) items << ToQt(VisiblePart(FCombo.Items[i]));
         QStringList shown;
         for (int i = 0; i < w->count(); ++i) shown << w->itemText(i);
         if (shown != items) {
@@ -333,9 +339,17 @@ protected:
         w->setCurrentIndex(FCombo.ItemIndex());
         if (editable && w->lineEdit() && w->lineEdit()->text() != ToQt(FCombo.Text()))
             w->lineEdit()->setText(ToQt(FCombo.Text()));
+        if (editable && w->lineEdit()) w->lineEdit()->setMaxLength(FCombo.MaxLength() > 0 ? FCombo.MaxLength() : 32767);
     }
 
 private:
+    /// An item may carry a code after a long run of blanks, which a list as wide as the control
+    /// never brings into view; the widget, whose list may grow to its widest item, is given only
+    /// the part before that run.
+    static std::string VisiblePart(const std::string& item) {
+        const std::size_t run = item.find(std::string(16, ' '));
+        return run == std::string::npos ? item : item.substr(0, run);
+    }
     TComboBox& FCombo;
 };
 
