@@ -76,7 +76,10 @@ int ItemCode(const std::string& item) {
 std::string ItemText(const std::string& item) {
     const std::size_t p = item.rfind(kSeparatorChar);
     if (p == std::string::npos) return item;
-    return TrimRight(item.substr(0, p));
+    // Only the separator's own blanks go: a visible text may end in a blank of its own.
+    std::size_t end = p;
+    while (end > 0 && p - end < std::size_t(kItemSepBlanks) && item[end - 1] == ' ') --end;
+    return item.substr(0, end);
 }
 
 bool MarketWithoutTestBoxes(const std::string& market) {
