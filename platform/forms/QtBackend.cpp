@@ -20,6 +20,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -267,6 +268,10 @@ class MemoPeer : public QtPeer {
 public:
     MemoPeer(TMemo& memo, QWidget* parent) : QtPeer(memo, new QPlainTextEdit(parent)), FMemo(memo) {
         auto* w = static_cast<QPlainTextEdit*>(FWidget.data());
+        // A memo has no scroll bars and its lines start at its border, as the class library draws it.
+        w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        w->document()->setDocumentMargin(1);
         // What the user types becomes the memo's lines at once.
         QObject::connect(w, &QPlainTextEdit::textChanged, w, [this, w] {
             if (Syncing()) return;
