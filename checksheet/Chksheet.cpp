@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_set>
 
 #include "CustDet.h"
 #include "Dialogs.h"
@@ -441,15 +442,16 @@ void TfrmChecksheet::FillModelList() {
     cmbModels->Items.Clear();
     TField* modelCode = ranges.FieldByName("MODEL_CODE");
     TField* description = models.FieldByName("DESCRIPTION");
-    int lastCode = -1;
+    // Each model is looked up once; a description is offered once, in any letter case.
+    std::unordered_set<int> seenCodes;
+    std::unordered_set<std::string> seenTexts;
     for (ranges.First(); !ranges.Eof(); ranges.Next()) {
         const int code = modelCode->AsInteger();
-        if (code == lastCode) continue;  // the same model as the row before adds nothing new
-        lastCode = code;
+        if (!seenCodes.insert(code).second) continue;
         if (!models.FindKey({code})) continue;
         std::string text = description->AsString();
         if (text == "ZEB") text = "Zeb";
-        if (cmbModels->Items.IndexOf(text) < 0) cmbModels->Items.Add(text);
+        if (seenTexts.insert(UpperCase(text)).second) cmbModels->Items.Add(text);
     }
     cmbModels->SetItemIndex(-1);
 }
