@@ -181,6 +181,27 @@ TEST_F(ChecksheetForm, MissingEngineOrModelRowsSkipTheRowWithoutAnError) {
     EXPECT_TRUE(Messages().empty());
 }
 
+TEST_F(ChecksheetForm, HandOffRangesBringTheirOwnModel) {
+    Show([](TfrmChecksheet& f) {
+        HandOffRangeCodes.fill(0);
+        HandOffRangeCodes[1] = 115;
+        HandOffRangeCodes[2] = 105;
+        f.FillVariantList('M');
+        EXPECT_EQ(Items(*f.cmbModels), std::vector<std::string>{"PELLOR"});
+        EXPECT_EQ(f.cmbModels->ItemIndex(), 0);
+        EXPECT_EQ(Items(*f.cmbVariants), (std::vector<std::string>{"1.4 16V 66KW : 03/1998 - " + kSep + "105",
+                                                                   "1.4 16V 66KW : 03/1998 - " + kSep + "115"}));
+        HandOffRangeCodes.fill(0);
+        HandOffRangeCodes[50] = 112;
+        f.FillVariantList('M');
+        EXPECT_EQ(Items(*f.cmbModels), std::vector<std::string>{"Zeb"});
+        EXPECT_EQ(f.cmbVariants->Items.Count(), 1);
+        HandOffRangeCodes.fill(0);
+        f.FillVariantList('M');
+        EXPECT_EQ(f.cmbVariants->Items.Count(), 0);
+    });
+}
+
 // --- intervals ---------------------------------------------------------------------------------
 
 TEST_F(ChecksheetForm, IntervalsInBothWordingsKeepTheirPositionAsCode) {
