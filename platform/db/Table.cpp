@@ -179,11 +179,23 @@ bool TTable::FindKey(const TKeyValue* keys, size_t count) {
     const std::vector<int>& keyColumns = KeyColumns();
     if (keyColumns.empty()) Fail("No index currently active");
     if (count == 0 || count > keyColumns.size()) Fail("Wrong number of key values");
-    // Convert the values to the key fields' types, as a posted value would be stored.
+    if (!ConvertSearchValues(keyColumns, keys, count)) return false;
+    const std::vector<TFieldValue>& wanted = searchKey_;
+    const auto& rows = VisibleRows();
+    auto it = std::lower_bound(
+        rows.begin(), rows.end(), wanted,
+        [this](const TRecordRow* row, const std::vector<TFieldValue>& w) { return CompareKey(*row, w) < 0; });
+    if (it == rows.end() || CompareKey(**it, wanted) != 0) return false;
+    MoveTo(int(it - rows.begin()));
+    return true;
+}
+
+bool TTable::ConvertSearchValues(const std::vector<int>& columns, const TKeyValue* keys, size_t count) {
+    // Convert the values to the fields' types, as a posted value would be stored.
     std::vector<TFieldValue>& wanted = searchKey_;
     wanted.resize(count);
     for (size_t k = 0; k < count; ++k) {
-        const TFieldDef& def = Columns()[keyColumns[k]];
+        const TFieldDef& def = Columns()[columns[k]];
         const TKeyValue& key = keys[k];
         TFieldValue& v = wanted[k];
         v = TFieldValue{};
@@ -205,13 +217,53 @@ bool TTable::FindKey(const TKeyValue* keys, size_t count) {
             v.Int = def.DataType == ftBoolean ? key.Int != 0 : key.Int;
         }
     }
-    const auto& rows = VisibleRows();
-    auto it = std::lower_bound(
-        rows.begin(), rows.end(), wanted,
-        [this](const TRecordRow* row, const std::vector<TFieldValue>& w) { return CompareKey(*row, w) < 0; });
-    if (it == rows.end() || CompareKey(**it, wanted) != 0) return false;
-    MoveTo(int(it - rows.begin()));
     return true;
+}
+
+bool TTable::Locate(std::string_view fieldNames, std::initializer_list<TKeyValue> values) {
+    CheckActive();
+    CheckBrowseMode();
+    std::vector<int>& columns = locateColumns_;
+    columns.clear();
+    size_t start = 0;
+    while (start <= fieldNames.size()) {
+        size_t end = std::min(fieldNames.find(';', start), fieldNames.size());
+        std::string_view name = fieldNames.substr(start, end - start);
+        while (!name.empty() && name.front() == ' ')
+            name.remove_prefix(1);
+        while (!name.empty() && name.back() == ' ')
+            name.remove_suffix(1);
+        if (!name.empty()) {
+            int column = ColumnOf(name);
+            if (column < 0) Fail("Field '" + std::string(name) + "' not found");
+            columns.push_back(column);
+        }
+        start = end + 1;
+    }
+    if (columns.empty() || columns.size() != values.size()) Fail("Wrong number of search values");
+    if (!ConvertSearchValues(columns, values.begin(), values.size())) return false;
+    const std::vector<TFieldValue>& wanted = searchKey_;
+    const auto& rows = VisibleRows();
+    const std::vector<int>& key = KeyColumns();
+    if (key.size() >= columns.size() && std::equal(columns.begin(), columns.end(), key.begin())) {
+        // The key in use begins with the fields: a binary search finds the first match.
+        auto it = std::lower_bound(
+            rows.begin(), rows.end(), wanted,
+            [this](const TRecordRow* row, const std::vector<TFieldValue>& w) { return CompareKey(*row, w) < 0; });
+        if (it == rows.end() || CompareKey(**it, wanted) != 0) return false;
+        MoveTo(int(it - rows.begin()));
+        return true;
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        size_t k = 0;
+        while (k < columns.size() && CompareValues(rows[i]->Values[columns[k]], wanted[k]) == 0)
+            ++k;
+        if (k == columns.size()) {
+            MoveTo(int(i));
+            return true;
+        }
+    }
+    return false;
 }
 
 int64_t TTable::InsertRow(const std::vector<TFieldValue>& values) {
