@@ -152,6 +152,17 @@ const TFieldDef kParamsFields[] = {
 
 } // namespace
 
+void TfrmTables::SetHeadingRules(THeadingRules& h, TTable* main, TTable* copy, TTable* view, const char* codeField,
+                                 const char* textField, const char* counter, bool hasExtPer) {
+    h.Main = main;
+    h.Copy = copy;
+    h.View = view;
+    h.CodeField = codeField;
+    h.TextField = textField;
+    h.Counter = counter;
+    h.HasExtPer = hasExtPer;
+}
+
 TfrmTables::TfrmTables() {
     CreatePictures();
     for (const TableSetting& s : kTables) {
@@ -185,10 +196,10 @@ TfrmTables::TfrmTables() {
     tblEngines->DefineField("ENGINE_CODE")->SetReadOnly(true);
     tblInterval->DefineField("INTERVAL_CODE")->SetReadOnly(true);
     tblInterval2->DefineField("INTERVAL_CODE")->SetReadOnly(true);
-    mainHeadRules_ = {tblMainHead.get(), tblMainHead2.get(), tblGBMainHead.get(), "MH_CODE", "MH_TEXT",
-                      "NEXT_MAIN_HEADING", true, {}, {}};
-    subHeadRules_ = {tblSubHead.get(), tblSubHead2.get(), tblGBSubHead.get(), "SH_CODE", "SH_TEXT",
-                     "NEXT_SUB_HEADING", false, {}, {}};
+    SetHeadingRules(mainHeadRules_, tblMainHead.get(), tblMainHead2.get(), tblGBMainHead.get(), "MH_CODE", "MH_TEXT",
+                    "NEXT_MAIN_HEADING", true);
+    SetHeadingRules(subHeadRules_, tblSubHead.get(), tblSubHead2.get(), tblGBSubHead.get(), "SH_CODE", "SH_TEXT",
+                    "NEXT_SUB_HEADING", false);
     BindEvents();
 }
 
@@ -729,18 +740,34 @@ void TfrmTables::HeadingAfterDelete(THeadingRules& h) {
     if (h.View->Active()) h.View->Refresh();
 }
 
+void TfrmTables::IndexEnglishView(THeadingRules& h) {
+    TTable& view = *h.View;
+    const int current = view.RecNo();
+    h.ViewRowOfCode.clear();
+    for (view.First(); !view.Eof(); view.Next()) {
+        if (h.ViewCode->IsNull()) continue;
+        const int code = h.ViewCode->AsInteger();
+        if (code < 0 || code > 32767) continue;
+        if (size_t(code) >= h.ViewRowOfCode.size()) h.ViewRowOfCode.resize(code + 1, 0);
+        if (h.ViewRowOfCode[code] == 0) h.ViewRowOfCode[code] = view.RecNo();
+    }
+    if (current > 0) view.SetRecNo(current);
+    h.ViewGeneration = view.RowsGeneration();
+}
+
 void TfrmTables::FollowEnglishView(THeadingRules& h) {
-    // Runs on every move, key searches included: cheap, and never raises.
+    // Runs on every move of the main cursor, the report's key searches included: it must cost
+    // little and never raise. The view's row of each code is kept until the view's rows change.
     TTable& view = *h.View;
     if (Language == "EN" || !view.Active() || view.State() != dsBrowse || h.Main->State() == dsInsert) return;
-    TField* code = h.Main->FindField(h.CodeField);
-    if (!code || code->IsNull()) return;
-    const int value = code->AsInteger();
-    if (TField* shown = view.FindField(h.CodeField);
-        shown && !view.IsEmpty() && !shown->IsNull() && shown->AsInteger() == value)
-        return;
-    view.Locate(h.CodeField == std::string_view("MH_CODE") ? "LANG_CODE;MH_CODE" : "LANG_CODE;SH_CODE",
-                {"EN", value});
+    if (!h.MainCode && !(h.MainCode = h.Main->FindField(h.CodeField))) return;
+    if (!h.ViewCode && !(h.ViewCode = view.FindField(h.CodeField))) return;
+    if (h.MainCode->IsNull()) return;
+    const int code = h.MainCode->AsInteger();
+    if (view.RowsGeneration() != h.ViewGeneration) IndexEnglishView(h);
+    if (code < 0 || size_t(code) >= h.ViewRowOfCode.size() || h.ViewRowOfCode[code] == 0) return;
+    const int row = h.ViewRowOfCode[code];
+    if (view.RecNo() != row || view.Eof()) view.SetRecNo(row);
 }
 
 void TfrmTables::tblMainHeadBeforeEdit(TDataSet* DataSet) { HeadingBeforeEdit(DataSet, mainHeadRules_); }

@@ -146,23 +146,32 @@ private:
     /// One heading table with its cursors and field names: main headings and sub-headings follow
     /// the same rules.
     struct THeadingRules {
-        TTable* Main;
-        TTable* Copy; ///< carries no rules: the duplicate walk, the copies and the deletes use it
-        TTable* View; ///< English view beside a translation
-        const char* CodeField;
-        const char* TextField;
-        const char* Counter; ///< CODES field of the next free code
-        bool HasExtPer;      ///< main headings only: the extended-period flag and the empty-text check
+        TTable* Main = nullptr;
+        TTable* Copy = nullptr; ///< carries no rules: the duplicate walk, the copies and the deletes use it
+        TTable* View = nullptr; ///< English view beside a translation
+        const char* CodeField = "";
+        const char* TextField = "";
+        const char* Counter = ""; ///< CODES field of the next free code
+        bool HasExtPer = false;   ///< main headings only: the extended-period flag and the empty-text check
         TPostMemory Posted;
         std::optional<int> DeletedCode; ///< code of the row being deleted, for the delete in every language
+        // The English view's row number of each code (0: none), valid while the view's rows
+        // keep ViewGeneration; and the code fields, found once.
+        std::vector<int> ViewRowOfCode;
+        uint64_t ViewGeneration = 0;
+        TField* MainCode = nullptr;
+        TField* ViewCode = nullptr;
     };
 
+    static void SetHeadingRules(THeadingRules& h, TTable* main, TTable* copy, TTable* view, const char* codeField,
+                                const char* textField, const char* counter, bool hasExtPer);
     void HeadingBeforeEdit(TDataSet* DataSet, const THeadingRules& h);
     void HeadingBeforePost(THeadingRules& h, TDataSet* DataSet);
     void HeadingAfterPost(THeadingRules& h);
     void HeadingBeforeDelete(THeadingRules& h, TDataSet* DataSet);
     void HeadingAfterDelete(THeadingRules& h);
     void FollowEnglishView(THeadingRules& h);
+    void IndexEnglishView(THeadingRules& h);
 
     /// True when the duplicate check of `value` is due: the row is new, or its value differs
     /// from what the cursor's BeforeEdit remembered.
@@ -181,8 +190,8 @@ private:
 
     std::map<const TDataSet*, TEditMemory> editMemory_; ///< per cursor
     TPostMemory enginePosted_;
-    THeadingRules mainHeadRules_{};
-    THeadingRules subHeadRules_{};
+    THeadingRules mainHeadRules_;
+    THeadingRules subHeadRules_;
     std::unique_ptr<TTable> lookupLanguage_, lookupInterval_, lookupAVSCodes_;
 };
 

@@ -48,7 +48,23 @@ bool TTable::Exists() {
     return !found.empty();
 }
 
+TTable::ChangeMarks TTable::ReadChangeMarks() {
+    ChangeMarks marks;
+    sqlite3* db = Db();
+    marks.Own = sqlite3_total_changes(db);
+    SqliteStatement others(db, "PRAGMA data_version", Label());
+    if (others.Step()) marks.Others = sqlite3_column_int64(others.Get(), 0);
+    SqliteStatement schema(db, "PRAGMA schema_version", Label());
+    if (schema.Step()) marks.Schema = sqlite3_column_int64(schema.Get(), 0);
+    return marks;
+}
+
+bool TTable::RowsMayHaveChanged() {
+    return loadedMarks_.Own < 0 || !(ReadChangeMarks() == loadedMarks_);
+}
+
 void TTable::LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_ptr<TRecordRow>>& rows) {
+    loadedMarks_ = ChangeMarks{};
     sqlName_ = FindSqlTable();
     if (sqlName_.empty()) Fail("Table does not exist in " + connection_->FilePath());
     readOnlyFile_ = sqlite3_db_readonly(Db(), "main") == 1;
@@ -88,6 +104,7 @@ void TTable::LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_p
             row->Values.push_back(st.Column(int(c) + 1, columns[c].DataType, columns[c].Size));
         rows.push_back(std::move(row));
     }
+    loadedMarks_ = ReadChangeMarks();
 }
 
 std::vector<int> TTable::IndexColumns(const std::string& indexName) {
@@ -267,6 +284,9 @@ bool TTable::Locate(std::string_view fieldNames, std::initializer_list<TKeyValue
 }
 
 int64_t TTable::InsertRow(const std::vector<TFieldValue>& values) {
+    // The rows in memory follow this cursor's own writes: when they matched the database before
+    // the write, they still do after it.
+    const bool current = !RowsMayHaveChanged();
     const auto& cols = Columns();
     std::string sql = "INSERT INTO " + QuoteIdentifier(sqlName_) + " (";
     std::string marks;
@@ -279,10 +299,13 @@ int64_t TTable::InsertRow(const std::vector<TFieldValue>& values) {
     for (size_t c = 0; c < cols.size(); ++c)
         st.Bind(int(c) + 1, values[c], cols[c].DataType);
     st.Step();
-    return sqlite3_last_insert_rowid(Db());
+    const int64_t rowId = sqlite3_last_insert_rowid(Db());
+    loadedMarks_ = current ? ReadChangeMarks() : ChangeMarks{};
+    return rowId;
 }
 
 void TTable::UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values) {
+    const bool current = !RowsMayHaveChanged();
     const auto& cols = Columns();
     std::string sql = "UPDATE " + QuoteIdentifier(sqlName_) + " SET ";
     for (size_t c = 0; c < cols.size(); ++c)
@@ -294,13 +317,16 @@ void TTable::UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values) {
     st.Bind(int(cols.size()) + 1, TFieldValue{false, rowId, {}}, ftInteger);
     st.Step();
     if (sqlite3_changes(Db()) != 1) Fail("Record not found; it was changed or deleted by another cursor");
+    loadedMarks_ = current ? ReadChangeMarks() : ChangeMarks{};
 }
 
 void TTable::DeleteRow(int64_t rowId) {
+    const bool current = !RowsMayHaveChanged();
     SqliteStatement st(Db(), "DELETE FROM " + QuoteIdentifier(sqlName_) + " WHERE rowid = ?", Label());
     st.Bind(1, TFieldValue{false, rowId, {}}, ftInteger);
     st.Step();
     if (sqlite3_changes(Db()) != 1) Fail("Record not found; it was changed or deleted by another cursor");
+    loadedMarks_ = current ? ReadChangeMarks() : ChangeMarks{};
 }
 
 void TTable::CreateTable() {

@@ -80,6 +80,7 @@ protected:
     void DeleteRow(int64_t rowId) override;
     void Disconnect() override { connection_.reset(); }
     std::string Label() const override;
+    bool RowsMayHaveChanged() override;
 
 private:
     sqlite3* Db(bool create = false);
@@ -88,6 +89,13 @@ private:
     std::vector<int> IndexColumns(const std::string& indexName);
     /// Converts search values to the types of `columns` into searchKey_; false when a value can
     /// match no row (a text that is no number for a numeric field).
+    /// Marks that move whenever the database may have changed: changes made through this
+    /// connection, commits of other connections, and the schema.
+    struct ChangeMarks {
+        int64_t Own = -1, Others = -1, Schema = -1;
+        bool operator==(const ChangeMarks&) const = default;
+    };
+    ChangeMarks ReadChangeMarks();
     bool ConvertSearchValues(const std::vector<int>& columns, const TKeyValue* keys, size_t count);
 
     std::string tableName_;
@@ -100,4 +108,5 @@ private:
     std::shared_ptr<SqliteConnection> connection_;
     std::vector<TFieldValue> searchKey_; ///< FindKey's converted values, kept to spare allocations
     std::vector<int> locateColumns_;     ///< Locate's columns, kept to spare allocations
+    ChangeMarks loadedMarks_;            ///< the database's marks when the rows in memory matched it
 };

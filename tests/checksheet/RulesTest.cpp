@@ -422,7 +422,9 @@ TEST_F(Rules, IntervalChecksInOrder) {
 
 TEST_F(Rules, NewEnglishHeadingIsCopiedIntoEveryLanguage) {
     TTable& m = *T().tblMainHead;
+    TTable& gb = *T().tblGBMainHead;
     m.Open();
+    gb.Open();
     m.Insert();
     Set(m, "MH_TEXT", "CHECK OIL");
     ExpectPosted(m);
@@ -435,8 +437,12 @@ TEST_F(Rules, NewEnglishHeadingIsCopiedIntoEveryLanguage) {
                   "*CHECK OILN")
             << language;
     EXPECT_EQ(Count("MAINHEAD", "MH_CODE=10"), "4");
-    // The main cursor sees the copies.
+    // The main cursor and the English view see the new rows.
+    Language = "GK";
+    ASSERT_TRUE(m.FindKey({"GK", 3}));
+    EXPECT_EQ(Get(gb, "MH_CODE"), "3");
     EXPECT_TRUE(m.FindKey({"GK", 10}));
+    EXPECT_EQ(Get(gb, "MH_TEXT"), "CHECK OIL");
 }
 
 TEST_F(Rules, MainHeadingChecksInOrder) {
