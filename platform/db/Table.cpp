@@ -63,10 +63,26 @@ bool TTable::RowsMayHaveChanged() {
     return loadedMarks_.Own < 0 || !(ReadChangeMarks() == loadedMarks_);
 }
 
+TTable::ChangeMarks TTable::MarksBeforeWrite() {
+    ChangeMarks before = ReadChangeMarks();
+    if (!(before == loadedMarks_)) before.Own = -1; // the rows in memory were already behind
+    return before;
+}
+
+void TTable::MarksAfterWrite(const ChangeMarks& before) {
+    // The rows in memory follow this cursor's own write: when they matched the database before
+    // it and nobody else wrote meanwhile, they still match.
+    ChangeMarks after = ReadChangeMarks();
+    const bool current = before.Own >= 0 && after.Others == before.Others && after.Schema == before.Schema;
+    loadedMarks_ = current ? after : ChangeMarks{};
+}
+
 void TTable::LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_ptr<TRecordRow>>& rows) {
     loadedMarks_ = ChangeMarks{};
     sqlName_ = FindSqlTable();
     if (sqlName_.empty()) Fail("Table does not exist in " + connection_->FilePath());
+    // Read before the rows: a change in between makes the next Refresh read them again.
+    const ChangeMarks marks = ReadChangeMarks();
     readOnlyFile_ = sqlite3_db_readonly(Db(), "main") == 1;
     // Columns and the primary key, in key order.
     columns.clear();
@@ -104,7 +120,7 @@ void TTable::LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_p
             row->Values.push_back(st.Column(int(c) + 1, columns[c].DataType, columns[c].Size));
         rows.push_back(std::move(row));
     }
-    loadedMarks_ = ReadChangeMarks();
+    loadedMarks_ = marks;
 }
 
 std::vector<int> TTable::IndexColumns(const std::string& indexName) {
@@ -284,9 +300,7 @@ bool TTable::Locate(std::string_view fieldNames, std::initializer_list<TKeyValue
 }
 
 int64_t TTable::InsertRow(const std::vector<TFieldValue>& values) {
-    // The rows in memory follow this cursor's own writes: when they matched the database before
-    // the write, they still do after it.
-    const bool current = !RowsMayHaveChanged();
+    const ChangeMarks before = MarksBeforeWrite();
     const auto& cols = Columns();
     std::string sql = "INSERT INTO " + QuoteIdentifier(sqlName_) + " (";
     std::string marks;
@@ -300,12 +314,12 @@ int64_t TTable::InsertRow(const std::vector<TFieldValue>& values) {
         st.Bind(int(c) + 1, values[c], cols[c].DataType);
     st.Step();
     const int64_t rowId = sqlite3_last_insert_rowid(Db());
-    loadedMarks_ = current ? ReadChangeMarks() : ChangeMarks{};
+    MarksAfterWrite(before);
     return rowId;
 }
 
 void TTable::UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values) {
-    const bool current = !RowsMayHaveChanged();
+    const ChangeMarks before = MarksBeforeWrite();
     const auto& cols = Columns();
     std::string sql = "UPDATE " + QuoteIdentifier(sqlName_) + " SET ";
     for (size_t c = 0; c < cols.size(); ++c)
@@ -317,16 +331,16 @@ void TTable::UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values) {
     st.Bind(int(cols.size()) + 1, TFieldValue{false, rowId, {}}, ftInteger);
     st.Step();
     if (sqlite3_changes(Db()) != 1) Fail("Record not found; it was changed or deleted by another cursor");
-    loadedMarks_ = current ? ReadChangeMarks() : ChangeMarks{};
+    MarksAfterWrite(before);
 }
 
 void TTable::DeleteRow(int64_t rowId) {
-    const bool current = !RowsMayHaveChanged();
+    const ChangeMarks before = MarksBeforeWrite();
     SqliteStatement st(Db(), "DELETE FROM " + QuoteIdentifier(sqlName_) + " WHERE rowid = ?", Label());
     st.Bind(1, TFieldValue{false, rowId, {}}, ftInteger);
     st.Step();
     if (sqlite3_changes(Db()) != 1) Fail("Record not found; it was changed or deleted by another cursor");
-    loadedMarks_ = current ? ReadChangeMarks() : ChangeMarks{};
+    MarksAfterWrite(before);
 }
 
 void TTable::CreateTable() {

@@ -96,6 +96,9 @@ private:
         bool operator==(const ChangeMarks&) const = default;
     };
     ChangeMarks ReadChangeMarks();
+    /// Around a write of this cursor: keeps the rows in memory counted as current when they were.
+    ChangeMarks MarksBeforeWrite();
+    void MarksAfterWrite(const ChangeMarks& before);
     bool ConvertSearchValues(const std::vector<int>& columns, const TKeyValue* keys, size_t count);
 
     std::string tableName_;
