@@ -316,7 +316,10 @@ TEST_F(EngineRules, NewEnglishEngineIsCopiedIntoEveryLanguage) {
     TTable& e = NewEngine("2.2 diesel 110kw");
     Set(e, "ENGINE_TYPE", "d");
     Set(e, "CATALYST", "N");
+    std::vector<TCursor> cursors;  // the screen cursor while each copy is written
+    T().tblEngines2->AfterPost = [&cursors](TDataSet*) { cursors.push_back(Screen->Cursor()); };
     ExpectPosted(e);
+    EXPECT_EQ(cursors, std::vector<TCursor>(3, crHourGlass));
     EXPECT_EQ(Value("SELECT NEXT_ENGINE FROM CODES"), "11");
     EXPECT_EQ(Count("ENGINES", "ENGINE_CODE=10"), "4");
     EXPECT_EQ(Count("ENGINES", "ENGINE_CODE=10 AND LANG_CODE<>'EN' AND DESCRIPTION='*2.2 DIESEL 110KW' AND "
@@ -525,6 +528,15 @@ TEST_F(Rules, EnglishViewFollowsTheTranslation) {
     m.Cancel();
     ASSERT_TRUE(m.FindKey({"DE", 9}));  // no English row: the view stays
     EXPECT_EQ(Get(gb, "MH_CODE"), "6");
+    // A view in edit is left alone: its pending edit is neither posted nor lost.
+    gb.Edit();
+    Set(gb, "MH_TEXT", "EXTENDED");
+    EXPECT_NO_THROW(m.FindKey({"DE", 1}));
+    EXPECT_EQ(gb.State(), dsEdit);
+    gb.Cancel();
+    EXPECT_EQ(Count("MAINHEAD", "MH_TEXT='EXTENDED'"), "0");
+    m.Next();
+    EXPECT_EQ(Get(gb, "MH_CODE"), "2");
 
     TTable& s = *T().tblSubHead;
     TTable& gbs = *T().tblGBSubHead;
