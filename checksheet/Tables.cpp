@@ -745,9 +745,8 @@ void TfrmTables::IndexEnglishView(THeadingRules& h) {
     const int current = view.RecNo();
     h.ViewRowOfCode.clear();
     for (view.First(); !view.Eof(); view.Next()) {
-        if (h.ViewCode->IsNull()) continue;
         const int code = h.ViewCode->AsInteger();
-        if (code < 0 || code > 32767) continue;
+        if (code <= 0 || code > 32767) continue;
         if (size_t(code) >= h.ViewRowOfCode.size()) h.ViewRowOfCode.resize(code + 1, 0);
         if (h.ViewRowOfCode[code] == 0) h.ViewRowOfCode[code] = view.RecNo();
     }
@@ -762,10 +761,10 @@ void TfrmTables::FollowEnglishView(THeadingRules& h) {
     if (Language == "EN" || !view.Active() || view.State() != dsBrowse || h.Main->State() == dsInsert) return;
     if (!h.MainCode && !(h.MainCode = h.Main->FindField(h.CodeField))) return;
     if (!h.ViewCode && !(h.ViewCode = view.FindField(h.CodeField))) return;
-    if (h.MainCode->IsNull()) return;
-    const int code = h.MainCode->AsInteger();
+    const int code = h.MainCode->AsInteger(); // an empty code reads 0, which no heading has
+    if (code <= 0) return;
     if (view.RowsGeneration() != h.ViewGeneration) IndexEnglishView(h);
-    if (code < 0 || size_t(code) >= h.ViewRowOfCode.size() || h.ViewRowOfCode[code] == 0) return;
+    if (size_t(code) >= h.ViewRowOfCode.size() || h.ViewRowOfCode[code] == 0) return;
     const int row = h.ViewRowOfCode[code];
     if (view.RecNo() != row || view.Eof()) view.SetRecNo(row);
 }
