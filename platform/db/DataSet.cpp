@@ -10,6 +10,10 @@
 #include <algorithm>
 #include <filesystem>
 
+namespace {
+uint64_t gRowsGeneration = 0; // process-wide, so that no two states of any dataset share a value
+}
+
 // ---- field definitions ----
 
 void TFieldDefs::Add(const std::string& name, TFieldType dataType, int size, bool required) {
@@ -232,6 +236,7 @@ void TDataSet::ReleaseConnection() {
 void TDataSet::Close() {
     if (state_ == dsInactive) return ReleaseConnection();
     state_ = dsInactive;
+    rowsGeneration_ = ++gRowsGeneration;
     buffer_.clear();
     modified_ = false;
     visible_.clear();
@@ -246,6 +251,7 @@ void TDataSet::Close() {
 void TDataSet::Refresh() {
     CheckActive();
     CheckBrowseMode();
+    if (!RowsMayHaveChanged()) return;
     int64_t keepId = visible_.empty() ? -1 : visible_[cursor_]->RowId;
     std::vector<TFieldDef> columns;
     std::vector<std::unique_ptr<TRecordRow>> rows;
@@ -340,6 +346,7 @@ void TDataSet::ParseFilter() {
 }
 
 void TDataSet::RebuildVisible(const TRecordRow* keep, int fallbackIndex) {
+    rowsGeneration_ = ++gRowsGeneration;
     visible_.clear();
     visible_.reserve(rows_.size());
     for (const auto& r : rows_)
@@ -403,6 +410,18 @@ void TDataSet::MoveTo(int index) {
     cursor_ = index;
     bof_ = eof_ = false;
     FireEvent(AfterScroll);
+}
+
+int TDataSet::RecNo() const {
+    if (state_ == dsInactive || visible_.empty()) return 0;
+    return cursor_ + 1;
+}
+
+void TDataSet::SetRecNo(int value) {
+    CheckActive();
+    CheckBrowseMode();
+    if (value < 1 || value > int(visible_.size())) Fail("Record number " + IntToStr(value) + " out of range");
+    MoveTo(value - 1);
 }
 
 void TDataSet::First() {
@@ -541,6 +560,7 @@ void TDataSet::Delete() {
     FireEvent(BeforeDelete);
     TRecordRow* row = visible_[cursor_];
     DeleteRow(row->RowId);
+    rowsGeneration_ = ++gRowsGeneration;
     int at = cursor_;
     visible_.erase(visible_.begin() + at);
     rows_.erase(std::find_if(rows_.begin(), rows_.end(), [row](const auto& r) { return r.get() == row; }));

@@ -130,7 +130,8 @@ public:
     bool Active() const { return state_ != dsInactive; }
     void SetActive(bool value) { value ? Open() : Close(); }
     /// Reads the rows again (a pending edit is posted first); the cursor stays on the same row
-    /// when it still exists, else on the row now at its place.
+    /// when it still exists, else on the row now at its place. A table whose database has not
+    /// changed since its rows were read keeps them as they are.
     void Refresh();
 
     TDataSetState State() const { return state_; }
@@ -138,6 +139,15 @@ public:
     bool Bof() const { return bof_; }
     int RecordCount() const;
     bool IsEmpty() const { return RecordCount() == 0; }
+
+    /// 1-based number of the current row in the current order; 0 when there is none.
+    int RecNo() const;
+    /// Moves to row number `value` (a pending edit is posted first; AfterScroll fires).
+    /// EDatabaseError when the dataset is closed or has no such row.
+    void SetRecNo(int value);
+    /// Changes whenever the rows on show may have changed (open, close, refresh, post, delete,
+    /// new order or filter): row numbers remembered under one value stay valid while it holds.
+    uint64_t RowsGeneration() const { return rowsGeneration_; }
 
     void First();
     void Last();
@@ -208,6 +218,8 @@ protected:
     virtual void DeleteRow(int64_t rowId);
     /// Called when the dataset closes, to release the connection.
     virtual void Disconnect() {}
+    /// False when the rows read last are known to be those stored (Refresh then keeps them).
+    virtual bool RowsMayHaveChanged() { return true; }
     /// Table or component name for messages.
     virtual std::string Label() const;
 
@@ -277,4 +289,5 @@ private:
     int filterColumn_ = -1; ///< resolved while active and filtered with a filter
     std::string filterValue_;
     TDatabase* database_ = nullptr; ///< the alias the dataset is open on, if any
+    uint64_t rowsGeneration_ = 0;
 };
