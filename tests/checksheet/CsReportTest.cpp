@@ -814,3 +814,56 @@ TEST_F(Report, PrintsToThePdfPrinterWithItsTexts) {
                                       LText(134), std::string("10,000 ml")})
         EXPECT_NE(text.str().find(wanted), std::string::npos) << wanted;
 }
+
+TEST_F(Report, CustomerBlockFollowsTheHandOffRule) {
+    Exec("UPDATE PARAMS SET CUSTOMER_DETAILS = 0");
+    frmTables->tblParams->Refresh();
+    HandOffMode = true;
+    CustCompany = "ACME HAULAGE";
+    EXPECT_NE(FindText(*Print()[0], LText(15)), nullptr) << "hand-off with customer details";
+    CustCompany.clear();
+    CustAddr1 = "ONLY AN ADDRESS";
+    Restart();
+    EXPECT_EQ(FindText(*Print()[0], LText(15)), nullptr) << "hand-off without name or company";
+    HandOffMode = false;
+    CustName = "J SMITH";
+    Restart();
+    EXPECT_EQ(FindText(*Print()[0], LText(15)), nullptr) << "settings say no";
+}
+
+TEST_F(Report, BrakeTestMarkOnlyWithBothKinds) {
+    RunChoices c;
+    c.Brake = true;
+    Choose(c);
+    const auto& pages = Print();
+    for (const TCanvasRecord& r : pages.back()->Records()) EXPECT_NE(r.Font.Name, "Wingdings");
+}
+
+TEST_F(Report, NothingRunsIntoTheFooterForAnyMarketLanguageOrKinds) {
+    const std::pair<const char*, const char*> runs[] = {{"GB", "EN"}, {"DX", "DE"}, {"PL", "PO"}, {"GR", "GK"}};
+    const int ranges[] = {101, 102, 104, 103};
+    for (const auto& [market, language] : runs)
+        for (int kinds = 1; kinds < 16; ++kinds) {
+            RunChoices c;
+            c.Market = market;
+            c.Language = language;
+            c.ModelRange = ranges[kinds % 4];
+            c.Service = kinds & 1;
+            c.PreTest = kinds & 2;
+            c.Emission = kinds & 4;
+            c.Brake = kinds & 8;
+            if (!c.Service && !c.PreTest) continue;
+            Choose(c);
+            SpecInstr[1] = SpecInstr[2] = SpecInstr[3] = SpecInstr[4] = "A SPECIAL INSTRUCTION";
+            const auto& pages = Print();
+            ExpectFinishedJob(pages, LText(134));
+            const Geometry g = Page();
+            for (std::size_t i = 0; i < pages.size(); ++i)
+                for (const TCanvasRecord& r : pages[i]->Records()) {
+                    if (r.Logical.Top == g.Bottom && r.Kind == TRecordKind::Text) continue;  // the footer
+                    const int lowest = std::min(r.Logical.Top, r.Kind == TRecordKind::Text ? r.Logical.Top : r.Logical.Bottom);
+                    EXPECT_GT(lowest, g.Bottom + 40) << market << language << " kinds " << kinds << " page " << i + 1
+                                                    << " " << r.Text;
+                }
+        }
+}
