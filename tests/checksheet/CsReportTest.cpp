@@ -867,3 +867,21 @@ TEST_F(Report, NothingRunsIntoTheFooterForAnyMarketLanguageOrKinds) {
                 }
         }
 }
+
+TEST_F(Report, OperationTallerThanAPageIsPrintedOnAPageOfItsOwn) {
+    // Two fields of 250 characters: 100 forced lines.
+    std::string first, second;
+    for (int i = 0; i < 100; ++i) (i < 50 ? first : second) += "L" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "^";
+    Exec("UPDATE SERVOPS SET OPERATION_TEXT1 = '" + first + "', OPERATION_TEXT2 = '" + second + "' WHERE OP_CODE = 102");
+    frmTables->tblServOps->Refresh();
+    const auto& pages = Print();
+    ExpectFinishedJob(pages, LText(134));
+    // It does not fit below the rows before it, so it opens the next page and is printed there whole.
+    int page = -1;
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        if (FindText(*pages[i], "L00 ")) page = static_cast<int>(i);
+    ASSERT_GE(page, 1);
+    EXPECT_NE(FindText(*pages[page], "L99 "), nullptr);
+    EXPECT_EQ(FindTextStarting(*pages[page - 1], "L0"), nullptr);
+    EXPECT_EQ(FindTextStarting(*pages[page + 1], "L9"), nullptr);
+}
