@@ -7,7 +7,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "Chksheet.h"
+#include "ExtPer.h"
+#include "FormsScript.h"
 #include "Metafile.h"
+#include "SpecInst.h"
 #include "PdfPrinter.h"
 #include "ReportFixture.h"
 
@@ -884,4 +888,52 @@ TEST_F(Report, OperationTallerThanAPageIsPrintedOnAPageOfItsOwn) {
     EXPECT_NE(FindText(*pages[page], "L99 "), nullptr);
     EXPECT_EQ(FindTextStarting(*pages[page - 1], "L0"), nullptr);
     EXPECT_EQ(FindTextStarting(*pages[page + 1], "L9"), nullptr);
+}
+
+// ---- driven by the checksheet form ----------------------------------------------------------
+
+TEST_F(Report, TheChecksheetFormsChoicesDriveTheRun) {
+    frmSpecInst = new TfrmSpecInst(nullptr);
+    frmExtPer = new TfrmExtPer(nullptr);
+    ModelRange = IntervalNo = 0;
+    FormsScript::OnForm("frmChecksheet", [](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        ASSERT_TRUE(FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf("PELLOR")));
+        for (int i = 0; i < c.cmbVariants->Items.Count(); ++i)
+            if (ItemCode(c.cmbVariants->Items[i]) == 106) FormsScript::Select(*c.cmbVariants, i);
+        ASSERT_TRUE(FormsScript::Select(*c.cmbInterval, 2));
+        FormsScript::Click(*c.cbPreTest);
+        FormsScript::Click(*c.cbEmissionTest);
+        // What the print and view buttons take from the form before a run.
+        ModelText = c.cmbModels->Text();
+        VariantText = c.cmbVariants->Text();
+        IntervalText = c.cmbInterval->Text();
+        DoService = c.cbService->Checked();
+        DoPreTest = c.cbPreTest->Checked();
+        DoEmissionTest = c.cbEmissionTest->Checked();
+        DoBrakeTest = c.cbBrakeTest->Checked();
+        f.Close();
+    });
+    {
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+    delete frmExtPer;
+    frmExtPer = nullptr;
+    delete frmSpecInst;
+    frmSpecInst = nullptr;
+    ASSERT_EQ(ModelRange, 106);
+    ASSERT_TRUE(DoService && DoPreTest && DoEmissionTest);
+    Restart();
+    XMLMode = true;
+    const auto& pages = Print();
+    ExpectFinishedJob(pages, LText(134));
+    // The form positioned the model range and engine rows the sections read: petrol, with catalyst.
+    EXPECT_NE(XmlGenRecorder::CallsStartingWith("AddEmissionTest(60|petrol|true)").size(), 0u);
+    // The hidden parts of the list items never print.
+    for (const auto& page : pages)
+        for (const std::string& text : Texts(*page)) EXPECT_EQ(text.find('\xB6'), std::string::npos) << text;
+    EXPECT_NE(FindText(*pages[0], "PELLOR"), nullptr);
+    EXPECT_NE(FindTextStarting(*pages[0], ItemText(VariantText).substr(0, 8)), nullptr);
+    EXPECT_NE(FindText(*pages[0], TrimRight(ItemText(IntervalText))), nullptr);
 }
