@@ -15,12 +15,14 @@
 
 #include "ChecksheetFixture.h"
 #include "Chksheet.h"
+#include "CsPrev.h"
 #include "CustDet.h"
 #include "ExtPer.h"
 #include "SpecInst.h"
 #include "FirstIns.h"
 #include "Preview.h"
 #include "RecordingPrinter.h"
+#include "ReportFixture.h"
 #include "SetUp.h"
 #include "vetrav3.h"
 
@@ -231,4 +233,24 @@ TEST_F(Display, ChecksheetFormAndItsDialogs) {
     frmExtPer = nullptr;
     delete frmSpecInst;
     frmSpecInst = nullptr;
+}
+
+using DisplayReport = ReportFixture;
+
+TEST_F(DisplayReport, PreviewFormShowsTheChecksheetPageByPage) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    RunChoices c;
+    c.Emission = c.Brake = true;
+    Choose(c);
+    TfrmPrintPreview form(nullptr);
+    FormsScript::OnForm("frmPrintPreview", [&](TForm& f) {
+        EXPECT_EQ(f.Caption(), LText(26));
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-preview-1.png"));
+        EXPECT_TRUE(FormsScript::Click(*form.btnNext));
+        EXPECT_EQ(form.prvReport->PageNumber(), 2);
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-preview-2.png"));
+        EXPECT_TRUE(FormsScript::PressEscape(f));
+    });
+    EXPECT_EQ(form.ShowModal(), mrCancel);
+    EXPECT_EQ(FormsScript::PendingActions(), 0);
 }
