@@ -50,8 +50,10 @@ class Reader {
 
   const std::vector<uint8_t>& data() const { return f_; }
 
-  /// Collects the keys of the tree under `root` in file order; false when the tree is damaged.
-  bool Walk(uint32_t off, int keyLen, char fill, int depth, std::vector<Entry>& out) {
+  /// Hands the keys of the tree under `root` to `out` (key, record) in file order; false when
+  /// the tree is damaged.
+  template <class Sink>
+  bool Walk(uint32_t off, int keyLen, char fill, int depth, Sink& out) {
     if (depth > kMaxDepth || f_.size() < kPage || off > f_.size() - kPage) return false;
     if (!visited_.insert(off).second) return false;  // a page reached twice: a cycle or a shared node
     const uint8_t* p = f_.data() + off;
@@ -68,7 +70,8 @@ class Reader {
   }
 
  private:
-  bool Leaf(const uint8_t* p, size_t n, int keyLen, char fill, std::vector<Entry>& out) {
+  template <class Sink>
+  bool Leaf(const uint8_t* p, size_t n, int keyLen, char fill, Sink& out) {
     int bytesPer = p[23], recBits = p[20], dupBits = p[21], trailBits = p[22];
     if (n == 0) return true;
     if (bytesPer < 1 || bytesPer > 8 || recBits > 32 || dupBits > 16 || trailBits > 16 ||
@@ -78,7 +81,8 @@ class Reader {
     uint64_t dupMask = (1ull << dupBits) - 1, trailMask = (1ull << trailBits) - 1;
     size_t infoEnd = kLeafHead + n * size_t(bytesPer);
     size_t pos = kPage;
-    std::string prev;
+    std::string key, prev;
+    key.reserve(size_t(keyLen));
     for (size_t i = 0; i < n; ++i) {
       uint64_t v = 0;
       const uint8_t* e = p + kLeafHead + i * size_t(bytesPer);
@@ -90,11 +94,11 @@ class Reader {
       size_t stored = size_t(keyLen) - dup - trail;
       if (pos < infoEnd + stored) return false;
       pos -= stored;
-      std::string key = prev.substr(0, dup);
+      key.assign(prev, 0, dup);
       key.append(reinterpret_cast<const char*>(p + pos), stored);
       key.append(trail, fill);
-      out.push_back(Entry{key, rec});
-      prev = std::move(key);
+      out(key, rec);
+      std::swap(key, prev);
     }
     return true;
   }
@@ -164,14 +168,15 @@ Built BuildTree(const std::vector<const Entry*>& entries, int keyLen, char fill,
     p[22] = uint8_t(countBits);
     p[23] = uint8_t(bytesPer);
     size_t n = 0, pos = kPage;
-    const std::string* prev = nullptr;
+    std::string_view prev;
+    bool hasPrev = false;
     while (i < entries.size()) {
-      const std::string& k = entries[i]->key;
+      std::string_view k = entries[i]->key;
       size_t trail = 0;
       while (trail < size_t(keyLen) && k[size_t(keyLen) - 1 - trail] == fill) ++trail;
       size_t dup = 0;
-      if (prev)
-        while (dup < size_t(keyLen) - trail && (*prev)[dup] == k[dup]) ++dup;
+      if (hasPrev)
+        while (dup < size_t(keyLen) - trail && prev[dup] == k[dup]) ++dup;
       size_t stored = size_t(keyLen) - dup - trail;
       if (kLeafHead + (n + 1) * size_t(bytesPer) + stored > pos) break;
       pos -= stored;
@@ -179,7 +184,8 @@ Built BuildTree(const std::vector<const Entry*>& entries, int keyLen, char fill,
       uint64_t v = uint64_t(entries[i]->rec) | uint64_t(dup) << recBits | uint64_t(trail) << (recBits + countBits);
       for (int b = 0; b < bytesPer; ++b) p[kLeafHead + n * size_t(bytesPer) + size_t(b)] = uint8_t(v >> (8 * b));
       node.last = entries[i];
-      prev = &k;
+      prev = k;
+      hasPrev = true;
       ++n;
       ++i;
     }
@@ -273,9 +279,9 @@ std::vector<std::pair<std::string, uint32_t>> TagImpl::keys() const {
   std::vector<std::pair<std::string, uint32_t>> out;
   out.reserve(keys_.size());
   if (desc_)
-    for (auto it = keys_.rbegin(); it != keys_.rend(); ++it) out.emplace_back(it->key, it->rec);
+    for (auto it = keys_.rbegin(); it != keys_.rend(); ++it) out.emplace_back(std::string(it->key), it->rec);
   else
-    for (const Entry& e : keys_) out.emplace_back(e.key, e.rec);
+    for (const Entry& e : keys_) out.emplace_back(std::string(e.key), e.rec);
   return out;
 }
 
@@ -307,18 +313,19 @@ std::unique_ptr<Index::Impl> ReadIndexFile(const std::string& path, Table::Impl&
   Reader reader(std::move(data));
   TagHeader dir;
   if (!ReadHeader(reader.data(), 0, dir)) return fail(kErrData);
-  std::vector<Entry> names;
-  if (!reader.Walk(dir.root, dir.keyLen, ' ', 0, names)) return fail(kErrData);
+  std::vector<std::pair<std::string, uint32_t>> names;
+  auto collect = [&](const std::string& key, uint32_t rec) { names.emplace_back(key, rec); };
+  if (!reader.Walk(dir.root, dir.keyLen, ' ', 0, collect)) return fail(kErrData);
 
   auto impl = std::make_unique<Index::Impl>();
   impl->path = path;
   impl->table = &table;
-  std::sort(names.begin(), names.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
-  for (const Entry& n : names) {
+  std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& n : names) {
     TagHeader h;
-    if (!ReadHeader(reader.data(), n.rec, h)) return fail(kErrData);
+    if (!ReadHeader(reader.data(), n.second, h)) return fail(kErrData);
     auto t = std::make_unique<TagImpl>();
-    t->name_ = TrimName(n.key);
+    t->name_ = TrimName(n.first);
     t->expr_ = h.expr;
     t->filter_ = h.filter;
     t->keyLen_ = h.keyLen;
@@ -327,10 +334,15 @@ std::unique_ptr<Index::Impl> ReadIndexFile(const std::string& path, Table::Impl&
     if (t->name_.empty()) return fail(kErrData);
     // A key expression that gives keys of another length than stored cannot maintain the tag.
     if (t->bind(table.lay) && t->keyExpr_->width() != t->keyLen_) t->keyExpr_.reset();
-    std::vector<Entry> entries;
-    if (!reader.Walk(h.root, h.keyLen, t->fill_, 0, entries)) return fail(kErrData);
-    for (Entry& e : entries)
-      if (e.rec >= 1 && e.rec <= table.count) t->keys_.insert(std::move(e));
+    // Files keep their keys in tag order, so each insertion lands next to the previous one.
+    TagImpl& tag = *t;
+    KeySet::iterator hint = tag.keys_.end();
+    uint32_t count = table.count;
+    auto insert = [&](const std::string& key, uint32_t rec) {
+      if (rec < 1 || rec > count) return;  // keys of records the table does not have
+      hint = tag.add(key, rec, tag.desc_ ? KeySet::const_iterator(hint) : tag.keys_.cend());
+    };
+    if (!reader.Walk(h.root, h.keyLen, t->fill_, 0, insert)) return fail(kErrData);
     impl->tags.push_back(std::move(t));
   }
   return impl;
@@ -367,7 +379,7 @@ int WriteIndexFile(const Index::Impl& x) {
     std::vector<Entry> probe(x.tags.size());
     std::vector<const Entry*> po;
     for (size_t k = 0; k < byName.size(); ++k) {
-      probe[k].key = x.tags[byName[k]]->name_;
+      probe[k].key.assign(x.tags[byName[k]]->name_);
       probe[k].key.resize(kDirKeyLen, ' ');
       probe[k].rec = uint32_t(maxOffset);
       po.push_back(&probe[k]);
@@ -381,7 +393,7 @@ int WriteIndexFile(const Index::Impl& x) {
     offset += uint32_t(2 * kPage + treePages[i] * kPage);
   }
   for (size_t k = 0; k < byName.size(); ++k) {
-    dirEntries[k].key = x.tags[byName[k]]->name_;
+    dirEntries[k].key.assign(x.tags[byName[k]]->name_);
     dirEntries[k].key.resize(kDirKeyLen, ' ');
     dirEntries[k].rec = headerAt[byName[k]];
     dirOrder.push_back(&dirEntries[k]);

@@ -185,8 +185,8 @@ int Table::Impl::updateTags(uint32_t rec, const char* before, const char* after)
     changes.push_back(std::move(c));
   }
   for (auto& c : changes) {
-    if (c.had) c.tag->keys_.erase(Entry{c.oldKey, rec});
-    if (c.has && !(c.tag->unique_ != 0 && c.tag->hasKey(c.newKey))) c.tag->keys_.insert(Entry{c.newKey, rec});
+    if (c.had) c.tag->remove(c.oldKey, rec);
+    if (c.has && !(c.tag->unique_ != 0 && c.tag->hasKey(c.newKey))) c.tag->add(c.newKey, rec);
   }
   if (!changes.empty()) index->d->dirty = true;
   return kOk;
@@ -218,8 +218,7 @@ void Table::Impl::positionOn(const Entry& e) {
     setEof();
     return;
   }
-  tagPos = e;
-  hasTagPos = true;
+  setPos(e.key, e.rec);
 }
 
 int Table::Impl::rebuildTags() {
@@ -235,7 +234,7 @@ int Table::Impl::rebuildTags() {
       if (!t->member(rec.data())) continue;
       std::string k = t->key(rec.data());
       if (t->unique_ != 0 && t->hasKey(k)) continue;
-      t->keys_.insert(t->keys_.end(), Entry{std::move(k), r});
+      t->add(k, r, t->keys_.end());
     }
   }
   index->d->dirty = true;
@@ -501,8 +500,8 @@ int Table::skip(long n) {
     ++n;
     if (n == 0) return kOk;
   }
-  auto it = t->keys_.lower_bound(d->tagPos);
-  bool exact = it != t->keys_.end() && !(d->tagPos < *it);
+  auto it = t->keys_.lower_bound(d->pos());
+  bool exact = it != t->keys_.end() && !EntryLess()(d->pos(), *it);
   bool forward = (n > 0) != t->desc_;  // direction in the ascending set
   long steps = n < 0 ? -n : n;
   if (forward) {
@@ -551,11 +550,8 @@ int Table::go(int rec) {
   if (rc < 0) return rc;
   d->hasTagPos = false;
   if (TagImpl* t = d->sel; t && t->evaluable() && t->member(d->buf.data())) {
-    Entry e{t->key(d->buf.data()), uint32_t(rec)};
-    if (t->keys_.count(e)) {
-      d->tagPos = e;
-      d->hasTagPos = true;
-    }
+    std::string k = t->key(d->buf.data());
+    if (t->contains(k, uint32_t(rec))) d->setPos(k, uint32_t(rec));
   }
   return kOk;
 }
@@ -587,7 +583,7 @@ int Table::append() {
   if (rc < 0) {
     if (d->index) {
       for (auto& t : d->index->d->tags)
-        if (t->evaluable() && t->member(d->buf.data())) t->keys_.erase(Entry{t->key(d->buf.data()), rec});
+        if (t->evaluable() && t->member(d->buf.data())) t->remove(t->key(d->buf.data()), rec);
     }
     return rc;
   }
@@ -597,11 +593,8 @@ int Table::append() {
   d->changed = d->appending = d->atEof = d->atBof = false;
   d->hasTagPos = false;
   if (TagImpl* t = d->sel; t && t->member(d->buf.data())) {
-    Entry e{t->key(d->buf.data()), rec};
-    if (t->keys_.count(e)) {
-      d->tagPos = e;
-      d->hasTagPos = true;
-    }
+    std::string k = t->key(d->buf.data());
+    if (t->contains(k, rec)) d->setPos(k, rec);
   }
   return kOk;
 }
@@ -748,11 +741,8 @@ void Table::selectTag(Tag* tag) {
   d->sel = static_cast<TagImpl*>(tag);
   d->hasTagPos = false;
   if (d->sel && d->recno >= 1 && d->recno <= d->count && d->sel->evaluable() && d->sel->member(d->orig.data())) {
-    Entry e{d->sel->key(d->orig.data()), d->recno};
-    if (d->sel->keys_.count(e)) {
-      d->tagPos = e;
-      d->hasTagPos = true;
-    }
+    std::string k = d->sel->key(d->orig.data());
+    if (d->sel->contains(k, d->recno)) d->setPos(k, d->recno);
   }
 }
 
@@ -770,12 +760,13 @@ int Table::seek(std::string_view key) {
   int rc = d->writeCurrent();
   if (rc < 0) return rc;
   std::string k(key.substr(0, size_t(t->keyLen_)));
-  const std::set<Entry>& keys = t->keys_;
-  std::set<Entry>::const_iterator it;
+  const KeySet& keys = t->keys_;
+  KeySet::const_iterator it;
   if (!t->desc_) {
-    it = keys.lower_bound(Entry{k, 0});
+    it = keys.lower_bound(KeyRef{k, 0});
   } else {
-    auto up = keys.lower_bound(Entry{k + std::string(size_t(t->keyLen_), '\xff'), 0});
+    std::string probe = k + std::string(size_t(t->keyLen_), '\xff');
+    auto up = keys.lower_bound(KeyRef{probe, 0});
     it = up == keys.begin() ? keys.end() : std::prev(up);
   }
   if (it == keys.end()) {
@@ -794,12 +785,12 @@ int Table::seekDouble(double value) {
   int rc = d->writeCurrent();
   if (rc < 0) return rc;
   std::string k = NumericKey(value);
-  const std::set<Entry>& keys = t->keys_;
-  std::set<Entry>::const_iterator it;
+  const KeySet& keys = t->keys_;
+  KeySet::const_iterator it;
   if (!t->desc_) {
-    it = keys.lower_bound(Entry{k, 0});
+    it = keys.lower_bound(KeyRef{k, 0});
   } else {
-    auto up = keys.upper_bound(Entry{k, UINT32_MAX});
+    auto up = keys.upper_bound(KeyRef{k, UINT32_MAX});
     it = up == keys.begin() ? keys.end() : std::prev(up);
   }
   if (it == keys.end()) {
@@ -808,7 +799,7 @@ int Table::seekDouble(double value) {
   }
   d->positionOn(*it);
   if (d->atEof) return kEof;
-  return it->key == k ? kOk : kAfter;
+  return std::string_view(it->key) == k ? kOk : kAfter;
 }
 
 }  // namespace tables

@@ -5,19 +5,31 @@
 #include "Expr.h"
 #include "Tables.h"
 
+#include <memory_resource>
 #include <set>
 
 namespace tables {
 
-/// One key of a tag. Ordered by key bytes, then record number.
+/// One key of a tag, its bytes kept in the tag's memory pool.
 struct Entry {
-  std::string key;
+  std::pmr::string key;
   uint32_t rec = 0;
-  bool operator<(const Entry& o) const {
-    int c = key.compare(o.key);
-    return c != 0 ? c < 0 : rec < o.rec;
+};
+/// A key to look for, or the position of a walk.
+struct KeyRef {
+  std::string_view key;
+  uint32_t rec = 0;
+};
+/// Keys order by their bytes, then by record number.
+struct EntryLess {
+  using is_transparent = void;
+  template <class A, class B>
+  bool operator()(const A& a, const B& b) const {
+    int c = std::string_view(a.key).compare(std::string_view(b.key));
+    return c != 0 ? c < 0 : a.rec < b.rec;
   }
 };
+using KeySet = std::set<Entry, EntryLess, std::pmr::polymorphic_allocator<Entry>>;
 
 class TagImpl final : public Tag {
  public:
@@ -27,8 +39,20 @@ class TagImpl final : public Tag {
   bool desc_ = false;
   char fill_ = ' ';  ///< trailing byte dropped from stored keys: blank, or 0 for numeric keys
   std::unique_ptr<Expr> keyExpr_, filterExpr_;
+  /// Nodes and key bytes come from one pool per tag: loading and dropping many keys is cheap.
+  std::pmr::unsynchronized_pool_resource pool_;
   /// Keys in ascending byte order; a descending tag walks them backwards.
-  std::set<Entry> keys_;
+  KeySet keys_{&pool_};
+
+  KeySet::iterator add(std::string_view key, uint32_t rec, KeySet::const_iterator hint) {
+    return keys_.insert(hint, Entry{std::pmr::string(key, &pool_), rec});
+  }
+  void add(std::string_view key, uint32_t rec) { keys_.insert(Entry{std::pmr::string(key, &pool_), rec}); }
+  void remove(std::string_view key, uint32_t rec) {
+    auto it = keys_.find(KeyRef{key, rec});
+    if (it != keys_.end()) keys_.erase(it);
+  }
+  bool contains(std::string_view key, uint32_t rec) const { return keys_.find(KeyRef{key, rec}) != keys_.end(); }
 
   const std::string& name() const override { return name_; }
   const std::string& expression() const override { return expr_; }
@@ -46,8 +70,8 @@ class TagImpl final : public Tag {
   bool member(const char* rec) const { return !filterExpr_ || filterExpr_->test(rec); }
   std::string key(const char* rec) const { return keyExpr_->key(rec); }
   bool hasKey(const std::string& key) const {
-    auto it = keys_.lower_bound(Entry{key, 0});
-    return it != keys_.end() && it->key == key;
+    auto it = keys_.lower_bound(KeyRef{key, 0});
+    return it != keys_.end() && std::string_view(it->key) == key;
   }
 };
 
@@ -78,7 +102,8 @@ struct Table::Impl {
 
   std::unique_ptr<Index> index;
   TagImpl* sel = nullptr;
-  Entry tagPos;  ///< the selected tag's entry of the current record (valid when hasTagPos)
+  std::string posKey;  ///< the selected tag's key of the current record (valid when hasTagPos)
+  uint32_t posRec = 0;
   bool hasTagPos = false;
 
   ~Impl();
@@ -92,6 +117,12 @@ struct Table::Impl {
   int writeHeader();
   void setEof();
   void positionOn(const Entry& e);
+  void setPos(std::string_view key, uint32_t rec) {
+    posKey.assign(key);
+    posRec = rec;
+    hasTagPos = true;
+  }
+  KeyRef pos() const { return KeyRef{posKey, posRec}; }
   /// Rebuilds every tag from the records.
   int rebuildTags();
   bool tagsEvaluable() const;
