@@ -162,9 +162,12 @@ CQuestionDlg::CQuestionDlg(const std::string& question, TComponent* parent, cons
 
   lblQuestion = Place<TLabel>(*this, this, du, 36, 5, 140, 75);
   lblQuestion->WordWrap = true;
-  imgIcon = Place<TPanel>(*this, this, du, 5, 5, 21, 20);  // the system's question icon
+  imgIcon = Place<TLabel>(*this, this, du, 5, 5, 21, 20);  // the system's question icon
+  imgIcon->Font.SetSize(24);
+  imgIcon->Font.Style = fsBold;
+  imgIcon->Font.Color = static_cast<TColor>(0x800000);  // navy
+  imgIcon->Alignment = TAlignment::taCenter;
   imgIcon->SetCaption("?");
-  imgIcon->BevelOuter = TPanelBevel::bvNone;
   btnYes = Place<TButton>(*this, this, du, 37, 89, 62, 14);
   btnYes->ModalResult = mrYes;
   btnNo = Place<TButton>(*this, this, du, 107, 89, 62, 14);

@@ -83,7 +83,7 @@ class CQuestionDlg : public TForm {
   const std::string& Question() const { return question_; }
 
   TLabel* lblQuestion;
-  TPanel* imgIcon;
+  TLabel* imgIcon;
   TButton* btnYes;
   TButton* btnNo;
 
