@@ -97,6 +97,36 @@ TEST(DbfOwn, CreatedTableReopensWithItsRecords) {
   EXPECT_EQ(Trim(Field(*t, "NAME")), "changed");
 }
 
+TEST(DbfOwn, ThePythonReaderReadsOurTables) {
+  ScratchDir dir;
+  std::string path = dir.file("OURS.DBF");
+  {
+    auto t = CreateTable(path, Fields());
+    for (int i = 0; i < 2; ++i) {
+      t->appendStart(true);
+      t->assignText(0, "name" + std::to_string(i));
+      t->assignText(1, "1.25");
+      t->assignText(2, "20240229");
+      t->assignText(3, "T");
+      t->assignLong(4, 42 + i);
+      t->append();
+    }
+    t->go(2);
+    t->markDeleted();
+  }
+  std::string out = dir.file("out.txt");
+  std::string cmd = "/usr/bin/python3 -c \"import dbf\n"
+                    "t = dbf.Table('" + path + "')\n"
+                    "t.open()\n"
+                    "print(len(t), [(r.name.strip(), float(r.qty), str(r.when), r.ok, r.code.strip(), dbf.is_deleted(r))"
+                    " for r in t])\" > " + out + " 2>/dev/null";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  std::ifstream in(out);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "2 [('name0', 1.25, '2024-02-29', True, '42', False), ('name1', 1.25, '2024-02-29', True, '43', True)]");
+}
+
 TEST(DbfOwn, AssignmentPadsCutsAndAligns) {
   ScratchDir dir;
   auto t = CreateTable(dir.file("B.DBF"), Fields());
