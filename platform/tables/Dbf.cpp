@@ -643,7 +643,10 @@ int Compact(Table::Impl& t, Keep keep) {
   t.headerDirty = true;
   int rc = t.writeHeader();
   if (rc < 0) return rc;
-  return t.rebuildTags();
+  rc = t.rebuildTags();
+  if (rc < 0 || !t.index) return rc;
+  // The index on disk follows the packed table at once, as a reindex writes it.
+  return t.index->flush();
 }
 
 }  // namespace

@@ -169,3 +169,21 @@ TEST_F(Wrapper, DeletePackAndZap) {
   EXPECT_EQ(t.Top(), 3);
   EXPECT_EQ(t.Reindex(), 0);
 }
+
+TEST_F(Wrapper, IndexRemovedAfterAPackStaysRemoved) {
+  CDbIndexedTable t;
+  TagList tags = RelworkTags();
+  ASSERT_EQ(t.OpenOrCreate("C:\\relwork", RelworkFields(), &tags), 0);
+  Add(t, "a1", "");
+  Add(t, "B2", "");
+  ASSERT_EQ(t.Seek("a"), 0);
+  t.Delete();
+  ASSERT_EQ(t.Pack(), 0);
+  // The installer deletes the index of a purged list so that the next open rebuilds it.
+  ASSERT_TRUE(fs::remove(C("RELWORK.CDX")));
+  t.Close();
+  EXPECT_FALSE(fs::exists(C("RELWORK.CDX")));
+  ASSERT_EQ(t.OpenOrCreate("C:\\relwork", RelworkFields(), &tags), 0);
+  EXPECT_EQ(t.Seek("B2"), 0);
+  EXPECT_EQ(t.Seek("a"), 3);
+}
