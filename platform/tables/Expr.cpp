@@ -277,6 +277,9 @@ Val Eval(const Expr::Node& n, const Layout& lay, const char* rec) {
 
 // ---- Parser ----
 
+/// Longest character result an expression may have (keys are far shorter still).
+constexpr int kMaxCharWidth = 1 << 20;
+
 class Parser {
  public:
   Parser(std::string_view text, const Layout& lay) : s_(text), lay_(lay) {}
@@ -378,6 +381,7 @@ class Parser {
       if (!r) return nullptr;
       if (l->type == Expr::kChar && r->type == Expr::kChar) {
         int w = l->width + r->width;
+        if (w > kMaxCharWidth) return nullptr;
         l = Binary(plus ? Op::kConcat : Op::kConcatTrim, Expr::kChar, w, std::move(l), std::move(r));
       } else if ((l->type == Expr::kNum || l->type == Expr::kDate) && r->type == Expr::kNum) {
         Expr::Type t = l->type == Expr::kDate ? Expr::kDate : Expr::kNum;
