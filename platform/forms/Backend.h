@@ -51,6 +51,8 @@ public:
     virtual void ModalResultChanged(TForm& form) = 0;
     /// Writes a picture of the form's window to a PNG file; false without a window.
     virtual bool GrabForm(TForm& form, const std::string& fileName) = 0;
+    /// The system's beep; nothing headless.
+    virtual void Beep() {}
 };
 
 /// Shows a message box (or takes the script's answer), records it, returns the button chosen.

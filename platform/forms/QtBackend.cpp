@@ -733,6 +733,8 @@ public:
         else if (cursor == crHandPoint) QApplication::setOverrideCursor(Qt::PointingHandCursor);
     }
 
+    void Beep() override { QApplication::beep(); }
+
     bool GrabForm(TForm& form, const std::string& fileName) override {
         auto* peer = dynamic_cast<QtPeer*>(form.Peer());
         if (!peer || !peer->Widget()) return false;
