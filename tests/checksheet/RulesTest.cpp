@@ -139,7 +139,7 @@ TEST_F(Rules, MarketChecksRunInOrder) {
     ExpectRefused(t, "Market Code must be entered");
     Set(t, "MARKET_CODE", "dx");
     ExpectRefused(t, "Market Code already assigned");
-    Set(t, "MARKET_CODE", "fx");
+    Set(t, "MARKET_CODE", "qz");
     ExpectRefused(t, "Market Description must be entered");
     Set(t, "DESCRIPTION", "france");
     ExpectRefused(t, "First Language Code must be entered");
@@ -160,12 +160,12 @@ TEST_F(Rules, MarketChecksRunInOrder) {
     ExpectRefused(t, "Language Code 4 not on file");
     Set(t, "LANG4", "de");
     ExpectRefused(t, "Duplicate Language Codes not allowed");
-    EXPECT_EQ(Count("MARKET", "MARKET_CODE='FX'"), "0");
+    EXPECT_EQ(Count("MARKET", "MARKET_CODE='QZ'"), "0");
     Set(t, "LANG4", "po");
     Set(t, "LANG5", "qq");  // LANG5 and LANG6 are stored unchecked
     Set(t, "LANG6", "DE");
     ExpectPosted(t);
-    EXPECT_EQ(Value("SELECT DESCRIPTION||LANG1||LANG4||LANG5||INTERVAL_TYPE FROM MARKET WHERE MARKET_CODE='FX'"),
+    EXPECT_EQ(Value("SELECT DESCRIPTION||LANG1||LANG4||LANG5||INTERVAL_TYPE FROM MARKET WHERE MARKET_CODE='QZ'"),
               "FRANCEDEPOqqkm");
 }
 
