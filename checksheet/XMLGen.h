@@ -71,6 +71,9 @@ void SaveChecksheetXml();
 /// The path SaveChecksheetXml writes to, from the current run's state.
 std::string ChecksheetXmlPath();
 
+/// The Windows code page of a language: its CodePageList entry, else 1252.
+unsigned CodePageForLanguage(const std::string& language);
+
 /// 8-bit text widened by the code page of `language` (CodePageList), else by the ANSI code page.
 std::u16string AnsiToWideForLanguage(const std::string& language, const std::string& text);
 
