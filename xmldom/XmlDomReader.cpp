@@ -150,7 +150,7 @@ bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* El
             }
             if (kind != 2 && FSuppressXmlns) continue;
         }
-        Attributes.Add(attr->getNodeName(), attr->getValue());
+        Attributes.Add(attr->getNameRef(), attr->getValue());
     }
     return true;
 }
@@ -177,7 +177,7 @@ bool TXmlStandardDomReader::enterNode(TdomLocator* Locator, TdomNode* Node, Tdom
         auto* element = static_cast<TdomElement*>(Node);
         Attributes.Clear();
         if (!fillAttributes(Locator, element, Attributes)) return false;
-        WideString tagName = element->getTagName();
+        const WideString& tagName = element->getTagNameRef();
         if (element->hasChildNodes()) {
             Descend = true;
             return sendStartElement(Locator, tagName, &Attributes);
@@ -186,7 +186,7 @@ bool TXmlStandardDomReader::enterNode(TdomLocator* Locator, TdomNode* Node, Tdom
         return !FPrefixMapping || endPrefixMappings(Locator, element);
     }
     case ntText_Node:
-        return sendPCDATA(Locator, Node->getNodeValue());
+        return sendPCDATA(Locator, Node->getNodeValueRef());
     case ntCDATA_Section_Node:
         return sendCDATA(Locator, Node->getNodeValue());
     case ntEntity_Reference_Node:
@@ -228,7 +228,7 @@ bool TXmlStandardDomReader::walkNode(TdomLocator* Locator, TdomNode* Node) {
         stack.pop_back();
         if (done->getNodeType() != ntElement_Node) continue; // the document has no end event here
         auto* element = static_cast<TdomElement*>(done);
-        if (!sendEndElement(Locator, element->getTagName())) return false;
+        if (!sendEndElement(Locator, element->getTagNameRef())) return false;
         if (FPrefixMapping && !endPrefixMappings(Locator, element)) return false;
     }
     return true;

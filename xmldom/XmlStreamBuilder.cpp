@@ -88,8 +88,10 @@ bool TXmlStreamBuilder::writeEscapedText(TXmlCustomReader* Reader, TdomLocator* 
     size_t start = 0;
     const size_t n = Data.size();
     for (size_t i = 0; i < n; ++i) {
+        const char16_t c = Data[i];
+        if (c > u'>' || (c > u'&' && c < u'<')) continue; // most characters: nothing to replace
         std::u16string_view ref;
-        switch (Data[i]) {
+        switch (c) {
         case u'\r': ref = u"&#xD;"; break;
         case u'&': ref = u"&amp;"; break;
         case u'<': ref = u"&lt;"; break;

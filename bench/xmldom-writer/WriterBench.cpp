@@ -21,7 +21,7 @@ using namespace xmldom;
 
 namespace {
 
-constexpr int kSections = 2000;
+constexpr int kSections = 1300;
 constexpr int kOperations = 40;  // per section
 constexpr int kStatements = 6;   // per operation
 
