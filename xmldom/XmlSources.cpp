@@ -3,6 +3,7 @@
 // forms) and the input side's mark detection, declaration reader and decoders.
 #include "XmlSources.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -203,8 +204,23 @@ void TXmlOutputSource::writeUTF8(std::u16string_view Text) {
             if (FUsed == FBufferSize) flush();
             uint8_t* out = FBuffer.get() + FUsed;
             const std::size_t room = static_cast<std::size_t>(FBufferSize - FUsed);
+            const std::size_t limit = std::min(room, n - i);
+            const char16_t* in = Text.data() + i;
             std::size_t k = 0;
-            while (k < room && i < n && Text[i] < 0x80) out[k++] = static_cast<uint8_t>(Text[i++]);
+            // Four units at a time while all four are ASCII, then unit by unit.
+            for (uint64_t word; k + 4 <= limit; k += 4) {
+                std::memcpy(&word, in + k, 8);
+                if (word & 0xFF80FF80FF80FF80ull) break;
+                out[k] = static_cast<uint8_t>(in[k]);
+                out[k + 1] = static_cast<uint8_t>(in[k + 1]);
+                out[k + 2] = static_cast<uint8_t>(in[k + 2]);
+                out[k + 3] = static_cast<uint8_t>(in[k + 3]);
+            }
+            while (k < limit && in[k] < 0x80) {
+                out[k] = static_cast<uint8_t>(in[k]);
+                ++k;
+            }
+            i += k;
             FUsed += static_cast<int32_t>(k);
             --i;
             continue;

@@ -4,6 +4,8 @@
 
 #include "XmlStreamBuilder.h"
 
+#include <array>
+
 #include "DomExceptions.h"
 #include "XmlEncodings.h"
 #include "XmlMessages.h"
@@ -83,13 +85,22 @@ bool TXmlStreamBuilder::writeTextsWithReferences(TXmlCustomReader* Reader, TdomL
     return true;
 }
 
+namespace {
+/// The characters of the text rule, indexed by code unit up to ">".
+constexpr auto kSpecial = [] {
+    std::array<bool, 0x3F> table{};
+    table[u'\r'] = table[u'&'] = table[u'<'] = table[u'>'] = true;
+    return table;
+}();
+} // namespace
+
 bool TXmlStreamBuilder::writeEscapedText(TXmlCustomReader* Reader, TdomLocator* Locator, std::u16string_view Data) {
     // Runs without a special character go out whole; each special one as its reference.
     size_t start = 0;
     const size_t n = Data.size();
     for (size_t i = 0; i < n; ++i) {
         const char16_t c = Data[i];
-        if (c > u'>' || (c > u'&' && c < u'<')) continue; // most characters: nothing to replace
+        if (c > u'>' || !kSpecial[c]) continue; // most characters: nothing to replace
         std::u16string_view ref;
         switch (c) {
         case u'\r': ref = u"&#xD;"; break;
