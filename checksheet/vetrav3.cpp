@@ -9,6 +9,7 @@
 
 #include "Dialogs.h"
 #include "FirstIns.h"
+#include "ImageReaders.h"
 #include "Forms.h"
 #include "SysUtils.h"
 #include "Tables.h"
@@ -211,6 +212,9 @@ int RunVetra(const std::vector<std::string>& params) {
             frmFirstInstall = nullptr;
         }
     } runEnd;
+    // The image readers join the picture formats before any page image is loaded; they stay
+    // registered for the life of the process.
+    RegisterImageReaders();
     Application->Initialize();
     Application->CreateForm(frmMain);
     frmTables = new TfrmTables();
