@@ -23,49 +23,59 @@ inline size_t Copy(uint8_t* dest, size_t out, size_t unpacked, const uint8_t* fr
 
 }  // namespace
 
-// ---- LZW string table -----------------------------------------------------------------------
+// ---- LZW ------------------------------------------------------------------------------------
 
-TLZWDecoder::TLZWDecoder() : FTable(kTableSize) {
-    // Every code starts out as a literal of its low byte; the decoders overwrite the codes above
-    // their end-of-information code as strings are added.
-    for (unsigned i = 0; i < kTableSize; ++i) FTable[i] = TEntry{kNoCode, 1, uint8_t(i), uint8_t(i)};
-}
+namespace {
 
-size_t TLZWDecoder::WriteString(unsigned code, uint8_t* out, size_t room) const {
-    const size_t length = FTable[code].Length;
-    size_t pos = length;
-    unsigned c = code;
-    // The tail beyond the room left is skipped; the rest is written from its end.
-    while (pos > room) { c = FTable[c].Prefix; --pos; }
-    while (pos > 0) {
-        const TEntry& e = FTable[c];
-        out[--pos] = e.Byte;
-        c = e.Prefix;
+/// Copies `length` bytes from `dest + from` to `dest + to` (from < to), as far as `limit`; the
+/// regions may overlap, in which case bytes are repeated as they are produced.
+inline void CopyString(uint8_t* dest, size_t from, size_t to, size_t length, size_t limit) {
+    uint8_t* d = dest + to;
+    const uint8_t* s = dest + from;
+    if (to - from >= 8 && to + length + 8 <= limit) {
+        // Eight bytes at a time: each block reads only bytes already final, also when the string
+        // overlaps its own copy (a distance of at least eight); the few bytes written beyond the
+        // string are overwritten later.
+        for (size_t i = 0; i < length; i += 8) std::memcpy(d + i, s + i, 8);
+        return;
     }
-    return length;
+    const size_t n = std::min(length, limit - to);
+    for (size_t i = 0; i < n; ++i) d[i] = s[i];
 }
 
-void TLZWDecoder::AddEntry(unsigned code, unsigned prefix, uint8_t byte) {
-    const TEntry& p = FTable[prefix];
-    FTable[code] = TEntry{uint16_t(prefix), uint16_t(p.Length + 1), byte, p.First};
-}
+}  // namespace
 
 size_t TTIFFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
     constexpr unsigned kClear = 256, kEnd = 257, kFirstFree = 258;
+    TEntry* const table = FTable.data();
     const uint8_t* p = source;
     const uint8_t* const end = source + packed;
-    uint64_t acc = 0;
+    // Bits not yet used are the top `bits` bits of `buffer`.
+    uint64_t buffer = 0;
     int bits = 0, width = 9;
     unsigned next = kFirstFree, prev = kNoCode;
+    size_t prevAt = 0, prevLength = 0;  // where the previous code's string lies in the output
     size_t out = 0;
     while (out < unpacked) {
-        while (bits < width) {
-            if (p == end) goto done;
-            acc = (acc << 8) | *p++;
-            bits += 8;
+        if (bits < width) {
+            if (end - p >= 8) {
+                // Eight bytes at once; as many whole bytes are kept as fit beside the held bits.
+                uint64_t v = 0;
+                for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+                buffer |= v >> bits;
+                p += (63 - bits) >> 3;
+                bits |= 56;
+            } else {
+                while (bits <= 56 && p != end) {
+                    buffer |= uint64_t(*p++) << (56 - bits);
+                    bits += 8;
+                }
+                if (bits < width) break;
+            }
         }
+        const unsigned code = unsigned(buffer >> (64 - width));
+        buffer <<= width;
         bits -= width;
-        const unsigned code = unsigned(acc >> bits) & ((1u << width) - 1);
         if (code == kEnd) break;
         if (code == kClear) {
             width = 9;
@@ -75,32 +85,30 @@ size_t TTIFFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, si
         }
         if (prev == kNoCode) {
             if (code > 255) throw Exception("TIF LZW: invalid opcode.");
-            dest[out++] = uint8_t(code);
-            prev = code;
-            continue;
-        }
-        if (code > next) throw Exception("TIF LZW: invalid opcode.");
-        const size_t room = unpacked - out;
-        size_t length;
-        uint8_t first;
-        if (code < next) {
-            length = WriteString(code, dest + out, room);
-            first = FTable[code].First;
         } else {
-            // The code being defined: the previous string followed by its own first byte.
-            first = FTable[prev].First;
-            length = WriteString(prev, dest + out, room) + 1;
-            if (length <= room) dest[out + length - 1] = first;
+            if (code > next) throw Exception("TIF LZW: invalid opcode.");
+            // The new entry is the previous string and the first byte of this one, which follows
+            // it in the output.
+            if (next < kTableSize) {
+                table[next] = TEntry{prevAt, prevLength + 1};
+                ++next;
+                if (next == (1u << width) - 1 && width < 12) ++width;
+            }
         }
-        if (next < unsigned(kTableSize)) {
-            AddEntry(next, prev, first);
-            ++next;
-            if (next == (1u << width) - 1 && width < 12) ++width;
+        prevAt = out;
+        if (code < 256) {
+            dest[out++] = uint8_t(code);
+            prevLength = 1;
+        } else {
+            const TEntry e = table[code];
+            CopyString(dest, e.Offset, out, e.Length, unpacked);
+            prevLength = e.Length;
+            out = std::min(out + e.Length, unpacked);
         }
-        out += std::min(length, room);
         prev = code;
     }
-done:
+    // Whole bytes not consumed are given back.
+    p -= bits / 8;
     source = p;
     return out;
 }
@@ -109,17 +117,21 @@ size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, siz
     if (FInitialCodeSize < 1 || FInitialCodeSize > 11) throw Exception("GIF LZW: invalid opcode.");
     const unsigned clear = 1u << FInitialCodeSize, endCode = clear + 1, firstFree = clear + 2;
     const int initialWidth = FInitialCodeSize + 1;
+    TEntry* const table = FTable.data();
     const uint8_t* p = source;
     const uint8_t* const end = source + packed;
     uint64_t acc = 0;
     int bits = 0, width = initialWidth;
     unsigned next = firstFree, prev = kNoCode;
+    size_t prevAt = 0, prevLength = 0;
     size_t out = 0;
     while (out < unpacked) {
-        while (bits < width) {
-            if (p == end) goto done;
-            acc |= uint64_t(*p++) << bits;
-            bits += 8;
+        if (bits < width) {
+            while (bits <= 56 && p != end) {
+                acc |= uint64_t(*p++) << bits;
+                bits += 8;
+            }
+            if (bits < width) break;
         }
         const unsigned code = unsigned(acc) & ((1u << width) - 1);
         acc >>= width;
@@ -133,33 +145,30 @@ size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, siz
         if (code == endCode) break;
         if (prev == kNoCode) {
             if (code >= clear) throw Exception("GIF LZW: invalid opcode.");
-            dest[out++] = uint8_t(code);
-            prev = code;
-            continue;
-        }
-        if (code > next || (code == next && next >= unsigned(kTableSize)))
-            throw Exception("GIF LZW: invalid opcode.");
-        const size_t room = unpacked - out;
-        size_t length;
-        uint8_t first;
-        if (code < next) {
-            length = WriteString(code, dest + out, room);
-            first = FTable[code].First;
         } else {
-            first = FTable[prev].First;
-            length = WriteString(prev, dest + out, room) + 1;
-            if (length <= room) dest[out + length - 1] = first;
+            if (code > next) throw Exception("GIF LZW: invalid opcode.");
+            // A full table takes no new entries until the next clear code.
+            if (next < kTableSize) {
+                table[next] = TEntry{prevAt, prevLength + 1};
+                ++next;
+                if (next == (1u << width) && width < 12) ++width;
+            } else if (code == next) {
+                throw Exception("GIF LZW: invalid opcode.");
+            }
         }
-        // A full table takes no new entries until the next clear code.
-        if (next < unsigned(kTableSize)) {
-            AddEntry(next, prev, first);
-            ++next;
-            if (next == (1u << width) && width < 12) ++width;
+        prevAt = out;
+        if (code < clear) {
+            dest[out++] = uint8_t(code);
+            prevLength = 1;
+        } else {
+            const TEntry e = table[code];
+            CopyString(dest, e.Offset, out, e.Length, unpacked);
+            prevLength = e.Length;
+            out = std::min(out + e.Length, unpacked);
         }
-        out += std::min(length, room);
         prev = code;
     }
-done:
+    p -= bits / 8;
     source = p;
     return out;
 }
@@ -172,12 +181,26 @@ size_t TPackbitsRLE::Decode(const uint8_t*& source, uint8_t* dest, size_t packed
     while (in < packed && out < unpacked) {
         const int n = int8_t(s[in++]);
         if (n >= 0) {
-            const size_t count = std::min<size_t>(size_t(n) + 1, packed - in);
-            out += Copy(dest, out, unpacked, s + in, count);
-            in += count;
+            const size_t count = size_t(n) + 1;
+            if (count <= 16 && in + 16 <= packed && out + 16 <= unpacked) {
+                // Short literals, the common case, move as one 16-byte block.
+                std::memcpy(dest + out, s + in, 16);
+                in += count;
+                out += count;
+                continue;
+            }
+            const size_t available = std::min(count, packed - in);
+            out += Copy(dest, out, unpacked, s + in, available);
+            in += available;
         } else if (n != -128) {
             if (in >= packed) break;
-            out += Fill(dest, out, unpacked, s[in++], size_t(1 - n));
+            const size_t count = size_t(1 - n);
+            if (count <= 16 && out + 16 <= unpacked) {
+                std::memset(dest + out, s[in++], 16);
+                out += count;
+                continue;
+            }
+            out += Fill(dest, out, unpacked, s[in++], count);
         }
     }
     source += in;

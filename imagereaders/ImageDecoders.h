@@ -18,23 +18,18 @@ public:
     virtual void Encode(const uint8_t*& /*source*/, uint8_t* /*dest*/, size_t /*packed*/, size_t /*unpacked*/) {}
 };
 
-/// LZW string table shared by the TIFF and GIF variants: every code knows its prefix code, its
-/// last byte, its first byte and its length, so a string is written back to front in one pass.
+/// LZW decoding shared by the TIFF and GIF variants. Every string of the table has been written
+/// to the output before: a code's entry is where (offset) and how long (length) it is there, so
+/// a code is decoded by copying bytes already produced.
 class TLZWDecoder : public TDecoder {
 protected:
-    static constexpr int kTableSize = 4096;
-    static constexpr uint16_t kNoCode = 4096;
+    static constexpr unsigned kTableSize = 4096;
+    static constexpr unsigned kNoCode = 4096;
     struct TEntry {
-        uint16_t Prefix;
-        uint16_t Length;
-        uint8_t Byte;
-        uint8_t First;
+        size_t Offset;
+        size_t Length;
     };
-    TLZWDecoder();
-    /// Writes the string of `code` at `out`, cut to `room` bytes; returns its full length.
-    size_t WriteString(unsigned code, uint8_t* out, size_t room) const;
-    /// Adds the entry (prefix, byte) at `code`.
-    void AddEntry(unsigned code, unsigned prefix, uint8_t byte);
+    TLZWDecoder() : FTable(kTableSize) {}
     std::vector<TEntry> FTable;
 };
 

@@ -363,25 +363,35 @@ void TTIFFLoader::Load() {
         const uint64_t inFile = offset < FSize ? FSize - offset : 0;
         const uint64_t declared = s < counts.size() && counts[s] ? counts[s] : inFile;
         const uint64_t available = std::min(declared, inFile);
-        uint64_t produced = 0;
-        if (available > 0) {
-            if (!decoder) {
-                produced = std::min(stripBytes, available);
-                if (produced > stripCapacity) { strip.reset(new uint8_t[produced]); stripCapacity = size_t(produced); }
-                ReadAt(offset, strip.get(), produced);
-            } else {
-                if (available > packedCapacity) { packed.reset(new uint8_t[available]); packedCapacity = size_t(available); }
-                ReadAt(offset, packed.get(), available);
-                const uint64_t room = std::min(stripBytes, available * expansion);
-                if (room > stripCapacity) { strip.reset(new uint8_t[room]); stripCapacity = size_t(room); }
-                const uint8_t* source = packed.get();
-                produced = decoder->Decode(source, strip.get(), size_t(available), size_t(room));
-            }
+        if (available == 0) {
+            row += rows;
+            continue;
         }
-        for (uint32_t i = 0; i < rows; ++i) {
-            const uint64_t at = uint64_t(i) * FLineBytes;
-            if (at >= produced) break;
-            EmitLine(int(row + i), strip.get() + at, size_t(std::min(FLineBytes, produced - at)));
+        // Lines stored exactly as the bitmap holds them are decoded straight into its scan lines.
+        uint8_t* target = nullptr;
+        if (FKind == TLineKind::Copy && FPredictor != 2 && uint64_t(FBitmap.BytesPerScanLine()) == FLineBytes) {
+            auto* first = static_cast<uint8_t*>(FBitmap.ScanLine(int(row)));
+            if (static_cast<uint8_t*>(FBitmap.ScanLine(int(row + rows - 1))) == first + (rows - 1) * FLineBytes) target = first;
+        }
+        uint64_t produced = 0;
+        if (!decoder) {
+            produced = std::min(stripBytes, available);
+            if (!target && produced > stripCapacity) { strip.reset(new uint8_t[produced]); stripCapacity = size_t(produced); }
+            ReadAt(offset, target ? target : strip.get(), produced);
+        } else {
+            if (available > packedCapacity) { packed.reset(new uint8_t[available]); packedCapacity = size_t(available); }
+            ReadAt(offset, packed.get(), available);
+            const uint64_t room = std::min(stripBytes, available * expansion);
+            if (!target && room > stripCapacity) { strip.reset(new uint8_t[room]); stripCapacity = size_t(room); }
+            const uint8_t* source = packed.get();
+            produced = decoder->Decode(source, target ? target : strip.get(), size_t(available), size_t(room));
+        }
+        if (!target) {
+            for (uint32_t i = 0; i < rows; ++i) {
+                const uint64_t at = uint64_t(i) * FLineBytes;
+                if (at >= produced) break;
+                EmitLine(int(row + i), strip.get() + at, size_t(std::min(FLineBytes, produced - at)));
+            }
         }
         row += rows;
     }
