@@ -12,7 +12,8 @@ class TDecoder {
 public:
     virtual ~TDecoder() = default;
     /// Decodes at most `packed` bytes from `source` into `dest` (room for `unpacked` bytes);
-    /// advances `source` past the bytes used and returns the number of bytes produced.
+    /// advances `source` past the bytes used and returns the number of bytes produced. Bytes of
+    /// `dest` after those produced (within `unpacked`) may be overwritten as scratch.
     virtual size_t Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) = 0;
     /// Encoding is not offered by these decoders: does nothing.
     virtual void Encode(const uint8_t*& /*source*/, uint8_t* /*dest*/, size_t /*packed*/, size_t /*unpacked*/) {}

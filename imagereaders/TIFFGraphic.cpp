@@ -384,7 +384,11 @@ void TTIFFLoader::Load() {
             const uint64_t room = std::min(stripBytes, available * expansion);
             if (!target && room > stripCapacity) { strip.reset(new uint8_t[room]); stripCapacity = size_t(room); }
             const uint8_t* source = packed.get();
-            produced = decoder->Decode(source, target ? target : strip.get(), size_t(available), size_t(room));
+            uint8_t* into = target ? target : strip.get();
+            produced = decoder->Decode(source, into, size_t(available), size_t(room));
+            // The decoders may leave a few scratch bytes after their output: a strip cut short
+            // keeps zero beyond what it produced.
+            std::memset(into + produced, 0, size_t(std::min<uint64_t>(room - produced, 16)));
         }
         if (!target) {
             for (uint32_t i = 0; i < rows; ++i) {

@@ -452,6 +452,35 @@ TEST(TIFFReader, StripCutShortLeavesZeroPixels) {
     }
 }
 
+TEST(TIFFReader, StripDecodedIntoTheBitmapAndCutShortEndsInZeros) {
+    // 8-bit grey 64 wide: the strip is decoded straight into the scan lines.
+    for (uint16_t comp : {tiffwriter::kLZW, tiffwriter::kPackBits})
+    for (uint32_t cut = 301; cut < 900; cut += 23) {
+        Image im = Make8(64, 64, 1, 1, [](int x, int y, int) { return uint8_t(100 + (x * 3 + y) % 100); });
+        im.Compression = comp;
+        Bytes file = tiffwriter::Write(im);
+        const uint32_t dir = file[4] | file[5] << 8;
+        const size_t entries = file[dir] | file[dir + 1] << 8;
+        for (size_t i = 0; i < entries; ++i) {
+            uint8_t* e = file.data() + dir + 2 + 12 * i;
+            if ((e[0] | e[1] << 8) == 279) std::memcpy(e + 8, &cut, 4);
+        }
+        const TTIFFGraphic g = Load(file);
+        bool zero = false, monotone = true;
+        int decoded = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const int v = GetRValue(g.Pixel(x, y));
+                if (v == 0) zero = true;
+                else if (zero || v != 100 + (x * 3 + y) % 100) monotone = false;
+                else ++decoded;
+            }
+        EXPECT_TRUE(zero) << comp << " " << cut;
+        EXPECT_TRUE(monotone) << comp << " " << cut;
+        EXPECT_GT(decoded, 64) << comp << " " << cut;
+    }
+}
+
 TEST(TIFFReader, SaveWritesNothingAndLoadReplacesThePicture) {
     TTIFFGraphic g = Load(tiffwriter::Write(Make8(40, 30, 3, 2, Pattern)));
     TMemoryStream out;
