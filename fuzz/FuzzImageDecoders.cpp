@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         default: {
             const int p = int(param % 4) + 1;
             const size_t count = packedSize / size_t(p);
-            std::vector<uint8_t> coded(count * size_t(p) + (count + 127) / 128);
+            std::vector<uint8_t> coded(TargaPackedBound(count, p));
             const size_t n = EncodeTargaRLE(packed, coded.data(), count, p);
             if (n > coded.size()) std::abort();
             std::vector<uint8_t> back(count * size_t(p));

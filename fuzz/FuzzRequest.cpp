@@ -1,5 +1,6 @@
 // Fuzz target of the request parser: the input is one request line as it comes from the
 // command line or a line of a request file; the first byte picks which.
+#include "FormsScript.h"
 #include "vetrav3.h"
 
 #include <cstdint>
@@ -14,5 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ParseXMLRequest(mode);
     } catch (const std::exception&) {
     }
+    // The headless message boxes keep every message shown; forget them between inputs.
+    FormsScript::Reset();
     return 0;
 }

@@ -92,5 +92,9 @@ private:
 size_t DecodeTargaRLE(const uint8_t* source, size_t packed, uint8_t* dest, size_t unpacked, int bitsPerPixel);
 
 /// Encodes `count` pixels of `pixelSize` (1..4) bytes as Targa packets; `dest` needs room for
-/// count * pixelSize + (count + 127) / 128 bytes. Returns the packed size.
+/// TargaPackedBound(count, pixelSize) bytes (twice the pixel bytes always suffice). Returns the
+/// packed size.
 size_t EncodeTargaRLE(const uint8_t* source, uint8_t* dest, size_t count, int pixelSize);
+/// Most bytes EncodeTargaRLE writes for `count` pixels: a raw pixel between two runs of two costs
+/// a header each, two header bytes per three pixels.
+inline size_t TargaPackedBound(size_t count, int pixelSize) { return count * size_t(pixelSize) + (2 * count + 2) / 3; }

@@ -141,13 +141,30 @@ TEST(TargaPackets, RoundTripsForOneToFourBytePixels) {
     for (int p = 1; p <= 4; ++p) {
         const Bytes pixels = Sample(size_t(p) * 3001, unsigned(p));
         const size_t count = pixels.size() / size_t(p);
-        Bytes packed(count * size_t(p) + (count + 127) / 128 + 1);
+        Bytes packed(TargaPackedBound(count, p));
         const size_t n = EncodeTargaRLE(pixels.data(), packed.data(), count, p);
-        ASSERT_LE(n, packed.size() - 1);
+        ASSERT_LE(n, packed.size());
         Bytes out(pixels.size(), 0);
         EXPECT_EQ(DecodeTargaRLE(packed.data(), n, out.data(), out.size(), bits[p - 1]), n) << p;
         EXPECT_EQ(out, pixels) << p;
     }
+}
+
+TEST(TargaPackets, WorstCaseFitsTheBound) {
+    // A raw pixel between runs of two: two headers for every three pixels.
+    for (int p = 1; p <= 4; ++p)
+        for (size_t count : {1u, 2u, 3u, 4u, 5u, 300u, 301u, 302u}) {
+            Bytes pixels;
+            for (size_t i = 0; i < count; ++i)
+                for (int b = 0; b < p; ++b) pixels.push_back(uint8_t(i % 3 == 0 ? i : i - (i % 3 == 2)));
+            Bytes packed(TargaPackedBound(count, p) + 64, 0xEE);
+            const size_t n = EncodeTargaRLE(pixels.data(), packed.data(), count, p);
+            EXPECT_LE(n, TargaPackedBound(count, p)) << p << " " << count;
+            Bytes out(pixels.size());
+            static const int bits[] = {8, 16, 24, 32};
+            DecodeTargaRLE(packed.data(), n, out.data(), out.size(), bits[p - 1]);
+            EXPECT_EQ(out, pixels) << p << " " << count;
+        }
 }
 
 TEST(TargaPackets, EncoderUsesRunAndRawPackets) {
