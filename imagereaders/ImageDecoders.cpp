@@ -318,7 +318,13 @@ size_t DecodeTargaRLE(const uint8_t* source, size_t packed, uint8_t* dest, size_
             if (in + p > packed) break;
             const uint8_t* pixel = source + in;
             in += p;
-            for (size_t i = 0; i < count && out < unpacked; ++i) out += Copy(dest, out, unpacked, pixel, p);
+            const size_t bytes = std::min(count * p, unpacked - out);
+            if (p == 1) {
+                std::memset(dest + out, *pixel, bytes);
+            } else {
+                for (size_t i = 0; i < bytes; ++i) dest[out + i] = pixel[i % p];
+            }
+            out += bytes;
         } else {
             const size_t bytes = std::min(count * p, packed - in);
             out += Copy(dest, out, unpacked, source + in, bytes);
