@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "Chksheet.h"
 #include "Dialogs.h"
 #include "Files.h"
 #include "FirstIns.h"
@@ -275,7 +276,8 @@ void TfrmMain::Set_Captions() {
 
 void TfrmMain::btnChecksheetClick(TObject*) {
     HandOffMode = false;
-    NotInThisBuild();
+    auto form = std::make_unique<TfrmChecksheet>(this);
+    form->ShowModal();
 }
 
 void TfrmMain::btnSetupClick(TObject*) {

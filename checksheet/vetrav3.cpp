@@ -5,12 +5,16 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 
+#include "Chksheet.h"
 #include "Dialogs.h"
+#include "ExtPer.h"
 #include "FirstIns.h"
 #include "ImageReaders.h"
 #include "Forms.h"
+#include "SpecInst.h"
 #include "SysUtils.h"
 #include "Tables.h"
 #include "TolmLib.h"
@@ -146,7 +150,12 @@ int RunChecksheet(const std::vector<std::string>& params) {
     XMLMode = mode == "X";
     const std::string request = params.size() > 1 ? params[1] : std::string();
     if (request.empty()) {
-        std::cerr << "The checksheet form is not part of this build yet.\n";
+        if (HandOffMode) {
+            std::cerr << "The hand-off input is not part of this build yet.\n";
+            return kExitOk;
+        }
+        auto frmChecksheetBatch = std::make_unique<TfrmChecksheet>(nullptr);
+        frmChecksheetBatch->ShowModal();
         return kExitOk;
     }
     BatchMode = true;
@@ -210,6 +219,8 @@ int RunVetra(const std::vector<std::string>& params) {
             Application->FreeForms();
             frmMain = nullptr;
             frmFirstInstall = nullptr;
+            frmSpecInst = nullptr;
+            frmExtPer = nullptr;
         }
     } runEnd;
     // The image readers join the picture formats before any page image is loaded; they stay
@@ -219,6 +230,8 @@ int RunVetra(const std::vector<std::string>& params) {
     Application->CreateForm(frmMain);
     frmTables = new TfrmTables();
     Application->CreateForm(frmFirstInstall);
+    Application->CreateForm(frmSpecInst);
+    Application->CreateForm(frmExtPer);
     BatchMode = false;
     OutputFolder.clear();
     DocTypeId.clear();

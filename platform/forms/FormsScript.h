@@ -12,6 +12,7 @@
 
 class TForm;
 class TEdit;
+class TMemo;
 class TComboBox;
 class TMonthCalendar;
 
@@ -49,6 +50,8 @@ std::vector<std::string> MessageTexts();
 /// (hidden, disabled, or not shown on a form).
 bool Click(TControl& control);
 bool Type(TEdit& edit, const std::string& text);
+/// Types a whole text into a memo (lines ended by CR LF or LF); it replaces the memo's lines.
+bool TypeMemo(TMemo& memo, const std::string& text);
 bool Select(TComboBox& combo, int index);
 bool TypeCombo(TComboBox& combo, const std::string& text);
 bool PickDate(TMonthCalendar& calendar, std::chrono::year_month_day date);

@@ -1,6 +1,6 @@
 // The program's forms drawn by real widgets: an X server (Xvfb) is started for this test
 // process when it is installed, else Qt's offscreen platform draws them. The main menu, the
-// first installation and the settings are driven by the script and pictured into PNG files
+// first installation, the settings, the checksheet form and its dialogs are driven by the script and pictured into PNG files
 // beside the test program.
 #include <fcntl.h>
 #include <signal.h>
@@ -9,10 +9,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <cstdlib>
 #include <thread>
 
 #include "ChecksheetFixture.h"
+#include "Chksheet.h"
+#include "CustDet.h"
+#include "ExtPer.h"
+#include "SpecInst.h"
 #include "FirstIns.h"
 #include "Preview.h"
 #include "RecordingPrinter.h"
@@ -157,4 +162,57 @@ TEST(DisplayPreview, PreviewPaintsTheSheetInAScrollingWindow) {
         preview->SetPrintout(nullptr);
     }
     SetPrinter(std::move(saved));
+}
+
+TEST_F(Display, ChecksheetFormAndItsDialogs) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    HandOffMode = false;
+    XMLMode = false;
+    Exec("UPDATE PARAMS SET MARKET_CODE='DX', LANG_CODE='DE'");
+    frmSpecInst = new TfrmSpecInst(nullptr);
+    frmExtPer = new TfrmExtPer(nullptr);
+    FormsScript::OnForm("frmChecksheet", [](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        FormsScript::Type(*c.edtRegNo, "KM-AB 123");
+        FormsScript::Type(*c.edtVinDate, "WC");
+        FormsScript::Focus(*c.cmbModels);
+        FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf("PELLOR"));
+        FormsScript::Select(*c.cmbVariants, 0);
+        FormsScript::Select(*c.cmbInterval, 2);
+        EXPECT_EQ(IntervalNo, 3);
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet.png"));
+        FormsScript::OnForm("frmCustDetails", [](TForm& d) {
+            FormsScript::Type(*static_cast<TfrmCustDetails&>(d).edtCustName, "J. Schmidt");
+            EXPECT_TRUE(FormsScript::SaveImage(d, "custdetails.png"));
+            FormsScript::PressEnter(d);
+        });
+        FormsScript::Click(*c.btnCustomer);
+        EXPECT_EQ(CustName, "J. Schmidt");
+        FormsScript::OnForm("frmSpecInst", [](TForm& d) {
+            FormsScript::TypeMemo(*static_cast<TfrmSpecInst&>(d).MemInst, "Reifen einlagern\nRadio-Code pr\xFC" "fen");
+            EXPECT_TRUE(FormsScript::SaveImage(d, "specinst.png"));
+            FormsScript::PressEscape(d);
+        });
+        FormsScript::Click(*c.btnSpecInst);
+        EXPECT_EQ(SpecInstr[2], "Radio-Code pr\xFC" "fen");
+        FormsScript::PressEscape(f);
+    });
+    {
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+    ModelRange = 115;
+    FormsScript::OnForm("frmExtPer", [](TForm& d) {
+        auto& e = static_cast<TfrmExtPer&>(d);
+        EXPECT_GT(e.ShownCount(), 0);
+        FormsScript::Click(*e.CheckBoxes[1]);
+        EXPECT_TRUE(FormsScript::SaveImage(d, "extper.png"));
+        FormsScript::PressEnter(d);
+    });
+    frmExtPer->ShowModal();
+    EXPECT_EQ(FormsScript::PendingActions(), 0);
+    delete frmExtPer;
+    frmExtPer = nullptr;
+    delete frmSpecInst;
+    frmSpecInst = nullptr;
 }

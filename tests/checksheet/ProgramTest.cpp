@@ -105,6 +105,13 @@ TEST_F(Program, HandOffRunStartsWithoutTheMainForm) {
     EXPECT_EQ(o.Output.find("form frmMain"), std::string::npos) << o.Output;
 }
 
+TEST_F(Program, XmlRunWithoutARequestShowsTheChecksheetForm) {
+    const Outcome o = Run("x");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    EXPECT_NE(o.Output.find("form frmChecksheet"), std::string::npos) << o.Output;
+    EXPECT_EQ(o.Output.find("form frmMain"), std::string::npos) << o.Output;
+}
+
 TEST_F(Program, SampleRequestFileIsValidThroughout) {
     fs::copy_file(fs::path(VETRA_SOURCE_DIR) / "data/sample/requests.txt", folder / "requests.txt");
     const Outcome o = Run("X requests.txt");
