@@ -16,6 +16,7 @@
 #include "Dialogs.h"
 #include "ExtPer.h"
 #include "FirstIns.h"
+#include "ImageReaders.h"
 #include "Forms.h"
 #include "SpecInst.h"
 #include "SysUtils.h"
@@ -295,6 +296,9 @@ int RunVetra(const std::vector<std::string>& params) {
             frmExtPer = nullptr;
         }
     } runEnd;
+    // The image readers join the picture formats before any page image is loaded; they stay
+    // registered for the life of the process.
+    RegisterImageReaders();
     Application->Initialize();
     Application->CreateForm(frmMain);
     frmTables = new TfrmTables();

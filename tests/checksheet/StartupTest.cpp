@@ -8,6 +8,9 @@
 #include "SetUp.h"
 #include "Printers.h"
 #include "vetrav3.h"
+#include "ImageReaders.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -261,4 +264,16 @@ TEST_F(Startup, EveryMarketOfTheFirstInstallationGetsRealCaptions) {
         EXPECT_EQ(FormsScript::PendingActions(), 0);
     }
     EXPECT_EQ(frmMain->ExitCode(), 0);
+}
+
+TEST(StartupImages, PageImagesLoadByExtensionOnceTheProgramHasStarted) {
+    // A refused command-line request still runs the program's start-up.
+    FormsScript::Reset();
+    Application->ResetRun();
+    EXPECT_EQ(RunVetra({"x", "GB,EN,123,21,Y,N,N,N"}), kExitRequestRefused);
+    const auto formats = TPicture::FileFormats();
+    const auto tif = std::find_if(formats.begin(), formats.end(), [](const TFileFormat& f) { return f.Extension == "tif"; });
+    ASSERT_NE(tif, formats.end());
+    EXPECT_EQ(tif->Description, "TIFF images");
+    EXPECT_EQ(tif->GraphicClass, TIFFGraphicClass());
 }
