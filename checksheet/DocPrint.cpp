@@ -4,6 +4,8 @@
 #include "DocPrint.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 #include "Database.h"
 #include "Exceptions.h"
@@ -47,9 +49,9 @@ std::string PageImageFolder() {
 
 void LoadPageImage(const std::string& fileName) {
     const std::string wanted = PageImageFolder() + fileName;
-    std::string path = FindFileNoCase(wanted);
-    // With no such file the stream raises its file-open error, naming the file as asked for.
-    if (path.empty()) path = wanted;
+    const std::string path = FindFileNoCase(wanted);
+    // A missing file is the file-open error of the stream, before any reader is looked for.
+    if (path.empty()) throw EFOpenError("Cannot open file \"" + wanted + "\". " + std::strerror(ENOENT));
     frmTables->imPrePrint->Picture().LoadFromFile(path);
     const std::size_t dot = fileName.rfind('.');
     gLoadedPage = fileName.substr(0, dot);
