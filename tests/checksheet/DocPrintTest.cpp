@@ -581,3 +581,67 @@ TEST_F(DocPrint, SamplePagesPrintOnThePdfPrinter) {
         std::filesystem::remove(png + "-1.pgm");
     }
 }
+
+TEST_F(DocPrint, EveryKindOfTheSampleDataPrintsFromTheMainMenu) {
+    struct Case {
+        const char* Market;
+        const char* Language;
+        TRadioButton* TfrmPrint::*Kind;  // nullptr: the training sheets of the menu
+        Names Files;                     // the jobs' names, sorted
+    };
+    const std::vector<Case> cases = {
+        {"GB", "EN", &TfrmPrint::rbPDI, {"ENPDI1", "ENPDI2", "ENPDI3"}},
+        {"GB", "EN", &TfrmPrint::rbModelPetrol, {"GBENMP1", "GBENMP2"}},
+        {"GB", "EN", &TfrmPrint::rbModelDiesel, {"GBENMD1"}},
+        {"GB", "EN", &TfrmPrint::rbBodyPaint, {"ENBP1", "ENBP2"}},
+        {"GB", "EN", &TfrmPrint::rbBudgetCS, {"ENBCS1", "ENBCS2"}},
+        {"GB", "EN", nullptr, {"ENTRAIN1", "ENTRAIN2", "ENTRAIN3"}},
+        {"DX", "DE", &TfrmPrint::rbAnnProt, {"ANNPROT"}},
+        {"DX", "DE", &TfrmPrint::rbPDI, {"DEPDI1", "DEPDI3", "ENPDI2"}},
+        {"DX", "DE", &TfrmPrint::rbBudgetCS, {"DEBCS1"}},
+        {"DX", "DE", &TfrmPrint::rbFCheck, {"DXChkF1", "DXChkF2"}},
+        {"DX", "DE", &TfrmPrint::rbUCheck, {"DXChkU1"}},
+        {"DX", "DE", &TfrmPrint::rbWCheck, {"DXChkW1"}},
+        {"DX", "DE", nullptr, {"DETRAIN1", "DETRAIN2"}},
+        {"CH", "DE", &TfrmPrint::rbPDI, {"BXPDI1", "BXPDI2"}},
+        {"AX", "DE", &TfrmPrint::rbBodyPaint, {"ENBP1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.Market) + " " + c.Language + " " + c.Files[0]);
+        TearDown();
+        SetUp();
+        for (const artwork::PageFile& p : artwork::samplePageFiles())
+            std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + p.File, folder / p.File);
+        Exec(std::string("UPDATE PARAMS SET MARKET_CODE='") + c.Market + "', LANG_CODE='" + c.Language + "'");
+        const std::filesystem::path pdfs = folder / "pdf";
+        std::filesystem::create_directories(pdfs);
+        auto printer = std::make_unique<TPrinter>();
+        std::vector<std::unique_ptr<TPrinterDevice>> devices;
+        devices.push_back(std::make_unique<TPdfPrinter>(pdfs.string()));
+        printer->SetDevices(std::move(devices), 0);
+        auto spy = SetPrinter(std::move(printer));
+        FormsScript::OnForm("frmMain", [&c](TForm& f) {
+            auto& m = static_cast<TfrmMain&>(f);
+            FormsScript::Click(c.Kind ? *m.btnPrePrinted : *m.btnTraining);
+        });
+        if (c.Kind)
+            FormsScript::OnForm("frmPrint", [&c](TForm& f) {
+                auto& d = static_cast<TfrmPrint&>(f);
+                EXPECT_TRUE(FormsScript::Click(*(d.*c.Kind)));
+                FormsScript::Click(*d.btnPrint);
+                FormsScript::Click(*d.btnExit);
+            });
+        FormsScript::OnForm("frmMain", [](TForm& f) { f.Close(); });
+        frmMain->ShowModal();
+        SetPrinter(std::move(spy));
+        EXPECT_EQ(FormsScript::PendingActions(), 0);
+        EXPECT_TRUE(FormsScript::Messages().empty());
+        Names files;
+        for (const auto& e : std::filesystem::directory_iterator(pdfs)) {
+            const std::string name = e.path().filename().string();
+            files.push_back(name.substr(0, name.rfind('_')));
+        }
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(files, c.Files);
+    }
+}
