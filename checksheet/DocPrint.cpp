@@ -49,7 +49,8 @@ std::string PageImageFolder() {
 
 void LoadPageImage(const std::string& fileName) {
     const std::string wanted = PageImageFolder() + fileName;
-    const std::string path = FindFileNoCase(wanted);
+    // Names are made of the settings' codes: one that would leave the page folder names no page.
+    const std::string path = fileName.find('/') == std::string::npos ? FindFileNoCase(wanted) : std::string();
     // A missing file is the file-open error of the stream, before any reader is looked for.
     if (path.empty()) throw EFOpenError("Cannot open file \"" + wanted + "\". " + std::strerror(ENOENT));
     frmTables->imPrePrint->Picture().LoadFromFile(path);

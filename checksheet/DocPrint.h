@@ -22,8 +22,8 @@ std::string PageImageFolder();
 
 /// Loads page image `fileName` (a bare name such as "ENPDI1.TIF", found whatever the letter case
 /// on disk) from PageImageFolder() into frmTables->imPrePrint. A file that is not there or cannot
-/// be opened raises EFOpenError (the picture keeps what it held); a file that does not read as a
-/// picture raises the reader's error.
+/// be opened, or a name with a "/" in it, raises EFOpenError (the picture keeps what it held); a
+/// file that does not read as a picture raises the reader's error.
 void LoadPageImage(const std::string& fileName);
 
 /// As LoadPageImage, but a file that cannot be opened gives false instead of EFOpenError.

@@ -312,6 +312,19 @@ TEST_F(DocPrint, AFailureWhilePrintingAbortsTheJob) {
     SetPrinter(std::move(spy));
 }
 
+TEST_F(DocPrint, PageNamesNeverLeaveThePageFolder) {
+    // A damaged settings row must not make the program print files from elsewhere.
+    std::filesystem::create_directories(folder / "sub");
+    Page("sub/ENMP1.TIF");
+    Page("ENMP1.TIF");
+    Market = "../";
+    Language = "EN";
+    EXPECT_FALSE(TryLoadPageImage("sub/ENMP1.TIF"));
+    RunDialog([](TfrmPrint& f) { EXPECT_FALSE(f.rbModelPetrol->Visible()); });
+    Market = "GB";
+    EXPECT_THROW(LoadPageImage("../" + folder.filename().string() + "/ENMP1.TIF"), EFOpenError);
+}
+
 TEST_F(DocPrint, CancelledPrintDialogPrintsNothing) {
     Pages({"ENPDI1.TIF"});
     RunDialog([](TfrmPrint& f) {
