@@ -36,6 +36,13 @@ struct Session {
         printer->SetDevices(std::move(devices), 0);
         SetPrinter(std::move(printer));
     }
+    ~Session() {
+        UnregisterImageReaders();
+        delete frmTables;
+        frmTables = nullptr;
+        std::error_code ec;
+        std::filesystem::remove_all(Folder, ec);
+    }
     std::string Folder;
     TDatabase Db;
 };
