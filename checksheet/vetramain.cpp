@@ -10,6 +10,7 @@
 #include "Printout.h"
 #include "SetUp.h"
 #include "cal.h"
+#include "charconv.h"
 #include "SysUtils.h"
 #include "Tables.h"
 #include "TolmLib.h"
@@ -225,6 +226,7 @@ void TfrmMain::Load_Settings() {
     params.First();
     Market = MapOldMarketCode(params.FieldByName("MARKET_CODE")->AsString());
     Language = MapOldLanguageCode(params.FieldByName("LANG_CODE")->AsString());
+    UseLanguageCodePage(Language);
     params.Edit();
     params.FieldByName("MARKET_CODE")->SetAsString(Market);
     params.FieldByName("LANG_CODE")->SetAsString(Language);

@@ -48,6 +48,7 @@ public:
     }
 
     TModalResult ShowMessageBox(const MessageBoxRequest& request) override {
+        if (request.Scripted != mrNone) return request.Scripted;
         std::cerr << (request.Caption.empty() ? std::string() : request.Caption + ": ") << request.Text
                   << " [" << ButtonName(request.Default) << "]\n";
         return request.Default;
