@@ -125,6 +125,7 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
         TSpeedButton* b = Place<TSpeedButton>(this, pnlMenu, row.ButtonName, 8, y, 44, 44);
         b->SetGroupIndex(1);
         b->AllowAllUp = true;
+        LoadArtwork(*b, std::string(row.ButtonName) + ".bmp");
         *row.Button = b;
         *row.First = Place<TLabel>(this, pnlMenu, row.FirstName, 64, y + (row.Second ? 4 : 13), 220, 18);
         (*row.First)->Font = Font;
