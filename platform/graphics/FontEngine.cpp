@@ -38,6 +38,11 @@ std::map<FaceKey, std::unique_ptr<TFontFace>>& Faces() {
 
 }  // namespace
 
+QString AnsiText(const std::string& text) {
+    const std::u16string wide = MultiByteToWideChar(CP_ACP, text);
+    return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
+}
+
 void SetCanvasTextDecoder(TTextDecoder decoder) {
     gDecoder = decoder ? decoder : &AnsiChar;
     ClearFontCache();
