@@ -124,7 +124,9 @@ void TfrmSetup::FormShow(TObject*) {
     cbCustDetails->SetChecked(params.FieldByName("CUSTOMER_DETAILS")->AsBoolean());
     cbEmissionTest->SetChecked(params.FieldByName("EMTEST_EQUIP")->AsBoolean());
     cbBrakeTest->SetChecked(params.FieldByName("BRTEST_EQUIP")->AsBoolean());
-    edtTopMargin->SetText(IntToStr(params.FieldByName("PAGE_MARGIN")->AsInteger()));
+    // A margin that cannot be read as a number is shown empty and refused only on OK.
+    TField* margin = params.FieldByName("PAGE_MARGIN");
+    edtTopMargin->SetText(margin->IsNull() ? std::string() : IntToStr(margin->AsInteger()));
     edtCoName->SetText(params.FieldByName("NAME")->AsString());
     edtCoAdd1->SetText(params.FieldByName("ADD1")->AsString());
     edtCoAdd2->SetText(params.FieldByName("ADD2")->AsString());

@@ -7,7 +7,11 @@
 #include "Query.h"
 #include "Table.h"
 
+#include <map>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 /// The alias every dataset of the program names.
 inline constexpr const char* kDatabaseAlias = "KLV3Data";
@@ -122,6 +126,73 @@ public:
 private:
     void BindEvents();
     void CreatePictures();
+
+    /// What a cursor's BeforeEdit handler remembered of its row: the key or text as it was
+    /// before editing (the interval's km in Key, its ml in Key2).
+    struct TEditMemory {
+        std::string Key;
+        std::string Key2;
+    };
+    /// A posted row's values for the after-post copies; IsNew is set only by a BeforePost that
+    /// let a new row through, and cleared by every BeforePost and by the after-post handler.
+    struct TPostMemory {
+        bool IsNew = false;
+        int Code = 0;
+        std::string Lang;
+        std::string Text;     ///< engine description, heading text
+        std::string ExtPer;   ///< main heading's extended-period flag
+        std::string FuelType, Catalyst, DriveType; ///< engine columns shared by every language
+    };
+    /// One heading table with its cursors and field names: main headings and sub-headings follow
+    /// the same rules.
+    struct THeadingRules {
+        TTable* Main = nullptr;
+        TTable* Copy = nullptr; ///< carries no rules: the duplicate walk, the copies and the deletes use it
+        TTable* View = nullptr; ///< English view beside a translation
+        const char* CodeField = "";
+        const char* TextField = "";
+        const char* Counter = ""; ///< CODES field of the next free code
+        bool HasExtPer = false;   ///< main headings only: the extended-period flag and the empty-text check
+        TPostMemory Posted;
+        std::optional<int> DeletedCode; ///< code of the row being deleted, for the delete in every language
+        // The English view's row number of each code (0: none), valid while the view's rows
+        // keep ViewGeneration; and the code fields, found once.
+        std::vector<int> ViewRowOfCode;
+        uint64_t ViewGeneration = 0;
+        TField* MainCode = nullptr;
+        TField* ViewCode = nullptr;
+    };
+
+    static void SetHeadingRules(THeadingRules& h, TTable* main, TTable* copy, TTable* view, const char* codeField,
+                                const char* textField, const char* counter, bool hasExtPer);
+    void HeadingBeforeEdit(TDataSet* DataSet, const THeadingRules& h);
+    void HeadingBeforePost(THeadingRules& h, TDataSet* DataSet);
+    void HeadingAfterPost(THeadingRules& h);
+    void HeadingBeforeDelete(THeadingRules& h, TDataSet* DataSet);
+    void HeadingAfterDelete(THeadingRules& h);
+    void FollowEnglishView(THeadingRules& h);
+    void IndexEnglishView(THeadingRules& h);
+
+    /// True when the duplicate check of `value` is due: the row is new, or its value differs
+    /// from what the cursor's BeforeEdit remembered.
+    bool DuplicateCheckDue(TDataSet* DataSet, const std::string& value, const std::string& value2 = "");
+    /// The check of a new row's code, run as the last check: ScratchText gets a message when
+    /// CODES has no row, the counter is empty or at its limit, or `table` already uses the
+    /// counter's code in `codeField` (in any language).
+    void CheckNextCode(const char* counter, TTable& table, const char* codeField);
+    /// The counter's value, with the counter + 1 posted at once.
+    int TakeNextCode(const char* counter);
+    /// Cursor on LANGUAGE, INTERVAL or AVSCODES that carries no rules (their second copies do),
+    /// opened and read afresh.
+    TTable& Lookup(std::unique_ptr<TTable>& cursor, const char* tableName);
+    /// The codes of every language on file but "EN", in code order.
+    std::vector<std::string> OtherLanguages();
+
+    std::map<const TDataSet*, TEditMemory> editMemory_; ///< per cursor
+    TPostMemory enginePosted_;
+    THeadingRules mainHeadRules_;
+    THeadingRules subHeadRules_;
+    std::unique_ptr<TTable> lookupLanguage_, lookupInterval_, lookupAVSCodes_;
 };
 
 /// The one data module of the run (created at start-up, freed at exit).

@@ -6,26 +6,22 @@
 
 namespace {
 
-struct LanguageCodePage {
-    const char* Language;
-    unsigned CodePage;
-};
-
-/// Every language whose texts are not in code page 1252.
-constexpr LanguageCodePage kCodePageList[] = {
-    {"BG", 1251}, {"CZ", 1250}, {"GK", 1253}, {"HR", 1250}, {"HV", 1250},
-    {"PO", 1250}, {"RO", 1250}, {"SL", 1250}, {"UK", 1251},
-};
-
 constexpr unsigned kDefaultCodePage = 1252;
 
 }  // namespace
 
+const std::map<std::string, unsigned, std::less<>>& LanguageCodePages() {
+    static const std::map<std::string, unsigned, std::less<>> list = {
+        {"BG", 1251}, {"CZ", 1250}, {"GK", 1253}, {"HR", 1250}, {"HV", 1250},
+        {"PO", 1250}, {"RO", 1250}, {"SL", 1250}, {"UK", 1251},
+    };
+    return list;
+}
+
 unsigned ListedCodePage(const std::string& language) {
-    const std::string code = UpperCase(language);
-    for (const LanguageCodePage& entry : kCodePageList)
-        if (code == entry.Language) return entry.CodePage;
-    return 0;
+    const auto& list = LanguageCodePages();
+    const auto it = list.find(UpperCase(language));
+    return it == list.end() ? 0 : it->second;
 }
 
 unsigned CodePageOfLanguage(const std::string& language) {

@@ -3,7 +3,13 @@
 // everything the forms, the canvas and the printer show is read in it, and typed text is stored in it.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <string>
+
+/// The list of languages whose texts are not in code page 1252, with their code pages (upper-case
+/// language codes). The one list of the program: the XML writer's code-page list is a copy of it.
+const std::map<std::string, unsigned, std::less<>>& LanguageCodePages();
 
 /// The code page listed for a language code (letter case ignored): 1250 for CZ, HR, HV, PO, RO,
 /// SL; 1251 for BG, UK; 1253 for GK; 0 for a language the list does not name.

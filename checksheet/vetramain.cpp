@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "Chksheet.h"
 #include "Dialogs.h"
 #include "Files.h"
 #include "FirstIns.h"
@@ -171,27 +172,34 @@ void TfrmMain::FormCreate(TObject*) {
 }
 
 void TfrmMain::FormShow(TObject*) {
+    // Every fault of start-up is shown and ends the program with its own exit code, so that no
+    // run goes on without its main form.
+    try {
+        Start();
+    } catch (const EAbort&) {
+        FExitCode = kExitStartFailed;
+        Close();
+    } catch (const std::exception& e) {
+        MessageDlg(e.what(), TMsgDlgType::mtError, {mrOk});
+        FExitCode = kExitStartFailed;
+        Close();
+    }
+}
+
+void TfrmMain::Start() {
     NeedCreateParams = false;
     Market.clear();
     TTable& params = *frmTables->tblParams;
     // Only a missing PARAMS table in a readable database means a first installation; any other
-    // fault is shown and ends the program, so that the dealer's settings are never overwritten
-    // and no database is made up in place of one that is missing or damaged.
-    bool missing = false;
-    try {
-        missing = !params.Exists();
-        if (missing) {
-            OpenIfClosed(*frmTables->tblLangText);
-        } else {
-            OpenIfClosed(params);
-            params.First();
-            Market = params.IsEmpty() ? std::string() : params.FieldByName("MARKET_CODE")->AsString();
-        }
-    } catch (const EDatabaseError& e) {
-        MessageDlg(e.Message, TMsgDlgType::mtError, {mrOk});
-        FExitCode = kExitStartFailed;
-        Close();
-        return;
+    // fault ends the program, so that the dealer's settings are never overwritten and no
+    // database is made up in place of one that is missing or damaged.
+    const bool missing = !params.Exists();
+    if (missing) {
+        OpenIfClosed(*frmTables->tblLangText);
+    } else {
+        OpenIfClosed(params);
+        params.First();
+        Market = params.IsEmpty() ? std::string() : params.FieldByName("MARKET_CODE")->AsString();
     }
     if (missing) NeedCreateParams = true;
     if (missing || Market.empty()) First_Install();
@@ -225,13 +233,19 @@ void TfrmMain::Load_Settings() {
     OpenIfClosed(*frmTables->tblVersion);
     OpenIfClosed(params);
     params.First();
-    Market = MapOldMarketCode(params.FieldByName("MARKET_CODE")->AsString());
-    Language = MapOldLanguageCode(params.FieldByName("LANG_CODE")->AsString());
+    const std::string storedMarket = params.FieldByName("MARKET_CODE")->AsString();
+    const std::string storedLanguage = params.FieldByName("LANG_CODE")->AsString();
+    Market = MapOldMarketCode(storedMarket);
+    Language = MapOldLanguageCode(storedLanguage);
     UseLanguageCodePage(Language);
-    params.Edit();
-    params.FieldByName("MARKET_CODE")->SetAsString(Market);
-    params.FieldByName("LANG_CODE")->SetAsString(Language);
-    params.Post();
+    // Only a code that was mapped is written back, and nothing else of the row: a settings row
+    // is left exactly as it is (and a read-only installation starts) when no old code is in it.
+    if (Market != storedMarket || Language != storedLanguage) {
+        params.Edit();
+        if (Market != storedMarket) params.FieldByName("MARKET_CODE")->SetAsString(Market);
+        if (Language != storedLanguage) params.FieldByName("LANG_CODE")->SetAsString(Language);
+        params.Post();
+    }
     Set_Captions();
 }
 
@@ -278,7 +292,8 @@ void TfrmMain::Set_Captions() {
 
 void TfrmMain::btnChecksheetClick(TObject*) {
     HandOffMode = false;
-    NotInThisBuild();
+    auto form = std::make_unique<TfrmChecksheet>(this);
+    form->ShowModal();
 }
 
 void TfrmMain::btnSetupClick(TObject*) {

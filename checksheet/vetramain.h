@@ -59,6 +59,9 @@ public:
     int ExitCode() const { return FExitCode; }
 
 private:
+    /// FormShow's work: reads the settings, runs the first installation when there are none,
+    /// loads the settings and captions the form. Raises whatever fault it meets.
+    void Start();
     int FExitCode = 0;
 };
 

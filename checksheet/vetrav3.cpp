@@ -2,14 +2,23 @@
 // main menu, the checksheet form, or the XML requests of the command line or of a request file.
 #include "vetrav3.h"
 
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "Chksheet.h"
 #include "Dialogs.h"
+#include "ExtPer.h"
 #include "FirstIns.h"
+#include "ImageReaders.h"
 #include "Forms.h"
+#include "SpecInst.h"
 #include "SysUtils.h"
 #include "Tables.h"
 #include "TolmLib.h"
@@ -118,15 +127,26 @@ int RunCommandLineRequest(const std::string& request, const std::string& outputF
 
 int RunRequestFile(const std::string& fileName) {
     OutputFolder = fileName;
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
+    const int fd = OpenRequestFile(fileName);
+    if (fd < 0) {
         MessageDlg("XML Batch File " + fileName + " - not found", TMsgDlgType::mtError, {mrOk});
         return kExitFileNotFound;
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    struct Closer {
+        int Fd;
+        ~Closer() { ::close(Fd); }
+    } closer{fd};
+    TRequestLineReader reader([fd](char* buffer, std::size_t size) -> std::size_t {
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, size);
+            if (got >= 0) return std::size_t(got);
+            if (errno != EINTR) return 0;  // a read fault ends the file like its end
+        }
+    });
     int result = kExitOk;
     RecordNo = 0;
-    for (const std::string& line : SplitRequestLines(text)) {
+    std::string line;
+    while (reader.ReadLine(line)) {
         RequestLine = line;
         ++RecordNo;
         if (!ParseXMLRequest('B')) {
@@ -145,7 +165,12 @@ int RunChecksheet(const std::vector<std::string>& params) {
     XMLMode = mode == "X";
     const std::string request = params.size() > 1 ? params[1] : std::string();
     if (request.empty()) {
-        std::cerr << "The checksheet form is not part of this build yet.\n";
+        if (HandOffMode) {
+            std::cerr << "The hand-off input is not part of this build yet.\n";
+            return kExitOk;
+        }
+        auto frmChecksheetBatch = std::make_unique<TfrmChecksheet>(nullptr);
+        frmChecksheetBatch->ShowModal();
         return kExitOk;
     }
     BatchMode = true;
@@ -185,18 +210,76 @@ bool ParseXMLRequest(char mode) {
     return false;
 }
 
-std::vector<std::string> SplitRequestLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
+TRequestLineReader::TRequestLineReader(Source source) : FSource(std::move(source)), FBuffer(64 * 1024) {}
+
+int TRequestLineReader::Peek() {
+    if (FPos == FEnd) {
+        if (FAtEnd) return -1;
+        FPos = 0;
+        FEnd = FSource(FBuffer.data(), FBuffer.size());
+        if (FEnd == 0) {
+            FAtEnd = true;
+            return -1;
+        }
     }
+    return static_cast<unsigned char>(FBuffer[FPos]);
+}
+
+int TRequestLineReader::Get() {
+    const int c = Peek();
+    if (c >= 0) ++FPos;
+    return c;
+}
+
+bool TRequestLineReader::ReadLine(std::string& line) {
+    line.clear();
+    if (!FStarted) {
+        FStarted = true;
+        // A byte-order mark is skipped only when all three of its bytes are there.
+        static const unsigned char kBom[3] = {0xEF, 0xBB, 0xBF};
+        std::size_t matched = 0;
+        while (matched < 3 && Peek() == kBom[matched]) {
+            Get();
+            ++matched;
+        }
+        if (matched < 3) line.assign(reinterpret_cast<const char*>(kBom), matched);
+    }
+    int c = Get();
+    if (c < 0 && line.empty()) return false;
+    while (c >= 0 && c != '\n' && c != '\r') {
+        if (line.size() < kMaxRequestLine) line.push_back(char(c));
+        c = Get();
+    }
+    if (c == '\r' && Peek() == '\n') Get();
+    return true;
+}
+
+std::vector<std::string> SplitRequestLines(std::string_view text) {
+    TRequestLineReader reader([&text](char* buffer, std::size_t size) {
+        const std::size_t n = std::min(size, text.size());
+        std::memcpy(buffer, text.data(), n);
+        text.remove_prefix(n);
+        return n;
+    });
+    std::vector<std::string> lines;
+    std::string line;
+    while (reader.ReadLine(line)) lines.push_back(line);
     return lines;
+}
+
+int OpenRequestFile(const std::string& fileName) {
+    // Not blocking, so that a FIFO without a writer does not hold the run; the kind of file is
+    // then judged on what was opened.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
 }
 
 int RunVetra(const std::vector<std::string>& params) {
@@ -209,8 +292,13 @@ int RunVetra(const std::vector<std::string>& params) {
             Application->FreeForms();
             frmMain = nullptr;
             frmFirstInstall = nullptr;
+            frmSpecInst = nullptr;
+            frmExtPer = nullptr;
         }
     } runEnd;
+    // The image readers join the picture formats before any page image is loaded; they stay
+    // registered for the life of the process.
+    RegisterImageReaders();
     // Requests run unattended: they never need a display, whatever the environment names. The
     // menu and the forms need one when one is named, and a display that does not answer ends
     // the run with one line.
@@ -225,6 +313,8 @@ int RunVetra(const std::vector<std::string>& params) {
     Application->CreateForm(frmMain);
     frmTables = new TfrmTables();
     Application->CreateForm(frmFirstInstall);
+    Application->CreateForm(frmSpecInst);
+    Application->CreateForm(frmExtPer);
     BatchMode = false;
     OutputFolder.clear();
     DocTypeId.clear();

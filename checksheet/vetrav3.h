@@ -3,7 +3,10 @@
 // It owns the request record of XML requests and its parser.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 /// The request being parsed (consumed field by field) and its checked fields.
@@ -16,9 +19,37 @@ extern int CommaPos, CommaCount, RecordNo;
 /// the result is false; when valid, XMLMarket, XMLLanguage and the Req fields hold the request.
 bool ParseXMLRequest(char mode);
 
-/// The lines of a request file's text: CR LF ends a line as LF does, and a final line end makes
-/// no extra empty record.
-std::vector<std::string> SplitRequestLines(const std::string& text);
+/// Reads the lines of a request file one at a time from a byte source, so that the file's size
+/// never decides the memory used: CR LF, LF and a lone CR each end a line, a final line end makes
+/// no extra empty record, and a UTF-8 byte-order mark at the very start is skipped. A line longer
+/// than kMaxRequestLine keeps only its first kMaxRequestLine bytes (no valid record is that long,
+/// and the part kept is refused as the whole would be).
+class TRequestLineReader {
+public:
+    /// Fills up to `size` bytes of `buffer`; returns how many, 0 at the end of the data.
+    using Source = std::function<std::size_t(char* buffer, std::size_t size)>;
+    static constexpr std::size_t kMaxRequestLine = 64 * 1024;
+
+    explicit TRequestLineReader(Source source);
+    /// Reads the next line without its line end; false at the end of the data.
+    bool ReadLine(std::string& line);
+
+private:
+    int Get();
+    int Peek();
+
+    Source FSource;
+    std::vector<char> FBuffer;
+    std::size_t FPos = 0, FEnd = 0;
+    bool FStarted = false, FAtEnd = false;
+};
+
+/// Every line of a request file's text, read as the reader above reads them.
+std::vector<std::string> SplitRequestLines(std::string_view text);
+
+/// Opens a request file for reading. Only a regular file (or a link to one) is a request file: a
+/// folder, a FIFO or a device gives -1 as a missing file does, and opening never waits.
+int OpenRequestFile(const std::string& fileName);
 
 /// Exit codes of the program.
 constexpr int kExitOk = 0;            ///< every request was written (or none was asked for)

@@ -18,6 +18,7 @@ function(vetra_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     VETRA_BIN_DIR="${VETRA_BIN_DIR}/"
     VETRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}/"

@@ -55,6 +55,8 @@ public:
     virtual TdomNodeList* getElementsByTagName(const WideString& name);
     virtual TdomNodeList* getElementsByTagNameNS(const WideString& namespaceURI, const WideString& localName);
     virtual WideString getTagName() const { return *tagName_; }
+    /// The tag name without a copy.
+    const WideString& getTagNameRef() const { return *tagName_; }
     virtual bool hasAttribute(const WideString& name) const;
     virtual bool hasAttributeNS(const WideString& namespaceURI, const WideString& localName) const;
     /// Brings defaulted attributes in line with the declarations; plain map only (ENamespace_Err).
@@ -121,6 +123,8 @@ public:
     /// 0 for "xmlns", 1 for "xmlns:" + NCName, 2 otherwise.
     virtual uint8_t getNamespaceDeclarationKind() const { return namespaceDeclarationKind_; }
     virtual WideString getName() const { return *name_; }
+    /// The name without a copy.
+    const WideString& getNameRef() const { return *name_; }
     virtual TdomElement* getOwnerElement() const { return ownerElement_; }
     virtual bool getSpecified() const { return specified_; }
     /// resolveLiteral of the stored text, normalized further when declared other than CDATA.

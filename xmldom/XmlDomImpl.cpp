@@ -14,7 +14,8 @@ namespace xmldom {
 
 using namespace detail;
 
-TDomImplementation::TDomImplementation() : documentView_(&documents_), documentTypeView_(&documentTypes_) {}
+TDomImplementation::TDomImplementation(TdomBaseComponent* AOwner)
+    : TdomBaseComponent(AOwner), documentView_(&documents_), documentTypeView_(&documentTypes_) {}
 
 TDomImplementation::~TDomImplementation() { clear(); }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "XmlComponents.h"
 #include "XmlDomNodes.h"
 #include "XmlStreams.h"
 
@@ -32,12 +33,9 @@ using TXmlParserEvent = std::function<void(TObject* sender, const WideString& pa
                                            const WideString& systemId, std::unique_ptr<TStream>& stream,
                                            TXmlParserAction& action)>;
 
-/// Common base of the library's components.
-class TdomBaseComponent : public TPersistent {};
-
 class TDomImplementation : public TdomBaseComponent {
 public:
-    TDomImplementation();
+    explicit TDomImplementation(TdomBaseComponent* AOwner = nullptr);
     ~TDomImplementation() override;
     TDomImplementation(const TDomImplementation&) = delete;
     TDomImplementation& operator=(const TDomImplementation&) = delete;

@@ -111,6 +111,8 @@ public:
     /// Nil without parent or for the last child.
     virtual TdomNode* getNextSibling() const;
     virtual WideString getNodeValue() const { return nodeValue_; }
+    /// The stored value without a copy (the writer's walk reads every text node through it).
+    const WideString& getNodeValueRef() const { return nodeValue_; }
     virtual TdomNodeType getNodeType() const { return nodeType_; }
     virtual TdomNode* getParentNode() const { return parent_; }
     /// Nil without parent or for the first child.

@@ -58,3 +58,16 @@ inline constexpr char16_t kWrongDOMImplementationErr[] = u"Wrong DOM implementat
 inline constexpr char16_t kWrongElementDeclErr[] = u"Wrong element declaration error.";
 
 } // namespace xmldom::msg
+
+namespace xmldom::msg {
+
+// Handler chain, DOM reader and writer.
+inline constexpr char16_t kParserError[] = u"Parser error.";
+inline constexpr char16_t kInternalParserException[] = u"Internal Parser Exception";
+inline constexpr char16_t kInternalParserErrorDot[] = u"Internal Parser error.";
+inline constexpr char16_t kDomImplNotSpecified[] = u"DOMImplementation not specified.";
+inline constexpr char16_t kDestinationNotSpecified[] = u"Destination stream not specified.";
+inline constexpr char16_t kSourceNodeNotSpecified[] = u"Source node not specified.";
+inline constexpr char16_t kBufferSizeTooSmall[] = u"BufferSize must not be less than 1024.";
+
+} // namespace xmldom::msg

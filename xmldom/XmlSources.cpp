@@ -3,6 +3,7 @@
 // forms) and the input side's mark detection, declaration reader and decoders.
 #include "XmlSources.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -192,17 +193,69 @@ void TXmlOutputSource::writeSingleByte(std::u16string_view Text, bool WithRefere
 }
 
 void TXmlOutputSource::writeUTF8(std::u16string_view Text) {
-    std::string bytes;
-    try {
-        // Text that begins with U+FEFF keeps it: it is a character of the document here.
-        appendUTF16AsUTF8(Text.data(), Text.size(), bytes, false);
-    } catch (const Exception&) {
-        raiseInvalidCharacter();
-    }
-    for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t piece = std::min<std::size_t>(bytes.size() - at, 1u << 30);
-        writeBytes(bytes.data() + at, static_cast<int32_t>(piece));
-        at += piece;
+    // Encoded straight into the buffer; a buffer too small for one character takes the bytes
+    // through writeBytes instead.
+    const std::size_t n = Text.size();
+    uint8_t scratch[4];
+    const bool direct = FBufferSize >= 4;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (direct && Text[i] < 0x80) {
+            // A run of ASCII units is copied in one tight loop.
+            if (FUsed == FBufferSize) flush();
+            uint8_t* out = FBuffer.get() + FUsed;
+            const std::size_t room = static_cast<std::size_t>(FBufferSize - FUsed);
+            const std::size_t limit = std::min(room, n - i);
+            const char16_t* in = Text.data() + i;
+            std::size_t k = 0;
+            // Four units at a time while all four are ASCII, then unit by unit.
+            for (uint64_t word; k + 4 <= limit; k += 4) {
+                std::memcpy(&word, in + k, 8);
+                if (word & 0xFF80FF80FF80FF80ull) break;
+                out[k] = static_cast<uint8_t>(in[k]);
+                out[k + 1] = static_cast<uint8_t>(in[k + 1]);
+                out[k + 2] = static_cast<uint8_t>(in[k + 2]);
+                out[k + 3] = static_cast<uint8_t>(in[k + 3]);
+            }
+            while (k < limit && in[k] < 0x80) {
+                out[k] = static_cast<uint8_t>(in[k]);
+                ++k;
+            }
+            i += k;
+            FUsed += static_cast<int32_t>(k);
+            --i;
+            continue;
+        }
+        const char16_t unit = Text[i];
+        uint32_t codePoint = unit;
+        if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
+            // Text that begins with U+FEFF keeps it: it is a character of the document here.
+            if (!isHighSurrogate(unit) || i + 1 >= n || !isLowSurrogate(Text[i + 1])) raiseInvalidCharacter();
+            codePoint = codePointOf(unit, Text[++i]);
+        }
+        if (direct && FUsed > FBufferSize - 4) flush();
+        uint8_t* out = direct ? FBuffer.get() + FUsed : scratch;
+        int32_t count;
+        if (codePoint < 0x80) {
+            out[0] = static_cast<uint8_t>(codePoint);
+            count = 1;
+        } else if (codePoint < 0x800) {
+            out[0] = static_cast<uint8_t>(0xC0 | (codePoint >> 6));
+            out[1] = static_cast<uint8_t>(0x80 | (codePoint & 0x3F));
+            count = 2;
+        } else if (codePoint < 0x10000) {
+            out[0] = static_cast<uint8_t>(0xE0 | (codePoint >> 12));
+            out[1] = static_cast<uint8_t>(0x80 | ((codePoint >> 6) & 0x3F));
+            out[2] = static_cast<uint8_t>(0x80 | (codePoint & 0x3F));
+            count = 3;
+        } else {
+            out[0] = static_cast<uint8_t>(0xF0 | (codePoint >> 18));
+            out[1] = static_cast<uint8_t>(0x80 | ((codePoint >> 12) & 0x3F));
+            out[2] = static_cast<uint8_t>(0x80 | ((codePoint >> 6) & 0x3F));
+            out[3] = static_cast<uint8_t>(0x80 | (codePoint & 0x3F));
+            count = 4;
+        }
+        if (direct) FUsed += count;
+        else writeBytes(scratch, count);
     }
 }
 

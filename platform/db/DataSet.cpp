@@ -10,6 +10,10 @@
 #include <algorithm>
 #include <filesystem>
 
+namespace {
+uint64_t gRowsGeneration = 0; // process-wide, so that no two states of any dataset share a value
+}
+
 // ---- field definitions ----
 
 void TFieldDefs::Add(const std::string& name, TFieldType dataType, int size, bool required) {
@@ -70,6 +74,7 @@ void TField::Assign(TFieldValue value) {
     if (!value.Null && def_.DataType == ftInteger && (value.Int < INT32_MIN || value.Int > INT32_MAX))
         dataSet_->Fail(IntToStr(value.Int) + " is not a valid value for field '" + name_ + "'");
     dataSet_->buffer_[column_] = std::move(value);
+    dataSet_->changed_[size_t(column_)] = true;
     dataSet_->modified_ = true;
 }
 
@@ -231,6 +236,7 @@ void TDataSet::ReleaseConnection() {
 void TDataSet::Close() {
     if (state_ == dsInactive) return ReleaseConnection();
     state_ = dsInactive;
+    rowsGeneration_ = ++gRowsGeneration;
     buffer_.clear();
     modified_ = false;
     visible_.clear();
@@ -245,6 +251,7 @@ void TDataSet::Close() {
 void TDataSet::Refresh() {
     CheckActive();
     CheckBrowseMode();
+    if (!RowsMayHaveChanged()) return;
     int64_t keepId = visible_.empty() ? -1 : visible_[cursor_]->RowId;
     std::vector<TFieldDef> columns;
     std::vector<std::unique_ptr<TRecordRow>> rows;
@@ -339,6 +346,7 @@ void TDataSet::ParseFilter() {
 }
 
 void TDataSet::RebuildVisible(const TRecordRow* keep, int fallbackIndex) {
+    rowsGeneration_ = ++gRowsGeneration;
     visible_.clear();
     visible_.reserve(rows_.size());
     for (const auto& r : rows_)
@@ -404,6 +412,18 @@ void TDataSet::MoveTo(int index) {
     FireEvent(AfterScroll);
 }
 
+int TDataSet::RecNo() const {
+    if (state_ == dsInactive || visible_.empty()) return 0;
+    return cursor_ + 1;
+}
+
+void TDataSet::SetRecNo(int value) {
+    CheckActive();
+    CheckBrowseMode();
+    if (value < 1 || value > int(visible_.size())) Fail("Record number " + IntToStr(value) + " out of range");
+    MoveTo(value - 1);
+}
+
 void TDataSet::First() {
     CheckActive();
     CheckBrowseMode();
@@ -445,7 +465,7 @@ void TDataSet::Prior() {
 int64_t TDataSet::InsertRow(const std::vector<TFieldValue>&) {
     Fail("Cannot modify a read-only dataset");
 }
-void TDataSet::UpdateRow(int64_t, const std::vector<TFieldValue>&) {
+void TDataSet::UpdateRow(int64_t, const std::vector<TFieldValue>&, const std::vector<bool>&) {
     Fail("Cannot modify a read-only dataset");
 }
 void TDataSet::DeleteRow(int64_t) {
@@ -467,6 +487,7 @@ void TDataSet::Edit() {
     if (!CanModify()) Fail("Cannot modify a read-only dataset");
     FireEvent(BeforeEdit);
     buffer_ = visible_[cursor_]->Values;
+    changed_.assign(buffer_.size(), false);
     modified_ = false;
     state_ = dsEdit;
 }
@@ -476,6 +497,7 @@ void TDataSet::Insert() {
     CheckBrowseMode();
     if (!CanModify()) Fail("Cannot modify a read-only dataset");
     buffer_.assign(columns_.size(), TFieldValue{});
+    changed_.assign(columns_.size(), false);
     modified_ = false;
     state_ = dsInsert;
     try {
@@ -509,7 +531,7 @@ void TDataSet::Post() {
         RebuildVisible(added, cursor_);
     } else {
         TRecordRow* row = visible_[cursor_];
-        UpdateRow(row->RowId, buffer_);
+        UpdateRow(row->RowId, buffer_, changed_);
         row->Values = buffer_;
         state_ = dsBrowse;
         RebuildVisible(row, cursor_);
@@ -538,6 +560,7 @@ void TDataSet::Delete() {
     FireEvent(BeforeDelete);
     TRecordRow* row = visible_[cursor_];
     DeleteRow(row->RowId);
+    rowsGeneration_ = ++gRowsGeneration;
     int at = cursor_;
     visible_.erase(visible_.begin() + at);
     rows_.erase(std::find_if(rows_.begin(), rows_.end(), [row](const auto& r) { return r.get() == row; }));

@@ -130,7 +130,8 @@ public:
     bool Active() const { return state_ != dsInactive; }
     void SetActive(bool value) { value ? Open() : Close(); }
     /// Reads the rows again (a pending edit is posted first); the cursor stays on the same row
-    /// when it still exists, else on the row now at its place.
+    /// when it still exists, else on the row now at its place. A table whose database has not
+    /// changed since its rows were read keeps them as they are.
     void Refresh();
 
     TDataSetState State() const { return state_; }
@@ -138,6 +139,15 @@ public:
     bool Bof() const { return bof_; }
     int RecordCount() const;
     bool IsEmpty() const { return RecordCount() == 0; }
+
+    /// 1-based number of the current row in the current order; 0 when there is none.
+    int RecNo() const;
+    /// Moves to row number `value` (a pending edit is posted first; AfterScroll fires).
+    /// EDatabaseError when the dataset is closed or has no such row.
+    void SetRecNo(int value);
+    /// Changes whenever the rows on show may have changed (open, close, refresh, post, delete,
+    /// new order or filter): row numbers remembered under one value stay valid while it holds.
+    uint64_t RowsGeneration() const { return rowsGeneration_; }
 
     void First();
     void Last();
@@ -202,10 +212,14 @@ protected:
     virtual bool CanModify() const { return false; }
     /// Write-through of a posted or deleted row; returns the new row's id for an insert.
     virtual int64_t InsertRow(const std::vector<TFieldValue>& values);
-    virtual void UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values);
+    /// `changed` marks the columns set since Edit: only those are written, so that values the
+    /// dataset could not read exactly are never written back cut or emptied.
+    virtual void UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values, const std::vector<bool>& changed);
     virtual void DeleteRow(int64_t rowId);
     /// Called when the dataset closes, to release the connection.
     virtual void Disconnect() {}
+    /// False when the rows read last are known to be those stored (Refresh then keeps them).
+    virtual bool RowsMayHaveChanged() { return true; }
     /// Table or component name for messages.
     virtual std::string Label() const;
 
@@ -269,9 +283,11 @@ private:
     std::vector<TRecordRow*> visible_;
     std::vector<int> keyColumns_;
     std::vector<TFieldValue> buffer_;
+    std::vector<bool> changed_; ///< columns of buffer_ set since Edit or Insert
     std::string filter_;
     bool filtered_ = false;
     int filterColumn_ = -1; ///< resolved while active and filtered with a filter
     std::string filterValue_;
     TDatabase* database_ = nullptr; ///< the alias the dataset is open on, if any
+    uint64_t rowsGeneration_ = 0;
 };

@@ -9,6 +9,7 @@
 #include "SysUtils.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -161,9 +162,16 @@ TFieldValue SqliteStatement::Column(int col, TFieldType type, int size) const {
         v.Str.assign(p, n);
         return v;
     }
-    if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) {
+    if (kind == SQLITE_INTEGER) {
         v.Null = false;
         v.Int = sqlite3_column_int64(stmt_, col);
+    } else if (kind == SQLITE_FLOAT) {
+        // A fraction is no value of a whole-number field: read as blank, not cut to a number.
+        const double d = sqlite3_column_double(stmt_, col);
+        if (d == std::floor(d) && d >= -9.2e18 && d <= 9.2e18) {
+            v.Null = false;
+            v.Int = static_cast<int64_t>(d);
+        }
     } else {
         // Text in a numeric column: read it as a number when it is one.
         const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));

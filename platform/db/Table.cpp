@@ -48,9 +48,41 @@ bool TTable::Exists() {
     return !found.empty();
 }
 
+TTable::ChangeMarks TTable::ReadChangeMarks() {
+    ChangeMarks marks;
+    sqlite3* db = Db();
+    marks.Own = sqlite3_total_changes(db);
+    SqliteStatement others(db, "PRAGMA data_version", Label());
+    if (others.Step()) marks.Others = sqlite3_column_int64(others.Get(), 0);
+    SqliteStatement schema(db, "PRAGMA schema_version", Label());
+    if (schema.Step()) marks.Schema = sqlite3_column_int64(schema.Get(), 0);
+    return marks;
+}
+
+bool TTable::RowsMayHaveChanged() {
+    return loadedMarks_.Own < 0 || !(ReadChangeMarks() == loadedMarks_);
+}
+
+TTable::ChangeMarks TTable::MarksBeforeWrite() {
+    ChangeMarks before = ReadChangeMarks();
+    if (!(before == loadedMarks_)) before.Own = -1; // the rows in memory were already behind
+    return before;
+}
+
+void TTable::MarksAfterWrite(const ChangeMarks& before) {
+    // The rows in memory follow this cursor's own write: when they matched the database before
+    // it and nobody else wrote meanwhile, they still match.
+    ChangeMarks after = ReadChangeMarks();
+    const bool current = before.Own >= 0 && after.Others == before.Others && after.Schema == before.Schema;
+    loadedMarks_ = current ? after : ChangeMarks{};
+}
+
 void TTable::LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_ptr<TRecordRow>>& rows) {
+    loadedMarks_ = ChangeMarks{};
     sqlName_ = FindSqlTable();
     if (sqlName_.empty()) Fail("Table does not exist in " + connection_->FilePath());
+    // Read before the rows: a change in between makes the next Refresh read them again.
+    const ChangeMarks marks = ReadChangeMarks();
     readOnlyFile_ = sqlite3_db_readonly(Db(), "main") == 1;
     // Columns and the primary key, in key order.
     columns.clear();
@@ -88,6 +120,7 @@ void TTable::LoadRows(std::vector<TFieldDef>& columns, std::vector<std::unique_p
             row->Values.push_back(st.Column(int(c) + 1, columns[c].DataType, columns[c].Size));
         rows.push_back(std::move(row));
     }
+    loadedMarks_ = marks;
 }
 
 std::vector<int> TTable::IndexColumns(const std::string& indexName) {
@@ -179,11 +212,23 @@ bool TTable::FindKey(const TKeyValue* keys, size_t count) {
     const std::vector<int>& keyColumns = KeyColumns();
     if (keyColumns.empty()) Fail("No index currently active");
     if (count == 0 || count > keyColumns.size()) Fail("Wrong number of key values");
-    // Convert the values to the key fields' types, as a posted value would be stored.
+    if (!ConvertSearchValues(keyColumns, keys, count)) return false;
+    const std::vector<TFieldValue>& wanted = searchKey_;
+    const auto& rows = VisibleRows();
+    auto it = std::lower_bound(
+        rows.begin(), rows.end(), wanted,
+        [this](const TRecordRow* row, const std::vector<TFieldValue>& w) { return CompareKey(*row, w) < 0; });
+    if (it == rows.end() || CompareKey(**it, wanted) != 0) return false;
+    MoveTo(int(it - rows.begin()));
+    return true;
+}
+
+bool TTable::ConvertSearchValues(const std::vector<int>& columns, const TKeyValue* keys, size_t count) {
+    // Convert the values to the fields' types, as a posted value would be stored.
     std::vector<TFieldValue>& wanted = searchKey_;
     wanted.resize(count);
     for (size_t k = 0; k < count; ++k) {
-        const TFieldDef& def = Columns()[keyColumns[k]];
+        const TFieldDef& def = Columns()[columns[k]];
         const TKeyValue& key = keys[k];
         TFieldValue& v = wanted[k];
         v = TFieldValue{};
@@ -205,16 +250,57 @@ bool TTable::FindKey(const TKeyValue* keys, size_t count) {
             v.Int = def.DataType == ftBoolean ? key.Int != 0 : key.Int;
         }
     }
-    const auto& rows = VisibleRows();
-    auto it = std::lower_bound(
-        rows.begin(), rows.end(), wanted,
-        [this](const TRecordRow* row, const std::vector<TFieldValue>& w) { return CompareKey(*row, w) < 0; });
-    if (it == rows.end() || CompareKey(**it, wanted) != 0) return false;
-    MoveTo(int(it - rows.begin()));
     return true;
 }
 
+bool TTable::Locate(std::string_view fieldNames, std::initializer_list<TKeyValue> values) {
+    CheckActive();
+    CheckBrowseMode();
+    std::vector<int>& columns = locateColumns_;
+    columns.clear();
+    size_t start = 0;
+    while (start <= fieldNames.size()) {
+        size_t end = std::min(fieldNames.find(';', start), fieldNames.size());
+        std::string_view name = fieldNames.substr(start, end - start);
+        while (!name.empty() && name.front() == ' ')
+            name.remove_prefix(1);
+        while (!name.empty() && name.back() == ' ')
+            name.remove_suffix(1);
+        if (!name.empty()) {
+            int column = ColumnOf(name);
+            if (column < 0) Fail("Field '" + std::string(name) + "' not found");
+            columns.push_back(column);
+        }
+        start = end + 1;
+    }
+    if (columns.empty() || columns.size() != values.size()) Fail("Wrong number of search values");
+    if (!ConvertSearchValues(columns, values.begin(), values.size())) return false;
+    const std::vector<TFieldValue>& wanted = searchKey_;
+    const auto& rows = VisibleRows();
+    const std::vector<int>& key = KeyColumns();
+    if (key.size() >= columns.size() && std::equal(columns.begin(), columns.end(), key.begin())) {
+        // The key in use begins with the fields: a binary search finds the first match.
+        auto it = std::lower_bound(
+            rows.begin(), rows.end(), wanted,
+            [this](const TRecordRow* row, const std::vector<TFieldValue>& w) { return CompareKey(*row, w) < 0; });
+        if (it == rows.end() || CompareKey(**it, wanted) != 0) return false;
+        MoveTo(int(it - rows.begin()));
+        return true;
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        size_t k = 0;
+        while (k < columns.size() && CompareValues(rows[i]->Values[columns[k]], wanted[k]) == 0)
+            ++k;
+        if (k == columns.size()) {
+            MoveTo(int(i));
+            return true;
+        }
+    }
+    return false;
+}
+
 int64_t TTable::InsertRow(const std::vector<TFieldValue>& values) {
+    const ChangeMarks before = MarksBeforeWrite();
     const auto& cols = Columns();
     std::string sql = "INSERT INTO " + QuoteIdentifier(sqlName_) + " (";
     std::string marks;
@@ -227,28 +313,39 @@ int64_t TTable::InsertRow(const std::vector<TFieldValue>& values) {
     for (size_t c = 0; c < cols.size(); ++c)
         st.Bind(int(c) + 1, values[c], cols[c].DataType);
     st.Step();
-    return sqlite3_last_insert_rowid(Db());
+    const int64_t rowId = sqlite3_last_insert_rowid(Db());
+    MarksAfterWrite(before);
+    return rowId;
 }
 
-void TTable::UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values) {
+void TTable::UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values, const std::vector<bool>& changed) {
+    const ChangeMarks before = MarksBeforeWrite();
     const auto& cols = Columns();
     std::string sql = "UPDATE " + QuoteIdentifier(sqlName_) + " SET ";
-    for (size_t c = 0; c < cols.size(); ++c)
-        sql += (c ? ", " : "") + QuoteIdentifier(cols[c].Name) + " = ?";
+    std::vector<size_t> written;
+    for (size_t c = 0; c < cols.size(); ++c) {
+        if (c >= changed.size() || !changed[c]) continue;
+        sql += (written.empty() ? "" : ", ") + QuoteIdentifier(cols[c].Name) + " = ?";
+        written.push_back(c);
+    }
+    if (written.empty()) return;  // nothing set: the stored row stays exactly as it is
     sql += " WHERE rowid = ?";
     SqliteStatement st(Db(), sql, Label());
-    for (size_t c = 0; c < cols.size(); ++c)
-        st.Bind(int(c) + 1, values[c], cols[c].DataType);
-    st.Bind(int(cols.size()) + 1, TFieldValue{false, rowId, {}}, ftInteger);
+    for (size_t i = 0; i < written.size(); ++i)
+        st.Bind(int(i) + 1, values[written[i]], cols[written[i]].DataType);
+    st.Bind(int(written.size()) + 1, TFieldValue{false, rowId, {}}, ftInteger);
     st.Step();
     if (sqlite3_changes(Db()) != 1) Fail("Record not found; it was changed or deleted by another cursor");
+    MarksAfterWrite(before);
 }
 
 void TTable::DeleteRow(int64_t rowId) {
+    const ChangeMarks before = MarksBeforeWrite();
     SqliteStatement st(Db(), "DELETE FROM " + QuoteIdentifier(sqlName_) + " WHERE rowid = ?", Label());
     st.Bind(1, TFieldValue{false, rowId, {}}, ftInteger);
     st.Step();
     if (sqlite3_changes(Db()) != 1) Fail("Record not found; it was changed or deleted by another cursor");
+    MarksAfterWrite(before);
 }
 
 void TTable::CreateTable() {

@@ -54,6 +54,15 @@ public:
     bool FindKey(const std::vector<TKeyValue>& keys) { return FindKey(keys.data(), keys.size()); }
     bool FindKey(const TKeyValue* keys, size_t count);
 
+    /// Finds the first row, in the current order and within the filter, whose fields (names in
+    /// any letter case, separated by ";") hold the given values, converted as for FindKey. Needs
+    /// no index: when the key in use begins with the fields it searches by the key, otherwise it
+    /// walks the rows. Found: the row becomes current (AfterScroll fires) and the result is true.
+    /// Not found: false, and the cursor stays where it was. A pending edit is posted first.
+    /// EDatabaseError when the table is closed, a field is unknown, or the numbers of fields and
+    /// values differ.
+    bool Locate(std::string_view fieldNames, std::initializer_list<TKeyValue> values);
+
     /// Column definitions: filled from the table when it opens; CreateTable uses them.
     TFieldDefs FieldDefs;
     /// Creates the table from FieldDefs (no index), replacing one of the same name, in a new
@@ -67,16 +76,30 @@ protected:
     std::vector<int> ResolveKey() override;
     bool CanModify() const override { return !readOnlyFile_; }
     int64_t InsertRow(const std::vector<TFieldValue>& values) override;
-    void UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values) override;
+    void UpdateRow(int64_t rowId, const std::vector<TFieldValue>& values, const std::vector<bool>& changed) override;
     void DeleteRow(int64_t rowId) override;
     void Disconnect() override { connection_.reset(); }
     std::string Label() const override;
+    bool RowsMayHaveChanged() override;
 
 private:
     sqlite3* Db(bool create = false);
     /// The SQL name of the table in the database, "" when there is none.
     std::string FindSqlTable();
     std::vector<int> IndexColumns(const std::string& indexName);
+    /// Converts search values to the types of `columns` into searchKey_; false when a value can
+    /// match no row (a text that is no number for a numeric field).
+    /// Marks that move whenever the database may have changed: changes made through this
+    /// connection, commits of other connections, and the schema.
+    struct ChangeMarks {
+        int64_t Own = -1, Others = -1, Schema = -1;
+        bool operator==(const ChangeMarks&) const = default;
+    };
+    ChangeMarks ReadChangeMarks();
+    /// Around a write of this cursor: keeps the rows in memory counted as current when they were.
+    ChangeMarks MarksBeforeWrite();
+    void MarksAfterWrite(const ChangeMarks& before);
+    bool ConvertSearchValues(const std::vector<int>& columns, const TKeyValue* keys, size_t count);
 
     std::string tableName_;
     std::string indexName_;
@@ -87,4 +110,6 @@ private:
     bool readOnlyFile_ = false;
     std::shared_ptr<SqliteConnection> connection_;
     std::vector<TFieldValue> searchKey_; ///< FindKey's converted values, kept to spare allocations
+    std::vector<int> locateColumns_;     ///< Locate's columns, kept to spare allocations
+    ChangeMarks loadedMarks_;            ///< the database's marks when the rows in memory matched it
 };

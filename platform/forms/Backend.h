@@ -66,6 +66,8 @@ public:
     /// Queues a click on the control's window, handled by the event loop later as a mouse
     /// click is; false when the control has no clickable window.
     virtual bool QueueClick(TControl& /*control*/) { return false; }
+    /// The system's beep; nothing headless.
+    virtual void Beep() {}
 };
 
 /// Shows a message box (or takes the script's answer), records it, returns the button chosen.

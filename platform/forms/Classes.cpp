@@ -104,6 +104,30 @@ void TStrings::SetSorted(bool value) {
     }
 }
 
+std::string TStrings::Text() const {
+    std::string text;
+    for (const std::string& item : FItems) text += item + "\r\n";
+    return text;
+}
+
+void TStrings::SetText(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+        start = end + 1;
+    }
+    if (FSorted)
+        std::stable_sort(lines.begin(), lines.end(),
+                         [](const std::string& a, const std::string& b) { return CompareFolded(a, b) < 0; });
+    if (lines == FItems) return;
+    FItems = std::move(lines);
+    Changed();
+}
+
 void TStrings::Changed() {
     if (OnChange) OnChange();
 }

@@ -63,6 +63,11 @@ public:
     bool Sorted() const { return FSorted; }
     /// Switching sorting on sorts the present strings.
     void SetSorted(bool value);
+    /// The strings joined, each ended by CR LF.
+    std::string Text() const;
+    /// Replaces the strings by the lines of a text (ended by CR LF, LF or CR; a final line end
+    /// makes no extra empty string).
+    void SetText(const std::string& text);
     /// Called after every change, so that a control can show the new list.
     std::function<void()> OnChange;
 

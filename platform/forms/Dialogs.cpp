@@ -55,3 +55,14 @@ TModalResult MessageDlg(const std::string& message, TMsgDlgType type, TMsgDlgBut
 }
 
 void ShowMessage(const std::string& message) { MessageDlg(message, TMsgDlgType::mtCustom, {mrOk}); }
+
+namespace {
+int beepCount = 0;
+}
+
+void MessageBeep() {
+    ++beepCount;
+    Backend().Beep();
+}
+
+int BeepCount() { return beepCount; }

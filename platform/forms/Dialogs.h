@@ -39,3 +39,8 @@ constexpr int IDRETRY = 4;
 constexpr int IDIGNORE = 5;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+
+/// The exclamation beep: the system's with a display, silent headless. Every beep is counted.
+void MessageBeep();
+/// Beeps since the program started (tests).
+int BeepCount();

@@ -95,6 +95,7 @@ TForm::~TForm() {
     if (FModal) Application->LeaveModal(this);
     if (Peer()) Backend().FormHidden(*this);
     FActiveControl = nullptr;
+    FEnteredControl = nullptr;
 }
 
 void TForm::DoCreate() {
@@ -168,12 +169,19 @@ void TForm::SetActiveControl(TWinControl* control) {
     if (control == FActiveControl) return;
     TWinControl* old = FActiveControl;
     FActiveControl = control;
-    if (old && old->OnExit) old->OnExit(old);
-    if (control && FActiveControl == control && control->OnEnter) control->OnEnter(control);
+    if (old && old == FEnteredControl) {
+        FEnteredControl = nullptr;
+        if (old->OnExit) old->OnExit(old);
+    }
+    if (control && FActiveControl == control && FEnteredControl != control) {
+        FEnteredControl = control;
+        if (control->OnEnter) control->OnEnter(control);
+    }
 }
 
 void TForm::ControlRemoved(TControl* control) {
     if (FActiveControl == control) FActiveControl = nullptr;
+    if (FEnteredControl == control) FEnteredControl = nullptr;
 }
 
 TCanvas& TForm::Canvas() {

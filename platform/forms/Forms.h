@@ -91,6 +91,8 @@ public:
 
     TWinControl* ActiveControl() const { return FActiveControl; }
     /// Moves the focus, firing OnExit of the control that had it and OnEnter of the new one.
+    /// An OnExit handler that sends the focus elsewhere (back to its own field, say) wins: the
+    /// control first aimed at is neither entered nor exited.
     void SetActiveControl(TWinControl* control);
     void ControlRemoved(TControl* control);
 
@@ -113,6 +115,8 @@ private:
     bool FModal = false;
     TModalResult FModalResult = mrNone;
     TWinControl* FActiveControl = nullptr;
+    /// The control that last got OnEnter and has not had its OnExit yet.
+    TWinControl* FEnteredControl = nullptr;
     std::unique_ptr<TCanvas> FCanvas;
 };
 

@@ -96,6 +96,13 @@ bool TypeKeys(TEdit& edit, std::u16string_view text) {
     return true;
 }
 
+bool TypeMemo(TMemo& memo, const std::string& text) {
+    if (!CanUse(memo) || memo.ReadOnly()) return false;
+    memo.SetFocus();
+    memo.UserSetText(text);
+    return true;
+}
+
 bool Select(TComboBox& combo, int index) {
     if (!CanUse(combo) || index < 0 || index >= combo.Items.Count()) return false;
     combo.SetFocus();

@@ -13,6 +13,7 @@
 
 class TForm;
 class TEdit;
+class TMemo;
 class TComboBox;
 class TMonthCalendar;
 
@@ -59,6 +60,8 @@ bool Type(TEdit& edit, const std::string& text);
 /// presses to its widget, headless straight to the control. A character that the ANSI code
 /// page cannot hold is refused, as the edit refuses it from the keyboard.
 bool TypeKeys(TEdit& edit, std::u16string_view text);
+/// Types a whole text into a memo (lines ended by CR LF or LF); it replaces the memo's lines.
+bool TypeMemo(TMemo& memo, const std::string& text);
 bool Select(TComboBox& combo, int index);
 bool TypeCombo(TComboBox& combo, const std::string& text);
 bool PickDate(TMonthCalendar& calendar, std::chrono::year_month_day date);

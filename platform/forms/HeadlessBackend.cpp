@@ -24,6 +24,17 @@ const char* ButtonName(TModalResult r) {
     }
 }
 
+/// A message's CR LF line ends as the one line end of a terminal or log file.
+std::string PlainLineEnds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
 class HeadlessBackend final : public FormsBackend {
 public:
     bool IsHeadless() const override { return true; }
@@ -49,7 +60,7 @@ public:
 
     TModalResult ShowMessageBox(const MessageBoxRequest& request) override {
         if (request.Scripted != mrNone) return request.Scripted;
-        std::cerr << (request.Caption.empty() ? std::string() : request.Caption + ": ") << request.Text
+        std::cerr << (request.Caption.empty() ? std::string() : request.Caption + ": ") << PlainLineEnds(request.Text)
                   << " [" << ButtonName(request.Default) << "]\n";
         return request.Default;
     }

@@ -20,6 +20,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -286,6 +287,16 @@ private:
 class MemoPeer : public QtPeer {
 public:
     MemoPeer(TMemo& memo, QWidget* parent) : QtPeer(memo, new QPlainTextEdit(parent)), FMemo(memo) {
+        auto* w = static_cast<QPlainTextEdit*>(FWidget.data());
+        // A memo has no scroll bars and its lines start at its border, as the class library draws it.
+        w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        w->document()->setDocumentMargin(1);
+        // What the user types becomes the memo's lines at once.
+        QObject::connect(w, &QPlainTextEdit::textChanged, w, [this, w] {
+            if (Syncing()) return;
+            Guard([&] { FMemo.UserSetText(FromQt(w->toPlainText())); });
+        });
         WatchFocus(memo, FWidget);
     }
 
@@ -343,7 +354,7 @@ protected:
                 });
         }
         QStringList items;
-        for (int i = 0; i < FCombo.Items.Count(); ++i) items << ToQt(FCombo.Items[i]);
+        for (int i = 0; i < FCombo.Items.Count(); ++i) items << ToQt(VisiblePart(FCombo.Items[i]));
         QStringList shown;
         for (int i = 0; i < w->count(); ++i) shown << w->itemText(i);
         if (shown != items) {
@@ -354,9 +365,17 @@ protected:
         w->setCurrentIndex(FCombo.ItemIndex());
         if (editable && w->lineEdit() && w->lineEdit()->text() != ToQt(FCombo.Text()))
             w->lineEdit()->setText(ToQt(FCombo.Text()));
+        if (editable && w->lineEdit()) w->lineEdit()->setMaxLength(FCombo.MaxLength() > 0 ? FCombo.MaxLength() : 32767);
     }
 
 private:
+    /// An item may carry a code after a long run of blanks, which a list as wide as the control
+    /// never brings into view; the widget, whose list may grow to its widest item, is given only
+    /// the part before that run.
+    static std::string VisiblePart(const std::string& item) {
+        const std::size_t run = item.find(std::string(16, ' '));
+        return run == std::string::npos ? item : item.substr(0, run);
+    }
     TComboBox& FCombo;
 };
 
@@ -760,6 +779,8 @@ public:
         if (cursor == crHourGlass) QApplication::setOverrideCursor(Qt::WaitCursor);
         else if (cursor == crHandPoint) QApplication::setOverrideCursor(Qt::PointingHandCursor);
     }
+
+    void Beep() override { QApplication::beep(); }
 
     bool GrabForm(TForm& form, const std::string& fileName) override {
         auto* peer = dynamic_cast<QtPeer*>(form.Peer());

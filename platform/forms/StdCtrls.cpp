@@ -64,6 +64,13 @@ void TMemo::SetReadOnly(bool value) {
     Changed();
 }
 
+void TMemo::UserSetText(const std::string& value) {
+    if (FReadOnly || !EffectivelyEnabled()) return;
+    const std::string before = Lines.Text();
+    Lines.SetText(value);
+    if (OnChange && Lines.Text() != before) OnChange(this);
+}
+
 TComboBox::TComboBox(TComponent* AOwner) : TWinControl(AOwner) {
     SetBounds(0, 0, 145, 21);
     SetColor(clWindow);
@@ -118,10 +125,16 @@ void TComboBox::UserSelect(int index) {
     if (OnChange) OnChange(this);
 }
 
+void TComboBox::SetMaxLength(int value) {
+    FMaxLength = value < 0 ? 0 : value;
+    Changed();
+}
+
 void TComboBox::UserSetText(const std::string& value) {
     if (FStyle == TComboBoxStyle::csDropDownList) return;
     FText = value;
-    FItemIndex = Items.IndexOf(value);
+    if (FMaxLength > 0 && static_cast<int>(FText.size()) > FMaxLength) FText.resize(static_cast<std::size_t>(FMaxLength));
+    FItemIndex = Items.IndexOf(FText);
     Changed();
     if (OnChange) OnChange(this);
 }

@@ -50,6 +50,13 @@ public:
     TStrings Lines;
     bool ReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool value);
+    /// The lines as one text, each ended by CR LF.
+    std::string Text() const { return Lines.Text(); }
+    TNotifyEvent OnChange;
+
+    /// Text typed by the user (lines ended by CR LF or LF): refused when read-only; it becomes
+    /// the memo's Lines.
+    void UserSetText(const std::string& value);
 
 private:
     bool FReadOnly = false;
@@ -77,6 +84,9 @@ public:
     /// the typed text and selects a matching item.
     void SetText(const std::string& value);
     int DropDownCount = 8;
+    /// Most characters the user may type into the text field (0 = no limit).
+    int MaxLength() const { return FMaxLength; }
+    void SetMaxLength(int value);
 
     TNotifyEvent OnChange;
     TNotifyEvent OnDropDown;
@@ -91,6 +101,7 @@ private:
     void ItemsChanged();
     TComboBoxStyle FStyle = TComboBoxStyle::csDropDown;
     int FItemIndex = -1;
+    int FMaxLength = 0;
     std::string FText;
 };
 

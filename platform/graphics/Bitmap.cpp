@@ -284,27 +284,42 @@ TPixelFormat FormatFor(const DibHeader& h) {
     }
 }
 
-/// Decodes RLE8/RLE4 data into bottom-up 8-bit index rows; bad codes end the decoding.
-void DecodeRle(const uint8_t* src, size_t n, int width, int height, bool four, std::vector<uint8_t>& idx) {
-    idx.assign(size_t(width) * height, 0);
+/// Decodes RLE8/RLE4 data straight into the rows of `bmp` (8 or 4 bits per pixel); each pixel the
+/// data names is written once, pixels it skips keep index 0. Bad codes end the decoding.
+void DecodeRle(const uint8_t* src, size_t n, const DibHeader& h, TBitmap& bmp) {
+    const bool four = h.Compression == 2;
+    const int width = h.Width, height = h.Height;
     int x = 0, y = 0;
-    size_t i = 0;
+    uint8_t* row = nullptr;
+    auto rowAt = [&]() {
+        row = y < height ? static_cast<uint8_t*>(bmp.ScanLine(h.TopDown ? y : height - 1 - y)) : nullptr;
+    };
+    rowAt();
     auto put = [&](unsigned v) {
-        if (x < width && y < height) idx[size_t(y) * width + x] = uint8_t(v);
+        if (x < width && row) {
+            if (!four) row[x] = uint8_t(v);
+            else row[x >> 1] = (x & 1) ? uint8_t((row[x >> 1] & 0xF0) | (v & 15)) : uint8_t((row[x >> 1] & 0x0F) | (v << 4));
+        }
         ++x;
     };
+    size_t i = 0;
     while (i + 1 < n && y < height) {
         const unsigned count = src[i], value = src[i + 1];
         i += 2;
         if (count) {
-            for (unsigned k = 0; k < count; ++k) put(four ? ((k & 1) ? value & 15 : value >> 4) : value);
+            // A run beyond the row's end writes nothing more.
+            const unsigned stored = x < width ? std::min<unsigned>(count, unsigned(width - x)) : 0;
+            for (unsigned k = 0; k < stored; ++k) put(four ? ((k & 1) ? value & 15 : value >> 4) : value);
+            x += int(count - stored);
         } else if (value == 0) {
-            x = 0; ++y;
+            x = 0; ++y; rowAt();
         } else if (value == 1) {
             break;
         } else if (value == 2) {
             if (i + 1 >= n) break;
-            x += src[i]; y += src[i + 1]; i += 2;
+            x += src[i];
+            if (src[i + 1]) { y += src[i + 1]; rowAt(); }
+            i += 2;
         } else {
             const size_t bytes = four ? (value + 1) / 2 : value;
             if (i + bytes > n) break;
@@ -312,11 +327,13 @@ void DecodeRle(const uint8_t* src, size_t n, int width, int height, bool four, s
                 put(four ? ((k & 1) ? src[i + k / 2] & 15 : src[i + k / 2] >> 4) : src[i + k]);
             i += (bytes + 1) & ~size_t(1);
         }
+        if (x > width) x = width;  // keeps the column from growing without bound on long rows
     }
 }
 
 /// Fills `out` from DIB bits of `avail` bytes; raises "Stream read error" when too few.
 void FillFromBits(const DibHeader& h, const uint8_t* bits, size_t avail, TBitmap& out) {
+    CheckPixelBudget(h.Width, h.Height);
     const TPixelFormat f = FormatFor(h);
     TBitmap bmp;
     bmp.SetPixelFormat(f);
@@ -324,16 +341,7 @@ void FillFromBits(const DibHeader& h, const uint8_t* bits, size_t avail, TBitmap
     if (!h.Palette.empty()) bmp.SetPalette(h.Palette);
     auto destRow = [&](int fileRow) { return static_cast<uint8_t*>(bmp.ScanLine(h.TopDown ? fileRow : h.Height - 1 - fileRow)); };
     if (h.Compression == 1 || h.Compression == 2) {
-        std::vector<uint8_t> idx;
-        DecodeRle(bits, avail, h.Width, h.Height, h.Compression == 2, idx);
-        for (int r = 0; r < h.Height; ++r) {
-            uint8_t* row = destRow(r);
-            for (int x = 0; x < h.Width; ++x) {
-                const uint8_t v = idx[size_t(r) * h.Width + x];
-                if (f == pf8bit) row[x] = v;
-                else row[x >> 1] = (x & 1) ? uint8_t((row[x >> 1] & 0xF0) | (v & 15)) : uint8_t((row[x >> 1] & 0x0F) | (v << 4));
-            }
-        }
+        DecodeRle(bits, avail, h, bmp);
         out = bmp;
         return;
     }
@@ -386,6 +394,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
                                ? bitsAvail
                                : int64_t(StrideFor(h.Width, h.Bits)) * h.Height;
     if (wanted > bitsAvail) throw EReadError("Stream read error");
+    CheckPixelBudget(h.Width, h.Height);
     if (wanted > kMaxPixelBytes) BadBitmap();
     std::vector<uint8_t> bits(static_cast<size_t>(wanted));
     stream.SetPosition(bitsAt);

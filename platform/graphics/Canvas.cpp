@@ -3,6 +3,7 @@
 #include "Canvas.h"
 
 #include "internal/FontEngine.h"
+#include "CodePages.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -163,22 +164,41 @@ TCanvasRecord TCanvas::NewRecord(TRecordKind kind) const {
     return r;
 }
 
-void TCanvas::EmitText(int x, int y, const std::string& text, bool opaque) {
-    TCanvasRecord r = NewRecord(TRecordKind::Text);
-    r.Font = CurrentDeviceFont();
-    TFontFace& face = FontFace(r.Font.Name, r.Font.PixelSize, r.Font.Style);
-    const double width = face.Width(text);
+void TCanvas::EmitRecord(TCanvasRecord& r, int x, int y, double width, double height, bool opaque) {
     TPoint p{x, y};
     LPtoDP(&p, 1);
     p.x += FSheetOffset.x;
     p.y += FSheetOffset.y;
     r.Logical = TRect{x, y, x + LogicalLength(width, false), y};
-    r.Device = TRect{p.x, p.y, p.x + int(std::lround(width)), p.y + int(std::lround(face.Ascent + face.Descent))};
+    r.Device = TRect{p.x, p.y, p.x + int(std::lround(width)), p.y + int(std::lround(height))};
+    r.Opaque = opaque;
+    if (FBackend) FBackend->Play(r);
+}
+
+void TCanvas::EmitText(int x, int y, const std::string& text, bool opaque) {
+    TCanvasRecord r = NewRecord(TRecordKind::Text);
+    r.Font = CurrentDeviceFont();
+    TFontFace& face = FontFace(r.Font.Name, r.Font.PixelSize, r.Font.Style);
     r.Text = text;
     r.Glyphs.reserve(text.size());
     for (unsigned char c : text) r.Glyphs.push_back(CharacterFor(r.Font.Name, c));
-    r.Opaque = opaque;
-    if (FBackend) FBackend->Play(r);
+    EmitRecord(r, x, y, face.Width(text), face.Ascent + face.Descent, opaque);
+}
+
+void TCanvas::TextOutW(int x, int y, std::u16string_view text) {
+    FBkMode = Brush.Style == bsSolid ? OPAQUE : TRANSPARENT;
+    TCanvasRecord r = NewRecord(TRecordKind::Text);
+    r.Font = CurrentDeviceFont();
+    TFontFace& face = FontFace(r.Font.Name, r.Font.PixelSize, r.Font.Style);
+    r.WideText = true;
+    r.Glyphs.assign(text);
+    r.Text = WideCharToMultiByte(CP_ACP, text);
+    EmitRecord(r, x, y, face.WidthOfChars(text), face.Ascent + face.Descent, FBkMode == OPAQUE);
+}
+
+int TCanvas::TextWidthW(std::u16string_view text) {
+    TFontFace& face = FontFace(Font.Name, FontPixelSize(), Font.Style);
+    return LogicalLength(face.WidthOfChars(text), false);
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 class TCanvas;
 /// The device context of a canvas is the canvas itself.
@@ -38,6 +39,7 @@ struct TCanvasRecord {
     TRect Device;
     std::string Text;        ///< the bytes given
     std::u16string Glyphs;   ///< the characters drawn (code page and symbol fonts applied)
+    bool WideText = false;   ///< given as characters (TextOutW): Glyphs are drawn, Text is their ANSI form
     TDeviceFont Font;
     TColor PenColor = clBlack;
     int PenWidth = 1;        ///< device pixels
@@ -75,6 +77,10 @@ public:
     /// Text with its top-left corner at (x, y); the background is filled when the brush is solid.
     void TextOut(int x, int y, const std::string& text);
     int TextWidth(const std::string& text);
+    /// Text given as characters instead of bytes of the ANSI code page, so that a program's own
+    /// symbols print the same in every code page. Text background as for TextOut.
+    void TextOutW(int x, int y, std::u16string_view text);
+    int TextWidthW(std::u16string_view text);
     int TextHeight(const std::string& text);
     TSize TextExtent(const std::string& text);
     void Rectangle(int x1, int y1, int x2, int y2);
@@ -130,6 +136,7 @@ public:
 
 private:
     void EmitText(int x, int y, const std::string& text, bool opaque);
+    void EmitRecord(TCanvasRecord& r, int x, int y, double width, double height, bool opaque);
     TCanvasRecord NewRecord(TRecordKind kind) const;
     TDeviceFont CurrentDeviceFont() const;
     int DeviceLength(int logical, bool vertical) const;

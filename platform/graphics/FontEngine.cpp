@@ -151,6 +151,27 @@ double TFontFace::Width(const std::string& bytes) {
     return w;
 }
 
+quint32 TFontFace::GlyphOfChar(char16_t c) const {
+    const QChar qc(c);
+    int count = 1;
+    quint32 glyph = 0;
+    if (!Raw.glyphIndexesForChars(&qc, 1, &glyph, &count) || count < 1) glyph = 0;
+    return glyph;
+}
+
+float TFontFace::AdvanceOfChar(char16_t c) const {
+    quint32 glyph = GlyphOfChar(c);
+    QPointF advance;
+    if (!Raw.advancesForGlyphIndexes(&glyph, &advance, 1, QRawFont::UseDesignMetrics)) return 0;
+    return float(advance.x());
+}
+
+double TFontFace::WidthOfChars(std::u16string_view text) const {
+    double w = 0;
+    for (char16_t c : text) w += AdvanceOfChar(c);
+    return w;
+}
+
 double CellRatio(const std::string& name, TFontStyles style) {
     TFontFace& f = FontFace(name, 1000, style);
     return (f.Ascent + f.Descent) / 1000.0;

@@ -5,7 +5,9 @@
 #include "Canvas.h"
 #include "Streams.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <limits>
 #include <cstdio>
 #include <vector>
 
@@ -29,8 +31,19 @@ extern "C" void OnJpegError(j_common_ptr info) {
 
 extern "C" void OnJpegMessage(j_common_ptr, int) {}
 
-/// Decodes `data` into `out`; returns 0 or libjpeg's error code. Kept free of C++ objects with
-/// destructors between setjmp and the decoder calls.
+/// Result of Decode for a picture whose declared size exceeds the pixel budget.
+constexpr int kOverBudget = -2;
+
+/// Most memory the decoder may take for a picture within the pixel budget: the coefficients of a
+/// progressive or multi-scan file (two bytes a sample, up to four full-size components) and its
+/// tables and buffers.
+long DecoderMemoryLimit() {
+    const int64_t limit = PixelBudget() * 8 + (int64_t(16) << 20);
+    return long(std::min<int64_t>(limit, std::numeric_limits<long>::max()));
+}
+
+/// Decodes `data` into `out`; returns 0, libjpeg's error code or kOverBudget. Kept free of C++
+/// objects with destructors between setjmp and the decoder calls.
 int Decode(const std::vector<uint8_t>& data, TBitmap& out) {
     jpeg_decompress_struct info;
     ErrorManager err;
@@ -38,6 +51,7 @@ int Decode(const std::vector<uint8_t>& data, TBitmap& out) {
     err.Base.error_exit = OnJpegError;
     err.Base.emit_message = OnJpegMessage;
     jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = DecoderMemoryLimit();
     std::vector<uint8_t> row;
     if (setjmp(err.Jump)) {
         jpeg_destroy_decompress(&info);
@@ -45,15 +59,16 @@ int Decode(const std::vector<uint8_t>& data, TBitmap& out) {
     }
     jpeg_mem_src(&info, data.data(), static_cast<unsigned long>(data.size()));
     jpeg_read_header(&info, TRUE);
+    // The declared size is judged before the decoder allocates its buffers.
+    if (int64_t(info.image_width) * info.image_height > PixelBudget()) {
+        jpeg_destroy_decompress(&info);
+        return kOverBudget;
+    }
     const bool grey = info.jpeg_color_space == JCS_GRAYSCALE;
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&info);
     const int w = int(info.output_width), h = int(info.output_height), comps = info.output_components;
-    if (int64_t(w) * h > (int64_t(1) << 28)) {
-        jpeg_destroy_decompress(&info);
-        return -1;
-    }
     out.SetPixelFormat(grey ? pf8bit : pf24bit);
     out.SetSize(w, h);
     row.resize(size_t(w) * comps);
@@ -94,6 +109,7 @@ void TJPEGImage::LoadFromStream(TStream& stream) {
     stream.ReadBuffer(data.data(), int64_t(data.size()));
     TBitmap decoded;
     const int code = Decode(data, decoded);
+    if (code == kOverBudget) throw EInvalidGraphic("Image size exceeds the pixel budget");
     if (code != 0) throw EJPEG("JPEG error #" + std::to_string(code));
     FBitmap = decoded;
 }

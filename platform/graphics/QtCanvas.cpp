@@ -34,7 +34,7 @@ public:
 
 private:
     void DrawText(const TCanvasRecord& r) {
-        if (r.Text.empty()) return;
+        if (r.WideText ? r.Glyphs.empty() : r.Text.empty()) return;
         TFontFace& face = FontFace(r.Font.Name, r.Font.PixelSize, r.Font.Style);
         const double baseline = r.Device.Top + face.Ascent;
         std::vector<quint32> glyphs;
@@ -42,10 +42,18 @@ private:
         glyphs.reserve(r.Text.size());
         positions.reserve(r.Text.size());
         double x = r.Device.Left;
-        for (unsigned char c : r.Text) {
-            glyphs.push_back(face.GlyphOf(c));
-            positions.emplace_back(x, baseline);
-            x += face.AdvanceOf(c);
+        if (r.WideText) {
+            for (char16_t c : r.Glyphs) {
+                glyphs.push_back(face.GlyphOfChar(c));
+                positions.emplace_back(x, baseline);
+                x += face.AdvanceOfChar(c);
+            }
+        } else {
+            for (unsigned char c : r.Text) {
+                glyphs.push_back(face.GlyphOf(c));
+                positions.emplace_back(x, baseline);
+                x += face.AdvanceOf(c);
+            }
         }
         if (r.Opaque)
             FPainter->fillRect(QRectF(r.Device.Left, r.Device.Top, x - r.Device.Left, face.Ascent + face.Descent),

@@ -1,6 +1,6 @@
 // The program's forms drawn by real widgets: an X server (Xvfb) is started for this test
 // process when it is installed, else Qt's offscreen platform draws them. The main menu, the
-// first installation and the settings are driven by the script and pictured into PNG files
+// first installation, the settings, the checksheet form and its dialogs are driven by the script and pictured into PNG files
 // beside the test program.
 #include <fcntl.h>
 #include <signal.h>
@@ -9,14 +9,22 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <cstdlib>
 #include <thread>
 
 #include "ChecksheetFixture.h"
+#include "Chksheet.h"
+#include "CsPrev.h"
+#include "CustDet.h"
+#include "ExtPer.h"
+#include "SpecInst.h"
 #include "FirstIns.h"
 #include "Preview.h"
 #include "RecordingPrinter.h"
+#include "ReportFixture.h"
 #include "SetUp.h"
+#include "vetrav3.h"
 
 namespace {
 
@@ -124,6 +132,21 @@ TEST_F(Display, FirstInstallationWorksWithWidgets) {
     EXPECT_EQ(FormsScript::PendingActions(), 0);
 }
 
+TEST_F(Display, StartUpFaultsEndTheMenuWithTheirExitCode) {
+    for (const char* table : {"Version", "LANGTEXT"}) {
+        SCOPED_TRACE(table);
+        TearDown();
+        SetUp();
+        Exec(std::string("DROP TABLE ") + table);
+        FormsScript::AnswerMessage(mrOk);
+        EXPECT_EQ(frmMain->ShowModal(), mrCancel);
+        EXPECT_EQ(frmMain->ExitCode(), kExitStartFailed);
+        EXPECT_FALSE(frmMain->Visible());
+        ASSERT_EQ(FormsScript::Messages().size(), 1u);
+        EXPECT_EQ(FormsScript::Messages()[0].Kind, "Error");
+    }
+}
+
 TEST(DisplayPreview, PreviewPaintsTheSheetInAScrollingWindow) {
     auto printer = std::make_unique<TPrinter>();
     std::vector<std::unique_ptr<TPrinterDevice>> devices;
@@ -157,4 +180,77 @@ TEST(DisplayPreview, PreviewPaintsTheSheetInAScrollingWindow) {
         preview->SetPrintout(nullptr);
     }
     SetPrinter(std::move(saved));
+}
+
+TEST_F(Display, ChecksheetFormAndItsDialogs) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    HandOffMode = false;
+    XMLMode = false;
+    Exec("UPDATE PARAMS SET MARKET_CODE='DX', LANG_CODE='DE'");
+    frmSpecInst = new TfrmSpecInst(nullptr);
+    frmExtPer = new TfrmExtPer(nullptr);
+    FormsScript::OnForm("frmChecksheet", [](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        FormsScript::Type(*c.edtRegNo, "KM-AB 123");
+        FormsScript::Type(*c.edtVinDate, "WC");
+        FormsScript::Focus(*c.cmbModels);
+        FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf("PELLOR"));
+        FormsScript::Select(*c.cmbVariants, 0);
+        FormsScript::Select(*c.cmbInterval, 2);
+        EXPECT_EQ(IntervalNo, 3);
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet.png"));
+        FormsScript::OnForm("frmCustDetails", [](TForm& d) {
+            FormsScript::Type(*static_cast<TfrmCustDetails&>(d).edtCustName, "J. Schmidt");
+            EXPECT_TRUE(FormsScript::SaveImage(d, "custdetails.png"));
+            FormsScript::PressEnter(d);
+        });
+        FormsScript::Click(*c.btnCustomer);
+        EXPECT_EQ(CustName, "J. Schmidt");
+        FormsScript::OnForm("frmSpecInst", [](TForm& d) {
+            FormsScript::TypeMemo(*static_cast<TfrmSpecInst&>(d).MemInst, "Reifen einlagern\nRadio-Code pr\xFC" "fen");
+            EXPECT_TRUE(FormsScript::SaveImage(d, "specinst.png"));
+            FormsScript::PressEscape(d);
+        });
+        FormsScript::Click(*c.btnSpecInst);
+        EXPECT_EQ(SpecInstr[2], "Radio-Code pr\xFC" "fen");
+        FormsScript::PressEscape(f);
+    });
+    {
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+    ModelRange = 115;
+    FormsScript::OnForm("frmExtPer", [](TForm& d) {
+        auto& e = static_cast<TfrmExtPer&>(d);
+        EXPECT_GT(e.ShownCount(), 0);
+        FormsScript::Click(*e.CheckBoxes[1]);
+        EXPECT_TRUE(FormsScript::SaveImage(d, "extper.png"));
+        FormsScript::PressEnter(d);
+    });
+    frmExtPer->ShowModal();
+    EXPECT_EQ(FormsScript::PendingActions(), 0);
+    delete frmExtPer;
+    frmExtPer = nullptr;
+    delete frmSpecInst;
+    frmSpecInst = nullptr;
+}
+
+using DisplayReport = ReportFixture;
+
+TEST_F(DisplayReport, PreviewFormShowsTheChecksheetPageByPage) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    RunChoices c;
+    c.Emission = c.Brake = true;
+    Choose(c);
+    TfrmPrintPreview form(nullptr);
+    FormsScript::OnForm("frmPrintPreview", [&](TForm& f) {
+        EXPECT_EQ(f.Caption(), LText(26));
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-preview-1.png"));
+        EXPECT_TRUE(FormsScript::Click(*form.btnNext));
+        EXPECT_EQ(form.prvReport->PageNumber(), 2);
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-preview-2.png"));
+        EXPECT_TRUE(FormsScript::PressEscape(f));
+    });
+    EXPECT_EQ(form.ShowModal(), mrCancel);
+    EXPECT_EQ(FormsScript::PendingActions(), 0);
 }

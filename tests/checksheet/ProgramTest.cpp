@@ -1,10 +1,13 @@
 // The program started in each of its ways, as a separate process without a display, from a
 // program folder of its own (so the sample database of the build stays untouched).
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -31,9 +34,12 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    Outcome Run(const std::string& arguments) {
-        const std::string command = "cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY ./vetrav3 " +
-                                    arguments + " 2>&1";
+    Outcome Run(const std::string& arguments) { return RunAs("", arguments); }
+
+    /// Runs the program through `prefix` (a command that runs it as another user, or nothing).
+    Outcome RunAs(const std::string& prefix, const std::string& arguments) {
+        const std::string command = "cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " + prefix +
+                                    "./vetrav3 " + arguments + " 2>&1";
         Outcome outcome;
         FILE* pipe = popen(command.c_str(), "r");
         if (!pipe) return outcome;
@@ -105,6 +111,13 @@ TEST_F(Program, HandOffRunStartsWithoutTheMainForm) {
     EXPECT_EQ(o.Output.find("form frmMain"), std::string::npos) << o.Output;
 }
 
+TEST_F(Program, XmlRunWithoutARequestShowsTheChecksheetForm) {
+    const Outcome o = Run("x");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    EXPECT_NE(o.Output.find("form frmChecksheet"), std::string::npos) << o.Output;
+    EXPECT_EQ(o.Output.find("form frmMain"), std::string::npos) << o.Output;
+}
+
 TEST_F(Program, SampleRequestFileIsValidThroughout) {
     fs::copy_file(fs::path(VETRA_SOURCE_DIR) / "data/sample/requests.txt", folder / "requests.txt");
     const Outcome o = Run("X requests.txt");
@@ -116,4 +129,77 @@ TEST_F(Program, SampleRequestFileIsValidThroughout) {
     std::size_t lines = 0;
     for (std::string line; std::getline(in, line);) ++lines;
     EXPECT_EQ(reports, lines);
+}
+
+TEST_F(Program, RequestFilesWithEveryKindOfLineEndAndAByteOrderMark) {
+    Write("cr.txt", "GB,EN,1,0,Y,N,N,N\rGB,EN,2,0,Y,N,N,N\r");
+    Outcome o = Run("X cr.txt");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    EXPECT_NE(o.Output.find("model range 2,"), std::string::npos) << o.Output;
+    Write("bom.txt", "\xEF\xBB\xBFGB,EN,1,0,Y,N,N,N\nGB,EN,2,0,Y,N,N,N");
+    o = Run("X bom.txt");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    EXPECT_NE(o.Output.find("XML request GB EN: model range 1,"), std::string::npos) << o.Output;
+}
+
+TEST_F(Program, FolderFifoOrDeviceAsRequestFileIsNotFound) {
+    fs::create_directory(folder / "requests");
+    ASSERT_EQ(std::system(("mkfifo '" + (folder / "fifo").string() + "'").c_str()), 0);
+    for (const std::string name : {"requests", "fifo", "/dev/zero"}) {
+        const Outcome o = Run("X " + name);
+        EXPECT_EQ(o.ExitCode, 2) << name << ": " << o.Output;
+        EXPECT_NE(o.Output.find("XML Batch File " + name + " - not found"), std::string::npos) << o.Output;
+    }
+}
+
+TEST_F(Program, HeadlessMessagesEndTheirLinesWithOneLineEnd) {
+    Write("bad.txt", ",,1,0,Y,N,N,N\n");
+    const Outcome o = Run("X bad.txt");
+    EXPECT_EQ(o.ExitCode, 1);
+    EXPECT_NE(o.Output.find("Missing Market Code in Input record 1\nMissing Language Code in Input record 1\n"),
+              std::string::npos)
+        << o.Output;
+    EXPECT_EQ(o.Output.find('\r'), std::string::npos);
+}
+
+namespace {
+
+/// Runs SQL on a database file.
+void ExecSql(const fs::path& file, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    sqlite3_close(db);
+}
+
+}  // namespace
+
+TEST_F(Program, StartUpFaultsEndTheProgramWithTheirMessage) {
+    for (const char* table : {"Version", "LANGTEXT"}) {
+        fs::copy_file(fs::path(VETRA_BIN_DIR) / "klv3data.sqlite", folder / "klv3data.sqlite",
+                      fs::copy_options::overwrite_existing);
+        ExecSql(folder / "klv3data.sqlite", std::string("DROP TABLE ") + table);
+        const Outcome o = Run("");
+        EXPECT_EQ(o.ExitCode, 4) << table << ": " << o.Output;
+        EXPECT_NE(o.Output.find("Error"), std::string::npos) << o.Output;
+    }
+}
+
+TEST_F(Program, ReadOnlyInstallationStartsAndShowsItsMenu) {
+    // The program runs as a user that may not write the database (as root, as nobody).
+    fs::permissions(folder / "klv3data.sqlite", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    const std::string as = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    Outcome o = RunAs(as, "");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    EXPECT_NE(o.Output.find("form frmMain"), std::string::npos) << o.Output;
+    EXPECT_EQ(o.Output.find("read-only"), std::string::npos) << o.Output;
+    // An old code that would have to be written back cannot be: the fault ends the run.
+    fs::permissions(folder / "klv3data.sqlite", fs::perms::owner_write, fs::perm_options::add);
+    ExecSql(folder / "klv3data.sqlite", "UPDATE PARAMS SET MARKET_CODE='KDW'");
+    fs::permissions(folder / "klv3data.sqlite", fs::perms::owner_write, fs::perm_options::remove);
+    o = RunAs(as, "");
+    EXPECT_EQ(o.ExitCode, 4) << o.Output;
+    EXPECT_NE(o.Output.find("Cannot modify a read-only dataset"), std::string::npos) << o.Output;
 }

@@ -1,6 +1,10 @@
 // XML requests: the record parser with every message and the conversion of fields 3 and 4, and
 // the request lines of a request file.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -117,4 +121,64 @@ TEST(RequestLines, CrLfEndsLikeLfAndAFinalLineEndMakesNoRecord) {
     EXPECT_EQ(SplitRequestLines("a\n\nb\n"), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_TRUE(SplitRequestLines("").empty());
     EXPECT_EQ(SplitRequestLines("\n"), (std::vector<std::string>{""}));
+}
+
+TEST(RequestLines, EveryKindOfLineEndEndsARequest) {
+    const std::vector<std::string> three = {"a", "b", "c"};
+    EXPECT_EQ(SplitRequestLines("a\rb\rc"), three);
+    EXPECT_EQ(SplitRequestLines("a\rb\rc\r"), three);
+    EXPECT_EQ(SplitRequestLines("a\r\nb\nc\r"), three);
+    // LF CR is two line ends; CR CR an empty line between.
+    EXPECT_EQ(SplitRequestLines("a\n\rb"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(SplitRequestLines("a\r\rb"), (std::vector<std::string>{"a", "", "b"}));
+}
+
+TEST(RequestLines, AByteOrderMarkAtTheStartIsSkipped) {
+    EXPECT_EQ(SplitRequestLines("\xEF\xBB\xBFGB,EN\r\nGB"), (std::vector<std::string>{"GB,EN", "GB"}));
+    EXPECT_TRUE(SplitRequestLines("\xEF\xBB\xBF").empty());
+    // Only at the very start, and only whole.
+    EXPECT_EQ(SplitRequestLines("a\n\xEF\xBB\xBF" "b"), (std::vector<std::string>{"a", "\xEF\xBB\xBF" "b"}));
+    EXPECT_EQ(SplitRequestLines("\xEF\xBBx"), (std::vector<std::string>{"\xEF\xBBx"}));
+    EXPECT_EQ(SplitRequestLines("\xEF\xBB\n"), (std::vector<std::string>{"\xEF\xBB"}));
+}
+
+TEST(RequestLines, LinesAreReadPieceByPieceWhateverTheFileSize) {
+    // A source that hands out one byte at a time, and one whose line is far longer than any
+    // request: the reader keeps only a bounded part of it and goes on with the next line.
+    std::string text = "GB,EN,1,0,Y,N,N,N\r\n" + std::string(3 * TRequestLineReader::kMaxRequestLine, 'x') + "\nlast";
+    std::size_t at = 0;
+    std::size_t calls = 0;
+    TRequestLineReader reader([&](char* buffer, std::size_t) -> std::size_t {
+        ++calls;
+        if (at == text.size()) return 0;
+        buffer[0] = text[at++];
+        return 1;
+    });
+    std::string line;
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, "GB,EN,1,0,Y,N,N,N");
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line.size(), TRequestLineReader::kMaxRequestLine);
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, "last");
+    EXPECT_FALSE(reader.ReadLine(line));
+    EXPECT_FALSE(reader.ReadLine(line));
+    EXPECT_GE(calls, text.size());
+}
+
+TEST(RequestLines, OnlyARegularFileOpensAsARequestFile) {
+    const std::string folder = ::testing::TempDir() + "vetra-request-kinds";
+    std::string command = "rm -rf '" + folder + "' && mkdir -p '" + folder + "' && mkfifo '" + folder + "/fifo'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(OpenRequestFile(folder), -1);
+    EXPECT_EQ(OpenRequestFile(folder + "/fifo"), -1);  // and it does not wait for a writer
+    EXPECT_EQ(OpenRequestFile("/dev/null"), -1);
+    EXPECT_EQ(OpenRequestFile(folder + "/missing"), -1);
+    std::FILE* f = std::fopen((folder + "/file").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    const int fd = OpenRequestFile(folder + "/file");
+    EXPECT_GE(fd, 0);
+    if (fd >= 0) ::close(fd);
+    std::system(("rm -rf '" + folder + "'").c_str());
 }

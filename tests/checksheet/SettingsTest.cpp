@@ -182,3 +182,28 @@ TEST_F(Settings, DatePickerReturnsTheDateChosen) {
     EXPECT_EQ(SelectDate(""), Date());
     EXPECT_THROW(SelectDate("not a date"), EConvertError);
 }
+
+TEST_F(Settings, UnreadableStoredValuesAreShownEmptyAndReportedOnlyOnOk) {
+    for (const char* stored : {"'abc'", "2.5"}) {
+        SCOPED_TRACE(stored);
+        FormsScript::Reset();
+        Exec(std::string("UPDATE PARAMS SET PAGE_MARGIN=") + stored + ", PRINT_DETAILS='yes'");
+        frmTables->tblParams->Close();
+        std::string shown = "?";
+        bool checked = true;
+        FormsScript::OnForm("frmSetup", [&](TForm& f) {
+            auto& d = static_cast<TfrmSetup&>(f);
+            shown = d.edtTopMargin->Text();
+            checked = d.cbCoDetails->Checked();
+            EXPECT_TRUE(FormsScript::Messages().empty());  // nothing reported on showing
+            FormsScript::PressEnter(f);
+        });
+        FormsScript::OnForm("frmSetup", [](TForm& f) { FormsScript::PressEscape(f); });
+        EXPECT_EQ(dialog->ShowModal(), mrCancel);
+        EXPECT_EQ(shown, "");
+        EXPECT_FALSE(checked);
+        EXPECT_EQ(FormsScript::MessageTexts(), std::vector<std::string>{"The entry must be a whole number"});
+        // Refused: the stored values stay as they were.
+        EXPECT_EQ(Value("SELECT quote(PAGE_MARGIN) || PRINT_DETAILS FROM PARAMS"), std::string(stored) + "yes");
+    }
+}

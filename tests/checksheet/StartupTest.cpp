@@ -1,5 +1,6 @@
 // Start-up of the interactive run: reading PARAMS (missing, empty, damaged, holding old codes),
 // the first installation and the main form's captions.
+#include <iterator>
 #include <memory>
 
 #include "ChecksheetFixture.h"
@@ -7,6 +8,9 @@
 #include "SetUp.h"
 #include "Printers.h"
 #include "vetrav3.h"
+#include "ImageReaders.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -120,6 +124,7 @@ TEST_F(Startup, FirstInstallationKeepsTheDealerAndResetsTheOptions) {
 
 TEST_F(Startup, MarketThatMarketTableLacksIsWrittenWithoutLanguage) {
     Exec("DELETE FROM PARAMS");
+    Exec("DELETE FROM MARKET WHERE MARKET_CODE='SF'");
     ChooseMarket("SF");
     {
         auto dialog = std::make_unique<TfrmFirstInstall>(nullptr);
@@ -129,7 +134,7 @@ TEST_F(Startup, MarketThatMarketTableLacksIsWrittenWithoutLanguage) {
 }
 
 TEST_F(Startup, FinlandTakesTheFirstLanguageOfItsMarket) {
-    Exec("INSERT INTO MARKET (MARKET_CODE, DESCRIPTION, LANG1, LANG2) VALUES ('SF', 'FINLAND', 'EN', 'DE')");
+    Exec("UPDATE MARKET SET LANG1='EN', LANG2='DE' WHERE MARKET_CODE='SF'");
     ChooseMarket("SF");
     AcceptSettings();
     Exec("UPDATE PARAMS SET MARKET_CODE=''");
@@ -199,4 +204,76 @@ TEST_F(Startup, TrainingPrintStopsQuietlyWithoutItsPages) {
     EXPECT_TRUE(FormsScript::Messages().empty());
     EXPECT_EQ(Screen->Cursor(), crDefault);
     EXPECT_FALSE(Printer()->Printing());
+}
+
+TEST_F(Startup, MissingVersionOrLanguageTextsEndTheProgram) {
+    for (const char* table : {"Version", "LANGTEXT"}) {
+        SCOPED_TRACE(table);
+        TearDown();
+        SetUp();
+        Exec(std::string("DROP TABLE ") + table);
+        EXPECT_EQ(frmMain->ShowModal(), mrCancel);
+        ASSERT_EQ(FormsScript::Messages().size(), 1u);
+        EXPECT_EQ(FormsScript::Messages()[0].Kind, "Error");
+        EXPECT_EQ(frmMain->ExitCode(), kExitStartFailed);
+        EXPECT_FALSE(frmMain->Visible());
+        EXPECT_EQ(Value("SELECT MARKET_CODE FROM PARAMS"), "GB");
+    }
+}
+
+TEST_F(Startup, SettingsRowIsLeftAsItIsWhenNoCodeIsMapped) {
+    // Values the settings dialog cannot read exactly stay exactly as stored.
+    const std::string longName(120, 'N');
+    Exec("UPDATE PARAMS SET PAGE_MARGIN='abc', PRINT_DETAILS='yes', NAME='" + longName +
+         "', ADD1=CAST(X'4142004344' AS TEXT)");
+    const std::string before = Value("SELECT quote(PAGE_MARGIN) || quote(PRINT_DETAILS) || NAME || hex(ADD1) || "
+                                     "MARKET_CODE || LANG_CODE FROM PARAMS");
+    frmMain->FormShow(frmMain);
+    EXPECT_EQ(frmMain->ExitCode(), 0);
+    EXPECT_EQ(Market, "GB");
+    EXPECT_EQ(Value("SELECT quote(PAGE_MARGIN) || quote(PRINT_DETAILS) || NAME || hex(ADD1) || "
+                    "MARKET_CODE || LANG_CODE FROM PARAMS"),
+              before);
+}
+
+TEST_F(Startup, MappedCodesAreTheOnlyValuesWrittenBack) {
+    Exec("UPDATE PARAMS SET MARKET_CODE='GRC', LANG_CODE='EN', PAGE_MARGIN=2.5, PRINT_DETAILS='yes'");
+    frmMain->FormShow(frmMain);
+    EXPECT_EQ(Market, "GR");
+    EXPECT_EQ(Value("SELECT MARKET_CODE || '/' || LANG_CODE FROM PARAMS"), "GR/EN");
+    EXPECT_EQ(Value("SELECT quote(PAGE_MARGIN) || quote(PRINT_DETAILS) FROM PARAMS"), "2.5'yes'");
+}
+
+TEST_F(Startup, EveryMarketOfTheFirstInstallationGetsRealCaptions) {
+    const char* const markets[] = {"GB", "BX", "DX", "AX", "FX", "EX", "PX", "IX", "NL", "CH", "NX", "DK", "SF",
+                                   "SX", "HR", "BG", "RO", "SI", "UA", "CS", "GR", "PL", "HX", "TR", "RU"};
+    static_assert(std::size(markets) == TfrmFirstInstall::FlagCount);
+    for (const char* market : markets) {
+        SCOPED_TRACE(market);
+        Exec("DELETE FROM PARAMS");
+        frmTables->tblParams->Close();
+        ChooseMarket(market);
+        AcceptSettings();
+        frmMain->FormShow(frmMain);
+        EXPECT_EQ(Market, market);
+        EXPECT_FALSE(Language.empty());
+        EXPECT_EQ(Value("SELECT LANG_CODE FROM PARAMS"), Value("SELECT LANG1 FROM MARKET WHERE MARKET_CODE='" +
+                                                               std::string(market) + "'"));
+        EXPECT_NE(frmMain->Caption(), "*");
+        EXPECT_NE(frmMain->lblSetup->Caption(), "*");
+        EXPECT_EQ(FormsScript::PendingActions(), 0);
+    }
+    EXPECT_EQ(frmMain->ExitCode(), 0);
+}
+
+TEST(StartupImages, PageImagesLoadByExtensionOnceTheProgramHasStarted) {
+    // A refused command-line request still runs the program's start-up.
+    FormsScript::Reset();
+    Application->ResetRun();
+    EXPECT_EQ(RunVetra({"x", "GB,EN,123,21,Y,N,N,N"}), kExitRequestRefused);
+    const auto formats = TPicture::FileFormats();
+    const auto tif = std::find_if(formats.begin(), formats.end(), [](const TFileFormat& f) { return f.Extension == "tif"; });
+    ASSERT_NE(tif, formats.end());
+    EXPECT_EQ(tif->Description, "TIFF images");
+    EXPECT_EQ(tif->GraphicClass, TIFFGraphicClass());
 }

@@ -179,10 +179,10 @@ TEST_F(DataHelpers, NextCodeIsTheLargestPlusOne) {
 TEST_F(DataHelpers, NextCodeSeesRowsPostedThroughAnotherCursor) {
     tables.tblInterval->Open();
     tables.tblInterval2->Open();
-    tables.tblInterval2->Append();
-    tables.tblInterval2->FieldByName("INTERVAL_CODE")->SetAsInteger(40);
+    tables.tblInterval2->Append(); // the new row's code (13) is given by the data rules
+    ASSERT_EQ(tables.tblInterval2->FieldByName("INTERVAL_CODE")->AsInteger(), 13);
     tables.tblInterval2->Post();
-    EXPECT_EQ(NextCode(tables.tblInterval.get(), tables.tblInterval->FieldByName("INTERVAL_CODE")), 41);
+    EXPECT_EQ(NextCode(tables.tblInterval.get(), tables.tblInterval->FieldByName("INTERVAL_CODE")), 14);
 }
 
 TEST(DataModuleSettings, CreatesTheSettingsTableFromItsFieldList) {

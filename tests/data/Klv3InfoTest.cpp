@@ -71,10 +71,35 @@ TEST_F(Klv3Info, DatabaseWithoutVersionTableIsAnError) {
 }
 
 TEST_F(Klv3Info, EmptyVersionTableIsReportedAsNotRecorded) {
-    ASSERT_TRUE(testdata::ExecOnFile(Db().string(), "CREATE TABLE Version (MonthNo INTEGER, YearNo INTEGER)"));
+    fs::copy_file(testdata::BuiltDatabasePath(), Db());
+    ASSERT_TRUE(testdata::ExecOnFile(Db().string(), "DELETE FROM Version"));
     auto r = Info(dir_.string());
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("Data version not recorded"), std::string::npos) << r.output;
+}
+
+TEST_F(Klv3Info, TakesTheDatabaseFileAsWellAsItsFolder) {
+    fs::copy_file(testdata::BuiltDatabasePath(), Db());
+    auto byFile = Info(Db().string());
+    EXPECT_EQ(byFile.status, 0) << byFile.output;
+    EXPECT_NE(byFile.output.find("Service database " + Db().string() + "\n"), std::string::npos) << byFile.output;
+    auto byFolder = Info(dir_.string() + "/");
+    EXPECT_EQ(byFolder.status, 0) << byFolder.output;
+    EXPECT_EQ(byFolder.output, byFile.output);
+    // A file of another name is read as the database it names.
+    fs::rename(Db(), dir_ / "copy.db");
+    EXPECT_EQ(Info((dir_ / "copy.db").string()).status, 0);
+}
+
+TEST_F(Klv3Info, MissingServiceTablesAreListedAndFail) {
+    fs::copy_file(testdata::BuiltDatabasePath(), Db());
+    ASSERT_TRUE(testdata::ExecOnFile(Db().string(), "DROP TABLE SERVOPS; DROP TABLE LANGTEXT; DROP TABLE PARAMS"));
+    auto r = Info(Db().string());
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("2 service tables missing:\n  SERVOPS\n  LANGTEXT\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("service tables missing: SERVOPS, LANGTEXT"), std::string::npos) << r.output;
+    // The settings table is the dealer's, made by the first installation: its absence is no fault.
+    EXPECT_EQ(r.output.find("PARAMS"), std::string::npos) << r.output;
 }
 
 TEST_F(Klv3Info, NeverWritesTheDatabase) {

@@ -269,6 +269,17 @@ TEST_F(SampleDatabase, MarketsOfferKnownLanguagesAndAKnownDistanceUnit) {
                             "JOIN LANGUAGE L ON L.LANG_CODE = P.LANG_CODE"));
 }
 
+TEST_F(SampleDatabase, EveryMarketOfferedAtFirstInstallationHasARowWithTexts) {
+    for (const char* market : {"GB", "BX", "DX", "AX", "FX", "EX", "PX", "IX", "NL", "CH", "NX", "DK", "SF",
+                               "SX", "HR", "BG", "RO", "SI", "UA", "CS", "GR", "PL", "HX", "TR", "RU"}) {
+        // The default language has the program's captions.
+        EXPECT_TRUE(db_->Exists("SELECT 1 FROM MARKET M JOIN LANGTEXT T ON T.LANG_CODE = M.LANG1 "
+                                "WHERE M.MARKET_CODE = ?1 AND T.TEXT_NO = 1",
+                                {market}))
+            << market;
+    }
+}
+
 TEST_F(SampleDatabase, VinMonthCodesAreTwelveDistinctLetters) {
     for (const auto& r : db_->Query("SELECT YEAR_CODE, MONTH_CODES FROM VINDATES")) {
         ASSERT_TRUE(r[1]);
@@ -308,7 +319,8 @@ TEST_F(SampleDatabase, TheDataModuleQueriesRunAndFindRows) {
     const std::string markets =
         "Select * From Market Where Lang1 = :InLang Or Lang2 = :InLang Or Lang3 = :InLang Or Lang4 = :InLang "
         "Or Lang5 = :InLang Or Lang6 = :InLang Order By Description";
-    EXPECT_EQ(db_->Query(markets, {"EN"}).size(), 6u);
+    EXPECT_EQ(db_->Query(markets, {"EN"}).size(), 26u);  // every market offers English
+    EXPECT_EQ(db_->Query(markets, {"DE"}).size(), 4u);
     EXPECT_EQ(db_->Query(markets, {"GK"}).size(), 1u);
     EXPECT_TRUE(db_->Query(markets, {"FR"}).empty());
     for (const char* col : {"OIL_LIMIT", "EX_LIMITRPM", "EX_LIMITCO", "EX_LIMITHC", "EX_LAMBDA", "WEIGHTKG",

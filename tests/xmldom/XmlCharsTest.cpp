@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "SharedData.h"
+
 #include <fstream>
 #include <random>
 #include <regex>
@@ -61,7 +63,7 @@ TEST(XmlCharClasses, CodePointAndUnitFormsAgree) {
 // Every code point of the reference file, read independently of the generator.
 TEST(XmlCharClasses, MatchTheReferenceData) {
     std::ifstream in(VETRA_SHARED_DIR "data/xml-char-classes.txt");
-    if (!in) GTEST_SKIP() << "reference data not present";
+    if (!in) VETRA_SHARED_DATA_MISSING("data/xml-char-classes.txt");
     std::stringstream all;
     all << in.rdbuf();
     std::string text = all.str();

@@ -1,11 +1,13 @@
-// Prints the data version and the row count of every table of a service database.
-// The stand-in for the main job until the checksheet program generates checksheets:
-// it opens the database read-only and reports a missing or damaged file with exit code 1.
+// Prints the data version and the row count of every table of a service database, named by the
+// database file or its folder, and lists the service tables the database lacks. The stand-in for
+// the main job until the checksheet program generates checksheets: it opens the database
+// read-only and reports a missing, damaged or incomplete database with exit code 1.
 #include <sqlite3.h>
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <strings.h>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
@@ -15,6 +17,16 @@
 namespace {
 
 const char kDatabaseFile[] = "klv3data.sqlite";
+
+// The tables the checksheet program reads. PARAMS is not among them: it holds the dealer's
+// settings and is made by the first installation.
+const char* const kServiceTables[] = {
+    "LANGUAGE", "MARKET",  "MODELS",  "ENGINES", "INTERVAL", "Mranges", "MAINHEAD", "SUBHEAD",  "SERVOPS",
+    "LANGTEXT", "CODES",   "Csstruct", "CSLINKS", "VINDATES", "Version", "ErrMess",  "AltBDate", "PKXMap",
+    "PDIOps",   "pdstruct", "PDILinks", "SACOps",  "SAStruct", "SACLinks", "AVSCODES", "XMLConv", "BCRDATES",
+};
+
+bool SameName(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 // A fault that ends the run with its message and exit code 1.
 struct Failure : std::runtime_error {
@@ -119,18 +131,35 @@ void Report(const std::string& path) {
     std::printf("Data version %s\n", version.c_str());
     std::printf("%zu tables:\n", counts.size());
     for (const auto& [name, rows] : counts) std::printf("  %-10s %8lld\n", name.c_str(), rows);
+
+    std::vector<std::string> missing;
+    for (const char* wanted : kServiceTables) {
+        bool found = false;
+        for (const auto& t : tables) found = found || SameName(t, wanted);
+        if (!found) missing.emplace_back(wanted);
+    }
+    if (missing.empty()) return;
+    std::printf("%zu service tables missing:\n", missing.size());
+    for (const auto& name : missing) std::printf("  %s\n", name.c_str());
+    std::string list;
+    for (const auto& name : missing) list += (list.empty() ? "" : ", ") + name;
+    throw Failure("service tables missing: " + list);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 2) {
-        std::fprintf(stderr, "usage: %s [folder of %s]\n", argv[0], kDatabaseFile);
+        std::fprintf(stderr, "usage: %s [%s or its folder]\n", argv[0], kDatabaseFile);
         return 2;
     }
-    std::string folder = argc > 1 ? argv[1] : ProgramFolder();
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    std::string path = folder + kDatabaseFile;
+    // A folder (or a name ending in "/") holds the database file; anything else names the file.
+    std::string path = argc > 1 ? argv[1] : ProgramFolder();
+    struct stat st {};
+    if (path.empty() || path.back() == '/' || (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+        if (!path.empty() && path.back() != '/') path += '/';
+        path += kDatabaseFile;
+    }
     try {
         Report(path);
     } catch (const Failure& e) {

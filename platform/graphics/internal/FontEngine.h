@@ -7,6 +7,7 @@
 
 #include <QRawFont>
 #include <string>
+#include <string_view>
 
 /// Makes sure a Qt GUI application object exists (fonts and painting need one). Without a
 /// display it selects Qt's offscreen platform.
@@ -26,6 +27,10 @@ struct TFontFace {
     float AdvanceOf(unsigned char c);
     quint32 GlyphOf(unsigned char c);
     double Width(const std::string& bytes);
+    /// Glyph and advance of a character given as such (not through the byte tables).
+    quint32 GlyphOfChar(char16_t c) const;
+    float AdvanceOfChar(char16_t c) const;
+    double WidthOfChars(std::u16string_view text) const;
 };
 
 /// The face of `name` (as the program names it) at `pixelSize` device pixels of character height.

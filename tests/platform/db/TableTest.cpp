@@ -288,6 +288,103 @@ TEST_F(TableTest, FindKeyAtTheEndClearsEof) {
     EXPECT_FALSE(t->Eof());
 }
 
+TEST_F(TableTest, LocateWithoutAnIndexAndOnAFilteredView) {
+    auto t = Table("MAINHEAD");
+    t->SetDefaultIndex(false); // no key in use: FindKey cannot search, Locate can
+    t->SetFilter("LANG_CODE = 'EN'");
+    t->SetFiltered(true);
+    t->Open();
+    int scrolls = 0;
+    t->AfterScroll = [&](TDataSet*) { ++scrolls; };
+    EXPECT_TRUE(t->Locate("lang_code;MH_CODE", {"EN", 3}));
+    EXPECT_EQ(t->FieldByName("MH_TEXT")->AsString(), "Brakes");
+    EXPECT_EQ(scrolls, 1);
+    // Not found, a German row hidden by the filter included: the cursor stays, nothing fires.
+    EXPECT_FALSE(t->Locate("MH_CODE;MH_TEXT", {3, "Bremsen"}));
+    EXPECT_FALSE(t->Locate("MH_CODE", {"x"}));
+    EXPECT_FALSE(t->Locate("MH_TEXT", {"brakes"})); // exact, case-sensitive
+    EXPECT_EQ(scrolls, 1);
+    EXPECT_EQ(t->FieldByName("MH_TEXT")->AsString(), "Brakes");
+    EXPECT_TRUE(t->Locate("MH_CODE", {"5"}));
+    EXPECT_EQ(t->FieldByName("MH_TEXT")->AsString(), "Engine");
+    EXPECT_THROW(t->Locate("MH_CODE;NOPE", {5, 1}), EDatabaseError);
+    EXPECT_THROW(t->Locate("MH_CODE", {5, 1}), EDatabaseError);
+    EXPECT_THROW(t->Locate("", {}), EDatabaseError);
+    t->Close();
+    EXPECT_THROW(t->Locate("MH_CODE", {5}), EDatabaseError);
+}
+
+TEST_F(TableTest, LocateByTheKeyInUseAndByOtherFieldsFindTheFirstRowInOrder) {
+    auto t = Table("MAINHEAD"); // primary key LANG_CODE, MH_CODE
+    t->Open();
+    EXPECT_TRUE(t->Locate("LANG_CODE", {"EN"})); // the key's leading field: searched by the key
+    EXPECT_EQ(t->FieldByName("MH_TEXT")->AsString(), "Brakes");
+    EXPECT_TRUE(t->Locate("MH_CODE", {5})); // not a key prefix: walked in key order
+    EXPECT_EQ(t->FieldByName("MH_TEXT")->AsString(), "Motor");
+    // A pending edit is posted first, as by FindKey.
+    t->Edit();
+    t->FieldByName("MH_TEXT")->SetAsString("Antrieb");
+    EXPECT_TRUE(t->Locate("MH_TEXT", {"Antrieb"}));
+    EXPECT_EQ(t->State(), dsBrowse);
+    EXPECT_EQ(folder.Read("SELECT MH_TEXT FROM MAINHEAD WHERE LANG_CODE='DE' AND MH_CODE=5"), "Antrieb");
+}
+
+TEST_F(TableTest, RowNumbersAndTheirGeneration) {
+    auto t = Table("MAINHEAD");
+    EXPECT_EQ(t->RecNo(), 0);
+    EXPECT_THROW(t->SetRecNo(1), EDatabaseError);
+    t->Open();
+    EXPECT_EQ(t->RecNo(), 1);
+    const uint64_t opened = t->RowsGeneration();
+    int scrolls = 0;
+    t->AfterScroll = [&](TDataSet*) { ++scrolls; };
+    t->SetRecNo(3); // DE 3, DE 5, EN 3, EN 5
+    EXPECT_EQ(t->FieldByName("MH_TEXT")->AsString(), "Brakes");
+    EXPECT_EQ(scrolls, 1);
+    EXPECT_THROW(t->SetRecNo(5), EDatabaseError);
+    EXPECT_THROW(t->SetRecNo(0), EDatabaseError);
+    EXPECT_EQ(t->RecNo(), 3);
+    t->Next();
+    t->First();
+    EXPECT_EQ(t->RowsGeneration(), opened); // moving changes no rows
+    t->Refresh();                           // nothing changed in the database: rows kept
+    EXPECT_EQ(t->RowsGeneration(), opened);
+    t->Edit();
+    t->FieldByName("MH_TEXT")->SetAsString("Bremse");
+    t->Post();
+    const uint64_t posted = t->RowsGeneration();
+    EXPECT_NE(posted, opened);
+    t->Delete();
+    EXPECT_NE(t->RowsGeneration(), posted);
+}
+
+TEST_F(TableTest, RefreshReadsWhatAnyoneElseWroteAndKeepsItsOwnRows) {
+    auto a = Table("MAINHEAD");
+    auto b = Table("MAINHEAD");
+    a->Open();
+    b->Open();
+    // Another connection (another program) writes.
+    folder.Exec("UPDATE MAINHEAD SET MH_TEXT = 'Antrieb' WHERE LANG_CODE = 'DE' AND MH_CODE = 5");
+    a->Refresh();
+    ASSERT_TRUE(a->FindKey({"DE", 5}));
+    EXPECT_EQ(a->FieldByName("MH_TEXT")->AsString(), "Antrieb");
+    // Another cursor of the same alias writes.
+    b->Refresh();
+    ASSERT_TRUE(b->FindKey({"EN", 3}));
+    b->Edit();
+    b->FieldByName("MH_TEXT")->SetAsString("Stopping");
+    b->Post();
+    a->Refresh();
+    ASSERT_TRUE(a->FindKey({"EN", 3}));
+    EXPECT_EQ(a->FieldByName("MH_TEXT")->AsString(), "Stopping");
+    // A table created again under the same name is read again too.
+    a->Close();
+    b->Refresh();
+    folder.Exec("DELETE FROM MAINHEAD; INSERT INTO MAINHEAD VALUES ('EN', 1, 'N', 'One')");
+    b->Refresh();
+    EXPECT_EQ(b->RecordCount(), 1);
+}
+
 // ---- fields ----
 
 TEST_F(TableTest, FieldTypesAndConversions) {
@@ -418,6 +515,30 @@ TEST_F(TableTest, NothingIsWrittenExceptByPost) {
     t->FieldByName("NAME")->SetAsString("Changed");
     t->Close(); // an unposted edit is dropped
     EXPECT_EQ(folder.Read("SELECT NAME FROM PARAMS"), "Dealer");
+}
+
+TEST_F(TableTest, PostWritesOnlyTheFieldsSet) {
+    // Stored values the fields cannot hold exactly: an over-long name, text and a fraction in
+    // number fields, bytes after a zero.
+    folder.Exec("UPDATE PARAMS SET NAME = 'A name far too long', PAGE_MARGIN = 'abc', PRINT_DETAILS = 'yes', "
+                "WEIGHTKG = 2.5");
+    auto t = Table("PARAMS");
+    t->Open();
+    EXPECT_EQ(t->FieldByName("NAME")->AsString(), "A name far");
+    EXPECT_TRUE(t->FieldByName("PAGE_MARGIN")->IsNull());
+    EXPECT_TRUE(t->FieldByName("WEIGHTKG")->IsNull());
+    t->Edit();
+    t->FieldByName("PRINT_DETAILS")->SetAsBoolean(false);
+    t->Post();
+    EXPECT_EQ(folder.Read("SELECT NAME || '/' || PAGE_MARGIN || '/' || PRINT_DETAILS || '/' || WEIGHTKG FROM PARAMS"),
+              "A name far too long/abc/0/2.5");
+    // An edit that sets nothing writes nothing.
+    folder.Exec("UPDATE PARAMS SET NAME = CAST(X'41004243' AS TEXT)");
+    t->Close();
+    t->Open();
+    t->Edit();
+    t->Post();
+    EXPECT_EQ(folder.Read("SELECT hex(NAME) FROM PARAMS"), "41004243");
 }
 
 TEST_F(TableTest, AppendedRowTakesItsKeyPlace) {

@@ -170,6 +170,64 @@ TEST_F(Components, EditTakesUserTextWithinItsLimitsAndFocusEventsRunInOrder) {
     form->Hide();
 }
 
+TEST_F(Components, ExitHandlerThatRefocusesItsFieldWins) {
+    auto* a = new TEdit(form);
+    a->SetParent(form);
+    auto* b = new TEdit(form);
+    b->SetParent(form);
+    std::vector<std::string> events;
+    a->OnEnter = [&](TObject*) { events.push_back("enter a"); };
+    a->OnExit = [&](TObject*) {
+        events.push_back("exit a");
+        a->SetFocus();  // a refused value keeps the focus
+    };
+    b->OnEnter = [&](TObject*) { events.push_back("enter b"); };
+    b->OnExit = [&](TObject*) { events.push_back("exit b"); };
+    form->Show();
+    a->SetFocus();
+    b->SetFocus();
+    EXPECT_EQ(form->ActiveControl(), a);
+    // b was never entered, so it is not exited either; a is entered again.
+    EXPECT_EQ(events, (std::vector<std::string>{"enter a", "exit a", "enter a"}));
+    form->Hide();
+}
+
+TEST_F(Components, MemoTakesTypedLinesUnlessReadOnly) {
+    auto* memo = new TMemo(form);
+    memo->SetParent(form);
+    int changes = 0;
+    memo->OnChange = [&](TObject*) { ++changes; };
+    form->Show();
+    EXPECT_TRUE(FormsScript::TypeMemo(*memo, "one\r\ntwo\nthree\r\n"));
+    ASSERT_EQ(memo->Lines.Count(), 3);
+    EXPECT_EQ(memo->Lines[2], "three");
+    EXPECT_EQ(memo->Text(), "one\r\ntwo\r\nthree\r\n");
+    EXPECT_EQ(changes, 1);
+    EXPECT_TRUE(FormsScript::TypeMemo(*memo, "one\ntwo\nthree"));
+    EXPECT_EQ(changes, 1);  // the same lines: no change
+    memo->Lines.SetText("\r\n\r\nx");
+    EXPECT_EQ(memo->Lines.Count(), 3);
+    EXPECT_EQ(memo->Lines[0], "");
+    memo->SetReadOnly(true);
+    EXPECT_FALSE(FormsScript::TypeMemo(*memo, "typed"));
+    EXPECT_EQ(memo->Lines[2], "x");
+    form->Hide();
+}
+
+TEST_F(Components, ComboTextIsCutToMaxLength) {
+    auto* combo = new TComboBox(form);
+    combo->SetParent(form);
+    combo->Items.Add("01/02/2005");
+    combo->SetMaxLength(10);
+    form->Show();
+    EXPECT_TRUE(FormsScript::TypeCombo(*combo, "01/02/2005 and more"));
+    EXPECT_EQ(combo->Text(), "01/02/2005");
+    EXPECT_EQ(combo->ItemIndex(), 0);
+    combo->SetText("set in code, longer than ten");  // code is not limited
+    EXPECT_EQ(combo->Text(), "set in code, longer than ten");
+    form->Hide();
+}
+
 TEST_F(Components, DisabledGroupBoxDisablesWhatItHolds) {
     auto* g = new TGroupBox(form);
     g->SetParent(form);

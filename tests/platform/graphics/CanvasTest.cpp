@@ -1,6 +1,7 @@
 // The canvas: every mapping mode's conversions, text measurement, the records handed to back
 // ends, metafile replay, and painting through Qt with text and pictures upright in y-up modes.
 #include "Canvas.h"
+#include "CodePages.h"
 #include "Metafile.h"
 #include "internal/QtCanvas.h"
 
@@ -158,6 +159,30 @@ TEST(Text, BytesAreDecodedByTheCodePage) {
     EXPECT_EQ(r.Page.Records()[1].Glyphs, std::u16string(u"\u0391"));
 }
 
+TEST(Text, WideTextKeepsItsCharactersInEveryCodePage) {
+    Recorded r;
+    r.Canvas.SetMapMode(MM_LOMETRIC);
+    r.Canvas.Font.Name = "Arial";
+    r.Canvas.Font.Height = -40;
+    // In the ANSI code page 1252 the wide text measures as its bytes do.
+    EXPECT_EQ(r.Canvas.TextWidthW(u"60\u00BAC m\u00AF\u00B9"), r.Canvas.TextWidth("60\xBA" "C m\xAF\xB9"));
+    ASSERT_TRUE(SetACP(1250));
+    SetCanvasTextDecoder(nullptr);
+    r.Canvas.TextOutW(10, -10, u"60\u00BAC");
+    r.Canvas.TextOut(10, -10, "60\xBA" "C");
+    SetACP(1252);
+    SetCanvasTextDecoder(nullptr);
+    const auto& rec = r.Page.Records();
+    ASSERT_EQ(rec.size(), 2u);
+    EXPECT_TRUE(rec[0].WideText);
+    EXPECT_EQ(rec[0].Glyphs, std::u16string(u"60\u00BAC"));
+    EXPECT_EQ(rec[0].Text, "60?C");  // its ANSI form: 1250 has no such character
+    EXPECT_FALSE(rec[1].WideText);
+    EXPECT_EQ(rec[1].Glyphs, std::u16string(u"60\u015FC"));  // the same byte is another letter there
+    EXPECT_EQ(rec[0].Logical.Left, 10);
+    EXPECT_GT(rec[0].Logical.Right, 10);
+}
+
 TEST(Shapes, PenWidthsAreLogicalAndLinesFollowThePen) {
     Recorded r;
     r.Canvas.SetMapMode(MM_LOMETRIC);
@@ -247,6 +272,22 @@ TEST(QtPainting, TextIsUprightInYUpModes) {
     EXPECT_GT(first, 100);  // below the text's top, inside its cell
     EXPECT_LT(last, 100 + 230);
     EXPECT_EQ(InkRows(img, 0, 600, 0, 100), 0);
+}
+
+TEST(QtPainting, WideTextIsDrawnAsItsCharacters) {
+    const auto ink = [](bool wide) {
+        const QImage img = Paint([wide](TCanvas& c) {
+            c.SetMapMode(MM_LOMETRIC);
+            c.Font.Name = "Arial";
+            c.Font.Height = -200;
+            c.Brush.Style = bsClear;
+            if (wide) c.TextOutW(100, -100, u"\u00B9");
+            else c.TextOut(100, -100, "\xB9");
+        });
+        return InkRows(img, 0, img.width(), 0, img.height());
+    };
+    EXPECT_GT(ink(true), 0);
+    EXPECT_EQ(ink(true), ink(false));  // 1252: the same character either way
 }
 
 TEST(QtPainting, RectanglesAndPicturesLandWhereTheyWereAsked) {

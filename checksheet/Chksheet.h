@@ -1,0 +1,153 @@
+// The checksheet form: the vehicle, the model, variant and interval lists (items carrying hidden
+// codes), the as-at date and the kinds of sheet. Its choices become the application state from
+// which the report, the preview and the XML document are made.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "Buttons.h"
+#include "ExtCtrls.h"
+#include "Forms.h"
+#include "PrintDialog.h"
+#include "StdCtrls.h"
+#include "Table.h"
+
+class TfrmChecksheet : public TForm {
+public:
+    explicit TfrmChecksheet(TComponent* AOwner);
+    ~TfrmChecksheet() override;
+
+    TImage* imNormalLogo;
+    TLabel* lblAsAtDate;
+    TComboBox* cmbAsAtDate;
+    TLabel* lblRepNo;
+    TEdit* edtRepairNo;
+
+    TGroupBox* gbVehicle;
+    TLabel* lblRegNo;
+    TEdit* edtRegNo;
+    TLabel* lblRegDate;
+    TEdit* edtRegDate;
+    TLabel* lblMMYY;
+    TLabel* lblMileage;
+    TEdit* edtMileage;
+    TLabel* lblRadio;
+    TEdit* edtRadioCode;
+    TBitBtn* btnCustomer;
+    TEdit* edtCustomerName;
+    TPanel* pnlGerman;
+    TLabel* lblGerman1;
+    TLabel* lblGerman2;
+    TLabel* lblGerman3;
+
+    TGroupBox* gbService;
+    TLabel* lblVinDate;
+    TEdit* edtVinDate;
+    TLabel* lblVineg1;
+    TLabel* lblVINeg2;
+    TLabel* lblVINeg3;
+    TLabel* lblVINResult;
+    TLabel* lblModel;
+    TComboBox* cmbModels;
+    TLabel* lblVariant;
+    TComboBox* cmbVariants;
+    TLabel* lblInterval;
+    TComboBox* cmbInterval;
+    TLabel* lblIntType;
+    TRadioButton* rbmlkm;
+    TRadioButton* rbYears;
+    TLabel* lblGermanIntLegend;
+
+    TGroupBox* gbOptions;
+    TCheckBox* cbService;
+    TCheckBox* cbPreTest;
+    TCheckBox* cbEmissionTest;
+    TCheckBox* cbBrakeTest;
+    TCheckBox* cbVOREX;
+    TLabel* lblVorexText2;
+    TLabel* lblVorexText3;
+    TCheckBox* cbPaintBodyWith;
+    TCheckBox* cbPaintBodyWithout;
+
+    TBitBtn* btnPrint;
+    TBitBtn* btnView;
+    TBitBtn* btnNew;
+    TBitBtn* btnSpecInst;
+    TBitBtn* btnExit;
+    TPrintDialog PrintDialog1;
+    /// The form's own MRANGES cursor in model-range order, for the hand-off input.
+    TTable tblMRangesMR;
+
+    // Published event handlers.
+    void FormShow(TObject* Sender);
+    void FormClose(TObject* Sender, TCloseAction& Action);
+    void btnExitClick(TObject* Sender);
+    void btnNewClick(TObject* Sender);
+    void btnCustomerClick(TObject* Sender);
+    void btnSpecInstClick(TObject* Sender);
+    void btnPrintClick(TObject* Sender);
+    void btnViewClick(TObject* Sender);
+    void cmbModelsChange(TObject* Sender);
+    void cmbVariantsChange(TObject* Sender);
+    void cmbIntervalChange(TObject* Sender);
+    void cbServiceClick(TObject* Sender);
+    void cbPreTestClick(TObject* Sender);
+    void cbPaintBodyWithClick(TObject* Sender);
+    void cbPaintBodyWithoutClick(TObject* Sender);
+    void rbmlkmClick(TObject* Sender);
+    void rbYearsClick(TObject* Sender);
+    void edtVinDateEnter(TObject* Sender);
+    void edtVinDateExit(TObject* Sender);
+    void edtRegDateExit(TObject* Sender);
+    void edtMileageExit(TObject* Sender);
+    void cmbAsAtDateDropDown(TObject* Sender);
+    void cmbAsAtDateExit(TObject* Sender);
+
+    // The form's own operations.
+    void ResetChecksheetForm();
+    void SetChecksheetCaptions();
+    /// Opens the datasets the form reads; takes Market and Language from PARAMS.
+    void OpenChecksheetData();
+    void FillModelList();
+    /// Mode 'U': the variants of the chosen model; mode 'M': the model ranges of the hand-off input.
+    void FillVariantList(char mode);
+    /// Adds the current MRANGES row to the variant list when it fits the VIN build date.
+    void DescribeVariant();
+    void FillIntervalList();
+    void UpdateOptionState();
+    void ShowVinDateError(int textNo);
+    /// Reads the hand-off file when the form opens in hand-off mode (the hand-off input unit).
+    void StartHandOffInput();
+
+private:
+    /// The market-dependent visibility of the German panel and legend and the distance caption.
+    void ApplyMarketLayout();
+    /// Enables the interval controls (with the German legend) or disables them.
+    void EnableIntervalControls(bool enabled);
+    /// Wraps LText(179) over the VOREX box and its two labels.
+    void WrapVorexCaption(const std::string& text);
+};
+
+/// Separator between an item's visible text and its hidden code: 120 blanks and 0xB6.
+extern std::string ItemSep;
+/// Interval positions 1 to 21 (index 0 unused) at which some CSLINKS row of the chosen model
+/// range has "Y".
+extern std::array<bool, 22> IntervalFlags;
+/// edtVinDate's text when the field was entered.
+extern std::string VinDateOnEnter;
+extern bool IsGermanMarket;
+/// Model range codes the hand-off input allows, places 1 to 50 (0 = free; index 0 unused).
+extern std::array<int, 51> HandOffRangeCodes;
+/// The form was opened in hand-off mode (its file is deleted when the form closes).
+extern bool HandOffOpen;
+extern std::string HandOffFileName;
+
+/// The hidden code of a list item: the number after its separator character (0xB6); 0 when the
+/// item has none. The last separator counts, as a visible text may hold the same byte as a letter.
+int ItemCode(const std::string& item);
+/// The visible text of a list item (what stands before its separator run).
+std::string ItemText(const std::string& item);
+
+/// Markets without the emission and brake test boxes on the checksheet form.
+bool MarketWithoutTestBoxes(const std::string& market);

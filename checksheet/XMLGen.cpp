@@ -1,0 +1,417 @@
+// The checksheet XML document: its elements and attributes as the report adds them, the text
+// cleaning and wide conversion per language, and the file written after every page (complete
+// or not at all: a temporary file in the folder replaces the target only once it is whole).
+
+#include "XMLGen.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "CodePages.h"
+#include "Exceptions.h"
+#include "Files.h"
+#include "TolmLib.h"
+#include "XmlDom.h"
+#include "XmlParsers.h"
+#include "charconv.h"
+
+using xmldom::TDomImplementation;
+using xmldom::TdomDocument;
+using xmldom::TdomElement;
+using xmldom::TdomNode;
+using xmldom::TdomText;
+using xmldom::TStream;
+using xmldom::TDomToXmlParser;
+
+xmldom::TDomImplementation* XMLImpl = nullptr;
+xmldom::TdomDocument* XMLDoc = nullptr;
+xmldom::TdomElement* XMLRoot = nullptr;
+xmldom::TdomElement* XMLMainBody = nullptr;
+xmldom::TdomElement* XMLSection = nullptr;
+xmldom::TdomElement* XMLMainHeading = nullptr;
+xmldom::TdomElement* XMLOperation = nullptr;
+xmldom::TdomElement* XMLEmission = nullptr;
+xmldom::TdomText* XMLText = nullptr;
+
+const std::map<std::string, unsigned, std::less<>> CodePageList = LanguageCodePages();
+
+namespace {
+
+// The run's document and implementation; freed when the next run replaces them and at exit.
+struct DocumentHolder {
+    std::unique_ptr<TdomDocument> document;
+    std::unique_ptr<TDomImplementation> implementation;
+    ~DocumentHolder() {
+        document.reset(); // nodes first: the document may still tell its implementation
+        implementation.reset();
+    }
+};
+DocumentHolder holder;
+
+std::string upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+/// Drops the characters an XML 1.0 document cannot carry (C0 controls other than tab, line
+/// feed and carriage return; the two non-characters U+FFFE and U+FFFF).
+std::u16string xmlSafe(std::u16string text) {
+    std::erase_if(text, [](char16_t c) {
+        return (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || c == 0xFFFE || c == 0xFFFF;
+    });
+    return text;
+}
+
+/// An attribute value as the writer sends it: the stored text goes out unchanged, so the
+/// characters that would end or break the literal are stored as references.
+std::u16string attributeLiteral(const std::u16string& value) {
+    std::u16string out;
+    out.reserve(value.size());
+    for (char16_t c : xmlSafe(value)) {
+        switch (c) {
+        case u'&': out += u"&amp;"; break;
+        case u'<': out += u"&lt;"; break;
+        case u'"': out += u"&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::u16string ansi(const std::string& text) {
+    return MultiByteToWideChar(CP_ACP, text);
+}
+
+/// Strict UTF-8 to UTF-16; false for a malformed sequence.
+bool utf8ToWide(const std::string& text, std::u16string& out) {
+    out.clear();
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        char32_t cp;
+        int extra;
+        if (b < 0x80) {
+            cp = b;
+            extra = 0;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            cp = b & 0x1F;
+            extra = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            cp = b & 0x0F;
+            extra = 2;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            cp = b & 0x07;
+            extra = 3;
+        } else {
+            return false;
+        }
+        if (extra > 0 && i + static_cast<size_t>(extra) >= n) return false;
+        for (int k = 1; k <= extra; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) return false;
+        if (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) return false;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (cp >> 10));
+            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+        i += static_cast<size_t>(extra) + 1;
+    }
+    return true;
+}
+
+/// A command-line text: UTF-8 as the shell passes it; bytes that are no UTF-8 by the ANSI
+/// code page.
+std::u16string commandLineText(const std::string& text) {
+    std::u16string wide;
+    if (utf8ToWide(text, wide)) return wide;
+    return ansi(text);
+}
+
+TdomElement* newElement(TdomNode* parent, const char16_t* name) {
+    TdomElement* element = XMLDoc->createElement(name);
+    parent->appendChild(element);
+    return element;
+}
+
+void addText(TdomElement* element, const std::u16string& text) {
+    XMLText = XMLDoc->createTextNode(xmlSafe(text));
+    element->appendChild(XMLText);
+}
+
+void setAttr(TdomElement* element, const char16_t* name, const std::u16string& value) {
+    element->setAttribute(name, attributeLiteral(value));
+}
+
+/// The element with one text child, under parent.
+void addTextElement(TdomElement* parent, const char16_t* name, const std::u16string& text) {
+    addText(newElement(parent, name), text);
+}
+
+/// The current section; a new one with an empty main heading when the run has none yet.
+TdomElement* currentSection() {
+    if (!XMLSection) AddSection(std::string());
+    return XMLSection;
+}
+
+/// The current operation; a new empty one in the current section when there is none.
+TdomElement* currentOperation() {
+    if (!XMLOperation) AddOperation("", "", "", "", "", "");
+    return XMLOperation;
+}
+
+bool requireDocument() {
+    return XMLDoc && XMLMainBody;
+}
+
+void clearState() {
+    XMLImpl = nullptr;
+    XMLDoc = nullptr;
+    XMLRoot = XMLMainBody = XMLSection = XMLMainHeading = XMLOperation = XMLEmission = nullptr;
+    XMLText = nullptr;
+}
+
+/// A stream on an open file descriptor (not closed here).
+class TDescriptorStream : public TStream {
+public:
+    explicit TDescriptorStream(int fd) : fd_(fd) {}
+    int32_t Read(void*, int32_t) override { return 0; }
+    int32_t Write(const void* Buffer, int32_t Count) override {
+        int32_t done = 0;
+        const auto* bytes = static_cast<const char*>(Buffer);
+        while (done < Count) {
+            const ssize_t n = ::write(fd_, bytes + done, static_cast<size_t>(Count - done));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                break;
+            }
+            done += static_cast<int32_t>(n);
+        }
+        position_ += done;
+        return done;
+    }
+    int64_t Seek(int64_t Offset, uint16_t Origin) override {
+        return Origin == xmldom::soFromCurrent && Offset == 0 ? position_ : position_;
+    }
+
+private:
+    int fd_;
+    int64_t position_ = 0;
+};
+
+[[noreturn]] void raiseCreateError(const std::string& path, int error) {
+    std::string message = "Cannot create file \"" + path + "\"";
+    if (error) message += ". " + std::string(std::strerror(error));
+    throw ::EFCreateError(message);
+}
+
+bool codeIsSafe(const std::string& code) {
+    return code.find('/') == std::string::npos && code.find('\0') == std::string::npos && code != "." &&
+           code != "..";
+}
+
+} // namespace
+
+unsigned CodePageForLanguage(const std::string& language) { return CodePageOfLanguage(language); }
+
+std::u16string AnsiToWideForLanguage(const std::string& language, const std::string& text) {
+    if (text.empty()) return {};
+    auto it = CodePageList.find(upper(language));
+    if (it == CodePageList.end()) return ansi(text);
+    std::u16string wide(text.size(), u'\0');
+    const int n = MultiByteToWideChar(it->second, MB_PRECOMPOSED, text.data(), static_cast<int>(text.size()),
+                                      wide.data(), static_cast<int>(wide.size()));
+    wide.resize(static_cast<size_t>(n > 0 ? n : 0));
+    return wide;
+}
+
+void FreeChecksheetDocument() {
+    clearState();
+    holder.document.reset();
+    holder.implementation.reset();
+}
+
+void CreateChecksheetDocument(const std::string& locale) {
+    std::u16string systemId = commandLineText(DocTypeId);
+    if (systemId.find(u'"') != std::u16string::npos && systemId.find(u'\'') != std::u16string::npos)
+        throw ::Exception("The document type identifier \"" + DocTypeId +
+                        "\" holds both quote characters and cannot be written");
+    FreeChecksheetDocument();
+    holder.implementation = std::make_unique<TDomImplementation>();
+    holder.document = std::make_unique<TdomDocument>();
+    XMLImpl = holder.implementation.get();
+    XMLDoc = holder.document.get();
+    if (!DocTypeId.empty())
+        XMLDoc->appendChild(XMLDoc->createDocumentTypeDecl(u"checksheet", u"", xmlSafe(systemId), u""));
+    XMLRoot = newElement(XMLDoc, u"checksheet");
+    setAttr(XMLRoot, u"locale", ansi(locale));
+    XMLMainBody = newElement(XMLRoot, u"main-body");
+}
+
+void AddSection(const std::string& mainHeading) {
+    if (!requireDocument()) return;
+    std::string text = mainHeading;
+    while (!text.empty() && text.back() == '$') text.pop_back();
+    const size_t first = text.find_first_not_of('*');
+    text.erase(0, first == std::string::npos ? text.size() : first);
+    XMLSection = newElement(XMLMainBody, u"section");
+    XMLOperation = nullptr;
+    XMLMainHeading = newElement(XMLSection, u"main-heading");
+    addText(XMLMainHeading, AnsiToWideForLanguage(Language, text));
+}
+
+void AddOperation(const std::string& level, const std::string& type, const std::string& parts,
+                  const std::string& labour, const std::string& optional, const std::string& id) {
+    if (!requireDocument()) return;
+    XMLOperation = newElement(currentSection(), u"operation");
+    setAttr(XMLOperation, u"type", ansi(type));
+    setAttr(XMLOperation, u"level", ansi(level));
+    if (!parts.empty()) setAttr(XMLOperation, u"parts", u"true");
+    if (!labour.empty()) setAttr(XMLOperation, u"labour", u"true");
+    if (!optional.empty()) setAttr(XMLOperation, u"optional", u"true");
+    setAttr(XMLOperation, u"id", ansi(id));
+}
+
+void AddSubHeading(const std::string& text) {
+    if (!requireDocument()) return;
+    std::string clean = text;
+    while (!clean.empty() && clean.back() == '$') clean.pop_back();
+    const size_t first = clean.find_first_not_of('*');
+    clean.erase(0, first == std::string::npos ? clean.size() : first);
+    TdomElement* subHeading = newElement(currentOperation(), u"sub-heading");
+    if (!clean.empty()) addText(subHeading, AnsiToWideForLanguage(Language, clean));
+}
+
+void AddStatement(bool continuation, bool alignRight, const std::string& text) {
+    if (!requireDocument()) return;
+    TdomElement* statement = newElement(currentOperation(), u"statement");
+    if (continuation) setAttr(statement, u"continuation", u"true");
+    if (alignRight) setAttr(statement, u"align", u"right");
+    std::string rest = text;
+    const size_t first = rest.find_first_not_of('*');
+    rest.erase(0, first == std::string::npos ? rest.size() : first);
+    while (!rest.empty() && rest.back() == '$') rest.pop_back();
+    for (size_t p = rest.find("__"); p != std::string::npos; p = rest.find("__")) {
+        if (p > 0) addText(statement, AnsiToWideForLanguage(Language, rest.substr(0, p)));
+        size_t end = p;
+        while (end < rest.size() && rest[end] == '_') ++end;
+        TdomElement* answer = newElement(statement, u"answer");
+        setAttr(answer, u"length", ansi(std::to_string(end - p)));
+        rest.erase(0, end);
+    }
+    if (!rest.empty()) addText(statement, AnsiToWideForLanguage(Language, rest));
+}
+
+void AddEmissionTest(const std::string& oilTemp, const std::string& fuelType, const std::string& catalyst) {
+    if (!requireDocument()) return;
+    XMLEmission = newElement(XMLRoot, u"emission-test");
+    setAttr(XMLEmission, u"oiltemp", ansi(oilTemp));
+    setAttr(XMLEmission, u"fueltype", AnsiToWideForLanguage(Language, fuelType));
+    if (lower(fuelType) != lower(LText(120))) setAttr(XMLEmission, u"catalyst", ansi(catalyst));
+}
+
+void AddFastIdle(const std::string& rpm, const std::string& co, const std::string& hc, const std::string& lambda) {
+    if (!requireDocument() || !XMLEmission) return;
+    TdomElement* fastIdle = newElement(XMLEmission, u"fast-idle");
+    addTextElement(fastIdle, u"rpm", ansi(rpm));
+    addTextElement(fastIdle, u"co", ansi(co));
+    addTextElement(fastIdle, u"hc", ansi(hc));
+    addTextElement(fastIdle, u"lambda", ansi(lambda));
+}
+
+void AddIdle(const std::string& rpm, const std::string& co, const std::string& hc) {
+    if (!requireDocument() || !XMLEmission) return;
+    TdomElement* idle = newElement(XMLEmission, u"idle");
+    addTextElement(idle, u"rpm", ansi(rpm));
+    addTextElement(idle, u"co", ansi(co));
+    if (!hc.empty()) addTextElement(idle, u"hc", ansi(hc));
+}
+
+void AddNonTurbo(const std::string& limit) {
+    if (!requireDocument() || !XMLEmission) return;
+    addTextElement(XMLEmission, u"non-turbo", ansi(limit));
+}
+
+void AddTurbo(const std::string& limit) {
+    if (!requireDocument() || !XMLEmission) return;
+    addTextElement(XMLEmission, u"turbo", ansi(limit));
+}
+
+void AddBrakeTest(const std::string& weight) {
+    if (!requireDocument()) return;
+    TdomElement* brake = newElement(XMLRoot, u"brake-test");
+    setAttr(brake, u"weight", ansi(weight));
+}
+
+std::string ChecksheetXmlPath() {
+    if (!codeIsSafe(XMLMarket) || !codeIsSafe(XMLLanguage))
+        throw ::Exception("The market \"" + XMLMarket + "\" or language \"" + XMLLanguage +
+                        "\" cannot be part of a file name");
+    const auto yn = [](bool flag, bool last) { return std::string(flag ? "Y" : "N") + (last ? "" : "_"); };
+    std::string name = XMLMarket + "_" + XMLLanguage + "_" + std::to_string(ModelRange) + "_" +
+                       std::to_string(IntervalNo - 1) + "_" + yn(DoService, false) + yn(DoPreTest, false) +
+                       yn(XMLEmissionFlag, false) + yn(DoBrakeTest, true) + ".XML";
+    if (OutputFolder.empty()) {
+        std::string folder = ProgramFolder();
+        if (!folder.empty() && folder.back() != '/') folder += '/';
+        return folder + name;
+    }
+    // A folder (ends with "/") is used as given; a request file's path loses the extension of
+    // its last component only, and its remainder becomes the front of every name.
+    std::string front = OutputFolder;
+    if (front.back() != '/') {
+        const size_t slash = front.rfind('/');
+        const size_t dot = front.find('.', slash == std::string::npos ? 0 : slash + 1);
+        if (dot != std::string::npos) front.erase(dot);
+    }
+    return front + name;
+}
+
+void SaveChecksheetXml() {
+    if (!XMLDoc || !XMLImpl) return;
+    const std::string path = ChecksheetXmlPath();
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string temp = folder + ".xmlgen-XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) raiseCreateError(path, errno);
+    int error = 0;
+    bool written = false;
+    try {
+        TDescriptorStream stream(fd);
+        TDomToXmlParser writer;
+        writer.SetDOMImpl(XMLImpl);
+        written = writer.writeToStream(XMLDoc, u"", &stream);
+    } catch (const std::exception&) {
+        error = errno ? errno : EIO;
+    }
+    // The file is as readable as one the program would have created in the usual way.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    if (::close(fd) != 0 && !error) error = errno;
+    if (!written && !error) error = EIO;
+    if (error || ::rename(temp.c_str(), path.c_str()) != 0) {
+        if (!error) error = errno;
+        ::unlink(temp.c_str());
+        raiseCreateError(path, error);
+    }
+}

@@ -1,0 +1,79 @@
+// The table wrapper: plain table access for the installer over the table library, with every
+// library failure written to the error log and turned into a result. Table names are Windows
+// paths; a name whose last component has no "." gets ".DBF".
+#pragma once
+
+#include "Tables.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+/// The table library's session, one for the process. Opens made while `ReadOnly` is set open
+/// read-only (the installer sets it around opening a source volume's tables).
+struct DbSession {
+  bool ReadOnly = false;
+  /// Unique code given to tags that do not name one.
+  int DefaultUnique = tables::kUniqueContinue;
+};
+DbSession& Session();
+
+using FieldList = std::vector<tables::FieldDef>;
+using TagList = std::vector<tables::TagDef>;
+
+class CDbTable {
+ public:
+  CDbTable() = default;
+  virtual ~CDbTable();
+  CDbTable(const CDbTable&) = delete;
+  CDbTable& operator=(const CDbTable&) = delete;
+
+  /// Opens the table when its file exists (failure: CFileOpenError); otherwise creates it when
+  /// fields are given (failure: CFileCreateError). Returns 0 when open, else 1.
+  int Open(const std::string& name, const FieldList* fields = nullptr);
+  virtual void Close();
+  virtual bool IsOpen() const { return table_ != nullptr; }
+
+  /// A field's text; with trim, trailing blanks removed; with a base other than 0 and 10 the
+  /// text is read as a number in that base and given back in decimal. A missing field is a
+  /// CObjectNotFoundError and gives "" (and *err = 1 when asked).
+  std::string FieldByName(const std::string& name, int base = 0, int* err = nullptr, bool trim = true);
+  std::string FieldByNumber(int number, int base = 0, int* err = nullptr, bool trim = true);
+  /// Name, length and decimals of field `number` (from 1): 0, or 1 after a CRangeError.
+  int FieldInfo(int number, std::string* name, int* length, int* decimals);
+  /// 0, or 1 after a CObjectNotFoundError (missing field) or a refused assignment.
+  int AssignString(const std::string& name, const std::string& text);
+  int AssignLong(const std::string& name, long value);
+
+  /// Moves: 0, 1 (before the first), 3 (at the end), or 100 after a CCodebaseError.
+  int Skip(long n = 1);
+  int Top();
+  bool Eof() const;
+  int FieldCount() const;
+  int RecordCount() const;
+
+  /// Begins a new record (blank when asked): 0, or 100 after a CCodebaseError.
+  int AppendStart(bool blank = true);
+  /// Appends it: 0; 126 when a unique key would be duplicated (not logged); 100 after a
+  /// CCodebaseError. Flushes afterwards when asked.
+  int Append(bool flush = false);
+  /// Blanks the current record.
+  void Blank();
+  int Delete(bool pack = false);
+  int Pack();
+  /// Removes every record.
+  int ZapAll();
+  int Flush();
+
+  const std::string& FileName() const { return fileName_; }
+  /// The underlying table (null when not open).
+  tables::Table* Table() const { return table_.get(); }
+
+ protected:
+  std::string ReadField(int index, const std::string& label, int base, int* err, bool trim);
+  /// Logs a negative library result and gives its normalised value; other results unchanged.
+  int Check(int rc, int line);
+
+  std::unique_ptr<tables::Table> table_;
+  std::string fileName_;  ///< the Windows name of the open table (".DBF" added when needed)
+};

@@ -1,0 +1,39 @@
+// The indexed table wrapper: a table together with its production index (the table's base name
+// in upper case + ".CDX"), tag selection and seeks in tag order.
+#pragma once
+
+#include "DB.h"
+
+class CDbIndexedTable : public CDbTable {
+ public:
+  /// Opens the table (no creation) and then its index (see OpenIndex). 0 when both are open.
+  int Open(const std::string& name, const TagList* tags = nullptr, const std::string* indexName = nullptr);
+  /// Opens or creates the table, then opens or creates the index.
+  int OpenOrCreate(const std::string& name, const FieldList& fields, const TagList* tags,
+                   const std::string* indexName = nullptr);
+  /// Opens the index of a table that is open: the index file exists (failure: CFileOpenError),
+  /// or is created with the tags (failure: CFileCreateError) and built. Then selects the first
+  /// listed tag when it exists, else the default tag.
+  int OpenIndex(const std::string& name, const TagList* tags);
+  void Close() override;
+  /// Open only when both the table and its index are.
+  bool IsOpen() const override;
+
+  /// Selects a tag by name (any letter case): 0, or 1 after a CObjectNotFoundError.
+  virtual int SelectTag(std::string name);
+  /// Moves in the order of the given tag (selected first) or of the selected one.
+  virtual int Top(const std::string* tag = nullptr);
+  virtual int Skip(long n = 1, const std::string* tag = nullptr);
+  /// Seeks a key: 0 on a match, 2 when another key follows, 3 at the end, 100 after a
+  /// CCodebaseError.
+  virtual int Seek(const std::string& key, const std::string* tag = nullptr);
+  virtual int SeekNumber(double number, const std::string* tag = nullptr);
+
+  /// Rebuilds the index from the records: 0, or 100 after a CCodebaseError.
+  int Reindex();
+  const std::string& IndexName() const { return indexName_; }
+
+ private:
+  bool indexOpen_ = false;
+  std::string indexName_;
+};

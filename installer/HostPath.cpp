@@ -1,0 +1,200 @@
+// The drive map and the translation of Windows paths to host paths. The map is read once: the
+// [Drives] section of quillet.ini in the program folder, replaced entirely by QUILLET_DRIVES
+// ("C=/srv/c;E=/mnt/vol;E.label=DISK.01") when that is set.
+#include "HostPath.h"
+
+#include "Files.h"
+#include "SysUtils.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = char(c - 32);
+  return s;
+}
+
+std::string Strip(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t\r\n");
+  if (a == std::string::npos) return "";
+  size_t b = s.find_last_not_of(" \t\r\n");
+  return s.substr(a, b - a + 1);
+}
+
+struct DriveMap {
+  std::map<std::string, std::string> roots;   // "C", "\\SERVER\SHARE" -> host folder
+  std::map<char, std::string> labels;
+  char current = 'C';
+  bool loaded = false;
+
+  void add(const std::string& key0, const std::string& value) {
+    std::string key = Upper(Strip(key0));
+    if (key.size() > 6 && key.compare(key.size() - 6, 6, ".LABEL") == 0) {
+      if (key.size() == 7) labels[key[0]] = value;
+      return;
+    }
+    if (key.size() == 2 && key[1] == ':') key.resize(1);
+    for (char& c : key)
+      if (c == '/') c = '\\';
+    while (key.size() > 2 && key.back() == '\\') key.pop_back();
+    if (!key.empty() && !value.empty()) roots[key] = value;
+  }
+
+  void load() {
+    if (loaded) return;
+    loaded = true;
+    if (const char* env = std::getenv("QUILLET_DRIVES")) {
+      std::string s = env;
+      size_t start = 0;
+      while (start <= s.size()) {
+        size_t end = s.find(';', start);
+        if (end == std::string::npos) end = s.size();
+        std::string item = s.substr(start, end - start);
+        size_t eq = item.find('=');
+        if (eq != std::string::npos) add(item.substr(0, eq), Strip(item.substr(eq + 1)));
+        start = end + 1;
+      }
+      return;
+    }
+    std::string ini = FindFileNoCase(ProgramFolder() + "quillet.ini");
+    if (ini.empty()) return;
+    for (auto& [k, v] : ReadIniSection(ini, "Drives")) add(k, v);
+  }
+};
+
+DriveMap& Map() {
+  static DriveMap map;
+  map.load();
+  return map;
+}
+
+// Appends the components of `rest` ("\"-separated) to `root`, matching existing ones without
+// regard to letter case; ".." never goes above `root`.
+std::string Resolve(const std::string& root, const std::string& rest) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= rest.size()) {
+    size_t end = rest.find('\\', start);
+    if (end == std::string::npos) end = rest.size();
+    std::string part = rest.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string out = root;
+  bool existing = true;
+  std::error_code ec;
+  for (const std::string& part : parts) {
+    if (!out.empty() && out.back() != '/') out += '/';
+    if (existing) {
+      fs::path folder = out.empty() ? fs::path(".") : fs::path(out);
+      if (fs::exists(folder / part, ec)) {
+        out += part;
+        continue;
+      }
+      std::string match;
+      if (fs::is_directory(folder, ec))
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+          if (SameText(it->path().filename().string(), part)) {
+            match = it->path().filename().string();
+            break;
+          }
+      if (!match.empty()) {
+        out += match;
+        continue;
+      }
+      existing = false;
+    }
+    out += part;
+  }
+  if (!rest.empty() && rest.back() == '\\' && !out.empty() && out.back() != '/') out += '/';
+  return out;
+}
+
+}  // namespace
+
+std::string DriveRoot(const std::string& drive) {
+  std::string key = Upper(drive);
+  if (key.size() == 2 && key[1] == ':') key.resize(1);
+  auto& roots = Map().roots;
+  auto it = roots.find(key);
+  return it == roots.end() ? "" : it->second;
+}
+
+std::string DriveLabel(char drive) {
+  auto& labels = Map().labels;
+  auto it = labels.find(char(toupper(static_cast<unsigned char>(drive))));
+  return it == labels.end() ? "" : it->second;
+}
+
+char CurrentDrive() { return Map().current; }
+void SetCurrentDrive(char drive) { Map().current = char(toupper(static_cast<unsigned char>(drive))); }
+
+void ReloadDriveMap() {
+  DriveMap& m = Map();
+  char current = m.current;
+  m = DriveMap();
+  m.current = current;
+  m.load();
+}
+
+std::string HostPath(const std::string& windowsPath) {
+  std::string p = windowsPath;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') {
+    // \\server\share\rest
+    size_t server = p.find('\\', 2);
+    if (server == std::string::npos) return "";
+    size_t share = p.find('\\', server + 1);
+    std::string key = p.substr(0, share);
+    std::string root = DriveRoot(key);
+    if (root.empty()) return "";
+    return Resolve(root, share == std::string::npos ? "" : p.substr(share + 1));
+  }
+  if (p.size() >= 2 && p[1] == ':' && isalpha(static_cast<unsigned char>(p[0]))) {
+    std::string root = DriveRoot(p.substr(0, 1));
+    if (root.empty()) return "";
+    return Resolve(root, p.substr(2));  // "C:x" is taken from the drive's root as well
+  }
+  if (!p.empty() && p[0] == '\\') {
+    std::string root = DriveRoot(std::string(1, CurrentDrive()));
+    if (root.empty()) return "";
+    return Resolve(root, p.substr(1));
+  }
+  std::string rel = Resolve("", p);
+  return rel;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile,
+                                                                const std::string& section) {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::ifstream in(hostFile);
+  std::string line;
+  bool inside = false;
+  while (std::getline(in, line)) {
+    std::string s = Strip(line);
+    if (s.empty() || s[0] == ';') continue;
+    if (s[0] == '[') {
+      size_t close = s.find(']');
+      inside = close != std::string::npos && SameText(Strip(s.substr(1, close - 1)), section);
+      continue;
+    }
+    if (!inside) continue;
+    size_t eq = s.find('=');
+    if (eq == std::string::npos) continue;
+    out.emplace_back(Strip(s.substr(0, eq)), Strip(s.substr(eq + 1)));
+  }
+  return out;
+}

@@ -1,0 +1,32 @@
+// Windows paths inside the installer and where they land on this machine. The installer keeps
+// drive-letter paths ("E:\REL\relwork", "\\server\share\x") throughout and translates them once,
+// where a file is touched, through the drive map of quillet.ini or QUILLET_DRIVES.
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// The host path of a Windows path: the drive (or \\server\share) becomes the folder the drive
+/// map names, "\" becomes "/", every existing component is matched whatever its letter case and
+/// new ones keep theirs; ".." stops at the drive's root. A path without a drive is relative to
+/// the current folder ("\x" is on the current drive). A drive the map does not name gives "",
+/// a path that exists nowhere.
+std::string HostPath(const std::string& windowsPath);
+
+/// The root folder mapped to a drive letter or a \\server\share name ("" when unmapped).
+std::string DriveRoot(const std::string& drive);
+/// The volume label the map gives a drive ("E.label=DISK.01"); "" when none.
+std::string DriveLabel(char drive);
+/// The drive of paths rooted without a letter ("\x"); "C" unless changed.
+char CurrentDrive();
+void SetCurrentDrive(char drive);
+
+/// Forgets the drive map, so that the next translation reads quillet.ini and QUILLET_DRIVES
+/// again (tests change them).
+void ReloadDriveMap();
+
+/// The (key, value) lines of one section of an ini file (section and keys without regard to
+/// letter case, values with blanks around them removed), in file order; none when the file or
+/// section is missing.
+std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile,
+                                                                const std::string& section);

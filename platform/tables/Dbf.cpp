@@ -1,0 +1,808 @@
+// dBASE tables: the header and field descriptors, the record buffer, moves in record or tag
+// order, appends, deletion, pack and zap. Every length and count in a header is checked against
+// the file before it is believed; a file that does not add up is refused, never repaired.
+#include "TableImpl.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+namespace tables {
+
+namespace {
+
+uint32_t Le32(const unsigned char* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+void PutLe32(unsigned char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+void PutLe16(unsigned char* p, uint32_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+bool ReadAll(int fd, void* data, size_t n, off_t at) {
+  auto* p = static_cast<char*>(data);
+  while (n > 0) {
+    ssize_t r = pread(fd, p, n, at);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    p += r;
+    n -= size_t(r);
+    at += r;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const void* data, size_t n, off_t at) {
+  const auto* p = static_cast<const char*>(data);
+  while (n > 0) {
+    ssize_t r = pwrite(fd, p, n, at);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    p += r;
+    n -= size_t(r);
+    at += r;
+  }
+  return true;
+}
+
+bool KnownVersion(int v) {
+  switch (v) {
+    case 0x03: case 0x83: case 0x04: case 0x8B: case 0xF5: case 0x30: case 0x31: case 0x32:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string UpperAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = char(c - 32);
+  return s;
+}
+
+void Today(unsigned char* ymd) {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  ymd[0] = static_cast<unsigned char>(tm.tm_year);  // years since 1900, as dBASE writes them
+  ymd[1] = static_cast<unsigned char>(tm.tm_mon + 1);
+  ymd[2] = static_cast<unsigned char>(tm.tm_mday);
+}
+
+/// Parses the header block; false when it does not describe a table that fits the file.
+bool ParseHeader(const std::vector<unsigned char>& h, off_t fileSize, Table::Impl& t) {
+  t.version = h[0];
+  if (!KnownVersion(t.version)) return false;
+  t.headerLen = Le16(&h[8]);
+  int recLen = Le16(&h[10]);
+  if (t.headerLen < 33 || t.headerLen > fileSize || recLen < 2) return false;
+  t.lay = Layout();
+  size_t at = 32;
+  bool ended = false;
+  while (at < size_t(t.headerLen)) {
+    if (h[at] == 0x0D) {
+      ended = true;
+      break;
+    }
+    if (at + 32 > size_t(t.headerLen)) return false;
+    const unsigned char* d = &h[at];
+    FieldDef f;
+    size_t n = 0;
+    while (n < 11 && d[n] != 0) ++n;
+    f.name.assign(reinterpret_cast<const char*>(d), n);
+    while (!f.name.empty() && f.name.back() == ' ') f.name.pop_back();
+    if (f.name.empty()) return false;
+    f.type = char(d[11]);
+    f.len = d[16];
+    f.dec = d[17];
+    if (f.type == 'C') {  // character fields longer than 255 keep the high byte in the decimals
+      f.len += f.dec * 256;
+      f.dec = 0;
+    }
+    if (f.len <= 0) return false;
+    t.lay.add(f);
+    if (t.lay.recLen > recLen) return false;
+    at += 32;
+  }
+  if (!ended || t.lay.fields.empty() || t.lay.recLen != recLen) return false;
+  uint32_t declared = Le32(&h[4]);
+  uint64_t fit = uint64_t(fileSize - t.headerLen) / uint64_t(recLen);
+  t.count = uint32_t(std::min<uint64_t>(declared, fit));  // records past the file's end do not count
+  return true;
+}
+
+}  // namespace
+
+// ---- TableImpl ----
+
+Table::Impl::~Impl() {
+  if (fd >= 0) ::close(fd);
+}
+
+int Table::Impl::readRecord(uint32_t rec) {
+  if (rec < 1 || rec > count) return kErrNoRecord;
+  if (!ReadAll(fd, buf.data(), buf.size(), off_t(headerLen) + off_t(rec - 1) * off_t(lay.recLen)))
+    return kErrRead;
+  orig = buf;
+  recno = rec;
+  changed = false;
+  appending = false;
+  atEof = atBof = false;
+  return kOk;
+}
+
+int Table::Impl::writeRecord(uint32_t rec, const char* data) {
+  if (!WriteAll(fd, data, size_t(lay.recLen), off_t(headerLen) + off_t(rec - 1) * off_t(lay.recLen)))
+    return kErrWrite;
+  headerDirty = true;
+  return kOk;
+}
+
+int Table::Impl::writeCurrent() {
+  if (!changed || appending || recno < 1 || recno > count) {
+    changed = false;
+    return kOk;
+  }
+  if (readOnly) return kErrReadOnly;
+  int rc = updateTags(recno, orig.data(), buf.data());
+  if (rc < 0) return rc;
+  rc = writeRecord(recno, buf.data());
+  if (rc < 0) return rc;
+  orig = buf;
+  changed = false;
+  return kOk;
+}
+
+int Table::Impl::updateTags(uint32_t rec, const char* before, const char* after) {
+  if (!index) return kOk;
+  auto& tags = index->d->tags;
+  for (auto& t : tags)
+    if (!t->evaluable()) return kErrTagExpr;
+  struct Change {
+    TagImpl* tag;
+    bool had, has;
+    std::string oldKey, newKey;
+  };
+  std::vector<Change> changes;
+  for (auto& t : tags) {
+    Change c{t.get(), before && t->member(before), t->member(after), {}, {}};
+    if (c.had) c.oldKey = t->key(before);
+    if (c.has) c.newKey = t->key(after);
+    if (c.had == c.has && c.oldKey == c.newKey) continue;
+    if (c.has && t->unique_ != 0 && t->unique_ != kUniqueContinue && !before && t->hasKey(c.newKey))
+      return kErrUnique;
+    changes.push_back(std::move(c));
+  }
+  for (auto& c : changes) {
+    if (c.had) c.tag->remove(c.oldKey, rec);
+    if (c.has && !(c.tag->unique_ != 0 && c.tag->hasKey(c.newKey))) c.tag->add(c.newKey, rec);
+  }
+  if (!changes.empty()) index->d->dirty = true;
+  return kOk;
+}
+
+int Table::Impl::writeHeader() {
+  if (!headerDirty || readOnly) return kOk;
+  unsigned char h[8];
+  if (!ReadAll(fd, h, 8, 0)) return kErrRead;
+  Today(h + 1);
+  PutLe32(h + 4, count);
+  if (!WriteAll(fd, h, 8, 0)) return kErrWrite;
+  headerDirty = false;
+  return kOk;
+}
+
+void Table::Impl::setEof() {
+  recno = count + 1;
+  std::fill(buf.begin(), buf.end(), ' ');
+  orig = buf;
+  changed = appending = false;
+  atEof = true;
+  atBof = false;
+  hasTagPos = false;
+}
+
+void Table::Impl::positionOn(const Entry& e) {
+  if (readRecord(e.rec) < 0) {
+    setEof();
+    return;
+  }
+  setPos(e.key, e.rec);
+}
+
+int Table::Impl::rebuildTags() {
+  if (!index) return kOk;
+  for (auto& t : index->d->tags)
+    if (!t->evaluable()) return kErrTagExpr;
+  for (auto& t : index->d->tags) t->keys_.clear();
+  std::vector<char> rec(size_t(lay.recLen));
+  for (uint32_t r = 1; r <= count; ++r) {
+    if (!ReadAll(fd, rec.data(), rec.size(), off_t(headerLen) + off_t(r - 1) * off_t(lay.recLen)))
+      return kErrRead;
+    for (auto& t : index->d->tags) {
+      if (!t->member(rec.data())) continue;
+      std::string k = t->key(rec.data());
+      if (t->unique_ != 0 && t->hasKey(k)) continue;
+      t->add(k, r, t->keys_.end());
+    }
+  }
+  index->d->dirty = true;
+  hasTagPos = false;
+  return kOk;
+}
+
+bool Table::Impl::tagsEvaluable() const {
+  if (index)
+    for (auto& t : index->d->tags)
+      if (!t->evaluable()) return false;
+  return true;
+}
+
+// ---- Opening and creating ----
+
+Table::Table(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
+Table::~Table() { close(); }
+
+std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* err) {
+  auto fail = [&](int code) {
+    if (err) *err = code;
+    return std::unique_ptr<Table>();
+  };
+  auto t = std::make_unique<Table::Impl>();
+  t->path = path;
+  t->readOnly = readOnly;
+  t->fd = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+  if (t->fd < 0) return fail(kErrOpen);
+  struct stat st{};
+  if (fstat(t->fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail(kErrOpen);
+  if (!readOnly && flock(t->fd, LOCK_EX | LOCK_NB) != 0) return fail(kErrLocked);
+  if (st.st_size < 33) return fail(kErrData);
+  unsigned char fixed[32];
+  if (!ReadAll(t->fd, fixed, 32, 0)) return fail(kErrRead);
+  size_t headerLen = std::min<size_t>(Le16(fixed + 8), size_t(st.st_size));
+  std::vector<unsigned char> h(std::max<size_t>(headerLen, 32));
+  if (!ReadAll(t->fd, h.data(), h.size(), 0)) return fail(kErrRead);
+  if (!ParseHeader(h, st.st_size, *t)) return fail(kErrData);
+  t->buf.assign(size_t(t->lay.recLen), ' ');
+  t->orig = t->buf;
+  std::unique_ptr<Table> table(new Table(std::move(t)));
+  table->top();
+  return table;
+}
+
+std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields, int* err) {
+  auto fail = [&](int code) {
+    if (err) *err = code;
+    return std::unique_ptr<Table>();
+  };
+  if (fields.empty() || fields.size() > 1000) return fail(kErrArgs);
+  Layout lay;
+  for (const FieldDef& f0 : fields) {
+    FieldDef f = f0;
+    f.name = UpperAscii(f.name);
+    if (f.name.empty() || f.name.size() > 10) return fail(kErrArgs);
+    switch (f.type) {
+      case 'C': if (f.len < 1 || f.len > 65535) return fail(kErrArgs); f.dec = 0; break;
+      case 'N': case 'F':
+        if (f.len < 1 || f.len > 20 || f.dec < 0 || (f.dec > 0 && f.dec > f.len - 2)) return fail(kErrArgs);
+        break;
+      case 'D': f.len = 8; f.dec = 0; break;
+      case 'L': f.len = 1; f.dec = 0; break;
+      case 'M': f.len = 10; f.dec = 0; break;
+      case 'I': f.len = 4; f.dec = 0; break;
+      default: return fail(kErrArgs);
+    }
+    lay.add(f);
+    if (lay.recLen > 65535) return fail(kErrArgs);
+  }
+  size_t headerLen = 32 + 32 * fields.size() + 1;
+  std::vector<unsigned char> h(headerLen + 1, 0);
+  h[0] = 0x03;
+  Today(&h[1]);
+  PutLe16(&h[8], uint32_t(headerLen));
+  PutLe16(&h[10], uint32_t(lay.recLen));
+  for (size_t i = 0; i < lay.fields.size(); ++i) {
+    unsigned char* d = &h[32 + 32 * i];
+    const FieldDef& f = lay.fields[i];
+    std::memcpy(d, f.name.data(), f.name.size());
+    d[11] = static_cast<unsigned char>(f.type);
+    d[16] = static_cast<unsigned char>(f.len & 0xFF);
+    d[17] = static_cast<unsigned char>(f.type == 'C' ? f.len >> 8 : f.dec);
+  }
+  h[headerLen - 1] = 0x0D;
+  h[headerLen] = 0x1A;
+
+  auto t = std::make_unique<Table::Impl>();
+  t->path = path;
+  t->fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (t->fd < 0) return fail(kErrCreate);
+  if (flock(t->fd, LOCK_EX | LOCK_NB) != 0) return fail(kErrLocked);
+  if (ftruncate(t->fd, 0) != 0 || !WriteAll(t->fd, h.data(), h.size(), 0)) return fail(kErrCreate);
+  t->version = 0x03;
+  t->lay = std::move(lay);
+  t->headerLen = int(headerLen);
+  t->buf.assign(size_t(t->lay.recLen), ' ');
+  t->orig = t->buf;
+  std::unique_ptr<Table> table(new Table(std::move(t)));
+  table->d->setEof();
+  return table;
+}
+
+int Table::close() {
+  if (!d || d->fd < 0) return kOk;
+  int rc = flush();
+  d->index.reset();
+  d->sel = nullptr;
+  ::close(d->fd);
+  d->fd = -1;
+  return rc;
+}
+
+const std::string& Table::path() const { return d->path; }
+bool Table::readOnly() const { return d->readOnly; }
+int Table::version() const { return d->version; }
+int Table::fieldCount() const { return int(d->lay.fields.size()); }
+const FieldDef& Table::field(int i) const { return d->lay.fields[size_t(i)]; }
+int Table::fieldIndex(std::string_view name) const { return d->lay.find(name); }
+std::string Table::fieldText(int i) const { return d->lay.text(d->buf.data(), i); }
+
+// ---- Assignment ----
+
+int Table::assignText(int i, std::string_view text) {
+  if (i < 0 || i >= fieldCount()) return kErrField;
+  if (d->readOnly) return kErrReadOnly;
+  const FieldDef& f = d->lay.fields[size_t(i)];
+  char* p = d->buf.data() + d->lay.offsets[size_t(i)];
+  size_t len = size_t(f.len);
+  switch (f.type) {
+    case 'C': case 'M': case 'D': {
+      std::string v(text.substr(0, len));
+      v.resize(len, ' ');
+      std::memcpy(p, v.data(), len);
+      break;
+    }
+    case 'N': case 'F': {
+      std::string_view s = text;
+      while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+      while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+      std::string v = s.size() > len ? std::string(len, '*') : std::string(len - s.size(), ' ') + std::string(s);
+      std::memcpy(p, v.data(), len);
+      break;
+    }
+    case 'L': {
+      char c = text.empty() ? ' ' : text[0];
+      *p = std::strchr("TtYy1", c) && c ? 'T' : c == ' ' ? ' ' : 'F';
+      break;
+    }
+    case 'I': {
+      if (len != 4) return kErrFieldType;
+      long v = std::strtol(std::string(text).c_str(), nullptr, 10);
+      auto u = static_cast<uint32_t>(static_cast<int32_t>(std::clamp<long>(v, INT32_MIN, INT32_MAX)));
+      PutLe32(reinterpret_cast<unsigned char*>(p), u);
+      break;
+    }
+    default:
+      return kErrFieldType;
+  }
+  d->changed = true;
+  return kOk;
+}
+
+int Table::assignLong(int i, long value) {
+  if (i < 0 || i >= fieldCount()) return kErrField;
+  const FieldDef& f = d->lay.fields[size_t(i)];
+  if (f.type == 'C' || f.type == 'N' || f.type == 'F') {
+    if (d->readOnly) return kErrReadOnly;
+    std::string s = std::to_string(value);
+    size_t len = size_t(f.len);
+    std::string v = s.size() > len ? std::string(len, '*') : std::string(len - s.size(), ' ') + s;
+    std::memcpy(d->buf.data() + d->lay.offsets[size_t(i)], v.data(), len);
+    d->changed = true;
+    return kOk;
+  }
+  return assignText(i, std::to_string(value));
+}
+
+// ---- Position ----
+
+int Table::recCount() const { return int(d->count); }
+int Table::recNo() const { return int(d->recno); }
+bool Table::eof() const { return d->atEof; }
+bool Table::bof() const { return d->atBof; }
+bool Table::deleted() const { return !d->buf.empty() && d->buf[0] == '*'; }
+
+int Table::top() {
+  int rc = d->writeCurrent();
+  if (rc < 0) return rc;
+  d->appending = false;
+  if (TagImpl* t = d->sel) {
+    if (t->keys_.empty()) {
+      d->setEof();
+      return kEof;
+    }
+    d->positionOn(t->desc_ ? *t->keys_.rbegin() : *t->keys_.begin());
+    return d->atEof ? kEof : kOk;
+  }
+  if (d->count == 0) {
+    d->setEof();
+    return kEof;
+  }
+  rc = d->readRecord(1);
+  return rc < 0 ? rc : kOk;
+}
+
+int Table::bottom() {
+  int rc = d->writeCurrent();
+  if (rc < 0) return rc;
+  d->appending = false;
+  if (TagImpl* t = d->sel) {
+    if (t->keys_.empty()) {
+      d->setEof();
+      return kEof;
+    }
+    d->positionOn(t->desc_ ? *t->keys_.begin() : *t->keys_.rbegin());
+    return d->atEof ? kEof : kOk;
+  }
+  if (d->count == 0) {
+    d->setEof();
+    return kEof;
+  }
+  rc = d->readRecord(d->count);
+  return rc < 0 ? rc : kOk;
+}
+
+int Table::skip(long n) {
+  int rc = d->writeCurrent();
+  if (rc < 0) return rc;
+  d->appending = false;
+  TagImpl* t = d->sel;
+  if (!t) {
+    if (d->count == 0) {
+      d->setEof();
+      return kEof;
+    }
+    long target = long(d->recno) + n;
+    if (target > long(d->count)) {
+      d->setEof();
+      return kEof;
+    }
+    if (target < 1) {
+      rc = d->readRecord(1);
+      d->atBof = true;
+      return rc < 0 ? rc : kBof;
+    }
+    rc = d->readRecord(uint32_t(target));
+    return rc < 0 ? rc : kOk;
+  }
+  // Tag order. The walk starts from the current record's entry; when that entry has left the
+  // tag (its key changed or it was filtered out) the walk goes on from where it stood.
+  if (t->keys_.empty()) {
+    d->setEof();
+    return kEof;
+  }
+  if (d->atEof || !d->hasTagPos) {
+    if (n >= 0) {
+      d->setEof();
+      return kEof;
+    }
+    d->positionOn(t->desc_ ? *t->keys_.begin() : *t->keys_.rbegin());
+    ++n;
+    if (n == 0) return kOk;
+  }
+  auto it = t->keys_.lower_bound(d->pos());
+  bool exact = it != t->keys_.end() && !EntryLess()(d->pos(), *it);
+  bool forward = (n > 0) != t->desc_;  // direction in the ascending set
+  long steps = n < 0 ? -n : n;
+  if (forward) {
+    if (!exact && steps > 0) --steps;  // lower_bound already stands on the next entry
+    while (steps > 0 && it != t->keys_.end()) {
+      ++it;
+      --steps;
+    }
+    if (it == t->keys_.end()) {
+      if (n > 0) {
+        d->setEof();
+        return kEof;
+      }
+      d->positionOn(*t->keys_.rbegin());  // descending walk back past the first key
+      d->atBof = true;
+      return kBof;
+    }
+  } else {
+    while (steps > 0) {
+      if (it == t->keys_.begin()) break;
+      --it;
+      --steps;
+    }
+    if (steps > 0) {
+      if (n < 0) {
+        d->positionOn(*t->keys_.begin());
+        d->atBof = true;
+        return kBof;
+      }
+      d->setEof();  // descending walk past the last key
+      return kEof;
+    }
+  }
+  d->positionOn(*it);
+  return d->atEof ? kEof : kOk;
+}
+
+int Table::go(int rec) {
+  int rc = d->writeCurrent();
+  if (rc < 0) return rc;
+  if (rec < 1 || uint32_t(rec) > d->count) {
+    d->setEof();
+    return kEof;
+  }
+  rc = d->readRecord(uint32_t(rec));
+  if (rc < 0) return rc;
+  d->hasTagPos = false;
+  if (TagImpl* t = d->sel; t && t->evaluable() && t->member(d->buf.data())) {
+    std::string k = t->key(d->buf.data());
+    if (t->contains(k, uint32_t(rec))) d->setPos(k, uint32_t(rec));
+  }
+  return kOk;
+}
+
+// ---- Changes ----
+
+int Table::appendStart(bool blankIt) {
+  if (d->readOnly) return kErrReadOnly;
+  int rc = d->writeCurrent();
+  if (rc < 0) return rc;
+  if (blankIt) std::fill(d->buf.begin(), d->buf.end(), ' ');
+  d->buf[0] = ' ';
+  d->appending = true;
+  d->changed = true;
+  return kOk;
+}
+
+int Table::append() {
+  if (d->readOnly) return kErrReadOnly;
+  if (!d->appending) return kErrNoRecord;
+  if (d->count == UINT32_MAX - 1) return kErrWrite;
+  uint32_t rec = d->count + 1;
+  int rc = d->updateTags(rec, nullptr, d->buf.data());
+  if (rc < 0) return rc;
+  rc = d->writeRecord(rec, d->buf.data());
+  const char eofMark = 0x1A;
+  if (rc == kOk && !WriteAll(d->fd, &eofMark, 1, off_t(d->headerLen) + off_t(rec) * off_t(d->lay.recLen)))
+    rc = kErrWrite;
+  if (rc < 0) {
+    if (d->index) {
+      for (auto& t : d->index->d->tags)
+        if (t->evaluable() && t->member(d->buf.data())) t->remove(t->key(d->buf.data()), rec);
+    }
+    return rc;
+  }
+  d->count = rec;
+  d->recno = rec;
+  d->orig = d->buf;
+  d->changed = d->appending = d->atEof = d->atBof = false;
+  d->hasTagPos = false;
+  if (TagImpl* t = d->sel; t && t->member(d->buf.data())) {
+    std::string k = t->key(d->buf.data());
+    if (t->contains(k, rec)) d->setPos(k, rec);
+  }
+  return kOk;
+}
+
+void Table::blank() {
+  std::fill(d->buf.begin(), d->buf.end(), ' ');
+  d->changed = true;
+}
+
+int Table::markDeleted() {
+  if (d->readOnly) return kErrReadOnly;
+  if (!d->appending && (d->recno < 1 || d->recno > d->count)) return kErrNoRecord;
+  d->buf[0] = '*';
+  d->changed = true;
+  return kOk;
+}
+
+int Table::recall() {
+  if (d->readOnly) return kErrReadOnly;
+  if (!d->appending && (d->recno < 1 || d->recno > d->count)) return kErrNoRecord;
+  d->buf[0] = ' ';
+  d->changed = true;
+  return kOk;
+}
+
+namespace {
+
+// Moves the kept records down over the removed ones; keep(r) says whether record r stays.
+template <class Keep>
+int Compact(Table::Impl& t, Keep keep) {
+  if (t.readOnly) return kErrReadOnly;
+  if (!t.tagsEvaluable()) return kErrTagExpr;
+  std::vector<char> rec(size_t(t.lay.recLen));
+  uint32_t out = 0;
+  for (uint32_t r = 1; r <= t.count; ++r) {
+    off_t at = off_t(t.headerLen) + off_t(r - 1) * off_t(t.lay.recLen);
+    if (!ReadAll(t.fd, rec.data(), rec.size(), at)) return kErrRead;
+    if (!keep(r, rec.data())) continue;
+    ++out;
+    if (out != r && t.writeRecord(out, rec.data()) < 0) return kErrWrite;
+  }
+  off_t end = off_t(t.headerLen) + off_t(out) * off_t(t.lay.recLen);
+  const char eofMark = 0x1A;
+  if (!WriteAll(t.fd, &eofMark, 1, end) || ftruncate(t.fd, end + 1) != 0) return kErrWrite;
+  t.count = out;
+  t.headerDirty = true;
+  int rc = t.writeHeader();
+  if (rc < 0) return rc;
+  rc = t.rebuildTags();
+  if (rc < 0 || !t.index) return rc;
+  // The index on disk follows the packed table at once, as a reindex writes it.
+  return t.index->flush();
+}
+
+}  // namespace
+
+int Table::pack() {
+  int rc = d->writeCurrent();
+  if (rc < 0) return rc;
+  rc = Compact(*d, [](uint32_t, const char* rec) { return rec[0] != '*'; });
+  if (rc < 0) return rc;
+  top();
+  return kOk;
+}
+
+int Table::zap(int from, int to) {
+  int rc = d->writeCurrent();
+  if (rc < 0) return rc;
+  if (from < 1) from = 1;
+  if (to > int(d->count)) to = int(d->count);
+  if (from > to) return kOk;
+  rc = Compact(*d, [&](uint32_t r, const char*) { return int(r) < from || int(r) > to; });
+  if (rc < 0) return rc;
+  top();
+  return kOk;
+}
+
+int Table::flush() {
+  if (d->fd < 0) return kOk;
+  int rc = d->writeCurrent();
+  int hr = d->writeHeader();
+  int ir = d->index ? d->index->flush() : kOk;
+  return rc < 0 ? rc : hr < 0 ? hr : ir;
+}
+
+// ---- Index ----
+
+int Table::openIndex(const std::string& path) {
+  closeIndex();
+  int err = kOk;
+  auto impl = ReadIndexFile(path, *d, &err);
+  if (!impl) return err;
+  d->index.reset(new Index(std::move(impl)));
+  return kOk;
+}
+
+int Table::createIndex(const std::string& path, const std::vector<TagDef>& tags) {
+  if (d->readOnly) return kErrReadOnly;
+  if (tags.empty()) return kErrArgs;
+  closeIndex();
+  auto impl = std::make_unique<Index::Impl>();
+  impl->path = path;
+  impl->table = d.get();
+  for (const TagDef& def : tags) {
+    auto t = std::make_unique<TagImpl>();
+    t->name_ = UpperAscii(def.name);
+    if (t->name_.empty() || t->name_.size() > 10) return kErrArgs;
+    for (auto& other : impl->tags)
+      if (other->name_ == t->name_) return kErrArgs;
+    t->expr_ = def.expr;
+    t->filter_ = def.filter;
+    t->unique_ = def.unique;
+    t->desc_ = def.descending != 0;
+    if (!t->bind(d->lay)) return kErrExpr;
+    t->keyLen_ = t->keyExpr_->width();
+    if (t->keyLen_ < 1 || t->keyLen_ > kMaxKeyLen) return kErrKeyLen;
+    impl->tags.push_back(std::move(t));
+  }
+  // Tags stand in name order, as the file's directory keeps them, so the first is the same tag
+  // whether the index was just created or read back.
+  std::sort(impl->tags.begin(), impl->tags.end(), [](const auto& a, const auto& b) { return a->name_ < b->name_; });
+  d->index.reset(new Index(std::move(impl)));
+  int rc = d->writeCurrent();
+  if (rc == kOk) rc = d->rebuildTags();
+  if (rc == kOk) rc = WriteIndexFile(*d->index->d);
+  if (rc < 0) {
+    d->index.reset();
+    return rc == kErrWrite ? kErrCreate : rc;
+  }
+  d->index->d->dirty = false;
+  return kOk;
+}
+
+int Table::closeIndex() {
+  if (!d->index) return kOk;
+  int rc = d->writeCurrent();
+  int fr = d->index->flush();
+  d->index.reset();
+  d->sel = nullptr;
+  d->hasTagPos = false;
+  return rc < 0 ? rc : fr;
+}
+
+Index* Table::index() const { return d->index.get(); }
+
+void Table::selectTag(Tag* tag) {
+  d->sel = static_cast<TagImpl*>(tag);
+  d->hasTagPos = false;
+  if (d->sel && d->recno >= 1 && d->recno <= d->count && d->sel->evaluable() && d->sel->member(d->orig.data())) {
+    std::string k = d->sel->key(d->orig.data());
+    if (d->sel->contains(k, d->recno)) d->setPos(k, d->recno);
+  }
+}
+
+Tag* Table::selectedTag() const { return d->sel; }
+
+int Table::seek(std::string_view key) {
+  TagImpl* t = d->sel;
+  if (!t) return kErrTagName;
+  if (t->fill_ == '\0' && t->keyLen_ == 8) {  // numeric or date tag: the text is a number or a date
+    std::string s(key);
+    double v = s.size() == 8 && s.find_first_not_of("0123456789") == std::string::npos ? DateValue(s)
+                                                                                      : std::strtod(s.c_str(), nullptr);
+    return seekDouble(v);
+  }
+  int rc = d->writeCurrent();
+  if (rc < 0) return rc;
+  std::string k(key.substr(0, size_t(t->keyLen_)));
+  const KeySet& keys = t->keys_;
+  KeySet::const_iterator it;
+  if (!t->desc_) {
+    it = keys.lower_bound(KeyRef{k, 0});
+  } else {
+    std::string probe = k + std::string(size_t(t->keyLen_), '\xff');
+    auto up = keys.lower_bound(KeyRef{probe, 0});
+    it = up == keys.begin() ? keys.end() : std::prev(up);
+  }
+  if (it == keys.end()) {
+    d->setEof();
+    return kEof;
+  }
+  d->positionOn(*it);
+  if (d->atEof) return kEof;
+  return it->key.compare(0, k.size(), k) == 0 ? kOk : kAfter;
+}
+
+int Table::seekDouble(double value) {
+  TagImpl* t = d->sel;
+  if (!t) return kErrTagName;
+  if (t->keyLen_ != 8 || t->fill_ != '\0') return kErrExpr;
+  int rc = d->writeCurrent();
+  if (rc < 0) return rc;
+  std::string k = NumericKey(value);
+  const KeySet& keys = t->keys_;
+  KeySet::const_iterator it;
+  if (!t->desc_) {
+    it = keys.lower_bound(KeyRef{k, 0});
+  } else {
+    auto up = keys.upper_bound(KeyRef{k, UINT32_MAX});
+    it = up == keys.begin() ? keys.end() : std::prev(up);
+  }
+  if (it == keys.end()) {
+    d->setEof();
+    return kEof;
+  }
+  d->positionOn(*it);
+  if (d->atEof) return kEof;
+  return std::string_view(it->key) == k ? kOk : kAfter;
+}
+
+}  // namespace tables

@@ -1,0 +1,136 @@
+// Internals shared by the table (Dbf.cpp) and index (Cdx.cpp) halves of the table library: the
+// open table's state, the in-memory tags and the index file's reader and writer.
+#pragma once
+
+#include "Expr.h"
+#include "Tables.h"
+
+#include <memory_resource>
+#include <set>
+
+namespace tables {
+
+/// One key of a tag, its bytes kept in the tag's memory pool.
+struct Entry {
+  std::pmr::string key;
+  uint32_t rec = 0;
+};
+/// A key to look for, or the position of a walk.
+struct KeyRef {
+  std::string_view key;
+  uint32_t rec = 0;
+};
+/// Keys order by their bytes, then by record number.
+struct EntryLess {
+  using is_transparent = void;
+  template <class A, class B>
+  bool operator()(const A& a, const B& b) const {
+    int c = std::string_view(a.key).compare(std::string_view(b.key));
+    return c != 0 ? c < 0 : a.rec < b.rec;
+  }
+};
+using KeySet = std::set<Entry, EntryLess, std::pmr::polymorphic_allocator<Entry>>;
+
+class TagImpl final : public Tag {
+ public:
+  std::string name_, expr_, filter_;
+  int keyLen_ = 0;
+  int unique_ = 0;
+  bool desc_ = false;
+  char fill_ = ' ';  ///< trailing byte dropped from stored keys: blank, or 0 for numeric keys
+  std::unique_ptr<Expr> keyExpr_, filterExpr_;
+  /// Nodes and key bytes come from one pool per tag: loading and dropping many keys is cheap.
+  std::pmr::unsynchronized_pool_resource pool_;
+  /// Keys in ascending byte order; a descending tag walks them backwards.
+  KeySet keys_{&pool_};
+
+  KeySet::iterator add(std::string_view key, uint32_t rec, KeySet::const_iterator hint) {
+    return keys_.insert(hint, Entry{std::pmr::string(key, &pool_), rec});
+  }
+  void add(std::string_view key, uint32_t rec) { keys_.insert(Entry{std::pmr::string(key, &pool_), rec}); }
+  void remove(std::string_view key, uint32_t rec) {
+    auto it = keys_.find(KeyRef{key, rec});
+    if (it != keys_.end()) keys_.erase(it);
+  }
+  bool contains(std::string_view key, uint32_t rec) const { return keys_.find(KeyRef{key, rec}) != keys_.end(); }
+
+  const std::string& name() const override { return name_; }
+  const std::string& expression() const override { return expr_; }
+  const std::string& filter() const override { return filter_; }
+  int keyLength() const override { return keyLen_; }
+  int unique() const override { return unique_; }
+  bool descending() const override { return desc_; }
+  bool evaluable() const override { return keyExpr_ && (filter_.empty() || filterExpr_); }
+  size_t keyCount() const override { return keys_.size(); }
+  std::vector<std::pair<std::string, uint32_t>> keys() const override;
+
+  /// Parses the expressions against the layout; false when they cannot be evaluated.
+  bool bind(const Layout& lay);
+  /// Whether the record belongs in the tag, and its key.
+  bool member(const char* rec) const { return !filterExpr_ || filterExpr_->test(rec); }
+  std::string key(const char* rec) const { return keyExpr_->key(rec); }
+  bool hasKey(const std::string& key) const {
+    auto it = keys_.lower_bound(KeyRef{key, 0});
+    return it != keys_.end() && std::string_view(it->key) == key;
+  }
+};
+
+struct Index::Impl {
+  std::string path;
+  Table::Impl* table = nullptr;
+  std::vector<std::unique_ptr<TagImpl>> tags;
+  bool dirty = false;
+};
+
+struct Table::Impl {
+  std::string path;
+  int fd = -1;
+  bool readOnly = false;
+  int version = 0x03;
+  Layout lay;
+  int headerLen = 0;
+  uint32_t count = 0;
+
+  std::vector<char> buf;   ///< the record buffer
+  std::vector<char> orig;  ///< the record as on disk, for the keys it had
+  uint32_t recno = 0;
+  bool changed = false;
+  bool appending = false;
+  bool atEof = false;
+  bool atBof = false;
+  bool headerDirty = false;
+
+  std::unique_ptr<Index> index;
+  TagImpl* sel = nullptr;
+  std::string posKey;  ///< the selected tag's key of the current record (valid when hasTagPos)
+  uint32_t posRec = 0;
+  bool hasTagPos = false;
+
+  ~Impl();
+  int readRecord(uint32_t rec);
+  int writeRecord(uint32_t rec, const char* data);
+  /// Writes the buffer back when changed (updating the tags first).
+  int writeCurrent();
+  /// Checks and applies the tag changes of record `rec` going from `before` (null: a new record)
+  /// to `after`. Nothing changes when it fails.
+  int updateTags(uint32_t rec, const char* before, const char* after);
+  int writeHeader();
+  void setEof();
+  void positionOn(const Entry& e);
+  void setPos(std::string_view key, uint32_t rec) {
+    posKey.assign(key);
+    posRec = rec;
+    hasTagPos = true;
+  }
+  KeyRef pos() const { return KeyRef{posKey, posRec}; }
+  /// Rebuilds every tag from the records.
+  int rebuildTags();
+  bool tagsEvaluable() const;
+};
+
+/// Reads an index file for the table; null and *err on failure (a damaged file is kErrData).
+std::unique_ptr<Index::Impl> ReadIndexFile(const std::string& path, Table::Impl& table, int* err);
+/// Writes the index to a temporary file renamed over `impl.path`.
+int WriteIndexFile(const Index::Impl& impl);
+
+}  // namespace tables

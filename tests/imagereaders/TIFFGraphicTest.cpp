@@ -1,0 +1,507 @@
+// Tests of the TIFF reader on files made by the test writer: byte orders, strip layouts,
+// compressions, predictors, every sample layout it reads, its messages, and hostile files.
+#include "ImageReaders.h"
+#include "Streams.h"
+#include "TiffWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+using tiffwriter::Image;
+using Bytes = std::vector<uint8_t>;
+
+TTIFFGraphic Load(const Bytes& file) {
+    TMemoryStream stream(file);
+    TTIFFGraphic g;
+    g.LoadFromStream(stream);
+    return g;
+}
+
+std::string MessageOf(const Bytes& file) {
+    try {
+        Load(file);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+/// An 8-bit image whose sample s of pixel (x, y) is f(x, y, s).
+Image Make8(uint32_t w, uint32_t h, uint16_t samples, uint16_t photometric, const std::function<uint8_t(int, int, int)>& f) {
+    Image im;
+    im.Width = w;
+    im.Height = h;
+    im.Samples = samples;
+    im.Bits.assign(samples, 8);
+    im.Photometric = photometric;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            for (int s = 0; s < samples; ++s) im.Pixels.push_back(f(int(x), int(y), s));
+    return im;
+}
+
+/// A 16-bit image; samples written in the image's byte order (set `big` before the pixels).
+Image Make16(uint32_t w, uint32_t h, uint16_t samples, uint16_t photometric, bool big, const std::function<uint16_t(int, int, int)>& f) {
+    Image im;
+    im.BigEndian = big;
+    im.Width = w;
+    im.Height = h;
+    im.Samples = samples;
+    im.Bits.assign(samples, 16);
+    im.Photometric = photometric;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            for (int s = 0; s < samples; ++s) tiffwriter::Put16(im.Pixels, f(int(x), int(y), s), big);
+    return im;
+}
+
+uint8_t Pattern(int x, int y, int s) { return uint8_t(x * 7 + y * 13 + s * 50); }
+
+void ExpectGrey(const TBitmap& b, int x, int y, int grey) {
+    EXPECT_EQ(b.Pixel(x, y), RGB(grey, grey, grey)) << x << "," << y;
+}
+
+TEST(TIFFReader, BilevelPhotometricZeroIsWhiteOnZero) {
+    for (uint16_t ph : {0, 1}) {
+        Image im;
+        im.Width = 10;
+        im.Height = 2;
+        im.Bits = {1};
+        im.Photometric = ph;
+        im.Pixels = {0x80, 0x00, 0x00, 0x40};  // (0,0) and (9,1) set
+        const TTIFFGraphic g = Load(tiffwriter::Write(im));
+        ASSERT_EQ(g.PixelFormat(), pf1bit);
+        const TColor set = ph == 0 ? clBlack : clWhite, clear = ph == 0 ? clWhite : clBlack;
+        EXPECT_EQ(g.Pixel(0, 0), set);
+        EXPECT_EQ(g.Pixel(1, 0), clear);
+        EXPECT_EQ(g.Pixel(9, 1), set);
+        EXPECT_EQ(g.Pixel(8, 1), clear);
+    }
+}
+
+TEST(TIFFReader, GreyDepthsAndBothPhotometrics) {
+    // 4 bits: sample 15 is grey 240, not 255.
+    Image im4;
+    im4.Width = 4;
+    im4.Height = 1;
+    im4.Bits = {4};
+    im4.Photometric = 1;
+    im4.Pixels = {0xF0, 0x18};
+    TTIFFGraphic g = Load(tiffwriter::Write(im4));
+    ASSERT_EQ(g.PixelFormat(), pf4bit);
+    ExpectGrey(g, 0, 0, 240);
+    ExpectGrey(g, 1, 0, 0);
+    ExpectGrey(g, 2, 0, 16);
+    ExpectGrey(g, 3, 0, 128);
+    im4.Photometric = 0;
+    g = Load(tiffwriter::Write(im4));
+    ExpectGrey(g, 0, 0, 0);
+    ExpectGrey(g, 1, 0, 240);
+
+    for (uint16_t ph : {0, 1}) {
+        const Image im8 = Make8(5, 3, 1, ph, Pattern);
+        g = Load(tiffwriter::Write(im8));
+        ASSERT_EQ(g.PixelFormat(), pf8bit);
+        ExpectGrey(g, 4, 2, ph ? Pattern(4, 2, 0) : 255 - Pattern(4, 2, 0));
+        for (bool big : {false, true}) {
+            const Image im16 = Make16(5, 3, 1, ph, big, [](int x, int y, int) { return uint16_t(x * 4000 + y * 300 + 0x55); });
+            g = Load(tiffwriter::Write(im16));
+            ASSERT_EQ(g.PixelFormat(), pf8bit);
+            const int high = (4 * 4000 + 2 * 300 + 0x55) >> 8;
+            ExpectGrey(g, 4, 2, ph ? high : 255 - high);
+        }
+    }
+}
+
+TEST(TIFFReader, BothByteOrdersStripLayoutsAndCompressions) {
+    for (bool big : {false, true})
+        for (uint16_t comp : {tiffwriter::kNone, tiffwriter::kLZW, tiffwriter::kPackBits})
+            for (std::optional<uint32_t> rps : {std::optional<uint32_t>(), std::optional<uint32_t>(1u), std::optional<uint32_t>(7u)})
+                for (bool shortTables : {false, true}) {
+                    Image im = Make8(37, 20, 1, 1, Pattern);
+                    im.BigEndian = big;
+                    im.Compression = comp;
+                    im.RowsPerStrip = rps;
+                    im.ShortStripTables = shortTables;
+                    const TTIFFGraphic g = Load(tiffwriter::Write(im));
+                    ASSERT_EQ(g.Width(), 37);
+                    ASSERT_EQ(g.Height(), 20);
+                    bool same = true;
+                    for (int y = 0; y < 20; ++y)
+                        for (int x = 0; x < 37; ++x) same = same && g.Pixel(x, y) == RGB(Pattern(x, y, 0), Pattern(x, y, 0), Pattern(x, y, 0));
+                    EXPECT_TRUE(same) << big << " " << comp << " " << rps.value_or(0) << " " << shortTables;
+                }
+}
+
+TEST(TIFFReader, RowsPerStripLargerThanTheImageIsClamped) {
+    Image im = Make8(8, 5, 1, 1, Pattern);
+    im.RowsPerStrip = 0xFFFFFFFFu;
+    const TTIFFGraphic g = Load(tiffwriter::Write(im));
+    ExpectGrey(g, 7, 4, Pattern(7, 4, 0));
+}
+
+TEST(TIFFReader, SeveralStripsWithoutRowsPerStripAreOneStrip) {
+    Image im = Make8(8, 6, 1, 1, Pattern);
+    im.RowsPerStrip = 2;
+    im.WriteRowsPerStrip = false;
+    const TTIFFGraphic g = Load(tiffwriter::Write(im));
+    // The first strip is the whole image: its two rows are read, the rest of it is not in the file.
+    ExpectGrey(g, 3, 1, Pattern(3, 1, 0));
+    ExpectGrey(g, 3, 4, 0);
+}
+
+TEST(TIFFReader, PredictorAtEightAndSixteenBits) {
+    for (uint16_t comp : {tiffwriter::kNone, tiffwriter::kLZW}) {
+        Image grey = Make8(9, 4, 1, 1, Pattern);
+        grey.Predictor = 2;
+        grey.Compression = comp;
+        TTIFFGraphic g = Load(tiffwriter::Write(grey));
+        ExpectGrey(g, 8, 3, Pattern(8, 3, 0));
+        for (bool big : {false, true}) {
+            // 16-bit RGB: differences per 16-bit sample, carried from the low byte into the high one.
+            Image rgb = Make16(9, 4, 3, 2, big, [](int x, int y, int s) { return uint16_t(x * 0x1F3 + y * 0x701 + s * 0x2222); });
+            rgb.Predictor = 2;
+            rgb.Compression = comp;
+            g = Load(tiffwriter::Write(rgb));
+            ASSERT_EQ(g.PixelFormat(), pf24bit);
+            auto hi = [](int x, int y, int s) { return (x * 0x1F3 + y * 0x701 + s * 0x2222) >> 8 & 255; };
+            EXPECT_EQ(g.Pixel(8, 3), RGB(hi(8, 3, 0), hi(8, 3, 1), hi(8, 3, 2))) << big;
+            // Grey with alpha: the stride is two samples.
+            Image ga = Make8(9, 4, 2, 1, Pattern);
+            ga.ExtraSamples = {2};
+            ga.Predictor = 2;
+            ga.BigEndian = big;
+            ga.Compression = comp;
+            g = Load(tiffwriter::Write(ga));
+            ExpectGrey(g, 8, 3, Pattern(8, 3, 0));
+        }
+    }
+}
+
+TEST(TIFFReader, PaletteImages) {
+    for (uint16_t bits : {1, 4, 8}) {
+        const unsigned n = 1u << bits;
+        Image im;
+        im.Width = 8;
+        im.Height = 1;
+        im.Bits = {bits};
+        im.Photometric = 3;
+        for (int c = 0; c < 3; ++c)
+            for (unsigned i = 0; i < n; ++i) im.ColorMap.push_back(uint16_t(((i * 3 + unsigned(c) * 70) & 255) << 8 | 0x7F));
+        im.Pixels.assign(tiffwriter::LineBytes(im), 0);
+        im.Pixels[0] = bits == 8 ? 5 : bits == 4 ? 0x50 : 0x80;  // pixel 0 is index 5 (1 for one bit)
+        const TTIFFGraphic g = Load(tiffwriter::Write(im));
+        const unsigned i = bits == 1 ? 1 : 5;
+        EXPECT_EQ(g.Pixel(0, 0), RGB((i * 3) & 255, (i * 3 + 70) & 255, (i * 3 + 140) & 255)) << bits;
+        EXPECT_EQ(g.Pixel(1, 0), RGB(0, 70, 140)) << bits;
+    }
+}
+
+TEST(TIFFReader, RgbAndRgbaWithExtraSamples) {
+    for (bool big : {false, true}) {
+        Image rgb = Make8(6, 3, 3, 2, Pattern);
+        rgb.BigEndian = big;
+        TTIFFGraphic g = Load(tiffwriter::Write(rgb));
+        ASSERT_EQ(g.PixelFormat(), pf24bit);
+        EXPECT_EQ(g.Pixel(5, 2), RGB(Pattern(5, 2, 0), Pattern(5, 2, 1), Pattern(5, 2, 2)));
+        for (uint16_t kind : {0, 1, 2}) {
+            Image rgba = Make8(6, 3, 4, 2, Pattern);
+            rgba.ExtraSamples = {kind};
+            g = Load(tiffwriter::Write(rgba));
+            ASSERT_EQ(g.PixelFormat(), pf32bit) << kind;
+            EXPECT_EQ(g.Pixel(5, 2), RGB(Pattern(5, 2, 0), Pattern(5, 2, 1), Pattern(5, 2, 2)));
+            EXPECT_EQ(static_cast<const uint8_t*>(g.ScanLine(2))[5 * 4 + 3], Pattern(5, 2, 3));
+        }
+        // Four samples without ExtraSamples are RGBA too; two extra samples use the first.
+        g = Load(tiffwriter::Write(Make8(6, 3, 4, 2, Pattern)));
+        EXPECT_EQ(g.PixelFormat(), pf32bit);
+        Image two = Make8(6, 3, 5, 2, Pattern);
+        two.ExtraSamples = {2, 0};
+        g = Load(tiffwriter::Write(two));
+        ASSERT_EQ(g.PixelFormat(), pf32bit);
+        EXPECT_EQ(g.Pixel(5, 2), RGB(Pattern(5, 2, 0), Pattern(5, 2, 1), Pattern(5, 2, 2)));
+        EXPECT_EQ(static_cast<const uint8_t*>(g.ScanLine(2))[5 * 4 + 3], Pattern(5, 2, 3));
+        Image rgba16 = Make16(6, 3, 4, 2, big, [](int x, int, int s) { return uint16_t(0x1234 * (s + 1) + x); });
+        rgba16.ExtraSamples = {1};
+        g = Load(tiffwriter::Write(rgba16));
+        EXPECT_EQ(g.Pixel(0, 0), RGB(0x12, 0x24, 0x36));
+        EXPECT_EQ(static_cast<const uint8_t*>(g.ScanLine(0))[3], 0x48);
+    }
+}
+
+TEST(TIFFReader, GreyWithAlphaReadsTheColourSample) {
+    for (bool big : {false, true}) {
+        Image ga = Make8(7, 2, 2, 1, Pattern);  // BitsPerSample 8, 8 lies in the entry itself
+        ga.BigEndian = big;
+        ga.ExtraSamples = {2};
+        const TTIFFGraphic g = Load(tiffwriter::Write(ga));
+        ASSERT_EQ(g.PixelFormat(), pf8bit);
+        for (int x = 0; x < 7; ++x) ExpectGrey(g, x, 1, Pattern(x, 1, 0));
+        Image ga16 = Make16(7, 2, 2, 0, big, [](int x, int, int s) { return uint16_t(s ? 0xFFFF : x << 12); });
+        ga16.ExtraSamples = {1};
+        const TTIFFGraphic g16 = Load(tiffwriter::Write(ga16));
+        ExpectGrey(g16, 3, 1, 255 - 0x30);
+    }
+}
+
+TEST(TIFFReader, CmykAndCielab) {
+    Image cmyk = Make8(2, 1, 4, 5, [](int x, int, int s) {
+        static const uint8_t px[2][4] = {{0, 255, 255, 0}, {100, 50, 0, 128}};
+        return px[x][s];
+    });
+    TTIFFGraphic g = Load(tiffwriter::Write(cmyk));
+    ASSERT_EQ(g.PixelFormat(), pf24bit);
+    EXPECT_EQ(g.Pixel(0, 0), RGB(255, 0, 0));
+    // red = 255 - (C - C*K/255 + K) with the product rounded: 100*128/255 = 50.2 -> 50.
+    EXPECT_EQ(g.Pixel(1, 0), RGB(255 - (100 - 50 + 128), 255 - (50 - 25 + 128), 255 - 128));
+    Image cmyk16 = Make16(1, 1, 4, 5, true, [](int, int, int s) { return uint16_t(s == 3 ? 0 : s == 0 ? 0xFFFF : 0); });
+    g = Load(tiffwriter::Write(cmyk16));
+    EXPECT_EQ(g.Pixel(0, 0), RGB(0, 255, 255));
+
+    Image lab = Make8(3, 1, 3, 8, [](int x, int, int s) {
+        static const uint8_t px[3][3] = {{255, 0, 0}, {0, 0, 0}, {128, 80, 0}};
+        return px[x][s];
+    });
+    g = Load(tiffwriter::Write(lab));
+    ASSERT_EQ(g.PixelFormat(), pf24bit);
+    const TColor white = g.Pixel(0, 0);
+    EXPECT_GE(GetRValue(white), 250);
+    EXPECT_GE(GetGValue(white), 250);
+    EXPECT_GE(GetBValue(white), 250);
+    EXPECT_EQ(g.Pixel(1, 0), RGB(0, 0, 0));
+    const TColor reddish = g.Pixel(2, 0);
+    EXPECT_GT(GetRValue(reddish), GetGValue(reddish) + 40);
+}
+
+TEST(TIFFReader, YCbCrWithoutSubsampling) {
+    Image im = Make8(2, 1, 3, 6, [](int x, int, int s) {
+        static const uint8_t px[2][3] = {{128, 128, 128}, {76, 85, 255}};  // grey, red
+        return px[x][s];
+    });
+    TTIFFGraphic g;
+    EXPECT_EQ(MessageOf(tiffwriter::Write(im)), "TIFF: unsupported image layout") << "2 x 2 is the default";
+    im.Extra.push_back({530, 3, {1, 1}});
+    g = Load(tiffwriter::Write(im));
+    EXPECT_EQ(g.Pixel(0, 0), RGB(128, 128, 128));
+    const TColor red = g.Pixel(1, 0);
+    EXPECT_GE(GetRValue(red), 250);
+    EXPECT_LE(GetGValue(red), 5);
+    EXPECT_LE(GetBValue(red), 5);
+}
+
+TEST(TIFFReader, OnlyTheFirstDirectoryIsRead) {
+    const Image first = Make8(4, 4, 1, 1, Pattern);
+    const Image second = Make8(40, 40, 3, 2, Pattern);
+    for (bool big : {false, true}) {
+        Image a = first, b = second;
+        a.BigEndian = b.BigEndian = big;
+        const TTIFFGraphic g = Load(tiffwriter::Write(a, &b));
+        EXPECT_EQ(g.Width(), 4);
+        EXPECT_EQ(g.PixelFormat(), pf8bit);
+    }
+}
+
+TEST(TIFFReader, BigEndianRationalTagsAreIgnored) {
+    Image im = Make8(4, 4, 1, 1, Pattern);
+    im.BigEndian = true;
+    im.Extra.push_back({282, 5, {300, 1}});
+    im.Extra.push_back({283, 5, {300, 1}});
+    EXPECT_EQ(Load(tiffwriter::Write(im)).Pixel(3, 3), RGB(Pattern(3, 3, 0), Pattern(3, 3, 0), Pattern(3, 3, 0)));
+}
+
+TEST(TIFFReader, MissingCompressionMeansNone) {
+    Image im = Make8(4, 4, 1, 1, Pattern);
+    im.OmitCompression = true;
+    ExpectGrey(Load(tiffwriter::Write(im)), 3, 3, Pattern(3, 3, 0));
+}
+
+TEST(TIFFReader, Messages) {
+    const Image good = Make8(4, 4, 1, 1, Pattern);
+    Bytes file = tiffwriter::Write(good);
+    Bytes bad = file;
+    bad[2] = 43;
+    EXPECT_EQ(MessageOf(bad), "Invalid TIFF file.");
+    bad = file;
+    bad[0] = bad[1] = 'X';
+    EXPECT_EQ(MessageOf(bad), "Invalid TIFF file.");
+    Image zero = good;
+    zero.Width = 0;
+    zero.Pixels.clear();
+    EXPECT_EQ(MessageOf(tiffwriter::Write(zero)), "Invalid TIFF file.");
+    Image jpeg = good;
+    jpeg.Compression = 7;
+    EXPECT_EQ(MessageOf(tiffwriter::Write(jpeg)), "TIFF: Unknown compression scheme");
+    try {
+        Load(tiffwriter::Write(jpeg));
+    } catch (const EInvalidGraphic&) {
+        ADD_FAILURE() << "the general exception class";
+    } catch (const Exception&) {
+    }
+    // An LZW strip whose first code is not a literal.
+    Image lzw = good;
+    lzw.Compression = tiffwriter::kLZW;
+    bad = tiffwriter::Write(lzw);
+    bad[8] = 0x81;  // the strip starts right after the header: code 258
+    bad[9] = 0x00;
+    EXPECT_EQ(MessageOf(bad), "TIF LZW: invalid opcode.");
+}
+
+TEST(TIFFReader, UnsupportedLayouts) {
+    auto layout = [](uint16_t bits, uint16_t samples, uint16_t photometric) {
+        Image im;
+        im.Width = 4;
+        im.Height = 2;
+        im.Bits.assign(samples, bits);
+        im.Samples = samples;
+        im.Photometric = photometric;
+        im.Pixels.assign(size_t(tiffwriter::LineBytes(im)) * 2, 0);
+        return tiffwriter::Write(im);
+    };
+    const std::string msg = "TIFF: unsupported image layout";
+    EXPECT_EQ(MessageOf(layout(2, 1, 1)), msg);
+    EXPECT_EQ(MessageOf(layout(12, 1, 1)), msg);
+    EXPECT_EQ(MessageOf(layout(8, 1, 4)), msg);
+    EXPECT_EQ(MessageOf(layout(16, 1, 3)), msg) << "a colour map of more than 256 entries";
+    EXPECT_EQ(MessageOf(layout(4, 3, 2)), msg);
+    EXPECT_EQ(MessageOf(layout(8, 3, 5)), msg);
+    EXPECT_EQ(MessageOf(layout(8, 2, 1)), msg) << "two samples, none extra";
+    EXPECT_EQ(MessageOf(layout(8, 4, 8)), msg);
+    Image planar = Make8(4, 2, 3, 2, Pattern);
+    planar.Extra.push_back({284, 3, {2}});
+    EXPECT_EQ(MessageOf(tiffwriter::Write(planar)), msg);
+    Image extraOnly = Make8(4, 2, 1, 1, Pattern);
+    extraOnly.ExtraSamples = {2};
+    EXPECT_EQ(MessageOf(tiffwriter::Write(extraOnly)), msg);
+    Image predictor = Make8(4, 2, 1, 1, Pattern);
+    predictor.Bits = {4};
+    predictor.Pixels.resize(4);
+    predictor.Predictor = 2;
+    EXPECT_EQ(MessageOf(tiffwriter::Write(predictor)), msg);
+}
+
+TEST(TIFFReader, TruncatedHeadersDirectoriesAndTables) {
+    Image im = Make8(16, 16, 1, 1, Pattern);
+    im.RowsPerStrip = 2;
+    const Bytes file = tiffwriter::Write(im);
+    EXPECT_EQ(MessageOf(Bytes(file.begin(), file.begin() + 5)), "Stream read error");
+    // The directory is last in the file: every cut inside it is a read error.
+    uint32_t dir = file[4] | file[5] << 8;
+    for (size_t cut : {size_t(dir) + 1, size_t(dir) + 2 + 12 * 3}) EXPECT_EQ(MessageOf(Bytes(file.begin(), file.begin() + cut)), "Stream read error") << cut;
+    // A strip table pointing past the end.
+    Bytes bad = file;
+    const size_t entries = bad[dir] | bad[dir + 1] << 8;
+    for (size_t i = 0; i < entries; ++i) {
+        uint8_t* e = bad.data() + dir + 2 + 12 * i;
+        if ((e[0] | e[1] << 8) == 273) { e[8] = 0xF0; e[9] = 0xFF; e[10] = 0xFF; e[11] = 0x7F; }
+    }
+    EXPECT_EQ(MessageOf(bad), "Stream read error");
+}
+
+TEST(TIFFReader, HostileSizesAllocateNothingLarge) {
+    Image im = Make8(4, 4, 1, 1, Pattern);
+    im.RowsPerStrip = 4;
+    Bytes file = tiffwriter::Write(im);
+    const uint32_t dir = file[4] | file[5] << 8;
+    const size_t entries = file[dir] | file[dir + 1] << 8;
+    auto patch = [&](Bytes f, uint16_t tag, uint32_t count, uint32_t value) {
+        for (size_t i = 0; i < entries; ++i) {
+            uint8_t* e = f.data() + dir + 2 + 12 * i;
+            if ((e[0] | e[1] << 8) != tag) continue;
+            e[2] = 4; e[3] = 0;  // LONG
+            std::memcpy(e + 4, &count, 4);
+            std::memcpy(e + 8, &value, 4);
+        }
+        return f;
+    };
+    EXPECT_EQ(MessageOf(patch(file, 256, 1, 0x7FFFFFFF)), "Image size exceeds the pixel budget");
+    EXPECT_EQ(MessageOf(patch(file, 256, 1, 0xFFFFFFFF)), "Invalid bitmap size");
+    EXPECT_EQ(MessageOf(patch(file, 273, 0x40000000, 8)), "Stream read error") << "a strip table larger than the file";
+    EXPECT_EQ(MessageOf(patch(file, 278, 0x40000000, 8)), "Stream read error");
+    EXPECT_EQ(MessageOf(patch(file, 258, 0x40000000, 8)), "Stream read error");
+    // A byte count far beyond the file is cut to it; an offset beyond it leaves the strip zero.
+    TTIFFGraphic g = Load(patch(file, 279, 1, 0xFFFFFFF0));
+    ExpectGrey(g, 3, 3, Pattern(3, 3, 0));
+    g = Load(patch(file, 273, 1, 0xFFFFFFF0));
+    ExpectGrey(g, 3, 3, 0);
+    const int64_t budget = PixelBudget();
+    SetPixelBudget(1000);
+    EXPECT_EQ(MessageOf(patch(file, 256, 1, 5000)), "Image size exceeds the pixel budget");
+    SetPixelBudget(budget);
+}
+
+TEST(TIFFReader, StripCutShortLeavesZeroPixels) {
+    for (uint16_t comp : {tiffwriter::kNone, tiffwriter::kLZW, tiffwriter::kPackBits}) {
+        Image im = Make8(64, 64, 3, 2, [](int, int, int) { return uint8_t(200); });
+        im.Compression = comp;
+        Bytes file = tiffwriter::Write(im);
+        // Move the directory to the front by writing a second copy whose strip is cut: simplest is
+        // to cut the strip byte count in the directory.
+        const uint32_t dir = file[4] | file[5] << 8;
+        const size_t entries = file[dir] | file[dir + 1] << 8;
+        for (size_t i = 0; i < entries; ++i) {
+            uint8_t* e = file.data() + dir + 2 + 12 * i;
+            if ((e[0] | e[1] << 8) == 279) { const uint32_t n = comp == tiffwriter::kNone ? 64 * 3 * 10 + 5 : 20; std::memcpy(e + 8, &n, 4); }
+        }
+        TTIFFGraphic g = Load(file);
+        EXPECT_EQ(g.Pixel(0, 0), RGB(200, 200, 200)) << comp;
+        EXPECT_EQ(g.Pixel(63, 63), RGB(0, 0, 0)) << comp;
+    }
+}
+
+TEST(TIFFReader, StripDecodedIntoTheBitmapAndCutShortEndsInZeros) {
+    // 8-bit grey 64 wide: the strip is decoded straight into the scan lines.
+    for (uint16_t comp : {tiffwriter::kLZW, tiffwriter::kPackBits})
+    for (uint32_t cut = 301; cut < 900; cut += 23) {
+        Image im = Make8(64, 64, 1, 1, [](int x, int y, int) { return uint8_t(100 + (x * 3 + y) % 100); });
+        im.Compression = comp;
+        Bytes file = tiffwriter::Write(im);
+        const uint32_t dir = file[4] | file[5] << 8;
+        const size_t entries = file[dir] | file[dir + 1] << 8;
+        for (size_t i = 0; i < entries; ++i) {
+            uint8_t* e = file.data() + dir + 2 + 12 * i;
+            if ((e[0] | e[1] << 8) == 279) std::memcpy(e + 8, &cut, 4);
+        }
+        const TTIFFGraphic g = Load(file);
+        bool zero = false, monotone = true;
+        int decoded = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const int v = GetRValue(g.Pixel(x, y));
+                if (v == 0) zero = true;
+                else if (zero || v != 100 + (x * 3 + y) % 100) monotone = false;
+                else ++decoded;
+            }
+        EXPECT_TRUE(zero) << comp << " " << cut;
+        EXPECT_TRUE(monotone) << comp << " " << cut;
+        EXPECT_GT(decoded, 64) << comp << " " << cut;
+    }
+}
+
+TEST(TIFFReader, SaveWritesNothingAndLoadReplacesThePicture) {
+    TTIFFGraphic g = Load(tiffwriter::Write(Make8(40, 30, 3, 2, Pattern)));
+    TMemoryStream out;
+    g.SaveToStream(out);
+    EXPECT_EQ(out.Size(), 0);
+    TMemoryStream small(tiffwriter::Write(Make8(3, 2, 1, 1, Pattern)));
+    g.LoadFromStream(small);
+    EXPECT_EQ(g.Width(), 3);
+    EXPECT_EQ(g.PixelFormat(), pf8bit);
+    EXPECT_EQ(TTIFFGraphic().PixelFormat(), pf24bit);
+}
+
+TEST(TIFFReader, ReadsFromTheStreamsPosition) {
+    Bytes file(100, 0xAB);
+    const Bytes tiff = tiffwriter::Write(Make8(5, 5, 1, 1, Pattern));
+    file.insert(file.end(), tiff.begin(), tiff.end());
+    TMemoryStream stream(file);
+    stream.SetPosition(100);
+    TTIFFGraphic g;
+    g.LoadFromStream(stream);
+    ExpectGrey(g, 4, 4, Pattern(4, 4, 0));
+}
+
+}  // namespace

@@ -1,0 +1,303 @@
+// Tables: files of other writers open and read right, the layer's own files round-trip, values
+// are formatted as the fields demand, and damaged headers are refused without being touched.
+#include "Tables.h"
+#include "TablesTestSupport.h"
+
+#include <sys/file.h>
+#include <fcntl.h>
+
+#include <cstdlib>
+
+using namespace tables;
+using tabletest::ReadBytes;
+using tabletest::ScratchDir;
+using tabletest::Trim;
+using tabletest::WriteBytes;
+
+namespace {
+
+std::string Field(Table& t, const char* name) { return t.fieldText(t.fieldIndex(name)); }
+
+std::vector<FieldDef> Fields() {
+  return {{"NAME", 'C', 10, 0}, {"QTY", 'N', 6, 2}, {"WHEN", 'D', 8, 0}, {"OK", 'L', 1, 0}, {"CODE", 'C', 6, 0}};
+}
+
+}  // namespace
+
+TEST(DbfForeign, FilesOfEveryKindThePythonWriterMakesOpenAndRead) {
+  ScratchDir dir;
+  std::string cmd = "/usr/bin/python3 " VETRA_SOURCE_DIR "tests/platform/tables/make_dbf.py " + dir.file("") +
+                    " 2>/dev/null";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << "python3-dbf is needed (run.sh installs it)";
+  struct Kind {
+    const char* file;
+    int version;
+  } kinds[] = {{"t_db3.dbf", 0x83}, {"t_fp.dbf", 0xF5}, {"t_vfp.dbf", 0x30}, {"t_clp.dbf", 0x83}};
+  for (const Kind& k : kinds) {
+    SCOPED_TRACE(k.file);
+    int err = 0;
+    auto t = OpenTable(dir.file(k.file), true, &err);
+    ASSERT_TRUE(t) << err;
+    EXPECT_EQ(t->version(), k.version);
+    EXPECT_EQ(t->recCount(), 2);
+    EXPECT_EQ(t->recNo(), 1);
+    EXPECT_EQ(Field(*t, "NAME"), "Alpha       ");
+    EXPECT_EQ(Field(*t, "QTY"), " 12.50");
+    EXPECT_EQ(Field(*t, "WHEN"), "20010305");
+    EXPECT_EQ(Field(*t, "OK"), "T");
+    EXPECT_FALSE(Trim(Field(*t, "NOTE")).empty());  // the memo's block number, as text
+    EXPECT_FALSE(t->deleted());
+    if (k.version == 0x30) {
+      EXPECT_EQ(Field(*t, "CNT"), "42");
+      EXPECT_EQ(Field(*t, "F1"), "   1.250");
+    }
+    EXPECT_EQ(t->skip(1), kOk);
+    EXPECT_EQ(Trim(Field(*t, "NAME")), "Beta");
+    EXPECT_TRUE(t->deleted());
+    EXPECT_EQ(t->skip(1), kEof);
+    EXPECT_TRUE(t->eof());
+    EXPECT_EQ(t->assignText(0, "x"), kErrReadOnly);
+  }
+}
+
+TEST(DbfOwn, CreatedTableReopensWithItsRecords) {
+  ScratchDir dir;
+  std::string path = dir.file("A.DBF");
+  {
+    auto t = CreateTable(path, Fields());
+    ASSERT_TRUE(t);
+    EXPECT_TRUE(t->eof());
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(t->appendStart(true), kOk);
+      t->assignText(0, "row" + std::to_string(i));
+      t->assignLong(1, i * 10);
+      t->assignText(2, "20240229");
+      t->assignText(3, i % 2 ? "F" : "T");
+      ASSERT_EQ(t->append(), kOk);
+      EXPECT_EQ(t->recNo(), i + 1);
+    }
+  }
+  auto bytes = ReadBytes(path);
+  EXPECT_EQ(bytes[0], 0x03);
+  EXPECT_EQ(bytes[4], 3);
+  EXPECT_EQ(bytes.back(), 0x1A);
+  auto t = OpenTable(path, false);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->recCount(), 3);
+  EXPECT_EQ(t->fieldCount(), 5);
+  EXPECT_EQ(t->field(1).dec, 2);
+  t->go(2);
+  EXPECT_EQ(Field(*t, "NAME"), "row1      ");
+  EXPECT_EQ(Field(*t, "QTY"), "    10");
+  EXPECT_EQ(Field(*t, "OK"), "F");
+  // A change is written when the record is left.
+  t->assignText(0, "changed");
+  t->top();
+  t->go(2);
+  EXPECT_EQ(Trim(Field(*t, "NAME")), "changed");
+}
+
+TEST(DbfOwn, ThePythonReaderReadsOurTables) {
+  ScratchDir dir;
+  std::string path = dir.file("OURS.DBF");
+  {
+    auto t = CreateTable(path, Fields());
+    for (int i = 0; i < 2; ++i) {
+      t->appendStart(true);
+      t->assignText(0, "name" + std::to_string(i));
+      t->assignText(1, "1.25");
+      t->assignText(2, "20240229");
+      t->assignText(3, "T");
+      t->assignLong(4, 42 + i);
+      t->append();
+    }
+    t->go(2);
+    t->markDeleted();
+  }
+  std::string out = dir.file("out.txt");
+  std::string cmd = "/usr/bin/python3 -c \"import dbf\n"
+                    "t = dbf.Table('" + path + "')\n"
+                    "t.open()\n"
+                    "print(len(t), [(r.name.strip(), float(r.qty), str(r.when), r.ok, r.code.strip(), dbf.is_deleted(r))"
+                    " for r in t])\" > " + out + " 2>/dev/null";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  std::ifstream in(out);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "2 [('name0', 1.25, '2024-02-29', True, '42', False), ('name1', 1.25, '2024-02-29', True, '43', True)]");
+}
+
+TEST(DbfOwn, AssignmentPadsCutsAndAligns) {
+  ScratchDir dir;
+  auto t = CreateTable(dir.file("B.DBF"), Fields());
+  ASSERT_TRUE(t);
+  t->appendStart(true);
+  t->assignText(0, "abcdefghijklmnop");
+  EXPECT_EQ(t->fieldText(0), "abcdefghij");
+  t->assignText(0, "ab");
+  EXPECT_EQ(t->fieldText(0), "ab        ");
+  t->assignText(1, "3.5");
+  EXPECT_EQ(t->fieldText(1), "   3.5");
+  t->assignLong(1, 12345678);
+  EXPECT_EQ(t->fieldText(1), "******");
+  t->assignLong(4, 42);
+  EXPECT_EQ(t->fieldText(4), "    42");
+  t->assignText(3, "y");
+  EXPECT_EQ(t->fieldText(3), "T");
+  EXPECT_EQ(t->assignText(9, "x"), kErrField);
+  EXPECT_EQ(t->fieldText(9), "");
+  EXPECT_EQ(t->fieldIndex("name"), 0);
+  EXPECT_EQ(t->fieldIndex("NOPE"), -1);
+}
+
+TEST(DbfOwn, LongCharacterFieldsKeepTheirLength) {
+  ScratchDir dir;
+  std::string path = dir.file("L.DBF");
+  {
+    auto t = CreateTable(path, {{"TEXT", 'C', 300, 0}});
+    ASSERT_TRUE(t);
+    t->appendStart(true);
+    t->assignText(0, std::string(299, 'x') + "yz");
+    t->append();
+  }
+  auto t = OpenTable(path, true);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->field(0).len, 300);
+  EXPECT_EQ(t->fieldText(0), std::string(299, 'x') + "y");
+}
+
+TEST(DbfOwn, DeletePackAndZap) {
+  ScratchDir dir;
+  auto t = CreateTable(dir.file("C.DBF"), Fields());
+  ASSERT_TRUE(t);
+  for (int i = 1; i <= 6; ++i) {
+    t->appendStart(true);
+    t->assignLong(1, i);
+    t->append();
+  }
+  t->go(2);
+  t->markDeleted();
+  t->go(5);
+  t->markDeleted();
+  t->top();
+  EXPECT_EQ(t->recCount(), 6);  // deleted records still count
+  ASSERT_EQ(t->pack(), kOk);
+  EXPECT_EQ(t->recCount(), 4);
+  std::string seen;
+  for (t->top(); !t->eof(); t->skip(1)) seen += Trim(t->fieldText(1)).substr(Trim(t->fieldText(1)).size() - 1);
+  EXPECT_EQ(seen, "1346");
+  ASSERT_EQ(t->zap(2, 3), kOk);
+  EXPECT_EQ(t->recCount(), 2);
+  t->go(2);
+  EXPECT_EQ(t->fieldText(1), "     6");
+  ASSERT_EQ(t->zap(1, t->recCount()), kOk);
+  EXPECT_EQ(t->recCount(), 0);
+  EXPECT_EQ(t->top(), kEof);
+}
+
+TEST(DbfOwn, SkipBeforeTheFirstRecordStaysOnIt) {
+  ScratchDir dir;
+  auto t = CreateTable(dir.file("D.DBF"), Fields());
+  for (int i = 0; i < 2; ++i) {
+    t->appendStart(true);
+    t->append();
+  }
+  t->top();
+  EXPECT_EQ(t->skip(-1), kBof);
+  EXPECT_EQ(t->recNo(), 1);
+  EXPECT_EQ(t->skip(5), kEof);
+  EXPECT_EQ(t->recNo(), 3);
+}
+
+TEST(DbfOwn, ReadWriteOpenIsExclusive) {
+  ScratchDir dir;
+  std::string path = dir.file("E.DBF");
+  CreateTable(path, Fields());
+  auto first = OpenTable(path, false);
+  ASSERT_TRUE(first);
+  int err = 0;
+  EXPECT_FALSE(OpenTable(path, false, &err));
+  EXPECT_EQ(err, kErrLocked);
+  EXPECT_TRUE(OpenTable(path, true));  // readers are not kept out
+  first.reset();
+  EXPECT_TRUE(OpenTable(path, false));
+}
+
+// ---- Hostile headers ----
+
+namespace {
+
+std::vector<unsigned char> ValidTable(const std::string& path) {
+  {
+    auto t = CreateTable(path, Fields());
+    for (int i = 0; i < 3; ++i) {
+      t->appendStart(true);
+      t->assignText(0, "n" + std::to_string(i));
+      t->append();
+    }
+  }
+  return ReadBytes(path);
+}
+
+void ExpectRefusedUntouched(const std::string& path, const std::vector<unsigned char>& bytes) {
+  WriteBytes(path, bytes);
+  int err = 0;
+  EXPECT_FALSE(OpenTable(path, false, &err));
+  EXPECT_EQ(err, kErrData);
+  EXPECT_EQ(ReadBytes(path), bytes);
+}
+
+}  // namespace
+
+TEST(DbfHostile, DamagedHeadersAreRefusedAndNotRewritten) {
+  ScratchDir dir;
+  std::string path = dir.file("H.DBF");
+  const auto good = ValidTable(path);
+  auto bad = good;
+  bad[0] = 0x02;  // unknown version
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  bad[8] = 0xFF, bad[9] = 0xFF;  // header longer than the file
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  bad[10] += 1;  // record length disagrees with the fields
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  bad[32 + 16] = 0;  // a field of length 0
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  bad[32] = 0;  // a field without a name
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  bad[32 + 5 * 32] = 'X';  // no end of the field list inside the header
+  ExpectRefusedUntouched(path, bad);
+  ExpectRefusedUntouched(path, std::vector<unsigned char>(good.begin(), good.begin() + 20));
+  bad = good;
+  bad[8] = 32, bad[9] = 0;  // a header with no room for fields
+  ExpectRefusedUntouched(path, bad);
+}
+
+TEST(DbfHostile, RecordsPastTheEndOfTheFileAreNotCounted) {
+  ScratchDir dir;
+  std::string path = dir.file("H.DBF");
+  auto bytes = ValidTable(path);
+  bytes[4] = 200;  // the header claims 200 records
+  bytes.resize(bytes.size() - 1 - 10);  // and the last record is cut short
+  WriteBytes(path, bytes);
+  auto t = OpenTable(path, true);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->recCount(), 2);
+  EXPECT_EQ(t->go(3), kEof);
+}
+
+TEST(DbfHostile, MissingFileAndFolderFail) {
+  ScratchDir dir;
+  int err = 0;
+  EXPECT_FALSE(OpenTable(dir.file("none.dbf"), true, &err));
+  EXPECT_EQ(err, kErrOpen);
+  EXPECT_FALSE(OpenTable(dir.file(""), true, &err));
+  EXPECT_FALSE(CreateTable(dir.file("no/such/x.dbf"), Fields(), &err));
+  EXPECT_EQ(err, kErrCreate);
+  EXPECT_FALSE(CreateTable(dir.file("x.dbf"), {}, &err));
+  EXPECT_FALSE(CreateTable(dir.file("x.dbf"), {{"TOOLONGNAME1", 'C', 1, 0}}, &err));
+}

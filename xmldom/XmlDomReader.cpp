@@ -1,0 +1,485 @@
+// The DOM reader walk (events per node kind, the element rule with its prefix mappings, an
+// explicit stack in place of recursion) and the checks of the content well-formedness handler.
+
+#include "XmlDomReader.h"
+
+#include <memory>
+#include <vector>
+
+#include "DomExceptions.h"
+#include "XmlChars.h"
+#include "XmlDomDecls.h"
+#include "XmlDomDocument.h"
+#include "XmlDomElements.h"
+#include "XmlMessages.h"
+
+namespace xmldom {
+
+// ------------------------------------------------------------------ send operations
+
+bool TXmlStandardDomReader::sendCDATA(TdomLocator* Locator, const WideString& Data) {
+    return FNextHandler ? FNextHandler->processCDATA(this, Locator, Data) : true;
+}
+
+bool TXmlStandardDomReader::sendComment(TdomLocator* Locator, const WideString& Data) {
+    return FNextHandler ? FNextHandler->processComment(this, Locator, Data) : true;
+}
+
+bool TXmlStandardDomReader::sendDoctype(TdomLocator* Locator, const WideString& Name, const WideString& PubId,
+                                        const WideString& SysId, const WideString& Data) {
+    return FNextHandler ? FNextHandler->processDoctype(this, Locator, Name, PubId, SysId, Data) : true;
+}
+
+bool TXmlStandardDomReader::sendEmptyElement(TdomLocator* Locator, const WideString& TagName,
+                                             TdomNameValueList* Attributes) {
+    if (!FNextHandler) return true;
+    if (!FNextHandler->processStartElement(this, Locator, TagName, Attributes)) return false;
+    return FNextHandler->processEndElement(this, Locator, TagName);
+}
+
+bool TXmlStandardDomReader::sendEndDocument(TdomLocator* Locator) {
+    return FNextHandler ? FNextHandler->processEndDocument(this, Locator) : true;
+}
+
+bool TXmlStandardDomReader::sendEndDocumentFragment(TdomLocator* Locator) {
+    return FNextHandler ? FNextHandler->processEndDocumentFragment(this, Locator) : true;
+}
+
+bool TXmlStandardDomReader::sendEndElement(TdomLocator* Locator, const WideString& TagName) {
+    return FNextHandler ? FNextHandler->processEndElement(this, Locator, TagName) : true;
+}
+
+bool TXmlStandardDomReader::sendEndPrefixMapping(TdomLocator* Locator, const WideString& Prefix) {
+    return FNextHandler ? FNextHandler->processEndPrefixMapping(this, Locator, Prefix) : true;
+}
+
+bool TXmlStandardDomReader::sendEntityRef(TdomLocator* Locator, const WideString& Name) {
+    return FNextHandler ? FNextHandler->processEntityRef(this, Locator, Name) : true;
+}
+
+bool TXmlStandardDomReader::sendPCDATA(TdomLocator* Locator, const WideString& Data) {
+    if (Data.empty()) return true;
+    return FNextHandler ? FNextHandler->processPCDATA(this, Locator, Data) : true;
+}
+
+bool TXmlStandardDomReader::sendProcessingInstruction(TdomLocator* Locator, const WideString& Target,
+                                                      const WideString& Data) {
+    return FNextHandler ? FNextHandler->processProcessingInstruction(this, Locator, Target, Data) : true;
+}
+
+bool TXmlStandardDomReader::sendStartDocument(TdomLocator* Locator, const WideString& Version,
+                                              const WideString& Encoding, TdomStandalone Standalone) {
+    return FNextHandler ? FNextHandler->processStartDocument(this, Locator, Version, Encoding, Standalone) : true;
+}
+
+bool TXmlStandardDomReader::sendStartDocumentFragment(TdomLocator* Locator, const WideString& Version,
+                                                      const WideString& Encoding, TdomStandalone Standalone) {
+    return FNextHandler ? FNextHandler->processStartDocumentFragment(this, Locator, Version, Encoding, Standalone)
+                        : true;
+}
+
+bool TXmlStandardDomReader::sendStartElement(TdomLocator* Locator, const WideString& TagName,
+                                             TdomNameValueList* Attributes) {
+    return FNextHandler ? FNextHandler->processStartElement(this, Locator, TagName, Attributes) : true;
+}
+
+bool TXmlStandardDomReader::sendStartPrefixMapping(TdomLocator* Locator, const WideString& Prefix,
+                                                   const WideString& Uri) {
+    return FNextHandler ? FNextHandler->processStartPrefixMapping(this, Locator, Prefix, Uri) : true;
+}
+
+void TXmlStandardDomReader::resetChain() {
+    if (FNextHandler) FNextHandler->reset();
+}
+
+// ------------------------------------------------------------------ the run
+
+bool TXmlStandardDomReader::parse(TdomNode* Node) {
+    TdomDocument* owner = Node ? (Node->getNodeType() == ntDocument_Node ? static_cast<TdomDocument*>(Node)
+                                                                         : Node->getOwnerDocument())
+                               : nullptr;
+    WideString uri = owner ? owner->getLocation() : WideString();
+    TdomLocator locator(-1, -1, -1, -1, -1, uri, Node, nullptr, nullptr);
+    WideString version, encoding;
+    TdomStandalone standalone = STANDALONE_UNSPECIFIED;
+    if (owner) {
+        version = owner->getXmlVersion();
+        encoding = owner->getInputEncoding();
+        standalone = owner->getXmlStandalone();
+    }
+    try {
+        if (Node && Node->getNodeType() == ntDocument_Node) {
+            return sendStartDocument(&locator, version, encoding, standalone) && walkNode(&locator, Node) &&
+                   sendEndDocument(&locator);
+        }
+        return sendStartDocumentFragment(&locator, version, encoding, standalone) && walkNode(&locator, Node) &&
+               sendEndDocumentFragment(&locator);
+    } catch (...) {
+        resetChain();
+        throw;
+    }
+}
+
+namespace {
+
+/// One open node of the walk: an element (or the document) whose children are being visited.
+struct WalkFrame {
+    TdomNode* node;
+    TdomNode* next; ///< next child to visit, nil when all are done
+};
+
+[[noreturn]] void raiseUnwritable() {
+    throw EParserException(msg::kInternalParserErrorDot);
+}
+
+} // namespace
+
+bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* Element,
+                                           TdomNameValueList& Attributes) {
+    TdomNamedNodeMap* map = Element->getAttributes();
+    int count = map ? map->getLength() : 0;
+    for (int i = 0; i < count; ++i) {
+        auto* attr = static_cast<TdomAttr*>(map->item(i));
+        if (FPrefixMapping) {
+            uint8_t kind = attr->getNamespaceDeclarationKind();
+            if (kind == 0) {
+                if (!sendStartPrefixMapping(Locator, WideString(), attr->getValue())) return false;
+            } else if (kind == 1) {
+                if (!sendStartPrefixMapping(Locator, XmlExtractLocalName(attr->getNodeName()), attr->getValue()))
+                    return false;
+            }
+            if (kind != 2 && FSuppressXmlns) continue;
+        }
+        Attributes.Add(attr->getNameRef(), attr->getValue());
+    }
+    return true;
+}
+
+bool TXmlStandardDomReader::endPrefixMappings(TdomLocator* Locator, TdomElement* Element) {
+    TdomNamedNodeMap* map = Element->getAttributes();
+    for (int i = map ? map->getLength() - 1 : -1; i >= 0; --i) {
+        auto* attr = static_cast<TdomAttr*>(map->item(i));
+        uint8_t kind = attr->getNamespaceDeclarationKind();
+        if (kind == 0) {
+            if (!sendEndPrefixMapping(Locator, WideString())) return false;
+        } else if (kind == 1) {
+            if (!sendEndPrefixMapping(Locator, XmlExtractLocalName(attr->getNodeName()))) return false;
+        }
+    }
+    return true;
+}
+
+bool TXmlStandardDomReader::enterNode(TdomLocator* Locator, TdomNode* Node, TdomNameValueList& Attributes,
+                                      bool& Descend) {
+    Descend = false;
+    switch (Node->getNodeType()) {
+    case ntElement_Node: {
+        auto* element = static_cast<TdomElement*>(Node);
+        Attributes.Clear();
+        if (!fillAttributes(Locator, element, Attributes)) return false;
+        const WideString& tagName = element->getTagNameRef();
+        if (element->hasChildNodes()) {
+            Descend = true;
+            return sendStartElement(Locator, tagName, &Attributes);
+        }
+        if (!sendEmptyElement(Locator, tagName, &Attributes)) return false;
+        return !FPrefixMapping || endPrefixMappings(Locator, element);
+    }
+    case ntText_Node:
+        return sendPCDATA(Locator, Node->getNodeValueRef());
+    case ntCDATA_Section_Node:
+        return sendCDATA(Locator, Node->getNodeValue());
+    case ntEntity_Reference_Node:
+        return sendEntityRef(Locator, Node->getNodeName());
+    case ntProcessing_Instruction_Node:
+        return sendProcessingInstruction(Locator, Node->getNodeName(), Node->getNodeValue());
+    case ntComment_Node:
+        return sendComment(Locator, Node->getNodeValue());
+    case ntDocument_Node:
+        Descend = Node->hasChildNodes();
+        return true;
+    case ntDocument_Type_Decl_Node: {
+        auto* decl = static_cast<TdomDocumentTypeDecl*>(Node);
+        return sendDoctype(Locator, decl->getNodeName(), decl->getPublicId(), decl->getSystemId(),
+                           decl->getInternalSubset());
+    }
+    default:
+        raiseUnwritable();
+    }
+}
+
+bool TXmlStandardDomReader::walkNode(TdomLocator* Locator, TdomNode* Node) {
+    if (!Node) raiseUnwritable();
+    TdomNameValueList attributes;
+    bool descend = false;
+    if (!enterNode(Locator, Node, attributes, descend)) return false;
+    if (!descend) return true;
+    std::vector<WalkFrame> stack;
+    stack.push_back({Node, Node->getFirstChild()});
+    while (!stack.empty()) {
+        WalkFrame& top = stack.back();
+        if (TdomNode* child = top.next) {
+            top.next = child->getNextSibling();
+            if (!enterNode(Locator, child, attributes, descend)) return false;
+            if (descend) stack.push_back({child, child->getFirstChild()});
+            continue;
+        }
+        TdomNode* done = top.node;
+        stack.pop_back();
+        if (done->getNodeType() != ntElement_Node) continue; // the document has no end event here
+        auto* element = static_cast<TdomElement*>(done);
+        if (!sendEndElement(Locator, element->getTagNameRef())) return false;
+        if (FPrefixMapping && !endPrefixMappings(Locator, element)) return false;
+    }
+    return true;
+}
+
+// ------------------------------------------------------------------ TXmlWFTestContentHandler
+
+void TXmlWFTestContentHandler::requireDocument() const {
+    if (!FInDocument) throw EParserException(msg::kInternalParserException);
+}
+
+bool TXmlWFTestContentHandler::startDocument(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                             const WideString& version, const WideString& encDl,
+                                             bool checkOutsideRoot) {
+    if (FInDocument) throw EParserException(msg::kInternalParserException);
+    FOpenElements.Clear();
+    FInDocument = true;
+    FDoctypeSeen = false;
+    FRootSeen = false;
+    FCheckOutsideRoot = checkOutsideRoot;
+    if ((!encDl.empty() && !IsXmlEncName(encDl)) || (!version.empty() && !IsXmlVersionNum(version)))
+        return sendErrorNotification(Reader, ET_INVALID_XML_DECLARATION, Locator, {});
+    return true;
+}
+
+#define XML_FORWARD(Name, ...) (FNextHandler ? FNextHandler->process##Name(Reader, Locator, ##__VA_ARGS__) : true)
+
+bool TXmlWFTestContentHandler::processStartDocument(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                    const WideString& version, const WideString& encDl,
+                                                    TdomStandalone sdDl) {
+    fireEvent(OnStartDocument, Reader, Locator, version, encDl, sdDl);
+    if (!startDocument(Reader, Locator, version, encDl, true)) return false;
+    return XML_FORWARD(StartDocument, version, encDl, sdDl);
+}
+
+bool TXmlWFTestContentHandler::processStartDocumentFragment(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                            const WideString& version, const WideString& encDl,
+                                                            TdomStandalone sdDl) {
+    fireEvent(OnStartDocumentFragment, Reader, Locator, version, encDl, sdDl);
+    if (!startDocument(Reader, Locator, version, encDl, false)) return false;
+    return XML_FORWARD(StartDocumentFragment, version, encDl, sdDl);
+}
+
+bool TXmlWFTestContentHandler::processDoctype(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& name,
+                                              const WideString& pubId, const WideString& sysId,
+                                              const WideString& data) {
+    fireEvent(OnDoctype, Reader, Locator, name, pubId, sysId, data);
+    requireDocument();
+    if (FDoctypeSeen && !sendErrorNotification(Reader, ET_DOUBLE_DOCTYPE, Locator, name)) return false;
+    FDoctypeSeen = true;
+    if (FRootSeen && !sendErrorNotification(Reader, ET_WRONG_ORDER, Locator, name)) return false;
+    bool sysOk = sysId.empty() || IsXmlSystemChars(sysId);
+    bool pubOk = pubId.empty() || IsXmlPubidChars(pubId);
+    if ((!IsXmlName(name) || !pubOk || !sysOk) && !sendErrorNotification(Reader, ET_INVALID_DOCTYPE, Locator, name))
+        return false;
+    return XML_FORWARD(Doctype, name, pubId, sysId, data);
+}
+
+bool TXmlWFTestContentHandler::checkAttributeValue(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                   const WideString& Value) {
+    if (Value.find(u'&') == WideString::npos) {
+        WideString quoted;
+        quoted.reserve(Value.size() + 2);
+        quoted += u'"';
+        quoted += Value;
+        quoted += u'"';
+        if (IsXmlAttValue(quoted)) return true;
+        return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_VALUE, Locator, Value);
+    }
+    size_t i = 0;
+    const size_t n = Value.size();
+    while (i < n) {
+        char16_t c = Value[i];
+        if (c == u'&') {
+            size_t end = Value.find(u';', i + 1);
+            if (end == WideString::npos)
+                return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_VALUE, Locator, Value);
+            std::u16string_view body(Value.data() + i + 1, end - i - 1);
+            bool good;
+            if (!body.empty() && body[0] == u'#') {
+                WideString ref = u"&" + WideString(body) + u";";
+                good = IsXmlCharRef(ref);
+                if (good) {
+                    try {
+                        XmlCharRefToInt(ref);
+                    } catch (const EConvertError&) {
+                        good = false;
+                    }
+                }
+            } else {
+                good = IsXmlName(body);
+            }
+            if (!good) return sendErrorNotification(Reader, ET_INVALID_ENTITY_NAME, Locator, WideString(body));
+            i = end + 1;
+            continue;
+        }
+        // Surrogate pairs pass as one character; lone surrogates and "<" do not.
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && Value[i + 1] >= 0xDC00 && Value[i + 1] <= 0xDFFF) {
+            i += 2;
+            continue;
+        }
+        if (c == u'<' || !IsXmlChar(static_cast<UCS4Char>(c)))
+            return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_VALUE, Locator, Value);
+        ++i;
+    }
+    return true;
+}
+
+bool TXmlWFTestContentHandler::processStartElement(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                   const WideString& tagName, TdomNameValueList* attributes) {
+    fireEvent(OnStartElement, Reader, Locator, tagName, attributes);
+    requireDocument();
+    if (!IsXmlName(tagName) && !sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName))
+        return false;
+    if (FOpenElements.getCount() == 0 && FCheckOutsideRoot && FRootSeen &&
+        !sendErrorNotification(Reader, ET_DOUBLE_ROOT_ELEMENT, Locator, tagName))
+        return false;
+    FRootSeen = true;
+    FOpenElements.Add(tagName);
+    int count = attributes ? attributes->getCount() : 0;
+    for (int i = 0; i < count; ++i) {
+        const WideString& name = attributes->getName(i);
+        if (attributes->IndexOfName(name) != i &&
+            !sendErrorNotification(Reader, ET_DOUBLE_ATTRIBUTE_NAME, Locator, name))
+            return false;
+        if (!IsXmlName(name) && !sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name))
+            return false;
+        if (!checkAttributeValue(Reader, Locator, attributes->getValue(i))) return false;
+    }
+    return XML_FORWARD(StartElement, tagName, attributes);
+}
+
+bool TXmlWFTestContentHandler::processEndElement(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                 const WideString& tagName) {
+    fireEvent(OnEndElement, Reader, Locator, tagName);
+    requireDocument();
+    if (!IsXmlName(tagName) && !sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName))
+        return false;
+    int last = FOpenElements.getCount() - 1;
+    if (last < 0 || FOpenElements.Get(last) != tagName) {
+        if (!sendErrorNotification(Reader, ET_END_TAG_WITHOUT_START_TAG, Locator, tagName)) return false;
+    } else {
+        FOpenElements.Delete(last);
+    }
+    return XML_FORWARD(EndElement, tagName);
+}
+
+bool TXmlWFTestContentHandler::processPCDATA(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                             const WideString& data) {
+    fireEvent(OnPCDATA, Reader, Locator, data);
+    requireDocument();
+    if (!IsXmlChars(data) && !sendErrorNotification(Reader, ET_INVALID_CHARACTER, Locator, data)) return false;
+    if (!FRootSeen && FCheckOutsideRoot && !IsXmlS(data) &&
+        !sendErrorNotification(Reader, ET_CHARACTERS_OUTSIDE_ROOT, Locator, data))
+        return false;
+    return XML_FORWARD(PCDATA, data);
+}
+
+bool TXmlWFTestContentHandler::processCDATA(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    fireEvent(OnCDATA, Reader, Locator, data);
+    requireDocument();
+    if (!IsXmlCData(data) && !sendErrorNotification(Reader, ET_INVALID_CDATA_SECTION, Locator, data)) return false;
+    if (!FRootSeen && FCheckOutsideRoot && !sendErrorNotification(Reader, ET_CHARACTERS_OUTSIDE_ROOT, Locator, data))
+        return false;
+    return XML_FORWARD(CDATA, data);
+}
+
+bool TXmlWFTestContentHandler::processComment(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                              const WideString& data) {
+    fireEvent(OnComment, Reader, Locator, data);
+    requireDocument();
+    WideString clue = wftest::commentFault(data);
+    if (!clue.empty() && !sendErrorNotification(Reader, ET_INVALID_COMMENT, Locator, clue)) return false;
+    if (!wftest::allXmlChars(data) && !sendErrorNotification(Reader, ET_INVALID_CHARACTER, Locator, data))
+        return false;
+    return XML_FORWARD(Comment, data);
+}
+
+bool TXmlWFTestContentHandler::processProcessingInstruction(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                            const WideString& targ, const WideString& data) {
+    fireEvent(OnProcessingInstruction, Reader, Locator, targ, data);
+    requireDocument();
+    if (!IsXmlPITarget(targ)) {
+        if (!sendErrorNotification(Reader, ET_INVALID_PROCESSING_INSTRUCTION, Locator, targ)) return false;
+    } else if (data.find(u"?>") != WideString::npos) {
+        if (!sendErrorNotification(Reader, ET_INVALID_PROCESSING_INSTRUCTION, Locator, u"?>")) return false;
+    }
+    if (!wftest::allXmlChars(data) && !sendErrorNotification(Reader, ET_INVALID_CHARACTER, Locator, data))
+        return false;
+    return XML_FORWARD(ProcessingInstruction, targ, data);
+}
+
+bool TXmlWFTestContentHandler::processEntityRef(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                const WideString& data) {
+    fireEvent(OnEntityRef, Reader, Locator, data);
+    requireDocument();
+    if (!IsXmlName(data) && !sendErrorNotification(Reader, ET_INVALID_ENTITY_NAME, Locator, data)) return false;
+    if (!FRootSeen && FCheckOutsideRoot &&
+        !sendErrorNotification(Reader, ET_CHARACTERS_OUTSIDE_ROOT, Locator, u"&" + data + u";"))
+        return false;
+    return XML_FORWARD(EntityRef, data);
+}
+
+bool TXmlWFTestContentHandler::processSkippedEntity(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                    const WideString& data) {
+    fireEvent(OnSkippedEntity, Reader, Locator, data);
+    requireDocument();
+    return XML_FORWARD(SkippedEntity, data);
+}
+
+bool TXmlWFTestContentHandler::processStartPrefixMapping(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                         const WideString& prefix, const WideString& uri) {
+    fireEvent(OnStartPrefixMapping, Reader, Locator, prefix, uri);
+    requireDocument();
+    return XML_FORWARD(StartPrefixMapping, prefix, uri);
+}
+
+bool TXmlWFTestContentHandler::processEndPrefixMapping(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                       const WideString& data) {
+    fireEvent(OnEndPrefixMapping, Reader, Locator, data);
+    requireDocument();
+    return XML_FORWARD(EndPrefixMapping, data);
+}
+
+bool TXmlWFTestContentHandler::processEndDocument(TXmlCustomReader* Reader, TdomLocator* Locator) {
+    fireEvent(OnEndDocument, Reader, Locator);
+    requireDocument();
+    FInDocument = false;
+    bool ok = true;
+    if (FOpenElements.getCount() > 0) ok = sendErrorNotification(Reader, ET_MISSING_END_TAG, Locator, {});
+    if (ok && !FRootSeen) ok = sendErrorNotification(Reader, ET_ROOT_NOT_FOUND, Locator, {});
+    FDoctypeSeen = FRootSeen = false;
+    return ok ? XML_FORWARD(EndDocument) : false;
+}
+
+bool TXmlWFTestContentHandler::processEndDocumentFragment(TXmlCustomReader* Reader, TdomLocator* Locator) {
+    fireEvent(OnEndDocumentFragment, Reader, Locator);
+    requireDocument();
+    FInDocument = false;
+    bool ok = true;
+    if (FOpenElements.getCount() > 0) ok = sendErrorNotification(Reader, ET_MISSING_END_TAG, Locator, {});
+    FDoctypeSeen = FRootSeen = false;
+    return ok ? XML_FORWARD(EndDocumentFragment) : false;
+}
+
+#undef XML_FORWARD
+
+void TXmlWFTestContentHandler::reset() {
+    FInDocument = FDoctypeSeen = FRootSeen = FCheckOutsideRoot = false;
+    FOpenElements.Clear();
+    TXmlCustomContentHandler::reset();
+}
+
+} // namespace xmldom

@@ -1,0 +1,80 @@
+// The parser components of the XML library: TXmlCustomParser holds the implementation a chain
+// works for; TDomToXmlParser owns the writing chain (DOM reader, optional well-formedness test,
+// stream builder) and writes a node as XML text into a stream, a byte string or a wide string.
+#pragma once
+
+#include <string>
+
+#include "XmlComponents.h"
+#include "XmlSources.h"
+#include "XmlStreams.h"
+
+namespace xmldom {
+
+class TDomImplementation;
+class TdomNode;
+class TXmlStandardDomReader;
+class TXmlStreamBuilder;
+class TXmlWFTestContentHandler;
+
+/// Base of the parser components: the implementation the chain works for.
+class TXmlCustomParser : public TdomBaseComponent {
+public:
+    explicit TXmlCustomParser(TdomBaseComponent* AOwner = nullptr) : TdomBaseComponent(AOwner) {}
+
+    TDomImplementation* getDOMImpl() const { return FDOMImpl; }
+    /// Links the implementation; DOMImpl becomes nil when that implementation is freed.
+    virtual void SetDOMImpl(TDomImplementation* Value);
+
+protected:
+    void Notification(TdomBaseComponent* AComponent, TOperation Operation) override;
+
+    TDomImplementation* FDOMImpl = nullptr;
+};
+
+/// Writes DOM nodes as XML text.
+class TDomToXmlParser : public TXmlCustomParser {
+public:
+    /// BufferSize 4096, NewLine nltCRLF, no strict checking, no active code page, no
+    /// byte-order mark.
+    explicit TDomToXmlParser(TdomBaseComponent* AOwner = nullptr);
+
+    int32_t getBufferSize() const { return FBufferSize; }
+    /// Below 1024: ENot_Supported_Err "BufferSize must not be less than 1024.", nothing kept.
+    virtual void SetBufferSize(int32_t Value);
+    TdomNewLineType getNewLine() const { return FNewLine; }
+    virtual void SetNewLine(TdomNewLineType Value) { FNewLine = Value; }
+    /// True exactly when the well-formedness test handler sits between reader and builder.
+    virtual bool GetStrictErrorChecking() const;
+    virtual void SetStrictErrorChecking(bool Value);
+    bool getUseActiveCodePage() const { return FUseActiveCodePage; }
+    virtual void SetUseActiveCodePage(bool Value) { FUseActiveCodePage = Value; }
+    virtual bool GetUseByteOrderMark() const;
+    virtual void SetUseByteOrderMark(bool Value);
+
+    /// Writes the node from the destination's position. Checks, in order: DOMImpl, destination,
+    /// source node (EAccessViolation). An unknown encoding name raises ENot_Supported_Err before
+    /// anything is written. The output is flushed before the call returns, so a destination that
+    /// refuses bytes raises EWriteError. True when no handler stopped the run.
+    virtual bool writeToStream(TdomNode* SourceNode, const WideString& EncodingName, TStream* Destination);
+    /// As writeToStream into a byte string; the 16-bit encodings are refused.
+    virtual bool writeToString(TdomNode* SourceNode, const WideString& EncodingName, std::string& S);
+    /// As writeToStream in UTF-16 (machine order, behind the mark U+FEFF) into a wide string.
+    virtual bool writeToWideString(TdomNode* SourceNode, WideString& S);
+
+    TXmlStandardDomReader* getDomReader() const { return FDomReader; }
+    TXmlStreamBuilder* getStreamBuilder() const { return FStreamBuilder; }
+    TXmlWFTestContentHandler* getTestHandler() const { return FTestHandler; }
+
+private:
+    int32_t FBufferSize = 4096;
+    TXmlStandardDomReader* FDomReader;  ///< owned through the component owner
+    TdomNewLineType FNewLine = nltCRLF;
+    TXmlStreamBuilder* FStreamBuilder;  ///< owned through the component owner
+    bool FUseActiveCodePage = false;
+    TXmlWFTestContentHandler* FTestHandler; ///< owned through the component owner
+    /// writeToWideString in progress: the active code page does not replace its encoding.
+    bool FWideOutput = false;
+};
+
+} // namespace xmldom

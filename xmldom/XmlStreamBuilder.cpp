@@ -1,0 +1,470 @@
+// The stream builder: the text written for every event of the chain (declarations, tags,
+// character data, DTD declarations), the encoding choice at the start of a document and its
+// re-application at every end.
+
+#include "XmlStreamBuilder.h"
+
+#include <array>
+
+#include "DomExceptions.h"
+#include "XmlEncodings.h"
+#include "XmlMessages.h"
+#include "XmlSources.h"
+
+namespace xmldom {
+
+namespace {
+
+constexpr std::u16string_view kLF = u"\n";
+
+uint8_t indexOfName(const WideString& Name) {
+    for (char16_t c : Name)
+        if (c > 0x7E || c < 0x20) return kEncodingNone; // encoding names are plain ASCII
+    return encodingIndexOf(ToUtf8(Name));
+}
+
+/// The quote for a literal: the double quote unless the text holds one.
+std::u16string_view quoteFor(const WideString& Text) {
+    return Text.find(u'"') == WideString::npos ? u"\"" : u"'";
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ encoding and output source
+
+void TXmlStreamBuilder::setEncodingName(const WideString& Name) {
+    if (Name.empty()) {
+        FEncodingName.clear();
+        FEncodingIndex = kEncodingNone;
+    } else {
+        const uint8_t index = indexOfName(Name);
+        if (index == kEncodingNone || (index > kEncodingUCS2 && !encoderOf(index)))
+            throw ENot_Supported_Err(msg::kEncodingNotSupportedErr);
+        FEncodingName = Name;
+        FEncodingIndex = index;
+    }
+    applyOutputEncoding();
+}
+
+void TXmlStreamBuilder::setOutputSource(TXmlOutputSource* Source) {
+    FOutputSource = Source;
+    applyOutputEncoding();
+}
+
+uint8_t TXmlStreamBuilder::currentOutputEncoding() const {
+    return FOutputSource ? FOutputSource->getEncoding() : kEncodingNone;
+}
+
+void TXmlStreamBuilder::applyOutputEncoding() {
+    if (FOutputSource) FOutputSource->setEncoding(FEncodingIndex == kEncodingNone ? kEncodingUTF8 : FEncodingIndex);
+}
+
+// ------------------------------------------------------------------ write operations
+
+bool TXmlStreamBuilder::writeText(TXmlCustomReader*, TdomLocator*, std::u16string_view Text) {
+    if (FOutputSource) FOutputSource->writeText(Text);
+    return true;
+}
+
+bool TXmlStreamBuilder::writeTextWithReferences(TXmlCustomReader*, TdomLocator*, std::u16string_view Text) {
+    if (FOutputSource) FOutputSource->writeTextWithReferences(Text);
+    return true;
+}
+
+bool TXmlStreamBuilder::writeTexts(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                   std::initializer_list<std::u16string_view> Texts) {
+    for (std::u16string_view text : Texts)
+        if (!writeText(Reader, Locator, text)) return false;
+    return true;
+}
+
+bool TXmlStreamBuilder::writeTextsWithReferences(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                 std::initializer_list<std::u16string_view> Texts) {
+    for (std::u16string_view text : Texts)
+        if (!writeTextWithReferences(Reader, Locator, text)) return false;
+    return true;
+}
+
+namespace {
+/// The characters of the text rule, indexed by code unit up to ">".
+constexpr auto kSpecial = [] {
+    std::array<bool, 0x3F> table{};
+    table[u'\r'] = table[u'&'] = table[u'<'] = table[u'>'] = true;
+    return table;
+}();
+} // namespace
+
+bool TXmlStreamBuilder::writeEscapedText(TXmlCustomReader* Reader, TdomLocator* Locator, std::u16string_view Data) {
+    // Runs without a special character go out whole; each special one as its reference.
+    size_t start = 0;
+    const size_t n = Data.size();
+    for (size_t i = 0; i < n; ++i) {
+        const char16_t c = Data[i];
+        if (c > u'>' || !kSpecial[c]) continue; // most characters: nothing to replace
+        std::u16string_view ref;
+        switch (c) {
+        case u'\r': ref = u"&#xD;"; break;
+        case u'&': ref = u"&amp;"; break;
+        case u'<': ref = u"&lt;"; break;
+        case u'>': ref = u"&gt;"; break;
+        default: continue;
+        }
+        if (i > start && !writeTextWithReferences(Reader, Locator, Data.substr(start, i - start))) return false;
+        if (!writeTextWithReferences(Reader, Locator, ref)) return false;
+        start = i + 1;
+    }
+    if (start < n) return writeTextWithReferences(Reader, Locator, Data.substr(start));
+    return true;
+}
+
+// ------------------------------------------------------------------ start of a text
+
+namespace {
+enum StartKind { kStartDocument, kStartFragment, kStartExternalSubset };
+}
+
+bool TXmlStreamBuilder::startOfText(TXmlCustomReader* Reader, TdomLocator* Locator, WideString& version,
+                                    WideString& encDl, TdomStandalone sdDl, int Kind) {
+    uint8_t index;
+    if (!FEncodingName.empty()) {
+        encDl = FEncodingName;
+        index = FEncodingIndex;
+    } else if (encDl.empty()) {
+        index = kEncodingUTF8;
+    } else {
+        index = indexOfName(encDl);
+        // A name without a byte form cannot be written either.
+        if (index > kEncodingUCS2 && !encoderOf(index)) index = kEncodingNone;
+    }
+    if (index == kEncodingNone) {
+        sendErrorNotification(Reader, ET_ENCODING_NOT_SUPPORTED, Locator, encDl);
+        return false;
+    }
+    if (FOutputSource) {
+        FOutputSource->setEncoding(index);
+        const uint8_t inForce = FOutputSource->getEncoding();
+        if (inForce == kEncodingUTF8 && FUseByteOrderMark) {
+            static constexpr uint8_t kMark[3] = {0xEF, 0xBB, 0xBF};
+            FOutputSource->writeBytes(kMark, 3);
+        } else if (inForce >= kEncodingUTF16BE && inForce <= kEncodingUCS2) {
+            if (!writeText(Reader, Locator, u"\xFEFF")) return false;
+        }
+    }
+    if (Kind == kStartFragment) return true;
+    bool ok = version.empty() ? writeText(Reader, Locator, u"<?xml version=\"1.0\"")
+                              : writeTexts(Reader, Locator, {u"<?xml version=\"", version, u"\""});
+    if (ok && !encDl.empty()) ok = writeTexts(Reader, Locator, {u" encoding=\"", encDl, u"\""});
+    if (ok && Kind == kStartDocument) {
+        if (sdDl == STANDALONE_YES) ok = writeText(Reader, Locator, u" standalone=\"yes\"");
+        else if (sdDl == STANDALONE_NO) ok = writeText(Reader, Locator, u" standalone=\"no\"");
+    }
+    if (ok) writeTexts(Reader, Locator, {u"?>", kLF});
+    return true;
+}
+
+// ------------------------------------------------------------------ content events
+
+#define XML_PASS_ON(Name, ...) \
+    return FNextHandler ? FNextHandler->process##Name(Reader, Locator, ##__VA_ARGS__) : true
+
+bool TXmlStreamBuilder::processStartDocument(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& version,
+                                             const WideString& encDl, TdomStandalone sdDl) {
+    WideString v = version, e = encDl;
+    TdomStandalone s = sdDl;
+    if (OnStartDocument) OnStartDocument(this, Reader, Locator, v, e, s);
+    if (!startOfText(Reader, Locator, v, e, s, kStartDocument)) return false;
+    XML_PASS_ON(StartDocument, v, e, s);
+}
+
+bool TXmlStreamBuilder::processStartDocumentFragment(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                     const WideString& version, const WideString& encDl,
+                                                     TdomStandalone sdDl) {
+    WideString v = version, e = encDl;
+    TdomStandalone s = sdDl;
+    if (OnStartDocumentFragment) OnStartDocumentFragment(this, Reader, Locator, v, e, s);
+    if (!startOfText(Reader, Locator, v, e, s, kStartFragment)) return false;
+    XML_PASS_ON(StartDocumentFragment, v, e, s);
+}
+
+bool TXmlStreamBuilder::processStartExtDtd(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& pubId,
+                                           const WideString& version, const WideString& encDl) {
+    WideString p = pubId, v = version, e = encDl;
+    if (OnStartExtDtd) OnStartExtDtd(this, Reader, Locator, p, v, e);
+    if (!startOfText(Reader, Locator, v, e, STANDALONE_UNSPECIFIED, kStartExternalSubset)) return false;
+    XML_PASS_ON(StartExtDtd, p, v, e);
+}
+
+bool TXmlStreamBuilder::processStartElement(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                            const WideString& tagName, TdomNameValueList* attributes) {
+    // The common case (no event assigned) writes straight from the arguments.
+    WideString changedTag;
+    TdomNameValueList* list = attributes;
+    const WideString* tag = &tagName;
+    if (OnStartElement) {
+        changedTag = tagName;
+        OnStartElement(this, Reader, Locator, changedTag, list);
+        tag = &changedTag;
+    }
+    if (!writeTexts(Reader, Locator, {u"<", *tag})) return false;
+    const int count = list ? list->getCount() : 0;
+    for (int i = 0; i < count; ++i) {
+        if (!writeTexts(Reader, Locator, {u" ", list->getName(i), u"=\""})) return false;
+        if (!writeTextWithReferences(Reader, Locator, list->getValue(i))) return false;
+        if (!writeText(Reader, Locator, u"\"")) return false;
+    }
+    if (!writeText(Reader, Locator, u">")) return false;
+    XML_PASS_ON(StartElement, *tag, list);
+}
+
+bool TXmlStreamBuilder::processEndElement(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& tagName) {
+    WideString changedTag;
+    const WideString* tag = &tagName;
+    if (OnEndElement) {
+        changedTag = tagName;
+        OnEndElement(this, Reader, Locator, changedTag);
+        tag = &changedTag;
+    }
+    if (!writeTexts(Reader, Locator, {u"</", *tag, u">"})) return false;
+    XML_PASS_ON(EndElement, *tag);
+}
+
+bool TXmlStreamBuilder::processPCDATA(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    WideString changed;
+    const WideString* text = &data;
+    if (OnPCDATA) {
+        changed = data;
+        OnPCDATA(this, Reader, Locator, changed);
+        text = &changed;
+    }
+    if (!writeEscapedText(Reader, Locator, *text)) return false;
+    XML_PASS_ON(PCDATA, *text);
+}
+
+bool TXmlStreamBuilder::processCDATA(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    WideString d = data;
+    if (OnCDATA) OnCDATA(this, Reader, Locator, d);
+    if (!writeTexts(Reader, Locator, {u"<![CDATA[", d, u"]]>"})) return false;
+    XML_PASS_ON(CDATA, d);
+}
+
+bool TXmlStreamBuilder::processComment(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    WideString d = data;
+    if (OnComment) OnComment(this, Reader, Locator, d);
+    if (!writeTexts(Reader, Locator, {u"<!--", d, u"-->"})) return false;
+    XML_PASS_ON(Comment, d);
+}
+
+bool TXmlStreamBuilder::processProcessingInstruction(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                     const WideString& targ, const WideString& data) {
+    WideString t = targ, d = data;
+    if (OnProcessingInstruction) OnProcessingInstruction(this, Reader, Locator, t, d);
+    bool ok = d.empty() ? writeTexts(Reader, Locator, {u"<?", t, u"?>"})
+                        : writeTexts(Reader, Locator, {u"<?", t, u" ", d, u"?>"});
+    if (!ok) return false;
+    XML_PASS_ON(ProcessingInstruction, t, d);
+}
+
+bool TXmlStreamBuilder::processEntityRef(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    WideString d = data;
+    if (OnEntityRef) OnEntityRef(this, Reader, Locator, d);
+    if (!writeTexts(Reader, Locator, {u"&", d, u";"})) return false;
+    XML_PASS_ON(EntityRef, d);
+}
+
+bool TXmlStreamBuilder::processDoctype(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& name,
+                                       const WideString& pubId, const WideString& sysId, const WideString& data) {
+    WideString n = name, p = pubId, s = sysId, d = data;
+    if (OnDoctype) OnDoctype(this, Reader, Locator, n, p, s, d);
+    if (!writeTexts(Reader, Locator, {u"<!DOCTYPE ", n, u" "})) return false;
+    const std::u16string_view q = quoteFor(s);
+    bool ok = true;
+    if (!s.empty()) {
+        ok = p.empty() ? writeTexts(Reader, Locator, {u" SYSTEM ", q, s, q, u" "})
+                       : writeTexts(Reader, Locator, {u" PUBLIC \"", p, u"\" ", q, s, q, u" "});
+    } else if (!p.empty()) {
+        ok = writeTexts(Reader, Locator, {u" PUBLIC \"", p, u"\" "});
+    }
+    if (!ok) return false;
+    ok = d.empty() ? writeText(Reader, Locator, u">") : writeTexts(Reader, Locator, {u"[", d, u"]>"});
+    if (!ok) return false;
+    XML_PASS_ON(Doctype, n, p, s, d);
+}
+
+bool TXmlStreamBuilder::processEndDocument(TXmlCustomReader* Reader, TdomLocator* Locator) {
+    if (OnEndDocument) OnEndDocument(this, Reader, Locator);
+    applyOutputEncoding();
+    XML_PASS_ON(EndDocument);
+}
+
+bool TXmlStreamBuilder::processEndDocumentFragment(TXmlCustomReader* Reader, TdomLocator* Locator) {
+    if (OnEndDocumentFragment) OnEndDocumentFragment(this, Reader, Locator);
+    applyOutputEncoding();
+    XML_PASS_ON(EndDocumentFragment);
+}
+
+bool TXmlStreamBuilder::processSkippedEntity(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    WideString d = data;
+    if (OnSkippedEntity) OnSkippedEntity(this, Reader, Locator, d);
+    XML_PASS_ON(SkippedEntity, d);
+}
+
+bool TXmlStreamBuilder::processStartPrefixMapping(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                  const WideString& prefix, const WideString& uri) {
+    WideString p = prefix, u = uri;
+    if (OnStartPrefixMapping) OnStartPrefixMapping(this, Reader, Locator, p, u);
+    XML_PASS_ON(StartPrefixMapping, p, u);
+}
+
+bool TXmlStreamBuilder::processEndPrefixMapping(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                const WideString& data) {
+    WideString d = data;
+    if (OnEndPrefixMapping) OnEndPrefixMapping(this, Reader, Locator, d);
+    XML_PASS_ON(EndPrefixMapping, d);
+}
+
+// ------------------------------------------------------------------ DTD events
+
+bool TXmlStreamBuilder::writeExternalId(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& value,
+                                        const WideString& pubId, const WideString& sysId, bool allowInternal) {
+    if (allowInternal && pubId.empty() && sysId.empty()) {
+        const std::u16string_view q = quoteFor(value);
+        return writeTexts(Reader, Locator, {q, value, q});
+    }
+    if (!pubId.empty()) {
+        if (sysId.empty()) return writeTexts(Reader, Locator, {u" PUBLIC \"", pubId, u"\""});
+        if (sysId.find(u'"') == WideString::npos)
+            return writeTexts(Reader, Locator, {u"PUBLIC \"", pubId, u"\" \"", sysId, u"\""});
+        return writeTexts(Reader, Locator, {u"PUBLIC \"", pubId, u"\" '", sysId, u"'"});
+    }
+    const std::u16string_view q = quoteFor(sysId);
+    return writeTexts(Reader, Locator, {u"SYSTEM ", q, sysId, q});
+}
+
+bool TXmlStreamBuilder::processDtdComment(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    WideString d = data;
+    if (OnDtdComment) OnDtdComment(this, Reader, Locator, d);
+    if (!writeTexts(Reader, Locator, {kLF, u"<!--", d, u"-->"})) return false;
+    XML_PASS_ON(DtdComment, d);
+}
+
+bool TXmlStreamBuilder::processDtdProcessingInstruction(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                        const WideString& targ, const WideString& data) {
+    WideString t = targ, d = data;
+    if (OnDtdProcessingInstruction) OnDtdProcessingInstruction(this, Reader, Locator, t, d);
+    bool ok = d.empty() ? writeTexts(Reader, Locator, {kLF, u"<?", t, u"?>"})
+                        : writeTexts(Reader, Locator, {kLF, u"<?", t, u" ", d, u"?>"});
+    if (!ok) return false;
+    XML_PASS_ON(DtdProcessingInstruction, t, d);
+}
+
+bool TXmlStreamBuilder::processElementTypeDeclaration(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                      const WideString& name, const WideString& data) {
+    WideString n = name, d = data;
+    if (OnElementTypeDeclaration) OnElementTypeDeclaration(this, Reader, Locator, n, d);
+    if (!writeTexts(Reader, Locator, {kLF, u"<!ELEMENT ", n, u"\t", d, u">"})) return false;
+    XML_PASS_ON(ElementTypeDeclaration, n, d);
+}
+
+bool TXmlStreamBuilder::processStartAttListDeclaration(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                       const WideString& data) {
+    WideString d = data;
+    if (OnStartAttListDeclaration) OnStartAttListDeclaration(this, Reader, Locator, d);
+    if (!writeTexts(Reader, Locator, {kLF, u"<!ATTLIST ", d})) return false;
+    XML_PASS_ON(StartAttListDeclaration, d);
+}
+
+bool TXmlStreamBuilder::processAttributeDefinition(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                   const WideString& name, const WideString& attType,
+                                                   const WideString& bracket, const WideString& defaultDecl,
+                                                   const WideString& attValue) {
+    WideString n = name, t = attType, b = bracket, dd = defaultDecl, v = attValue;
+    if (OnAttributeDefinition) OnAttributeDefinition(this, Reader, Locator, n, t, b, dd, v);
+    bool ok = writeTexts(Reader, Locator, {u"          ", n, u"\t"});
+    if (ok && !t.empty()) ok = writeTexts(Reader, Locator, {t, u"\t"});
+    if (ok && !b.empty()) ok = writeText(Reader, Locator, b);
+    if (ok && !dd.empty()) ok = writeTexts(Reader, Locator, {u"\t", dd});
+    if (ok && (dd.empty() || dd == u"#FIXED")) {
+        const std::u16string_view q = quoteFor(v);
+        ok = writeTexts(Reader, Locator, {u"\t", q, v, q, kLF});
+    }
+    if (!ok) return false;
+    XML_PASS_ON(AttributeDefinition, n, t, b, dd, v);
+}
+
+bool TXmlStreamBuilder::processEndAttListDeclaration(TXmlCustomReader* Reader, TdomLocator* Locator) {
+    if (OnEndAttListDeclaration) OnEndAttListDeclaration(this, Reader, Locator);
+    if (!writeText(Reader, Locator, u">")) return false;
+    XML_PASS_ON(EndAttListDeclaration);
+}
+
+bool TXmlStreamBuilder::processEntityDeclaration(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                 const WideString& name, const WideString& entityValue,
+                                                 const WideString& pubId, const WideString& sysId,
+                                                 const WideString& notaName) {
+    WideString n = name, v = entityValue, p = pubId, s = sysId, nn = notaName;
+    if (OnEntityDeclaration) OnEntityDeclaration(this, Reader, Locator, n, v, p, s, nn);
+    bool ok = writeTexts(Reader, Locator, {kLF, u"<!ENTITY ", n, u"\t"}) &&
+              writeExternalId(Reader, Locator, v, p, s, true);
+    const bool internal = p.empty() && s.empty();
+    if (ok && !internal && !nn.empty()) ok = writeTexts(Reader, Locator, {u" NDATA ", nn});
+    if (ok) ok = writeText(Reader, Locator, u">");
+    if (!ok) return false;
+    XML_PASS_ON(EntityDeclaration, n, v, p, s, nn);
+}
+
+bool TXmlStreamBuilder::processParameterEntityDeclaration(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                          const WideString& name, const WideString& entityValue,
+                                                          const WideString& pubId, const WideString& sysId) {
+    WideString n = name, v = entityValue, p = pubId, s = sysId;
+    if (OnParameterEntityDeclaration) OnParameterEntityDeclaration(this, Reader, Locator, n, v, p, s);
+    bool ok = writeTexts(Reader, Locator, {kLF, u"<!ENTITY % ", n, u"\t"}) &&
+              writeExternalId(Reader, Locator, v, p, s, true) && writeText(Reader, Locator, u">");
+    if (!ok) return false;
+    XML_PASS_ON(ParameterEntityDeclaration, n, v, p, s);
+}
+
+bool TXmlStreamBuilder::processNotationDeclaration(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                   const WideString& name, const WideString& pubId,
+                                                   const WideString& sysId) {
+    WideString n = name, p = pubId, s = sysId;
+    if (OnNotationDeclaration) OnNotationDeclaration(this, Reader, Locator, n, p, s);
+    bool ok = writeTexts(Reader, Locator, {kLF, u"<!NOTATION ", n, u"\t"}) &&
+              writeExternalId(Reader, Locator, WideString(), p, s, false) && writeText(Reader, Locator, u">");
+    if (!ok) return false;
+    XML_PASS_ON(NotationDeclaration, n, p, s);
+}
+
+bool TXmlStreamBuilder::processParameterEntityRef(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                  const WideString& data) {
+    WideString d = data;
+    if (OnParameterEntityRef) OnParameterEntityRef(this, Reader, Locator, d);
+    if (!writeTexts(Reader, Locator, {kLF, u"%", d, u";"})) return false;
+    XML_PASS_ON(ParameterEntityRef, d);
+}
+
+bool TXmlStreamBuilder::processStartIntDtd(TXmlCustomReader* Reader, TdomLocator* Locator) {
+    if (OnStartIntDtd) OnStartIntDtd(this, Reader, Locator);
+    applyOutputEncoding();
+    XML_PASS_ON(StartIntDtd);
+}
+
+bool TXmlStreamBuilder::processEndIntDtd(TXmlCustomReader* Reader, TdomLocator* Locator) {
+    if (OnEndIntDtd) OnEndIntDtd(this, Reader, Locator);
+    applyOutputEncoding();
+    XML_PASS_ON(EndIntDtd);
+}
+
+bool TXmlStreamBuilder::processEndExtDtd(TXmlCustomReader* Reader, TdomLocator* Locator) {
+    if (OnEndExtDtd) OnEndExtDtd(this, Reader, Locator);
+    applyOutputEncoding();
+    XML_PASS_ON(EndExtDtd);
+}
+
+#undef XML_PASS_ON
+
+void TXmlStreamBuilder::reset() {
+    applyOutputEncoding();
+    TXmlStandardHandler::reset();
+}
+
+} // namespace xmldom
