@@ -398,7 +398,6 @@ int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const
       SetFields(installed, viewTech, market, language, prodDate, instCode);
       installed.AssignString("VOLUME", volume);
     }
-    installed.Flush();
     return 0;
   }
   // First sweep: is the volume there, and is another volume's copy not later than the source?
@@ -443,7 +442,6 @@ int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const
     installed.Table()->go(rec);
     installed.Blank();
   }
-  installed.Flush();
   return 0;
 }
 
