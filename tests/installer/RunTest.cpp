@@ -487,3 +487,21 @@ TEST_F(Volume, LibraryHolderReusesOneLibraryAndRefusesOutsideNames) {
   noEntry.Load("NoEntry");
   EXPECT_FALSE(noEntry.Held());
 }
+
+TEST_F(InstallRun, DamagedModuleAndDestinationTables) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  Write(E("REL/module.dbf"), std::string(32, '\x03') + std::string(300, '\x7F'));
+  EXPECT_EQ(Run(kCmd), 0);  // no module list: no workunit has a module
+  EXPECT_TRUE(StatusHas("[DOC1] No module association could be found this workunit\n"));
+  EXPECT_EQ(Calls().size(), 1u);  // only the merge
+  // An installed list that is not a table: -5, and the file is left as it was.
+  StandardVolume("2030");
+  std::string garbage(700, '\x8B');
+  const std::string list = FindFileNoCase(C("INST/data/AB/EN/relwork.dbf"));
+  ASSERT_FALSE(list.empty());
+  Write(list, garbage);
+  EXPECT_EQ(Run(kCmd), kInstallNoDestination);
+  EXPECT_EQ(Read(list), garbage);
+  EXPECT_TRUE(Calls().empty());
+}
