@@ -379,8 +379,8 @@ std::string ChecksheetXmlPath() {
     std::string front = OutputFolder;
     if (front.back() != '/') {
         const size_t slash = front.rfind('/');
-        const size_t dot = front.find('.', slash == std::string::npos ? 0 : slash + 1);
-        if (dot != std::string::npos) front.erase(dot);
+        const size_t dot = front.rfind('.');
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) front.erase(dot);
     }
     return front + name;
 }

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <filesystem>
-#include <unistd.h>
 #include <string>
 
 #include "FormsScript.h"
@@ -20,10 +20,9 @@ protected:
     void SetUp() override {
         FormsScript::Reset();
         Application->ResetRun();
-        // The process id keeps apart the same test run at once by several builds or checkouts.
         folder = std::filesystem::temp_directory_path() /
-                 ("vetra-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                  "-" + std::to_string(::getpid()));
+                 ("vetra-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                  std::to_string(getpid()));  // test runs side by side (presets, worktrees) keep apart
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + "klv3data.sqlite", folder / "klv3data.sqlite");
