@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <string>
 
@@ -39,7 +40,8 @@ class Unattended : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = fs::temp_directory_path() /
-                 ("vetra-unattended-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                 ("vetra-unattended-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                  "-" + std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder / "out");
         const fs::path bin = VETRA_BIN_DIR;
