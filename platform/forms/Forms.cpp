@@ -21,6 +21,13 @@ std::unique_ptr<FormsBackend> gBackend;
 TApplication gApplication;
 TScreen gScreen;
 
+// Pictures ask their questions while saving through a confirmation box (OK / Cancel); headless
+// the box takes the script's answer, or OK.
+[[maybe_unused]] const bool gQuestionHookInstalled = (SetGraphicQuestionHook([](const std::string& question) {
+                                         return MessageDlg(question, TMsgDlgType::mtConfirmation, {mrOk, mrCancel}) == mrOk;
+                                     }),
+                                     true);
+
 bool HasDisplay() {
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
