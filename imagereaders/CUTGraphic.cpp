@@ -76,6 +76,7 @@ void TCUTGraphic::LoadWithPalette(TStream& stream, TStream* paletteStream) {
     std::vector<TRGBQuad> palette;
     if (paletteStream) palette = ReadPalette(*paletteStream);
     SetPalette(palette.empty() ? GreyPalette() : std::move(palette));
+    if (Empty()) return;
 
     std::vector<uint8_t> data(static_cast<size_t>(BytesLeft(stream)));
     stream.ReadBuffer(data.data(), int64_t(data.size()));

@@ -1,6 +1,5 @@
 // ZSoft PCX pictures (and screen captures of the same layout): plain or run-length lines of one
 // to four planes, turned into 1, 4, 8 or 24-bit rows, with the palettes the file carries.
-#include "ImageDecoders.h"
 #include "ImageReaders.h"
 #include "ReaderSupport.h"
 
@@ -95,17 +94,37 @@ void TPCXGraphic::LoadFromStream(TStream& stream) {
     };
 
     if (h[2] == 1) {
+        // Run-length lines are decoded one at a time; a run may go on over a line's end.
         std::vector<uint8_t> packed(static_cast<size_t>(dataSize));
         stream.ReadBuffer(packed.data(), dataSize);
-        // No more can come out of the data than its longest runs give (63 bytes from 2).
-        const uint64_t bound = uint64_t(dataSize) / 2 * 63 + uint64_t(dataSize) + 64;
-        const size_t room = size_t(std::min<uint64_t>(uint64_t(height) * lineSize, bound));
-        std::vector<uint8_t> image(room);
         const uint8_t* s = packed.data();
-        const size_t produced = TPCXRLE().Decode(s, image.data(), packed.size(), room);
-        std::fill(image.begin() + int64_t(produced), image.end(), 0);
-        const size_t fullRows = std::min<size_t>(size_t(height), room / lineSize);
-        for (size_t y = 0; y < fullRows; ++y) putRow(image.data() + y * lineSize, int(y));
+        const uint8_t* const end = s + packed.size();
+        std::vector<uint8_t> line(lineSize);
+        size_t runLeft = 0;
+        uint8_t runValue = 0;
+        for (int y = 0; y < height; ++y) {
+            size_t out = 0;
+            while (out < lineSize) {
+                if (runLeft) {
+                    const size_t n = std::min(runLeft, lineSize - out);
+                    std::memset(line.data() + out, runValue, n);
+                    out += n;
+                    runLeft -= n;
+                    continue;
+                }
+                if (s == end) break;
+                const uint8_t b = *s++;
+                if (b < 192) {
+                    line[out++] = b;
+                } else if (s < end) {
+                    runValue = *s++;
+                    runLeft = b & 63;
+                }
+            }
+            if (out < lineSize) std::memset(line.data() + out, 0, lineSize - out);
+            putRow(line.data(), y);
+            if (s == end && !runLeft) break;  // the rows below stay zero
+        }
         return;
     }
     if (uint64_t(dataSize) < uint64_t(height) * lineSize) ReadError();

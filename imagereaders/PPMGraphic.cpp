@@ -64,6 +64,7 @@ void TPPMGraphic::LoadFromStream(TStream& stream) {
     PrepareBitmap(*this, bitmap ? pf1bit : grey ? pf8bit : pf24bit, width, height);
     if (bitmap) SetPalette({TRGBQuad{255, 255, 255, 0}, TRGBQuad{0, 0, 0, 0}});
     else if (grey) SetPalette(GreyPalette());
+    if (Empty()) return;
 
     const size_t w = size_t(width);
     const size_t samples = w * (kind == 3 || kind == 6 ? 3 : 1);

@@ -65,6 +65,7 @@ void TPSDGraphic::LoadFromStream(TStream& stream) {
     SkipSection(stream);  // image resources
     SkipSection(stream);  // layer and mask information
     if (!singlePlane && !planar) return;
+    if (Empty()) return;
 
     uint8_t c[2];
     stream.ReadBuffer(c, 2);

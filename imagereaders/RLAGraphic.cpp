@@ -23,6 +23,7 @@ void TRLAGraphic::LoadFromStream(TStream& stream) {
     if (width < 0) throw EInvalidGraphic("Invalid bitmap size");
     PrepareBitmap(*this, alpha ? pf32bit : pf24bit, width, height);
     const bool bottomUp = bottom < top;
+    if (Empty()) return;
 
     if (height * 4 > BytesLeft(stream)) ReadError();
     std::vector<uint8_t> table(size_t(height) * 4);

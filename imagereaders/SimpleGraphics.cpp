@@ -18,6 +18,7 @@ void TAutodeskGraphic::LoadFromStream(TStream& stream) {
     const int width = Le16(h + 2), height = Le16(h + 4);
     PrepareBitmap(*this, pf8bit, width, height);
     SetPalette(std::move(palette));
+    if (Empty()) return;
     for (int y = 0; y < height; ++y)
         if (ReadPlain(stream, Row(*this, y), size_t(width)) < size_t(width)) break;  // the rest stays zero
 }

@@ -119,7 +119,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
     const int width = Le16(h + 12), height = Le16(h + 14);
     PrepareBitmap(*this, format, width, height);
     if (format == pf8bit && (grey || h[1] == 1)) SetPalette(palette);
-    if (!raw && !packed) return;
+    if ((!raw && !packed) || Empty()) return;
 
     const size_t lineSize = pixelSize * size_t(width);
     auto rowFor = [&](int r) { return Row(*this, topFirst ? r : height - 1 - r); };
