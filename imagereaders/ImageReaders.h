@@ -54,6 +54,8 @@ public:
     void SetImageIdentifier(std::string text) { FIdentifier = std::move(text); }
 
 private:
+    /// 1- and 4-bit pixels to 8 bits, keeping indices and palette.
+    void ConvertTo8Bits();
     std::string FIdentifier;
 };
 

@@ -136,11 +136,29 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
     source.Release();
 }
 
+void TTargaGraphic::ConvertTo8Bits() {
+    // Indices and palette are kept as they are, so every colour stays exact.
+    const TBitmap source = *this;
+    const int bits = BitsPerPixel(source.PixelFormat());
+    std::vector<TRGBQuad> palette = source.Palette();
+    Assign(TBitmap());
+    SetPixelFormat(pf8bit);
+    SetSize(source.Width(), source.Height());
+    palette.resize(256);
+    SetPalette(std::move(palette));
+    for (int y = 0; y < source.Height(); ++y) {
+        const uint8_t* from = static_cast<const uint8_t*>(source.ScanLine(y));
+        uint8_t* to = Row(*this, y);
+        for (int x = 0; x < source.Width(); ++x)
+            to[x] = bits == 1 ? uint8_t(from[x >> 3] >> (7 - (x & 7)) & 1) : uint8_t((x & 1) ? from[x >> 1] & 15 : from[x >> 1] >> 4);
+    }
+}
+
 void TTargaGraphic::SaveToStream(TStream& stream) {
     TPixelFormat format = PixelFormat();
     if (format == pf1bit || format == pf4bit) {
         if (!AskGraphicQuestion(kConvertQuestion)) return;
-        SetPixelFormat(pf8bit);
+        ConvertTo8Bits();
         format = pf8bit;
     }
     int pixelSize;

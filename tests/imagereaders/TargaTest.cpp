@@ -264,13 +264,29 @@ TEST(TargaGraphic, FourBitPicturesAreConvertedWhenTheUserAgrees) {
     ASSERT_EQ(FormsScript::Messages().size(), 1u);
     EXPECT_EQ(FormsScript::Messages()[0].Text, "Targa image: 1 or 4 bit color depth not allowed. Convert to 256 colors?");
 
+    const TColor first = picture.Pixel(0, 0), second = picture.Pixel(1, 0);
     TTargaGraphic loaded = Reload(picture);  // no answer queued: OK
     EXPECT_EQ(FormsScript::Messages().size(), 2u);
     EXPECT_EQ(picture.PixelFormat(), pf8bit) << "converted before it was written";
     EXPECT_EQ(loaded.PixelFormat(), pf8bit);
     EXPECT_EQ(loaded.Pixel(0, 0), picture.Pixel(0, 0));
     EXPECT_EQ(loaded.Pixel(1, 0), picture.Pixel(1, 0));
+    EXPECT_EQ(loaded.Pixel(0, 0), first) << "colours kept exactly";
+    EXPECT_EQ(loaded.Pixel(1, 0), second);
     EXPECT_EQ(loaded.Palette(), picture.Palette());
+    FormsScript::Reset();
+}
+
+TEST(TargaGraphic, OneBitPicturesKeepTheirTwoColours) {
+    FormsScript::Reset();
+    TTargaGraphic picture;
+    picture.SetPixelFormat(pf1bit);
+    picture.SetSize(10, 2);
+    picture.SetPalette({TRGBQuad{0, 0, 200, 0}, TRGBQuad{10, 220, 0, 0}});
+    static_cast<uint8_t*>(picture.ScanLine(1))[1] = 0x40;  // pixel 9 of row 1
+    TTargaGraphic loaded = Reload(picture);
+    EXPECT_EQ(loaded.Pixel(9, 1), RGB(0, 220, 10));
+    EXPECT_EQ(loaded.Pixel(8, 1), RGB(200, 0, 0));
     FormsScript::Reset();
 }
 
