@@ -123,6 +123,8 @@ std::string TfrmChecksheet::ReadHandOffInput(const std::vector<std::string>& lin
 
     ReadHandOffRecord(lines);
     OpenIfClosed(tblMRangesMR);
+    // Candidates of an earlier file never carry over to this one.
+    HandOffRangeCodes.fill(0);
 
     if (HandOffMapping.size() == 1) {
         if (!tblMRangesMR.FindKey({HandOffMapping[0].first})) return Message("08");

@@ -208,3 +208,14 @@ TEST_F(Program, ReadOnlyInstallationStartsAndShowsItsMenu) {
     EXPECT_EQ(o.ExitCode, 4) << o.Output;
     EXPECT_NE(o.Output.find("Cannot modify a read-only dataset"), std::string::npos) << o.Output;
 }
+
+TEST_F(Program, RefusedHandOffFileEndsTheProgramAndStays) {
+    Write("bad.ho", "ZZ\r\nEN\r\nAR12-02\r\n");
+    const Outcome o = Run("bad.ho");
+    EXPECT_EQ(o.ExitCode, 6) << o.Output;
+    EXPECT_NE(o.Output.find("error 03"), std::string::npos) << o.Output;
+    EXPECT_TRUE(fs::exists(folder / "bad.ho"));
+    const Outcome missing = Run("none.ho");
+    EXPECT_EQ(missing.ExitCode, 6) << missing.Output;
+    EXPECT_NE(missing.Output.find("error 01 - none.ho"), std::string::npos) << missing.Output;
+}
