@@ -162,6 +162,16 @@ void TfrmChecksheet::PrintFullPage() {
 
 bool TfrmChecksheet::XMLGen(const std::string& modelRange, const std::string& interval, const std::string& service,
                             const std::string& preTest, const std::string& emission, const std::string& brake) {
+    if (!PrepareRequest(modelRange, interval, service, preTest, emission, brake)) return false;
+    ContinuePrint = true;
+    auto preview = std::make_unique<TfrmPrintPreview>(this);
+    preview->ShowModal();
+    return true;
+}
+
+bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::string& interval,
+                                    const std::string& service, const std::string& preTest,
+                                    const std::string& emission, const std::string& brake) {
     TfrmTables& t = *frmTables;
     // The data are opened before the boxes are ticked: ticking pre-test runs the brake rule,
     // which reads PARAMS.
@@ -215,8 +225,5 @@ bool TfrmChecksheet::XMLGen(const std::string& modelRange, const std::string& in
     // The texts of the sheet are in the code page of the request's language.
     const unsigned codePage = CodePageForLanguage(Language);
     if (GetACP() != codePage && SetACP(codePage)) SetCanvasTextDecoder(nullptr);
-    ContinuePrint = true;
-    auto preview = std::make_unique<TfrmPrintPreview>(this);
-    preview->ShowModal();
     return true;
 }

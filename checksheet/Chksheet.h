@@ -142,6 +142,11 @@ public:
     /// when the service data cannot serve the request, and then nothing is written.
     bool XMLGen(const std::string& modelRange, const std::string& interval, const std::string& service,
                 const std::string& preTest, const std::string& emission, const std::string& brake);
+    /// XMLGen's preparation: the request's choices become the application state, ready for the
+    /// report (XMLMarket and XMLLanguage hold its ISO codes). False, after an error box, when the
+    /// service data cannot serve it.
+    bool PrepareRequest(const std::string& modelRange, const std::string& interval, const std::string& service,
+                        const std::string& preTest, const std::string& emission, const std::string& brake);
 
     // The hand-off input unit.
     /// Lines 1 to 3, the choice of model range and the state; the numbered error text, or "".
