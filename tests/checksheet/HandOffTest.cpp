@@ -251,3 +251,27 @@ TEST_F(HandOff, LinesAreReadWhateverEndsThem) {
     EXPECT_EQ(cut.size(), 17u);
     EXPECT_EQ(cut[3].size(), 4096u);
 }
+
+TEST_F(HandOff, HostileFilesAreRefusedWithTheirNumber) {
+    const struct {
+        std::string Text;
+        const char* Number;
+    } cases[] = {
+        {std::string("G\0B\nEN\nAR12-02\n", 15), "03"},              // a zero byte in the market
+        {std::string(100000, 'A') + "\nEN\nAR12-02\n", "03"},         // a market line of 100,000 bytes
+        {"GB\nEN\n" + std::string(5000, '\xFF') + "\n", "07"},        // a request code of bytes
+        {"GB\nEN\nAR12-02'; DROP TABLE PKXMap; --\n", "07"},          // a code that is SQL
+        {"\xEF\xBB\xBF" "GB\r\r\r", "04"},                            // a byte-order mark and lone CRs
+        {std::string(1 << 20, '\n'), "02"},                          // a million empty lines
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Number);
+        FormsScript::Reset();
+        WriteFile(c.Text);
+        const std::string shown = Show();
+        EXPECT_EQ(shown, Numbered(c.Number));
+        EXPECT_TRUE(fs::exists(file));
+    }
+    // The table the SQL-like code named is still there.
+    EXPECT_EQ(Value("SELECT COUNT(*) FROM PKXMap"), "8");
+}

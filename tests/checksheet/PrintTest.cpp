@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+
+namespace fs = std::filesystem;
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -361,4 +363,27 @@ TEST_F(PrintFromForm, ViewShowsAFreshExtendedPeriodDialogAndThePreview) {
     EXPECT_EQ(extPerShown, 0);
     EXPECT_EQ(FormsScript::Messages().size(), 0u);
     EXPECT_EQ(Jobs(), 0u);
+}
+
+TEST_F(PrintFromForm, HandOffJobPrintsWithoutThePromptsAndAsksForExtendedPeriodEveryTime) {
+    // A decided job shows its interval as free text: no item is chosen, so the dialog is asked
+    // whatever the interval, and the registration and mileage questions are skipped.
+    const fs::path file = folder / "job.ho";
+    std::ofstream(file) << "GB\nEN\nAR12-02\nRO-1\n\n03/2001\n\n\nJ SMITH\n";
+    HandOffMode = true;
+    HandOffFileName = file.string();
+    OnForm([&](TfrmChecksheet& c) {
+        EXPECT_EQ(c.cmbInterval->ItemIndex(), -1);
+        FormsScript::OnForm("frmExtPer", [](TForm& f) { FormsScript::Click(*static_cast<TfrmExtPer&>(f).btnOK); });
+        c.btnPrintClick(c.btnPrint);
+        EXPECT_TRUE(c.btnNew->Enabled());
+    });
+    HandOffMode = false;
+    EXPECT_EQ(extPerShown, 1);
+    EXPECT_EQ(FormsScript::Messages().size(), 0u);
+    ASSERT_EQ(Jobs(), 1u);
+    const std::string all = AllText(recorder->Jobs()[0].Pages);
+    EXPECT_NE(all.find("RO-1"), std::string::npos);
+    EXPECT_NE(all.find("J SMITH"), std::string::npos);
+    EXPECT_FALSE(fs::exists(file));
 }
