@@ -24,6 +24,7 @@
 #include "Tables.h"
 #include "TolmLib.h"
 #include "vetramain.h"
+#include "XMLGen.h"
 
 std::string RequestLine;
 std::string ReqModelRange, ReqInterval, ReqService, ReqPreTest, ReqEmission, ReqBrake;
@@ -300,6 +301,9 @@ int RunVetra(const std::vector<std::string>& params) {
     // database alias), while the layers below still exist.
     struct RunEnd {
         ~RunEnd() {
+            // The last request's XML document goes with the run, while the document library's own
+            // statics still exist (freeing it at process exit would outlive them).
+            FreeChecksheetDocument();
             delete modReporting;
             modReporting = nullptr;
             delete frmTables;

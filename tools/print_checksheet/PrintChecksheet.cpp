@@ -17,6 +17,7 @@
 #include "TolmLib.h"
 #include "vetrav3.h"
 #include "vetramain.h"
+#include "XMLGen.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -25,6 +26,9 @@ int main(int argc, char** argv) {
     }
     struct RunEnd {
         ~RunEnd() {
+            // The last request's XML document goes with the run, while the document library's own
+            // statics still exist (freeing it at process exit would outlive them).
+            FreeChecksheetDocument();
             delete modReporting;
             modReporting = nullptr;
             delete frmTables;
