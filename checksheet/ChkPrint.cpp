@@ -16,8 +16,7 @@
 #include "TolmLib.h"
 #include "XMLGen.h"
 #include "cal.h"
-#include "CodePages.h"
-#include "Canvas.h"
+#include "charconv.h"
 
 namespace {
 
@@ -223,7 +222,6 @@ bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::st
         DoEmissionTest = false;
     }
     // The texts of the sheet are in the code page of the request's language.
-    const unsigned codePage = CodePageForLanguage(Language);
-    if (GetACP() != codePage && SetACP(codePage)) SetCanvasTextDecoder(nullptr);
+    UseLanguageCodePage(Language);
     return true;
 }

@@ -11,6 +11,7 @@
 #include "Printout.h"
 #include "SetUp.h"
 #include "cal.h"
+#include "charconv.h"
 #include "SysUtils.h"
 #include "Tables.h"
 #include "TolmLib.h"
@@ -125,6 +126,7 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
         TSpeedButton* b = Place<TSpeedButton>(this, pnlMenu, row.ButtonName, 8, y, 44, 44);
         b->SetGroupIndex(1);
         b->AllowAllUp = true;
+        LoadArtwork(*b, std::string(row.ButtonName) + ".bmp");
         *row.Button = b;
         *row.First = Place<TLabel>(this, pnlMenu, row.FirstName, 64, y + (row.Second ? 4 : 13), 220, 18);
         (*row.First)->Font = Font;
@@ -235,6 +237,7 @@ void TfrmMain::Load_Settings() {
     const std::string storedLanguage = params.FieldByName("LANG_CODE")->AsString();
     Market = MapOldMarketCode(storedMarket);
     Language = MapOldLanguageCode(storedLanguage);
+    UseLanguageCodePage(Language);
     // Only a code that was mapped is written back, and nothing else of the row: a settings row
     // is left exactly as it is (and a read-only installation starts) when no old code is in it.
     if (Market != storedMarket || Language != storedLanguage) {
