@@ -3,6 +3,7 @@
 // with SQL and read back what the program wrote.
 #pragma once
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -20,7 +21,8 @@ protected:
         FormsScript::Reset();
         Application->ResetRun();
         folder = std::filesystem::temp_directory_path() /
-                 ("vetra-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                 ("vetra-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                  std::to_string(::getpid()));
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + "klv3data.sqlite", folder / "klv3data.sqlite");

@@ -41,7 +41,8 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = fs::temp_directory_path() /
-                 ("vetra-e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                 ("vetra-e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                  std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder / "out");
         const fs::path bin = VETRA_BIN_DIR;

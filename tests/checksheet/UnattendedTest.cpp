@@ -1,6 +1,7 @@
 // The program started as a separate process with a display named that does not answer, and
 // without any: requests run headless whatever the environment names, the menu says in one line
 // that the display cannot be opened, and standard error carries only the program's messages.
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -39,7 +40,8 @@ class Unattended : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = fs::temp_directory_path() /
-                 ("vetra-unattended-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                 ("vetra-unattended-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                  std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder / "out");
         const fs::path bin = VETRA_BIN_DIR;
