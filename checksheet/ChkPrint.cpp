@@ -7,15 +7,12 @@
 #include "CsPrev.h"
 #include "CsReport.h"
 #include "Dialogs.h"
+#include "DocPrint.h"
 #include "ExtPer.h"
-#include "Files.h"
-#include "Printers.h"
-#include "Printout.h"
 #include "SysUtils.h"
 #include "Tables.h"
 #include "TolmLib.h"
 #include "XMLGen.h"
-#include "cal.h"
 #include "charconv.h"
 
 namespace {
@@ -121,43 +118,22 @@ void TfrmChecksheet::btnViewClick(TObject*) {
 
 void TfrmChecksheet::PrintPaintProtectionPages() {
     DefaultCursorAtEnd cursor;
-    TPicture& page = frmTables->imPrePrint->Picture();
-    // A page file is found whatever the letter case of its name on disk; one that is not there
-    // raises the loader's file-open error.
-    const auto load = [&page](const std::string& name) {
-        const std::string file = FindFileNoCase(name);
-        if (file.empty()) throw EFOpenError("Cannot open file \"" + name + "\". No such file or directory");
-        page.LoadFromFile(file);
-    };
+    // A page that is not there raises the loader's file-open error; only the series catches it.
     if (IsGermanMarket) {
-        load("AnnProt.TIF");
+        LoadPageImage("AnnProt.TIF");
         PrintFullPage();
         return;
     }
     for (int n = 1; n <= 9; ++n) {
-        try {
-            load(Language + "BP" + IntToStr(n) + ".TIF");
-        } catch (const EFOpenError&) {
+        if (!TryLoadPageImage(Language + "BP" + IntToStr(n) + ".TIF")) {
             if (n > 1) break;
-            load("ENBP1.TIF");  // the English first page stands in for a missing one
+            LoadPageImage("ENBP1.TIF");  // the English first page stands in for a missing one
         }
         PrintFullPage();
     }
 }
 
-void TfrmChecksheet::PrintFullPage() {
-    StartPrintPage('P');
-    try {
-        TPrinter& printer = *Printer();
-        PrintBitmap(printer.Canvas(), TRect{0, 0, printer.PageWidth(), printer.PageHeight()},
-                    frmTables->imPrePrint->Picture().Bitmap());
-        printer.EndDoc();
-    } catch (...) {
-        // A page that fails ends its job, so that the next print can start.
-        if (Printer()->Printing()) Printer()->Abort();
-        throw;
-    }
-}
+void TfrmChecksheet::PrintFullPage() { Print_Page(); }
 
 bool TfrmChecksheet::XMLGen(const std::string& modelRange, const std::string& interval, const std::string& service,
                             const std::string& preTest, const std::string& emission, const std::string& brake) {

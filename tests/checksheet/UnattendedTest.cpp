@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <string>
 
@@ -40,8 +41,8 @@ class Unattended : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = fs::temp_directory_path() /
-                 ("vetra-unattended-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-                  std::to_string(::getpid()));
+                 ("vetra-unattended-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                  "-" + std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder / "out");
         const fs::path bin = VETRA_BIN_DIR;
