@@ -8,6 +8,7 @@
 #include "ChecksheetFixture.h"
 #include "CodePages.h"
 #include "Chksheet.h"
+#include "ImageReaders.h"
 #include "CsReport.h"
 #include "ExtPer.h"
 #include "PdfPrinter.h"
@@ -41,8 +42,8 @@ protected:
 
     /// Shows the form, chooses ARDEN 101 at the first interval with a registration and mileage,
     /// and prints on the printer named `printerName`.
-    static void PrintSheet(const std::string& printerName) {
-        FormsScript::OnForm("frmChecksheet", [printerName](TForm& f) {
+    static void PrintSheet(const std::string& printerName, bool paintPages = false) {
+        FormsScript::OnForm("frmChecksheet", [printerName, paintPages](TForm& f) {
             auto& c = static_cast<TfrmChecksheet&>(f);
             ASSERT_TRUE(FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf("ARDEN")));
             for (int i = 0; i < c.cmbVariants->Items.Count(); ++i)
@@ -56,6 +57,7 @@ protected:
             const auto at = std::find(names.begin(), names.end(), printerName);
             ASSERT_NE(at, names.end()) << printerName;
             Printer()->SetPrinterIndex(int(at - names.begin()));
+            if (paintPages) FormsScript::Click(*c.cbPaintBodyWith);
             c.btnPrintClick(c.btnPrint);
             f.Close();
         });
@@ -108,4 +110,31 @@ TEST_F(PrintedSheet, ThroughACupsQueueChosenByName) {
     SetPrinter(nullptr);
     SetPrinter(std::move(saved));
     server.Stop();
+}
+
+TEST_F(PrintedSheet, PaintPagesOfTheSampleFollowTheSheetOnThePdfPrinter) {
+    // The sample's page images, beside the database as in the program folder.
+    for (const char* page : {"ENBP1.TIF", "enbp2.tif"})
+        fs::copy_file(fs::path(VETRA_BIN_DIR) / page, folder / page);
+    RegisterImageReaders();
+    const fs::path out = folder / "pdf";
+    fs::create_directories(out);
+    auto printer = std::make_unique<TPrinter>();
+    std::vector<std::unique_ptr<TPrinterDevice>> devices;
+    devices.push_back(std::make_unique<TPdfPrinter>(out.string()));
+    printer->SetDevices(std::move(devices), 0);
+    auto saved = SetPrinter(std::move(printer));
+    PrintSheet("PDF", true);
+    SetPrinter(std::move(saved));
+    UnregisterImageReaders();
+    // The checksheet and one job per page image, each a portrait page of its own.
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        ++files;
+        std::string info;
+        EXPECT_EQ(printserver::Command("pdfinfo '" + entry.path().string() + "'", &info), 0) << info;
+        if (entry.path().filename().string().rfind("Printout", 0) != 0)
+            EXPECT_NE(info.find("Pages:           1"), std::string::npos) << info;
+    }
+    EXPECT_EQ(files, 3);
 }
