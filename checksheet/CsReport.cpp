@@ -14,6 +14,7 @@
 #include "Tables.h"
 #include "TolmLib.h"
 #include "XMLGen.h"
+#include "charconv.h"
 
 TmodReporting* modReporting = nullptr;
 
@@ -201,8 +202,7 @@ TmodReporting::~TmodReporting() {
 void TmodReporting::prnReportPrepare(TObject*, bool& Success) {
     // The sheet prints in the code page of its language: the texts of the service data are stored
     // in it, and canvas text is read through the process's ANSI code page.
-    const unsigned codePage = CodePageForLanguage(Language);
-    if (GetACP() != codePage && SetACP(codePage)) SetCanvasTextDecoder(nullptr);
+    UseLanguageCodePage(Language);
     if (XMLMode) CreateChecksheetDocument(LowerCase(XMLLanguage) + "_" + UpperCase(XMLMarket));
     // Every table the report reads must be open; the checksheet form has opened and positioned them.
     for (auto table : {&TfrmTables::tblStructure, &TfrmTables::tblSubHead, &TfrmTables::tblServOps,

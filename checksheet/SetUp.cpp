@@ -8,6 +8,7 @@
 #include "SysUtils.h"
 #include "Tables.h"
 #include "TolmLib.h"
+#include "charconv.h"
 
 namespace {
 
@@ -109,6 +110,7 @@ void TfrmSetup::FormShow(TObject*) {
     params.First();
     Language = params.FieldByName("LANG_CODE")->AsString();
     Market = params.FieldByName("MARKET_CODE")->AsString();
+    UseLanguageCodePage(Language);
     Set_Captions();
     // A market that MARKET lacks has no description and no languages to offer.
     const bool marketKnown = market.FindKey({Market});
@@ -185,6 +187,7 @@ void TfrmSetup::cmbLanguageChange(TObject*) {
     if (n < 0 || n >= int(FLanguageCodes.size())) return;
     if (!frmTables->tblLanguage->FindKey({FLanguageCodes[n]})) return;
     Language = FLanguageCodes[n];
+    UseLanguageCodePage(Language);
     Set_Captions();
 }
 

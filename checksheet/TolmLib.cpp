@@ -2,6 +2,7 @@
 // data on the one user-interface thread; the helpers never raise on bad input.
 #include "TolmLib.h"
 
+#include "Buttons.h"
 #include "DataSet.h"
 #include "Exceptions.h"
 #include "ExtCtrls.h"
@@ -134,6 +135,15 @@ int NextCode(TDataSet* table, TField* codeField) {
         table->Next();
     }
     return highest + 1;
+}
+
+void LoadArtwork(TSpeedButton& button, const std::string& file) {
+    try {
+        TPicture picture;
+        picture.LoadFromFile(ProgramFolder() + "artwork/" + file);
+        button.SetGlyph(picture.Bitmap());
+    } catch (const Exception&) {
+    }
 }
 
 void LoadArtwork(TImage& image, const std::string& file) {

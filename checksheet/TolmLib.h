@@ -80,3 +80,7 @@ class TImage;
 /// Loads a picture of the program's artwork folder (ProgramFolder() + "artwork/") into `image`;
 /// a missing or unreadable picture leaves the image empty.
 void LoadArtwork(TImage& image, const std::string& file);
+class TSpeedButton;
+/// Loads a glyph of the artwork folder onto a speed button; a missing or unreadable glyph
+/// leaves the button without one.
+void LoadArtwork(TSpeedButton& button, const std::string& file);

@@ -18,6 +18,7 @@
 #include "TolmLib.h"
 #include "XmlDom.h"
 #include "XmlParsers.h"
+#include "charconv.h"
 
 using xmldom::TDomImplementation;
 using xmldom::TdomDocument;
@@ -37,10 +38,7 @@ xmldom::TdomElement* XMLOperation = nullptr;
 xmldom::TdomElement* XMLEmission = nullptr;
 xmldom::TdomText* XMLText = nullptr;
 
-const std::map<std::string, unsigned, std::less<>> CodePageList = {
-    {"BG", 1251}, {"CZ", 1250}, {"GK", 1253}, {"HR", 1250}, {"HV", 1250},
-    {"PO", 1250}, {"RO", 1250}, {"SL", 1250}, {"UK", 1251},
-};
+const std::map<std::string, unsigned, std::less<>> CodePageList = LanguageCodePages();
 
 namespace {
 
@@ -232,10 +230,7 @@ bool codeIsSafe(const std::string& code) {
 
 } // namespace
 
-unsigned CodePageForLanguage(const std::string& language) {
-    auto it = CodePageList.find(upper(language));
-    return it == CodePageList.end() ? 1252 : it->second;
-}
+unsigned CodePageForLanguage(const std::string& language) { return CodePageOfLanguage(language); }
 
 std::u16string AnsiToWideForLanguage(const std::string& language, const std::string& text) {
     if (text.empty()) return {};
@@ -384,8 +379,8 @@ std::string ChecksheetXmlPath() {
     std::string front = OutputFolder;
     if (front.back() != '/') {
         const size_t slash = front.rfind('/');
-        const size_t dot = front.find('.', slash == std::string::npos ? 0 : slash + 1);
-        if (dot != std::string::npos) front.erase(dot);
+        const size_t dot = front.rfind('.');
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) front.erase(dot);
     }
     return front + name;
 }

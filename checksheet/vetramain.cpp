@@ -6,14 +6,17 @@
 
 #include "Chksheet.h"
 #include "Dialogs.h"
+#include "DocPrint.h"
 #include "Files.h"
 #include "FirstIns.h"
 #include "Printout.h"
 #include "SetUp.h"
 #include "cal.h"
+#include "charconv.h"
 #include "SysUtils.h"
 #include "Tables.h"
 #include "TolmLib.h"
+#include "TRPrint.h"
 #include "vetrav3.h"
 
 TfrmMain* frmMain = nullptr;
@@ -57,9 +60,6 @@ T* Place(TfrmMain* form, TWinControl* parent, const char* name, int x, int y, in
 void OpenIfClosed(TTable& table) {
     if (!table.Active()) table.Open();
 }
-
-/// A task whose form comes with a later unit of the program.
-void NotInThisBuild() { ShowMessage("This part of the program is not in this build yet."); }
 
 }  // namespace
 
@@ -125,6 +125,7 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
         TSpeedButton* b = Place<TSpeedButton>(this, pnlMenu, row.ButtonName, 8, y, 44, 44);
         b->SetGroupIndex(1);
         b->AllowAllUp = true;
+        LoadArtwork(*b, std::string(row.ButtonName) + ".bmp");
         *row.Button = b;
         *row.First = Place<TLabel>(this, pnlMenu, row.FirstName, 64, y + (row.Second ? 4 : 13), 220, 18);
         (*row.First)->Font = Font;
@@ -235,6 +236,7 @@ void TfrmMain::Load_Settings() {
     const std::string storedLanguage = params.FieldByName("LANG_CODE")->AsString();
     Market = MapOldMarketCode(storedMarket);
     Language = MapOldLanguageCode(storedLanguage);
+    UseLanguageCodePage(Language);
     // Only a code that was mapped is written back, and nothing else of the row: a settings row
     // is left exactly as it is (and a read-only installation starts) when no old code is in it.
     if (Market != storedMarket || Language != storedLanguage) {
@@ -301,27 +303,23 @@ void TfrmMain::btnSetupClick(TObject*) {
     Set_Captions();
 }
 
-void TfrmMain::btnPrePrintedClick(TObject*) { NotInThisBuild(); }
+void TfrmMain::btnPrePrintedClick(TObject*) {
+    auto form = std::make_unique<TfrmPrint>(nullptr);
+    form->ShowModal();
+}
 
 void TfrmMain::btnTrainingClick(TObject*) {
+    // The wait window stays up, without waiting for it, until the print has ended, and is freed
+    // whatever happened.
+    auto wait = std::make_unique<TfrmTrainingSheet>(nullptr);
+    wait->Show();
     if (!printDialog1.Execute()) return;
     Screen->SetCursor(crHourGlass);
     try {
-        for (int n = 1; n <= 9; ++n) {
-            // The page file is found whatever the letter case of its name on disk.
-            const std::string file = FindFileNoCase(Language + "TRAIN" + IntToStr(n) + ".TIF");
-            TPicture& page = frmTables->imPrePrint->Picture();
-            try {
-                if (file.empty()) throw EFOpenError("Cannot open file");
-                page.LoadFromFile(file);
-            } catch (const EFOpenError&) {
-                break;  // the remaining pages are skipped without a message
-            }
-            StartPrintPage('P');
-            PrintBitmap(Printer()->Canvas(), TRect{0, 0, Printer()->PageWidth(), Printer()->PageHeight()},
-                        page.Bitmap());
-            Printer()->EndDoc();
-        }
+        // Page files are found in the database folder whatever their letter case; the first
+        // missing page ends the print without a message.
+        for (int n = 1; n <= 9; ++n)
+            if (!PrintPageImage(Language + "TRAIN" + IntToStr(n) + ".TIF")) break;
     } catch (...) {
         Screen->SetCursor(crDefault);
         throw;

@@ -299,7 +299,17 @@ int RunVetra(const std::vector<std::string>& params) {
     // The image readers join the picture formats before any page image is loaded; they stay
     // registered for the life of the process.
     RegisterImageReaders();
-    Application->Initialize();
+    // Requests run unattended: they never need a display, whatever the environment names. The
+    // menu and the forms need one when one is named, and a display that does not answer ends
+    // the run with one line.
+    const bool unattended = params.size() > 1 && !params[0].empty() && !params[1].empty();
+    try {
+        if (unattended) Application->InitializeHeadless();
+        else Application->Initialize();
+    } catch (const EDisplayUnavailable& e) {
+        std::cerr << e.Message << "\n";
+        return kExitStartFailed;
+    }
     Application->CreateForm(frmMain);
     frmTables = new TfrmTables();
     Application->CreateForm(frmFirstInstall);

@@ -60,18 +60,26 @@ std::u16string MultiByteToWideChar(unsigned codePage, std::string_view bytes) {
 }
 
 std::string WideCharToMultiByte(unsigned codePage, std::u16string_view wide, char defaultChar) {
+    return WideCharToMultiByte(codePage, wide, defaultChar, nullptr);
+}
+
+std::string WideCharToMultiByte(unsigned codePage, std::u16string_view wide, char defaultChar, bool* usedDefaultChar) {
+    if (usedDefaultChar) *usedDefaultChar = false;
     const char16_t* table = TableOf(codePage);
     if (!table) return {};
     std::string out;
     out.reserve(wide.size());
     for (char16_t unit : wide) {
         char byte = defaultChar;
+        bool found = false;
         if (unit != 0xFFFD)
             for (int b = 0; b < 256; ++b)
                 if (table[b] == unit) {
                     byte = char(b);
+                    found = true;
                     break;
                 }
+        if (!found && usedDefaultChar) *usedDefaultChar = true;
         out += byte;
     }
     return out;

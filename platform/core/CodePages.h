@@ -28,3 +28,6 @@ std::u16string MultiByteToWideChar(unsigned codePage, std::string_view bytes);
 /// Narrows UTF-16 text: a unit that the code page cannot represent becomes `defaultChar`.
 /// An unknown code page gives an empty result.
 std::string WideCharToMultiByte(unsigned codePage, std::u16string_view wide, char defaultChar = '?');
+/// As above; `usedDefaultChar` tells whether some unit had no byte of its own (and so became
+/// `defaultChar`), as a caller that must not lose characters silently needs to know.
+std::string WideCharToMultiByte(unsigned codePage, std::u16string_view wide, char defaultChar, bool* usedDefaultChar);

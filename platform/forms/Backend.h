@@ -4,11 +4,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Controls.h"
 
 class TForm;
+class TEdit;
 
 /// The back end's mirror of one control (a widget, for Qt).
 class ControlPeer {
@@ -27,6 +29,9 @@ struct MessageBoxRequest {
     std::string Text;
     std::vector<TModalResult> Buttons;
     TModalResult Default = mrNone;
+    /// The answer a script gave (mrNone: none); a back end with windows shows the box and
+    /// presses that button, headless it is taken at once.
+    TModalResult Scripted = mrNone;
 };
 
 class FormsBackend {
@@ -49,8 +54,18 @@ public:
     virtual void CursorChanged(TCursor cursor) = 0;
     /// Wakes a modal loop so it sees a new ModalResult.
     virtual void ModalResultChanged(TForm& form) = 0;
-    /// Writes a picture of the form's window to a PNG file; false without a window.
+    /// Writes a picture of the form's window to a PNG file (BMP when the name ends in ".bmp");
+    /// false without a window.
     virtual bool GrabForm(TForm& form, const std::string& fileName) = 0;
+    /// Types characters into the window of an edit or memo as key presses; false when there is no window
+    /// (the caller then hands the characters to the control itself).
+    virtual bool TypeKeys(TWinControl& /*control*/, std::u16string_view /*text*/) { return false; }
+    /// The text the control's window shows (caption, edit text, window title); false when the
+    /// control has no window.
+    virtual bool ShownText(TControl& /*control*/, std::u16string& /*text*/) { return false; }
+    /// Queues a click on the control's window, handled by the event loop later as a mouse
+    /// click is; false when the control has no clickable window.
+    virtual bool QueueClick(TControl& /*control*/) { return false; }
     /// The system's beep; nothing headless.
     virtual void Beep() {}
 };

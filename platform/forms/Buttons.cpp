@@ -44,6 +44,11 @@ void TSpeedButton::SetTransparent(bool value) {
     Changed();
 }
 
+void TSpeedButton::SetGlyph(const TBitmap& value) {
+    FGlyph.Assign(value);
+    Changed();
+}
+
 void TSpeedButton::Click() {
     if (FGroupIndex != 0) {
         if (!FDown) SetDown(true);

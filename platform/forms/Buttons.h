@@ -1,6 +1,7 @@
 // Bitmap buttons with standard kinds, and speed buttons that may stay down in groups.
 #pragma once
 
+#include "Bitmap.h"
 #include "StdCtrls.h"
 
 enum class TBitBtnKind { bkCustom, bkOK, bkCancel };
@@ -31,9 +32,14 @@ public:
     bool Flat = false;
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool value);
+    /// The picture on the button; the colour of its bottom-left pixel is drawn transparent, and a
+    /// disabled button shows it greyed. Empty: the button shows its caption only.
+    const TBitmap& Glyph() const { return FGlyph; }
+    void SetGlyph(const TBitmap& value);
     void Click() override;
 
 private:
+    TBitmap FGlyph;
     int FGroupIndex = 0;
     bool FDown = false;
     bool FTransparent = true;

@@ -29,13 +29,11 @@ const char* KindCaption(TMsgDlgType type) {
 }  // namespace
 
 TModalResult AskUser(const MessageBoxRequest& request) {
-    TModalResult answer = mrNone;
-    if (FormsScript::detail::TakeMessageAnswer(answer)) {
-        if (std::find(request.Buttons.begin(), request.Buttons.end(), answer) == request.Buttons.end())
-            answer = request.Default;
-    } else {
-        answer = Backend().ShowMessageBox(request);
-    }
+    MessageBoxRequest shown = request;
+    if (FormsScript::detail::TakeMessageAnswer(shown.Scripted) &&
+        std::find(shown.Buttons.begin(), shown.Buttons.end(), shown.Scripted) == shown.Buttons.end())
+        shown.Scripted = shown.Default;
+    const TModalResult answer = Backend().ShowMessageBox(shown);
     FormsScript::detail::Record({request.Kind, request.Caption, request.Text, answer});
     return answer;
 }

@@ -11,6 +11,7 @@
 #include "Dialogs.h"
 #include "ExtCtrls.h"
 #include "FormsScript.h"
+#include "internal/GuiPlatform.h"
 
 std::unique_ptr<FormsBackend> MakeQtBackend();
 std::unique_ptr<FormsBackend> MakeHeadlessBackend();
@@ -21,16 +22,20 @@ std::unique_ptr<FormsBackend> gBackend;
 TApplication gApplication;
 TScreen gScreen;
 
-bool HasDisplay() {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (w && *w);
+/// Set by InitializeHeadless: no window is ever opened, whatever the environment names.
+bool gHeadlessOnly = false;
+
+void MakeHeadless() {
+    SelectOffscreenPlatform();
+    gBackend = MakeHeadlessBackend();
 }
 }  // namespace
 
 FormsBackend& Backend() {
-    if (!gBackend && HasDisplay()) gBackend = MakeQtBackend();
-    if (!gBackend) gBackend = MakeHeadlessBackend();
+    if (gBackend) return *gBackend;
+    // A named display that does not answer is no display: the forms then run headless.
+    if (!gHeadlessOnly && DisplayNamed() && OpenDisplayFault().empty()) gBackend = MakeQtBackend();
+    if (!gBackend) MakeHeadless();
     return *gBackend;
 }
 
@@ -216,7 +221,20 @@ void TApplication::FreeForms() {
     DestroyComponents();
 }
 
-void TApplication::Initialize() { Backend(); }
+void TApplication::Initialize() {
+    if (!gBackend && !gHeadlessOnly && DisplayNamed()) {
+        const std::string fault = OpenDisplayFault();
+        if (!fault.empty()) throw EDisplayUnavailable(fault);
+    }
+    Backend();
+}
+
+void TApplication::InitializeHeadless() {
+    if (!gBackend) {
+        gHeadlessOnly = true;
+        MakeHeadless();
+    }
+}
 
 void TApplication::FormCreated(TForm* form) {
     if (!FMainForm) FMainForm = form;

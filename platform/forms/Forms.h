@@ -122,6 +122,8 @@ private:
 
 /// Raised for an operation that the state of a component does not allow.
 class EInvalidOperation : public Exception { using Exception::Exception; };
+/// Raised by TApplication::Initialize when the display named by the environment cannot be opened.
+class EDisplayUnavailable : public Exception { using Exception::Exception; };
 
 class TTimer;
 
@@ -131,8 +133,12 @@ public:
     ~TApplication() override;
 
     /// Chooses the back end (Qt widgets with a display, headless otherwise) before anything
-    /// else of the platform starts Qt.
+    /// else of the platform starts Qt. A display that is named (DISPLAY, WAYLAND_DISPLAY) but
+    /// does not answer raises EDisplayUnavailable with a one-line message; nothing is chosen then.
     void Initialize();
+    /// Chooses the headless back end whatever the environment names, for runs without a user:
+    /// no window is opened and the toolkit prints nothing of its own.
+    void InitializeHeadless();
     /// Creates a form owned by the application; the reference is set before the form's
     /// constructor runs, as OnCreate handlers may use it. The first form is the main form.
     template <class T>

@@ -6,6 +6,7 @@
 
 #include "Backend.h"
 #include "Buttons.h"
+#include "CodePages.h"
 #include "ComCtrls.h"
 #include "Forms.h"
 #include "PrintDialog.h"
@@ -70,10 +71,43 @@ bool Click(TControl& control) {
     return true;
 }
 
+bool ClickByMouse(TControl& control) {
+    if (!CanUse(control)) return false;
+    if (Backend().QueueClick(control)) return true;
+    return Click(control);
+}
+
 bool Type(TEdit& edit, const std::string& text) {
     if (!CanUse(edit) || edit.ReadOnly()) return false;
     edit.SetFocus();
     edit.UserSetText(text);
+    return true;
+}
+
+bool TypeKeys(TEdit& edit, std::u16string_view text) {
+    if (!CanUse(edit) || edit.ReadOnly()) return false;
+    edit.SetFocus();
+    if (Backend().TypeKeys(edit, text)) return true;
+    for (char16_t unit : text) {
+        bool lost = false;
+        const std::string byte = WideCharToMultiByte(CP_ACP, std::u16string_view(&unit, 1), '?', &lost);
+        if (!lost) edit.UserSetText(edit.Text() + byte);
+    }
+    return true;
+}
+
+bool TypeKeys(TMemo& memo, std::u16string_view text) {
+    if (!CanUse(memo) || memo.ReadOnly()) return false;
+    memo.SetFocus();
+    if (Backend().TypeKeys(memo, text)) return true;
+    std::string typed;
+    for (int i = 0; i < memo.Lines.Count(); ++i) typed += (i ? "\r\n" : "") + memo.Lines[i];
+    for (char16_t unit : text) {
+        bool lost = false;
+        const std::string byte = WideCharToMultiByte(CP_ACP, std::u16string_view(&unit, 1), '?', &lost);
+        if (!lost) typed += byte;
+    }
+    memo.UserSetText(typed);
     return true;
 }
 
@@ -124,6 +158,25 @@ bool PressEscape(TForm& form) {
 }
 
 bool SaveImage(TForm& form, const std::string& fileName) { return Backend().GrabForm(form, fileName); }
+
+std::u16string ShownText(TControl& control) {
+    std::u16string text;
+    if (Backend().ShownText(control, text)) return text;
+    std::string bytes = control.Caption();
+    if (auto* edit = dynamic_cast<TEdit*>(&control)) bytes = edit->Text();
+    else if (auto* combo = dynamic_cast<TComboBox*>(&control)) bytes = combo->Text();
+    else if (dynamic_cast<TLabel*>(&control)) {
+        // As a label draws it: "&&" is one "&", a single "&" marks the next character.
+        std::string shown;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '&' && i + 1 < bytes.size() && bytes[i + 1] == '&') ++i;
+            else if (bytes[i] == '&') continue;
+            shown += bytes[i];
+        }
+        bytes = shown;
+    }
+    return MultiByteToWideChar(CP_ACP, bytes);
+}
 
 bool HasWindows() { return !Backend().IsHeadless(); }
 

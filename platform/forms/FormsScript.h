@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Controls.h"
@@ -49,7 +50,18 @@ std::vector<std::string> MessageTexts();
 /// User input. Each returns false and does nothing when the control cannot take it
 /// (hidden, disabled, or not shown on a form).
 bool Click(TControl& control);
+/// Clicks as the mouse does: with windows the click is queued to the control's widget and
+/// handled by the event loop after the action returns (so its handler runs outside the
+/// script, as a user's click does); headless, or for a control without a button widget,
+/// the same as Click.
+bool ClickByMouse(TControl& control);
 bool Type(TEdit& edit, const std::string& text);
+/// Types characters at the end of the edit's text as the keyboard does: with windows as key
+/// presses to its widget, headless straight to the control. A character that the ANSI code
+/// page cannot hold is refused, as the edit refuses it from the keyboard.
+bool TypeKeys(TEdit& edit, std::u16string_view text);
+/// The same for a memo: the characters go at the end of its text.
+bool TypeKeys(TMemo& memo, std::u16string_view text);
 /// Types a whole text into a memo (lines ended by CR LF or LF); it replaces the memo's lines.
 bool TypeMemo(TMemo& memo, const std::string& text);
 bool Select(TComboBox& combo, int index);
@@ -61,8 +73,12 @@ bool Focus(TWinControl& control);
 bool PressEnter(TForm& form);
 bool PressEscape(TForm& form);
 
-/// Writes a picture of the form's window to a PNG file (with a display only; false headless).
+/// Writes a picture of the form's window to a PNG file, or a BMP file when the name ends in
+/// ".bmp" (with a display only; false headless).
 bool SaveImage(TForm& form, const std::string& fileName);
+/// The text a control shows, as characters: with windows read back from its widget, headless
+/// its caption (or edit text) read in the ANSI code page, a label's "&" marks taken out.
+std::u16string ShownText(TControl& control);
 /// True when forms are drawn (a display is present).
 bool HasWindows();
 

@@ -59,6 +59,7 @@ public:
     }
 
     TModalResult ShowMessageBox(const MessageBoxRequest& request) override {
+        if (request.Scripted != mrNone) return request.Scripted;
         std::cerr << (request.Caption.empty() ? std::string() : request.Caption + ": ") << PlainLineEnds(request.Text)
                   << " [" << ButtonName(request.Default) << "]\n";
         return request.Default;

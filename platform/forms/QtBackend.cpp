@@ -20,6 +20,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextDocument>
 #include <QPointer>
 #include <QPushButton>
@@ -28,6 +30,9 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QIcon>
+#include <QPixmap>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -48,8 +53,22 @@
 
 namespace {
 
+/// How many events are being handled right now, nested loops included. A modal loop looks at
+/// its form's ModalResult only at the depth it was started from, so a result set by a click
+/// counts only once the click's handler has returned, whatever loops the handler ran meanwhile
+/// (a message box, another modal form).
+int gHandlingDepth = 0;
+
+struct Handling {
+    Handling() { ++gHandlingDepth; }
+    ~Handling() { --gHandlingDepth; }
+    Handling(const Handling&) = delete;
+    Handling& operator=(const Handling&) = delete;
+};
+
 /// Runs a handler the way the message loop does: exceptions go to the default handler.
 void Guard(const std::function<void()>& f) {
+    const Handling handling;
     try {
         f();
     } catch (const std::exception& e) {
@@ -104,9 +123,12 @@ public:
             font.setItalic(HasStyle(FControl.Font.Style, fsItalic));
             font.setUnderline(HasStyle(FControl.Font.Style, fsUnderline));
             FWidget->setFont(font);
+            // The font colour is that of enabled text; disabled text keeps the greyed colour.
             QPalette pal = FWidget->palette();
-            pal.setColor(QPalette::WindowText, ToQColor(FControl.Font.Color));
-            pal.setColor(QPalette::Text, ToQColor(FControl.Font.Color));
+            for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+                pal.setColor(group, QPalette::WindowText, ToQColor(FControl.Font.Color));
+                pal.setColor(group, QPalette::Text, ToQColor(FControl.Font.Color));
+            }
             FWidget->setPalette(pal);
         }
         SyncOwn();
@@ -201,7 +223,7 @@ protected:
         if (FForm.BorderStyle != TFormBorderStyle::bsSizeable) FWidget->setFixedSize(FForm.Width(), FForm.Height());
     }
     void SyncOwn() override {
-        FWidget->setWindowTitle(ToQt(FForm.Caption()));
+        FWidget->setWindowTitle(WindowTitle(FForm.Caption()));
         Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint;
         if (FForm.BorderStyle == TFormBorderStyle::bsDialog) flags = Qt::Dialog | Qt::WindowTitleHint;
         if (FForm.BorderIcons & biSystemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
@@ -243,6 +265,7 @@ class EditPeer : public QtPeer {
 public:
     EditPeer(TEdit& edit, QWidget* parent) : QtPeer(edit, new QLineEdit(parent)), FEdit(edit) {
         auto* w = static_cast<QLineEdit*>(FWidget.data());
+        w->setValidator(new CodePageValidator(w));
         QObject::connect(w, &QLineEdit::textEdited, w, [this, w](const QString& t) {
             const int cursor = w->cursorPosition();
             Guard([&] { FEdit.UserSetText(FromQt(t)); });
@@ -275,7 +298,19 @@ public:
         // What the user types becomes the memo's lines at once.
         QObject::connect(w, &QPlainTextEdit::textChanged, w, [this, w] {
             if (Syncing()) return;
-            Guard([&] { FMemo.UserSetText(FromQt(w->toPlainText())); });
+            const std::optional<std::string> bytes = FromQtExact(w->toPlainText());
+            if (!bytes) {
+                // A character the ANSI code page cannot hold is refused, as an edit refuses it:
+                // the memo's own text comes back.
+                const int cursor = w->textCursor().position();
+                QApplication::beep();
+                Sync();
+                QTextCursor back = w->textCursor();
+                back.setPosition(std::clamp(cursor - 1, 0, static_cast<int>(w->document()->characterCount()) - 1));
+                w->setTextCursor(back);
+                return;
+            }
+            Guard([&] { FMemo.UserSetText(*bytes); });
         });
         WatchFocus(memo, FWidget);
     }
@@ -327,6 +362,7 @@ protected:
         const bool editable = FCombo.Style() == TComboBoxStyle::csDropDown;
         if (w->isEditable() != editable) {
             w->setEditable(editable);
+            if (editable && w->lineEdit()) w->lineEdit()->setValidator(new CodePageValidator(w->lineEdit()));
             if (editable && w->lineEdit())
                 QObject::connect(w->lineEdit(), &QLineEdit::textEdited, w, [this](const QString& t) {
                     Guard([&] { FCombo.UserSetText(FromQt(t)); });
@@ -463,13 +499,35 @@ protected:
     void SyncOwn() override {
         auto* w = static_cast<QToolButton*>(FWidget.data());
         w->setText(ToQt(FButton.Caption()));
+        const void* glyph = FButton.Glyph().Empty() ? nullptr : FButton.Glyph().DataIdentity();
+        if (glyph != FGlyphShown) {
+            FGlyphShown = glyph;
+            w->setIcon(glyph ? GlyphIcon(FButton.Glyph()) : QIcon());
+            if (glyph) w->setIconSize(QSize(FButton.Glyph().Width(), FButton.Glyph().Height()));
+        }
+        w->setToolButtonStyle(glyph && FButton.Caption().empty() ? Qt::ToolButtonIconOnly
+                              : glyph                            ? Qt::ToolButtonTextUnderIcon
+                                                                 : Qt::ToolButtonTextOnly);
         w->setCheckable(FButton.GroupIndex() != 0);
         w->setChecked(FButton.Down());
         w->setAutoRaise(FButton.Flat);
     }
 
 private:
+    /// The glyph with its bottom-left colour made transparent; the icon greys it when disabled.
+    static QIcon GlyphIcon(const TBitmap& bitmap) {
+        QImage image = ToQImage(bitmap).convertToFormat(QImage::Format_ARGB32);
+        const QRgb clear = image.pixel(0, image.height() - 1);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                if ((row[x] & 0xFFFFFF) == (clear & 0xFFFFFF)) row[x] = 0;
+        }
+        return QIcon(QPixmap::fromImage(image));
+    }
+
     TSpeedButton& FButton;
+    const void* FGlyphShown = nullptr;
 };
 
 class ImageWidget : public QWidget {
@@ -708,16 +766,20 @@ public:
 
     TModalResult ShowMessageBox(const MessageBoxRequest& r) override {
         QMessageBox box;
-        box.setWindowTitle(ToQt(r.Caption));
+        box.setWindowTitle(WindowTitle(r.Caption));
         box.setText(ToQt(r.Text));
         if (r.Kind == "Error") box.setIcon(QMessageBox::Critical);
         else if (r.Kind == "Warning") box.setIcon(QMessageBox::Warning);
         else if (r.Kind == "Information") box.setIcon(QMessageBox::Information);
         else if (r.Kind == "Confirmation") box.setIcon(QMessageBox::Question);
+        QPushButton* scripted = nullptr;
         for (TModalResult b : r.Buttons) {
             QPushButton* button = box.addButton(StandardButton(b));
             if (b == r.Default) box.setDefaultButton(button);
+            if (b == r.Scripted) scripted = button;
         }
+        // A scripted answer clicks its button once the box is up, as a user would.
+        if (scripted) QTimer::singleShot(20, scripted, [scripted] { scripted->click(); });
         box.exec();
         QAbstractButton* clicked = box.clickedButton();
         if (!clicked) return r.Buttons.size() == 1 ? r.Buttons.front() : mrCancel;
@@ -739,7 +801,48 @@ public:
         auto* peer = dynamic_cast<QtPeer*>(form.Peer());
         if (!peer || !peer->Widget()) return false;
         QCoreApplication::processEvents();
-        return peer->Widget()->grab().save(QString::fromStdString(fileName), "PNG");
+        const bool bmp = fileName.size() >= 4 && QString::fromStdString(fileName).endsWith(".bmp", Qt::CaseInsensitive);
+        return peer->Widget()->grab().save(QString::fromStdString(fileName), bmp ? "BMP" : "PNG");
+    }
+
+    bool ShownText(TControl& control, std::u16string& text) override {
+        auto* peer = dynamic_cast<QtPeer*>(control.Peer());
+        if (!peer || !peer->Widget()) return false;
+        QWidget* w = peer->Widget();
+        QString shown;
+        if (auto* label = qobject_cast<QLabel*>(w)) shown = label->text();
+        else if (auto* edit = qobject_cast<QLineEdit*>(w)) shown = edit->text();
+        else if (auto* button = qobject_cast<QAbstractButton*>(w)) shown = button->text();
+        else if (auto* group = qobject_cast<QGroupBox*>(w)) shown = group->title();
+        else if (auto* combo = qobject_cast<QComboBox*>(w)) shown = combo->currentText();
+        else if (w->isWindow()) shown = w->windowTitle();
+        else return false;
+        text.assign(reinterpret_cast<const char16_t*>(shown.utf16()), static_cast<std::size_t>(shown.size()));
+        return true;
+    }
+
+    bool QueueClick(TControl& control) override {
+        auto* peer = dynamic_cast<QtPeer*>(control.Peer());
+        auto* button = peer ? qobject_cast<QAbstractButton*>(peer->Widget()) : nullptr;
+        if (!button) return false;
+        return QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
+    }
+
+    bool TypeKeys(TWinControl& control, std::u16string_view text) override {
+        auto* peer = dynamic_cast<QtPeer*>(control.Peer());
+        if (!peer || !peer->Widget()) return false;
+        QWidget* w = peer->Widget();
+        w->setFocus(Qt::OtherFocusReason);
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) memo->moveCursor(QTextCursor::End);
+        for (char16_t unit : text) {
+            const QString key(QChar(static_cast<char16_t>(unit)));
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, key);
+            const Handling handling;
+            QCoreApplication::sendEvent(w, &press);
+            QCoreApplication::sendEvent(w, &release);
+        }
+        return true;
     }
 
 private:
@@ -761,12 +864,22 @@ private:
         QEventLoop loop;
         QTimer tick;
         tick.setInterval(2);
+        const int depth = gHandlingDepth;
         QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-            if (done() || Application->Terminated()) {
+            if (Application->Terminated()) {
                 loop.quit();
                 return;
             }
-            Application->Idle(form);
+            // Inside a nested loop (a handler of this form still running) nothing is decided.
+            if (gHandlingDepth != depth) return;
+            if (done()) {
+                loop.quit();
+                return;
+            }
+            {
+                const Handling handling;
+                Application->Idle(form);
+            }
             if (done() || Application->Terminated()) loop.quit();
         });
         tick.start();

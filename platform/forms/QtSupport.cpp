@@ -23,3 +23,21 @@ std::string FromQt(const QString& text) {
     return WideCharToMultiByte(CP_ACP, std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
                                                      static_cast<std::size_t>(text.size())));
 }
+
+std::optional<std::string> FromQtExact(const QString& text) {
+    bool lost = false;
+    std::string bytes = WideCharToMultiByte(
+        CP_ACP, std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())),
+        '?', &lost);
+    if (lost) return std::nullopt;
+    return bytes;
+}
+
+QValidator::State CodePageValidator::validate(QString& input, int&) const {
+    return FromQtExact(input) ? Acceptable : Invalid;
+}
+
+QString WindowTitle(const std::string& caption) {
+    // A blank title shows as nothing; an empty one would be replaced by the program's name.
+    return caption.empty() ? QStringLiteral(" ") : ToQt(caption);
+}

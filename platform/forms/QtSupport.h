@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QString>
+#include <QValidator>
+#include <optional>
 #include <string>
 
 /// Makes sure the Qt application object for widgets exists; false when another part of the
@@ -13,3 +15,18 @@ bool EnsureWidgetApplication();
 /// The system's 8-bit text (in the ANSI code page) as Qt text, and back.
 QString ToQt(const std::string& text);
 std::string FromQt(const QString& text);
+/// The text in the ANSI code page when the code page holds every character of it; nullopt
+/// when one would be lost.
+std::optional<std::string> FromQtExact(const QString& text);
+
+/// Refuses input holding a character that the ANSI code page cannot store, so that what the
+/// user sees typed is what the program keeps.
+class CodePageValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& position) const override;
+};
+
+/// A window title for a caption: an empty caption stays empty on screen (the toolkit would
+/// show the program's name in its place).
+QString WindowTitle(const std::string& caption);

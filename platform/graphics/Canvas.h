@@ -168,7 +168,7 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
                   int srcHeight, const void* bits, const void* info, unsigned usage, uint32_t rop);
 
 /// The byte-to-character mapping used for canvas text; by default the process's ANSI code page
-/// (GetACP). Widths are cached per byte, so a program that changes the ANSI code page after
-/// drawing calls SetCanvasTextDecoder(nullptr) to drop the cache.
+/// (GetACP), followed whenever it changes. Widths are cached per byte, so a program that installs
+/// a decoder of its own after drawing installs it again (or nullptr) when its mapping changes.
 using TTextDecoder = char16_t (*)(unsigned char);
 void SetCanvasTextDecoder(TTextDecoder decoder);

@@ -3,6 +3,7 @@
 
 #include "Canvas.h"
 #include "CodePages.h"
+#include "internal/GuiPlatform.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -28,13 +29,19 @@ TTextDecoder gDecoder = &AnsiChar;
 
 bool IsSymbolFont(const std::string& name) { return ::strcasecmp(name.c_str(), "Wingdings") == 0; }
 
-using FaceKey = std::tuple<std::string, int, unsigned>;
+// A face caches the characters of bytes, so its key holds the ANSI code page they were read in.
+using FaceKey = std::tuple<std::string, int, unsigned, unsigned>;
 std::map<FaceKey, std::unique_ptr<TFontFace>>& Faces() {
     static std::map<FaceKey, std::unique_ptr<TFontFace>> faces;
     return faces;
 }
 
 }  // namespace
+
+QString AnsiText(const std::string& text) {
+    const std::u16string wide = MultiByteToWideChar(CP_ACP, text);
+    return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
+}
 
 void SetCanvasTextDecoder(TTextDecoder decoder) {
     gDecoder = decoder ? decoder : &AnsiChar;
@@ -43,8 +50,10 @@ void SetCanvasTextDecoder(TTextDecoder decoder) {
 
 void EnsureGuiApplication() {
     if (QCoreApplication::instance()) return;
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Painting needs no window: a display that is missing or does not answer means offscreen.
+    if (!OpenDisplayFault().empty()) SelectOffscreenPlatform();
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && std::strcmp(platform, "offscreen") == 0) SilenceToolkitMessages();
     static int argc = 1;
     static char name[] = "vetra";
     static char* argv[] = {name, nullptr};
@@ -71,6 +80,7 @@ static struct LastFace {
     std::string Name;
     int PixelSize = 0;
     unsigned Style = 0;
+    unsigned CodePage = 0;
     TFontFace* Face = nullptr;
 } gLast;
 
@@ -82,12 +92,15 @@ void ClearFontCache() {
 TFontFace& FontFace(const std::string& name, int pixelSize, TFontStyles style) {
     if (pixelSize < 1) pixelSize = 1;
     const unsigned styleBits = style & (fsBold | fsItalic);
-    if (gLast.Face && gLast.PixelSize == pixelSize && gLast.Style == styleBits && gLast.Name == name) return *gLast.Face;
-    FaceKey key{name, pixelSize, styleBits};
+    const unsigned codePage = GetACP();
+    if (gLast.Face && gLast.PixelSize == pixelSize && gLast.Style == styleBits && gLast.CodePage == codePage &&
+        gLast.Name == name)
+        return *gLast.Face;
+    FaceKey key{name, pixelSize, styleBits, codePage};
     auto& faces = Faces();
     auto it = faces.find(key);
     if (it != faces.end()) {
-        gLast = LastFace{name, pixelSize, styleBits, it->second.get()};
+        gLast = LastFace{name, pixelSize, styleBits, codePage, it->second.get()};
         return *it->second;
     }
     EnsureGuiApplication();
@@ -108,7 +121,7 @@ TFontFace& FontFace(const std::string& name, int pixelSize, TFontStyles style) {
     face->Symbol = IsSymbolFont(name);
     TFontFace& ref = *face;
     faces.emplace(std::move(key), std::move(face));
-    gLast = LastFace{name, pixelSize, styleBits, &ref};
+    gLast = LastFace{name, pixelSize, styleBits, codePage, &ref};
     return ref;
 }
 

@@ -1,6 +1,7 @@
 // The built-in PDF printer: one QPdfWriter per job, painted through the Qt canvas back end.
 #include "PdfPrinter.h"
 
+#include "internal/FontEngine.h"
 #include "internal/QtCanvas.h"
 
 #include <QDateTime>
@@ -71,7 +72,7 @@ TCanvasBackend* TPdfPrinter::BeginJob(const std::string& title, TPrinterOrientat
     job->File = file;
     job->Writer = std::make_unique<QPdfWriter>(QString::fromStdString(file));
     job->Writer->setResolution(kDpi);
-    job->Writer->setTitle(QString::fromStdString(title));
+    job->Writer->setTitle(AnsiText(title));
     job->Writer->setCreator("vetra");
     job->Writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
                                            orientation == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait,

@@ -39,7 +39,7 @@ public:
     TCanvasBackend* BeginJob(const std::string& title, TPrinterOrientation orientation, int copies) override {
         FPrinter = std::make_unique<QPrinter>(FInfo, QPrinter::HighResolution);
         FPrinter->setFullPage(true);
-        FPrinter->setDocName(QString::fromStdString(title));
+        FPrinter->setDocName(AnsiText(title));
         FPrinter->setCopyCount(copies);
         FPrinter->setPageOrientation(orientation == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
         FPainter = std::make_unique<QPainter>();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -20,7 +21,8 @@ protected:
         FormsScript::Reset();
         Application->ResetRun();
         folder = std::filesystem::temp_directory_path() /
-                 ("vetra-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                 ("vetra-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                  std::to_string(getpid()));  // test runs side by side (presets, worktrees) keep apart
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + "klv3data.sqlite", folder / "klv3data.sqlite");

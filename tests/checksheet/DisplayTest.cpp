@@ -17,6 +17,9 @@
 #include "Chksheet.h"
 #include "CsPrev.h"
 #include "CustDet.h"
+#include "DocPrint.h"
+#include "ImageReaders.h"
+#include "TRPrint.h"
 #include "ExtPer.h"
 #include "SpecInst.h"
 #include "FirstIns.h"
@@ -130,6 +133,42 @@ TEST_F(Display, FirstInstallationWorksWithWidgets) {
     frmMain->ShowModal();
     EXPECT_EQ(Value("SELECT MARKET_CODE FROM PARAMS"), "NX");
     EXPECT_EQ(FormsScript::PendingActions(), 0);
+}
+
+TEST_F(Display, PrePrintedFormsDialogAndTrainingWindow) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    RegisterImageReaders();
+    for (const char* page : {"GBENMP1.TIF", "GBENMD1.TIF"})
+        std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + page, folder / page);
+    frmTables->tblLangText->Open();
+    Market = "GB";
+    Language = "EN";
+    {
+        TfrmPrint form(nullptr);
+        FormsScript::OnForm("frmPrint", [](TForm& f) {
+            EXPECT_TRUE(static_cast<TfrmPrint&>(f).rbModelDiesel->Visible());
+            EXPECT_TRUE(FormsScript::SaveImage(f, "preprinted.png"));
+            f.Close();
+        });
+        form.ShowModal();
+    }
+    Market = "DX";
+    Language = "DE";
+    {
+        TfrmPrint form(nullptr);
+        FormsScript::OnForm("frmPrint", [](TForm& f) {
+            EXPECT_TRUE(FormsScript::SaveImage(f, "preprinted-dx.png"));
+            f.Close();
+        });
+        form.ShowModal();
+    }
+    TPrintDialog::SetExecuteHook([](TPrintDialog&) {
+        EXPECT_TRUE(frmTrainingSheet && FormsScript::SaveImage(*frmTrainingSheet, "training.png"));
+        return false;
+    });
+    frmMain->btnTrainingClick(frmMain);
+    TPrintDialog::SetExecuteHook(nullptr);
+    UnregisterImageReaders();
 }
 
 TEST_F(Display, StartUpFaultsEndTheMenuWithTheirExitCode) {

@@ -25,7 +25,8 @@ class Program : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = fs::temp_directory_path() /
-                 ("vetra-prog-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                 ("vetra-prog-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                  "-" + std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder);
         const fs::path bin = VETRA_BIN_DIR;

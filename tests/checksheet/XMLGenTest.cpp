@@ -237,6 +237,8 @@ TEST_F(ChecksheetXml, FolderRule) {
     EXPECT_EQ(ChecksheetXmlPath(), "./out.d/GB_en_12_3_Y_N_Y_N.XML");
     OutputFolder = "/data/v1.2/reqs.txt";
     EXPECT_EQ(ChecksheetXmlPath(), "/data/v1.2/reqsGB_en_12_3_Y_N_Y_N.XML");
+    OutputFolder = "/data/v1.2/reqs.2026.txt";
+    EXPECT_EQ(ChecksheetXmlPath(), "/data/v1.2/reqs.2026GB_en_12_3_Y_N_Y_N.XML");
     OutputFolder = "/data/v1.2/reqs";
     EXPECT_EQ(ChecksheetXmlPath(), "/data/v1.2/reqsGB_en_12_3_Y_N_Y_N.XML");
     OutputFolder.clear();

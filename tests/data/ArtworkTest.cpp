@@ -32,7 +32,9 @@ struct Expected {
 const Expected Files[] = {
     {"imSplash.bmp", 360, 240},     {"imTolmLogo.bmp", 300, 100},  {"imNormalLogo.bmp", 300, 100},
     {"imMakerLogo.bmp", 600, 200},  {"imInverseLogo.bmp", 600, 200}, {"imCTLogo.bmp", 360, 120},
-    {"imTick.bmp", 64, 64},         {"imBritain.bmp", 120, 80},    {"imBelgium.bmp", 120, 80},
+    {"imTick.bmp", 64, 64},         {"btnChecksheet.bmp", 32, 32}, {"btnPrePrinted.bmp", 32, 32},
+    {"btnTraining.bmp", 32, 32},    {"btnSetup.bmp", 32, 32},      {"btnExit.bmp", 32, 32},
+    {"imBritain.bmp", 120, 80},    {"imBelgium.bmp", 120, 80},
     {"imGermany.bmp", 120, 80},     {"imAustria.bmp", 120, 80},    {"imFrance.bmp", 120, 80},
     {"imSpain.bmp", 120, 80},       {"imPortugal.bmp", 120, 80},   {"imItaly.bmp", 120, 80},
     {"imHolland.bmp", 120, 80},     {"imSwitz.bmp", 120, 80},      {"imNorway.jpg", 120, 80},

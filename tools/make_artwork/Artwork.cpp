@@ -2,6 +2,7 @@
 #include "Artwork.h"
 
 #include "Flags.h"
+#include "Glyphs.h"
 #include "Logos.h"
 #include "PictureFiles.h"
 
@@ -20,6 +21,11 @@ const std::vector<Picture>& pictureList() {
             {"imInverseLogo", false, 600, 200, paintInverseLogo},
             {"imCTLogo", false, 360, 120, paintProgramLogo},
             {"imTick", false, 64, 64, paintTick},
+            {"btnChecksheet", false, GlyphSize, GlyphSize, paintChecksheetGlyph},
+            {"btnPrePrinted", false, GlyphSize, GlyphSize, paintPrinterGlyph},
+            {"btnTraining", false, GlyphSize, GlyphSize, paintTrainingGlyph},
+            {"btnSetup", false, GlyphSize, GlyphSize, paintSettingsGlyph},
+            {"btnExit", false, GlyphSize, GlyphSize, paintExitGlyph},
         };
         for (const FlagSpec& flag : flagTable())
             pictures.push_back({flag.Component, flag.Jpeg, FlagWidth, FlagHeight,

@@ -41,5 +41,8 @@ std::string FamilyFor(const std::string& name);
 char16_t CharacterFor(const std::string& name, unsigned char c);
 /// Cell height (ascent + descent) per pixel of character height, for positive font heights.
 double CellRatio(const std::string& name, TFontStyles style);
+/// The system's 8-bit text, read in the process's ANSI code page, as Qt text (for document
+/// titles and other texts handed to Qt directly).
+QString AnsiText(const std::string& text);
 /// Drops every cached face (after a change of the text decoder).
 void ClearFontCache();

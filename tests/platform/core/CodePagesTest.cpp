@@ -129,4 +129,18 @@ TEST(CodePages, NarrowingReplacesWhatTheCodePageLacks) {
     EXPECT_EQ(WideCharToMultiByte(1253, u"\u0391\uFFFD", '#'), "\xC1#");
 }
 
+TEST(CodePages, NarrowingTellsWhenACharacterWasLost) {
+    bool lost = true;
+    EXPECT_EQ(WideCharToMultiByte(1250, u"\u0141\u00F3d\u017A", '?', &lost), "\xA3\xF3" "d\x9F");
+    EXPECT_FALSE(lost);
+    // A "?" that was typed is no loss; a "?" put in place of a character is.
+    EXPECT_EQ(WideCharToMultiByte(1252, u"a?", '?', &lost), "a?");
+    EXPECT_FALSE(lost);
+    EXPECT_EQ(WideCharToMultiByte(1252, u"\u0141a", '?', &lost), "?a");
+    EXPECT_TRUE(lost);
+    EXPECT_EQ(WideCharToMultiByte(1253, u"\uFFFD", '?', &lost), "?");
+    EXPECT_TRUE(lost);
+    EXPECT_EQ(WideCharToMultiByte(437, u"a", '?', &lost), "");
+}
+
 } // namespace

@@ -1,0 +1,35 @@
+// The language to code page list and the switch of the process's ANSI code page.
+#include "charconv.h"
+
+#include "CodePages.h"
+#include "SysUtils.h"
+
+namespace {
+
+constexpr unsigned kDefaultCodePage = 1252;
+
+}  // namespace
+
+const std::map<std::string, unsigned, std::less<>>& LanguageCodePages() {
+    static const std::map<std::string, unsigned, std::less<>> list = {
+        {"BG", 1251}, {"CZ", 1250}, {"GK", 1253}, {"HR", 1250}, {"HV", 1250},
+        {"PO", 1250}, {"RO", 1250}, {"SL", 1250}, {"UK", 1251},
+    };
+    return list;
+}
+
+unsigned ListedCodePage(const std::string& language) {
+    const auto& list = LanguageCodePages();
+    const auto it = list.find(UpperCase(language));
+    return it == list.end() ? 0 : it->second;
+}
+
+unsigned CodePageOfLanguage(const std::string& language) {
+    const unsigned listed = ListedCodePage(language);
+    return listed ? listed : kDefaultCodePage;
+}
+
+unsigned UseLanguageCodePage(const std::string& language) {
+    SetACP(CodePageOfLanguage(language));
+    return GetACP();
+}

@@ -1,0 +1,24 @@
+// Code pages of the languages of the service data. The data hold each language's texts in the
+// Windows code page of its market, so the process's ANSI code page follows the language in use:
+// everything the forms, the canvas and the printer show is read in it, and typed text is stored in it.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+
+/// The list of languages whose texts are not in code page 1252, with their code pages (upper-case
+/// language codes). The one list of the program: the XML writer's code-page list is a copy of it.
+const std::map<std::string, unsigned, std::less<>>& LanguageCodePages();
+
+/// The code page listed for a language code (letter case ignored): 1250 for CZ, HR, HV, PO, RO,
+/// SL; 1251 for BG, UK; 1253 for GK; 0 for a language the list does not name.
+unsigned ListedCodePage(const std::string& language);
+
+/// The ANSI code page texts of the language are read and written in: the listed one, else 1252.
+unsigned CodePageOfLanguage(const std::string& language);
+
+/// Makes the process's ANSI code page that of the language. Called at start-up with the
+/// settings' language, whenever the settings or the first installation change the language,
+/// and for each XML request with the request's language. Returns the code page now in use.
+unsigned UseLanguageCodePage(const std::string& language);
