@@ -49,7 +49,12 @@ void TXmlStreamBuilder::setEncodingName(const WideString& Name) {
 
 void TXmlStreamBuilder::setOutputSource(TXmlOutputSource* Source) {
     FOutputSource = Source;
+    FDirect = Source && typeid(*this) == typeid(TXmlStreamBuilder) && typeid(*Source) == typeid(TXmlOutputSource);
     applyOutputEncoding();
+}
+
+bool TXmlStreamBuilder::directUTF8() const {
+    return FDirect && FOutputSource->getEncoding() == kEncodingUTF8;
 }
 
 uint8_t TXmlStreamBuilder::currentOutputEncoding() const {
@@ -212,8 +217,23 @@ bool TXmlStreamBuilder::processStartElement(TXmlCustomReader* Reader, TdomLocato
         OnStartElement(this, Reader, Locator, changedTag, list);
         tag = &changedTag;
     }
-    if (!writeTexts(Reader, Locator, {u"<", *tag})) return false;
     const int count = list ? list->getCount() : 0;
+    if (directUTF8()) {
+        // UTF-8 holds every character: values need no references, so the pieces go out as is.
+        TXmlOutputSource& out = *FOutputSource;
+        out.putAscii("<");
+        out.putUTF8(*tag);
+        for (int i = 0; i < count; ++i) {
+            out.putAscii(" ");
+            out.putUTF8(list->getName(i));
+            out.putAscii("=\"");
+            out.putUTF8(list->getValue(i));
+            out.putAscii("\"");
+        }
+        out.putAscii(">");
+        XML_PASS_ON(StartElement, *tag, list);
+    }
+    if (!writeTexts(Reader, Locator, {u"<", *tag})) return false;
     for (int i = 0; i < count; ++i) {
         if (!writeTexts(Reader, Locator, {u" ", list->getName(i), u"=\""})) return false;
         if (!writeTextWithReferences(Reader, Locator, list->getValue(i))) return false;
@@ -230,6 +250,13 @@ bool TXmlStreamBuilder::processEndElement(TXmlCustomReader* Reader, TdomLocator*
         changedTag = tagName;
         OnEndElement(this, Reader, Locator, changedTag);
         tag = &changedTag;
+    }
+    if (directUTF8()) {
+        TXmlOutputSource& out = *FOutputSource;
+        out.putAscii("</");
+        out.putUTF8(*tag);
+        out.putAscii(">");
+        XML_PASS_ON(EndElement, *tag);
     }
     if (!writeTexts(Reader, Locator, {u"</", *tag, u">"})) return false;
     XML_PASS_ON(EndElement, *tag);
