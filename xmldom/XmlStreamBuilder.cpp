@@ -49,7 +49,8 @@ void TXmlStreamBuilder::setEncodingName(const WideString& Name) {
 
 void TXmlStreamBuilder::setOutputSource(TXmlOutputSource* Source) {
     FOutputSource = Source;
-    FDirect = Source && typeid(*this) == typeid(TXmlStreamBuilder) && typeid(*Source) == typeid(TXmlOutputSource);
+    FPlainBuilder = typeid(*this) == typeid(TXmlStreamBuilder);
+    FDirect = Source && FPlainBuilder && typeid(*Source) == typeid(TXmlOutputSource);
     applyOutputEncoding();
 }
 
@@ -103,7 +104,7 @@ constexpr auto kSpecial = [] {
 bool TXmlStreamBuilder::writeEscapedText(TXmlCustomReader* Reader, TdomLocator* Locator, std::u16string_view Data) {
     // The builder itself hands the text to the output source in one call. A descendant may
     // intercept the write operations; for it the text goes out piece by piece through them.
-    if (typeid(*this) == typeid(TXmlStreamBuilder)) {
+    if (FPlainBuilder) {
         if (FOutputSource) FOutputSource->writeCharData(Data);
         return true;
     }

@@ -63,6 +63,7 @@ private:
 
     WideString FEncodingName;
     bool FDirect = false; ///< set with the output source: the first two conditions of directUTF8
+    bool FPlainBuilder = false; ///< set with the output source: this builder is not a descendant
     uint8_t FEncodingIndex = 0;
     bool FUseByteOrderMark = false;
     TXmlOutputSource* FOutputSource = nullptr;
