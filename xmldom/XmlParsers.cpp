@@ -104,7 +104,7 @@ bool TDomToXmlParser::writeToString(TdomNode* SourceNode, const WideString& Enco
     if (index >= kEncodingUTF16BE && index <= kEncodingUCS2) throw ENot_Supported_Err(msg::kEncodingNotSupportedErr);
     TStringStream stream;
     const bool result = writeToStream(SourceNode, EncodingName, &stream);
-    S = stream.DataString();
+    S = stream.ReleaseDataString();
     return result;
 }
 
