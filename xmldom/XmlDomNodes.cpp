@@ -114,7 +114,11 @@ void TdomNode::setOnNodeRemovedFromDocument(TdomNodeEvent h) { handlers().onNode
 bool TdomNode::notificationsWanted() const {
     // Without a handler anywhere in the document and without an implementation to forward to,
     // the chains would call nothing; skipping them keeps large moves linear.
-    return !ownerDocument_ || ownerDocument_->handlersInUse_ || ownerDocument_->getDomImplementation();
+    // An implementation counts only when something listens to its insertion and removal
+    // events: otherwise every insertion would walk all ancestors (quadratic in a deep tree).
+    if (!ownerDocument_ || ownerDocument_->handlersInUse_) return true;
+    const TDomImplementation* impl = ownerDocument_->getDomImplementation();
+    return impl && impl->hasNodeObservers();
 }
 
 void TdomNode::doAttrModified(TdomNode* sourceNode, TdomAttrChange attrChange, TdomAttr* relatedAttr) {
@@ -302,7 +306,9 @@ void TdomNode::checkNewChild(TdomNode* newChild, const TdomNode* refChild) const
     TdomNodeType t = newChild->getNodeType();
     if (t >= 16 || !(allowedChildTypes_ & (1u << t))) raiseHierarchy();
     if (newChild->getOwnerDocument() != getOwnerDocument()) raiseWrongDocument();
-    if (newChild == this || newChild == refChild || isAncestor(newChild)) raiseHierarchy();
+    // A node without children cannot be an ancestor: skipping the walk keeps deep appends linear.
+    if (newChild == this || newChild == refChild || (!newChild->children_.empty() && isAncestor(newChild)))
+        raiseHierarchy();
     if (readOnly_) raiseNoModification();
     if (newChild->parent_ && newChild->parent_->readOnly_) raiseNoModification();
 }
