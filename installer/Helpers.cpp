@@ -35,6 +35,17 @@ std::string SourcePath(const std::optional<std::string>& drive, const std::strin
   return out + directory + name;
 }
 
+int CompareNoCase(const std::string& a, const std::string& b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    int x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
+    if (x != y) return x - y;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 std::optional<std::string> StrDup(const char* text) {
   if (!text) return std::nullopt;
   return std::string(text);

@@ -28,6 +28,10 @@ void SplitPath(const std::string& path, std::string* drive, std::string* folder,
 /// that cannot be made (ENOENT for a drive the map does not name); other paths create nothing.
 int MakeDirs(const std::string& path);
 
+/// Compares two texts as the C runtime's case-blind comparison does (letters lower-cased):
+/// negative, 0 or positive.
+int CompareNoCase(const std::string& a, const std::string& b);
+
 /// Removes trailing blanks.
 void TrimRight(std::string& text);
 std::string TrimRight(const char* buffer, size_t length);

@@ -1,0 +1,548 @@
+// The install run: products of the volume, the newer-volume test, module masks, the tree-path
+// template, the comparison and recording of workunits, the calls of the install and merge
+// libraries, and cancel. Every table is closed when the step that opened it ends.
+#include "InstallRun.h"
+
+#include "ErrLog.h"
+#include "Forms.h"
+#include "Helpers.h"
+#include "HostPath.h"
+#include "InstallDll.h"
+#include "InstallerApp.h"
+#include "InstallerDlg.h"
+#include "SysUtils.h"
+#include "Volume.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace {
+
+const char* const kModule = "InstallRun";
+
+std::string Upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = char(c - 32);
+  return s;
+}
+
+void OpenReadOnly(CDbTable& table, const std::string& path) {
+  Session().ReadOnly = true;
+  table.Open(path);
+  Session().ReadOnly = false;
+}
+
+void OpenReadOnly(CDbIndexedTable& table, const std::string& path) {
+  Session().ReadOnly = true;
+  table.Open(path);
+  Session().ReadOnly = false;
+}
+
+void Show(CInstallerDlg& dlg, const std::string& text) { dlg.SetStatusText(text); }
+
+void ShowClose(CInstallerDlg& dlg, const std::string& text) {
+  dlg.SetStatusText(text);
+  dlg.btnCancel->SetCaption(Msg(msgCloseString));
+}
+
+// A folder name taken from a table that stays one folder inside its parent.
+bool SafeFolderName(const std::string& name) {
+  return name.find_first_of("\\/:") == std::string::npos && name.find("..") == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+// strncmp: equal over the first n characters, a text's end counting as a character.
+bool SameOver(const std::string& a, const std::string& b, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    char x = i < a.size() ? a[i] : '\0';
+    char y = i < b.size() ? b[i] : '\0';
+    if (x != y) return false;
+    if (x == '\0') return true;
+  }
+  return true;
+}
+
+// The window an install library is given: the dialog behind the plain C view.
+struct DlgWindow {
+  QuilletWindow window;
+  CInstallerDlg* dlg;
+
+  explicit DlgWindow(CInstallerDlg& d) : dlg(&d) {
+    window.size = sizeof(QuilletWindow);
+    window.SendMessage = &DlgWindow::Send;
+    window.ProcessMessages = &DlgWindow::Process;
+  }
+  static DlgWindow* Of(QuilletWindow* w) { return reinterpret_cast<DlgWindow*>(w); }
+  static intptr_t Send(QuilletWindow* w, uint32_t msg, uintptr_t, intptr_t lParam) {
+    if (w && msg == QUILLET_MSG_STATUS && lParam) Of(w)->dlg->SetStatusText(reinterpret_cast<const char*>(lParam));
+    return 0;
+  }
+  static void Process(QuilletWindow* w) {
+    if (w) PumpMessages(*Of(w)->dlg);
+  }
+};
+static_assert(offsetof(DlgWindow, window) == 0);
+
+// Positions the installed list on the first record of the unit in tag BYCODE: true when found.
+bool SeekUnit(CDbIndexedTable& list, const std::string& unitCode) {
+  list.SelectTag("BYCODE");
+  if (list.Seek(unitCode) != 0) return false;
+  // A partial match ("AB1" standing on "AB12") is another unit.
+  return SameText(list.FieldByName("UNITCODE"), unitCode);
+}
+
+bool OnUnit(CDbIndexedTable& list, const std::string& unitCode) {
+  return !list.Eof() && SameText(list.FieldByName("UNITCODE"), unitCode);
+}
+
+void SetFields(CDbIndexedTable& list, const std::string& viewTech, const std::string& market,
+               const std::string& language, const std::string& prodDate, long instCode) {
+  list.AssignString("VIEWTECH", viewTech);
+  list.AssignString("MARKET", market);
+  list.AssignString("LANGUAGE", language);
+  list.AssignString("PRODDATE", prodDate);
+  list.AssignLong("INSTCODE", instCode);
+}
+
+void AppendWorkunit(CDbIndexedTable& list, const std::string& unitCode, const std::string& viewTech,
+                    const std::string& market, const std::string& language, long instCode,
+                    const std::string& prodDate, const std::string& volume) {
+  list.AppendStart(true);
+  list.AssignString("UNITCODE", unitCode);
+  SetFields(list, viewTech, market, language, prodDate, instCode);
+  list.AssignString("VOLUME", volume);
+  list.Append();
+  list.Top();
+}
+
+CInstallDll& Holder() {
+  static CInstallDll dll;
+  return dll;
+}
+
+// The installation's folder of the current product and language: B\data\P\LANG.
+std::string InstallFolder(const std::string& lang) {
+  CInstallerApp& app = App();
+  return PathJoin(PathJoin(PathJoin(app.B, "data"), app.P.value_or("")), lang);
+}
+
+bool ProductMatches(CDbTable& products) {
+  return App().P && SameText(products.FieldByName("PRODUCT"), *App().P);
+}
+
+// Takes the product's language; false (and a log record) when it would lead out of the tree.
+bool TakeLanguage(CDbTable& products) {
+  std::string lang = products.FieldByName("LANG");
+  App().ProductLanguage = lang;
+  if (SafeFolderName(lang) && SafeFolderName(App().P.value_or(""))) return true;
+  CObjectError("NA", kModule, "", __LINE__, lang.c_str()).Write();
+  return false;
+}
+
+void InstallWorkunits(CInstallerDlg& dlg, DlgWindow& window, CModuleList& modules, CDbIndexedTable& source,
+                      CDbIndexedTable& installed) {
+  CInstallerApp& app = App();
+  for (source.Top(); !app.StopRequested && !source.Eof(); source.Skip(1)) {
+    std::string unit = source.FieldByName("UNITCODE");
+    std::string viewTech = source.FieldByName("VIEWTECH");
+    std::string market = source.FieldByName("MARKET");
+    std::string language = source.FieldByName("LANGUAGE");
+    std::string prodDate = ShortProdDate(source.FieldByName("PRODDATE"));
+    std::string volume = source.FieldByName("VOLUME");
+    long instCode = ReadInstCode(source.FieldByName("INSTCODE"));
+
+    const CModule* module = modules.FindModule(unit);
+    if (!module) {
+      Show(dlg, FormatMessage(Msg(msgNoModuleTemplate), unit));
+    } else {
+      int state = CompareWorkunit(installed, unit, prodDate, module->MultiInstall, volume);
+      if (state == 0) {
+        Show(dlg, FormatMessage(Msg(msgOlderTemplate), unit));
+      } else {
+        Show(dlg, FormatMessage(Msg(state == 1 ? msgAddingTemplate : msgUpdatingTemplate), unit));
+        std::string tree = ExpandTreePath(module->TreeParam, unit, viewTech, market, language, instCode);
+        std::string dllName = source.FieldByName("INSTDLL");
+        int rc = 0;
+        if (!dllName.empty()) {
+          Holder().Load(dllName);
+          rc = Holder().Call(&window.window, unit, tree, viewTech, market, language, int32_t(instCode));
+        }
+        if (rc == 0) {
+          WriteWorkunit(installed, unit, viewTech, market, language, instCode, prodDate, volume,
+                        module->MultiInstall);
+        } else if (app.DebugMode) {
+          CQuestionDlg question(FormatMessage(Msg(msgWorkunitFailedTemplate), unit), &dlg, Msg(msgYesString),
+                                Msg(msgNoString));
+          if (question.DoModal() != mrYes) {
+            app.StopRequested = 1;
+            app.RunFinished = 1;
+            app.ResultCode = kInstallDllFailed;
+            ShowClose(dlg, Msg(msgInstallAborted));
+          }
+        } else {
+          app.ResultCode = kInstallDllFailed;
+          app.StopRequested = 1;
+          ShowClose(dlg, Msg(msgInstallAborted));
+        }
+      }
+    }
+    PumpMessages(dlg);
+  }
+}
+
+void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
+  CInstallerApp& app = App();
+  for (products.Top(); !app.StopRequested && !products.Eof(); products.Skip(1)) {
+    if (!ProductMatches(products) || !TakeLanguage(products)) continue;
+    const std::string lang = *app.ProductLanguage;
+    const std::string directory = products.FieldByName("DIRECTORY");
+    const std::string folder = InstallFolder(lang);
+    const std::string listPath = PathJoin(folder, "relwork");
+    if (app.DebugMode) Show(dlg, "fixing lowercase workunits...");
+    PurgeLowercaseWorkunits(listPath);
+
+    MakeDirs(folder);
+    if (IsVolumeNewer(SourcePath(app.D, directory, "volume.dbf"), PathJoin(folder, "volume.dbf")) == 0) continue;
+    dlg.SetCaption(products.FieldByName("DESC"));
+    PumpMessages(dlg);
+
+    CModuleList modules;
+    modules.Load(SourcePath(app.D, directory, ""));
+    CDbIndexedTable source, installed;
+    OpenReadOnly(source, SourcePath(app.D, directory, "relwork"));
+    MakeDirs(folder);
+    installed.OpenOrCreate(listPath, InstalledListFields(), &InstalledListTags());
+    if (!installed.IsOpen()) {
+      ShowClose(dlg, Msg(msgMissingDest));
+      app.ResultCode = kInstallNoDestination;
+      app.StopRequested = 1;
+      if (app.DebugMode) app.RunFinished = 1;
+    } else if (!source.IsOpen()) {
+      ShowClose(dlg, Msg(msgMissingWorkunitList));
+      app.ResultCode = kInstallNoWorkunitList;
+      app.StopRequested = 1;
+      if (app.DebugMode) app.RunFinished = 1;
+    } else {
+      InstallWorkunits(dlg, window, modules, source, installed);
+    }
+    source.Close();
+    installed.Close();
+    modules.Free();
+    PumpMessages(dlg);
+  }
+}
+
+void MergePass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
+  CInstallerApp& app = App();
+  for (products.Top(); !products.Eof(); products.Skip(1)) {
+    if (app.StopRequested) break;
+    if (!ProductMatches(products) || !TakeLanguage(products)) continue;
+    const std::string directory = products.FieldByName("DIRECTORY");
+    const std::string folder = InstallFolder(*app.ProductLanguage);
+    MakeDirs(folder);
+    const std::string S = SourcePath(app.D, directory, "volume.dbf");
+    const std::string T = PathJoin(folder, "volume.dbf");
+    if (IsVolumeNewer(S, T) == 0 || app.StopRequested || app.RunFinished) continue;
+    dlg.SetCaption(Msg(msgMessageBoxTitle));
+    Show(dlg, FormatMessage(Msg(msgSmashingTemplate), VolumeDescription()));
+    std::string smash = products.FieldByName("SMASHDLL");
+    if (smash.empty()) continue;  // a product without a merge library is not registered
+    Holder().Load(smash);
+    std::string unit, tree = SourcePath(app.D, directory, ""), viewTech, market, language;
+    int rc = Holder().Call(&window.window, unit, tree, viewTech, market, language, 0);
+    if (rc == 0 && !app.StopRequested && !app.RunFinished) RegisterVolume(S, T);
+  }
+}
+
+}  // namespace
+
+// ---- modules ----
+
+bool HasField(const CDbTable& table, const std::string& name) {
+  return table.Table() && table.Table()->fieldIndex(name) >= 0;
+}
+
+void CModuleList::Load(const std::string& folder) {
+  Free();
+  CDbTable table;
+  OpenReadOnly(table, PathJoin(folder, "module"));
+  if (!table.IsOpen()) return;
+  loaded_ = true;
+  const bool multi = HasField(table, "MULTINST");
+  for (table.Top(); !table.Eof(); table.Skip(1)) {
+    auto m = std::make_unique<CModule>();
+    m->Name = table.FieldByName("NAME");
+    m->WuidMask = table.FieldByName("WUIDMASK");
+    m->Code = table.FieldByName("CODE");
+    m->TreeParam = table.FieldByName("TREEPARAM");
+    if (multi) {
+      std::string flag = table.FieldByName("MULTINST");
+      m->MultiInstall = !flag.empty() && (flag[0] == 'y' || flag[0] == 'Y');
+    }
+    modules_.push_back(std::move(m));
+  }
+}
+
+const CModule* CModuleList::FindModule(const std::string& unitCode) const {
+  if (!loaded_) return nullptr;
+  std::string code = unitCode.substr(0, unitCode.find('.'));
+  for (const auto& m : modules_) {
+    const std::string& mask = m->WuidMask;
+    size_t n = mask.find('*');
+    if (n == std::string::npos) n = mask.find('?');
+    if (n == std::string::npos) n = 8;
+    if (SameOver(mask, code, n)) return m.get();
+  }
+  return nullptr;
+}
+
+// ---- tree path ----
+
+std::string ExpandTreePath(const std::string& treeParam, const std::string& unitCode, const std::string& viewTech,
+                           const std::string& market, const std::string& language, long instCode) {
+  const std::string tmpl = Upper(treeParam);
+  std::string out;
+  size_t start = 0;
+  while (start < tmpl.size()) {
+    size_t end = tmpl.find('\\', start);
+    if (end == std::string::npos) end = tmpl.size();
+    const std::string part = tmpl.substr(start, end - start);
+    start = end + 1;
+    if (part.empty()) continue;  // separators in a row make no empty component
+    out += '\\';
+    for (size_t i = 0; i < part.size(); ++i) {
+      char c = part[i];
+      if (c != '%' || i + 1 >= part.size()) {
+        if (c != '%') out += c;
+        continue;
+      }
+      char k = part[++i];
+      if (k >= '1' && k <= '9') {
+        // %dXn: n characters of the unit code from its d-th; X is any one character.
+        if (i + 2 >= part.size()) break;
+        char n = part[i + 2];
+        i += 2;
+        if (n < '0' || n > '9') continue;
+        size_t from = size_t(k - '1');
+        if (from < unitCode.size()) out += unitCode.substr(from, size_t(n - '0'));
+      } else if (k == 'I') {
+        out += std::to_string(instCode);
+      } else if (k == 'L') {
+        out += language;
+      } else if (k == 'M') {
+        out += market;
+      } else if (k == 'V') {
+        out += viewTech;
+      } else {
+        out += k;
+      }
+    }
+  }
+  out += '\\';
+  return out;
+}
+
+// ---- the installed workunit list ----
+
+const FieldList& InstalledListFields() {
+  static const FieldList fields = {
+      {"INSTCODE", 'C', 3, 0}, {"UNITCODE", 'C', 8, 0},  {"VIEWTECH", 'C', 2, 0}, {"MARKET", 'C', 2, 0},
+      {"LANGUAGE", 'C', 2, 0}, {"PRODDATE", 'C', 16, 0}, {"VOLUME", 'C', 12, 0},
+  };
+  return fields;
+}
+
+const TagList& InstalledListTags() {
+  static const TagList tags = {
+      {"BYCODE", "UNITCODE", "UNITCODE > '!'", 0, 0},
+      {"BYCODEDATE", "UNITCODE-PRODDATE", "UNITCODE > '!'", 25, 0},
+  };
+  return tags;
+}
+
+int CompareWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const std::string& prodDate,
+                    bool multiInstall, const std::string& volume) {
+  if (!SeekUnit(installed, unitCode)) return 1;
+  if (!multiInstall) {
+    const std::string date = installed.FieldByName("PRODDATE");
+    int cmp = prodDate.compare(date);
+    if (cmp > 0) return 2;
+    if (cmp < 0) return 0;
+    return SameText(volume, installed.FieldByName("VOLUME")) ? 0 : 2;
+  }
+  bool sameVolume = false, sameEarlier = false, otherEarlier = false;
+  for (; OnUnit(installed, unitCode); installed.Skip(1)) {
+    const bool same = SameText(volume, installed.FieldByName("VOLUME"));
+    const bool earlier = CompareNoCase(installed.FieldByName("PRODDATE"), prodDate) < 0;
+    sameVolume = sameVolume || same;
+    if (same && earlier) sameEarlier = true;
+    if (!same && earlier) otherEarlier = true;
+  }
+  if (!sameVolume) return 1;
+  return (sameEarlier || otherEarlier) ? 2 : 0;
+}
+
+int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const std::string& viewTech,
+                  const std::string& market, const std::string& language, long instCode,
+                  const std::string& prodDate, const std::string& volume, bool multiInstall) {
+  if (!SeekUnit(installed, unitCode)) {
+    AppendWorkunit(installed, unitCode, viewTech, market, language, instCode, prodDate, volume);
+    return 0;
+  }
+  if (!multiInstall) {
+    for (; OnUnit(installed, unitCode); installed.Skip(1)) {
+      SetFields(installed, viewTech, market, language, prodDate, instCode);
+      installed.AssignString("VOLUME", volume);
+    }
+    return 0;
+  }
+  // First sweep: is the volume there, and is another volume's copy not later than the source?
+  bool sameVolume = false, otherNotLater = false;
+  for (; OnUnit(installed, unitCode); installed.Skip(1)) {
+    const bool same = SameText(volume, installed.FieldByName("VOLUME"));
+    sameVolume = sameVolume || same;
+    if (!same && CompareNoCase(installed.FieldByName("PRODDATE"), prodDate) <= 0) otherNotLater = true;
+  }
+  if (!sameVolume && otherNotLater)
+    AppendWorkunit(installed, unitCode, viewTech, market, language, instCode, prodDate, volume);
+
+  // Second sweep: bring older copies (and the same volume's copy) up to the source.
+  if (SeekUnit(installed, unitCode)) {
+    for (; OnUnit(installed, unitCode); installed.Skip(1)) {
+      const std::string date = installed.FieldByName("PRODDATE");
+      const bool same = SameText(volume, installed.FieldByName("VOLUME"));
+      const int cmp = CompareNoCase(prodDate, date);
+      if ((same && cmp >= 0) || cmp > 0) {
+        SetFields(installed, viewTech, market, language, prodDate, instCode);
+        if (cmp > 0) installed.AssignString("VOLUME", volume);
+      }
+    }
+  }
+
+  // Third sweep: one record per volume; the later duplicates are blanked, which takes them out
+  // of both tags. They are blanked after the walk, so the walk never loses its place.
+  std::vector<std::string> seen;
+  std::vector<int> duplicates;
+  if (SeekUnit(installed, unitCode)) {
+    for (; OnUnit(installed, unitCode); installed.Skip(1)) {
+      const std::string v = installed.FieldByName("VOLUME");
+      bool dup = false;
+      for (const auto& s : seen) dup = dup || SameText(s, v);
+      if (dup)
+        duplicates.push_back(installed.Table()->recNo());
+      else
+        seen.push_back(v);
+    }
+  }
+  for (int rec : duplicates) {
+    installed.Table()->go(rec);
+    installed.Blank();
+  }
+  return 0;
+}
+
+void PurgeLowercaseWorkunits(const std::string& listPath) {
+  CDbIndexedTable list;
+  list.Open(listPath);
+  if (!list.IsOpen()) return;
+  bool marked = false;
+  list.SelectTag("BYCODE");
+  if (list.Seek("a") == 0) {
+    while (!App().StopRequested && !list.Eof()) {
+      list.Delete(false);
+      marked = true;
+      list.Skip(1);
+    }
+  }
+  if (!marked) return;
+  list.Pack();
+  const std::string index = HostPath(list.IndexName());
+  list.Close();  // closed first: a table closed after the delete would write its index again
+  std::error_code ec;
+  if (!index.empty()) std::filesystem::remove(index, ec);
+}
+
+long ReadInstCode(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > INT32_MAX) value = INT32_MAX + 1LL;  // held at the edge; the sign decides below
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX) value = INT32_MAX;
+  if (value < INT32_MIN) value = INT32_MIN;
+  return long(value);
+}
+
+// ---- the run ----
+
+void PumpMessages(CInstallerDlg&) {
+  if (!App().StopRequested) Application->ProcessMessages();
+}
+
+void RunInstall(CInstallerDlg& dlg) {
+  CInstallerApp& app = App();
+  DlgWindow window(dlg);
+  CenterWindow(dlg);
+  Show(dlg, Msg(msgStartingInstall));
+  Holder().Clear();
+
+  CDbTable products;
+  OpenReadOnly(products, SourcePath(app.D, "\\quillet\\", "products"));
+  if (!products.IsOpen()) {
+    ShowClose(dlg, Msg(msgMissingProducts));
+    app.ResultCode = kInstallNoProducts;
+    app.StopRequested = 1;
+    if (app.DebugMode) {
+      dlg.btnCancel->SetCaption(Msg(msgCloseString));
+      app.RunFinished = 1;
+    }
+  } else {
+    FirstPass(dlg, window, products);
+    if (!app.RunFinished && !app.StopRequested) MergePass(dlg, window, products);
+  }
+
+  app.RunFinished = 1;
+  if (!app.StopRequested) ShowClose(dlg, Msg(msgInstallSuccess));
+  dlg.btnCancel->SetEnabled(true);
+  products.Close();
+  Holder().Unload();
+  if (!app.DebugMode) dlg.OnCancel();
+}
+
+void CancelInstall(CInstallerDlg& dlg) {
+  CInstallerApp& app = App();
+  if (app.RunFinished) {
+    dlg.SetModalResult(mrCancel);
+    return;
+  }
+  bool yes = app.ResultCode != 0;
+  if (app.ResultCode == 0) {
+    CQuestionDlg question(Msg(msgReallyCancel), &dlg, Msg(msgYesString), Msg(msgNoString));
+    yes = question.DoModal() == mrYes;
+  }
+  if (!yes) return;
+  if (app.StopRequested || app.ResultCode != 0) {
+    dlg.SetModalResult(mrCancel);
+    return;
+  }
+  app.ResultCode = kInstallCancelled;
+  if (!app.DebugMode) {
+    CancelWord = 1;
+    app.StopRequested = 1;
+    dlg.SetModalResult(mrCancel);
+    return;
+  }
+  ShowClose(dlg, Msg(msgInstallAborted));
+  dlg.btnCancel->SetEnabled(false);
+  CancelWord = 1;
+  app.StopRequested = 1;
+}

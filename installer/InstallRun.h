@@ -1,0 +1,71 @@
+// The install run: the workunits of one source volume installed into the local tree through their
+// install libraries, then each product's merge library and the volume registry. It runs inside the
+// main dialog's start message and serves the dialog itself between steps.
+#pragma once
+
+#include "DB.h"
+#include "Db1.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CInstallerDlg;
+
+/// One row of a volume's module table.
+struct CModule {
+  std::string Name, WuidMask, Code, TreeParam;
+  bool MultiInstall = false;  ///< MULTINST begins with "y" or "Y" (a table without it: no)
+};
+
+/// The modules of a volume in table order.
+class CModuleList {
+ public:
+  /// Reads "module" in the volume folder (read-only); Loaded() only when it opened.
+  void Load(const std::string& folder);
+  /// The first module whose WUIDMASK matches the unit code (cut at its first "."), or none.
+  const CModule* FindModule(const std::string& unitCode) const;
+  bool Loaded() const { return loaded_; }
+  void Free() {
+    modules_.clear();
+    loaded_ = false;
+  }
+  const std::vector<std::unique_ptr<CModule>>& Modules() const { return modules_; }
+
+ private:
+  std::vector<std::unique_ptr<CModule>> modules_;
+  bool loaded_ = false;
+};
+
+/// True when the open table has a field of that name (any letter case).
+bool HasField(const CDbTable& table, const std::string& name);
+
+/// The tree path of a workunit: "\" + each "\"-separated component of the upper-cased template,
+/// with %dXn (n characters of the unit code from its d-th), %I, %L, %M and %V expanded, then "\".
+std::string ExpandTreePath(const std::string& treeParam, const std::string& unitCode, const std::string& viewTech,
+                           const std::string& market, const std::string& language, long instCode);
+
+/// The structure and tags of an installation's workunit list.
+const FieldList& InstalledListFields();
+const TagList& InstalledListTags();
+
+/// 0 up to date, 1 to be added, 2 to be updated.
+int CompareWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const std::string& prodDate,
+                    bool multiInstall, const std::string& volume);
+/// Records the workunit in the installed list; returns 0.
+int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const std::string& viewTech,
+                  const std::string& market, const std::string& language, long instCode,
+                  const std::string& prodDate, const std::string& volume, bool multiInstall);
+/// Removes the records of the installed list from the first lower-case unit code on, then its
+/// index, which the next open rebuilds.
+void PurgeLowercaseWorkunits(const std::string& listPath);
+
+/// INSTCODE as the C runtime reads a number: leading blanks, a sign, digits; else 0.
+long ReadInstCode(const std::string& text);
+
+/// Serves the dialog's waiting events unless a stop was requested.
+void PumpMessages(CInstallerDlg& dlg);
+/// The run (the main dialog's start message).
+void RunInstall(CInstallerDlg& dlg);
+/// Cancel, Escape, and the end of the run.
+void CancelInstall(CInstallerDlg& dlg);

@@ -1,0 +1,277 @@
+// The installer application: command line, message texts, start and exit, and the datagram that
+// tells the starter how the install ended.
+#include "InstallerApp.h"
+
+#include "ErrLog.h"
+#include "Files.h"
+#include "Helpers.h"
+#include "InstallRun.h"
+#include "InstallerDlg.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+int32_t CancelWord = 0;
+
+namespace {
+
+struct MessageDef {
+  const char* key;
+  const char* text;
+};
+
+const std::array<MessageDef, msgCount> kMessages = {{
+    {"Cancel", "Cancel"},
+    {"MessageBoxTitle", "Installer"},
+    {"CloseString", "Close"},
+    {"YesString", "&Yes"},
+    {"NoString", "&No"},
+    {"StartingInstall", "Starting Install..."},
+    {"InstallAborted", "Install Aborted.  Please wait while the installation is terminated..."},
+    {"InstallSuccess", "Install successfully completed"},
+    {"ReallyCancel", "Do you really want to cancel the installation?"},
+    {"MissingProducts", "Volume does not contain necessary product information"},
+    {"MissingWorkunitList", "Component is missing workunit list"},
+    {"ProcessingTemplate", "Installing [%s]..."},
+    {"NoModuleTemplate", "[%s] No module association could be found this workunit"},
+    {"WorkunitFailedTemplate", "[%s] could not be installed properly.  Do you want to continue?"},
+    {"OlderTemplate", "[%s] workunit is already up-to-date..."},
+    {"AddingTemplate", "[%s] workunit will be added..."},
+    {"", "[%s] workunit will be updated..."},
+    {"MissingDest", "Destination workunit table coule not be opened/created"},
+    {"SmashingTemplate", "[%s] Merging entry point data from volume..."},
+    {"OldVolumeError", "This volume is an older version of a volume you've already installed."},
+    {"OldVolumeTemplate",
+     "[%s] This volume is an older version than what's already installed.  Continue installation without this volume?"},
+}};
+
+std::array<std::string, msgCount>& Texts() {
+  static std::array<std::string, msgCount> texts = [] {
+    std::array<std::string, msgCount> t;
+    for (int i = 0; i < msgCount; ++i) t[i] = kMessages[i].text;
+    return t;
+  }();
+  return texts;
+}
+
+char UpperByte(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+
+std::string UpperText(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = UpperByte(c);
+  return out;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+std::string_view Strip(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// The window number of H: its leading decimal digits; none, or more than 32 bits hold, give 0.
+uint32_t WindowNumber(std::string_view value) {
+  uint64_t n = 0;
+  size_t i = 0;
+  for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+    n = n * 10 + uint64_t(value[i] - '0');
+    if (n > 0xFFFFFFFFull) return 0;
+  }
+  return uint32_t(n);
+}
+
+}  // namespace
+
+const std::string& Msg(MessageId id) { return Texts()[id]; }
+const char* MsgKey(MessageId id) { return kMessages[id].key; }
+
+void ResetMessages() {
+  for (int i = 0; i < msgCount; ++i) Texts()[i] = kMessages[i].text;
+}
+
+const std::string& FormatMessage(const std::string& tmpl, const std::string& arg) {
+  static std::string buffer;
+  buffer.clear();
+  buffer.reserve(tmpl.size() + arg.size());
+  for (size_t i = 0; i < tmpl.size(); ++i) {
+    if (tmpl[i] == '%' && i + 1 < tmpl.size()) {
+      if (tmpl[i + 1] == 's') {
+        buffer += arg;
+        ++i;
+        continue;
+      }
+      if (tmpl[i + 1] == '%') {
+        buffer += '%';
+        ++i;
+        continue;
+      }
+    }
+    buffer += tmpl[i];
+  }
+  return buffer;
+}
+
+std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_view text,
+                                                                 std::string_view section) {
+  std::vector<std::pair<std::string, std::string>> out;
+  const std::string wanted = UpperText(Strip(section));
+  bool inside = false;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = Strip(text.substr(start, end - start));
+    start = end + 1;
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      size_t close = line.find(']');
+      inside = close != std::string_view::npos && UpperText(Strip(line.substr(1, close - 1))) == wanted;
+      continue;
+    }
+    if (!inside) continue;
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    std::string key = UpperText(Strip(line.substr(0, eq)));
+    if (key.empty()) continue;
+    std::string_view value = Strip(line.substr(eq + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+      value = value.substr(1, value.size() - 2);
+    if (value.size() > 254) value = value.substr(0, 254);
+    bool seen = false;
+    for (auto& kv : out) seen = seen || kv.first == key;
+    if (!seen) out.emplace_back(std::move(key), std::string(value));
+  }
+  return out;
+}
+
+CInstallerApp& App() {
+  static CInstallerApp app;
+  return app;
+}
+
+void CInstallerApp::Reset() { *this = CInstallerApp(); }
+
+void CInstallerApp::ParseCommandLine(const std::string& line) {
+  const std::string upper = UpperText(line);
+  size_t start = 0;
+  while (start <= upper.size()) {
+    size_t end = upper.find(' ', start);
+    if (end == std::string::npos) end = upper.size();
+    std::string token = upper.substr(start, end - start);
+    start = end + 1;
+    if (token.size() < 2) continue;
+    if (token == "DEBUG") {
+      DebugMode = 1;
+      continue;
+    }
+    if (token == "PAUSED") {
+      PausedMode = 1;
+      continue;
+    }
+    std::string value = token.substr(2);
+    switch (token[1]) {
+      case 'B':
+        if (!value.empty() && value.back() == '\\') value.pop_back();
+        B = value;
+        break;
+      case 'D': D = value; break;
+      case 'E': E = value; break;
+      case 'H': NotifyWindow = WindowNumber(value); break;
+      case 'I': I = value; break;
+      case 'L': L = value; break;
+      case 'P': P = value; break;
+      default: Beep(); break;  // a letter outside the table
+    }
+  }
+}
+
+std::string CInstallerApp::IniPath() { return FindFileNoCase(ProgramFolder() + "quillet.ini"); }
+
+void CInstallerApp::LoadMessages(const std::string& iniHostPath) {
+  if (!L || iniHostPath.empty()) return;
+  std::ifstream in(iniHostPath, std::ios::binary);
+  if (!in) return;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto pairs = ParseIniSection(text, *L);
+  for (int i = 0; i < msgCount; ++i) {
+    std::string key = UpperText(kMessages[i].key);
+    if (key.empty()) continue;
+    for (auto& [k, v] : pairs)
+      if (k == key && !v.empty()) Texts()[i] = v;
+  }
+}
+
+void CInstallerApp::InitInstance(const std::string& commandLine) {
+  ErrorLog().SetFile("QUILLET.ERR", 0, 0, 0);
+  Reset();
+  CancelWord = 0;
+  if (!commandLine.empty()) ParseCommandLine(commandLine);
+  if (L) LoadMessages(IniPath());
+
+  CInstallerDlg dlg(nullptr);
+  dlg.SetColor(0xC0C0C0);  // light grey, black text
+  dlg.Font.Color = 0;
+  dlg.MessageBoxTitle = Msg(msgMessageBoxTitle);
+  dlg.CancelText = Msg(msgCancel);
+  dlg.PausedMode = PausedMode != 0;
+  dlg.StartInstallHook = [](CInstallerDlg& d) { RunInstall(d); };
+  dlg.CancelHook = [](CInstallerDlg& d) { CancelInstall(d); };
+  dlg.DoModal();
+}
+
+int CInstallerApp::ExitInstance() {
+  if (NotifyWindow != 0) SendExitNotification(NotifyWindow, ResultCode);
+  L.reset(), P.reset(), B.reset(), I.reset(), E.reset(), D.reset(), ProductLanguage.reset();
+  return ResultCode;
+}
+
+std::string JoinArguments(int argc, char** argv) {
+  std::string line;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) line += ' ';
+    line += argv[i];
+  }
+  return line;
+}
+
+int ExitStatus(int result) { return result & 0xFF; }
+
+std::string NotifyFolder() {
+  if (const char* dir = std::getenv("QUILLET_NOTIFY_DIR"); dir && *dir) return dir;
+  if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) return dir;
+  return "/tmp/quillet-" + std::to_string(::getuid());
+}
+
+std::string NotifySocketPath(uint32_t window) {
+  return NotifyFolder() + "/quillet-" + std::to_string(window) + ".sock";
+}
+
+bool SendExitNotification(uint32_t window, int result) {
+  const std::string path = NotifySocketPath(window);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  if (path.size() >= sizeof(addr.sun_path)) return false;
+  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return false;
+  uint8_t message[12];
+  auto put = [&](int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) message[at + i] = uint8_t(v >> (8 * i));
+  };
+  put(0, 0x0401u);
+  put(4, uint32_t(int32_t(result)));
+  put(8, 0);
+  ssize_t sent = ::sendto(fd, message, sizeof message, MSG_DONTWAIT | MSG_NOSIGNAL,
+                          reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+  ::close(fd);
+  return sent == ssize_t(sizeof message);
+}

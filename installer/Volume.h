@@ -1,0 +1,26 @@
+// The volume registry: every volume carries volume.dbf, one record that names and dates it; the
+// installation keeps one such table per product and language with a record per volume merged.
+// Paths are Windows paths (see HostPath).
+#pragma once
+
+#include <string>
+
+/// HR_DESC of the source volume, shown while its entry-point data are merged.
+std::string& VolumeDescription();
+
+/// A PRODDATE as compared and stored: 18 characters lose their first 2, others stay.
+std::string ShortProdDate(const std::string& date);
+
+/// 1 when the source volume S must be installed over the installed registry T: either is
+/// missing, T has no record of S's LOGICALID, that record's PRODDATE is empty or older than
+/// S's. 0 when S or T exists but does not open, or S is not newer.
+int IsVolumeNewer(const std::string& S, const std::string& T);
+/// Records S in T (copying S when T is missing): 0; 1 when S does not exist.
+int RegisterVolume(const std::string& S, const std::string& T);
+/// Writes S's record into T: the record of the same LOGICALID is updated, else one is appended.
+void MergeVolume(const std::string& S, const std::string& T);
+/// Gives T the structure of S when S has more fields or a longer field, keeping T's records.
+void UpgradeVolumeStructure(const std::string& T, const std::string& S);
+/// The label of a drive (the drive map's, else the name of the drive's root folder) with its
+/// first "." removed; "" for a drive the map does not name.
+std::string GetVolumeLabel(char drive);

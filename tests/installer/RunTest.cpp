@@ -1,0 +1,507 @@
+// The install run end to end, headless, in this process: volumes written through the table layer,
+// test install libraries from dll32/ recording their calls, FormsScript answering questions and
+// pressing Cancel; then the comparison and recording of workunits on their own.
+#include "RunSupport.h"
+
+#include "Db1.h"
+#include "Helpers.h"
+#include "InstallDll.h"
+#include "InstallRun.h"
+#include "InstallerDlg.h"
+
+#include <set>
+
+using namespace insttest;
+
+namespace {
+
+std::vector<std::string> Split(const std::string& line) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : line) {
+    if (c == '|') {
+      out.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  out.push_back(cur);
+  return out;
+}
+
+
+class InstallRun : public Volume {};
+
+const char* kCmd = "/DE /BC:\\INST\\ /PAB";
+
+}  // namespace
+
+TEST_F(InstallRun, FirstInstallCallsTheLibrariesRecordsTheWorkunitsAndRegistersTheVolume) {
+  StandardVolume("XX2024010112000000");  // 18 characters: stored without the first 2
+  Work({{"DOC12345", "V1", "GB", "EN", "XX2024010112000000", "VOL1", "  12x", "Copy32"},
+        {"DNODLL", "V1", "GB", "EN", "2024010112000000", "VOL1", "3", ""},
+        {"XNONE", "V1", "GB", "EN", "2024010112000000", "VOL1", "4", "Copy32"},
+        {"Pq1", "V2", "FR", "FR", "2024010112000000", "VOL1", "-5", "copy32"}});
+  EXPECT_EQ(Run(kCmd), 0);
+
+  auto calls = Calls();
+  ASSERT_EQ(calls.size(), 3u);
+  // Options and workunit texts arrive lower case; absent options as null slots.
+  EXPECT_EQ(calls[0], "Copy32|call|12|ab|c:\\inst|(null)|(null)|e|doc12345|\\docs\\doc\\en\\|v1|gb|en|en|0|0");
+  EXPECT_EQ(calls[1], "Copy32|call|-5|ab|c:\\inst|(null)|(null)|e|pq1|\\pics\\v2\\|v2|fr|fr|en|0|0");
+  // The merge call: no unit code, the volume folder as tree path, code 0.
+  EXPECT_EQ(calls[2], "Merge32|call|0|ab|c:\\inst|(null)|(null)|e||e:\\rel\\||||en|0|0");
+
+  auto installed = Installed();
+  ASSERT_EQ(installed.size(), 3u);
+  std::map<std::string, std::map<std::string, std::string>> byCode;
+  for (auto& r : installed) byCode[r["UNITCODE"]] = r;
+  ASSERT_TRUE(byCode.count("DOC12345"));  // upper case after the library's call
+  ASSERT_TRUE(byCode.count("PQ1"));
+  ASSERT_TRUE(byCode.count("DNODLL"));  // written without any call
+  EXPECT_EQ(byCode["DOC12345"]["PRODDATE"], "2024010112000000");
+  EXPECT_EQ(ReadInstCode(byCode["DOC12345"]["INSTCODE"]), 12);
+  EXPECT_EQ(ReadInstCode(byCode["PQ1"]["INSTCODE"]), -5);
+  EXPECT_EQ(byCode["PQ1"]["MARKET"], "FR");
+  EXPECT_EQ(byCode["DOC12345"]["VOLUME"], "VOL1");
+
+  auto registry = Registry();
+  ASSERT_EQ(registry.size(), 1u);
+  EXPECT_EQ(registry[0]["LOGICALID"], "VOL1");
+  EXPECT_EQ(registry[0]["LABEL"], "DISK01");  // the drive's label DISK.01 without its dot
+  EXPECT_EQ(registry[0]["PRODDATE"], "2024010112000000");
+  EXPECT_EQ(registry[0]["LANRES"], "R1");
+
+  EXPECT_TRUE(StatusHas("Starting Install...\n"));
+  EXPECT_TRUE(StatusHas("[DOC12345] workunit will be added...\n"));
+  EXPECT_TRUE(StatusHas("[XNONE] No module association could be found this workunit\n"));
+  EXPECT_TRUE(StatusHas("Copy32: doc12345\n"));  // the library's status text
+  EXPECT_TRUE(StatusHas("[Service volume 1] Merging entry point data from volume...\n"));
+  EXPECT_TRUE(StatusHas("Install successfully completed\n"));
+
+  // The same volume again: not newer, so nothing is looked at or called.
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_FALSE(StatusHas("workunit"));
+  EXPECT_EQ(Installed().size(), 3u);
+}
+
+TEST_F(InstallRun, NewerVolumeUpdatesNewerWorkunitsAndPassesOverCurrentOnes) {
+  StandardVolume("2024010112000000");
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  ASSERT_EQ(Run(kCmd), 0);
+  Calls();
+  VolumeRecord({"VOL1", "Service volume 2", "2024060112000000", "LBL", "R2"});
+  Work({{"DOC1", "V9", "GB", "EN", "2024060112000000", "VOL1", "1", "Copy32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
+        {"DOC3", "V1", "GB", "EN", "2023010112000000", "VOL2", "1", "Copy32"}});
+  ASSERT_EQ(Run(kCmd), 0);
+  EXPECT_TRUE(StatusHas("[DOC1] workunit will be updated...\n"));
+  EXPECT_TRUE(StatusHas("[DOC2] workunit is already up-to-date...\n"));
+  EXPECT_TRUE(StatusHas("[DOC3] workunit will be added...\n"));
+  EXPECT_EQ(Calls().size(), 3u);  // DOC1, DOC3 and the merge
+  auto installed = Installed();
+  ASSERT_EQ(installed.size(), 3u);
+  for (auto& r : installed)
+    if (r["UNITCODE"] == "DOC1") {
+      EXPECT_EQ(r["VIEWTECH"], "V9");
+    }
+  auto registry = Registry();
+  ASSERT_EQ(registry.size(), 1u);
+  EXPECT_EQ(registry[0]["PRODDATE"], "2024060112000000");
+  EXPECT_EQ(registry[0]["LABEL"], "LBL");
+  EXPECT_EQ(registry[0]["HR_DESC"], "Service volume 2");
+}
+
+TEST_F(InstallRun, NoProductOptionInstallsNothing) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  EXPECT_EQ(Run("/DE /BC:\\INST"), 0);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(StatusHas("Install successfully completed"));
+  EXPECT_FALSE(std::filesystem::exists(C("INST")));
+}
+
+TEST_F(InstallRun, MissingOrDamagedProductsEndWithMinus2) {
+  EXPECT_EQ(Run(kCmd), kInstallNoProducts);
+  EXPECT_TRUE(StatusHas("Volume does not contain necessary product information\n"));
+  EXPECT_EQ(ExitStatus(kInstallNoProducts), 254);
+  std::filesystem::create_directories(E("quillet"));
+  Write(E("quillet/products.dbf"), std::string(40, '\x03') + "garbage");
+  EXPECT_EQ(Run(kCmd), kInstallNoProducts);
+  EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(InstallRun, MissingWorkunitListOrItsIndexEndsWithMinus3AndLeavesTheInstallationAlone) {
+  StandardVolume("2024010112000000");
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  ASSERT_EQ(Run(kCmd), 0);
+  Calls();
+  VolumeRecord({"VOL1", "Service volume 2", "2025010112000000", "", ""});
+  std::filesystem::remove(E("REL/RELWORK.CDX"));
+  EXPECT_EQ(Run(kCmd), kInstallNoWorkunitList);
+  EXPECT_TRUE(StatusHas("Component is missing workunit list\n"));
+  std::filesystem::remove(E("REL/relwork.dbf"));
+  EXPECT_EQ(Run(kCmd), kInstallNoWorkunitList);
+  Write(E("REL/relwork.dbf"), std::string(600, '\xFF'));
+  EXPECT_EQ(Run(kCmd), kInstallNoWorkunitList);
+  EXPECT_TRUE(Calls().empty());  // no merge after a failure
+  EXPECT_EQ(Installed().size(), 1u);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024010112000000");
+}
+
+TEST_F(InstallRun, DestinationThatCannotBeCreatedEndsWithMinus5) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  EXPECT_EQ(Run("/DE /BZ:\\INST /PAB"), kInstallNoDestination);  // drive Z is mapped nowhere
+  EXPECT_TRUE(StatusHas("Destination workunit table coule not be opened/created\n"));
+  EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(InstallRun, FailingLibraryAbortsOutsideDebugMode) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Fail32"},
+        {"DOC3", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  EXPECT_EQ(Run(kCmd), kInstallDllFailed);
+  EXPECT_TRUE(StatusHas("Install Aborted.  Please wait while the installation is terminated...\n"));
+  EXPECT_EQ(Calls().size(), 2u);  // DOC1, DOC2; no DOC3 and no merge
+  auto installed = Installed();
+  ASSERT_EQ(installed.size(), 1u);
+  EXPECT_EQ(installed[0]["UNITCODE"], "DOC1");
+  EXPECT_TRUE(Registry().empty());
+}
+
+TEST_F(InstallRun, MissingRefusedAndEntrylessLibrariesCountAsFailing) {
+  for (std::string name : {"Nowhere", "NoEntry", "..\\Copy32", "dll32/Copy32", "C:Copy32"}) {
+    StandardVolume();
+    Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", name}});
+    EXPECT_EQ(Run(kCmd), kInstallDllFailed) << name;
+    EXPECT_TRUE(Calls().empty()) << name;
+    EXPECT_TRUE(Installed().empty()) << name;
+  }
+}
+
+TEST_F(InstallRun, DebugModeAsksAfterAFailureAndGoesOnOnYes) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Fail32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  std::string question;
+  FormsScript::OnForm("CQuestionDlg", [&](TForm& f) {
+    auto& q = static_cast<CQuestionDlg&>(f);
+    question = q.Question();
+    FormsScript::Click(*q.btnYes);
+  });
+  CloseWhenFinished([](TForm& f) {
+    EXPECT_EQ(static_cast<CInstallerDlg&>(f).btnCancel->Caption(), "Close");  // the dialog stays open at the end
+  });
+  EXPECT_EQ(Run(kCmd + std::string(" debug")), 0);
+  EXPECT_EQ(question, "[DOC1] could not be installed properly.  Do you want to continue?");
+  EXPECT_TRUE(StatusHas("fixing lowercase workunits...\n"));
+  auto calls = Calls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(Split(calls[0]).back(), "1");  // the DEBUG flag in slot 12
+  auto installed = Installed();
+  ASSERT_EQ(installed.size(), 1u);
+  EXPECT_EQ(installed[0]["UNITCODE"], "DOC2");
+  EXPECT_EQ(Registry().size(), 1u);
+}
+
+TEST_F(InstallRun, DebugModeNoAbortsWithMinus4) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Fail32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  FormsScript::OnForm("CQuestionDlg", [](TForm& f) { FormsScript::Click(*static_cast<CQuestionDlg&>(f).btnNo); });
+  CloseWhenFinished();
+  EXPECT_EQ(Run(kCmd + std::string(" DEBUG")), kInstallDllFailed);
+  EXPECT_EQ(Calls().size(), 1u);
+  EXPECT_TRUE(Installed().empty());
+}
+
+TEST_F(InstallRun, CancelDuringTheRunStopsAtTheNextTest) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Cancel32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  std::string question;
+  LetRunStart(1);  // the pump after the caption change; the next is Cancel32's
+  FormsScript::OnForm("CInstallerDlg", [](TForm& f) { FormsScript::Click(*static_cast<CInstallerDlg&>(f).btnCancel); });
+  FormsScript::OnForm("CQuestionDlg", [&](TForm& f) {
+    question = static_cast<CQuestionDlg&>(f).Question();
+    FormsScript::Click(*static_cast<CQuestionDlg&>(f).btnYes);
+  });
+  EXPECT_EQ(Run(kCmd), kInstallCancelled);
+  EXPECT_EQ(question, "Do you really want to cancel the installation?");
+  auto calls = Calls();
+  ASSERT_EQ(calls.size(), 2u);  // Cancel32's call and its note after serving the dialog; no DOC2, no merge
+  EXPECT_EQ(Split(calls[1])[1], "after");
+  EXPECT_EQ(Split(calls[1])[14], "1");  // the cancel word
+  EXPECT_TRUE(Registry().empty());
+  EXPECT_EQ(ExitStatus(kInstallCancelled), 255);
+}
+
+TEST_F(InstallRun, CancelAnsweredNoGoesOn) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Cancel32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  LetRunStart(1);
+  FormsScript::OnForm("CInstallerDlg", [](TForm& f) { FormsScript::Click(*static_cast<CInstallerDlg&>(f).btnCancel); });
+  FormsScript::OnForm("CQuestionDlg", [](TForm& f) { FormsScript::Click(*static_cast<CQuestionDlg&>(f).btnNo); });
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_EQ(Calls().size(), 4u);
+  EXPECT_EQ(Installed().size(), 2u);
+}
+
+TEST_F(InstallRun, DebugCancelShowsAbortedAndWaitsForClose) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Cancel32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  LetRunStart(1);
+  FormsScript::OnForm("CInstallerDlg", [](TForm& f) { FormsScript::Click(*static_cast<CInstallerDlg&>(f).btnCancel); });
+  FormsScript::OnForm("CQuestionDlg", [](TForm& f) { FormsScript::Click(*static_cast<CQuestionDlg&>(f).btnYes); });
+  bool enabled = false;
+  CloseWhenFinished([&](TForm& f) {
+    auto& d = static_cast<CInstallerDlg&>(f);
+    enabled = d.btnCancel->Enabled();  // enabled again at the end of the run
+    EXPECT_EQ(d.StatusText(), "Install Aborted.  Please wait while the installation is terminated...");
+  });
+  EXPECT_EQ(Run(kCmd + std::string(" DEBUG")), kInstallCancelled);
+  EXPECT_TRUE(enabled);
+  EXPECT_EQ(Calls().size(), 2u);
+}
+
+TEST_F(InstallRun, PausedRunsNothingAndCancelEndsWithMinus1) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  FormsScript::OnForm("CInstallerDlg", [](TForm& f) {
+    EXPECT_EQ(static_cast<CInstallerDlg&>(f).StatusText(), "Describe what's going on here...");
+    FormsScript::PressEscape(f);
+  });
+  FormsScript::OnForm("CQuestionDlg", [](TForm& f) { FormsScript::Click(*static_cast<CQuestionDlg&>(f).btnYes); });
+  EXPECT_EQ(Run(kCmd + std::string(" PAUSED")), kInstallCancelled);
+  EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(InstallRun, HostileLanguageIsSkipped) {
+  Products({{"AB", "..\\..", "\\REL\\", "Bad", "Merge32"}, {"AB", "X/Y", "\\REL\\", "Bad", "Merge32"}});
+  VolumeRecord({"VOL1", "V", "2024010112000000", "", ""});
+  Modules({{"DOCS", "D*", "1", "DOCS", "N"}});
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_FALSE(std::filesystem::exists(C("INST/relwork.dbf")));
+  EXPECT_FALSE(std::filesystem::exists(C("relwork.dbf")));
+  EXPECT_FALSE(std::filesystem::exists(C("INST/data/AB/X")));
+}
+
+// ---- modules, tree paths, numbers ----
+
+TEST(Modules, MasksMatchInTableOrder) {
+  CModuleList list;
+  EXPECT_EQ(list.FindModule("ABC"), nullptr);  // not loaded
+}
+
+class ModuleTable : public Volume {};
+
+TEST_F(ModuleTable, FirstMatchingMaskWinsAndShortCodesDoNotMatch) {
+  Modules({{"ONE", "AB*", "1", "T1", "y"}, {"TWO", "A*", "2", "T2", "N"}, {"THREE", "XY?Z", "3", "", ""},
+           {"FOUR", "EXACT", "4", "", ""}, {"FIVE", "LONGMASK", "5", "", ""}});
+  CModuleList list;
+  list.Load("E:\\REL\\");
+  ASSERT_TRUE(list.Loaded());
+  ASSERT_EQ(list.Modules().size(), 5u);
+  EXPECT_TRUE(list.Modules()[0]->MultiInstall);
+  EXPECT_FALSE(list.Modules()[1]->MultiInstall);
+  EXPECT_EQ(list.FindModule("ABX")->Name, "ONE");
+  EXPECT_EQ(list.FindModule("AX")->Name, "TWO");
+  EXPECT_EQ(list.FindModule("A"), list.Modules()[1].get());
+  EXPECT_EQ(list.FindModule("XY123")->Name, "THREE");
+  EXPECT_EQ(list.FindModule("EXACT.01")->Name, "FOUR");  // cut at the first "."
+  EXPECT_EQ(list.FindModule("EXACTLY"), nullptr);
+  EXPECT_EQ(list.FindModule("LONGMASKS")->Name, "FIVE");  // 8 characters compared
+  EXPECT_EQ(list.FindModule("LONG"), nullptr);           // shorter than the compared part
+  EXPECT_EQ(list.FindModule(""), nullptr);
+  EXPECT_EQ(list.FindModule("ab1"), nullptr);  // case-sensitive
+  // A table without MULTINST: every module single-install.
+  MakeTable(E("R2/module.dbf"), ModuleFields(false), {{"M", "*", "1", ""}});
+  CModuleList other;
+  other.Load("E:\\R2");
+  ASSERT_EQ(other.Modules().size(), 1u);
+  EXPECT_FALSE(other.Modules()[0]->MultiInstall);
+  EXPECT_EQ(other.FindModule("")->Name, "M");  // a mask "*" compares nothing
+  CModuleList none;
+  none.Load("E:\\NOWHERE\\");
+  EXPECT_FALSE(none.Loaded());
+}
+
+TEST(TreePath, ExpandsTheTemplate) {
+  EXPECT_EQ(ExpandTreePath("DOCS\\%1X3\\%L", "ABC12345", "V1", "GB", "EN", 7), "\\DOCS\\ABC\\EN\\");
+  EXPECT_EQ(ExpandTreePath("", "ABC", "", "", "", 0), "\\");
+  EXPECT_EQ(ExpandTreePath("a\\%i-%m-%v\\%4.2", "ABC12345", "V1", "GB", "EN", 42), "\\A\\42-GB-V1\\12\\");
+  EXPECT_EQ(ExpandTreePath("%Q%", "X", "", "", "", 0), "\\Q\\");
+  // Bounded: the template or the unit code ending early, a non-digit count, a count past the code.
+  EXPECT_EQ(ExpandTreePath("X%1", "ABC", "", "", "", 0), "\\X\\");
+  EXPECT_EQ(ExpandTreePath("X%1Y", "ABC", "", "", "", 0), "\\X\\");
+  EXPECT_EQ(ExpandTreePath("X%1YZ", "ABC", "", "", "", 0), "\\X\\");
+  EXPECT_EQ(ExpandTreePath("%9X9", "ABC", "", "", "", 0), "\\\\");
+  EXPECT_EQ(ExpandTreePath("%2X9", "ABC", "", "", "", 0), "\\BC\\");
+  EXPECT_EQ(ExpandTreePath("A\\\\B\\", "ABC", "", "", "", 0), "\\A\\B\\");
+  std::string longTemplate(5000, 'A');
+  EXPECT_EQ(ExpandTreePath(longTemplate, "ABC", "", "", "", 0).size(), 5002u);
+}
+
+TEST(Numbers, InstCodeReadsAsTheRuntimeDoes) {
+  EXPECT_EQ(ReadInstCode("  12x"), 12);
+  EXPECT_EQ(ReadInstCode("-7"), -7);
+  EXPECT_EQ(ReadInstCode("+3"), 3);
+  EXPECT_EQ(ReadInstCode("x1"), 0);
+  EXPECT_EQ(ReadInstCode(""), 0);
+  EXPECT_EQ(ReadInstCode("99999999999999999999"), INT32_MAX);
+  EXPECT_EQ(ReadInstCode("-99999999999999999999"), INT32_MIN);
+}
+
+// ---- the installed list ----
+
+class InstalledList : public Volume {
+ protected:
+  void Open() {
+    MakeDirs("C:\\INST");
+    ASSERT_EQ(list.OpenOrCreate("C:\\INST\\relwork", InstalledListFields(), &InstalledListTags()), 0);
+  }
+  void Add(const std::string& code, const std::string& date, const std::string& volume) {
+    list.AppendStart(true);
+    list.AssignString("UNITCODE", code);
+    list.AssignString("PRODDATE", date);
+    list.AssignString("VOLUME", volume);
+    list.AssignString("VIEWTECH", "OL");
+    ASSERT_EQ(list.Append(), 0);
+  }
+  std::vector<std::map<std::string, std::string>> Rows() {
+    list.Flush();
+    return ReadRecords(C("INST/relwork.dbf"));
+  }
+  CDbIndexedTable list;
+};
+
+TEST_F(InstalledList, PartialKeyIsNotTheSameWorkunit) {
+  Open();
+  Add("AB12", "2024", "V");
+  EXPECT_EQ(CompareWorkunit(list, "AB1", "2020", false, "V"), 1);
+  EXPECT_EQ(WriteWorkunit(list, "AB1", "NV", "GB", "EN", 1, "2020", "V", false), 0);
+  auto rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["PRODDATE"], "2024");  // AB12 untouched
+  EXPECT_EQ(rows[1]["UNITCODE"], "AB1");
+  EXPECT_EQ(CompareWorkunit(list, "ab1", "2020", false, "V"), 1);  // keys are case-sensitive
+}
+
+TEST_F(InstalledList, SingleInstallComparesDateThenVolume) {
+  Open();
+  Add("U1", "2024", "VOL1");
+  EXPECT_EQ(CompareWorkunit(list, "U1", "2025", false, "VOL1"), 2);
+  EXPECT_EQ(CompareWorkunit(list, "U1", "2023", false, "VOL1"), 0);
+  EXPECT_EQ(CompareWorkunit(list, "U1", "2024", false, "vol1"), 0);
+  EXPECT_EQ(CompareWorkunit(list, "U1", "2024", false, "VOL2"), 2);
+  WriteWorkunit(list, "U1", "NV", "GB", "EN", 5, "2025", "VOL2", false);
+  auto rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["VOLUME"], "VOL2");
+  EXPECT_EQ(rows[0]["PRODDATE"], "2025");
+  EXPECT_EQ(rows[0]["VIEWTECH"], "NV");
+}
+
+TEST_F(InstalledList, MultiInstallKeepsOneRecordPerVolume) {
+  Open();
+  Add("M1", "2024", "VOL1");
+  Add("M1", "2024", "VOL2");
+  EXPECT_EQ(CompareWorkunit(list, "M1", "2024", true, "VOL3"), 1);
+  EXPECT_EQ(CompareWorkunit(list, "M1", "2024", true, "VOL1"), 0);
+  EXPECT_EQ(CompareWorkunit(list, "M1", "2025", true, "VOL1"), 2);
+  // A new volume with a copy of another volume not later: added beside them.
+  WriteWorkunit(list, "M1", "NV", "GB", "EN", 1, "2024", "VOL3", true);
+  EXPECT_EQ(Rows().size(), 3u);
+  // A later date updates every older copy, volumes included; duplicates are blanked.
+  WriteWorkunit(list, "M1", "NV", "GB", "EN", 1, "2025", "VOL1", true);
+  auto rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["VOLUME"], "VOL1");
+  EXPECT_EQ(rows[0]["PRODDATE"], "2025");
+}
+
+TEST_F(InstalledList, TwoRecordsOfOneVolumeEndAsOneAndVolumesAreComparedWhole) {
+  Open();
+  Add("M2", "2024", "VOL10");
+  Add("M2", "2024", "VOL1");
+  Add("M2", "2024", "VOL1");
+  Add("M2", "2024", "");
+  Add("M2", "2024", "");
+  WriteWorkunit(list, "M2", "NV", "GB", "EN", 1, "2024", "VOL1", true);
+  auto rows = Rows();
+  ASSERT_EQ(rows.size(), 3u);  // VOL10, one VOL1, one empty volume
+  std::multiset<std::string> volumes;
+  for (auto& r : rows) volumes.insert(r["VOLUME"]);
+  EXPECT_EQ(volumes, (std::multiset<std::string>{"", "VOL1", "VOL10"}));
+}
+
+TEST_F(InstalledList, PurgeRemovesLowercaseCodesAndTheIndexIsRebuilt) {
+  Open();
+  Add("ABC", "2024", "V");
+  Add("abc", "2024", "V");
+  Add("zz", "2024", "V");
+  list.Close();
+  PurgeLowercaseWorkunits("C:\\INST\\relwork");
+  EXPECT_FALSE(std::filesystem::exists(C("INST/RELWORK.CDX")));
+  auto rows = ReadRecords(C("INST/relwork.dbf"));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["UNITCODE"], "ABC");
+  Open();
+  EXPECT_EQ(CompareWorkunit(list, "ABC", "2024", false, "V"), 0);
+  list.Close();
+  // Nothing lower case: nothing changes.
+  PurgeLowercaseWorkunits("C:\\INST\\relwork");
+  EXPECT_TRUE(std::filesystem::exists(C("INST/RELWORK.CDX")));
+}
+
+// ---- the library holder ----
+
+TEST_F(Volume, LibraryHolderReusesOneLibraryAndRefusesOutsideNames) {
+  CInstallDll dll;
+  dll.Load("Copy32");
+  EXPECT_TRUE(dll.Held());
+  dll.Load("COPY32");  // the same library whatever the case
+  EXPECT_EQ(dll.LoadCount(), 1);
+  dll.Load("Merge32");
+  EXPECT_EQ(dll.LoadCount(), 2);
+  EXPECT_EQ(dll.Name(), "Merge32");
+  dll.Unload();
+  EXPECT_FALSE(dll.Held());
+  for (std::string bad : std::vector<std::string>{"../dll32/Copy32", "..", "x\\y", "C:Copy32", "", std::string("Copy32\0x", 8)}) {
+    CInstallDll other;
+    other.Load(bad);
+    EXPECT_FALSE(other.Held()) << bad;
+    std::string a, b, c, d, e;
+    EXPECT_EQ(other.Call(nullptr, a, b, c, d, e, 0), -1);
+  }
+  CInstallDll noEntry;
+  noEntry.Load("NoEntry");
+  EXPECT_FALSE(noEntry.Held());
+}
+
+TEST_F(InstallRun, DamagedModuleAndDestinationTables) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  Write(E("REL/module.dbf"), std::string(32, '\x03') + std::string(300, '\x7F'));
+  EXPECT_EQ(Run(kCmd), 0);  // no module list: no workunit has a module
+  EXPECT_TRUE(StatusHas("[DOC1] No module association could be found this workunit\n"));
+  EXPECT_EQ(Calls().size(), 1u);  // only the merge
+  // An installed list that is not a table: -5, and the file is left as it was.
+  StandardVolume("2030");
+  std::string garbage(700, '\x8B');
+  const std::string list = FindFileNoCase(C("INST/data/AB/EN/relwork.dbf"));
+  ASSERT_FALSE(list.empty());
+  Write(list, garbage);
+  EXPECT_EQ(Run(kCmd), kInstallNoDestination);
+  EXPECT_EQ(Read(list), garbage);
+  EXPECT_TRUE(Calls().empty());
+}

@@ -1,0 +1,45 @@
+/* A test install library: records its call (code, the 13 slots, the cancel word) as one line in
+ * the file $QUILLET_TEST_RECORD, sends a status text, and answers by the name it was built
+ * under: Fail32 and MergeFail fail, Cancel32 serves the dialog first (a queued Cancel runs there)
+ * and records the cancel word again, NoEntry has no entry at all. */
+#include "QuilletInstall.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#ifndef QLIB_NAME
+#define QLIB_NAME "Copy32"
+#endif
+
+#ifndef QLIB_NO_ENTRY
+static void Record(const char* what, int32_t code, uintptr_t* block) {
+  const char* path = getenv("QUILLET_TEST_RECORD");
+  if (!path) return;
+  FILE* f = fopen(path, "a");
+  if (!f) return;
+  fprintf(f, "%s|%s|%d", QLIB_NAME, what, (int)code);
+  for (int i = 0; i < 11; ++i) fprintf(f, "|%s", block[i] ? (const char*)block[i] : "(null)");
+  fprintf(f, "|%d|%d\n", (int)*(int32_t*)block[QUILLET_SLOT_CANCEL], (int)block[QUILLET_SLOT_DEBUG]);
+  fclose(f);
+}
+
+__attribute__((visibility("default"))) int16_t Install(QuilletWindow* window, int32_t code, uintptr_t* block) {
+  Record("call", code, block);
+  if (window && window->size == sizeof(QuilletWindow)) {
+    char text[128];
+    snprintf(text, sizeof text, "%s: %s", QLIB_NAME, block[5] ? (const char*)block[5] : "");
+    window->SendMessage(window, QUILLET_MSG_STATUS, 0, (intptr_t)text);
+    window->SendMessage(window, 0x0010, 0, 0); /* any other message: 0 */
+  }
+  if (strcmp(QLIB_NAME, "Cancel32") == 0) {
+    window->ProcessMessages(window);
+    Record("after", code, block);
+  }
+  if (strcmp(QLIB_NAME, "Fail32") == 0) return 7;
+  if (strcmp(QLIB_NAME, "MergeFail") == 0) return -2;
+  return 0;
+}
+#else
+__attribute__((visibility("default"))) int16_t NotInstall(void) { return 0; }
+#endif
