@@ -415,6 +415,14 @@ TEST_F(Reading, IntoNodeAppendsChildren) {
     impl.freeDocument(doc);
 }
 
+TEST_F(Reading, IntoNodeTextBeginningWithEfBbIsRead) {
+    TdomDocument* doc = read("<r/>");
+    TdomElement* root = doc->getDocumentElement();
+    EXPECT_TRUE(parser.parseStringInto("\xEF\xBB\x80x", u"", u"", root));
+    EXPECT_EQ(root->getFirstChild()->getNodeValue(), u"\uFEC0x");
+    impl.freeDocument(doc);
+}
+
 TEST_F(Reading, RoundTripThroughTheWriter) {
     const std::string text =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
