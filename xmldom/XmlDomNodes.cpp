@@ -115,7 +115,11 @@ void TdomNode::setOnNodeRemovedFromDocument(TdomNodeEvent h) { handlers().onNode
 bool TdomNode::notificationsWanted() const {
     // Without a handler anywhere in the document and without an implementation to forward to,
     // the chains would call nothing; skipping them keeps large moves linear.
-    return !ownerDocument_ || ownerDocument_->handlersInUse_ || ownerDocument_->getDomImplementation();
+    // An implementation counts only when something listens to its insertion and removal
+    // events: otherwise every insertion would walk all ancestors (quadratic in a deep tree).
+    if (!ownerDocument_ || ownerDocument_->handlersInUse_) return true;
+    const TDomImplementation* impl = ownerDocument_->getDomImplementation();
+    return impl && impl->hasNodeObservers();
 }
 
 void TdomNode::doAttrModified(TdomNode* sourceNode, TdomAttrChange attrChange, TdomAttr* relatedAttr) {

@@ -450,7 +450,9 @@ TXmlInputSource::TMark TXmlInputSource::detectMark(bool& CutShort) {
             seekTo(FStartPosition + 3);
             return TMark::UTF8;
         }
-        if (got == 3)
+        // EF BB followed by another continuation byte is U+FEC0 to U+FEFE in UTF-8: text, read
+        // as such; any other third byte cannot start a document.
+        if (got == 3 && (first[2] < 0x80 || first[2] > 0xBF))
             FEncoding = kEncodingNone; // reading the first character raises
         else
             CutShort = true;
