@@ -127,15 +127,28 @@ void TfrmSetup::FormShow(TObject*) {
     // A margin that cannot be read as a number is shown empty and refused only on OK.
     TField* margin = params.FieldByName("PAGE_MARGIN");
     edtTopMargin->SetText(margin->IsNull() ? std::string() : IntToStr(margin->AsInteger()));
-    edtCoName->SetText(params.FieldByName("NAME")->AsString());
-    edtCoAdd1->SetText(params.FieldByName("ADD1")->AsString());
-    edtCoAdd2->SetText(params.FieldByName("ADD2")->AsString());
-    edtCoAdd3->SetText(params.FieldByName("ADD3")->AsString());
-    edtCoAdd4->SetText(params.FieldByName("ADD4")->AsString());
-    edtCoTel->SetText(params.FieldByName("TELEPHONE")->AsString());
-    edtCoFax->SetText(params.FieldByName("FAX")->AsString());
-    edtCoEmail->SetText(params.FieldByName("EMAIL")->AsString());
-    edtWWW->SetText(params.FieldByName("WEB")->AsString());
+    FUnreadable.clear();
+    ShowText(edtCoName, "NAME");
+    ShowText(edtCoAdd1, "ADD1");
+    ShowText(edtCoAdd2, "ADD2");
+    ShowText(edtCoAdd3, "ADD3");
+    ShowText(edtCoAdd4, "ADD4");
+    ShowText(edtCoTel, "TELEPHONE");
+    ShowText(edtCoFax, "FAX");
+    ShowText(edtCoEmail, "EMAIL");
+    ShowText(edtWWW, "WEB");
+}
+
+void TfrmSetup::ShowText(TEdit* edit, const char* field) {
+    const TField* f = frmTables->tblParams->FieldByName(field);
+    const std::string text = f->AsString();
+    // Shown cut, the value would be saved cut by OK without the user knowing: shown empty instead.
+    if (f->IsCut() || text.find('\0') != std::string::npos) {
+        edit->SetText(std::string());
+        FUnreadable.push_back(edit);
+        return;
+    }
+    edit->SetText(text);
 }
 
 void TfrmSetup::Add_Language(const std::string& code) {
@@ -192,11 +205,22 @@ void TfrmSetup::cmbLanguageChange(TObject*) {
 }
 
 void TfrmSetup::btnOKClick(TObject*) {
-    const auto refuse = [this](int text, TWinControl* focus) {
-        MessageDlg(LText(text), TMsgDlgType::mtError, {mrOk});
+    const auto refuseWith = [this](const std::string& text, TWinControl* focus) {
+        MessageDlg(text, TMsgDlgType::mtError, {mrOk});
         focus->SetFocus();
         SetModalResult(mrNone);
     };
+    const auto refuse = [&](int text, TWinControl* focus) { refuseWith(LText(text), focus); };
+    // A stored value that could not be shown is reported once, before it would be saved empty;
+    // a value typed in its place is saved as usual.
+    while (!FUnreadable.empty()) {
+        TEdit* edit = FUnreadable.front();
+        FUnreadable.erase(FUnreadable.begin());
+        if (edit->Text().empty())
+            return refuseWith("The stored entry could not be shown in full. Enter it again, or press OK once "
+                              "more to save it empty",
+                              edit);
+    }
     if (!IsNumeric(edtTopMargin->Text())) return refuse(39, edtTopMargin);
     // A number too large for an integer is as much out of range as 6.
     int margin = 0;

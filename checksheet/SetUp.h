@@ -57,6 +57,10 @@ public:
 
 private:
     std::vector<std::string> FLanguageCodes;
+    /// Fields whose stored text could not be shown as it is (longer than the field, or holding
+    /// a zero byte): shown empty, and reported on the first OK that would save them empty.
+    std::vector<TEdit*> FUnreadable;
+    void ShowText(TEdit* edit, const char* field);
 };
 
 /// Markets whose dealers have no emission and brake test options.

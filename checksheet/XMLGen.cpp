@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -52,6 +53,18 @@ struct DocumentHolder {
     }
 };
 DocumentHolder holder;
+
+/// At exit the last document is freed by a handler registered once the first document exists:
+/// exit handlers run before the destructors of the statics constructed before their
+/// registration, so the document library's own statics (made while the document was built) are
+/// still there. The holder's destructor alone would run after them.
+void freeAtExit() {
+    static const bool registered = [] {
+        std::atexit([] { FreeChecksheetDocument(); });
+        return true;
+    }();
+    (void)registered;
+}
 
 std::string upper(std::string text) {
     for (char& c : text)
@@ -264,6 +277,7 @@ void CreateChecksheetDocument(const std::string& locale) {
     XMLRoot = newElement(XMLDoc, u"checksheet");
     setAttr(XMLRoot, u"locale", ansi(locale));
     XMLMainBody = newElement(XMLRoot, u"main-body");
+    freeAtExit();
 }
 
 void AddSection(const std::string& mainHeading) {

@@ -82,9 +82,11 @@ void destroyNode(TdomNode* node) {
 // ---- construction, registry -----------------------------------------------------------------
 
 namespace {
+// Never destroyed: a document held by another static object may be freed at process exit after
+// this unit's statics are gone, and its clear() still reaches the empty schema.
 TdomSchemaQuery& noDeclarations() {
-    static TdomSchemaQuery none;
-    return none;
+    static TdomSchemaQuery* const none = new TdomSchemaQuery;
+    return *none;
 }
 }  // namespace
 

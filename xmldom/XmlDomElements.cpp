@@ -24,8 +24,8 @@ constexpr int kMaxEntityDepth = 64;  ///< deeper nesting is taken for a circular
 
 TdomSchemaQuery& schemaOf(const TdomNode* node) {
     TdomDocument* doc = node->getOwnerDocument();
-    static TdomSchemaQuery none;
-    return doc ? *doc->getSchemaQuery() : none;
+    static TdomSchemaQuery* const none = new TdomSchemaQuery; // never destroyed, as the document's
+    return doc ? *doc->getSchemaQuery() : *none;
 }
 
 WideString predefinedEntityText(const WideString& name) {

@@ -32,6 +32,10 @@ bool TField::IsNull() const {
     return Value().Null;
 }
 
+bool TField::IsCut() const {
+    return Value().Cut;
+}
+
 std::string TField::AsString() const {
     const TFieldValue& v = Value();
     if (v.Null) return "";

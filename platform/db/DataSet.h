@@ -25,6 +25,7 @@ struct TFieldValue {
     bool Null = true;
     int64_t Int = 0;
     std::string Str;
+    bool Cut = false; ///< the stored text was longer than the field's width and was read cut
 };
 
 /// One row as loaded: its stored row id (the stored order) and one value per column.
@@ -70,6 +71,9 @@ public:
     void SetRequired(bool value) { required_ = value; }
 
     bool IsNull() const;
+    /// True when the stored text was longer than the field's width, so the value read is only
+    /// its first part (an assigned value never is).
+    bool IsCut() const;
     /// Text of the value: string fields trimmed of trailing blanks, numbers in decimal,
     /// Booleans "True"/"False"; "" for an empty field.
     std::string AsString() const;

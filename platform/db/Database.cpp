@@ -153,7 +153,10 @@ TFieldValue SqliteStatement::Column(int col, TFieldType type, int size) const {
             kind == SQLITE_BLOB ? sqlite3_column_blob(stmt_, col) : sqlite3_column_text(stmt_, col);
         size_t n = size_t(sqlite3_column_bytes(stmt_, col));
         if (!data) return v;
-        if (size > 0 && n > size_t(size)) n = size_t(size);
+        if (size > 0 && n > size_t(size)) {
+            n = size_t(size);
+            v.Cut = true;
+        }
         const char* p = static_cast<const char*>(data);
         while (n > 0 && p[n - 1] == ' ')
             --n;

@@ -30,9 +30,15 @@ const char* KindCaption(TMsgDlgType type) {
 
 TModalResult AskUser(const MessageBoxRequest& request) {
     MessageBoxRequest shown = request;
-    if (FormsScript::detail::TakeMessageAnswer(shown.Scripted) &&
-        std::find(shown.Buttons.begin(), shown.Buttons.end(), shown.Scripted) == shown.Buttons.end())
+    if (FormsScript::detail::TakeMessageAnswer(shown.Scripted)) {
+        if (std::find(shown.Buttons.begin(), shown.Buttons.end(), shown.Scripted) == shown.Buttons.end())
+            shown.Scripted = shown.Default;
+    } else if (FormsScript::detail::Driven() && !Backend().IsHeadless()) {
+        // A scripted run has nobody to click a box it did not expect: its default button is
+        // clicked once it is up, and the message is recorded for the script to find, where
+        // waiting would hold the run until it is killed.
         shown.Scripted = shown.Default;
+    }
     const TModalResult answer = Backend().ShowMessageBox(shown);
     FormsScript::detail::Record({request.Kind, request.Caption, request.Text, answer});
     return answer;

@@ -25,6 +25,7 @@ struct ScriptState {
     std::deque<bool> DialogAnswers;
     std::deque<FormAction> Actions;
     std::vector<ShownMessage> Messages;
+    bool Driven = false;
 };
 
 ScriptState& State() {
@@ -38,6 +39,7 @@ bool CanUse(const TControl& control) { return control.Showing() && control.Effec
 
 void Reset() {
     State() = ScriptState{};
+    State().Driven = true;
     TPrintDialog::ClearScript();
 }
 
@@ -197,6 +199,8 @@ bool TakeMessageAnswer(TModalResult& answer) {
     q.pop_front();
     return true;
 }
+
+bool Driven() { return State().Driven; }
 
 void Record(ShownMessage message) { State().Messages.push_back(std::move(message)); }
 

@@ -88,6 +88,8 @@ namespace detail {
 bool TakeDialogAnswer(bool& confirm);
 /// Takes the next queued message answer; false when none is queued.
 bool TakeMessageAnswer(TModalResult& answer);
+/// True once a script drives the run (Reset was called): tests, never the program itself.
+bool Driven();
 void Record(ShownMessage message);
 /// Runs the next action when it is for this form; true when one ran.
 bool RunActionFor(TForm& form);

@@ -207,3 +207,54 @@ TEST_F(Settings, UnreadableStoredValuesAreShownEmptyAndReportedOnlyOnOk) {
         EXPECT_EQ(Value("SELECT quote(PAGE_MARGIN) || PRINT_DETAILS FROM PARAMS"), std::string(stored) + "yes");
     }
 }
+
+TEST_F(Settings, EntriesThatCannotBeShownAreReportedOnOkWithTheFieldFocused) {
+    const std::string longName(60, 'N');  // NAME holds 50
+    Exec("UPDATE PARAMS SET PRINT_DETAILS=0, NAME='" + longName + "', ADD1=CAST(X'41420043' AS TEXT), ADD2='Kept'");
+    frmTables->tblParams->Close();
+    const std::string report =
+        "The stored entry could not be shown in full. Enter it again, or press OK once more to save it empty";
+    std::string shownName = "?", shownAdd1 = "?", shownAdd2;
+    TWinControl* firstFocus = nullptr;
+    TWinControl* secondFocus = nullptr;
+    FormsScript::OnForm("frmSetup", [&](TForm& f) {
+        auto& d = static_cast<TfrmSetup&>(f);
+        shownName = d.edtCoName->Text();
+        shownAdd1 = d.edtCoAdd1->Text();
+        shownAdd2 = d.edtCoAdd2->Text();
+        EXPECT_TRUE(FormsScript::Messages().empty());  // nothing reported on showing
+        FormsScript::PressEnter(f);
+        firstFocus = f.ActiveControl();
+    });
+    FormsScript::OnForm("frmSetup", [&](TForm& f) {
+        auto& d = static_cast<TfrmSetup&>(f);
+        EXPECT_TRUE(f.Visible());
+        // Refused: nothing was written yet.
+        EXPECT_EQ(Value("SELECT NAME || '|' || hex(ADD1) FROM PARAMS"), longName + "|41420043");
+        FormsScript::Type(*d.edtCoName, "Dealer Ltd");
+        FormsScript::PressEnter(f);
+        secondFocus = f.ActiveControl();
+    });
+    // The second OK after the report on ADD1 saves it empty, as the user was told.
+    FormsScript::OnForm("frmSetup", [](TForm& f) { FormsScript::PressEnter(f); });
+    FormsScript::OnForm("frmSetup", [](TForm& f) { FormsScript::PressEscape(f); });
+    EXPECT_EQ(dialog->ShowModal(), mrOk);
+    EXPECT_EQ(shownName, "");
+    EXPECT_EQ(shownAdd1, "");
+    EXPECT_EQ(shownAdd2, "Kept");
+    EXPECT_EQ(firstFocus, dialog->edtCoName);
+    EXPECT_EQ(secondFocus, dialog->edtCoAdd1);
+    EXPECT_EQ(FormsScript::MessageTexts(), (std::vector<std::string>{report, report}));
+    EXPECT_EQ(FormsScript::PendingActions(), 1);
+    EXPECT_EQ(Value("SELECT NAME || '|' || coalesce(ADD1, '') || '|' || ADD2 FROM PARAMS"), "Dealer Ltd||Kept");
+}
+
+TEST_F(Settings, CancelKeepsEntriesThatCannotBeShown) {
+    Exec("UPDATE PARAMS SET NAME='" + std::string(60, 'N') + "', WEB=CAST(X'770077' AS TEXT)");
+    frmTables->tblParams->Close();
+    FormsScript::OnForm("frmSetup", [](TForm& f) { FormsScript::PressEnter(f); });
+    FormsScript::OnForm("frmSetup", [](TForm& f) { FormsScript::PressEscape(f); });
+    EXPECT_EQ(dialog->ShowModal(), mrCancel);
+    EXPECT_EQ(FormsScript::MessageTexts().size(), 1u);
+    EXPECT_EQ(Value("SELECT length(NAME) || '|' || hex(WEB) FROM PARAMS"), "60|770077");
+}

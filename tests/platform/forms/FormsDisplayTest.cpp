@@ -297,3 +297,16 @@ TEST_F(FormsDisplay, SpeedButtonShowsItsGlyphWithTheCornerColourTransparent) {
     EXPECT_EQ(CountColour(shot, {70, 10, 114, 54}, red), 0);  // greyed when disabled
     EXPECT_EQ(CountColour(shot, {70, 10, 114, 54}, green), 0);
 }
+
+TEST_F(FormsDisplay, AMessageTheScriptDidNotExpectIsAnsweredNotWaitedFor) {
+    // No answer is queued: the box gets its default button and the run goes on to the next step.
+    FormsScript::OnForm("frmEntry", [this](TForm&) {
+        FormsScript::Type(*dlg->edtNumber, "9");
+        FormsScript::Click(*dlg->btnOK);
+    });
+    FormsScript::OnForm("frmEntry", [](TForm& f) { FormsScript::PressEscape(f); });
+    EXPECT_EQ(dlg->ShowModal(), mrCancel);
+    ASSERT_EQ(FormsScript::Messages().size(), 1u);
+    EXPECT_EQ(FormsScript::Messages()[0].Text, "The number must be 0 to 5");
+    EXPECT_EQ(FormsScript::Messages()[0].Answer, mrOk);
+}
