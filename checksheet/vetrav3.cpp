@@ -296,24 +296,26 @@ int OpenRequestFile(const std::string& fileName) {
     return fd;
 }
 
+void FreeRunObjects() {
+    // The last request's XML document goes with the run, while the document library's own
+    // statics still exist (freeing it at process exit would outlive them).
+    FreeChecksheetDocument();
+    delete modReporting;
+    modReporting = nullptr;
+    delete frmTables;
+    frmTables = nullptr;
+    Application->FreeForms();
+    frmMain = nullptr;
+    frmFirstInstall = nullptr;
+    frmSpecInst = nullptr;
+    frmExtPer = nullptr;
+}
+
 int RunVetra(const std::vector<std::string>& params) {
     // At the end of the run the data module goes first, then the forms (the main form holds the
     // database alias), while the layers below still exist.
     struct RunEnd {
-        ~RunEnd() {
-            // The last request's XML document goes with the run, while the document library's own
-            // statics still exist (freeing it at process exit would outlive them).
-            FreeChecksheetDocument();
-            delete modReporting;
-            modReporting = nullptr;
-            delete frmTables;
-            frmTables = nullptr;
-            Application->FreeForms();
-            frmMain = nullptr;
-            frmFirstInstall = nullptr;
-            frmSpecInst = nullptr;
-            frmExtPer = nullptr;
-        }
+        ~RunEnd() { FreeRunObjects(); }
     } runEnd;
     // The image readers join the picture formats before any page image is loaded; they stay
     // registered for the life of the process.

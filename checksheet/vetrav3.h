@@ -60,5 +60,9 @@ constexpr int kExitStartFailed = 4;   ///< the settings could not be read at sta
 constexpr int kExitFault = 5;         ///< a fault of the data or the system ended the run
 constexpr int kExitHandOffRefused = 6;  ///< the hand-off file failed a check (and was kept)
 
+/// Frees what a run made, in order: the last XML document, the data module, then the forms (the
+/// main form holds the database alias), while the layers below still exist.
+void FreeRunObjects();
+
 /// Runs the program with parameters 1 to 4 (params[0] is parameter 1); returns the exit code.
 int RunVetra(const std::vector<std::string>& params);

@@ -1,11 +1,12 @@
 // The main road end to end: the built program run headless on the sample database writes the
 // checksheet XML files its requests ask for. Each file is checked with xmllint and for the
 // sections of its request.
+#include "ProgramRun.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,11 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Outcome {
-    int ExitCode = -1;
-    std::string Output;  // standard output and standard error together
-};
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -54,14 +50,7 @@ protected:
     Outcome Run(const std::string& arguments, bool withStderr = true) {
         const std::string command = "cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY ./vetrav3 " +
                                     arguments + (withStderr ? " 2>&1" : " 2>/dev/null");
-        Outcome outcome;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return outcome;
-        std::array<char, 4096> buffer{};
-        while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) outcome.Output.append(buffer.data(), n);
-        const int status = pclose(pipe);
-        outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return outcome;
+        return RunCommand(command);
     }
 
     void Write(const std::string& name, const std::string& text) {

@@ -1,11 +1,12 @@
 // The program started in each of its ways, as a separate process without a display, from a
 // program folder of its own (so the sample database of the build stays untouched).
+#include "ProgramRun.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,11 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Outcome {
-    int ExitCode = -1;
-    std::string Output;  // standard output and standard error together
-};
 
 class Program : public ::testing::Test {
 protected:
@@ -41,14 +37,7 @@ protected:
     Outcome RunAs(const std::string& prefix, const std::string& arguments) {
         const std::string command = "cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " + prefix +
                                     "./vetrav3 " + arguments + " 2>&1";
-        Outcome outcome;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return outcome;
-        std::array<char, 4096> buffer{};
-        while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) outcome.Output.append(buffer.data(), n);
-        const int status = pclose(pipe);
-        outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return outcome;
+        return RunCommand(command);
     }
 
     void Write(const std::string& name, const std::string& text) {

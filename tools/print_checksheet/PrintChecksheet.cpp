@@ -25,19 +25,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     struct RunEnd {
-        ~RunEnd() {
-            // The last request's XML document goes with the run, while the document library's own
-            // statics still exist (freeing it at process exit would outlive them).
-            FreeChecksheetDocument();
-            delete modReporting;
-            modReporting = nullptr;
-            delete frmTables;
-            frmTables = nullptr;
-            Application->FreeForms();
-            frmMain = nullptr;
-            frmSpecInst = nullptr;
-            frmExtPer = nullptr;
-        }
+        ~RunEnd() { FreeRunObjects(); }
     } runEnd;
     RegisterImageReaders();
     Application->Initialize();
