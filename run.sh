@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libjpeg62-turbo-dev libgtest-dev libgmock-dev
           libbenchmark-dev python3-dbf libtiff-dev fonts-liberation2 fonts-dejavu-core poppler-utils xvfb xauth
-          cups-daemon cups-client clang libclang-rt-14-dev libxml2-dev
+          cups-daemon cups-client clang libclang-rt-14-dev libxml2-dev libxml2-utils
           libxcb1-dev)
 
 missing=()
@@ -31,8 +31,18 @@ cmake --build --preset default
 
 case "${1:-main}" in
   main)
+    # The sample request file's checksheets as XML files, and one checksheet printed to PDF,
+    # written into out/checksheets/ from the sample database.
     bin=build/default/bin
+    out=out/checksheets
+    mkdir -p "$out"
+    rm -f "$out"/*.XML "$out"/*.pdf
+    cp data/sample/requests.txt "$out/sample.txt"
     "$bin/klv3info" "$bin/"
+    env -u DISPLAY -u WAYLAND_DISPLAY "$bin/vetrav3" X "$out/sample.txt"
+    VETRA_PDF_FOLDER="$out" env -u DISPLAY -u WAYLAND_DISPLAY "$bin/print_checksheet" GB,en,107,4,Y,Y,Y,Y
+    echo "Checksheets written to $out/:"
+    ls "$out"
     ;;
   test)
     ctest --preset default

@@ -3,6 +3,8 @@
 // two date fields. Printing, previewing and the XML requests are handled by the form's print unit.
 #include "Chksheet.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <memory>
 #include <unordered_set>
@@ -282,13 +284,13 @@ void TfrmChecksheet::FormShow(TObject*) {
     }
 }
 
-void TfrmChecksheet::StartHandOffInput() {
-    // The hand-off input unit reads the file here and fills the form from it.
-}
-
 void TfrmChecksheet::FormClose(TObject*, TCloseAction&) {
     frmTables->tblMRanges->SetIndexName("");
-    // The hand-off file, when one was read, is closed and deleted here by the hand-off input unit.
+    // The hand-off file read at the start goes with the form, also after New.
+    if (HandOffOpen) {
+        HandOffOpen = false;
+        ::unlink(HandOffFileName.c_str());
+    }
 }
 
 void TfrmChecksheet::OpenChecksheetData() {
@@ -767,12 +769,4 @@ void TfrmChecksheet::btnCustomerClick(TObject*) {
 
 void TfrmChecksheet::btnSpecInstClick(TObject*) {
     if (frmSpecInst) frmSpecInst->ShowModal();
-}
-
-void TfrmChecksheet::btnPrintClick(TObject*) {
-    ShowMessage("This part of the program is not in this build yet.");
-}
-
-void TfrmChecksheet::btnViewClick(TObject*) {
-    ShowMessage("This part of the program is not in this build yet.");
 }

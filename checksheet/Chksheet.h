@@ -4,14 +4,23 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "Buttons.h"
+#include "Exceptions.h"
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "PrintDialog.h"
 #include "StdCtrls.h"
 #include "Table.h"
+
+/// Ends the program after a hand-off file failed a check; its message has been shown already.
+class EHandOffHalt : public EAbort {
+public:
+    EHandOffHalt() : EAbort("Hand-off input refused") {}
+};
 
 class TfrmChecksheet : public TForm {
 public:
@@ -120,6 +129,44 @@ public:
     /// Reads the hand-off file when the form opens in hand-off mode (the hand-off input unit).
     void StartHandOffInput();
 
+    // The print unit: printing, previewing and the XML requests.
+    /// Copies the form's choices into the application state and sets the walk's start.
+    void CollectChecksheetChoices();
+    /// Prints the paint-protection page images after a checksheet, one print job a page.
+    void PrintPaintProtectionPages();
+    /// Prints frmTables->imPrePrint's bitmap over a whole portrait page as a job of its own.
+    void PrintFullPage();
+    /// Runs one XML request on this never-shown form: the model range code and interval position
+    /// as decimal text, then the service, pre-test, emission and brake flags (set only by "Y").
+    /// Writes the request's XML file through the preview in XML mode; false (after an error box)
+    /// when the service data cannot serve the request, and then nothing is written.
+    bool XMLGen(const std::string& modelRange, const std::string& interval, const std::string& service,
+                const std::string& preTest, const std::string& emission, const std::string& brake);
+    /// XMLGen's preparation: the request's choices become the application state, ready for the
+    /// report (XMLMarket and XMLLanguage hold its ISO codes). False, after an error box, when the
+    /// service data cannot serve it.
+    bool PrepareRequest(const std::string& modelRange, const std::string& interval, const std::string& service,
+                        const std::string& preTest, const std::string& emission, const std::string& brake);
+
+    // The hand-off input unit.
+    /// Lines 1 to 3, the choice of model range and the state; the numbered error text, or "".
+    std::string ReadHandOffInput(const std::vector<std::string>& lines);
+    /// Lines 4 to 17 into the application state (values emptied first).
+    void ReadHandOffRecord(const std::vector<std::string>& lines);
+    int HandOffRangesByDriveType();
+    int HandOffRangesByBuildDate();
+    void AllHandOffRanges();
+    /// The current tblMRangesMR row's build dates hold the hand-off build date.
+    bool HandOffDateFits();
+    std::string DescribeHandOffVariant();
+    std::string DescribeHandOffInterval();
+    void FillFormFromHandOff();
+
+    /// Mapping rows of the hand-off request code: model range code and interval position, in
+    /// index order; the drive-type and build-date filters of lines 17 and 16.
+    std::vector<std::pair<int, int>> HandOffMapping;
+    std::string HandOffDriveCode, HandOffBuildDate;
+
 private:
     /// The market-dependent visibility of the German panel and legend and the distance caption.
     void ApplyMarketLayout();
@@ -148,6 +195,10 @@ extern std::string HandOffFileName;
 int ItemCode(const std::string& item);
 /// The visible text of a list item (what stands before its separator run).
 std::string ItemText(const std::string& item);
+
+/// The first 17 lines of a hand-off file from a byte source (CR LF, LF and a lone CR end a line;
+/// a line keeps at most its first 4,096 bytes).
+std::vector<std::string> ReadHandOffLines(const std::function<std::size_t(char*, std::size_t)>& source);
 
 /// Markets without the emission and brake test boxes on the checksheet form.
 bool MarketWithoutTestBoxes(const std::string& market);

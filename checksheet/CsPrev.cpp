@@ -92,7 +92,9 @@ void TfrmPrintPreview::FormShow(TObject*) {
             if (prvReport->PageNumber() == reached) break;
         }
     }
-    if (BatchMode) XMLBatchTimer->SetEnabled(true);
+    // An unattended run closes the form as soon as its pages are rendered: waiting for the
+    // timer's tick would cost every request a round of the event loop, and nobody sees the form.
+    if (BatchMode) Close();
 }
 
 void TfrmPrintPreview::btnNextClick(TObject*) { prvReport->SetPageNumber(prvReport->PageNumber() + 1); }

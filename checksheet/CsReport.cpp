@@ -243,7 +243,9 @@ void TmodReporting::prnReportPrintPage(TObject*, TCanvas& Canvas, tPrintInformat
     // Every page gets its footer once: the closing text on the last page, none on the others.
     PrintPageFooter(L, finished ? LText(134) : std::string());
     if (finished) MoreData = false;
-    if (XMLMode) SaveChecksheetXml();
+    // The XML file is written after every page while someone may look at it; an unattended
+    // run writes it once, when its last page is done (the same bytes, a fraction of the writes).
+    if (XMLMode && (!BatchMode || !MoreData)) SaveChecksheetXml();
 }
 
 // ---- geometry and primitives ---------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "Chksheet.h"
+#include "CsReport.h"
 #include "Dialogs.h"
 #include "ExtPer.h"
 #include "FirstIns.h"
@@ -23,6 +24,7 @@
 #include "Tables.h"
 #include "TolmLib.h"
 #include "vetramain.h"
+#include "XMLGen.h"
 
 std::string RequestLine;
 std::string ReqModelRange, ReqInterval, ReqService, ReqPreTest, ReqEmission, ReqBrake;
@@ -100,19 +102,22 @@ void CheckInterval(const std::string& field, const std::string& suffix, std::str
 
 // --- the ways of running ----------------------------------------------------------------------
 
-/// The checksheet form's XML generation for one request. The checksheet form arrives with a
-/// later unit; until then the request is reported on standard output and not written.
-bool XMLGen(const std::string& modelRange, const std::string& interval, const std::string& service,
-            const std::string& preTest, const std::string& emission, const std::string& brake) {
-    std::cout << "XML request " << XMLMarket << " " << XMLLanguage << ": model range " << modelRange
-              << ", interval " << interval << ", service " << service << ", pre-test " << preTest
-              << ", emission test " << emission << ", brake test " << brake << ", output folder \""
-              << OutputFolder << "\" (XML output is not built yet; nothing written)\n";
-    return true;
-}
+/// The never-shown checksheet form that runs the requests of this run.
+TfrmChecksheet* frmChecksheetBatch = nullptr;
 
-bool RunRequest() {
-    return XMLGen(ReqModelRange, ReqInterval, ReqService, ReqPreTest, ReqEmission, ReqBrake);
+/// Runs the parsed request; false when it was refused or its file could not be written (the
+/// exit code is raised accordingly).
+bool RunRequest(int& result) {
+    try {
+        if (frmChecksheetBatch->XMLGen(ReqModelRange, ReqInterval, ReqService, ReqPreTest, ReqEmission, ReqBrake))
+            return true;
+        if (result == kExitOk) result = kExitRequestRefused;
+    } catch (const EFCreateError& e) {
+        // The next request may well be written: the fault is reported and the run goes on.
+        MessageDlg(e.Message, TMsgDlgType::mtError, {mrOk});
+        result = kExitNotWritten;
+    }
+    return false;
 }
 
 int RunCommandLineRequest(const std::string& request, const std::string& outputFolder) {
@@ -122,7 +127,9 @@ int RunCommandLineRequest(const std::string& request, const std::string& outputF
         OutputFolder = outputFolder;
         if (OutputFolder.back() != '/') OutputFolder += '/';
     }
-    return RunRequest() ? kExitOk : kExitNotWritten;
+    int result = kExitOk;
+    RunRequest(result);
+    return result;
 }
 
 int RunRequestFile(const std::string& fileName) {
@@ -153,7 +160,7 @@ int RunRequestFile(const std::string& fileName) {
             if (result == kExitOk) result = kExitRequestRefused;
             continue;
         }
-        if (!RunRequest()) result = kExitNotWritten;
+        RunRequest(result);
     }
     return result;
 }
@@ -165,15 +172,22 @@ int RunChecksheet(const std::vector<std::string>& params) {
     XMLMode = mode == "X";
     const std::string request = params.size() > 1 ? params[1] : std::string();
     if (request.empty()) {
-        if (HandOffMode) {
-            std::cerr << "The hand-off input is not part of this build yet.\n";
-            return kExitOk;
+        if (HandOffMode) HandOffFileName = params[0];
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        try {
+            form->ShowModal();
+        } catch (const EHandOffHalt&) {
+            return kExitHandOffRefused;
         }
-        auto frmChecksheetBatch = std::make_unique<TfrmChecksheet>(nullptr);
-        frmChecksheetBatch->ShowModal();
         return kExitOk;
     }
     BatchMode = true;
+    // One never-shown form serves every request of the run; it goes whatever ends the run.
+    auto batchForm = std::make_unique<TfrmChecksheet>(nullptr);
+    frmChecksheetBatch = batchForm.get();
+    struct Forget {
+        ~Forget() { frmChecksheetBatch = nullptr; }
+    } forget;
     if (request.find(',') != std::string::npos)
         return RunCommandLineRequest(request, params.size() > 2 ? params[2] : std::string());
     return RunRequestFile(request);
@@ -287,6 +301,11 @@ int RunVetra(const std::vector<std::string>& params) {
     // database alias), while the layers below still exist.
     struct RunEnd {
         ~RunEnd() {
+            // The last request's XML document goes with the run, while the document library's own
+            // statics still exist (freeing it at process exit would outlive them).
+            FreeChecksheetDocument();
+            delete modReporting;
+            modReporting = nullptr;
             delete frmTables;
             frmTables = nullptr;
             Application->FreeForms();
@@ -315,6 +334,7 @@ int RunVetra(const std::vector<std::string>& params) {
     Application->CreateForm(frmFirstInstall);
     Application->CreateForm(frmSpecInst);
     Application->CreateForm(frmExtPer);
+    modReporting = new TmodReporting(nullptr);
     BatchMode = false;
     OutputFolder.clear();
     DocTypeId.clear();

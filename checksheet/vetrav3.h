@@ -58,6 +58,7 @@ constexpr int kExitFileNotFound = 2;  ///< the request file could not be read
 constexpr int kExitNotWritten = 3;    ///< an XML file could not be written
 constexpr int kExitStartFailed = 4;   ///< the settings could not be read at start
 constexpr int kExitFault = 5;         ///< a fault of the data or the system ended the run
+constexpr int kExitHandOffRefused = 6;  ///< the hand-off file failed a check (and was kept)
 
 /// Runs the program with parameters 1 to 4 (params[0] is parameter 1); returns the exit code.
 int RunVetra(const std::vector<std::string>& params);

@@ -15,17 +15,17 @@ constexpr const char* kPhotoshop = "Photoshop images";
 constexpr const char* kAutodesk = "Autodesk images";
 constexpr const char* kWindowsBitmap = "Windows bitmap";
 
-// Reader classes of the other formats take their places here as they are built.
-constexpr TGraphicClass (*kTargaClass)() = nullptr;
-constexpr TGraphicClass (*kSGIClass)() = nullptr;
-constexpr TGraphicClass (*kPCXClass)() = nullptr;
-constexpr TGraphicClass (*kAutodeskClass)() = nullptr;
-constexpr TGraphicClass (*kPCDClass)() = nullptr;
-constexpr TGraphicClass (*kPPMClass)() = nullptr;
-constexpr TGraphicClass (*kCUTClass)() = nullptr;
-constexpr TGraphicClass (*kGIFClass)() = nullptr;
-constexpr TGraphicClass (*kRLAClass)() = nullptr;
-constexpr TGraphicClass (*kPSDClass)() = nullptr;
+// The reader class of each format.
+constexpr TGraphicClass (*kTargaClass)() = TargaGraphicClass;
+constexpr TGraphicClass (*kSGIClass)() = SGIGraphicClass;
+constexpr TGraphicClass (*kPCXClass)() = PCXGraphicClass;
+constexpr TGraphicClass (*kAutodeskClass)() = AutodeskGraphicClass;
+constexpr TGraphicClass (*kPCDClass)() = PCDGraphicClass;
+constexpr TGraphicClass (*kPPMClass)() = PPMGraphicClass;
+constexpr TGraphicClass (*kCUTClass)() = CUTGraphicClass;
+constexpr TGraphicClass (*kGIFClass)() = GIFGraphicClass;
+constexpr TGraphicClass (*kRLAClass)() = RLAGraphicClass;
+constexpr TGraphicClass (*kPSDClass)() = PSDGraphicClass;
 
 const std::vector<TReaderFormat> kFormats = {
     {"win", kTruevision, kTargaClass},

@@ -40,6 +40,103 @@ public:
 
 TGraphicClass TIFFGraphicClass();
 
+/// Truevision Targa: types 1-3 raw and 9-11 run-length, 8, 15/16, 24 and 32 bits per pixel.
+/// Raises Exception "Targa: invalid image" for unknown pixel sizes and pixel data cut short.
+/// Saving always writes run-length packets, rows from the top; 1- and 4-bit pictures are first
+/// converted to 8 bits when the user agrees (AskGraphicQuestion), else nothing is written.
+class TTargaGraphic : public TBitmap {
+public:
+    TTargaGraphic();
+    void LoadFromStream(TStream& stream) override;
+    void SaveToStream(TStream& stream) override;
+    /// The identifier text stored after the header (read on loading, written on saving).
+    const std::string& ImageIdentifier() const { return FIdentifier; }
+    void SetImageIdentifier(std::string text) { FIdentifier = std::move(text); }
+
+private:
+    /// 1- and 4-bit pixels to 8 bits, keeping indices and palette.
+    void ConvertTo8Bits();
+    std::string FIdentifier;
+};
+
+/// SGI images: plain or run-length rows of 1- or 2-byte samples, bottom row first.
+class TSGIGraphic : public TBitmap {
+public:
+    void LoadFromStream(TStream& stream) override;
+};
+
+/// Old style Autodesk animator pictures: 8 bits with a palette of 6-bit components.
+class TAutodeskGraphic : public TBitmap {
+public:
+    void LoadFromStream(TStream& stream) override;
+};
+
+/// ZSoft PCX pictures and screen captures of the same layout: 1, 4, 8 and 24 bits.
+class TPCXGraphic : public TBitmap {
+public:
+    void LoadFromStream(TStream& stream) override;
+};
+
+/// Photo-CD images at one of three resolutions, turned as the file's orientation says.
+class TPCDGraphic : public TBitmap {
+public:
+    /// 0: 192 x 128, 1: 384 x 256, 2: 768 x 512 (the default); others are refused on loading.
+    uint8_t Resolution = 2;
+    void LoadFromStream(TStream& stream) override;
+};
+
+/// Portable bit, grey and pixel maps, text (P1-P3) and binary (P4-P6).
+class TPPMGraphic : public TBitmap {
+public:
+    void LoadFromStream(TStream& stream) override;
+};
+
+/// Dr. Halo pictures: run-length rows of 8-bit indices; the palette comes from the ".pal" file
+/// beside the picture (any letter case), or is 256 greys when that file is missing or damaged.
+class TCUTGraphic : public TBitmap {
+public:
+    void LoadFromFile(const std::string& fileName) override;
+    /// Loads with the palette file remembered by LoadFromFile (none for a plain stream).
+    void LoadFromStream(TStream& stream) override;
+    /// Loads the picture with its palette read from `palette` (null: greys).
+    void LoadWithPalette(TStream& stream, TStream* palette);
+    /// The colours of a palette file; empty when it is damaged.
+    static std::vector<TRGBQuad> ReadPalette(TStream& palette);
+
+private:
+    std::string FPaletteFile;
+};
+
+/// GIF pictures: the first image, with its local colour table and interlace.
+class TGIFGraphic : public TBitmap {
+public:
+    void LoadFromStream(TStream& stream) override;
+};
+
+/// Wavefront RLA pictures: run-length channel records, 24 or 32 bits.
+class TRLAGraphic : public TBitmap {
+public:
+    void LoadFromStream(TStream& stream) override;
+};
+
+/// Photoshop files: the merged image of bitmap, grey, indexed, RGB, CMYK, duotone and Lab files,
+/// raw or PackBits, 8 or 16 bits per sample.
+class TPSDGraphic : public TBitmap {
+public:
+    void LoadFromStream(TStream& stream) override;
+};
+
+TGraphicClass TargaGraphicClass();
+TGraphicClass SGIGraphicClass();
+TGraphicClass AutodeskGraphicClass();
+TGraphicClass PCXGraphicClass();
+TGraphicClass PCDGraphicClass();
+TGraphicClass PPMGraphicClass();
+TGraphicClass CUTGraphicClass();
+TGraphicClass GIFGraphicClass();
+TGraphicClass RLAGraphicClass();
+TGraphicClass PSDGraphicClass();
+
 // ---- Line converters ----
 // Interleaved converters read `width` pixels of `stride` samples each (stride >= the colour
 // samples they use; further samples are skipped) and write one bitmap pixel per file pixel.

@@ -4,6 +4,7 @@
 #include "XmlSources.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -127,7 +128,7 @@ void TXmlOutputSource::writeText(std::u16string_view Text) {
     if (FConverter) return writeSingleByte(Text, false);
     switch (FEncoding) {
     case kEncodingUTF8:
-        return writeUTF8(Text);
+        return writeUTF8(Text, false);
     case kEncodingUTF16BE:
         return writeUTF16(Text, false);
     case kEncodingUTF16LE:
@@ -192,13 +193,63 @@ void TXmlOutputSource::writeSingleByte(std::u16string_view Text, bool WithRefere
     out.emit();
 }
 
-void TXmlOutputSource::writeUTF8(std::u16string_view Text) {
+namespace {
+
+/// The characters that character data writes as references: CR, "&", "<", ">".
+constexpr auto kCharDataSpecial = [] {
+    std::array<bool, 0x3F> table{};
+    table[0x0D] = table[u'&'] = table[u'<'] = table[u'>'] = true;
+    return table;
+}();
+
+inline bool isCharDataSpecial(char16_t c) {
+    return c < 0x3F && kCharDataSpecial[c];
+}
+
+std::string_view charDataReference(char16_t c) {
+    switch (c) {
+    case 0x0D: return "&#xD;";
+    case u'&': return "&amp;";
+    case u'<': return "&lt;";
+    default: return "&gt;";
+    }
+}
+
+} // namespace
+
+void TXmlOutputSource::writeCharData(std::u16string_view Text) {
+    // UTF-8 escapes and encodes in one pass; the other encodings take the text piece by piece
+    // (references in a single-byte set must be in the set's own bytes).
+    if (!FConverter && FEncoding == kEncodingUTF8) return writeUTF8(Text, true);
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        if (!isCharDataSpecial(Text[i])) continue;
+        if (i > start) writeTextWithReferences(Text.substr(start, i - start));
+        const std::string_view ref = charDataReference(Text[i]);
+        writeTextWithReferences(std::u16string(ref.begin(), ref.end()));
+        start = i + 1;
+    }
+    if (start < Text.size()) writeTextWithReferences(Text.substr(start));
+}
+
+void TXmlOutputSource::writeUTF8(std::u16string_view Text, bool CharData) {
     // Encoded straight into the buffer; a buffer too small for one character takes the bytes
     // through writeBytes instead.
     const std::size_t n = Text.size();
     uint8_t scratch[4];
-    const bool direct = FBufferSize >= 4;
+    const bool direct = FBufferSize >= 8;
     for (std::size_t i = 0; i < n; ++i) {
+        if (CharData && isCharDataSpecial(Text[i])) {
+            const std::string_view ref = charDataReference(Text[i]);
+            if (!direct) {
+                writeBytes(ref.data(), static_cast<int32_t>(ref.size()));
+                continue;
+            }
+            if (FUsed > FBufferSize - 5) flush();
+            std::memcpy(FBuffer.get() + FUsed, ref.data(), ref.size());
+            FUsed += static_cast<int32_t>(ref.size());
+            continue;
+        }
         if (direct && Text[i] < 0x80) {
             // A run of ASCII units is copied in one tight loop.
             if (FUsed == FBufferSize) flush();
@@ -207,6 +258,13 @@ void TXmlOutputSource::writeUTF8(std::u16string_view Text) {
             const std::size_t limit = std::min(room, n - i);
             const char16_t* in = Text.data() + i;
             std::size_t k = 0;
+            if (CharData) {
+                for (char16_t c; k < limit && (c = in[k]) < 0x80 && !isCharDataSpecial(c); ++k)
+                    out[k] = static_cast<uint8_t>(c);
+                FUsed += static_cast<int32_t>(k);
+                i += k - 1;
+                continue;
+            }
             // Four units at a time while all four are ASCII, then unit by unit.
             for (uint64_t word; k + 4 <= limit; k += 4) {
                 std::memcpy(&word, in + k, 8);

@@ -67,12 +67,17 @@ public:
     /// cannot hold, and a surrogate pair, become character references "&#x...;".
     virtual void writeTextWithReferences(std::u16string_view Text);
 
+    /// Character data: carriage return, "&", "<" and ">" as references ("&#xD;", "&amp;",
+    /// "&lt;", "&gt;"), the rest as writeTextWithReferences writes it.
+    virtual void writeCharData(std::u16string_view Text);
+
     uint8_t getEncoding() const { return FEncoding; }
     TdomNewLineType getNewLine() const { return FNewLine; }
 
 private:
     void writeSingleByte(std::u16string_view Text, bool WithReferences);
-    void writeUTF8(std::u16string_view Text);
+    /// CharData: the references of writeCharData as well.
+    void writeUTF8(std::u16string_view Text, bool CharData);
     void writeUTF16(std::u16string_view Text, bool Exchanged);
     void writeUCS2WithReferences(std::u16string_view Text);
 

@@ -5,6 +5,7 @@
 #include "XmlStreamBuilder.h"
 
 #include <array>
+#include <typeinfo>
 
 #include "DomExceptions.h"
 #include "XmlEncodings.h"
@@ -95,6 +96,12 @@ constexpr auto kSpecial = [] {
 } // namespace
 
 bool TXmlStreamBuilder::writeEscapedText(TXmlCustomReader* Reader, TdomLocator* Locator, std::u16string_view Data) {
+    // The builder itself hands the text to the output source in one call. A descendant may
+    // intercept the write operations; for it the text goes out piece by piece through them.
+    if (typeid(*this) == typeid(TXmlStreamBuilder)) {
+        if (FOutputSource) FOutputSource->writeCharData(Data);
+        return true;
+    }
     // Runs without a special character go out whole; each special one as its reference.
     size_t start = 0;
     const size_t n = Data.size();

@@ -10,7 +10,7 @@
 #include "PdfPrinter.h"
 #include "Tables.h"
 #include "TolmLib.h"
-#include "XmlGenRecorder.h"
+#include "XMLGen.h"
 
 #include <benchmark/benchmark.h>
 
@@ -45,8 +45,15 @@ struct Run {
         IntervalText = "2. service";
         frmTables->tblEngines->FindKey({"EN", 1});
         info = A4Info();
+        // In XML mode the real XML module writes the request's file after every page.
+        xmlFolder = std::filesystem::temp_directory_path() / ("bench-report-xml-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(xmlFolder);
+        OutputFolder = xmlFolder.string() + "/";
     }
     ~Run() {
+        FreeChecksheetDocument();
+        std::filesystem::remove_all(xmlFolder);
+        OutputFolder.clear();
         delete modReporting;
         modReporting = nullptr;
         delete frmTables;
@@ -89,11 +96,11 @@ struct Run {
             benchmark::DoNotOptimize(page.Records().size());
         }
         modReporting->prnReportRelease(nullptr);
-        XmlGenRecorder::Reset();
         return pages;
     }
     TDatabase db;
     tPrintInformation info;
+    std::filesystem::path xmlFolder;
 };
 
 void ReportIntoMetafiles(benchmark::State& state, bool xml) {
@@ -125,7 +132,6 @@ void ReportIntoPdf(benchmark::State& state, bool xml) {
         for (auto _ : state) {
             Run::Restart();
             modReporting->prnReport->Print();
-            XmlGenRecorder::Reset();
             pages += 4;
         }
         XMLMode = false;

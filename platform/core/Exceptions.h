@@ -33,3 +33,5 @@ class EFOpenError : public EStreamError { using EStreamError::EStreamError; };
 class EFCreateError : public EStreamError { using EStreamError::EStreamError; };
 class EReadError : public EStreamError { using EStreamError::EStreamError; };
 class EWriteError : public EStreamError { using EStreamError::EStreamError; };
+/// A read or write of a file failed in the operating system.
+class EInOutError : public Exception { using Exception::Exception; };

@@ -57,9 +57,9 @@ public:
     /// Writes a picture of the form's window to a PNG file (BMP when the name ends in ".bmp");
     /// false without a window.
     virtual bool GrabForm(TForm& form, const std::string& fileName) = 0;
-    /// Types characters into the edit's window as key presses; false when there is no window
+    /// Types characters into the window of an edit or memo as key presses; false when there is no window
     /// (the caller then hands the characters to the control itself).
-    virtual bool TypeKeys(TEdit& /*edit*/, std::u16string_view /*text*/) { return false; }
+    virtual bool TypeKeys(TWinControl& /*control*/, std::u16string_view /*text*/) { return false; }
     /// The text the control's window shows (caption, edit text, window title); false when the
     /// control has no window.
     virtual bool ShownText(TControl& /*control*/, std::u16string& /*text*/) { return false; }

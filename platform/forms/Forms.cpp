@@ -22,6 +22,13 @@ std::unique_ptr<FormsBackend> gBackend;
 TApplication gApplication;
 TScreen gScreen;
 
+// Pictures ask their questions while saving through a confirmation box (OK / Cancel); headless
+// the box takes the script's answer, or OK.
+[[maybe_unused]] const bool gQuestionHookInstalled = (SetGraphicQuestionHook([](const std::string& question) {
+                                         return MessageDlg(question, TMsgDlgType::mtConfirmation, {mrOk, mrCancel}) == mrOk;
+                                     }),
+                                     true);
+
 /// Set by InitializeHeadless: no window is ever opened, whatever the environment names.
 bool gHeadlessOnly = false;
 

@@ -96,6 +96,21 @@ bool TypeKeys(TEdit& edit, std::u16string_view text) {
     return true;
 }
 
+bool TypeKeys(TMemo& memo, std::u16string_view text) {
+    if (!CanUse(memo) || memo.ReadOnly()) return false;
+    memo.SetFocus();
+    if (Backend().TypeKeys(memo, text)) return true;
+    std::string typed;
+    for (int i = 0; i < memo.Lines.Count(); ++i) typed += (i ? "\r\n" : "") + memo.Lines[i];
+    for (char16_t unit : text) {
+        bool lost = false;
+        const std::string byte = WideCharToMultiByte(CP_ACP, std::u16string_view(&unit, 1), '?', &lost);
+        if (!lost) typed += byte;
+    }
+    memo.UserSetText(typed);
+    return true;
+}
+
 bool TypeMemo(TMemo& memo, const std::string& text) {
     if (!CanUse(memo) || memo.ReadOnly()) return false;
     memo.SetFocus();

@@ -20,6 +20,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextDocument>
 #include <QPointer>
 #include <QPushButton>
@@ -30,6 +32,7 @@
 #include <QToolButton>
 #include <QIcon>
 #include <QPixmap>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -295,7 +298,19 @@ public:
         // What the user types becomes the memo's lines at once.
         QObject::connect(w, &QPlainTextEdit::textChanged, w, [this, w] {
             if (Syncing()) return;
-            Guard([&] { FMemo.UserSetText(FromQt(w->toPlainText())); });
+            const std::optional<std::string> bytes = FromQtExact(w->toPlainText());
+            if (!bytes) {
+                // A character the ANSI code page cannot hold is refused, as an edit refuses it:
+                // the memo's own text comes back.
+                const int cursor = w->textCursor().position();
+                QApplication::beep();
+                Sync();
+                QTextCursor back = w->textCursor();
+                back.setPosition(std::clamp(cursor - 1, 0, static_cast<int>(w->document()->characterCount()) - 1));
+                w->setTextCursor(back);
+                return;
+            }
+            Guard([&] { FMemo.UserSetText(*bytes); });
         });
         WatchFocus(memo, FWidget);
     }
@@ -813,11 +828,12 @@ public:
         return QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
     }
 
-    bool TypeKeys(TEdit& edit, std::u16string_view text) override {
-        auto* peer = dynamic_cast<QtPeer*>(edit.Peer());
+    bool TypeKeys(TWinControl& control, std::u16string_view text) override {
+        auto* peer = dynamic_cast<QtPeer*>(control.Peer());
         if (!peer || !peer->Widget()) return false;
         QWidget* w = peer->Widget();
         w->setFocus(Qt::OtherFocusReason);
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) memo->moveCursor(QTextCursor::End);
         for (char16_t unit : text) {
             const QString key(QChar(static_cast<char16_t>(unit)));
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);

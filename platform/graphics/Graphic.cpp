@@ -1,4 +1,5 @@
-// The abstract graphic's file loading, and the pixel budget that every picture reader checks.
+// The abstract graphic's file loading, the pixel budget that every picture reader checks, and the
+// hook through which a picture asks the user a question while saving.
 #include "Graphics.h"
 
 #include "Streams.h"
@@ -8,6 +9,18 @@
 
 namespace {
 std::atomic<int64_t> budget{int64_t(64) << 20};
+
+TGraphicQuestionHook& QuestionHook() {
+    static TGraphicQuestionHook hook;
+    return hook;
+}
+}  // namespace
+
+void SetGraphicQuestionHook(TGraphicQuestionHook hook) { QuestionHook() = std::move(hook); }
+
+bool AskGraphicQuestion(const std::string& question) {
+    const TGraphicQuestionHook& hook = QuestionHook();
+    return hook ? hook(question) : true;
 }
 
 int64_t PixelBudget() { return budget.load(); }

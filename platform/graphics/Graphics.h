@@ -6,6 +6,7 @@
 #include "Exceptions.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class TCanvas;
@@ -134,6 +135,12 @@ void SetPixelBudget(int64_t pixels);
 /// Raises EInvalidGraphic "Image size exceeds the pixel budget" when width or height is negative or
 /// width × height exceeds the budget; does nothing otherwise.
 void CheckPixelBudget(int64_t width, int64_t height);
+
+/// A question a picture asks the user while saving, answered OK (true) or Cancel. The forms layer
+/// installs the box it shows; with no hook installed the answer is OK.
+using TGraphicQuestionHook = std::function<bool(const std::string& question)>;
+void SetGraphicQuestionHook(TGraphicQuestionHook hook);
+bool AskGraphicQuestion(const std::string& question);
 
 class TGraphic {
 public:

@@ -41,18 +41,29 @@ private:
         std::vector<QPointF> positions;
         glyphs.reserve(r.Text.size());
         positions.reserve(r.Text.size());
+        // A record replayed at another scale gets a font rounded to whole pixels, which is wider
+        // or narrower than the scaled text: the advances are stretched to the width the text had
+        // when it was recorded, so it never runs over the lines and boxes drawn beside it.
+        double natural = 0;
+        if (r.WideText) {
+            for (char16_t c : r.Glyphs) natural += face.AdvanceOfChar(c);
+        } else {
+            for (unsigned char c : r.Text) natural += face.AdvanceOf(c);
+        }
+        const int recorded = r.Device.Right - r.Device.Left;
+        const double stretch = recorded > 0 && natural > 0 ? recorded / natural : 1.0;
         double x = r.Device.Left;
         if (r.WideText) {
             for (char16_t c : r.Glyphs) {
                 glyphs.push_back(face.GlyphOfChar(c));
                 positions.emplace_back(x, baseline);
-                x += face.AdvanceOfChar(c);
+                x += face.AdvanceOfChar(c) * stretch;
             }
         } else {
             for (unsigned char c : r.Text) {
                 glyphs.push_back(face.GlyphOf(c));
                 positions.emplace_back(x, baseline);
-                x += face.AdvanceOf(c);
+                x += face.AdvanceOf(c) * stretch;
             }
         }
         if (r.Opaque)

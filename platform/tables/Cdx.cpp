@@ -20,7 +20,7 @@ constexpr size_t kPage = 512;
 constexpr size_t kLeafHead = 24;
 constexpr size_t kLeafArea = kPage - kLeafHead;  // 488 bytes of entries and key bytes
 constexpr size_t kInteriorArea = kPage - 12;     // 500 bytes of key, record, child triples
-constexpr int kDirKeyLen = 10;
+constexpr int kDirKeyLen = int(kTagNameLen);
 constexpr int kMaxDepth = 32;
 
 enum Attr : uint16_t { kInterior = 0, kRoot = 1, kLeaf = 2 };
@@ -123,16 +123,14 @@ bool ReadHeader(const std::vector<uint8_t>& f, uint32_t off, TagHeader& h) {
   h.options = p[14];
   h.desc = Le16(p + 502) != 0;
   if (h.keyLen < 1 || h.keyLen > kMaxKeyLen) return false;
+  // The key expression, then the filter, each ended by a NUL within the text area: the last byte
+  // of the area always ends a text, as the writer keeps it.
   const char* pool = reinterpret_cast<const char*>(p + kPage);
-  size_t n = strnlen(pool, kPage);
+  size_t n = strnlen(pool, kExprRoom - 1);
   h.expr.assign(pool, n);
-  if (n + 1 < kPage && (h.options & kOptFilter)) h.filter.assign(pool + n + 1, strnlen(pool + n + 1, kPage - n - 1));
+  if (n + 2 < kExprRoom && (h.options & kOptFilter))
+    h.filter.assign(pool + n + 1, strnlen(pool + n + 1, kExprRoom - 2 - n));
   return true;
-}
-
-std::string TrimName(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-  return s;
 }
 
 // ---- Writing ----
@@ -252,7 +250,9 @@ std::vector<uint8_t> BuildHeader(uint32_t root, int keyLen, uint8_t options, boo
   h[14] = options;
   h[15] = 1;
   PutLe16(&h[502], desc ? 1 : 0);
-  std::string e = expr.substr(0, kPage - 2), f = filter.substr(0, kPage - 2 - e.size());
+  // Tags read from a file and tags created by the table always fit; the cut is only a guard.
+  std::string e = expr.substr(0, kExprRoom - 1);
+  std::string f = e.size() + 2 < kExprRoom ? filter.substr(0, kExprRoom - 2 - e.size()) : std::string();
   PutLe16(&h[506], uint32_t(f.size() + 1));
   PutLe16(&h[510], uint32_t(e.size() + 1));
   std::memcpy(&h[kPage], e.data(), e.size());
@@ -314,24 +314,30 @@ std::unique_ptr<Index::Impl> ReadIndexFile(const std::string& path, Table::Impl&
   TagHeader dir;
   if (!ReadHeader(reader.data(), 0, dir)) return fail(kErrData);
   std::vector<std::pair<std::string, uint32_t>> names;
-  auto collect = [&](const std::string& key, uint32_t rec) { names.emplace_back(key, rec); };
+  auto collect = [&](const std::string& key, uint32_t rec) { names.emplace_back(TagNameOf(key), rec); };
   if (!reader.Walk(dir.root, dir.keyLen, ' ', 0, collect)) return fail(kErrData);
+  // Every name must survive being written back: no empty names, none wider than the directory
+  // keeps them, and no two that a look-up by name could not tell apart.
+  std::set<std::string> seen;
+  for (const auto& n : names) {
+    if (n.first.empty() || n.first.size() > kTagNameLen) return fail(kErrData);
+    if (!seen.insert(UpperName(n.first)).second) return fail(kErrData);
+  }
 
   auto impl = std::make_unique<Index::Impl>();
   impl->path = path;
   impl->table = &table;
-  std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return TagNameLess(a.first, b.first); });
   for (const auto& n : names) {
     TagHeader h;
     if (!ReadHeader(reader.data(), n.second, h)) return fail(kErrData);
     auto t = std::make_unique<TagImpl>();
-    t->name_ = TrimName(n.first);
+    t->name_ = n.first;
     t->expr_ = h.expr;
     t->filter_ = h.filter;
     t->keyLen_ = h.keyLen;
     t->unique_ = (h.options & kOptUnique) ? kUniqueContinue : 0;
     t->desc_ = h.desc;
-    if (t->name_.empty()) return fail(kErrData);
     // A key expression that gives keys of another length than stored cannot maintain the tag.
     if (t->bind(table.lay) && t->keyExpr_->width() != t->keyLen_) t->keyExpr_.reset();
     // Files keep their keys in tag order, so each insertion lands next to the previous one.
@@ -373,7 +379,7 @@ int WriteIndexFile(const Index::Impl& x) {
   std::vector<const Entry*> dirOrder;
   std::vector<size_t> byName(x.tags.size());
   for (size_t i = 0; i < x.tags.size(); ++i) byName[i] = i;
-  std::sort(byName.begin(), byName.end(), [&](size_t a, size_t b) { return x.tags[a]->name_ < x.tags[b]->name_; });
+  std::sort(byName.begin(), byName.end(), [&](size_t a, size_t b) { return TagNameLess(x.tags[a]->name_, x.tags[b]->name_); });
   Built dirProbe;
   {
     std::vector<Entry> probe(x.tags.size());
@@ -440,15 +446,9 @@ int Index::tagCount() const { return int(d->tags.size()); }
 Tag* Index::tag(int i) const { return i >= 0 && size_t(i) < d->tags.size() ? d->tags[size_t(i)].get() : nullptr; }
 
 Tag* Index::tag(std::string_view name) const {
-  std::string u(name);
-  for (char& c : u)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
-  for (auto& t : d->tags) {
-    std::string n = t->name_;
-    for (char& c : n)
-      if (c >= 'a' && c <= 'z') c = char(c - 32);
-    if (n == u) return t.get();
-  }
+  std::string u = UpperName(name);
+  for (auto& t : d->tags)
+    if (UpperName(t->name_) == u) return t.get();
   return nullptr;
 }
 

@@ -700,10 +700,13 @@ int Table::createIndex(const std::string& path, const std::vector<TagDef>& tags)
   impl->table = d.get();
   for (const TagDef& def : tags) {
     auto t = std::make_unique<TagImpl>();
-    t->name_ = UpperAscii(def.name);
-    if (t->name_.empty() || t->name_.size() > 10) return kErrArgs;
+    // The name as the directory will give it back.
+    t->name_ = UpperAscii(TagNameOf(def.name));
+    if (t->name_.empty() || t->name_.size() > kTagNameLen) return kErrArgs;
     for (auto& other : impl->tags)
       if (other->name_ == t->name_) return kErrArgs;
+    // Both texts, each with its ending NUL, must fit the tag header to be written whole.
+    if (def.expr.size() + def.filter.size() + 2 > kExprRoom) return kErrExpr;
     t->expr_ = def.expr;
     t->filter_ = def.filter;
     t->unique_ = def.unique;
@@ -715,7 +718,7 @@ int Table::createIndex(const std::string& path, const std::vector<TagDef>& tags)
   }
   // Tags stand in name order, as the file's directory keeps them, so the first is the same tag
   // whether the index was just created or read back.
-  std::sort(impl->tags.begin(), impl->tags.end(), [](const auto& a, const auto& b) { return a->name_ < b->name_; });
+  std::sort(impl->tags.begin(), impl->tags.end(), [](const auto& a, const auto& b) { return TagNameLess(a->name_, b->name_); });
   d->index.reset(new Index(std::move(impl)));
   int rc = d->writeCurrent();
   if (rc == kOk) rc = d->rebuildTags();

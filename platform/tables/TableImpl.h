@@ -5,10 +5,40 @@
 #include "Expr.h"
 #include "Tables.h"
 
+#include <algorithm>
 #include <memory_resource>
 #include <set>
 
 namespace tables {
+
+/// Width of a tag name in the index's directory, where names are keys padded with blanks.
+constexpr size_t kTagNameLen = 10;
+/// Bytes a tag header keeps for its key expression and filter texts, each ended by a NUL.
+constexpr size_t kExprRoom = 512;
+
+/// A tag name as the directory gives it back: without the trailing blanks (or NULs) of its key.
+inline std::string TagNameOf(std::string_view key) {
+  while (!key.empty() && (key.back() == ' ' || key.back() == '\0')) key.remove_suffix(1);
+  return std::string(key);
+}
+/// A tag name in upper case: look-ups by name ignore the case of ASCII letters.
+inline std::string UpperName(std::string_view name) {
+  std::string u(name);
+  for (char& c : u)
+    if (c >= 'a' && c <= 'z') c = char(c - 32);
+  return u;
+}
+/// Directory order of tag names: as their blank-padded keys compare, so that the order of the
+/// tags is the same whether they were just created, read from a file or written to one.
+inline bool TagNameLess(std::string_view a, std::string_view b) {
+  size_t n = std::max({a.size(), b.size(), kTagNameLen});
+  for (size_t i = 0; i < n; ++i) {
+    auto ca = static_cast<unsigned char>(i < a.size() ? a[i] : ' ');
+    auto cb = static_cast<unsigned char>(i < b.size() ? b[i] : ' ');
+    if (ca != cb) return ca < cb;
+  }
+  return false;
+}
 
 /// One key of a tag, its bytes kept in the tag's memory pool.
 struct Entry {

@@ -3,6 +3,7 @@
 // with SQL and read back what the program wrote.
 #pragma once
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>

@@ -642,7 +642,9 @@ TEST_F(Report, XmlCallsOfAWholeChecksheet) {
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front(), "CreateChecksheetDocument(en_GB)");
     EXPECT_EQ(calls.back(), "SaveChecksheetXml()");
-    EXPECT_EQ(XmlGenRecorder::CallsStartingWith("SaveChecksheetXml").size(), pages.size());
+    // Unattended: the file is written once, after the last page.
+    EXPECT_GT(pages.size(), 1u);
+    EXPECT_EQ(XmlGenRecorder::CallsStartingWith("SaveChecksheetXml").size(), 1u);
     EXPECT_EQ(calls[1], "AddSection(VEHICLE INTERIOR)");
     EXPECT_EQ(calls[2], "AddOperation(1|both||||20)");
     EXPECT_EQ(calls[3], "AddSubHeading(Instruments and controls)");

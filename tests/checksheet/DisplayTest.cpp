@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <cstdlib>
 #include <thread>
@@ -268,6 +270,35 @@ TEST_F(Display, ChecksheetFormAndItsDialogs) {
     });
     frmExtPer->ShowModal();
     EXPECT_EQ(FormsScript::PendingActions(), 0);
+    delete frmExtPer;
+    frmExtPer = nullptr;
+    delete frmSpecInst;
+    frmSpecInst = nullptr;
+}
+
+TEST_F(Display, HandOffFormFilledAndLocked) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    frmSpecInst = new TfrmSpecInst(nullptr);
+    frmExtPer = new TfrmExtPer(nullptr);
+    const std::filesystem::path file = folder / "job.ho";
+    std::ofstream(file) << "GB\nEN\nAR12-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
+    HandOffMode = true;
+    XMLMode = false;
+    HandOffFileName = file.string();
+    FormsScript::OnForm("frmChecksheet", [](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        EXPECT_EQ(c.cmbModels->Text(), "ARDEN");
+        EXPECT_TRUE(c.edtRegNo->ReadOnly());
+        EXPECT_FALSE(FormsScript::Type(*c.edtRegNo, "X"));
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-handoff.png"));
+        FormsScript::PressEscape(f);
+    });
+    {
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+    HandOffMode = false;
+    EXPECT_FALSE(std::filesystem::exists(file));
     delete frmExtPer;
     frmExtPer = nullptr;
     delete frmSpecInst;

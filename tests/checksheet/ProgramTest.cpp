@@ -25,7 +25,8 @@ class Program : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = fs::temp_directory_path() /
-                 ("vetra-prog-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                 ("vetra-prog-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                  "-" + std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder);
         const fs::path bin = VETRA_BIN_DIR;
@@ -59,13 +60,15 @@ protected:
 
 }  // namespace
 
-TEST_F(Program, SingleRequestIsParsedAndReported) {
-    const Outcome o = Run("X GB,EN,123,0,Y,N,N,N out");
+TEST_F(Program, SingleRequestWritesItsFileIntoTheOutputFolder) {
+    fs::create_directory(folder / "out");
+    const Outcome o = Run("X GB,EN,101,0,Y,N,N,N out");
     EXPECT_EQ(o.ExitCode, 0) << o.Output;
-    EXPECT_NE(o.Output.find("XML request GB EN: model range 123, interval 1"), std::string::npos) << o.Output;
-    EXPECT_NE(o.Output.find("output folder \"out/\""), std::string::npos) << o.Output;
+    EXPECT_TRUE(fs::exists(folder / "out/GB_EN_101_0_Y_N_N_N.XML")) << o.Output;
     // A folder that ends in "/" stays as it is.
-    EXPECT_NE(Run("X GB,EN,123,0,Y,N,N,N /tmp/xml/").Output.find("output folder \"/tmp/xml/\""), std::string::npos);
+    fs::create_directory(folder / "second");
+    EXPECT_EQ(Run("X GB,EN,101,0,Y,N,N,N " + (folder / "second/").string()).ExitCode, 0);
+    EXPECT_TRUE(fs::exists(folder / "second/GB_EN_101_0_Y_N_N_N.XML"));
 }
 
 TEST_F(Program, RefusedRequestEndsWithAFailure) {
@@ -74,22 +77,22 @@ TEST_F(Program, RefusedRequestEndsWithAFailure) {
     EXPECT_NE(o.Output.find("Interval number not in range 0-20 in Command Line parameter string"),
               std::string::npos)
         << o.Output;
-    EXPECT_EQ(o.Output.find("XML request"), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(folder)) EXPECT_NE(entry.path().extension(), ".XML");
 }
 
 TEST_F(Program, RequestFileRunsEveryValidLineAndReportsTheFaultyOnes) {
-    Write("requests.txt", "GB,EN,1,0,Y,N,N,N\r\nGB,EN,2,0,N,N,N,N\r\nDE,DE,3,5,N,Y,N,N\r\n");
+    Write("requests.txt", "GB,EN,101,0,Y,N,N,N\r\nGB,EN,2,0,N,N,N,N\r\nDE,de,110,5,N,Y,N,N\r\n");
     const Outcome o = Run("X requests.txt");
     EXPECT_EQ(o.ExitCode, 1) << o.Output;
-    EXPECT_NE(o.Output.find("model range 1,"), std::string::npos) << o.Output;
-    EXPECT_NE(o.Output.find("model range 3,"), std::string::npos) << o.Output;
+    EXPECT_TRUE(fs::exists(folder / "requestsGB_EN_101_0_Y_N_N_N.XML")) << o.Output;
+    EXPECT_TRUE(fs::exists(folder / "requestsDE_de_110_5_N_Y_N_N.XML")) << o.Output;
     EXPECT_NE(o.Output.find("At least 1 checksheet request must be set to Y - see Input record 2"), std::string::npos);
     // Three lines with a final line end are three records, not four.
     EXPECT_EQ(o.Output.find("Input record 4"), std::string::npos);
 }
 
 TEST_F(Program, RequestFileOfValidLinesSucceeds) {
-    Write("ok.txt", "GB,EN,1,0,Y,N,N,N\nGB,EN,2,1,N,Y,N,N");
+    Write("ok.txt", "GB,EN,101,0,Y,N,N,N\nGB,EN,102,1,N,Y,N,N");
     EXPECT_EQ(Run("X ok.txt").ExitCode, 0);
 }
 
@@ -106,9 +109,13 @@ TEST_F(Program, InteractiveRunShowsTheMainMenuAndEndsWithoutInput) {
 }
 
 TEST_F(Program, HandOffRunStartsWithoutTheMainForm) {
+    Write("handoff.dat", "GB\nEN\nAR12-02\n");
     const Outcome o = Run("handoff.dat");
     EXPECT_EQ(o.ExitCode, 0) << o.Output;
     EXPECT_EQ(o.Output.find("form frmMain"), std::string::npos) << o.Output;
+    EXPECT_NE(o.Output.find("form frmChecksheet"), std::string::npos) << o.Output;
+    // The form closed: the file went with it.
+    EXPECT_FALSE(fs::exists(folder / "handoff.dat"));
 }
 
 TEST_F(Program, XmlRunWithoutARequestShowsTheChecksheetForm) {
@@ -122,24 +129,23 @@ TEST_F(Program, SampleRequestFileIsValidThroughout) {
     fs::copy_file(fs::path(VETRA_SOURCE_DIR) / "data/sample/requests.txt", folder / "requests.txt");
     const Outcome o = Run("X requests.txt");
     EXPECT_EQ(o.ExitCode, 0) << o.Output;
-    std::size_t reports = 0;
-    for (std::size_t at = o.Output.find("XML request "); at != std::string::npos; at = o.Output.find("XML request ", at + 1))
-        ++reports;
     std::ifstream in(folder / "requests.txt");
     std::size_t lines = 0;
     for (std::string line; std::getline(in, line);) ++lines;
-    EXPECT_EQ(reports, lines);
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) files += entry.path().extension() == ".XML";
+    EXPECT_EQ(files, lines);
 }
 
 TEST_F(Program, RequestFilesWithEveryKindOfLineEndAndAByteOrderMark) {
-    Write("cr.txt", "GB,EN,1,0,Y,N,N,N\rGB,EN,2,0,Y,N,N,N\r");
+    Write("cr.txt", "GB,EN,101,0,Y,N,N,N\rGB,EN,102,0,Y,N,N,N\r");
     Outcome o = Run("X cr.txt");
     EXPECT_EQ(o.ExitCode, 0) << o.Output;
-    EXPECT_NE(o.Output.find("model range 2,"), std::string::npos) << o.Output;
-    Write("bom.txt", "\xEF\xBB\xBFGB,EN,1,0,Y,N,N,N\nGB,EN,2,0,Y,N,N,N");
+    EXPECT_TRUE(fs::exists(folder / "crGB_EN_102_0_Y_N_N_N.XML")) << o.Output;
+    Write("bom.txt", "\xEF\xBB\xBFGB,EN,101,0,Y,N,N,N\nGB,EN,102,0,Y,N,N,N");
     o = Run("X bom.txt");
     EXPECT_EQ(o.ExitCode, 0) << o.Output;
-    EXPECT_NE(o.Output.find("XML request GB EN: model range 1,"), std::string::npos) << o.Output;
+    EXPECT_TRUE(fs::exists(folder / "bomGB_EN_101_0_Y_N_N_N.XML")) << o.Output;
 }
 
 TEST_F(Program, FolderFifoOrDeviceAsRequestFileIsNotFound) {
@@ -202,4 +208,15 @@ TEST_F(Program, ReadOnlyInstallationStartsAndShowsItsMenu) {
     o = RunAs(as, "");
     EXPECT_EQ(o.ExitCode, 4) << o.Output;
     EXPECT_NE(o.Output.find("Cannot modify a read-only dataset"), std::string::npos) << o.Output;
+}
+
+TEST_F(Program, RefusedHandOffFileEndsTheProgramAndStays) {
+    Write("bad.ho", "ZZ\r\nEN\r\nAR12-02\r\n");
+    const Outcome o = Run("bad.ho");
+    EXPECT_EQ(o.ExitCode, 6) << o.Output;
+    EXPECT_NE(o.Output.find("error 03"), std::string::npos) << o.Output;
+    EXPECT_TRUE(fs::exists(folder / "bad.ho"));
+    const Outcome missing = Run("none.ho");
+    EXPECT_EQ(missing.ExitCode, 6) << missing.Output;
+    EXPECT_NE(missing.Output.find("error 01 - none.ho"), std::string::npos) << missing.Output;
 }

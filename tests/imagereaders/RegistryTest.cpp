@@ -50,9 +50,11 @@ TEST(ImageReaderRegistry, RegistrationIsCountedAndUndone) {
     EXPECT_EQ(Registered("rle"), 1u);
     // In registration order, after the formats the holder had.
     const auto formats = TPicture::FileFormats();
-    EXPECT_EQ(formats[before].Extension, "tiff");
-    EXPECT_EQ(formats[before + 1].Extension, "tif");
-    EXPECT_EQ(formats[before].Description, "TIFF images");
+    EXPECT_EQ(formats[before].Extension, "win");
+    EXPECT_EQ(formats[before + 3].Extension, "tiff");
+    EXPECT_EQ(formats[before + 4].Extension, "tif");
+    EXPECT_EQ(formats[before + 3].Description, "TIFF images");
+    EXPECT_EQ(formats.size(), before + 28);
     UnregisterImageReaders();
     EXPECT_EQ(Registered("tif"), 1u) << "still registered once more";
     UnregisterImageReaders();

@@ -248,6 +248,10 @@ TEST_F(Writer, SingleByteSetWithReferencesAndCrLf) {
     root->appendChild(doc->createTextNode(u"\x00E9\x0416\n"));
     EXPECT_EQ(write(doc.get(), u"ISO-8859-1"),
               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<r a=\"&#x416;\xE9\">\xE9&#x416;\r\n</r>");
+    root->appendChild(doc->createTextNode(u"<&>\r"));
+    EXPECT_EQ(write(doc.get(), u"ISO-8859-1"), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
+                                                "<r a=\"&#x416;\xE9\">\xE9&#x416;\r\n&lt;&amp;&gt;&#xD;</r>");
+    root->removeChild(root->getLastChild());
     writer.SetNewLine(ntlLF);
     EXPECT_EQ(write(doc.get(), u"ISO-8859-1"),
               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<r a=\"&#x416;\xE9\">\xE9&#x416;\n</r>");
@@ -589,4 +593,28 @@ TEST(DomReader, PrefixMappingsAreEndedInReverseOrder) {
     EXPECT_EQ(events, (std::vector<std::string>{"start a=urn:a", "start =urn:d", "element a:r 2", "end ", "end a",
                                                 "start a=urn:a", "start =urn:d", "element a:r 0", "end ",
                                                 "end a"}));
+}
+
+namespace {
+/// A builder that sees every piece written with references.
+class PieceBuilder : public TXmlStreamBuilder {
+public:
+    std::vector<std::string> pieces;
+    bool writeTextWithReferences(TXmlCustomReader* Reader, TdomLocator* Locator, std::u16string_view Text) override {
+        pieces.push_back(ToUtf8(Text));
+        return TXmlStreamBuilder::writeTextWithReferences(Reader, Locator, Text);
+    }
+};
+} // namespace
+
+TEST(StreamBuilder, ADescendantSeesCharacterDataPieceByPiece) {
+    TStringStream stream;
+    TXmlOutputSource source(&stream, 1024);
+    PieceBuilder builder;
+    builder.setOutputSource(&source);
+    TdomLocator loc(-1, -1, -1, -1, -1, u"", nullptr, nullptr, nullptr);
+    builder.processPCDATA(nullptr, &loc, u"a<b\r");
+    source.flush();
+    EXPECT_EQ(stream.DataString(), "a&lt;b&#xD;");
+    EXPECT_EQ(builder.pieces, (std::vector<std::string>{"a", "&lt;", "b", "&#xD;"}));
 }

@@ -9,6 +9,7 @@
 #include "Forms.h"
 #include "FormsScript.h"
 #include "StdCtrls.h"
+#include "ExtCtrls.h"
 
 namespace {
 
@@ -68,6 +69,18 @@ TEST_F(FormsText, TypedCharactersOutsideTheCodePageAreRefused) {
         SetACP(1251);
         FormsScript::TypeKeys(*edit, u"Київ");
         EXPECT_EQ(edit->Text(), "\xCA\xE8\xBF\xE2");
+    });
+}
+
+TEST_F(FormsText, MemoTakesTypedLettersOfItsCodePageOnly) {
+    auto* memo = new TMemo(form.get());
+    memo->SetParent(form.get());
+    WithFormShown([memo] {
+        SetACP(1250);
+        FormsScript::TypeMemo(*memo, "Olej\r\nWymiana");
+        FormsScript::TypeKeys(*memo, u" świec Σ");  // typed at the end of the last line
+        ASSERT_EQ(memo->Lines.Count(), 2);
+        EXPECT_EQ(memo->Lines[1], "Wymiana \x9C" "wiec ");
     });
 }
 

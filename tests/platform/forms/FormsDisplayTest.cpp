@@ -212,6 +212,20 @@ TEST_F(FormsDisplay, TypedCharactersAreStoredInTheAnsiCodePageOrRefused) {
     EXPECT_EQ(dlg->ShowModal(), mrCancel);
 }
 
+TEST_F(FormsDisplay, MemoRefusesCharactersOutsideTheCodePage) {
+    auto* memo = new TMemo(dlg.get());
+    memo->SetParent(dlg.get());
+    memo->SetBounds(100, 52, 236, 50);
+    FormsScript::OnForm("frmEntry", [this, memo](TForm&) {
+        SetACP(1253);
+        FormsScript::TypeKeys(*memo, u"Λάδι Łódź");
+        EXPECT_EQ(memo->Lines.Count(), 1);
+        EXPECT_EQ(memo->Lines[0], "\xCB\xDC\xE4\xE9 d");
+        FormsScript::Click(*dlg->btnCancel);
+    });
+    EXPECT_EQ(dlg->ShowModal(), mrCancel);
+}
+
 TEST_F(FormsDisplay, DisabledLabelIsDrawnGreyed) {
     TForm form(nullptr);
     form.Name = "frmLabels";

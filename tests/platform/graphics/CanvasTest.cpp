@@ -309,3 +309,27 @@ TEST(QtPainting, RectanglesAndPicturesLandWhereTheyWereAsked) {
 }
 
 }  // namespace
+
+TEST(QtPainting, ReplayedTextKeepsItsRecordedWidth) {
+    // At a small scale the font is rounded to whole pixels; the text must still end where the
+    // scaled recording says, not run over what was drawn after it.
+    Recorded r;
+    r.Page.SetWidth(4961);
+    r.Page.SetHeight(7016);
+    r.Canvas.Font.Name = "Arial";
+    r.Canvas.Font.Height = -58;  // 7 points at 600 dpi: 7.6 pixels at the scale below
+    const std::string text = "Check airbag and seat belt tensioner warning lamp goes out after the engine starts";
+    r.Canvas.Brush.Style = bsClear;
+    r.Canvas.TextOut(100, 100, text);
+    const double scale = 0.13;
+    const int recordedRight = int(std::lround(100 * scale + r.Canvas.TextWidth(text) * scale));
+    const QImage img = Paint([&](TCanvas& c) {
+        c.StretchDraw(TRect{0, 0, int(4961 * scale), int(7016 * scale)}, r.Page);
+    }, 700, 950);
+    int right = -1;
+    for (int x = 0; x < img.width(); ++x)
+        if (InkRows(img, x, x + 1, 0, 40)) right = x;
+    ASSERT_GT(right, recordedRight / 2);
+    EXPECT_LE(right, recordedRight + 1);
+    EXPECT_GE(right, recordedRight - 4);
+}

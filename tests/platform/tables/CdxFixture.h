@@ -1,10 +1,11 @@
 // A small writer of compound index files for the tests, built byte by byte from the file layout
 // and independent of the table library's own writer: 3-byte leaf entries (16-bit record numbers,
 // 4-bit duplicate and trailing counts, no duplicate compression), at most `perLeaf` keys a leaf,
-// one interior root above several leaves.
+// one interior root above several leaves. The directory's key width can be chosen (10 as usual).
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -22,7 +23,7 @@ struct FixtureTag {
 
 class CdxFixture {
  public:
-  explicit CdxFixture(size_t perLeaf = 40) : perLeaf_(perLeaf) {}
+  explicit CdxFixture(size_t perLeaf = 40, int dirKeyLen = 10) : perLeaf_(perLeaf), dirKeyLen_(dirKeyLen) {}
 
   std::vector<unsigned char> Build(std::vector<FixtureTag> tags) {
     file_.assign(1024, 0);
@@ -38,11 +39,11 @@ class CdxFixture {
       Header(h, root, t.keyLen, uint8_t(32 | (t.unique ? 1 : 0) | (t.filter.empty() ? 0 : 8)), t.descending,
              t.expr, t.filter);
       std::string n = t.name;
-      n.resize(10, ' ');
+      n.resize(size_t(dirKeyLen_), ' ');
       names.emplace_back(n, uint16_t(h));  // offsets stay below 64 KiB in these fixtures
     }
-    Header(0, dirLeaf, 10, 0xE0, false, "", "");
-    Leaf(dirLeaf, names, 10, ' ', true);
+    Header(0, dirLeaf, dirKeyLen_, 0xE0, false, "", "");
+    Leaf(dirLeaf, names, dirKeyLen_, ' ', true);
     return file_;
   }
 
@@ -68,8 +69,9 @@ class CdxFixture {
     Put16(h + 502, desc ? 1 : 0);
     Put16(h + 506, uint32_t(filter.size() + 1));
     Put16(h + 510, uint32_t(expr.size() + 1));
-    std::memcpy(h + 512, expr.data(), expr.size());
-    std::memcpy(h + 512 + expr.size() + 1, filter.data(), filter.size());
+    // Texts that fill the whole area are written without their ending NUL.
+    std::memcpy(h + 512, expr.data(), std::min<size_t>(expr.size(), 512));
+    if (expr.size() + 1 < 512) std::memcpy(h + 512 + expr.size() + 1, filter.data(), std::min(filter.size(), 511 - expr.size()));
   }
 
   void Leaf(uint32_t at, const std::vector<std::pair<std::string, uint16_t>>& keys, int keyLen, char fill, bool root) {
@@ -123,6 +125,7 @@ class CdxFixture {
   }
 
   size_t perLeaf_;
+  int dirKeyLen_;
   std::vector<unsigned char> file_;
 };
 

@@ -314,6 +314,85 @@ TEST(CdxForeign, TagWeCannotEvaluateStillWalksAndSeeksButRefusesWrites) {
   EXPECT_EQ(r->index()->reindex(), kErrTagExpr);
 }
 
+namespace {
+
+struct TagState {
+  std::string name, expr, filter;
+  std::vector<std::pair<std::string, uint32_t>> keys;
+  bool operator==(const TagState&) const = default;
+};
+
+std::vector<TagState> States(const Index& x) {
+  std::vector<TagState> out;
+  for (int i = 0; i < x.tagCount(); ++i) {
+    const Tag* t = x.tag(i);
+    out.push_back({t->name(), t->expression(), t->filter(), t->keys()});
+  }
+  return out;
+}
+
+// Opens the file, appends a record and closes; the file the layer wrote must give the same tags,
+// in the same order, with the same texts and keys.
+void ExpectWrittenBackUnchanged(const ScratchDir& dir, const std::vector<unsigned char>& bytes, int line) {
+  SCOPED_TRACE(line);
+  FixtureTable(dir, {"B2", "A1", "C3"})->close();
+  WriteBytes(dir.file("F.CDX"), bytes);
+  std::vector<TagState> before;
+  {
+    auto r = OpenTable(dir.file("F.DBF"), false);
+    ASSERT_EQ(r->openIndex(dir.file("F.CDX")), kOk);
+    r->appendStart(true);
+    r->assignText(0, "W0001");
+    ASSERT_EQ(r->append(), kOk);
+    before = States(*r->index());
+    ASSERT_EQ(r->close(), kOk);
+  }
+  ASSERT_NE(ReadBytes(dir.file("F.CDX")), bytes);
+  auto again = OpenTable(dir.file("F.DBF"), false);
+  ASSERT_EQ(again->openIndex(dir.file("F.CDX")), kOk);
+  EXPECT_TRUE(States(*again->index()) == before);
+}
+
+}  // namespace
+
+TEST(CdxForeign, UnusualButSoundHeadersAreWrittenBackUnchanged) {
+  ScratchDir dir;
+  const std::vector<std::string> units{"B2", "A1", "C3"};
+  FixtureTag down = UnitTag(units, true);
+  down.name = "DOWN";
+  // A directory of wider keys than usual, holding names that fit the usual width.
+  ExpectWrittenBackUnchanged(dir, CdxFixture(40, 14).Build({UnitTag(units), down}), __LINE__);
+  // Names padded with NULs: the order of the tags must not change when they are padded with blanks.
+  FixtureTag a = UnitTag(units), a1 = down;
+  a.name = std::string("A") + std::string(9, '\0');
+  a1.name = "A\x01";
+  ExpectWrittenBackUnchanged(dir, CdxFixture().Build({a, a1}), __LINE__);
+  // A key expression and a filter that fill the text area to its last byte, without a NUL.
+  FixtureTag longExpr = UnitTag(units), longFilter = down;
+  longExpr.filter = "";
+  longExpr.expr = "UNITCODE" + std::string(512 - 8, ' ');
+  longFilter.filter += std::string(512 - 9 - longFilter.filter.size(), ' ');
+  ExpectWrittenBackUnchanged(dir, CdxFixture().Build({longExpr, longFilter}), __LINE__);
+}
+
+TEST(CdxOwn, CreatedTagNamesAreTheNamesThatReadBack) {
+  ScratchDir dir;
+  auto t = CreateTable(dir.file("F.DBF"), {{"UNITCODE", 'C', 8, 0}});
+  EXPECT_EQ(t->createIndex(dir.file("F.CDX"), {{"x", "UNITCODE", "", 0, 0}, {"X ", "UNITCODE", "", 0, 0}}), kErrArgs);
+  EXPECT_EQ(t->createIndex(dir.file("F.CDX"), {{"LONGNAME123", "UNITCODE", "", 0, 0}}), kErrArgs);
+  // Both texts and their NULs must fit the tag header.
+  EXPECT_EQ(t->createIndex(dir.file("F.CDX"), {{"X", "UNITCODE" + std::string(500, ' '), "UNITCODE > ' '", 0, 0}}),
+            kErrExpr);
+  ASSERT_EQ(t->createIndex(dir.file("F.CDX"), {{"bycode  ", "UNITCODE", "", 0, 0}, {"A\x01", "UNITCODE", "", 0, 1}}), kOk);
+  ASSERT_EQ(t->index()->tag(0)->name(), "A\x01");
+  ASSERT_EQ(t->index()->tag(1)->name(), "BYCODE");
+  t->close();
+  auto r = OpenTable(dir.file("F.DBF"), true);
+  ASSERT_EQ(r->openIndex(dir.file("F.CDX")), kOk);
+  EXPECT_EQ(r->index()->tag(0)->name(), "A\x01");
+  EXPECT_EQ(r->index()->tag(1)->name(), "BYCODE");
+}
+
 // ---- Damaged index files ----
 
 namespace {
@@ -382,4 +461,23 @@ TEST(CdxHostile, DamagedFilesAreRefusedAndNotRewritten) {
   bad.resize(700);
   ExpectRefused(dir, bad, __LINE__);
   ExpectRefused(dir, std::vector<unsigned char>(100, 0), __LINE__);
+}
+
+TEST(CdxHostile, TagNamesThatCannotBeWrittenBackAreRefused) {
+  ScratchDir dir;
+  const std::vector<std::string> units{"B2", "A1", "C3"};
+  FixtureTable(dir, units)->close();
+  auto named = [&](const std::string& name) {
+    FixtureTag tag = UnitTag(units);
+    tag.name = name;
+    return tag;
+  };
+  // Wider than the directory keeps names: it would be cut when written.
+  ExpectRefused(dir, CdxFixture(40, 14).Build({named("BYCODEXTRAS")}), __LINE__);
+  // NULs, then a letter past the usual width: cut, it would be no name at all.
+  ExpectRefused(dir, CdxFixture(40, 14).Build({named(std::string(12, '\0') + "X")}), __LINE__);
+  ExpectRefused(dir, CdxFixture().Build({named(std::string(10, '\0'))}), __LINE__);
+  // Two tags a look-up by name cannot tell apart.
+  ExpectRefused(dir, CdxFixture().Build({named("BYCODE"), named("BYCODE")}), __LINE__);
+  ExpectRefused(dir, CdxFixture().Build({named("BYCODE"), named("bycode")}), __LINE__);
 }

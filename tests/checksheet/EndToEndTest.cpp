@@ -1,0 +1,240 @@
+// The main road end to end: the built program run headless on the sample database writes the
+// checksheet XML files its requests ask for. Each file is checked with xmllint and for the
+// sections of its request.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int ExitCode = -1;
+    std::string Output;  // standard output and standard error together
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+/// Engine type of each model range of the sample data (P petrol, D diesel, L gas, C natural gas).
+const std::map<int, char> kEngineType = {{101, 'P'}, {102, 'P'}, {103, 'P'}, {104, 'D'}, {105, 'P'}, {106, 'P'},
+                                         {107, 'D'}, {108, 'L'}, {109, 'P'}, {110, 'D'}, {111, 'D'}, {112, 'D'},
+                                         {113, 'C'}, {114, 'P'}, {115, 'P'}, {116, 'P'}, {117, 'D'}};
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("vetra-e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                  std::to_string(::getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder / "out");
+        const fs::path bin = VETRA_BIN_DIR;
+        fs::copy_file(bin / "vetrav3", folder / "vetrav3");
+        fs::copy_file(bin / "klv3data.sqlite", folder / "klv3data.sqlite");
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    Outcome Run(const std::string& arguments, bool withStderr = true) {
+        const std::string command = "cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY ./vetrav3 " +
+                                    arguments + (withStderr ? " 2>&1" : " 2>/dev/null");
+        Outcome outcome;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return outcome;
+        std::array<char, 4096> buffer{};
+        while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) outcome.Output.append(buffer.data(), n);
+        const int status = pclose(pipe);
+        outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return outcome;
+    }
+
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(folder / name, std::ios::binary) << text;
+    }
+
+    /// The file is well-formed XML by xmllint's judgement.
+    static bool WellFormed(const fs::path& file) {
+        return std::system(("xmllint --noout '" + file.string() + "' 2>/dev/null").c_str()) == 0;
+    }
+
+    /// Checks a request's file: well-formed, and the sections the request asks for.
+    void CheckSheet(const fs::path& file, int range, bool service, bool preTest, bool emission, bool brake) {
+        SCOPED_TRACE(file.string());
+        ASSERT_TRUE(fs::exists(file));
+        EXPECT_TRUE(WellFormed(file));
+        const std::string xml = ReadFile(file);
+        EXPECT_TRUE(Has(xml, "<main-body>") || Has(xml, "<main-body/>"));
+        if (service || preTest) {
+            EXPECT_TRUE(Has(xml, "<main-heading>"));
+            EXPECT_TRUE(Has(xml, "<operation "));
+        }
+        const char type = kEngineType.at(range);
+        EXPECT_EQ(Has(xml, "<emission-test"), emission && (type == 'P' || type == 'D'));
+        EXPECT_EQ(Has(xml, "<brake-test"), brake);
+    }
+
+    fs::path folder;
+};
+
+struct Pair {
+    const char* Market;
+    const char* Language;
+};
+/// The ISO market and language pairs the sample data know.
+constexpr Pair kPairs[] = {{"GB", "en"}, {"IE", "en"}, {"DE", "de"}, {"AT", "de"}, {"PL", "pl"},
+                           {"GR", "el"}, {"DE", "en"}, {"PL", "en"}, {"GR", "en"}};
+
+std::string Flag(bool on) { return on ? "Y" : "N"; }
+
+}  // namespace
+
+TEST_F(EndToEnd, EveryMarketAndLanguageAsASingleRequest) {
+    for (const Pair& p : kPairs) {
+        const std::string request = std::string(p.Market) + "," + p.Language + ",107,4,Y,Y,Y,Y";
+        const Outcome o = Run("X " + request + " out/");
+        EXPECT_EQ(o.ExitCode, 0) << request << ": " << o.Output;
+        const fs::path file = folder / "out" / (std::string(p.Market) + "_" + p.Language + "_107_4_Y_Y_Y_Y.XML");
+        CheckSheet(file, 107, true, true, true, true);
+        const std::string xml = ReadFile(file);
+        // The locale names the request's language and market.
+        EXPECT_TRUE(Has(xml, std::string("locale=\"") + p.Language + "_" + p.Market + "\"")) << xml.substr(0, 200);
+    }
+}
+
+TEST_F(EndToEnd, EveryCombinationOfKindsForEveryPairInOneRequestFile) {
+    std::string requests;
+    struct Expect {
+        std::string Name;
+        int Range;
+        bool S, P, E, B;
+    };
+    std::vector<Expect> expected;
+    const int ranges[] = {105, 107, 108, 113};  // petrol, diesel, gas and natural gas engines
+    int n = 0;
+    for (const Pair& p : kPairs)
+        for (int kinds = 1; kinds < 16; ++kinds) {
+            const bool s = kinds & 1, pt = kinds & 2, e = kinds & 4, b = kinds & 8;
+            const int range = ranges[n++ % 4];
+            const int interval = n % 21;
+            requests += std::string(p.Market) + "," + p.Language + "," + std::to_string(range) + "," +
+                        std::to_string(interval) + "," + Flag(s) + "," + Flag(pt) + "," + Flag(e) + "," + Flag(b) +
+                        "\n";
+            expected.push_back({std::string("batch") + p.Market + "_" + p.Language + "_" + std::to_string(range) +
+                                    "_" + std::to_string(interval) + "_" + Flag(s) + "_" + Flag(pt) + "_" + Flag(e) +
+                                    "_" + Flag(b) + ".XML",
+                                range, s, pt, e, b});
+        }
+    Write("out/batch.txt", requests);
+    const Outcome o = Run("X out/batch.txt");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    for (const Expect& e : expected) CheckSheet(folder / "out" / e.Name, e.Range, e.S, e.P, e.E, e.B);
+}
+
+TEST_F(EndToEnd, FilesAreByteStable) {
+    // Two identical requests in one batch, and the same request alone, give the same bytes.
+    Write("twice.txt", "GB,en,110,3,Y,Y,Y,Y\nGB,en,110,3,Y,Y,Y,Y\n");
+    ASSERT_EQ(Run("X twice.txt").ExitCode, 0);
+    const std::string batch = ReadFile(folder / "twiceGB_en_110_3_Y_Y_Y_Y.XML");
+    ASSERT_EQ(Run("X GB,en,110,3,Y,Y,Y,Y out/").ExitCode, 0);
+    const std::string single = ReadFile(folder / "out/GB_en_110_3_Y_Y_Y_Y.XML");
+    EXPECT_FALSE(batch.empty());
+    EXPECT_EQ(batch, single);
+    ASSERT_EQ(Run("X GB,en,110,3,Y,Y,Y,Y out/").ExitCode, 0);
+    EXPECT_EQ(ReadFile(folder / "out/GB_en_110_3_Y_Y_Y_Y.XML"), single);
+}
+
+TEST_F(EndToEnd, FaultyLinesAreReportedOnStandardErrorAndTheOthersWritten) {
+    Write("mixed.txt", "GB,en,101,0,Y,N,N,N\nGB,en,abc,0,Y,N,N,N\nGB,en,999,0,Y,N,N,N\nIE,en,102,1,Y,N,N,N\n");
+    Outcome o = Run("X mixed.txt", false);
+    EXPECT_EQ(o.ExitCode, 1);
+    EXPECT_EQ(o.Output.find("Model Range code not numeric"), std::string::npos) << "messages go to standard error";
+    o = Run("X mixed.txt");
+    EXPECT_EQ(o.ExitCode, 1);
+    EXPECT_TRUE(Has(o.Output, "Model Range code not numeric in Input record 2")) << o.Output;
+    // A model range the data lack is refused with its message; no file carries another's data.
+    EXPECT_TRUE(Has(o.Output, "Model Range 999 not found")) << o.Output;
+    EXPECT_FALSE(fs::exists(folder / "mixedGB_en_999_0_Y_N_N_N.XML"));
+    EXPECT_TRUE(fs::exists(folder / "mixedGB_en_101_0_Y_N_N_N.XML"));
+    EXPECT_TRUE(fs::exists(folder / "mixedIE_en_102_1_Y_N_N_N.XML"));
+}
+
+TEST_F(EndToEnd, DocumentTypeParameterNamesTheDefinition) {
+    ASSERT_EQ(Run("X GB,en,101,0,Y,N,N,N out/ checksheet.dtd").ExitCode, 0);
+    const std::string xml = ReadFile(folder / "out/GB_en_101_0_Y_N_N_N.XML");
+    EXPECT_TRUE(Has(xml, "<!DOCTYPE checksheet  SYSTEM \"checksheet.dtd\" >")) << xml.substr(0, 200);
+    ASSERT_EQ(Run("X GB,en,101,0,Y,N,N,N out/").ExitCode, 0);
+    EXPECT_FALSE(Has(ReadFile(folder / "out/GB_en_101_0_Y_N_N_N.XML"), "DOCTYPE"));
+}
+
+TEST_F(EndToEnd, ExitCodes) {
+    EXPECT_EQ(Run("X GB,en,101,0,Y,N,N,N out/").ExitCode, 0);
+    EXPECT_EQ(Run("X GB,en,101,0,N,N,N,N out/").ExitCode, 1);
+    EXPECT_EQ(Run("X GB,en,4242,0,Y,N,N,N out/").ExitCode, 1);
+    EXPECT_EQ(Run("X missing.txt").ExitCode, 2);
+    // A folder that does not exist cannot take the file.
+    const Outcome o = Run("X GB,en,101,0,Y,N,N,N nowhere/");
+    EXPECT_EQ(o.ExitCode, 3) << o.Output;
+}
+
+TEST_F(EndToEnd, FirstRequestOfABatchWithPreTest) {
+    // Ticking pre-test reads the dealer's settings: the data are open before the boxes are set.
+    Write("pre.txt", "GB,en,101,2,N,Y,N,Y\nGB,en,102,2,Y,Y,N,N\n");
+    const Outcome o = Run("X pre.txt");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    CheckSheet(folder / "preGB_en_101_2_N_Y_N_Y.XML", 101, false, true, false, true);
+    CheckSheet(folder / "preGB_en_102_2_Y_Y_N_N.XML", 102, true, true, false, false);
+}
+
+TEST_F(EndToEnd, GermanPreTestWithoutBrakeHasNoBrakeSection) {
+    ASSERT_EQ(Run("X DE,de,110,1,N,Y,N,N out/").ExitCode, 0);
+    CheckSheet(folder / "out/DE_de_110_1_N_Y_N_N.XML", 110, false, true, false, false);
+}
+
+TEST_F(EndToEnd, EmissionForANaturalGasEngineKeepsTheFlagInTheNameOnly) {
+    ASSERT_EQ(Run("X AT,de,113,2,Y,N,Y,N out/").ExitCode, 0);
+    CheckSheet(folder / "out/AT_de_113_2_Y_N_Y_N.XML", 113, true, false, true, false);
+}
+
+TEST_F(EndToEnd, UnknownIsoCodesAreUsedAsGiven) {
+    const Outcome o = Run("X ZZ,xx,101,0,Y,N,N,N out/");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    const fs::path file = folder / "out/ZZ_xx_101_0_Y_N_N_N.XML";
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_TRUE(WellFormed(file));
+    EXPECT_TRUE(Has(ReadFile(file), "locale=\"xx_ZZ\""));
+}
+
+TEST_F(EndToEnd, SampleRequestFileWritesEveryChecksheet) {
+    fs::copy_file(fs::path(VETRA_SOURCE_DIR) / "data/sample/requests.txt", folder / "out/sample.txt");
+    const Outcome o = Run("X out/sample.txt");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    std::ifstream in(folder / "out/sample.txt");
+    int lines = 0;
+    for (std::string line; std::getline(in, line);) {
+        ++lines;
+        std::vector<std::string> f;
+        std::stringstream ss(line);
+        for (std::string part; std::getline(ss, part, ',');) f.push_back(part);
+        ASSERT_EQ(f.size(), 8u) << line;
+        const std::string name = "sample" + f[0] + "_" + f[1] + "_" + f[2] + "_" + f[3] + "_" + f[4] + "_" + f[5] +
+                                 "_" + f[6] + "_" + f[7] + ".XML";
+        CheckSheet(folder / "out" / name, std::stoi(f[2]), f[4] == "Y", f[5] == "Y", f[6] == "Y", f[7] == "Y");
+    }
+    EXPECT_EQ(lines, 15);
+}

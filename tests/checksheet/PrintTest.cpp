@@ -1,0 +1,389 @@
+// Print and view on the checksheet form, headless on the recording printer: the checks and
+// questions before a print in their order with their focus, when the extended-period dialog is
+// asked, the print dialog, the paint-protection pages and a printer that fails on a page.
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "Chksheet.h"
+#include "CsPrev.h"
+#include "ExtPer.h"
+#include "ImageReaders.h"
+#include "PrintDialog.h"
+#include "ReportFixture.h"
+#include "SpecInst.h"
+#include "imagereaders/TiffWriter.h"
+
+namespace {
+
+/// A recording printer whose next `failures` page ends fail, as a printer that runs out of paper.
+class TFailingPrinter : public TRecordingPrinter {
+public:
+    int Failures = 0;
+    void EndJob() override {
+        if (Failures > 0) {
+            --Failures;
+            throw EPrinter("The printer stopped");
+        }
+        TRecordingPrinter::EndJob();
+    }
+};
+
+class PrintFromForm : public ReportFixture {
+protected:
+    void SetUp() override {
+        ReportFixture::SetUp();
+        frmSpecInst = new TfrmSpecInst(nullptr);
+        frmExtPer = new TfrmExtPer(nullptr);
+        const auto former = frmExtPer->OnShow;
+        frmExtPer->OnShow = [this, former](TObject* s) {
+            ++extPerShown;
+            if (former) former(s);
+        };
+        TPrintDialog::ClearScript();
+        RegisterImageReaders();
+        saved = std::filesystem::current_path();
+        std::filesystem::current_path(folder);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(saved);
+        delete frmExtPer;
+        frmExtPer = nullptr;
+        delete frmSpecInst;
+        frmSpecInst = nullptr;
+        TPrintDialog::ClearScript();
+        UnregisterImageReaders();
+        ReportFixture::TearDown();
+    }
+
+    /// Shows the checksheet form; `body` runs on it once it waits for the user, then it closes.
+    void OnForm(const std::function<void(TfrmChecksheet&)>& body) {
+        FormsScript::OnForm("frmChecksheet", [body](TForm& f) {
+            body(static_cast<TfrmChecksheet&>(f));
+            f.Close();
+        });
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+
+    /// Chooses ARDEN, model range 101 and the interval item at `intervalIndex`.
+    static void ChooseSheet(TfrmChecksheet& c, int intervalIndex) {
+        ASSERT_TRUE(FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf("ARDEN")));
+        for (int i = 0; i < c.cmbVariants->Items.Count(); ++i)
+            if (ItemCode(c.cmbVariants->Items[i]) == 101) FormsScript::Select(*c.cmbVariants, i);
+        ASSERT_TRUE(FormsScript::Select(*c.cmbInterval, intervalIndex));
+        ASSERT_TRUE(c.btnPrint->Enabled());
+    }
+    static std::string LastMessage() {
+        const auto texts = FormsScript::MessageTexts();
+        return texts.empty() ? std::string("(none)") : texts.back();
+    }
+    /// Fills what the prompts ask for.
+    static void FillVehicle(TfrmChecksheet& c) {
+        c.edtCustomerName->SetText("A CUSTOMER");
+        FormsScript::Type(*c.edtRegNo, "KM51 XYZ");
+        c.edtRegDate->SetText("03/2001");
+        FormsScript::Type(*c.edtMileage, "45000");
+    }
+
+    /// The dealer's market and language, as the settings would store them.
+    void Dealer(const std::string& market, const std::string& language) {
+        frmTables->tblParams->Close();
+        Exec("UPDATE PARAMS SET MARKET_CODE='" + market + "', LANG_CODE='" + language + "'");
+        frmTables->tblParams->Open();
+    }
+
+    std::size_t Jobs() const { return recorder->Jobs().size(); }
+
+    /// A small page image written into the test's folder.
+    void WritePage(const std::string& name) {
+        tiffwriter::Image image;
+        image.Width = image.Height = 8;
+        image.Pixels.assign(64, 0x80);
+        const std::vector<uint8_t> bytes = tiffwriter::Write(image);
+        std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+
+    int extPerShown = 0;
+    std::filesystem::path saved;
+};
+
+}  // namespace
+
+TEST_F(PrintFromForm, ChecksComeInTheirOrderWithTheirFocus) {
+    OnForm([&](TfrmChecksheet& c) {
+        ChooseSheet(c, 0);
+        // Neither service nor pre-test.
+        FormsScript::Click(*c.cbService);
+        c.btnPrintClick(c.btnPrint);
+        EXPECT_EQ(LastMessage(), LText(160));
+        EXPECT_EQ(c.ActiveControl(), c.cbService);
+        EXPECT_FALSE(c.btnNew->Enabled());
+        FormsScript::Click(*c.cbService);
+        // The dealer asks for customer details: a customer name first.
+        c.btnPrintClick(c.btnPrint);
+        EXPECT_EQ(LastMessage(), LText(43));
+        EXPECT_EQ(c.ActiveControl(), c.btnCustomer);
+        c.edtCustomerName->SetText("A CUSTOMER");
+        // Retry on the empty registration number stops there.
+        FormsScript::AnswerMessage(mrRetry);
+        c.btnPrintClick(c.btnPrint);
+        EXPECT_EQ(FormsScript::Messages().back().Text, LText(46));
+        EXPECT_EQ(FormsScript::Messages().back().Caption, "");
+        EXPECT_EQ(c.ActiveControl(), c.edtRegNo);
+        // Ignore goes on to the registration date, Abort on to the mileage; Retry there stops.
+        FormsScript::AnswerMessage(mrIgnore);
+        FormsScript::AnswerMessage(mrAbort);
+        FormsScript::AnswerMessage(mrRetry);
+        c.btnPrintClick(c.btnPrint);
+        const auto texts = FormsScript::MessageTexts();
+        ASSERT_GE(texts.size(), 3u);
+        EXPECT_EQ(std::vector<std::string>(texts.end() - 3, texts.end()),
+                  (std::vector<std::string>{LText(46), LText(47), LText(48)}));
+        EXPECT_EQ(c.ActiveControl(), c.edtMileage);
+        // A mileage that is not all digits.
+        c.edtMileage->SetText("12A");
+        FormsScript::AnswerMessage(mrIgnore);
+        FormsScript::AnswerMessage(mrIgnore);
+        c.btnPrintClick(c.btnPrint);
+        EXPECT_EQ(LastMessage(), LText(39));
+        EXPECT_EQ(c.ActiveControl(), c.edtMileage);
+        EXPECT_FALSE(c.btnNew->Enabled());
+    });
+    EXPECT_EQ(Jobs(), 0u);
+}
+
+TEST_F(PrintFromForm, FirstIntervalPrintsWithoutTheExtendedPeriodDialog) {
+    OnForm([&](TfrmChecksheet& c) {
+        ChooseSheet(c, 0);
+        ASSERT_NE(c.cmbInterval->Text().find(LText(61)), std::string::npos);
+        FillVehicle(c);
+        c.btnPrintClick(c.btnPrint);
+        EXPECT_TRUE(c.btnNew->Enabled());
+    });
+    EXPECT_EQ(extPerShown, 0);
+    ASSERT_EQ(Jobs(), 1u);
+    EXPECT_TRUE(recorder->Jobs()[0].Ended);
+    const std::string all = AllText(recorder->Jobs()[0].Pages);
+    EXPECT_NE(all.find("KM51 XYZ"), std::string::npos);
+    EXPECT_NE(all.find("45000"), std::string::npos);
+    // The walk began at the first structure row and ran to its end.
+    EXPECT_EQ(CurSeqNo, 0);
+}
+
+TEST_F(PrintFromForm, LaterIntervalAsksForExtendedPeriodOperationsAndCancelPrintsNothing) {
+    OnForm([&](TfrmChecksheet& c) {
+        ChooseSheet(c, 1);
+        FillVehicle(c);
+        FormsScript::OnForm("frmExtPer", [](TForm& f) { FormsScript::Click(*static_cast<TfrmExtPer&>(f).btnCancel); });
+        c.btnPrintClick(c.btnPrint);
+        // Stopped after the dialog: New is offered all the same.
+        EXPECT_TRUE(c.btnNew->Enabled());
+    });
+    EXPECT_EQ(extPerShown, 1);
+    EXPECT_FALSE(ContinuePrint);
+    EXPECT_EQ(Jobs(), 0u);
+}
+
+TEST_F(PrintFromForm, CancelledPrintDialogPrintsNothing) {
+    TPrintDialog::ScriptAnswer(false);
+    OnForm([&](TfrmChecksheet& c) {
+        ChooseSheet(c, 0);
+        FillVehicle(c);
+        c.btnPrintClick(c.btnPrint);
+        EXPECT_TRUE(c.btnNew->Enabled());
+    });
+    EXPECT_EQ(Jobs(), 0u);
+}
+
+TEST_F(PrintFromForm, ChoicesReachTheApplicationState) {
+    OnForm([&](TfrmChecksheet& c) {
+        ChooseSheet(c, 0);
+        FillVehicle(c);
+        FormsScript::Type(*c.edtRadioCode, "R123");
+        FormsScript::Type(*c.edtRepairNo, "RO-77");
+        FormsScript::Click(*c.cbPreTest);
+        FormsScript::Click(*c.cbBrakeTest);
+        c.CollectChecksheetChoices();
+        EXPECT_TRUE(DoService && DoPreTest && DoBrakeTest && BrakePending);
+        EXPECT_FALSE(DoEmissionTest || EmissionPending || DoVOREX || DoPaintBodyWith || DoPaintBodyWithout);
+        EXPECT_TRUE(SpecInstPending && EndBlockPending && NextServicePending && StructureLeft);
+        EXPECT_EQ(PendingMHCode, 0);
+        frmTables->tblStructure->First();
+        EXPECT_EQ(CurSeqNo, frmTables->tblStructure->FieldByName("SEQUENCE_NO")->AsInteger());
+        EXPECT_EQ(ModelText, "ARDEN");
+        // The variant keeps its hidden part; the first-interval item has no bracket and keeps its.
+        EXPECT_EQ(ItemCode(VariantText), 101);
+        EXPECT_EQ(ItemCode(IntervalText), 1);
+        EXPECT_EQ(RegNo, "KM51 XYZ");
+        EXPECT_EQ(RadioCode, "R123");
+        EXPECT_EQ(RepairNo, "RO-77");
+        // A later interval is cut before its bracket.
+        FormsScript::Select(*c.cmbInterval, 1);
+        c.CollectChecksheetChoices();
+        EXPECT_EQ(IntervalText.find('('), std::string::npos);
+        EXPECT_EQ(IntervalText.find('\xB6'), std::string::npos);
+    });
+}
+
+TEST_F(PrintFromForm, GermanPreTestPrintsTheBrakeTest) {
+    Dealer("DX", "DE");
+    OnForm([&](TfrmChecksheet& c) {
+        ASSERT_TRUE(IsGermanMarket);
+        ASSERT_TRUE(FormsScript::Select(*c.cmbModels, 0));
+        FormsScript::Select(*c.cmbVariants, 0);
+        FormsScript::Click(*c.cbService);
+        FormsScript::Click(*c.cbPreTest);
+        EXPECT_FALSE(c.cbBrakeTest->Checked());
+        FillVehicle(c);
+        FormsScript::AnswerMessage(mrIgnore);
+        c.btnPrintClick(c.btnPrint);
+    });
+    EXPECT_TRUE(DoBrakeTest);
+    ASSERT_EQ(Jobs(), 1u);
+    // The brake test has been printed: nothing of it is pending.
+    EXPECT_FALSE(BrakePending);
+}
+
+TEST_F(PrintFromForm, PaintPagesFollowTheSheetUpToTheFirstMissingOne) {
+    WritePage("ENBP1.TIF");
+    WritePage("enbp2.tif");  // found whatever its letter case
+    WritePage("ENBP4.TIF");  // after a gap: never printed
+    OnForm([&](TfrmChecksheet& c) {
+        ChooseSheet(c, 0);
+        FillVehicle(c);
+        FormsScript::Click(*c.cbPaintBodyWith);
+        c.btnPrintClick(c.btnPrint);
+        EXPECT_TRUE(c.btnNew->Enabled());
+    });
+    ASSERT_EQ(Jobs(), 3u);
+    for (std::size_t j = 1; j < 3; ++j) {
+        EXPECT_EQ(recorder->Jobs()[j].Pages.size(), 1u);
+        EXPECT_EQ(recorder->Jobs()[j].Orientation, poPortrait);
+        EXPECT_TRUE(recorder->Jobs()[j].Ended);
+    }
+    EXPECT_EQ(Screen->Cursor(), crDefault);
+}
+
+TEST_F(PrintFromForm, ALanguageWithoutPagesPrintsTheEnglishFirstPageOnly) {
+    Dealer("PL", "PO");
+    WritePage("ENBP1.TIF");
+    WritePage("ENBP2.TIF");
+    OnForm([&](TfrmChecksheet& c) {
+        ASSERT_TRUE(FormsScript::Select(*c.cmbModels, 0));
+        FormsScript::Select(*c.cmbVariants, 0);
+        FormsScript::Select(*c.cmbInterval, 0);
+        FillVehicle(c);
+        FormsScript::Click(*c.cbPaintBodyWith);
+        c.btnPrintClick(c.btnPrint);
+    });
+    ASSERT_EQ(Jobs(), 2u);
+    EXPECT_EQ(recorder->Jobs()[1].Pages.size(), 1u);
+}
+
+TEST_F(PrintFromForm, GermanMarketPrintsItsOwnPageAndAMissingOneIsAnError) {
+    Dealer("DX", "DE");
+    auto printWithPaint = [&](bool& newEnabled) {
+        OnForm([&](TfrmChecksheet& c) {
+            FormsScript::Select(*c.cmbModels, 0);
+            FormsScript::Select(*c.cmbVariants, 0);
+            FormsScript::Select(*c.cmbInterval, 0);
+            FillVehicle(c);
+            FormsScript::Click(*c.cbPaintBodyWith);
+            try {
+                c.btnPrintClick(c.btnPrint);
+                ADD_FAILURE() << "a missing page must be reported";
+            } catch (const EFOpenError& e) {
+                EXPECT_NE(std::string(e.what()).find("AnnProt.TIF"), std::string::npos) << e.what();
+            }
+            newEnabled = c.btnNew->Enabled();
+        });
+    };
+    bool newEnabled = true;
+    printWithPaint(newEnabled);
+    EXPECT_FALSE(newEnabled);
+    ASSERT_EQ(Jobs(), 1u);  // the checksheet itself was printed
+    EXPECT_EQ(Screen->Cursor(), crDefault);
+    WritePage("AnnProt.TIF");
+    OnForm([&](TfrmChecksheet& c) {
+        FormsScript::Select(*c.cmbModels, 0);
+        FormsScript::Select(*c.cmbVariants, 0);
+        FormsScript::Select(*c.cmbInterval, 0);
+        FillVehicle(c);
+        FormsScript::Click(*c.cbPaintBodyWith);
+        c.btnPrintClick(c.btnPrint);
+    });
+    ASSERT_EQ(Jobs(), 3u);
+    EXPECT_EQ(recorder->Jobs()[2].Pages.size(), 1u);
+}
+
+TEST_F(PrintFromForm, APageThatFailsEndsItsJobAndTheNextPrintStarts) {
+    auto device = std::make_unique<TFailingPrinter>();
+    TFailingPrinter* failing = device.get();
+    UsePrinter(std::move(device));
+    WritePage("ENBP1.TIF");
+    OnForm([&](TfrmChecksheet& c) {
+        ChooseSheet(c, 0);
+        FillVehicle(c);
+        FormsScript::Click(*c.cbPaintBodyWith);
+        c.PrintPaintProtectionPages();  // fine
+        failing->Failures = 1;
+        EXPECT_THROW(c.PrintPaintProtectionPages(), EPrinter);
+        EXPECT_FALSE(Printer()->Printing());
+        EXPECT_EQ(Screen->Cursor(), crDefault);
+        c.PrintPaintProtectionPages();  // starts again
+    });
+    ASSERT_EQ(failing->Jobs().size(), 3u);
+    EXPECT_FALSE(failing->Jobs()[1].Ended);
+    EXPECT_TRUE(failing->Jobs()[2].Ended);
+}
+
+TEST_F(PrintFromForm, ViewShowsAFreshExtendedPeriodDialogAndThePreview) {
+    int previews = 0;
+    OnForm([&](TfrmChecksheet& c) {
+        ChooseSheet(c, 1);
+        FormsScript::OnForm("frmExtPer", [](TForm& f) { FormsScript::Click(*static_cast<TfrmExtPer&>(f).btnOK); });
+        FormsScript::OnForm("frmPrintPreview", [&previews](TForm& f) {
+            ++previews;
+            auto& p = static_cast<TfrmPrintPreview&>(f);
+            EXPECT_GE(p.prvReport->PageNumber(), 1);
+            f.Close();
+        });
+        // The view asks none of the print's questions.
+        c.btnViewClick(c.btnView);
+        EXPECT_TRUE(c.btnNew->Enabled());
+    });
+    EXPECT_EQ(previews, 1);
+    // Its own dialog, not the start-up one.
+    EXPECT_EQ(extPerShown, 0);
+    EXPECT_EQ(FormsScript::Messages().size(), 0u);
+    EXPECT_EQ(Jobs(), 0u);
+}
+
+TEST_F(PrintFromForm, HandOffJobPrintsWithoutThePromptsAndAsksForExtendedPeriodEveryTime) {
+    // A decided job shows its interval as free text: no item is chosen, so the dialog is asked
+    // whatever the interval, and the registration and mileage questions are skipped.
+    const fs::path file = folder / "job.ho";
+    std::ofstream(file) << "GB\nEN\nAR12-02\nRO-1\n\n03/2001\n\n\nJ SMITH\n";
+    HandOffMode = true;
+    HandOffFileName = file.string();
+    OnForm([&](TfrmChecksheet& c) {
+        EXPECT_EQ(c.cmbInterval->ItemIndex(), -1);
+        FormsScript::OnForm("frmExtPer", [](TForm& f) { FormsScript::Click(*static_cast<TfrmExtPer&>(f).btnOK); });
+        c.btnPrintClick(c.btnPrint);
+        EXPECT_TRUE(c.btnNew->Enabled());
+    });
+    HandOffMode = false;
+    EXPECT_EQ(extPerShown, 1);
+    EXPECT_EQ(FormsScript::Messages().size(), 0u);
+    ASSERT_EQ(Jobs(), 1u);
+    const std::string all = AllText(recorder->Jobs()[0].Pages);
+    EXPECT_NE(all.find("RO-1"), std::string::npos);
+    EXPECT_NE(all.find("J SMITH"), std::string::npos);
+    EXPECT_FALSE(fs::exists(file));
+}

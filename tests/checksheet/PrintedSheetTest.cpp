@@ -1,0 +1,140 @@
+// The checksheet printed from the form onto real output: the built-in PDF printer and a queue of
+// a private CUPS print server chosen by its name; the sheet's texts are read back with pdftotext.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "ChecksheetFixture.h"
+#include "CodePages.h"
+#include "Chksheet.h"
+#include "ImageReaders.h"
+#include "CsReport.h"
+#include "ExtPer.h"
+#include "PdfPrinter.h"
+#include "PrintServer.h"
+#include "Printers.h"
+#include "SpecInst.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PrintedSheet : public ChecksheetFixture {
+protected:
+    void SetUp() override {
+        ChecksheetFixture::SetUp();
+        frmSpecInst = new TfrmSpecInst(nullptr);
+        frmExtPer = new TfrmExtPer(nullptr);
+        modReporting = new TmodReporting(nullptr);
+        XMLMode = BatchMode = HandOffMode = false;
+    }
+    void TearDown() override {
+        delete modReporting;
+        modReporting = nullptr;
+        delete frmExtPer;
+        frmExtPer = nullptr;
+        delete frmSpecInst;
+        frmSpecInst = nullptr;
+        SetACP(1252);
+        ChecksheetFixture::TearDown();
+    }
+
+    /// Shows the form, chooses ARDEN 101 at the first interval with a registration and mileage,
+    /// and prints on the printer named `printerName`.
+    static void PrintSheet(const std::string& printerName, bool paintPages = false) {
+        FormsScript::OnForm("frmChecksheet", [printerName, paintPages](TForm& f) {
+            auto& c = static_cast<TfrmChecksheet&>(f);
+            ASSERT_TRUE(FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf("ARDEN")));
+            for (int i = 0; i < c.cmbVariants->Items.Count(); ++i)
+                if (ItemCode(c.cmbVariants->Items[i]) == 101) FormsScript::Select(*c.cmbVariants, i);
+            ASSERT_TRUE(FormsScript::Select(*c.cmbInterval, 0));
+            c.edtCustomerName->SetText("JANE SMITH");
+            FormsScript::Type(*c.edtRegNo, "KM51 XYZ");
+            c.edtRegDate->SetText("03/2001");
+            FormsScript::Type(*c.edtMileage, "45000");
+            const std::vector<std::string> names = Printer()->Printers();
+            const auto at = std::find(names.begin(), names.end(), printerName);
+            ASSERT_NE(at, names.end()) << printerName;
+            Printer()->SetPrinterIndex(int(at - names.begin()));
+            if (paintPages) FormsScript::Click(*c.cbPaintBodyWith);
+            c.btnPrintClick(c.btnPrint);
+            f.Close();
+        });
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+
+    static void ExpectSheetText(const std::string& text) {
+        for (const char* part : {"ARDEN", "KM51 XYZ", "45000", "HARBOURSIDE MOTORS LTD"})
+            EXPECT_NE(text.find(part), std::string::npos) << part << " in:\n" << text.substr(0, 2000);
+        // The hidden part of the variant item (its code after the separator) never prints.
+        EXPECT_EQ(text.find("\xC2\xB6" "101"), std::string::npos);
+    }
+};
+
+}  // namespace
+
+TEST_F(PrintedSheet, OnThePdfPrinter) {
+    auto printer = std::make_unique<TPrinter>();
+    std::vector<std::unique_ptr<TPrinterDevice>> devices;
+    auto pdf = std::make_unique<TPdfPrinter>(folder.string());
+    TPdfPrinter* device = pdf.get();
+    devices.push_back(std::move(pdf));
+    printer->SetDevices(std::move(devices), 0);
+    auto saved = SetPrinter(std::move(printer));
+    PrintSheet("PDF");
+    ASSERT_FALSE(device->LastFile().empty());
+    std::string text;
+    EXPECT_EQ(printserver::Command("pdftotext -layout '" + device->LastFile() + "' -", &text), 0) << text;
+    ExpectSheetText(text);
+    SetPrinter(std::move(saved));
+}
+
+TEST_F(PrintedSheet, ThroughACupsQueueChosenByName) {
+    printserver::PrintServer server;
+    const std::string why = server.Start();
+    if (!why.empty()) {
+        server.Stop();
+        if (std::getenv("CI")) FAIL() << "no private print server: " << why;
+        GTEST_SKIP() << why;
+    }
+    // A printer object made afresh sees the server's queues.
+    auto saved = SetPrinter(nullptr);
+    PrintSheet(printserver::kQueue);
+    const fs::path job = printserver::WaitForJob(server.Jobs(), std::chrono::seconds(30));
+    ASSERT_FALSE(job.empty()) << server.Log();
+    std::string text;
+    EXPECT_EQ(printserver::Command("pdftotext -layout '" + job.string() + "' -", &text), 0) << text;
+    ExpectSheetText(text);
+    SetPrinter(nullptr);
+    SetPrinter(std::move(saved));
+    server.Stop();
+}
+
+TEST_F(PrintedSheet, PaintPagesOfTheSampleFollowTheSheetOnThePdfPrinter) {
+    // The sample's page images, beside the database as in the program folder.
+    for (const char* page : {"ENBP1.TIF", "enbp2.tif"})
+        fs::copy_file(fs::path(VETRA_BIN_DIR) / page, folder / page);
+    RegisterImageReaders();
+    const fs::path out = folder / "pdf";
+    fs::create_directories(out);
+    auto printer = std::make_unique<TPrinter>();
+    std::vector<std::unique_ptr<TPrinterDevice>> devices;
+    devices.push_back(std::make_unique<TPdfPrinter>(out.string()));
+    printer->SetDevices(std::move(devices), 0);
+    auto saved = SetPrinter(std::move(printer));
+    PrintSheet("PDF", true);
+    SetPrinter(std::move(saved));
+    UnregisterImageReaders();
+    // The checksheet and one job per page image, each a portrait page of its own.
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        ++files;
+        std::string info;
+        EXPECT_EQ(printserver::Command("pdfinfo '" + entry.path().string() + "'", &info), 0) << info;
+        if (entry.path().filename().string().rfind("Printout", 0) != 0)
+            EXPECT_NE(info.find("Pages:           1"), std::string::npos) << info;
+    }
+    EXPECT_EQ(files, 3);
+}

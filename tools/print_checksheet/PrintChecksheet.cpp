@@ -1,0 +1,75 @@
+// Prints the checksheet of one request, given as the program takes it on its command line
+// ("GB,en,107,4,Y,Y,Y,Y"), on the built-in PDF printer, without a user: the way to get a printed
+// sheet from a script. The PDF goes to VETRA_PDF_FOLDER (default: the current folder).
+// Usage: print_checksheet <request>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "Chksheet.h"
+#include "CsReport.h"
+#include "ExtPer.h"
+#include "FirstIns.h"
+#include "ImageReaders.h"
+#include "Printers.h"
+#include "SpecInst.h"
+#include "Tables.h"
+#include "TolmLib.h"
+#include "vetrav3.h"
+#include "vetramain.h"
+#include "XMLGen.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: print_checksheet <market>,<language>,<model range>,<interval>,<S>,<P>,<E>,<B>\n";
+        return 2;
+    }
+    struct RunEnd {
+        ~RunEnd() {
+            // The last request's XML document goes with the run, while the document library's own
+            // statics still exist (freeing it at process exit would outlive them).
+            FreeChecksheetDocument();
+            delete modReporting;
+            modReporting = nullptr;
+            delete frmTables;
+            frmTables = nullptr;
+            Application->FreeForms();
+            frmMain = nullptr;
+            frmSpecInst = nullptr;
+            frmExtPer = nullptr;
+        }
+    } runEnd;
+    RegisterImageReaders();
+    Application->Initialize();
+    Application->CreateForm(frmMain);
+    frmTables = new TfrmTables();
+    Application->CreateForm(frmSpecInst);
+    Application->CreateForm(frmExtPer);
+    modReporting = new TmodReporting(nullptr);
+    BatchMode = true;
+    XMLMode = HandOffMode = false;
+    try {
+        RequestLine = argv[1];
+        if (!ParseXMLRequest('C')) return kExitRequestRefused;
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        if (!form->PrepareRequest(ReqModelRange, ReqInterval, ReqService, ReqPreTest, ReqEmission, ReqBrake))
+            return kExitRequestRefused;
+        // The sheet names its vehicle and interval as the shown form's lists would.
+        TfrmTables& t = *frmTables;
+        ModelText = t.tblModels->FieldByName("DESCRIPTION")->AsString();
+        std::string engine = t.tblEngines->FieldByName("DESCRIPTION")->AsString();
+        while (!engine.empty() && engine.back() == '$') engine.pop_back();
+        VariantText = engine + " : " + t.tblMRanges->FieldByName("BUILD_DATE_FROM")->AsString() + " - " +
+                      t.tblMRanges->FieldByName("BUILD_DATE_TO")->AsString();
+        IntervalText = IntervalNo <= 1 ? LText(61) : std::to_string(IntervalNo - 1) + " " + LText(174);
+        TPrinter& printer = *Printer();
+        const std::vector<std::string> names = printer.Printers();
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (names[i] == "PDF") printer.SetPrinterIndex(int(i));
+        modReporting->prnReport->Print();
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << "\n";
+        return kExitFault;
+    }
+    return kExitOk;
+}
