@@ -473,52 +473,40 @@ bool TdomCMParticle::testWithOccurrence(const TdomCMNameList& names, size_t& pos
 }
 
 WideString TdomCMParticle::writeText() const {
-    // Post-order walk on an explicit stack: each frame has its particle and the next child.
-    struct Frame {
-        const TdomCMNode* node;
-        size_t next;
-        WideString text;
-    };
-    std::vector<Frame> stack;
-    stack.push_back({this, 0, {}});
-    WideString result;
+    // One output text, written in document order from an explicit stack of (group, next child).
+    WideString out;
+    std::vector<std::pair<const TdomCMParticle*, size_t>> stack{{this, 0}};
     while (!stack.empty()) {
-        Frame& f = stack.back();
-        TdomCMNodeType type = f.node->getNodeType();
-        const auto& kids = f.node->children();
-        if (f.next == 0) {
+        auto& [node, next] = stack.back();
+        TdomCMNodeType type = node->getNodeType();
+        const auto& kids = node->children();
+        const bool group = type == ntCMSequenceParticle || type == ntCMChoiceParticle;
+        if (next == 0) {
             if (type == ntCMSequenceParticle && kids.empty()) raiseNotSupported();
-            if (type == ntCMSequenceParticle || type == ntCMChoiceParticle) f.text = u"(";
-            else if (type == ntCMPcdataChoiceParticle) f.text = u"( #PCDATA";
-            else if (type == ntCMElementParticle) f.text = f.node->nameRef();
-        }
-        if (type == ntCMPcdataChoiceParticle) {
-            for (const TdomCMNode* k : kids) {
-                f.text += u" | ";
-                f.text += k->nameRef();
+            if (group) {
+                out += u'(';
+            } else if (type == ntCMPcdataChoiceParticle) {
+                out += u"( #PCDATA";
+                for (const TdomCMNode* k : kids) {
+                    out += u" | ";
+                    out += k->nameRef();
+                }
+                out += u" )";
+            } else {
+                out += node->nameRef();
             }
-            f.next = kids.size();
         }
-        if ((type == ntCMSequenceParticle || type == ntCMChoiceParticle) && f.next < kids.size()) {
-            const TdomCMNode* child = kids[f.next++];
-            stack.push_back({child, 0, {}});
+        if (group && next < kids.size()) {
+            if (next > 0) out += type == ntCMSequenceParticle ? u", " : u" | ";
+            const auto* child = static_cast<const TdomCMParticle*>(kids[next++]);
+            stack.emplace_back(child, 0);
             continue;
         }
-        if (type == ntCMSequenceParticle || type == ntCMChoiceParticle) f.text += u")";
-        else if (type == ntCMPcdataChoiceParticle) f.text += u" )";
-        const TdomCMNode* done = f.node;
-        f.text += static_cast<const TdomCMParticle*>(done)->occurrence_;
-        WideString text = std::move(f.text);
+        if (group) out += u')';
+        out += node->occurrence_;
         stack.pop_back();
-        if (stack.empty()) {
-            result = std::move(text);
-            break;
-        }
-        Frame& parent = stack.back();
-        if (parent.next > 1) parent.text += parent.node->getNodeType() == ntCMSequenceParticle ? u", " : u" | ";
-        parent.text += text;
     }
-    return result;
+    return out;
 }
 
 TdomCMSequenceParticle::TdomCMSequenceParticle(TdomCMObject* owner, const WideString& occurrence)
