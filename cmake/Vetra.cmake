@@ -13,7 +13,9 @@ function(vetra_add_subfolders)
 endfunction()
 
 # vetra_add_test(<name> SOURCES ... LIBS ...): a GoogleTest suite registered with CTest.
-# Tests run headless (Qt's offscreen platform) from the program folder.
+# Tests run headless (Qt's offscreen platform) from the program folder. Their scratch folder
+# (testing::TempDir()) is the build tree's own tmp/, so builds running side by side never meet.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/tmp)
 function(vetra_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -26,7 +28,7 @@ function(vetra_add_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TEST_TMPDIR=${CMAKE_BINARY_DIR}/tmp/"
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

@@ -28,7 +28,8 @@ WideString TdomCharacterData::substringData(int offset, int count) const {
 
 void TdomCharacterData::appendData(const WideString& arg) {
     if (getIsReadonly()) raiseNoModification();
-    setData(nodeValue_ + arg);
+    nodeValue_ += arg; // in place: repeated appends stay linear
+    doCharacterDataModified(this);
 }
 
 void TdomCharacterData::insertData(int offset, const WideString& arg) { replaceData(offset, 0, arg); }

@@ -126,6 +126,8 @@ public:
     TDomImplementation* getDomImplementation() const { return implementation_; }
     TdomDocumentType* getDoctype() const { return doctype_; }
     WideString getDocumentURI() const { return documentURI_; }
+    /// Stores the URI as given, without the URI test (a parser's file name may hold spaces).
+    void storeDocumentURI(const WideString& uri) { documentURI_ = uri; }
     const WideString& getLocation() const { return location_; }
     void setLocation(const WideString& value) { location_ = value; }
     const WideString& getInputEncoding() const { return declaredEncoding_; }

@@ -53,6 +53,9 @@ public:
                                         TXmlParserAction& action);
     virtual void doNodeInserted(TdomDocument* modifiedDoc, TdomNode* modifiedNode);
     virtual void doNodeRemoved(TdomDocument* modifiedDoc, TdomNode* modifiedNode);
+    /// True when insertions and removals must reach doNodeInserted / doNodeRemoved: when either
+    /// event is assigned. A descendant that overrides those two operations overrides this too.
+    virtual bool hasNodeObservers() const { return OnNodeInserted || OnNodeRemoved; }
     /// The points where a descendant substitutes its own document class (not registered).
     virtual TdomDocument* createDocumentInstance(const WideString& location);
     virtual TdomDocument* createDocumentInstanceWithDoctype(const WideString& qualifiedName, TdomDocumentType* doctype);

@@ -29,6 +29,9 @@ public:
     virtual int indexOf(const TdomNode* node) const;
     /// Node at index; nil below 0 or at / past the count.
     virtual TdomNode* item(int index) const;
+    /// The viewed storage itself (nil for the computed element lists), for walks that visit
+    /// every node without a call per node.
+    const TdomNodeVector* viewedNodes() const { return list_; }
 
 protected:
     const TdomNodeVector* list_;  ///< not owned; nil for the computed element lists

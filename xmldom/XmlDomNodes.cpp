@@ -4,6 +4,7 @@
 #include "XmlDomNodes.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "XmlDomCharData.h"
 #include "XmlDomDecls.h"
@@ -114,7 +115,11 @@ void TdomNode::setOnNodeRemovedFromDocument(TdomNodeEvent h) { handlers().onNode
 bool TdomNode::notificationsWanted() const {
     // Without a handler anywhere in the document and without an implementation to forward to,
     // the chains would call nothing; skipping them keeps large moves linear.
-    return !ownerDocument_ || ownerDocument_->handlersInUse_ || ownerDocument_->getDomImplementation();
+    // An implementation counts only when something listens to its insertion and removal
+    // events: otherwise every insertion would walk all ancestors (quadratic in a deep tree).
+    if (!ownerDocument_ || ownerDocument_->handlersInUse_) return true;
+    const TDomImplementation* impl = ownerDocument_->getDomImplementation();
+    return impl && impl->hasNodeObservers();
 }
 
 void TdomNode::doAttrModified(TdomNode* sourceNode, TdomAttrChange attrChange, TdomAttr* relatedAttr) {
@@ -127,31 +132,86 @@ void TdomNode::doCharacterDataModified(TdomNode* node) {
     if (parent_) parent_->doCharacterDataModified(node);
 }
 
+// The two bubbling kinds climb the parent chain in a loop; at the document its own operation
+// takes over (it forwards to the implementation). The two "document" kinds visit the subtree
+// in document order with a stack of their own, re-reading each child list at every step since
+// a handler may change it while it runs. Neither recurses, whatever the tree's depth.
+
+template <class Visit> void TdomNode::visitSubtree(Visit visit) {
+    struct Frame {
+        TdomNode* node;
+        size_t next;
+    };
+    visit(this);
+    if (children_.empty()) return;
+    std::vector<Frame> stack{{this, 0}};
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next >= top.node->children_.size()) {
+            stack.pop_back();
+            continue;
+        }
+        TdomNode* child = top.node->children_[top.next++];
+        visit(child);
+        stack.push_back({child, 0});
+    }
+}
+
 void TdomNode::doNodeInserted(TdomNode* node) {
-    if (handlers_ && handlers_->onNodeInserted) handlers_->onNodeInserted(this, node);
-    if (parent_) parent_->doNodeInserted(node);
+    for (TdomNode* n = this; n; n = n->parent_) {
+        if (n != this && n->nodeType_ == ntDocument_Node) return n->doNodeInserted(node);
+        if (n->handlers_ && n->handlers_->onNodeInserted) n->handlers_->onNodeInserted(n, node);
+    }
 }
 
 void TdomNode::doNodeInsertedIntoDocument(TdomNode* node) {
-    if (handlers_ && handlers_->onNodeInsertedIntoDocument) handlers_->onNodeInsertedIntoDocument(this, node);
-    // Index loop: a handler may change the list while it runs.
-    for (size_t i = 0; i < children_.size(); ++i) children_[i]->doNodeInsertedIntoDocument(node);
+    visitSubtree([node](TdomNode* n) {
+        if (n->handlers_ && n->handlers_->onNodeInsertedIntoDocument) n->handlers_->onNodeInsertedIntoDocument(n, node);
+    });
 }
 
 void TdomNode::doNodeRemoved(TdomNode* node) {
-    if (handlers_ && handlers_->onNodeRemoved) handlers_->onNodeRemoved(this, node);
-    if (parent_) parent_->doNodeRemoved(node);
+    for (TdomNode* n = this; n; n = n->parent_) {
+        if (n != this && n->nodeType_ == ntDocument_Node) return n->doNodeRemoved(node);
+        if (n->handlers_ && n->handlers_->onNodeRemoved) n->handlers_->onNodeRemoved(n, node);
+    }
 }
 
 void TdomNode::doNodeRemovedFromDocument(TdomNode* node) {
-    if (handlers_ && handlers_->onNodeRemovedFromDocument) handlers_->onNodeRemovedFromDocument(this, node);
-    for (size_t i = 0; i < children_.size(); ++i) children_[i]->doNodeRemovedFromDocument(node);
+    visitSubtree([node](TdomNode* n) {
+        if (n->handlers_ && n->handlers_->onNodeRemovedFromDocument) n->handlers_->onNodeRemovedFromDocument(n, node);
+    });
+}
+
+bool TdomNode::handlersPossible() const {
+    return !ownerDocument_ || ownerDocument_->handlersInUse_;
+}
+
+void TdomNode::markInDocument(TdomNode* root, bool value) {
+    root->visitSubtree([value](TdomNode* n) { n->inDocument_ = value; });
 }
 
 void TdomNode::notifyInserted(TdomNode* newChild) {
     if (!notificationsWanted()) return;
+    if (!handlersPossible()) {
+        // No node has a handler: all that can be seen is the document's forward to its
+        // implementation, and only when the child is now in the document. Skipping the walks
+        // keeps building a tree of any depth linear.
+        if (newChild->inDocument_) ownerDocument_->doNodeInserted(newChild);
+        return;
+    }
     newChild->doNodeInserted(newChild);
     newChild->doNodeInsertedIntoDocument(newChild);
+}
+
+void TdomNode::notifyRemoving(TdomNode* oldChild) {
+    if (!notificationsWanted()) return;
+    if (!handlersPossible()) {
+        if (oldChild->inDocument_) ownerDocument_->doNodeRemoved(oldChild);
+        return;
+    }
+    oldChild->doNodeRemoved(oldChild);
+    oldChild->doNodeRemovedFromDocument(oldChild);
 }
 
 // ---- simple accessors ---------------------------------------------------------------------
@@ -302,7 +362,10 @@ void TdomNode::checkNewChild(TdomNode* newChild, const TdomNode* refChild) const
     TdomNodeType t = newChild->getNodeType();
     if (t >= 16 || !(allowedChildTypes_ & (1u << t))) raiseHierarchy();
     if (newChild->getOwnerDocument() != getOwnerDocument()) raiseWrongDocument();
-    if (newChild == this || newChild == refChild || isAncestor(newChild)) raiseHierarchy();
+    // A node without children is nobody's ancestor: appending leaves skips the climb, so
+    // building a deep tree from the top stays linear.
+    if (newChild == this || newChild == refChild || (!newChild->children_.empty() && isAncestor(newChild)))
+        raiseHierarchy();
     if (readOnly_) raiseNoModification();
     if (newChild->parent_ && newChild->parent_->readOnly_) raiseNoModification();
 }
@@ -316,12 +379,16 @@ void TdomNode::linkChild(TdomNode* newChild, size_t index) {
         children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(index), newChild);
     }
     newChild->parent_ = this;
+    // Documents with an implementation know which nodes are in them (see notifyInserted).
+    if (ownerDocument_ && ownerDocument_->getDomImplementation() && (this == ownerDocument_ || inDocument_))
+        markInDocument(newChild, true);
 }
 
 void TdomNode::unlinkChild(TdomNode* oldChild) {
     size_t i = oldChild->indexInParent();
     children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(i));
     oldChild->parent_ = nullptr;
+    if (oldChild->inDocument_) markInDocument(oldChild, false);
 }
 
 TdomNode* TdomNode::appendChild(TdomNode* newChild) {
@@ -356,10 +423,7 @@ TdomNode* TdomNode::removeChild(TdomNode* oldChild) {
     if (readOnly_) raiseNoModification();
     if (oldChild->parent_ != this) raiseNodeNotFound();
     // Removal notifications run once, before the child is unlinked.
-    if (notificationsWanted()) {
-        oldChild->doNodeRemoved(oldChild);
-        oldChild->doNodeRemovedFromDocument(oldChild);
-    }
+    notifyRemoving(oldChild);
     if (ownerDocument_) ownerDocument_->adjustNodeIterators(oldChild);
     // A handler may have moved the child already; unlink only what is still ours.
     if (oldChild->parent_ == this) unlinkChild(oldChild);

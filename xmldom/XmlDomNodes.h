@@ -193,6 +193,12 @@ protected:
     /// Whether a change must run the notification chain at all.
     bool notificationsWanted() const;
     void notifyInserted(TdomNode* newChild);
+    void notifyRemoving(TdomNode* oldChild);
+    /// False when no node of the owner document has ever had a handler.
+    bool handlersPossible() const;
+    /// This node, then its descendants in document order, without recursion.
+    template <class Visit> void visitSubtree(Visit visit);
+    static void markInDocument(TdomNode* root, bool value);
     /// The common checks 2 to 6 of appendChild.
     void checkNewChild(TdomNode* newChild, const TdomNode* refChild) const;
     size_t indexInParent() const;
@@ -218,6 +224,8 @@ private:
     TdomNodeType nodeType_;
     bool namespaceAware_ = false;
     bool readOnly_ = false;
+    /// The parent chain reaches the owner document; kept only in documents with an implementation.
+    bool inDocument_ = false;
     uint16_t allowedChildTypes_;
 };
 

@@ -4,6 +4,8 @@
 #include "XmlDomReader.h"
 
 #include <memory>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "DomExceptions.h"
@@ -122,11 +124,19 @@ bool TXmlStandardDomReader::parse(TdomNode* Node) {
 
 namespace {
 
-/// One open node of the walk: an element (or the document) whose children are being visited.
+/// One open node of the walk: an element (or the document) whose children are being visited,
+/// read straight from its child list.
 struct WalkFrame {
     TdomNode* node;
-    TdomNode* next; ///< next child to visit, nil when all are done
+    const TdomNodeVector* children;
+    size_t next; ///< index of the next child to visit
 };
+
+const TdomNodeVector& childrenOf(TdomNode* Node) {
+    static const TdomNodeVector kNone;
+    const TdomNodeVector* children = Node->getChildNodes()->viewedNodes();
+    return children ? *children : kNone;
+}
 
 [[noreturn]] void raiseUnwritable() {
     throw EParserException(msg::kInternalParserErrorDot);
@@ -137,9 +147,10 @@ struct WalkFrame {
 bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* Element,
                                            TdomNameValueList& Attributes) {
     TdomNamedNodeMap* map = Element->getAttributes();
-    int count = map ? map->getLength() : 0;
-    for (int i = 0; i < count; ++i) {
-        auto* attr = static_cast<TdomAttr*>(map->item(i));
+    const TdomNodeVector* nodes = map ? map->viewedNodes() : nullptr;
+    const size_t count = nodes ? nodes->size() : 0;
+    for (size_t i = 0; i < count && i < nodes->size(); ++i) {
+        auto* attr = static_cast<TdomAttr*>((*nodes)[i]);
         if (FPrefixMapping) {
             uint8_t kind = attr->getNamespaceDeclarationKind();
             if (kind == 0) {
@@ -215,13 +226,15 @@ bool TXmlStandardDomReader::walkNode(TdomLocator* Locator, TdomNode* Node) {
     if (!enterNode(Locator, Node, attributes, descend)) return false;
     if (!descend) return true;
     std::vector<WalkFrame> stack;
-    stack.push_back({Node, Node->getFirstChild()});
+    stack.reserve(64);
+    stack.push_back({Node, &childrenOf(Node), 0});
     while (!stack.empty()) {
         WalkFrame& top = stack.back();
-        if (TdomNode* child = top.next) {
-            top.next = child->getNextSibling();
+        // The size is read at every step, so a handler that changes the list is never read past.
+        if (top.next < top.children->size()) {
+            TdomNode* child = (*top.children)[top.next++];
             if (!enterNode(Locator, child, attributes, descend)) return false;
-            if (descend) stack.push_back({child, child->getFirstChild()});
+            if (descend) stack.push_back({child, &childrenOf(child), 0});
             continue;
         }
         TdomNode* done = top.node;
@@ -349,9 +362,13 @@ bool TXmlWFTestContentHandler::processStartElement(TXmlCustomReader* Reader, Tdo
     FRootSeen = true;
     FOpenElements.Add(tagName);
     int count = attributes ? attributes->getCount() : 0;
+    // Long attribute lists are checked for doubles through a hash set, so they stay linear.
+    std::unordered_set<std::u16string_view> seen;
+    if (count > 16) seen.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         const WideString& name = attributes->getName(i);
-        if (attributes->IndexOfName(name) != i &&
+        const bool isDouble = count > 16 ? !seen.insert(name).second : attributes->IndexOfName(name) != i;
+        if (isDouble &&
             !sendErrorNotification(Reader, ET_DOUBLE_ATTRIBUTE_NAME, Locator, name))
             return false;
         if (!IsXmlName(name) && !sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name))

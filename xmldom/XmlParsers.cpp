@@ -1,11 +1,15 @@
 // The writer component: its properties and checks, the output source made for each write, and
-// the string and wide-string forms on top of the stream form.
+// the string and wide-string forms on top of the stream form; the reading component with its two
+// families of parse operations and their shared stream core.
 
 #include "XmlParsers.h"
 
 #include <memory>
 
 #include "DomExceptions.h"
+#include "XmlDocBuilder.h"
+#include "XmlDocReader.h"
+#include "XmlDomDocument.h"
 #include "XmlDomImpl.h"
 #include "XmlDomReader.h"
 #include "XmlEncodings.h"
@@ -104,7 +108,7 @@ bool TDomToXmlParser::writeToString(TdomNode* SourceNode, const WideString& Enco
     if (index >= kEncodingUTF16BE && index <= kEncodingUCS2) throw ENot_Supported_Err(msg::kEncodingNotSupportedErr);
     TStringStream stream;
     const bool result = writeToStream(SourceNode, EncodingName, &stream);
-    S = stream.DataString();
+    S = stream.ReleaseDataString();
     return result;
 }
 
@@ -123,6 +127,180 @@ bool TDomToXmlParser::writeToWideString(TdomNode* SourceNode, WideString& S) {
     FWideOutput = false;
     S = stream.DataString();
     return result;
+}
+
+// ------------------------------------------------------------------ TXmlToDomParser
+
+namespace {
+constexpr char16_t kFilenameNotSpecified[] = u"Filename not specified.";
+constexpr char16_t kStreamNotSpecified[] = u"Stream not specified.";
+constexpr char16_t kEmptyString[] = u"Empty string.";
+
+WideString withMark(const WideString& Text) {
+    if (!Text.empty() && Text[0] == 0xFEFF) return Text;
+    return u"\uFEFF" + Text;
+}
+} // namespace
+
+TXmlToDomParser::TXmlToDomParser(TdomBaseComponent* AOwner)
+    : TXmlCustomParser(AOwner),
+      FDocReader(new TXmlStandardDocReader(this)),
+      FTestHandler(new TXmlWFTestContentHandler(this)),
+      FDocBuilder(new TXmlDocBuilder(this)) {
+    FDocReader->setNextHandler(FTestHandler);
+    FTestHandler->setNextHandler(FDocBuilder);
+    FDocReader->setPrefixMapping(false);
+    FDocReader->setSuppressXmlns(false);
+    FDocBuilder->setBuildNamespaceTree(false);
+    FDocBuilder->OnStartDocument = [this](TObject*, TXmlCustomReader*, TdomLocator* Locator, WideString&,
+                                          WideString&, TdomStandalone&) { startDocument(Locator); };
+}
+
+TXmlToDomParser::~TXmlToDomParser() { freeBuiltDocument(); }
+
+void TXmlToDomParser::SetDOMImpl(TDomImplementation* Value) {
+    TXmlCustomParser::SetDOMImpl(Value);
+    FDocReader->setDOMImpl(Value);
+}
+
+void TXmlToDomParser::SetBufferSize(int32_t Value) {
+    if (Value < 1024) throw ENot_Supported_Err(msg::kBufferSizeTooSmall);
+    FBufferSize = Value;
+}
+
+bool TXmlToDomParser::getKeepCDATASections() const { return FDocBuilder->getKeepCDATASections(); }
+void TXmlToDomParser::SetKeepCDATASections(bool Value) { FDocBuilder->setKeepCDATASections(Value); }
+bool TXmlToDomParser::getKeepComments() const { return FDocBuilder->getKeepComments(); }
+void TXmlToDomParser::SetKeepComments(bool Value) { FDocBuilder->setKeepComments(Value); }
+bool TXmlToDomParser::getKeepEntityRefs() const { return FDocBuilder->getKeepEntityRefs(); }
+void TXmlToDomParser::SetKeepEntityRefs(bool Value) { FDocBuilder->setKeepEntityRefs(Value); }
+
+void TXmlToDomParser::startDocument(TdomLocator* Locator) {
+    if (FBuiltDocument) throw EParserException(msg::kInternalParserErrorDot);
+    if (!FDOMImpl) throw EAccessViolation(msg::kDomImplNotSpecified);
+    FBuiltDocument = FDOMImpl->createEmptyDocument(Locator ? Locator->getUri() : WideString());
+    FDocBuilder->setReferenceNode(FBuiltDocument);
+}
+
+void TXmlToDomParser::freeBuiltDocument() {
+    if (!FBuiltDocument) return;
+    TdomDocument* doc = FBuiltDocument;
+    FBuiltDocument = nullptr;
+    FDocBuilder->setReferenceNode(nullptr);
+    if (FDOMImpl) FDOMImpl->freeDocument(doc);
+}
+
+bool TXmlToDomParser::reportError(TXmlErrorType Kind, TdomLocator* Locator) {
+    TdomError error(Kind, Locator, WideString());
+    if (FDOMImpl) return FDOMImpl->handleError(this, &error);
+    return error.getSeverity() != DOM_SEVERITY_FATAL_ERROR;
+}
+
+bool TXmlToDomParser::runCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId,
+                              bool Fragment) {
+    std::unique_ptr<TXmlInputSource> source;
+    try {
+        source = std::make_unique<TXmlInputSource>(Stream, FBufferSize, FTabWidth, PublicId, SystemId);
+    } catch (const EConvertError&) {
+        // Bytes that do not decode before the content begins.
+        return reportError(ET_INVALID_CHARACTER, nullptr);
+    }
+    const uint8_t kind = source->getDeclarationKind();
+    if (!source->hasDeclarationFault() && (kind == kDeclXml || kind == kDeclXmlOrText || kind == kDeclNone)) {
+        if (source->hasEncodingMismatch()) return reportError(78, source->getLocator());
+        return Fragment ? FDocReader->parseFragment(source.get()) : FDocReader->parseDocument(source.get());
+    }
+    return reportError(ET_INVALID_XML_DECLARATION, source->getLocator());
+}
+
+bool TXmlToDomParser::streamToDomCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId) {
+    return runCore(Stream, PublicId, SystemId, false);
+}
+
+bool TXmlToDomParser::parseStreamIntoCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId) {
+    return runCore(Stream, PublicId, SystemId, true);
+}
+
+TdomDocument* TXmlToDomParser::wholeDocument(TStream* Stream, const WideString& PublicId,
+                                             const WideString& SystemId) {
+    bool ok;
+    try {
+        ok = streamToDomCore(Stream, PublicId, SystemId);
+    } catch (...) {
+        freeBuiltDocument();
+        throw;
+    }
+    if (!ok || !FBuiltDocument) {
+        // A failed run leaves no document behind.
+        freeBuiltDocument();
+        throw EParserException(msg::kParserError);
+    }
+    TdomDocument* result = FBuiltDocument;
+    FBuiltDocument = nullptr;
+    FDocBuilder->setReferenceNode(nullptr);
+    return result;
+}
+
+TdomDocument* TXmlToDomParser::fileToDom(const WideString& FileName) {
+    if (!FDOMImpl) throw EAccessViolation(msg::kDomImplNotSpecified);
+    if (FileName.empty()) throw EAccessViolation(kFilenameNotSpecified);
+    TFileStream stream(FileName, fmOpenRead);
+    return wholeDocument(&stream, WideString(), FileName);
+}
+
+TdomDocument* TXmlToDomParser::streamToDom(TStream* Stream) {
+    if (!FDOMImpl) throw EAccessViolation(msg::kDomImplNotSpecified);
+    if (!Stream) throw EAccessViolation(kStreamNotSpecified);
+    return wholeDocument(Stream, WideString(), WideString());
+}
+
+TdomDocument* TXmlToDomParser::stringToDom(const std::string& Text) {
+    if (!FDOMImpl) throw EAccessViolation(msg::kDomImplNotSpecified);
+    if (Text.empty()) throw EAccessViolation(kEmptyString);
+    TStringStream stream(Text);
+    return wholeDocument(&stream, WideString(), WideString());
+}
+
+TdomDocument* TXmlToDomParser::wideStringToDom(const WideString& Text) {
+    if (!FDOMImpl) throw EAccessViolation(msg::kDomImplNotSpecified);
+    if (Text.empty()) throw EAccessViolation(kEmptyString);
+    TdomWideStringStream stream(withMark(Text));
+    return wholeDocument(&stream, WideString(), WideString());
+}
+
+bool TXmlToDomParser::intoNode(TStream* Stream, const WideString& PublicId, const WideString& SystemId,
+                               TdomNode* Node) {
+    FDocBuilder->setReferenceNode(Node);
+    bool ok;
+    try {
+        ok = parseStreamIntoCore(Stream, PublicId, SystemId);
+    } catch (...) {
+        FDocBuilder->setReferenceNode(nullptr);
+        throw;
+    }
+    FDocBuilder->setReferenceNode(nullptr);
+    if (!ok) throw EParserException(msg::kParserError);
+    return true;
+}
+
+bool TXmlToDomParser::parseStreamInto(TStream* Stream, const WideString& PublicId, const WideString& SystemId,
+                                      TdomNode* Node) {
+    if (!Stream) throw EAccessViolation(kStreamNotSpecified);
+    return intoNode(Stream, PublicId, SystemId, Node);
+}
+
+bool TXmlToDomParser::parseStringInto(const std::string& Text, const WideString& PublicId,
+                                      const WideString& SystemId, TdomNode* Node) {
+    if (Text.empty()) throw EAccessViolation(kEmptyString);
+    TStringStream stream(Text);
+    return intoNode(&stream, PublicId, SystemId, Node);
+}
+
+bool TXmlToDomParser::parseWideStringInto(const WideString& Text, const WideString& PublicId,
+                                          const WideString& SystemId, TdomNode* Node) {
+    if (Text.empty()) throw EAccessViolation(kEmptyString);
+    TdomWideStringStream stream(withMark(Text));
+    return intoNode(&stream, PublicId, SystemId, Node);
 }
 
 } // namespace xmldom

@@ -1,6 +1,8 @@
 // The parser components of the XML library: TXmlCustomParser holds the implementation a chain
 // works for; TDomToXmlParser owns the writing chain (DOM reader, optional well-formedness test,
-// stream builder) and writes a node as XML text into a stream, a byte string or a wide string.
+// stream builder) and writes a node as XML text into a stream, a byte string or a wide string;
+// TXmlToDomParser owns the reading chain (document reader, well-formedness test, document
+// builder) and reads XML text into a new document or into a node.
 #pragma once
 
 #include <string>
@@ -12,7 +14,10 @@
 namespace xmldom {
 
 class TDomImplementation;
+class TdomDocument;
 class TdomNode;
+class TXmlDocBuilder;
+class TXmlStandardDocReader;
 class TXmlStandardDomReader;
 class TXmlStreamBuilder;
 class TXmlWFTestContentHandler;
@@ -75,6 +80,73 @@ private:
     TXmlWFTestContentHandler* FTestHandler; ///< owned through the component owner
     /// writeToWideString in progress: the active code page does not replace its encoding.
     bool FWideOutput = false;
+};
+
+/// Reads XML text into DOM documents and nodes.
+class TXmlToDomParser : public TXmlCustomParser {
+public:
+    /// Reader -> well-formedness test -> document builder; BufferSize 4096, TabWidth 1, every
+    /// keep flag true.
+    explicit TXmlToDomParser(TdomBaseComponent* AOwner = nullptr);
+    /// Frees, through the implementation, a document a failed run left behind.
+    ~TXmlToDomParser() override;
+
+    void SetDOMImpl(TDomImplementation* Value) override;
+
+    int32_t getBufferSize() const { return FBufferSize; }
+    /// Below 1024: ENot_Supported_Err "BufferSize must not be less than 1024.", nothing kept.
+    virtual void SetBufferSize(int32_t Value);
+    int32_t getTabWidth() const { return FTabWidth; }
+    virtual void SetTabWidth(int32_t Value) { FTabWidth = Value; }
+    bool getKeepCDATASections() const;
+    void SetKeepCDATASections(bool Value);
+    bool getKeepComments() const;
+    void SetKeepComments(bool Value);
+    bool getKeepEntityRefs() const;
+    void SetKeepEntityRefs(bool Value);
+
+    /// Whole documents: each returns a new document registered with the implementation (the
+    /// caller frees it with freeDocument). A run a handler stopped raises EParserException
+    /// "Parser error." after freeing its document.
+    virtual TdomDocument* fileToDom(const WideString& FileName);
+    virtual TdomDocument* streamToDom(TStream* Stream);
+    virtual TdomDocument* stringToDom(const std::string& Text);
+    virtual TdomDocument* wideStringToDom(const WideString& Text);
+
+    /// Into a node: the parsed nodes become children of Node. True whenever it returns; a run
+    /// a handler stopped raises EParserException "Parser error.".
+    virtual bool parseStreamInto(TStream* Stream, const WideString& PublicId, const WideString& SystemId,
+                                 TdomNode* Node);
+    virtual bool parseStringInto(const std::string& Text, const WideString& PublicId, const WideString& SystemId,
+                                 TdomNode* Node);
+    virtual bool parseWideStringInto(const WideString& Text, const WideString& PublicId,
+                                     const WideString& SystemId, TdomNode* Node);
+
+    TXmlStandardDocReader* getDocReader() const { return FDocReader; }
+    TXmlWFTestContentHandler* getTestHandler() const { return FTestHandler; }
+    TXmlDocBuilder* getDocBuilder() const { return FDocBuilder; }
+
+protected:
+    /// The core of the whole-document family: input source, declaration checks, parseDocument.
+    virtual bool streamToDomCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId);
+    /// The core of the into-node family: as above with parseFragment.
+    virtual bool parseStreamIntoCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId);
+    /// The builder's start-document binding: makes the document being built.
+    virtual void startDocument(TdomLocator* Locator);
+
+private:
+    TdomDocument* wholeDocument(TStream* Stream, const WideString& PublicId, const WideString& SystemId);
+    bool intoNode(TStream* Stream, const WideString& PublicId, const WideString& SystemId, TdomNode* Node);
+    bool runCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId, bool Fragment);
+    bool reportError(TXmlErrorType Kind, TdomLocator* Locator);
+    void freeBuiltDocument();
+
+    int32_t FBufferSize = 4096;
+    int32_t FTabWidth = 1;
+    TXmlStandardDocReader* FDocReader;     ///< owned through the component owner
+    TXmlWFTestContentHandler* FTestHandler; ///< owned through the component owner
+    TXmlDocBuilder* FDocBuilder;           ///< owned through the component owner
+    TdomDocument* FBuiltDocument = nullptr;
 };
 
 } // namespace xmldom

@@ -206,6 +206,17 @@ inline bool isCharDataSpecial(char16_t c) {
     return c < 0x3F && kCharDataSpecial[c];
 }
 
+/// Whether one of four 16-bit units, all below 0x80, is a character of isCharDataSpecial.
+/// A unit equal to the pattern's gives a zero lane; with every lane below 0x8000 the zero-lane
+/// test answers exactly whether any lane is zero.
+inline bool hasCharDataSpecialUnit(uint64_t word) {
+    constexpr uint64_t kOnes = 0x0001000100010001ull;
+    constexpr uint64_t kHighs = 0x8000800080008000ull;
+    const auto zeroLane = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+    return (zeroLane(word ^ (kOnes * 0x0D)) | zeroLane(word ^ (kOnes * u'&')) | zeroLane(word ^ (kOnes * u'<')) |
+            zeroLane(word ^ (kOnes * u'>'))) != 0;
+}
+
 std::string_view charDataReference(char16_t c) {
     switch (c) {
     case 0x0D: return "&#xD;";
@@ -259,6 +270,15 @@ void TXmlOutputSource::writeUTF8(std::u16string_view Text, bool CharData) {
             const char16_t* in = Text.data() + i;
             std::size_t k = 0;
             if (CharData) {
+                // Four units at a time while all four are ASCII and none needs a reference.
+                for (uint64_t word; k + 4 <= limit; k += 4) {
+                    std::memcpy(&word, in + k, 8);
+                    if ((word & 0xFF80FF80FF80FF80ull) || hasCharDataSpecialUnit(word)) break;
+                    out[k] = static_cast<uint8_t>(in[k]);
+                    out[k + 1] = static_cast<uint8_t>(in[k + 1]);
+                    out[k + 2] = static_cast<uint8_t>(in[k + 2]);
+                    out[k + 3] = static_cast<uint8_t>(in[k + 3]);
+                }
                 for (char16_t c; k < limit && (c = in[k]) < 0x80 && !isCharDataSpecial(c); ++k)
                     out[k] = static_cast<uint8_t>(c);
                 FUsed += static_cast<int32_t>(k);
@@ -430,7 +450,9 @@ TXmlInputSource::TMark TXmlInputSource::detectMark(bool& CutShort) {
             seekTo(FStartPosition + 3);
             return TMark::UTF8;
         }
-        if (got == 3)
+        // EF BB followed by another continuation byte is U+FEC0 to U+FEFE in UTF-8: text, read
+        // as such; any other third byte cannot start a document.
+        if (got == 3 && (first[2] < 0x80 || first[2] > 0xBF))
             FEncoding = kEncodingNone; // reading the first character raises
         else
             CutShort = true;

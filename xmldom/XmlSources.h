@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -73,6 +74,22 @@ public:
 
     uint8_t getEncoding() const { return FEncoding; }
     TdomNewLineType getNewLine() const { return FNewLine; }
+
+    // The serializer's own fast path, for UTF-8 output through this exact class: bytes of
+    // ASCII markup and text encoded without a virtual call per piece. Same bytes, same errors
+    // as writeText.
+    /// Markup that is plain ASCII, written as its bytes.
+    void putAscii(std::string_view Bytes) {
+        const auto count = static_cast<int32_t>(Bytes.size());
+        if (FBufferSize - FUsed >= count) {
+            std::memcpy(FBuffer.get() + FUsed, Bytes.data(), Bytes.size());
+            FUsed += count;
+        } else {
+            writeBytes(Bytes.data(), count);
+        }
+    }
+    /// The text as writeText writes it in UTF-8.
+    void putUTF8(std::u16string_view Text) { writeUTF8(Text, false); }
 
 private:
     void writeSingleByte(std::u16string_view Text, bool WithReferences);

@@ -49,7 +49,13 @@ void TXmlStreamBuilder::setEncodingName(const WideString& Name) {
 
 void TXmlStreamBuilder::setOutputSource(TXmlOutputSource* Source) {
     FOutputSource = Source;
+    FPlainBuilder = typeid(*this) == typeid(TXmlStreamBuilder);
+    FDirect = Source && FPlainBuilder && typeid(*Source) == typeid(TXmlOutputSource);
     applyOutputEncoding();
+}
+
+bool TXmlStreamBuilder::directUTF8() const {
+    return FDirect && FOutputSource->getEncoding() == kEncodingUTF8;
 }
 
 uint8_t TXmlStreamBuilder::currentOutputEncoding() const {
@@ -98,7 +104,7 @@ constexpr auto kSpecial = [] {
 bool TXmlStreamBuilder::writeEscapedText(TXmlCustomReader* Reader, TdomLocator* Locator, std::u16string_view Data) {
     // The builder itself hands the text to the output source in one call. A descendant may
     // intercept the write operations; for it the text goes out piece by piece through them.
-    if (typeid(*this) == typeid(TXmlStreamBuilder)) {
+    if (FPlainBuilder) {
         if (FOutputSource) FOutputSource->writeCharData(Data);
         return true;
     }
@@ -212,8 +218,23 @@ bool TXmlStreamBuilder::processStartElement(TXmlCustomReader* Reader, TdomLocato
         OnStartElement(this, Reader, Locator, changedTag, list);
         tag = &changedTag;
     }
-    if (!writeTexts(Reader, Locator, {u"<", *tag})) return false;
     const int count = list ? list->getCount() : 0;
+    if (directUTF8()) {
+        // UTF-8 holds every character: values need no references, so the pieces go out as is.
+        TXmlOutputSource& out = *FOutputSource;
+        out.putAscii("<");
+        out.putUTF8(*tag);
+        for (int i = 0; i < count; ++i) {
+            out.putAscii(" ");
+            out.putUTF8(list->getName(i));
+            out.putAscii("=\"");
+            out.putUTF8(list->getValue(i));
+            out.putAscii("\"");
+        }
+        out.putAscii(">");
+        XML_PASS_ON(StartElement, *tag, list);
+    }
+    if (!writeTexts(Reader, Locator, {u"<", *tag})) return false;
     for (int i = 0; i < count; ++i) {
         if (!writeTexts(Reader, Locator, {u" ", list->getName(i), u"=\""})) return false;
         if (!writeTextWithReferences(Reader, Locator, list->getValue(i))) return false;
@@ -230,6 +251,13 @@ bool TXmlStreamBuilder::processEndElement(TXmlCustomReader* Reader, TdomLocator*
         changedTag = tagName;
         OnEndElement(this, Reader, Locator, changedTag);
         tag = &changedTag;
+    }
+    if (directUTF8()) {
+        TXmlOutputSource& out = *FOutputSource;
+        out.putAscii("</");
+        out.putUTF8(*tag);
+        out.putAscii(">");
+        XML_PASS_ON(EndElement, *tag);
     }
     if (!writeTexts(Reader, Locator, {u"</", *tag, u">"})) return false;
     XML_PASS_ON(EndElement, *tag);

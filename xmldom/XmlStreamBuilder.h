@@ -56,7 +56,14 @@ private:
     bool writeExternalId(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& value,
                          const WideString& pubId, const WideString& sysId, bool allowInternal);
 
+    /// True when markup can go straight to the output source: this builder is not a descendant
+    /// (none intercepts the write operations), the source is a plain TXmlOutputSource and it
+    /// writes UTF-8.
+    bool directUTF8() const;
+
     WideString FEncodingName;
+    bool FDirect = false; ///< set with the output source: the first two conditions of directUTF8
+    bool FPlainBuilder = false; ///< set with the output source: this builder is not a descendant
     uint8_t FEncodingIndex = 0;
     bool FUseByteOrderMark = false;
     TXmlOutputSource* FOutputSource = nullptr;

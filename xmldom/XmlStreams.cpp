@@ -38,9 +38,15 @@ int32_t TStringStream::Read(void* Buffer, int32_t Count) {
 
 int32_t TStringStream::Write(const void* Buffer, int32_t Count) {
     if (Count <= 0) return 0;
-    size_t end = static_cast<size_t>(position_) + static_cast<size_t>(Count);
-    if (end > data_.size()) data_.resize(end);
-    std::memcpy(data_.data() + position_, Buffer, Count);
+    const size_t at = static_cast<size_t>(position_);
+    size_t end = at + static_cast<size_t>(Count);
+    if (at == data_.size()) {
+        // Writing at the end (the common case): append, so the new bytes are not zeroed first.
+        data_.append(static_cast<const char*>(Buffer), static_cast<size_t>(Count));
+    } else {
+        if (end > data_.size()) data_.resize(end);
+        std::memcpy(data_.data() + at, Buffer, Count);
+    }
     position_ = static_cast<int64_t>(end);
     return Count;
 }

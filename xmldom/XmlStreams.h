@@ -50,6 +50,11 @@ public:
     void SetSize(int64_t NewSize) override;
 
     const std::string& DataString() const { return data_; }
+    /// Moves the bytes out (no copy) and leaves the stream empty at position 0.
+    std::string ReleaseDataString() {
+        position_ = 0;
+        return std::move(data_);
+    }
 
 private:
     std::string data_;

@@ -1,6 +1,7 @@
 // Builds a document of one million elements, each with two attributes and a text child,
 // through the document's factories, then frees it; reports the time and the peak heap bytes
 // per node (all heap use of the process is counted by the replaced allocation operators).
+// Also builds deep chains under an implementation, to show that building stays linear.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -111,6 +112,24 @@ void BM_FreeMillionElements(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FreeMillionElements)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+/// A chain of state.range(0) elements, each appended to the deepest, in a document whose
+/// implementation counts the insertions: time per node should not grow with the depth.
+void BM_BuildDeepChainUnderImplementation(benchmark::State& state) {
+    const auto depth = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        TDomImplementation impl;
+        size_t inserted = 0;
+        impl.OnNodeInserted = [&inserted](TObject*, TdomDocument*, TdomNode*) { ++inserted; };
+        auto doc = std::make_unique<TdomDocument>(&impl);
+        TdomNode* deepest = doc->appendChild(doc->createElement(u"root"));
+        for (int i = 0; i < depth; ++i) deepest = deepest->appendChild(doc->createElement(u"e"));
+        benchmark::DoNotOptimize(inserted);
+        doc.reset();
+    }
+    state.SetItemsProcessed(state.iterations() * depth);
+}
+BENCHMARK(BM_BuildDeepChainUnderImplementation)->Arg(50000)->Arg(200000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

@@ -278,8 +278,13 @@ const TFieldValue& TDataSet::CurrentValue(int column) const {
 }
 
 TField* TDataSet::FindField(std::string_view name) {
-    for (auto& f : fields_)
-        if (SameText(f->name_, name)) return f.get();
+    // Reports look fields up by name many times a page: the names' lengths and an exact match
+    // settle most candidates before the case-blind comparison.
+    for (auto& f : fields_) {
+        const std::string& own = f->name_;
+        if (own.size() != name.size()) continue;
+        if (own == name || SameText(own, name)) return f.get();
+    }
     return nullptr;
 }
 

@@ -57,7 +57,13 @@ int BitsPerPixel(TPixelFormat f) {
     }
 }
 
-TBitmap::TBitmap() : FData(std::make_shared<Data>()) {}
+// Every empty bitmap shares one empty image (each drawing record holds a bitmap, most of them
+// empty); the first change detaches it like any other shared image.
+TBitmap::TBitmap()
+    : FData([] {
+          static const std::shared_ptr<Data> empty = std::make_shared<Data>();
+          return empty;
+      }()) {}
 
 int TBitmap::Width() const { return FData->Width; }
 int TBitmap::Height() const { return FData->Height; }

@@ -181,7 +181,7 @@ void TCanvas::EmitText(int x, int y, const std::string& text, bool opaque) {
     TFontFace& face = FontFace(r.Font.Name, r.Font.PixelSize, r.Font.Style);
     r.Text = text;
     r.Glyphs.reserve(text.size());
-    for (unsigned char c : text) r.Glyphs.push_back(CharacterFor(r.Font.Name, c));
+    for (unsigned char c : text) r.Glyphs.push_back(face.CharOf(c));
     EmitRecord(r, x, y, face.Width(text), face.Ascent + face.Descent, opaque);
 }
 
@@ -210,7 +210,11 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
 void TCanvas::DeviceTextOut(int x, int y, const std::string& text) { EmitText(x, y, text, FBkMode == OPAQUE); }
 
 int TCanvas::TextWidth(const std::string& text) { return TextExtent(text).cx; }
-int TCanvas::TextHeight(const std::string& text) { return TextExtent(text).cy; }
+int TCanvas::TextHeight(const std::string&) {
+    // The height is the font's cell, whatever the text: no need to measure it.
+    TFontFace& face = FontFace(Font.Name, FontPixelSize(), Font.Style);
+    return LogicalLength(face.Ascent + face.Descent, true);
+}
 
 TSize TCanvas::TextExtent(const std::string& text) {
     TFontFace& face = FontFace(Font.Name, FontPixelSize(), Font.Style);

@@ -125,11 +125,6 @@ TFontFace& FontFace(const std::string& name, int pixelSize, TFontStyles style) {
     return ref;
 }
 
-float TFontFace::AdvanceOf(unsigned char c) {
-    if (!Known[c]) GlyphOf(c);
-    return Advance[c];
-}
-
 quint32 TFontFace::GlyphOf(unsigned char c) {
     if (Known[c]) return Glyph[c];
     const char16_t ch = Symbol ? CharacterFor("Wingdings", c) : CharacterFor(std::string(), c);

@@ -13,6 +13,9 @@
 /// display it selects Qt's offscreen platform.
 void EnsureGuiApplication();
 
+/// The character drawn for a byte of text in a font of that name.
+char16_t CharacterFor(const std::string& name, unsigned char c);
+
 /// One font at one pixel size, with its per-byte tables filled on demand.
 struct TFontFace {
     QRawFont Raw;
@@ -22,11 +25,24 @@ struct TFontFace {
     float Advance[256] = {};
     quint32 Glyph[256] = {};
     bool Known[256] = {};
+    char16_t Char[256] = {};
+    bool CharKnown[256] = {};
 
     /// Advance of one byte's character in device pixels (cached).
-    float AdvanceOf(unsigned char c);
+    float AdvanceOf(unsigned char c) {
+        if (!Known[c]) GlyphOf(c);
+        return Advance[c];
+    }
     quint32 GlyphOf(unsigned char c);
     double Width(const std::string& bytes);
+    /// The character drawn for a byte in this face (cached; the face's key holds the code page).
+    char16_t CharOf(unsigned char c) {
+        if (!CharKnown[c]) {
+            Char[c] = CharacterFor(Symbol ? "Wingdings" : "", c);
+            CharKnown[c] = true;
+        }
+        return Char[c];
+    }
     /// Glyph and advance of a character given as such (not through the byte tables).
     quint32 GlyphOfChar(char16_t c) const;
     float AdvanceOfChar(char16_t c) const;
@@ -37,8 +53,6 @@ struct TFontFace {
 TFontFace& FontFace(const std::string& name, int pixelSize, TFontStyles style);
 /// The family actually drawn for a font name.
 std::string FamilyFor(const std::string& name);
-/// The character drawn for a byte of text in a font of that name.
-char16_t CharacterFor(const std::string& name, unsigned char c);
 /// Cell height (ascent + descent) per pixel of character height, for positive font heights.
 double CellRatio(const std::string& name, TFontStyles style);
 /// The system's 8-bit text, read in the process's ANSI code page, as Qt text (for document

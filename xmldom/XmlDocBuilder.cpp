@@ -1,0 +1,281 @@
+// The document builder's work per content event: elements with or without namespace URIs,
+// text joined in place, kept or dropped CDATA sections, comments and entity references, the
+// document type declaration node.
+
+#include "XmlDocBuilder.h"
+
+#include "XmlChars.h"
+#include "XmlDomCharData.h"
+#include "XmlDomDecls.h"
+#include "XmlDomDocument.h"
+#include "XmlDomElements.h"
+#include "XmlDomInternal.h"
+
+namespace xmldom {
+
+namespace {
+
+constexpr TXmlErrorType ET_INVALID_NAMESPACE_URI = 73;
+constexpr TXmlErrorType ET_INVALID_PREFIX = 74;
+constexpr TXmlErrorType ET_INVALID_QUALIFIED_NAME = 75;
+constexpr TXmlErrorType ET_NAMESPACE_URI_NOT_FOUND = 76;
+constexpr TXmlErrorType ET_WRONG_PREFIX_MAPPING_NESTING = 77;
+
+TdomDocument* ownerOf(TdomNode* Node) {
+    return Node->getNodeType() == ntDocument_Node ? static_cast<TdomDocument*>(Node) : Node->getOwnerDocument();
+}
+
+bool allWhiteSpace(std::u16string_view s) {
+    for (char16_t c : s)
+        if (!IsXmlWhiteSpace(c)) return false;
+    return true;
+}
+
+/// The prefix of a qualified name (empty without a colon).
+WideString prefixOf(std::u16string_view qname) {
+    size_t colon = qname.find(u':');
+    return colon == std::u16string_view::npos ? WideString() : WideString(qname.substr(0, colon));
+}
+
+} // namespace
+
+#define XML_FORWARD(Name, ...) (FNextHandler ? FNextHandler->process##Name(Reader, Locator, ##__VA_ARGS__) : true)
+
+void TXmlDocBuilder::reset() {
+    FPrefixMappings.Clear();
+    TXmlCustomContentHandler::reset();
+}
+
+bool TXmlDocBuilder::atDocumentLevel() const { return FReferenceNode->getNodeType() == ntDocument_Node; }
+
+bool TXmlDocBuilder::addText(TXmlCustomReader*, TdomLocator*, const WideString& Text) {
+    if (!FReferenceNode) return true;
+    TdomNode* last = FReferenceNode->getLastChild();
+    if (last && last->getNodeType() == ntText_Node) {
+        static_cast<TdomText*>(last)->appendData(Text);
+    } else {
+        FReferenceNode->appendChild(ownerOf(FReferenceNode)->createTextNode(Text));
+    }
+    return true;
+}
+
+bool TXmlDocBuilder::startDocument(TdomLocator* Locator, const WideString& version, const WideString& encDl,
+                                   TdomStandalone sdDl) {
+    if (!FReferenceNode || FReferenceNode->getNodeType() != ntDocument_Node) return true;
+    auto* doc = static_cast<TdomDocument*>(FReferenceNode);
+    doc->setInputEncoding(encDl);
+    doc->setXmlStandalone(sdDl);
+    doc->setXmlVersion(version);
+    doc->storeDocumentURI(Locator ? Locator->getUri() : WideString());
+    return true;
+}
+
+bool TXmlDocBuilder::processStartDocument(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& version,
+                                          const WideString& encDl, TdomStandalone sdDl) {
+    fireEvent(OnStartDocument, Reader, Locator, version, encDl, sdDl);
+    if (!startDocument(Locator, version, encDl, sdDl)) return false;
+    return XML_FORWARD(StartDocument, version, encDl, sdDl);
+}
+
+bool TXmlDocBuilder::processStartDocumentFragment(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                  const WideString& version, const WideString& encDl,
+                                                  TdomStandalone sdDl) {
+    fireEvent(OnStartDocumentFragment, Reader, Locator, version, encDl, sdDl);
+    if (!startDocument(Locator, version, encDl, sdDl)) return false;
+    return XML_FORWARD(StartDocumentFragment, version, encDl, sdDl);
+}
+
+bool TXmlDocBuilder::processEndDocument(TXmlCustomReader* Reader, TdomLocator* Locator) {
+    fireEvent(OnEndDocument, Reader, Locator);
+    return XML_FORWARD(EndDocument);
+}
+
+bool TXmlDocBuilder::processEndDocumentFragment(TXmlCustomReader* Reader, TdomLocator* Locator) {
+    fireEvent(OnEndDocumentFragment, Reader, Locator);
+    return XML_FORWARD(EndDocumentFragment);
+}
+
+bool TXmlDocBuilder::lookupPrefix(const WideString& Prefix, WideString& Uri) const {
+    for (int i = FPrefixMappings.getCount() - 1; i >= 0; --i) {
+        if (FPrefixMappings.getName(i) == Prefix) {
+            Uri = FPrefixMappings.getValue(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TXmlDocBuilder::startElement(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& tagName,
+                                  TdomNameValueList* attributes) {
+    if (!FReferenceNode) return true;
+    TdomDocument* doc = ownerOf(FReferenceNode);
+    const int count = attributes ? attributes->getCount() : 0;
+    if (!FBuildNamespaceTree) {
+        if (!IsXmlName(tagName)) return sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName);
+        TdomElement* element = doc->createElement(tagName);
+        FReferenceNode->appendChild(element);
+        FReferenceNode = element;
+        for (int i = 0; i < count; ++i) {
+            const WideString& name = attributes->getName(i);
+            if (!IsXmlName(name)) return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name);
+            element->setAttribute(name, attributes->getValue(i));
+        }
+        return true;
+    }
+    if (!IsXmlQName(tagName)) return sendErrorNotification(Reader, ET_INVALID_QUALIFIED_NAME, Locator, tagName);
+    WideString prefix = prefixOf(tagName);
+    WideString uri;
+    if (!lookupPrefix(prefix, uri) && !prefix.empty())
+        return sendErrorNotification(Reader, ET_NAMESPACE_URI_NOT_FOUND, Locator, tagName);
+    TdomElement* element = doc->createElementNS(uri, tagName);
+    FReferenceNode->appendChild(element);
+    FReferenceNode = element;
+    for (int i = 0; i < count; ++i) {
+        const WideString& name = attributes->getName(i);
+        if (!IsXmlQName(name)) return sendErrorNotification(Reader, ET_INVALID_QUALIFIED_NAME, Locator, name);
+        WideString attPrefix = prefixOf(name);
+        WideString attUri;
+        if (name == u"xmlns" || attPrefix == u"xmlns") {
+            attUri = detail::kXmlnsNamespace;
+        } else if (attPrefix == u"xml") {
+            attUri = detail::kXmlNamespace;
+        } else if (!attPrefix.empty() && !lookupPrefix(attPrefix, attUri)) {
+            return sendErrorNotification(Reader, ET_NAMESPACE_URI_NOT_FOUND, Locator, name);
+        }
+        element->setAttributeNS(attUri, name, attributes->getValue(i));
+    }
+    return true;
+}
+
+bool TXmlDocBuilder::processStartElement(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& tagName,
+                                         TdomNameValueList* attributes) {
+    fireEvent(OnStartElement, Reader, Locator, tagName, attributes);
+    if (!startElement(Reader, Locator, tagName, attributes)) return false;
+    return XML_FORWARD(StartElement, tagName, attributes);
+}
+
+bool TXmlDocBuilder::processEndElement(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& tagName) {
+    fireEvent(OnEndElement, Reader, Locator, tagName);
+    if (FReferenceNode) {
+        if (FReferenceNode->getNodeType() == ntElement_Node &&
+            static_cast<TdomElement*>(FReferenceNode)->getTagNameRef() == tagName) {
+            FReferenceNode = FReferenceNode->getParentNode();
+        } else if (!sendErrorNotification(Reader, ET_END_TAG_WITHOUT_START_TAG, Locator, tagName)) {
+            return false;
+        }
+    }
+    return XML_FORWARD(EndElement, tagName);
+}
+
+bool TXmlDocBuilder::processStartPrefixMapping(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                               const WideString& prefix, const WideString& uri) {
+    fireEvent(OnStartPrefixMapping, Reader, Locator, prefix, uri);
+    if (FReferenceNode) {
+        bool prefixOk = prefix.empty() || (IsXmlPrefix(prefix) && (prefix != u"xmlns" || uri == detail::kXmlnsNamespace));
+        if (!prefixOk) return sendErrorNotification(Reader, ET_INVALID_PREFIX, Locator, prefix);
+        if (!IsXmlAttValue(u"\"" + uri + u"\"") && !IsXmlAttValue(u"'" + uri + u"'"))
+            return sendErrorNotification(Reader, ET_INVALID_NAMESPACE_URI, Locator, uri);
+        FPrefixMappings.Add(prefix, uri);
+    }
+    return XML_FORWARD(StartPrefixMapping, prefix, uri);
+}
+
+bool TXmlDocBuilder::processEndPrefixMapping(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                             const WideString& data) {
+    fireEvent(OnEndPrefixMapping, Reader, Locator, data);
+    if (FReferenceNode) {
+        int last = FPrefixMappings.getCount() - 1;
+        if (last < 0 || FPrefixMappings.getName(last) != data)
+            return sendErrorNotification(Reader, ET_WRONG_PREFIX_MAPPING_NESTING, Locator, data);
+        FPrefixMappings.Delete(last);
+    }
+    return XML_FORWARD(EndPrefixMapping, data);
+}
+
+bool TXmlDocBuilder::processPCDATA(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    fireEvent(OnPCDATA, Reader, Locator, data);
+    if (FReferenceNode) {
+        if (!atDocumentLevel()) {
+            if (!addText(Reader, Locator, data)) return false;
+        } else if (!allWhiteSpace(data)) {
+            if (!sendErrorNotification(Reader, ET_CHARACTERS_OUTSIDE_ROOT, Locator, data)) return false;
+        }
+    }
+    return XML_FORWARD(PCDATA, data);
+}
+
+bool TXmlDocBuilder::processCDATA(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    fireEvent(OnCDATA, Reader, Locator, data);
+    if (FReferenceNode) {
+        if (FKeepCDATASections) {
+            FReferenceNode->appendChild(ownerOf(FReferenceNode)->createCDATASection(data));
+        } else if (!atDocumentLevel()) {
+            if (!addText(Reader, Locator, data)) return false;
+        } else if (!allWhiteSpace(data)) {
+            if (!sendErrorNotification(Reader, ET_CHARACTERS_OUTSIDE_ROOT, Locator, data)) return false;
+        }
+    }
+    return XML_FORWARD(CDATA, data);
+}
+
+bool TXmlDocBuilder::processComment(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    fireEvent(OnComment, Reader, Locator, data);
+    if (FReferenceNode && FKeepComments)
+        FReferenceNode->appendChild(ownerOf(FReferenceNode)->createComment(data));
+    return XML_FORWARD(Comment, data);
+}
+
+bool TXmlDocBuilder::processProcessingInstruction(TXmlCustomReader* Reader, TdomLocator* Locator,
+                                                  const WideString& targ, const WideString& data) {
+    fireEvent(OnProcessingInstruction, Reader, Locator, targ, data);
+    if (FReferenceNode)
+        FReferenceNode->appendChild(ownerOf(FReferenceNode)->createProcessingInstruction(targ, data));
+    return XML_FORWARD(ProcessingInstruction, targ, data);
+}
+
+bool TXmlDocBuilder::processEntityRef(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    fireEvent(OnEntityRef, Reader, Locator, data);
+    if (FReferenceNode) {
+        const char16_t* predefined = nullptr;
+        if (data == u"lt") predefined = u"<";
+        else if (data == u"gt") predefined = u">";
+        else if (data == u"amp") predefined = u"&";
+        else if (data == u"apos") predefined = u"'";
+        else if (data == u"quot") predefined = u"\"";
+        if (FKeepEntityRefs || !predefined) {
+            FReferenceNode->appendChild(ownerOf(FReferenceNode)->createEntityReference(data));
+        } else if (!atDocumentLevel()) {
+            if (!addText(Reader, Locator, predefined)) return false;
+        }
+    }
+    return XML_FORWARD(EntityRef, data);
+}
+
+bool TXmlDocBuilder::processSkippedEntity(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
+    fireEvent(OnSkippedEntity, Reader, Locator, data);
+    return XML_FORWARD(SkippedEntity, data);
+}
+
+bool TXmlDocBuilder::processDoctype(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& name,
+                                    const WideString& pubId, const WideString& sysId, const WideString& data) {
+    fireEvent(OnDoctype, Reader, Locator, name, pubId, sysId, data);
+    if (FReferenceNode) {
+        TdomDocument* doc = ownerOf(FReferenceNode);
+        TdomNode* decl = nullptr;
+        try {
+            decl = doc->createDocumentTypeDecl(name, pubId, sysId, data);
+            FReferenceNode->appendChild(decl);
+        } catch (const Exception&) {
+            if (decl) {
+                if (decl->getParentNode()) decl->getParentNode()->removeChild(decl);
+                doc->freeTreeNode(decl);
+            }
+            if (!sendErrorNotification(Reader, ET_INVALID_DOCTYPE, Locator, name)) return false;
+        }
+    }
+    return XML_FORWARD(Doctype, name, pubId, sysId, data);
+}
+
+#undef XML_FORWARD
+
+} // namespace xmldom

@@ -1,0 +1,53 @@
+// The document builder: TXmlDocBuilder sits at the end of a reading chain and turns content
+// events into DOM nodes, appended under its reference node (a new document, or the node a
+// fragment is read into).
+#pragma once
+
+#include "XmlHandlers.h"
+
+namespace xmldom {
+
+class TdomNode;
+
+class TXmlDocBuilder : public TXmlCustomContentHandler {
+public:
+    /// No namespace tree; CDATA sections, comments and entity references kept; no reference node.
+    explicit TXmlDocBuilder(TdomBaseComponent* AOwner = nullptr) : TXmlCustomContentHandler(AOwner) {}
+
+    XML_CONTENT_EVENTS(XML_DECLARE_PROCESS_OVERRIDE)
+    /// Clears the prefix mappings and passes the call on.
+    void reset() override;
+    /// Appends text to the reference node's last child when that is a text node, else appends a
+    /// new text node.
+    virtual bool addText(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& Text);
+
+    TdomNode* getReferenceNode() const { return FReferenceNode; }
+    void setReferenceNode(TdomNode* Value) { FReferenceNode = Value; }
+    bool getBuildNamespaceTree() const { return FBuildNamespaceTree; }
+    void setBuildNamespaceTree(bool Value) { FBuildNamespaceTree = Value; }
+    bool getKeepCDATASections() const { return FKeepCDATASections; }
+    void setKeepCDATASections(bool Value) { FKeepCDATASections = Value; }
+    bool getKeepComments() const { return FKeepComments; }
+    void setKeepComments(bool Value) { FKeepComments = Value; }
+    bool getKeepEntityRefs() const { return FKeepEntityRefs; }
+    void setKeepEntityRefs(bool Value) { FKeepEntityRefs = Value; }
+    const TdomNameValueList& getPrefixMappings() const { return FPrefixMappings; }
+
+private:
+    bool startDocument(TdomLocator* Locator, const WideString& version, const WideString& encDl,
+                       TdomStandalone sdDl);
+    bool startElement(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& tagName,
+                      TdomNameValueList* attributes);
+    /// The URI bound to the prefix (the latest binding); false when unbound.
+    bool lookupPrefix(const WideString& Prefix, WideString& Uri) const;
+    bool atDocumentLevel() const;
+
+    bool FBuildNamespaceTree = false;
+    bool FKeepCDATASections = true;
+    bool FKeepComments = true;
+    bool FKeepEntityRefs = true;
+    TdomNode* FReferenceNode = nullptr;
+    TdomNameValueList FPrefixMappings;
+};
+
+} // namespace xmldom
