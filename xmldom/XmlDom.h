@@ -4,6 +4,7 @@
 #pragma once
 
 #include "XmlDomCharData.h"
+#include "XmlDomContentModel.h"
 #include "XmlDomDecls.h"
 #include "XmlDomDocument.h"
 #include "XmlDomElements.h"

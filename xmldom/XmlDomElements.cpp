@@ -5,6 +5,7 @@
 #include "XmlDomElements.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "XmlDomCharData.h"
 #include "XmlDomDecls.h"
@@ -337,6 +338,24 @@ TdomAttr* attributeNamed(const TdomNodeVector& list, const WideString& name) {
 }  // namespace
 
 bool TdomElement::validate() {
+    // The subtree in document order on an explicit stack: deep documents cannot exhaust ours.
+    bool result = true;
+    std::vector<TdomNode*> stack{this};
+    while (!stack.empty()) {
+        TdomNode* node = stack.back();
+        stack.pop_back();
+        if (node->getNodeType() != ntElement_Node) {
+            if (!node->validate()) result = false;
+            continue;
+        }
+        auto* element = static_cast<TdomElement*>(node);
+        if (!element->validateSelf()) result = false;
+        for (size_t i = element->children_.size(); i-- > 0;) stack.push_back(element->children_[i]);
+    }
+    return result;
+}
+
+bool TdomElement::validateSelf() {
     TdomSchemaQuery& schema = schemaOf(this);
     bool result = schema.validateElementContent(this);
     for (const TdomAttrDeclInfo& decl : schema.getAttributeDecls(*tagName_)) {
@@ -367,18 +386,29 @@ bool TdomElement::validate() {
     }
     for (size_t i = 0; i < attributeList_.size(); ++i)
         if (!attributeList_[i]->validate()) result = false;
-    for (size_t i = 0; i < children_.size(); ++i)
-        if (!children_[i]->validate()) result = false;
     return result;
 }
 
 bool TdomElement::validateAttributeValues() {
+    // The ID references of the whole subtree are checked, not only the top element's, in
+    // document order on an explicit stack.
+    bool result = true;
+    std::vector<TdomElement*> stack{this};
+    while (!stack.empty()) {
+        TdomElement* element = stack.back();
+        stack.pop_back();
+        if (!element->validateOwnAttributeValues()) result = false;
+        for (size_t i = element->children_.size(); i-- > 0;)
+            if (element->children_[i]->getNodeType() == ntElement_Node)
+                stack.push_back(static_cast<TdomElement*>(element->children_[i]));
+    }
+    return result;
+}
+
+bool TdomElement::validateOwnAttributeValues() {
     bool result = true;
     for (size_t i = 0; i < attributeList_.size(); ++i)
         if (!attributeList_[i]->validateAttributeValues()) result = false;
-    // The ID references of the whole subtree are checked, not only the top element's.
-    for (size_t i = 0; i < children_.size(); ++i)
-        if (children_[i]->getNodeType() == ntElement_Node && !children_[i]->validateAttributeValues()) result = false;
     return result;
 }
 

@@ -80,6 +80,10 @@ public:
     TdomAttr* getAttributeAt(int index) const;
 
 private:
+    /// This element's own checks: content, declared defaults, its attributes.
+    bool validateSelf();
+    /// This element's attributes' ID and IDREF checks.
+    bool validateOwnAttributeValues();
     friend class TdomDocument;
     TdomAttr* setAttributeNodeCommon(TdomAttr* attr, bool ns);
     void setNames(const WideString& namespaceURI, const WideString& prefix, const WideString& localName);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "XmlDomContentModel.h"
 #include "XmlDomDocument.h"
 #include "XmlDomInternal.h"
 #include "XmlErrors.h"
@@ -159,6 +160,23 @@ void TDomImplementation::clear() {
     documents_.clear();
     for (TdomNode* doctype : documentTypes_) delete doctype;
     documentTypes_.clear();
+    for (TdomCMObject* cm : cmObjects_) delete cm;
+    cmObjects_.clear();
+}
+
+TdomCMObject* TDomImplementation::createCMObject() {
+    auto cm = std::make_unique<TdomCMObject>(this);
+    cmObjects_.push_back(cm.get());
+    return cm.release();
+}
+
+void TDomImplementation::freeCMObject(TdomCMObject*& cmObject) {
+    if (!cmObject) return;
+    auto it = std::find(cmObjects_.begin(), cmObjects_.end(), cmObject);
+    if (it == cmObjects_.end()) throw ENot_Found_Err(msg::kContentModelNotFoundErr);
+    cmObjects_.erase(it);
+    delete cmObject;
+    cmObject = nullptr;
 }
 
 bool TDomImplementation::hasFeature(const WideString& feature, const WideString& version) const {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "XmlComponents.h"
 #include "XmlDomNodes.h"
@@ -12,6 +13,7 @@
 
 namespace xmldom {
 
+class TdomCMObject;
 class TdomDocument;
 class TdomDocumentType;
 class TdomError;
@@ -62,8 +64,14 @@ public:
     /// Views of the registered documents and document types.
     virtual TdomNodeList* getDocuments() { return &documentView_; }
     virtual TdomNodeList* getDocumentTypes() { return &documentTypeView_; }
-    /// Frees every registered document, then every document type.
+    /// The content-model objects made here, in order of creation.
+    virtual const std::vector<TdomCMObject*>& getCMObjects() const { return cmObjects_; }
+    /// Frees every registered document, then every document type, then every content model.
     virtual void clear();
+    /// A new content-model object owned by this implementation.
+    virtual TdomCMObject* createCMObject();
+    /// Nil does nothing; not made here: ENot_Found_Err "Content model not found error.".
+    virtual void freeCMObject(TdomCMObject*& cmObject);
     /// A registered document without element, with its location set.
     virtual TdomDocument* createEmptyDocument(const WideString& location);
     /// Name not an XML Name: EInvalid_Character_Err; doctype checks: EWrong_Document_Err.
@@ -95,6 +103,7 @@ private:
     TdomNodeList documentView_;
     TdomNodeVector documentTypes_;
     TdomNodeList documentTypeView_;
+    std::vector<TdomCMObject*> cmObjects_;
 };
 
 }  // namespace xmldom

@@ -1,0 +1,243 @@
+// Entity expansion against one budget per call, and the entity tests with memory of the
+// entities already answered, so hostile declarations cost time linear in their size.
+#include "XmlDomEntityExpansion.h"
+
+#include <unordered_set>
+
+#include "XmlChars.h"
+
+namespace xmldom {
+
+namespace {
+
+bool predefinedText(const WideString& name, WideString& text) {
+    if (name == u"lt") text = u"<";
+    else if (name == u"gt") text = u">";
+    else if (name == u"amp") text = u"&";
+    else if (name == u"apos") text = u"'";
+    else if (name == u"quot") text = u"\"";
+    else return false;
+    return true;
+}
+
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isHex(char16_t c) { return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
+
+}  // namespace
+
+std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value) {
+    std::vector<TdomEntityPart> parts;
+    WideString text;
+    auto flush = [&] {
+        if (!text.empty()) parts.push_back({TdomEntityPart::Text, std::move(text)});
+        text.clear();
+    };
+    size_t i = 0;
+    while (i < value.size()) {
+        if (value[i] != u'&') {
+            text += value[i++];
+            continue;
+        }
+        size_t semi = value.find(u';', i + 1);
+        if (semi == std::u16string_view::npos) {
+            text += value[i++];
+            continue;
+        }
+        std::u16string_view body = value.substr(i + 1, semi - i - 1);
+        if (!body.empty() && body[0] == u'#') {
+            bool hex = body.size() > 1 && body[1] == u'x';
+            std::u16string_view digits = body.substr(hex ? 2 : 1);
+            bool ok = !digits.empty();
+            uint32_t v = 0;
+            for (char16_t c : digits) {
+                if (!(hex ? isHex(c) : isDigit(c))) {
+                    ok = false;
+                    break;
+                }
+                uint32_t d = isDigit(c) ? c - u'0' : (c | 0x20) - u'a' + 10;
+                v = v * (hex ? 16 : 10) + d;
+                if (v >= 0x110000) {
+                    ok = false;
+                    break;
+                }
+            }
+            if (ok) {
+                WideString ch;
+                if (v >= 0x10000) {
+                    ch += static_cast<char16_t>(0xD800 + ((v - 0x10000) >> 10));
+                    ch += static_cast<char16_t>(0xDC00 + ((v - 0x10000) & 0x3FF));
+                } else {
+                    ch += static_cast<char16_t>(v);
+                }
+                flush();
+                parts.push_back({TdomEntityPart::CharRef, std::move(ch)});
+                i = semi + 1;
+                continue;
+            }
+        } else if (IsXmlName(body)) {
+            flush();
+            parts.push_back({TdomEntityPart::EntityRef, WideString(body)});
+            i = semi + 1;
+            continue;
+        }
+        text += value[i++];
+    }
+    flush();
+    return parts;
+}
+
+// ------------------------------------------------------------------ expander
+
+TdomEntityExpander::TdomEntityExpander(TdomEntityLookup lookup, TdomExpansionLimits limits, bool allowExternal)
+    : lookup_(std::move(lookup)), limits_(limits), allowExternal_(allowExternal) {}
+
+bool TdomEntityExpander::charge(size_t n) {
+    produced_ += n;
+    return produced_ <= limits_.maxChars;
+}
+
+TdomExpansionResult TdomEntityExpander::expandEntity(const WideString& name, WideString& text) {
+    text.clear();
+    if (predefinedText(name, text)) return TdomExpansionResult::Ok;
+    TdomExpansionResult r = build(name, 0);
+    if (r == TdomExpansionResult::Ok) text = done_[name];
+    return r;
+}
+
+TdomExpansionResult TdomEntityExpander::expandText(std::u16string_view literal, WideString& text) {
+    text.clear();
+    std::vector<TdomEntityPart> parts = CutLiteralValue(literal);
+    return appendParts(parts, text, 0);
+}
+
+TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntityPart>& parts, WideString& out,
+                                                    int depth) {
+    for (const TdomEntityPart& part : parts) {
+        if (part.kind != TdomEntityPart::EntityRef) {
+            if (!charge(part.text.size())) return TdomExpansionResult::TooLarge;
+            out += part.text;
+            continue;
+        }
+        WideString predefined;
+        if (predefinedText(part.text, predefined)) {
+            if (!charge(1)) return TdomExpansionResult::TooLarge;
+            out += predefined;
+            continue;
+        }
+        TdomExpansionResult r = build(part.text, depth + 1);
+        if (r != TdomExpansionResult::Ok) return r;
+        const WideString& sub = done_[part.text];
+        if (!charge(sub.size())) return TdomExpansionResult::TooLarge;
+        out += sub;
+    }
+    return TdomExpansionResult::Ok;
+}
+
+TdomExpansionResult TdomEntityExpander::build(const WideString& name, int depth) {
+    if (done_.count(name)) return TdomExpansionResult::Ok;
+    failedName_ = name;
+    if (depth > limits_.maxDepth) return TdomExpansionResult::TooLarge;
+    if (onPath_[name]) return TdomExpansionResult::Circular;
+    TdomEntityFacts facts;
+    if (!lookup_(name, true, facts)) return TdomExpansionResult::Undeclared;
+    if (facts.unparsed) return TdomExpansionResult::Unparsed;
+    if (facts.external && !allowExternal_) return TdomExpansionResult::External;
+    if (facts.state == 0) return TdomExpansionResult::Unresolvable;
+    if (facts.state == 1) return TdomExpansionResult::Unusable;
+    onPath_[name] = true;
+    WideString text;
+    TdomExpansionResult r = appendParts(CutLiteralValue(facts.literalValue), text, depth);
+    onPath_[name] = false;
+    if (r != TdomExpansionResult::Ok) return r;
+    done_.emplace(name, std::move(text));
+    return TdomExpansionResult::Ok;
+}
+
+// ------------------------------------------------------------------ entity tests
+
+TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideString& entity, bool ignoreUndeclared,
+                                          const TdomEntityLookup& lookup, WideString* undeclaredName) {
+    // Colours of the depth-first walk: on the path (grey) or answered without a hit (black).
+    std::unordered_set<WideString> grey;
+    std::unordered_set<WideString> black;
+    struct Frame {
+        WideString name;
+        std::vector<WideString> refs;
+        size_t next = 0;
+    };
+    std::vector<Frame> stack;
+    // Examines one entity: a hit of its own, or its references pushed for the walk.
+    auto enter = [&](const WideString& name, TdomEntityTestResult& result) -> bool {
+        TdomEntityFacts facts;
+        bool resolve = kind == TdomEntityTestKind::Unresolvable || kind == TdomEntityTestKind::LessThan;
+        if (!lookup(name, resolve, facts)) {
+            if (IsXmlPredefinedEntityName(name) || ignoreUndeclared) {
+                black.insert(name);
+                return false;
+            }
+            if (undeclaredName) *undeclaredName = name;
+            result = TdomEntityTestResult::Undeclared;
+            return true;
+        }
+        std::vector<TdomEntityPart> parts = CutLiteralValue(facts.literalValue);
+        bool hit = false;
+        switch (kind) {
+            case TdomEntityTestKind::External: hit = facts.external; break;
+            case TdomEntityTestKind::Unparsed: hit = facts.unparsed; break;
+            case TdomEntityTestKind::Unresolvable: hit = facts.state != 2; break;
+            case TdomEntityTestKind::LessThan:
+                hit = facts.state != 2;
+                for (const auto& p : parts)
+                    if (p.kind == TdomEntityPart::Text && p.text.find(u'<') != WideString::npos) hit = true;
+                break;
+            case TdomEntityTestKind::Circular: break;
+        }
+        if (hit) {
+            result = TdomEntityTestResult::Hit;
+            return true;
+        }
+        Frame f{name, {}, 0};
+        for (auto& p : parts)
+            if (p.kind == TdomEntityPart::EntityRef) f.refs.push_back(std::move(p.text));
+        grey.insert(name);
+        stack.push_back(std::move(f));
+        return false;
+    };
+    TdomEntityTestResult result = TdomEntityTestResult::NoHit;
+    if (enter(entity, result)) return result;
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.next == f.refs.size()) {
+            grey.erase(f.name);
+            black.insert(f.name);
+            stack.pop_back();
+            continue;
+        }
+        WideString ref = f.refs[f.next++];
+        if (black.count(ref)) continue;
+        if (grey.count(ref)) {
+            if (kind == TdomEntityTestKind::Circular) return TdomEntityTestResult::Hit;
+            continue;
+        }
+        if (enter(ref, result)) return result;
+    }
+    return TdomEntityTestResult::NoHit;
+}
+
+WideString CollapseSpaces(std::u16string_view value) {
+    WideString out;
+    out.reserve(value.size());
+    bool pending = false;
+    for (char16_t c : value) {
+        if (c == u' ') {
+            pending = !out.empty();
+            continue;
+        }
+        if (pending) out += u' ';
+        pending = false;
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace xmldom

@@ -1,0 +1,100 @@
+// Expansion of general entities against a budget: literal values cut into parts, replacement
+// texts built once per entity and call, circular and over-deep paths refused, and the entity
+// tests (external, unparsed, less-than ...) answered in one pass with memory of what is known.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
+#include "XmlSupport.h"
+
+namespace xmldom {
+
+/// One part of an entity's literal value.
+struct TdomEntityPart {
+    enum Kind : uint8_t { Text = 0, CharRef = 1, EntityRef = 2 };
+    Kind kind;
+    WideString text;  ///< the text, the character's code units, or the referenced name
+};
+
+/// Cuts a literal value into text, character and entity-reference parts. A "&" that starts
+/// no well-formed reference stays text.
+std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value);
+
+/// What an expansion needs to know of one declared general entity.
+struct TdomEntityFacts {
+    bool external = false;     ///< public id, system id or notation name given
+    bool unparsed = false;     ///< a notation name given
+    uint8_t state = 2;         ///< 0 unresolved, 1 unusable, 2 usable (after `resolve` when asked)
+    WideString literalValue;   ///< the replacement text as declared
+};
+
+/// Looks a general entity up: false when undeclared. With resolve set, an entity in state 0
+/// is resolved first (external parsed entities are fetched) and the state after it given.
+using TdomEntityLookup = std::function<bool(const WideString& name, bool resolve, TdomEntityFacts& facts)>;
+
+/// The limits of one expansion call.
+struct TdomExpansionLimits {
+    size_t maxChars = 10'000'000;  ///< characters of produced text, over all entities of the call
+    int maxDepth = 256;            ///< entities open at once
+};
+
+/// Outcome of an expansion.
+enum class TdomExpansionResult : uint8_t {
+    Ok,
+    Undeclared,    ///< an entity (the failing name) is not declared
+    Circular,      ///< an entity met again on its own path
+    Unparsed,      ///< an unparsed entity was referenced
+    External,      ///< an external entity was referenced where none may be (the caller's choice)
+    Unresolvable,  ///< an entity stayed in state 0
+    Unusable,      ///< an entity in state 1
+    TooLarge,      ///< the budget of characters or depth ran out
+};
+
+/// One expansion call: holds the budget and the texts built so far (each entity once).
+class TdomEntityExpander {
+public:
+    TdomEntityExpander(TdomEntityLookup lookup, TdomExpansionLimits limits = {}, bool allowExternal = true);
+
+    /// The replacement text of entity `name`, references expanded. The five predefined names
+    /// give their characters.
+    TdomExpansionResult expandEntity(const WideString& name, WideString& text);
+    /// A literal text with its references expanded (character references to characters).
+    TdomExpansionResult expandText(std::u16string_view literal, WideString& text);
+    /// The name at which the last failure happened.
+    const WideString& failedName() const { return failedName_; }
+    /// Characters produced so far by this call.
+    size_t producedChars() const { return produced_; }
+
+private:
+    TdomExpansionResult build(const WideString& name, int depth);
+    TdomExpansionResult appendParts(const std::vector<TdomEntityPart>& parts, WideString& out, int depth);
+    bool charge(size_t n);
+
+    TdomEntityLookup lookup_;
+    TdomExpansionLimits limits_;
+    bool allowExternal_;
+    size_t produced_ = 0;
+    WideString failedName_;
+    std::unordered_map<WideString, WideString> done_;  ///< replacement texts built in this call
+    std::unordered_map<WideString, bool> onPath_;
+};
+
+/// The entity tests of the schema models.
+enum class TdomEntityTestKind : uint8_t { Circular, External, LessThan, Unparsed, Unresolvable };
+
+/// Result of an entity test: hit, no hit, or an undeclared reference met (not ignored).
+enum class TdomEntityTestResult : uint8_t { NoHit, Hit, Undeclared };
+
+/// Walks the entity's references depth-first (on an explicit stack) and answers whether the
+/// test hits at any entity reached; each entity is examined once. Circular paths are a hit of
+/// the circular test and end the walk of the others as no hit on that branch.
+TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideString& entity, bool ignoreUndeclared,
+                                          const TdomEntityLookup& lookup, WideString* undeclaredName = nullptr);
+
+/// The value of a non-CDATA attribute: runs of spaces become one, leading and trailing ones go.
+WideString CollapseSpaces(std::u16string_view value);
+
+}  // namespace xmldom
