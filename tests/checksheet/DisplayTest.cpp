@@ -2,10 +2,6 @@
 // process when it is installed, else Qt's offscreen platform draws them. The main menu, the
 // first installation, the settings, the checksheet form and its dialogs are driven by the script and pictured into PNG files
 // beside the test program.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -30,68 +26,12 @@
 #include "ReportFixture.h"
 #include "SetUp.h"
 #include "vetrav3.h"
+#include "../support/XvfbServer.h"
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
-/// Starts an X server before any test runs and stops it at exit.
-class DisplayServer {
-public:
-    DisplayServer() {
-        // Xvfb picks a free display itself and reports its number through a pipe, so test
-        // processes running side by side never race for one.
-        // Under the address sanitizer the X keyboard library trips its strict string checks, so
-        // sanitized builds draw on the offscreen platform.
-        int fds[2];
-        if (!kSanitized && access("/usr/bin/Xvfb", X_OK) == 0 && pipe(fds) == 0) {
-            FPid = fork();
-            if (FPid == 0) {
-                // The server ends with this process and keeps its output to itself.
-                prctl(PR_SET_PDEATHSIG, SIGTERM);
-                const int null = open("/dev/null", O_WRONLY);
-                dup2(null, 1);
-                dup2(null, 2);
-                close(fds[0]);
-                const std::string fd = std::to_string(fds[1]);
-                execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-                      "tcp", static_cast<char*>(nullptr));
-                _exit(127);
-            }
-            close(fds[1]);
-            std::string number;
-            char c;
-            while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-            close(fds[0]);
-            if (FPid > 0 && !number.empty()) {
-                setenv("DISPLAY", (":" + number).c_str(), 1);
-                unsetenv("QT_QPA_PLATFORM");
-                return;
-            }
-            Stop();
-        }
-        // No X server: widgets still draw on the offscreen platform.
-        setenv("DISPLAY", ":offscreen", 1);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    ~DisplayServer() { Stop(); }
-
-private:
-    void Stop() {
-        if (FPid > 0) {
-            kill(FPid, SIGTERM);
-            waitpid(FPid, nullptr, 0);
-        }
-        FPid = -1;
-    }
-    pid_t FPid = -1;
-};
-
-DisplayServer gDisplay;
+/// An X server for this test process, started before any test runs and stopped at exit.
+testsupport::XvfbServer gDisplay;
 
 using Display = ChecksheetFixture;
 
