@@ -422,45 +422,30 @@ bool Table::eof() const { return d->atEof; }
 bool Table::bof() const { return d->atBof; }
 bool Table::deleted() const { return !d->buf.empty() && d->buf[0] == '*'; }
 
-int Table::top() {
-  int rc = d->writeCurrent();
+int Table::Impl::moveToEnd(bool first) {
+  int rc = writeCurrent();
   if (rc < 0) return rc;
-  d->appending = false;
-  if (TagImpl* t = d->sel) {
+  appending = false;
+  if (TagImpl* t = sel) {
     if (t->keys_.empty()) {
-      d->setEof();
+      setEof();
       return kEof;
     }
-    d->positionOn(t->desc_ ? *t->keys_.rbegin() : *t->keys_.begin());
-    return d->atEof ? kEof : kOk;
+    // A descending tag reads its keys from the back.
+    positionOn(first != t->desc_ ? *t->keys_.begin() : *t->keys_.rbegin());
+    return atEof ? kEof : kOk;
   }
-  if (d->count == 0) {
-    d->setEof();
+  if (count == 0) {
+    setEof();
     return kEof;
   }
-  rc = d->readRecord(1);
+  rc = readRecord(first ? 1 : count);
   return rc < 0 ? rc : kOk;
 }
 
-int Table::bottom() {
-  int rc = d->writeCurrent();
-  if (rc < 0) return rc;
-  d->appending = false;
-  if (TagImpl* t = d->sel) {
-    if (t->keys_.empty()) {
-      d->setEof();
-      return kEof;
-    }
-    d->positionOn(t->desc_ ? *t->keys_.begin() : *t->keys_.rbegin());
-    return d->atEof ? kEof : kOk;
-  }
-  if (d->count == 0) {
-    d->setEof();
-    return kEof;
-  }
-  rc = d->readRecord(d->count);
-  return rc < 0 ? rc : kOk;
-}
+int Table::top() { return d->moveToEnd(true); }
+
+int Table::bottom() { return d->moveToEnd(false); }
 
 int Table::skip(long n) {
   int rc = d->writeCurrent();

@@ -147,6 +147,9 @@ struct Table::Impl {
   int writeHeader();
   void setEof();
   void positionOn(const Entry& e);
+  /// Moves to the first (`first`) or last record in the selected tag's order, or in record
+  /// order without a tag: kOk, kEof for an empty table or tag, or a negative error.
+  int moveToEnd(bool first);
   void setPos(std::string_view key, uint32_t rec) {
     posKey.assign(key);
     posRec = rec;
