@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # Generates the character-set tables of the XML document library from the published mappings:
-# xmldom/XmlCharsetTables.inc (the 72 single-byte sets) and xmldom/CharsetRegistry.inc (the
+# xmldom/encodings/XmlCharsetTables.inc (the 72 single-byte sets) and xmldom/encodings/CharsetRegistry.inc (the
 # registered character-set names). The output is committed; the build never runs this script.
 #
 # Usage: gen_charsets.py <data folder> <xmldom folder>

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Generates xmldom/XmlCharClasses.inc, the range tables of the XML character classes,
+"""Generates xmldom/base/XmlCharClasses.inc, the range tables of the XML character classes,
 from the published productions BaseChar, Ideographic, CombiningChar, Digit and Extender.
 
 Usage: gen_char_classes.py <xml-char-classes.txt> <output .inc>

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Generates xmldom/XmlErrorTexts.inc, the message texts of the XML library's error records in
+"""Generates xmldom/base/XmlErrorTexts.inc, the message texts of the XML library's error records in
 its seven languages, from xml_error_texts.txt beside this script.
 
 Usage: gen_error_texts.py <xml_error_texts.txt> <output .inc>
