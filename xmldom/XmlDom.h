@@ -20,3 +20,4 @@
 #include "XmlDocBuilder.h"
 #include "XmlStreamBuilder.h"
 #include "XmlParsers.h"
+#include "XmlSourceCode.h"
