@@ -82,7 +82,8 @@ TdomASObject* TdomASNamedObjectMap::setNamedItem(TdomASObject* object) {
         items_[it->second] = object;
         return old;
     }
-    items_.reserve(items_.size() + 1);
+    // Room first, so a failed push cannot leave the index pointing past the list.
+    if (items_.size() == items_.capacity()) items_.reserve(items_.empty() ? 8 : items_.capacity() * 2);
     index_.emplace(object->getName(), items_.size());
     items_.push_back(object);
     return nullptr;
