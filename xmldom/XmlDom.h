@@ -17,6 +17,7 @@
 #include "XmlHandlers.h"
 #include "XmlDomReader.h"
 #include "XmlDocReader.h"
+#include "XmlDtdReader.h"
 #include "XmlDocBuilder.h"
 #include "XmlStreamBuilder.h"
 #include "XmlParsers.h"
