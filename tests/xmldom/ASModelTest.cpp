@@ -35,6 +35,27 @@ TEST_F(Store, NamedMapKeepsOrderAndReplacesByName) {
     EXPECT_EQ(map.item(5), nullptr);
 }
 
+TEST_F(Store, NamedMapIndexSurvivesGrowthAndRemovals) {
+    TdomASElementDecl* e = nullptr;
+    std::vector<WideString> names;
+    for (int i = 0; i < 3000; ++i) {
+        std::string n = "n" + std::to_string(i);
+        names.emplace_back(n.begin(), n.end());
+        ASSERT_TRUE(model->addElementDecl(names.back(), AS_CONTENT_EMPTY, e));
+    }
+    for (int i = 0; i < 3000; i += 3) ASSERT_TRUE(model->removeElementDecl(names[i]));
+    const TdomASNamedObjectMap& map = model->getElementDecls();
+    EXPECT_EQ(map.getLength(), 2000);
+    for (int i = 0; i < 3000; ++i) {
+        TdomASObject* found = map.getNamedItem(names[i]);
+        if (i % 3 == 0) EXPECT_EQ(found, nullptr) << i;
+        else ASSERT_TRUE(found && found->getName() == names[i]) << i;
+    }
+    EXPECT_EQ(map.item(0)->getName(), u"n1") << "order kept";
+    EXPECT_TRUE(model->addElementDecl(names[0], AS_CONTENT_EMPTY, e)) << "a removed name is free again";
+    EXPECT_EQ(map.item(map.getLength() - 1), e);
+}
+
 TEST_F(Store, ObjectListInsertsBeforeOrAppends) {
     TdomASObjectList list;
     TdomASNotationDecl a(model, u"a", u"", u""), b(model, u"b", u"", u""), c(model, u"c", u"", u"");
