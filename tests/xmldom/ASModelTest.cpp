@@ -316,3 +316,43 @@ TEST(ASModelRegistry, CreateFreeAndFreeUnused) {
     EXPECT_TRUE(impl.getASModels().empty());
     (void)a;
 }
+
+// ------------------------------------------------------------------ hostile entity values
+
+TEST_F(Store, HostileEntityValuesAreJudgedNotFatal) {
+    TdomASEntityDecl* d = nullptr;
+    WideString deep;
+    for (int i = 0; i < 200000; ++i) deep += u"<a>";
+    for (int i = 0; i < 200000; ++i) deep += u"</a>";
+    model->addEntityDecl(u"deep", deep, d);
+    EXPECT_EQ(d->getState(), AS_USABLE) << "deep markup is parsed without exhausting the stack";
+    EXPECT_EQ(d->getPartCount(), 1);
+
+    deep.resize(deep.size() - 4);
+    model->addEntityDecl(u"unclosed", deep, d);
+    EXPECT_EQ(d->getState(), AS_UNUSABLE);
+
+    model->addEntityDecl(u"surrogate", WideString(u"a") + char16_t(0xD800) + u"b", d);
+    EXPECT_EQ(d->getState(), AS_UNUSABLE) << "a lone surrogate is no character";
+    model->addEntityDecl(u"nul", WideString(u"a\0b", 3), d);
+    EXPECT_EQ(d->getState(), AS_UNUSABLE);
+    model->addEntityDecl(u"pair", WideString(u"x") + char16_t(0xD83D) + char16_t(0xDE00), d);
+    EXPECT_EQ(d->getState(), AS_USABLE);
+
+    WideString big(5'000'000, u'x');
+    big += u"<b/>";
+    model->addEntityDecl(u"big", big, d);
+    EXPECT_EQ(d->getState(), AS_USABLE);
+    EXPECT_EQ(impl.getDocuments()->getLength(), 0);
+}
+
+TEST_F(Store, CharacterReferencesInParts) {
+    TdomASEntityDecl* d = nullptr;
+    model->addEntityDecl(u"refs", u"&#x1F600;&#38;&#0065;", d);
+    ASSERT_EQ(d->getState(), AS_USABLE);
+    ASSERT_EQ(d->getPartCount(), 3);
+    EXPECT_EQ(d->getPart(0)->getValue(), (WideString{char16_t(0xD83D), char16_t(0xDE00)}));
+    EXPECT_EQ(d->getPart(1)->getValue(), u"&");
+    EXPECT_EQ(d->getPart(2)->getValue(), u"A");
+    EXPECT_EQ(d->getPart(3), nullptr);
+}
