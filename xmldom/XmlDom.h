@@ -18,6 +18,7 @@
 #include "XmlHandlers.h"
 #include "XmlDomReader.h"
 #include "XmlDocReader.h"
+#include "XmlDtdReader.h"
 #include "XmlDocBuilder.h"
 #include "XmlASBuilder.h"
 #include "XmlStreamBuilder.h"

@@ -85,6 +85,8 @@ TEST_F(Collection, AppendAndInsertChecks) {
     EXPECT_TRUE(raises<EWrong_DOM_Implementation_Err>([&] { col.insertASModel(0, foreign); },
                                                       u"Wrong DOM implementation error."));
     TdomASModel* first = impl.createASModel();
+    EXPECT_TRUE(raises<EIndex_Size_Err>([&] { col.insertASModel(2, first); }, u"Index size error."));
+    EXPECT_FALSE(first->isUsed()) << "a refused insert changes nothing";
     col.insertASModel(0, first);
     EXPECT_EQ(col.item(0), first);
     EXPECT_EQ(col.item(1), model);

@@ -35,6 +35,27 @@ TEST_F(Store, NamedMapKeepsOrderAndReplacesByName) {
     EXPECT_EQ(map.item(5), nullptr);
 }
 
+TEST_F(Store, NamedMapIndexSurvivesGrowthAndRemovals) {
+    TdomASElementDecl* e = nullptr;
+    std::vector<WideString> names;
+    for (int i = 0; i < 3000; ++i) {
+        std::string n = "n" + std::to_string(i);
+        names.emplace_back(n.begin(), n.end());
+        ASSERT_TRUE(model->addElementDecl(names.back(), AS_CONTENT_EMPTY, e));
+    }
+    for (int i = 0; i < 3000; i += 3) ASSERT_TRUE(model->removeElementDecl(names[i]));
+    const TdomASNamedObjectMap& map = model->getElementDecls();
+    EXPECT_EQ(map.getLength(), 2000);
+    for (int i = 0; i < 3000; ++i) {
+        TdomASObject* found = map.getNamedItem(names[i]);
+        if (i % 3 == 0) EXPECT_EQ(found, nullptr) << i;
+        else ASSERT_TRUE(found && found->getName() == names[i]) << i;
+    }
+    EXPECT_EQ(map.item(0)->getName(), u"n1") << "order kept";
+    EXPECT_TRUE(model->addElementDecl(names[0], AS_CONTENT_EMPTY, e)) << "a removed name is free again";
+    EXPECT_EQ(map.item(map.getLength() - 1), e);
+}
+
 TEST_F(Store, ObjectListInsertsBeforeOrAppends) {
     TdomASObjectList list;
     TdomASNotationDecl a(model, u"a", u"", u""), b(model, u"b", u"", u""), c(model, u"c", u"", u"");
@@ -294,4 +315,44 @@ TEST(ASModelRegistry, CreateFreeAndFreeUnused) {
     impl.clear();
     EXPECT_TRUE(impl.getASModels().empty());
     (void)a;
+}
+
+// ------------------------------------------------------------------ hostile entity values
+
+TEST_F(Store, HostileEntityValuesAreJudgedNotFatal) {
+    TdomASEntityDecl* d = nullptr;
+    WideString deep;
+    for (int i = 0; i < 200000; ++i) deep += u"<a>";
+    for (int i = 0; i < 200000; ++i) deep += u"</a>";
+    model->addEntityDecl(u"deep", deep, d);
+    EXPECT_EQ(d->getState(), AS_USABLE) << "deep markup is parsed without exhausting the stack";
+    EXPECT_EQ(d->getPartCount(), 1);
+
+    deep.resize(deep.size() - 4);
+    model->addEntityDecl(u"unclosed", deep, d);
+    EXPECT_EQ(d->getState(), AS_UNUSABLE);
+
+    model->addEntityDecl(u"surrogate", WideString(u"a") + char16_t(0xD800) + u"b", d);
+    EXPECT_EQ(d->getState(), AS_UNUSABLE) << "a lone surrogate is no character";
+    model->addEntityDecl(u"nul", WideString(u"a\0b", 3), d);
+    EXPECT_EQ(d->getState(), AS_UNUSABLE);
+    model->addEntityDecl(u"pair", WideString(u"x") + char16_t(0xD83D) + char16_t(0xDE00), d);
+    EXPECT_EQ(d->getState(), AS_USABLE);
+
+    WideString big(5'000'000, u'x');
+    big += u"<b/>";
+    model->addEntityDecl(u"big", big, d);
+    EXPECT_EQ(d->getState(), AS_USABLE);
+    EXPECT_EQ(impl.getDocuments()->getLength(), 0);
+}
+
+TEST_F(Store, CharacterReferencesInParts) {
+    TdomASEntityDecl* d = nullptr;
+    model->addEntityDecl(u"refs", u"&#x1F600;&#38;&#0065;", d);
+    ASSERT_EQ(d->getState(), AS_USABLE);
+    ASSERT_EQ(d->getPartCount(), 3);
+    EXPECT_EQ(d->getPart(0)->getValue(), (WideString{char16_t(0xD83D), char16_t(0xDE00)}));
+    EXPECT_EQ(d->getPart(1)->getValue(), u"&");
+    EXPECT_EQ(d->getPart(2)->getValue(), u"A");
+    EXPECT_EQ(d->getPart(3), nullptr);
 }

@@ -69,6 +69,11 @@ void TdomInputSourceLocator::markStart() {
     startColumn_ = endColumn_;
 }
 
+void TdomInputSourceLocator::moveTo(int32_t Line, int32_t Column) {
+    startLine_ = endLine_ = Line;
+    startColumn_ = endColumn_ = Column;
+}
+
 // ---------------------------------------------------------------- TdomError
 
 TdomError::TdomError(TXmlErrorType Kind, int32_t StartLine, int32_t StartColumn, int32_t EndLine,

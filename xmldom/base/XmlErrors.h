@@ -85,6 +85,9 @@ public:
     void advance(UCS4Char C);
     /// Start line and column take the end line and column.
     void markStart();
+    /// Places start and end at a line and column: text read from a piece of a larger input
+    /// (a section of a DTD) reports the places of that input.
+    void moveTo(int32_t Line, int32_t Column);
 
     const TdomLocatorSource* getInputSource() const { return inputSource_; }
     int32_t getTabWidth() const { return tabWidth_; }

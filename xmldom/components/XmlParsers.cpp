@@ -9,9 +9,11 @@
 #include "DomExceptions.h"
 #include "XmlDocBuilder.h"
 #include "XmlDocReader.h"
+#include "XmlDomDecls.h"
 #include "XmlDomDocument.h"
 #include "XmlDomImpl.h"
 #include "XmlDomReader.h"
+#include "XmlDtdReader.h"
 #include "XmlEncodings.h"
 #include "XmlMessages.h"
 #include "XmlSourceCode.h"
@@ -227,7 +229,7 @@ TdomDocument* TXmlToDomParser::wholeDocument(TStream* Stream, const WideString& 
                                              const WideString& SystemId) {
     bool ok;
     try {
-        ok = streamToDomCore(Stream, PublicId, SystemId);
+        ok = streamToDomCore(Stream, PublicId, SystemId) && internalSubsetWellFormed(SystemId);
     } catch (...) {
         freeBuiltDocument();
         throw;
@@ -241,6 +243,18 @@ TdomDocument* TXmlToDomParser::wholeDocument(TStream* Stream, const WideString& 
     FBuiltDocument = nullptr;
     FDocBuilder->setReferenceNode(nullptr);
     return result;
+}
+
+bool TXmlToDomParser::internalSubsetWellFormed(const WideString& SystemId) {
+    // The document reader hands the internal subset on as text: a malformed one is no
+    // well-formed document, so it is read here with the DTD test handler.
+    if (!FBuiltDocument) return true;
+    for (TdomNode* n = FBuiltDocument->getFirstChild(); n; n = n->getNextSibling()) {
+        if (n->getNodeType() != ntDocument_Type_Decl_Node) continue;
+        const WideString subset = static_cast<TdomDocumentTypeDecl*>(n)->getInternalSubset();
+        if (!subset.empty() && !XmlTestInternalSubset(FDOMImpl, subset, SystemId, FTabWidth)) return false;
+    }
+    return true;
 }
 
 TdomDocument* TXmlToDomParser::fileToDom(const WideString& FileName) {

@@ -147,6 +147,8 @@ private:
     bool intoNode(TStream* Stream, const WideString& PublicId, const WideString& SystemId, TdomNode* Node);
     bool runCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId, bool Fragment);
     bool reportError(TXmlErrorType Kind, TdomLocator* Locator);
+    /// The internal subset of the document just built passes the DTD test handler.
+    bool internalSubsetWellFormed(const WideString& SystemId);
     void freeBuiltDocument();
 
     int32_t FBufferSize = 4096;

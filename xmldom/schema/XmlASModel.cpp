@@ -4,6 +4,8 @@
 #include "XmlASModel.h"
 
 #include <algorithm>
+#include <functional>
+#include <string_view>
 
 #include "DomExceptions.h"
 #include "XmlChars.h"
@@ -64,34 +66,69 @@ TdomASObject* TdomASObjectList::item(int index) const {
 
 // ---------------------------------------------------------------- TdomASNamedObjectMap
 
+namespace {
+size_t hashName(std::u16string_view name) { return std::hash<std::u16string_view>{}(name); }
+}  // namespace
+
+size_t TdomASNamedObjectMap::findSlot(std::u16string_view name, size_t hash) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        uint32_t s = slots_[i];
+        if (s == 0) return i;
+        if (hashes_[s - 1] == hash && items_[s - 1]->getName() == name) return i;
+    }
+}
+
+void TdomASNamedObjectMap::rebuildIndex(size_t slotCount) {
+    std::vector<uint32_t> slots(slotCount, 0);
+    slots_.swap(slots);
+    const size_t mask = slotCount - 1;
+    for (size_t k = 0; k < items_.size(); ++k) {
+        size_t i = hashes_[k] & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
+        slots_[i] = static_cast<uint32_t>(k + 1);
+    }
+}
+
 TdomASObject* TdomASNamedObjectMap::removeNamedItem(const WideString& name) {
-    auto it = index_.find(name);
-    if (it == index_.end()) throw ENot_Found_Err(msg::kNotFoundErr);
-    size_t at = it->second;
+    if (slots_.empty()) throw ENot_Found_Err(msg::kNotFoundErr);
+    size_t slot = findSlot(name, hashName(name));
+    if (slots_[slot] == 0) throw ENot_Found_Err(msg::kNotFoundErr);
+    size_t at = slots_[slot] - 1;
     TdomASObject* object = items_[at];
-    index_.erase(it);
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(at));
-    for (size_t i = at; i < items_.size(); ++i) index_[items_[i]->getName()] = i;
+    hashes_.erase(hashes_.begin() + static_cast<std::ptrdiff_t>(at));
+    rebuildIndex(slots_.size());
     return object;
 }
 
 TdomASObject* TdomASNamedObjectMap::setNamedItem(TdomASObject* object) {
-    auto it = index_.find(object->getName());
-    if (it != index_.end()) {
-        TdomASObject* old = items_[it->second];
-        items_[it->second] = object;
-        return old;
+    const size_t hash = hashName(object->getName());
+    if (!slots_.empty()) {
+        size_t slot = findSlot(object->getName(), hash);
+        if (slots_[slot] != 0) {
+            TdomASObject* old = items_[slots_[slot] - 1];
+            items_[slots_[slot] - 1] = object;
+            return old;
+        }
     }
-    // Room first, so a failed push cannot leave the index pointing past the list.
-    if (items_.size() == items_.capacity()) items_.reserve(items_.empty() ? 8 : items_.capacity() * 2);
-    index_.emplace(object->getName(), items_.size());
+    // Room first, so nothing below can fail half-way; the index stays at most half full.
+    if (items_.size() == items_.capacity()) {
+        size_t cap = items_.empty() ? 8 : items_.capacity() * 2;
+        items_.reserve(cap);
+        hashes_.reserve(cap);
+    }
+    if ((items_.size() + 1) * 2 > slots_.size()) rebuildIndex(slots_.empty() ? 16 : slots_.size() * 2);
     items_.push_back(object);
+    hashes_.push_back(hash);
+    slots_[findSlot(object->getName(), hash)] = static_cast<uint32_t>(items_.size());
     return nullptr;
 }
 
 TdomASObject* TdomASNamedObjectMap::getNamedItem(const WideString& name) const {
-    auto it = index_.find(name);
-    return it == index_.end() ? nullptr : items_[it->second];
+    if (slots_.empty()) return nullptr;
+    uint32_t s = slots_[findSlot(name, hashName(name))];
+    return s ? items_[s - 1] : nullptr;
 }
 
 TdomASObject* TdomASNamedObjectMap::item(int index) const {
@@ -100,7 +137,8 @@ TdomASObject* TdomASNamedObjectMap::item(int index) const {
 
 void TdomASNamedObjectMap::clear() {
     items_.clear();
-    index_.clear();
+    hashes_.clear();
+    slots_.clear();
 }
 
 // ---------------------------------------------------------------- TdomASContentModel
@@ -342,12 +380,11 @@ bool isPlainContent(std::u16string_view text) {
 }
 
 // Parses the text as element content into a scratch document; false on any exception.
-bool parsesAsContent(TDomImplementation* impl, const WideString& text) {
+bool parsesAsContent(TXmlToDomParser& parser, const WideString& text) {
+    TDomImplementation* impl = parser.getDOMImpl();
     TdomDocument* scratch = nullptr;
     bool ok = true;
     try {
-        TXmlToDomParser parser;
-        parser.SetDOMImpl(impl);
         scratch = impl->createDocument(u"dummy", nullptr);
         parser.parseWideStringInto(text, WideString(), WideString(), scratch->getDocumentElement());
     } catch (...) {
@@ -370,9 +407,14 @@ void TdomASEntityDecl::setLiteralValue(const WideString& value) {
     // implementation, so a value unfit as content never reaches the user's error events.
     bool wellFormed = isPlainContent(value);
     if (!wellFormed) {
-        TDomImplementation* impl = ownerModel_ ? ownerModel_->getSilentImplementation() : nullptr;
-        TdomSilentImplementation local;
-        wellFormed = parsesAsContent(impl ? impl : &local, value);
+        if (ownerModel_) {
+            wellFormed = parsesAsContent(*ownerModel_->getTestParser(), value);
+        } else {
+            TdomSilentImplementation impl;
+            TXmlToDomParser parser;
+            parser.SetDOMImpl(&impl);
+            wellFormed = parsesAsContent(parser, value);
+        }
     }
     state_ = wellFormed ? AS_USABLE : AS_UNUSABLE;
     if (state_ != AS_USABLE) return;
@@ -431,9 +473,14 @@ void TdomASModel::clear() {
     freeAll(notationDecls_);
 }
 
-TDomImplementation* TdomASModel::getSilentImplementation() {
-    if (!silentImpl_) silentImpl_ = std::make_unique<TdomSilentImplementation>();
-    return silentImpl_.get();
+TXmlToDomParser* TdomASModel::getTestParser() {
+    if (!testParser_) {
+        if (!silentImpl_) silentImpl_ = std::make_unique<TdomSilentImplementation>();
+        auto parser = std::make_unique<TXmlToDomParser>();
+        parser->SetDOMImpl(silentImpl_.get());
+        testParser_ = std::move(parser);
+    }
+    return testParser_.get();
 }
 
 TdomASAttributeDecl* TdomASModel::findAttributeDecl(const WideString& elementName, const WideString& name) const {

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "XmlErrors.h"
@@ -16,6 +15,7 @@ namespace xmldom {
 
 class TDomImplementation;
 class TdomDocument;
+class TXmlToDomParser;
 class TdomASModel;
 class TdomASModelCollection;
 class TdomASElementDecl;
@@ -123,7 +123,9 @@ private:
     std::vector<TdomASObject*> items_;
 };
 
-/// Declarations keyed by name in order of addition (not owned). Look-ups by name are hashed.
+/// Declarations keyed by name in order of addition (not owned). Look-ups by name go through
+/// an open-addressing index over the list, so large DTDs are declared and searched in
+/// linear time.
 class TdomASNamedObjectMap {
 public:
     int getLength() const { return static_cast<int>(items_.size()); }
@@ -137,8 +139,13 @@ public:
     void clear();
 
 private:
+    /// The slot holding name, or the empty slot where it would go.
+    size_t findSlot(std::u16string_view name, size_t hash) const;
+    void rebuildIndex(size_t slotCount);
+
     std::vector<TdomASObject*> items_;
-    std::unordered_map<WideString, size_t> index_;
+    std::vector<size_t> hashes_;   ///< the hash of each item's name
+    std::vector<uint32_t> slots_;  ///< item index + 1, 0 for empty; a power of two in size
 };
 
 // ---------------------------------------------------------------- content models
@@ -368,15 +375,16 @@ public:
     const TdomASNamedObjectMap& getEntityDecls() const { return entityDecls_; }
     const TdomASNamedObjectMap& getNotationDecls() const { return notationDecls_; }
 
-    /// The implementation the test parse of entity values runs on: one of the model's own
-    /// that reports to nobody, made on first use.
-    TDomImplementation* getSilentImplementation();
+    /// The parser of the test parse of entity values, on an implementation of the model's own
+    /// that reports to nobody; both made on first use.
+    TXmlToDomParser* getTestParser();
 
 private:
     TdomASNamedObjectMap elementDecls_;   ///< owned
     TdomASNamedObjectMap entityDecls_;    ///< owned
     TdomASNamedObjectMap notationDecls_;  ///< owned
     std::unique_ptr<TDomImplementation> silentImpl_;
+    std::unique_ptr<TXmlToDomParser> testParser_;  ///< freed before its implementation
 };
 
 // ---------------------------------------------------------------- collection

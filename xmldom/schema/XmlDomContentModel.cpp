@@ -8,8 +8,8 @@
 
 #include "XmlDomImpl.h"
 #include "XmlDomInternal.h"
+#include "XmlDtdReader.h"
 #include "XmlErrors.h"
-#include "XmlSources.h"
 
 namespace xmldom {
 
@@ -282,30 +282,8 @@ void TdomCustomCMIEObject::resolveParameterEntity(const WideString& name, WideSt
         errorKind = 0;
         return;
     }
-    std::unique_ptr<TStream> stream;
-    TXmlParserAction action = PARSER_NONE;
     TDomImplementation* impl = decl->getOwnerCMObject() ? decl->getOwnerCMObject()->getDomImplementation() : nullptr;
-    if (impl) impl->doExternalParsedEntity(location_, decl->getPublicId(), decl->getSystemId(), stream, action);
-    if (action == PARSER_NONE) {
-        errorKind = 33;
-        return;
-    }
-    if (!stream) {
-        errorKind = 0;
-        return;
-    }
-    TXmlInputSource source(stream.get(), 4096, 1, decl->getPublicId(), decl->getSystemId());
-    uint8_t kind = source.getDeclarationKind();
-    if (source.hasDeclarationFault() || (kind != kDeclText && kind != kDeclXmlOrText && kind != kDeclNone)) {
-        errorKind = 51;
-        return;
-    }
-    if (source.hasEncodingMismatch()) {
-        errorKind = 78;
-        return;
-    }
-    source.getRemainingText(text);
-    errorKind = 0;
+    errorKind = XmlFetchExternalParsedEntity(impl, location_, decl->getPublicId(), decl->getSystemId(), text);
 }
 
 // ------------------------------------------------------------------ entity and notation declarations

@@ -1,0 +1,879 @@
+// The DTD reader's tokenizer (one state per kind of construct), parameter-entity resolution with
+// its recursion, depth and size limits, conditional sections, the declaration splits, the
+// content-specification check, and the helpers for external entities and internal subsets.
+
+#include "XmlDtdReader.h"
+
+#include <memory>
+
+#include "XmlChars.h"
+#include "XmlEncodings.h"
+#include "XmlDomImpl.h"
+#include "XmlSources.h"
+#include "XmlStreams.h"
+
+namespace xmldom {
+
+namespace {
+
+bool isWs(char16_t c) { return c == 0x20 || c == 0x9 || c == 0xA || c == 0xD; }
+
+void appendCodePoint(WideString& S, int32_t C) {
+    if (C >= 0x10000) {
+        C -= 0x10000;
+        S.push_back(static_cast<char16_t>(0xD800 + (C >> 10)));
+        S.push_back(static_cast<char16_t>(0xDC00 + (C & 0x3FF)));
+    } else {
+        S.push_back(static_cast<char16_t>(C));
+    }
+}
+
+bool endsWith(const WideString& S, std::u16string_view Tail) {
+    return S.size() >= Tail.size() && std::u16string_view(S).substr(S.size() - Tail.size()) == Tail;
+}
+
+bool startsWith(std::u16string_view S, std::u16string_view Head) {
+    return S.size() >= Head.size() && S.substr(0, Head.size()) == Head;
+}
+
+std::u16string_view trim(std::u16string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && isWs(s[b])) ++b;
+    while (e > b && isWs(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+size_t skipWs(std::u16string_view S, size_t Pos) {
+    while (Pos < S.size() && isWs(S[Pos])) ++Pos;
+    return Pos;
+}
+
+WideString reference(const WideString& Name) {
+    WideString r;
+    r.reserve(Name.size() + 2);
+    r += u'%';
+    r += Name;
+    r += u';';
+    return r;
+}
+
+/// Toggles the quote flags as the markup of a declaration does: one kind of quote is literal
+/// inside the other.
+void toggleQuotes(int32_t C, bool& InSingle, bool& InDouble) {
+    if (C == u'\'' && !InDouble) InSingle = !InSingle;
+    else if (C == u'"' && !InSingle) InDouble = !InDouble;
+}
+
+/// Removes an entry from a list when the scope ends, also through an exception.
+struct TPopGuard {
+    std::vector<WideString>& List;
+    ~TPopGuard() { List.pop_back(); }
+};
+
+struct TCountGuard {
+    int& Count;
+    explicit TCountGuard(int& C) : Count(C) { ++Count; }
+    ~TCountGuard() { --Count; }
+};
+
+enum class TState : uint8_t { Between, Markup, PI, Comment, Entity, Notation, Element, AttList, Section };
+
+bool isTypeKeyword(std::u16string_view K) {
+    return K == u"CDATA" || K == u"ID" || K == u"IDREF" || K == u"IDREFS" || K == u"ENTITY" || K == u"ENTITIES" ||
+           K == u"NMTOKEN" || K == u"NMTOKENS";
+}
+
+/// "(" token ("|" token)* ")" with optional white space around the tokens; names for a
+/// notation list, name tokens for an enumeration.
+bool isEnumeration(std::u16string_view Bracket, bool Names) {
+    if (Bracket.size() < 2 || Bracket.front() != u'(' || Bracket.back() != u')') return false;
+    std::u16string_view inner = Bracket.substr(1, Bracket.size() - 2);
+    size_t start = 0;
+    for (;;) {
+        size_t bar = inner.find(u'|', start);
+        std::u16string_view token = trim(inner.substr(start, bar == inner.npos ? inner.npos : bar - start));
+        if (!(Names ? IsXmlName(token) : IsXmlNmtoken(token))) return false;
+        if (bar == inner.npos) return true;
+        start = bar + 1;
+    }
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ the character feed
+
+/// The input source with room for one character given back (the one that ended a reference
+/// name is read again by the tokenizer).
+struct TXmlStandardDtdReader::TCharFeed {
+    TXmlInputSource* Source;
+    int32_t Pending = -1;
+    bool Again = false; ///< the last character came back from Pending
+
+    bool next(int32_t& C) {
+        Again = Pending >= 0;
+        if (Again) {
+            C = Pending;
+            Pending = -1;
+            return true;
+        }
+        return Source->getNextChar(C);
+    }
+    void giveBack(int32_t C) { Pending = C; }
+};
+
+// ------------------------------------------------------------------ parse operations
+
+bool TXmlStandardDtdReader::parseExternalSubset(TXmlInputSource* InputSource) {
+    TdomLocator* locator = InputSource->getLocator();
+    bool result;
+    try {
+        result = sendStartExtDtd(locator, InputSource->getPublicId(), InputSource->getDeclaredVersion(),
+                                 InputSource->getDeclaredEncoding()) &&
+                 parseExternalDeclarations(InputSource) && sendEndExtDtd(locator);
+    } catch (...) {
+        reset();
+        throw;
+    }
+    // A run that stopped leaves the handlers as they were at the start.
+    if (!result) reset();
+    return result;
+}
+
+bool TXmlStandardDtdReader::parseInternalSubset(TXmlInputSource* InputSource, bool Resolve) {
+    TdomLocator* locator = InputSource->getLocator();
+    bool result;
+    try {
+        result = sendStartIntDtd(locator) && parseInternalDeclarations(InputSource, Resolve) &&
+                 sendEndIntDtd(locator);
+    } catch (...) {
+        reset();
+        throw;
+    }
+    if (!result) reset();
+    return result;
+}
+
+bool TXmlStandardDtdReader::parseExternalDeclarations(TXmlInputSource* InputSource) {
+    return tokenize(InputSource, true, true);
+}
+
+bool TXmlStandardDtdReader::parseInternalDeclarations(TXmlInputSource* InputSource, bool Resolve) {
+    return tokenize(InputSource, false, Resolve);
+}
+
+void TXmlStandardDtdReader::reset() {
+    if (FNextHandler) FNextHandler->reset();
+}
+
+bool TXmlStandardDtdReader::stopWith(TXmlErrorType Kind, TdomLocator* Locator, const WideString& Clue) {
+    if (handleError(Kind, Locator, Clue)) reset();
+    return false;
+}
+
+// ------------------------------------------------------------------ the tokenizer
+
+bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External, bool Resolve) {
+    if (FNesting == 0) {
+        // The limits hold for one DTD: the outermost tokenizer starts them afresh.
+        FActive.clear();
+        FReplacementChars = 0;
+        FSectionChars = 0;
+        FSectionDepth = 0;
+    }
+    TCountGuard nesting(FNesting);
+    TdomInputSourceLocator* loc = InputSource->getLocator();
+    TCharFeed feed{InputSource};
+    WideString buf;
+    WideString name;
+    TState state = TState::Between;
+    bool inSingle = false, inDouble = false;
+    // Conditional section: nesting count, where the next "<![", "]]>" or "<!--" may begin, an
+    // open comment, and the place of the first character of the section's content.
+    int sectionDepth = 0;
+    size_t scanFrom = 0;
+    bool inComment = false;
+    int bracketState = 0; // 0 keyword, 1 white space after "[", 2 content reached
+    int32_t innerLine = 0, innerColumn = 0;
+    bool go = true;
+
+    auto finish = [&](bool Answer) {
+        go = Answer;
+        buf.clear();
+        state = TState::Between;
+    };
+
+    try {
+        int32_t c;
+        while (go && feed.next(c)) {
+            if (!feed.Again && !IsXmlChar(static_cast<UCS4Char>(c))) {
+                loc->markStart();
+                if (!(go = handleError(ET_INVALID_CHARACTER, loc, {}))) break;
+            }
+            switch (state) {
+            case TState::Between:
+                if (c == u'<') {
+                    loc->markStart();
+                    buf.assign(1, u'<');
+                    state = TState::Markup;
+                } else if (c == u'%') {
+                    loc->markStart();
+                    int32_t stop = -1;
+                    switch (readReferenceName(feed, name, stop, go)) {
+                    case TRefEnd::Complete:
+                        if (go) go = referenceBetweenDeclarations(loc, name, External, Resolve);
+                        break;
+                    case TRefEnd::Broken:
+                        feed.giveBack(stop);
+                        if (go) go = handleError(ET_INVALID_CHARACTER, loc, u"%" + name);
+                        break;
+                    case TRefEnd::EndOfInput:
+                        buf = u"%" + name; // reported below as unfinished
+                        break;
+                    }
+                } else if (!isWs(static_cast<char16_t>(c))) {
+                    loc->markStart();
+                    WideString clue;
+                    appendCodePoint(clue, c);
+                    go = handleError(ET_INVALID_CHARACTER, loc, clue);
+                }
+                break;
+            case TState::Markup: {
+                appendCodePoint(buf, c);
+                const size_t n = buf.size();
+                inSingle = inDouble = false;
+                if (n == 2 && buf == u"<?") {
+                    state = TState::PI;
+                } else if (n == 3 && External && buf == u"<![") {
+                    state = TState::Section;
+                    sectionDepth = 1;
+                    scanFrom = 3;
+                    inComment = false;
+                    bracketState = 0;
+                    innerLine = innerColumn = 0;
+                } else if (n == 4 && buf == u"<!--") {
+                    state = TState::Comment;
+                } else if (n == 8 && buf == u"<!ENTITY") {
+                    state = TState::Entity;
+                } else if (n == 9 && buf == u"<!ELEMENT") {
+                    state = TState::Element;
+                } else if (n == 9 && buf == u"<!ATTLIST") {
+                    state = TState::AttList;
+                } else if (n == 10 && buf == u"<!NOTATION") {
+                    state = TState::Notation;
+                }
+                // Anything else keeps collecting: an unknown declaration is reported at the end.
+                break;
+            }
+            case TState::PI:
+                appendCodePoint(buf, c);
+                // The "?" of the opener never closes it: "<?>" stays open.
+                if (c == u'>' && buf.size() >= 4 && buf[buf.size() - 2] == u'?')
+                    finish(sendDtdProcessingInstruction(loc, buf.substr(2, buf.size() - 4)));
+                break;
+            case TState::Comment:
+                appendCodePoint(buf, c);
+                // The hyphens of the opener never close it: "<!-->" and "<!--->" stay open.
+                if (c == u'>' && buf.size() > 6 && endsWith(buf, u"-->"))
+                    finish(sendDtdComment(loc, buf.substr(4, buf.size() - 7)));
+                break;
+            case TState::Entity:
+            case TState::Notation:
+            case TState::AttList:
+            case TState::Element: {
+                const bool quoted = state != TState::Element && (inSingle || inDouble);
+                if (c == u'%' && External && !quoted) {
+                    int32_t stop = -1;
+                    switch (readReferenceName(feed, name, stop, go)) {
+                    case TRefEnd::Complete:
+                        if (go) {
+                            // Quotes in the included text count as the declaration's own.
+                            const size_t before = buf.size();
+                            includeReference(loc, name, buf, go);
+                            if (state != TState::Element)
+                                for (size_t k = before; k < buf.size(); ++k) toggleQuotes(buf[k], inSingle, inDouble);
+                        }
+                        break;
+                    case TRefEnd::Broken:
+                        // Not a reference (the "%" of a parameter-entity declaration).
+                        buf += u'%';
+                        buf += name;
+                        feed.giveBack(stop);
+                        break;
+                    case TRefEnd::EndOfInput:
+                        buf += u'%';
+                        buf += name;
+                        break;
+                    }
+                    break;
+                }
+                appendCodePoint(buf, c);
+                if (state != TState::Element) toggleQuotes(c, inSingle, inDouble);
+                if (c != u'>' || (state != TState::Element && (inSingle || inDouble))) break;
+                switch (state) {
+                case TState::Entity: finish(sendEntityDeclaration(loc, buf)); break;
+                case TState::Notation: finish(sendNotationDeclaration(loc, buf)); break;
+                case TState::AttList: finish(sendAttListDeclaration(loc, buf)); break;
+                default: finish(sendElementDeclaration(loc, buf)); break;
+                }
+                break;
+            }
+            case TState::Section: {
+                appendCodePoint(buf, c);
+                const size_t n = buf.size();
+                if (bracketState == 0 && c == u'[') {
+                    bracketState = 1;
+                    innerLine = loc->getEndLine();
+                    innerColumn = loc->getEndColumn();
+                } else if (bracketState == 1) {
+                    if (isWs(static_cast<char16_t>(c))) {
+                        innerLine = loc->getEndLine();
+                        innerColumn = loc->getEndColumn();
+                    } else {
+                        bracketState = 2;
+                    }
+                }
+                // Each delimiter lies wholly after the one before it, so "<![" and "]]>" never
+                // share characters, nor "<!--" and "-->".
+                if (inComment) {
+                    if (c == u'>' && n >= scanFrom + 3 && endsWith(buf, u"-->")) {
+                        inComment = false;
+                        scanFrom = n;
+                    }
+                } else if (c == u'[' && n >= scanFrom + 3 && endsWith(buf, u"<![")) {
+                    ++sectionDepth;
+                    scanFrom = n;
+                } else if (c == u'-' && n >= scanFrom + 4 && endsWith(buf, u"<!--")) {
+                    inComment = true;
+                    scanFrom = n;
+                } else if (c == u'>' && n >= scanFrom + 3 && endsWith(buf, u"]]>")) {
+                    scanFrom = n;
+                    if (--sectionDepth == 0) {
+                        FInnerLine = innerLine;
+                        FInnerColumn = innerColumn;
+                        const bool answer = sendConditionalSection(InputSource, loc, buf);
+                        FInnerLine = FInnerColumn = 0;
+                        finish(answer);
+                    }
+                }
+                break;
+            }
+            }
+        }
+        if (go && !trim(buf).empty()) {
+            // The locator still spans the unfinished construct from its first character.
+            go = handleError(ET_UNKNOWN_DECLARATION_TYPE, loc, buf);
+        }
+    } catch (const Exception&) {
+        // Undecodable bytes and handler faults end the read as an invalid character.
+        loc->markStart();
+        go = handleError(ET_INVALID_CHARACTER, loc, buf);
+    }
+    return go;
+}
+
+TXmlStandardDtdReader::TRefEnd TXmlStandardDtdReader::readReferenceName(TCharFeed& Feed, WideString& Name,
+                                                                       int32_t& Stop, bool& Go) {
+    Name.clear();
+    int32_t c;
+    while (Feed.next(c)) {
+        if (!Feed.Again && !IsXmlChar(static_cast<UCS4Char>(c))) {
+            Feed.Source->getLocator()->markStart();
+            Go = handleError(ET_INVALID_CHARACTER, Feed.Source->getLocator(), u"%" + Name) && Go;
+        }
+        if (c == u';' && !Name.empty()) return TRefEnd::Complete;
+        const auto u = static_cast<UCS4Char>(c);
+        const bool fits = c <= 0xFFFF && (Name.empty() ? (IsXmlLetter(u) || c == u'_' || c == u':') : IsXmlNameChar(u));
+        if (!fits) {
+            Stop = c;
+            return TRefEnd::Broken;
+        }
+        Name.push_back(static_cast<char16_t>(c));
+    }
+    return TRefEnd::EndOfInput;
+}
+
+// ------------------------------------------------------------------ parameter entities
+
+bool TXmlStandardDtdReader::resolveReference(TdomLocator* Locator, const WideString& Name, WideString& Text,
+                                             bool& Go) {
+    Text.clear();
+    const WideString ref = reference(Name);
+    for (const WideString& active : FActive) {
+        if (active == Name) {
+            // The entity refers to itself, directly or through others.
+            Go = handleError(ET_RECURSIVE_REFERENCE, Locator, ref);
+            return false;
+        }
+    }
+    if (static_cast<int>(FActive.size()) >= kDtdMaxEntityDepth) {
+        Go = stopWith(ET_UNRESOLVABLE_PARAMETER_ENTITY_REFERENCE, Locator, ref);
+        return false;
+    }
+    TXmlErrorType kind = 0;
+    bool answer = true;
+    if (FNextHandler) {
+        answer = FNextHandler->resolveParameterEntity(Name, Text, kind);
+    } else {
+        kind = ET_UNRESOLVABLE_PARAMETER_ENTITY_REFERENCE;
+    }
+    if (kind != 0) {
+        const bool errorAnswer = handleError(kind, Locator, ref);
+        Go = answer && errorAnswer;
+        Text.clear();
+        return false;
+    }
+    if (!answer) {
+        Go = false;
+        return false;
+    }
+    FReplacementChars += Text.size();
+    if (FReplacementChars > FReplacementBudget) {
+        Text.clear();
+        Go = stopWith(ET_UNRESOLVABLE_PARAMETER_ENTITY_REFERENCE, Locator, ref);
+        return false;
+    }
+    return true;
+}
+
+bool TXmlStandardDtdReader::referenceBetweenDeclarations(TdomLocator* Locator, const WideString& Name,
+                                                         bool External, bool Resolve) {
+    if (!External && !Resolve) return sendParameterEntityRef(Locator, reference(Name));
+    WideString text;
+    bool go = true;
+    if (!resolveReference(Locator, Name, text, go)) return go;
+    try {
+        text = ResolveCharRefs(text);
+    } catch (const Exception&) {
+        return handleError(ET_INVALID_CHARACTER, Locator, reference(Name));
+    }
+    if (text.empty()) return true;
+    auto* outer = static_cast<TdomInputSourceLocator*>(Locator);
+    const auto* source = static_cast<const TXmlInputSource*>(outer->getInputSource());
+    FActive.push_back(Name);
+    TPopGuard pop{FActive};
+    return parseNested(text, source, 0, 0, External, Resolve, ET_INVALID_TEXT_DECLARATION, Locator);
+}
+
+bool TXmlStandardDtdReader::includeReference(TdomLocator* Locator, const WideString& Name, WideString& Text,
+                                             bool& Go) {
+    WideString replacement;
+    if (!resolveReference(Locator, Name, replacement, Go)) return false;
+    FActive.push_back(Name);
+    TPopGuard pop{FActive};
+    // The text goes into the declaration padded with a space on each side; a reference inside
+    // it (outside quotes) is replaced in turn.
+    Text += u' ';
+    bool inSingle = false, inDouble = false;
+    const size_t n = replacement.size();
+    size_t i = 0;
+    while (i < n) {
+        const char16_t c = replacement[i];
+        if (c == u'%' && !inSingle && !inDouble) {
+            size_t j = i + 1;
+            while (j < n && (j == i + 1 ? (IsXmlLetter(replacement[j]) || replacement[j] == u'_' ||
+                                           replacement[j] == u':')
+                                        : IsXmlNameChar(replacement[j])))
+                ++j;
+            if (j > i + 1 && j < n && replacement[j] == u';') {
+                const WideString inner = replacement.substr(i + 1, j - i - 1);
+                if (!includeReference(Locator, inner, Text, Go) && !Go) return false;
+                i = j + 1;
+                continue;
+            }
+        }
+        toggleQuotes(c, inSingle, inDouble);
+        Text += c;
+        ++i;
+    }
+    Text += u' ';
+    return true;
+}
+
+bool TXmlStandardDtdReader::readParameterEntity(TXmlInputSource* InputSource, WideString& Text) {
+    TCharFeed feed{InputSource};
+    WideString name;
+    int32_t stop = -1;
+    bool go = true;
+    Text.clear();
+    switch (readReferenceName(feed, name, stop, go)) {
+    case TRefEnd::Complete: {
+        WideString replacement;
+        if (resolveReference(InputSource->getLocator(), name, replacement, go)) Text = std::move(replacement);
+        break;
+    }
+    case TRefEnd::Broken:
+        Text = u"%" + name;
+        appendCodePoint(Text, stop);
+        break;
+    case TRefEnd::EndOfInput:
+        Text = u"%" + name;
+        break;
+    }
+    return go;
+}
+
+bool TXmlStandardDtdReader::includeParameterEntity(TXmlInputSource* InputSource, WideString& Text) {
+    TCharFeed feed{InputSource};
+    WideString name;
+    int32_t stop = -1;
+    bool go = true;
+    Text.clear();
+    switch (readReferenceName(feed, name, stop, go)) {
+    case TRefEnd::Complete:
+        if (go) includeReference(InputSource->getLocator(), name, Text, go);
+        break;
+    case TRefEnd::Broken:
+        Text = u"%" + name;
+        appendCodePoint(Text, stop);
+        break;
+    case TRefEnd::EndOfInput:
+        Text = u"%" + name;
+        break;
+    }
+    return go;
+}
+
+bool TXmlStandardDtdReader::parseNested(const WideString& Text, const TXmlInputSource* Outer, int32_t Line,
+                                        int32_t Column, bool External, bool Resolve,
+                                        TXmlErrorType DeclarationKind, TdomLocator* Locator) {
+    WideString marked;
+    marked.reserve(Text.size() + 1);
+    if (Text.empty() || Text[0] != 0xFEFF) marked += u'\uFEFF';
+    marked += Text;
+    TdomWideStringStream stream(marked);
+    std::unique_ptr<TXmlInputSource> source;
+    try {
+        source = std::make_unique<TXmlInputSource>(&stream, 4096, Outer ? Outer->getLocator()->getTabWidth() : 1,
+                                                   Outer ? Outer->getPublicId() : WideString(),
+                                                   Outer ? Outer->getSystemId() : WideString());
+    } catch (const Exception&) {
+        return handleError(ET_INVALID_CHARACTER, Locator, {});
+    }
+    const uint8_t kind = source->getDeclarationKind();
+    const uint8_t encoding = source->getEncoding();
+    const bool sixteenBit = encoding >= kEncodingUTF16BE && encoding <= kEncodingUCS2;
+    // A conditional section holds no declaration at all; replacement text may begin with a
+    // text declaration.
+    const bool foreign = DeclarationKind == ET_INVALID_CONDITIONAL_SECTION ? kind != kDeclNone : kind == kDeclXml;
+    if (source->hasDeclarationFault() || foreign || !sixteenBit) return handleError(DeclarationKind, Locator, {});
+    if (source->hasEncodingMismatch()) return handleError(ET_ENCODING_NOT_SUPPORTED, Locator, {});
+    if (Line > 0) source->getLocator()->moveTo(Line, Column);
+    return External ? parseExternalDeclarations(source.get()) : parseInternalDeclarations(source.get(), Resolve);
+}
+
+// ------------------------------------------------------------------ conditional sections
+
+bool TXmlStandardDtdReader::sendConditionalSection(TXmlInputSource* InputSource, TdomLocator* Locator,
+                                                   const WideString& Text) {
+    const std::u16string_view s(Text);
+    const size_t bracket = s.size() > 3 ? s.find(u'[', 3) : s.npos;
+    if (!startsWith(s, u"<![") || s.size() < 6 || !endsWith(Text, u"]]>") || bracket == s.npos ||
+        bracket > s.size() - 3)
+        return handleError(ET_INVALID_CONDITIONAL_SECTION, Locator, Text);
+    WideString keyword(trim(s.substr(3, bracket - 3)));
+    if (keyword.size() > 2 && keyword.front() == u'%' && keyword.back() == u';') {
+        WideString replacement;
+        bool go = true;
+        if (!resolveReference(Locator, keyword.substr(1, keyword.size() - 2), replacement, go)) return go;
+        keyword = WideString(trim(replacement));
+    }
+    if (keyword == u"IGNORE") return true;
+    if (keyword != u"INCLUDE") return handleError(ET_INVALID_CONDITIONAL_SECTION, Locator, keyword);
+    if (FSectionDepth >= kDtdMaxSectionDepth) return handleError(ET_INVALID_CONDITIONAL_SECTION, Locator, keyword);
+    const WideString inner(trim(s.substr(bracket + 1, s.size() - 3 - (bracket + 1))));
+    if (inner.empty()) return true;
+    // Every level of nested sections reads its content once more: bounded like replacement text.
+    FSectionChars += inner.size();
+    if (FSectionChars > FReplacementBudget * kDtdSectionBudgetFactor)
+        return stopWith(ET_INVALID_CONDITIONAL_SECTION, Locator, keyword);
+    TCountGuard depth(FSectionDepth);
+    return parseNested(inner, InputSource, FInnerLine, FInnerColumn, true, true, ET_INVALID_CONDITIONAL_SECTION,
+                       Locator);
+}
+
+// ------------------------------------------------------------------ send operations
+
+bool TXmlStandardDtdReader::sendDtdProcessingInstruction(TdomLocator* Locator, const WideString& Text) {
+    if (!FNextHandler) return true;
+    size_t ws = 0;
+    while (ws < Text.size() && !isWs(Text[ws])) ++ws;
+    const size_t data = skipWs(Text, ws);
+    return FNextHandler->processDtdProcessingInstruction(this, Locator, Text.substr(0, ws), Text.substr(data));
+}
+
+bool TXmlStandardDtdReader::sendDtdComment(TdomLocator* Locator, const WideString& Text) {
+    return FNextHandler ? FNextHandler->processDtdComment(this, Locator, Text) : true;
+}
+
+bool TXmlStandardDtdReader::sendParameterEntityRef(TdomLocator* Locator, const WideString& Text) {
+    if (!FNextHandler) return true;
+    std::u16string_view s(Text);
+    if (!s.empty() && s.front() == u'%') s.remove_prefix(1);
+    if (!s.empty() && s.back() == u';') s.remove_suffix(1);
+    return FNextHandler->processParameterEntityRef(this, Locator, WideString(s));
+}
+
+bool TXmlStandardDtdReader::sendEndExtDtd(TdomLocator* Locator) {
+    return FNextHandler ? FNextHandler->processEndExtDtd(this, Locator) : true;
+}
+
+bool TXmlStandardDtdReader::sendEndIntDtd(TdomLocator* Locator) {
+    return FNextHandler ? FNextHandler->processEndIntDtd(this, Locator) : true;
+}
+
+bool TXmlStandardDtdReader::sendStartExtDtd(TdomLocator* Locator, const WideString& PublicId,
+                                            const WideString& Version, const WideString& Encoding) {
+    return FNextHandler ? FNextHandler->processStartExtDtd(this, Locator, PublicId, Version, Encoding) : true;
+}
+
+bool TXmlStandardDtdReader::sendStartIntDtd(TdomLocator* Locator) {
+    return FNextHandler ? FNextHandler->processStartIntDtd(this, Locator) : true;
+}
+
+bool TXmlStandardDtdReader::sendEntityDeclaration(TdomLocator* Locator, const WideString& Text) {
+    if (!FNextHandler) return true;
+    const std::u16string_view s(Text);
+    if (s.size() < 14 || !startsWith(s, u"<!ENTITY") || s.back() != u'>' || !isWs(s[8]))
+        return handleError(ET_INVALID_ENTITY_DECLARATION, Locator, Text);
+    std::u16string_view inner = trim(s.substr(9, s.size() - 10));
+    bool parameter = false;
+    if (!inner.empty() && inner.front() == u'%') {
+        if (inner.size() < 2 || !isWs(inner[1])) return handleError(ET_INVALID_ENTITY_DECLARATION, Locator, Text);
+        parameter = true;
+        inner = trim(inner.substr(1));
+    }
+    WideString name, definition, value, systemId, notation, publicId;
+    XmlSplitFirstToken(inner, name, definition);
+    bool error = definition.empty();
+    if (!error) XmlParseEntityDef(definition, value, systemId, error, notation, publicId);
+    if (error || (parameter && !notation.empty())) return handleError(ET_INVALID_ENTITY_DECLARATION, Locator, Text);
+    if (parameter) return FNextHandler->processParameterEntityDeclaration(this, Locator, name, value, publicId, systemId);
+    return FNextHandler->processEntityDeclaration(this, Locator, name, value, publicId, systemId, notation);
+}
+
+bool TXmlStandardDtdReader::sendElementDeclaration(TdomLocator* Locator, const WideString& Text) {
+    if (!FNextHandler) return true;
+    const std::u16string_view s(Text);
+    if (s.size() < 16 || !startsWith(s, u"<!ELEMENT") || s.back() != u'>' || !isWs(s[9]))
+        return handleError(ET_INVALID_ELEMENT_DECLARATION, Locator, Text);
+    WideString name, spec;
+    XmlSplitFirstToken(trim(s.substr(10, s.size() - 11)), name, spec);
+    bool tooDeep = false;
+    if (!XmlCheckContentSpec(spec, kDtdMaxParticleDepth, tooDeep))
+        return handleError(ET_INVALID_ELEMENT_DECLARATION, Locator, spec);
+    return FNextHandler->processElementTypeDeclaration(this, Locator, name, spec);
+}
+
+bool TXmlStandardDtdReader::sendAttListDeclaration(TdomLocator* Locator, const WideString& Text) {
+    if (!FNextHandler) return true;
+    const std::u16string_view s(Text);
+    if (s.size() < 12 || !startsWith(s, u"<!ATTLIST") || s.back() != u'>' || !isWs(s[9]))
+        return handleError(ET_INVALID_ATTLIST_DECLARATION, Locator, Text);
+    WideString element, definitions;
+    XmlSplitFirstToken(trim(s.substr(10, s.size() - 11)), element, definitions);
+    if (!FNextHandler->processStartAttListDeclaration(this, Locator, element)) return false;
+
+    const std::u16string_view d(definitions);
+    const size_t n = d.size();
+    size_t i = skipWs(d, 0);
+    // Cuts a token up to white space or the end.
+    auto token = [&](size_t& p) {
+        const size_t b = p;
+        while (p < n && !isWs(d[p])) ++p;
+        return d.substr(b, p - b);
+    };
+    // Requires white space at p and skips it.
+    auto space = [&](size_t& p) {
+        if (p >= n || !isWs(d[p])) return false;
+        p = skipWs(d, p);
+        return p < n;
+    };
+    // A bracket from "(" to the first ")".
+    auto bracket = [&](size_t& p, std::u16string_view& out) {
+        if (p >= n || d[p] != u'(') return false;
+        const size_t close = d.find(u')', p);
+        if (close == d.npos) return false;
+        out = d.substr(p, close - p + 1);
+        p = close + 1;
+        return true;
+    };
+    auto literal = [&](size_t& p, std::u16string_view& out) {
+        if (p >= n || (d[p] != u'"' && d[p] != u'\'')) return false;
+        const size_t close = d.find(d[p], p + 1);
+        if (close == d.npos) return false;
+        out = d.substr(p + 1, close - p - 1);
+        p = close + 1;
+        return true;
+    };
+    while (i < n) {
+        std::u16string_view attName, type, brack, deflt, value;
+        bool fits = true;
+        attName = token(i);
+        fits = space(i);
+        if (fits && d[i] == u'(') {
+            fits = bracket(i, brack) && isEnumeration(brack, false);
+        } else if (fits) {
+            type = token(i);
+            if (type == u"NOTATION") fits = space(i) && bracket(i, brack) && isEnumeration(brack, true);
+            else fits = isTypeKeyword(type);
+        }
+        fits = fits && space(i);
+        if (fits && d[i] == u'#') {
+            deflt = token(i);
+            if (deflt == u"#FIXED") fits = space(i) && literal(i, value);
+            else fits = deflt == u"#REQUIRED" || deflt == u"#IMPLIED";
+        } else if (fits) {
+            fits = literal(i, value);
+        }
+        // The next definition is set off by white space.
+        if (fits && i < n && !isWs(d[i])) fits = false;
+        if (!fits) {
+            // A misfit ends the declaration; when the error path lets the read go on, the
+            // attribute list is closed so that the handlers leave it.
+            if (!handleError(ET_INVALID_ATTLIST_DECLARATION, Locator, Text)) return false;
+            return FNextHandler->processEndAttListDeclaration(this, Locator);
+        }
+        if (!FNextHandler->processAttributeDefinition(this, Locator, WideString(attName), WideString(type),
+                                                      WideString(brack), WideString(deflt), WideString(value)))
+            return false;
+        i = skipWs(d, i);
+    }
+    return FNextHandler->processEndAttListDeclaration(this, Locator);
+}
+
+bool TXmlStandardDtdReader::sendNotationDeclaration(TdomLocator* Locator, const WideString& Text) {
+    if (!FNextHandler) return true;
+    const std::u16string_view s(Text);
+    if (s.size() < 22 || !startsWith(s, u"<!NOTATION") || s.back() != u'>' || !isWs(s[10]))
+        return handleError(ET_INVALID_NOTATION_DECLARATION, Locator, Text);
+    WideString name, definition, systemId, publicId;
+    XmlSplitFirstToken(trim(s.substr(11, s.size() - 12)), name, definition);
+    bool error = definition.empty();
+    if (!error) XmlParseNotationDef(definition, systemId, publicId, error);
+    if (error) return handleError(ET_INVALID_NOTATION_DECLARATION, Locator, Text);
+    return FNextHandler->processNotationDeclaration(this, Locator, name, publicId, systemId);
+}
+
+// ------------------------------------------------------------------ content specifications
+
+bool XmlCheckContentSpec(std::u16string_view Spec, int MaxDepth, bool& TooDeep) {
+    TooDeep = false;
+    Spec = trim(Spec);
+    if (Spec == u"EMPTY" || Spec == u"ANY") return true;
+    const size_t n = Spec.size();
+    if (n < 3 || Spec[0] != u'(') return false;
+    size_t p = skipWs(Spec, 1);
+    auto isDelimiter = [](char16_t c) {
+        return isWs(c) || c == u'(' || c == u')' || c == u'|' || c == u',' || c == u'?' || c == u'*' || c == u'+';
+    };
+    auto readName = [&](size_t& q) {
+        const size_t b = q;
+        while (q < n && !isDelimiter(Spec[q])) ++q;
+        return IsXmlName(Spec.substr(b, q - b));
+    };
+    auto suffix = [&](size_t& q) {
+        if (q < n && (Spec[q] == u'?' || Spec[q] == u'*' || Spec[q] == u'+')) ++q;
+    };
+
+    // Mixed content: "(" "#PCDATA" ("|" Name)* ")*", or "(#PCDATA)".
+    if (Spec.substr(p, 7) == u"#PCDATA") {
+        p = skipWs(Spec, p + 7);
+        bool names = false;
+        while (p < n && Spec[p] == u'|') {
+            p = skipWs(Spec, p + 1);
+            if (!readName(p)) return false;
+            p = skipWs(Spec, p);
+            names = true;
+        }
+        if (p >= n || Spec[p] != u')') return false;
+        ++p;
+        if (p < n && Spec[p] == u'*') ++p;
+        else if (names) return false;
+        return p == n;
+    }
+
+    // Element content, on an explicit stack of open groups: each remembers its connector.
+    std::vector<char16_t> groups(1, 0);
+    bool expectParticle = true;
+    for (;;) {
+        p = skipWs(Spec, p);
+        if (p >= n) return false;
+        if (expectParticle) {
+            if (Spec[p] == u'(') {
+                if (static_cast<int>(groups.size()) >= MaxDepth) {
+                    TooDeep = true;
+                    return false;
+                }
+                groups.push_back(0);
+                ++p;
+                continue;
+            }
+            if (!readName(p)) return false;
+            suffix(p);
+            expectParticle = false;
+            continue;
+        }
+        const char16_t c = Spec[p];
+        if (c == u')') {
+            groups.pop_back();
+            ++p;
+            suffix(p);
+            if (groups.empty()) return p == n;
+            continue;
+        }
+        if (c != u',' && c != u'|') return false;
+        if (groups.back() == 0) groups.back() = c;
+        else if (groups.back() != c) return false;
+        ++p;
+        expectParticle = true;
+    }
+}
+
+// ------------------------------------------------------------------ helpers of the parsers
+
+TXmlErrorType XmlFetchExternalParsedEntity(TDomImplementation* Impl, const WideString& ParentSystemId,
+                                           const WideString& PublicId, const WideString& SystemId,
+                                           WideString& Text) {
+    Text.clear();
+    std::unique_ptr<TStream> stream;
+    TXmlParserAction action = PARSER_NONE;
+    if (Impl) Impl->doExternalParsedEntity(ParentSystemId, PublicId, SystemId, stream, action);
+    if (action == PARSER_NONE) return ET_UNRESOLVABLE_PARAMETER_ENTITY_REFERENCE;
+    if (!stream) return 0;
+    try {
+        TXmlInputSource source(stream.get(), 4096, 1, PublicId, SystemId);
+        const uint8_t kind = source.getDeclarationKind();
+        if (source.hasDeclarationFault() || kind == kDeclXml) return ET_INVALID_TEXT_DECLARATION;
+        if (source.hasEncodingMismatch()) return ET_ENCODING_NOT_SUPPORTED;
+        source.getRemainingText(Text);
+    } catch (const EConvertError&) {
+        Text.clear();
+        return ET_INVALID_CHARACTER;
+    }
+    return 0;
+}
+
+bool XmlTestInternalSubset(TDomImplementation* Impl, const WideString& Subset, const WideString& SystemId,
+                           int32_t TabWidth) {
+    TXmlStandardDtdReader reader;
+    TXmlWFTestDTDHandler test;
+    reader.setDOMImpl(Impl);
+    reader.setNextHandler(&test);
+    WideString marked;
+    marked.reserve(Subset.size() + 1);
+    marked += u'\uFEFF';
+    marked += Subset;
+    TdomWideStringStream stream(marked);
+    std::unique_ptr<TXmlInputSource> source;
+    try {
+        source = std::make_unique<TXmlInputSource>(&stream, 4096, TabWidth, WideString(), SystemId);
+    } catch (const Exception&) {
+        return reader.handleError(ET_INVALID_CHARACTER, nullptr, {});
+    }
+    // "<?xml" at the start is a processing instruction with the reserved target here.
+    if (source->getDeclarationKind() != kDeclNone)
+        return reader.handleError(ET_INVALID_PROCESSING_INSTRUCTION, source->getLocator(), u"xml");
+    return reader.parseInternalSubset(source.get(), false);
+}
+
+} // namespace xmldom

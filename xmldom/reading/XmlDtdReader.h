@@ -1,0 +1,135 @@
+// The DTD reader: TXmlStandardDtdReader cuts the text of an external or internal DTD subset into
+// declarations, resolves parameter entities (between declarations, and inside declarations of
+// the external subset), reads conditional sections, splits each declaration into the arguments
+// of its DTD event and hands it on along the handler chain.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "XmlHandlers.h"
+
+namespace xmldom {
+
+class TDomImplementation;
+class TXmlInputSource;
+
+/// Limits of one DTD read: replacement text taken in (all parameter entities together), and
+/// nesting of parameter entities, conditional sections and content particles.
+inline constexpr std::size_t kDtdReplacementBudget = 10'000'000;
+/// Text of included conditional sections read again (each nesting level reads its content once
+/// more), as a multiple of the replacement budget.
+inline constexpr std::size_t kDtdSectionBudgetFactor = 10;
+inline constexpr int kDtdMaxEntityDepth = 256;
+inline constexpr int kDtdMaxSectionDepth = 256;
+inline constexpr int kDtdMaxParticleDepth = 256;
+
+inline constexpr TXmlErrorType ET_RECURSIVE_REFERENCE = 62;
+inline constexpr TXmlErrorType ET_INVALID_CONDITIONAL_SECTION = 67;
+inline constexpr TXmlErrorType ET_UNKNOWN_DECLARATION_TYPE = 72;
+
+/// Event source over the characters of a DTD subset. Shallow like the document reader: names,
+/// literals and identifiers are checked by the handlers that follow it.
+class TXmlStandardDtdReader : public TXmlCustomReader {
+public:
+    explicit TXmlStandardDtdReader(TdomBaseComponent* AOwner = nullptr) : TXmlCustomReader(AOwner) {}
+
+    /// The tokenizer for external-subset text: conditional sections, and parameter-entity
+    /// references both between and inside declarations.
+    virtual bool parseExternalDeclarations(TXmlInputSource* InputSource);
+    /// The tokenizer for internal-subset text. With Resolve a reference between declarations is
+    /// replaced by its text, without it passed on as an event.
+    virtual bool parseInternalDeclarations(TXmlInputSource* InputSource, bool Resolve);
+    /// Reads the reference after a "%" and yields its replacement text with one space before
+    /// and after; a reference inside it is replaced as well.
+    virtual bool includeParameterEntity(TXmlInputSource* InputSource, WideString& Text);
+    /// Reads the characters after a "%": at ";" the replacement text of the name; when a
+    /// character cannot continue the name, "%" and the characters read (that one included).
+    virtual bool readParameterEntity(TXmlInputSource* InputSource, WideString& Text);
+    /// A whole conditional section "<![" keyword "[" ... "]]>": INCLUDE is parsed, IGNORE
+    /// skipped; kind 67 otherwise.
+    virtual bool sendConditionalSection(TXmlInputSource* InputSource, TdomLocator* Locator, const WideString& Text);
+    /// Splits target and data at the first white space.
+    virtual bool sendDtdProcessingInstruction(TdomLocator* Locator, const WideString& Text);
+    virtual bool sendDtdComment(TdomLocator* Locator, const WideString& Text);
+    /// Text is "%" name ";".
+    virtual bool sendParameterEntityRef(TdomLocator* Locator, const WideString& Text);
+    virtual bool sendEndExtDtd(TdomLocator* Locator);
+    virtual bool sendEndIntDtd(TdomLocator* Locator);
+    /// "<!ENTITY" ... ">": general or parameter entity; kind 70.
+    virtual bool sendEntityDeclaration(TdomLocator* Locator, const WideString& Text);
+    /// "<!ELEMENT" ... ">": name and content specification; kind 69.
+    virtual bool sendElementDeclaration(TdomLocator* Locator, const WideString& Text);
+    /// "<!ATTLIST" ... ">": start, one event per attribute definition, end; kind 66.
+    virtual bool sendAttListDeclaration(TdomLocator* Locator, const WideString& Text);
+    /// "<!NOTATION" ... ">": name and identifiers; kind 71.
+    virtual bool sendNotationDeclaration(TdomLocator* Locator, const WideString& Text);
+    virtual bool sendStartExtDtd(TdomLocator* Locator, const WideString& PublicId, const WideString& Version,
+                                 const WideString& Encoding);
+    virtual bool sendStartIntDtd(TdomLocator* Locator);
+    /// reset of the next handler.
+    virtual void reset();
+    /// Start, declarations, end of an external subset. An exception resets the chain and passes on.
+    virtual bool parseExternalSubset(TXmlInputSource* InputSource);
+    /// Start, declarations, end of an internal subset. An exception resets the chain and passes on.
+    virtual bool parseInternalSubset(TXmlInputSource* InputSource, bool Resolve);
+
+    /// Replacement text taken in since the outermost parse began.
+    std::size_t getReplacementCharacters() const { return FReplacementChars; }
+    /// The replacement-text budget of one DTD (kDtdReplacementBudget after construction);
+    /// past it kind 33 ends the read.
+    std::size_t getReplacementBudget() const { return FReplacementBudget; }
+    void setReplacementBudget(std::size_t Value) { FReplacementBudget = Value; }
+
+private:
+    enum class TRefEnd : uint8_t { Complete, Broken, EndOfInput };
+    struct TCharFeed;
+
+    bool tokenize(TXmlInputSource* InputSource, bool External, bool Resolve);
+    /// Reads a name after "%" up to ";" (Complete), a character that cannot continue it
+    /// (Broken, the character in Stop) or the end of the input.
+    TRefEnd readReferenceName(TCharFeed& Feed, WideString& Name, int32_t& Stop, bool& Go);
+    /// Asks the chain for a name's replacement text with the recursion, depth and budget
+    /// checks. False: the text is not to be used (Go says whether the read goes on).
+    bool resolveReference(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);
+    /// A complete reference between declarations: resolved and parsed in place, or an event.
+    bool referenceBetweenDeclarations(TdomLocator* Locator, const WideString& Name, bool External, bool Resolve);
+    /// Appends the replacement text of Name to a declaration, references inside it replaced.
+    bool includeReference(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);
+    /// Parses text on a new 16-bit input source; DeclarationKind is reported when the source
+    /// read a faulty or foreign declaration.
+    bool parseNested(const WideString& Text, const TXmlInputSource* Outer, int32_t Line, int32_t Column,
+                     bool External, bool Resolve, TXmlErrorType DeclarationKind, TdomLocator* Locator);
+    /// Reports a kind that ends the read whatever the error path answers, and resets the chain.
+    bool stopWith(TXmlErrorType Kind, TdomLocator* Locator, const WideString& Clue);
+
+    std::vector<WideString> FActive; ///< parameter entities being replaced, outermost first
+    std::size_t FReplacementChars = 0;
+    std::size_t FSectionChars = 0;
+    std::size_t FReplacementBudget = kDtdReplacementBudget;
+    int FSectionDepth = 0;
+    int FNesting = 0; ///< tokenizers running; the limits are reset when the outermost starts
+    /// Where the content of the conditional section being sent begins in its input (0: unknown).
+    int32_t FInnerLine = 0, FInnerColumn = 0;
+};
+
+/// Checks a content specification ("EMPTY", "ANY", mixed content or element content) without
+/// recursion. False when malformed; TooDeep when groups nest deeper than MaxDepth.
+bool XmlCheckContentSpec(std::u16string_view Spec, int MaxDepth, bool& TooDeep);
+
+/// Reads an external parsed entity for a schema reader: its text is fetched through the
+/// implementation's OnExternalParsedEntity (the library never opens what a document names),
+/// then its text declaration is checked. Returns the error kind: 0 with the text after the
+/// declaration (empty only when the handler gave no stream); 33 when nobody supplies it; 51 for
+/// a faulty declaration or an XML declaration; 78 when the declared encoding does not fit.
+TXmlErrorType XmlFetchExternalParsedEntity(TDomImplementation* Impl, const WideString& ParentSystemId,
+                                           const WideString& PublicId, const WideString& SystemId,
+                                           WideString& Text);
+
+/// Checks the well-formedness of an internal subset: DTD reader and DTD test handler, parameter
+/// entities left unresolved. Errors go to the implementation's error path.
+bool XmlTestInternalSubset(TDomImplementation* Impl, const WideString& Subset, const WideString& SystemId,
+                           int32_t TabWidth);
+
+} // namespace xmldom
