@@ -23,4 +23,5 @@
 #include "XmlASBuilder.h"
 #include "XmlStreamBuilder.h"
 #include "XmlParsers.h"
+#include "XmlDtdParsers.h"
 #include "XmlSourceCode.h"

@@ -551,3 +551,222 @@ TEST_F(ASBuilding, WithoutAModelEventsAreCheckedAndForwarded) {
     EXPECT_TRUE(notation(u"n", u"", u"n.exe"));
     EXPECT_EQ(log.kinds, std::vector<int>{69});
 }
+
+// ------------------------------------------------------------------ the DTD parser component
+
+namespace {
+
+class DtdToAS : public ::testing::Test {
+protected:
+    void SetUp() override {
+        parser.SetDOMImpl(&log.impl);
+        model = log.impl.createASModel();
+    }
+    bool external(const std::string& dtd, bool clear = true) {
+        return parser.stringToASModel(dtd, u"", u"ext.dtd", model, clear);
+    }
+    bool internal(const std::string& dtd) { return parser.parseStringInto(dtd, u"", u"doc.xml", model); }
+    /// Runs a read that may be stopped by the reader; true when it was not.
+    template <class F>
+    static bool mayStop(F&& read) {
+        try {
+            return read();
+        } catch (const EParserException&) {
+            return false;
+        }
+    }
+
+    ErrorLog log;
+    TDtdToASParser parser;
+    TdomASModel* model = nullptr;
+};
+
+} // namespace
+
+TEST_F(DtdToAS, PropertiesAndChecks) {
+    EXPECT_EQ(parser.getBufferSize(), 4096);
+    EXPECT_EQ(parser.getTabWidth(), 1);
+    EXPECT_EQ(messageOf<ENot_Supported_Err>([&] { parser.SetBufferSize(1023); }),
+              "BufferSize must not be less than 1024.");
+    EXPECT_EQ(parser.getBufferSize(), 4096);
+    parser.SetBufferSize(1024);
+    EXPECT_EQ(parser.getBufferSize(), 1024);
+    EXPECT_EQ(parser.getDtdReader()->getNextHandler(), parser.getTestHandler());
+    EXPECT_EQ(parser.getTestHandler()->getNextHandler(), parser.getASBuilder());
+
+    EXPECT_EQ(messageOf<EAccessViolation>([&] { parser.streamToASModel(nullptr, u"", u"", model, true); }),
+              "Stream not specified.");
+    EXPECT_EQ(messageOf<EAccessViolation>([&] { parser.parseSourceCodeInto(nullptr, u"", u"", model); }),
+              "Stream not specified.");
+    EXPECT_EQ(messageOf<EAccessViolation>([&] { parser.stringToASModel("", u"", u"", model, true); }),
+              "Empty string.");
+    EXPECT_EQ(messageOf<EAccessViolation>([&] { parser.parseWideStringInto(u"", u"", u"", model); }),
+              "Empty string.");
+    EXPECT_EQ(parser.getASBuilder()->getASModel(), nullptr);
+}
+
+TEST_F(DtdToAS, AllFourSourcesOfBothSubsets) {
+    TXmlSourceCode code;
+    code.add(u"<!ELEMENT s1 EMPTY>");
+    code.add(u"<!ELEMENT s2 ANY>");
+    EXPECT_TRUE(parser.sourceCodeToASModel(&code, u"", u"", model, true));
+    TStringStream stream("<!ELEMENT st (s1|s2)*>");
+    EXPECT_TRUE(parser.streamToASModel(&stream, u"", u"", model, true));
+    EXPECT_TRUE(parser.wideStringToASModel(u"<!ELEMENT w (#PCDATA)>", u"", u"", model, true));
+    TXmlSourceCode code2;
+    code2.add(u"<!ELEMENT i1 EMPTY>");
+    EXPECT_TRUE(parser.parseSourceCodeInto(&code2, u"", u"", model));
+    TStringStream stream2("<!ELEMENT i2 EMPTY>");
+    EXPECT_TRUE(parser.parseStreamInto(&stream2, u"", u"", model));
+    EXPECT_TRUE(parser.parseWideStringInto(u"<!ELEMENT i3 EMPTY>", u"", u"", model));
+    EXPECT_TRUE(internal("<!ELEMENT i4 EMPTY>"));
+    for (const char16_t* name : {u"s1", u"s2", u"st", u"w", u"i1", u"i2", u"i3", u"i4"})
+        EXPECT_NE(model->findElementDecl(name), nullptr) << utf8(name);
+    EXPECT_TRUE(log.kinds.empty());
+}
+
+TEST_F(DtdToAS, ExternalSubsetWithParameterEntitiesAndSections) {
+    EXPECT_TRUE(external("<?xml version='1.0' encoding='UTF-8'?>\n"
+                         "<!ENTITY % content \"(title, para+)\">\n"
+                         "<!ENTITY % yes 'INCLUDE'>\n"
+                         "<!ELEMENT doc %content;>\n"
+                         "<!ELEMENT title (#PCDATA)>\n"
+                         "<![%yes;[ <!ELEMENT para (#PCDATA|em)*> <![IGNORE[ <!ELEMENT em ANY> ]]> ]]>\n"
+                         "<!ATTLIST doc lang NMTOKEN 'en' kind (a|b) #REQUIRED>\n"
+                         "<!NOTATION gif PUBLIC '-//GIF//EN'>\n"
+                         "<!ENTITY logo SYSTEM 'logo.gif' NDATA gif>\n"
+                         "<!ENTITY amp2 '&#38;#38;'>\n"));
+    EXPECT_TRUE(log.kinds.empty());
+    TdomASElementDecl* doc = model->findElementDecl(u"doc");
+    ASSERT_NE(doc, nullptr);
+    ASSERT_NE(doc->getContentModel(), nullptr);
+    EXPECT_EQ(doc->getContentModel()->getSubModelCount(), 2);
+    EXPECT_NE(model->findElementDecl(u"para"), nullptr);
+    EXPECT_EQ(model->findElementDecl(u"em"), nullptr);
+    EXPECT_EQ(model->findAttributeDecl(u"doc", u"kind")->getEnumeration().getCount(), 2);
+    EXPECT_EQ(model->findNotationDecl(u"gif")->getPublicId(), u"-//GIF//EN");
+    EXPECT_EQ(model->findEntityDecl(u"logo")->getNotationName(), u"gif");
+
+    TdomASModelCollection collection(&log.impl);
+    collection.appendASModel(model);
+    EXPECT_TRUE(collection.validate());
+    collection.clear();
+}
+
+TEST_F(DtdToAS, InternalSubsetsResolveTheirParameterEntities) {
+    EXPECT_TRUE(internal("<!ENTITY % decl '<!ELEMENT a EMPTY>'>\n%decl;\n<!ELEMENT b ANY>"));
+    EXPECT_TRUE(log.kinds.empty());
+    EXPECT_NE(model->findElementDecl(u"a"), nullptr);
+    EXPECT_NE(model->findElementDecl(u"b"), nullptr);
+
+    // An external subset read after it still knows its parameter entities, unless emptied.
+    EXPECT_TRUE(internal("<!ENTITY % m '(#PCDATA)'>"));
+    EXPECT_TRUE(external("<!ELEMENT c %m;>", false));
+    EXPECT_EQ(model->findElementDecl(u"c")->getContentType(), AS_CONTENT_MIXED);
+    mayStop([&] { return external("<!ELEMENT d %m;>", true); });
+    EXPECT_FALSE(log.kinds.empty());
+    EXPECT_EQ(log.kinds.front(), 27);
+    EXPECT_EQ(model->findElementDecl(u"d"), nullptr);
+
+    // A parameter entity declared twice keeps the first declaration.
+    log.kinds.clear();
+    EXPECT_TRUE(internal("<!ENTITY % p '<!ELEMENT first EMPTY>'><!ENTITY % p '<!ELEMENT second EMPTY>'>%p;"));
+    EXPECT_EQ(log.kinds, std::vector<int>{3});
+    EXPECT_NE(model->findElementDecl(u"first"), nullptr);
+    EXPECT_EQ(model->findElementDecl(u"second"), nullptr);
+}
+
+TEST_F(DtdToAS, ExternalParameterEntitiesComeThroughTheImplementation) {
+    std::vector<std::string> asked;
+    log.impl.OnExternalParsedEntity = [&](TObject*, const WideString&, const WideString&, const WideString& sysId,
+                                          std::unique_ptr<TStream>& stream, TXmlParserAction& action) {
+        asked.push_back(utf8(sysId));
+        if (sysId == u"mod.ent")
+            stream = std::make_unique<TStringStream>("<?xml encoding='UTF-8'?><!ELEMENT fromfile (#PCDATA)>");
+        else if (sysId == u"bad.ent")
+            stream = std::make_unique<TStringStream>("<?xml standalone='yes'?><!ELEMENT never EMPTY>");
+        else
+            return;
+        action = PARSER_STREAM;
+    };
+    EXPECT_TRUE(internal("<!ENTITY % mod SYSTEM 'mod.ent'>%mod;"));
+    EXPECT_TRUE(log.kinds.empty());
+    EXPECT_NE(model->findElementDecl(u"fromfile"), nullptr);
+    EXPECT_EQ(asked, std::vector<std::string>{"mod.ent"});
+
+    log.goOn = false;
+    EXPECT_THROW(internal("<!ENTITY % bad SYSTEM 'bad.ent'>%bad;"), EParserException);
+    EXPECT_EQ(log.kinds, std::vector<int>{51});
+    EXPECT_EQ(model->findElementDecl(u"never"), nullptr);
+    log.kinds.clear();
+    EXPECT_THROW(internal("<!ENTITY % gone SYSTEM 'gone.ent'>%gone;"), EParserException);
+    EXPECT_EQ(log.kinds, std::vector<int>{33});
+}
+
+TEST_F(DtdToAS, AttributeListsBeforeTheirElements) {
+    EXPECT_TRUE(internal("<!ATTLIST e a CDATA #IMPLIED>\n<!ELEMENT e (f)>\n<!ATTLIST f b ID #REQUIRED>"));
+    EXPECT_TRUE(log.kinds.empty());
+    EXPECT_EQ(model->findElementDecl(u"e")->getContentType(), AS_CONTENT_ELEMENT);
+    EXPECT_NE(model->findAttributeDecl(u"e", u"a"), nullptr);
+    EXPECT_EQ(model->findElementDecl(u"f")->getContentType(), AS_CONTENT_UNDEFINED);
+}
+
+TEST_F(DtdToAS, StoppedRunsRaiseParserError) {
+    log.goOn = false;
+    EXPECT_EQ(messageOf<EParserException>([&] { internal("<!ELEMENT a (b,|c)>"); }), "Parser error.");
+    EXPECT_EQ(log.kinds.front(), 69);
+    EXPECT_EQ(parser.getASBuilder()->getASModel(), nullptr);
+    EXPECT_FALSE(parser.getASBuilder()->isActive());
+    // The parser is usable again afterwards.
+    log.goOn = true;
+    log.kinds.clear();
+    EXPECT_TRUE(internal("<!ELEMENT ok EMPTY>"));
+    EXPECT_TRUE(log.kinds.empty());
+}
+
+TEST_F(DtdToAS, HostileDtds) {
+    // Content particles nested far too deep.
+    const std::string deep = "<!ELEMENT x " + std::string(100'000, '(') + "a" + std::string(100'000, ')') + ">";
+    mayStop([&] { return internal(deep); });
+    ASSERT_FALSE(log.kinds.empty());
+    EXPECT_EQ(log.kinds.front(), 69);
+    EXPECT_EQ(model->findElementDecl(u"x"), nullptr);
+
+    // A parameter entity referring to itself.
+    log.kinds.clear();
+    mayStop([&] { return internal("<!ENTITY % self '%self;'>%self;"); });
+    ASSERT_FALSE(log.kinds.empty());
+    EXPECT_EQ(log.kinds.front(), 62);
+    log.kinds.clear();
+    mayStop([&] { return external("<!ENTITY % a '%b;'><!ENTITY % b '<!ELEMENT z EMPTY> %a;'>%a;"); });
+    ASSERT_FALSE(log.kinds.empty());
+    EXPECT_EQ(log.kinds.front(), 62);
+
+    // Ten levels of ten references: far past the budget of replacement text, which ends the read.
+    log.kinds.clear();
+    std::string bomb = "<!ENTITY % l0 '<!-- ten characters -->'>\n";
+    for (int i = 1; i <= 10; ++i) {
+        std::string refs;
+        for (int k = 0; k < 10; ++k) refs += "%l" + std::to_string(i - 1) + ";";
+        bomb += "<!ENTITY % l" + std::to_string(i) + " '" + refs + "'>\n";
+    }
+    bomb += "%l10;";
+    mayStop([&] { return internal(bomb); });
+    ASSERT_FALSE(log.kinds.empty());
+    EXPECT_EQ(log.kinds.back(), 33);
+}
+
+TEST_F(DtdToAS, ManyDeclarations) {
+    std::string dtd;
+    const int count = 100'000;
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i);
+        dtd += "<!ELEMENT e" + n + " (a|b)*><!ATTLIST e" + n + " id ID #IMPLIED><!ENTITY n" + n + " 'v'>"
+               "<!ENTITY % p" + n + " 'x'>";
+    }
+    EXPECT_TRUE(internal(dtd));
+    EXPECT_TRUE(log.kinds.empty());
+    EXPECT_EQ(model->getElementDecls().getLength(), count);
+    EXPECT_EQ(model->getEntityDecls().getLength(), count);
+    EXPECT_EQ(parser.getASBuilder()->getParameterEntityCount(), count);
+}

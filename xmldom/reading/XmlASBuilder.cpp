@@ -8,8 +8,8 @@
 #include "XmlASModel.h"
 #include "XmlChars.h"
 #include "XmlDomImpl.h"
+#include "XmlDtdReader.h"
 #include "XmlMessages.h"
-#include "XmlSources.h"
 
 namespace xmldom {
 
@@ -31,6 +31,7 @@ constexpr char16_t kInvalidAttributeType[] = u"%S is not a valid attribute type.
 constexpr char16_t kInvalidTextDeclaration[] = u"Invalid text declaration.";
 constexpr char16_t kEncodingNotSupported[] = u"Encoding not supported.";
 constexpr char16_t kUnresolvableParameterEntity[] = u"Unresolveable parameter entity.";
+constexpr char16_t kInvalidCharacters[] = u"Invalid character.";
 
 [[noreturn]] void parserError() { throw EParserException(msg::kParserError); }
 
@@ -166,19 +167,16 @@ TdomParameterEntityInfoObject::TdomParameterEntityInfoObject(const WideString& N
 
 const WideString& TdomParameterEntityInfoObject::getValue(TDomImplementation* Impl, const WideString& ParentSystemId) {
     if (FResolved) return FValue;
-    std::unique_ptr<TStream> stream;
-    TXmlParserAction action = PARSER_NONE;
-    if (Impl) Impl->doExternalParsedEntity(ParentSystemId, FPublicId, FSystemId, stream, action);
-    if (action == PARSER_NONE) throw EParserException(kUnresolvableParameterEntity);
-    if (stream) {
-        TXmlInputSource source(stream.get(), 4096, 1, FPublicId, FSystemId);
-        const uint8_t kind = source.getDeclarationKind();
-        if (source.hasDeclarationFault() || !(kind == kDeclText || kind == kDeclXmlOrText || kind == kDeclNone))
-            throw EParserException(kInvalidTextDeclaration);
-        if (source.hasEncodingMismatch()) throw EParserException(kEncodingNotSupported);
-        source.getRemainingText(FValue);
+    WideString text;
+    switch (XmlFetchExternalParsedEntity(Impl, ParentSystemId, FPublicId, FSystemId, text)) {
+    case 0: break;
+    case ET_INVALID_TEXT_DECLARATION: throw EParserException(kInvalidTextDeclaration);
+    case ET_ENCODING_NOT_SUPPORTED: throw EParserException(kEncodingNotSupported);
+    case ET_INVALID_CHARACTER: throw EConvertError(kInvalidCharacters);
+    default: throw EParserException(kUnresolvableParameterEntity);
     }
     // A delivered answer without a stream counts as an empty entity.
+    FValue = std::move(text);
     FResolved = true;
     return FValue;
 }

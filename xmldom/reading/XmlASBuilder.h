@@ -37,7 +37,7 @@ public:
     /// source after its text declaration. Raises EParserException "Unresolveable parameter
     /// entity." when nothing is delivered, "Invalid text declaration." for a declaration that is
     /// not a well-formed text declaration, "Encoding not supported." when the bytes do not fit
-    /// the declared encoding.
+    /// the declared encoding; EConvertError for bytes that do not decode.
     const WideString& getValue(TDomImplementation* Impl, const WideString& ParentSystemId);
 
 private:
