@@ -106,6 +106,7 @@ double expat(const std::string& dtd) {
         return ok ? XML_STATUS_OK : XML_STATUS_ERROR;
     });
     const bool ok = XML_Parse(p, doc.data(), static_cast<int>(doc.size()), 1) == XML_STATUS_OK && run.ok;
+    if (!ok) std::printf("  expat: %s\n", XML_ErrorString(XML_GetErrorCode(p)));
     XML_ParserFree(p);
     const double result = since(t);
     if (run.definitions == 0) return -1;
