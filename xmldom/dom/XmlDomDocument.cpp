@@ -99,8 +99,6 @@ TdomDocument::TdomDocument(TDomImplementation* implementation, TdomDocumentType*
         doctype_ = doctype;
         doctype->setOwnerDocument(this);
     }
-    idMap_.setSorted(true);
-    idMap_.setDuplicates(dupError);
 }
 
 TdomDocument::~TdomDocument() {
@@ -287,7 +285,7 @@ void TdomDocument::clear() {
     walkers_.clear();
     elementLists_.clear();
     elementListsNS_.clear();
-    idMap_.Clear();
+    idMap_.clear();
     schema_->clear();
     clearing_ = false;
 }
@@ -459,9 +457,7 @@ void TdomDocument::freeTreeNode(TdomNode*& node) {
 // ---- lookups --------------------------------------------------------------------------------
 
 TdomElement* TdomDocument::getElementById(const WideString& elementId) const {
-    int index;
-    if (!idMap_.Find(elementId, index)) return nullptr;
-    auto* attr = dynamic_cast<TdomAttr*>(idMap_.GetObject(index));
+    TdomAttr* attr = idMap_.find(elementId);
     return attr ? attr->getOwnerElement() : nullptr;
 }
 
@@ -578,6 +574,9 @@ bool TdomDocument::validateAttributeValues() {
 bool TdomDocument::buildASModel() { return schema_->buildFromDeclaration(this); }
 
 bool TdomDocument::validateDocument(uint8_t option) {
+    // Each run starts from an empty ID map: a second run on an unchanged document must not
+    // find its own IDs of the first run as duplicates.
+    idMap_.clear();
     bool result = schema_->validateModels();
     TdomElement* element = getDocumentElement();
     if (!element) {
@@ -597,7 +596,7 @@ bool TdomDocument::validateDocument(uint8_t option) {
     for (size_t i = 0; i < children_.size(); ++i)
         if (!children_[i]->validate()) result = false;
     if (!result) {
-        idMap_.Clear();
+        idMap_.clear();
         return false;
     }
     return validateAttributeValues();
