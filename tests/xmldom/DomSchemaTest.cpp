@@ -13,8 +13,8 @@ namespace {
 class StubSchema : public TdomSchemaQuery {
 public:
     StubSchema() {
-        decls_ = {{u"id", 2, 3, u"", {}}, {u"ref", 3, 2, u"", {}}, {u"kind", 7, 0, u"std", {}},
-                  {u"fixed", 0, 1, u"F", {}}};
+        const uint8_t types[] = {2, 3, 7, 0}, defaults[] = {3, 2, 0, 1};
+        for (int k = 0; k < 4; ++k) decls_.push_back({&names_[k], types[k], defaults[k], &values_[k], nullptr, nullptr});
     }
     bool hasModels() const override { return true; }
     bool findElementContentType(const WideString& name, uint8_t& contentType) const override {
@@ -22,16 +22,18 @@ public:
         contentType = kContentTypeElement;
         return true;
     }
-    void getAttributeDecls(const WideString& element, std::vector<const TdomAttrDeclInfo*>& out) const override {
+    void getAttributeDecls(const WideString& element, std::vector<TdomAttrDeclInfo>& out) const override {
         out.clear();
-        if (element != u"item") return;
-        for (const TdomAttrDeclInfo& d : decls_) out.push_back(&d);
+        if (element == u"item") out = decls_;
     }
-    const TdomAttrDeclInfo* findAttributeDecl(const WideString& element, const WideString& name) const override {
-        if (element != u"item") return nullptr;
+    bool findAttributeDecl(const WideString& element, const WideString& name, TdomAttrDeclInfo& decl) const override {
+        if (element != u"item") return false;
         for (const TdomAttrDeclInfo& d : decls_)
-            if (d.name == name) return &d;
-        return nullptr;
+            if (*d.name == name) {
+                decl = d;
+                return true;
+            }
+        return false;
     }
     bool lookupEntity(const WideString& name, bool, TdomEntityFacts& facts) const override {
         facts = TdomEntityFacts{};
@@ -43,6 +45,8 @@ public:
     }
 
 private:
+    WideString names_[4] = {u"id", u"ref", u"kind", u"fixed"};
+    WideString values_[4] = {u"", u"", u"std", u"F"};
     std::vector<TdomAttrDeclInfo> decls_;
 };
 

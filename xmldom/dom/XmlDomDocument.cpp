@@ -3,6 +3,8 @@
 
 #include "XmlDomDocument.h"
 
+#include "XmlDomASQuery.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <new>
@@ -99,6 +101,12 @@ TdomDocument::TdomDocument(TDomImplementation* implementation, TdomDocumentType*
         doctype_ = doctype;
         doctype->setOwnerDocument(this);
     }
+    // The schema-model collection needs an implementation; a document without one has none
+    // and answers "no declaration".
+    if (implementation_) {
+        ownSchema_ = std::make_unique<TdomASSchemaQuery>(this);
+        schema_ = ownSchema_.get();
+    }
 }
 
 TdomDocument::~TdomDocument() {
@@ -140,7 +148,15 @@ void TdomDocument::releaseNode(TdomNode* node) {
     pages_.release(node, size);
 }
 
-void TdomDocument::setSchemaQuery(TdomSchemaQuery* schema) { schema_ = schema ? schema : &noDeclarations(); }
+void TdomDocument::setSchemaQuery(TdomSchemaQuery* schema) {
+    if (schema) schema_ = schema;
+    else if (ownSchema_) schema_ = ownSchema_.get();
+    else schema_ = &noDeclarations();
+}
+
+TdomASModelCollection* TdomDocument::getASModels() const {
+    return ownSchema_ ? &ownSchema_->getCollection() : nullptr;
+}
 
 // ---- notifications: forwarded to the implementation, also when a handler raised ------------
 

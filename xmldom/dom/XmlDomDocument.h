@@ -20,6 +20,8 @@
 namespace xmldom {
 
 class TDomImplementation;
+class TdomASModelCollection;
+class TdomASSchemaQuery;
 
 /// Pages of node memory with free lists by size class; what is given back is reused.
 class TdomNodePages {
@@ -158,9 +160,13 @@ public:
     void setXmlStandalone(TdomStandalone value) { standalone_ = value; }
     /// The ID map: ID value to ID attribute (duplicates refused).
     TdomIdMap& getIdMap() { return idMap_; }
-    /// The schema models' answers; a "no declaration" query unless one was set (not owned).
+    /// The schema models' answers: the document's own collection when it has an
+    /// implementation, else a "no declaration" query, unless another one was set (not owned).
     TdomSchemaQuery* getSchemaQuery() const { return schema_; }
+    /// Nil returns to the document's own query.
     void setSchemaQuery(TdomSchemaQuery* schema);
+    /// The document's schema models; nil for a document without implementation.
+    TdomASModelCollection* getASModels() const;
     /// Whether any node iterator is alive (child-list changes must then adjust them).
     bool hasNodeIterators() const { return !iterators_.empty(); }
     /// Number of nodes the registry holds.
@@ -201,6 +207,7 @@ private:
     WideString location_;
     WideString declaredVersion_;
     TdomSchemaQuery* schema_;
+    std::unique_ptr<TdomASSchemaQuery> ownSchema_;
     bool handlersInUse_ = false;  ///< set once any node of this document got a handler
     bool clearing_ = false;
 };

@@ -508,27 +508,27 @@ bool TdomElement::validate() {
 bool TdomElement::validateSelf() {
     TdomSchemaQuery& schema = schemaOf(this);
     bool result = schema.validateElementContent(this);
-    std::vector<const TdomAttrDeclInfo*> decls;
+    std::vector<TdomAttrDeclInfo> decls;
     schema.getAttributeDecls(*tagName_, decls);
-    for (const TdomAttrDeclInfo* decl : decls) {
-        TdomAttr* present = attributeNamed(attributeList_, decl->name);
-        if (decl->defaultDecl == 3) {
+    for (const TdomAttrDeclInfo& decl : decls) {
+        TdomAttr* present = attributeNamed(attributeList_, *decl.name);
+        if (decl.defaultDecl == 3) {
             if (!present) {
                 sendErrorNotification(28, this);
                 result = false;
             }
             continue;
         }
-        if (decl->defaultDecl != 0 && decl->defaultDecl != 1) continue;
-        if (decl->defaultDecl == 0 && present) continue;
+        if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
+        if (decl.defaultDecl == 0 && present) continue;
         WideString value;
-        if (uint8_t kind = schema.normalizeAttributeValue(*decl, value)) {
+        if (uint8_t kind = schema.normalizeAttributeValue(decl, value)) {
             sendErrorNotification(kind, this);
             result = false;
             continue;
         }
         if (!present) {
-            TdomAttr* attr = ownerDocument_->createAttribute(decl->name);
+            TdomAttr* attr = ownerDocument_->createAttribute(*decl.name);
             attr->setNodeValue(value);
             attr->setSpecified(false);
             setAttributeNode(attr);
@@ -541,7 +541,7 @@ bool TdomElement::validateSelf() {
             } catch (const Exception&) {
                 readable = false;  // reported by the attribute's own check
             }
-            if (readable && actual != (decl->attrType != 0 ? CollapseSpaces(value) : value)) {
+            if (readable && actual != (decl.attrType != 0 ? CollapseSpaces(value) : value)) {
                 sendErrorNotification(17, this);
                 result = false;
             }
@@ -595,8 +595,8 @@ bool TdomElement::refreshOwnDefaultAttributes(bool removeFixed) {
         bool drop = !attr->getSpecified();
         if (!drop && removeFixed) {
             // An attribute the models do not declare is kept.
-            const TdomAttrDeclInfo* decl = schema.findAttributeDecl(*tagName_, attr->getNameRef());
-            drop = decl && decl->defaultDecl == 1;
+            TdomAttrDeclInfo decl;
+            drop = schema.findAttributeDecl(*tagName_, attr->getNameRef(), decl) && decl.defaultDecl == 1;
         }
         if (!drop) continue;
         removeAttributeNode(attr);
@@ -604,19 +604,19 @@ bool TdomElement::refreshOwnDefaultAttributes(bool removeFixed) {
         ownerDocument_->freeTreeNode(freed);
     }
     bool result = true;
-    std::vector<const TdomAttrDeclInfo*> decls;
+    std::vector<TdomAttrDeclInfo> decls;
     schema.getAttributeDecls(*tagName_, decls);
-    for (const TdomAttrDeclInfo* decl : decls) {
-        if (decl->defaultDecl != 0 && decl->defaultDecl != 1) continue;
-        bool present = attributeNamed(attributeList_, decl->name) != nullptr;
-        if (decl->defaultDecl == 0 && present) continue;
+    for (const TdomAttrDeclInfo& decl : decls) {
+        if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
+        bool present = attributeNamed(attributeList_, *decl.name) != nullptr;
+        if (decl.defaultDecl == 0 && present) continue;
         WideString value;
-        if (schema.normalizeAttributeValue(*decl, value) != 0) {
+        if (schema.normalizeAttributeValue(decl, value) != 0) {
             result = false;
             continue;
         }
         if (present) continue;
-        TdomAttr* attr = ownerDocument_->createAttribute(decl->name);
+        TdomAttr* attr = ownerDocument_->createAttribute(*decl.name);
         attr->setNodeValue(value);
         attr->setSpecified(false);
         setAttributeNode(attr);
@@ -727,23 +727,22 @@ void TdomAttr::resolveLiteral(const WideString& literal, WideString& result) con
     result = std::move(out);
 }
 
-const TdomAttrDeclInfo* TdomAttr::findDeclaration() const {
-    if (!ownerElement_) return nullptr;
-    return schemaOf(this).findAttributeDecl(ownerElement_->getTagNameRef(), *name_);
+bool TdomAttr::findDeclaration(TdomAttrDeclInfo& decl) const {
+    return ownerElement_ && schemaOf(this).findAttributeDecl(ownerElement_->getTagNameRef(), *name_, decl);
 }
 
 WideString TdomAttr::getLiteralValue() const {
     WideString value;
     resolveLiteral(nodeValue_, value);
-    const TdomAttrDeclInfo* decl = findDeclaration();
-    if (decl && decl->attrType != 0) value = CollapseSpaces(value);
+    TdomAttrDeclInfo decl;
+    if (findDeclaration(decl) && decl.attrType != 0) value = CollapseSpaces(value);
     return value;
 }
 
 bool TdomAttr::isIdAttribute() const {
     if (!schemaOf(this).hasModels()) return false;
-    const TdomAttrDeclInfo* decl = findDeclaration();
-    return decl && decl->attrType == 2;
+    TdomAttrDeclInfo decl;
+    return findDeclaration(decl) && decl.attrType == 2;
 }
 
 bool TdomAttr::scanEntityReferences(bool wantLessThan) const {
@@ -776,10 +775,8 @@ bool TdomAttr::refersToEntityWithLessThan() const { return scanEntityReferences(
 
 namespace {
 
-bool contains(const std::vector<WideString>& list, std::u16string_view value) {
-    for (const WideString& s : list)
-        if (s == value) return true;
-    return false;
+bool inEnumeration(const TdomAttrDeclInfo& decl, const WideString& value) {
+    return decl.enumeration && decl.enumeration->IndexOf(value) >= 0;
 }
 
 /// Calls f for each space-separated token of a collapsed value.
@@ -827,8 +824,8 @@ bool TdomAttr::validate() {
             result = false;
         }
     }
-    const TdomAttrDeclInfo* decl = findDeclaration();
-    if (!decl) {
+    TdomAttrDeclInfo decl;
+    if (!findDeclaration(decl)) {
         sendErrorNotification(6, this);
         return false;
     }
@@ -841,9 +838,9 @@ bool TdomAttr::validate() {
         TdomEntityFacts facts;
         return schema.lookupEntity(WideString(name), false, facts) && facts.unparsed;
     };
-    switch (decl->attrType) {
+    switch (decl.attrType) {
         case 1:  // NOTATION: one of the listed notations, which must be declared
-            if (!IsXmlName(literal) || !contains(decl->enumeration, literal)) report(7);
+            if (!IsXmlName(literal) || !inEnumeration(decl, literal)) report(7);
             else if (!schema.hasNotationDecl(literal)) report(31);
             break;
         case 2:  // ID: a Name, unique in the document
@@ -865,7 +862,7 @@ bool TdomAttr::validate() {
             break;
         case 7:  // NMTOKEN, or one token of an enumeration
             if (!IsXmlNmtoken(literal)) report(7);
-            else if (!decl->enumeration.empty() && !contains(decl->enumeration, literal)) report(7);
+            else if (decl.enumeration && decl.enumeration->getCount() > 0 && !inEnumeration(decl, literal)) report(7);
             break;
         case 8:  // NMTOKENS
             if (!IsXmlNmtokens(literal)) report(7);
@@ -885,11 +882,11 @@ bool TdomAttr::validateAttributeValues() {
         return false;
     }
     // An attribute the models do not declare was reported by validate (kind 6); no check here.
-    const TdomAttrDeclInfo* decl = findDeclaration();
-    if (!decl || (decl->attrType != 3 && decl->attrType != 4)) return true;
+    TdomAttrDeclInfo decl;
+    if (!findDeclaration(decl) || (decl.attrType != 3 && decl.attrType != 4)) return true;
     const TdomIdMap& ids = ownerDocument_->getIdMap();
     bool result = true;
-    if (decl->attrType == 3) {
+    if (decl.attrType == 3) {
         if (!IsXmlName(literal)) {
             sendErrorNotification(7, this);
             result = false;

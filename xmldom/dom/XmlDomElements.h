@@ -152,7 +152,7 @@ public:
     /// The value text (the node value).
     const WideString& getValue() const { return nodeValue_; }
     /// The models' declaration of this attribute on its owner element, nil when none.
-    const TdomAttrDeclInfo* findDeclaration() const;
+    bool findDeclaration(TdomAttrDeclInfo& decl) const;
     void setSpecified(bool value) { specified_ = value; }
 
 private:

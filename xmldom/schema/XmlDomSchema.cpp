@@ -9,10 +9,10 @@
 namespace xmldom {
 
 bool TdomSchemaQuery::findElementContentType(const WideString&, uint8_t&) const { return false; }
-const TdomAttrDeclInfo* TdomSchemaQuery::findAttributeDecl(const WideString&, const WideString&) const {
-    return nullptr;
+bool TdomSchemaQuery::findAttributeDecl(const WideString&, const WideString&, TdomAttrDeclInfo&) const {
+    return false;
 }
-void TdomSchemaQuery::getAttributeDecls(const WideString&, std::vector<const TdomAttrDeclInfo*>& decls) const {
+void TdomSchemaQuery::getAttributeDecls(const WideString&, std::vector<TdomAttrDeclInfo>& decls) const {
     decls.clear();
 }
 bool TdomSchemaQuery::lookupEntity(const WideString&, bool, TdomEntityFacts&) const { return false; }
@@ -48,7 +48,8 @@ uint8_t kindOf(TdomExpansionResult r) {
 
 uint8_t TdomSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const {
     // One expansion for the whole value: its budget bounds what nested entities may produce.
-    const WideString& text = decl.defaultValue;
+    static const WideString kEmpty;
+    const WideString& text = decl.defaultValue ? *decl.defaultValue : kEmpty;
     TdomEntityLookup lookup = entityLookup();
     TdomEntityExpander expander(lookup, TdomExpansionLimits{}, false);
     WideString out;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "XmlDomEntityExpansion.h"
+#include "XmlStrings.h"
 #include "XmlSupport.h"
 
 namespace xmldom {
@@ -15,13 +16,15 @@ class TdomDocument;
 class TdomElement;
 class TdomNode;
 
-/// Declaration of one attribute of an element type, as the object model needs it.
+/// Declaration of one attribute of an element type, as the object model needs it: a view of
+/// the declaration, valid while the models are not changed.
 struct TdomAttrDeclInfo {
-    WideString name;
+    const WideString* name = nullptr;
     uint8_t attrType = 0;     ///< 0 CDATA, 1 NOTATION, 2 ID, 3 IDREF, 4 IDREFS, 5 ENTITY, 6 ENTITIES, 7 NMTOKEN, 8 NMTOKENS
     uint8_t defaultDecl = 2;  ///< 0 a value only, 1 #FIXED, 2 #IMPLIED, 3 #REQUIRED
-    WideString defaultValue;
-    std::vector<WideString> enumeration;  ///< the tokens of an enumerated or NOTATION type
+    const WideString* defaultValue = nullptr;
+    const TdomWideStringList* enumeration = nullptr;  ///< tokens of an enumerated or NOTATION type, or nil
+    const void* declaration = nullptr;                ///< the query's own declaration object
 };
 
 /// Content type codes of element declarations.
@@ -43,12 +46,13 @@ public:
     virtual bool validateModels() { return true; }
     /// Content type of the element type's declaration; false when undeclared.
     virtual bool findElementContentType(const WideString& elementName, uint8_t& contentType) const;
-    /// Declaration of attrName on elementName, the first model declaring it winning; nil when
-    /// undeclared. The pointer stays valid until the models change.
-    virtual const TdomAttrDeclInfo* findAttributeDecl(const WideString& elementName, const WideString& attrName) const;
+    /// Declaration of attrName on elementName, the first model declaring it winning; false
+    /// when undeclared.
+    virtual bool findAttributeDecl(const WideString& elementName, const WideString& attrName,
+                                   TdomAttrDeclInfo& decl) const;
     /// All attribute declarations of the element type over all models in declaration order,
     /// the first model declaring a name winning.
-    virtual void getAttributeDecls(const WideString& elementName, std::vector<const TdomAttrDeclInfo*>& decls) const;
+    virtual void getAttributeDecls(const WideString& elementName, std::vector<TdomAttrDeclInfo>& decls) const;
     /// The facts of a general entity; false when undeclared. With resolve set, an entity still
     /// unresolved is resolved first (external parsed entities are fetched).
     virtual bool lookupEntity(const WideString& name, bool resolve, TdomEntityFacts& facts) const;
