@@ -19,5 +19,7 @@
 #include "XmlDomReader.h"
 #include "XmlDocReader.h"
 #include "XmlDocBuilder.h"
+#include "XmlASBuilder.h"
 #include "XmlStreamBuilder.h"
 #include "XmlParsers.h"
+#include "XmlSourceCode.h"

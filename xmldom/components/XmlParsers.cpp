@@ -14,6 +14,7 @@
 #include "XmlDomReader.h"
 #include "XmlEncodings.h"
 #include "XmlMessages.h"
+#include "XmlSourceCode.h"
 #include "XmlStreamBuilder.h"
 
 namespace xmldom {
@@ -135,6 +136,7 @@ namespace {
 constexpr char16_t kFilenameNotSpecified[] = u"Filename not specified.";
 constexpr char16_t kStreamNotSpecified[] = u"Stream not specified.";
 constexpr char16_t kEmptyString[] = u"Empty string.";
+constexpr char16_t kSourceCodeNotSpecified[] = u"TXmlSourceCode not specified.";
 
 WideString withMark(const WideString& Text) {
     if (!Text.empty() && Text[0] == 0xFEFF) return Text;
@@ -248,6 +250,11 @@ TdomDocument* TXmlToDomParser::fileToDom(const WideString& FileName) {
     return wholeDocument(&stream, WideString(), FileName);
 }
 
+TdomDocument* TXmlToDomParser::sourceCodeToDom(TXmlSourceCode* SourceCode) {
+    if (!SourceCode) throw EAccessViolation(kSourceCodeNotSpecified);
+    return wideStringToDom(SourceCode->getText());
+}
+
 TdomDocument* TXmlToDomParser::streamToDom(TStream* Stream) {
     if (!FDOMImpl) throw EAccessViolation(msg::kDomImplNotSpecified);
     if (!Stream) throw EAccessViolation(kStreamNotSpecified);
@@ -281,6 +288,32 @@ bool TXmlToDomParser::intoNode(TStream* Stream, const WideString& PublicId, cons
     FDocBuilder->setReferenceNode(nullptr);
     if (!ok) throw EParserException(msg::kParserError);
     return true;
+}
+
+namespace {
+
+/// Text in the system's code page as bytes the reader decodes correctly: a character the code
+/// page cannot hold raises the encoder's EConvertError; bytes above US-ASCII are declared in an
+/// XML declaration in front when the text has none (undeclared bytes are read as UTF-8).
+std::string narrowToCodePage(const WideString& Text) {
+    const std::string name = activeCodePageName();
+    const uint8_t index = encodingIndexOf(name);
+    std::string bytes = index == kEncodingUTF8 ? utf16ToUTF8(Text) : wideToSingleByte(Text, encoderOf(index));
+    bool ascii = true;
+    for (char b : bytes) ascii = ascii && static_cast<unsigned char>(b) < 0x80;
+    if (ascii || index == kEncodingUTF8) return bytes;
+    const bool declared = bytes.size() > 5 && bytes.compare(0, 5, "<?xml") == 0 &&
+                          (bytes[5] == ' ' || bytes[5] == '\t' || bytes[5] == '\r' || bytes[5] == '\n');
+    if (declared) return bytes;
+    return "<?xml version=\"1.0\" encoding=\"" + name + "\"?>" + bytes;
+}
+
+} // namespace
+
+bool TXmlToDomParser::parseSourceCodeInto(TXmlSourceCode* SourceCode, const WideString& PublicId,
+                                          const WideString& SystemId, TdomNode* Node) {
+    if (!SourceCode) throw EAccessViolation(kStreamNotSpecified);
+    return parseStringInto(narrowToCodePage(SourceCode->getText()), PublicId, SystemId, Node);
 }
 
 bool TXmlToDomParser::parseStreamInto(TStream* Stream, const WideString& PublicId, const WideString& SystemId,

@@ -18,6 +18,7 @@ class TdomDocument;
 class TdomNode;
 class TXmlDocBuilder;
 class TXmlStandardDocReader;
+class TXmlSourceCode;
 class TXmlStandardDomReader;
 class TXmlStreamBuilder;
 class TXmlWFTestContentHandler;
@@ -109,12 +110,19 @@ public:
     /// caller frees it with freeDocument). A run a handler stopped raises EParserException
     /// "Parser error." after freeing its document.
     virtual TdomDocument* fileToDom(const WideString& FileName);
+    /// The texts of the source code's pieces joined, then as wideStringToDom; nil raises
+    /// EAccessViolation "TXmlSourceCode not specified.".
+    virtual TdomDocument* sourceCodeToDom(TXmlSourceCode* SourceCode);
     virtual TdomDocument* streamToDom(TStream* Stream);
     virtual TdomDocument* stringToDom(const std::string& Text);
     virtual TdomDocument* wideStringToDom(const WideString& Text);
 
     /// Into a node: the parsed nodes become children of Node. True whenever it returns; a run
     /// a handler stopped raises EParserException "Parser error.".
+    /// The texts of the pieces joined, narrowed to the system's code page, then as
+    /// parseStringInto; nil raises EAccessViolation "Stream not specified.".
+    virtual bool parseSourceCodeInto(TXmlSourceCode* SourceCode, const WideString& PublicId,
+                                     const WideString& SystemId, TdomNode* Node);
     virtual bool parseStreamInto(TStream* Stream, const WideString& PublicId, const WideString& SystemId,
                                  TdomNode* Node);
     virtual bool parseStringInto(const std::string& Text, const WideString& PublicId, const WideString& SystemId,
