@@ -210,7 +210,8 @@ TEST(DocumentLookups, ElementByIdAndUri) {
     TdomElement* root = doc.initDocumentElement(u"r");
     EXPECT_EQ(doc.getElementById(u"nobody"), nullptr);
     root->setAttribute(u"id", u"k1");
-    doc.getIdMap().AddObject(u"k1", root->getAttributeNode(u"id"));
+    EXPECT_TRUE(doc.getIdMap().add(u"k1", root->getAttributeNode(u"id")));
+    EXPECT_FALSE(doc.getIdMap().add(u"k1", root->getAttributeNode(u"id")));
     EXPECT_EQ(doc.getElementById(u"k1"), root);
     doc.setDocumentURI(u"file:///tmp/x.xml");
     EXPECT_TRUE(raises<ESyntax_Err>([&] { doc.setDocumentURI(u"not a uri"); }, u"Syntax error."));

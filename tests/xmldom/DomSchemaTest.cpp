@@ -12,41 +12,42 @@ namespace {
 /// kind NMTOKEN "std", fixed CDATA #FIXED "F"; entities co, loop (circular), ext (external).
 class StubSchema : public TdomSchemaQuery {
 public:
+    StubSchema() {
+        const uint8_t types[] = {2, 3, 7, 0}, defaults[] = {3, 2, 0, 1};
+        for (int k = 0; k < 4; ++k) decls_.push_back({&names_[k], types[k], defaults[k], &values_[k], nullptr, nullptr});
+    }
     bool hasModels() const override { return true; }
     bool findElementContentType(const WideString& name, uint8_t& contentType) const override {
         if (name != u"list") return false;
         contentType = kContentTypeElement;
         return true;
     }
-    std::vector<TdomAttrDeclInfo> getAttributeDecls(const WideString& element) const override {
-        if (element != u"item") return {};
-        return {{u"id", 2, 3, u""}, {u"ref", 3, 2, u""}, {u"kind", 7, 0, u"std"}, {u"fixed", 0, 1, u"F"}};
+    void getAttributeDecls(const WideString& element, std::vector<TdomAttrDeclInfo>& out) const override {
+        out.clear();
+        if (element == u"item") out = decls_;
     }
     bool findAttributeDecl(const WideString& element, const WideString& name, TdomAttrDeclInfo& decl) const override {
-        for (const TdomAttrDeclInfo& d : getAttributeDecls(element))
-            if (d.name == name) {
+        if (element != u"item") return false;
+        for (const TdomAttrDeclInfo& d : decls_)
+            if (*d.name == name) {
                 decl = d;
                 return true;
             }
         return false;
     }
-    bool hasEntityDecl(const WideString& name) const override {
-        return name == u"co" || name == u"loop" || name == u"ext";
-    }
-    bool findEntityLiteral(const WideString& name, WideString& literal) const override {
-        if (name == u"co") literal = u"Smith &amp; Co";
-        else if (name == u"loop") literal = u"x&loop;";
+    bool lookupEntity(const WideString& name, bool, TdomEntityFacts& facts) const override {
+        facts = TdomEntityFacts{};
+        if (name == u"co") facts.literalValue = u"Smith &amp; Co";
+        else if (name == u"loop") facts.literalValue = u"x&loop;";
+        else if (name == u"ext") facts.external = true;
         else return false;
         return true;
     }
-    bool entityTest(TdomEntityTest test, const WideString& name) const override {
-        return test == TdomEntityTest::External && name == u"ext";
-    }
-    bool expandEntityInto(const WideString& name, TdomNode* target) override {
-        if (name != u"co") return false;
-        target->appendChild(target->getOwnerDocument()->createTextNode(u"Smith & Co"));
-        return true;
-    }
+
+private:
+    WideString names_[4] = {u"id", u"ref", u"kind", u"fixed"};
+    WideString values_[4] = {u"", u"", u"std", u"F"};
+    std::vector<TdomAttrDeclInfo> decls_;
 };
 
 class SchemaTest : public ::testing::Test {

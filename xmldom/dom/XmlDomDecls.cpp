@@ -4,6 +4,7 @@
 #include "XmlDomDecls.h"
 
 #include "XmlDomDocument.h"
+#include "XmlDomEntityContent.h"
 #include "XmlDomInternal.h"
 
 namespace xmldom {
@@ -87,39 +88,58 @@ TdomEntityReference::TdomEntityReference(TdomDocument* ownerDocument, const Wide
 TdomNode* TdomEntityReference::cloneNode(bool deep) { return TdomNode::cloneNode(deep); }
 
 void TdomEntityReference::expand() {
+    TdomEntityContentBuilder builder(ownerDocument_);
+    expandWith(builder);
+}
+
+bool TdomEntityReference::expandWith(TdomEntityContentBuilder& builder) {
     // The reference is read-only for its users; its own content is made with the flag lifted.
     setIsReadonly(false);
+    bool made = false;
     try {
         clear();
-        TdomSchemaQuery* schema = ownerDocument_->getSchemaQuery();
-        if (schema->hasEntityDecl(name_)) schema->expandEntityInto(name_, this);
-        else if (const char16_t* text = predefinedText(name_)) appendChild(ownerDocument_->createTextNode(text));
+        TdomEntityFacts facts;
+        if (ownerDocument_->getSchemaQuery()->lookupEntity(name_, false, facts)) {
+            made = !facts.unparsed && builder.buildInto(name_, this);
+        } else if (const char16_t* text = predefinedText(name_)) {
+            appendChild(ownerDocument_->createTextNode(text));
+            made = true;
+        }
         makeChildrenReadonly();
     } catch (...) {
         setIsReadonly(true);
         throw;
     }
     setIsReadonly(true);
+    return made;
 }
 
 bool TdomEntityReference::validate() {
     bool result = true;
+    auto report = [&](uint8_t kind) {
+        sendErrorNotification(kind, this);
+        result = false;
+    };
     if (!IsXmlPredefinedEntityName(name_)) {
-        TdomSchemaQuery* schema = ownerDocument_->getSchemaQuery();
-        if (!schema->hasEntityDecl(name_)) {
-            sendErrorNotification(23, this);
-            result = false;
-        } else if (schema->entityTest(TdomEntityTest::Unresolvable, name_)) {
-            sendErrorNotification(32, this);
-            result = false;
+        const TdomSchemaQuery* schema = ownerDocument_->getSchemaQuery();
+        TdomEntityFacts facts;
+        if (!schema->lookupEntity(name_, false, facts)) {
+            report(23);
+        } else if (facts.unparsed) {
+            report(63);
+        } else if (!schema->lookupEntity(name_, true, facts) || facts.state == 0) {
+            report(32);
         } else {
-            if (schema->entityTest(TdomEntityTest::Unparsed, name_)) {
-                sendErrorNotification(63, this);
-                result = false;
-            }
-            if (schema->entityTest(TdomEntityTest::Circular, name_)) {
-                sendErrorNotification(62, this);
-                result = false;
+            TdomEntityLookup lookup = schema->entityLookup();
+            TdomEntityTestResult unparsed = TestEntityReferences(TdomEntityTestKind::Unparsed, name_, false, lookup);
+            if (unparsed == TdomEntityTestResult::Undeclared) {
+                report(32);
+            } else {
+                if (unparsed == TdomEntityTestResult::Hit) report(63);
+                if (TestEntityReferences(TdomEntityTestKind::Circular, name_, true, lookup) ==
+                    TdomEntityTestResult::Hit)
+                    report(62);
+                if (facts.state == 1) report(61);
             }
         }
     }

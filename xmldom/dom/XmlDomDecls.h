@@ -97,6 +97,8 @@ private:
 };
 
 /// Reference to an entity; read-only from creation, its content made by expand.
+class TdomEntityContentBuilder;
+
 class TdomEntityReference : public TdomNode {
 public:
     /// Name not an XML Name: EInvalid_Character_Err.
@@ -109,6 +111,11 @@ public:
     /// Replaces the children by the entity's content (declared, or one of the five predefined
     /// entities) and marks it read-only. The reference's own read-only flag is lifted meanwhile.
     virtual void expand();
+    /// expand within a run that shares one expansion budget; false when no content could be
+    /// made (undeclared and not predefined, unparsed, circular, past the budget, malformed).
+    bool expandWith(TdomEntityContentBuilder& builder);
+    /// The name without a copy.
+    const WideString& getNameRef() const { return name_; }
 
 private:
     WideString name_;

@@ -3,6 +3,8 @@
 
 #include "XmlDomDocument.h"
 
+#include "XmlDomASQuery.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <new>
@@ -99,8 +101,12 @@ TdomDocument::TdomDocument(TDomImplementation* implementation, TdomDocumentType*
         doctype_ = doctype;
         doctype->setOwnerDocument(this);
     }
-    idMap_.setSorted(true);
-    idMap_.setDuplicates(dupError);
+    // The schema-model collection needs an implementation; a document without one has none
+    // and answers "no declaration".
+    if (implementation_) {
+        ownSchema_ = std::make_unique<TdomASSchemaQuery>(this);
+        schema_ = ownSchema_.get();
+    }
 }
 
 TdomDocument::~TdomDocument() {
@@ -142,7 +148,15 @@ void TdomDocument::releaseNode(TdomNode* node) {
     pages_.release(node, size);
 }
 
-void TdomDocument::setSchemaQuery(TdomSchemaQuery* schema) { schema_ = schema ? schema : &noDeclarations(); }
+void TdomDocument::setSchemaQuery(TdomSchemaQuery* schema) {
+    if (schema) schema_ = schema;
+    else if (ownSchema_) schema_ = ownSchema_.get();
+    else schema_ = &noDeclarations();
+}
+
+TdomASModelCollection* TdomDocument::getASModels() const {
+    return ownSchema_ ? &ownSchema_->getCollection() : nullptr;
+}
 
 // ---- notifications: forwarded to the implementation, also when a handler raised ------------
 
@@ -287,7 +301,7 @@ void TdomDocument::clear() {
     walkers_.clear();
     elementLists_.clear();
     elementListsNS_.clear();
-    idMap_.Clear();
+    idMap_.clear();
     schema_->clear();
     clearing_ = false;
 }
@@ -459,9 +473,7 @@ void TdomDocument::freeTreeNode(TdomNode*& node) {
 // ---- lookups --------------------------------------------------------------------------------
 
 TdomElement* TdomDocument::getElementById(const WideString& elementId) const {
-    int index;
-    if (!idMap_.Find(elementId, index)) return nullptr;
-    auto* attr = dynamic_cast<TdomAttr*>(idMap_.GetObject(index));
+    TdomAttr* attr = idMap_.find(elementId);
     return attr ? attr->getOwnerElement() : nullptr;
 }
 
@@ -578,6 +590,9 @@ bool TdomDocument::validateAttributeValues() {
 bool TdomDocument::buildASModel() { return schema_->buildFromDeclaration(this); }
 
 bool TdomDocument::validateDocument(uint8_t option) {
+    // Each run starts from an empty ID map: a second run on an unchanged document must not
+    // find its own IDs of the first run as duplicates.
+    idMap_.clear();
     bool result = schema_->validateModels();
     TdomElement* element = getDocumentElement();
     if (!element) {
@@ -597,7 +612,7 @@ bool TdomDocument::validateDocument(uint8_t option) {
     for (size_t i = 0; i < children_.size(); ++i)
         if (!children_[i]->validate()) result = false;
     if (!result) {
-        idMap_.Clear();
+        idMap_.clear();
         return false;
     }
     return validateAttributeValues();

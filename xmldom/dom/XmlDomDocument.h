@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -19,6 +20,8 @@
 namespace xmldom {
 
 class TDomImplementation;
+class TdomASModelCollection;
+class TdomASSchemaQuery;
 
 /// Pages of node memory with free lists by size class; what is given back is reused.
 class TdomNodePages {
@@ -41,6 +44,25 @@ private:
     std::byte* cursor_ = nullptr;
     size_t left_ = 0;
     FreeChunk* free_[kClasses] = {};
+};
+
+/// The ID map: ID value to the ID attribute holding it, hashed (a million IDs insert in
+/// linear time). Duplicates are refused.
+class TdomIdMap {
+public:
+    /// False, and nothing changed, when the value is already present.
+    bool add(const WideString& id, TdomAttr* attr) { return map_.try_emplace(id, attr).second; }
+    /// The attribute holding id, nil when none.
+    TdomAttr* find(const WideString& id) const {
+        auto it = map_.find(id);
+        return it == map_.end() ? nullptr : it->second;
+    }
+    bool contains(std::u16string_view id) const { return map_.find(WideString(id)) != map_.end(); }
+    void clear() { map_.clear(); }
+    size_t size() const { return map_.size(); }
+
+private:
+    std::unordered_map<WideString, TdomAttr*> map_;
 };
 
 class TdomDocument : public TdomNode {
@@ -136,11 +158,17 @@ public:
     void setXmlVersion(const WideString& value) { declaredVersion_ = value; }
     TdomStandalone getXmlStandalone() const { return standalone_; }
     void setXmlStandalone(TdomStandalone value) { standalone_ = value; }
-    /// The ID map: ID value to ID attribute (sorted, duplicates refused).
-    TdomWideStringList& getIdMap() { return idMap_; }
-    /// The schema models' answers; a "no declaration" query unless one was set (not owned).
+    /// The ID map: ID value to ID attribute (duplicates refused).
+    TdomIdMap& getIdMap() { return idMap_; }
+    /// The schema models' answers: the document's own collection when it has an
+    /// implementation, else a "no declaration" query, unless another one was set (not owned).
     TdomSchemaQuery* getSchemaQuery() const { return schema_; }
+    /// Nil returns to the document's own query.
     void setSchemaQuery(TdomSchemaQuery* schema);
+    /// The document's schema models; nil for a document without implementation.
+    TdomASModelCollection* getASModels() const;
+    /// Whether any node iterator is alive (child-list changes must then adjust them).
+    bool hasNodeIterators() const { return !iterators_.empty(); }
     /// Number of nodes the registry holds.
     size_t getRegisteredNodeCount() const { return registry_.size(); }
 
@@ -174,11 +202,12 @@ private:
     TdomDocumentType* doctype_ = nullptr;
     TDomImplementation* implementation_;
     WideString declaredEncoding_;
-    TdomWideStringList idMap_;
+    TdomIdMap idMap_;
     TdomStandalone standalone_ = STANDALONE_UNSPECIFIED;
     WideString location_;
     WideString declaredVersion_;
     TdomSchemaQuery* schema_;
+    std::unique_ptr<TdomASSchemaQuery> ownSchema_;
     bool handlersInUse_ = false;  ///< set once any node of this document got a handler
     bool clearing_ = false;
 };

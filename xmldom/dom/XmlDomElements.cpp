@@ -10,6 +10,7 @@
 #include "XmlDomCharData.h"
 #include "XmlDomDecls.h"
 #include "XmlDomDocument.h"
+#include "XmlDomEntityContent.h"
 #include "XmlDomInternal.h"
 #include "XmlDomMessages.h"
 #include "XmlUri.h"
@@ -21,7 +22,6 @@ using namespace detail;
 namespace {
 
 constexpr uint16_t kAttributeItems = 1u << ntAttribute_Node;
-constexpr int kMaxEntityDepth = 64;  ///< deeper nesting is taken for a circular declaration
 
 TdomSchemaQuery& schemaOf(const TdomNode* node) {
     TdomDocument* doc = node->getOwnerDocument();
@@ -36,17 +36,6 @@ WideString predefinedEntityText(const WideString& name) {
     if (name == u"apos") return u"'";
     if (name == u"quot") return u"\"";
     return {};
-}
-
-WideString collapseSpaces(const WideString& value) {
-    WideString out;
-    out.reserve(value.size());
-    for (char16_t c : value) {
-        if (c == u' ' && (out.empty() || out.back() == u' ')) continue;
-        out.push_back(c);
-    }
-    if (!out.empty() && out.back() == u' ') out.pop_back();
-    return out;
 }
 
 }  // namespace
@@ -258,72 +247,229 @@ void TdomElement::removeAttributeNS(const WideString& namespaceURI, const WideSt
 
 // ---- normalization and entity references -----------------------------------------------------
 
-void TdomElement::normalize() {
-    for (size_t i = children_.size(); i-- > 0;) {
-        if (i >= children_.size()) continue;  // a handler may have shortened the list
-        TdomNode* child = children_[i];
-        if (child->getNodeType() != ntText_Node) {
-            child->normalize();
-            continue;
-        }
-        if (i + 1 < children_.size() && children_[i + 1]->getNodeType() == ntText_Node) {
+namespace {
+
+/// Elements of the subtree below root (root excluded) in document order, on an explicit stack.
+template <class Visit>
+void forEachElementBelow(TdomNode* root, Visit visit) {
+    std::vector<TdomNode*> stack;
+    for (int i = root->getChildCount(); i-- > 0;) stack.push_back(root->getChildNodes()->item(i));
+    while (!stack.empty()) {
+        TdomNode* node = stack.back();
+        stack.pop_back();
+        if (node->getNodeType() == ntElement_Node) visit(static_cast<TdomElement*>(node));
+        for (int i = node->getChildCount(); i-- > 0;) stack.push_back(node->getChildNodes()->item(i));
+    }
+}
+
+}  // namespace
+
+bool TdomElement::quietChildChangesPossible() const {
+    // Without observers and iterators a child-list change can be made in one pass: nobody sees
+    // the single steps.
+    return !notificationsWanted() && (!ownerDocument_ || !ownerDocument_->hasNodeIterators());
+}
+
+void TdomElement::mergeAdjacentTexts() {
+    if (children_.size() < 2) return;
+    if (!quietChildChangesPossible()) {
+        // Observed: each merge is the appendData and the removal the observers expect.
+        for (size_t i = children_.size(); i-- > 0;) {
+            if (i + 1 >= children_.size()) continue;  // a handler may have shortened the list
+            TdomNode* child = children_[i];
+            if (child->getNodeType() != ntText_Node || children_[i + 1]->getNodeType() != ntText_Node) continue;
             TdomNode* next = children_[i + 1];
             static_cast<TdomText*>(child)->appendData(next->getNodeValue());
             removeChild(next);
             ownerDocument_->freeTreeNode(next);
         }
+        return;
     }
-    for (size_t i = 0; i < attributeList_.size(); ++i) attributeList_[i]->normalize();
+    // One pass: each run of adjacent texts is joined once into its first node and the list is
+    // compacted once, so a million adjacent texts cost linear time.
+    TdomNodeVector kept;
+    std::vector<TdomNode*> dropped;
+    size_t i = 0;
+    while (i < children_.size()) {
+        TdomNode* first = children_[i];
+        size_t end = i + 1;
+        if (first->getNodeType() == ntText_Node)
+            while (end < children_.size() && children_[end]->getNodeType() == ntText_Node) ++end;
+        if (end - i > 1) {
+            if (first->getIsReadonly()) raiseNoModification();
+            size_t total = 0;
+            for (size_t k = i; k < end; ++k) total += children_[k]->nodeValue_.size();
+            WideString joined;
+            joined.reserve(total);
+            for (size_t k = i; k < end; ++k) joined += children_[k]->nodeValue_;
+            static_cast<TdomText*>(first)->setData(joined);
+            for (size_t k = i + 1; k < end; ++k) dropped.push_back(children_[k]);
+        }
+        kept.push_back(first);
+        i = end;
+    }
+    if (dropped.empty()) return;
+    children_.swap(kept);
+    for (size_t k = 0; k < children_.size(); ++k) children_[k]->indexInParent_ = static_cast<uint32_t>(k);
+    for (TdomNode* node : dropped) {
+        node->parent_ = nullptr;
+        if (node->inDocument_) markInDocument(node, false);
+        ownerDocument_->freeTreeNode(node);
+    }
+}
+
+void TdomElement::normalize() {
+    // Every element of the subtree merges its own texts; other nodes keep their own normalize
+    // (entity references pass it to their children). No recursion, whatever the depth.
+    std::vector<TdomNode*> stack{this};
+    while (!stack.empty()) {
+        TdomNode* node = stack.back();
+        stack.pop_back();
+        if (node->getNodeType() != ntElement_Node) {
+            node->normalize();
+            continue;
+        }
+        auto* element = static_cast<TdomElement*>(node);
+        element->mergeAdjacentTexts();
+        for (size_t i = element->children_.size(); i-- > 0;) {
+            TdomNode* child = element->children_[i];
+            if (child->getNodeType() != ntText_Node) stack.push_back(child);
+        }
+        for (size_t i = 0; i < element->attributeList_.size(); ++i) element->attributeList_[i]->normalize();
+    }
 }
 
 bool TdomElement::resolveEntityReferences(uint8_t option) {
+    TdomEntityContentBuilder builder(ownerDocument_);
+    return resolveEntityReferencesWith(option, builder);
+}
+
+bool TdomElement::resolveEntityReferencesWith(uint8_t option, TdomEntityContentBuilder& builder) {
+    // The elements of the subtree are handled one after the other from a work list; each one
+    // deals with its own children only, so deep documents cannot exhaust the stack.
+    bool result = true;
+    std::vector<TdomElement*> work{this};
+    while (!work.empty()) {
+        TdomElement* element = work.back();
+        work.pop_back();
+        size_t firstPushed = work.size();
+        if (!element->resolveOwnReferences(option, builder, work)) result = false;
+        std::reverse(work.begin() + static_cast<std::ptrdiff_t>(firstPushed), work.end());
+    }
+    return result;
+}
+
+bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder& builder,
+                                       std::vector<TdomElement*>& work) {
     TdomSchemaQuery& schema = schemaOf(this);
     bool result = true;
+    auto visitOther = [&](TdomNode* child) {
+        if (child->getNodeType() == ntElement_Node) work.push_back(static_cast<TdomElement*>(child));
+        else if (!child->resolveEntityReferences(option)) result = false;
+    };
     if (option != 0) {
         for (size_t i = 0; i < children_.size(); ++i) {
             TdomNode* child = children_[i];
             if (child->getNodeType() == ntEntity_Reference_Node) {
-                WideString name = child->getNodeName();
-                static_cast<TdomEntityReference*>(child)->expand();
-                if (!schema.hasEntityDecl(name) && !IsXmlPredefinedEntityName(name)) result = false;
-            } else if (!child->resolveEntityReferences(option)) {
-                result = false;
+                if (!static_cast<TdomEntityReference*>(child)->expandWith(builder)) result = false;
+            } else {
+                visitOther(child);
             }
         }
         return result;
     }
-    size_t i = 0;
-    while (i < children_.size()) {
-        TdomNode* child = children_[i];
-        if (child->getNodeType() != ntEntity_Reference_Node) {
-            if (!child->resolveEntityReferences(0)) result = false;
-            ++i;
-            continue;
-        }
-        WideString name = child->getNodeName();
-        if (schema.hasEntityDecl(name)) {
-            TdomNode* fragment = ownerDocument_->createDocumentFragment();
-            if (!schema.expandEntityInto(name, fragment)) {
-                ownerDocument_->freeTreeNode(fragment);
+    TdomEntityFacts facts;
+    auto declared = [&](const WideString& name) { return schema.lookupEntity(name, false, facts) && !facts.unparsed; };
+    if (quietChildChangesPossible()) {
+        // One pass building the new child list: a million references cost linear time.
+        bool changed = false;
+        TdomNodeVector list;
+        list.reserve(children_.size());
+        std::vector<TdomNode*> freed;
+        TdomDocumentFragment* fragment = nullptr;
+        for (TdomNode* child : children_) {
+            if (child->getNodeType() != ntEntity_Reference_Node) {
+                list.push_back(child);
+                visitOther(child);
+                continue;
+            }
+            const WideString& name = static_cast<TdomEntityReference*>(child)->getNameRef();
+            bool replaced = false;
+            if (declared(name)) {
+                if (!fragment) fragment = ownerDocument_->createDocumentFragment();
+                if (builder.buildInto(name, fragment)) {
+                    for (TdomNode* part : fragment->children_) {
+                        part->parent_ = this;
+                        list.push_back(part);
+                        visitOther(part);
+                    }
+                    fragment->children_.clear();
+                    replaced = true;
+                }
+            } else if (IsXmlPredefinedEntityName(name)) {
+                TdomText* text = ownerDocument_->createTextNode(predefinedEntityText(name));
+                text->parent_ = this;
+                list.push_back(text);
+                replaced = true;
+            }
+            if (replaced) {
+                freed.push_back(child);
+                changed = true;
+            } else {
+                list.push_back(child);
                 result = false;
+            }
+        }
+        if (fragment) ownerDocument_->freeTreeNode(fragment);
+        if (changed) {
+            children_.swap(list);
+            for (size_t k = 0; k < children_.size(); ++k) {
+                TdomNode* child = children_[k];
+                child->indexInParent_ = static_cast<uint32_t>(k);
+                if (inDocument_ && !child->inDocument_) markInDocument(child, true);
+            }
+            for (TdomNode* node : freed) {
+                node->parent_ = nullptr;
+                if (node->inDocument_) markInDocument(node, false);
+                node->setIsReadonly(false);
+                ownerDocument_->freeTreeNode(node);
+            }
+        }
+    } else {
+        size_t i = 0;
+        while (i < children_.size()) {
+            TdomNode* child = children_[i];
+            if (child->getNodeType() != ntEntity_Reference_Node) {
+                visitOther(child);
                 ++i;
                 continue;
             }
-            insertBefore(fragment, child);
-            removeChild(child);
-            ownerDocument_->freeTreeNode(child);
-            ownerDocument_->freeTreeNode(fragment);
-            continue;  // the same index again: references inside the expansion are resolved too
+            WideString name = child->getNodeName();
+            if (declared(name)) {
+                TdomDocumentFragment* fragment = ownerDocument_->createDocumentFragment();
+                if (!builder.buildInto(name, fragment)) {
+                    ownerDocument_->freeTreeNode(fragment);
+                    result = false;
+                    ++i;
+                    continue;
+                }
+                insertBefore(fragment, child);
+                removeChild(child);
+                ownerDocument_->freeTreeNode(child);
+                ownerDocument_->freeTreeNode(fragment);
+                continue;  // the same index again: the expansion's first node is visited next
+            }
+            if (IsXmlPredefinedEntityName(name)) {
+                replaceChild(ownerDocument_->createTextNode(predefinedEntityText(name)), child);
+                ownerDocument_->freeTreeNode(child);
+                continue;
+            }
+            result = false;
+            ++i;
         }
-        if (IsXmlPredefinedEntityName(name)) {
-            replaceChild(ownerDocument_->createTextNode(predefinedEntityText(name)), child);
-            ownerDocument_->freeTreeNode(child);
-            continue;
-        }
-        result = false;
-        ++i;
     }
-    normalize();
+    // The children below are normalized when their own turn comes; only this level is merged.
+    mergeAdjacentTexts();
     return result;
 }
 
@@ -332,7 +478,7 @@ bool TdomElement::resolveEntityReferences(uint8_t option) {
 namespace {
 TdomAttr* attributeNamed(const TdomNodeVector& list, const WideString& name) {
     for (TdomNode* attr : list)
-        if (attr->getNodeName() == name) return static_cast<TdomAttr*>(attr);
+        if (static_cast<TdomAttr*>(attr)->getNameRef() == name) return static_cast<TdomAttr*>(attr);
     return nullptr;
 }
 }  // namespace
@@ -344,7 +490,11 @@ bool TdomElement::validate() {
     while (!stack.empty()) {
         TdomNode* node = stack.back();
         stack.pop_back();
-        if (node->getNodeType() != ntElement_Node) {
+        TdomNodeType type = node->getNodeType();
+        if (type == ntText_Node || type == ntCDATA_Section_Node || type == ntComment_Node ||
+            type == ntProcessing_Instruction_Node)
+            continue;  // their validate is true
+        if (type != ntElement_Node) {
             if (!node->validate()) result = false;
             continue;
         }
@@ -358,8 +508,10 @@ bool TdomElement::validate() {
 bool TdomElement::validateSelf() {
     TdomSchemaQuery& schema = schemaOf(this);
     bool result = schema.validateElementContent(this);
-    for (const TdomAttrDeclInfo& decl : schema.getAttributeDecls(*tagName_)) {
-        TdomAttr* present = attributeNamed(attributeList_, decl.name);
+    std::vector<TdomAttrDeclInfo> decls;
+    schema.getAttributeDecls(*tagName_, decls);
+    for (const TdomAttrDeclInfo& decl : decls) {
+        TdomAttr* present = attributeNamed(attributeList_, *decl.name);
         if (decl.defaultDecl == 3) {
             if (!present) {
                 sendErrorNotification(28, this);
@@ -368,6 +520,7 @@ bool TdomElement::validateSelf() {
             continue;
         }
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
+        if (decl.defaultDecl == 0 && present) continue;
         WideString value;
         if (uint8_t kind = schema.normalizeAttributeValue(decl, value)) {
             sendErrorNotification(kind, this);
@@ -375,13 +528,23 @@ bool TdomElement::validateSelf() {
             continue;
         }
         if (!present) {
-            TdomAttr* attr = ownerDocument_->createAttribute(decl.name);
+            TdomAttr* attr = ownerDocument_->createAttribute(*decl.name);
             attr->setNodeValue(value);
             attr->setSpecified(false);
             setAttributeNode(attr);
-        } else if (decl.defaultDecl == 1 && present->getNodeValue() != value) {
-            sendErrorNotification(17, this);
-            result = false;
+        } else {
+            // The present value in its literal form against the declared value normalized.
+            WideString actual;
+            bool readable = true;
+            try {
+                actual = present->getLiteralValue();
+            } catch (const Exception&) {
+                readable = false;  // reported by the attribute's own check
+            }
+            if (readable && actual != (decl.attrType != 0 ? CollapseSpaces(value) : value)) {
+                sendErrorNotification(17, this);
+                result = false;
+            }
         }
     }
     for (size_t i = 0; i < attributeList_.size(); ++i)
@@ -414,22 +577,38 @@ bool TdomElement::validateOwnAttributeValues() {
 
 bool TdomElement::refreshDefaultAttributes(bool removeFixed, bool deep) {
     if (attributeMap_.getNamespaceAware()) raiseNamespace();
+    bool result = refreshOwnDefaultAttributes(removeFixed);
+    if (!deep) return result;
+    // The elements below, in document order, without recursion; the first namespace-aware one
+    // refuses as its own call would.
+    forEachElementBelow(this, [&](TdomElement* element) {
+        if (element->attributeMap_.getNamespaceAware()) raiseNamespace();
+        if (!element->refreshOwnDefaultAttributes(removeFixed)) result = false;
+    });
+    return result;
+}
+
+bool TdomElement::refreshOwnDefaultAttributes(bool removeFixed) {
     TdomSchemaQuery& schema = schemaOf(this);
     for (size_t i = attributeList_.size(); i-- > 0;) {
         auto* attr = static_cast<TdomAttr*>(attributeList_[i]);
         bool drop = !attr->getSpecified();
-        TdomAttrDeclInfo decl;
-        if (!drop && removeFixed && schema.findAttributeDecl(*tagName_, attr->getNodeName(), decl))
-            drop = decl.defaultDecl == 1;
+        if (!drop && removeFixed) {
+            // An attribute the models do not declare is kept.
+            TdomAttrDeclInfo decl;
+            drop = schema.findAttributeDecl(*tagName_, attr->getNameRef(), decl) && decl.defaultDecl == 1;
+        }
         if (!drop) continue;
         removeAttributeNode(attr);
         TdomNode* freed = attr;
         ownerDocument_->freeTreeNode(freed);
     }
     bool result = true;
-    for (const TdomAttrDeclInfo& decl : schema.getAttributeDecls(*tagName_)) {
+    std::vector<TdomAttrDeclInfo> decls;
+    schema.getAttributeDecls(*tagName_, decls);
+    for (const TdomAttrDeclInfo& decl : decls) {
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
-        bool present = attributeNamed(attributeList_, decl.name) != nullptr;
+        bool present = attributeNamed(attributeList_, *decl.name) != nullptr;
         if (decl.defaultDecl == 0 && present) continue;
         WideString value;
         if (schema.normalizeAttributeValue(decl, value) != 0) {
@@ -437,16 +616,11 @@ bool TdomElement::refreshDefaultAttributes(bool removeFixed, bool deep) {
             continue;
         }
         if (present) continue;
-        TdomAttr* attr = ownerDocument_->createAttribute(decl.name);
+        TdomAttr* attr = ownerDocument_->createAttribute(*decl.name);
         attr->setNodeValue(value);
         attr->setSpecified(false);
         setAttributeNode(attr);
     }
-    if (deep)
-        for (size_t i = 0; i < children_.size(); ++i)
-            if (children_[i]->getNodeType() == ntElement_Node &&
-                !static_cast<TdomElement*>(children_[i])->refreshDefaultAttributes(removeFixed, deep))
-                result = false;
     return result;
 }
 
@@ -501,71 +675,92 @@ WideString TdomAttr::getBaseURI() const {
 
 namespace {
 
-void resolveInto(const TdomSchemaQuery& schema, const WideString& literal, WideString& result, int depth) {
+char16_t blankOf(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c; }
+
+bool needsResolving(const WideString& literal) {
+    for (char16_t c : literal)
+        if (c == u'&' || c == u'\t' || c == u'\n' || c == u'\r') return true;
+    return false;
+}
+
+}  // namespace
+
+void TdomAttr::resolveLiteral(const WideString& literal, WideString& result) const {
+    if (!needsResolving(literal)) {
+        result = literal;
+        return;
+    }
+    const TdomSchemaQuery& schema = schemaOf(this);
+    // One expansion for the whole literal: nested entities are built once, under one budget.
+    std::unique_ptr<TdomEntityExpander> expander;
+    WideString out;
+    out.reserve(literal.size());
     size_t i = 0;
     while (i < literal.size()) {
         char16_t c = literal[i];
         if (c != u'&') {
-            result.push_back(c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c);
+            out.push_back(blankOf(c));
             ++i;
             continue;
         }
         size_t semi = literal.find(u';', i);
         if (semi == WideString::npos) throw EConvertError(msg::kMalformedLiteral);
         if (i + 1 < literal.size() && literal[i + 1] == u'#') {
-            result += XmlCharRefToStr(std::u16string_view(literal).substr(i, semi - i + 1));
+            out += XmlCharRefToStr(std::u16string_view(literal).substr(i, semi - i + 1));
         } else {
             WideString name = literal.substr(i + 1, semi - i - 1);
-            WideString value;
-            if (schema.findEntityLiteral(name, value)) {
-                if (depth >= kMaxEntityDepth) throw EConvertError(Format(msg::kCannotResolveEntity, {name}));
-                resolveInto(schema, value, result, depth + 1);
+            TdomEntityFacts facts;
+            if (schema.lookupEntity(name, false, facts)) {
+                if (!expander) expander = std::make_unique<TdomEntityExpander>(schema.entityLookup());
+                WideString text;
+                if (expander->expandEntity(name, text) != TdomExpansionResult::Ok)
+                    throw EConvertError(Format(msg::kCannotResolveEntity, {name}));
+                for (char16_t t : text) out.push_back(blankOf(t));
             } else if (IsXmlPredefinedEntityName(name)) {
-                result += predefinedEntityText(name);
+                out += predefinedEntityText(name);
             } else {
                 throw EConvertError(Format(msg::kCannotResolveEntity, {name}));
             }
         }
         i = semi + 1;
     }
+    result = std::move(out);
 }
 
-}  // namespace
-
-void TdomAttr::resolveLiteral(const WideString& literal, WideString& result) const {
-    WideString out;
-    resolveInto(schemaOf(this), literal, out, 0);
-    result = std::move(out);
+bool TdomAttr::findDeclaration(TdomAttrDeclInfo& decl) const {
+    return ownerElement_ && schemaOf(this).findAttributeDecl(ownerElement_->getTagNameRef(), *name_, decl);
 }
 
 WideString TdomAttr::getLiteralValue() const {
     WideString value;
     resolveLiteral(nodeValue_, value);
     TdomAttrDeclInfo decl;
-    if (ownerElement_ && schemaOf(this).findAttributeDecl(ownerElement_->getNodeName(), *name_, decl) &&
-        decl.attrType != 0)
-        value = collapseSpaces(value);
+    if (findDeclaration(decl) && decl.attrType != 0) value = CollapseSpaces(value);
     return value;
 }
 
 bool TdomAttr::isIdAttribute() const {
-    TdomSchemaQuery& schema = schemaOf(this);
+    if (!schemaOf(this).hasModels()) return false;
     TdomAttrDeclInfo decl;
-    return schema.hasModels() && ownerElement_ &&
-           schema.findAttributeDecl(ownerElement_->getNodeName(), *name_, decl) && decl.attrType == 2;
+    return findDeclaration(decl) && decl.attrType == 2;
 }
 
 bool TdomAttr::scanEntityReferences(bool wantLessThan) const {
-    TdomSchemaQuery& schema = schemaOf(this);
+    const TdomSchemaQuery& schema = schemaOf(this);
     const WideString& text = nodeValue_;
+    TdomEntityLookup lookup;
     for (size_t i = text.find(u'&'); i != WideString::npos; i = text.find(u'&', i)) {
         size_t semi = text.find(u';', i);
         if (semi == WideString::npos) throw EConvertError(msg::kMalformedLiteral);
         if (!(i + 1 < text.size() && text[i + 1] == u'#')) {
             WideString name = text.substr(i + 1, semi - i - 1);
-            if (schema.hasEntityDecl(name)) {
-                if (schema.entityTest(wantLessThan ? TdomEntityTest::LessThan : TdomEntityTest::External, name))
-                    return true;
+            TdomEntityFacts facts;
+            if (schema.lookupEntity(name, false, facts)) {
+                if (!lookup) lookup = schema.entityLookup();
+                TdomEntityTestResult r = TestEntityReferences(
+                    wantLessThan ? TdomEntityTestKind::LessThan : TdomEntityTestKind::External, name, false, lookup);
+                if (r == TdomEntityTestResult::Undeclared) throw EConvertError(msg::kEntityRefNotResolvable);
+                if (r == TdomEntityTestResult::Hit) return true;
             } else if (!IsXmlPredefinedEntityName(name)) {
                 throw EConvertError(msg::kEntityRefNotResolvable);
             }
@@ -578,6 +773,26 @@ bool TdomAttr::scanEntityReferences(bool wantLessThan) const {
 bool TdomAttr::refersToExternalEntity() const { return scanEntityReferences(false); }
 bool TdomAttr::refersToEntityWithLessThan() const { return scanEntityReferences(true); }
 
+namespace {
+
+bool inEnumeration(const TdomAttrDeclInfo& decl, const WideString& value) {
+    return decl.enumeration && decl.enumeration->IndexOf(value) >= 0;
+}
+
+/// Calls f for each space-separated token of a collapsed value.
+template <class F>
+void forEachToken(const WideString& value, F f) {
+    size_t start = 0;
+    while (start < value.size()) {
+        size_t end = value.find(u' ', start);
+        if (end == WideString::npos) end = value.size();
+        f(std::u16string_view(value).substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
 bool TdomAttr::validate() {
     WideString literal;
     try {
@@ -587,41 +802,73 @@ bool TdomAttr::validate() {
         return false;
     }
     bool result = true;
-    bool hit;
-    try {
-        hit = refersToExternalEntity();
-    } catch (const EConvertError&) {
-        hit = true;
-    }
-    if (hit) {
-        sendErrorNotification(36, this);
-        result = false;
-    }
-    try {
-        hit = refersToEntityWithLessThan();
-    } catch (const EConvertError&) {
-        hit = true;
-    }
-    if (hit) {
-        sendErrorNotification(53, this);
-        result = false;
+    // Plain values (no reference) cannot refer to anything: the two scans are skipped.
+    if (nodeValue_.find(u'&') != WideString::npos) {
+        bool hit;
+        try {
+            hit = refersToExternalEntity();
+        } catch (const EConvertError&) {
+            hit = true;
+        }
+        if (hit) {
+            sendErrorNotification(36, this);
+            result = false;
+        }
+        try {
+            hit = refersToEntityWithLessThan();
+        } catch (const EConvertError&) {
+            hit = true;
+        }
+        if (hit) {
+            sendErrorNotification(53, this);
+            result = false;
+        }
     }
     TdomAttrDeclInfo decl;
-    if (!ownerElement_ || !schemaOf(this).findAttributeDecl(ownerElement_->getNodeName(), *name_, decl)) {
+    if (!findDeclaration(decl)) {
         sendErrorNotification(6, this);
         return false;
     }
-    if (decl.attrType == 2) {
-        if (!IsXmlName(literal)) {
-            sendErrorNotification(7, this);
-            return false;
-        }
-        try {
-            ownerDocument_->getIdMap().AddObject(literal, this);
-        } catch (const EListError&) {
-            sendErrorNotification(11, this);
-            result = false;
-        }
+    const TdomSchemaQuery& schema = schemaOf(this);
+    auto report = [&](uint8_t kind) {
+        sendErrorNotification(kind, this);
+        result = false;
+    };
+    auto isUnparsedEntity = [&](std::u16string_view name) {
+        TdomEntityFacts facts;
+        return schema.lookupEntity(WideString(name), false, facts) && facts.unparsed;
+    };
+    switch (decl.attrType) {
+        case 1:  // NOTATION: one of the listed notations, which must be declared
+            if (!IsXmlName(literal) || !inEnumeration(decl, literal)) report(7);
+            else if (!schema.hasNotationDecl(literal)) report(31);
+            break;
+        case 2:  // ID: a Name, unique in the document
+            if (!IsXmlName(literal)) report(7);
+            else if (!ownerDocument_->getIdMap().add(literal, this)) report(11);
+            break;
+        case 5:  // ENTITY: the name of a declared unparsed entity
+            if (!IsXmlName(literal)) report(7);
+            else if (!isUnparsedEntity(literal)) report(30);
+            break;
+        case 6:  // ENTITIES
+            if (!IsXmlNames(literal)) {
+                report(7);
+                break;
+            }
+            forEachToken(literal, [&](std::u16string_view token) {
+                if (!isUnparsedEntity(token)) report(30);
+            });
+            break;
+        case 7:  // NMTOKEN, or one token of an enumeration
+            if (!IsXmlNmtoken(literal)) report(7);
+            else if (decl.enumeration && decl.enumeration->getCount() > 0 && !inEnumeration(decl, literal)) report(7);
+            break;
+        case 8:  // NMTOKENS
+            if (!IsXmlNmtokens(literal)) report(7);
+            break;
+        default:  // CDATA; IDREF and IDREFS wait for the complete ID map (validateAttributeValues)
+            break;
     }
     return result;
 }
@@ -634,35 +881,31 @@ bool TdomAttr::validateAttributeValues() {
         sendErrorNotification(23, this);
         return false;
     }
+    // An attribute the models do not declare was reported by validate (kind 6); no check here.
     TdomAttrDeclInfo decl;
-    if (!ownerElement_ || !schemaOf(this).findAttributeDecl(ownerElement_->getNodeName(), *name_, decl)) return true;
-    TdomWideStringList& ids = ownerDocument_->getIdMap();
-    int index;
+    if (!findDeclaration(decl) || (decl.attrType != 3 && decl.attrType != 4)) return true;
+    const TdomIdMap& ids = ownerDocument_->getIdMap();
     bool result = true;
     if (decl.attrType == 3) {
         if (!IsXmlName(literal)) {
             sendErrorNotification(7, this);
             result = false;
-        } else if (!ids.Find(literal, index)) {
+        } else if (!ids.find(literal)) {
             sendErrorNotification(29, this);
             result = false;
         }
-    } else if (decl.attrType == 4) {
-        if (!IsXmlNames(literal)) {
-            sendErrorNotification(7, this);
-            return false;
-        }
-        size_t start = 0;
-        while (start <= literal.size()) {
-            size_t end = literal.find(u' ', start);
-            if (end == WideString::npos) end = literal.size();
-            if (!ids.Find(literal.substr(start, end - start), index)) {
-                sendErrorNotification(29, this);
-                result = false;
-            }
-            start = end + 1;
-        }
+        return result;
     }
+    if (!IsXmlNames(literal)) {
+        sendErrorNotification(7, this);
+        return false;
+    }
+    forEachToken(literal, [&](std::u16string_view token) {
+        if (!ids.contains(token)) {
+            sendErrorNotification(29, this);
+            result = false;
+        }
+    });
     return result;
 }
 

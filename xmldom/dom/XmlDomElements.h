@@ -12,6 +12,8 @@ namespace xmldom {
 
 class TdomElementsNodeList;
 class TdomElementsNodeListNS;
+class TdomEntityContentBuilder;
+struct TdomAttrDeclInfo;
 
 /// Namespace URI, prefix and local name of a node made by a namespace-aware factory.
 struct TdomQualifiedNames {
@@ -79,9 +81,20 @@ public:
     int getAttributeCount() const { return static_cast<int>(attributeList_.size()); }
     TdomAttr* getAttributeAt(int index) const;
 
+    /// resolveEntityReferences within a run that shares one expansion budget and parser.
+    bool resolveEntityReferencesWith(uint8_t option, TdomEntityContentBuilder& builder);
+
 private:
     /// This element's own checks: content, declared defaults, its attributes.
     bool validateSelf();
+    /// Joins each run of adjacent text children into its first node (this level only).
+    void mergeAdjacentTexts();
+    /// Whether child-list changes may be made in one pass (nobody observes the single steps).
+    bool quietChildChangesPossible() const;
+    /// The references among this element's own children; child elements go to work.
+    bool resolveOwnReferences(uint8_t option, TdomEntityContentBuilder& builder, std::vector<TdomElement*>& work);
+    /// refreshDefaultAttributes of this element alone.
+    bool refreshOwnDefaultAttributes(bool removeFixed);
     /// This element's attributes' ID and IDREF checks.
     bool validateOwnAttributeValues();
     friend class TdomDocument;
@@ -138,6 +151,8 @@ public:
 
     /// The value text (the node value).
     const WideString& getValue() const { return nodeValue_; }
+    /// The models' declaration of this attribute on its owner element, nil when none.
+    bool findDeclaration(TdomAttrDeclInfo& decl) const;
     void setSpecified(bool value) { specified_ = value; }
 
 private:

@@ -83,9 +83,13 @@ TdomNode::~TdomNode() = default;
 WideString TdomNode::getNodeName() const { return {}; }
 
 void TdomNode::makeChildrenReadonly() {
-    for (TdomNode* child : children_) {
-        child->setIsReadonly(true);
-        child->makeChildrenReadonly();
+    // Entity content may nest deeply: the descendants are marked without recursion.
+    std::vector<TdomNode*> stack(children_.begin(), children_.end());
+    while (!stack.empty()) {
+        TdomNode* node = stack.back();
+        stack.pop_back();
+        node->setIsReadonly(true);
+        stack.insert(stack.end(), node->children_.begin(), node->children_.end());
     }
 }
 

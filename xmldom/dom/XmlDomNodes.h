@@ -213,6 +213,7 @@ protected:
 
 private:
     friend class TdomDocument;
+    friend class TdomElement;  ///< moves children between lists in one pass
     friend void detail::destroyNode(TdomNode* node);
     struct Handlers;
     Handlers& handlers();

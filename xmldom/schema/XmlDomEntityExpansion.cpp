@@ -120,7 +120,8 @@ TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntity
         }
         WideString predefined;
         if (predefinedText(part.text, predefined)) {
-            if (!charge(1)) return TdomExpansionResult::TooLarge;
+            if (keepPredefined_) predefined = u"&" + part.text + u";";
+            if (!charge(predefined.size())) return TdomExpansionResult::TooLarge;
             out += predefined;
             continue;
         }

@@ -67,6 +67,9 @@ public:
     const WideString& failedName() const { return failedName_; }
     /// Characters produced so far by this call.
     size_t producedChars() const { return produced_; }
+    /// References to the five predefined entities inside replacement texts stay references
+    /// ("&lt;" as written) instead of becoming their characters: for text parsed as content.
+    void setKeepPredefinedReferences(bool value) { keepPredefined_ = value; }
 
 private:
     TdomExpansionResult build(const WideString& name, int depth);
@@ -76,6 +79,7 @@ private:
     TdomEntityLookup lookup_;
     TdomExpansionLimits limits_;
     bool allowExternal_;
+    bool keepPredefined_ = false;
     size_t produced_ = 0;
     WideString failedName_;
     std::unordered_map<WideString, WideString> done_;  ///< replacement texts built in this call

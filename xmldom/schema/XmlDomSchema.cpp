@@ -1,28 +1,88 @@
-// The "no declaration" answers of the schema query: what a document without schema models
-// is told. The schema model of the reading layer overrides them.
+// The "no declaration" answers of the schema query, and the normalization of declared default
+// values that every query shares: it needs only the entity look-up.
 
 #include "XmlDomSchema.h"
 
+#include "XmlChars.h"
 #include "XmlDomDocument.h"
 
 namespace xmldom {
 
 bool TdomSchemaQuery::findElementContentType(const WideString&, uint8_t&) const { return false; }
-bool TdomSchemaQuery::findAttributeDecl(const WideString&, const WideString&, TdomAttrDeclInfo&) const { return false; }
-std::vector<TdomAttrDeclInfo> TdomSchemaQuery::getAttributeDecls(const WideString&) const { return {}; }
-bool TdomSchemaQuery::hasEntityDecl(const WideString&) const { return false; }
-bool TdomSchemaQuery::findEntityLiteral(const WideString&, WideString&) const { return false; }
-bool TdomSchemaQuery::entityTest(TdomEntityTest, const WideString&) const { return false; }
+bool TdomSchemaQuery::findAttributeDecl(const WideString&, const WideString&, TdomAttrDeclInfo&) const {
+    return false;
+}
+void TdomSchemaQuery::getAttributeDecls(const WideString&, std::vector<TdomAttrDeclInfo>& decls) const {
+    decls.clear();
+}
+bool TdomSchemaQuery::lookupEntity(const WideString&, bool, TdomEntityFacts&) const { return false; }
+bool TdomSchemaQuery::hasNotationDecl(const WideString&) const { return false; }
+bool TdomSchemaQuery::validateElementContent(TdomElement*) { return true; }
 
-uint8_t TdomSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const {
-    value = decl.defaultValue;
-    return 0;
+// Without a type declaration nothing is to be built; reading one needs the model collection.
+bool TdomSchemaQuery::buildFromDeclaration(TdomDocument* document) { return document->getDocTypeDecl() == nullptr; }
+
+TdomEntityLookup TdomSchemaQuery::entityLookup() const {
+    return [this](const WideString& name, bool resolve, TdomEntityFacts& facts) {
+        return lookupEntity(name, resolve, facts);
+    };
 }
 
-bool TdomSchemaQuery::validateElementContent(TdomElement*) { return true; }
-bool TdomSchemaQuery::expandEntityInto(const WideString&, TdomNode*) { return false; }
+namespace {
 
-// Without a type declaration nothing is to be built; reading one needs the DTD reader.
-bool TdomSchemaQuery::buildFromDeclaration(TdomDocument* document) { return document->getDocTypeDecl() == nullptr; }
+uint8_t kindOf(TdomExpansionResult r) {
+    switch (r) {
+        case TdomExpansionResult::Ok: return 0;
+        case TdomExpansionResult::Undeclared: return 66;
+        case TdomExpansionResult::External: return 36;
+        case TdomExpansionResult::Unparsed: return 63;
+        case TdomExpansionResult::Unresolvable:
+        case TdomExpansionResult::Unusable: return 61;
+        case TdomExpansionResult::Circular:
+        case TdomExpansionResult::TooLarge: return 62;
+    }
+    return 66;
+}
+
+}  // namespace
+
+uint8_t TdomSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const {
+    // One expansion for the whole value: its budget bounds what nested entities may produce.
+    static const WideString kEmpty;
+    const WideString& text = decl.defaultValue ? *decl.defaultValue : kEmpty;
+    TdomEntityLookup lookup = entityLookup();
+    TdomEntityExpander expander(lookup, TdomExpansionLimits{}, false);
+    WideString out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        char16_t c = text[i];
+        if (c != u'&') {
+            out.push_back(c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c);
+            ++i;
+            continue;
+        }
+        size_t semi = text.find(u';', i + 1);
+        if (semi == WideString::npos) return 66;
+        std::u16string_view body = std::u16string_view(text).substr(i + 1, semi - i - 1);
+        if (!body.empty() && body[0] == u'#') {
+            std::vector<TdomEntityPart> parts = CutLiteralValue(std::u16string_view(text).substr(i, semi - i + 1));
+            if (parts.size() != 1 || parts[0].kind != TdomEntityPart::CharRef) return 66;
+            out += parts[0].text;
+        } else {
+            WideString name(body);
+            if (!IsXmlName(name)) return 66;
+            WideString sub;
+            if (uint8_t kind = kindOf(expander.expandEntity(name, sub))) return kind;
+            if (!IsXmlPredefinedEntityName(name) &&
+                TestEntityReferences(TdomEntityTestKind::LessThan, name, true, lookup) == TdomEntityTestResult::Hit)
+                return 53;
+            for (char16_t s : sub) out.push_back(s == u'\t' || s == u'\n' || s == u'\r' ? u' ' : s);
+        }
+        i = semi + 1;
+    }
+    value = std::move(out);
+    return 0;
+}
 
 }  // namespace xmldom

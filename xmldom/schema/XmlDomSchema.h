@@ -1,11 +1,13 @@
-// What the object model asks of the document's schema models: element, attribute and entity
-// declarations, value normalization and entity expansion. The base class answers
-// "no declaration" to everything; the schema model of the reading layer derives from it.
+// What the object model asks of the document's schema models: element, attribute, entity and
+// notation declarations, value normalization and content checks. The base class answers
+// "no declaration" to everything; the document's model collection answers from its models.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "XmlDomEntityExpansion.h"
+#include "XmlStrings.h"
 #include "XmlSupport.h"
 
 namespace xmldom {
@@ -14,21 +16,26 @@ class TdomDocument;
 class TdomElement;
 class TdomNode;
 
-/// Declaration of one attribute of an element type, as the object model needs it.
+/// Declaration of one attribute of an element type, as the object model needs it: a view of
+/// the declaration, valid while the models are not changed.
 struct TdomAttrDeclInfo {
-    WideString name;
+    const WideString* name = nullptr;
     uint8_t attrType = 0;     ///< 0 CDATA, 1 NOTATION, 2 ID, 3 IDREF, 4 IDREFS, 5 ENTITY, 6 ENTITIES, 7 NMTOKEN, 8 NMTOKENS
     uint8_t defaultDecl = 2;  ///< 0 a value only, 1 #FIXED, 2 #IMPLIED, 3 #REQUIRED
-    WideString defaultValue;
+    const WideString* defaultValue = nullptr;
+    const TdomWideStringList* enumeration = nullptr;  ///< tokens of an enumerated or NOTATION type, or nil
+    const void* declaration = nullptr;                ///< the query's own declaration object
 };
 
 /// Content type codes of element declarations.
+inline constexpr uint8_t kContentTypeAny = 0;
+inline constexpr uint8_t kContentTypeEmpty = 1;
 inline constexpr uint8_t kContentTypeElement = 2;
+inline constexpr uint8_t kContentTypeMixed = 3;
+inline constexpr uint8_t kContentTypeStrictMixed = 4;
 
-/// The entity tests of the schema models.
-enum class TdomEntityTest : uint8_t { External, LessThan, Unparsed, Circular, Unresolvable };
-
-/// The document's view of its schema models. Every answer here is "no declaration".
+/// The document's view of its schema models. Every answer here is "no declaration"; the
+/// entity-based answers (normalization) are built on lookupEntity and hold for every query.
 class TdomSchemaQuery {
 public:
     virtual ~TdomSchemaQuery() = default;
@@ -39,28 +46,32 @@ public:
     virtual bool validateModels() { return true; }
     /// Content type of the element type's declaration; false when undeclared.
     virtual bool findElementContentType(const WideString& elementName, uint8_t& contentType) const;
-    /// Declaration of attrName on elementName; false when undeclared.
+    /// Declaration of attrName on elementName, the first model declaring it winning; false
+    /// when undeclared.
     virtual bool findAttributeDecl(const WideString& elementName, const WideString& attrName,
                                    TdomAttrDeclInfo& decl) const;
-    /// All attribute declarations of the element type over all models, first model winning.
-    virtual std::vector<TdomAttrDeclInfo> getAttributeDecls(const WideString& elementName) const;
-    /// Whether a general entity of that name is declared.
-    virtual bool hasEntityDecl(const WideString& name) const;
-    /// Literal value of a declared internal general entity; false otherwise.
-    virtual bool findEntityLiteral(const WideString& name, WideString& literal) const;
-    /// Whether the entity test accepts the declared entity `name`; false when undeclared.
-    virtual bool entityTest(TdomEntityTest test, const WideString& name) const;
-    /// Normalized declared default value; returns an error kind (0: none).
+    /// All attribute declarations of the element type over all models in declaration order,
+    /// the first model declaring a name winning.
+    virtual void getAttributeDecls(const WideString& elementName, std::vector<TdomAttrDeclInfo>& decls) const;
+    /// The facts of a general entity; false when undeclared. With resolve set, an entity still
+    /// unresolved is resolved first (external parsed entities are fetched).
+    virtual bool lookupEntity(const WideString& name, bool resolve, TdomEntityFacts& facts) const;
+    /// Whether a notation of that name is declared.
+    virtual bool hasNotationDecl(const WideString& name) const;
+    /// Normalized declared default value; returns an error kind (0: none): 66 malformed or
+    /// undeclared reference, 36 external entity, 61 unusable entity, 53 "<" in a replacement
+    /// text. Expansion runs against one budget, so hostile declarations cost bounded work.
     virtual uint8_t normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const;
-    /// Checks the element's children against its declaration, reporting each violation
-    /// through the element; false when something was reported. No declaration: true.
+    /// Checks the element's children against its declaration's content type, reporting each
+    /// violation through the element; false when something was reported. No declaration: true.
     virtual bool validateElementContent(TdomElement* element);
-    /// Parses the replacement text of the declared entity into target; false when undeclared.
-    virtual bool expandEntityInto(const WideString& name, TdomNode* target);
     /// Builds the models from the document's type declaration (buildASModel).
     virtual bool buildFromDeclaration(TdomDocument* document);
     /// Forgets every model (the document's clear).
     virtual void clear() {}
+
+    /// The entity look-up of the expansion engine, bound to this query.
+    TdomEntityLookup entityLookup() const;
 };
 
 }  // namespace xmldom

@@ -1,0 +1,45 @@
+// The nodes an entity reference stands for: the entity's replacement text, nested references
+// expanded against one budget, parsed once into a node. Used by entity-reference expansion,
+// by the replacing mode of resolveEntityReferences and by importNode of references.
+#pragma once
+
+#include <memory>
+
+#include "XmlDomEntityExpansion.h"
+#include "XmlSupport.h"
+
+namespace xmldom {
+
+class TdomDocument;
+class TdomNode;
+class TXmlToDomParser;
+
+/// One expansion run (one call of resolveEntityReferences or expand): the replacement texts
+/// built in it, the characters produced so far and the parser, made on first need.
+class TdomEntityContentBuilder {
+public:
+    explicit TdomEntityContentBuilder(TdomDocument* document);
+    ~TdomEntityContentBuilder();
+    TdomEntityContentBuilder(const TdomEntityContentBuilder&) = delete;
+    TdomEntityContentBuilder& operator=(const TdomEntityContentBuilder&) = delete;
+
+    /// Appends the content of the declared parsed entity `name` to target. False, with
+    /// nothing appended, when it is undeclared, unparsed, circular, unresolvable, unusable,
+    /// past the budget or not well-formed content.
+    bool buildInto(const WideString& name, TdomNode* target);
+    /// Outcome of the last failed expansion (Ok when the parse failed).
+    TdomExpansionResult lastFailure() const { return lastFailure_; }
+
+    /// Characters of content one run may produce in all (a single entity has its own limit of
+    /// TdomExpansionLimits::maxChars).
+    static constexpr size_t kRunLimit = 64'000'000;
+
+private:
+    TdomDocument* document_;
+    TdomEntityExpander expander_;
+    std::unique_ptr<TXmlToDomParser> parser_;
+    size_t produced_ = 0;
+    TdomExpansionResult lastFailure_ = TdomExpansionResult::Ok;
+};
+
+}  // namespace xmldom

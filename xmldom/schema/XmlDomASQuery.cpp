@@ -1,0 +1,198 @@
+// The document's schema query over its model collection: declarations are looked up in the
+// models in order (hashed in each), entity facts come from the entity declarations (external
+// parsed entities fetched on demand), and element content is matched against content models.
+
+#include "XmlDomASQuery.h"
+
+#include "XmlChars.h"
+#include "XmlDomDocument.h"
+#include "XmlMessages.h"
+
+namespace xmldom {
+
+TdomASSchemaQuery::TdomASSchemaQuery(TdomDocument* document)
+    : document_(document), collection_(document->getDomImplementation(), document) {}
+
+TdomASElementDecl* TdomASSchemaQuery::elementDecl(const WideString& name) const {
+    // A model may know the type only from an attribute list (content type not set): the first
+    // model that declares the element itself answers.
+    for (int i = 0; i < collection_.getLength(); ++i)
+        if (TdomASElementDecl* d = collection_.item(i)->findElementDecl(name))
+            if (d->getContentType() != AS_CONTENT_UNDEFINED) return d;
+    return nullptr;
+}
+
+bool TdomASSchemaQuery::findElementContentType(const WideString& elementName, uint8_t& contentType) const {
+    TdomASElementDecl* d = elementDecl(elementName);
+    if (!d) return false;
+    contentType = d->getContentType();
+    return true;
+}
+
+namespace {
+
+void fillInfo(const TdomASAttributeDecl* a, TdomAttrDeclInfo& info) {
+    info.name = &a->getName();
+    info.attrType = a->getAttrType();
+    info.defaultDecl = a->getDefaultDecl();
+    info.defaultValue = &a->getDefaultValue();
+    info.enumeration = &a->getEnumeration();
+    info.declaration = a;
+}
+
+}  // namespace
+
+bool TdomASSchemaQuery::findAttributeDecl(const WideString& elementName, const WideString& attrName,
+                                          TdomAttrDeclInfo& decl) const {
+    const TdomASAttributeDecl* a = collection_.findAttributeDecl(elementName, attrName);
+    if (!a) return false;
+    fillInfo(a, decl);
+    return true;
+}
+
+void TdomASSchemaQuery::getAttributeDecls(const WideString& elementName, std::vector<TdomAttrDeclInfo>& decls) const {
+    decls.clear();
+    for (int i = 0; i < collection_.getLength(); ++i) {
+        TdomASElementDecl* e = collection_.item(i)->findElementDecl(elementName);
+        if (!e) continue;
+        const TdomASNamedObjectMap& attrs = e->getAttributeDecls();
+        for (int j = 0; j < attrs.getLength(); ++j) {
+            auto* a = static_cast<const TdomASAttributeDecl*>(attrs.item(j));
+            bool seen = false;
+            if (i > 0)  // the first model declaring a name wins
+                for (const TdomAttrDeclInfo& d : decls)
+                    if (*d.name == a->getName()) seen = true;
+            if (seen) continue;
+            decls.emplace_back();
+            fillInfo(a, decls.back());
+        }
+    }
+}
+
+bool TdomASSchemaQuery::lookupEntity(const WideString& name, bool resolve, TdomEntityFacts& facts) const {
+    TdomASEntityDecl* d = collection_.findEntityDecl(name);
+    if (!d) return false;
+    if (resolve && d->getState() == AS_UNRESOLVED) d->resolve();
+    facts.external = d->isExternal();
+    facts.unparsed = !d->isParsed();
+    facts.state = d->getState();
+    facts.literalValue = d->getLiteralValue();
+    return true;
+}
+
+bool TdomASSchemaQuery::hasNotationDecl(const WideString& name) const {
+    return collection_.findNotationDecl(name) != nullptr;
+}
+
+uint8_t TdomASSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const {
+    if (!decl.declaration) return TdomSchemaQuery::normalizeAttributeValue(decl, value);
+    TXmlErrorType kind = 0;
+    collection_.normalizeAttributeValue(static_cast<const TdomASAttributeDecl*>(decl.declaration), kind, value);
+    return static_cast<uint8_t>(kind);
+}
+
+// ---- element content ------------------------------------------------------------------------
+
+namespace {
+
+/// The children as element validation sees them: entity references are passed over and
+/// their content taken in their place (a tree walker that expands references), without
+/// recursion.
+template <class Visit>
+void forEachContentNode(TdomNode* element, Visit visit) {
+    struct Frame {
+        TdomNode* parent;
+        int next;
+    };
+    std::vector<Frame> stack{{element, 0}};
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.next >= f.parent->getChildCount()) {
+            stack.pop_back();
+            continue;
+        }
+        TdomNode* child = f.parent->getChildNodes()->item(f.next++);
+        if (child->getNodeType() == ntEntity_Reference_Node) {
+            stack.push_back({child, 0});
+            continue;
+        }
+        if (!visit(child)) return;
+    }
+}
+
+}  // namespace
+
+bool TdomASSchemaQuery::validateElementContent(TdomElement* element) {
+    if (!hasModels()) return true;
+    TdomASElementDecl* decl = elementDecl(element->getTagNameRef());
+    if (!decl) {
+        element->sendErrorNotification(20, element);
+        return false;
+    }
+    const uint8_t type = decl->getContentType();
+    if (type == AS_CONTENT_STRICT_MIXED)
+        throw EParserException(u"AS_STRICT_MIXED_CONTENTTYPE is currently not supported by TdomElement.validate.");
+    if (type == AS_CONTENT_EMPTY) {
+        bool empty = true;
+        forEachContentNode(element, [&](TdomNode* child) {
+            empty = child->getNodeType() == ntText_Node && child->getNodeValueRef().empty();
+            return empty;
+        });
+        if (empty) return true;
+        element->sendErrorNotification(19, element);
+        return false;
+    }
+    if (type != AS_CONTENT_ELEMENT && type != AS_CONTENT_MIXED) return true;
+    const bool mixed = type == AS_CONTENT_MIXED;
+    std::vector<WideString> names;
+    bool otherContent = false;
+    forEachContentNode(element, [&](TdomNode* child) {
+        switch (child->getNodeType()) {
+            case ntElement_Node: names.push_back(static_cast<TdomElement*>(child)->getTagNameRef()); break;
+            case ntText_Node:
+                if (!mixed && !child->getNodeValueRef().empty() && !IsXmlS(child->getNodeValueRef()))
+                    otherContent = true;
+                break;
+            case ntCDATA_Section_Node:
+                if (!mixed) otherContent = true;
+                break;
+            case ntProcessing_Instruction_Node:
+            case ntComment_Node: break;
+            default: otherContent = true; break;
+        }
+        return true;
+    });
+    if (otherContent) {
+        element->sendErrorNotification(21, element);
+        return false;
+    }
+    TdomASContentModel* model = decl->getContentModel();
+    if (mixed && (!model || model->getSubModelCount() == 0)) {
+        // (#PCDATA): no element type is allowed.
+        if (names.empty()) return true;
+        element->sendErrorNotification(21, element);
+        return false;
+    }
+    if (!model) throw EParserException(msg::kInternalParserErrorDot);
+    size_t index = 0;
+    bool error = false;
+    bool matched = model->contentModelTestWithFrequency(names, index, error);
+    if (error) {
+        element->sendErrorNotification(25, element);
+        return false;
+    }
+    if (!matched || index < names.size()) {
+        element->sendErrorNotification(21, element);
+        return false;
+    }
+    return true;
+}
+
+// ---- building the models --------------------------------------------------------------------
+
+bool TdomASSchemaQuery::buildFromDeclaration(TdomDocument* document) {
+    if (hasModels()) throw EInvalid_State_Err(msg::kInvalidStateErr);
+    return document->getDocTypeDecl() == nullptr;
+}
+
+}  // namespace xmldom
