@@ -442,7 +442,9 @@ void TdomDocument::freeTreeNode(TdomNode*& node) {
         if (n->getNodeType() == ntElement_Node) {
             auto* element = static_cast<TdomElement*>(n);
             if (element->getAttributeCount() > 0) {
-                TdomAttr* attr = element->getAttributeAt(0);
+                // Unobserved, the attributes go from the end (no shifting of the rest); observers
+                // see them removed in order.
+                TdomAttr* attr = element->getAttributeAt(quiet ? element->getAttributeCount() - 1 : 0);
                 attr->setIsReadonly(false);
                 if (quiet) element->takeAttribute(attr);
                 else element->removeAttributeNode(attr);
