@@ -344,9 +344,33 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
         else if (c == u'"' && !inSingle) inDouble = !inDouble;
     };
 
+    // Characters that end a run of plain characters in each state (see readPlainRun).
+    static constexpr TXmlRunStops kTextStops("<&");
+    static constexpr TXmlRunStops kCloseStops(">");
+    static constexpr TXmlRunStops kTagStops(">'\"");
+
     try {
         int32_t c;
-        while (go && InputSource->getNextChar(c)) {
+        while (go) {
+            // Plain characters inside a token are taken in runs: the same characters, checks
+            // and locator moves as one at a time, without a call per character.
+            switch (state) {
+            case TState::Text:
+                InputSource->readPlainRun(buf, kTextStops);
+                break;
+            case TState::PI:
+            case TState::Comment:
+            case TState::CDATA:
+                InputSource->readPlainRun(buf, kCloseStops);
+                break;
+            case TState::Markup:
+                // After "<" and a character that is neither "!" nor "?" no opener can follow.
+                if (buf.size() >= 2 && buf[1] != u'!') InputSource->readPlainRun(buf, kTagStops);
+                break;
+            default:
+                break;
+            }
+            if (!InputSource->getNextChar(c)) break;
             if (!IsXmlChar(static_cast<UCS4Char>(c))) {
                 loc->markStart();
                 go = handleError(ET_INVALID_CHARACTER, loc, {});
