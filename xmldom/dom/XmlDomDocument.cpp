@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "XmlDomImpl.h"
 #include "XmlDomInternal.h"
 #include "XmlUri.h"
@@ -27,9 +29,10 @@ using namespace detail;
 // ---- node pages -----------------------------------------------------------------------------
 
 TdomNodePages::~TdomNodePages() {
-    for (std::byte* page : pages_) {
-        DOM_UNPOISON(page, kPageSize);
-        ::operator delete(page, std::align_val_t(kGrain));
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        DOM_UNPOISON(pages_[i], pageSizeAt(i));
+        if (i < kSmallPages) ::operator delete(pages_[i], std::align_val_t(kGrain));
+        else munmap(pages_[i], kLargePageSize);
     }
 }
 
@@ -44,11 +47,20 @@ void* TdomNodePages::allocate(size_t size) {
     }
     if (left_ < bytes) {
         makeRoomForOne(pages_);
-        auto* page = static_cast<std::byte*>(::operator new(kPageSize, std::align_val_t(kGrain)));
+        const size_t pageSize = pageSizeAt(pages_.size());
+        std::byte* page;
+        if (pageSize == kPageSize) {
+            page = static_cast<std::byte*>(::operator new(kPageSize, std::align_val_t(kGrain)));
+        } else {
+            void* mapped = mmap(nullptr, pageSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE,
+                                -1, 0);
+            if (mapped == MAP_FAILED) throw std::bad_alloc();
+            page = static_cast<std::byte*>(mapped);
+        }
         pages_.push_back(page);
-        DOM_POISON(page, kPageSize);
+        DOM_POISON(page, pageSize);
         cursor_ = page;
-        left_ = kPageSize;
+        left_ = pageSize;
     }
     void* p = cursor_;
     cursor_ += bytes;
