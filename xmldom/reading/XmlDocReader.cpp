@@ -387,7 +387,8 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                 break;
             }
             if (!InputSource->getNextChar(c)) break;
-            if (!IsXmlChar(static_cast<UCS4Char>(c))) {
+            const bool plainAscii = c >= 0x20 && c < 0x80;
+            if (!plainAscii && !IsXmlChar(static_cast<UCS4Char>(c))) {
                 loc->markStart();
                 go = handleError(ET_INVALID_CHARACTER, loc, {});
             }
