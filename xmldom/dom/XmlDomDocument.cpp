@@ -138,6 +138,7 @@ T* TdomDocument::makeNode(Args&&... args) {
         pages_.release(memory, sizeof(T));
         throw;
     }
+    static_assert(sizeof(T) <= UINT16_MAX, "node sizes are kept in 16 bits");
     node->allocSize_ = sizeof(T);
     registerCreatedNode(node);
     return node;

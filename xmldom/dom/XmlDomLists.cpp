@@ -123,7 +123,7 @@ struct TdomNamedNodeMap::NameIndex {
 };
 
 TdomNamedNodeMap::TdomNamedNodeMap(TdomNode* owner, uint16_t allowedTypes, TdomNodeVector* list)
-    : TdomNodeList(list), mutableList_(list), owner_(owner), allowedTypes_(allowedTypes) {}
+    : TdomNodeList(list), owner_(owner), allowedTypes_(allowedTypes) {}
 
 TdomNamedNodeMap::~TdomNamedNodeMap() = default;
 
@@ -150,12 +150,12 @@ WideString TdomNamedNodeMap::keyOf(const TdomNode* node) const {
 }
 
 TdomNamedNodeMap::NameIndex* TdomNamedNodeMap::currentIndex() const {
-    const size_t size = mutableList_->size();
+    const size_t size = mutableList()->size();
     if (index_ && index_->listSize != size) index_.reset();  // the list changed behind the map
     if (!index_ && size > kIndexedFrom) {
         auto index = std::make_unique<NameIndex>();
         index->byKey.reserve(size);
-        for (TdomNode* n : *mutableList_) {
+        for (TdomNode* n : *mutableList()) {
             if (!allowedIn(allowedTypes_, n)) continue;
             ++index->byKey.try_emplace(keyOf(n), NameIndex::Entry{n, 0}).first->second.count;
         }
@@ -166,24 +166,24 @@ TdomNamedNodeMap::NameIndex* TdomNamedNodeMap::currentIndex() const {
 }
 
 void TdomNamedNodeMap::appendItem(TdomNode* node) {
-    mutableList_->push_back(node);
+    mutableList()->push_back(node);
     if (!index_) return;
-    if (index_->listSize + 1 != mutableList_->size()) {
+    if (index_->listSize + 1 != mutableList()->size()) {
         index_.reset();
         return;
     }
-    index_->listSize = mutableList_->size();
+    index_->listSize = mutableList()->size();
     if (allowedIn(allowedTypes_, node))
         ++index_->byKey.try_emplace(keyOf(node), NameIndex::Entry{node, 0}).first->second.count;
 }
 
 void TdomNamedNodeMap::forget(TdomNode* node) {
     if (!index_) return;
-    if (index_->listSize != mutableList_->size() + 1) {
+    if (index_->listSize != mutableList()->size() + 1) {
         index_.reset();
         return;
     }
-    index_->listSize = mutableList_->size();
+    index_->listSize = mutableList()->size();
     if (!allowedIn(allowedTypes_, node)) return;
     WideString key = keyOf(node);
     auto it = index_->byKey.find(key);
@@ -197,7 +197,7 @@ void TdomNamedNodeMap::forget(TdomNode* node) {
     } else if (entry.first == node) {
         // The next item of the same key becomes the first (only with duplicate names).
         entry.first = nullptr;
-        for (TdomNode* n : *mutableList_)
+        for (TdomNode* n : *mutableList())
             if (allowedIn(allowedTypes_, n) && keyOf(n) == key) {
                 entry.first = n;
                 break;
@@ -209,7 +209,7 @@ void TdomNamedNodeMap::forget(TdomNode* node) {
 void TdomNamedNodeMap::itemRenamed() { index_.reset(); }  // rebuilt on the next look-up
 
 bool TdomNamedNodeMap::eraseItem(TdomNode* node) {
-    TdomNodeVector& list = *mutableList_;
+    TdomNodeVector& list = *mutableList();
     if (!list.empty() && list.back() == node) {
         list.pop_back();  // freeing a whole map takes its items from the end
     } else {
@@ -226,7 +226,7 @@ TdomNode* TdomNamedNodeMap::findNamed(const WideString& name) const {
         auto it = index->byKey.find(name);
         return it == index->byKey.end() ? nullptr : it->second.first;
     }
-    for (TdomNode* n : *mutableList_)
+    for (TdomNode* n : *mutableList())
         if (allowedIn(allowedTypes_, n) && nameIs(n, name)) return n;
     return nullptr;
 }
@@ -236,7 +236,7 @@ TdomNode* TdomNamedNodeMap::findNamedNS(const WideString& namespaceURI, const Wi
         auto it = index->byKey.find(nsKey(namespaceURI, localName));
         return it == index->byKey.end() ? nullptr : it->second.first;
     }
-    for (TdomNode* n : *mutableList_) {
+    for (TdomNode* n : *mutableList()) {
         if (!allowedIn(allowedTypes_, n)) continue;
         if (n->getNodeType() == ntAttribute_Node) {
             const auto& names = static_cast<const TdomAttr*>(n)->names_;
@@ -273,8 +273,8 @@ TdomNode* TdomNamedNodeMap::getNamedItemNS(const WideString& namespaceURI, const
 }
 
 TdomNode* TdomNamedNodeMap::takeAt(int index) {
-    TdomNode* node = (*mutableList_)[static_cast<size_t>(index)];
-    mutableList_->erase(mutableList_->begin() + index);
+    TdomNode* node = (*mutableList())[static_cast<size_t>(index)];
+    mutableList()->erase(mutableList()->begin() + index);
     forget(node);
     if (node->getNodeType() == ntAttribute_Node) static_cast<TdomAttr*>(node)->ownerElement_ = nullptr;
     return node;
@@ -342,7 +342,7 @@ void TdomNamedNodeMap::removeItem(TdomNode* node) {
 }
 
 void TdomNamedNodeMap::setNamespaceAware(bool value) {
-    if (!mutableList_->empty()) raiseNoModification();
+    if (!mutableList()->empty()) raiseNoModification();
     namespaceAware_ = value;
     index_.reset();
 }

@@ -127,12 +127,14 @@ private:
     NameIndex* currentIndex() const;
     WideString keyOf(const TdomNode* node) const;
 
-    TdomNodeVector* mutableList_;
+    /// The viewed list, which this map may change (its holder gave it as such).
+    TdomNodeVector* mutableList() const { return const_cast<TdomNodeVector*>(list_); }
+
     mutable std::unique_ptr<NameIndex> index_;
-    bool readOnly_ = false;
-    bool namespaceAware_ = false;
     TdomNode* owner_;
     uint16_t allowedTypes_;
+    bool readOnly_ = false;
+    bool namespaceAware_ = false;
 };
 
 /// Map that owns its items and frees them; items are filed by node name, duplicates refused.

@@ -132,11 +132,7 @@ struct WalkFrame {
     size_t next; ///< index of the next child to visit
 };
 
-const TdomNodeVector& childrenOf(TdomNode* Node) {
-    static const TdomNodeVector kNone;
-    const TdomNodeVector* children = Node->getChildNodes()->viewedNodes();
-    return children ? *children : kNone;
-}
+const TdomNodeVector& childrenOf(TdomNode* Node) { return Node->getChildVector(); }
 
 [[noreturn]] void raiseUnwritable() {
     throw EParserException(msg::kInternalParserErrorDot);
