@@ -4,6 +4,7 @@
 #pragma once
 
 #include "XmlDomCharData.h"
+#include "XmlASModel.h"
 #include "XmlDomContentModel.h"
 #include "XmlDomDecls.h"
 #include "XmlDomDocument.h"

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "XmlASModel.h"
 #include "XmlDomContentModel.h"
 #include "XmlDomDocument.h"
 #include "XmlDomInternal.h"
@@ -162,6 +163,32 @@ void TDomImplementation::clear() {
     documentTypes_.clear();
     for (TdomCMObject* cm : cmObjects_) delete cm;
     cmObjects_.clear();
+    for (TdomASModel* model : asModels_) delete model;
+    asModels_.clear();
+}
+
+TdomASModel* TDomImplementation::createASModel() {
+    makeRoomForOne(asModels_);
+    auto* model = new TdomASModel(this);
+    asModels_.push_back(model);
+    return model;
+}
+
+void TDomImplementation::freeASModel(TdomASModel*& model) {
+    if (!model) return;
+    auto it = std::find(asModels_.begin(), asModels_.end(), model);
+    if (it == asModels_.end()) throw ENot_Found_Err(msg::kASModelNotFoundErr);
+    asModels_.erase(it);
+    delete model;
+    model = nullptr;
+}
+
+void TDomImplementation::freeUnusedASModels() {
+    for (size_t i = asModels_.size(); i-- > 0;) {
+        if (asModels_[i]->isUsed()) continue;
+        delete asModels_[i];
+        asModels_.erase(asModels_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
 }
 
 TdomCMObject* TDomImplementation::createCMObject() {

@@ -13,6 +13,7 @@
 
 namespace xmldom {
 
+class TdomASModel;
 class TdomCMObject;
 class TdomDocument;
 class TdomDocumentType;
@@ -66,8 +67,17 @@ public:
     virtual TdomNodeList* getDocumentTypes() { return &documentTypeView_; }
     /// The content-model objects made here, in order of creation.
     virtual const std::vector<TdomCMObject*>& getCMObjects() const { return cmObjects_; }
-    /// Frees every registered document, then every document type, then every content model.
+    /// Frees every registered document, then every document type, then every content-model
+    /// object, then every schema model.
     virtual void clear();
+    /// A new schema model owned by this implementation.
+    virtual TdomASModel* createASModel();
+    /// Nil does nothing; not made here: ENot_Found_Err "ASModel not found error.".
+    virtual void freeASModel(TdomASModel*& model);
+    /// Frees, from the last to the first, every schema model no collection uses.
+    virtual void freeUnusedASModels();
+    /// The schema models made here, in order of creation.
+    const std::vector<TdomASModel*>& getASModels() const { return asModels_; }
     /// A new content-model object owned by this implementation.
     virtual TdomCMObject* createCMObject();
     /// Nil does nothing; not made here: ENot_Found_Err "Content model not found error.".
@@ -104,6 +114,7 @@ private:
     TdomNodeVector documentTypes_;
     TdomNodeList documentTypeView_;
     std::vector<TdomCMObject*> cmObjects_;
+    std::vector<TdomASModel*> asModels_;
 };
 
 }  // namespace xmldom

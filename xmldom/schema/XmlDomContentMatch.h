@@ -73,13 +73,23 @@ public:
         return r && !st.error && !st.tooDeep;
     }
 
-private:
+    /// The three list operators' tests, also for callers that name the operator themselves.
     bool nameTest(M model, size_t& index, bool optional) const {
         bool hit = index < names_.size() && names_[index] == a_.name(model);
         if (hit) ++index;
         return hit || optional;
     }
 
+    bool sequenceTest(M model, size_t& index, TdomContentMatchState& st, bool optional, int depth) const {
+        st.error = false;
+        return sequence(model, index, st, optional, depth) && !st.error && !st.tooDeep;
+    }
+    bool choiceTest(M model, size_t& index, TdomContentMatchState& st, bool optional, int depth) const {
+        st.error = false;
+        return choice(model, index, st, optional, depth) && !st.error && !st.tooDeep;
+    }
+
+private:
     bool sequence(M model, size_t& index, TdomContentMatchState& st, bool optional, int depth) const {
         size_t count = a_.subModelCount(model);
         size_t work = index;

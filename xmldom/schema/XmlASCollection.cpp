@@ -1,0 +1,362 @@
+// The collection of schema models one document uses: look-ups across its models, entity
+// resolution and attribute-value normalization on the shared expansion engine (one budget
+// per call), the entity tests, error reports and the check of the models themselves.
+#include <unordered_set>
+
+#include "DomExceptions.h"
+#include "XmlASMessages.h"
+#include "XmlASModel.h"
+#include "XmlChars.h"
+#include "XmlDomDocument.h"
+#include "XmlDomEntityExpansion.h"
+#include "XmlDomImpl.h"
+
+namespace xmldom {
+
+TdomASModelCollection::TdomASModelCollection(TDomImplementation* domImpl, TdomDocument* ownerDocument)
+    : domImpl_(domImpl), ownerDocument_(ownerDocument) {
+    if (!domImpl) throw ENot_Supported_Err(msg::kNotSupportedErr);
+}
+
+TdomASModelCollection::~TdomASModelCollection() { clear(); }
+
+void TdomASModelCollection::checkNewModel(TdomASModel* model) const {
+    if (!model) throw ENot_Supported_Err(msg::kNotSupportedErr);
+    if (model->getDomImplementation() != domImpl_)
+        throw EWrong_DOM_Implementation_Err(msg::kWrongDOMImplementationErr);
+    for (TdomASModel* m : models_)
+        if (m == model) throw EInuse_Err(msg::kInuseASModelErr);
+}
+
+void TdomASModelCollection::appendASModel(TdomASModel* model) {
+    checkNewModel(model);
+    models_.reserve(models_.size() + 1);
+    model->collections_.push_back(this);
+    models_.push_back(model);
+}
+
+void TdomASModelCollection::insertASModel(int index, TdomASModel* model) {
+    checkNewModel(model);
+    if (index < 0 || index > getLength()) throw EIndex_Size_Err(msg::kIndexSizeErr);
+    models_.reserve(models_.size() + 1);
+    model->collections_.push_back(this);
+    models_.insert(models_.begin() + index, model);
+}
+
+void TdomASModelCollection::clear() {
+    for (TdomASModel* m : models_) std::erase(m->collections_, this);
+    models_.clear();
+}
+
+TdomASModel* TdomASModelCollection::item(int index) const {
+    return index >= 0 && index < getLength() ? models_[static_cast<size_t>(index)] : nullptr;
+}
+
+TdomASAttributeDecl* TdomASModelCollection::findAttributeDecl(const WideString& elementName,
+                                                              const WideString& name) const {
+    for (TdomASModel* m : models_)
+        if (TdomASAttributeDecl* d = m->findAttributeDecl(elementName, name)) return d;
+    return nullptr;
+}
+
+TdomASElementDecl* TdomASModelCollection::findElementDecl(const WideString& name) const {
+    for (TdomASModel* m : models_)
+        if (TdomASElementDecl* d = m->findElementDecl(name)) return d;
+    return nullptr;
+}
+
+TdomASEntityDecl* TdomASModelCollection::findEntityDecl(const WideString& name) const {
+    for (TdomASModel* m : models_)
+        if (TdomASEntityDecl* d = m->findEntityDecl(name)) return d;
+    return nullptr;
+}
+
+TdomASNotationDecl* TdomASModelCollection::findNotationDecl(const WideString& name) const {
+    for (TdomASModel* m : models_)
+        if (TdomASNotationDecl* d = m->findNotationDecl(name)) return d;
+    return nullptr;
+}
+
+bool TdomASModelCollection::getReplacementText(const WideString& name, WideString& text) const {
+    TdomASEntityDecl* d = findEntityDecl(name);
+    if (!d) return false;
+    text = d->getLiteralValue();
+    return true;
+}
+
+// ---------------------------------------------------------------- expansion
+
+namespace {
+
+void fillFacts(const TdomASEntityDecl* d, TdomEntityFacts& facts) {
+    facts.external = d->isExternal();
+    facts.unparsed = !d->isParsed();
+    facts.state = d->getState();
+    facts.literalValue = d->getLiteralValue();
+}
+
+}  // namespace
+
+void TdomASModelCollection::resolveEntity(const WideString& name, WideString& text) const {
+    TdomASEntityDecl* decl = findEntityDecl(name);
+    if (!decl) {
+        // The five predefined entities need no declaration.
+        TdomEntityExpander predefined([](const WideString&, bool, TdomEntityFacts&) { return false; });
+        if (IsXmlPredefinedEntityName(name) && predefined.expandEntity(name, text) == TdomExpansionResult::Ok)
+            return;
+        throw ENot_Found_Err(msg::kEntityDeclNotFoundErr);
+    }
+    if (refersToCircularEntity(decl, true)) throw EInvalid_Access_Err(msg::kCircularEntityRef);
+    // External entities are refused before their state matters, so nothing is fetched here.
+    TdomEntityExpander expander(
+        [this](const WideString& n, bool, TdomEntityFacts& facts) {
+            TdomASEntityDecl* d = findEntityDecl(n);
+            if (!d) return false;
+            fillFacts(d, facts);
+            return true;
+        },
+        TdomExpansionLimits{}, false);
+    WideString result;
+    switch (expander.expandEntity(name, result)) {
+        case TdomExpansionResult::Ok: text = std::move(result); return;
+        case TdomExpansionResult::Undeclared: throw ENot_Found_Err(msg::kEntityDeclNotFoundErr);
+        case TdomExpansionResult::Unparsed: throw EInvalid_Access_Err(msg::kUnparsedEntity);
+        case TdomExpansionResult::External: throw EInvalid_Access_Err(msg::kExternalEntity);
+        case TdomExpansionResult::Unresolvable: throw EInvalid_Access_Err(msg::kUnresolvableEntity);
+        case TdomExpansionResult::Unusable: throw EInvalid_Access_Err(msg::kUnusableEntity);
+        case TdomExpansionResult::Circular:
+        case TdomExpansionResult::TooLarge: throw EInvalid_Access_Err(msg::kCircularEntityRef);
+    }
+}
+
+void TdomASModelCollection::normalizeAttributeValue(const TdomASAttributeDecl* attrDecl, TXmlErrorType& errorKind,
+                                                    WideString& value) const {
+    errorKind = 0;
+    value.clear();
+    if (!attrDecl) return;
+    const WideString& in = attrDecl->getDefaultValue();
+    // The checks of each entity reached, in order: undeclared 66, external 36, unusable 61,
+    // "<" in its value 53. A value with "<" is handed to the engine as unusable and told
+    // apart by the flag.
+    bool lessThan = false;
+    TdomEntityExpander expander(
+        [this, &lessThan](const WideString& n, bool, TdomEntityFacts& facts) {
+            TdomASEntityDecl* d = findEntityDecl(n);
+            if (!d) return false;
+            fillFacts(d, facts);
+            if (!facts.external && facts.state == AS_USABLE && facts.literalValue.find(u'<') != WideString::npos) {
+                lessThan = true;
+                facts.state = AS_UNUSABLE;
+            }
+            return true;
+        },
+        TdomExpansionLimits{}, false);
+    WideString out;
+    out.reserve(in.size());
+    auto whiteToSpace = [&out](std::u16string_view s) {
+        for (char16_t c : s) out += (c == u'\t' || c == u'\n' || c == u'\r') ? u' ' : c;
+    };
+    size_t i = 0;
+    while (i < in.size()) {
+        size_t amp = in.find(u'&', i);
+        if (amp == WideString::npos) amp = in.size();
+        whiteToSpace(std::u16string_view(in).substr(i, amp - i));
+        if (amp == in.size()) break;
+        size_t semi = in.find(u';', amp + 1);
+        if (semi == WideString::npos) {
+            errorKind = 66;
+            return;
+        }
+        std::u16string_view ref = std::u16string_view(in).substr(amp, semi - amp + 1);
+        if (ref.size() > 2 && ref[1] == u'#') {
+            try {
+                out += XmlCharRefToStr(ref);
+            } catch (const Exception&) {
+                errorKind = 66;
+                return;
+            }
+        } else {
+            WideString name(ref.substr(1, ref.size() - 2));
+            if (!IsXmlName(name)) {
+                errorKind = 66;
+                return;
+            }
+            WideString text;
+            switch (expander.expandEntity(name, text)) {
+                case TdomExpansionResult::Ok: whiteToSpace(text); break;
+                case TdomExpansionResult::Undeclared: errorKind = 66; return;
+                case TdomExpansionResult::Unparsed:
+                case TdomExpansionResult::External: errorKind = 36; return;
+                case TdomExpansionResult::Unresolvable:
+                case TdomExpansionResult::Unusable: errorKind = lessThan ? 53 : 61; return;
+                case TdomExpansionResult::Circular:
+                case TdomExpansionResult::TooLarge: errorKind = 62; return;
+            }
+        }
+        i = semi + 1;
+    }
+    value = std::move(out);
+}
+
+// ---------------------------------------------------------------- entity tests
+
+bool TdomASModelCollection::refersToXyz(uint8_t kind, const TdomASEntityDecl* entity, bool ignoreUndeclared) const {
+    TdomEntityTestKind test;
+    switch (kind) {
+        case AS_TEST_CIRCULAR: test = TdomEntityTestKind::Circular; break;
+        case AS_TEST_EXTERNAL: test = TdomEntityTestKind::External; break;
+        case AS_TEST_LESS_THAN: test = TdomEntityTestKind::LessThan; break;
+        case AS_TEST_UNPARSED: test = TdomEntityTestKind::Unparsed; break;
+        case AS_TEST_UNRESOLVABLE: test = TdomEntityTestKind::Unresolvable; break;
+        default: throw ESyntax_Err(msg::kRefersToXyzSyntaxErr);
+    }
+    if (!entity) return false;
+    // The walk starts at the given declaration, whatever other models declare under its name.
+    TdomEntityLookup lookup = [this, entity](const WideString& n, bool resolve, TdomEntityFacts& facts) {
+        TdomASEntityDecl* d = n == entity->getName() ? const_cast<TdomASEntityDecl*>(entity) : findEntityDecl(n);
+        if (!d) return false;
+        if (resolve && d->getState() == AS_UNRESOLVED) d->resolve();
+        fillFacts(d, facts);
+        return true;
+    };
+    switch (TestEntityReferences(test, entity->getName(), ignoreUndeclared, lookup)) {
+        case TdomEntityTestResult::Hit: return true;
+        case TdomEntityTestResult::NoHit: return false;
+        case TdomEntityTestResult::Undeclared: break;
+    }
+    throw EConvertError(msg::kEntityRefCannotBeResolved);
+}
+
+bool TdomASModelCollection::refersToCircularEntity(const TdomASEntityDecl* entity, bool ignoreUndeclared) const {
+    return refersToXyz(AS_TEST_CIRCULAR, entity, ignoreUndeclared);
+}
+bool TdomASModelCollection::refersToExternalEntity(const TdomASEntityDecl* entity, bool ignoreUndeclared) const {
+    return refersToXyz(AS_TEST_EXTERNAL, entity, ignoreUndeclared);
+}
+bool TdomASModelCollection::refersToEntityWithLessThan(const TdomASEntityDecl* entity,
+                                                       bool ignoreUndeclared) const {
+    return refersToXyz(AS_TEST_LESS_THAN, entity, ignoreUndeclared);
+}
+bool TdomASModelCollection::refersToUnparsedEntity(const TdomASEntityDecl* entity, bool ignoreUndeclared) const {
+    return refersToXyz(AS_TEST_UNPARSED, entity, ignoreUndeclared);
+}
+bool TdomASModelCollection::refersToUnresolvableEntity(const TdomASEntityDecl* entity,
+                                                       bool ignoreUndeclared) const {
+    return refersToXyz(AS_TEST_UNRESOLVABLE, entity, ignoreUndeclared);
+}
+
+// ---------------------------------------------------------------- reports and validation
+
+bool TdomASModelCollection::sendErrorNotification(TXmlErrorType kind, TdomASObject* declaration) {
+    TdomError error(kind, 0, 0, 0, 0, -1, WideString(), nullptr, nullptr, declaration, WideString());
+    TDomImplementation* impl = ownerDocument_ ? ownerDocument_->getDomImplementation() : domImpl_;
+    if (impl) return impl->handleError(this, &error);
+    return error.getSeverity() != DOM_SEVERITY_FATAL_ERROR;
+}
+
+bool TdomASModelCollection::validate() {
+    bool ok = true;
+    // Each report makes the result false; a false answer ends the walk.
+    auto report = [&](TXmlErrorType kind, TdomASObject* decl) {
+        ok = false;
+        return sendErrorNotification(kind, decl);
+    };
+    // 1. Mixed content: a choice of distinct element names.
+    for (TdomASModel* m : models_) {
+        const TdomASNamedObjectMap& elements = m->getElementDecls();
+        for (int i = 0; i < elements.getLength(); ++i) {
+            auto* e = static_cast<TdomASElementDecl*>(elements.item(i));
+            if (e->getContentType() != AS_CONTENT_MIXED) continue;
+            TdomASContentModel* cm = e->getContentModel();
+            if (!cm || cm->getListOperator() != AS_CHOICE) {
+                if (!report(22, e)) return false;
+                continue;
+            }
+            std::unordered_set<WideString> seen;
+            for (int j = 0; j < cm->getSubModelCount(); ++j) {
+                TdomASContentModel* sub = cm->getSubModel(j);
+                if (sub->getListOperator() != AS_ELEMENT_NAME) {
+                    if (!report(22, e)) return false;
+                } else if (!seen.insert(sub->getName()).second) {
+                    if (!report(12, e)) return false;
+                }
+            }
+        }
+    }
+    // 2. Unparsed entities name a declared notation.
+    for (TdomASModel* m : models_) {
+        const TdomASNamedObjectMap& entities = m->getEntityDecls();
+        for (int i = 0; i < entities.getLength(); ++i) {
+            auto* d = static_cast<TdomASEntityDecl*>(entities.item(i));
+            if (!d->getNotationName().empty() && !findNotationDecl(d->getNotationName()))
+                if (!report(31, d)) return false;
+        }
+    }
+    // 3. Attribute declarations by type.
+    std::unordered_set<WideString> withNotation, withId;
+    auto declaredEmpty = [this](const WideString& elementName) {
+        for (TdomASModel* m : models_) {
+            TdomASElementDecl* e = m->findElementDecl(elementName);
+            if (e && e->getContentType() != AS_CONTENT_UNDEFINED) return e->getContentType() == AS_CONTENT_EMPTY;
+        }
+        return false;
+    };
+    // Each repeated token of an enumeration gives the kind once per repeat.
+    auto checkRepeats = [&](TdomASAttributeDecl* a, TXmlErrorType kind) {
+        std::unordered_set<WideString> tokens;
+        const TdomWideStringList& list = a->getEnumeration();
+        for (int t = 0; t < list.getCount(); ++t)
+            if (!tokens.insert(list.Get(t)).second && !report(kind, a)) return false;
+        return true;
+    };
+    for (TdomASModel* m : models_) {
+        const TdomASNamedObjectMap& elements = m->getElementDecls();
+        for (int i = 0; i < elements.getLength(); ++i) {
+            auto* e = static_cast<TdomASElementDecl*>(elements.item(i));
+            const TdomASNamedObjectMap& attrs = e->getAttributeDecls();
+            for (int j = 0; j < attrs.getLength(); ++j) {
+                auto* a = static_cast<TdomASAttributeDecl*>(attrs.item(j));
+                const uint8_t type = a->getAttrType();
+                if (type == AS_NOTATION_DATATYPE) {
+                    const TdomWideStringList& list = a->getEnumeration();
+                    for (int t = 0; t < list.getCount(); ++t)
+                        if (!findNotationDecl(list.Get(t)) && !report(31, a)) return false;
+                    if (!checkRepeats(a, 15)) return false;
+                    if (!withNotation.insert(e->getName()).second && !report(14, a)) return false;
+                    if (declaredEmpty(e->getName()) && !report(26, a)) return false;
+                } else if (type == AS_ID_DATATYPE) {
+                    if (!withId.insert(e->getName()).second && !report(10, a)) return false;
+                    if (a->getDefaultDecl() != AS_IMPLIED && a->getDefaultDecl() != AS_REQUIRED && !report(18, a))
+                        return false;
+                } else if (type >= AS_IDREF_DATATYPE && type <= AS_NMTOKENS_DATATYPE) {
+                    TXmlErrorType kind = 0;
+                    WideString value;
+                    normalizeAttributeValue(a, kind, value);
+                    if (kind != 0) {
+                        if (!report(kind, a)) return false;
+                    } else {
+                        WideString v = CollapseSpaces(value);
+                        bool good = true;
+                        if (!v.empty()) {
+                            switch (type) {
+                                case AS_IDREF_DATATYPE:
+                                case AS_ENTITY_DATATYPE: good = IsXmlName(v); break;
+                                case AS_IDREFS_DATATYPE:
+                                case AS_ENTITIES_DATATYPE: good = IsXmlNames(v); break;
+                                case AS_NMTOKEN_DATATYPE: good = IsXmlNmtoken(v); break;
+                                default: good = IsXmlNmtokens(v); break;
+                            }
+                        }
+                        if (!good && !report(5, a)) return false;
+                    }
+                    // Enumerations (type 7) get the repeat check too.
+                    if ((type == AS_NMTOKEN_DATATYPE || type == AS_NMTOKENS_DATATYPE) && !checkRepeats(a, 9))
+                        return false;
+                }
+            }
+        }
+    }
+    return ok;
+}
+
+}  // namespace xmldom
