@@ -152,7 +152,8 @@ struct TXmlRunStops {
     char Chars[3] = {}; ///< at most three; unused places repeat the first
     constexpr explicit TXmlRunStops(std::string_view Given) {
         for (int c = 0; c < 0x20; ++c) Stop[c] = c != 0x09 && c != 0x0A;
-        for (size_t i = 0; i < 3; ++i) Chars[i] = Given[i < Given.size() ? i : 0];
+        // None given: NUL, a stop already.
+        for (size_t i = 0; i < 3; ++i) Chars[i] = Given.empty() ? '\0' : Given[i < Given.size() ? i : 0];
         for (char c : Given) Stop[static_cast<unsigned char>(c)] = true;
     }
 };
