@@ -1,7 +1,8 @@
 // Reads a checksheet-shaped document (default about 100 MB, VETRA_XML_MB to change) from memory
 // into a tree three ways: our reading component, libxml2's xmlReadMemory, and expat with
 // callbacks that build a plain tree. Each contender runs in a child process of its own, so its
-// peak memory is its own; parse and free are timed apart. A second document carries a large DTD.
+// peak memory is its own; parse and free are timed apart, the best of a few runs counts. A second
+// document carries a large DTD.
 
 #include <expat.h>
 #include <libxml/parser.h>
@@ -10,7 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -186,8 +189,27 @@ void report(const char* title, const std::string& doc) {
         Figures (*run)(const std::string&);
     } contenders[] = {{"ours", runOurs}, {"libxml2", runLibxml2}, {"expat", runExpat}};
     double oursMs = 0;
-    for (auto& c : contenders) {
-        Figures f = inChild(c.run, doc);
+    // VETRA_XML_ONLY=ours (or libxml2, expat) runs one contender, in this process: for profiling.
+    const char* only = std::getenv("VETRA_XML_ONLY");
+    // Each contender runs VETRA_XML_RUNS times (default 3, in turn with the others, so a busy
+    // machine hurts them alike); the fastest parse counts, with its free time and peak memory.
+    int runs = 3;
+    if (const char* env = std::getenv("VETRA_XML_RUNS")) runs = std::max(1, std::atoi(env));
+    std::vector<Figures> best(std::size(contenders));
+    for (int r = 0; r < runs && !only; ++r)
+        for (size_t i = 0; i < std::size(contenders); ++i) {
+            Figures f = inChild(contenders[i].run, doc);
+            if (r == 0 || (f.ok && f.parseMs < best[i].parseMs)) best[i] = f;
+        }
+    for (size_t i = 0; i < std::size(contenders); ++i) {
+        auto& c = contenders[i];
+        if (only && std::string(only) != c.name) continue;
+        if (only) {
+            Figures f = c.run(doc);
+            std::printf("  %-8s %10.0f %10.1f %10.0f\n", c.name, f.parseMs, mb / (f.parseMs / 1000.0), f.freeMs);
+            continue;
+        }
+        Figures f = best[i];
         if (c.run == runOurs) oursMs = f.parseMs;
         std::printf("  %-8s %10.0f %10.1f %10.0f %12.0f %s", c.name, f.parseMs, mb / (f.parseMs / 1000.0), f.freeMs,
                     f.peakMb, f.ok ? "" : "(failed)");
@@ -202,6 +224,7 @@ int main() {
     size_t mb = 100;
     if (const char* env = std::getenv("VETRA_XML_MB")) mb = static_cast<size_t>(std::atoi(env));
     report("checksheet document", makeDocument(mb * 1024 * 1024, false));
-    report("document with a 20,000-element DTD", makeDocument(4 * 1024 * 1024, true));
+    if (!std::getenv("VETRA_XML_ONLY"))
+        report("document with a 20,000-element DTD", makeDocument(4 * 1024 * 1024, true));
     return 0;
 }

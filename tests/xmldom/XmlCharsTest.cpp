@@ -498,3 +498,38 @@ TEST(XmlBadInput, RandomTextsNeverCrash) {
         }
     }
 }
+
+// Long texts are checked eight units at a time: a fault or a pair at any place, also across
+// the blocks, gives the answer a check unit by unit gives.
+TEST(XmlCharsLong, EveryPlaceOfAFaultOrAPair) {
+    for (size_t length : {7u, 8u, 9u, 16u, 17u, 40u}) {
+        for (size_t at = 0; at < length; ++at) {
+            std::u16string s(length, u'a');
+            for (char16_t bad : {u'\x01', u'\xFFFE', u'\xFFFF', u'\xD800', u'\xDC00'}) {
+                s[at] = bad;
+                EXPECT_FALSE(IsXmlChars(s)) << length << " " << at;
+            }
+            for (char16_t good : {u'\t', u'\n', u'\r', u' ', u'\xD7FF', u'\xE000', u'\xFFFD'}) {
+                s[at] = good;
+                EXPECT_TRUE(IsXmlChars(s)) << length << " " << at;
+            }
+            if (at + 1 < length) {
+                s[at] = u'\xD83D';
+                s[at + 1] = u'\xDE00';
+                EXPECT_TRUE(IsXmlChars(s)) << length << " " << at;
+            }
+        }
+    }
+}
+
+TEST(XmlCharsLong, NamesWithAnAsciiStartAndAnyTail) {
+    EXPECT_TRUE(IsXmlName(u"statement"));
+    EXPECT_TRUE(IsXmlName(u"sub-heading.x_y:z9"));
+    EXPECT_FALSE(IsXmlName(u"9lives"));
+    EXPECT_FALSE(IsXmlName(u"a b"));
+    EXPECT_TRUE(IsXmlName(u"caf\u00E9"));
+    EXPECT_FALSE(IsXmlName(u"caf\u00D7"));          // the multiplication sign is no name character
+    EXPECT_TRUE(IsXmlName(u"\u00E9t\u00E9"));
+    EXPECT_FALSE(IsXmlName(u"a\xD800"));            // lone surrogate in the tail
+    EXPECT_FALSE(IsXmlName(u""));
+}

@@ -53,17 +53,6 @@ WideString TdomInputSourceLocator::getUri() const {
     return inputSource_ ? inputSource_->getLocatorSystemId() : WideString();
 }
 
-void TdomInputSourceLocator::advance(UCS4Char C) {
-    if (C == 0x9) {
-        endColumn_ += tabWidth_;
-    } else if (C == 0xA) {
-        ++endLine_;
-        endColumn_ = 0;
-    } else {
-        ++endColumn_;
-    }
-}
-
 void TdomInputSourceLocator::markStart() {
     startLine_ = endLine_;
     startColumn_ = endColumn_;

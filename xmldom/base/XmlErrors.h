@@ -82,7 +82,26 @@ public:
 
     /// A tab adds the tab width to the end column; a line feed starts the next line at column
     /// 0; any other character (carriage return included) adds 1.
-    void advance(UCS4Char C);
+    void advance(UCS4Char C) {
+        if (C == 0x9) {
+            endColumn_ += tabWidth_;
+        } else if (C == 0xA) {
+            ++endLine_;
+            endColumn_ = 0;
+        } else {
+            ++endColumn_;
+        }
+    }
+    /// As advance over a run of characters holding LineFeeds line feeds, Columns being the
+    /// columns after the last of them (after the start when there is none).
+    void advanceRun(int32_t LineFeeds, int32_t Columns) {
+        if (LineFeeds > 0) {
+            endLine_ += LineFeeds;
+            endColumn_ = Columns;
+        } else {
+            endColumn_ += Columns;
+        }
+    }
     /// Start line and column take the end line and column.
     void markStart();
     /// Places start and end at a line and column: text read from a piece of a larger input

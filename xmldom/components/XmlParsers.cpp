@@ -4,7 +4,10 @@
 
 #include "XmlParsers.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "DomExceptions.h"
 #include "XmlDocBuilder.h"
@@ -20,6 +23,35 @@
 #include "XmlStreamBuilder.h"
 
 namespace xmldom {
+
+namespace {
+
+/// Read-only stream over bytes the caller keeps for the read: a string is parsed without a copy.
+class TByteViewStream : public TStream {
+public:
+    explicit TByteViewStream(std::string_view bytes) : bytes_(bytes) {}
+
+    int32_t Read(void* Buffer, int32_t Count) override {
+        const int64_t available = static_cast<int64_t>(bytes_.size()) - position_;
+        const int32_t n = static_cast<int32_t>(std::clamp<int64_t>(Count, 0, std::max<int64_t>(available, 0)));
+        if (n > 0) std::memcpy(Buffer, bytes_.data() + position_, static_cast<size_t>(n));
+        position_ += n;
+        return n;
+    }
+    int32_t Write(const void*, int32_t) override { return 0; }
+    int64_t Seek(int64_t Offset, uint16_t Origin) override {
+        const auto size = static_cast<int64_t>(bytes_.size());
+        const int64_t base = Origin == soFromCurrent ? position_ : Origin == soFromEnd ? size : 0;
+        position_ = std::clamp<int64_t>(base + Offset, 0, size);
+        return position_;
+    }
+
+private:
+    std::string_view bytes_;
+    int64_t position_ = 0;  ///< 0..size
+};
+
+} // namespace
 
 // ------------------------------------------------------------------ TXmlCustomParser
 
@@ -278,7 +310,7 @@ TdomDocument* TXmlToDomParser::streamToDom(TStream* Stream) {
 TdomDocument* TXmlToDomParser::stringToDom(const std::string& Text) {
     if (!FDOMImpl) throw EAccessViolation(msg::kDomImplNotSpecified);
     if (Text.empty()) throw EAccessViolation(kEmptyString);
-    TStringStream stream(Text);
+    TByteViewStream stream(Text);
     return wholeDocument(&stream, WideString(), WideString());
 }
 
@@ -339,7 +371,7 @@ bool TXmlToDomParser::parseStreamInto(TStream* Stream, const WideString& PublicI
 bool TXmlToDomParser::parseStringInto(const std::string& Text, const WideString& PublicId,
                                       const WideString& SystemId, TdomNode* Node) {
     if (Text.empty()) throw EAccessViolation(kEmptyString);
-    TStringStream stream(Text);
+    TByteViewStream stream(Text);
     return intoNode(&stream, PublicId, SystemId, Node);
 }
 

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "XmlDomImpl.h"
 #include "XmlDomInternal.h"
 #include "XmlUri.h"
@@ -29,9 +31,10 @@ using namespace detail;
 // ---- node pages -----------------------------------------------------------------------------
 
 TdomNodePages::~TdomNodePages() {
-    for (std::byte* page : pages_) {
-        DOM_UNPOISON(page, kPageSize);
-        ::operator delete(page, std::align_val_t(kGrain));
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        DOM_UNPOISON(pages_[i], pageSizeAt(i));
+        if (i < kSmallPages) ::operator delete(pages_[i], std::align_val_t(kGrain));
+        else munmap(pages_[i], kLargePageSize);
     }
 }
 
@@ -46,11 +49,20 @@ void* TdomNodePages::allocate(size_t size) {
     }
     if (left_ < bytes) {
         makeRoomForOne(pages_);
-        auto* page = static_cast<std::byte*>(::operator new(kPageSize, std::align_val_t(kGrain)));
+        const size_t pageSize = pageSizeAt(pages_.size());
+        std::byte* page;
+        if (pageSize == kPageSize) {
+            page = static_cast<std::byte*>(::operator new(kPageSize, std::align_val_t(kGrain)));
+        } else {
+            void* mapped = mmap(nullptr, pageSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE,
+                                -1, 0);
+            if (mapped == MAP_FAILED) throw std::bad_alloc();
+            page = static_cast<std::byte*>(mapped);
+        }
         pages_.push_back(page);
-        DOM_POISON(page, kPageSize);
+        DOM_POISON(page, pageSize);
         cursor_ = page;
-        left_ = kPageSize;
+        left_ = pageSize;
     }
     void* p = cursor_;
     cursor_ += bytes;
@@ -132,6 +144,7 @@ T* TdomDocument::makeNode(Args&&... args) {
         pages_.release(memory, sizeof(T));
         throw;
     }
+    static_assert(sizeof(T) <= UINT16_MAX, "node sizes are kept in 16 bits");
     node->allocSize_ = sizeof(T);
     registerCreatedNode(node);
     return node;
@@ -456,7 +469,9 @@ void TdomDocument::freeTreeNode(TdomNode*& node) {
         if (n->getNodeType() == ntElement_Node) {
             auto* element = static_cast<TdomElement*>(n);
             if (element->getAttributeCount() > 0) {
-                TdomAttr* attr = element->getAttributeAt(0);
+                // Unobserved, the attributes go from the end (no shifting of the rest); observers
+                // see them removed in order.
+                TdomAttr* attr = element->getAttributeAt(quiet ? element->getAttributeCount() - 1 : 0);
                 attr->setIsReadonly(false);
                 if (quiet) element->takeAttribute(attr);
                 else element->removeAttributeNode(attr);

@@ -208,7 +208,7 @@ TdomAttr* TdomElement::setAttributeNodeCommon(TdomAttr* attr, bool ns) {
     TdomAttr* old = ns ? getAttributeNodeNS(attr->getNamespaceURI(), attr->getLocalName())
                        : getAttributeNode(attr->getNodeName());
     if (old) removeAttributeNode(old);
-    attributeList_.push_back(attr);
+    attributeMap_.appendItem(attr);
     attr->ownerElement_ = this;
     if (notificationsWanted()) doAttrModified(this, AC_ADDITION, attr);
     return old;
@@ -218,8 +218,7 @@ TdomAttr* TdomElement::setAttributeNode(TdomAttr* attr) { return setAttributeNod
 TdomAttr* TdomElement::setAttributeNodeNS(TdomAttr* attr) { return setAttributeNodeCommon(attr, true); }
 
 void TdomElement::takeAttribute(TdomAttr* attr) {
-    auto it = std::find(attributeList_.begin(), attributeList_.end(), attr);
-    if (it != attributeList_.end()) attributeList_.erase(it);
+    attributeMap_.eraseItem(attr);
     attr->ownerElement_ = nullptr;
 }
 
@@ -662,6 +661,7 @@ void TdomAttr::setPrefix(const WideString& prefix) {
     if (*name_ == u"xmlns") raiseNamespace();
     names_->prefix = prefix;
     name_ = ownerDocument_->internName(prefix + u":" + names_->localName);
+    if (ownerElement_) ownerElement_->getAttributes()->itemRenamed();
 }
 
 WideString TdomAttr::getBaseURI() const {

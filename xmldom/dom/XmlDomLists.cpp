@@ -4,6 +4,7 @@
 #include "XmlDomLists.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "XmlDomElements.h"
 #include "XmlDomInternal.h"
@@ -87,48 +88,194 @@ bool TdomElementsNodeListNS::matches(const TdomNode* node) const {
 
 // ---- named node map -------------------------------------------------------------------------
 
-TdomNamedNodeMap::TdomNamedNodeMap(TdomNode* owner, uint16_t allowedTypes, TdomNodeVector* list)
-    : TdomNodeList(list), mutableList_(list), owner_(owner), allowedTypes_(allowedTypes) {}
-
 namespace {
+
 bool allowedIn(uint16_t mask, const TdomNode* node) {
     unsigned t = node->getNodeType();
     return t < 16 && (mask & (1u << t));
 }
+
+/// Maps up to this many items are searched in order; longer ones through the name index.
+constexpr size_t kIndexedFrom = 16;
+
+/// Index key of a namespace URI and local name: the URI's length (two units), the URI, the name.
+WideString nsKey(std::u16string_view namespaceURI, std::u16string_view localName) {
+    WideString key;
+    key.reserve(2 + namespaceURI.size() + localName.size());
+    key.push_back(static_cast<char16_t>(namespaceURI.size() >> 16));
+    key.push_back(static_cast<char16_t>(namespaceURI.size() & 0xFFFF));
+    key.append(namespaceURI);
+    key.append(localName);
+    return key;
+}
+
 }  // namespace
+
+/// Items by key (node name, or namespace URI and local name in a namespace-aware map): the
+/// first in list order and how many share the key. Agrees with a list of listSize items.
+struct TdomNamedNodeMap::NameIndex {
+    struct Entry {
+        TdomNode* first;
+        size_t count;
+    };
+    std::unordered_map<WideString, Entry> byKey;
+    size_t listSize = 0;
+};
+
+TdomNamedNodeMap::TdomNamedNodeMap(TdomNode* owner, uint16_t allowedTypes, TdomNodeVector* list)
+    : TdomNodeList(list), owner_(owner), allowedTypes_(allowedTypes) {}
+
+TdomNamedNodeMap::~TdomNamedNodeMap() = default;
+
+namespace {
+
+/// node's name is name; an attribute's name is compared without a copy.
+bool nameIs(const TdomNode* node, const WideString& name) {
+    if (node->getNodeType() == ntAttribute_Node) return static_cast<const TdomAttr*>(node)->getNameRef() == name;
+    return node->getNodeName() == name;
+}
+
+}  // namespace
+
+WideString TdomNamedNodeMap::keyOf(const TdomNode* node) const {
+    if (!namespaceAware_) {
+        if (node->getNodeType() == ntAttribute_Node) return static_cast<const TdomAttr*>(node)->getNameRef();
+        return node->getNodeName();
+    }
+    if (node->getNodeType() == ntAttribute_Node) {
+        const auto& names = static_cast<const TdomAttr*>(node)->names_;
+        return names ? nsKey(names->namespaceURI, names->localName) : nsKey({}, {});
+    }
+    return nsKey(node->getNamespaceURI(), node->getLocalName());
+}
+
+TdomNamedNodeMap::NameIndex* TdomNamedNodeMap::currentIndex() const {
+    const size_t size = mutableList()->size();
+    if (index_ && index_->listSize != size) index_.reset();  // the list changed behind the map
+    if (!index_ && size > kIndexedFrom) {
+        auto index = std::make_unique<NameIndex>();
+        index->byKey.reserve(size);
+        for (TdomNode* n : *mutableList()) {
+            if (!allowedIn(allowedTypes_, n)) continue;
+            ++index->byKey.try_emplace(keyOf(n), NameIndex::Entry{n, 0}).first->second.count;
+        }
+        index->listSize = size;
+        index_ = std::move(index);
+    }
+    return index_.get();
+}
+
+void TdomNamedNodeMap::appendItem(TdomNode* node) {
+    mutableList()->push_back(node);
+    if (!index_) return;
+    if (index_->listSize + 1 != mutableList()->size()) {
+        index_.reset();
+        return;
+    }
+    index_->listSize = mutableList()->size();
+    if (allowedIn(allowedTypes_, node))
+        ++index_->byKey.try_emplace(keyOf(node), NameIndex::Entry{node, 0}).first->second.count;
+}
+
+void TdomNamedNodeMap::forget(TdomNode* node) {
+    if (!index_) return;
+    if (index_->listSize != mutableList()->size() + 1) {
+        index_.reset();
+        return;
+    }
+    index_->listSize = mutableList()->size();
+    if (!allowedIn(allowedTypes_, node)) return;
+    WideString key = keyOf(node);
+    auto it = index_->byKey.find(key);
+    if (it == index_->byKey.end()) {
+        index_.reset();
+        return;
+    }
+    NameIndex::Entry& entry = it->second;
+    if (--entry.count == 0) {
+        index_->byKey.erase(it);
+    } else if (entry.first == node) {
+        // The next item of the same key becomes the first (only with duplicate names).
+        entry.first = nullptr;
+        for (TdomNode* n : *mutableList())
+            if (allowedIn(allowedTypes_, n) && keyOf(n) == key) {
+                entry.first = n;
+                break;
+            }
+        if (!entry.first) index_.reset();
+    }
+}
+
+void TdomNamedNodeMap::itemRenamed() { index_.reset(); }  // rebuilt on the next look-up
+
+bool TdomNamedNodeMap::eraseItem(TdomNode* node) {
+    TdomNodeVector& list = *mutableList();
+    if (!list.empty() && list.back() == node) {
+        list.pop_back();  // freeing a whole map takes its items from the end
+    } else {
+        auto it = std::find(list.begin(), list.end(), node);
+        if (it == list.end()) return false;
+        list.erase(it);
+    }
+    forget(node);
+    return true;
+}
+
+TdomNode* TdomNamedNodeMap::findNamed(const WideString& name) const {
+    if (NameIndex* index = currentIndex()) {
+        auto it = index->byKey.find(name);
+        return it == index->byKey.end() ? nullptr : it->second.first;
+    }
+    for (TdomNode* n : *mutableList())
+        if (allowedIn(allowedTypes_, n) && nameIs(n, name)) return n;
+    return nullptr;
+}
+
+TdomNode* TdomNamedNodeMap::findNamedNS(const WideString& namespaceURI, const WideString& localName) const {
+    if (NameIndex* index = currentIndex()) {
+        auto it = index->byKey.find(nsKey(namespaceURI, localName));
+        return it == index->byKey.end() ? nullptr : it->second.first;
+    }
+    for (TdomNode* n : *mutableList()) {
+        if (!allowedIn(allowedTypes_, n)) continue;
+        if (n->getNodeType() == ntAttribute_Node) {
+            const auto& names = static_cast<const TdomAttr*>(n)->names_;
+            bool same = names ? names->namespaceURI == namespaceURI && names->localName == localName
+                              : namespaceURI.empty() && localName.empty();
+            if (same) return n;
+        } else if (n->getNamespaceURI() == namespaceURI && n->getLocalName() == localName) {
+            return n;
+        }
+    }
+    return nullptr;
+}
 
 int TdomNamedNodeMap::getNamedItemIndex(const WideString& name) const {
     if (namespaceAware_) raiseNamespace();
-    for (size_t i = 0; i < mutableList_->size(); ++i) {
-        TdomNode* n = (*mutableList_)[i];
-        if (allowedIn(allowedTypes_, n) && n->getNodeName() == name) return static_cast<int>(i);
-    }
-    return -1;
+    TdomNode* n = findNamed(name);
+    return n ? indexOf(n) : -1;
 }
 
 int TdomNamedNodeMap::indexOfNS(const WideString& namespaceURI, const WideString& localName) const {
     if (!namespaceAware_) raiseNamespace();
-    for (size_t i = 0; i < mutableList_->size(); ++i) {
-        TdomNode* n = (*mutableList_)[i];
-        if (allowedIn(allowedTypes_, n) && n->getNamespaceURI() == namespaceURI && n->getLocalName() == localName)
-            return static_cast<int>(i);
-    }
-    return -1;
+    TdomNode* n = findNamedNS(namespaceURI, localName);
+    return n ? indexOf(n) : -1;
 }
 
 TdomNode* TdomNamedNodeMap::getNamedItem(const WideString& name) const {
-    int i = getNamedItemIndex(name);
-    return i < 0 ? nullptr : (*mutableList_)[static_cast<size_t>(i)];
+    if (namespaceAware_) raiseNamespace();
+    return findNamed(name);
 }
 
 TdomNode* TdomNamedNodeMap::getNamedItemNS(const WideString& namespaceURI, const WideString& localName) const {
-    int i = indexOfNS(namespaceURI, localName);
-    return i < 0 ? nullptr : (*mutableList_)[static_cast<size_t>(i)];
+    if (!namespaceAware_) raiseNamespace();
+    return findNamedNS(namespaceURI, localName);
 }
 
 TdomNode* TdomNamedNodeMap::takeAt(int index) {
-    TdomNode* node = (*mutableList_)[static_cast<size_t>(index)];
-    mutableList_->erase(mutableList_->begin() + index);
+    TdomNode* node = (*mutableList())[static_cast<size_t>(index)];
+    mutableList()->erase(mutableList()->begin() + index);
+    forget(node);
     if (node->getNodeType() == ntAttribute_Node) static_cast<TdomAttr*>(node)->ownerElement_ = nullptr;
     return node;
 }
@@ -146,7 +293,7 @@ void TdomNamedNodeMap::checkInsertable(TdomNode* node) const {
 }
 
 void TdomNamedNodeMap::putAtEnd(TdomNode* node) {
-    mutableList_->push_back(node);
+    appendItem(node);
     if (node->getNodeType() == ntAttribute_Node && owner_ && owner_->getNodeType() == ntElement_Node)
         static_cast<TdomAttr*>(node)->ownerElement_ = static_cast<TdomElement*>(owner_);
 }
@@ -195,8 +342,9 @@ void TdomNamedNodeMap::removeItem(TdomNode* node) {
 }
 
 void TdomNamedNodeMap::setNamespaceAware(bool value) {
-    if (!mutableList_->empty()) raiseNoModification();
+    if (!mutableList()->empty()) raiseNoModification();
     namespaceAware_ = value;
+    index_.reset();
 }
 
 // ---- owning map -----------------------------------------------------------------------------

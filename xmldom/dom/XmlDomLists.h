@@ -77,6 +77,9 @@ class TdomNamedNodeMap : public TdomNodeList {
 public:
     /// owner: the element or document type holding the map; allowedTypes: bit n admits node type n.
     TdomNamedNodeMap(TdomNode* owner, uint16_t allowedTypes, TdomNodeVector* list);
+    ~TdomNamedNodeMap() override;
+    TdomNamedNodeMap(const TdomNamedNodeMap&) = delete;
+    TdomNamedNodeMap& operator=(const TdomNamedNodeMap&) = delete;
 
     /// Index of the first allowed item named name, -1 when none; namespace-aware map: ENamespace_Err.
     virtual int getNamedItemIndex(const WideString& name) const;
@@ -101,17 +104,37 @@ public:
     bool getNamespaceAware() const { return namespaceAware_; }
     TdomNode* getOwnerNode() const { return owner_; }
 
+    // The holder's own edits of the list, past the refusals: they keep the name index in step.
+    /// Appends node (already checked) at the end.
+    void appendItem(TdomNode* node);
+    /// Takes node out of the list when it is there; true when it was.
+    bool eraseItem(TdomNode* node);
+    /// Told when an item's node name changed (an attribute's new prefix).
+    void itemRenamed();
+
 private:
+    /// Name look-up: hashed once the map holds more than a few items.
+    struct NameIndex;
+    TdomNode* findNamed(const WideString& name) const;
+    TdomNode* findNamedNS(const WideString& namespaceURI, const WideString& localName) const;
     int indexOfNS(const WideString& namespaceURI, const WideString& localName) const;
     void checkInsertable(TdomNode* node) const;
     TdomNode* takeAt(int index);
     void putAtEnd(TdomNode* node);
+    /// Brings the index in step after node left the list.
+    void forget(TdomNode* node);
+    /// The index, built or rebuilt when the list has outgrown or left it; nil for short lists.
+    NameIndex* currentIndex() const;
+    WideString keyOf(const TdomNode* node) const;
 
-    TdomNodeVector* mutableList_;
-    bool readOnly_ = false;
-    bool namespaceAware_ = false;
+    /// The viewed list, which this map may change (its holder gave it as such).
+    TdomNodeVector* mutableList() const { return const_cast<TdomNodeVector*>(list_); }
+
+    mutable std::unique_ptr<NameIndex> index_;
     TdomNode* owner_;
     uint16_t allowedTypes_;
+    bool readOnly_ = false;
+    bool namespaceAware_ = false;
 };
 
 /// Map that owns its items and frees them; items are filed by node name, duplicates refused.

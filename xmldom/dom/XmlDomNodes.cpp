@@ -75,10 +75,14 @@ struct TdomNode::Handlers {
 };
 
 TdomNode::TdomNode(TdomDocument* ownerDocument, TdomNodeType nodeType, uint16_t allowedChildTypes)
-    : ownerDocument_(ownerDocument), childView_(&children_), nodeType_(nodeType),
-      allowedChildTypes_(allowedChildTypes) {}
+    : ownerDocument_(ownerDocument), nodeType_(nodeType), allowedChildTypes_(allowedChildTypes) {}
 
 TdomNode::~TdomNode() = default;
+
+TdomNodeList* TdomNode::getChildNodes() const {
+    if (!childView_) childView_ = std::make_unique<TdomNodeList>(&children_);
+    return childView_.get();
+}
 
 WideString TdomNode::getNodeName() const { return {}; }
 

@@ -102,7 +102,9 @@ public:
     virtual TdomNamedNodeMap* getAttributes() const { return nullptr; }
     virtual WideString getBaseURI() const;
     /// Live view of the children.
-    virtual TdomNodeList* getChildNodes() const { return const_cast<TdomNodeList*>(&childView_); }
+    virtual TdomNodeList* getChildNodes() const;
+    /// The children in order, without a list object (for walks over many nodes).
+    const TdomNodeVector& getChildVector() const { return children_; }
     virtual TdomDocument* getOwnerDocument() const { return ownerDocument_; }
     virtual TdomNode* getFirstChild() const { return children_.empty() ? nullptr : children_.front(); }
     virtual TdomNode* getLastChild() const { return children_.empty() ? nullptr : children_.back(); }
@@ -208,7 +210,8 @@ protected:
     TdomDocument* ownerDocument_;
     TdomNode* parent_ = nullptr;
     TdomNodeVector children_;
-    TdomNodeList childView_;
+    /// The live view getChildNodes hands out, made on first use (most nodes never need one).
+    mutable std::unique_ptr<TdomNodeList> childView_;
     WideString nodeValue_;
 
 private:
@@ -221,7 +224,7 @@ private:
     std::unique_ptr<Handlers> handlers_;
     mutable uint32_t indexInParent_ = 0;   ///< a hint: checked against the parent's list before use
     uint32_t registryIndex_ = 0;           ///< position in the owner document's registry
-    uint32_t allocSize_ = 0;               ///< bytes taken from the document's node pages, 0 otherwise
+    uint16_t allocSize_ = 0;               ///< bytes taken from the document's node pages, 0 otherwise
     TdomNodeType nodeType_;
     bool namespaceAware_ = false;
     bool readOnly_ = false;

@@ -8,6 +8,10 @@
 #include <cstring>
 #include <string>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "CharsetConv.h"
 #include "DomExceptions.h"
 #include "XmlChars.h"
@@ -700,6 +704,91 @@ bool TXmlInputSource::getNextChar(int32_t& CodePoint) {
     FLocator->advance(static_cast<UCS4Char>(c));
     CodePoint = c;
     return true;
+}
+
+std::size_t TXmlInputSource::readPlainRun(WideString& Text, const TXmlRunStops& Stops) {
+    if (FEncoding != kEncodingUTF8 || FLookAhead != -1) return 0;
+    const uint8_t* const begin = FBuffer.get() + FReadPos;
+    const uint8_t* const end = FBuffer.get() + FAvailable;
+    const int32_t tab = FLocator->getTabWidth();
+    int32_t lineFeeds = 0, columns = 0;
+    std::size_t units = 0;
+    // First the extent of the run (and the locator's move), then its characters in one piece.
+    const uint8_t* p = begin;
+    while (p < end) {
+#ifdef __SSE2__
+        // Sixteen plain ASCII characters at a time: none below 0x20 (line feeds and tabs
+        // included), none from 0x80, none of the stops.
+        if (end - p >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            __m128i odd = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)); // bytes from 0x80 are negative
+            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops.Chars[0])));
+            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops.Chars[1])));
+            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops.Chars[2])));
+            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(odd));
+            const unsigned plain = mask ? static_cast<unsigned>(__builtin_ctz(mask)) : 16u;
+            p += plain;
+            units += plain;
+            columns += static_cast<int32_t>(plain);
+            if (plain == 16) continue;
+        }
+#endif
+        const uint8_t b = *p;
+        if (b < 0x80) {
+            if (Stops.Stop[b]) break;
+            if (b == 0x0A) {
+                ++lineFeeds;
+                columns = 0;
+            } else {
+                columns += b == 0x09 ? tab : 1;
+            }
+            ++p;
+        } else if (b >= 0xC2 && b < 0xE0 && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            p += 2;
+            ++columns;
+        } else if ((b & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+            const uint32_t c = ((b & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF) || c >= 0xFFFE) break;
+            p += 3;
+            ++columns;
+        } else {
+            break;
+        }
+        ++units;
+    }
+    if (units == 0) return 0;
+    const std::size_t oldSize = Text.size();
+    Text.resize(oldSize + units);
+    char16_t* o = Text.data() + oldSize;
+    for (const uint8_t* q = begin; q < p;) {
+#ifdef __SSE2__
+        if (p - q >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+            if (_mm_movemask_epi8(v) == 0) {
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
+                o += 16;
+                q += 16;
+                continue;
+            }
+        }
+#endif
+        const uint8_t b = *q;
+        if (b < 0x80) {
+            *o++ = b;
+            ++q;
+        } else if (b < 0xE0) {
+            *o++ = static_cast<char16_t>(((b & 0x1F) << 6) | (q[1] & 0x3F));
+            q += 2;
+        } else {
+            *o++ = static_cast<char16_t>(((b & 0x0F) << 12) | ((q[1] & 0x3F) << 6) | (q[2] & 0x3F));
+            q += 3;
+        }
+    }
+    FReadPos = static_cast<int32_t>(p - FBuffer.get());
+    FLocator->advanceRun(lineFeeds, columns);
+    return units;
 }
 
 std::size_t TXmlInputSource::decodeBufferedUTF8(char16_t* Out, std::size_t Room) {

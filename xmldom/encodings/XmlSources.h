@@ -145,6 +145,19 @@ protected:
     int32_t FBufferSize;    ///< >= 0
 };
 
+/// ASCII characters at which TXmlInputSource::readPlainRun stops: the given ones, and always
+/// the carriage return and the control characters that are no XML characters.
+struct TXmlRunStops {
+    bool Stop[128] = {};
+    char Chars[3] = {}; ///< at most three; unused places repeat the first
+    constexpr explicit TXmlRunStops(std::string_view Given) {
+        for (int c = 0; c < 0x20; ++c) Stop[c] = c != 0x09 && c != 0x0A;
+        // None given: NUL, a stop already.
+        for (size_t i = 0; i < 3; ++i) Chars[i] = Given.empty() ? '\0' : Given[i < Given.size() ? i : 0];
+        for (char c : Given) Stop[static_cast<unsigned char>(c)] = true;
+    }
+};
+
 /// Reads an XML document or external entity for the parsers: detects the byte-order mark,
 /// reads the declaration, and hands out code points.
 class TXmlInputSource : public TdomCustomReader, public TdomLocatorSource {
@@ -164,6 +177,13 @@ public:
     /// The next character with line ends normalized (CR and CR LF become LF); advances the
     /// locator. -1 and false at the end.
     virtual bool getNextChar(int32_t& CodePoint);
+    /// A reader's fast path through plain text: appends to Text the XML characters of the
+    /// buffered UTF-8 bytes up to the first that needs getNextChar (an ASCII character of
+    /// Stops, a carriage return, a four-byte form, a sequence that is not well formed, U+FFFE,
+    /// U+FFFF, the end of the buffer) and advances the locator over them, exactly as that many
+    /// getNextChar calls would. Returns the number of units appended (none for other encodings
+    /// or with a look-ahead pending).
+    std::size_t readPlainRun(WideString& Text, const TXmlRunStops& Stops);
 
     uint8_t getDeclarationKind() const { return FDeclarationKind; }
     uint8_t getEncoding() const { return FEncoding; }

@@ -166,13 +166,30 @@ bool TXmlStandardDocReader::sendStartDocumentFragment(TdomLocator* Locator, cons
 }
 
 bool TXmlStandardDocReader::sendStartTag(TdomLocator* Locator, const WideString& Text) {
+    return sendTag(Locator, Text, false);
+}
+
+bool TXmlStandardDocReader::sendTag(TdomLocator* Locator, const WideString& Text, bool Empty) {
     if (!FNextHandler) return true;
-    TdomNameValueList attributes;
-    WideString tagName;
+    TdomNameValueList ownAttributes;
+    WideString ownTagName;
+    const bool shared = !FTagBusy;
+    TdomNameValueList& attributes = shared ? FTagAttributes : ownAttributes;
+    WideString& tagName = shared ? FTagName : ownTagName;
+    struct Release {
+        bool& busy;
+        bool shared;
+        ~Release() {
+            if (shared) busy = false;
+        }
+    } release{FTagBusy, shared};
+    FTagBusy = true;
+    attributes.Clear();
     bool ok = (FPrefixMapping || FSuppressXmlns) ? splitTagNS(Locator, Text, &attributes, tagName)
                                                  : splitTag(Locator, Text, &attributes, tagName);
     if (!ok) return false;
-    return FNextHandler->processStartElement(this, Locator, tagName, &attributes);
+    if (!FNextHandler->processStartElement(this, Locator, tagName, &attributes)) return false;
+    return !Empty || sendEndTag(Locator, tagName);
 }
 
 bool TXmlStandardDocReader::splitTag(TdomLocator* Locator, const WideString& Text, TdomNameValueList* Attributes,
@@ -197,13 +214,18 @@ bool TXmlStandardDocReader::splitTagImpl(TdomLocator* Locator, const WideString&
     i = skipWs(s, i);
     // Names seen so far: a linear look-up for short lists, hashed once they grow.
     std::unordered_set<std::u16string_view> seen;
-    std::vector<std::u16string_view> few;
+    std::u16string_view few[16];
+    size_t fewCount = 0;
     auto isDouble = [&](std::u16string_view name) {
         if (!seen.empty()) return !seen.insert(name).second;
-        for (auto f : few)
-            if (f == name) return true;
-        few.push_back(name);
-        if (few.size() > 16) seen.insert(few.begin(), few.end());
+        for (size_t f = 0; f < fewCount; ++f)
+            if (few[f] == name) return true;
+        if (fewCount < 16) {
+            few[fewCount++] = name;
+            return false;
+        }
+        seen.insert(few, few + fewCount);
+        seen.insert(name);
         return false;
     };
     while (i < n) {
@@ -232,7 +254,7 @@ bool TXmlStandardDocReader::splitTagImpl(TdomLocator* Locator, const WideString&
                 if (!sendStartPrefixMapping(Locator, prefix, WideString(value))) return false;
             }
         }
-        if (!declaration || !FSuppressXmlns) Attributes->Add(WideString(name), WideString(value));
+        if (!declaration || !FSuppressXmlns) Attributes->Add(FNameScratch.assign(name), FValueScratch.assign(value));
         i = close + 1;
         if (i < n && !isWs(s[i])) return handleError(58, Locator, {});
         i = skipWs(s, i);
@@ -270,14 +292,7 @@ bool TXmlStandardDocReader::sendEndPrefixMappings(TdomLocator* Locator) {
 }
 
 bool TXmlStandardDocReader::sendEmptyElementTag(TdomLocator* Locator, const WideString& Text) {
-    if (!FNextHandler) return true;
-    TdomNameValueList attributes;
-    WideString tagName;
-    bool ok = (FPrefixMapping || FSuppressXmlns) ? splitTagNS(Locator, Text, &attributes, tagName)
-                                                 : splitTag(Locator, Text, &attributes, tagName);
-    if (!ok) return false;
-    if (!FNextHandler->processStartElement(this, Locator, tagName, &attributes)) return false;
-    return sendEndTag(Locator, tagName);
+    return sendTag(Locator, Text, true);
 }
 
 bool TXmlStandardDocReader::sendEntityRef(TdomLocator* Locator, const WideString& Name) {
@@ -326,6 +341,7 @@ bool TXmlStandardDocReader::parseFragment(TXmlInputSource* InputSource) {
 bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
     TdomInputSourceLocator* loc = InputSource->getLocator();
     WideString buf;
+    WideString token;  // the part of buf an event carries; its storage is reused
     WideString number;
     TState state = TState::BetweenTokens;
     bool inSingle = false, inDouble = false, inSubset = false;
@@ -344,10 +360,35 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
         else if (c == u'"' && !inSingle) inDouble = !inDouble;
     };
 
+    // Characters that end a run of plain characters in each state (see readPlainRun).
+    static constexpr TXmlRunStops kTextStops("<&");
+    static constexpr TXmlRunStops kCloseStops(">");
+    static constexpr TXmlRunStops kTagStops(">'\"");
+
     try {
         int32_t c;
-        while (go && InputSource->getNextChar(c)) {
-            if (!IsXmlChar(static_cast<UCS4Char>(c))) {
+        while (go) {
+            // Plain characters inside a token are taken in runs: the same characters, checks
+            // and locator moves as one at a time, without a call per character.
+            switch (state) {
+            case TState::Text:
+                InputSource->readPlainRun(buf, kTextStops);
+                break;
+            case TState::PI:
+            case TState::Comment:
+            case TState::CDATA:
+                InputSource->readPlainRun(buf, kCloseStops);
+                break;
+            case TState::Markup:
+                // After "<" and a character that is neither "!" nor "?" no opener can follow.
+                if (buf.size() >= 2 && buf[1] != u'!') InputSource->readPlainRun(buf, kTagStops);
+                break;
+            default:
+                break;
+            }
+            if (!InputSource->getNextChar(c)) break;
+            const bool plainAscii = c >= 0x20 && c < 0x80;
+            if (!plainAscii && !IsXmlChar(static_cast<UCS4Char>(c))) {
                 loc->markStart();
                 go = handleError(ET_INVALID_CHARACTER, loc, {});
             }
@@ -446,11 +487,11 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                     if (n >= 2 && buf[1] == u'/') {
                         size_t e = n - 1;
                         while (e > 2 && isWs(buf[e - 1])) --e;
-                        go = sendEndTag(loc, buf.substr(2, e - 2));
+                        go = sendEndTag(loc, token.assign(buf, 2, e - 2));
                     } else if (n >= 3 && buf[n - 2] == u'/') {
-                        go = sendEmptyElementTag(loc, buf.substr(1, n - 3));
+                        go = sendEmptyElementTag(loc, token.assign(buf, 1, n - 3));
                     } else {
-                        go = sendStartTag(loc, buf.substr(1, n - 2));
+                        go = sendStartTag(loc, token.assign(buf, 1, n - 2));
                     }
                     buf.clear();
                     state = TState::BetweenTokens;
@@ -460,7 +501,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                 appendCodePoint(buf, c);
                 // The "?" of the opener never closes it: "<?>" stays open.
                 if (c == u'>' && buf.size() >= 4 && buf[buf.size() - 2] == u'?') {
-                    go = sendProcessingInstruction(loc, buf.substr(2, buf.size() - 4));
+                    go = sendProcessingInstruction(loc, token.assign(buf, 2, buf.size() - 4));
                     buf.clear();
                     state = TState::BetweenTokens;
                 }
@@ -468,7 +509,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
             case TState::Comment:
                 appendCodePoint(buf, c);
                 if (c == u'>' && buf.size() > 6 && endsWith(buf, u"-->")) {
-                    go = sendComment(loc, buf.substr(4, buf.size() - 7));
+                    go = sendComment(loc, token.assign(buf, 4, buf.size() - 7));
                     buf.clear();
                     state = TState::BetweenTokens;
                 }
@@ -476,7 +517,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
             case TState::CDATA:
                 appendCodePoint(buf, c);
                 if (c == u'>' && buf.size() >= 12 && endsWith(buf, u"]]>")) {
-                    go = sendCDATA(loc, buf.substr(9, buf.size() - 12));
+                    go = sendCDATA(loc, token.assign(buf, 9, buf.size() - 12));
                     buf.clear();
                     state = TState::BetweenTokens;
                 }

@@ -67,12 +67,20 @@ public:
     int getPrefixMappingDepth() const { return static_cast<int>(FPrefixMappings.size()); }
 
 private:
+    /// Start tag (Empty: and end tag) of the text between the angle brackets.
+    bool sendTag(TdomLocator* Locator, const WideString& Text, bool Empty);
     bool splitTagImpl(TdomLocator* Locator, const WideString& Text, TdomNameValueList* Attributes,
                       WideString& TagName, bool WithNamespaces);
 
     bool FPrefixMapping = true;
     bool FSuppressXmlns = false;
     std::vector<std::vector<WideString>> FPrefixMappings;
+    /// Attribute list and tag name reused from tag to tag (their storage stays); a tag sent
+    /// while one is being handled uses its own.
+    TdomNameValueList FTagAttributes;
+    WideString FTagName;
+    bool FTagBusy = false;
+    WideString FNameScratch, FValueScratch; ///< an attribute's name and value on their way into the list
 };
 
 /// Splits the text of a document type declaration ("<!DOCTYPE" ... ">"). False when it is not

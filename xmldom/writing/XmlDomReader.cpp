@@ -132,11 +132,7 @@ struct WalkFrame {
     size_t next; ///< index of the next child to visit
 };
 
-const TdomNodeVector& childrenOf(TdomNode* Node) {
-    static const TdomNodeVector kNone;
-    const TdomNodeVector* children = Node->getChildNodes()->viewedNodes();
-    return children ? *children : kNone;
-}
+const TdomNodeVector& childrenOf(TdomNode* Node) { return Node->getChildVector(); }
 
 [[noreturn]] void raiseUnwritable() {
     throw EParserException(msg::kInternalParserErrorDot);
@@ -257,7 +253,8 @@ bool TXmlWFTestContentHandler::startDocument(TXmlCustomReader* Reader, TdomLocat
                                              const WideString& version, const WideString& encDl,
                                              bool checkOutsideRoot) {
     if (FInDocument) throw EParserException(msg::kInternalParserException);
-    FOpenElements.Clear();
+    FOpenDepth = 0;
+    FOpenElements.clear();  // no storage kept from one document to the next
     FInDocument = true;
     FDoctypeSeen = false;
     FRootSeen = false;
@@ -356,11 +353,12 @@ bool TXmlWFTestContentHandler::processStartElement(TXmlCustomReader* Reader, Tdo
     requireDocument();
     if (!IsXmlName(tagName) && !sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName))
         return false;
-    if (FOpenElements.getCount() == 0 && FCheckOutsideRoot && FRootSeen &&
+    if (FOpenDepth == 0 && FCheckOutsideRoot && FRootSeen &&
         !sendErrorNotification(Reader, ET_DOUBLE_ROOT_ELEMENT, Locator, tagName))
         return false;
     FRootSeen = true;
-    FOpenElements.Add(tagName);
+    if (FOpenDepth == static_cast<int>(FOpenElements.size())) FOpenElements.emplace_back();
+    FOpenElements[static_cast<size_t>(FOpenDepth++)].assign(tagName);
     int count = attributes ? attributes->getCount() : 0;
     // Long attribute lists are checked for doubles through a hash set, so they stay linear.
     std::unordered_set<std::u16string_view> seen;
@@ -384,11 +382,11 @@ bool TXmlWFTestContentHandler::processEndElement(TXmlCustomReader* Reader, TdomL
     requireDocument();
     if (!IsXmlName(tagName) && !sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName))
         return false;
-    int last = FOpenElements.getCount() - 1;
-    if (last < 0 || FOpenElements.Get(last) != tagName) {
+    int last = FOpenDepth - 1;
+    if (last < 0 || FOpenElements[static_cast<size_t>(last)] != tagName) {
         if (!sendErrorNotification(Reader, ET_END_TAG_WITHOUT_START_TAG, Locator, tagName)) return false;
     } else {
-        FOpenElements.Delete(last);
+        --FOpenDepth;
     }
     return XML_FORWARD(EndElement, tagName);
 }
@@ -475,7 +473,7 @@ bool TXmlWFTestContentHandler::processEndDocument(TXmlCustomReader* Reader, Tdom
     requireDocument();
     FInDocument = false;
     bool ok = true;
-    if (FOpenElements.getCount() > 0) ok = sendErrorNotification(Reader, ET_MISSING_END_TAG, Locator, {});
+    if (FOpenDepth > 0) ok = sendErrorNotification(Reader, ET_MISSING_END_TAG, Locator, {});
     if (ok && !FRootSeen) ok = sendErrorNotification(Reader, ET_ROOT_NOT_FOUND, Locator, {});
     FDoctypeSeen = FRootSeen = false;
     return ok ? XML_FORWARD(EndDocument) : false;
@@ -486,7 +484,7 @@ bool TXmlWFTestContentHandler::processEndDocumentFragment(TXmlCustomReader* Read
     requireDocument();
     FInDocument = false;
     bool ok = true;
-    if (FOpenElements.getCount() > 0) ok = sendErrorNotification(Reader, ET_MISSING_END_TAG, Locator, {});
+    if (FOpenDepth > 0) ok = sendErrorNotification(Reader, ET_MISSING_END_TAG, Locator, {});
     FDoctypeSeen = FRootSeen = false;
     return ok ? XML_FORWARD(EndDocumentFragment) : false;
 }
@@ -495,7 +493,8 @@ bool TXmlWFTestContentHandler::processEndDocumentFragment(TXmlCustomReader* Read
 
 void TXmlWFTestContentHandler::reset() {
     FInDocument = FDoctypeSeen = FRootSeen = FCheckOutsideRoot = false;
-    FOpenElements.Clear();
+    FOpenDepth = 0;
+    FOpenElements.clear();  // no storage kept from one document to the next
     TXmlCustomContentHandler::reset();
 }
 

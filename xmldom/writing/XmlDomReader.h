@@ -3,6 +3,8 @@
 // TXmlWFTestContentHandler checks content events for well-formedness before passing them on.
 #pragma once
 
+#include <vector>
+
 #include "XmlHandlers.h"
 
 namespace xmldom {
@@ -73,7 +75,7 @@ public:
     bool getInDocument() const { return FInDocument; }
     bool getDoctypeSeen() const { return FDoctypeSeen; }
     bool getRootSeen() const { return FRootSeen; }
-    int getOpenElementCount() const { return FOpenElements.getCount(); }
+    int getOpenElementCount() const { return FOpenDepth; }
 
 private:
     /// Raises "Internal Parser Exception" outside a document.
@@ -86,7 +88,10 @@ private:
     bool FDoctypeSeen = false;
     bool FRootSeen = false;
     bool FCheckOutsideRoot = true;
-    TdomWideStringList FOpenElements;
+    /// Names of the open elements, the innermost last; the slots past FOpenDepth keep their
+    /// storage for the next names (no allocation per element).
+    std::vector<WideString> FOpenElements;
+    int FOpenDepth = 0;
 };
 
 } // namespace xmldom
