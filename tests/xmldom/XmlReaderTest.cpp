@@ -505,6 +505,48 @@ TEST(DocBuilder, NamespaceTree) {
     EXPECT_EQ(r.kinds.back(), 73);
 }
 
+TEST(DocBuilder, RepeatedNamesKeepTheirFacts) {
+    BuilderRig r;
+    TdomNameValueList none;
+    r.builder.processStartElement(&r.reader, nullptr, u"r", &none);
+    TdomNameValueList atts;
+    atts.Add(u"xmlns", u"urn:d");
+    atts.Add(u"xmlns:p", u"urn:p");
+    atts.Add(u"a", u"1");
+    atts.Add(u"a", u"2"); // a repeated name: the later value wins, as with setAttribute
+    atts.Add(u"1b", u"3");
+    std::vector<TdomElement*> made;
+    for (int round = 0; round < 3; ++round) {
+        // The element's own name as an attribute name: the two kinds of name stay apart.
+        r.builder.processStartElement(&r.reader, nullptr, u"xmlns", &atts);
+        made.push_back(static_cast<TdomElement*>(r.builder.getReferenceNode()));
+        r.builder.processEndElement(&r.reader, nullptr, u"xmlns");
+    }
+    // The bad attribute name ends each element's attributes, after the three before it.
+    EXPECT_EQ(r.kinds, (std::vector<int>{ET_INVALID_ATTRIBUTE_NAME, ET_INVALID_ATTRIBUTE_NAME,
+                                         ET_INVALID_ATTRIBUTE_NAME}));
+    for (TdomElement* e : made) {
+        ASSERT_EQ(e->getAttributeCount(), 3);
+        EXPECT_EQ(e->getAttributeAt(0)->getNamespaceDeclarationKind(), 0);
+        EXPECT_EQ(e->getAttributeAt(1)->getNamespaceDeclarationKind(), 1);
+        EXPECT_EQ(e->getAttributeAt(2)->getNamespaceDeclarationKind(), 2);
+        EXPECT_EQ(utf8(e->getAttribute(u"a")), "2");
+        EXPECT_EQ(e->getAttributeAt(2)->getOwnerElement(), e);
+        EXPECT_TRUE(e->getAttributeAt(2)->getSpecified());
+        EXPECT_EQ(&e->getTagNameRef(), &made[0]->getTagNameRef());
+        EXPECT_EQ(e->getAttributeNode(u"xmlns:p")->getNodeName(), u"xmlns:p");
+    }
+    // A new document: the names are its own (the first one's are gone with it).
+    r.impl.freeDocument(r.doc);
+    r.doc = r.impl.createEmptyDocument(u"");
+    r.builder.setReferenceNode(r.doc);
+    r.builder.processStartElement(&r.reader, nullptr, u"xmlns", &atts);
+    auto* e = static_cast<TdomElement*>(r.builder.getReferenceNode());
+    EXPECT_EQ(utf8(e->getTagName()), "xmlns");
+    EXPECT_EQ(utf8(e->getAttribute(u"xmlns:p")), "urn:p");
+    EXPECT_EQ(&e->getTagNameRef(), &r.doc->createElement(u"xmlns")->getTagNameRef());
+}
+
 TEST(DocBuilder, SecondDoctypeIsKind68AndFreed) {
     BuilderRig r;
     r.builder.processDoctype(&r.reader, nullptr, u"a", u"", u"", u"");

@@ -327,6 +327,20 @@ TdomElement* TdomDocument::createElementNS(const WideString& namespaceURI, const
     return makeNode<TdomElement>(this, namespaceURI, qualifiedName);
 }
 
+TdomElement* TdomDocument::createElementShared(const WideString& sharedTagName) {
+    return makeNode<TdomElement>(this, &sharedTagName);
+}
+
+TdomAttr* TdomDocument::addAttributeShared(TdomElement* element, const WideString& sharedName,
+                                           uint8_t namespaceDeclarationKind, const WideString& value) {
+    TdomAttr* attr = makeNode<TdomAttr>(this, &sharedName, namespaceDeclarationKind);
+    attr->nodeValue_ = value;
+    element->attributeMap_.appendItem(attr);
+    attr->ownerElement_ = element;
+    if (element->notificationsWanted()) element->doAttrModified(element, AC_ADDITION, attr);
+    return attr;
+}
+
 TdomAttr* TdomDocument::createAttribute(const WideString& name) { return makeNode<TdomAttr>(this, true, name); }
 
 TdomAttr* TdomDocument::createAttributeNS(const WideString& namespaceURI, const WideString& qualifiedName) {

@@ -177,6 +177,14 @@ public:
     /// Number of nodes the registry holds.
     size_t getRegisteredNodeCount() const { return registry_.size(); }
 
+    /// The reading path's factories, for names already checked and held as this document's
+    /// shared copies (getTagNameRef or getNameRef of one of its nodes): no name check, no look-up.
+    /// The element is not linked; the attribute is added to a new element (no attribute of
+    /// that name yet), with the notification setAttribute gives.
+    TdomElement* createElementShared(const WideString& sharedTagName);
+    TdomAttr* addAttributeShared(TdomElement* element, const WideString& sharedName, uint8_t namespaceDeclarationKind,
+                                 const WideString& value);
+
 protected:
     /// Adds a node to the registry.
     void registerCreatedNode(TdomNode* node);

@@ -4,6 +4,8 @@
 
 #include "XmlDocBuilder.h"
 
+#include <algorithm>
+
 #include "XmlChars.h"
 #include "XmlDomCharData.h"
 #include "XmlDomDecls.h"
@@ -41,7 +43,31 @@ WideString prefixOf(std::u16string_view qname) {
 
 #define XML_FORWARD(Name, ...) (FNextHandler ? FNextHandler->process##Name(Reader, Locator, ##__VA_ARGS__) : true)
 
+namespace {
+size_t nameSlot(const WideString& Name, size_t Slots) {
+    return (Name.size() * 7 + Name.front() + Name.back() * 3) & (Slots - 1);
+}
+} // namespace
+
+const TXmlDocBuilder::KnownName* TXmlDocBuilder::knownName(const KnownNames& Known, const WideString& Name) {
+    if (Name.empty()) return nullptr;
+    const KnownName& known = Known[nameSlot(Name, kKnownNameSlots)];
+    return known.shared && *known.shared == Name ? &known : nullptr;
+}
+
+void TXmlDocBuilder::rememberName(KnownNames& Known, const WideString& Name, const WideString* Shared,
+                                  uint8_t DeclarationKind) {
+    if (!Name.empty()) Known[nameSlot(Name, kKnownNameSlots)] = {Shared, DeclarationKind};
+}
+
+void TXmlDocBuilder::forgetKnownNames() {
+    for (KnownName& known : FKnownTags) known = {};
+    for (KnownName& known : FKnownAttributes) known = {};
+    FKnownNamesOf = nullptr;
+}
+
 void TXmlDocBuilder::reset() {
+    forgetKnownNames();
     FPrefixMappings.Clear();
     TXmlCustomContentHandler::reset();
 }
@@ -61,6 +87,7 @@ bool TXmlDocBuilder::addText(TXmlCustomReader*, TdomLocator*, const WideString& 
 
 bool TXmlDocBuilder::startDocument(TdomLocator* Locator, const WideString& version, const WideString& encDl,
                                    TdomStandalone sdDl) {
+    forgetKnownNames();
     if (!FReferenceNode || FReferenceNode->getNodeType() != ntDocument_Node) return true;
     auto* doc = static_cast<TdomDocument*>(FReferenceNode);
     doc->setInputEncoding(encDl);
@@ -110,18 +137,7 @@ bool TXmlDocBuilder::startElement(TXmlCustomReader* Reader, TdomLocator* Locator
     if (!FReferenceNode) return true;
     TdomDocument* doc = ownerOf(FReferenceNode);
     const int count = attributes ? attributes->getCount() : 0;
-    if (!FBuildNamespaceTree) {
-        if (!IsXmlName(tagName)) return sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName);
-        TdomElement* element = doc->createElement(tagName);
-        FReferenceNode->appendChild(element);
-        FReferenceNode = element;
-        for (int i = 0; i < count; ++i) {
-            const WideString& name = attributes->getName(i);
-            if (!IsXmlName(name)) return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name);
-            element->setAttribute(name, attributes->getValue(i));
-        }
-        return true;
-    }
+    if (!FBuildNamespaceTree) return startPlainElement(Reader, Locator, doc, tagName, attributes);
     if (!IsXmlQName(tagName)) return sendErrorNotification(Reader, ET_INVALID_QUALIFIED_NAME, Locator, tagName);
     WideString prefix = prefixOf(tagName);
     WideString uri;
@@ -143,6 +159,45 @@ bool TXmlDocBuilder::startElement(TXmlCustomReader* Reader, TdomLocator* Locator
             return sendErrorNotification(Reader, ET_NAMESPACE_URI_NOT_FOUND, Locator, name);
         }
         element->setAttributeNS(attUri, name, attributes->getValue(i));
+    }
+    return true;
+}
+
+bool TXmlDocBuilder::startPlainElement(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
+                                       const WideString& TagName, TdomNameValueList* Attributes) {
+    if (Doc != FKnownNamesOf) {
+        forgetKnownNames();
+        FKnownNamesOf = Doc;
+    }
+    TdomElement* element;
+    if (const KnownName* known = knownName(FKnownTags, TagName)) {
+        element = Doc->createElementShared(*known->shared);
+    } else {
+        if (!IsXmlName(TagName)) return sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, TagName);
+        element = Doc->createElement(TagName);
+        rememberName(FKnownTags, TagName, &element->getTagNameRef(), 2);
+    }
+    FReferenceNode->appendChild(element);
+    FReferenceNode = element;
+    const int count = Attributes ? Attributes->getCount() : 0;
+    // A known name not yet on the element (the shared copies compare by address) is added
+    // directly; the rest (new names, repeated names, long lists) take setAttribute.
+    constexpr int kDirect = 16;
+    const WideString* added[kDirect];
+    int direct = 0;
+    for (int i = 0; i < count; ++i) {
+        const WideString& name = Attributes->getName(i);
+        const KnownName* known = direct == i && i < kDirect ? knownName(FKnownAttributes, name) : nullptr;
+        if (known && std::find(added, added + direct, known->shared) == added + direct) {
+            Doc->addAttributeShared(element, *known->shared, known->declarationKind, Attributes->getValue(i));
+            added[direct++] = known->shared;
+            continue;
+        }
+        if (!IsXmlName(name)) return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name);
+        if (TdomAttr* attr = element->setAttribute(name, Attributes->getValue(i))) {
+            rememberName(FKnownAttributes, name, &attr->getNameRef(), attr->getNamespaceDeclarationKind());
+            if (direct == i && i < kDirect) added[direct++] = &attr->getNameRef();
+        }
     }
     return true;
 }

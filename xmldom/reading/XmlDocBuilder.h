@@ -7,6 +7,7 @@
 
 namespace xmldom {
 
+class TdomDocument;
 class TdomNode;
 
 class TXmlDocBuilder : public TXmlCustomContentHandler {
@@ -22,7 +23,10 @@ public:
     virtual bool addText(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& Text);
 
     TdomNode* getReferenceNode() const { return FReferenceNode; }
-    void setReferenceNode(TdomNode* Value) { FReferenceNode = Value; }
+    void setReferenceNode(TdomNode* Value) {
+        FReferenceNode = Value;
+        forgetKnownNames();
+    }
     bool getBuildNamespaceTree() const { return FBuildNamespaceTree; }
     void setBuildNamespaceTree(bool Value) { FBuildNamespaceTree = Value; }
     bool getKeepCDATASections() const { return FKeepCDATASections; }
@@ -41,6 +45,21 @@ private:
     /// The URI bound to the prefix (the latest binding); false when unbound.
     bool lookupPrefix(const WideString& Prefix, WideString& Uri) const;
     bool atDocumentLevel() const;
+    /// Names met before in this run, as the document's shared copies: checked once, looked up
+    /// by a few comparisons instead of a check and a hash.
+    struct KnownName {
+        const WideString* shared = nullptr;
+        uint8_t declarationKind = 2; ///< as an attribute name (TdomAttr::getNamespaceDeclarationKind)
+    };
+    static constexpr size_t kKnownNameSlots = 32;
+    using KnownNames = KnownName[kKnownNameSlots];
+    static const KnownName* knownName(const KnownNames& Known, const WideString& Name);
+    static void rememberName(KnownNames& Known, const WideString& Name, const WideString* Shared,
+                             uint8_t DeclarationKind);
+    void forgetKnownNames();
+    /// Plain tree: the element and its attributes through the known names where it can.
+    bool startPlainElement(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
+                           const WideString& TagName, TdomNameValueList* Attributes);
 
     bool FBuildNamespaceTree = false;
     bool FKeepCDATASections = true;
@@ -48,6 +67,9 @@ private:
     bool FKeepEntityRefs = true;
     TdomNode* FReferenceNode = nullptr;
     TdomNameValueList FPrefixMappings;
+    KnownNames FKnownTags;       ///< element names
+    KnownNames FKnownAttributes; ///< attribute names
+    TdomDocument* FKnownNamesOf = nullptr; ///< the document the known names belong to
 };
 
 } // namespace xmldom
