@@ -547,6 +547,35 @@ TEST(DocBuilder, RepeatedNamesKeepTheirFacts) {
     EXPECT_EQ(&e->getTagNameRef(), &r.doc->createElement(u"xmlns")->getTagNameRef());
 }
 
+namespace {
+/// A document class of an implementation's own, counting the calls of its factories.
+struct CountingDocument : TdomDocument {
+    using TdomDocument::TdomDocument;
+    TdomElement* createElement(const WideString& tagName) override {
+        ++elements;
+        return TdomDocument::createElement(tagName);
+    }
+    TdomAttr* createAttribute(const WideString& name) override {
+        ++attributes;
+        return TdomDocument::createAttribute(name);
+    }
+    int elements = 0, attributes = 0;
+};
+struct CountingImplementation : TDomImplementation {
+    TdomDocument* createDocumentInstance(const WideString&) override { return new CountingDocument(this); }
+};
+} // namespace
+
+TEST(DocBuilder, OwnDocumentClassesHaveEveryNodeMadeByTheirFactories) {
+    CountingImplementation impl;
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(&impl);
+    TdomDocument* doc = parser.stringToDom("<r><a x='1'/><a x='2' y='3'/></r>");
+    EXPECT_EQ(static_cast<CountingDocument*>(doc)->elements, 3);
+    EXPECT_EQ(static_cast<CountingDocument*>(doc)->attributes, 3);
+    impl.freeDocument(doc);
+}
+
 TEST(DocBuilder, SecondDoctypeIsKind68AndFreed) {
     BuilderRig r;
     r.builder.processDoctype(&r.reader, nullptr, u"a", u"", u"", u"");

@@ -5,6 +5,7 @@
 #include "XmlDocBuilder.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "XmlChars.h"
 #include "XmlDomCharData.h"
@@ -163,13 +164,32 @@ bool TXmlDocBuilder::startElement(TXmlCustomReader* Reader, TdomLocator* Locator
     return true;
 }
 
+bool TXmlDocBuilder::startElementByFactories(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
+                                             const WideString& TagName, TdomNameValueList* Attributes) {
+    if (!IsXmlName(TagName)) return sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, TagName);
+    TdomElement* element = Doc->createElement(TagName);
+    FReferenceNode->appendChild(element);
+    FReferenceNode = element;
+    const int count = Attributes ? Attributes->getCount() : 0;
+    for (int i = 0; i < count; ++i) {
+        const WideString& name = Attributes->getName(i);
+        if (!IsXmlName(name)) return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name);
+        element->setAttribute(name, Attributes->getValue(i));
+    }
+    return true;
+}
+
 bool TXmlDocBuilder::startPlainElement(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
                                        const WideString& TagName, TdomNameValueList* Attributes) {
     if (Doc != FKnownNamesOf) {
         forgetKnownNames();
         FKnownNamesOf = Doc;
+        // A document class of an implementation's own may have factories of its own: those
+        // are always called.
+        FKnownNamesUsable = typeid(*Doc) == typeid(TdomDocument);
     }
     TdomElement* element;
+    if (!FKnownNamesUsable) return startElementByFactories(Reader, Locator, Doc, TagName, Attributes);
     if (const KnownName* known = knownName(FKnownTags, TagName)) {
         element = Doc->createElementShared(*known->shared);
     } else {

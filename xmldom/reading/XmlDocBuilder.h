@@ -57,6 +57,9 @@ private:
     static void rememberName(KnownNames& Known, const WideString& Name, const WideString* Shared,
                              uint8_t DeclarationKind);
     void forgetKnownNames();
+    /// Plain tree through the document's factories and setAttribute, one by one.
+    bool startElementByFactories(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
+                                 const WideString& TagName, TdomNameValueList* Attributes);
     /// Plain tree: the element and its attributes through the known names where it can.
     bool startPlainElement(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
                            const WideString& TagName, TdomNameValueList* Attributes);
@@ -70,6 +73,7 @@ private:
     KnownNames FKnownTags;       ///< element names
     KnownNames FKnownAttributes; ///< attribute names
     TdomDocument* FKnownNamesOf = nullptr; ///< the document the known names belong to
+    bool FKnownNamesUsable = false;        ///< that document is of the library's own class
 };
 
 } // namespace xmldom
