@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "XmlCharsets.h"
+#include "XmlEncodings.h"
 #include "XmlErrors.h"
 #include "XmlStreams.h"
 #include "XmlSupport.h"
@@ -177,6 +178,17 @@ public:
     /// The next character with line ends normalized (CR and CR LF become LF); advances the
     /// locator. -1 and false at the end.
     virtual bool getNextChar(int32_t& CodePoint);
+    /// getNextChar's common case inline: the next character when it is plain ASCII waiting in
+    /// the buffer (no carriage return, no look-ahead, UTF-8); false, and nothing read, otherwise.
+    bool takePlainAscii(int32_t& CodePoint) {
+        if (FLookAhead != -1 || FEncoding != kEncodingUTF8 || FReadPos >= FAvailable) return false;
+        const uint8_t b = FBuffer[FReadPos];
+        if (b >= 0x80 || b == 0x0D) return false;
+        ++FReadPos;
+        FLocator->advance(b);
+        CodePoint = b;
+        return true;
+    }
     /// A reader's fast path through plain text: appends to Text the XML characters of the
     /// buffered UTF-8 bytes up to the first that needs getNextChar (an ASCII character of
     /// Stops, a carriage return, a four-byte form, a sequence that is not well formed, U+FFFE,

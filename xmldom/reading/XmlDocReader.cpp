@@ -12,7 +12,7 @@ namespace xmldom {
 
 namespace {
 
-void appendCodePoint(WideString& S, int32_t C) {
+inline void appendCodePoint(WideString& S, int32_t C) {
     if (C >= 0x10000) {
         C -= 0x10000;
         S.push_back(static_cast<char16_t>(0xD800 + (C >> 10)));
@@ -386,7 +386,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
             default:
                 break;
             }
-            if (!InputSource->getNextChar(c)) break;
+            if (!InputSource->takePlainAscii(c) && !InputSource->getNextChar(c)) break;
             const bool plainAscii = c >= 0x20 && c < 0x80;
             if (!plainAscii && !IsXmlChar(static_cast<UCS4Char>(c))) {
                 loc->markStart();
