@@ -366,6 +366,21 @@ TEST_F(Reading, KeepFlagsOffJoinTheText) {
     impl.freeDocument(doc);
 }
 
+TEST_F(Reading, TextWithABadCharacterIsReportedByReaderAndChecks) {
+    impl.OnError = [this](TObject*, TdomError* e, bool& go) {
+        kinds.push_back(e->getKind());
+        go = true;
+    };
+    TdomDocument* doc = read("<r>a\x01" "b<x>c&#65;d</x>e\xEF\xBF\xBE" "f</r>");
+    // The reader at the character, the well-formedness check on the text that holds it; the
+    // clean text between is not reported.
+    EXPECT_EQ(kinds, (std::vector<int>{ET_INVALID_CHARACTER, ET_INVALID_CHARACTER, ET_INVALID_CHARACTER,
+                                       ET_INVALID_CHARACTER}));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(utf8(doc->getDocumentElement()->getTextContent()), "a\x01" "bcAde\xEF\xBF\xBE" "f");
+    impl.freeDocument(doc);
+}
+
 TEST_F(Reading, FailedParseRaisesAndLeavesNoDocument) {
     for (const char* text : {"<a>", "<a></b>", "<a/><b/>", "x<a/>", "<a/>&", "<a b='1' b='2'/>", "<?xml?><a/>",
                              "<a/><!DOCTYPE a>", "<1/>"}) {

@@ -349,8 +349,15 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
     size_t awaitedFrom = 0;      // the terminator must lie wholly after this buffer length
     int opener = 0;              // pending opener in the subset: 0 none, 1 "<", 2 "<!", 3 "<!-"
     bool go = true;
+    // No character failed the check so far: every text handed on holds XML characters only.
+    bool allChecked = true;
 
     auto flushText = [&]() {
+        struct Checked {
+            const WideString*& text;
+            ~Checked() { text = nullptr; }
+        } checked{FCheckedText};
+        if (allChecked) FCheckedText = &buf;
         bool r = sendPCDATA(loc, buf);
         buf.clear();
         return r;
@@ -389,6 +396,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
             if (!InputSource->takePlainAscii(c) && !InputSource->getNextChar(c)) break;
             const bool plainAscii = c >= 0x20 && c < 0x80;
             if (!plainAscii && !IsXmlChar(static_cast<UCS4Char>(c))) {
+                allChecked = false;
                 loc->markStart();
                 go = handleError(ET_INVALID_CHARACTER, loc, {});
             }

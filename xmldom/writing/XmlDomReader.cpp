@@ -423,7 +423,9 @@ bool TXmlWFTestContentHandler::processPCDATA(TXmlCustomReader* Reader, TdomLocat
                                              const WideString& data) {
     fireEvent(OnPCDATA, Reader, Locator, data);
     requireDocument();
-    if (!IsXmlChars(data) && !sendErrorNotification(Reader, ET_INVALID_CHARACTER, Locator, data)) return false;
+    const bool checked = Reader && Reader->isCheckedText(data);
+    if (!checked && !IsXmlChars(data) && !sendErrorNotification(Reader, ET_INVALID_CHARACTER, Locator, data))
+        return false;
     if (!FRootSeen && FCheckOutsideRoot && !IsXmlS(data) &&
         !sendErrorNotification(Reader, ET_CHARACTERS_OUTSIDE_ROOT, Locator, data))
         return false;
