@@ -3,12 +3,19 @@
 // maps keep their entries in it) and the parallel name/value lists TdomNameValueList.
 #pragma once
 
+#include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "XmlSupport.h"
 
 namespace xmldom {
+
+/// Equality of two UTF-16 texts unit by unit, compared as memory (the hot paths of reading
+/// compare names at every tag).
+inline bool SameUnits(std::u16string_view A, std::u16string_view B) {
+    return A.size() == B.size() && (A.empty() || std::memcmp(A.data(), B.data(), A.size() * sizeof(char16_t)) == 0);
+}
 
 /// A growable UTF-16 buffer for building text. Invariant: 0 <= length <= capacity, and the
 /// capacity only grows (by quarters of itself) until the next reset.

@@ -349,19 +349,19 @@ TdomAttr* TdomDocument::createAttributeNS(const WideString& namespaceURI, const 
 
 TdomText* TdomDocument::createTextNode(const WideString& data) {
     TdomText* node = makeNode<TdomText>(this);
-    node->setData(data);
+    node->nodeValue_ = data;  // a new node: nobody to notify
     return node;
 }
 
 TdomComment* TdomDocument::createComment(const WideString& data) {
     TdomComment* node = makeNode<TdomComment>(this);
-    node->setData(data);
+    node->nodeValue_ = data;  // a new node: nobody to notify
     return node;
 }
 
 TdomCDATASection* TdomDocument::createCDATASection(const WideString& data) {
     TdomCDATASection* node = makeNode<TdomCDATASection>(this);
-    node->setData(data);
+    node->nodeValue_ = data;  // a new node: nobody to notify
     return node;
 }
 

@@ -53,7 +53,7 @@ size_t nameSlot(const WideString& Name, size_t Slots) {
 const TXmlDocBuilder::KnownName* TXmlDocBuilder::knownName(const KnownNames& Known, const WideString& Name) {
     if (Name.empty()) return nullptr;
     const KnownName& known = Known[nameSlot(Name, kKnownNameSlots)];
-    return known.shared && *known.shared == Name ? &known : nullptr;
+    return known.shared && SameUnits(*known.shared, Name) ? &known : nullptr;
 }
 
 void TXmlDocBuilder::rememberName(KnownNames& Known, const WideString& Name, const WideString* Shared,
@@ -233,7 +233,7 @@ bool TXmlDocBuilder::processEndElement(TXmlCustomReader* Reader, TdomLocator* Lo
     fireEvent(OnEndElement, Reader, Locator, tagName);
     if (FReferenceNode) {
         if (FReferenceNode->getNodeType() == ntElement_Node &&
-            static_cast<TdomElement*>(FReferenceNode)->getTagNameRef() == tagName) {
+            SameUnits(static_cast<TdomElement*>(FReferenceNode)->getTagNameRef(), tagName)) {
             FReferenceNode = FReferenceNode->getParentNode();
         } else if (!sendErrorNotification(Reader, ET_END_TAG_WITHOUT_START_TAG, Locator, tagName)) {
             return false;

@@ -387,7 +387,7 @@ bool TXmlWFTestContentHandler::processStartElement(TXmlCustomReader* Reader, Tdo
         if (count > 16) {
             isDouble = !seen.insert(name).second;
         } else {
-            for (int j = 0; j < i && !isDouble; ++j) isDouble = attributes->getName(j) == name;
+            for (int j = 0; j < i && !isDouble; ++j) isDouble = SameUnits(attributes->getName(j), name);
         }
         if (isDouble &&
             !sendErrorNotification(Reader, ET_DOUBLE_ATTRIBUTE_NAME, Locator, name))
@@ -405,11 +405,11 @@ bool TXmlWFTestContentHandler::processEndElement(TXmlCustomReader* Reader, TdomL
     requireDocument();
     int last = FOpenDepth - 1;
     // The name of the open element it closes was checked at its start.
-    bool closesOpen = last >= 0 && FOpenElements[static_cast<size_t>(last)] == tagName;
+    bool closesOpen = last >= 0 && SameUnits(FOpenElements[static_cast<size_t>(last)], tagName);
     if ((!closesOpen || !FOpenNameValid[static_cast<size_t>(last)]) && !IsXmlName(tagName)) {
         if (!sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName)) return false;
         last = FOpenDepth - 1;
-        closesOpen = last >= 0 && FOpenElements[static_cast<size_t>(last)] == tagName;
+        closesOpen = last >= 0 && SameUnits(FOpenElements[static_cast<size_t>(last)], tagName);
     }
     if (!closesOpen) {
         if (!sendErrorNotification(Reader, ET_END_TAG_WITHOUT_START_TAG, Locator, tagName)) return false;
