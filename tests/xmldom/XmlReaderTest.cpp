@@ -225,6 +225,23 @@ TEST(DocReader, TagSplitErrors) {
     }
 }
 
+TEST(DocReader, EachTagCarriesExactlyItsOwnAttributes) {
+    EventLog r;
+    EXPECT_TRUE(r.parse("<r a='1' bb='a longer value than seven' c=''><x d='4'/><y/>"
+                        "<z e='5' f='another long value here' g='7' h='8'/></r>"));
+    EXPECT_EQ(r.events, (Events{"start r a=1 bb=a longer value than seven c=", "start x d=4", "end x", "start y",
+                                "end y", "start z e=5 f=another long value here g=7 h=8", "end z", "end r"}));
+    // The public split adds to what the list holds.
+    TdomNameValueList list;
+    list.Add(u"k", u"v");
+    WideString name;
+    EXPECT_TRUE(r.reader.splitTag(nullptr, u"t p='1' q=\"2\"", &list, name));
+    EXPECT_EQ(name, u"t");
+    ASSERT_EQ(list.getCount(), 3);
+    EXPECT_EQ(list.getName(0), u"k");
+    EXPECT_EQ(list.getValue(2), u"2");
+}
+
 TEST(DocReader, PrefixMappingsAroundTheElement) {
     EventLog r;
     EXPECT_TRUE(r.parse("<a xmlns='u' xmlns:p='v' xmlns:='w' x='1'><b/></a>"));
