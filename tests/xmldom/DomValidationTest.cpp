@@ -232,6 +232,83 @@ TEST_F(FromDtd, FaultySubsetsLeaveNoModelBehind) {
     EXPECT_TRUE(raises<EInvalid_State_Err>([&] { badExternal->buildASModel(); }, u"Invalid state error."));
 }
 
+TEST_F(FromDtd, InternalDeclarationsOverrideExternalOnesWithoutFalseReports) {
+    // The internal subset redeclares attributes the external subset declares too: the later
+    // declarations are not in force, so they make no second ID or NOTATION attribute.
+    serve({{u"book.dtd", "<!ELEMENT book (ch+)><!ELEMENT ch (#PCDATA)><!NOTATION tex SYSTEM 'tex'>"
+                         "<!ATTLIST ch id ID #IMPLIED lang NMTOKEN 'en' fmt NOTATION (tex) #IMPLIED>"}});
+    TdomDocument* doc = read(u"<!DOCTYPE book SYSTEM 'book.dtd' [<!ATTLIST ch id ID #REQUIRED lang NMTOKEN 'de'"
+                             u" fmt NOTATION (tex) 'tex'>]><book><ch id='c1'>a</ch><ch id='c2' lang='fr'>b</ch></book>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc), Kinds{});
+    auto* c1 = static_cast<TdomElement*>(doc->getDocumentElement()->getFirstChild());
+    EXPECT_EQ(c1->getAttribute(u"lang"), u"de");
+    EXPECT_EQ(c1->getAttribute(u"fmt"), u"tex");
+    // The declaration in force requires the ID.
+    doc->getDocumentElement()->appendChild(doc->createElement(u"ch"));
+    EXPECT_EQ(validate(doc), Kinds{28});
+}
+
+/// One small DTD and document per kind: the kinds buildASModel reports, then those of
+/// validateDocument (mode 1: references kept).
+struct KindCase {
+    int kind;
+    const char16_t* subset;
+    const char16_t* body;
+    std::vector<int> built;
+    std::vector<int> validated;
+};
+
+TEST_F(FromDtd, EachKindFromRealDeclarations) {
+    serve({{u"ext.xml", "external text"}, {u"ext.dtd", "<!ELEMENT r EMPTY>"}});
+    const std::vector<KindCase> cases = {
+        {1, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #IMPLIED a CDATA 'x'>", u"<r/>", {1}, {}},
+        {2, u"<!ELEMENT r ANY><!ENTITY e 'first'><!ENTITY e 'second'>", u"<r>&e;</r>", {2}, {}},
+        {3, u"<!ENTITY % p '<!ELEMENT r EMPTY>'><!ENTITY % p '<!ELEMENT r ANY>'>%p;", u"<r/>", {3}, {}},
+        {5, u"<!ELEMENT r EMPTY><!ATTLIST r a NMTOKEN 'a b'>", u"<r a='x'/>", {}, {5}},
+        {6, u"<!ELEMENT r EMPTY>", u"<r x='1'/>", {}, {6}},
+        {7, u"<!ELEMENT r EMPTY><!ATTLIST r a (x|y) #IMPLIED>", u"<r a='z'/>", {}, {7}},
+        {8, u"<!ELEMENT r EMPTY><!ELEMENT r ANY>", u"<r/>", {8}, {}},
+        {9, u"<!ELEMENT r EMPTY><!ATTLIST r a (x|y|x) #IMPLIED>", u"<r/>", {}, {9}},
+        {10, u"<!ELEMENT r EMPTY><!ATTLIST r a ID #IMPLIED b ID #IMPLIED>", u"<r/>", {}, {10}},
+        {11, u"<!ELEMENT r (i,i)><!ELEMENT i EMPTY><!ATTLIST i id ID #REQUIRED>", u"<r><i id='a'/><i id='a'/></r>", {}, {11}},
+        {12, u"<!ELEMENT r (#PCDATA|i|i)*><!ELEMENT i EMPTY>", u"<r/>", {}, {12}},
+        {13, u"<!NOTATION n SYSTEM 'a'><!NOTATION n SYSTEM 'b'><!ELEMENT r EMPTY>", u"<r/>", {13}, {}},
+        {14, u"<!NOTATION n SYSTEM 'a'><!ELEMENT r ANY><!ATTLIST r a NOTATION (n) #IMPLIED b NOTATION (n) #IMPLIED>", u"<r/>", {}, {14}},
+        {15, u"<!NOTATION n SYSTEM 'a'><!ELEMENT r ANY><!ATTLIST r a NOTATION (n|n) #IMPLIED>", u"<r/>", {}, {15}},
+        {17, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #FIXED 'x'>", u"<r a='y'/>", {}, {17}},
+        {18, u"<!ELEMENT r EMPTY><!ATTLIST r a ID 'x'>", u"<r/>", {}, {18}},
+        {19, u"<!ELEMENT r EMPTY>", u"<r>x</r>", {}, {19}},
+        {20, u"<!ELEMENT r ANY>", u"<r><x/></r>", {}, {20}},
+        {21, u"<!ELEMENT r (i)><!ELEMENT i EMPTY>", u"<r/>", {}, {21}},
+        {23, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #IMPLIED>", u"<r a='&nowhere;'/>", {}, {23}},
+        {25, u"<!ELEMENT r (i|i)><!ELEMENT i EMPTY>", u"<r><i/></r>", {}, {25}},
+        {26, u"<!NOTATION n SYSTEM 'a'><!ELEMENT r EMPTY><!ATTLIST r a NOTATION (n) #IMPLIED>", u"<r/>", {}, {26}},
+        {27, u"<!ELEMENT r EMPTY>%nowhere;", u"<r/>", {27}, {}},
+        {28, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #REQUIRED>", u"<r/>", {}, {28}},
+        {29, u"<!ELEMENT r EMPTY><!ATTLIST r a IDREF #IMPLIED>", u"<r a='none'/>", {}, {29}},
+        {30, u"<!ELEMENT r EMPTY><!ENTITY t 'text'><!ATTLIST r a ENTITY #IMPLIED>", u"<r a='t'/>", {}, {30}},
+        {31, u"<!ELEMENT r EMPTY><!ENTITY pic SYSTEM 'p.gif' NDATA gif>", u"<r/>", {}, {31}},
+        {32, u"<!ELEMENT r ANY><!ENTITY lost SYSTEM 'lost.xml'>", u"<r>&lost;</r>", {}, {32, 32}},
+        {33, u"<!ELEMENT r EMPTY><!ENTITY % gone SYSTEM 'gone.dtd'>%gone;", u"<r/>", {33}, {}},
+        {35, u"<!ELEMENT r EMPTY><!ELEMENT s EMPTY>", u"<s/>", {}, {35}},
+        {36, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #IMPLIED><!ENTITY x SYSTEM 'ext.xml'>", u"<r a='&x;'/>", {}, {36}},
+        {53, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #IMPLIED><!ENTITY m '<b>m</b>'>", u"<r a='&m;'/>", {}, {53}},
+        {61, u"<!ELEMENT r ANY><!ENTITY bad '<a>'>", u"<r>&bad;</r>", {4}, {32, 61}},
+        {62, u"<!ELEMENT r ANY><!ENTITY a 'x&b;'><!ENTITY b 'y&a;'>", u"<r>&a;</r>", {}, {32, 62}},
+        {63, u"<!NOTATION gif SYSTEM 'v'><!ELEMENT r ANY><!ENTITY pic SYSTEM 'p.gif' NDATA gif>", u"<r>&pic;</r>", {}, {32, 63}},
+    };
+    for (const KindCase& c : cases) {
+        SCOPED_TRACE(c.kind);
+        WideString text = u"<!DOCTYPE r [" + WideString(c.subset) + u"]>" + c.body;
+        TdomDocument* doc = read(text);
+        doc->buildASModel();
+        EXPECT_EQ(kinds, c.built);
+        EXPECT_EQ(validate(doc), c.validated);
+        impl.freeDocument(doc);
+    }
+}
+
 // ---- a valid document -------------------------------------------------------------------------
 
 TEST_F(Declared, ValidDocumentGetsDefaultsAndIdsAndStaysValidOnASecondRun) {
