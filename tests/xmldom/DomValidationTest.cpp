@@ -249,6 +249,68 @@ TEST_F(FromDtd, InternalDeclarationsOverrideExternalOnesWithoutFalseReports) {
     EXPECT_EQ(validate(doc), Kinds{28});
 }
 
+TEST_F(FromDtd, EntitiesOfEveryKindInBothModes) {
+    serve({{u"chap.xml", "<?xml version='1.0' encoding='UTF-8'?><p>chapter &sig;</p>"},
+           {u"bare.xml", "plain words"}});
+    const WideString text =
+        u"<!DOCTYPE r [<!ELEMENT r ANY><!ELEMENT p (#PCDATA|b)*><!ELEMENT b (#PCDATA)>"
+        u"<!NOTATION gif SYSTEM 'viewer'>"
+        u"<!ENTITY sig 'by &co;'><!ENTITY co 'Smith &#38;amp; <b>Co</b>'>"  // nested, with markup
+        u"<!ENTITY chap SYSTEM 'chap.xml'><!ENTITY bare SYSTEM 'bare.xml'><!ENTITY lost SYSTEM 'lost.xml'>"
+        u"<!ENTITY pic SYSTEM 'p.gif' NDATA gif><!ENTITY self 'x&self;'><!ENTITY half '<p>'>"
+        u"<!ENTITY empty ''>]>";
+    // Mode 1 keeps every reference and gives the usable ones their content, read-only.
+    TdomDocument* doc = read(text + u"<r>&sig;|&chap;|&bare;|&empty;|&lost;&pic;&self;&half;</r>");
+    ASSERT_TRUE(doc->buildASModel());
+    TdomElement* r = doc->getDocumentElement();
+    EXPECT_FALSE(r->resolveEntityReferences(1));
+    EXPECT_EQ(childNames(r), "sig,#text,chap,#text,bare,#text,empty,#text,lost,pic,self,half");
+    EXPECT_EQ(r->getTextContent(), u"by Smith & Co|chapter by Smith & Co|plain words||");
+    TdomNode* sig = r->getFirstChild();
+    EXPECT_EQ(childNames(sig), "#text,b");
+    EXPECT_TRUE(sig->getLastChild()->getIsReadonly());
+    EXPECT_TRUE(raises<ENo_Modification_Allowed_Err>([&] { sig->getLastChild()->appendChild(doc->createTextNode(u"x")); },
+                                                     u"No modification allowed error."));
+    // The references that stay empty each report their own kind.
+    kinds.clear();
+    EXPECT_FALSE(doc->validateDocument(1));
+    EXPECT_EQ(kinds, (Kinds{32, 32, 63, 62, 61}));
+    // Mode 0 replaces what it can, merges the text and keeps the rest; running it again
+    // changes nothing more, and the self-referring entity does not loop.
+    EXPECT_FALSE(r->resolveEntityReferences(0));
+    EXPECT_EQ(childNames(r), "#text,b,#text,p,#text,lost,pic,self,half");
+    EXPECT_EQ(r->getFirstChild()->getNodeValue(), u"by Smith & ");
+    EXPECT_EQ(r->getChildNodes()->item(2)->getNodeValue(), u"|");
+    EXPECT_EQ(r->getChildNodes()->item(4)->getNodeValue(), u"|plain words||");
+    EXPECT_EQ(r->getChildNodes()->item(3)->getTextContent(), u"chapter by Smith & Co");
+    EXPECT_FALSE(r->getChildNodes()->item(3)->getIsReadonly());  // replaced content is ordinary content
+    EXPECT_FALSE(r->resolveEntityReferences(0));
+    EXPECT_EQ(childNames(r), "#text,b,#text,p,#text,lost,pic,self,half");
+    // Mode 1 over replaced content: the nested reference in the chapter is already content.
+    EXPECT_FALSE(r->resolveEntityReferences(1));
+    EXPECT_EQ(childNames(r->getChildNodes()->item(3)), "#text,b");
+}
+
+TEST_F(FromDtd, BillionLaughsFromTheDeclarationIsRefused) {
+    WideString subset = u"<!ELEMENT r ANY><!ATTLIST r v CDATA #IMPLIED><!ENTITY l0 'ha'>";
+    for (int i = 1; i <= 15; ++i) {
+        subset += u"<!ENTITY l" + num(i) + u" '";
+        for (int k = 0; k < 10; ++k) subset += u"&l" + num(i - 1) + u";";
+        subset += u"'>";
+    }
+    // Each level builds on the one before: the model is read without expanding any of them.
+    TdomDocument* doc = read(u"<!DOCTYPE r [" + subset + u"]><r v='&l15;'>&l15;&l3;</r>");
+    ASSERT_TRUE(doc->buildASModel());
+    TdomElement* r = doc->getDocumentElement();
+    EXPECT_FALSE(r->resolveEntityReferences(1));
+    EXPECT_FALSE(r->getFirstChild()->hasChildNodes());
+    EXPECT_EQ(r->getLastChild()->getTextContent().size(), 2000u);  // a small one still expands
+    EXPECT_FALSE(doc->validateDocument(0));
+    EXPECT_EQ(childNames(r), "l15,#text");
+    EXPECT_TRUE(raises<EConvertError>([&] { r->getAttributeLiteral(u"v"); },
+                                      u"Literal attribute value cannot be resolved."));
+}
+
 /// One small DTD and document per kind: the kinds buildASModel reports, then those of
 /// validateDocument (mode 1: references kept).
 struct KindCase {
