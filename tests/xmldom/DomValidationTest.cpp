@@ -311,6 +311,32 @@ TEST_F(FromDtd, BillionLaughsFromTheDeclarationIsRefused) {
                                       u"Literal attribute value cannot be resolved."));
 }
 
+TEST_F(FromDtd, ElementsInsideKeptReferencesAreValidatedToo) {
+    TdomDocument* doc = read(u"<!DOCTYPE r [<!ELEMENT r ANY><!ELEMENT i EMPTY>"
+                             u"<!ATTLIST i id ID #IMPLIED to IDREF #IMPLIED k CDATA 'dflt' f CDATA #FIXED 'x'>"
+                             u"<!ENTITY good '<i id=\"in\" to=\"out\"/>'><!ENTITY bad '<i to=\"nowhere\"/>'>"
+                             u"<!ENTITY fixed '<i f=\"y\"/>'>]>"
+                             u"<r><i id='out' to='in'/>&good;</r>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc, 1), Kinds{});
+    TdomElement* inner = doc->getElementById(u"in");
+    ASSERT_NE(inner, nullptr);
+    EXPECT_TRUE(inner->getIsReadonly());
+    TdomElement* r = doc->getDocumentElement();
+    EXPECT_EQ(inner->getAttribute(u"k"), u"dflt");  // defaults reach read-only content too
+    EXPECT_TRUE(inner->getAttributeNode(u"k")->getIsReadonly());
+    r->appendChild(doc->createEntityReference(u"bad"));
+    EXPECT_EQ(validate(doc, 1), Kinds{29});
+    TdomEntityReference* fixed = doc->createEntityReference(u"fixed");
+    r->appendChild(fixed);
+    EXPECT_EQ(validate(doc, 1), Kinds{17});
+    // Refreshing defaults leaves the entities' content alone: it is not the element's.
+    EXPECT_TRUE(r->refreshDefaultAttributes(true, true));
+    EXPECT_EQ(static_cast<TdomElement*>(fixed->getFirstChild())->getAttribute(u"f"), u"y");
+    r->removeChild(fixed);
+    EXPECT_EQ(validate(doc, 0), Kinds{29});
+}
+
 /// One small DTD and document per kind: the kinds buildASModel reports, then those of
 /// validateDocument (mode 1: references kept).
 struct KindCase {
