@@ -428,6 +428,12 @@ TdomNode* TdomNode::appendChild(TdomNode* newChild) {
     return newChild;
 }
 
+void TdomNode::appendNewChild(TdomNode* newChild) {
+    if (readOnly_) raiseNoModification();
+    linkChild(newChild, children_.size());
+    notifyInserted(newChild);
+}
+
 TdomNode* TdomNode::insertBefore(TdomNode* newChild, TdomNode* refChild) {
     if (!newChild) raiseNotSupported();
     checkNewChild(newChild, refChild);

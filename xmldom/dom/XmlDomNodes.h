@@ -137,6 +137,10 @@ public:
     /// ancestor EHierarchy_Request_Err, read-only here or at its parent ENo_Modification_Allowed_Err.
     /// A fragment gives up its children one by one. Returns newChild.
     virtual TdomNode* appendChild(TdomNode* newChild);
+    /// The reading path's appendChild: newChild was just made by this node's document (of the
+    /// library's own classes, no parent, no children) and is of a kind this node takes, so only
+    /// the read-only refusal remains (ENo_Modification_Allowed_Err); notifications as appendChild.
+    void appendNewChild(TdomNode* newChild);
     /// Removes and frees every child with its subtree; read-only: ENo_Modification_Allowed_Err.
     virtual void clear();
     /// A copy owned by the same document (importNode).

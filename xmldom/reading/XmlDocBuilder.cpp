@@ -75,13 +75,24 @@ void TXmlDocBuilder::reset() {
 
 bool TXmlDocBuilder::atDocumentLevel() const { return FReferenceNode->getNodeType() == ntDocument_Node; }
 
+bool TXmlDocBuilder::plainTarget() const {
+    if (typeid(*FReferenceNode) != typeid(TdomElement)) return false;
+    TdomDocument* doc = FReferenceNode->getOwnerDocument();
+    return doc && typeid(*doc) == typeid(TdomDocument);
+}
+
+void TXmlDocBuilder::appendMade(TdomNode* Node) {
+    if (plainTarget()) FReferenceNode->appendNewChild(Node);
+    else FReferenceNode->appendChild(Node);
+}
+
 bool TXmlDocBuilder::addText(TXmlCustomReader*, TdomLocator*, const WideString& Text) {
     if (!FReferenceNode) return true;
     TdomNode* last = FReferenceNode->getLastChild();
     if (last && last->getNodeType() == ntText_Node) {
         static_cast<TdomText*>(last)->appendData(Text);
     } else {
-        FReferenceNode->appendChild(ownerOf(FReferenceNode)->createTextNode(Text));
+        appendMade(ownerOf(FReferenceNode)->createTextNode(Text));
     }
     return true;
 }
@@ -197,7 +208,7 @@ bool TXmlDocBuilder::startPlainElement(TXmlCustomReader* Reader, TdomLocator* Lo
         element = Doc->createElement(TagName);
         rememberName(FKnownTags, TagName, &element->getTagNameRef(), 2);
     }
-    FReferenceNode->appendChild(element);
+    appendMade(element);
     FReferenceNode = element;
     const int count = Attributes ? Attributes->getCount() : 0;
     // A known name not yet on the element (the shared copies compare by address) is added
@@ -318,7 +329,7 @@ bool TXmlDocBuilder::processEntityRef(TXmlCustomReader* Reader, TdomLocator* Loc
         else if (data == u"apos") predefined = u"'";
         else if (data == u"quot") predefined = u"\"";
         if (FKeepEntityRefs || !predefined) {
-            FReferenceNode->appendChild(ownerOf(FReferenceNode)->createEntityReference(data));
+            appendMade(ownerOf(FReferenceNode)->createEntityReference(data));
         } else if (!atDocumentLevel()) {
             if (!addText(Reader, Locator, predefined)) return false;
         }

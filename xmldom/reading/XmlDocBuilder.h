@@ -57,6 +57,11 @@ private:
     static void rememberName(KnownNames& Known, const WideString& Name, const WideString* Shared,
                              uint8_t DeclarationKind);
     void forgetKnownNames();
+    /// Whether the reference node is an element of the library's own class in a document of the
+    /// library's own class: nodes its document makes are then appended without appendChild's checks.
+    bool plainTarget() const;
+    /// Appends a node the reference node's document has just made.
+    void appendMade(TdomNode* Node);
     /// Plain tree through the document's factories and setAttribute, one by one.
     bool startElementByFactories(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
                                  const WideString& TagName, TdomNameValueList* Attributes);

@@ -4,6 +4,7 @@
 #include "XmlDomReader.h"
 
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -379,13 +380,13 @@ bool TXmlWFTestContentHandler::processStartElement(TXmlCustomReader* Reader, Tdo
     FOpenElements[static_cast<size_t>(FOpenDepth++)].assign(tagName);
     int count = attributes ? attributes->getCount() : 0;
     // Long attribute lists are checked for doubles through a hash set, so they stay linear.
-    std::unordered_set<std::u16string_view> seen;
-    if (count > 16) seen.reserve(static_cast<size_t>(count));
+    std::optional<std::unordered_set<std::u16string_view>> seen;
+    if (count > 16) seen.emplace().reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         const WideString& name = attributes->getName(i);
         bool isDouble = false;
         if (count > 16) {
-            isDouble = !seen.insert(name).second;
+            isDouble = !seen->insert(name).second;
         } else {
             for (int j = 0; j < i && !isDouble; ++j) isDouble = SameUnits(attributes->getName(j), name);
         }
