@@ -145,6 +145,7 @@ T* TdomDocument::makeNode(Args&&... args) {
         throw;
     }
     static_assert(sizeof(T) <= UINT16_MAX, "node sizes are kept in 16 bits");
+    static_assert(alignof(T) <= 8, "node pages hand out memory aligned to 8 bytes");
     node->allocSize_ = sizeof(T);
     registerCreatedNode(node);
     return node;
