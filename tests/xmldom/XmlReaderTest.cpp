@@ -608,6 +608,32 @@ TEST(DocBuilder, OwnDocumentClassesHaveEveryNodeMadeByTheirFactories) {
     impl.freeDocument(doc);
 }
 
+TEST(DocBuilder, ContentReadIntoAnElementGoesWhereTheEventsSay) {
+    BuilderRig r;
+    TdomElement* e = r.doc->initDocumentElement(u"e");
+    r.builder.setReferenceNode(e);
+    TdomNameValueList none;
+    r.builder.processStartElement(&r.reader, nullptr, u"a", &none);
+    r.builder.processPCDATA(&r.reader, nullptr, u"x");
+    r.builder.processEndElement(&r.reader, nullptr, u"a");
+    r.builder.processPCDATA(&r.reader, nullptr, u"y");
+    r.builder.processEndElement(&r.reader, nullptr, u"e"); // up past the node it began at
+    EXPECT_EQ(r.builder.getReferenceNode(), r.doc);
+    r.builder.processPCDATA(&r.reader, nullptr, u" ");
+    EXPECT_TRUE(r.kinds.empty());
+    ASSERT_EQ(e->getChildCount(), 2);
+    EXPECT_EQ(utf8(e->getTextContent()), "xy");
+    EXPECT_EQ(r.doc->getChildCount(), 1);
+    // A read-only node refuses the content as appendChild does.
+    TdomElement* locked = r.doc->createElement(u"l");
+    e->appendChild(locked);
+    locked->setIsReadonly(true);
+    r.builder.setReferenceNode(locked);
+    EXPECT_THROW(r.builder.processStartElement(&r.reader, nullptr, u"a", &none), ENo_Modification_Allowed_Err);
+    EXPECT_THROW(r.builder.processPCDATA(&r.reader, nullptr, u"z"), ENo_Modification_Allowed_Err);
+    EXPECT_EQ(locked->getChildCount(), 0);
+}
+
 TEST(DocBuilder, SecondDoctypeIsKind68AndFreed) {
     BuilderRig r;
     r.builder.processDoctype(&r.reader, nullptr, u"a", u"", u"", u"");

@@ -69,6 +69,7 @@ void TXmlDocBuilder::forgetKnownNames() {
 
 void TXmlDocBuilder::reset() {
     forgetKnownNames();
+    FPlainPath.clear();
     FPrefixMappings.Clear();
     TXmlCustomContentHandler::reset();
 }
@@ -76,6 +77,7 @@ void TXmlDocBuilder::reset() {
 bool TXmlDocBuilder::atDocumentLevel() const { return FReferenceNode->getNodeType() == ntDocument_Node; }
 
 bool TXmlDocBuilder::plainTarget() const {
+    if (!FPlainPath.empty()) return FPlainPath.back() != 0;
     if (typeid(*FReferenceNode) != typeid(TdomElement)) return false;
     TdomDocument* doc = FReferenceNode->getOwnerDocument();
     return doc && typeid(*doc) == typeid(TdomDocument);
@@ -100,6 +102,7 @@ bool TXmlDocBuilder::addText(TXmlCustomReader*, TdomLocator*, const WideString& 
 bool TXmlDocBuilder::startDocument(TdomLocator* Locator, const WideString& version, const WideString& encDl,
                                    TdomStandalone sdDl) {
     forgetKnownNames();
+    FPlainPath.clear();
     if (!FReferenceNode || FReferenceNode->getNodeType() != ntDocument_Node) return true;
     auto* doc = static_cast<TdomDocument*>(FReferenceNode);
     doc->setInputEncoding(encDl);
@@ -158,6 +161,7 @@ bool TXmlDocBuilder::startElement(TXmlCustomReader* Reader, TdomLocator* Locator
     TdomElement* element = doc->createElementNS(uri, tagName);
     FReferenceNode->appendChild(element);
     FReferenceNode = element;
+    FPlainPath.push_back(0);
     for (int i = 0; i < count; ++i) {
         const WideString& name = attributes->getName(i);
         if (!IsXmlQName(name)) return sendErrorNotification(Reader, ET_INVALID_QUALIFIED_NAME, Locator, name);
@@ -181,6 +185,7 @@ bool TXmlDocBuilder::startElementByFactories(TXmlCustomReader* Reader, TdomLocat
     TdomElement* element = Doc->createElement(TagName);
     FReferenceNode->appendChild(element);
     FReferenceNode = element;
+    FPlainPath.push_back(0);
     const int count = Attributes ? Attributes->getCount() : 0;
     for (int i = 0; i < count; ++i) {
         const WideString& name = Attributes->getName(i);
@@ -210,6 +215,7 @@ bool TXmlDocBuilder::startPlainElement(TXmlCustomReader* Reader, TdomLocator* Lo
     }
     appendMade(element);
     FReferenceNode = element;
+    FPlainPath.push_back(1); // made by the library's own document class: an element of its own class
     const int count = Attributes ? Attributes->getCount() : 0;
     // A known name not yet on the element (the shared copies compare by address) is added
     // directly; the rest (new names, repeated names, long lists) take setAttribute.
@@ -246,6 +252,7 @@ bool TXmlDocBuilder::processEndElement(TXmlCustomReader* Reader, TdomLocator* Lo
         if (FReferenceNode->getNodeType() == ntElement_Node &&
             SameUnits(static_cast<TdomElement*>(FReferenceNode)->getTagNameRef(), tagName)) {
             FReferenceNode = FReferenceNode->getParentNode();
+            if (!FPlainPath.empty()) FPlainPath.pop_back();
         } else if (!sendErrorNotification(Reader, ET_END_TAG_WITHOUT_START_TAG, Locator, tagName)) {
             return false;
         }

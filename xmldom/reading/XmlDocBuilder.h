@@ -3,6 +3,9 @@
 // fragment is read into).
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "XmlHandlers.h"
 
 namespace xmldom {
@@ -26,6 +29,7 @@ public:
     void setReferenceNode(TdomNode* Value) {
         FReferenceNode = Value;
         forgetKnownNames();
+        FPlainPath.clear();
     }
     bool getBuildNamespaceTree() const { return FBuildNamespaceTree; }
     void setBuildNamespaceTree(bool Value) { FBuildNamespaceTree = Value; }
@@ -79,6 +83,9 @@ private:
     KnownNames FKnownAttributes; ///< attribute names
     TdomDocument* FKnownNamesOf = nullptr; ///< the document the known names belong to
     bool FKnownNamesUsable = false;        ///< that document is of the library's own class
+    /// Per element the builder went into from the node it began at: whether it is one of the
+    /// library's own class in a document of that class (plainTarget without a type test).
+    std::vector<uint8_t> FPlainPath;
 };
 
 } // namespace xmldom
