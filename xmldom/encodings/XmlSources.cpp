@@ -722,9 +722,10 @@ std::size_t TXmlInputSource::readPlainRun(WideString& Text, const TXmlRunStops& 
         if (end - p >= 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             __m128i odd = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)); // bytes from 0x80 are negative
-            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops.Chars[0])));
-            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops.Chars[1])));
-            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops.Chars[2])));
+            const auto* splat = reinterpret_cast<const __m128i*>(Stops.Splat);
+            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_load_si128(splat)));
+            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_load_si128(splat + 1)));
+            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_load_si128(splat + 2)));
             const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(odd));
             const unsigned plain = mask ? static_cast<unsigned>(__builtin_ctz(mask)) : 16u;
             p += plain;

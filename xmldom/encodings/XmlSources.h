@@ -151,11 +151,15 @@ protected:
 struct TXmlRunStops {
     bool Stop[128] = {};
     char Chars[3] = {}; ///< at most three; unused places repeat the first
+    /// Each of Chars sixteen times, for the comparisons of sixteen bytes at once.
+    alignas(16) char Splat[3][16] = {};
     constexpr explicit TXmlRunStops(std::string_view Given) {
         for (int c = 0; c < 0x20; ++c) Stop[c] = c != 0x09 && c != 0x0A;
         // None given: NUL, a stop already.
         for (size_t i = 0; i < 3; ++i) Chars[i] = Given.empty() ? '\0' : Given[i < Given.size() ? i : 0];
         for (char c : Given) Stop[static_cast<unsigned char>(c)] = true;
+        for (size_t i = 0; i < 3; ++i)
+            for (char& c : Splat[i]) c = Chars[i];
     }
 };
 
