@@ -761,6 +761,22 @@ std::size_t TXmlInputSource::readPlainRun(WideString& Text, const TXmlRunStops& 
     const std::size_t oldSize = Text.size();
     Text.resize(oldSize + units);
     char16_t* o = Text.data() + oldSize;
+    if (units == static_cast<std::size_t>(p - begin)) {
+        // All ASCII (the common case): each byte is its unit.
+        const uint8_t* q = begin;
+#ifdef __SSE2__
+        const __m128i zero = _mm_setzero_si128();
+        for (; p - q >= 16; q += 16, o += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
+        }
+#endif
+        for (; q < p; ++q) *o++ = *q;
+        FReadPos = static_cast<int32_t>(p - FBuffer.get());
+        FLocator->advanceRun(lineFeeds, columns);
+        return units;
+    }
     for (const uint8_t* q = begin; q < p;) {
 #ifdef __SSE2__
         if (p - q >= 16) {
