@@ -147,7 +147,8 @@ T* TdomDocument::makeNode(Args&&... args) {
     static_assert(sizeof(T) <= UINT16_MAX, "node sizes are kept in 16 bits");
     static_assert(alignof(T) <= 8, "node pages hand out memory aligned to 8 bytes");
     node->allocSize_ = sizeof(T);
-    registerCreatedNode(node);
+    node->registryIndex_ = static_cast<uint32_t>(registry_.size());
+    registry_.push_back(node);  // room made above
     return node;
 }
 
