@@ -285,7 +285,12 @@ void TdomElement::mergeAdjacentTexts() {
         return;
     }
     // One pass: each run of adjacent texts is joined once into its first node and the list is
-    // compacted once, so a million adjacent texts cost linear time.
+    // compacted once, so a million adjacent texts cost linear time. Lists without adjacent
+    // texts (nearly all) are left as they are without building anything.
+    bool adjacent = false;
+    for (size_t i = 1; i < children_.size() && !adjacent; ++i)
+        adjacent = children_[i]->getNodeType() == ntText_Node && children_[i - 1]->getNodeType() == ntText_Node;
+    if (!adjacent) return;
     TdomNodeVector kept;
     std::vector<TdomNode*> dropped;
     size_t i = 0;
@@ -379,7 +384,13 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
     }
     TdomEntityFacts facts;
     auto declared = [&](const WideString& name) { return schema.lookupEntity(name, false, facts) && !facts.unparsed; };
-    if (quietChildChangesPossible()) {
+    const bool anyReference = std::any_of(children_.begin(), children_.end(), [](const TdomNode* child) {
+        return child->getNodeType() == ntEntity_Reference_Node;
+    });
+    if (!anyReference) {
+        // Most elements have no reference among their children: nothing to rebuild.
+        for (size_t i = 0; i < children_.size(); ++i) visitOther(children_[i]);
+    } else if (quietChildChangesPossible()) {
         // One pass building the new child list: a million references cost linear time.
         bool changed = false;
         TdomNodeVector list;
