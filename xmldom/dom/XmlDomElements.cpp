@@ -688,6 +688,13 @@ namespace {
 
 char16_t blankOf(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c; }
 
+/// True when collapsing blanks would change nothing: no blank at either end, none doubled.
+bool isCollapsed(const WideString& value) {
+    if (value.empty()) return true;
+    if (value.front() == u' ' || value.back() == u' ') return false;
+    return value.find(u"  ") == WideString::npos;
+}
+
 bool needsResolving(const WideString& literal) {
     for (char16_t c : literal)
         if (c == u'&' || c == u'\t' || c == u'\n' || c == u'\r') return true;
@@ -743,10 +750,14 @@ bool TdomAttr::findDeclaration(TdomAttrDeclInfo& decl) const {
 }
 
 WideString TdomAttr::getLiteralValue() const {
+    TdomAttrDeclInfo decl;
+    return literalValueWith(findDeclaration(decl) ? &decl : nullptr);
+}
+
+WideString TdomAttr::literalValueWith(const TdomAttrDeclInfo* decl) const {
     WideString value;
     resolveLiteral(nodeValue_, value);
-    TdomAttrDeclInfo decl;
-    if (findDeclaration(decl) && decl.attrType != 0) value = CollapseSpaces(value);
+    if (decl && decl->attrType != 0 && !isCollapsed(value)) value = CollapseSpaces(value);
     return value;
 }
 
@@ -805,9 +816,12 @@ void forEachToken(const WideString& value, F f) {
 }  // namespace
 
 bool TdomAttr::validate() {
+    // The declaration is looked up once and serves the literal value and the checks.
+    TdomAttrDeclInfo decl;
+    const bool declared = findDeclaration(decl);
     WideString literal;
     try {
-        literal = getLiteralValue();
+        literal = literalValueWith(declared ? &decl : nullptr);
     } catch (const Exception&) {
         sendErrorNotification(23, this);
         return false;
@@ -835,8 +849,7 @@ bool TdomAttr::validate() {
             result = false;
         }
     }
-    TdomAttrDeclInfo decl;
-    if (!findDeclaration(decl)) {
+    if (!declared) {
         sendErrorNotification(6, this);
         return false;
     }
@@ -885,16 +898,21 @@ bool TdomAttr::validate() {
 }
 
 bool TdomAttr::validateAttributeValues() {
+    TdomAttrDeclInfo decl;
+    const bool declared = findDeclaration(decl);
+    const bool reference = declared && (decl.attrType == 3 || decl.attrType == 4);
+    // Only a value with a reference in it can fail to resolve; other values matter for ID
+    // references only.
+    if (!reference && nodeValue_.find(u'&') == WideString::npos) return true;
     WideString literal;
     try {
-        literal = getLiteralValue();
+        literal = literalValueWith(declared ? &decl : nullptr);
     } catch (const Exception&) {
         sendErrorNotification(23, this);
         return false;
     }
     // An attribute the models do not declare was reported by validate (kind 6); no check here.
-    TdomAttrDeclInfo decl;
-    if (!findDeclaration(decl) || (decl.attrType != 3 && decl.attrType != 4)) return true;
+    if (!reference) return true;
     const TdomIdMap& ids = ownerDocument_->getIdMap();
     bool result = true;
     if (decl.attrType == 3) {

@@ -160,6 +160,8 @@ private:
     friend class TdomNamedNodeMap;
     void setNamesFromQualified(const WideString& namespaceURI, const WideString& qualifiedName);
     bool scanEntityReferences(bool wantLessThan) const;
+    /// getLiteralValue with the declaration already looked up (nil: undeclared).
+    WideString literalValueWith(const TdomAttrDeclInfo* decl) const;
 
     std::unique_ptr<TdomQualifiedNames> names_;
     const WideString* name_ = nullptr;  ///< the owner document's shared copy of the name
