@@ -17,6 +17,8 @@ public:
         for (int k = 0; k < 4; ++k) decls_.push_back({&names_[k], types[k], defaults[k], &values_[k], nullptr, nullptr});
     }
     bool hasModels() const override { return true; }
+    /// Declares kind with another type (a handler's change of the declarations).
+    void setKindType(uint8_t type) { decls_[2].attrType = type; }
     bool findElementContentType(const WideString& name, uint8_t& contentType) const override {
         if (name != u"list") return false;
         contentType = kContentTypeElement;
@@ -131,6 +133,21 @@ TEST_F(SchemaTest, ValidationReportsEachFault) {
     good->setSchemaQuery(nullptr);
 }
 
+TEST_F(SchemaTest, DeclarationsChangedByAHandlerCountFromThenOn) {
+    // The walk keeps what it learnt of the declarations; a handler that changes them while
+    // the walk runs must be heard by the elements after it.
+    item(u"a");                                       // valid, kind defaulted as NMTOKEN
+    item(nullptr);                                    // #REQUIRED id missing: 28
+    item(u"b")->setAttribute(u"kind", u"two words");  // no NMTOKEN, but CDATA by then
+    impl.OnError = [this](TObject*, TdomError* error, bool& go) {
+        kinds.push_back(error->getKind());
+        schema.setKindType(0);
+        go = true;
+    };
+    EXPECT_FALSE(doc->validateDocument(0));
+    EXPECT_EQ(kinds, std::vector<int>{28});
+}
+
 TEST_F(SchemaTest, RefreshDefaultAttributes) {
     TdomElement* e = item(u"a");
     e->setAttribute(u"fixed", u"F");
@@ -173,6 +190,31 @@ TEST_F(SchemaTest, WhiteSpaceInElementContent) {
 }  // namespace
 
 namespace {
+
+// A fixed value the error handler changes in the model: the next element is held to the new
+// value, not to one the walk remembered.
+TEST(ModelValidation, FixedValueChangedByAHandler) {
+    TDomImplementation impl;
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(&impl);
+    TdomDocument* doc = parser.stringToDom(
+        "<!DOCTYPE r [<!ELEMENT r (e*)><!ELEMENT e EMPTY>"
+        "<!ATTLIST e id ID #REQUIRED v CDATA #FIXED 'a'>]><r><e id='w'/><e/><e id='x' v='b'/></r>");
+    TDtdToASParser dtd;
+    dtd.SetDOMImpl(&impl);
+    TdomASModel* model = impl.createASModel();
+    ASSERT_TRUE(dtd.parseWideStringInto(doc->getDocTypeDecl()->getInternalSubset(), u"", u"t.xml", model));
+    doc->getASModels()->appendASModel(model);
+    std::vector<int> kinds;
+    impl.OnError = [&](TObject*, TdomError* error, bool& go) {
+        kinds.push_back(error->getKind());
+        model->findAttributeDecl(u"e", u"v")->setDefaultValue(u"b");
+        go = true;
+    };
+    EXPECT_FALSE(doc->validateDocument(0));
+    EXPECT_EQ(kinds, std::vector<int>{28});
+    impl.freeDocument(doc);
+}
 
 // A document deep enough to exhaust a recursive walk, built from the bottom up.
 TEST(DeepValidation, WalksDoNotRecurse) {

@@ -5,6 +5,7 @@
 #include "XmlDomElements.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "XmlDomCharData.h"
@@ -485,6 +486,90 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
 
 // ---- validation against the declarations ----------------------------------------------------
 
+/// What one validation walk has learnt from the schema query: the attribute declarations of
+/// each element type, the declaration of each (element type, attribute) pair and the
+/// normalized default of each declaration. Names are keyed by the document's shared copies
+/// (equal names share one copy, so a pointer stands for its name). The answers hold while
+/// nothing outside the walk runs: the walk calls forget() after each report and after each
+/// change handlers may see; from then on questions go to the query until the next element
+/// starts the memo afresh.
+class TdomDeclMemo {
+public:
+    explicit TdomDeclMemo(TdomSchemaQuery& schema) : schema_(schema) {}
+
+    TdomSchemaQuery& schema() const { return schema_; }
+    void forget() { stale_ = true; }
+
+    /// getAttributeDecls of the element type; the list stays valid until the next element
+    /// type is asked for (the memo is started afresh only here).
+    const std::vector<TdomAttrDeclInfo>& attributeDecls(const WideString* element) {
+        if (stale_) {
+            decls_.clear();
+            pairs_.clear();
+            defaults_.clear();
+            stale_ = false;
+        }
+        auto it = decls_.find(element);
+        if (it == decls_.end()) {
+            it = decls_.emplace(element, std::vector<TdomAttrDeclInfo>()).first;
+            schema_.getAttributeDecls(*element, it->second);
+        }
+        return it->second;
+    }
+
+    /// findAttributeDecl of the pair.
+    bool findAttributeDecl(const WideString* element, const WideString* attr, TdomAttrDeclInfo& decl) {
+        if (stale_) return schema_.findAttributeDecl(*element, *attr, decl);
+        auto it = pairs_.find({element, attr});
+        if (it == pairs_.end()) {
+            Answer answer;
+            answer.found = schema_.findAttributeDecl(*element, *attr, answer.decl);
+            it = pairs_.emplace(Pair{element, attr}, answer).first;
+        }
+        if (it->second.found) decl = it->second.decl;
+        return it->second.found;
+    }
+
+    /// normalizeAttributeValue of the declaration (kept by the query's declaration object).
+    uint8_t normalizedDefault(const TdomAttrDeclInfo& decl, WideString& value) {
+        if (stale_ || !decl.declaration) return schema_.normalizeAttributeValue(decl, value);
+        auto it = defaults_.find(decl.declaration);
+        if (it == defaults_.end()) {
+            Default d;
+            d.kind = schema_.normalizeAttributeValue(decl, d.value);
+            it = defaults_.emplace(decl.declaration, std::move(d)).first;
+        }
+        value = it->second.value;
+        return it->second.kind;
+    }
+
+private:
+    struct Pair {
+        const WideString* element;
+        const WideString* attr;
+        bool operator==(const Pair& o) const { return element == o.element && attr == o.attr; }
+    };
+    struct PairHash {
+        size_t operator()(const Pair& p) const {
+            return std::hash<const void*>{}(p.element) * 31 + std::hash<const void*>{}(p.attr);
+        }
+    };
+    struct Answer {
+        bool found = false;
+        TdomAttrDeclInfo decl;
+    };
+    struct Default {
+        uint8_t kind = 0;
+        WideString value;
+    };
+
+    TdomSchemaQuery& schema_;
+    bool stale_ = false;
+    std::unordered_map<const WideString*, std::vector<TdomAttrDeclInfo>> decls_;
+    std::unordered_map<Pair, Answer, PairHash> pairs_;
+    std::unordered_map<const void*, Default> defaults_;
+};
+
 namespace {
 TdomAttr* attributeNamed(const TdomNodeVector& list, const WideString& name) {
     for (TdomNode* attr : list)
@@ -496,6 +581,7 @@ TdomAttr* attributeNamed(const TdomNodeVector& list, const WideString& name) {
 bool TdomElement::validate() {
     // The subtree in document order on an explicit stack: deep documents cannot exhaust ours.
     bool result = true;
+    TdomDeclMemo memo(schemaOf(this));
     std::vector<TdomNode*> stack{this};
     while (!stack.empty()) {
         TdomNode* node = stack.back();
@@ -505,36 +591,39 @@ bool TdomElement::validate() {
             type == ntProcessing_Instruction_Node)
             continue;  // their validate is true
         if (type != ntElement_Node) {
+            // An entity reference may report, or have its entity fetched by handlers.
             if (!node->validate()) result = false;
+            memo.forget();
             continue;
         }
         auto* element = static_cast<TdomElement*>(node);
-        if (!element->validateSelf()) result = false;
+        if (!element->validateSelf(memo)) result = false;
         for (size_t i = element->children_.size(); i-- > 0;) stack.push_back(element->children_[i]);
     }
     return result;
 }
 
-bool TdomElement::validateSelf() {
-    TdomSchemaQuery& schema = schemaOf(this);
+bool TdomElement::validateSelf(TdomDeclMemo& memo) {
+    TdomSchemaQuery& schema = memo.schema();
     bool result = schema.validateElementContent(this);
-    std::vector<TdomAttrDeclInfo> decls;
-    schema.getAttributeDecls(*tagName_, decls);
+    if (!result) memo.forget();  // it reported
+    auto report = [&](uint8_t kind) {
+        sendErrorNotification(kind, this);
+        result = false;
+        memo.forget();
+    };
+    const std::vector<TdomAttrDeclInfo>& decls = memo.attributeDecls(tagName_);
     for (const TdomAttrDeclInfo& decl : decls) {
         TdomAttr* present = attributeNamed(attributeList_, *decl.name);
         if (decl.defaultDecl == 3) {
-            if (!present) {
-                sendErrorNotification(28, this);
-                result = false;
-            }
+            if (!present) report(28);
             continue;
         }
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
         if (decl.defaultDecl == 0 && present) continue;
         WideString value;
-        if (uint8_t kind = schema.normalizeAttributeValue(decl, value)) {
-            sendErrorNotification(kind, this);
-            result = false;
+        if (uint8_t kind = memo.normalizedDefault(decl, value)) {
+            report(kind);
             continue;
         }
         if (!present) {
@@ -542,6 +631,7 @@ bool TdomElement::validateSelf() {
             attr->setNodeValue(value);
             attr->setSpecified(false);
             setAttributeNode(attr);
+            if (notificationsWanted()) memo.forget();  // handlers saw the addition
         } else {
             // The present value in its literal form against the declared value normalized.
             WideString actual;
@@ -551,14 +641,14 @@ bool TdomElement::validateSelf() {
             } catch (const Exception&) {
                 readable = false;  // reported by the attribute's own check
             }
-            if (readable && actual != (decl.attrType != 0 ? CollapseSpaces(value) : value)) {
-                sendErrorNotification(17, this);
-                result = false;
-            }
+            if (readable && actual != (decl.attrType != 0 ? CollapseSpaces(value) : value)) report(17);
         }
     }
     for (size_t i = 0; i < attributeList_.size(); ++i)
-        if (!attributeList_[i]->validate()) result = false;
+        if (!static_cast<TdomAttr*>(attributeList_[i])->validateWith(memo)) {
+            result = false;
+            memo.forget();
+        }
     return result;
 }
 
@@ -566,11 +656,12 @@ bool TdomElement::validateAttributeValues() {
     // The ID references of the whole subtree are checked, not only the top element's, in
     // document order on an explicit stack.
     bool result = true;
+    TdomDeclMemo memo(schemaOf(this));
     std::vector<TdomElement*> stack{this};
     while (!stack.empty()) {
         TdomElement* element = stack.back();
         stack.pop_back();
-        if (!element->validateOwnAttributeValues()) result = false;
+        if (!element->validateOwnAttributeValues(memo)) result = false;
         for (size_t i = element->children_.size(); i-- > 0;)
             if (element->children_[i]->getNodeType() == ntElement_Node)
                 stack.push_back(static_cast<TdomElement*>(element->children_[i]));
@@ -578,10 +669,13 @@ bool TdomElement::validateAttributeValues() {
     return result;
 }
 
-bool TdomElement::validateOwnAttributeValues() {
+bool TdomElement::validateOwnAttributeValues(TdomDeclMemo& memo) {
     bool result = true;
     for (size_t i = 0; i < attributeList_.size(); ++i)
-        if (!attributeList_[i]->validateAttributeValues()) result = false;
+        if (!static_cast<TdomAttr*>(attributeList_[i])->validateAttributeValuesWith(memo)) {
+            result = false;
+            memo.forget();
+        }
     return result;
 }
 
@@ -816,9 +910,14 @@ void forEachToken(const WideString& value, F f) {
 }  // namespace
 
 bool TdomAttr::validate() {
+    TdomDeclMemo memo(schemaOf(this));
+    return validateWith(memo);
+}
+
+bool TdomAttr::validateWith(TdomDeclMemo& memo) {
     // The declaration is looked up once and serves the literal value and the checks.
     TdomAttrDeclInfo decl;
-    const bool declared = findDeclaration(decl);
+    const bool declared = ownerElement_ && memo.findAttributeDecl(&ownerElement_->getTagNameRef(), name_, decl);
     WideString literal;
     try {
         literal = literalValueWith(declared ? &decl : nullptr);
@@ -898,8 +997,13 @@ bool TdomAttr::validate() {
 }
 
 bool TdomAttr::validateAttributeValues() {
+    TdomDeclMemo memo(schemaOf(this));
+    return validateAttributeValuesWith(memo);
+}
+
+bool TdomAttr::validateAttributeValuesWith(TdomDeclMemo& memo) {
     TdomAttrDeclInfo decl;
-    const bool declared = findDeclaration(decl);
+    const bool declared = ownerElement_ && memo.findAttributeDecl(&ownerElement_->getTagNameRef(), name_, decl);
     const bool reference = declared && (decl.attrType == 3 || decl.attrType == 4);
     // Only a value with a reference in it can fail to resolve; other values matter for ID
     // references only.

@@ -13,6 +13,7 @@ namespace xmldom {
 class TdomElementsNodeList;
 class TdomElementsNodeListNS;
 class TdomEntityContentBuilder;
+class TdomDeclMemo;
 struct TdomAttrDeclInfo;
 
 /// Namespace URI, prefix and local name of a node made by a namespace-aware factory.
@@ -86,7 +87,7 @@ public:
 
 private:
     /// This element's own checks: content, declared defaults, its attributes.
-    bool validateSelf();
+    bool validateSelf(TdomDeclMemo& memo);
     /// Joins each run of adjacent text children into its first node (this level only).
     void mergeAdjacentTexts();
     /// Whether child-list changes may be made in one pass (nobody observes the single steps).
@@ -96,7 +97,7 @@ private:
     /// refreshDefaultAttributes of this element alone.
     bool refreshOwnDefaultAttributes(bool removeFixed);
     /// This element's attributes' ID and IDREF checks.
-    bool validateOwnAttributeValues();
+    bool validateOwnAttributeValues(TdomDeclMemo& memo);
     friend class TdomDocument;
     TdomAttr* setAttributeNodeCommon(TdomAttr* attr, bool ns);
     void setNames(const WideString& namespaceURI, const WideString& prefix, const WideString& localName);
@@ -162,6 +163,9 @@ private:
     bool scanEntityReferences(bool wantLessThan) const;
     /// getLiteralValue with the declaration already looked up (nil: undeclared).
     WideString literalValueWith(const TdomAttrDeclInfo* decl) const;
+    /// validate and validateAttributeValues with the walk's declaration memo.
+    bool validateWith(TdomDeclMemo& memo);
+    bool validateAttributeValuesWith(TdomDeclMemo& memo);
 
     std::unique_ptr<TdomQualifiedNames> names_;
     const WideString* name_ = nullptr;  ///< the owner document's shared copy of the name
