@@ -148,6 +148,30 @@ TEST_F(SchemaTest, DeclarationsChangedByAHandlerCountFromThenOn) {
     EXPECT_EQ(kinds, std::vector<int>{28});
 }
 
+TEST_F(SchemaTest, ReferencesAreCheckedWhetherTheWalkIsObservedOrNot) {
+    // Unobserved, the reference pass checks what the tree pass gathered; observed (a handler
+    // sees the defaults being added), it walks the tree again. Both find the same faults.
+    for (bool observed : {false, true}) {
+        kinds.clear();
+        TdomDocument* d = impl.createDocument(u"list", nullptr);
+        d->setSchemaQuery(&schema);
+        int seen = 0;
+        if (observed)
+            d->getDocumentElement()->setOnAttrModified([&](TdomNode*, TdomNode*, TdomAttrChange, TdomAttr*) { ++seen; });
+        const char16_t* pairs[][2] = {{u"a", u"b"}, {u"b", u"nowhere"}, {u"c", u"a"}};  // id, ref
+        for (auto& pair : pairs) {
+            TdomElement* e = d->createElement(u"item");
+            e->setAttribute(u"id", pair[0]);
+            e->setAttribute(u"ref", pair[1]);
+            d->getDocumentElement()->appendChild(e);
+        }
+        EXPECT_FALSE(d->validateDocument(0)) << observed;
+        EXPECT_EQ(kinds, std::vector<int>{29}) << observed;
+        EXPECT_EQ(seen > 0, observed);
+        d->setSchemaQuery(nullptr);
+    }
+}
+
 TEST_F(SchemaTest, RefreshDefaultAttributes) {
     TdomElement* e = item(u"a");
     e->setAttribute(u"fixed", u"F");

@@ -624,13 +624,24 @@ bool TdomDocument::validateDocument(uint8_t option) {
         sendErrorNotification(35, this);
         result = false;
     }
-    for (size_t i = 0; i < children_.size(); ++i)
-        if (!children_[i]->validate()) result = false;
+    // The document element's walk gathers the attributes the ID reference pass must check;
+    // when nothing outside the walk ran, that pass visits those alone instead of the tree.
+    std::vector<TdomAttr*> gathered;
+    bool complete = false;
+    for (size_t i = 0; i < children_.size(); ++i) {
+        TdomNode* child = children_[i];
+        if (child == element) {
+            if (!element->validateGathering(gathered, complete)) result = false;
+        } else if (!child->validate()) {
+            result = false;
+        }
+    }
     if (!result) {
         idMap_.clear();
         return false;
     }
-    return validateAttributeValues();
+    if (!complete) return validateAttributeValues();
+    return TdomElement::validateGatheredReferences(gathered);
 }
 
 }  // namespace xmldom

@@ -498,7 +498,19 @@ public:
     explicit TdomDeclMemo(TdomSchemaQuery& schema) : schema_(schema) {}
 
     TdomSchemaQuery& schema() const { return schema_; }
-    void forget() { stale_ = true; }
+    void forget() {
+        stale_ = true;
+        whole_ = false;
+    }
+
+    /// Gathering of the attributes the ID reference pass has to check (see
+    /// validateGathering); the list is complete only while the memo was never dropped.
+    void startGathering(std::vector<TdomAttr*>* list) { gathered_ = list; }
+    void gather(TdomAttr* attr) {
+        if (gathered_) gathered_->push_back(attr);
+    }
+    /// Whether the memo was never dropped: nothing outside the walk ran.
+    bool whole() const { return whole_; }
 
     /// getAttributeDecls of the element type; the list stays valid until the next element
     /// type is asked for (the memo is started afresh only here).
@@ -565,6 +577,8 @@ private:
 
     TdomSchemaQuery& schema_;
     bool stale_ = false;
+    bool whole_ = true;
+    std::vector<TdomAttr*>* gathered_ = nullptr;
     std::unordered_map<const WideString*, std::vector<TdomAttrDeclInfo>> decls_;
     std::unordered_map<Pair, Answer, PairHash> pairs_;
     std::unordered_map<const void*, Default> defaults_;
@@ -579,9 +593,35 @@ TdomAttr* attributeNamed(const TdomNodeVector& list, const WideString& name) {
 }  // namespace
 
 bool TdomElement::validate() {
+    TdomDeclMemo memo(schemaOf(this));
+    return validateWith(memo);
+}
+
+bool TdomElement::validateGathering(std::vector<TdomAttr*>& gathered, bool& complete) {
+    TdomDeclMemo memo(schemaOf(this));
+    memo.startGathering(&gathered);
+    const bool result = validateWith(memo);
+    complete = memo.whole();
+    return result;
+}
+
+bool TdomElement::validateGatheredReferences(const std::vector<TdomAttr*>& gathered) {
+    // The calls and their order are those of the subtree walk, less the attributes whose
+    // check is a plain true.
+    bool result = true;
+    if (gathered.empty()) return result;
+    TdomDeclMemo memo(schemaOf(gathered.front()));
+    for (TdomAttr* attr : gathered)
+        if (!attr->validateAttributeValuesWith(memo)) {
+            result = false;
+            memo.forget();
+        }
+    return result;
+}
+
+bool TdomElement::validateWith(TdomDeclMemo& memo) {
     // The subtree in document order on an explicit stack: deep documents cannot exhaust ours.
     bool result = true;
-    TdomDeclMemo memo(schemaOf(this));
     std::vector<TdomNode*> stack{this};
     while (!stack.empty()) {
         TdomNode* node = stack.back();
@@ -918,6 +958,7 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
     // The declaration is looked up once and serves the literal value and the checks.
     TdomAttrDeclInfo decl;
     const bool declared = ownerElement_ && memo.findAttributeDecl(&ownerElement_->getTagNameRef(), name_, decl);
+    if (needsReferenceCheck(declared ? &decl : nullptr)) memo.gather(this);
     WideString literal;
     try {
         literal = literalValueWith(declared ? &decl : nullptr);
@@ -1001,13 +1042,18 @@ bool TdomAttr::validateAttributeValues() {
     return validateAttributeValuesWith(memo);
 }
 
+bool TdomAttr::needsReferenceCheck(const TdomAttrDeclInfo* decl) const {
+    // Only a value with a reference in it can fail to resolve; other values matter for ID
+    // references only.
+    const bool reference = decl && (decl->attrType == 3 || decl->attrType == 4);
+    return reference || nodeValue_.find(u'&') != WideString::npos;
+}
+
 bool TdomAttr::validateAttributeValuesWith(TdomDeclMemo& memo) {
     TdomAttrDeclInfo decl;
     const bool declared = ownerElement_ && memo.findAttributeDecl(&ownerElement_->getTagNameRef(), name_, decl);
     const bool reference = declared && (decl.attrType == 3 || decl.attrType == 4);
-    // Only a value with a reference in it can fail to resolve; other values matter for ID
-    // references only.
-    if (!reference && nodeValue_.find(u'&') == WideString::npos) return true;
+    if (!needsReferenceCheck(declared ? &decl : nullptr)) return true;
     WideString literal;
     try {
         literal = literalValueWith(declared ? &decl : nullptr);

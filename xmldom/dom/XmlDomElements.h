@@ -86,6 +86,15 @@ public:
     bool resolveEntityReferencesWith(uint8_t option, TdomEntityContentBuilder& builder);
 
 private:
+    /// validate with the walk's declaration memo.
+    bool validateWith(TdomDeclMemo& memo);
+    /// validate, gathering in document order the attributes whose ID reference check
+    /// (validateAttributeValues) is more than a plain true. complete tells whether the walk
+    /// ran without anything outside it (reports, observed changes, entity references):
+    /// only then do the gathered attributes stand for the whole subtree.
+    bool validateGathering(std::vector<TdomAttr*>& gathered, bool& complete);
+    /// validateAttributeValues of the subtree from a complete gathering.
+    static bool validateGatheredReferences(const std::vector<TdomAttr*>& gathered);
     /// This element's own checks: content, declared defaults, its attributes.
     bool validateSelf(TdomDeclMemo& memo);
     /// Joins each run of adjacent text children into its first node (this level only).
@@ -166,6 +175,8 @@ private:
     /// validate and validateAttributeValues with the walk's declaration memo.
     bool validateWith(TdomDeclMemo& memo);
     bool validateAttributeValuesWith(TdomDeclMemo& memo);
+    /// Whether validateAttributeValues has more to do than answer true, given the declaration.
+    bool needsReferenceCheck(const TdomAttrDeclInfo* decl) const;
 
     std::unique_ptr<TdomQualifiedNames> names_;
     const WideString* name_ = nullptr;  ///< the owner document's shared copy of the name
