@@ -278,6 +278,44 @@ TEST(DocumentValidation, NoDeclarationsReportThroughTheImplementation) {
     EXPECT_TRUE(doc->buildASModel());
 }
 
+TEST(DocumentValidation, DeclarationsFromTheDocumentTypeDeclaration) {
+    TDomImplementation impl;
+    std::vector<int> kinds;
+    impl.OnError = [&](TObject*, TdomError* error, bool& go) {
+        kinds.push_back(error->getKind());
+        go = true;
+    };
+    TdomDocument* doc = impl.createDocument(u"r", nullptr);
+    doc->insertBefore(doc->createDocumentTypeDecl(u"r", u"", u"",
+                                                  u"<!ELEMENT r (#PCDATA)><!ATTLIST r id ID #REQUIRED>"
+                                                  u"<!ENTITY sig 'by &#38;amp; for'>"),
+                      doc->getDocumentElement());
+    ASSERT_TRUE(doc->buildASModel());
+    TdomElement* r = doc->getDocumentElement();
+    r->setAttribute(u"id", u"one");
+    EXPECT_TRUE(doc->validateDocument(0));
+    EXPECT_TRUE(doc->validateDocument(1));  // the same IDs are no duplicates the second time
+    EXPECT_EQ(doc->getElementById(u"one"), r);
+    // An imported reference takes its content from this document's declarations.
+    TdomDocument source;
+    TdomNode* ref = doc->importNode(source.createEntityReference(u"sig"), false);
+    EXPECT_EQ(ref->getTextContent(), u"by & for");
+    EXPECT_FALSE(source.importNode(ref, true)->hasChildNodes());  // undeclared over there
+    r->appendChild(ref);
+    EXPECT_TRUE(doc->validateDocument(1));
+    EXPECT_TRUE(kinds.empty());
+    // clear forgets the models with the tree: a new declaration can be read again.
+    doc->clear();
+    EXPECT_EQ(doc->getASModels()->getLength(), 0);
+    doc->appendChild(doc->createDocumentTypeDecl(u"s", u"", u"", u"<!ELEMENT s EMPTY>"));
+    doc->appendChild(doc->createElement(u"s"));
+    EXPECT_TRUE(doc->buildASModel());
+    EXPECT_TRUE(doc->validateDocument(0));
+    doc->getDocumentElement()->appendChild(doc->createTextNode(u"x"));
+    EXPECT_FALSE(doc->validateDocument(0));
+    EXPECT_EQ(kinds, std::vector<int>{19});
+}
+
 TEST(DocumentClear, FreesEverythingAndAllowsReuse) {
     TdomDocument doc;
     TdomElement* root = doc.initDocumentElement(u"r");

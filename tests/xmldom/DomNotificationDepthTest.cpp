@@ -120,4 +120,33 @@ TEST_F(DeepDocument, AppendingALeafNeedsNoAncestorSearch) {
     EXPECT_EQ(chain->getParentNode(), root);
 }
 
+TEST_F(DeepDocument, DataAndAttributeChangesAtTheBottomClimbWithoutRecursion) {
+    std::vector<std::string> log;
+    impl.OnCharacterDataModified = [&](TObject*, TdomDocument*, TdomNode* n) { log.push_back("data " + u8(n->getNodeValue())); };
+    impl.OnAttrModified = [&](TObject*, TdomDocument*, TdomNode* n, TdomAttrChange change, TdomAttr* a) {
+        log.push_back("attr " + u8(n->getNodeName()) + " " + std::to_string(change) + " " + u8(a->getNodeName()));
+    };
+    TdomElement* root = doc->createElement(u"root");
+    doc->appendChild(root);
+    TdomElement* deepest = buildDown(root, kDepth);
+    auto* text = static_cast<TdomText*>(deepest->appendChild(doc->createTextNode(u"a")));
+    log.clear();
+    // No node handler: straight to the implementation.
+    text->appendData(u"b");
+    deepest->setAttribute(u"k", u"v");
+    EXPECT_EQ(log, (std::vector<std::string>{"data ab", "attr e 0 k"}));
+    // A handler on the root: the climb passes it on the way to the document.
+    log.clear();
+    root->setOnCharacterDataModified([&](TdomNode* sender, TdomNode*) { log.push_back("root " + u8(sender->getNodeName())); });
+    text->appendData(u"c");
+    deepest->setAttribute(u"k", u"w");
+    EXPECT_EQ(log, (std::vector<std::string>{"root root", "data abc", "attr e 1 k"}));
+    // Out of the document nothing reaches the implementation.
+    log.clear();
+    TdomText* loose = doc->createTextNode(u"x");
+    log.clear();
+    loose->appendData(u"y");
+    EXPECT_TRUE(log.empty());
+}
+
 } // namespace

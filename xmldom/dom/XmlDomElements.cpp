@@ -249,16 +249,24 @@ void TdomElement::removeAttributeNS(const WideString& namespaceURI, const WideSt
 
 namespace {
 
-/// Elements of the subtree below root (root excluded) in document order, on an explicit stack.
+/// Elements below root (root excluded) reached through element children only, in document
+/// order, on an explicit stack. The content of entity references is the entity's, not the
+/// element's, and is not visited.
 template <class Visit>
 void forEachElementBelow(TdomNode* root, Visit visit) {
     std::vector<TdomNode*> stack;
-    for (int i = root->getChildCount(); i-- > 0;) stack.push_back(root->getChildNodes()->item(i));
+    auto pushElementChildren = [&stack](TdomNode* node) {
+        for (int i = node->getChildCount(); i-- > 0;) {
+            TdomNode* child = node->getChildNodes()->item(i);
+            if (child->getNodeType() == ntElement_Node) stack.push_back(child);
+        }
+    };
+    pushElementChildren(root);
     while (!stack.empty()) {
         TdomNode* node = stack.back();
         stack.pop_back();
-        if (node->getNodeType() == ntElement_Node) visit(static_cast<TdomElement*>(node));
-        for (int i = node->getChildCount(); i-- > 0;) stack.push_back(node->getChildNodes()->item(i));
+        visit(static_cast<TdomElement*>(node));
+        pushElementChildren(node);
     }
 }
 
@@ -667,10 +675,7 @@ bool TdomElement::validateSelf(TdomDeclMemo& memo) {
             continue;
         }
         if (!present) {
-            TdomAttr* attr = ownerDocument_->createAttribute(*decl.name);
-            attr->setNodeValue(value);
-            attr->setSpecified(false);
-            setAttributeNode(attr);
+            addDefaultAttribute(*decl.name, value);
             if (notificationsWanted()) memo.forget();  // handlers saw the addition
         } else {
             // The present value in its literal form against the declared value normalized.
@@ -692,19 +697,46 @@ bool TdomElement::validateSelf(TdomDeclMemo& memo) {
     return result;
 }
 
+void TdomElement::addDefaultAttribute(const WideString& name, const WideString& value) {
+    TdomAttr* attr = ownerDocument_->createAttribute(name);
+    attr->setNodeValue(value);
+    attr->setSpecified(false);
+    // The content of a kept entity reference is read-only for its users, yet it is content
+    // like any other and gets its defaults: the flag is lifted for the insertion.
+    const bool readOnly = getIsReadonly();
+    if (!readOnly) {
+        setAttributeNode(attr);
+        return;
+    }
+    setIsReadonly(false);
+    try {
+        setAttributeNode(attr);
+    } catch (...) {
+        setIsReadonly(true);
+        throw;
+    }
+    attr->setIsReadonly(true);
+    setIsReadonly(true);
+}
+
 bool TdomElement::validateAttributeValues() {
     // The ID references of the whole subtree are checked, not only the top element's, in
-    // document order on an explicit stack.
+    // document order on an explicit stack; the content of kept entity references too, as
+    // validate entered its IDs.
     bool result = true;
     TdomDeclMemo memo(schemaOf(this));
-    std::vector<TdomElement*> stack{this};
+    std::vector<TdomNode*> stack{this};
     while (!stack.empty()) {
-        TdomElement* element = stack.back();
+        TdomNode* node = stack.back();
         stack.pop_back();
-        if (!element->validateOwnAttributeValues(memo)) result = false;
-        for (size_t i = element->children_.size(); i-- > 0;)
-            if (element->children_[i]->getNodeType() == ntElement_Node)
-                stack.push_back(static_cast<TdomElement*>(element->children_[i]));
+        if (node->getNodeType() == ntElement_Node &&
+            !static_cast<TdomElement*>(node)->validateOwnAttributeValues(memo))
+            result = false;
+        for (size_t i = node->children_.size(); i-- > 0;) {
+            TdomNode* child = node->children_[i];
+            if (child->getNodeType() == ntElement_Node || child->getNodeType() == ntEntity_Reference_Node)
+                stack.push_back(child);
+        }
     }
     return result;
 }

@@ -97,6 +97,8 @@ private:
     static bool validateGatheredReferences(const std::vector<TdomAttr*>& gathered);
     /// This element's own checks: content, declared defaults, its attributes.
     bool validateSelf(TdomDeclMemo& memo);
+    /// A declared default added as a not-specified attribute, also to read-only content.
+    void addDefaultAttribute(const WideString& name, const WideString& value);
     /// Joins each run of adjacent text children into its first node (this level only).
     void mergeAdjacentTexts();
     /// Whether child-list changes may be made in one pass (nobody observes the single steps).

@@ -130,14 +130,30 @@ bool TdomNode::notificationsWanted() const {
     return impl && impl->hasNodeObservers();
 }
 
+// Without any node handler the climb could only reach the document's forward to its
+// implementation: a node known to be in the document goes there directly, so a change deep
+// in a tall tree costs no walk up the ancestors.
+
 void TdomNode::doAttrModified(TdomNode* sourceNode, TdomAttrChange attrChange, TdomAttr* relatedAttr) {
-    if (handlers_ && handlers_->onAttrModified) handlers_->onAttrModified(this, sourceNode, attrChange, relatedAttr);
-    if (parent_) parent_->doAttrModified(sourceNode, attrChange, relatedAttr);
+    if (!handlersPossible()) {
+        if (inDocument_ && this != ownerDocument_) ownerDocument_->doAttrModified(sourceNode, attrChange, relatedAttr);
+        return;
+    }
+    for (TdomNode* n = this; n; n = n->parent_) {
+        if (n != this && n->nodeType_ == ntDocument_Node) return n->doAttrModified(sourceNode, attrChange, relatedAttr);
+        if (n->handlers_ && n->handlers_->onAttrModified) n->handlers_->onAttrModified(n, sourceNode, attrChange, relatedAttr);
+    }
 }
 
 void TdomNode::doCharacterDataModified(TdomNode* node) {
-    if (handlers_ && handlers_->onCharacterDataModified) handlers_->onCharacterDataModified(this, node);
-    if (parent_) parent_->doCharacterDataModified(node);
+    if (!handlersPossible()) {
+        if (inDocument_ && this != ownerDocument_) ownerDocument_->doCharacterDataModified(node);
+        return;
+    }
+    for (TdomNode* n = this; n; n = n->parent_) {
+        if (n != this && n->nodeType_ == ntDocument_Node) return n->doCharacterDataModified(node);
+        if (n->handlers_ && n->handlers_->onCharacterDataModified) n->handlers_->onCharacterDataModified(n, node);
+    }
 }
 
 // The two bubbling kinds climb the parent chain in a loop; at the document its own operation

@@ -316,6 +316,9 @@ bool TdomASModelCollection::validate() {
             const TdomASNamedObjectMap& attrs = e->getAttributeDecls();
             for (int j = 0; j < attrs.getLength(); ++j) {
                 auto* a = static_cast<TdomASAttributeDecl*>(attrs.item(j));
+                // A redeclaration of an attribute an earlier model declares is not in force:
+                // it is neither a second ID or NOTATION attribute nor checked itself.
+                if (m != models_.front() && findAttributeDecl(e->getName(), a->getName()) != a) continue;
                 const uint8_t type = a->getAttrType();
                 if (type == AS_NOTATION_DATATYPE) {
                     const TdomWideStringList& list = a->getEnumeration();

@@ -4,8 +4,14 @@
 
 #include "XmlDomASQuery.h"
 
+#include <memory>
+
 #include "XmlChars.h"
+#include "XmlDomDecls.h"
 #include "XmlDomDocument.h"
+#include "XmlDomImpl.h"
+#include "XmlDtdParsers.h"
+#include "XmlErrors.h"
 #include "XmlMessages.h"
 
 namespace xmldom {
@@ -196,9 +202,63 @@ bool TdomASSchemaQuery::validateElementContent(TdomElement* element) {
 
 // ---- building the models --------------------------------------------------------------------
 
+namespace {
+
+constexpr TXmlErrorType kExternalSubsetNotFound = 24;
+
+/// A model made by the implementation, appended to the collection and filled by read(); a
+/// failed read (any exception) frees it again. False when it failed.
+template <class Read>
+bool readIntoNewModel(TDomImplementation* impl, TdomASModelCollection& collection, const WideString& location,
+                      Read read) {
+    TdomASModel* model = impl->createASModel();
+    try {
+        model->setLocation(location);
+        collection.appendASModel(model);
+        read(model);
+        return true;
+    } catch (const std::exception&) {
+        impl->freeASModel(model);  // its destructor takes it out of the collection
+        return false;
+    }
+}
+
+}  // namespace
+
 bool TdomASSchemaQuery::buildFromDeclaration(TdomDocument* document) {
     if (hasModels()) throw EInvalid_State_Err(msg::kInvalidStateErr);
-    return document->getDocTypeDecl() == nullptr;
+    TdomDocumentTypeDecl* decl = document->getDocTypeDecl();
+    if (!decl) return true;
+    TDomImplementation* impl = document->getDomImplementation();
+    TDtdToASParser parser;
+    parser.SetDOMImpl(impl);
+    parser.SetBufferSize(4096);
+    parser.SetTabWidth(1);
+    const WideString location = document->getLocation();
+    const WideString internalSubset = decl->getInternalSubset();
+    bool result = true;
+    if (!internalSubset.empty())
+        result = readIntoNewModel(impl, collection_, location, [&](TdomASModel* model) {
+            parser.parseWideStringInto(internalSubset, WideString(), location, model);
+        });
+    const WideString publicId = decl->getPublicId();
+    const WideString systemId = decl->getSystemId();
+    if (!result || (publicId.empty() && systemId.empty())) return result;
+
+    std::unique_ptr<TStream> stream;
+    TXmlParserAction action = PARSER_NONE;
+    impl->doExternalParsedEntity(location, publicId, systemId, stream, action);
+    if (action == PARSER_NONE) {
+        TdomError error(kExternalSubsetNotFound, -1, -1, -1, -1, -1, location, document, nullptr, nullptr,
+                        WideString());
+        impl->handleError(document, &error);  // the answer does not matter: the build failed
+        return false;
+    }
+    if (!stream) return true;
+    // The internal subset's parameter entities stay known to the external subset read after it.
+    return readIntoNewModel(impl, collection_, systemId, [&](TdomASModel* model) {
+        parser.streamToASModel(stream.get(), publicId, systemId, model, internalSubset.empty());
+    });
 }
 
 }  // namespace xmldom

@@ -1,0 +1,786 @@
+// The object model against real declarations: documents read from text, their schema model
+// filled through the schema builder's DTD events, then validated, expanded and refreshed.
+// One small case per error kind, the entity modes with nested, external, unparsed, circular and
+// unusable entities, hostile entities, and deep or large documents that must stay fast.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "DomTestSupport.h"
+#include "XmlDom.h"
+
+using namespace domtest;
+
+namespace {
+
+/// A document read from text with a schema model filled by declarations fired by hand.
+class Declared : public ::testing::Test {
+protected:
+    void SetUp() override {
+        impl.OnError = [this](TObject*, TdomError* e, bool& go) {
+            kinds.push_back(e->getKind());
+            go = true;
+        };
+        reader.setDOMImpl(&impl);
+        reader.setNextHandler(&builder);
+        model = impl.createASModel();
+        builder.setASModel(model);
+        ASSERT_TRUE(builder.processStartIntDtd(&reader, nullptr));
+    }
+    void TearDown() override {
+        if (builder.isActive()) builder.processEndIntDtd(&reader, nullptr);
+    }
+
+    void element(const WideString& name, const WideString& spec) {
+        ASSERT_TRUE(builder.processElementTypeDeclaration(&reader, nullptr, name, spec));
+    }
+    /// One attribute definition: type (or empty for an enumeration), bracket, default, value.
+    void attlist(const WideString& elementName, const WideString& name, const WideString& type,
+                 const WideString& bracket, const WideString& defaultDecl, const WideString& value = u"") {
+        ASSERT_TRUE(builder.processStartAttListDeclaration(&reader, nullptr, elementName));
+        ASSERT_TRUE(builder.processAttributeDefinition(&reader, nullptr, name, type, bracket, defaultDecl, value));
+        ASSERT_TRUE(builder.processEndAttListDeclaration(&reader, nullptr));
+    }
+    void entity(const WideString& name, const WideString& value, const WideString& pubId = u"",
+                const WideString& sysId = u"", const WideString& notation = u"") {
+        ASSERT_TRUE(builder.processEntityDeclaration(&reader, nullptr, name, value, pubId, sysId, notation));
+    }
+    void notation(const WideString& name, const WideString& sysId) {
+        ASSERT_TRUE(builder.processNotationDeclaration(&reader, nullptr, name, u"", sysId));
+    }
+    /// Reads the document, ends the declarations and gives the model to the document.
+    TdomDocument* read(const WideString& text) {
+        if (builder.isActive()) builder.processEndIntDtd(&reader, nullptr);
+        TXmlToDomParser parser;
+        parser.SetDOMImpl(&impl);
+        TdomDocument* doc = parser.wideStringToDom(text);
+        doc->getASModels()->appendASModel(model);
+        kinds.clear();
+        return doc;
+    }
+    /// The list of kinds reported by validateDocument (mode given).
+    std::vector<int> validate(TdomDocument* doc, uint8_t mode = 1) {
+        kinds.clear();
+        bool ok = doc->validateDocument(mode);
+        EXPECT_EQ(ok, kinds.empty());
+        return kinds;
+    }
+
+    TDomImplementation impl;
+    TXmlCustomReader reader;
+    TXmlASBuilder builder;
+    TdomASModel* model = nullptr;
+    std::vector<int> kinds;
+};
+
+using Kinds = std::vector<int>;
+
+WideString num(int i) {
+    std::string s = std::to_string(i);
+    return WideString(s.begin(), s.end());
+}
+
+// ---- building the models from the document-type declaration --------------------------------
+
+/// Documents read from text whose models come from their own declaration (buildASModel).
+class FromDtd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        impl.OnError = [this](TObject* sender, TdomError* e, bool& go) {
+            kinds.push_back(e->getKind());
+            senders.push_back(sender);
+            go = goOn;
+        };
+    }
+    TdomDocument* read(const WideString& text, const WideString& location = u"file:///doc.xml") {
+        TXmlToDomParser parser;
+        parser.SetDOMImpl(&impl);
+        TdomDocument* doc = parser.wideStringToDom(text);
+        doc->setLocation(location);
+        kinds.clear();
+        senders.clear();
+        return doc;
+    }
+    /// Serves external subsets and entities from a table of system identifiers.
+    void serve(std::vector<std::pair<WideString, std::string>> files) {
+        files_ = std::move(files);
+        impl.OnExternalParsedEntity = [this](TObject*, const WideString& parent, const WideString& publicId,
+                                             const WideString& systemId, std::unique_ptr<TStream>& stream,
+                                             TXmlParserAction& action) {
+            requests.push_back(u8(parent) + "|" + u8(publicId) + "|" + u8(systemId));
+            for (const auto& [name, text] : files_)
+                if (name == systemId) {
+                    stream = std::make_unique<TStringStream>(text);
+                    action = PARSER_STREAM;
+                }
+        };
+    }
+    std::vector<int> validate(TdomDocument* doc, uint8_t mode = 1) {
+        kinds.clear();
+        bool ok = doc->validateDocument(mode);
+        EXPECT_EQ(ok, kinds.empty());
+        return kinds;
+    }
+
+    TDomImplementation impl;
+    std::vector<int> kinds;
+    std::vector<TObject*> senders;
+    std::vector<std::string> requests;
+    bool goOn = true;  ///< the answer to every error report
+
+private:
+    std::vector<std::pair<WideString, std::string>> files_;
+};
+
+TEST_F(FromDtd, InternalSubsetBecomesOneModel) {
+    TdomDocument* doc = read(u"<!DOCTYPE r [<!ELEMENT r (a*)><!ELEMENT a EMPTY>"
+                             u"<!ATTLIST a id ID #REQUIRED k CDATA 'dflt'>]><r><a id='x'/></r>");
+    EXPECT_TRUE(doc->buildASModel());
+    ASSERT_EQ(doc->getASModels()->getLength(), 1);
+    EXPECT_EQ(doc->getASModels()->item(0)->getLocation(), u"file:///doc.xml");
+    EXPECT_EQ(validate(doc), Kinds{});
+    EXPECT_EQ(doc->getElementById(u"x"), doc->getDocumentElement()->getFirstChild());
+    EXPECT_EQ(doc->getElementById(u"x")->getAttribute(u"k"), u"dflt");
+    EXPECT_TRUE(raises<EInvalid_State_Err>([&] { doc->buildASModel(); }, u"Invalid state error."));
+    EXPECT_EQ(doc->getASModels()->getLength(), 1);
+    EXPECT_TRUE(requests.empty());
+}
+
+TEST_F(FromDtd, NoDeclarationBuildsNothing) {
+    TdomDocument* doc = read(u"<r/>");
+    EXPECT_TRUE(doc->buildASModel());
+    EXPECT_EQ(doc->getASModels()->getLength(), 0);
+    EXPECT_TRUE(doc->buildASModel());  // still nothing there, so no state error
+    // Without models nothing is declared, so nothing is checked.
+    EXPECT_EQ(validate(doc), Kinds{});
+}
+
+TEST_F(FromDtd, ExternalSubsetComesThroughTheHandlerAndKnowsTheInternalParameterEntities) {
+    serve({{u"r.dtd", "<?xml version='1.0' encoding='UTF-8'?><!ELEMENT r (%kids;)><!ELEMENT a EMPTY>"
+                      "<!ATTLIST a v CDATA 'outer' w CDATA 'outer'>"}});
+    TdomDocument* doc = read(u"<!DOCTYPE r PUBLIC '-//T//DTD r//EN' 'r.dtd' [<!ENTITY % kids 'a+'>"
+                             u"<!ATTLIST a v CDATA 'inner'>]><r><a/><a/></r>");
+    EXPECT_TRUE(doc->buildASModel());
+    EXPECT_EQ(requests, (std::vector<std::string>{"file:///doc.xml|-//T//DTD r//EN|r.dtd"}));
+    ASSERT_EQ(doc->getASModels()->getLength(), 2);
+    EXPECT_EQ(doc->getASModels()->item(1)->getLocation(), u"r.dtd");
+    EXPECT_EQ(validate(doc), Kinds{});
+    // The internal subset's declaration wins over the external one.
+    auto* a = static_cast<TdomElement*>(doc->getDocumentElement()->getFirstChild());
+    EXPECT_EQ(a->getAttribute(u"v"), u"inner");
+    EXPECT_EQ(a->getAttribute(u"w"), u"outer");
+    doc->getDocumentElement()->appendChild(doc->createElement(u"b"));
+    EXPECT_EQ(validate(doc), (Kinds{21, 20}));
+}
+
+TEST_F(FromDtd, ExternalSubsetAloneForgetsNothingItNeeds) {
+    serve({{u"only.dtd", "<!ENTITY % t 'EMPTY'><!ELEMENT r %t;>"}});
+    TdomDocument* doc = read(u"<!DOCTYPE r SYSTEM 'only.dtd'><r/>");
+    EXPECT_TRUE(doc->buildASModel());
+    ASSERT_EQ(doc->getASModels()->getLength(), 1);
+    EXPECT_EQ(doc->getASModels()->item(0)->getLocation(), u"only.dtd");
+    EXPECT_EQ(validate(doc), Kinds{});
+}
+
+TEST_F(FromDtd, MissingExternalSubsetIsKind24) {
+    TdomDocument* doc = read(u"<!DOCTYPE r SYSTEM 'r.dtd' [<!ELEMENT r EMPTY>]><r/>");
+    EXPECT_FALSE(doc->buildASModel());  // no handler at all
+    EXPECT_EQ(kinds, Kinds{24});
+    EXPECT_EQ(senders, std::vector<TObject*>{doc});
+    EXPECT_EQ(doc->getASModels()->getLength(), 1);  // the internal subset's model stays
+    serve({});
+    TdomDocument* other = read(u"<!DOCTYPE r SYSTEM 'nowhere.dtd'><r/>");
+    EXPECT_FALSE(other->buildASModel());  // a handler that delivers nothing
+    EXPECT_EQ(kinds, Kinds{24});
+    EXPECT_EQ(other->getASModels()->getLength(), 0);
+}
+
+TEST_F(FromDtd, AnActionWithoutStreamEndsTheBuildSuccessfully) {
+    impl.OnExternalParsedEntity = [](TObject*, const WideString&, const WideString&, const WideString&,
+                                     std::unique_ptr<TStream>&, TXmlParserAction& action) { action = PARSER_STREAM; };
+    TdomDocument* doc = read(u"<!DOCTYPE r SYSTEM 'r.dtd'><r/>");
+    EXPECT_TRUE(doc->buildASModel());
+    EXPECT_EQ(doc->getASModels()->getLength(), 0);
+    EXPECT_TRUE(kinds.empty());
+}
+
+TEST_F(FromDtd, FaultySubsetsLeaveNoModelBehind) {
+    serve({{u"bad.dtd", "<!ELEMENT r (a,>"}, {u"good.dtd", "<!ELEMENT r EMPTY>"}});
+    goOn = false;
+    // A fault in the internal subset stops before the external one is asked for.
+    TdomDocument* doc = read(u"<!DOCTYPE r SYSTEM 'good.dtd' [<!ELEMENT r EMPTY>]><r/>");
+    TdomDocument* broken = impl.createEmptyDocument(u"mem:broken");
+    broken->appendChild(broken->createDocumentTypeDecl(u"r", u"", u"good.dtd", u"<!ELEMENT r (a,>"));
+    broken->appendChild(broken->createElement(u"r"));
+    const size_t modelsBefore = impl.getASModels().size();
+    EXPECT_FALSE(broken->buildASModel());
+    EXPECT_FALSE(kinds.empty());
+    EXPECT_EQ(broken->getASModels()->getLength(), 0);
+    EXPECT_EQ(impl.getASModels().size(), modelsBefore);  // freed again
+    EXPECT_TRUE(requests.empty());
+    // A fault in the external subset frees its model only.
+    TdomDocument* badExternal = read(u"<!DOCTYPE r SYSTEM 'bad.dtd' [<!ELEMENT r EMPTY>]><r/>");
+    EXPECT_FALSE(badExternal->buildASModel());
+    EXPECT_FALSE(kinds.empty());
+    EXPECT_EQ(badExternal->getASModels()->getLength(), 1);
+    EXPECT_TRUE(doc->buildASModel());
+    EXPECT_EQ(doc->getASModels()->getLength(), 2);
+    // A failed build leaves the models it made: asking again is a state error.
+    EXPECT_TRUE(raises<EInvalid_State_Err>([&] { badExternal->buildASModel(); }, u"Invalid state error."));
+}
+
+TEST_F(FromDtd, InternalDeclarationsOverrideExternalOnesWithoutFalseReports) {
+    // The internal subset redeclares attributes the external subset declares too: the later
+    // declarations are not in force, so they make no second ID or NOTATION attribute.
+    serve({{u"book.dtd", "<!ELEMENT book (ch+)><!ELEMENT ch (#PCDATA)><!NOTATION tex SYSTEM 'tex'>"
+                         "<!ATTLIST ch id ID #IMPLIED lang NMTOKEN 'en' fmt NOTATION (tex) #IMPLIED>"}});
+    TdomDocument* doc = read(u"<!DOCTYPE book SYSTEM 'book.dtd' [<!ATTLIST ch id ID #REQUIRED lang NMTOKEN 'de'"
+                             u" fmt NOTATION (tex) 'tex'>]><book><ch id='c1'>a</ch><ch id='c2' lang='fr'>b</ch></book>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc), Kinds{});
+    auto* c1 = static_cast<TdomElement*>(doc->getDocumentElement()->getFirstChild());
+    EXPECT_EQ(c1->getAttribute(u"lang"), u"de");
+    EXPECT_EQ(c1->getAttribute(u"fmt"), u"tex");
+    // The declaration in force requires the ID.
+    doc->getDocumentElement()->appendChild(doc->createElement(u"ch"));
+    EXPECT_EQ(validate(doc), Kinds{28});
+}
+
+TEST_F(FromDtd, EntitiesOfEveryKindInBothModes) {
+    serve({{u"chap.xml", "<?xml version='1.0' encoding='UTF-8'?><p>chapter &sig;</p>"},
+           {u"bare.xml", "plain words"}});
+    const WideString text =
+        u"<!DOCTYPE r [<!ELEMENT r ANY><!ELEMENT p (#PCDATA|b)*><!ELEMENT b (#PCDATA)>"
+        u"<!NOTATION gif SYSTEM 'viewer'>"
+        u"<!ENTITY sig 'by &co;'><!ENTITY co 'Smith &#38;amp; <b>Co</b>'>"  // nested, with markup
+        u"<!ENTITY chap SYSTEM 'chap.xml'><!ENTITY bare SYSTEM 'bare.xml'><!ENTITY lost SYSTEM 'lost.xml'>"
+        u"<!ENTITY pic SYSTEM 'p.gif' NDATA gif><!ENTITY self 'x&self;'><!ENTITY half '<p>'>"
+        u"<!ENTITY empty ''>]>";
+    // Mode 1 keeps every reference and gives the usable ones their content, read-only.
+    TdomDocument* doc = read(text + u"<r>&sig;|&chap;|&bare;|&empty;|&lost;&pic;&self;&half;</r>");
+    ASSERT_TRUE(doc->buildASModel());
+    TdomElement* r = doc->getDocumentElement();
+    EXPECT_FALSE(r->resolveEntityReferences(1));
+    EXPECT_EQ(childNames(r), "sig,#text,chap,#text,bare,#text,empty,#text,lost,pic,self,half");
+    EXPECT_EQ(r->getTextContent(), u"by Smith & Co|chapter by Smith & Co|plain words||");
+    TdomNode* sig = r->getFirstChild();
+    EXPECT_EQ(childNames(sig), "#text,b");
+    EXPECT_TRUE(sig->getLastChild()->getIsReadonly());
+    EXPECT_TRUE(raises<ENo_Modification_Allowed_Err>([&] { sig->getLastChild()->appendChild(doc->createTextNode(u"x")); },
+                                                     u"No modification allowed error."));
+    // The references that stay empty each report their own kind.
+    kinds.clear();
+    EXPECT_FALSE(doc->validateDocument(1));
+    EXPECT_EQ(kinds, (Kinds{32, 32, 63, 62, 61}));
+    // Mode 0 replaces what it can, merges the text and keeps the rest; running it again
+    // changes nothing more, and the self-referring entity does not loop.
+    EXPECT_FALSE(r->resolveEntityReferences(0));
+    EXPECT_EQ(childNames(r), "#text,b,#text,p,#text,lost,pic,self,half");
+    EXPECT_EQ(r->getFirstChild()->getNodeValue(), u"by Smith & ");
+    EXPECT_EQ(r->getChildNodes()->item(2)->getNodeValue(), u"|");
+    EXPECT_EQ(r->getChildNodes()->item(4)->getNodeValue(), u"|plain words||");
+    EXPECT_EQ(r->getChildNodes()->item(3)->getTextContent(), u"chapter by Smith & Co");
+    EXPECT_FALSE(r->getChildNodes()->item(3)->getIsReadonly());  // replaced content is ordinary content
+    EXPECT_FALSE(r->resolveEntityReferences(0));
+    EXPECT_EQ(childNames(r), "#text,b,#text,p,#text,lost,pic,self,half");
+    // Mode 1 over replaced content: the nested reference in the chapter is already content.
+    EXPECT_FALSE(r->resolveEntityReferences(1));
+    EXPECT_EQ(childNames(r->getChildNodes()->item(3)), "#text,b");
+}
+
+TEST_F(FromDtd, BillionLaughsFromTheDeclarationIsRefused) {
+    WideString subset = u"<!ELEMENT r ANY><!ATTLIST r v CDATA #IMPLIED><!ENTITY l0 'ha'>";
+    for (int i = 1; i <= 15; ++i) {
+        subset += u"<!ENTITY l" + num(i) + u" '";
+        for (int k = 0; k < 10; ++k) subset += u"&l" + num(i - 1) + u";";
+        subset += u"'>";
+    }
+    // Each level builds on the one before: the model is read without expanding any of them.
+    TdomDocument* doc = read(u"<!DOCTYPE r [" + subset + u"]><r v='&l15;'>&l15;&l3;</r>");
+    ASSERT_TRUE(doc->buildASModel());
+    TdomElement* r = doc->getDocumentElement();
+    EXPECT_FALSE(r->resolveEntityReferences(1));
+    EXPECT_FALSE(r->getFirstChild()->hasChildNodes());
+    EXPECT_EQ(r->getLastChild()->getTextContent().size(), 2000u);  // a small one still expands
+    EXPECT_FALSE(doc->validateDocument(0));
+    EXPECT_EQ(childNames(r), "l15,#text");
+    EXPECT_TRUE(raises<EConvertError>([&] { r->getAttributeLiteral(u"v"); },
+                                      u"Literal attribute value cannot be resolved."));
+}
+
+TEST_F(FromDtd, ElementsInsideKeptReferencesAreValidatedToo) {
+    TdomDocument* doc = read(u"<!DOCTYPE r [<!ELEMENT r ANY><!ELEMENT i EMPTY>"
+                             u"<!ATTLIST i id ID #IMPLIED to IDREF #IMPLIED k CDATA 'dflt' f CDATA #FIXED 'x'>"
+                             u"<!ENTITY good '<i id=\"in\" to=\"out\"/>'><!ENTITY bad '<i to=\"nowhere\"/>'>"
+                             u"<!ENTITY fixed '<i f=\"y\"/>'>]>"
+                             u"<r><i id='out' to='in'/>&good;</r>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc, 1), Kinds{});
+    TdomElement* inner = doc->getElementById(u"in");
+    ASSERT_NE(inner, nullptr);
+    EXPECT_TRUE(inner->getIsReadonly());
+    TdomElement* r = doc->getDocumentElement();
+    EXPECT_EQ(inner->getAttribute(u"k"), u"dflt");  // defaults reach read-only content too
+    EXPECT_TRUE(inner->getAttributeNode(u"k")->getIsReadonly());
+    r->appendChild(doc->createEntityReference(u"bad"));
+    EXPECT_EQ(validate(doc, 1), Kinds{29});
+    TdomEntityReference* fixed = doc->createEntityReference(u"fixed");
+    r->appendChild(fixed);
+    EXPECT_EQ(validate(doc, 1), Kinds{17});
+    // Refreshing defaults leaves the entities' content alone: it is not the element's.
+    EXPECT_TRUE(r->refreshDefaultAttributes(true, true));
+    EXPECT_EQ(static_cast<TdomElement*>(fixed->getFirstChild())->getAttribute(u"f"), u"y");
+    r->removeChild(fixed);
+    EXPECT_EQ(validate(doc, 0), Kinds{29});
+}
+
+/// One small DTD and document per kind: the kinds buildASModel reports, then those of
+/// validateDocument (mode 1: references kept).
+struct KindCase {
+    int kind;
+    const char16_t* subset;
+    const char16_t* body;
+    std::vector<int> built;
+    std::vector<int> validated;
+};
+
+TEST_F(FromDtd, EachKindFromRealDeclarations) {
+    serve({{u"ext.xml", "external text"}, {u"ext.dtd", "<!ELEMENT r EMPTY>"}});
+    const std::vector<KindCase> cases = {
+        {1, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #IMPLIED a CDATA 'x'>", u"<r/>", {1}, {}},
+        {2, u"<!ELEMENT r ANY><!ENTITY e 'first'><!ENTITY e 'second'>", u"<r>&e;</r>", {2}, {}},
+        {3, u"<!ENTITY % p '<!ELEMENT r EMPTY>'><!ENTITY % p '<!ELEMENT r ANY>'>%p;", u"<r/>", {3}, {}},
+        {5, u"<!ELEMENT r EMPTY><!ATTLIST r a NMTOKEN 'a b'>", u"<r a='x'/>", {}, {5}},
+        {6, u"<!ELEMENT r EMPTY>", u"<r x='1'/>", {}, {6}},
+        {7, u"<!ELEMENT r EMPTY><!ATTLIST r a (x|y) #IMPLIED>", u"<r a='z'/>", {}, {7}},
+        {8, u"<!ELEMENT r EMPTY><!ELEMENT r ANY>", u"<r/>", {8}, {}},
+        {9, u"<!ELEMENT r EMPTY><!ATTLIST r a (x|y|x) #IMPLIED>", u"<r/>", {}, {9}},
+        {10, u"<!ELEMENT r EMPTY><!ATTLIST r a ID #IMPLIED b ID #IMPLIED>", u"<r/>", {}, {10}},
+        {11, u"<!ELEMENT r (i,i)><!ELEMENT i EMPTY><!ATTLIST i id ID #REQUIRED>", u"<r><i id='a'/><i id='a'/></r>", {}, {11}},
+        {12, u"<!ELEMENT r (#PCDATA|i|i)*><!ELEMENT i EMPTY>", u"<r/>", {}, {12}},
+        {13, u"<!NOTATION n SYSTEM 'a'><!NOTATION n SYSTEM 'b'><!ELEMENT r EMPTY>", u"<r/>", {13}, {}},
+        {14, u"<!NOTATION n SYSTEM 'a'><!ELEMENT r ANY><!ATTLIST r a NOTATION (n) #IMPLIED b NOTATION (n) #IMPLIED>", u"<r/>", {}, {14}},
+        {15, u"<!NOTATION n SYSTEM 'a'><!ELEMENT r ANY><!ATTLIST r a NOTATION (n|n) #IMPLIED>", u"<r/>", {}, {15}},
+        {17, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #FIXED 'x'>", u"<r a='y'/>", {}, {17}},
+        {18, u"<!ELEMENT r EMPTY><!ATTLIST r a ID 'x'>", u"<r/>", {}, {18}},
+        {19, u"<!ELEMENT r EMPTY>", u"<r>x</r>", {}, {19}},
+        {20, u"<!ELEMENT r ANY>", u"<r><x/></r>", {}, {20}},
+        {21, u"<!ELEMENT r (i)><!ELEMENT i EMPTY>", u"<r/>", {}, {21}},
+        {23, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #IMPLIED>", u"<r a='&nowhere;'/>", {}, {23}},
+        {25, u"<!ELEMENT r (i|i)><!ELEMENT i EMPTY>", u"<r><i/></r>", {}, {25}},
+        {26, u"<!NOTATION n SYSTEM 'a'><!ELEMENT r EMPTY><!ATTLIST r a NOTATION (n) #IMPLIED>", u"<r/>", {}, {26}},
+        {27, u"<!ELEMENT r EMPTY>%nowhere;", u"<r/>", {27}, {}},
+        {28, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #REQUIRED>", u"<r/>", {}, {28}},
+        {29, u"<!ELEMENT r EMPTY><!ATTLIST r a IDREF #IMPLIED>", u"<r a='none'/>", {}, {29}},
+        {30, u"<!ELEMENT r EMPTY><!ENTITY t 'text'><!ATTLIST r a ENTITY #IMPLIED>", u"<r a='t'/>", {}, {30}},
+        {31, u"<!ELEMENT r EMPTY><!ENTITY pic SYSTEM 'p.gif' NDATA gif>", u"<r/>", {}, {31}},
+        {32, u"<!ELEMENT r ANY><!ENTITY lost SYSTEM 'lost.xml'>", u"<r>&lost;</r>", {}, {32, 32}},
+        {33, u"<!ELEMENT r EMPTY><!ENTITY % gone SYSTEM 'gone.dtd'>%gone;", u"<r/>", {33}, {}},
+        {35, u"<!ELEMENT r EMPTY><!ELEMENT s EMPTY>", u"<s/>", {}, {35}},
+        {36, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #IMPLIED><!ENTITY x SYSTEM 'ext.xml'>", u"<r a='&x;'/>", {}, {36}},
+        {53, u"<!ELEMENT r EMPTY><!ATTLIST r a CDATA #IMPLIED><!ENTITY m '<b>m</b>'>", u"<r a='&m;'/>", {}, {53}},
+        {61, u"<!ELEMENT r ANY><!ENTITY bad '<a>'>", u"<r>&bad;</r>", {4}, {32, 61}},
+        {62, u"<!ELEMENT r ANY><!ENTITY a 'x&b;'><!ENTITY b 'y&a;'>", u"<r>&a;</r>", {}, {32, 62}},
+        {63, u"<!NOTATION gif SYSTEM 'v'><!ELEMENT r ANY><!ENTITY pic SYSTEM 'p.gif' NDATA gif>", u"<r>&pic;</r>", {}, {32, 63}},
+    };
+    for (const KindCase& c : cases) {
+        SCOPED_TRACE(c.kind);
+        WideString text = u"<!DOCTYPE r [" + WideString(c.subset) + u"]>" + c.body;
+        TdomDocument* doc = read(text);
+        doc->buildASModel();
+        EXPECT_EQ(kinds, c.built);
+        EXPECT_EQ(validate(doc), c.validated);
+        impl.freeDocument(doc);
+    }
+}
+
+// ---- a valid document -------------------------------------------------------------------------
+
+TEST_F(Declared, ValidDocumentGetsDefaultsAndIdsAndStaysValidOnASecondRun) {
+    element(u"list", u"(head?, item+)");
+    element(u"head", u"(#PCDATA)");
+    element(u"item", u"(#PCDATA | b)*");
+    element(u"b", u"EMPTY");
+    attlist(u"item", u"id", u"ID", u"", u"#REQUIRED");
+    attlist(u"item", u"refs", u"IDREFS", u"", u"#IMPLIED");
+    attlist(u"item", u"kind", u"", u"(std|big)", u"", u"std");
+    attlist(u"item", u"ver", u"CDATA", u"", u"#FIXED", u"1.0");
+    attlist(u"list", u"owner", u"IDREF", u"", u"#IMPLIED");
+    TdomDocument* doc = read(u"<list owner='b'>\n  <head>Title</head>\n"
+                             u"  <item id='a'>x<b/>y</item>\n  <item id='b' refs=' a  b ' kind='big'/>\n</list>");
+    EXPECT_EQ(validate(doc), Kinds{});
+    TdomElement* a = doc->getElementById(u"a");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->getAttribute(u"kind"), u"std");
+    EXPECT_FALSE(a->getAttributeNode(u"kind")->getSpecified());
+    EXPECT_EQ(a->getAttribute(u"ver"), u"1.0");
+    EXPECT_TRUE(a->getAttributeNode(u"id")->isIdAttribute());
+    EXPECT_FALSE(a->getAttributeNode(u"kind")->isIdAttribute());
+    EXPECT_EQ(doc->getElementById(u"b")->getAttributeLiteral(u"refs"), u"a b");
+    // The ID map starts empty at each run: the same IDs are no duplicates the second time.
+    EXPECT_EQ(validate(doc), Kinds{});
+    EXPECT_EQ(doc->getElementById(u"b")->getAttribute(u"kind"), u"big");
+    // White space between element children is white space in element content.
+    auto* ws = static_cast<TdomText*>(doc->getDocumentElement()->getFirstChild());
+    EXPECT_TRUE(ws->isWhitespaceInElementContent());
+    auto* word = static_cast<TdomText*>(a->getFirstChild());
+    EXPECT_FALSE(word->isWhitespaceInElementContent());
+}
+
+// ---- one case per kind ---------------------------------------------------------------------
+
+TEST_F(Declared, UndeclaredAttributeIsKind6) {
+    element(u"r", u"EMPTY");
+    EXPECT_EQ(validate(read(u"<r x='1'/>")), Kinds{6});
+}
+
+TEST_F(Declared, ValuesNotOfTheirTypeAreKind7) {
+    element(u"r", u"EMPTY");
+    attlist(u"r", u"id", u"ID", u"", u"#IMPLIED");
+    attlist(u"r", u"n", u"NMTOKEN", u"", u"#IMPLIED");
+    attlist(u"r", u"ns", u"NMTOKENS", u"", u"#IMPLIED");
+    attlist(u"r", u"e", u"", u"(one|two)", u"#IMPLIED");
+    attlist(u"r", u"ref", u"IDREF", u"", u"#IMPLIED");
+    attlist(u"r", u"refs", u"IDREFS", u"", u"#IMPLIED");
+    EXPECT_EQ(validate(read(u"<r id='1x'/>")), Kinds{7});
+    EXPECT_EQ(validate(read(u"<r n='a b'/>")), Kinds{7});
+    EXPECT_EQ(validate(read(u"<r ns='a b ;'/>")), Kinds{7});
+    EXPECT_EQ(validate(read(u"<r e='three'/>")), Kinds{7});
+    EXPECT_EQ(validate(read(u"<r ref='1a'/>")), Kinds{7});
+    EXPECT_EQ(validate(read(u"<r refs='a 1b'/>")), Kinds{7});
+    EXPECT_EQ(validate(read(u"<r e=' two ' n=' x ' ns=' p  q '/>")), Kinds{});
+}
+
+TEST_F(Declared, RepeatedEnumerationTokenIsKind9) {
+    element(u"r", u"EMPTY");
+    attlist(u"r", u"e", u"", u"(a|b|a)", u"#IMPLIED");
+    EXPECT_EQ(validate(read(u"<r/>")), Kinds{9});
+}
+
+TEST_F(Declared, DuplicateIdIsKind11AndEmptiesTheIdMap) {
+    element(u"r", u"(i*)");
+    element(u"i", u"EMPTY");
+    attlist(u"i", u"id", u"ID", u"", u"#IMPLIED");
+    TdomDocument* doc = read(u"<r><i id='a'/><i id='a'/></r>");
+    EXPECT_EQ(validate(doc), Kinds{11});
+    EXPECT_EQ(doc->getElementById(u"a"), nullptr);
+}
+
+TEST_F(Declared, FixedValueThatDiffersIsKind17) {
+    element(u"r", u"EMPTY");
+    attlist(u"r", u"v", u"CDATA", u"", u"#FIXED", u"a b");
+    attlist(u"r", u"t", u"NMTOKENS", u"", u"#FIXED", u"x y");
+    EXPECT_EQ(validate(read(u"<r v='a  b'/>")), Kinds{17});
+    EXPECT_EQ(validate(read(u"<r v='a b'/>")), Kinds{});
+    // Tokenized values compare after normalization.
+    EXPECT_EQ(validate(read(u"<r t=' x   y '/>")), Kinds{});
+}
+
+TEST_F(Declared, EmptyElementWithContentIsKind19) {
+    element(u"r", u"EMPTY");
+    EXPECT_EQ(validate(read(u"<r> </r>")), Kinds{19});
+    EXPECT_EQ(validate(read(u"<r><!--c--></r>")), Kinds{19});
+}
+
+TEST_F(Declared, UndeclaredElementTypeIsKind20) {
+    element(u"r", u"ANY");
+    EXPECT_EQ(validate(read(u"<r><x/></r>")), Kinds{20});
+}
+
+TEST_F(Declared, ContentNotMatchingIsKind21) {
+    element(u"r", u"(a, b)");
+    element(u"a", u"EMPTY");
+    element(u"b", u"EMPTY");
+    element(u"m", u"(#PCDATA)");
+    element(u"n", u"(#PCDATA|a)*");
+    EXPECT_EQ(validate(read(u"<r><a/><b/><a/></r>")), Kinds{21});  // more names than the model takes
+    EXPECT_EQ(validate(read(u"<r><b/><a/></r>")), Kinds{21});
+    EXPECT_EQ(validate(read(u"<r><a/>text<b/></r>")), Kinds{21});
+    EXPECT_EQ(validate(read(u"<r><a/><![CDATA[ ]]><b/></r>")), Kinds{21});
+    EXPECT_EQ(validate(read(u"<r> <a/><?pi x?><!--c--> <b/> </r>")), Kinds{});
+    EXPECT_EQ(validate(read(u"<m>t<a/></m>")), Kinds{21});
+    EXPECT_EQ(validate(read(u"<n>t<a/><![CDATA[<>]]>u</n>")), Kinds{});
+    EXPECT_EQ(validate(read(u"<n>t<b/></n>")), Kinds{21});
+}
+
+TEST_F(Declared, UndeclaredEntityIsKind23) {
+    element(u"r", u"ANY");
+    attlist(u"r", u"v", u"CDATA", u"", u"#IMPLIED");
+    EXPECT_EQ(validate(read(u"<r>&nowhere;</r>")), (Kinds{32, 23}));
+    EXPECT_EQ(validate(read(u"<r v='&nowhere;'/>")), Kinds{23});
+}
+
+TEST_F(Declared, NonDeterministicModelIsKind25) {
+    element(u"r", u"(a | a)");
+    element(u"a", u"EMPTY");
+    EXPECT_EQ(validate(read(u"<r><a/></r>")), Kinds{25});
+}
+
+TEST_F(Declared, MissingRequiredAttributeIsKind28) {
+    element(u"r", u"EMPTY");
+    attlist(u"r", u"v", u"CDATA", u"", u"#REQUIRED");
+    EXPECT_EQ(validate(read(u"<r/>")), Kinds{28});
+}
+
+TEST_F(Declared, ReferenceToAMissingIdIsKind29) {
+    element(u"r", u"(i*)");
+    element(u"i", u"EMPTY");
+    attlist(u"i", u"id", u"ID", u"", u"#IMPLIED");
+    attlist(u"i", u"to", u"IDREFS", u"", u"#IMPLIED");
+    EXPECT_EQ(validate(read(u"<r><i to='b a'/><i id='a'/></r>")), Kinds{29});
+    EXPECT_EQ(validate(read(u"<r><i to='b c'/><i id='b'/><i id='c'/></r>")), Kinds{});
+}
+
+TEST_F(Declared, EntityAttributesNameUnparsedEntitiesOrAreKind30) {
+    notation(u"gif", u"viewer");
+    entity(u"pic", u"", u"", u"pic.gif", u"gif");
+    entity(u"text", u"words");
+    element(u"r", u"EMPTY");
+    attlist(u"r", u"e", u"ENTITY", u"", u"#IMPLIED");
+    attlist(u"r", u"es", u"ENTITIES", u"", u"#IMPLIED");
+    EXPECT_EQ(validate(read(u"<r e='pic' es='pic pic'/>")), Kinds{});
+    EXPECT_EQ(validate(read(u"<r e='text'/>")), Kinds{30});
+    EXPECT_EQ(validate(read(u"<r es='pic none text'/>")), (Kinds{30, 30}));
+}
+
+TEST_F(Declared, NotationAttributesNameListedDeclaredNotations) {
+    notation(u"gif", u"viewer");
+    element(u"r", u"(#PCDATA)");
+    attlist(u"r", u"n", u"NOTATION", u"(gif|png)", u"#IMPLIED");
+    TdomDocument* doc = read(u"<r n='gif'/>");
+    kinds.clear();
+    // The model itself names an undeclared notation: kind 31 from the models' own check.
+    EXPECT_EQ(validate(doc), Kinds{31});
+    TdomASNotationDecl* png = nullptr;
+    model->addNotationDecl(u"png", u"", u"viewer", png);  // declared later in the same model
+    EXPECT_EQ(validate(doc), Kinds{});
+    EXPECT_EQ(validate(read(u"<r n='jpg'/>")), Kinds{7});
+}
+
+TEST_F(Declared, RootNotTheDeclaredNameIsKind35AndNoRootIsKind60) {
+    element(u"r", u"EMPTY");
+    TdomDocument* doc = read(u"<!DOCTYPE other []><r/>");
+    if (!doc->getDocTypeDecl()) doc->insertBefore(doc->createDocumentTypeDecl(u"other", u"", u"", u""), doc->getDocumentElement());
+    EXPECT_EQ(validate(doc), Kinds{35});
+    TdomDocument* empty = impl.createEmptyDocument(u"");
+    empty->getASModels()->appendASModel(model);
+    EXPECT_EQ(validate(empty), Kinds{60});
+}
+
+TEST_F(Declared, AttributeValuesReferringToExternalOrLessThanEntities) {
+    entity(u"ext", u"", u"", u"ext.txt");
+    entity(u"lt", u"&#38;#60;");
+    entity(u"angle", u"<b>markup</b>");
+    entity(u"inner", u"x&angle;");
+    element(u"r", u"EMPTY");
+    attlist(u"r", u"v", u"CDATA", u"", u"#IMPLIED");
+    EXPECT_EQ(validate(read(u"<r v='&ext;'/>")), (Kinds{23}));     // external entities never resolve in values
+    EXPECT_EQ(validate(read(u"<r v='a &lt; b'/>")), Kinds{});
+    EXPECT_EQ(validate(read(u"<r v='&inner;'/>")), Kinds{53});
+    TdomDocument* doc = read(u"<r/>");
+    doc->getDocumentElement()->setAttribute(u"v", u"&ext;");
+    EXPECT_TRUE(doc->getDocumentElement()->getAttributeNode(u"v")->refersToExternalEntity());
+    doc->getDocumentElement()->setAttribute(u"v", u"&inner;");
+    EXPECT_TRUE(doc->getDocumentElement()->getAttributeNode(u"v")->refersToEntityWithLessThan());
+    EXPECT_FALSE(doc->getDocumentElement()->getAttributeNode(u"v")->refersToExternalEntity());
+}
+
+TEST_F(Declared, EntityReferencesInContentByKind) {
+    notation(u"gif", u"viewer");
+    entity(u"pic", u"", u"", u"pic.gif", u"gif");
+    entity(u"broken", u"<a>");
+    entity(u"self", u"x&self;");
+    entity(u"good", u"fine");
+    element(u"r", u"ANY");
+    // Mode 1 keeps the references; their own checks report.
+    EXPECT_EQ(validate(read(u"<r>&broken;</r>"), 1), (Kinds{32, 61}));
+    EXPECT_EQ(validate(read(u"<r>&self;</r>"), 1), (Kinds{32, 62}));
+    EXPECT_EQ(validate(read(u"<r>&pic;</r>"), 1), (Kinds{32, 63}));
+    EXPECT_EQ(validate(read(u"<r>&good;</r>"), 1), Kinds{});
+    // Mode 0 replaces what it can and leaves the rest: a self-referring entity is refused at
+    // once, it does not loop.
+    TdomDocument* doc = read(u"<r>a&self;b&good;c</r>");
+    EXPECT_FALSE(doc->getDocumentElement()->resolveEntityReferences(0));
+    EXPECT_EQ(childNames(doc->getDocumentElement()), "#text,self,#text");
+    EXPECT_EQ(doc->getDocumentElement()->getLastChild()->getNodeValue(), u"bfinec");
+}
+
+TEST_F(Declared, DefaultValueProblemsAreReportedByKind) {
+    entity(u"ext", u"", u"", u"ext.txt");
+    entity(u"angle", u"<b>markup</b>");
+    element(u"r", u"EMPTY");
+    attlist(u"r", u"v", u"CDATA", u"", u"", u"&ext;");
+    attlist(u"r", u"w", u"CDATA", u"", u"#FIXED", u"&angle;");
+    attlist(u"r", u"n", u"NMTOKEN", u"", u"", u"&ext;");
+    // The NMTOKEN default is checked by the models (36), each missing default by the element.
+    EXPECT_EQ(validate(read(u"<r/>")), (Kinds{36, 36, 53, 36}));
+    // A default of a present attribute is not needed; a #FIXED one is always compared.
+    EXPECT_EQ(validate(read(u"<r v='given' n='x' w='y'/>")), (Kinds{36, 53}));
+}
+
+// ---- entity expansion ----------------------------------------------------------------------
+
+TEST_F(Declared, NestedEntitiesExpandInBothModes) {
+    entity(u"co", u"Smith &amp; <b>Co</b>");
+    entity(u"sig", u"by &co;, &#169; &year;");
+    entity(u"year", u"2026");
+    element(u"r", u"ANY");
+    element(u"b", u"(#PCDATA)");
+    TdomDocument* doc = read(u"<r>Made &sig;.</r>");
+    TdomElement* r = doc->getDocumentElement();
+    ASSERT_TRUE(r->resolveEntityReferences(1));
+    TdomNode* ref = r->getChildNodes()->item(1);
+    ASSERT_EQ(ref->getNodeType(), ntEntity_Reference_Node);
+    EXPECT_EQ(ref->getTextContent(), u"by Smith & Co, \u00a9 2026");
+    EXPECT_TRUE(ref->getFirstChild()->getIsReadonly());
+    EXPECT_TRUE(r->resolveEntityReferences(0));
+    EXPECT_EQ(childNames(r), "#text,b,#text");
+    EXPECT_EQ(r->getFirstChild()->getNodeValue(), u"Made by Smith & ");
+    EXPECT_EQ(r->getLastChild()->getNodeValue(), u", \u00a9 2026.");
+    EXPECT_EQ(validate(doc, 0), Kinds{});
+}
+
+TEST_F(Declared, ExternalEntitiesComeThroughTheHandler) {
+    entity(u"chap", u"", u"", u"chap.xml");
+    entity(u"lost", u"", u"", u"lost.xml");
+    element(u"r", u"ANY");
+    element(u"p", u"(#PCDATA)");
+    std::vector<std::string> asked;
+    impl.OnExternalParsedEntity = [&](TObject*, const WideString&, const WideString&, const WideString& systemId,
+                                      std::unique_ptr<TStream>& stream, TXmlParserAction& action) {
+        asked.push_back(u8(systemId));
+        if (systemId != u"chap.xml") return;
+        stream = std::make_unique<TStringStream>("<?xml version='1.0' encoding='UTF-8'?><p>chapter</p>");
+        action = PARSER_STREAM;
+    };
+    TdomDocument* doc = read(u"<r>&chap;&lost;</r>");
+    EXPECT_FALSE(doc->getDocumentElement()->resolveEntityReferences(0));
+    EXPECT_EQ(childNames(doc->getDocumentElement()), "p,lost");
+    EXPECT_EQ(doc->getDocumentElement()->getFirstChild()->getTextContent(), u"chapter");
+    EXPECT_EQ(asked, (std::vector<std::string>{"chap.xml", "lost.xml"}));
+}
+
+TEST_F(Declared, ImportedReferencesExpandFromTheTargetsDeclarations) {
+    entity(u"e", u"target text");
+    element(u"r", u"ANY");
+    TdomDocument* doc = read(u"<r/>");
+    TdomDocument source;
+    TdomNode* copy = doc->importNode(source.createEntityReference(u"e"), false);
+    EXPECT_EQ(copy->getTextContent(), u"target text");
+    EXPECT_TRUE(copy->getIsReadonly());
+    static_cast<TdomEntityReference*>(copy)->expand();
+    EXPECT_EQ(copy->getChildCount(), 1);
+}
+
+TEST_F(Declared, BillionLaughsIsRefusedQuicklyEverywhere) {
+    entity(u"l0", u"ha");
+    for (int i = 1; i <= 12; ++i) {
+        WideString v;
+        WideString prev = u"l" + num(i - 1);
+        for (int k = 0; k < 10; ++k) v += u"&" + prev + u";";
+        entity(u"l" + num(i), v);
+    }
+    element(u"r", u"ANY");
+    attlist(u"r", u"v", u"CDATA", u"", u"#IMPLIED");
+    TdomDocument* doc = read(u"<r v='&l12;'>&l12;&l12;</r>");
+    TdomElement* r = doc->getDocumentElement();
+    EXPECT_FALSE(r->resolveEntityReferences(1));
+    EXPECT_EQ(r->getFirstChild()->getChildCount(), 0);
+    EXPECT_FALSE(r->resolveEntityReferences(0));
+    EXPECT_EQ(childNames(r), "l12,l12");
+    EXPECT_TRUE(raises<EConvertError>([&] { r->getAttributeLiteral(u"v"); },
+                                      u"Literal attribute value cannot be resolved."));
+    EXPECT_FALSE(doc->validateDocument(0));
+}
+
+// ---- defaults --------------------------------------------------------------------------------
+
+TEST_F(Declared, RefreshDefaultAttributesFollowsTheDeclarations) {
+    element(u"r", u"(r*)");
+    attlist(u"r", u"d", u"CDATA", u"", u"", u"dflt");
+    attlist(u"r", u"f", u"CDATA", u"", u"#FIXED", u"fix");
+    attlist(u"r", u"i", u"CDATA", u"", u"#IMPLIED");
+    TdomDocument* doc = read(u"<r f='fix' other='kept'><r/></r>");
+    TdomElement* r = doc->getDocumentElement();
+    EXPECT_TRUE(r->refreshDefaultAttributes(false, true));
+    auto* inner = static_cast<TdomElement*>(r->getFirstChild());
+    EXPECT_EQ(inner->getAttribute(u"d"), u"dflt");
+    EXPECT_EQ(inner->getAttribute(u"f"), u"fix");
+    EXPECT_FALSE(inner->hasAttribute(u"i"));
+    EXPECT_TRUE(r->getAttributeNode(u"f")->getSpecified());
+    EXPECT_TRUE(r->refreshDefaultAttributes(true, false));
+    EXPECT_FALSE(r->getAttributeNode(u"f")->getSpecified());  // the specified #FIXED one was replaced
+    EXPECT_EQ(r->getAttribute(u"other"), u"kept");            // undeclared: kept
+}
+
+// ---- depth and size --------------------------------------------------------------------------
+
+TEST_F(Declared, DeepDocumentsDoNotExhaustTheStack) {
+    constexpr int kDeep = 200000;
+    element(u"d", u"(#PCDATA|d)*");
+    attlist(u"d", u"k", u"CDATA", u"", u"", u"v");
+    attlist(u"d", u"id", u"ID", u"", u"#IMPLIED");
+    attlist(u"d", u"to", u"IDREF", u"", u"#IMPLIED");
+    entity(u"e", u"text");
+    TdomDocument* doc = read(u"<d/>");
+    TdomElement* inner = doc->createElement(u"d");
+    inner->setAttribute(u"id", u"bottom");
+    inner->appendChild(doc->createEntityReference(u"e"));
+    inner->appendChild(doc->createTextNode(u"x"));
+    for (int i = 0; i < kDeep; ++i) {
+        TdomElement* outer = doc->createElement(u"d");
+        outer->appendChild(inner);
+        outer->appendChild(doc->createTextNode(u"a"));
+        outer->appendChild(doc->createTextNode(u"b"));
+        inner = outer;
+    }
+    inner->setAttribute(u"to", u"bottom");
+    doc->getDocumentElement()->appendChild(inner);
+    TdomElement* root = doc->getDocumentElement();
+    EXPECT_TRUE(root->resolveEntityReferences(1));
+    EXPECT_TRUE(root->refreshDefaultAttributes(false, true));
+    root->normalize();
+    EXPECT_EQ(inner->getChildCount(), 2);
+    EXPECT_EQ(inner->getLastChild()->getNodeValue(), u"ab");
+    EXPECT_EQ(validate(doc, 0), Kinds{});
+    EXPECT_EQ(doc->getElementById(u"bottom")->getFirstChild()->getNodeValue(), u"textx");
+}
+
+TEST_F(Declared, AMillionAdjacentTextsNormalizeInLinearTime) {
+    element(u"r", u"(#PCDATA)");
+    entity(u"e", u"x");
+    TdomDocument* doc = read(u"<r/>");
+    TdomElement* r = doc->getDocumentElement();
+    for (int i = 0; i < 1000000; ++i) r->appendChild(doc->createEntityReference(u"e"));
+    ASSERT_TRUE(r->resolveEntityReferences(0));  // a million texts, merged into one
+    ASSERT_EQ(r->getChildCount(), 1);
+    EXPECT_EQ(r->getFirstChild()->getNodeValue().size(), 1000000u);
+    for (int i = 0; i < 1000000; ++i) r->appendChild(doc->createTextNode(u"y"));
+    r->normalize();
+    ASSERT_EQ(r->getChildCount(), 1);
+    EXPECT_EQ(r->getFirstChild()->getNodeValue().size(), 2000000u);
+}
+
+TEST_F(Declared, AMillionIdsValidate) {
+    element(u"r", u"(i*)");
+    element(u"i", u"EMPTY");
+    attlist(u"i", u"id", u"ID", u"", u"#REQUIRED");
+    attlist(u"i", u"to", u"IDREF", u"", u"#IMPLIED");
+    TdomDocument* doc = read(u"<r/>");
+    TdomElement* r = doc->getDocumentElement();
+    constexpr int kCount = 1000000;
+    for (int i = 0; i < kCount; ++i) {
+        TdomElement* e = doc->createElement(u"i");
+        e->setAttribute(u"id", u"n" + num(i));
+        if (i > 0) e->setAttribute(u"to", u"n" + num(i - 1));
+        r->appendChild(e);
+    }
+    EXPECT_EQ(validate(doc), Kinds{});
+    EXPECT_EQ(doc->getIdMap().size(), static_cast<size_t>(kCount));
+    EXPECT_EQ(doc->getElementById(u"n777")->getAttribute(u"to"), u"n776");
+}
+
+}  // namespace
