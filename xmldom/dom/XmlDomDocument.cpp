@@ -83,6 +83,11 @@ void TdomNodePages::release(void* p, size_t size) {
     DOM_POISON(reinterpret_cast<std::byte*>(p) + sizeof(FreeChunk), cls * kGrain - sizeof(FreeChunk));
 }
 
+void TdomNodeRegistry::addBlock() {
+    detail::makeRoomForOne(blocks_);
+    blocks_.push_back(std::unique_ptr<TdomNode*[]>(new TdomNode*[kBlock]));
+}
+
 namespace detail {
 
 void destroyNode(TdomNode* node) {
@@ -181,14 +186,14 @@ TdomDocument::~TdomDocument() {
 }
 
 void TdomDocument::registerCreatedNode(TdomNode* node) {
-    makeRoomForOne(registry_);
+    registry_.makeRoomForOne();
     node->registryIndex_ = static_cast<uint32_t>(registry_.size());
-    registry_.push_back(node);
+    registry_.push(node);
 }
 
 template <class T, class... Args>
 T* TdomDocument::makeNode(Args&&... args) {
-    makeRoomForOne(registry_);  // so registering cannot fail after construction
+    registry_.makeRoomForOne();  // so registering cannot fail after construction
     void* memory = pages_.allocate(sizeof(T));
     T* node;
     try {
@@ -201,16 +206,16 @@ T* TdomDocument::makeNode(Args&&... args) {
     static_assert(alignof(T) <= 8, "node pages hand out memory aligned to 8 bytes");
     node->allocSize_ = sizeof(T);
     node->registryIndex_ = static_cast<uint32_t>(registry_.size());
-    registry_.push_back(node);  // room made above
+    registry_.push(node);  // room made above
     return node;
 }
 
 void TdomDocument::releaseNode(TdomNode* node) {
     uint32_t i = node->registryIndex_;
     TdomNode* last = registry_.back();
-    registry_[i] = last;
+    registry_.at(i) = last;
     last->registryIndex_ = i;
-    registry_.pop_back();
+    registry_.pop();
     size_t size = node->allocSize_;
     node->~TdomNode();
     pages_.release(node, size);
@@ -358,13 +363,12 @@ void TdomDocument::clear() {
     for (TdomNode* child : children_) child->parent_ = nullptr;
     children_.clear();
     // Nodes only free their own storage, so the order of destruction does not matter.
-    for (TdomNode* node : registry_) {
+    registry_.forEach([this](TdomNode* node) {
         size_t size = node->allocSize_;
         node->~TdomNode();
         pages_.release(node, size);
-    }
+    });
     registry_.clear();
-    registry_.shrink_to_fit();
     iterators_.clear();
     walkers_.clear();
     elementLists_.clear();

@@ -52,6 +52,43 @@ private:
     FreeChunk* free_[kClasses] = {};
 };
 
+/// The nodes a document made, in blocks that never move: a new node costs no copy of the list
+/// and no second list while it grows. Invariant: size() entries, the first blocks full.
+class TdomNodeRegistry {
+public:
+    size_t size() const { return size_; }
+    /// Room for one more entry (may raise std::bad_alloc); push cannot fail afterwards.
+    void makeRoomForOne() {
+        if (size_ == blocks_.size() * kBlock) addBlock();
+    }
+    void push(TdomNode* node) {
+        at(size_) = node;
+        ++size_;
+    }
+    TdomNode*& at(size_t index) { return blocks_[index >> kShift][index & (kBlock - 1)]; }
+    TdomNode* back() { return at(size_ - 1); }
+    void pop() { --size_; }
+    /// Every entry in order.
+    template <class Visit>
+    void forEach(Visit visit) {
+        for (size_t i = 0; i < size_; ++i) visit(at(i));
+    }
+    /// No entry and no block left.
+    void clear() {
+        blocks_.clear();
+        blocks_.shrink_to_fit();
+        size_ = 0;
+    }
+
+private:
+    static constexpr size_t kShift = 15;
+    static constexpr size_t kBlock = size_t{1} << kShift; ///< entries per block (256 KB)
+    void addBlock();
+
+    std::vector<std::unique_ptr<TdomNode*[]>> blocks_;
+    size_t size_ = 0;
+};
+
 /// The ID map: ID value to the ID attribute holding it, hashed with open addressing (a million
 /// IDs insert in linear time, without a heap block per entry for short values). Duplicates are
 /// refused. Invariant: the slot table is empty or a power of two at most half full.
@@ -222,7 +259,7 @@ private:
     TdomNodePages pages_;
     std::unordered_set<WideString> namePool_;  ///< node-based: addresses stay valid
     WideString documentURI_;
-    TdomNodeVector registry_;
+    TdomNodeRegistry registry_;
     std::vector<std::unique_ptr<TdomNodeIterator>> iterators_;
     std::vector<std::unique_ptr<TdomTreeWalker>> walkers_;
     std::vector<std::unique_ptr<TdomElementsNodeList>> elementLists_;
