@@ -17,6 +17,17 @@ inline bool SameUnits(std::u16string_view A, std::u16string_view B) {
     return A.size() == B.size() && (A.empty() || std::memcmp(A.data(), B.data(), A.size() * sizeof(char16_t)) == 0);
 }
 
+/// Appends one code point: a single unit up to #xFFFF, a surrogate pair above.
+inline void AppendCodePoint(WideString& S, int32_t C) {
+    if (C > 0xFFFF) {
+        C -= 0x10000;
+        S.push_back(static_cast<char16_t>(0xD800 + (C >> 10)));
+        S.push_back(static_cast<char16_t>(0xDC00 + (C & 0x3FF)));
+    } else {
+        S.push_back(static_cast<char16_t>(C));
+    }
+}
+
 /// A growable UTF-16 buffer for building text. Invariant: 0 <= length <= capacity, and the
 /// capacity only grows (by quarters of itself) until the next reset.
 class TdomCustomStr : public TObject {

@@ -14,6 +14,7 @@
 
 #include "CharsetConv.h"
 #include "DomExceptions.h"
+#include "XmlStrings.h"
 #include "XmlChars.h"
 #include "XmlEncodingMessages.h"
 #include "XmlEncodings.h"
@@ -67,14 +68,6 @@ bool isStandaloneChar(int32_t c) {
     return c == 'y' || c == 'e' || c == 's' || c == 'n' || c == 'o';
 }
 
-void appendCodePoint(WideString& text, int32_t c) {
-    if (c > 0xFFFF) {
-        text.push_back(static_cast<char16_t>(highSurrogateOf(static_cast<uint32_t>(c))));
-        text.push_back(static_cast<char16_t>(lowSurrogateOf(static_cast<uint32_t>(c))));
-    } else {
-        text.push_back(static_cast<char16_t>(c));
-    }
-}
 
 } // namespace
 
@@ -841,7 +834,7 @@ void TXmlInputSource::getRemainingText(WideString& Text) {
     const int32_t lookAhead = FLookAhead;
     WideString text;
     try {
-        if (lookAhead != -1) appendCodePoint(text, lookAhead);
+        if (lookAhead != -1) AppendCodePoint(text, lookAhead);
         // Each remaining byte gives at most one unit (a four-byte form gives two).
         const int64_t remaining = FStream->getSize() - position;
         std::size_t used = text.size();

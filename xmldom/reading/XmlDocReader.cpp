@@ -12,16 +12,6 @@ namespace xmldom {
 
 namespace {
 
-inline void appendCodePoint(WideString& S, int32_t C) {
-    if (C >= 0x10000) {
-        C -= 0x10000;
-        S.push_back(static_cast<char16_t>(0xD800 + (C >> 10)));
-        S.push_back(static_cast<char16_t>(0xDC00 + (C & 0x3FF)));
-    } else {
-        S.push_back(static_cast<char16_t>(C));
-    }
-}
-
 bool isWs(char16_t c) { return c == 0x20 || c == 0x9 || c == 0xA || c == 0xD; }
 
 bool endsWith(const WideString& S, std::u16string_view Tail) {
@@ -429,7 +419,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                 } else if (c == u'&') {
                     state = TState::AfterAmpersand;
                 } else {
-                    appendCodePoint(buf, c);
+                    AppendCodePoint(buf, c);
                     state = TState::Text;
                 }
                 break;
@@ -442,7 +432,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                     buf.push_back(u'<');
                     state = TState::Markup;
                 } else {
-                    appendCodePoint(buf, c);
+                    AppendCodePoint(buf, c);
                 }
                 break;
             case TState::AfterAmpersand:
@@ -450,7 +440,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                     state = TState::AfterAmpHash;
                 } else {
                     if (!buf.empty() && !flushText()) go = false;
-                    appendCodePoint(buf, c);
+                    AppendCodePoint(buf, c);
                     loc->markStart();
                     state = TState::EntityName;
                 }
@@ -461,7 +451,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                     buf.clear();
                     state = TState::BetweenTokens;
                 } else {
-                    appendCodePoint(buf, c);
+                    AppendCodePoint(buf, c);
                 }
                 break;
             case TState::AfterAmpHash:
@@ -472,7 +462,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                     go = handleError(44, loc, u"&#;");
                     state = TState::Text;
                 } else {
-                    appendCodePoint(number, c);
+                    AppendCodePoint(number, c);
                     state = TState::DecimalRef;
                 }
                 break;
@@ -482,7 +472,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                     bool hex = state == TState::HexRef;
                     int32_t v = convertReference(number, hex);
                     if (v >= 0 && IsXmlChar(static_cast<UCS4Char>(v))) {
-                        appendCodePoint(buf, v);
+                        AppendCodePoint(buf, v);
                     } else {
                         WideString clue = hex ? u"&#x" : u"&#";
                         clue += number;
@@ -492,11 +482,11 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                     number.clear();
                     state = TState::Text;
                 } else {
-                    appendCodePoint(number, c);
+                    AppendCodePoint(number, c);
                 }
                 break;
             case TState::Markup:
-                appendCodePoint(buf, c);
+                AppendCodePoint(buf, c);
                 if (buf.size() == 2 && buf == u"<?") {
                     state = TState::PI;
                 } else if (buf.size() == 4 && buf == u"<!--") {
@@ -526,7 +516,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                 }
                 break;
             case TState::PI:
-                appendCodePoint(buf, c);
+                AppendCodePoint(buf, c);
                 // The "?" of the opener never closes it: "<?>" stays open.
                 if (c == u'>' && buf.size() >= 4 && buf[buf.size() - 2] == u'?') {
                     go = sendProcessingInstruction(loc, token.assign(buf, 2, buf.size() - 4));
@@ -535,7 +525,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                 }
                 break;
             case TState::Comment:
-                appendCodePoint(buf, c);
+                AppendCodePoint(buf, c);
                 if (c == u'>' && buf.size() > 6 && endsWith(buf, u"-->")) {
                     go = sendComment(loc, token.assign(buf, 4, buf.size() - 7));
                     buf.clear();
@@ -543,7 +533,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                 }
                 break;
             case TState::CDATA:
-                appendCodePoint(buf, c);
+                AppendCodePoint(buf, c);
                 if (c == u'>' && buf.size() >= 12 && endsWith(buf, u"]]>")) {
                     go = sendCDATA(loc, token.assign(buf, 9, buf.size() - 12));
                     buf.clear();
@@ -551,7 +541,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                 }
                 break;
             case TState::Doctype:
-                appendCodePoint(buf, c);
+                AppendCodePoint(buf, c);
                 if (!awaited.empty()) {
                     if (buf.size() >= awaitedFrom + awaited.size() && endsWith(buf, awaited)) awaited = {};
                     break;

@@ -18,15 +18,6 @@ namespace {
 
 bool isWs(char16_t c) { return c == 0x20 || c == 0x9 || c == 0xA || c == 0xD; }
 
-void appendCodePoint(WideString& S, int32_t C) {
-    if (C >= 0x10000) {
-        C -= 0x10000;
-        S.push_back(static_cast<char16_t>(0xD800 + (C >> 10)));
-        S.push_back(static_cast<char16_t>(0xDC00 + (C & 0x3FF)));
-    } else {
-        S.push_back(static_cast<char16_t>(C));
-    }
-}
 
 bool endsWith(const WideString& S, std::u16string_view Tail) {
     return S.size() >= Tail.size() && std::u16string_view(S).substr(S.size() - Tail.size()) == Tail;
@@ -233,12 +224,12 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
                 } else if (!isWs(static_cast<char16_t>(c))) {
                     loc->markStart();
                     WideString clue;
-                    appendCodePoint(clue, c);
+                    AppendCodePoint(clue, c);
                     go = handleError(ET_INVALID_CHARACTER, loc, clue);
                 }
                 break;
             case TState::Markup: {
-                appendCodePoint(buf, c);
+                AppendCodePoint(buf, c);
                 const size_t n = buf.size();
                 inSingle = inDouble = false;
                 if (n == 2 && buf == u"<?") {
@@ -265,13 +256,13 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
                 break;
             }
             case TState::PI:
-                appendCodePoint(buf, c);
+                AppendCodePoint(buf, c);
                 // The "?" of the opener never closes it: "<?>" stays open.
                 if (c == u'>' && buf.size() >= 4 && buf[buf.size() - 2] == u'?')
                     finish(sendDtdProcessingInstruction(loc, buf.substr(2, buf.size() - 4)));
                 break;
             case TState::Comment:
-                appendCodePoint(buf, c);
+                AppendCodePoint(buf, c);
                 // The hyphens of the opener never close it: "<!-->" and "<!--->" stay open.
                 if (c == u'>' && buf.size() > 6 && endsWith(buf, u"-->"))
                     finish(sendDtdComment(loc, buf.substr(4, buf.size() - 7)));
@@ -306,7 +297,7 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
                     }
                     break;
                 }
-                appendCodePoint(buf, c);
+                AppendCodePoint(buf, c);
                 if (state != TState::Element) toggleQuotes(c, inSingle, inDouble);
                 if (c != u'>' || (state != TState::Element && (inSingle || inDouble))) break;
                 switch (state) {
@@ -318,7 +309,7 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
                 break;
             }
             case TState::Section: {
-                appendCodePoint(buf, c);
+                AppendCodePoint(buf, c);
                 const size_t n = buf.size();
                 if (bracketState == 0 && c == u'[') {
                     bracketState = 1;
@@ -503,7 +494,7 @@ bool TXmlStandardDtdReader::readParameterEntity(TXmlInputSource* InputSource, Wi
     }
     case TRefEnd::Broken:
         Text = u"%" + name;
-        appendCodePoint(Text, stop);
+        AppendCodePoint(Text, stop);
         break;
     case TRefEnd::EndOfInput:
         Text = u"%" + name;
@@ -524,7 +515,7 @@ bool TXmlStandardDtdReader::includeParameterEntity(TXmlInputSource* InputSource,
         break;
     case TRefEnd::Broken:
         Text = u"%" + name;
-        appendCodePoint(Text, stop);
+        AppendCodePoint(Text, stop);
         break;
     case TRefEnd::EndOfInput:
         Text = u"%" + name;
