@@ -14,11 +14,11 @@
 
 #include "CharsetConv.h"
 #include "DomExceptions.h"
-#include "XmlStrings.h"
 #include "XmlChars.h"
 #include "XmlEncodingMessages.h"
 #include "XmlEncodings.h"
 #include "XmlMessages.h"
+#include "XmlStrings.h"
 
 namespace xmldom {
 
