@@ -360,6 +360,28 @@ TEST_F(FromDtd, DeepDocumentReadFromText) {
     EXPECT_TRUE(doc->validateAttributeValues());
 }
 
+TEST_F(FromDtd, NamespaceAwareElementsGetTheirDefaults) {
+    const WideString xmlns = u"http://www.w3.org/2000/xmlns/";
+    TdomDocument* doc = impl.createDocumentNS(u"urn:p", u"p:r", nullptr);
+    TdomElement* r = doc->getDocumentElement();
+    r->setAttributeNS(xmlns, u"xmlns:p", u"urn:p");
+    r->appendChild(doc->createElementNS(u"urn:p", u"p:i"));
+    doc->insertBefore(doc->createDocumentTypeDecl(
+                          u"p:r", u"", u"",
+                          u"<!ELEMENT p:r (p:i)*><!ELEMENT p:i EMPTY><!ATTLIST p:r xmlns:p CDATA #FIXED 'urn:p'"
+                          u" p:k CDATA 'pk' xml:lang CDATA 'en' plain CDATA 'x'><!ATTLIST p:i q:k CDATA 'unbound'>"),
+                      r);
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc), Kinds{});
+    EXPECT_EQ(r->getAttributeNS(u"urn:p", u"k"), u"pk");
+    EXPECT_EQ(r->getAttributeNS(u"http://www.w3.org/XML/1998/namespace", u"lang"), u"en");
+    EXPECT_EQ(r->getAttributeNS(u"", u"plain"), u"x");
+    EXPECT_FALSE(r->getAttributeNodeNS(u"", u"plain")->getSpecified());
+    // A default whose prefix is bound nowhere cannot be made: it is left out.
+    EXPECT_EQ(static_cast<TdomElement*>(r->getFirstChild())->getAttributeCount(), 0);
+    EXPECT_EQ(validate(doc), Kinds{});
+}
+
 /// One small DTD and document per kind: the kinds buildASModel reports, then those of
 /// validateDocument (mode 1: references kept).
 struct KindCase {
