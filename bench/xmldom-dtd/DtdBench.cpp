@@ -101,6 +101,7 @@ double expat(const std::string& dtd) {
         auto* r = static_cast<ExpatRun*>(XML_GetUserData(parser));
         XML_Parser sub = XML_ExternalEntityParserCreate(parser, context, nullptr);
         const bool ok = XML_Parse(sub, r->dtd->data(), static_cast<int>(r->dtd->size()), 1) == XML_STATUS_OK;
+        if (!ok) std::printf("  expat, external subset: %s\n", XML_ErrorString(XML_GetErrorCode(sub)));
         XML_ParserFree(sub);
         r->ok = r->ok && ok;
         return ok ? XML_STATUS_OK : XML_STATUS_ERROR;
@@ -123,14 +124,20 @@ int main() {
     for (int count : {10000, 100000, 300000}) {
         const std::string dtd = makeDtd(count);
         long definitions = 0;
-        double o = 1e300, l = 1e300, e = 1e300;
+        // Best of three runs; a contender that refuses the DTD shows -1. A contender slower than
+        // ten seconds runs once.
+        double o = -1, l = -1, e = -1;
+        auto best = [](double& kept, double now) {
+            if (now >= 0 && (kept < 0 || now < kept)) kept = now;
+        };
         for (int run = 0; run < 3; ++run) {
-            o = std::min(o, ours(dtd, definitions));
-            l = std::min(l, libxml2(dtd));
-            e = std::min(e, expat(dtd));
+            best(o, ours(dtd, definitions));
+            if (run == 0 || (l >= 0 && l < 10000)) best(l, libxml2(dtd));
+            if (run == 0 || (e >= 0 && e < 10000)) best(e, expat(dtd));
         }
-        std::printf("%-12d %12.1f %12.1f %12.1f %14.3f %10.2f %10.2f\n", count, o, l, e, 1000.0 * o / count, o / l,
-                    o / e);
+        auto ratio = [](double a, double b) { return a >= 0 && b > 0 ? a / b : -1.0; };
+        std::printf("%-12d %12.1f %12.1f %12.1f %14.3f %10.2f %10.2f\n", count, o, l, e, 1000.0 * o / count,
+                    ratio(o, l), ratio(o, e));
         if (!first) {
             first = o;
             firstCount = count;
