@@ -136,7 +136,11 @@ public:
     /// Unlinked copy owned by this document; document, document type, declaration or nil:
     /// ENot_Supported_Err.
     virtual TdomNode* importNode(TdomNode* node, bool deep);
-    /// Builds the schema models from the type declaration; a model already built: EInvalid_State_Err.
+    /// Builds the schema models from the type declaration: the internal subset into one, the
+    /// external subset (asked of the implementation) into a second. A model already there:
+    /// EInvalid_State_Err, nothing built. No declaration: true. A subset that fails to read
+    /// leaves no model of its own and gives false; an external subset nobody delivers is
+    /// reported as kind 24 and gives false.
     virtual bool buildASModel();
     /// Not a URI reference: ESyntax_Err, the old URI kept.
     virtual void setDocumentURI(const WideString& uri);
