@@ -396,6 +396,29 @@ TEST_F(FromDtd, NamespaceAwareElementsGetTheirDefaults) {
     EXPECT_EQ(validate(doc), Kinds{});
 }
 
+TEST_F(FromDtd, FreedElementsLeaveTheIdMap) {
+    TdomDocument* doc = read(u"<!DOCTYPE r [<!ELEMENT r (i*)><!ELEMENT i EMPTY><!ATTLIST i id ID #REQUIRED>]>"
+                             u"<r><i id='a'/><i id=' b '/><i id='c'/></r>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc), Kinds{});
+    TdomElement* r = doc->getDocumentElement();
+    TdomNode* a = r->removeChild(r->getFirstChild());
+    doc->freeTreeNode(a);
+    EXPECT_EQ(doc->getElementById(u"a"), nullptr);
+    // Its value changed after validation, the attribute still leaves the map when freed.
+    auto* b = static_cast<TdomElement*>(r->getFirstChild());
+    b->setAttribute(u"id", u"changed");
+    TdomNode* freed = r->removeChild(b);
+    doc->freeTreeNode(freed);
+    EXPECT_EQ(doc->getElementById(u"b"), nullptr);
+    TdomAttr* c = static_cast<TdomElement*>(r->getFirstChild())->getAttributeNode(u"id");
+    EXPECT_EQ(doc->getElementById(u"c"), r->getFirstChild());
+    TdomNode* attr = static_cast<TdomElement*>(r->getFirstChild())->removeAttributeNode(c);
+    doc->freeTreeNode(attr);
+    EXPECT_EQ(doc->getElementById(u"c"), nullptr);
+    EXPECT_EQ(validate(doc), Kinds{28});
+}
+
 /// One small DTD and document per kind: the kinds buildASModel reports, then those of
 /// validateDocument (mode 1: references kept).
 struct KindCase {
@@ -812,6 +835,10 @@ TEST_F(Declared, AMillionIdsValidate) {
     EXPECT_EQ(validate(doc), Kinds{});
     EXPECT_EQ(doc->getIdMap().size(), static_cast<size_t>(kCount));
     EXPECT_EQ(doc->getElementById(u"n777")->getAttribute(u"to"), u"n776");
+    // Freeing them all takes each out of the ID map with one look-up.
+    TdomNode* root = doc->removeChild(r);
+    doc->freeTreeNode(root);
+    EXPECT_EQ(doc->getIdMap().size(), 0u);
 }
 
 }  // namespace

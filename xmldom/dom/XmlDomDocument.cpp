@@ -150,7 +150,28 @@ T* TdomDocument::makeNode(Args&&... args) {
     return node;
 }
 
+void TdomIdMap::forget(TdomAttr* attr) {
+    if (!attr->inIdMap_) return;
+    attr->inIdMap_ = false;
+    // The attribute was entered under its literal value; when that still finds it, one look-up
+    // does. A value changed since needs the search over all entries.
+    WideString key;
+    try {
+        attr->resolveLiteral(attr->getNodeValue(), key);
+        key = CollapseSpaces(key);
+    } catch (const Exception&) {
+        key.clear();
+    }
+    auto it = map_.find(key);
+    if (it != map_.end() && it->second == attr) {
+        map_.erase(it);
+        return;
+    }
+    std::erase_if(map_, [attr](const auto& entry) { return entry.second == attr; });
+}
+
 void TdomDocument::releaseNode(TdomNode* node) {
+    if (node->getNodeType() == ntAttribute_Node) idMap_.forget(static_cast<TdomAttr*>(node));
     uint32_t i = node->registryIndex_;
     TdomNode* last = registry_.back();
     registry_[i] = last;
@@ -300,6 +321,7 @@ TdomNode* TdomDocument::replaceChild(TdomNode* newChild, TdomNode* oldChild) {
 
 void TdomDocument::clear() {
     clearing_ = true;
+    idMap_.clear();  // before the attributes it names are destroyed
     for (TdomNode* child : children_) child->parent_ = nullptr;
     children_.clear();
     // Nodes only free their own storage, so the order of destruction does not matter.
@@ -314,7 +336,6 @@ void TdomDocument::clear() {
     walkers_.clear();
     elementLists_.clear();
     elementListsNS_.clear();
-    idMap_.clear();
     schema_->clear();
     clearing_ = false;
 }

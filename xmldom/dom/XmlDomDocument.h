@@ -56,14 +56,23 @@ private:
 class TdomIdMap {
 public:
     /// False, and nothing changed, when the value is already present.
-    bool add(const WideString& id, TdomAttr* attr) { return map_.try_emplace(id, attr).second; }
+    bool add(const WideString& id, TdomAttr* attr) {
+        if (!map_.try_emplace(id, attr).second) return false;
+        attr->inIdMap_ = true;
+        return true;
+    }
+    /// Takes out the entry of an attribute about to be freed, so no look-up reaches it.
+    void forget(TdomAttr* attr);
     /// The attribute holding id, nil when none.
     TdomAttr* find(const WideString& id) const {
         auto it = map_.find(id);
         return it == map_.end() ? nullptr : it->second;
     }
     bool contains(std::u16string_view id) const { return map_.find(WideString(id)) != map_.end(); }
-    void clear() { map_.clear(); }
+    void clear() {
+        for (auto& entry : map_) entry.second->inIdMap_ = false;
+        map_.clear();
+    }
     size_t size() const { return map_.size(); }
 
 private:

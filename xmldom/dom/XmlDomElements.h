@@ -160,6 +160,7 @@ public:
 private:
     friend class TdomElement;
     friend class TdomNamedNodeMap;
+    friend class TdomIdMap;
     void setNamesFromQualified(const WideString& namespaceURI, const WideString& qualifiedName);
     bool scanEntityReferences(bool wantLessThan) const;
 
@@ -168,6 +169,7 @@ private:
     TdomElement* ownerElement_ = nullptr;
     uint8_t namespaceDeclarationKind_ = 2;
     bool specified_;
+    bool inIdMap_ = false;  ///< set exactly while the document's ID map holds this attribute
 };
 
 }  // namespace xmldom
