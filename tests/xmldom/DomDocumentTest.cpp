@@ -219,6 +219,35 @@ TEST(DocumentLookups, ElementByIdAndUri) {
     EXPECT_EQ(doc.getBaseURI(), u"file:///tmp/x.xml");
 }
 
+TEST(DocumentLookups, IdMapKeepsEveryValueAcrossGrowth) {
+    // Short values and long ones (kept outside their slot), many of them so the table grows
+    // several times; each stays findable and a second entry of a value is refused.
+    TdomDocument doc;
+    TdomElement* root = doc.initDocumentElement(u"r");
+    root->setAttribute(u"id", u"x");
+    TdomAttr* attr = root->getAttributeNode(u"id");
+    TdomIdMap& ids = doc.getIdMap();
+    auto value = [](int i) {
+        WideString v = u"i" + WideString(static_cast<size_t>(i % 40), u'z');
+        for (char c : std::to_string(i)) v.push_back(static_cast<char16_t>(c));
+        return v;
+    };
+    constexpr int kCount = 5000;
+    for (int i = 0; i < kCount; ++i) ASSERT_TRUE(ids.add(value(i), i % 2 ? attr : nullptr));
+    EXPECT_EQ(ids.size(), static_cast<size_t>(kCount));
+    for (int i = 0; i < kCount; ++i) {
+        EXPECT_TRUE(ids.contains(value(i)));
+        EXPECT_EQ(ids.find(value(i)), i % 2 ? attr : nullptr);
+        EXPECT_FALSE(ids.add(value(i), attr));
+    }
+    EXPECT_FALSE(ids.contains(u"absent"));
+    EXPECT_FALSE(ids.contains(u""));
+    ids.clear();
+    EXPECT_EQ(ids.size(), 0u);
+    EXPECT_FALSE(ids.contains(value(1)));
+    EXPECT_TRUE(ids.add(value(1), attr));
+}
+
 TEST(EntityReferences, ReadOnlyFromCreationYetExpandableAndFreeable) {
     TdomDocument doc;
     TdomEntityReference* ref = doc.createEntityReference(u"amp");

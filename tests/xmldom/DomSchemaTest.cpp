@@ -18,6 +18,8 @@ public:
         for (int k = 0; k < 4; ++k) decls_.push_back({&names_[k], types[k], defaults[k], &values_[k], nullptr, nullptr});
     }
     bool hasModels() const override { return true; }
+    /// Declares kind with another type (a handler's change of the declarations).
+    void setKindType(uint8_t type) { decls_[2].attrType = type; }
     bool findElementContentType(const WideString& name, uint8_t& contentType) const override {
         if (name != u"list") return false;
         contentType = kContentTypeElement;
@@ -149,6 +151,46 @@ TEST_P(SchemaTest, ValidationReportsEachFault) {
     good->setSchemaQuery(nullptr);
 }
 
+TEST_P(SchemaTest, DeclarationsChangedByAHandlerCountFromThenOn) {
+    // The walk keeps what it learnt of the declarations; a handler that changes them while
+    // the walk runs must be heard by the elements after it.
+    item(u"a");                                       // valid, kind defaulted as NMTOKEN
+    item(nullptr);                                    // #REQUIRED id missing: 28
+    item(u"b")->setAttribute(u"kind", u"two words");  // no NMTOKEN, but CDATA by then
+    impl.OnError = [this](TObject*, TdomError* error, bool& go) {
+        kinds.push_back(error->getKind());
+        if (GetParam()) doc->getASModels()->item(0)->findAttributeDecl(u"item", u"kind")->setAttrType(0);
+        else schema.setKindType(0);
+        go = true;
+    };
+    EXPECT_FALSE(doc->validateDocument(0));
+    EXPECT_EQ(kinds, std::vector<int>{28});
+}
+
+TEST_P(SchemaTest, ReferencesAreCheckedWhetherTheWalkIsObservedOrNot) {
+    // Unobserved, the reference pass checks what the tree pass gathered; observed (a handler
+    // sees the defaults being added), it walks the tree again. Both find the same faults.
+    for (bool observed : {false, true}) {
+        kinds.clear();
+        TdomDocument* d = impl.createDocument(u"list", nullptr);
+        declare(d);
+        int seen = 0;
+        if (observed)
+            d->getDocumentElement()->setOnAttrModified([&](TdomNode*, TdomNode*, TdomAttrChange, TdomAttr*) { ++seen; });
+        const char16_t* pairs[][2] = {{u"a", u"b"}, {u"b", u"nowhere"}, {u"c", u"a"}};  // id, ref
+        for (auto& pair : pairs) {
+            TdomElement* e = d->createElement(u"item");
+            e->setAttribute(u"id", pair[0]);
+            e->setAttribute(u"ref", pair[1]);
+            d->getDocumentElement()->appendChild(e);
+        }
+        EXPECT_FALSE(d->validateDocument(0)) << observed;
+        EXPECT_EQ(kinds, std::vector<int>{29}) << observed;
+        EXPECT_EQ(seen > 0, observed);
+        d->setSchemaQuery(nullptr);
+    }
+}
+
 TEST_P(SchemaTest, RefreshDefaultAttributes) {
     TdomElement* e = item(u"a");
     e->setAttribute(u"fixed", u"F");
@@ -194,6 +236,28 @@ INSTANTIATE_TEST_SUITE_P(StubAndDtd, SchemaTest, ::testing::Bool(),
 }  // namespace
 
 namespace {
+
+// A fixed value the error handler changes in the model: the next element is held to the new
+// value, not to one the walk remembered.
+TEST(ModelValidation, FixedValueChangedByAHandler) {
+    TDomImplementation impl;
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(&impl);
+    TdomDocument* doc = parser.stringToDom(
+        "<!DOCTYPE r [<!ELEMENT r (e*)><!ELEMENT e EMPTY>"
+        "<!ATTLIST e id ID #REQUIRED v CDATA #FIXED 'a'>]><r><e id='w'/><e/><e id='x' v='b'/></r>");
+    ASSERT_TRUE(doc->buildASModel());
+    TdomASModel* model = doc->getASModels()->item(0);
+    std::vector<int> kinds;
+    impl.OnError = [&](TObject*, TdomError* error, bool& go) {
+        kinds.push_back(error->getKind());
+        model->findAttributeDecl(u"e", u"v")->setDefaultValue(u"b");
+        go = true;
+    };
+    EXPECT_FALSE(doc->validateDocument(0));
+    EXPECT_EQ(kinds, std::vector<int>{28});
+    impl.freeDocument(doc);
+}
 
 // A document deep enough to exhaust a recursive walk, built from the bottom up.
 TEST(DeepValidation, WalksDoNotRecurse) {

@@ -417,6 +417,23 @@ TEST_F(FromDtd, FreedElementsLeaveTheIdMap) {
     doc->freeTreeNode(attr);
     EXPECT_EQ(doc->getElementById(u"c"), nullptr);
     EXPECT_EQ(validate(doc), Kinds{28});
+    // Many entries, every third freed: the rest stay findable wherever their slots lay.
+    TdomDocument* many = read(u"<!DOCTYPE r [<!ELEMENT r (i*)><!ELEMENT i EMPTY><!ATTLIST i id ID #REQUIRED>]><r/>");
+    ASSERT_TRUE(many->buildASModel());
+    std::vector<TdomElement*> items;
+    for (int i = 0; i < 3000; ++i) {
+        items.push_back(many->createElement(u"i"));
+        items.back()->setAttribute(u"id", u"k" + num(i));
+        many->getDocumentElement()->appendChild(items.back());
+    }
+    EXPECT_EQ(validate(many), Kinds{});
+    for (int i = 0; i < 3000; i += 3) {
+        TdomNode* gone = many->getDocumentElement()->removeChild(items[static_cast<size_t>(i)]);
+        many->freeTreeNode(gone);
+    }
+    EXPECT_EQ(many->getIdMap().size(), 2000u);
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_EQ(many->getElementById(u"k" + num(i)), i % 3 ? items[static_cast<size_t>(i)] : nullptr) << i;
 }
 
 /// One small DTD and document per kind: the kinds buildASModel reports, then those of

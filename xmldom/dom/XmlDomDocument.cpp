@@ -93,6 +93,103 @@ void destroyNode(TdomNode* node) {
 
 }  // namespace detail
 
+// ---- ID map ---------------------------------------------------------------------------------
+
+size_t TdomIdMap::hashOf(std::u16string_view id) {
+    // FNV-1a over the code units: IDs are short, a byte-wise hash would cost more.
+    size_t h = 14695981039346656037ull;
+    for (char16_t c : id) h = (h ^ c) * 1099511628211ull;
+    return h ^ (h >> 29);
+}
+
+size_t TdomIdMap::slotOf(std::u16string_view id, size_t hash) const {
+    if (slots_.empty()) return kNone;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& s = slots_[i];
+        if (!s.used) return kNone;
+        if (s.hash == hash && s.id == id) return i;
+    }
+}
+
+TdomAttr* TdomIdMap::find(std::u16string_view id) const {
+    const size_t at = slotOf(id, hashOf(id));
+    return at == kNone ? nullptr : slots_[at].attr;
+}
+
+bool TdomIdMap::add(const WideString& id, TdomAttr* attr) {
+    const size_t hash = hashOf(id);
+    if (slotOf(id, hash) != kNone) return false;
+    if ((size_ + 1) * 2 > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    size_t i = hash & mask;
+    while (slots_[i].used) i = (i + 1) & mask;
+    Slot& s = slots_[i];
+    s.hash = hash;
+    s.attr = attr;
+    s.id = id;
+    s.used = true;
+    ++size_;
+    if (attr) attr->inIdMap_ = true;
+    return true;
+}
+
+void TdomIdMap::clear() {
+    for (Slot& s : slots_)
+        if (s.used && s.attr) s.attr->inIdMap_ = false;
+    slots_.clear();
+    size_ = 0;
+}
+
+void TdomIdMap::eraseAt(size_t i) {
+    const size_t mask = slots_.size() - 1;
+    slots_[i] = Slot{};
+    --size_;
+    for (size_t j = (i + 1) & mask; slots_[j].used; j = (j + 1) & mask) {
+        // An entry whose home slot lies cyclically in (i, j] stays; any other moves into the gap.
+        const size_t home = slots_[j].hash & mask;
+        const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+        if (stays) continue;
+        slots_[i] = std::move(slots_[j]);
+        slots_[j] = Slot{};
+        i = j;
+    }
+}
+
+void TdomIdMap::forget(TdomAttr* attr) {
+    if (!attr->inIdMap_) return;
+    attr->inIdMap_ = false;
+    // The attribute was entered under its literal value; when that still finds it, one look-up
+    // does. A value changed since needs the search over all entries.
+    WideString key;
+    try {
+        attr->resolveLiteral(attr->getNodeValue(), key);
+        key = CollapseSpaces(key);
+    } catch (const Exception&) {
+        key.clear();
+    }
+    size_t at = slotOf(key, hashOf(key));
+    if (at == kNone || slots_[at].attr != attr) {
+        at = kNone;
+        for (size_t i = 0; i < slots_.size() && at == kNone; ++i)
+            if (slots_[i].used && slots_[i].attr == attr) at = i;
+    }
+    if (at != kNone) eraseAt(at);
+}
+
+void TdomIdMap::grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.resize(old.empty() ? 64 : old.size() * 2);
+    const size_t mask = slots_.size() - 1;
+    for (Slot& s : old) {
+        if (!s.used) continue;
+        size_t i = s.hash & mask;
+        while (slots_[i].used) i = (i + 1) & mask;
+        slots_[i] = std::move(s);
+    }
+}
+
 // ---- construction, registry -----------------------------------------------------------------
 
 namespace {
@@ -148,26 +245,6 @@ T* TdomDocument::makeNode(Args&&... args) {
     node->allocSize_ = sizeof(T);
     registerCreatedNode(node);
     return node;
-}
-
-void TdomIdMap::forget(TdomAttr* attr) {
-    if (!attr->inIdMap_) return;
-    attr->inIdMap_ = false;
-    // The attribute was entered under its literal value; when that still finds it, one look-up
-    // does. A value changed since needs the search over all entries.
-    WideString key;
-    try {
-        attr->resolveLiteral(attr->getNodeValue(), key);
-        key = CollapseSpaces(key);
-    } catch (const Exception&) {
-        key.clear();
-    }
-    auto it = map_.find(key);
-    if (it != map_.end() && it->second == attr) {
-        map_.erase(it);
-        return;
-    }
-    std::erase_if(map_, [attr](const auto& entry) { return entry.second == attr; });
 }
 
 void TdomDocument::releaseNode(TdomNode* node) {
@@ -645,13 +722,24 @@ bool TdomDocument::validateDocument(uint8_t option) {
         sendErrorNotification(35, this);
         result = false;
     }
-    for (size_t i = 0; i < children_.size(); ++i)
-        if (!children_[i]->validate()) result = false;
+    // The document element's walk gathers the attributes the ID reference pass must check;
+    // when nothing outside the walk ran, that pass visits those alone instead of the tree.
+    std::vector<TdomAttr*> gathered;
+    bool complete = false;
+    for (size_t i = 0; i < children_.size(); ++i) {
+        TdomNode* child = children_[i];
+        if (child == element) {
+            if (!element->validateGathering(gathered, complete)) result = false;
+        } else if (!child->validate()) {
+            result = false;
+        }
+    }
     if (!result) {
         idMap_.clear();
         return false;
     }
-    return validateAttributeValues();
+    if (!complete) return validateAttributeValues();
+    return TdomElement::validateGatheredReferences(gathered);
 }
 
 }  // namespace xmldom

@@ -51,32 +51,38 @@ private:
     FreeChunk* free_[kClasses] = {};
 };
 
-/// The ID map: ID value to the ID attribute holding it, hashed (a million IDs insert in
-/// linear time). Duplicates are refused.
+/// The ID map: ID value to the ID attribute holding it, hashed with open addressing (a million
+/// IDs insert in linear time, without a heap block per entry for short values). Duplicates are
+/// refused. Invariant: the slot table is empty or a power of two at most half full.
 class TdomIdMap {
 public:
     /// False, and nothing changed, when the value is already present.
-    bool add(const WideString& id, TdomAttr* attr) {
-        if (!map_.try_emplace(id, attr).second) return false;
-        attr->inIdMap_ = true;
-        return true;
-    }
+    bool add(const WideString& id, TdomAttr* attr);
     /// Takes out the entry of an attribute about to be freed, so no look-up reaches it.
     void forget(TdomAttr* attr);
     /// The attribute holding id, nil when none.
-    TdomAttr* find(const WideString& id) const {
-        auto it = map_.find(id);
-        return it == map_.end() ? nullptr : it->second;
-    }
-    bool contains(std::u16string_view id) const { return map_.find(WideString(id)) != map_.end(); }
-    void clear() {
-        for (auto& entry : map_) entry.second->inIdMap_ = false;
-        map_.clear();
-    }
-    size_t size() const { return map_.size(); }
+    TdomAttr* find(std::u16string_view id) const;
+    bool contains(std::u16string_view id) const { return slotOf(id, hashOf(id)) != kNone; }
+    void clear();
+    size_t size() const { return size_; }
 
 private:
-    std::unordered_map<WideString, TdomAttr*> map_;
+    struct Slot {
+        size_t hash = 0;
+        TdomAttr* attr = nullptr;
+        WideString id;
+        bool used = false;
+    };
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    static size_t hashOf(std::u16string_view id);
+    /// The slot holding id, kNone when absent.
+    size_t slotOf(std::u16string_view id, size_t hash) const;
+    void grow();
+    /// Empties slot i, moving later entries of its probe run back (no tombstones).
+    void eraseAt(size_t i);
+
+    std::vector<Slot> slots_;
+    size_t size_ = 0;
 };
 
 class TdomDocument : public TdomNode {

@@ -5,6 +5,7 @@
 #include "XmlDomElements.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "XmlDomCharData.h"
@@ -293,7 +294,12 @@ void TdomElement::mergeAdjacentTexts() {
         return;
     }
     // One pass: each run of adjacent texts is joined once into its first node and the list is
-    // compacted once, so a million adjacent texts cost linear time.
+    // compacted once, so a million adjacent texts cost linear time. Lists without adjacent
+    // texts (nearly all) are left as they are without building anything.
+    bool adjacent = false;
+    for (size_t i = 1; i < children_.size() && !adjacent; ++i)
+        adjacent = children_[i]->getNodeType() == ntText_Node && children_[i - 1]->getNodeType() == ntText_Node;
+    if (!adjacent) return;
     TdomNodeVector kept;
     std::vector<TdomNode*> dropped;
     size_t i = 0;
@@ -387,7 +393,13 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
     }
     TdomEntityFacts facts;
     auto declared = [&](const WideString& name) { return schema.lookupEntity(name, false, facts) && !facts.unparsed; };
-    if (quietChildChangesPossible()) {
+    const bool anyReference = std::any_of(children_.begin(), children_.end(), [](const TdomNode* child) {
+        return child->getNodeType() == ntEntity_Reference_Node;
+    });
+    if (!anyReference) {
+        // Most elements have no reference among their children: nothing to rebuild.
+        for (size_t i = 0; i < children_.size(); ++i) visitOther(children_[i]);
+    } else if (quietChildChangesPossible()) {
         // One pass building the new child list: a million references cost linear time.
         bool changed = false;
         TdomNodeVector list;
@@ -482,6 +494,104 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
 
 // ---- validation against the declarations ----------------------------------------------------
 
+/// What one validation walk has learnt from the schema query: the attribute declarations of
+/// each element type, the declaration of each (element type, attribute) pair and the
+/// normalized default of each declaration. Names are keyed by the document's shared copies
+/// (equal names share one copy, so a pointer stands for its name). The answers hold while
+/// nothing outside the walk runs: the walk calls forget() after each report and after each
+/// change handlers may see; from then on questions go to the query until the next element
+/// starts the memo afresh.
+class TdomDeclMemo {
+public:
+    explicit TdomDeclMemo(TdomSchemaQuery& schema) : schema_(schema) {}
+
+    TdomSchemaQuery& schema() const { return schema_; }
+    void forget() {
+        stale_ = true;
+        whole_ = false;
+    }
+
+    /// Gathering of the attributes the ID reference pass has to check (see
+    /// validateGathering); the list is complete only while the memo was never dropped.
+    void startGathering(std::vector<TdomAttr*>* list) { gathered_ = list; }
+    void gather(TdomAttr* attr) {
+        if (gathered_) gathered_->push_back(attr);
+    }
+    /// Whether the memo was never dropped: nothing outside the walk ran.
+    bool whole() const { return whole_; }
+
+    /// getAttributeDecls of the element type; the list stays valid until the next element
+    /// type is asked for (the memo is started afresh only here).
+    const std::vector<TdomAttrDeclInfo>& attributeDecls(const WideString* element) {
+        if (stale_) {
+            decls_.clear();
+            pairs_.clear();
+            defaults_.clear();
+            stale_ = false;
+        }
+        auto it = decls_.find(element);
+        if (it == decls_.end()) {
+            it = decls_.emplace(element, std::vector<TdomAttrDeclInfo>()).first;
+            schema_.getAttributeDecls(*element, it->second);
+        }
+        return it->second;
+    }
+
+    /// findAttributeDecl of the pair.
+    bool findAttributeDecl(const WideString* element, const WideString* attr, TdomAttrDeclInfo& decl) {
+        if (stale_) return schema_.findAttributeDecl(*element, *attr, decl);
+        auto it = pairs_.find({element, attr});
+        if (it == pairs_.end()) {
+            Answer answer;
+            answer.found = schema_.findAttributeDecl(*element, *attr, answer.decl);
+            it = pairs_.emplace(Pair{element, attr}, answer).first;
+        }
+        if (it->second.found) decl = it->second.decl;
+        return it->second.found;
+    }
+
+    /// normalizeAttributeValue of the declaration (kept by the query's declaration object).
+    uint8_t normalizedDefault(const TdomAttrDeclInfo& decl, WideString& value) {
+        if (stale_ || !decl.declaration) return schema_.normalizeAttributeValue(decl, value);
+        auto it = defaults_.find(decl.declaration);
+        if (it == defaults_.end()) {
+            Default d;
+            d.kind = schema_.normalizeAttributeValue(decl, d.value);
+            it = defaults_.emplace(decl.declaration, std::move(d)).first;
+        }
+        value = it->second.value;
+        return it->second.kind;
+    }
+
+private:
+    struct Pair {
+        const WideString* element;
+        const WideString* attr;
+        bool operator==(const Pair& o) const { return element == o.element && attr == o.attr; }
+    };
+    struct PairHash {
+        size_t operator()(const Pair& p) const {
+            return std::hash<const void*>{}(p.element) * 31 + std::hash<const void*>{}(p.attr);
+        }
+    };
+    struct Answer {
+        bool found = false;
+        TdomAttrDeclInfo decl;
+    };
+    struct Default {
+        uint8_t kind = 0;
+        WideString value;
+    };
+
+    TdomSchemaQuery& schema_;
+    bool stale_ = false;
+    bool whole_ = true;
+    std::vector<TdomAttr*>* gathered_ = nullptr;
+    std::unordered_map<const WideString*, std::vector<TdomAttrDeclInfo>> decls_;
+    std::unordered_map<Pair, Answer, PairHash> pairs_;
+    std::unordered_map<const void*, Default> defaults_;
+};
+
 namespace {
 TdomAttr* attributeNamed(const TdomNodeVector& list, const WideString& name) {
     for (TdomNode* attr : list)
@@ -491,6 +601,33 @@ TdomAttr* attributeNamed(const TdomNodeVector& list, const WideString& name) {
 }  // namespace
 
 bool TdomElement::validate() {
+    TdomDeclMemo memo(schemaOf(this));
+    return validateWith(memo);
+}
+
+bool TdomElement::validateGathering(std::vector<TdomAttr*>& gathered, bool& complete) {
+    TdomDeclMemo memo(schemaOf(this));
+    memo.startGathering(&gathered);
+    const bool result = validateWith(memo);
+    complete = memo.whole();
+    return result;
+}
+
+bool TdomElement::validateGatheredReferences(const std::vector<TdomAttr*>& gathered) {
+    // The calls and their order are those of the subtree walk, less the attributes whose
+    // check is a plain true.
+    bool result = true;
+    if (gathered.empty()) return result;
+    TdomDeclMemo memo(schemaOf(gathered.front()));
+    for (TdomAttr* attr : gathered)
+        if (!attr->validateAttributeValuesWith(memo)) {
+            result = false;
+            memo.forget();
+        }
+    return result;
+}
+
+bool TdomElement::validateWith(TdomDeclMemo& memo) {
     // The subtree in document order on an explicit stack: deep documents cannot exhaust ours.
     bool result = true;
     std::vector<TdomNode*> stack{this};
@@ -502,40 +639,44 @@ bool TdomElement::validate() {
             type == ntProcessing_Instruction_Node)
             continue;  // their validate is true
         if (type != ntElement_Node) {
+            // An entity reference may report, or have its entity fetched by handlers.
             if (!node->validate()) result = false;
+            memo.forget();
             continue;
         }
         auto* element = static_cast<TdomElement*>(node);
-        if (!element->validateSelf()) result = false;
+        if (!element->validateSelf(memo)) result = false;
         for (size_t i = element->children_.size(); i-- > 0;) stack.push_back(element->children_[i]);
     }
     return result;
 }
 
-bool TdomElement::validateSelf() {
-    TdomSchemaQuery& schema = schemaOf(this);
+bool TdomElement::validateSelf(TdomDeclMemo& memo) {
+    TdomSchemaQuery& schema = memo.schema();
     bool result = schema.validateElementContent(this);
-    std::vector<TdomAttrDeclInfo> decls;
-    schema.getAttributeDecls(*tagName_, decls);
+    if (!result) memo.forget();  // it reported
+    auto report = [&](uint8_t kind) {
+        sendErrorNotification(kind, this);
+        result = false;
+        memo.forget();
+    };
+    const std::vector<TdomAttrDeclInfo>& decls = memo.attributeDecls(tagName_);
     for (const TdomAttrDeclInfo& decl : decls) {
         TdomAttr* present = attributeNamed(attributeList_, *decl.name);
         if (decl.defaultDecl == 3) {
-            if (!present) {
-                sendErrorNotification(28, this);
-                result = false;
-            }
+            if (!present) report(28);
             continue;
         }
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
         if (decl.defaultDecl == 0 && present) continue;
         WideString value;
-        if (uint8_t kind = schema.normalizeAttributeValue(decl, value)) {
-            sendErrorNotification(kind, this);
-            result = false;
+        if (uint8_t kind = memo.normalizedDefault(decl, value)) {
+            report(kind);
             continue;
         }
         if (!present) {
             addDefaultAttribute(*decl.name, value);
+            if (notificationsWanted()) memo.forget();  // handlers saw the addition
         } else {
             // The present value in its literal form against the declared value normalized.
             WideString actual;
@@ -545,14 +686,14 @@ bool TdomElement::validateSelf() {
             } catch (const Exception&) {
                 readable = false;  // reported by the attribute's own check
             }
-            if (readable && actual != (decl.attrType != 0 ? CollapseSpaces(value) : value)) {
-                sendErrorNotification(17, this);
-                result = false;
-            }
+            if (readable && actual != (decl.attrType != 0 ? CollapseSpaces(value) : value)) report(17);
         }
     }
     for (size_t i = 0; i < attributeList_.size(); ++i)
-        if (!attributeList_[i]->validate()) result = false;
+        if (!static_cast<TdomAttr*>(attributeList_[i])->validateWith(memo)) {
+            result = false;
+            memo.forget();
+        }
     return result;
 }
 
@@ -626,12 +767,13 @@ bool TdomElement::validateAttributeValues() {
     // document order on an explicit stack; the content of kept entity references too, as
     // validate entered its IDs.
     bool result = true;
+    TdomDeclMemo memo(schemaOf(this));
     std::vector<TdomNode*> stack{this};
     while (!stack.empty()) {
         TdomNode* node = stack.back();
         stack.pop_back();
         if (node->getNodeType() == ntElement_Node &&
-            !static_cast<TdomElement*>(node)->validateOwnAttributeValues())
+            !static_cast<TdomElement*>(node)->validateOwnAttributeValues(memo))
             result = false;
         for (size_t i = node->children_.size(); i-- > 0;) {
             TdomNode* child = node->children_[i];
@@ -642,10 +784,13 @@ bool TdomElement::validateAttributeValues() {
     return result;
 }
 
-bool TdomElement::validateOwnAttributeValues() {
+bool TdomElement::validateOwnAttributeValues(TdomDeclMemo& memo) {
     bool result = true;
     for (size_t i = 0; i < attributeList_.size(); ++i)
-        if (!attributeList_[i]->validateAttributeValues()) result = false;
+        if (!static_cast<TdomAttr*>(attributeList_[i])->validateAttributeValuesWith(memo)) {
+            result = false;
+            memo.forget();
+        }
     return result;
 }
 
@@ -752,6 +897,13 @@ namespace {
 
 char16_t blankOf(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c; }
 
+/// True when collapsing blanks would change nothing: no blank at either end, none doubled.
+bool isCollapsed(const WideString& value) {
+    if (value.empty()) return true;
+    if (value.front() == u' ' || value.back() == u' ') return false;
+    return value.find(u"  ") == WideString::npos;
+}
+
 bool needsResolving(const WideString& literal) {
     for (char16_t c : literal)
         if (c == u'&' || c == u'\t' || c == u'\n' || c == u'\r') return true;
@@ -807,10 +959,14 @@ bool TdomAttr::findDeclaration(TdomAttrDeclInfo& decl) const {
 }
 
 WideString TdomAttr::getLiteralValue() const {
+    TdomAttrDeclInfo decl;
+    return literalValueWith(findDeclaration(decl) ? &decl : nullptr);
+}
+
+WideString TdomAttr::literalValueWith(const TdomAttrDeclInfo* decl) const {
     WideString value;
     resolveLiteral(nodeValue_, value);
-    TdomAttrDeclInfo decl;
-    if (findDeclaration(decl) && decl.attrType != 0) value = CollapseSpaces(value);
+    if (decl && decl->attrType != 0 && !isCollapsed(value)) value = CollapseSpaces(value);
     return value;
 }
 
@@ -869,9 +1025,18 @@ void forEachToken(const WideString& value, F f) {
 }  // namespace
 
 bool TdomAttr::validate() {
+    TdomDeclMemo memo(schemaOf(this));
+    return validateWith(memo);
+}
+
+bool TdomAttr::validateWith(TdomDeclMemo& memo) {
+    // The declaration is looked up once and serves the literal value and the checks.
+    TdomAttrDeclInfo decl;
+    const bool declared = ownerElement_ && memo.findAttributeDecl(&ownerElement_->getTagNameRef(), name_, decl);
+    if (needsReferenceCheck(declared ? &decl : nullptr)) memo.gather(this);
     WideString literal;
     try {
-        literal = getLiteralValue();
+        literal = literalValueWith(declared ? &decl : nullptr);
     } catch (const Exception&) {
         sendErrorNotification(23, this);
         return false;
@@ -899,8 +1064,7 @@ bool TdomAttr::validate() {
             result = false;
         }
     }
-    TdomAttrDeclInfo decl;
-    if (!findDeclaration(decl)) {
+    if (!declared) {
         sendErrorNotification(6, this);
         return false;
     }
@@ -949,16 +1113,31 @@ bool TdomAttr::validate() {
 }
 
 bool TdomAttr::validateAttributeValues() {
+    TdomDeclMemo memo(schemaOf(this));
+    return validateAttributeValuesWith(memo);
+}
+
+bool TdomAttr::needsReferenceCheck(const TdomAttrDeclInfo* decl) const {
+    // Only a value with a reference in it can fail to resolve; other values matter for ID
+    // references only.
+    const bool reference = decl && (decl->attrType == 3 || decl->attrType == 4);
+    return reference || nodeValue_.find(u'&') != WideString::npos;
+}
+
+bool TdomAttr::validateAttributeValuesWith(TdomDeclMemo& memo) {
+    TdomAttrDeclInfo decl;
+    const bool declared = ownerElement_ && memo.findAttributeDecl(&ownerElement_->getTagNameRef(), name_, decl);
+    const bool reference = declared && (decl.attrType == 3 || decl.attrType == 4);
+    if (!needsReferenceCheck(declared ? &decl : nullptr)) return true;
     WideString literal;
     try {
-        literal = getLiteralValue();
+        literal = literalValueWith(declared ? &decl : nullptr);
     } catch (const Exception&) {
         sendErrorNotification(23, this);
         return false;
     }
     // An attribute the models do not declare was reported by validate (kind 6); no check here.
-    TdomAttrDeclInfo decl;
-    if (!findDeclaration(decl) || (decl.attrType != 3 && decl.attrType != 4)) return true;
+    if (!reference) return true;
     const TdomIdMap& ids = ownerDocument_->getIdMap();
     bool result = true;
     if (decl.attrType == 3) {

@@ -13,6 +13,7 @@ namespace xmldom {
 class TdomElementsNodeList;
 class TdomElementsNodeListNS;
 class TdomEntityContentBuilder;
+class TdomDeclMemo;
 struct TdomAttrDeclInfo;
 
 /// Namespace URI, prefix and local name of a node made by a namespace-aware factory.
@@ -85,8 +86,17 @@ public:
     bool resolveEntityReferencesWith(uint8_t option, TdomEntityContentBuilder& builder);
 
 private:
+    /// validate with the walk's declaration memo.
+    bool validateWith(TdomDeclMemo& memo);
+    /// validate, gathering in document order the attributes whose ID reference check
+    /// (validateAttributeValues) is more than a plain true. complete tells whether the walk
+    /// ran without anything outside it (reports, observed changes, entity references):
+    /// only then do the gathered attributes stand for the whole subtree.
+    bool validateGathering(std::vector<TdomAttr*>& gathered, bool& complete);
+    /// validateAttributeValues of the subtree from a complete gathering.
+    static bool validateGatheredReferences(const std::vector<TdomAttr*>& gathered);
     /// This element's own checks: content, declared defaults, its attributes.
-    bool validateSelf();
+    bool validateSelf(TdomDeclMemo& memo);
     /// A declared default added as a not-specified attribute, also to read-only content.
     void addDefaultAttribute(const WideString& name, const WideString& value);
     /// Joins each run of adjacent text children into its first node (this level only).
@@ -98,7 +108,7 @@ private:
     /// refreshDefaultAttributes of this element alone.
     bool refreshOwnDefaultAttributes(bool removeFixed);
     /// This element's attributes' ID and IDREF checks.
-    bool validateOwnAttributeValues();
+    bool validateOwnAttributeValues(TdomDeclMemo& memo);
     friend class TdomDocument;
     TdomAttr* setAttributeNodeCommon(TdomAttr* attr, bool ns);
     void setNames(const WideString& namespaceURI, const WideString& prefix, const WideString& localName);
@@ -163,6 +173,13 @@ private:
     friend class TdomIdMap;
     void setNamesFromQualified(const WideString& namespaceURI, const WideString& qualifiedName);
     bool scanEntityReferences(bool wantLessThan) const;
+    /// getLiteralValue with the declaration already looked up (nil: undeclared).
+    WideString literalValueWith(const TdomAttrDeclInfo* decl) const;
+    /// validate and validateAttributeValues with the walk's declaration memo.
+    bool validateWith(TdomDeclMemo& memo);
+    bool validateAttributeValuesWith(TdomDeclMemo& memo);
+    /// Whether validateAttributeValues has more to do than answer true, given the declaration.
+    bool needsReferenceCheck(const TdomAttrDeclInfo* decl) const;
 
     std::unique_ptr<TdomQualifiedNames> names_;
     const WideString* name_ = nullptr;  ///< the owner document's shared copy of the name

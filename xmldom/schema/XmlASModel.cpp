@@ -156,12 +156,14 @@ struct TdomASMatchAdapter {
 };
 
 using TdomASMatcher = TdomContentMatcher<TdomASMatchAdapter, const TdomASContentModel*>;
+using TdomASPointerMatcher =
+    TdomContentMatcher<TdomASMatchAdapter, const TdomASContentModel*, std::vector<const WideString*>>;
 
 // Runs one matching entry point with the caller's error flag.
-template <class F>
-bool runMatch(const std::vector<WideString>& names, bool& error, F f) {
+template <class F, class Names>
+bool runMatch(const Names& names, bool& error, F f) {
     TdomASMatchAdapter adapter;
-    TdomASMatcher matcher(adapter, names);
+    TdomContentMatcher<TdomASMatchAdapter, const TdomASContentModel*, Names> matcher(adapter, names);
     TdomContentMatchState st;
     bool r = f(matcher, st);
     error = st.error || st.tooDeep;
@@ -215,6 +217,13 @@ bool TdomASContentModel::contentModelTest(const std::vector<WideString>& names, 
 bool TdomASContentModel::contentModelTestWithFrequency(const std::vector<WideString>& names, size_t& index,
                                                        bool& error) const {
     return runMatch(names, error, [&](const TdomASMatcher& m, TdomContentMatchState& st) {
+        return m.withFrequency(this, index, st, 0);
+    });
+}
+
+bool TdomASContentModel::testChildNames(const std::vector<const WideString*>& names, size_t& index,
+                                        bool& error) const {
+    return runMatch(names, error, [&](const TdomASPointerMatcher& m, TdomContentMatchState& st) {
         return m.withFrequency(this, index, st, 0);
     });
 }

@@ -179,6 +179,8 @@ public:
     virtual bool contentModelTestWithFrequency(const std::vector<WideString>& names, size_t& index,
                                                bool& error) const;
     virtual bool sequenceTest(const std::vector<WideString>& names, size_t& index, bool& error, bool optional) const;
+    /// contentModelTestWithFrequency over pointers to the names (the validation walk's form).
+    bool testChildNames(const std::vector<const WideString*>& names, size_t& index, bool& error) const;
 
     /// A model in use: EInuse_Err "Content model in use error."; one of another element
     /// declaration: EAS_Wrong_Element_Decl_Err; an operator this model does not take, or any

@@ -103,23 +103,26 @@ namespace {
 
 /// The children as element validation sees them: entity references are passed over and
 /// their content taken in their place (a tree walker that expands references), without
-/// recursion.
+/// recursion. The child lists are read in place; frames are kept only below references.
 template <class Visit>
 void forEachContentNode(TdomNode* element, Visit visit) {
     struct Frame {
-        TdomNode* parent;
-        int next;
+        const TdomNodeVector* list;
+        size_t next;
     };
-    std::vector<Frame> stack{{element, 0}};
-    while (!stack.empty()) {
-        Frame& f = stack.back();
-        if (f.next >= f.parent->getChildCount()) {
+    std::vector<Frame> stack;
+    Frame f{&element->getChildVector(), 0};
+    for (;;) {
+        if (f.next >= f.list->size()) {
+            if (stack.empty()) return;
+            f = stack.back();
             stack.pop_back();
             continue;
         }
-        TdomNode* child = f.parent->getChildNodes()->item(f.next++);
+        TdomNode* child = (*f.list)[f.next++];
         if (child->getNodeType() == ntEntity_Reference_Node) {
-            stack.push_back({child, 0});
+            stack.push_back(f);
+            f = {&child->getChildVector(), 0};
             continue;
         }
         if (!visit(child)) return;
@@ -150,11 +153,14 @@ bool TdomASSchemaQuery::validateElementContent(TdomElement* element) {
     }
     if (type != AS_CONTENT_ELEMENT && type != AS_CONTENT_MIXED) return true;
     const bool mixed = type == AS_CONTENT_MIXED;
-    std::vector<WideString> names;
+    // The child names as pointers into the elements, in a buffer kept between calls: no copy
+    // and no allocation per element. The buffer is not used once a report is sent.
+    thread_local std::vector<const WideString*> names;
+    names.clear();
     bool otherContent = false;
     forEachContentNode(element, [&](TdomNode* child) {
         switch (child->getNodeType()) {
-            case ntElement_Node: names.push_back(static_cast<TdomElement*>(child)->getTagNameRef()); break;
+            case ntElement_Node: names.push_back(&static_cast<TdomElement*>(child)->getTagNameRef()); break;
             case ntText_Node:
                 if (!mixed && !child->getNodeValueRef().empty() && !IsXmlS(child->getNodeValueRef()))
                     otherContent = true;
@@ -182,7 +188,7 @@ bool TdomASSchemaQuery::validateElementContent(TdomElement* element) {
     if (!model) throw EParserException(msg::kInternalParserErrorDot);
     size_t index = 0;
     bool error = false;
-    bool matched = model->contentModelTestWithFrequency(names, index, error);
+    bool matched = model->testChildNames(names, index, error);
     if (error) {
         element->sendErrorNotification(25, element);
         return false;

@@ -31,10 +31,12 @@ struct TdomContentMatchState {
 /// Adapter requirements, for a model pointer M:
 ///   uint8_t listOperator(M), uint8_t frequency(M), const WideString& name(M),
 ///   size_t subModelCount(M), M subModel(M, size_t).
-template <class Adapter, class M>
+/// Names is a vector of the child names or of pointers to them (the validation walk passes
+/// the elements' own names without copying them).
+template <class Adapter, class M, class Names = std::vector<WideString>>
 class TdomContentMatcher {
 public:
-    TdomContentMatcher(const Adapter& adapter, const std::vector<WideString>& names)
+    TdomContentMatcher(const Adapter& adapter, const Names& names)
         : a_(adapter), names_(names) {}
 
     bool withFrequency(M model, size_t& index, TdomContentMatchState& st, int depth = 0) const {
@@ -75,7 +77,7 @@ public:
 
     /// The three list operators' tests, also for callers that name the operator themselves.
     bool nameTest(M model, size_t& index, bool optional) const {
-        bool hit = index < names_.size() && names_[index] == a_.name(model);
+        bool hit = index < names_.size() && nameAt(index) == a_.name(model);
         if (hit) ++index;
         return hit || optional;
     }
@@ -90,6 +92,10 @@ public:
     }
 
 private:
+    static const WideString& deref(const WideString& name) { return name; }
+    static const WideString& deref(const WideString* name) { return *name; }
+    const WideString& nameAt(size_t index) const { return deref(names_[index]); }
+
     bool sequence(M model, size_t& index, TdomContentMatchState& st, bool optional, int depth) const {
         size_t count = a_.subModelCount(model);
         size_t work = index;
@@ -139,7 +145,7 @@ private:
     }
 
     const Adapter& a_;
-    const std::vector<WideString>& names_;
+    const Names& names_;
 };
 
 }  // namespace xmldom
