@@ -225,6 +225,23 @@ TEST(DocReader, TagSplitErrors) {
     }
 }
 
+TEST(DocReader, EachTagCarriesExactlyItsOwnAttributes) {
+    EventLog r;
+    EXPECT_TRUE(r.parse("<r a='1' bb='a longer value than seven' c=''><x d='4'/><y/>"
+                        "<z e='5' f='another long value here' g='7' h='8'/></r>"));
+    EXPECT_EQ(r.events, (Events{"start r a=1 bb=a longer value than seven c=", "start x d=4", "end x", "start y",
+                                "end y", "start z e=5 f=another long value here g=7 h=8", "end z", "end r"}));
+    // The public split adds to what the list holds.
+    TdomNameValueList list;
+    list.Add(u"k", u"v");
+    WideString name;
+    EXPECT_TRUE(r.reader.splitTag(nullptr, u"t p='1' q=\"2\"", &list, name));
+    EXPECT_EQ(name, u"t");
+    ASSERT_EQ(list.getCount(), 3);
+    EXPECT_EQ(list.getName(0), u"k");
+    EXPECT_EQ(list.getValue(2), u"2");
+}
+
 TEST(DocReader, PrefixMappingsAroundTheElement) {
     EventLog r;
     EXPECT_TRUE(r.parse("<a xmlns='u' xmlns:p='v' xmlns:='w' x='1'><b/></a>"));
@@ -366,6 +383,21 @@ TEST_F(Reading, KeepFlagsOffJoinTheText) {
     impl.freeDocument(doc);
 }
 
+TEST_F(Reading, TextWithABadCharacterIsReportedByReaderAndChecks) {
+    impl.OnError = [this](TObject*, TdomError* e, bool& go) {
+        kinds.push_back(e->getKind());
+        go = true;
+    };
+    TdomDocument* doc = read("<r>a\x01" "b<x>c&#65;d</x>e\xEF\xBF\xBE" "f</r>");
+    // The reader at the character, the well-formedness check on the text that holds it; the
+    // clean text between is not reported.
+    EXPECT_EQ(kinds, (std::vector<int>{ET_INVALID_CHARACTER, ET_INVALID_CHARACTER, ET_INVALID_CHARACTER,
+                                       ET_INVALID_CHARACTER}));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(utf8(doc->getDocumentElement()->getTextContent()), "a\x01" "bcAde\xEF\xBF\xBE" "f");
+    impl.freeDocument(doc);
+}
+
 TEST_F(Reading, FailedParseRaisesAndLeavesNoDocument) {
     for (const char* text : {"<a>", "<a></b>", "<a/><b/>", "x<a/>", "<a/>&", "<a b='1' b='2'/>", "<?xml?><a/>",
                              "<a/><!DOCTYPE a>", "<1/>"}) {
@@ -503,6 +535,103 @@ TEST(DocBuilder, NamespaceTree) {
     EXPECT_EQ(r.kinds.back(), 74);
     r.builder.processStartPrefixMapping(&r.reader, nullptr, u"p", u"a<b");
     EXPECT_EQ(r.kinds.back(), 73);
+}
+
+TEST(DocBuilder, RepeatedNamesKeepTheirFacts) {
+    BuilderRig r;
+    TdomNameValueList none;
+    r.builder.processStartElement(&r.reader, nullptr, u"r", &none);
+    TdomNameValueList atts;
+    atts.Add(u"xmlns", u"urn:d");
+    atts.Add(u"xmlns:p", u"urn:p");
+    atts.Add(u"a", u"1");
+    atts.Add(u"a", u"2"); // a repeated name: the later value wins, as with setAttribute
+    atts.Add(u"1b", u"3");
+    std::vector<TdomElement*> made;
+    for (int round = 0; round < 3; ++round) {
+        // The element's own name as an attribute name: the two kinds of name stay apart.
+        r.builder.processStartElement(&r.reader, nullptr, u"xmlns", &atts);
+        made.push_back(static_cast<TdomElement*>(r.builder.getReferenceNode()));
+        r.builder.processEndElement(&r.reader, nullptr, u"xmlns");
+    }
+    // The bad attribute name ends each element's attributes, after the three before it.
+    EXPECT_EQ(r.kinds, (std::vector<int>{ET_INVALID_ATTRIBUTE_NAME, ET_INVALID_ATTRIBUTE_NAME,
+                                         ET_INVALID_ATTRIBUTE_NAME}));
+    for (TdomElement* e : made) {
+        ASSERT_EQ(e->getAttributeCount(), 3);
+        EXPECT_EQ(e->getAttributeAt(0)->getNamespaceDeclarationKind(), 0);
+        EXPECT_EQ(e->getAttributeAt(1)->getNamespaceDeclarationKind(), 1);
+        EXPECT_EQ(e->getAttributeAt(2)->getNamespaceDeclarationKind(), 2);
+        EXPECT_EQ(utf8(e->getAttribute(u"a")), "2");
+        EXPECT_EQ(e->getAttributeAt(2)->getOwnerElement(), e);
+        EXPECT_TRUE(e->getAttributeAt(2)->getSpecified());
+        EXPECT_EQ(&e->getTagNameRef(), &made[0]->getTagNameRef());
+        EXPECT_EQ(e->getAttributeNode(u"xmlns:p")->getNodeName(), u"xmlns:p");
+    }
+    // A new document: the names are its own (the first one's are gone with it).
+    r.impl.freeDocument(r.doc);
+    r.doc = r.impl.createEmptyDocument(u"");
+    r.builder.setReferenceNode(r.doc);
+    r.builder.processStartElement(&r.reader, nullptr, u"xmlns", &atts);
+    auto* e = static_cast<TdomElement*>(r.builder.getReferenceNode());
+    EXPECT_EQ(utf8(e->getTagName()), "xmlns");
+    EXPECT_EQ(utf8(e->getAttribute(u"xmlns:p")), "urn:p");
+    EXPECT_EQ(&e->getTagNameRef(), &r.doc->createElement(u"xmlns")->getTagNameRef());
+}
+
+namespace {
+/// A document class of an implementation's own, counting the calls of its factories.
+struct CountingDocument : TdomDocument {
+    using TdomDocument::TdomDocument;
+    TdomElement* createElement(const WideString& tagName) override {
+        ++elements;
+        return TdomDocument::createElement(tagName);
+    }
+    TdomAttr* createAttribute(const WideString& name) override {
+        ++attributes;
+        return TdomDocument::createAttribute(name);
+    }
+    int elements = 0, attributes = 0;
+};
+struct CountingImplementation : TDomImplementation {
+    TdomDocument* createDocumentInstance(const WideString&) override { return new CountingDocument(this); }
+};
+} // namespace
+
+TEST(DocBuilder, OwnDocumentClassesHaveEveryNodeMadeByTheirFactories) {
+    CountingImplementation impl;
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(&impl);
+    TdomDocument* doc = parser.stringToDom("<r><a x='1'/><a x='2' y='3'/></r>");
+    EXPECT_EQ(static_cast<CountingDocument*>(doc)->elements, 3);
+    EXPECT_EQ(static_cast<CountingDocument*>(doc)->attributes, 3);
+    impl.freeDocument(doc);
+}
+
+TEST(DocBuilder, ContentReadIntoAnElementGoesWhereTheEventsSay) {
+    BuilderRig r;
+    TdomElement* e = r.doc->initDocumentElement(u"e");
+    r.builder.setReferenceNode(e);
+    TdomNameValueList none;
+    r.builder.processStartElement(&r.reader, nullptr, u"a", &none);
+    r.builder.processPCDATA(&r.reader, nullptr, u"x");
+    r.builder.processEndElement(&r.reader, nullptr, u"a");
+    r.builder.processPCDATA(&r.reader, nullptr, u"y");
+    r.builder.processEndElement(&r.reader, nullptr, u"e"); // up past the node it began at
+    EXPECT_EQ(r.builder.getReferenceNode(), r.doc);
+    r.builder.processPCDATA(&r.reader, nullptr, u" ");
+    EXPECT_TRUE(r.kinds.empty());
+    ASSERT_EQ(e->getChildCount(), 2);
+    EXPECT_EQ(utf8(e->getTextContent()), "xy");
+    EXPECT_EQ(r.doc->getChildCount(), 1);
+    // A read-only node refuses the content as appendChild does.
+    TdomElement* locked = r.doc->createElement(u"l");
+    e->appendChild(locked);
+    locked->setIsReadonly(true);
+    r.builder.setReferenceNode(locked);
+    EXPECT_THROW(r.builder.processStartElement(&r.reader, nullptr, u"a", &none), ENo_Modification_Allowed_Err);
+    EXPECT_THROW(r.builder.processPCDATA(&r.reader, nullptr, u"z"), ENo_Modification_Allowed_Err);
+    EXPECT_EQ(locked->getChildCount(), 0);
 }
 
 TEST(DocBuilder, SecondDoctypeIsKind68AndFreed) {

@@ -277,3 +277,23 @@ TEST(XmlStreams, StringAndFileStreams) {
     EXPECT_EQ(messageOf<EFOpenError>([] { TFileStream(u"/nonexistent/dir/file", fmOpenRead); }),
               "Cannot open file \"/nonexistent/dir/file\"");
 }
+
+TEST(NameValueList, RefilledPairByPair) {
+    TdomNameValueList list;
+    list.SetPair(0, u"a", u"a value longer than the inline storage");
+    list.SetPair(1, u"b", u"2");
+    list.SetPair(2, u"c", u"3");
+    list.SetPair(0, u"x", u"1"); // in place
+    list.Truncate(2);
+    ASSERT_EQ(list.getCount(), 2);
+    EXPECT_EQ(list.getName(0), u"x");
+    EXPECT_EQ(list.getValue(0), u"1");
+    EXPECT_EQ(list.getName(1), u"b");
+    list.Truncate(5); // more than there are: nothing
+    EXPECT_EQ(list.getCount(), 2);
+    EXPECT_THROW(list.SetPair(3, u"d", u"4"), EListError); // past the end
+    EXPECT_EQ(list.getCount(), 2);
+    list.setSorted(true);
+    EXPECT_THROW(list.SetPair(0, u"e", u"5"), EListError);
+    EXPECT_EQ(list.getName(0), u"b");
+}

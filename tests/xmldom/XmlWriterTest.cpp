@@ -381,6 +381,38 @@ TEST_F(Writer, StrictCheckingTwoRootsAndTextOutsideTheRoot) {
     EXPECT_THROW(test.processStartIntDtd(&reader, &loc), EParserException);
 }
 
+TEST_F(Writer, StrictCheckingNamesOfEndTagsAndPlainValues) {
+    TXmlWFTestContentHandler test;
+    std::vector<int> kinds;
+    TXmlStandardDomReader reader;
+    reader.setDOMImpl(impl.get());
+    impl->OnError = [&](TObject*, TdomError* e, bool& go) {
+        kinds.push_back(e->getKind());
+        go = true;
+    };
+    TdomLocator loc(-1, -1, -1, -1, -1, u"", nullptr, nullptr, nullptr);
+    ASSERT_TRUE(test.processStartDocument(&reader, &loc, u"", u"", STANDALONE_UNSPECIFIED));
+    EXPECT_TRUE(test.processStartElement(&reader, &loc, u"r", nullptr));
+    // A bad name is reported at the start tag and again at the end tag that closes it.
+    EXPECT_TRUE(test.processStartElement(&reader, &loc, u"1a", nullptr));
+    EXPECT_TRUE(test.processStartElement(&reader, &loc, u"b", nullptr));
+    EXPECT_TRUE(test.processEndElement(&reader, &loc, u"b"));
+    EXPECT_TRUE(test.processEndElement(&reader, &loc, u"1a"));
+    EXPECT_EQ(test.getOpenElementCount(), 1);
+    EXPECT_EQ(kinds, (std::vector<int>{ET_INVALID_ELEMENT_NAME, ET_INVALID_ELEMENT_NAME}));
+    kinds.clear();
+    TdomNameValueList attrs;
+    attrs.Add(u"a", u"plain text, 100%");
+    attrs.Add(u"b", u"");
+    attrs.Add(u"c", u"tab\tand \u00e9t\u00e9");
+    attrs.Add(u"d", u"say \"hi\"");  // the double quote fails the quoted test
+    attrs.Add(u"e", u"a<b");
+    attrs.Add(u"f", u"nul\u0001");
+    EXPECT_TRUE(test.processStartElement(&reader, &loc, u"c", &attrs));
+    EXPECT_EQ(kinds, (std::vector<int>{ET_INVALID_ATTRIBUTE_VALUE, ET_INVALID_ATTRIBUTE_VALUE,
+                                       ET_INVALID_ATTRIBUTE_VALUE}));
+}
+
 TEST_F(Writer, StrictCheckingDoctypeOrderAndDoubleAttributes) {
     TXmlWFTestContentHandler test;
     std::vector<int> kinds;

@@ -53,11 +53,6 @@ WideString TdomInputSourceLocator::getUri() const {
     return inputSource_ ? inputSource_->getLocatorSystemId() : WideString();
 }
 
-void TdomInputSourceLocator::markStart() {
-    startLine_ = endLine_;
-    startColumn_ = endColumn_;
-}
-
 void TdomInputSourceLocator::moveTo(int32_t Line, int32_t Column) {
     startLine_ = endLine_ = Line;
     startColumn_ = endColumn_ = Column;

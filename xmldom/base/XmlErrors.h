@@ -103,7 +103,10 @@ public:
         }
     }
     /// Start line and column take the end line and column.
-    void markStart();
+    void markStart() {
+        startLine_ = endLine_;
+        startColumn_ = endColumn_;
+    }
     /// Places start and end at a line and column: text read from a piece of a larger input
     /// (a section of a DTD) reports the places of that input.
     void moveTo(int32_t Line, int32_t Column);

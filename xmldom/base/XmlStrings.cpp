@@ -231,6 +231,22 @@ void TdomWideStringList::Put(int Index, const WideString& S) {
     changed();
 }
 
+void TdomWideStringList::Set(int Index, std::u16string_view S) {
+    if (sorted_) throw EListError(msg::kSortedListError);
+    checkIndex(Index, getCount() + 1);
+    changing();
+    if (Index == getCount()) entries_.push_back(Entry{WideString(S), nullptr});
+    else entries_[static_cast<size_t>(Index)].string.assign(S);
+    changed();
+}
+
+void TdomWideStringList::Truncate(int Count) {
+    if (Count < 0 || Count >= getCount()) return;
+    changing();
+    entries_.erase(entries_.begin() + Count, entries_.end());
+    changed();
+}
+
 TObject* TdomWideStringList::GetObject(int Index) const {
     checkIndex(Index, getCount());
     return entries_[Index].object;
@@ -296,6 +312,22 @@ void TdomNameValueList::AddNameValueList(const TdomNameValueList& Source) {
     }
     for (int i = 0; i < Source.getCount(); ++i)
         Add(Source.getName(i), Source.getValue(i));
+}
+
+void TdomNameValueList::SetPair(int Index, std::u16string_view Name, std::u16string_view Value) {
+    const bool appended = Index == getCount();
+    names_.Set(Index, Name);
+    try {
+        values_.Set(Index, Value);
+    } catch (...) {
+        if (appended) names_.Truncate(Index); // the two lists stay in step
+        throw;
+    }
+}
+
+void TdomNameValueList::Truncate(int Count) {
+    names_.Truncate(Count);
+    values_.Truncate(Count);
 }
 
 bool TdomNameValueList::Equals(const TdomNameValueList& Other) const {

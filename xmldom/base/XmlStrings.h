@@ -3,12 +3,19 @@
 // maps keep their entries in it) and the parallel name/value lists TdomNameValueList.
 #pragma once
 
+#include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "XmlSupport.h"
 
 namespace xmldom {
+
+/// Equality of two UTF-16 texts unit by unit, compared as memory (the hot paths of reading
+/// compare names at every tag).
+inline bool SameUnits(std::u16string_view A, std::u16string_view B) {
+    return A.size() == B.size() && (A.empty() || std::memcmp(A.data(), B.data(), A.size() * sizeof(char16_t)) == 0);
+}
 
 /// A growable UTF-16 buffer for building text. Invariant: 0 <= length <= capacity, and the
 /// capacity only grows (by quarters of itself) until the next reset.
@@ -78,6 +85,11 @@ public:
     const WideString& Get(int Index) const;
     /// Replaces the string at Index; refused on a sorted list.
     void Put(int Index, const WideString& S);
+    /// For producers that refill one list: the string at Index (0..count, count appends with no
+    /// object) becomes S in the storage the entry has; refused on a sorted list.
+    void Set(int Index, std::u16string_view S);
+    /// Drops the entries from Count on; nothing when there are no more than Count.
+    void Truncate(int Count);
     TObject* GetObject(int Index) const;
     void PutObject(int Index, TObject* AObject);
     int getCount() const { return static_cast<int>(entries_.size()); }
@@ -131,6 +143,11 @@ public:
     void setDuplicates(TDuplicates Value) { names_.setDuplicates(Value); }
     /// Appends every pair of Source, in order.
     void AddNameValueList(const TdomNameValueList& Source);
+    /// For producers that refill one list event after event: the pair at Index (0..count,
+    /// count appends) becomes Name and Value in the storage it has; refused on a sorted list.
+    void SetPair(int Index, std::u16string_view Name, std::u16string_view Value);
+    /// Drops the pairs from Count on.
+    void Truncate(int Count);
     /// Same count and, index by index, the same names and values.
     bool Equals(const TdomNameValueList& Other) const;
 

@@ -225,6 +225,10 @@ public:
     TXmlStandardHandler* getNextHandler() const { return FNextHandler; }
     void setNextHandler(TXmlStandardHandler* Value);
 
+    /// True when Text is the very string this reader is handing on with its current event and
+    /// the reader found only XML characters in it as it read them: handlers may skip that check.
+    bool isCheckedText(const WideString& Text) const { return &Text == FCheckedText; }
+
     /// (sender, error): told of every error before the implementation decides.
     std::function<void(TObject* Sender, TdomError* Error)> OnError;
 
@@ -233,6 +237,7 @@ protected:
 
     TDomImplementation* FDOMImpl = nullptr;
     TXmlStandardHandler* FNextHandler = nullptr;
+    const WideString* FCheckedText = nullptr; ///< see isCheckedText; nil between events
 };
 
 /// Checks DTD events for well-formedness between a DTD reader and the next DTD handler.

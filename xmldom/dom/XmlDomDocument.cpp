@@ -83,6 +83,11 @@ void TdomNodePages::release(void* p, size_t size) {
     DOM_POISON(reinterpret_cast<std::byte*>(p) + sizeof(FreeChunk), cls * kGrain - sizeof(FreeChunk));
 }
 
+void TdomNodeRegistry::addBlock() {
+    detail::makeRoomForOne(blocks_);
+    blocks_.push_back(std::unique_ptr<TdomNode*[]>(new TdomNode*[kBlock]));
+}
+
 namespace detail {
 
 void destroyNode(TdomNode* node) {
@@ -225,14 +230,14 @@ TdomDocument::~TdomDocument() {
 }
 
 void TdomDocument::registerCreatedNode(TdomNode* node) {
-    makeRoomForOne(registry_);
+    registry_.makeRoomForOne();
     node->registryIndex_ = static_cast<uint32_t>(registry_.size());
-    registry_.push_back(node);
+    registry_.push(node);
 }
 
 template <class T, class... Args>
 T* TdomDocument::makeNode(Args&&... args) {
-    makeRoomForOne(registry_);  // so registering cannot fail after construction
+    registry_.makeRoomForOne();  // so registering cannot fail after construction
     void* memory = pages_.allocate(sizeof(T));
     T* node;
     try {
@@ -242,8 +247,10 @@ T* TdomDocument::makeNode(Args&&... args) {
         throw;
     }
     static_assert(sizeof(T) <= UINT16_MAX, "node sizes are kept in 16 bits");
+    static_assert(alignof(T) <= 8, "node pages hand out memory aligned to 8 bytes");
     node->allocSize_ = sizeof(T);
-    registerCreatedNode(node);
+    node->registryIndex_ = static_cast<uint32_t>(registry_.size());
+    registry_.push(node);  // room made above
     return node;
 }
 
@@ -251,9 +258,9 @@ void TdomDocument::releaseNode(TdomNode* node) {
     if (node->getNodeType() == ntAttribute_Node) idMap_.forget(static_cast<TdomAttr*>(node));
     uint32_t i = node->registryIndex_;
     TdomNode* last = registry_.back();
-    registry_[i] = last;
+    registry_.at(i) = last;
     last->registryIndex_ = i;
-    registry_.pop_back();
+    registry_.pop();
     size_t size = node->allocSize_;
     node->~TdomNode();
     pages_.release(node, size);
@@ -402,13 +409,12 @@ void TdomDocument::clear() {
     for (TdomNode* child : children_) child->parent_ = nullptr;
     children_.clear();
     // Nodes only free their own storage, so the order of destruction does not matter.
-    for (TdomNode* node : registry_) {
+    registry_.forEach([this](TdomNode* node) {
         size_t size = node->allocSize_;
         node->~TdomNode();
         pages_.release(node, size);
-    }
+    });
     registry_.clear();
-    registry_.shrink_to_fit();
     iterators_.clear();
     walkers_.clear();
     elementLists_.clear();
@@ -425,6 +431,20 @@ TdomElement* TdomDocument::createElementNS(const WideString& namespaceURI, const
     return makeNode<TdomElement>(this, namespaceURI, qualifiedName);
 }
 
+TdomElement* TdomDocument::createElementShared(const WideString& sharedTagName) {
+    return makeNode<TdomElement>(this, &sharedTagName);
+}
+
+TdomAttr* TdomDocument::addAttributeShared(TdomElement* element, const WideString& sharedName,
+                                           uint8_t namespaceDeclarationKind, const WideString& value) {
+    TdomAttr* attr = makeNode<TdomAttr>(this, &sharedName, namespaceDeclarationKind);
+    attr->nodeValue_ = value;
+    element->attributeMap_.appendItem(attr);
+    attr->ownerElement_ = element;
+    if (element->notificationsWanted()) element->doAttrModified(element, AC_ADDITION, attr);
+    return attr;
+}
+
 TdomAttr* TdomDocument::createAttribute(const WideString& name) { return makeNode<TdomAttr>(this, true, name); }
 
 TdomAttr* TdomDocument::createAttributeNS(const WideString& namespaceURI, const WideString& qualifiedName) {
@@ -433,19 +453,19 @@ TdomAttr* TdomDocument::createAttributeNS(const WideString& namespaceURI, const 
 
 TdomText* TdomDocument::createTextNode(const WideString& data) {
     TdomText* node = makeNode<TdomText>(this);
-    node->setData(data);
+    node->nodeValue_ = data;  // a new node: nobody to notify
     return node;
 }
 
 TdomComment* TdomDocument::createComment(const WideString& data) {
     TdomComment* node = makeNode<TdomComment>(this);
-    node->setData(data);
+    node->nodeValue_ = data;  // a new node: nobody to notify
     return node;
 }
 
 TdomCDATASection* TdomDocument::createCDATASection(const WideString& data) {
     TdomCDATASection* node = makeNode<TdomCDATASection>(this);
-    node->setData(data);
+    node->nodeValue_ = data;  // a new node: nobody to notify
     return node;
 }
 

@@ -35,8 +35,9 @@ public:
     void release(void* p, size_t size);
 
 private:
-    static constexpr size_t kGrain = 16;
-    static constexpr size_t kClasses = 32;         ///< sizes up to 512 bytes come from pages
+    /// Size classes in steps of 8 bytes (the nodes' alignment): a node takes no more than it is.
+    static constexpr size_t kGrain = 8;
+    static constexpr size_t kClasses = 64;         ///< sizes up to 512 bytes come from pages
     static constexpr size_t kPageSize = 64 * 1024;
     /// Past the first pages (a large document) pages are larger and mapped with their memory
     /// made present at once: one call instead of a page fault per 4 KB of new nodes.
@@ -49,6 +50,43 @@ private:
     std::byte* cursor_ = nullptr;
     size_t left_ = 0;
     FreeChunk* free_[kClasses] = {};
+};
+
+/// The nodes a document made, in blocks that never move: a new node costs no copy of the list
+/// and no second list while it grows. Invariant: size() entries, the first blocks full.
+class TdomNodeRegistry {
+public:
+    size_t size() const { return size_; }
+    /// Room for one more entry (may raise std::bad_alloc); push cannot fail afterwards.
+    void makeRoomForOne() {
+        if (size_ == blocks_.size() * kBlock) addBlock();
+    }
+    void push(TdomNode* node) {
+        at(size_) = node;
+        ++size_;
+    }
+    TdomNode*& at(size_t index) { return blocks_[index >> kShift][index & (kBlock - 1)]; }
+    TdomNode* back() { return at(size_ - 1); }
+    void pop() { --size_; }
+    /// Every entry in order.
+    template <class Visit>
+    void forEach(Visit visit) {
+        for (size_t i = 0; i < size_; ++i) visit(at(i));
+    }
+    /// No entry and no block left.
+    void clear() {
+        blocks_.clear();
+        blocks_.shrink_to_fit();
+        size_ = 0;
+    }
+
+private:
+    static constexpr size_t kShift = 15;
+    static constexpr size_t kBlock = size_t{1} << kShift; ///< entries per block (256 KB)
+    void addBlock();
+
+    std::vector<std::unique_ptr<TdomNode*[]>> blocks_;
+    size_t size_ = 0;
 };
 
 /// The ID map: ID value to the ID attribute holding it, hashed with open addressing (a million
@@ -196,6 +234,14 @@ public:
     /// Number of nodes the registry holds.
     size_t getRegisteredNodeCount() const { return registry_.size(); }
 
+    /// The reading path's factories, for names already checked and held as this document's
+    /// shared copies (getTagNameRef or getNameRef of one of its nodes): no name check, no look-up.
+    /// The element is not linked; the attribute is added to a new element (no attribute of
+    /// that name yet), with the notification setAttribute gives.
+    TdomElement* createElementShared(const WideString& sharedTagName);
+    TdomAttr* addAttributeShared(TdomElement* element, const WideString& sharedName, uint8_t namespaceDeclarationKind,
+                                 const WideString& value);
+
 protected:
     /// Adds a node to the registry.
     void registerCreatedNode(TdomNode* node);
@@ -218,7 +264,7 @@ private:
     TdomNodePages pages_;
     std::unordered_set<WideString> namePool_;  ///< node-based: addresses stay valid
     WideString documentURI_;
-    TdomNodeVector registry_;
+    TdomNodeRegistry registry_;
     std::vector<std::unique_ptr<TdomNodeIterator>> iterators_;
     std::vector<std::unique_ptr<TdomTreeWalker>> walkers_;
     std::vector<std::unique_ptr<TdomElementsNodeList>> elementLists_;

@@ -68,6 +68,10 @@ TdomElement::TdomElement(TdomDocument* ownerDocument, const WideString& namespac
     attributeMap_.setNamespaceAware(true);
 }
 
+TdomElement::TdomElement(TdomDocument* ownerDocument, const WideString* sharedTagName)
+    : TdomNode(ownerDocument, ntElement_Node, kElementChildTypes),
+      attributeMap_(this, kAttributeItems, &attributeList_), tagName_(sharedTagName) {}
+
 TdomElement::~TdomElement() = default;
 
 void TdomElement::setNames(const WideString& namespaceURI, const WideString& prefix, const WideString& localName) {
@@ -859,6 +863,10 @@ TdomAttr::TdomAttr(TdomDocument* ownerDocument, bool specified, const WideString
     name_ = ownerDocument->internName(name);
     namespaceDeclarationKind_ = declarationKindOf(name);
 }
+
+TdomAttr::TdomAttr(TdomDocument* ownerDocument, const WideString* sharedName, uint8_t namespaceDeclarationKind)
+    : TdomNode(ownerDocument, ntAttribute_Node, kNoChildTypes), name_(sharedName),
+      namespaceDeclarationKind_(namespaceDeclarationKind), specified_(true) {}
 
 TdomAttr::TdomAttr(TdomDocument* ownerDocument, bool specified, const WideString& namespaceURI,
                    const WideString& qualifiedName)

@@ -110,6 +110,8 @@ private:
     /// This element's attributes' ID and IDREF checks.
     bool validateOwnAttributeValues(TdomDeclMemo& memo);
     friend class TdomDocument;
+    /// The document's reading path: the tag name is the document's shared copy of a checked name.
+    TdomElement(TdomDocument* ownerDocument, const WideString* sharedTagName);
     TdomAttr* setAttributeNodeCommon(TdomAttr* attr, bool ns);
     void setNames(const WideString& namespaceURI, const WideString& prefix, const WideString& localName);
     void takeAttribute(TdomAttr* attr);
@@ -168,9 +170,12 @@ public:
     void setSpecified(bool value) { specified_ = value; }
 
 private:
+    friend class TdomDocument;
     friend class TdomElement;
     friend class TdomNamedNodeMap;
     friend class TdomIdMap;
+    /// The document's reading path: the name is the document's shared copy of a checked name.
+    TdomAttr(TdomDocument* ownerDocument, const WideString* sharedName, uint8_t namespaceDeclarationKind);
     void setNamesFromQualified(const WideString& namespaceURI, const WideString& qualifiedName);
     bool scanEntityReferences(bool wantLessThan) const;
     /// getLiteralValue with the declaration already looked up (nil: undeclared).

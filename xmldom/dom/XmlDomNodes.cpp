@@ -65,7 +65,8 @@ bool equalsIgnoreAsciiCase(const WideString& a, const char16_t* b) {
 
 using namespace detail;
 
-struct TdomNode::Handlers {
+struct TdomNode::Extras {
+    std::unique_ptr<TdomNodeList> childView;
     TdomAttrModifiedEvent onAttrModified;
     TdomNodeEvent onCharacterDataModified;
     TdomNodeEvent onNodeInserted;
@@ -80,8 +81,9 @@ TdomNode::TdomNode(TdomDocument* ownerDocument, TdomNodeType nodeType, uint16_t 
 TdomNode::~TdomNode() = default;
 
 TdomNodeList* TdomNode::getChildNodes() const {
-    if (!childView_) childView_ = std::make_unique<TdomNodeList>(&children_);
-    return childView_.get();
+    Extras& more = extras();
+    if (!more.childView) more.childView = std::make_unique<TdomNodeList>(&children_);
+    return more.childView.get();
 }
 
 WideString TdomNode::getNodeName() const { return {}; }
@@ -107,10 +109,15 @@ bool TdomNode::containsEntityReference(const WideString& name) const {
 
 // ---- notifications ------------------------------------------------------------------------
 
-TdomNode::Handlers& TdomNode::handlers() {
-    if (!handlers_) handlers_ = std::make_unique<Handlers>();
+TdomNode::Extras& TdomNode::extras() const {
+    if (!extras_) extras_ = std::make_unique<Extras>();
+    return *extras_;
+}
+
+TdomNode::Extras& TdomNode::handlers() {
+    Extras& more = extras();
     if (ownerDocument_) ownerDocument_->handlersInUse_ = true;
-    return *handlers_;
+    return more;
 }
 
 void TdomNode::setOnAttrModified(TdomAttrModifiedEvent h) { handlers().onAttrModified = std::move(h); }
@@ -141,7 +148,7 @@ void TdomNode::doAttrModified(TdomNode* sourceNode, TdomAttrChange attrChange, T
     }
     for (TdomNode* n = this; n; n = n->parent_) {
         if (n != this && n->nodeType_ == ntDocument_Node) return n->doAttrModified(sourceNode, attrChange, relatedAttr);
-        if (n->handlers_ && n->handlers_->onAttrModified) n->handlers_->onAttrModified(n, sourceNode, attrChange, relatedAttr);
+        if (n->extras_ && n->extras_->onAttrModified) n->extras_->onAttrModified(n, sourceNode, attrChange, relatedAttr);
     }
 }
 
@@ -152,7 +159,7 @@ void TdomNode::doCharacterDataModified(TdomNode* node) {
     }
     for (TdomNode* n = this; n; n = n->parent_) {
         if (n != this && n->nodeType_ == ntDocument_Node) return n->doCharacterDataModified(node);
-        if (n->handlers_ && n->handlers_->onCharacterDataModified) n->handlers_->onCharacterDataModified(n, node);
+        if (n->extras_ && n->extras_->onCharacterDataModified) n->extras_->onCharacterDataModified(n, node);
     }
 }
 
@@ -184,26 +191,26 @@ template <class Visit> void TdomNode::visitSubtree(Visit visit) {
 void TdomNode::doNodeInserted(TdomNode* node) {
     for (TdomNode* n = this; n; n = n->parent_) {
         if (n != this && n->nodeType_ == ntDocument_Node) return n->doNodeInserted(node);
-        if (n->handlers_ && n->handlers_->onNodeInserted) n->handlers_->onNodeInserted(n, node);
+        if (n->extras_ && n->extras_->onNodeInserted) n->extras_->onNodeInserted(n, node);
     }
 }
 
 void TdomNode::doNodeInsertedIntoDocument(TdomNode* node) {
     visitSubtree([node](TdomNode* n) {
-        if (n->handlers_ && n->handlers_->onNodeInsertedIntoDocument) n->handlers_->onNodeInsertedIntoDocument(n, node);
+        if (n->extras_ && n->extras_->onNodeInsertedIntoDocument) n->extras_->onNodeInsertedIntoDocument(n, node);
     });
 }
 
 void TdomNode::doNodeRemoved(TdomNode* node) {
     for (TdomNode* n = this; n; n = n->parent_) {
         if (n != this && n->nodeType_ == ntDocument_Node) return n->doNodeRemoved(node);
-        if (n->handlers_ && n->handlers_->onNodeRemoved) n->handlers_->onNodeRemoved(n, node);
+        if (n->extras_ && n->extras_->onNodeRemoved) n->extras_->onNodeRemoved(n, node);
     }
 }
 
 void TdomNode::doNodeRemovedFromDocument(TdomNode* node) {
     visitSubtree([node](TdomNode* n) {
-        if (n->handlers_ && n->handlers_->onNodeRemovedFromDocument) n->handlers_->onNodeRemovedFromDocument(n, node);
+        if (n->extras_ && n->extras_->onNodeRemovedFromDocument) n->extras_->onNodeRemovedFromDocument(n, node);
     });
 }
 
@@ -426,6 +433,12 @@ TdomNode* TdomNode::appendChild(TdomNode* newChild) {
     linkChild(newChild, children_.size());
     notifyInserted(newChild);
     return newChild;
+}
+
+void TdomNode::appendNewChild(TdomNode* newChild) {
+    if (readOnly_) raiseNoModification();
+    linkChild(newChild, children_.size());
+    notifyInserted(newChild);
 }
 
 TdomNode* TdomNode::insertBefore(TdomNode* newChild, TdomNode* refChild) {

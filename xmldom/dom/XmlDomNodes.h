@@ -137,6 +137,10 @@ public:
     /// ancestor EHierarchy_Request_Err, read-only here or at its parent ENo_Modification_Allowed_Err.
     /// A fragment gives up its children one by one. Returns newChild.
     virtual TdomNode* appendChild(TdomNode* newChild);
+    /// The reading path's appendChild: newChild was just made by this node's document (of the
+    /// library's own classes, no parent, no children) and is of a kind this node takes, so only
+    /// the read-only refusal remains (ENo_Modification_Allowed_Err); notifications as appendChild.
+    void appendNewChild(TdomNode* newChild);
     /// Removes and frees every child with its subtree; read-only: ENo_Modification_Allowed_Err.
     virtual void clear();
     /// A copy owned by the same document (importNode).
@@ -210,18 +214,20 @@ protected:
     TdomDocument* ownerDocument_;
     TdomNode* parent_ = nullptr;
     TdomNodeVector children_;
-    /// The live view getChildNodes hands out, made on first use (most nodes never need one).
-    mutable std::unique_ptr<TdomNodeList> childView_;
     WideString nodeValue_;
 
 private:
     friend class TdomDocument;
     friend class TdomElement;  ///< moves children between lists in one pass
     friend void detail::destroyNode(TdomNode* node);
-    struct Handlers;
-    Handlers& handlers();
+    /// What few nodes need, in one block made on first use: the live view getChildNodes hands
+    /// out and the notification handlers.
+    struct Extras;
+    Extras& extras() const;
+    /// A handler was set: the document knows handlers are in use.
+    Extras& handlers();
 
-    std::unique_ptr<Handlers> handlers_;
+    mutable std::unique_ptr<Extras> extras_;
     mutable uint32_t indexInParent_ = 0;   ///< a hint: checked against the parent's list before use
     uint32_t registryIndex_ = 0;           ///< position in the owner document's registry
     uint16_t allocSize_ = 0;               ///< bytes taken from the document's node pages, 0 otherwise

@@ -722,9 +722,10 @@ std::size_t TXmlInputSource::readPlainRun(WideString& Text, const TXmlRunStops& 
         if (end - p >= 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             __m128i odd = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)); // bytes from 0x80 are negative
-            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops.Chars[0])));
-            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops.Chars[1])));
-            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_set1_epi8(Stops.Chars[2])));
+            const auto* splat = reinterpret_cast<const __m128i*>(Stops.Splat);
+            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_load_si128(splat)));
+            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_load_si128(splat + 1)));
+            odd = _mm_or_si128(odd, _mm_cmpeq_epi8(v, _mm_load_si128(splat + 2)));
             const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(odd));
             const unsigned plain = mask ? static_cast<unsigned>(__builtin_ctz(mask)) : 16u;
             p += plain;
@@ -760,6 +761,22 @@ std::size_t TXmlInputSource::readPlainRun(WideString& Text, const TXmlRunStops& 
     const std::size_t oldSize = Text.size();
     Text.resize(oldSize + units);
     char16_t* o = Text.data() + oldSize;
+    if (units == static_cast<std::size_t>(p - begin)) {
+        // All ASCII (the common case): each byte is its unit.
+        const uint8_t* q = begin;
+#ifdef __SSE2__
+        const __m128i zero = _mm_setzero_si128();
+        for (; p - q >= 16; q += 16, o += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
+        }
+#endif
+        for (; q < p; ++q) *o++ = *q;
+        FReadPos = static_cast<int32_t>(p - FBuffer.get());
+        FLocator->advanceRun(lineFeeds, columns);
+        return units;
+    }
     for (const uint8_t* q = begin; q < p;) {
 #ifdef __SSE2__
         if (p - q >= 16) {

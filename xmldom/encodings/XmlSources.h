@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "XmlCharsets.h"
+#include "XmlEncodings.h"
 #include "XmlErrors.h"
 #include "XmlStreams.h"
 #include "XmlSupport.h"
@@ -150,11 +151,15 @@ protected:
 struct TXmlRunStops {
     bool Stop[128] = {};
     char Chars[3] = {}; ///< at most three; unused places repeat the first
+    /// Each of Chars sixteen times, for the comparisons of sixteen bytes at once.
+    alignas(16) char Splat[3][16] = {};
     constexpr explicit TXmlRunStops(std::string_view Given) {
         for (int c = 0; c < 0x20; ++c) Stop[c] = c != 0x09 && c != 0x0A;
         // None given: NUL, a stop already.
         for (size_t i = 0; i < 3; ++i) Chars[i] = Given.empty() ? '\0' : Given[i < Given.size() ? i : 0];
         for (char c : Given) Stop[static_cast<unsigned char>(c)] = true;
+        for (size_t i = 0; i < 3; ++i)
+            for (char& c : Splat[i]) c = Chars[i];
     }
 };
 
@@ -177,6 +182,17 @@ public:
     /// The next character with line ends normalized (CR and CR LF become LF); advances the
     /// locator. -1 and false at the end.
     virtual bool getNextChar(int32_t& CodePoint);
+    /// getNextChar's common case inline: the next character when it is plain ASCII waiting in
+    /// the buffer (no carriage return, no look-ahead, UTF-8); false, and nothing read, otherwise.
+    bool takePlainAscii(int32_t& CodePoint) {
+        if (FLookAhead != -1 || FEncoding != kEncodingUTF8 || FReadPos >= FAvailable) return false;
+        const uint8_t b = FBuffer[FReadPos];
+        if (b >= 0x80 || b == 0x0D) return false;
+        ++FReadPos;
+        FLocator->advance(b);
+        CodePoint = b;
+        return true;
+    }
     /// A reader's fast path through plain text: appends to Text the XML characters of the
     /// buffered UTF-8 bytes up to the first that needs getNextChar (an ASCII character of
     /// Stops, a carriage return, a four-byte form, a sequence that is not well formed, U+FFFE,

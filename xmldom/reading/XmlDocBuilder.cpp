@@ -4,6 +4,9 @@
 
 #include "XmlDocBuilder.h"
 
+#include <algorithm>
+#include <typeinfo>
+
 #include "XmlChars.h"
 #include "XmlDomCharData.h"
 #include "XmlDomDecls.h"
@@ -41,12 +44,49 @@ WideString prefixOf(std::u16string_view qname) {
 
 #define XML_FORWARD(Name, ...) (FNextHandler ? FNextHandler->process##Name(Reader, Locator, ##__VA_ARGS__) : true)
 
+namespace {
+size_t nameSlot(const WideString& Name, size_t Slots) {
+    return (Name.size() * 7 + Name.front() + Name.back() * 3) & (Slots - 1);
+}
+} // namespace
+
+const TXmlDocBuilder::KnownName* TXmlDocBuilder::knownName(const KnownNames& Known, const WideString& Name) {
+    if (Name.empty()) return nullptr;
+    const KnownName& known = Known[nameSlot(Name, kKnownNameSlots)];
+    return known.shared && SameUnits(*known.shared, Name) ? &known : nullptr;
+}
+
+void TXmlDocBuilder::rememberName(KnownNames& Known, const WideString& Name, const WideString* Shared,
+                                  uint8_t DeclarationKind) {
+    if (!Name.empty()) Known[nameSlot(Name, kKnownNameSlots)] = {Shared, DeclarationKind};
+}
+
+void TXmlDocBuilder::forgetKnownNames() {
+    for (KnownName& known : FKnownTags) known = {};
+    for (KnownName& known : FKnownAttributes) known = {};
+    FKnownNamesOf = nullptr;
+}
+
 void TXmlDocBuilder::reset() {
+    forgetKnownNames();
+    FPlainPath.clear();
     FPrefixMappings.Clear();
     TXmlCustomContentHandler::reset();
 }
 
 bool TXmlDocBuilder::atDocumentLevel() const { return FReferenceNode->getNodeType() == ntDocument_Node; }
+
+bool TXmlDocBuilder::plainTarget() const {
+    if (!FPlainPath.empty()) return FPlainPath.back() != 0;
+    if (typeid(*FReferenceNode) != typeid(TdomElement)) return false;
+    TdomDocument* doc = FReferenceNode->getOwnerDocument();
+    return doc && typeid(*doc) == typeid(TdomDocument);
+}
+
+void TXmlDocBuilder::appendMade(TdomNode* Node) {
+    if (plainTarget()) FReferenceNode->appendNewChild(Node);
+    else FReferenceNode->appendChild(Node);
+}
 
 bool TXmlDocBuilder::addText(TXmlCustomReader*, TdomLocator*, const WideString& Text) {
     if (!FReferenceNode) return true;
@@ -54,13 +94,15 @@ bool TXmlDocBuilder::addText(TXmlCustomReader*, TdomLocator*, const WideString& 
     if (last && last->getNodeType() == ntText_Node) {
         static_cast<TdomText*>(last)->appendData(Text);
     } else {
-        FReferenceNode->appendChild(ownerOf(FReferenceNode)->createTextNode(Text));
+        appendMade(ownerOf(FReferenceNode)->createTextNode(Text));
     }
     return true;
 }
 
 bool TXmlDocBuilder::startDocument(TdomLocator* Locator, const WideString& version, const WideString& encDl,
                                    TdomStandalone sdDl) {
+    forgetKnownNames();
+    FPlainPath.clear();
     if (!FReferenceNode || FReferenceNode->getNodeType() != ntDocument_Node) return true;
     auto* doc = static_cast<TdomDocument*>(FReferenceNode);
     doc->setInputEncoding(encDl);
@@ -110,18 +152,7 @@ bool TXmlDocBuilder::startElement(TXmlCustomReader* Reader, TdomLocator* Locator
     if (!FReferenceNode) return true;
     TdomDocument* doc = ownerOf(FReferenceNode);
     const int count = attributes ? attributes->getCount() : 0;
-    if (!FBuildNamespaceTree) {
-        if (!IsXmlName(tagName)) return sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName);
-        TdomElement* element = doc->createElement(tagName);
-        FReferenceNode->appendChild(element);
-        FReferenceNode = element;
-        for (int i = 0; i < count; ++i) {
-            const WideString& name = attributes->getName(i);
-            if (!IsXmlName(name)) return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name);
-            element->setAttribute(name, attributes->getValue(i));
-        }
-        return true;
-    }
+    if (!FBuildNamespaceTree) return startPlainElement(Reader, Locator, doc, tagName, attributes);
     if (!IsXmlQName(tagName)) return sendErrorNotification(Reader, ET_INVALID_QUALIFIED_NAME, Locator, tagName);
     WideString prefix = prefixOf(tagName);
     WideString uri;
@@ -130,6 +161,7 @@ bool TXmlDocBuilder::startElement(TXmlCustomReader* Reader, TdomLocator* Locator
     TdomElement* element = doc->createElementNS(uri, tagName);
     FReferenceNode->appendChild(element);
     FReferenceNode = element;
+    FPlainPath.push_back(0);
     for (int i = 0; i < count; ++i) {
         const WideString& name = attributes->getName(i);
         if (!IsXmlQName(name)) return sendErrorNotification(Reader, ET_INVALID_QUALIFIED_NAME, Locator, name);
@@ -147,6 +179,66 @@ bool TXmlDocBuilder::startElement(TXmlCustomReader* Reader, TdomLocator* Locator
     return true;
 }
 
+bool TXmlDocBuilder::startElementByFactories(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
+                                             const WideString& TagName, TdomNameValueList* Attributes) {
+    if (!IsXmlName(TagName)) return sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, TagName);
+    TdomElement* element = Doc->createElement(TagName);
+    FReferenceNode->appendChild(element);
+    FReferenceNode = element;
+    FPlainPath.push_back(0);
+    const int count = Attributes ? Attributes->getCount() : 0;
+    for (int i = 0; i < count; ++i) {
+        const WideString& name = Attributes->getName(i);
+        if (!IsXmlName(name)) return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name);
+        element->setAttribute(name, Attributes->getValue(i));
+    }
+    return true;
+}
+
+bool TXmlDocBuilder::startPlainElement(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
+                                       const WideString& TagName, TdomNameValueList* Attributes) {
+    if (Doc != FKnownNamesOf) {
+        forgetKnownNames();
+        FKnownNamesOf = Doc;
+        // A document class of an implementation's own may have factories of its own: those
+        // are always called.
+        FKnownNamesUsable = typeid(*Doc) == typeid(TdomDocument);
+    }
+    TdomElement* element;
+    if (!FKnownNamesUsable) return startElementByFactories(Reader, Locator, Doc, TagName, Attributes);
+    if (const KnownName* known = knownName(FKnownTags, TagName)) {
+        element = Doc->createElementShared(*known->shared);
+    } else {
+        if (!IsXmlName(TagName)) return sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, TagName);
+        element = Doc->createElement(TagName);
+        rememberName(FKnownTags, TagName, &element->getTagNameRef(), 2);
+    }
+    appendMade(element);
+    FReferenceNode = element;
+    FPlainPath.push_back(1); // made by the library's own document class: an element of its own class
+    const int count = Attributes ? Attributes->getCount() : 0;
+    // A known name not yet on the element (the shared copies compare by address) is added
+    // directly; the rest (new names, repeated names, long lists) take setAttribute.
+    constexpr int kDirect = 16;
+    const WideString* added[kDirect];
+    int direct = 0;
+    for (int i = 0; i < count; ++i) {
+        const WideString& name = Attributes->getName(i);
+        const KnownName* known = direct == i && i < kDirect ? knownName(FKnownAttributes, name) : nullptr;
+        if (known && std::find(added, added + direct, known->shared) == added + direct) {
+            Doc->addAttributeShared(element, *known->shared, known->declarationKind, Attributes->getValue(i));
+            added[direct++] = known->shared;
+            continue;
+        }
+        if (!IsXmlName(name)) return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name);
+        if (TdomAttr* attr = element->setAttribute(name, Attributes->getValue(i))) {
+            rememberName(FKnownAttributes, name, &attr->getNameRef(), attr->getNamespaceDeclarationKind());
+            if (direct == i && i < kDirect) added[direct++] = &attr->getNameRef();
+        }
+    }
+    return true;
+}
+
 bool TXmlDocBuilder::processStartElement(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& tagName,
                                          TdomNameValueList* attributes) {
     fireEvent(OnStartElement, Reader, Locator, tagName, attributes);
@@ -158,8 +250,9 @@ bool TXmlDocBuilder::processEndElement(TXmlCustomReader* Reader, TdomLocator* Lo
     fireEvent(OnEndElement, Reader, Locator, tagName);
     if (FReferenceNode) {
         if (FReferenceNode->getNodeType() == ntElement_Node &&
-            static_cast<TdomElement*>(FReferenceNode)->getTagNameRef() == tagName) {
+            SameUnits(static_cast<TdomElement*>(FReferenceNode)->getTagNameRef(), tagName)) {
             FReferenceNode = FReferenceNode->getParentNode();
+            if (!FPlainPath.empty()) FPlainPath.pop_back();
         } else if (!sendErrorNotification(Reader, ET_END_TAG_WITHOUT_START_TAG, Locator, tagName)) {
             return false;
         }
@@ -243,7 +336,7 @@ bool TXmlDocBuilder::processEntityRef(TXmlCustomReader* Reader, TdomLocator* Loc
         else if (data == u"apos") predefined = u"'";
         else if (data == u"quot") predefined = u"\"";
         if (FKeepEntityRefs || !predefined) {
-            FReferenceNode->appendChild(ownerOf(FReferenceNode)->createEntityReference(data));
+            appendMade(ownerOf(FReferenceNode)->createEntityReference(data));
         } else if (!atDocumentLevel()) {
             if (!addText(Reader, Locator, predefined)) return false;
         }

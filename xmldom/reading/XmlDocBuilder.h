@@ -3,10 +3,14 @@
 // fragment is read into).
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "XmlHandlers.h"
 
 namespace xmldom {
 
+class TdomDocument;
 class TdomNode;
 
 class TXmlDocBuilder : public TXmlCustomContentHandler {
@@ -22,7 +26,11 @@ public:
     virtual bool addText(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& Text);
 
     TdomNode* getReferenceNode() const { return FReferenceNode; }
-    void setReferenceNode(TdomNode* Value) { FReferenceNode = Value; }
+    void setReferenceNode(TdomNode* Value) {
+        FReferenceNode = Value;
+        forgetKnownNames();
+        FPlainPath.clear();
+    }
     bool getBuildNamespaceTree() const { return FBuildNamespaceTree; }
     void setBuildNamespaceTree(bool Value) { FBuildNamespaceTree = Value; }
     bool getKeepCDATASections() const { return FKeepCDATASections; }
@@ -41,6 +49,29 @@ private:
     /// The URI bound to the prefix (the latest binding); false when unbound.
     bool lookupPrefix(const WideString& Prefix, WideString& Uri) const;
     bool atDocumentLevel() const;
+    /// Names met before in this run, as the document's shared copies: checked once, looked up
+    /// by a few comparisons instead of a check and a hash.
+    struct KnownName {
+        const WideString* shared = nullptr;
+        uint8_t declarationKind = 2; ///< as an attribute name (TdomAttr::getNamespaceDeclarationKind)
+    };
+    static constexpr size_t kKnownNameSlots = 32;
+    using KnownNames = KnownName[kKnownNameSlots];
+    static const KnownName* knownName(const KnownNames& Known, const WideString& Name);
+    static void rememberName(KnownNames& Known, const WideString& Name, const WideString* Shared,
+                             uint8_t DeclarationKind);
+    void forgetKnownNames();
+    /// Whether the reference node is an element of the library's own class in a document of the
+    /// library's own class: nodes its document makes are then appended without appendChild's checks.
+    bool plainTarget() const;
+    /// Appends a node the reference node's document has just made.
+    void appendMade(TdomNode* Node);
+    /// Plain tree through the document's factories and setAttribute, one by one.
+    bool startElementByFactories(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
+                                 const WideString& TagName, TdomNameValueList* Attributes);
+    /// Plain tree: the element and its attributes through the known names where it can.
+    bool startPlainElement(TXmlCustomReader* Reader, TdomLocator* Locator, TdomDocument* Doc,
+                           const WideString& TagName, TdomNameValueList* Attributes);
 
     bool FBuildNamespaceTree = false;
     bool FKeepCDATASections = true;
@@ -48,6 +79,13 @@ private:
     bool FKeepEntityRefs = true;
     TdomNode* FReferenceNode = nullptr;
     TdomNameValueList FPrefixMappings;
+    KnownNames FKnownTags;       ///< element names
+    KnownNames FKnownAttributes; ///< attribute names
+    TdomDocument* FKnownNamesOf = nullptr; ///< the document the known names belong to
+    bool FKnownNamesUsable = false;        ///< that document is of the library's own class
+    /// Per element the builder went into from the node it began at: whether it is one of the
+    /// library's own class in a document of that class (plainTarget without a type test).
+    std::vector<uint8_t> FPlainPath;
 };
 
 } // namespace xmldom

@@ -12,7 +12,7 @@ namespace xmldom {
 
 namespace {
 
-void appendCodePoint(WideString& S, int32_t C) {
+inline void appendCodePoint(WideString& S, int32_t C) {
     if (C >= 0x10000) {
         C -= 0x10000;
         S.push_back(static_cast<char16_t>(0xD800 + (C >> 10)));
@@ -171,22 +171,30 @@ bool TXmlStandardDocReader::sendStartTag(TdomLocator* Locator, const WideString&
 
 bool TXmlStandardDocReader::sendTag(TdomLocator* Locator, const WideString& Text, bool Empty) {
     if (!FNextHandler) return true;
-    TdomNameValueList ownAttributes;
-    WideString ownTagName;
-    const bool shared = !FTagBusy;
-    TdomNameValueList& attributes = shared ? FTagAttributes : ownAttributes;
-    WideString& tagName = shared ? FTagName : ownTagName;
+    if (FTagBusy) {
+        // A tag sent from a handler of another: its own list and name.
+        TdomNameValueList ownAttributes;
+        WideString ownTagName;
+        return sendSplitTag(Locator, Text, Empty, ownAttributes, ownTagName);
+    }
     struct Release {
         bool& busy;
-        bool shared;
-        ~Release() {
-            if (shared) busy = false;
-        }
-    } release{FTagBusy, shared};
+        ~Release() { busy = false; }
+    } release{FTagBusy};
     FTagBusy = true;
-    attributes.Clear();
-    bool ok = (FPrefixMapping || FSuppressXmlns) ? splitTagNS(Locator, Text, &attributes, tagName)
-                                                 : splitTag(Locator, Text, &attributes, tagName);
+    return sendSplitTag(Locator, Text, Empty, FTagAttributes, FTagName);
+}
+
+bool TXmlStandardDocReader::sendSplitTag(TdomLocator* Locator, const WideString& Text, bool Empty,
+                                         TdomNameValueList& attributes, WideString& tagName) {
+    // The list is refilled from its start: the pairs keep their storage from tag to tag.
+    bool ok;
+    if (FPrefixMapping || FSuppressXmlns) {
+        if (FPrefixMapping) FPrefixMappings.emplace_back();
+        ok = splitTagImpl(Locator, Text, &attributes, tagName, true, 0);
+    } else {
+        ok = splitTagImpl(Locator, Text, &attributes, tagName, false, 0);
+    }
     if (!ok) return false;
     if (!FNextHandler->processStartElement(this, Locator, tagName, &attributes)) return false;
     return !Empty || sendEndTag(Locator, tagName);
@@ -194,18 +202,30 @@ bool TXmlStandardDocReader::sendTag(TdomLocator* Locator, const WideString& Text
 
 bool TXmlStandardDocReader::splitTag(TdomLocator* Locator, const WideString& Text, TdomNameValueList* Attributes,
                                      WideString& TagName) {
-    return splitTagImpl(Locator, Text, Attributes, TagName, false);
+    return splitTagImpl(Locator, Text, Attributes, TagName, false, Attributes->getCount());
 }
 
 bool TXmlStandardDocReader::splitTagNS(TdomLocator* Locator, const WideString& Text,
                                        TdomNameValueList* Attributes, WideString& TagName) {
     if (FPrefixMapping) FPrefixMappings.emplace_back();
-    return splitTagImpl(Locator, Text, Attributes, TagName, true);
+    return splitTagImpl(Locator, Text, Attributes, TagName, true, Attributes->getCount());
 }
 
 bool TXmlStandardDocReader::splitTagImpl(TdomLocator* Locator, const WideString& Text,
                                          TdomNameValueList* Attributes, WideString& TagName,
-                                         bool WithNamespaces) {
+                                         bool WithNamespaces, int From) {
+    // The pairs written so far stay in the list whatever the way out.
+    struct Fill {
+        TdomNameValueList* list;
+        int next;
+        void add(std::u16string_view name, std::u16string_view value) {
+            if (list->getSorted()) list->Add(WideString(name), WideString(value));
+            else list->SetPair(next++, name, value);
+        }
+        ~Fill() {
+            if (!list->getSorted()) list->Truncate(next);
+        }
+    } fill{Attributes, From};
     const std::u16string_view s(Text);
     const size_t n = s.size();
     size_t i = 0;
@@ -254,7 +274,7 @@ bool TXmlStandardDocReader::splitTagImpl(TdomLocator* Locator, const WideString&
                 if (!sendStartPrefixMapping(Locator, prefix, WideString(value))) return false;
             }
         }
-        if (!declaration || !FSuppressXmlns) Attributes->Add(FNameScratch.assign(name), FValueScratch.assign(value));
+        if (!declaration || !FSuppressXmlns) fill.add(name, value);
         i = close + 1;
         if (i < n && !isWs(s[i])) return handleError(58, Locator, {});
         i = skipWs(s, i);
@@ -349,8 +369,15 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
     size_t awaitedFrom = 0;      // the terminator must lie wholly after this buffer length
     int opener = 0;              // pending opener in the subset: 0 none, 1 "<", 2 "<!", 3 "<!-"
     bool go = true;
+    // No character failed the check so far: every text handed on holds XML characters only.
+    bool allChecked = true;
 
     auto flushText = [&]() {
+        struct Checked {
+            const WideString*& text;
+            ~Checked() { text = nullptr; }
+        } checked{FCheckedText};
+        if (allChecked) FCheckedText = &buf;
         bool r = sendPCDATA(loc, buf);
         buf.clear();
         return r;
@@ -386,9 +413,10 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
             default:
                 break;
             }
-            if (!InputSource->getNextChar(c)) break;
+            if (!InputSource->takePlainAscii(c) && !InputSource->getNextChar(c)) break;
             const bool plainAscii = c >= 0x20 && c < 0x80;
             if (!plainAscii && !IsXmlChar(static_cast<UCS4Char>(c))) {
+                allChecked = false;
                 loc->markStart();
                 go = handleError(ET_INVALID_CHARACTER, loc, {});
             }

@@ -69,18 +69,21 @@ public:
 private:
     /// Start tag (Empty: and end tag) of the text between the angle brackets.
     bool sendTag(TdomLocator* Locator, const WideString& Text, bool Empty);
+    bool sendSplitTag(TdomLocator* Locator, const WideString& Text, bool Empty, TdomNameValueList& attributes,
+                      WideString& tagName);
+    /// The split; the pairs go to Attributes from index From on (a sorted list: added), and
+    /// the list ends after the last of them.
     bool splitTagImpl(TdomLocator* Locator, const WideString& Text, TdomNameValueList* Attributes,
-                      WideString& TagName, bool WithNamespaces);
+                      WideString& TagName, bool WithNamespaces, int From);
 
     bool FPrefixMapping = true;
     bool FSuppressXmlns = false;
     std::vector<std::vector<WideString>> FPrefixMappings;
-    /// Attribute list and tag name reused from tag to tag (their storage stays); a tag sent
-    /// while one is being handled uses its own.
+    /// Attribute list and tag name reused from tag to tag (their storage stays, pair by pair);
+    /// a tag sent while one is being handled uses its own.
     TdomNameValueList FTagAttributes;
     WideString FTagName;
     bool FTagBusy = false;
-    WideString FNameScratch, FValueScratch; ///< an attribute's name and value on their way into the list
 };
 
 /// Splits the text of a document type declaration ("<!DOCTYPE" ... ">"). False when it is not

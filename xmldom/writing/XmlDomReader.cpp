@@ -4,6 +4,7 @@
 #include "XmlDomReader.h"
 
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -255,6 +256,7 @@ bool TXmlWFTestContentHandler::startDocument(TXmlCustomReader* Reader, TdomLocat
     if (FInDocument) throw EParserException(msg::kInternalParserException);
     FOpenDepth = 0;
     FOpenElements.clear();  // no storage kept from one document to the next
+    FOpenNameValid.clear();
     FInDocument = true;
     FDoctypeSeen = false;
     FRootSeen = false;
@@ -297,8 +299,20 @@ bool TXmlWFTestContentHandler::processDoctype(TXmlCustomReader* Reader, TdomLoca
     return XML_FORWARD(Doctype, name, pubId, sysId, data);
 }
 
+namespace {
+
+/// A value of printable ASCII without '&', '<' and '"': what the quoted test accepts at once.
+bool plainAsciiValue(std::u16string_view Value) {
+    for (char16_t c : Value)
+        if (c < 0x20 || c >= 0x80 || c == u'&' || c == u'<' || c == u'"') return false;
+    return true;
+}
+
+} // namespace
+
 bool TXmlWFTestContentHandler::checkAttributeValue(TXmlCustomReader* Reader, TdomLocator* Locator,
                                                    const WideString& Value) {
+    if (plainAsciiValue(Value)) return true;
     if (Value.find(u'&') == WideString::npos) {
         WideString quoted;
         quoted.reserve(Value.size() + 2);
@@ -351,21 +365,31 @@ bool TXmlWFTestContentHandler::processStartElement(TXmlCustomReader* Reader, Tdo
                                                    const WideString& tagName, TdomNameValueList* attributes) {
     fireEvent(OnStartElement, Reader, Locator, tagName, attributes);
     requireDocument();
-    if (!IsXmlName(tagName) && !sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName))
+    const bool nameValid = IsXmlName(tagName);
+    if (!nameValid && !sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName))
         return false;
     if (FOpenDepth == 0 && FCheckOutsideRoot && FRootSeen &&
         !sendErrorNotification(Reader, ET_DOUBLE_ROOT_ELEMENT, Locator, tagName))
         return false;
     FRootSeen = true;
-    if (FOpenDepth == static_cast<int>(FOpenElements.size())) FOpenElements.emplace_back();
+    if (FOpenDepth == static_cast<int>(FOpenElements.size())) {
+        FOpenElements.emplace_back();
+        FOpenNameValid.push_back(0);
+    }
+    FOpenNameValid[static_cast<size_t>(FOpenDepth)] = nameValid;
     FOpenElements[static_cast<size_t>(FOpenDepth++)].assign(tagName);
     int count = attributes ? attributes->getCount() : 0;
     // Long attribute lists are checked for doubles through a hash set, so they stay linear.
-    std::unordered_set<std::u16string_view> seen;
-    if (count > 16) seen.reserve(static_cast<size_t>(count));
+    std::optional<std::unordered_set<std::u16string_view>> seen;
+    if (count > 16) seen.emplace().reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         const WideString& name = attributes->getName(i);
-        const bool isDouble = count > 16 ? !seen.insert(name).second : attributes->IndexOfName(name) != i;
+        bool isDouble = false;
+        if (count > 16) {
+            isDouble = !seen->insert(name).second;
+        } else {
+            for (int j = 0; j < i && !isDouble; ++j) isDouble = SameUnits(attributes->getName(j), name);
+        }
         if (isDouble &&
             !sendErrorNotification(Reader, ET_DOUBLE_ATTRIBUTE_NAME, Locator, name))
             return false;
@@ -380,10 +404,15 @@ bool TXmlWFTestContentHandler::processEndElement(TXmlCustomReader* Reader, TdomL
                                                  const WideString& tagName) {
     fireEvent(OnEndElement, Reader, Locator, tagName);
     requireDocument();
-    if (!IsXmlName(tagName) && !sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName))
-        return false;
     int last = FOpenDepth - 1;
-    if (last < 0 || FOpenElements[static_cast<size_t>(last)] != tagName) {
+    // The name of the open element it closes was checked at its start.
+    bool closesOpen = last >= 0 && SameUnits(FOpenElements[static_cast<size_t>(last)], tagName);
+    if ((!closesOpen || !FOpenNameValid[static_cast<size_t>(last)]) && !IsXmlName(tagName)) {
+        if (!sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, tagName)) return false;
+        last = FOpenDepth - 1;
+        closesOpen = last >= 0 && SameUnits(FOpenElements[static_cast<size_t>(last)], tagName);
+    }
+    if (!closesOpen) {
         if (!sendErrorNotification(Reader, ET_END_TAG_WITHOUT_START_TAG, Locator, tagName)) return false;
     } else {
         --FOpenDepth;
@@ -395,7 +424,9 @@ bool TXmlWFTestContentHandler::processPCDATA(TXmlCustomReader* Reader, TdomLocat
                                              const WideString& data) {
     fireEvent(OnPCDATA, Reader, Locator, data);
     requireDocument();
-    if (!IsXmlChars(data) && !sendErrorNotification(Reader, ET_INVALID_CHARACTER, Locator, data)) return false;
+    const bool checked = Reader && Reader->isCheckedText(data);
+    if (!checked && !IsXmlChars(data) && !sendErrorNotification(Reader, ET_INVALID_CHARACTER, Locator, data))
+        return false;
     if (!FRootSeen && FCheckOutsideRoot && !IsXmlS(data) &&
         !sendErrorNotification(Reader, ET_CHARACTERS_OUTSIDE_ROOT, Locator, data))
         return false;
@@ -495,6 +526,7 @@ void TXmlWFTestContentHandler::reset() {
     FInDocument = FDoctypeSeen = FRootSeen = FCheckOutsideRoot = false;
     FOpenDepth = 0;
     FOpenElements.clear();  // no storage kept from one document to the next
+    FOpenNameValid.clear();
     TXmlCustomContentHandler::reset();
 }
 

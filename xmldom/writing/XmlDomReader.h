@@ -91,6 +91,8 @@ private:
     /// Names of the open elements, the innermost last; the slots past FOpenDepth keep their
     /// storage for the next names (no allocation per element).
     std::vector<WideString> FOpenElements;
+    /// Per open element: its name is an XML name (an end tag of the same name needs no check).
+    std::vector<uint8_t> FOpenNameValid;
     int FOpenDepth = 0;
 };
 
