@@ -135,7 +135,51 @@ bool TdomIdMap::add(const WideString& id, TdomAttr* attr) {
     s.id = id;
     s.used = true;
     ++size_;
+    if (attr) attr->inIdMap_ = true;
     return true;
+}
+
+void TdomIdMap::clear() {
+    for (Slot& s : slots_)
+        if (s.used && s.attr) s.attr->inIdMap_ = false;
+    slots_.clear();
+    size_ = 0;
+}
+
+void TdomIdMap::eraseAt(size_t i) {
+    const size_t mask = slots_.size() - 1;
+    slots_[i] = Slot{};
+    --size_;
+    for (size_t j = (i + 1) & mask; slots_[j].used; j = (j + 1) & mask) {
+        // An entry whose home slot lies cyclically in (i, j] stays; any other moves into the gap.
+        const size_t home = slots_[j].hash & mask;
+        const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+        if (stays) continue;
+        slots_[i] = std::move(slots_[j]);
+        slots_[j] = Slot{};
+        i = j;
+    }
+}
+
+void TdomIdMap::forget(TdomAttr* attr) {
+    if (!attr->inIdMap_) return;
+    attr->inIdMap_ = false;
+    // The attribute was entered under its literal value; when that still finds it, one look-up
+    // does. A value changed since needs the search over all entries.
+    WideString key;
+    try {
+        attr->resolveLiteral(attr->getNodeValue(), key);
+        key = CollapseSpaces(key);
+    } catch (const Exception&) {
+        key.clear();
+    }
+    size_t at = slotOf(key, hashOf(key));
+    if (at == kNone || slots_[at].attr != attr) {
+        at = kNone;
+        for (size_t i = 0; i < slots_.size() && at == kNone; ++i)
+            if (slots_[i].used && slots_[i].attr == attr) at = i;
+    }
+    if (at != kNone) eraseAt(at);
 }
 
 void TdomIdMap::grow() {
@@ -211,6 +255,7 @@ T* TdomDocument::makeNode(Args&&... args) {
 }
 
 void TdomDocument::releaseNode(TdomNode* node) {
+    if (node->getNodeType() == ntAttribute_Node) idMap_.forget(static_cast<TdomAttr*>(node));
     uint32_t i = node->registryIndex_;
     TdomNode* last = registry_.back();
     registry_.at(i) = last;
@@ -360,6 +405,7 @@ TdomNode* TdomDocument::replaceChild(TdomNode* newChild, TdomNode* oldChild) {
 
 void TdomDocument::clear() {
     clearing_ = true;
+    idMap_.clear();  // before the attributes it names are destroyed
     for (TdomNode* child : children_) child->parent_ = nullptr;
     children_.clear();
     // Nodes only free their own storage, so the order of destruction does not matter.
@@ -373,7 +419,6 @@ void TdomDocument::clear() {
     walkers_.clear();
     elementLists_.clear();
     elementListsNS_.clear();
-    idMap_.clear();
     schema_->clear();
     clearing_ = false;
 }

@@ -96,13 +96,12 @@ class TdomIdMap {
 public:
     /// False, and nothing changed, when the value is already present.
     bool add(const WideString& id, TdomAttr* attr);
+    /// Takes out the entry of an attribute about to be freed, so no look-up reaches it.
+    void forget(TdomAttr* attr);
     /// The attribute holding id, nil when none.
     TdomAttr* find(std::u16string_view id) const;
     bool contains(std::u16string_view id) const { return slotOf(id, hashOf(id)) != kNone; }
-    void clear() {
-        slots_.clear();
-        size_ = 0;
-    }
+    void clear();
     size_t size() const { return size_; }
 
 private:
@@ -117,6 +116,8 @@ private:
     /// The slot holding id, kNone when absent.
     size_t slotOf(std::u16string_view id, size_t hash) const;
     void grow();
+    /// Empties slot i, moving later entries of its probe run back (no tombstones).
+    void eraseAt(size_t i);
 
     std::vector<Slot> slots_;
     size_t size_ = 0;
@@ -188,7 +189,11 @@ public:
     /// Unlinked copy owned by this document; document, document type, declaration or nil:
     /// ENot_Supported_Err.
     virtual TdomNode* importNode(TdomNode* node, bool deep);
-    /// Builds the schema models from the type declaration; a model already built: EInvalid_State_Err.
+    /// Builds the schema models from the type declaration: the internal subset into one, the
+    /// external subset (asked of the implementation) into a second. A model already there:
+    /// EInvalid_State_Err, nothing built. No declaration: true. A subset that fails to read
+    /// leaves no model of its own and gives false; an external subset nobody delivers is
+    /// reported as kind 24 and gives false.
     virtual bool buildASModel();
     /// Not a URI reference: ESyntax_Err, the old URI kept.
     virtual void setDocumentURI(const WideString& uri);

@@ -701,20 +701,63 @@ bool TdomElement::validateSelf(TdomDeclMemo& memo) {
     return result;
 }
 
+namespace {
+
+/// The namespace a declared attribute name takes on a namespace-aware element: none without
+/// a prefix, the reserved ones for xml and xmlns, else the one its prefix is bound to on the
+/// element or an ancestor. False when the prefix is bound nowhere.
+bool namespaceOfDeclaredName(const TdomElement* element, const WideString& name, WideString& uri) {
+    size_t colon = name.find(u':');
+    if (name == u"xmlns") {
+        uri = kXmlnsNamespace;
+        return true;
+    }
+    if (colon == WideString::npos) {
+        uri.clear();
+        return true;
+    }
+    WideString prefix = name.substr(0, colon);
+    if (prefix == u"xml" || prefix == u"xmlns") {
+        uri = prefix == u"xml" ? kXmlNamespace : kXmlnsNamespace;
+        return true;
+    }
+    for (const TdomNode* n = element; n; n = n->getParentNode()) {
+        if (n->getNodeType() != ntElement_Node) continue;
+        auto* e = static_cast<const TdomElement*>(n);
+        if (!e->getAttributes()->getNamespaceAware()) continue;
+        if (TdomAttr* decl = e->getAttributeNodeNS(kXmlnsNamespace, prefix)) {
+            uri = decl->getNodeValue();
+            return true;
+        }
+        if (e->getPrefix() == prefix) {
+            uri = e->getNamespaceURI();
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 void TdomElement::addDefaultAttribute(const WideString& name, const WideString& value) {
-    TdomAttr* attr = ownerDocument_->createAttribute(name);
+    // A namespace-aware element takes namespace-aware attributes only; a default whose prefix
+    // is bound nowhere cannot be made and is left out.
+    const bool ns = attributeMap_.getNamespaceAware();
+    WideString uri;
+    if (ns && !namespaceOfDeclaredName(this, name, uri)) return;
+    TdomAttr* attr = ns ? ownerDocument_->createAttributeNS(uri, name) : ownerDocument_->createAttribute(name);
     attr->setNodeValue(value);
     attr->setSpecified(false);
     // The content of a kept entity reference is read-only for its users, yet it is content
     // like any other and gets its defaults: the flag is lifted for the insertion.
     const bool readOnly = getIsReadonly();
     if (!readOnly) {
-        setAttributeNode(attr);
+        setAttributeNodeCommon(attr, ns);
         return;
     }
     setIsReadonly(false);
     try {
-        setAttributeNode(attr);
+        setAttributeNodeCommon(attr, ns);
     } catch (...) {
         setIsReadonly(true);
         throw;

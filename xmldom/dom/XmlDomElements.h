@@ -173,6 +173,7 @@ private:
     friend class TdomDocument;
     friend class TdomElement;
     friend class TdomNamedNodeMap;
+    friend class TdomIdMap;
     /// The document's reading path: the name is the document's shared copy of a checked name.
     TdomAttr(TdomDocument* ownerDocument, const WideString* sharedName, uint8_t namespaceDeclarationKind);
     void setNamesFromQualified(const WideString& namespaceURI, const WideString& qualifiedName);
@@ -190,6 +191,7 @@ private:
     TdomElement* ownerElement_ = nullptr;
     uint8_t namespaceDeclarationKind_ = 2;
     bool specified_;
+    bool inIdMap_ = false;  ///< set exactly while the document's ID map holds this attribute
 };
 
 }  // namespace xmldom

@@ -30,7 +30,8 @@ public:
     /// deterministic. Strict mixed content: EParserException.
     bool validateElementContent(TdomElement* element) override;
     /// The steps of buildASModel: the internal subset read into one model, the external subset,
-    /// fetched through the implementation, into a second.
+    /// fetched through the implementation, into a second that still knows the internal subset's
+    /// parameter entities. A model already there: EInvalid_State_Err.
     bool buildFromDeclaration(TdomDocument* document) override;
     void clear() override { collection_.clear(); }
 
