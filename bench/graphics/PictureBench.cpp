@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -27,7 +28,8 @@ void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 
 /// An RLE8 BMP of width x height with `data` after a two-entry colour table.
 std::vector<uint8_t> Rle8(uint32_t width, uint32_t height, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> b(62, 0);
+    std::vector<uint8_t> b(62 + data.size(), 0);
+    std::copy(data.begin(), data.end(), b.begin() + 62);
     b[0] = 'B';
     b[1] = 'M';
     Put32(b, 10, 62);
@@ -39,7 +41,6 @@ std::vector<uint8_t> Rle8(uint32_t width, uint32_t height, const std::vector<uin
     Put32(b, 30, 1);
     Put32(b, 46, 2);
     b[58] = b[59] = b[60] = 255;  // entry 1 white
-    b.insert(b.end(), data.begin(), data.end());
     Put32(b, 2, uint32_t(b.size()));
     return b;
 }

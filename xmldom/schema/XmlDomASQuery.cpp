@@ -17,7 +17,7 @@
 namespace xmldom {
 
 TdomASSchemaQuery::TdomASSchemaQuery(TdomDocument* document)
-    : document_(document), collection_(document->getDomImplementation(), document) {}
+    : collection_(document->getDomImplementation(), document) {}
 
 TdomASElementDecl* TdomASSchemaQuery::elementDecl(const WideString& name) const {
     // A model may know the type only from an attribute list (content type not set): the first

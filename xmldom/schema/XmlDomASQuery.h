@@ -39,7 +39,6 @@ private:
     /// The current declaration of the element type (content type set), nil when none.
     TdomASElementDecl* elementDecl(const WideString& name) const;
 
-    TdomDocument* document_;
     TdomASModelCollection collection_;
 };
 
