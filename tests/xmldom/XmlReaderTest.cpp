@@ -537,6 +537,45 @@ TEST(DocBuilder, NamespaceTree) {
     EXPECT_EQ(r.kinds.back(), 73);
 }
 
+TEST(DocBuilder, ElementsOfOneNameKeepTheirOwnChildrenWhateverTheirCount) {
+    // The room a new element starts with comes from the last element of its name: fewer
+    // children than that, or many more, must still give exactly the children read.
+    BuilderRig r;
+    TdomNameValueList none;
+    TdomNameValueList atts;
+    atts.Add(u"a", u"1");
+    atts.Add(u"b", u"2");
+    atts.Add(u"c", u"3");
+    r.builder.processStartElement(&r.reader, nullptr, u"r", &none);
+    std::vector<TdomElement*> made;
+    for (int count : {300, 2, 0, 401, 1}) {
+        r.builder.processStartElement(&r.reader, nullptr, u"e", count == 2 ? &none : &atts);
+        made.push_back(static_cast<TdomElement*>(r.builder.getReferenceNode()));
+        for (int i = 0; i < count; ++i) {
+            r.builder.processStartElement(&r.reader, nullptr, u"k", &none);
+            r.builder.processPCDATA(&r.reader, nullptr, WideString(u"t") + WideString(1, char16_t(u'a' + i % 26)));
+            r.builder.processEndElement(&r.reader, nullptr, u"k");
+        }
+        r.builder.processEndElement(&r.reader, nullptr, u"e");
+    }
+    EXPECT_TRUE(r.kinds.empty());
+    const int counts[] = {300, 2, 0, 401, 1};
+    for (size_t n = 0; n < made.size(); ++n) {
+        TdomElement* e = made[n];
+        ASSERT_EQ(e->getChildCount(), counts[n]);
+        EXPECT_EQ(e->getChildNodes()->getLength(), counts[n]);
+        EXPECT_EQ(e->getAttributes()->getLength(), counts[n] == 2 ? 0 : 3);
+        TdomNode* child = e->getFirstChild();
+        for (int i = 0; i < counts[n]; ++i, child = child->getNextSibling()) {
+            ASSERT_NE(child, nullptr);
+            EXPECT_EQ(child->getParentNode(), e);
+            EXPECT_EQ(utf8(child->getTextContent()), std::string("t") + char('a' + i % 26));
+        }
+        EXPECT_EQ(child, nullptr);
+    }
+    EXPECT_EQ(utf8(made[3]->getAttribute(u"c")), "3");
+}
+
 TEST(DocBuilder, RepeatedNamesKeepTheirFacts) {
     BuilderRig r;
     TdomNameValueList none;

@@ -237,8 +237,9 @@ public:
     /// The reading path's factories, for names already checked and held as this document's
     /// shared copies (getTagNameRef or getNameRef of one of its nodes): no name check, no look-up.
     /// The element is not linked; the attribute is added to a new element (no attribute of
-    /// that name yet), with the notification setAttribute gives.
-    TdomElement* createElementShared(const WideString& sharedTagName);
+    /// that name yet), with the notification setAttribute gives. The element has room for
+    /// childRoom children and attributeRoom attributes (a hint: the lists still grow past it).
+    TdomElement* createElementShared(const WideString& sharedTagName, size_t childRoom = 0, size_t attributeRoom = 0);
     TdomAttr* addAttributeShared(TdomElement* element, const WideString& sharedName, uint8_t namespaceDeclarationKind,
                                  const WideString& value);
 

@@ -207,7 +207,8 @@ bool TXmlDocBuilder::startPlainElement(TXmlCustomReader* Reader, TdomLocator* Lo
     TdomElement* element;
     if (!FKnownNamesUsable) return startElementByFactories(Reader, Locator, Doc, TagName, Attributes);
     if (const KnownName* known = knownName(FKnownTags, TagName)) {
-        element = Doc->createElementShared(*known->shared);
+        // Elements of one name tend to have as many children as the last one had.
+        element = Doc->createElementShared(*known->shared, known->childCount, Attributes ? Attributes->getCount() : 0);
     } else {
         if (!IsXmlName(TagName)) return sendErrorNotification(Reader, ET_INVALID_ELEMENT_NAME, Locator, TagName);
         element = Doc->createElement(TagName);
@@ -251,6 +252,14 @@ bool TXmlDocBuilder::processEndElement(TXmlCustomReader* Reader, TdomLocator* Lo
     if (FReferenceNode) {
         if (FReferenceNode->getNodeType() == ntElement_Node &&
             SameUnits(static_cast<TdomElement*>(FReferenceNode)->getTagNameRef(), tagName)) {
+            const WideString& name = static_cast<TdomElement*>(FReferenceNode)->getTagNameRef();
+            KnownName& known = FKnownTags[nameSlot(name, kKnownNameSlots)];
+            if (known.shared == &name) {
+                // The room the next element of this name starts with, within reason: a hint
+                // must not make every later element of a name as large as one huge list.
+                constexpr int kMostRoom = 256;
+                known.childCount = static_cast<uint32_t>(std::min(FReferenceNode->getChildCount(), kMostRoom));
+            }
             FReferenceNode = FReferenceNode->getParentNode();
             if (!FPlainPath.empty()) FPlainPath.pop_back();
         } else if (!sendErrorNotification(Reader, ET_END_TAG_WITHOUT_START_TAG, Locator, tagName)) {

@@ -54,6 +54,7 @@ private:
     struct KnownName {
         const WideString* shared = nullptr;
         uint8_t declarationKind = 2; ///< as an attribute name (TdomAttr::getNamespaceDeclarationKind)
+        uint32_t childCount = 0;     ///< element names: children of the last element closed of that name
     };
     static constexpr size_t kKnownNameSlots = 32;
     using KnownNames = KnownName[kKnownNameSlots];
