@@ -259,7 +259,7 @@ TEST_F(ASBuilding, ContentTypesAndModels) {
     EXPECT_EQ(index, names.size());
 }
 
-TEST_F(ASBuilding, MalformedContentSpecificationsAreKind69AndDeclareNothing) {
+TEST_F(ASBuilding, MalformedContentDeclarationsAreKind69AndDeclareNothing) {
     const WideString bad[] = {u"(a,b|c)", u"(a,)",  u"()",          u"(a",      u"a",      u"(a))",
                               u"((a)",    u"(1a)",  u"(a b)",       u"(a)(b)",  u"(#PCDATA|a)", u"(a|#PCDATA)*",
                               u"(#PCDATA|)*", u"(#PCDATA|1)*", u"(a,b)**", u"EMPTY ANY"};

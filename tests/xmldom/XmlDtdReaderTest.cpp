@@ -285,7 +285,7 @@ TEST(DtdReader, EntitySplitFaultsAreKind70) {
     }
 }
 
-TEST(DtdReader, ElementSplitAndContentSpecifications) {
+TEST(DtdReader, ElementSplitAndContentDeclarations) {
     DtdRig r;
     EXPECT_TRUE(r.internal("<!ELEMENT a EMPTY><!ELEMENT b ANY><!ELEMENT c (#PCDATA)><!ELEMENT d (#PCDATA)*>"
                            "<!ELEMENT e ( #PCDATA | a | b )*><!ELEMENT f ((a|b)+, c?, (d, e)*)>"

@@ -15,16 +15,6 @@
 
 namespace xmldom {
 
-namespace {
-constexpr char16_t kStreamNotSpecified[] = u"Stream not specified.";
-constexpr char16_t kEmptyString[] = u"Empty string.";
-
-WideString withMark(const WideString& Text) {
-    if (!Text.empty() && Text[0] == 0xFEFF) return Text;
-    return u"\uFEFF" + Text;
-}
-} // namespace
-
 // ------------------------------------------------------------------ TXmlCustomDtdParser
 
 TXmlCustomDtdParser::TXmlCustomDtdParser(TdomBaseComponent* AOwner)

@@ -168,14 +168,7 @@ bool TDomToXmlParser::writeToWideString(TdomNode* SourceNode, WideString& S) {
 
 namespace {
 constexpr char16_t kFilenameNotSpecified[] = u"Filename not specified.";
-constexpr char16_t kStreamNotSpecified[] = u"Stream not specified.";
-constexpr char16_t kEmptyString[] = u"Empty string.";
 constexpr char16_t kSourceCodeNotSpecified[] = u"TXmlSourceCode not specified.";
-
-WideString withMark(const WideString& Text) {
-    if (!Text.empty() && Text[0] == 0xFEFF) return Text;
-    return u"\uFEFF" + Text;
-}
 } // namespace
 
 TXmlToDomParser::TXmlToDomParser(TdomBaseComponent* AOwner)

@@ -35,6 +35,15 @@ public:
 protected:
     void Notification(TdomBaseComponent* AComponent, TOperation Operation) override;
 
+    /// Refusals of the reading operations shared by the document and DTD parsers.
+    static constexpr char16_t kStreamNotSpecified[] = u"Stream not specified.";
+    static constexpr char16_t kEmptyString[] = u"Empty string.";
+    /// Wide text as the readers take it: with a byte-order mark in front, added when missing.
+    static WideString withMark(const WideString& Text) {
+        if (!Text.empty() && Text[0] == 0xFEFF) return Text;
+        return u"\uFEFF" + Text;
+    }
+
     TDomImplementation* FDOMImpl = nullptr;
 };
 

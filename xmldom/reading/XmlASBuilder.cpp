@@ -113,7 +113,7 @@ void parseGroup(std::u16string_view Text, int Depth, int MaxDepth, TXmlASBuilder
 
 } // namespace
 
-// ------------------------------------------------------------------ content specifications
+// ------------------------------------------------------------------ content declarations
 
 namespace contentspec {
 
@@ -319,7 +319,7 @@ bool TXmlASBuilder::processElementTypeDeclaration(TXmlCustomReader* Reader, Tdom
         else if (spec == u"ANY") type = AS_CONTENT_ANY;
         else if (spec.find(u"#PCDATA") != std::u16string_view::npos) type = AS_CONTENT_MIXED;
         else type = AS_CONTENT_ELEMENT;
-        // The specification is parsed whole before the store is touched, so a malformed or
+        // The content declaration is parsed whole before the store is touched, so a malformed or
         // too deeply nested one leaves no half-made declaration behind.
         TParticle particle;
         bool wellFormed = true;

@@ -51,7 +51,7 @@ private:
 
 class TXmlASBuilder : public TXmlCustomContentHandler {
 public:
-    /// The deepest nesting of groups in one content specification (deeper: kind 69).
+    /// The deepest nesting of groups in one content declaration (deeper: kind 69).
     static constexpr int kMaxParticleDepth = 256;
 
     explicit TXmlASBuilder(TdomBaseComponent* AOwner = nullptr);
@@ -121,7 +121,7 @@ public:
     int getParameterEntityCount() const { return static_cast<int>(FParameterEntities.size()); }
     void clearParameterEntities() { FParameterEntities.clear(); }
 
-    /// A parsed content specification, before it becomes content models.
+    /// A parsed content declaration, before it becomes content models.
     struct TParticle {
         WideString Name;        ///< element name of a leaf
         uint8_t ListOperator;   ///< 0 choice, 1 element name, 2 sequence
@@ -153,7 +153,7 @@ private:
     WideString FBaseSystemId;
 };
 
-/// The grammar of content specifications, shared by the builder and its callers. Each raises
+/// The grammar of content declarations, shared by the builder and its callers. Each raises
 /// EParserException "Parser error." for a malformed text.
 namespace contentspec {
 TXmlASBuilder::TParticle parseElementContent(std::u16string_view Text, int MaxDepth);

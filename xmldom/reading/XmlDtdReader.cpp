@@ -1,6 +1,6 @@
 // The DTD reader's tokenizer (one state per kind of construct), parameter-entity resolution with
 // its recursion, depth and size limits, conditional sections, the declaration splits, the
-// content-specification check, and the helpers for external entities and internal subsets.
+// content-declaration check, and the helpers for external entities and internal subsets.
 
 #include "XmlDtdReader.h"
 
@@ -480,18 +480,21 @@ bool TXmlStandardDtdReader::includeReference(TdomLocator* Locator, const WideStr
     return true;
 }
 
-bool TXmlStandardDtdReader::readParameterEntity(TXmlInputSource* InputSource, WideString& Text) {
+bool TXmlStandardDtdReader::readOneReference(TXmlInputSource* InputSource, WideString& Text, bool Include) {
     TCharFeed feed{InputSource};
     WideString name;
     int32_t stop = -1;
     bool go = true;
     Text.clear();
     switch (readReferenceName(feed, name, stop, go)) {
-    case TRefEnd::Complete: {
-        WideString replacement;
-        if (resolveReference(InputSource->getLocator(), name, replacement, go)) Text = std::move(replacement);
+    case TRefEnd::Complete:
+        if (Include) {
+            if (go) includeReference(InputSource->getLocator(), name, Text, go);
+        } else {
+            WideString replacement;
+            if (resolveReference(InputSource->getLocator(), name, replacement, go)) Text = std::move(replacement);
+        }
         break;
-    }
     case TRefEnd::Broken:
         Text = u"%" + name;
         AppendCodePoint(Text, stop);
@@ -503,25 +506,12 @@ bool TXmlStandardDtdReader::readParameterEntity(TXmlInputSource* InputSource, Wi
     return go;
 }
 
+bool TXmlStandardDtdReader::readParameterEntity(TXmlInputSource* InputSource, WideString& Text) {
+    return readOneReference(InputSource, Text, false);
+}
+
 bool TXmlStandardDtdReader::includeParameterEntity(TXmlInputSource* InputSource, WideString& Text) {
-    TCharFeed feed{InputSource};
-    WideString name;
-    int32_t stop = -1;
-    bool go = true;
-    Text.clear();
-    switch (readReferenceName(feed, name, stop, go)) {
-    case TRefEnd::Complete:
-        if (go) includeReference(InputSource->getLocator(), name, Text, go);
-        break;
-    case TRefEnd::Broken:
-        Text = u"%" + name;
-        AppendCodePoint(Text, stop);
-        break;
-    case TRefEnd::EndOfInput:
-        Text = u"%" + name;
-        break;
-    }
-    return go;
+    return readOneReference(InputSource, Text, true);
 }
 
 bool TXmlStandardDtdReader::parseNested(const WideString& Text, const TXmlInputSource* Outer, int32_t Line,
@@ -745,7 +735,7 @@ bool TXmlStandardDtdReader::sendNotationDeclaration(TdomLocator* Locator, const 
     return FNextHandler->processNotationDeclaration(this, Locator, name, publicId, systemId);
 }
 
-// ------------------------------------------------------------------ content specifications
+// ------------------------------------------------------------------ content declarations
 
 bool XmlCheckContentSpec(std::u16string_view Spec, int MaxDepth, bool& TooDeep) {
     TooDeep = false;

@@ -59,7 +59,7 @@ public:
     virtual bool sendEndIntDtd(TdomLocator* Locator);
     /// "<!ENTITY" ... ">": general or parameter entity; kind 70.
     virtual bool sendEntityDeclaration(TdomLocator* Locator, const WideString& Text);
-    /// "<!ELEMENT" ... ">": name and content specification; kind 69.
+    /// "<!ELEMENT" ... ">": name and content declaration; kind 69.
     virtual bool sendElementDeclaration(TdomLocator* Locator, const WideString& Text);
     /// "<!ATTLIST" ... ">": start, one event per attribute definition, end; kind 66.
     virtual bool sendAttListDeclaration(TdomLocator* Locator, const WideString& Text);
@@ -90,6 +90,9 @@ private:
     /// Reads a name after "%" up to ";" (Complete), a character that cannot continue it
     /// (Broken, the character in Stop) or the end of the input.
     TRefEnd readReferenceName(TCharFeed& Feed, WideString& Name, int32_t& Stop, bool& Go);
+    /// One reference after "%": its replacement text (Include: with the references inside it
+    /// replaced too), or the characters read when the reference is broken.
+    bool readOneReference(TXmlInputSource* InputSource, WideString& Text, bool Include);
     /// Asks the chain for a name's replacement text with the recursion, depth and budget
     /// checks. False: the text is not to be used (Go says whether the read goes on).
     bool resolveReference(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);
@@ -114,7 +117,7 @@ private:
     int32_t FInnerLine = 0, FInnerColumn = 0;
 };
 
-/// Checks a content specification ("EMPTY", "ANY", mixed content or element content) without
+/// Checks a content declaration ("EMPTY", "ANY", mixed content or element content) without
 /// recursion. False when malformed; TooDeep when groups nest deeper than MaxDepth.
 bool XmlCheckContentSpec(std::u16string_view Spec, int MaxDepth, bool& TooDeep);
 
