@@ -59,6 +59,9 @@ TfrmPrintPreview::TfrmPrintPreview(TComponent* AOwner) : TForm(AOwner) {
     prvReport->AllowZoom = true;
     prvReport->DragCursor = crHandPoint;
     prvReport->SetColor(clGray);
+    // An unattended run closes the form unseen: its pages are laid out (page breaks decide the
+    // XML) but not drawn.
+    prvReport->RecordPages = !BatchMode;
 
     XMLBatchTimer = new TTimer(this);
     XMLBatchTimer->Name = "XMLBatchTimer";

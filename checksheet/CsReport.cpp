@@ -752,7 +752,9 @@ void TmodReporting::PrintOperationLine(PageLayout& L, const OperationLayout& op,
     }
     const std::string& text = lineOf(op.OpLines);
     if (text.empty()) return;
-    c.TextOut(L.OpTextX, L.Y - 6, text.find('~') != std::string::npos ? PadRightPart(L, text) : text);
+    // The padding only places the right part on the sheet; a canvas that draws nothing skips it.
+    const bool padded = c.Draws() && text.find('~') != std::string::npos;
+    c.TextOut(L.OpTextX, L.Y - 6, padded ? PadRightPart(L, text) : text);
     if (i != 1) return;
     TTable& s = *frmTables->tblStructure;
     const std::string type = Str(*frmTables->tblServOps, "OP_TYPE");

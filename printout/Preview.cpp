@@ -137,8 +137,7 @@ const TMetafile* tPrintPreview::RenderPage(int n) {
     caps.HorzRes = FInfo.PhysicalPageSize.x - 2 * FInfo.PhysicalOffset.x;
     caps.VertRes = FInfo.PhysicalPageSize.y - 2 * FInfo.PhysicalOffset.y;
     bool moreData = false;
-    {
-        TMetafileCanvas canvas(*page, &caps);
+    const auto renderOn = [&](TCanvas& canvas) {
         if (FPrintout->MapMode != mmText && FInfo.PixelsPerInch.x > 0 && FInfo.PixelsPerInch.y > 0) {
             const TPoint unitsPerInch = FPrintout->LogicalUnitsPerInch();
             canvas.SetMapMode(MM_ANISOTROPIC);
@@ -150,6 +149,13 @@ const TMetafile* tPrintPreview::RenderPage(int n) {
         }
         FPrintout->ResetCanvas(canvas);
         FPrintout->OnPrintPage(this, canvas, FInfo, n, moreData);
+    };
+    if (RecordPages) {
+        TMetafileCanvas canvas(*page, &caps);
+        renderOn(canvas);
+    } else {
+        TCanvas canvas(nullptr, caps);
+        renderOn(canvas);
     }
     if (!moreData) FFinalPageNumber = n;
     Store(n, std::move(page));

@@ -25,6 +25,10 @@ public:
     bool AllowZoom = true;
     TCursor DragCursor = crHandPoint;
     TNotifyEvent OnChange;
+    /// False: pages are laid out through the job's page event on a canvas that measures text as
+    /// the printer does but records nothing, for runs that nobody looks at (each cached page is
+    /// then an empty metafile of the sheet's size). Set before the first page is rendered.
+    bool RecordPages = true;
 
     /// The last page; 0 while unknown. Negative values and the current value are ignored; a
     /// value below PageNumber moves PageNumber to it.

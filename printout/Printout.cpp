@@ -146,7 +146,8 @@ void tPrintout::Print() {
 }
 
 void PrintBitmap(TCanvas& canvas, const TRect& rect, const TBitmap& bitmap) {
-    if (bitmap.Empty()) return;
+    // A canvas that only measures shows nothing: the bitmap is not converted at all.
+    if (bitmap.Empty() || !canvas.Draws()) return;
     uint32_t infoSize = 0, imageSize = 0;
     GetDIBSizes(bitmap, infoSize, imageSize);
     std::vector<uint8_t> info(infoSize), image(imageSize);

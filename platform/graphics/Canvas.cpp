@@ -176,6 +176,7 @@ void TCanvas::EmitRecord(TCanvasRecord& r, int x, int y, double width, double he
 }
 
 void TCanvas::EmitText(int x, int y, const std::string& text, bool opaque) {
+    if (!FBackend) return;
     TCanvasRecord r = NewRecord(TRecordKind::Text);
     r.Font = CurrentDeviceFont();
     TFontFace& face = FontFace(r.Font.Name, r.Font.PixelSize, r.Font.Style);
@@ -187,6 +188,7 @@ void TCanvas::EmitText(int x, int y, const std::string& text, bool opaque) {
 
 void TCanvas::TextOutW(int x, int y, std::u16string_view text) {
     FBkMode = Brush.Style == bsSolid ? OPAQUE : TRANSPARENT;
+    if (!FBackend) return;
     TCanvasRecord r = NewRecord(TRecordKind::Text);
     r.Font = CurrentDeviceFont();
     TFontFace& face = FontFace(r.Font.Name, r.Font.PixelSize, r.Font.Style);
@@ -222,6 +224,10 @@ TSize TCanvas::TextExtent(const std::string& text) {
 }
 
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+    if (!FBackend) {
+        FBkMode = Brush.Style == bsSolid ? OPAQUE : TRANSPARENT;
+        return;
+    }
     TCanvasRecord r = NewRecord(TRecordKind::Rectangle);
     TPoint p[2] = {{x1, y1}, {x2, y2}};
     LPtoDP(p, 2);
@@ -232,6 +238,7 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 }
 
 void TCanvas::FillRect(const TRect& rect) {
+    if (!FBackend) return;
     TCanvasRecord r = NewRecord(TRecordKind::FillRect);
     TPoint p[2] = {{rect.Left, rect.Top}, {rect.Right, rect.Bottom}};
     LPtoDP(p, 2);
@@ -244,6 +251,10 @@ void TCanvas::FillRect(const TRect& rect) {
 void TCanvas::MoveTo(int x, int y) { FPenPos = TPoint{x, y}; }
 
 void TCanvas::LineTo(int x, int y) {
+    if (!FBackend) {
+        FPenPos = TPoint{x, y};
+        return;
+    }
     TCanvasRecord r = NewRecord(TRecordKind::Line);
     TPoint p[2] = {FPenPos, {x, y}};
     LPtoDP(p, 2);
@@ -260,7 +271,7 @@ void TCanvas::Draw(int x, int y, const TGraphic& graphic) {
 void TCanvas::StretchDraw(const TRect& rect, const TGraphic& graphic) { graphic.Draw(*this, rect); }
 
 void TCanvas::StretchDrawBitmap(const TRect& rect, const TBitmap& bitmap, const TRect& source) {
-    if (bitmap.Empty()) return;
+    if (bitmap.Empty() || !FBackend) return;
     TCanvasRecord r = NewRecord(TRecordKind::Bitmap);
     TPoint p[2] = {{rect.Left, rect.Top}, {rect.Right, rect.Bottom}};
     LPtoDP(p, 2);
@@ -292,6 +303,8 @@ int TCanvas::StretchDIBits(int xDest, int yDest, int destWidth, int destHeight, 
     if (bitCount <= 8) tableBytes = 4 * (used && used <= (1u << bitCount) ? used : (1u << bitCount));
     const int64_t imageBytes = ((int64_t(width) * bitCount + 31) / 32) * 4 * height;
     if (imageBytes > (int64_t(1) << 30)) return 0;
+    // Nothing to draw on: the bits need not be decoded.
+    if (!FBackend) return srcHeight;
     TBitmap bitmap;
     if (!BitmapFromDIB(info, headerSize + tableBytes, bits, uint32_t(imageBytes), bitmap)) return 0;
     // Source rectangle in DIB coordinates (origin bottom-left) becomes top-down rows.

@@ -73,6 +73,9 @@ public:
     TBrush Brush;
 
     HDC Handle() { return this; }
+    /// Whether drawing calls reach a device; without a back end they only move the pen and set
+    /// the background mode, while text is measured as always.
+    bool Draws() const { return FBackend != nullptr; }
 
     /// Text with its top-left corner at (x, y); the background is filled when the brush is solid.
     void TextOut(int x, int y, const std::string& text);

@@ -118,3 +118,33 @@ TEST_F(Preview, SamePagesAsThePrintJobForEveryMarketAndLanguage) {
         }
     }
 }
+
+TEST_F(Preview, UnattendedRunLaysOutTheSamePagesAndXmlWithoutDrawingThem) {
+    RunChoices c;
+    c.PreTest = c.Emission = c.Brake = true;
+    Choose(c);
+    XMLMode = BatchMode = true;
+    std::vector<std::string> shownCalls;
+    int shownPages = 0;
+    {
+        // The same run drawn, as a shown preview would draw it.
+        TfrmPrintPreview form(nullptr);
+        form.prvReport->RecordPages = true;
+        shownPages = static_cast<int>(RenderAll(form).size());
+        ASSERT_GT(shownPages, 1);
+        EXPECT_FALSE(form.prvReport->CachedPage(1)->Records().empty());
+        for (const std::string& call : XmlGenRecorder::Calls())
+            if (call.rfind("SaveChecksheetXml", 0) != 0) shownCalls.push_back(call);
+    }
+    Restart();
+    XmlGenRecorder::Reset();
+    TfrmPrintPreview form(nullptr);
+    form.ShowModal();
+    // Every page is laid out, so the pages break where they do on the screen, but none is drawn.
+    ASSERT_EQ(form.prvReport->FinalPageNumber(), shownPages);
+    for (int n = 1; n <= shownPages; ++n) EXPECT_TRUE(form.prvReport->CachedPage(n)->Records().empty()) << n;
+    std::vector<std::string> calls = XmlGenRecorder::Calls();
+    ASSERT_EQ(calls.back(), "SaveChecksheetXml()");
+    calls.pop_back();
+    EXPECT_EQ(calls, shownCalls);
+}

@@ -230,3 +230,24 @@ TEST_F(PreviewTest, PageEventThatRaisesCachesNothing) {
     EXPECT_EQ(Preview->CachedPage(2), nullptr);
     EXPECT_EQ(Preview->FinalPageNumber(), 0);
 }
+
+TEST_F(PreviewTest, PagesThatAreNotRecordedAreStillLaidOutOnTheirDevice) {
+    Preview->RecordPages = false;
+    int measured = 0;
+    Job.OnPrintPage = [&](TObject*, TCanvas& canvas, tPrintInformation, int page, bool& more) {
+        Rendered.push_back(page);
+        EXPECT_FALSE(canvas.Draws());
+        // Text measures as on the printer (600 dots per inch) in the job's mapping mode.
+        canvas.Font.Height = -35;
+        measured = canvas.TextHeight("M");
+        canvas.TextOut(200, -200, "Page " + std::to_string(page));
+        more = page < Pages;
+    };
+    Preview->SetPrintout(&Job);
+    Preview->SetPageNumber(200);
+    EXPECT_EQ(Rendered, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(Preview->FinalPageNumber(), 4);
+    ASSERT_NE(Preview->CachedPage(4), nullptr);
+    EXPECT_TRUE(Preview->CachedPage(4)->Records().empty());
+    EXPECT_GT(measured, 35);
+}
