@@ -12,6 +12,7 @@
 #include <iostream>
 #include <memory>
 
+#include "Canvas.h"
 #include "Chksheet.h"
 #include "CsReport.h"
 #include "Dialogs.h"
@@ -325,8 +326,14 @@ int RunVetra(const std::vector<std::string>& params) {
     // the run with one line.
     const bool unattended = params.size() > 1 && !params[0].empty() && !params[1].empty();
     try {
-        if (unattended) Application->InitializeHeadless();
-        else Application->Initialize();
+        if (unattended) {
+            Application->InitializeHeadless();
+            // Nothing but the report's own faces is measured: the system's font configuration
+            // need not be read.
+            LimitFontSearch();
+        } else {
+            Application->Initialize();
+        }
     } catch (const EDisplayUnavailable& e) {
         std::cerr << e.Message << "\n";
         return kExitStartFailed;

@@ -360,11 +360,13 @@ void TDataSet::RebuildVisible(const TRecordRow* keep, int fallbackIndex) {
     visible_.reserve(rows_.size());
     for (const auto& r : rows_)
         if (PassesFilter(*r)) visible_.push_back(r.get());
-    std::sort(visible_.begin(), visible_.end(), [this](const TRecordRow* a, const TRecordRow* b) {
+    const auto before = [this](const TRecordRow* a, const TRecordRow* b) {
         for (int c : keyColumns_)
             if (int d = CompareValues(a->Values[c], b->Values[c])) return d < 0;
         return a->RowId < b->RowId;
-    });
+    };
+    // Tables are mostly stored in key order already: one pass finds that out.
+    if (!std::is_sorted(visible_.begin(), visible_.end(), before)) std::sort(visible_.begin(), visible_.end(), before);
     int index = fallbackIndex;
     if (keep) {
         auto it = std::find(visible_.begin(), visible_.end(), keep);

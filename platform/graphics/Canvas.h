@@ -175,3 +175,9 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
 /// a decoder of its own after drawing installs it again (or nullptr) when its mapping changes.
 using TTextDecoder = char16_t (*)(unsigned char);
 void SetCanvasTextDecoder(TTextDecoder decoder);
+
+/// Limits the font search of the process to the fonts folders and their caches, without the
+/// system's font configuration, whose reading costs more than everything else a short run does.
+/// For unattended runs, whose few faces are all named by the program; call it before the first
+/// text is measured. Without it, a face is still taken from its file when the folders hold it.
+void LimitFontSearch();

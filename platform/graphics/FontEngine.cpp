@@ -5,6 +5,9 @@
 #include "CodePages.h"
 #include "internal/GuiPlatform.h"
 
+#include <fontconfig/fontconfig.h>
+
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QRawFont>
@@ -31,9 +34,84 @@ bool IsSymbolFont(const std::string& name) { return ::strcasecmp(name.c_str(), "
 
 // A face caches the characters of bytes, so its key holds the ANSI code page they were read in.
 using FaceKey = std::tuple<std::string, int, unsigned, unsigned>;
+// Kept until the process ends, never destroyed: faces made from font files hold the toolkit's
+// font renderer, which is gone by the time static objects are destroyed.
 std::map<FaceKey, std::unique_ptr<TFontFace>>& Faces() {
-    static std::map<FaceKey, std::unique_ptr<TFontFace>> faces;
-    return faces;
+    static auto* faces = new std::map<FaceKey, std::unique_ptr<TFontFace>>;
+    return *faces;
+}
+
+/// The file of a family in one style, or an empty path.
+struct FontFile {
+    std::string Path;
+    QByteArray Data;  ///< the file's bytes, read once
+    /// The face loaded once; every size is made from it without asking the font configuration
+    /// again for each size.
+    QRawFont Loaded;
+};
+
+/// Fontconfig limited to the fonts folders and their caches: finding the few faces the program
+/// draws with needs neither the system's whole configuration nor a list of every installed font.
+FcConfig* FontFolders() {
+    static FcConfig* config = [] {
+        FcConfig* c = FcConfigCreate();
+        static const char xml[] =
+            "<?xml version=\"1.0\"?><fontconfig>"
+            "<dir>/usr/share/fonts</dir><dir>/usr/local/share/fonts</dir>"
+            "<dir prefix=\"xdg\">fonts</dir><dir>~/.fonts</dir>"
+            "<cachedir>/var/cache/fontconfig</cachedir><cachedir prefix=\"xdg\">fontconfig</cachedir>"
+            "</fontconfig>";
+        if (c && (!FcConfigParseAndLoadFromMemory(c, reinterpret_cast<const FcChar8*>(xml), FcFalse) ||
+                  !FcConfigBuildFonts(c))) {
+            FcConfigDestroy(c);
+            c = nullptr;
+        }
+        return c;
+    }();
+    return config;
+}
+
+/// The face file of `family` exactly in the style asked for; none when the folders hold no such
+/// face in one file of its own (the toolkit's matching, which can synthesise styles, then decides).
+FontFile& FileOf(const std::string& family, bool bold, bool italic) {
+    // Never destroyed, as the faces (see Faces).
+    static auto& files = *new std::map<std::tuple<std::string, bool, bool>, FontFile>;
+    const auto key = std::make_tuple(family, bold, italic);
+    if (auto it = files.find(key); it != files.end()) return it->second;
+    FontFile found;
+    if (FcConfig* config = FontFolders()) {
+        FcPattern* pattern = FcPatternCreate();
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+        FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+        FcConfigSubstitute(config, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        if (FcPattern* match = FcFontMatch(config, pattern, &result)) {
+            FcChar8* matchFamily = nullptr;
+            FcChar8* file = nullptr;
+            int weight = 0, slant = 0, index = 0;
+            FcBool scalable = FcFalse;
+            if (FcPatternGetString(match, FC_FAMILY, 0, &matchFamily) == FcResultMatch &&
+                FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
+                FcPatternGetInteger(match, FC_WEIGHT, 0, &weight) == FcResultMatch &&
+                FcPatternGetInteger(match, FC_SLANT, 0, &slant) == FcResultMatch &&
+                FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch &&
+                FcPatternGetBool(match, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable && index == 0 &&
+                ::strcasecmp(reinterpret_cast<const char*>(matchFamily), family.c_str()) == 0 &&
+                (weight >= FC_WEIGHT_DEMIBOLD) == bold && (slant != FC_SLANT_ROMAN) == italic) {
+                QFile f(QString::fromUtf8(reinterpret_cast<const char*>(file)));
+                if (f.open(QIODevice::ReadOnly)) {
+                    found.Path = reinterpret_cast<const char*>(file);
+                    found.Data = f.readAll();
+                }
+            }
+            FcPatternDestroy(match);
+        }
+        FcPatternDestroy(pattern);
+    }
+    return files.emplace(key, std::move(found)).first->second;
 }
 
 }  // namespace
@@ -41,6 +119,10 @@ std::map<FaceKey, std::unique_ptr<TFontFace>>& Faces() {
 QString AnsiText(const std::string& text) {
     const std::u16string wide = MultiByteToWideChar(CP_ACP, text);
     return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
+}
+
+void LimitFontSearch() {
+    if (FcConfig* config = FontFolders()) FcConfigSetCurrent(config);
 }
 
 void SetCanvasTextDecoder(TTextDecoder decoder) {
@@ -104,15 +186,22 @@ TFontFace& FontFace(const std::string& name, int pixelSize, TFontStyles style) {
         return *it->second;
     }
     EnsureGuiApplication();
-    QFont font(QString::fromStdString(FamilyFor(name)));
-    font.setPixelSize(pixelSize);
-    font.setBold(HasStyle(style, fsBold));
-    font.setItalic(HasStyle(style, fsItalic));
-    font.setHintingPreference(QFont::PreferNoHinting);
-    font.setKerning(false);
-    font.setStyleStrategy(QFont::StyleStrategy(QFont::ForceOutline | QFont::NoSubpixelAntialias));
     auto face = std::make_unique<TFontFace>();
-    face->Raw = QRawFont::fromFont(font);
+    const std::string family = FamilyFor(name);
+    FontFile& file = FileOf(family, HasStyle(style, fsBold), HasStyle(style, fsItalic));
+    if (!file.Data.isEmpty() && !file.Loaded.isValid())
+        file.Loaded.loadFromData(file.Data, pixelSize, QFont::PreferNoHinting);
+    if (file.Loaded.isValid()) face->Raw = file.Loaded;
+    if (!face->Raw.isValid()) {
+        QFont font(QString::fromStdString(family));
+        font.setPixelSize(pixelSize);
+        font.setBold(HasStyle(style, fsBold));
+        font.setItalic(HasStyle(style, fsItalic));
+        font.setHintingPreference(QFont::PreferNoHinting);
+        font.setKerning(false);
+        font.setStyleStrategy(QFont::StyleStrategy(QFont::ForceOutline | QFont::NoSubpixelAntialias));
+        face->Raw = QRawFont::fromFont(font);
+    }
     face->Raw.setPixelSize(pixelSize);
     face->Ascent = face->Raw.ascent();
     face->Descent = face->Raw.descent();
