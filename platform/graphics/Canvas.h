@@ -178,6 +178,7 @@ void SetCanvasTextDecoder(TTextDecoder decoder);
 
 /// Limits the font search of the process to the fonts folders and their caches, without the
 /// system's font configuration, whose reading costs more than everything else a short run does.
-/// For unattended runs, whose few faces are all named by the program; call it before the first
-/// text is measured. Without it, a face is still taken from its file when the folders hold it.
+/// Each face is then read from its file once and sized from there. For unattended runs, whose
+/// few faces are all named by the program and only measured (faces made from file bytes cannot be
+/// embedded in PDF documents); call it before the first text is measured.
 void LimitFontSearch();

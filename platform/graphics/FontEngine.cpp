@@ -30,6 +30,10 @@ char16_t AnsiChar(unsigned char c) {
 
 TTextDecoder gDecoder = &AnsiChar;
 
+// Faces are read from their files (for measuring: a face made from bytes has no file name, so
+// documents such as PDF files cannot embed it) only once the font search is limited.
+bool gFacesFromFiles = false;
+
 bool IsSymbolFont(const std::string& name) { return ::strcasecmp(name.c_str(), "Wingdings") == 0; }
 
 // A face caches the characters of bytes, so its key holds the ANSI code page they were read in.
@@ -122,7 +126,10 @@ QString AnsiText(const std::string& text) {
 }
 
 void LimitFontSearch() {
-    if (FcConfig* config = FontFolders()) FcConfigSetCurrent(config);
+    if (FcConfig* config = FontFolders()) {
+        FcConfigSetCurrent(config);
+        gFacesFromFiles = true;
+    }
 }
 
 void SetCanvasTextDecoder(TTextDecoder decoder) {
@@ -188,10 +195,12 @@ TFontFace& FontFace(const std::string& name, int pixelSize, TFontStyles style) {
     EnsureGuiApplication();
     auto face = std::make_unique<TFontFace>();
     const std::string family = FamilyFor(name);
-    FontFile& file = FileOf(family, HasStyle(style, fsBold), HasStyle(style, fsItalic));
-    if (!file.Data.isEmpty() && !file.Loaded.isValid())
-        file.Loaded.loadFromData(file.Data, pixelSize, QFont::PreferNoHinting);
-    if (file.Loaded.isValid()) face->Raw = file.Loaded;
+    if (gFacesFromFiles) {
+        FontFile& file = FileOf(family, HasStyle(style, fsBold), HasStyle(style, fsItalic));
+        if (!file.Data.isEmpty() && !file.Loaded.isValid())
+            file.Loaded.loadFromData(file.Data, pixelSize, QFont::PreferNoHinting);
+        if (file.Loaded.isValid()) face->Raw = file.Loaded;
+    }
     if (!face->Raw.isValid()) {
         QFont font(QString::fromStdString(family));
         font.setPixelSize(pixelSize);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 
 #include <sys/mman.h>
@@ -30,10 +31,57 @@ using namespace detail;
 
 // ---- node pages -----------------------------------------------------------------------------
 
+namespace {
+
+/// Pages of freed documents, kept for the next documents of the process: a program that reads
+/// or builds one document after another reuses memory that is already present instead of
+/// giving it back to the system and faulting it in again. Bounded; the rest is freed.
+struct SparePages {
+    static constexpr size_t kMaxSmall = 64;   ///< 4 MB of small pages
+    static constexpr size_t kMaxLarge = 256;  ///< 256 MB of large pages
+    std::mutex lock;
+    std::vector<std::byte*> small, large;
+};
+
+/// Never destroyed: documents freed while the process ends still find it.
+SparePages& Spares() {
+    static auto* spares = new SparePages;
+    return *spares;
+}
+
+}  // namespace
+
+std::byte* TdomNodePages::takeSpare(bool large) {
+    SparePages& spares = Spares();
+    std::lock_guard<std::mutex> hold(spares.lock);
+    std::vector<std::byte*>& list = large ? spares.large : spares.small;
+    if (list.empty()) return nullptr;
+    std::byte* page = list.back();
+    list.pop_back();
+    return page;
+}
+
+bool TdomNodePages::keepSpare(std::byte* page, bool large) {
+    SparePages& spares = Spares();
+    std::lock_guard<std::mutex> hold(spares.lock);
+    std::vector<std::byte*>& list = large ? spares.large : spares.small;
+    if (list.size() >= (large ? SparePages::kMaxLarge : SparePages::kMaxSmall)) return false;
+    try {
+        list.push_back(page);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 TdomNodePages::~TdomNodePages() {
     for (size_t i = 0; i < pages_.size(); ++i) {
+        const bool large = i >= kSmallPages;
+        // A kept page stays poisoned: nothing may touch the freed document's nodes.
+        DOM_POISON(pages_[i], pageSizeAt(i));
+        if (keepSpare(pages_[i], large)) continue;
         DOM_UNPOISON(pages_[i], pageSizeAt(i));
-        if (i < kSmallPages) ::operator delete(pages_[i], std::align_val_t(kGrain));
+        if (!large) ::operator delete(pages_[i], std::align_val_t(kGrain));
         else munmap(pages_[i], kLargePageSize);
     }
 }
@@ -50,8 +98,10 @@ void* TdomNodePages::allocate(size_t size) {
     if (left_ < bytes) {
         makeRoomForOne(pages_);
         const size_t pageSize = pageSizeAt(pages_.size());
-        std::byte* page;
-        if (pageSize == kPageSize) {
+        std::byte* page = takeSpare(pageSize != kPageSize);
+        if (page) {
+            // A page of a freed document: its memory is present already.
+        } else if (pageSize == kPageSize) {
             page = static_cast<std::byte*>(::operator new(kPageSize, std::align_val_t(kGrain)));
         } else {
             void* mapped = mmap(nullptr, pageSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE,

@@ -23,7 +23,8 @@ class TDomImplementation;
 class TdomASModelCollection;
 class TdomASSchemaQuery;
 
-/// Pages of node memory with free lists by size class; what is given back is reused.
+/// Pages of node memory with free lists by size class; what is given back is reused, and the
+/// pages of a freed document serve the next documents of the process.
 class TdomNodePages {
 public:
     TdomNodePages() = default;
@@ -45,6 +46,10 @@ private:
     static constexpr size_t kSmallPages = 16;
     static size_t pageSizeAt(size_t index) { return index < kSmallPages ? kPageSize : kLargePageSize; }
     struct FreeChunk { FreeChunk* next; };
+    /// A page left by a freed document (nullptr: none); keepSpare leaves one for the next
+    /// documents, false when enough are kept.
+    static std::byte* takeSpare(bool large);
+    static bool keepSpare(std::byte* page, bool large);
 
     std::vector<std::byte*> pages_;
     std::byte* cursor_ = nullptr;
