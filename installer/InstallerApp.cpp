@@ -4,6 +4,7 @@
 
 #include "ErrLog.h"
 #include "Files.h"
+#include "FormsScript.h"
 #include "Helpers.h"
 #include "InstallRun.h"
 #include "InstallerDlg.h"
@@ -76,6 +77,18 @@ std::string_view Strip(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
+}
+
+// The program ends while the run is under way (an install library called exit): the status and
+// the datagram say that the run did not finish, instead of the 0 the library passed.
+void ExitDuringRun() {
+  if (!RunInProgress()) return;
+  CInstallerApp& app = App();
+  if (app.ResultCode == 0) app.ResultCode = kInstallDllFailed;
+  std::fprintf(stderr, "Quillet: the program was ended during the install run; the install did not finish\n");
+  if (app.NotifyWindow != 0) SendExitNotification(app.NotifyWindow, app.ResultCode);
+  std::fflush(nullptr);
+  ::_exit(ExitStatus(app.ResultCode));
 }
 
 // The window number of H: its leading decimal digits; none, or more than 32 bits hold, give 0.
@@ -211,6 +224,8 @@ void CInstallerApp::LoadMessages(const std::string& iniHostPath) {
 }
 
 void CInstallerApp::InitInstance(const std::string& commandLine) {
+  static const bool exitWatched = std::atexit(ExitDuringRun) == 0;
+  (void)exitWatched;
   ErrorLog().SetFile("QUILLET.ERR", 0, 0, 0);
   Reset();
   CancelWord = 0;
@@ -226,6 +241,13 @@ void CInstallerApp::InitInstance(const std::string& commandLine) {
   dlg.StartInstallHook = [](CInstallerDlg& d) { RunInstall(d); };
   dlg.CancelHook = [](CInstallerDlg& d) { CancelInstall(d); };
   dlg.DoModal();
+  if (PausedMode && ResultCode == 0) {
+    // In PAUSED mode only Cancel ends the dialog, and nothing is installed: a dialog that closed
+    // any other way (no display to press Cancel on) ends as cancelled, never as done.
+    if (!FormsScript::HasWindows())
+      std::fprintf(stderr, "Quillet: PAUSED waits for the Cancel button, and there is no display: nothing was installed\n");
+    ResultCode = kInstallCancelled;
+  }
 }
 
 int CInstallerApp::ExitInstance() {

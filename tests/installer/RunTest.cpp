@@ -492,9 +492,11 @@ TEST_F(InstallRun, DamagedModuleAndDestinationTables) {
   StandardVolume();
   Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
   Write(E("REL/module.dbf"), std::string(32, '\x03') + std::string(300, '\x7F'));
-  EXPECT_EQ(Run(kCmd), 0);  // no module list: no workunit has a module
-  EXPECT_TRUE(StatusHas("[DOC1] No module association could be found this workunit\n"));
-  EXPECT_EQ(Calls().size(), 1u);  // only the merge
+  // No module list: no workunit could be installed, and the volume stays unregistered.
+  EXPECT_EQ(Run(kCmd), kInstallNoWorkunitList);
+  EXPECT_TRUE(StatusHas("Component is missing workunit list\n"));
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(Registry().empty());
   // An installed list that is not a table: -5, and the file is left as it was.
   StandardVolume("2030");
   std::string garbage(700, '\x8B');
