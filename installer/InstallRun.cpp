@@ -80,6 +80,8 @@ bool Ask(CInstallerDlg& dlg, const std::string& question) {
 }
 
 bool g_runInProgress = false;
+// The installed list while workunits are recorded into it, for a program ended during the run.
+CDbIndexedTable* g_installedList = nullptr;
 
 // A folder name taken from a table that stays one folder inside its parent.
 bool SafeFolderName(const std::string& name) {
@@ -271,7 +273,9 @@ void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
       // Without its module table no workunit of the volume could be installed.
       Fail(dlg, kInstallNoWorkunitList, msgMissingWorkunitList);
     } else {
+      g_installedList = &installed;
       InstallWorkunits(dlg, window, modules, source, installed);
+      g_installedList = nullptr;
     }
     source.Close();
     // What waits to be written goes now: a failure means workunits were not recorded.
@@ -543,6 +547,11 @@ void PumpMessages(CInstallerDlg&) {
 }
 
 bool RunInProgress() { return g_runInProgress; }
+
+void CloseRunTables() {
+  if (g_installedList) g_installedList->Close();
+  g_installedList = nullptr;
+}
 
 void RunInstall(CInstallerDlg& dlg) {
   CInstallerApp& app = App();

@@ -70,5 +70,8 @@ void PumpMessages(CInstallerDlg& dlg);
 void RunInstall(CInstallerDlg& dlg);
 /// True while a run is under way (started and not yet at its end).
 bool RunInProgress();
+/// Writes and closes the installed list the run is recording into, if any: for a program that
+/// ends in the middle of the run, so that the workunits recorded so far stay recorded.
+void CloseRunTables();
 /// Cancel, Escape, and the end of the run.
 void CancelInstall(CInstallerDlg& dlg);

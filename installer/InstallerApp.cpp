@@ -85,6 +85,7 @@ void ExitDuringRun() {
   if (!RunInProgress()) return;
   CInstallerApp& app = App();
   if (app.ResultCode == 0) app.ResultCode = kInstallDllFailed;
+  CloseRunTables();
   std::fprintf(stderr, "Quillet: the program was ended during the install run; the install did not finish\n");
   if (app.NotifyWindow != 0) SendExitNotification(app.NotifyWindow, app.ResultCode);
   std::fflush(nullptr);
