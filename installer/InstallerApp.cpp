@@ -79,19 +79,6 @@ std::string_view Strip(std::string_view s) {
   return s;
 }
 
-// The program ends while the run is under way (an install library called exit): the status and
-// the datagram say that the run did not finish, instead of the 0 the library passed.
-void ExitDuringRun() {
-  if (!RunInProgress()) return;
-  CInstallerApp& app = App();
-  if (app.ResultCode == 0) app.ResultCode = kInstallDllFailed;
-  CloseRunTables();
-  std::fprintf(stderr, "Quillet: the program was ended during the install run; the install did not finish\n");
-  if (app.NotifyWindow != 0) SendExitNotification(app.NotifyWindow, app.ResultCode);
-  std::fflush(nullptr);
-  ::_exit(ExitStatus(app.ResultCode));
-}
-
 // The window number of H: its leading decimal digits; none, or more than 32 bits hold, give 0.
 uint32_t WindowNumber(std::string_view value) {
   uint64_t n = 0;
@@ -110,6 +97,19 @@ const char* MsgKey(MessageId id) { return kMessages[id].key; }
 
 void ResetMessages() {
   for (int i = 0; i < msgCount; ++i) Texts()[i] = kMessages[i].text;
+}
+
+// The program ends while the run is under way (an install library called exit): the status and
+// the datagram say that the run did not finish, instead of the 0 the library passed.
+static void ExitDuringRun() {
+  if (!RunInProgress()) return;
+  CInstallerApp& app = App();
+  if (app.ResultCode == 0) app.ResultCode = kInstallDllFailed;
+  CloseRunTables();
+  std::fprintf(stderr, "Quillet: the program was ended during the install run; the install did not finish\n");
+  if (app.NotifyWindow != 0) SendExitNotification(app.NotifyWindow, app.ResultCode);
+  std::fflush(nullptr);
+  ::_exit(ExitStatus(app.ResultCode));
 }
 
 const std::string& FormatMessage(const std::string& tmpl, const std::string& arg) {

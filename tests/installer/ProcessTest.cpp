@@ -59,45 +59,6 @@ class Process : public Volume {
 
 }  // namespace
 
-TEST_F(Process, InstallsTheVolumeExitsWithTheResultAndNotifies) {
-  StandardVolume();
-  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
-  std::string program = Install();
-  auto notify = root_ / "n";
-  std::filesystem::create_directories(notify);
-  std::filesystem::permissions(notify, std::filesystem::perms::owner_all);
-  setenv("QUILLET_NOTIFY_DIR", notify.c_str(), 1);
-  int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strcpy(addr.sun_path, (notify / "quillet-4242.sock").c_str());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-
-  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H4242"), 0) << Read((root_ / "out.txt").string());
-  EXPECT_NE(Read((root_ / "out.txt").string()).find("Install successfully completed"), std::string::npos);
-  EXPECT_EQ(Installed().size(), 1u);
-  EXPECT_EQ(Registry().size(), 1u);
-  EXPECT_EQ(Calls().size(), 2u);
-  uint8_t d[16];
-  ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
-  EXPECT_EQ(d[0], 0x01);
-  EXPECT_EQ(d[1], 0x04);
-  EXPECT_EQ(d[4], 0);
-
-  // A volume without products: status 254 and the datagram says -2.
-  std::filesystem::remove(E("quillet/products.dbf"));
-  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H4242"), 254);
-  ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
-  EXPECT_EQ(d[4], 0xFE);
-  EXPECT_EQ(d[7], 0xFF);
-  // A failing library: 252; and with no listener at all the program still ends with its status.
-  StandardVolume("2030");
-  Work({{"DOC2", "V1", "GB", "EN", "2030", "VOL1", "1", "Missing"}});
-  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H999"), 252);
-  ::close(fd);
-  unsetenv("QUILLET_NOTIFY_DIR");
-}
-
 TEST_F(Process, FullDiskEndsWith251AndARerunInstallsWhatIsMissing) {
   StandardVolume("2024");
   Work(Units(0, 20, "2024"));
@@ -168,4 +129,43 @@ TEST_F(Process, LibraryThatEndsTheProgramLeaves252AndItsDatagram) {
   ASSERT_EQ(installed.size(), 1u);
   EXPECT_EQ(installed[0]["UNITCODE"], "DOC1");
   EXPECT_TRUE(Registry().empty());
+}
+
+TEST_F(Process, InstallsTheVolumeExitsWithTheResultAndNotifies) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  std::string program = Install();
+  auto notify = root_ / "n";
+  std::filesystem::create_directories(notify);
+  std::filesystem::permissions(notify, std::filesystem::perms::owner_all);
+  setenv("QUILLET_NOTIFY_DIR", notify.c_str(), 1);
+  int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strcpy(addr.sun_path, (notify / "quillet-4242.sock").c_str());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H4242"), 0) << Read((root_ / "out.txt").string());
+  EXPECT_NE(Read((root_ / "out.txt").string()).find("Install successfully completed"), std::string::npos);
+  EXPECT_EQ(Installed().size(), 1u);
+  EXPECT_EQ(Registry().size(), 1u);
+  EXPECT_EQ(Calls().size(), 2u);
+  uint8_t d[16];
+  ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
+  EXPECT_EQ(d[0], 0x01);
+  EXPECT_EQ(d[1], 0x04);
+  EXPECT_EQ(d[4], 0);
+
+  // A volume without products: status 254 and the datagram says -2.
+  std::filesystem::remove(E("quillet/products.dbf"));
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H4242"), 254);
+  ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
+  EXPECT_EQ(d[4], 0xFE);
+  EXPECT_EQ(d[7], 0xFF);
+  // A failing library: 252; and with no listener at all the program still ends with its status.
+  StandardVolume("2030");
+  Work({{"DOC2", "V1", "GB", "EN", "2030", "VOL1", "1", "Missing"}});
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H999"), 252);
+  ::close(fd);
+  unsetenv("QUILLET_NOTIFY_DIR");
 }
