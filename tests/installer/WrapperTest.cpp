@@ -208,3 +208,14 @@ TEST_F(Wrapper, AMoveThatFailsEndsTheWalkAndIsReported) {
   EXPECT_EQ(t.Failure(), tables::kErrRead);
   EXPECT_NE(Log().find("Codebase code:  -70\n"), std::string::npos);
 }
+
+TEST_F(Wrapper, AnEmptyFileLeftByACreationThatNeverFinishedIsMadeAgain) {
+  Write(C("empty.DBF"), "");
+  CDbTable t;
+  EXPECT_EQ(t.Open("C:\\empty"), 1);  // opened as it is, it is no table
+  EXPECT_EQ(t.OpenError(), tables::kErrData);
+  const FieldList fields = RelworkFields();
+  EXPECT_EQ(t.Open("C:\\empty", &fields), 0);
+  EXPECT_EQ(t.FieldCount(), 7);
+  EXPECT_EQ(t.Close(), 0);
+}
