@@ -199,6 +199,44 @@ TmodReporting::~TmodReporting() {
     if (modReporting == this) modReporting = nullptr;
 }
 
+namespace {
+
+/// Table and name of each walked field, in the order of TmodReporting::WalkField.
+struct WalkFieldName {
+    std::unique_ptr<TTable> TfrmTables::*Table;
+    const char* Name;
+};
+const WalkFieldName kWalkFields[] = {
+    {&TfrmTables::tblStructure, "SEQUENCE_NO"},     {&TfrmTables::tblStructure, "MARKET_CODE"},
+    {&TfrmTables::tblStructure, "LANG_CODE"},       {&TfrmTables::tblStructure, "MH_CODE"},
+    {&TfrmTables::tblStructure, "L1_SHCODE"},       {&TfrmTables::tblStructure, "L2_SHCODE"},
+    {&TfrmTables::tblStructure, "OP_CODE"},         {&TfrmTables::tblStructure, "PARTS_FLAG"},
+    {&TfrmTables::tblStructure, "LABOUR_FLAG"},     {&TfrmTables::tblServOps, "OP_TYPE"},
+    {&TfrmTables::tblServOps, "EXT_PER"},           {&TfrmTables::tblServOps, "OP_CODE"},
+    {&TfrmTables::tblServOps, "OPERATION_TEXT1"},   {&TfrmTables::tblServOps, "OPERATION_TEXT2"},
+    {&TfrmTables::tblServOps, "PRETEST_TEXT1"},     {&TfrmTables::tblServOps, "PRETEST_TEXT2"},
+    {&TfrmTables::tblServOps, "COMBINED_TEXT1"},    {&TfrmTables::tblServOps, "COMBINED_TEXT2"},
+    {&TfrmTables::tblCSLinks, "INTERVALS"},         {&TfrmTables::tblMainHead, "MH_TEXT"},
+    {&TfrmTables::tblMainHead, "MH_EXTPER"},        {&TfrmTables::tblSubHead, "SH_TEXT"},
+};
+
+}  // namespace
+
+TField* TmodReporting::Field(WalkField field) {
+    static_assert(std::size(kWalkFields) == static_cast<std::size_t>(WalkField::Count));
+    const auto i = static_cast<std::size_t>(field);
+    if (TField* found = FWalkFields[i]) return found;
+    // Outside a run, or a field the table lacks: by name, which raises the table's error.
+    return (frmTables->*kWalkFields[i].Table)->FieldByName(kWalkFields[i].Name);
+}
+
+std::string TmodReporting::WalkStr(WalkField field) { return Field(field)->AsString(); }
+
+int TmodReporting::WalkInt(WalkField field) {
+    int value = 0;
+    return TryStrToInt(Field(field)->AsString(), value) ? value : 0;
+}
+
 void TmodReporting::prnReportPrepare(TObject*, bool& Success) {
     // The sheet prints in the code page of its language: the texts of the service data are stored
     // in it, and canvas text is read through the process's ANSI code page.
@@ -213,6 +251,9 @@ void TmodReporting::prnReportPrepare(TObject*, bool& Success) {
     frmTables->tblStructure->DisableControls();
     frmTables->tblSubHead->DisableControls();
     frmTables->tblServOps->DisableControls();
+    // The walk reads the same fields for every row: each is found once for the run.
+    for (std::size_t i = 0; i < std::size(kWalkFields); ++i)
+        FWalkFields[i] = (frmTables->*kWalkFields[i].Table)->FindField(kWalkFields[i].Name);
     // A run never starts by repeating the heading the previous run printed last.
     PendingMHCode = 0;
     LastMHCode = 0;
@@ -221,6 +262,7 @@ void TmodReporting::prnReportPrepare(TObject*, bool& Success) {
 }
 
 void TmodReporting::prnReportRelease(TObject*) {
+    std::fill(std::begin(FWalkFields), std::end(FWalkFields), nullptr);
     frmTables->tblStructure->EnableControls();
     frmTables->tblSubHead->EnableControls();
     frmTables->tblServOps->EnableControls();
@@ -543,19 +585,19 @@ void TmodReporting::WalkStructure(PageLayout& L) {
         CurSeqNo = 0;
         return;
     }
-    if (s.FindKey({CurSeqNo}) && !s.Eof()) CurSeqNo = Int(s, "SEQUENCE_NO");
+    if (s.FindKey({CurSeqNo}) && !s.Eof()) CurSeqNo = WalkInt(WalkField::SequenceNo);
     if (!s.Eof()) {
         for (;;) {
             bool stop = false;
-            const std::string market = Str(s, "MARKET_CODE"), language = Str(s, "LANG_CODE");
+            const std::string market = WalkStr(WalkField::MarketCode), language = WalkStr(WalkField::LangCode);
             if ((market == "GB" || market == Market) && (language == "EN" || language == Language)) {
-                const int heading = Int(s, "MH_CODE");
+                const int heading = WalkInt(WalkField::MHCode);
                 if (heading > 0) PendingMHCode = heading;
                 else if (IsOperationIncluded() && !PrintOperation(L)) stop = true;
             }
             if (!stop) {
                 s.Next();
-                if (!s.Eof()) CurSeqNo = Int(s, "SEQUENCE_NO");
+                if (!s.Eof()) CurSeqNo = WalkInt(WalkField::SequenceNo);
             }
             if (s.Eof() || PageFull(L.Y) || stop) break;
         }
@@ -568,26 +610,24 @@ void TmodReporting::WalkStructure(PageLayout& L) {
 }
 
 bool TmodReporting::IsOperationIncluded() {
-    TTable& s = *frmTables->tblStructure;
     TTable& ops = *frmTables->tblServOps;
-    if (!ops.FindKey({Language, Int(s, "OP_CODE")})) return false;
-    const std::string type = Str(ops, "OP_TYPE");
+    if (!ops.FindKey({Language, WalkInt(WalkField::OpCode)})) return false;
+    const std::string type = WalkStr(WalkField::OpType);
     if (DoPreTest && !DoService) return type != "S";
     if (!DoPreTest && !DoService) return false;
     if (!DoPreTest && type == "P") return false;
     if (DoPreTest && (type == "P" || type == "B")) return true;
     TTable& links = *frmTables->tblCSLinks;
     if (!links.FindKey({ModelRange, CurSeqNo})) return false;
-    if (Str(ops, "EXT_PER") == "Y" && !IsSelectedExtendedOperation()) return false;
-    const std::string intervals = Str(links, "INTERVALS");
+    if (WalkStr(WalkField::ExtPer) == "Y" && !IsSelectedExtendedOperation()) return false;
+    const std::string intervals = WalkStr(WalkField::Intervals);
     return IntervalNo >= 1 && IntervalNo <= static_cast<int>(intervals.size()) && intervals[IntervalNo - 1] == 'Y';
 }
 
 bool TmodReporting::IsSelectedExtendedOperation() {
     if (BatchMode) return true;
-    TTable& s = *frmTables->tblStructure;
-    const int l1 = Int(s, "L1_SHCODE"), l2 = Int(s, "L2_SHCODE");
-    const int opCode = Int(*frmTables->tblServOps, "OP_CODE");
+    const int l1 = WalkInt(WalkField::L1SHCode), l2 = WalkInt(WalkField::L2SHCode);
+    const int opCode = WalkInt(WalkField::OpsOpCode);
     for (int i = 1; i <= 20; ++i) {
         const std::string& entry = ExtPerOps[i];
         if (entry == "0") continue;
@@ -607,12 +647,12 @@ void TmodReporting::PrintMainHeading(PageLayout& L) {
     SetBrush(c, GermanLayout ? clWhite : kBandGrey);
     c.Rectangle(L.ColumnLeft, L.Y, L.TickX, L.Y - L.BoxUnit / 2);
     SetFont(L, 9, fsBold);
-    const std::string raw = Str(heads, "MH_TEXT");
+    const std::string raw = WalkStr(WalkField::MHText);
     std::string text = StripTrailingDollars(raw);
     if (FPageNumber > 1 && PendingMHCode == LastMHCode) text += "    " + L.ContinuedText;
     c.TextOut(L.ColumnLeft + L.Inset, L.Y - L.Inset, text);
     if (XMLMode && PendingMHCode != LastMHCode) {
-        OptionalAttr = UpperCase(Str(heads, "MH_EXTPER")) == "Y" ? "true" : "";
+        OptionalAttr = UpperCase(WalkStr(WalkField::MHExtPer)) == "Y" ? "true" : "";
         AddSection(raw);
     }
     LastMHCode = PendingMHCode;
@@ -624,15 +664,13 @@ void TmodReporting::PrintMainHeading(PageLayout& L) {
 int TmodReporting::LayoutOperation(PageLayout& L, OperationLayout& op) {
     op = OperationLayout{};
     FSubHeadText.clear();
-    TTable& s = *frmTables->tblStructure;
-    if (Int(s, "L1_SHCODE") > 0) WrapOperationText(L, op, 1);
-    if (Int(s, "L2_SHCODE") > 0) WrapOperationText(L, op, 2);
+    if (WalkInt(WalkField::L1SHCode) > 0) WrapOperationText(L, op, 1);
+    if (WalkInt(WalkField::L2SHCode) > 0) WrapOperationText(L, op, 2);
     WrapOperationText(L, op, 3);
     return op.MaxLines;
 }
 
 void TmodReporting::WrapOperationText(PageLayout& L, OperationLayout& op, int level) {
-    TTable& s = *frmTables->tblStructure;
     const bool both = DoService && DoPreTest;
     std::string text;
     int x0 = 0, x1 = 0;
@@ -641,8 +679,8 @@ void TmodReporting::WrapOperationText(PageLayout& L, OperationLayout& op, int le
         SetFont(L, 7, level == 1 ? fsBold : fsNone);
         TTable& subHeads = *frmTables->tblSubHead;
         // A sub-heading the language lacks prints nothing.
-        if (subHeads.FindKey({Language, Int(s, level == 1 ? "L1_SHCODE" : "L2_SHCODE")}))
-            text = Str(subHeads, "SH_TEXT");
+        if (subHeads.FindKey({Language, WalkInt(level == 1 ? WalkField::L1SHCode : WalkField::L2SHCode)}))
+            text = WalkStr(WalkField::SHText);
         FSubHeadText = text;
         x0 = level == 1 ? L.ColumnLeft + (both ? L.BoxUnit : 0) : L.Level2X;
         x1 = L.OpTextX - L.Inset;
@@ -650,14 +688,14 @@ void TmodReporting::WrapOperationText(PageLayout& L, OperationLayout& op, int le
     } else {
         SetFont(L, 7, fsNone);
         TTable& ops = *frmTables->tblServOps;
-        if (ops.FindKey({Language, Int(s, "OP_CODE")})) {
-            const std::string service = Str(ops, "OPERATION_TEXT1") + Str(ops, "OPERATION_TEXT2");
+        if (ops.FindKey({Language, WalkInt(WalkField::OpCode)})) {
+            const std::string service = WalkStr(WalkField::OperationText1) + WalkStr(WalkField::OperationText2);
             if (DoService && !DoPreTest) {
                 text = service;
             } else {
-                const char* first = DoService ? "COMBINED_TEXT1" : "PRETEST_TEXT1";
-                const char* second = DoService ? "COMBINED_TEXT2" : "PRETEST_TEXT2";
-                text = Str(ops, first) + Str(ops, second);
+                const WalkField first = DoService ? WalkField::CombinedText1 : WalkField::PretestText1;
+                const WalkField second = DoService ? WalkField::CombinedText2 : WalkField::PretestText2;
+                text = WalkStr(first) + WalkStr(second);
                 if (text.empty()) text = service;
             }
         }
@@ -711,13 +749,11 @@ bool TmodReporting::PrintOperation(PageLayout& L) {
     if (headingPending) PrintMainHeading(L);
     L.BodyPrinted = true;
 
-    TTable& s = *frmTables->tblStructure;
-    TTable& ops = *frmTables->tblServOps;
     if (XMLMode) {
-        const std::string level = Int(s, "L1_SHCODE") > 0 ? "1" : Int(s, "L2_SHCODE") > 0 ? "2" : "";
-        const std::string parts = UpperCase(Str(s, "PARTS_FLAG")) == "Y" ? "true" : "";
-        const std::string labour = UpperCase(Str(s, "LABOUR_FLAG")) == "Y" ? "true" : "";
-        const std::string opType = UpperCase(Str(ops, "OP_TYPE"));
+        const std::string level = WalkInt(WalkField::L1SHCode) > 0 ? "1" : WalkInt(WalkField::L2SHCode) > 0 ? "2" : "";
+        const std::string parts = UpperCase(WalkStr(WalkField::PartsFlag)) == "Y" ? "true" : "";
+        const std::string labour = UpperCase(WalkStr(WalkField::LabourFlag)) == "Y" ? "true" : "";
+        const std::string opType = UpperCase(WalkStr(WalkField::OpType));
         const std::string type = opType == "S" ? "service" : opType == "B" ? "both" : opType == "P" ? "pretest" : "";
         AddOperation(level, type, parts, labour, OptionalAttr, IntToStr(CurSeqNo));
         AddSubHeading(FSubHeadText);
@@ -756,15 +792,14 @@ void TmodReporting::PrintOperationLine(PageLayout& L, const OperationLayout& op,
     const bool padded = c.Draws() && text.find('~') != std::string::npos;
     c.TextOut(L.OpTextX, L.Y - 6, padded ? PadRightPart(L, text) : text);
     if (i != 1) return;
-    TTable& s = *frmTables->tblStructure;
-    const std::string type = Str(*frmTables->tblServOps, "OP_TYPE");
+    const std::string type = WalkStr(WalkField::OpType);
     if (both && (type == "P" || type == "B")) PrintMark(L, type == "P" ? "n" : "p", L.Left + L.Inset + 5, L.Y - L.Inset);
     c.Font.Style = fsBold;
-    if (DoService && Str(s, "PARTS_FLAG") == "Y") {
+    if (DoService && WalkStr(WalkField::PartsFlag) == "Y") {
         DrawBox(L, L.TickX + 20, L.Y, L.TickX + 60, L.Y - 42, false);
         c.TextOut(L.TickX + 30, L.Y - 5, FirstLetter(LText(106)));
     }
-    if (DoService && Str(s, "LABOUR_FLAG") == "Y") {
+    if (DoService && WalkStr(WalkField::LabourFlag) == "Y") {
         DrawBox(L, L.TickX + 80, L.Y, L.TickX + 120, L.Y - 40, false);
         c.TextOut(L.TickX + 90, L.Y - 5, FirstLetter(LText(149)));
     }

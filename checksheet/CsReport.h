@@ -68,6 +68,8 @@ std::string TrimSmokeLimit(const std::string& value);
 /// A distance with a thousands separator before the last three digits (none below 1000).
 std::string FormatDistance(int distance, char separator);
 
+class TField;
+
 class TmodReporting : public TComponent {
 public:
     explicit TmodReporting(TComponent* AOwner);
@@ -136,8 +138,23 @@ private:
     void PrintResultRow(PageLayout& L, int x0, int formulaX, const std::string& text);
     void PrintMark(PageLayout& L, const char* mark, int x, int y);
 
+    /// Fields the walk reads for every structure row.
+    enum class WalkField {
+        SequenceNo, MarketCode, LangCode, MHCode, L1SHCode, L2SHCode, OpCode, PartsFlag, LabourFlag,
+        OpType, ExtPer, OpsOpCode, OperationText1, OperationText2, PretestText1, PretestText2, CombinedText1,
+        CombinedText2, Intervals, MHText, MHExtPer, SHText, Count
+    };
+    /// The field, found once when the run was prepared (the tables are open then), or by name
+    /// outside a run.
+    TField* Field(WalkField field);
+    std::string WalkStr(WalkField field);
+    /// An integer field; empty or unreadable values count as 0.
+    int WalkInt(WalkField field);
+
     int FPageNumber = 0;
     std::string FSubHeadText;  ///< sub-heading of the operation being laid out, for its XML
+    /// The walked tables' fields of the current run; nullptr outside a run.
+    TField* FWalkFields[static_cast<int>(WalkField::Count)] = {};
 };
 
 /// The one report module of the run.

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "CodePages.h"
 #include "Exceptions.h"
@@ -23,6 +24,7 @@
 
 using xmldom::TDomImplementation;
 using xmldom::TdomDocument;
+using xmldom::TdomAttr;
 using xmldom::TdomElement;
 using xmldom::TdomNode;
 using xmldom::TdomText;
@@ -159,8 +161,30 @@ std::u16string commandLineText(const std::string& text) {
     return ansi(text);
 }
 
+/// The names of the current document's elements and attributes, each checked and held by the
+/// document once: later elements and attributes of a name are made without a name check or a
+/// look-up. Forgotten with the document.
+struct SharedName {
+    const char16_t* Name;
+    const xmldom::WideString* Shared;
+    uint8_t DeclarationKind;
+};
+std::vector<SharedName> sharedElementNames, sharedAttributeNames;
+
+SharedName* findShared(std::vector<SharedName>& names, const char16_t* name) {
+    for (SharedName& n : names)
+        if (n.Name == name || *n.Shared == name) return &n;
+    return nullptr;
+}
+
 TdomElement* newElement(TdomNode* parent, const char16_t* name) {
-    TdomElement* element = XMLDoc->createElement(name);
+    TdomElement* element;
+    if (const SharedName* shared = findShared(sharedElementNames, name)) {
+        element = XMLDoc->createElementShared(*shared->Shared);
+    } else {
+        element = XMLDoc->createElement(name);
+        sharedElementNames.push_back({name, &element->getTagNameRef(), 0});
+    }
     parent->appendChild(element);
     return element;
 }
@@ -171,7 +195,14 @@ void addText(TdomElement* element, const std::u16string& text) {
 }
 
 void setAttr(TdomElement* element, const char16_t* name, const std::u16string& value) {
-    element->setAttribute(name, attributeLiteral(value));
+    const SharedName* shared = findShared(sharedAttributeNames, name);
+    // Each attribute is set once on a new element; another setting of it replaces the value.
+    if (shared && !element->hasAttribute(*shared->Shared)) {
+        XMLDoc->addAttributeShared(element, *shared->Shared, shared->DeclarationKind, attributeLiteral(value));
+        return;
+    }
+    if (TdomAttr* added = element->setAttribute(name, attributeLiteral(value)); added && !shared)
+        sharedAttributeNames.push_back({name, &added->getNameRef(), added->getNamespaceDeclarationKind()});
 }
 
 /// The element with one text child, under parent.
@@ -196,6 +227,8 @@ bool requireDocument() {
 }
 
 void clearState() {
+    sharedElementNames.clear();
+    sharedAttributeNames.clear();
     XMLImpl = nullptr;
     XMLDoc = nullptr;
     XMLRoot = XMLMainBody = XMLSection = XMLMainHeading = XMLOperation = XMLEmission = nullptr;
