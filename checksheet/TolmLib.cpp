@@ -137,7 +137,10 @@ int NextCode(TDataSet* table, TField* codeField) {
     return highest + 1;
 }
 
+bool ArtworkShown = true;
+
 void LoadArtwork(TSpeedButton& button, const std::string& file) {
+    if (!ArtworkShown) return;
     try {
         TPicture picture;
         picture.LoadFromFile(ProgramFolder() + "artwork/" + file);
@@ -147,6 +150,7 @@ void LoadArtwork(TSpeedButton& button, const std::string& file) {
 }
 
 void LoadArtwork(TImage& image, const std::string& file) {
+    if (!ArtworkShown) return;
     try {
         image.Picture().LoadFromFile(ProgramFolder() + "artwork/" + file);
     } catch (const Exception&) {

@@ -76,6 +76,10 @@ bool ValidDate(std::string& text);
 /// first row), plus 1; 1 for an empty table.
 int NextCode(TDataSet* table, TField* codeField);
 
+/// False in unattended runs: nothing is shown or drawn there, so the artwork is not loaded
+/// (pictures stay empty). Set before the forms are made.
+extern bool ArtworkShown;
+
 class TImage;
 /// Loads a picture of the program's artwork folder (ProgramFolder() + "artwork/") into `image`;
 /// a missing or unreadable picture leaves the image empty.

@@ -172,8 +172,11 @@ struct SharedName {
 std::vector<SharedName> sharedElementNames, sharedAttributeNames;
 
 SharedName* findShared(std::vector<SharedName>& names, const char16_t* name) {
+    // The names are the literals of this unit: the same address is the same name.
     for (SharedName& n : names)
-        if (n.Name == name || *n.Shared == name) return &n;
+        if (n.Name == name) return &n;
+    for (SharedName& n : names)
+        if (*n.Shared == name) return &n;
     return nullptr;
 }
 

@@ -311,6 +311,7 @@ void FreeRunObjects() {
     frmFirstInstall = nullptr;
     frmSpecInst = nullptr;
     frmExtPer = nullptr;
+    ArtworkShown = true;
 }
 
 int RunVetra(const std::vector<std::string>& params) {
@@ -336,6 +337,8 @@ int RunVetra(const std::vector<std::string>& params) {
             // faulted in again, and no buffer is mapped and unmapped per request.
             mallopt(M_TRIM_THRESHOLD, 256 << 20);
             mallopt(M_MMAP_THRESHOLD, 32 << 20);
+            // Pages are laid out but not drawn, and no form is seen.
+            ArtworkShown = false;
         } else {
             Application->Initialize();
         }
