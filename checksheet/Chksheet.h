@@ -132,6 +132,12 @@ public:
     // The print unit: printing, previewing and the XML requests.
     /// Copies the form's choices into the application state and sets the walk's start.
     void CollectChecksheetChoices();
+    /// The form holds a model range (and, for a service sheet, an interval) to print: ModelRange
+    /// and IntervalNo are set from it, and MRANGES and ENGINES stand on its rows, which the
+    /// report reads. False when something is missing; nothing may be printed or previewed then.
+    bool ChosenRangeReady();
+    /// The interval chosen in the list is the first-interval item (no item chosen: false).
+    bool FirstIntervalChosen();
     /// Prints the paint-protection page images after a checksheet, one print job a page.
     void PrintPaintProtectionPages();
     /// Prints frmTables->imPrePrint's bitmap over a whole portrait page as a job of its own.
