@@ -205,6 +205,18 @@ bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::st
             break;
         }
 
+    // A market or language the service data do not hold would give a sheet without a text: the
+    // request is refused as an unknown model range is.
+    OpenIfClosed(*t.tblLanguage);
+    std::string unknown;
+    if (!t.tblMarket->FindKey({Market})) unknown += "Market " + XMLMarket + " not found in the service data - ";
+    if (!t.tblLanguage->FindKey({Language})) unknown += "Language " + XMLLanguage + " not found in the service data - ";
+    if (!unknown.empty()) {
+        MessageDlg(unknown + "request for " + XMLMarket + "," + XMLLanguage + " not written", TMsgDlgType::mtError,
+                   {mrOk});
+        return false;
+    }
+
     TTable& ranges = *t.tblMRanges;
     if (!ranges.FindKey({ModelRange})) {
         // The request cannot be served: a file of another model range's data would be wrong.

@@ -200,13 +200,21 @@ TEST_F(EndToEnd, EmissionForANaturalGasEngineKeepsTheFlagInTheNameOnly) {
     CheckSheet(folder / "out/AT_de_113_2_Y_N_Y_N.XML", 113, true, false, true, false);
 }
 
-TEST_F(EndToEnd, UnknownIsoCodesAreUsedAsGiven) {
-    const Outcome o = Run("X ZZ,xx,101,0,Y,N,N,N out/");
-    EXPECT_EQ(o.ExitCode, 0) << o.Output;
-    const fs::path file = folder / "out/ZZ_xx_101_0_Y_N_N_N.XML";
-    ASSERT_TRUE(fs::exists(file));
-    EXPECT_TRUE(WellFormed(file));
-    EXPECT_TRUE(Has(ReadFile(file), "locale=\"xx_ZZ\""));
+TEST_F(EndToEnd, MarketOrLanguageTheDataLackIsRefused) {
+    // Such a sheet would have no text at all: no file, the codes named, and a failure.
+    Outcome o = Run("X GB,xx,107,4,Y,Y,Y,Y out/");
+    EXPECT_EQ(o.ExitCode, 1) << o.Output;
+    EXPECT_TRUE(Has(o.Output, "Language xx not found")) << o.Output;
+    o = Run("X ZZ,en,101,0,Y,N,N,N out/");
+    EXPECT_EQ(o.ExitCode, 1) << o.Output;
+    EXPECT_TRUE(Has(o.Output, "Market ZZ not found")) << o.Output;
+    EXPECT_TRUE(fs::is_empty(folder / "out"));
+    // A request file goes on with its next line.
+    Write("codes.txt", "GB,xx,107,4,Y,Y,Y,Y\nGB,en,107,4,Y,N,N,N\n");
+    o = Run("X codes.txt");
+    EXPECT_EQ(o.ExitCode, 1) << o.Output;
+    EXPECT_FALSE(fs::exists(folder / "codesGB_xx_107_4_Y_Y_Y_Y.XML"));
+    EXPECT_TRUE(fs::exists(folder / "codesGB_en_107_4_Y_N_N_N.XML"));
 }
 
 TEST_F(EndToEnd, SampleRequestFileWritesEveryChecksheet) {
