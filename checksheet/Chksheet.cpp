@@ -11,6 +11,7 @@
 
 #include "CustDet.h"
 #include "Dialogs.h"
+#include "FormsScript.h"
 #include "SpecInst.h"
 #include "SysUtils.h"
 #include "Tables.h"
@@ -273,6 +274,10 @@ void TfrmChecksheet::FormShow(TObject*) {
     HandOffOpen = HandOffMode;
     if (HandOffMode) {
         StartHandOffInput();
+        if (HandOffNeedsDisplay && !FormsScript::HasWindows()) {
+            HandOffOpen = false;  // the file stays for a run that has a display
+            throw EHandOffWithoutDisplay();
+        }
         ApplyMarketLayout();
     }
     SetChecksheetCaptions();

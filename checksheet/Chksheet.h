@@ -22,6 +22,12 @@ public:
     EHandOffHalt() : EAbort("Hand-off input refused") {}
 };
 
+/// Ends a hand-off run that has no display: the job needs a person, and its file stays.
+class EHandOffWithoutDisplay : public EAbort {
+public:
+    EHandOffWithoutDisplay() : EAbort("The hand-off job needs a display, and none is named") {}
+};
+
 class TfrmChecksheet : public TForm {
 public:
     explicit TfrmChecksheet(TComponent* AOwner);
@@ -87,6 +93,9 @@ public:
     TPrintDialog PrintDialog1;
     /// The form's own MRANGES cursor in model-range order, for the hand-off input.
     TTable tblMRangesMR;
+    /// A hand-off file that passed its checks ends the run with EHandOffWithoutDisplay when no
+    /// display shows the form (set by the program body; scripted tests run the form headless).
+    bool HandOffNeedsDisplay = false;
 
     // Published event handlers.
     void FormShow(TObject* Sender);
