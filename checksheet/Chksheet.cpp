@@ -256,6 +256,8 @@ void TfrmChecksheet::FormShow(TObject*) {
     // The layout follows the market of the settings just read (a run without the main menu has
     // no market before them).
     OpenChecksheetData();
+    // A sheet printed without the main menu (hand-off or XML mode) carries the data version too.
+    DataVersion = ReadDataVersion();
     ApplyMarketLayout();
     if (XMLMode) {
         XMLMarket = Market;

@@ -235,3 +235,19 @@ TEST_F(EndToEnd, SampleRequestFileWritesEveryChecksheet) {
     }
     EXPECT_EQ(lines, 15);
 }
+
+TEST_F(EndToEnd, PrintedRequestCarriesTheDataVersionInItsFooter) {
+    fs::copy_file(fs::path(VETRA_BIN_DIR) / "print_checksheet", folder / "print_checksheet");
+    const Outcome o = RunCommand("cd '" + folder.string() +
+                                 "' && env -u DISPLAY -u WAYLAND_DISPLAY VETRA_PDF_FOLDER=out ./print_checksheet "
+                                 "GB,en,107,4,Y,N,N,N 2>&1");
+    ASSERT_EQ(o.ExitCode, 0) << o.Output;
+    fs::path pdf;
+    for (const auto& entry : fs::directory_iterator(folder / "out"))
+        if (entry.path().extension() == ".pdf") pdf = entry.path();
+    ASSERT_FALSE(pdf.empty());
+    const Outcome text = RunCommand("pdftotext -layout '" + pdf.string() + "' - 2>&1");
+    ASSERT_EQ(text.ExitCode, 0) << text.Output;
+    // The sample data are of November 2026, as the main menu shows them.
+    EXPECT_TRUE(Has(text.Output, "November 2026")) << text.Output.substr(0, 3000);
+}

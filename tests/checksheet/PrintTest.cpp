@@ -472,6 +472,8 @@ TEST_F(HandOffPrint, SheetIsTheSheetOfTheSameChoicesMadeByHand) {
     // AR12-02: model range 101 (no service interval indicator) at its second service.
     const std::string handedOff = PrintHandOff("GB", "EN", "AR12-02");
     EXPECT_EQ(handedOff.find(LText(176)), std::string::npos);
+    // Without the main menu the footer still names the data version of the service data.
+    EXPECT_NE(handedOff.find(" November 2026\n"), std::string::npos);
     EXPECT_EQ(handedOff, PrintByHand("ARDEN", 101, 3));
 
     Dealer("PL", "PO");
