@@ -16,6 +16,7 @@
 #include "Tables.h"
 #include "TolmLib.h"
 #include "cal.h"
+#include "charconv.h"
 
 std::string ItemSep;
 std::array<bool, 22> IntervalFlags{};
@@ -298,7 +299,7 @@ void TfrmChecksheet::OpenChecksheetData() {
     OpenIfClosed(*t.tblLangText);
     OpenIfClosed(*t.tblParams);
     t.tblParams->First();
-    Language = t.tblParams->FieldByName("LANG_CODE")->AsString();
+    UseLanguage(t.tblParams->FieldByName("LANG_CODE")->AsString());
     Market = t.tblParams->FieldByName("MARKET_CODE")->AsString();
     t.tblMRanges->SetIndexName("MRange");
     OpenIfClosed(*t.tblMRanges);

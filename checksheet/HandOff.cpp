@@ -13,6 +13,7 @@
 #include "Tables.h"
 #include "TolmLib.h"
 #include "vetrav3.h"
+#include "charconv.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ std::string TfrmChecksheet::ReadHandOffInput(const std::vector<std::string>& lin
     if (language.empty()) return Message("04");
     OpenIfClosed(*t.tblLanguage);
     if (!t.tblLanguage->FindKey({language})) return Message("05");
-    Language = language;
+    UseLanguage(language);
 
     // A "." is a request code like any other here: only an empty line has none.
     const std::string code = Line(lines, 3);

@@ -108,9 +108,8 @@ void TfrmSetup::FormShow(TObject*) {
     OpenIfClosed(market);
     OpenIfClosed(params);
     params.First();
-    Language = params.FieldByName("LANG_CODE")->AsString();
+    UseLanguage(params.FieldByName("LANG_CODE")->AsString());
     Market = params.FieldByName("MARKET_CODE")->AsString();
-    UseLanguageCodePage(Language);
     Set_Captions();
     // A market that MARKET lacks has no description and no languages to offer.
     const bool marketKnown = market.FindKey({Market});
@@ -199,8 +198,7 @@ void TfrmSetup::cmbLanguageChange(TObject*) {
     const int n = cmbLanguage->ItemIndex();
     if (n < 0 || n >= int(FLanguageCodes.size())) return;
     if (!frmTables->tblLanguage->FindKey({FLanguageCodes[n]})) return;
-    Language = FLanguageCodes[n];
-    UseLanguageCodePage(Language);
+    UseLanguage(FLanguageCodes[n]);
     Set_Captions();
 }
 

@@ -235,8 +235,7 @@ void TfrmMain::Load_Settings() {
     const std::string storedMarket = params.FieldByName("MARKET_CODE")->AsString();
     const std::string storedLanguage = params.FieldByName("LANG_CODE")->AsString();
     Market = MapOldMarketCode(storedMarket);
-    Language = MapOldLanguageCode(storedLanguage);
-    UseLanguageCodePage(Language);
+    UseLanguage(MapOldLanguageCode(storedLanguage));
     // Only a code that was mapped is written back, and nothing else of the row: a settings row
     // is left exactly as it is (and a read-only installation starts) when no old code is in it.
     if (Market != storedMarket || Language != storedLanguage) {
