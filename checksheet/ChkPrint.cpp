@@ -17,10 +17,6 @@
 
 namespace {
 
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
 /// An error box with OK showing LText(textNo), then the focus on `control`.
 void StopAt(int textNo, TWinControl* control) {
     MessageDlg(LText(textNo), TMsgDlgType::mtError, {mrOk});

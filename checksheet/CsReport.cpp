@@ -110,11 +110,6 @@ std::string TrimLeadingBlanks(const std::string& text) {
 
 // ---- text helpers --------------------------------------------------------------------------------
 
-std::string StripTrailingDollars(std::string text) {
-    while (!text.empty() && text.back() == '$') text.pop_back();
-    return text;
-}
-
 std::string TrimSmokeLimit(const std::string& value) {
     const std::size_t point = value.find('.');
     if (point == std::string::npos) return value;

@@ -61,8 +61,6 @@ struct StatementPiece {
 };
 std::vector<StatementPiece> SplitStatements(const std::string& text);
 
-/// `text` without its trailing "$" characters.
-std::string StripTrailingDollars(std::string text);
 /// A smoke limit as the XML carries it: a trailing ".0" (zeros after the point) dropped.
 std::string TrimSmokeLimit(const std::string& value);
 /// A distance with a thousands separator before the last three digits (none below 1000).

@@ -22,10 +22,6 @@ constexpr int kHandOffLines = 17;
 /// No line of a hand-off file is near this long; a longer one keeps its head.
 constexpr std::size_t kMaxHandOffLine = 4096;
 
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
 /// Line `n` (1-based) of the file; "" for a line the file does not have.
 std::string Line(const std::vector<std::string>& lines, int n) {
     return n <= int(lines.size()) ? lines[n - 1] : std::string();
@@ -271,8 +267,7 @@ std::string TfrmChecksheet::DescribeHandOffVariant() {
     std::string text;
     // An engine the language lacks gives no engine part: never the row the cursor stood on.
     if (engines.FindKey({Language, engine})) {
-        text = engines.FieldByName("DESCRIPTION")->AsString();
-        while (!text.empty() && text.back() == '$') text.pop_back();
+        text = StripTrailingDollars(engines.FieldByName("DESCRIPTION")->AsString());
         if (engines.FieldByName("CATALYST")->AsString() == "N") text += "  ( Non Cat )";
     }
     std::string from = tblMRangesMR.FieldByName("BUILD_DATE_FROM")->AsString();

@@ -10,37 +10,6 @@
 #include "TolmLib.h"
 #include "charconv.h"
 
-namespace {
-
-constexpr const char* kMarketsWithoutTests[] = {"GR", "TR", "HX", "PL", "RO", "CS", "RU", "BG", "SI", "HR", "UA"};
-
-template <class T>
-T* Place(TfrmSetup* form, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-    T* c = new T(form);
-    c->Name = name;
-    c->SetParent(parent);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-/// The text without its first "&", wherever it stands.
-std::string WithoutFirstAmpersand(std::string text) {
-    const std::size_t at = text.find('&');
-    if (at != std::string::npos) text.erase(at, 1);
-    return text;
-}
-
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
-}  // namespace
-
-bool MarketWithoutTestOptions(const std::string& market) {
-    return std::find(std::begin(kMarketsWithoutTests), std::end(kMarketsWithoutTests), market) !=
-           std::end(kMarketsWithoutTests);
-}
-
 TfrmSetup::TfrmSetup(TComponent* AOwner) : TForm(AOwner) {
     Name = "frmSetup";
     SetCaption("LText(5)");
@@ -175,7 +144,7 @@ void TfrmSetup::Fill_Languages() {
 }
 
 void TfrmSetup::Set_Captions() {
-    SetCaption(WithoutFirstAmpersand(LText(5)));
+    SetCaption(WithoutAccelerator(LText(5)));
     lblMarket->SetCaption(LText(143));
     lblLanguage->SetCaption(LText(32));
     gbOptions->SetCaption(LText(22));

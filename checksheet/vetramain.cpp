@@ -48,19 +48,6 @@ constexpr const char* kMakerTitle = "Corven Motor Company - Service Information"
 constexpr const char* kTrainingGerman1 = "Anleitung zur";
 constexpr const char* kTrainingGerman2 = "HU-Vorpr\xFC" "fung";  // code page 1252
 
-template <class T>
-T* Place(TfrmMain* form, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-    T* c = new T(form);
-    c->Name = name;
-    c->SetParent(parent);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
 }  // namespace
 
 std::string MapOldMarketCode(const std::string& code) { return Map(kMarketMappings, code); }
