@@ -238,32 +238,40 @@ void clearState() {
     XMLText = nullptr;
 }
 
-/// A stream on an open file descriptor (not closed here).
+/// A stream on an open file descriptor (not closed here). The bytes are gathered and written
+/// by Flush in one call: a checksheet is a few kilobytes, and the writer hands them over in
+/// small pieces. The buffer is kept from file to file.
 class TDescriptorStream : public TStream {
 public:
-    explicit TDescriptorStream(int fd) : fd_(fd) {}
+    explicit TDescriptorStream(int fd) : fd_(fd) { buffer().clear(); }
     int32_t Read(void*, int32_t) override { return 0; }
     int32_t Write(const void* Buffer, int32_t Count) override {
-        int32_t done = 0;
-        const auto* bytes = static_cast<const char*>(Buffer);
-        while (done < Count) {
-            const ssize_t n = ::write(fd_, bytes + done, static_cast<size_t>(Count - done));
+        if (Count <= 0) return 0;
+        buffer().append(static_cast<const char*>(Buffer), static_cast<size_t>(Count));
+        return Count;
+    }
+    int64_t Seek(int64_t, uint16_t) override { return static_cast<int64_t>(buffer().size()); }
+    /// Writes what was gathered; false (errno set) when not all of it reached the file.
+    bool Flush() {
+        const std::string& bytes = buffer();
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                break;
+                return false;
             }
-            done += static_cast<int32_t>(n);
+            done += static_cast<size_t>(n);
         }
-        position_ += done;
-        return done;
-    }
-    int64_t Seek(int64_t Offset, uint16_t Origin) override {
-        return Origin == xmldom::soFromCurrent && Offset == 0 ? position_ : position_;
+        return true;
     }
 
 private:
+    static std::string& buffer() {
+        static std::string bytes;
+        return bytes;
+    }
     int fd_;
-    int64_t position_ = 0;
 };
 
 [[noreturn]] void raiseCreateError(const std::string& path, int error) {
@@ -448,6 +456,7 @@ void SaveChecksheetXml() {
         TDomToXmlParser writer;
         writer.SetDOMImpl(XMLImpl);
         written = writer.writeToStream(XMLDoc, u"", &stream);
+        if (written && !stream.Flush()) error = errno ? errno : EIO;
     } catch (const std::exception&) {
         error = errno ? errno : EIO;
     }
