@@ -68,6 +68,13 @@ public:
     virtual bool QueueClick(TControl& /*control*/) { return false; }
     /// The system's beep; nothing headless.
     virtual void Beep() {}
+    /// The size of the screen in pixels: the display's; headless a screen of 1280 x 1024.
+    virtual void ScreenSize(int& width, int& height) const {
+        width = 1280;
+        height = 1024;
+    }
+    /// Writes a picture of the whole screen to a PNG file; false without a display.
+    virtual bool GrabScreen(const std::string& /*fileName*/) { return false; }
 };
 
 /// Shows a message box (or takes the script's answer), records it, returns the button chosen.

@@ -160,6 +160,7 @@ bool PressEscape(TForm& form) {
 }
 
 bool SaveImage(TForm& form, const std::string& fileName) { return Backend().GrabForm(form, fileName); }
+bool SaveScreen(const std::string& fileName) { return Backend().GrabScreen(fileName); }
 
 std::u16string ShownText(TControl& control) {
     std::u16string text;

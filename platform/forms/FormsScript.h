@@ -76,6 +76,8 @@ bool PressEscape(TForm& form);
 /// Writes a picture of the form's window to a PNG file, or a BMP file when the name ends in
 /// ".bmp" (with a display only; false headless).
 bool SaveImage(TForm& form, const std::string& fileName);
+/// Writes a picture of the whole screen to a PNG file (with a display only; false headless).
+bool SaveScreen(const std::string& fileName);
 /// The text a control shows, as characters: with windows read back from its widget, headless
 /// its caption (or edit text) read in the ANSI code page, a label's "&" marks taken out.
 std::u16string ShownText(TControl& control);

@@ -797,6 +797,21 @@ public:
 
     void Beep() override { QApplication::beep(); }
 
+    void ScreenSize(int& width, int& height) const override {
+        FormsBackend::ScreenSize(width, height);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect all = screen->geometry();
+            if (all.width() > 0 && all.height() > 0) width = all.width(), height = all.height();
+        }
+    }
+
+    bool GrabScreen(const std::string& fileName) override {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen) return false;
+        QCoreApplication::processEvents();
+        return screen->grabWindow(0).save(QString::fromStdString(fileName), "PNG");
+    }
+
     bool GrabForm(TForm& form, const std::string& fileName) override {
         auto* peer = dynamic_cast<QtPeer*>(form.Peer());
         if (!peer || !peer->Widget()) return false;
