@@ -23,12 +23,14 @@ TEST(InstallerSmallScreen, DialogsAreCentredOnTheDisplaysScreen) {
   ASSERT_TRUE(FormsScript::HasWindows());
   FormsScript::Reset();
   Application->ResetRun();
-  EXPECT_EQ(Screen->Width(), 800);
-  EXPECT_EQ(Screen->Height(), 600);
+  if (gDisplay.Real()) {  // Qt's offscreen platform (under the sanitizers) has a screen of its own
+    EXPECT_EQ(Screen->Width(), 800);
+    EXPECT_EQ(Screen->Height(), 600);
+  }
   CInstallerDlg dlg(nullptr);
   dlg.StartInstallHook = [](CInstallerDlg& d) {
-    EXPECT_EQ(d.Left(), (800 - d.Width()) / 2);
-    EXPECT_EQ(d.Top(), (600 - d.Height()) / 2);
+    EXPECT_EQ(d.Left(), (Screen->Width() - d.Width()) / 2);
+    EXPECT_EQ(d.Top(), (Screen->Height() - d.Height()) / 2);
     EXPECT_TRUE(OnScreen(*d.btnCancel));
     EXPECT_TRUE(FormsScript::SaveScreen("installer_800x600.png"));
     CQuestionDlg q("[DOCS1234] could not be installed properly.  Do you want to continue?", &d);
