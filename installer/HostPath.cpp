@@ -3,6 +3,7 @@
 // ("C=/srv/c;E=/mnt/vol;E.label=DISK.01") when that is set.
 #include "HostPath.h"
 
+#include "Helpers.h"
 #include "Files.h"
 #include "SysUtils.h"
 
@@ -16,12 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
-  return s;
-}
 
 std::string_view Strip(std::string_view s) {
   constexpr std::string_view kBlanks = " \t\r\n\f\v";
@@ -38,7 +33,7 @@ struct DriveMap {
 
   // The first entry of a drive counts, as the first of an ini key does.
   void add(std::string_view key0, std::string_view value) {
-    std::string key = Upper(std::string(Strip(key0)));
+    std::string key = UpperText((Strip(key0)));
     if (key.size() > 6 && key.compare(key.size() - 6, 6, ".LABEL") == 0) {
       if (key.size() == 7) labels.emplace(key[0], value);
       return;
@@ -127,7 +122,7 @@ std::string Resolve(const std::string& root, const std::string& rest) {
 }  // namespace
 
 std::string DriveRoot(const std::string& drive) {
-  std::string key = Upper(drive);
+  std::string key = UpperText(drive);
   if (key.size() == 2 && key[1] == ':') key.resize(1);
   auto& roots = Map().roots;
   auto it = roots.find(key);
@@ -181,7 +176,7 @@ std::string HostPath(const std::string& windowsPath) {
 
 std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_view text, std::string_view section) {
   std::vector<std::pair<std::string, std::string>> out;
-  const std::string wanted = Upper(std::string(Strip(section)));
+  const std::string wanted = UpperText((Strip(section)));
   bool inside = false;
   size_t start = 0;
   while (start < text.size()) {
@@ -192,13 +187,13 @@ std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_vie
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       size_t close = line.find(']');
-      inside = close != std::string_view::npos && Upper(std::string(Strip(line.substr(1, close - 1)))) == wanted;
+      inside = close != std::string_view::npos && UpperText((Strip(line.substr(1, close - 1)))) == wanted;
       continue;
     }
     if (!inside) continue;
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    std::string key = Upper(std::string(Strip(line.substr(0, eq))));
+    std::string key = UpperText((Strip(line.substr(0, eq))));
     if (key.empty()) continue;
     std::string_view value = Strip(line.substr(eq + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())

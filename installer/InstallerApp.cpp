@@ -63,14 +63,6 @@ std::array<std::string, msgCount>& Texts() {
   return texts;
 }
 
-char UpperByte(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
-
-std::string UpperText(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = UpperByte(c);
-  return out;
-}
-
 // The window number of H: its leading decimal digits; none, or more than 32 bits hold, give 0.
 uint32_t WindowNumber(std::string_view value) {
   uint64_t n = 0;
