@@ -11,6 +11,7 @@
 
 #include "CustDet.h"
 #include "Dialogs.h"
+#include "FormsScript.h"
 #include "SpecInst.h"
 #include "SysUtils.h"
 #include "Tables.h"
@@ -255,6 +256,8 @@ void TfrmChecksheet::FormShow(TObject*) {
     // The layout follows the market of the settings just read (a run without the main menu has
     // no market before them).
     OpenChecksheetData();
+    // A sheet printed without the main menu (hand-off or XML mode) carries the data version too.
+    DataVersion = ReadDataVersion();
     ApplyMarketLayout();
     if (XMLMode) {
         XMLMarket = Market;
@@ -273,6 +276,10 @@ void TfrmChecksheet::FormShow(TObject*) {
     HandOffOpen = HandOffMode;
     if (HandOffMode) {
         StartHandOffInput();
+        if (HandOffNeedsDisplay && !FormsScript::HasWindows()) {
+            HandOffOpen = false;  // the file stays for a run that has a display
+            throw EHandOffWithoutDisplay();
+        }
         ApplyMarketLayout();
     }
     SetChecksheetCaptions();

@@ -152,6 +152,8 @@ std::string TfrmChecksheet::ReadHandOffInput(const std::vector<std::string>& lin
     OpenIfClosed(*t.tblMRanges);
     if (ModelRange != 0) {
         tblMRangesMR.FindKey({ModelRange});
+        // The report reads the decided model range's row (next-service distance, SIL note).
+        t.tblMRanges->FindKey({ModelRange});
         ModelText = t.tblModels->FindKey({tblMRangesMR.FieldByName("MODEL_CODE")->AsInteger()})
                         ? t.tblModels->FieldByName("DESCRIPTION")->AsString()
                         : std::string();
@@ -169,8 +171,10 @@ std::string TfrmChecksheet::ReadHandOffInput(const std::vector<std::string>& lin
     structure.First();
     CurSeqNo = structure.Eof() ? 0 : structure.FieldByName("SEQUENCE_NO")->AsInteger();
 
-    btnPrint->SetEnabled(true);
-    btnView->SetEnabled(true);
+    // With the model range left to the user there is nothing to print before a variant and an
+    // interval are chosen.
+    btnPrint->SetEnabled(ModelRange != 0);
+    btnView->SetEnabled(ModelRange != 0);
     EmissionPending = BrakePending = false;
     SpecInstPending = EndBlockPending = NextServicePending = StructureLeft = true;
     DoService = true;
@@ -325,6 +329,13 @@ void TfrmChecksheet::FillFormFromHandOff() {
         e->SetReadOnly(true);
     lblVinDate->SetEnabled(false);
     gbService->SetEnabled(ModelRange == 0);
+    if (ModelRange == 0) {
+        // The user chooses among the candidates only: their variants, then an interval. A build
+        // date code would replace them by every model of its date.
+        edtVinDate->SetEnabled(false);
+        lblVariant->SetEnabled(true);
+        cmbVariants->SetEnabled(true);
+    }
     gbOptions->SetEnabled(false);
     btnNew->SetEnabled(false);
 }

@@ -44,6 +44,17 @@ std::string LText(int number) {
     return text.empty() ? "*" : text;
 }
 
+std::string ReadDataVersion() {
+    TTable& version = *frmTables->tblVersion;
+    if (!version.Active()) version.Open();
+    version.First();
+    const int month = version.IsEmpty() ? 0 : version.FieldByName("MonthNo")->AsInteger();
+    std::string text = IntToStr(month);
+    if (text.size() < 2) text.insert(0, 2 - text.size(), '0');
+    if (month >= 1 && month <= 12) text = LText(160 + month);
+    return text + " " + (version.IsEmpty() ? std::string() : IntToStr(version.FieldByName("YearNo")->AsInteger()));
+}
+
 std::string BuildDateKey(const std::string& monthYear) {
     std::string key = monthYear.size() > 3 ? monthYear.substr(3, 4) : "";
     return key + monthYear.substr(0, std::min<size_t>(2, monthYear.size()));

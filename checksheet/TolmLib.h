@@ -54,6 +54,11 @@ extern int PageBottom, PendingMHCode, LastMHCode;
 /// its text empty. LANGTEXT must be open: a closed table raises EDatabaseError.
 std::string LText(int number);
 
+/// The data version of the Version table as the sheets' footers print it: the month's name in
+/// the current Language (month 1-12; otherwise its number, two digits) and the year. Opens the
+/// Version table when it is closed; LANGTEXT must be open.
+std::string ReadDataVersion();
+
 /// MM/YYYY to the sortable key YYYYMM: characters 4-7, then 1-2 (the third is ignored).
 /// A shorter text gives what of those characters it has.
 std::string BuildDateKey(const std::string& monthYear);

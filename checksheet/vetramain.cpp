@@ -253,16 +253,8 @@ void TfrmMain::Set_Captions() {
     lblScreenTitle->SetCaption(LText(1));
     lblVersion->SetCaption(LText(2) + " " + kProgramVersion);
 
-    TTable& version = *frmTables->tblVersion;
-    OpenIfClosed(version);
-    version.First();
-    const int month = version.IsEmpty() ? 0 : version.FieldByName("MonthNo")->AsInteger();
-    std::string text = IntToStr(month);
-    if (text.size() < 2) text.insert(0, 2 - text.size(), '0');
-    if (month >= 1 && month <= 12) text = LText(160 + month);
-    text += " " + (version.IsEmpty() ? std::string() : IntToStr(version.FieldByName("YearNo")->AsInteger()));
-    lblDataVersion->SetCaption(text);
-    DataVersion = text;
+    DataVersion = ReadDataVersion();
+    lblDataVersion->SetCaption(DataVersion);
 
     const auto twoLines = [this](TLabel* first, TLabel* second, const std::string& caption, int slack) {
         first->SetCaption(caption);

@@ -245,6 +245,42 @@ TEST_F(Display, HandOffFormFilledAndLocked) {
     frmSpecInst = nullptr;
 }
 
+TEST_F(Display, HandOffJobOfSeveralRangesOffersTheirVariantsBeforeItPrints) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    frmSpecInst = new TfrmSpecInst(nullptr);
+    frmExtPer = new TfrmExtPer(nullptr);
+    const std::filesystem::path file = folder / "job.ho";
+    // PL14-02 maps to model ranges 105 and 106; no drive type or build date decides between them.
+    std::ofstream(file) << "GB\nEN\nPL14-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
+    HandOffMode = true;
+    XMLMode = false;
+    HandOffFileName = file.string();
+    FormsScript::OnForm("frmChecksheet", [](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        EXPECT_EQ(c.cmbModels->Text(), "PELLOR");
+        EXPECT_EQ(c.cmbVariants->Items.Count(), 2);
+        EXPECT_FALSE(FormsScript::Click(*c.btnPrint));
+        EXPECT_FALSE(FormsScript::Click(*c.btnView));
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-handoff-candidates.png"));
+        ASSERT_TRUE(FormsScript::Select(*c.cmbVariants, 1));
+        EXPECT_FALSE(c.btnPrint->Enabled());
+        ASSERT_TRUE(FormsScript::Select(*c.cmbInterval, 1));
+        EXPECT_TRUE(c.btnPrint->Enabled());
+        EXPECT_TRUE(c.btnView->Enabled());
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-handoff-chosen.png"));
+        FormsScript::PressEscape(f);
+    });
+    {
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+    HandOffMode = false;
+    delete frmExtPer;
+    frmExtPer = nullptr;
+    delete frmSpecInst;
+    frmSpecInst = nullptr;
+}
+
 using DisplayReport = ReportFixture;
 
 TEST_F(DisplayReport, PreviewFormShowsTheChecksheetPageByPage) {
