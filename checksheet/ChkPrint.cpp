@@ -17,10 +17,6 @@
 
 namespace {
 
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
 /// An error box with OK showing LText(textNo), then the focus on `control`.
 void StopAt(int textNo, TWinControl* control) {
     MessageDlg(LText(textNo), TMsgDlgType::mtError, {mrOk});
@@ -184,7 +180,7 @@ bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::st
     AsAtDate = DateToStr(Date());
     CollectChecksheetChoices();
     Market = XMLMarket;
-    Language = XMLLanguage;
+    UseLanguage(XMLLanguage);
     ModelRange = StrToIntDef(modelRange, 0);
     IntervalNo = StrToIntDef(interval, 0);
 
@@ -201,7 +197,7 @@ bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::st
     TField* isoLanguage = conv.FieldByName("ISOLanguage");
     for (conv.First(); !conv.Eof(); conv.Next())
         if (isoLanguage->AsString() == Language) {
-            Language = conv.FieldByName("VETRALanguage")->AsString();
+            UseLanguage(conv.FieldByName("VETRALanguage")->AsString());
             break;
         }
 
@@ -235,7 +231,5 @@ bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::st
         cbEmissionTest->SetChecked(false);
         DoEmissionTest = false;
     }
-    // The texts of the sheet are in the code page of the request's language.
-    UseLanguageCodePage(Language);
     return true;
 }

@@ -17,6 +17,7 @@
 #include "Tables.h"
 #include "TolmLib.h"
 #include "cal.h"
+#include "charconv.h"
 
 std::string ItemSep;
 std::array<bool, 22> IntervalFlags{};
@@ -31,27 +32,6 @@ namespace {
 constexpr char kSeparatorChar = '\xB6';
 constexpr int kItemSepBlanks = 120;
 constexpr int kIntervalPositions = 21;
-
-constexpr const char* kMarketsWithoutTestBoxes[] = {"BG", "SI", "HR", "UA", "RO", "GR",
-                                                    "TR", "HX", "PL", "CS", "RU"};
-
-template <class T>
-T* Place(TForm* form, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-    T* c = new T(form);
-    c->Name = name;
-    c->SetParent(parent);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
-std::string WithoutTrailingDollars(std::string text) {
-    while (!text.empty() && text.back() == '$') text.pop_back();
-    return text;
-}
 
 /// Two digits with a leading zero.
 std::string TwoDigits(int value) {
@@ -84,11 +64,6 @@ std::string ItemText(const std::string& item) {
     std::size_t end = p;
     while (end > 0 && p - end < std::size_t(kItemSepBlanks) && item[end - 1] == ' ') --end;
     return item.substr(0, end);
-}
-
-bool MarketWithoutTestBoxes(const std::string& market) {
-    return std::find(std::begin(kMarketsWithoutTestBoxes), std::end(kMarketsWithoutTestBoxes), market) !=
-           std::end(kMarketsWithoutTestBoxes);
 }
 
 // --- construction ------------------------------------------------------------------------------
@@ -305,7 +280,7 @@ void TfrmChecksheet::OpenChecksheetData() {
     OpenIfClosed(*t.tblLangText);
     OpenIfClosed(*t.tblParams);
     t.tblParams->First();
-    Language = t.tblParams->FieldByName("LANG_CODE")->AsString();
+    UseLanguage(t.tblParams->FieldByName("LANG_CODE")->AsString());
     Market = t.tblParams->FieldByName("MARKET_CODE")->AsString();
     t.tblMRanges->SetIndexName("MRange");
     OpenIfClosed(*t.tblMRanges);
@@ -367,7 +342,7 @@ void TfrmChecksheet::ResetChecksheetForm() {
         cbEmissionTest->Hide();
         cbBrakeTest->Hide();
         cbPaintBodyWithout->Show();
-    } else if (MarketWithoutTestBoxes(Market)) {
+    } else if (MarketWithoutTestOptions(Market)) {
         cbEmissionTest->Hide();
         cbBrakeTest->Hide();
     }
@@ -541,7 +516,7 @@ void TfrmChecksheet::DescribeVariant() {
     TTable& params = *frmTables->tblParams;
     if (!engines.FindKey({params.FieldByName("LANG_CODE")->AsString(), ranges.FieldByName("ENGINE_CODE")->AsInteger()}))
         return;
-    std::string text = WithoutTrailingDollars(engines.FieldByName("DESCRIPTION")->AsString());
+    std::string text = StripTrailingDollars(engines.FieldByName("DESCRIPTION")->AsString());
     if (engines.FieldByName("CATALYST")->AsString() == "N") text += "  ( Non Cat )";
     text += " : " + dateFrom + " - " + dateTo;
     cmbVariants->Items.Add(text + ItemSep + IntToStr(rangeCode));

@@ -215,5 +215,3 @@ std::string ItemText(const std::string& item);
 /// a line keeps at most its first 4,096 bytes).
 std::vector<std::string> ReadHandOffLines(const std::function<std::size_t(char*, std::size_t)>& source);
 
-/// Markets without the emission and brake test boxes on the checksheet form.
-bool MarketWithoutTestBoxes(const std::string& market);

@@ -163,3 +163,23 @@ void LoadArtwork(TImage& image, const std::string& file) {
     } catch (const Exception&) {
     }
 }
+
+void OpenIfClosed(TTable& table) {
+    if (!table.Active()) table.Open();
+}
+
+std::string StripTrailingDollars(std::string text) {
+    while (!text.empty() && text.back() == '$') text.pop_back();
+    return text;
+}
+
+std::string WithoutAccelerator(const std::string& caption) {
+    std::string text = caption;
+    if (const std::size_t amp = text.find('&'); amp != std::string::npos) text.erase(amp, 1);
+    return text;
+}
+
+bool MarketWithoutTestOptions(const std::string& market) {
+    static constexpr const char* kMarkets[] = {"GR", "TR", "HX", "PL", "RO", "CS", "RU", "BG", "SI", "HR", "UA"};
+    return std::find(std::begin(kMarkets), std::end(kMarkets), market) != std::end(kMarkets);
+}

@@ -32,13 +32,13 @@ TEST(InstallerSmallScreen, DialogsAreCentredOnTheDisplaysScreen) {
     EXPECT_EQ(d.Left(), (Screen->Width() - d.Width()) / 2);
     EXPECT_EQ(d.Top(), (Screen->Height() - d.Height()) / 2);
     EXPECT_TRUE(OnScreen(*d.btnCancel));
-    EXPECT_TRUE(FormsScript::SaveScreen("installer_800x600.png"));
+    EXPECT_TRUE(FormsScript::SaveWholeScreen("installer_800x600.png"));
     CQuestionDlg q("[DOCS1234] could not be installed properly.  Do you want to continue?", &d);
     FormsScript::OnForm("CQuestionDlg", [](TForm& f) {
       auto& q = static_cast<CQuestionDlg&>(f);
       EXPECT_TRUE(OnScreen(*q.btnYes));
       EXPECT_TRUE(OnScreen(*q.btnNo));
-      EXPECT_TRUE(FormsScript::SaveScreen("question_800x600.png"));
+      EXPECT_TRUE(FormsScript::SaveWholeScreen("question_800x600.png"));
       FormsScript::Click(*q.btnNo);
     });
     EXPECT_EQ(q.DoModal(), mrNo);
