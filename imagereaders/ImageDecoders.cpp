@@ -45,115 +45,108 @@ inline void CopyString(uint8_t* dest, size_t from, size_t to, size_t length, siz
 
 }  // namespace
 
-size_t TTIFFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
-    constexpr unsigned kClear = 256, kEnd = 257, kFirstFree = 258;
+namespace {
+
+/// Codes read most significant bit first (TIFF): the bits not yet used are the top `Held` bits
+/// of `Buffer`.
+class TMsbFirstBits {
+public:
+    TMsbFirstBits(const uint8_t* p, const uint8_t* end) : FP(p), FEnd(end) {}
+    /// Makes at least `width` bits available; false when the packed bytes run out first.
+    bool Need(int width) {
+        if (FHeld >= width) return true;
+        if (FEnd - FP >= 8) {
+            // Eight bytes at once; as many whole bytes are kept as fit beside the held bits.
+            uint64_t v = 0;
+            for (int i = 0; i < 8; ++i) v = (v << 8) | FP[i];
+            FBuffer |= v >> FHeld;
+            FP += (63 - FHeld) >> 3;
+            FHeld |= 56;
+            return true;
+        }
+        while (FHeld <= 56 && FP != FEnd) {
+            FBuffer |= uint64_t(*FP++) << (56 - FHeld);
+            FHeld += 8;
+        }
+        return FHeld >= width;
+    }
+    unsigned Take(int width) {
+        const unsigned code = unsigned(FBuffer >> (64 - width));
+        FBuffer <<= width;
+        FHeld -= width;
+        return code;
+    }
+    /// Just after the last byte whose bits were used: whole bytes held are given back.
+    const uint8_t* Position() const { return FP - FHeld / 8; }
+
+private:
+    const uint8_t* FP;
+    const uint8_t* FEnd;
+    uint64_t FBuffer = 0;
+    int FHeld = 0;
+};
+
+/// Codes read least significant bit first (GIF): the bits not yet used are the low `Held` bits.
+class TLsbFirstBits {
+public:
+    TLsbFirstBits(const uint8_t* p, const uint8_t* end) : FP(p), FEnd(end) {}
+    bool Need(int width) {
+        if (FHeld >= width) return true;
+        while (FHeld <= 56 && FP != FEnd) {
+            FBuffer |= uint64_t(*FP++) << FHeld;
+            FHeld += 8;
+        }
+        return FHeld >= width;
+    }
+    unsigned Take(int width) {
+        const unsigned code = unsigned(FBuffer) & ((1u << width) - 1);
+        FBuffer >>= width;
+        FHeld -= width;
+        return code;
+    }
+    const uint8_t* Position() const { return FP - FHeld / 8; }
+
+private:
+    const uint8_t* FP;
+    const uint8_t* FEnd;
+    uint64_t FBuffer = 0;
+    int FHeld = 0;
+};
+
+}  // namespace
+
+// Inlined into each variant, so that the TIFF codes are constants there.
+template <class TBits>
+[[gnu::always_inline]] inline size_t TLZWDecoder::DecodeCodes(TBits& reader, uint8_t* dest, size_t unpacked, const TCodes& codes) {
+    // Held in locals: stores into the output could otherwise alias them.
+    TBits bits = reader;
+    const unsigned clear = codes.Clear, endCode = clear + 1, firstFree = clear + 2, early = codes.EarlyChange;
+    const int initialWidth = codes.Width;
     TEntry* const table = FTable.data();
-    const uint8_t* p = source;
-    const uint8_t* const end = source + packed;
-    // Bits not yet used are the top `bits` bits of `buffer`.
-    uint64_t buffer = 0;
-    int bits = 0, width = 9;
-    unsigned next = kFirstFree, prev = kNoCode;
+    int width = initialWidth;
+    unsigned next = firstFree, prev = kNoCode;
     size_t prevAt = 0, prevLength = 0;  // where the previous code's string lies in the output
     size_t out = 0;
     while (out < unpacked) {
-        if (bits < width) {
-            if (end - p >= 8) {
-                // Eight bytes at once; as many whole bytes are kept as fit beside the held bits.
-                uint64_t v = 0;
-                for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
-                buffer |= v >> bits;
-                p += (63 - bits) >> 3;
-                bits |= 56;
-            } else {
-                while (bits <= 56 && p != end) {
-                    buffer |= uint64_t(*p++) << (56 - bits);
-                    bits += 8;
-                }
-                if (bits < width) break;
-            }
-        }
-        const unsigned code = unsigned(buffer >> (64 - width));
-        buffer <<= width;
-        bits -= width;
-        if (code == kEnd) break;
-        if (code == kClear) {
-            width = 9;
-            next = kFirstFree;
-            prev = kNoCode;
-            continue;
-        }
-        if (prev == kNoCode) {
-            if (code > 255) throw Exception("TIF LZW: invalid opcode.");
-        } else {
-            if (code > next) throw Exception("TIF LZW: invalid opcode.");
-            // The new entry is the previous string and the first byte of this one, which follows
-            // it in the output.
-            if (next < kTableSize) {
-                table[next] = TEntry{prevAt, prevLength + 1};
-                ++next;
-                if (next == (1u << width) - 1 && width < 12) ++width;
-            }
-        }
-        prevAt = out;
-        if (code < 256) {
-            dest[out++] = uint8_t(code);
-            prevLength = 1;
-        } else {
-            const TEntry e = table[code];
-            CopyString(dest, e.Offset, out, e.Length, unpacked);
-            prevLength = e.Length;
-            out = std::min(out + e.Length, unpacked);
-        }
-        prev = code;
-    }
-    // Whole bytes not consumed are given back.
-    p -= bits / 8;
-    source = p;
-    return out;
-}
-
-size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
-    if (FInitialCodeSize < 1 || FInitialCodeSize > 11) throw Exception("GIF LZW: invalid opcode.");
-    const unsigned clear = 1u << FInitialCodeSize, endCode = clear + 1, firstFree = clear + 2;
-    const int initialWidth = FInitialCodeSize + 1;
-    TEntry* const table = FTable.data();
-    const uint8_t* p = source;
-    const uint8_t* const end = source + packed;
-    uint64_t acc = 0;
-    int bits = 0, width = initialWidth;
-    unsigned next = firstFree, prev = kNoCode;
-    size_t prevAt = 0, prevLength = 0;
-    size_t out = 0;
-    while (out < unpacked) {
-        if (bits < width) {
-            while (bits <= 56 && p != end) {
-                acc |= uint64_t(*p++) << bits;
-                bits += 8;
-            }
-            if (bits < width) break;
-        }
-        const unsigned code = unsigned(acc) & ((1u << width) - 1);
-        acc >>= width;
-        bits -= width;
+        if (!bits.Need(width)) break;
+        const unsigned code = bits.Take(width);
         if (code == clear) {
             width = initialWidth;
             next = firstFree;
             prev = kNoCode;
             continue;
         }
-        if (code == endCode) break;
+        if (code == endCode) break;  // end of information
         if (prev == kNoCode) {
-            if (code >= clear) throw Exception("GIF LZW: invalid opcode.");
+            if (code >= clear) throw Exception(codes.Invalid);
         } else {
-            if (code > next) throw Exception("GIF LZW: invalid opcode.");
-            // A full table takes no new entries until the next clear code.
+            if (code > next) throw Exception(codes.Invalid);
+            // The new entry is the previous string and the first byte of this one, which follows
+            // it in the output. A full table takes no new entries until the next clear code.
             if (next < kTableSize) {
                 table[next] = TEntry{prevAt, prevLength + 1};
                 ++next;
-                if (next == (1u << width) && width < 12) ++width;
-            } else if (code == next) {
-                throw Exception("GIF LZW: invalid opcode.");
+                if (next + early == (1u << width) && width < 12) ++width;
             }
         }
         prevAt = out;
@@ -168,8 +161,25 @@ size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, siz
         }
         prev = code;
     }
-    p -= bits / 8;
-    source = p;
+    reader = bits;
+    return out;
+}
+
+size_t TTIFFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
+    // 256 clear, 257 end, 9-bit codes first; the width grows one code early.
+    static constexpr TCodes kCodes{256, 9, 1, "TIF LZW: invalid opcode."};
+    TMsbFirstBits bits(source, source + packed);
+    const size_t out = DecodeCodes(bits, dest, unpacked, kCodes);
+    source = bits.Position();
+    return out;
+}
+
+size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
+    if (FInitialCodeSize < 1 || FInitialCodeSize > 11) throw Exception("GIF LZW: invalid opcode.");
+    const TCodes codes{1u << FInitialCodeSize, FInitialCodeSize + 1, 0, "GIF LZW: invalid opcode."};
+    TLsbFirstBits bits(source, source + packed);
+    const size_t out = DecodeCodes(bits, dest, unpacked, codes);
+    source = bits.Position();
     return out;
 }
 
@@ -209,15 +219,25 @@ size_t TPackbitsRLE::Decode(const uint8_t*& source, uint8_t* dest, size_t packed
 
 size_t TPCXRLE::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
     const uint8_t* s = source;
-    size_t in = 0, out = 0;
+    size_t in = 0;
+    size_t out = Fill(dest, 0, unpacked, FRunValue, FRunLeft);
+    FRunLeft -= out;
+    size_t runEnd = 0;  // where the last run would end; beyond the output only when it was cut
+    uint8_t value = 0;
     while (in < packed && out < unpacked) {
         const uint8_t b = s[in++];
         if (b >= 192) {
             if (in >= packed) break;
-            out += Fill(dest, out, unpacked, s[in++], b & 63);
+            value = s[in++];
+            runEnd = out + (b & 63);
+            out += Fill(dest, out, unpacked, value, b & 63);
         } else {
             dest[out++] = b;
         }
+    }
+    if (runEnd > unpacked) {
+        FRunValue = value;
+        FRunLeft = runEnd - unpacked;
     }
     source += in;
     return out;

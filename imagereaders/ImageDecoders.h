@@ -30,7 +30,20 @@ protected:
         size_t Offset;
         size_t Length;
     };
+    /// The codes of one variant: `Clear` literals (0 .. Clear - 1), then clear and end of
+    /// information; `Width` bits after a clear; `EarlyChange` 1 when the width grows one code
+    /// before the table needs it; `Invalid` the message raised on a code not yet defined.
+    struct TCodes {
+        unsigned Clear;
+        int Width;
+        unsigned EarlyChange;
+        const char* Invalid;
+    };
     TLZWDecoder() : FTable(kTableSize) {}
+    /// Decodes codes taken from `reader` (Need(width) makes them available, Take(width) takes
+    /// one) until the end code, the end of the bits or `unpacked` bytes.
+    template <class TBits>
+    size_t DecodeCodes(TBits& reader, uint8_t* dest, size_t unpacked, const TCodes& codes);
     std::vector<TEntry> FTable;
 };
 
@@ -48,9 +61,15 @@ public:
 };
 
 /// PCX lines: a byte with both top bits set is a run of (byte & 63) copies of the next byte.
+/// A run cut at the end of the output goes on at the start of the next Decode, so lines decoded
+/// one call at a time read the same as all lines decoded at once.
 class TPCXRLE : public TDecoder {
 public:
     size_t Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) override;
+
+private:
+    size_t FRunLeft = 0;  ///< copies of FRunValue still owed by the last run
+    uint8_t FRunValue = 0;
 };
 
 /// SGI rows of 1- or 2-byte samples (big-endian); output is 8 bits per sample (the high byte).
