@@ -5,6 +5,7 @@
 #include "Exceptions.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -47,19 +48,31 @@ inline void CopyString(uint8_t* dest, size_t from, size_t to, size_t length, siz
 
 namespace {
 
-/// Codes read most significant bit first (TIFF): the bits not yet used are the top `Held` bits
-/// of `Buffer`.
-class TMsbFirstBits {
+/// Eight bytes as one value, the first byte the least (Le) or the most (Be) significant.
+inline uint64_t Load64Le(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return std::endian::native == std::endian::little ? v : __builtin_bswap64(v);
+}
+inline uint64_t Load64Be(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return std::endian::native == std::endian::big ? v : __builtin_bswap64(v);
+}
+
+/// TIFF codes: read most significant bit first (the bits not yet used are the top `FHeld` bits of
+/// `FBuffer`); the width grows one code early.
+class TTIFFCodes {
 public:
-    TMsbFirstBits(const uint8_t* p, const uint8_t* end) : FP(p), FEnd(end) {}
+    static constexpr unsigned kEarlyChange = 1;
+    static constexpr const char* kInvalid = "TIF LZW: invalid opcode.";
+    TTIFFCodes(const uint8_t* p, const uint8_t* end) : FP(p), FEnd(end) {}
     /// Makes at least `width` bits available; false when the packed bytes run out first.
     bool Need(int width) {
         if (FHeld >= width) return true;
         if (FEnd - FP >= 8) {
             // Eight bytes at once; as many whole bytes are kept as fit beside the held bits.
-            uint64_t v = 0;
-            for (int i = 0; i < 8; ++i) v = (v << 8) | FP[i];
-            FBuffer |= v >> FHeld;
+            FBuffer |= Load64Be(FP) >> FHeld;
             FP += (63 - FHeld) >> 3;
             FHeld |= 56;
             return true;
@@ -86,12 +99,23 @@ private:
     int FHeld = 0;
 };
 
-/// Codes read least significant bit first (GIF): the bits not yet used are the low `Held` bits.
-class TLsbFirstBits {
+/// GIF codes: read least significant bit first (the bits not yet used are the low `FHeld` bits);
+/// the width grows when the table needs it.
+class TGIFCodes {
 public:
-    TLsbFirstBits(const uint8_t* p, const uint8_t* end) : FP(p), FEnd(end) {}
+    static constexpr unsigned kEarlyChange = 0;
+    static constexpr const char* kInvalid = "GIF LZW: invalid opcode.";
+    TGIFCodes(const uint8_t* p, const uint8_t* end) : FP(p), FEnd(end) {}
     bool Need(int width) {
         if (FHeld >= width) return true;
+        if (FEnd - FP >= 8) {
+            // As the TIFF reader does; the bits of a byte only partly kept are put again, at the
+            // same place, when that byte is read.
+            FBuffer |= Load64Le(FP) << FHeld;
+            FP += (63 - FHeld) >> 3;
+            FHeld |= 56;
+            return true;
+        }
         while (FHeld <= 56 && FP != FEnd) {
             FBuffer |= uint64_t(*FP++) << FHeld;
             FHeld += 8;
@@ -116,12 +140,12 @@ private:
 }  // namespace
 
 // Inlined into each variant, so that the TIFF codes are constants there.
-template <class TBits>
-[[gnu::always_inline]] inline size_t TLZWDecoder::DecodeCodes(TBits& reader, uint8_t* dest, size_t unpacked, const TCodes& codes) {
+template <class TCodeReader>
+[[gnu::always_inline]] inline size_t TLZWDecoder::DecodeCodes(TCodeReader& reader, uint8_t* dest, size_t unpacked, unsigned clear) {
     // Held in locals: stores into the output could otherwise alias them.
-    TBits bits = reader;
-    const unsigned clear = codes.Clear, endCode = clear + 1, firstFree = clear + 2, early = codes.EarlyChange;
-    const int initialWidth = codes.Width;
+    TCodeReader bits = reader;
+    const unsigned endCode = clear + 1, firstFree = clear + 2;
+    const int initialWidth = std::bit_width(clear);
     TEntry* const table = FTable.data();
     int width = initialWidth;
     unsigned next = firstFree, prev = kNoCode;
@@ -138,15 +162,15 @@ template <class TBits>
         }
         if (code == endCode) break;  // end of information
         if (prev == kNoCode) {
-            if (code >= clear) throw Exception(codes.Invalid);
+            if (code >= clear) throw Exception(TCodeReader::kInvalid);
         } else {
-            if (code > next) throw Exception(codes.Invalid);
+            if (code > next) throw Exception(TCodeReader::kInvalid);
             // The new entry is the previous string and the first byte of this one, which follows
             // it in the output. A full table takes no new entries until the next clear code.
             if (next < kTableSize) {
                 table[next] = TEntry{prevAt, prevLength + 1};
                 ++next;
-                if (next + early == (1u << width) && width < 12) ++width;
+                if (next + TCodeReader::kEarlyChange == (1u << width) && width < 12) ++width;
             }
         }
         prevAt = out;
@@ -166,20 +190,17 @@ template <class TBits>
 }
 
 size_t TTIFFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
-    // 256 clear, 257 end, 9-bit codes first; the width grows one code early.
-    static constexpr TCodes kCodes{256, 9, 1, "TIF LZW: invalid opcode."};
-    TMsbFirstBits bits(source, source + packed);
-    const size_t out = DecodeCodes(bits, dest, unpacked, kCodes);
-    source = bits.Position();
+    TTIFFCodes codes(source, source + packed);
+    const size_t out = DecodeCodes(codes, dest, unpacked, 256);
+    source = codes.Position();
     return out;
 }
 
 size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
-    if (FInitialCodeSize < 1 || FInitialCodeSize > 11) throw Exception("GIF LZW: invalid opcode.");
-    const TCodes codes{1u << FInitialCodeSize, FInitialCodeSize + 1, 0, "GIF LZW: invalid opcode."};
-    TLsbFirstBits bits(source, source + packed);
-    const size_t out = DecodeCodes(bits, dest, unpacked, codes);
-    source = bits.Position();
+    if (FInitialCodeSize < 1 || FInitialCodeSize > 11) throw Exception(TGIFCodes::kInvalid);
+    TGIFCodes codes(source, source + packed);
+    const size_t out = DecodeCodes(codes, dest, unpacked, 1u << FInitialCodeSize);
+    source = codes.Position();
     return out;
 }
 
@@ -222,6 +243,20 @@ size_t TPCXRLE::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, siz
     size_t in = 0;
     size_t out = Fill(dest, 0, unpacked, FRunValue, FRunLeft);
     FRunLeft -= out;
+    // While a whole packet and the longest run fit, nothing needs cutting, and a run is filled as
+    // one 64-byte block (the bytes beyond it are written again later).
+    const size_t fastIn = packed > 1 ? packed - 1 : 0, fastOut = unpacked > 63 ? unpacked - 63 : 0;
+    while (in < fastIn && out < fastOut) {
+        const uint8_t b = s[in];
+        if (b >= 192) {
+            std::memset(dest + out, s[in + 1], 64);
+            out += b & 63;
+            in += 2;
+        } else {
+            dest[out++] = b;
+            ++in;
+        }
+    }
     size_t runEnd = 0;  // where the last run would end; beyond the output only when it was cut
     uint8_t value = 0;
     while (in < packed && out < unpacked) {

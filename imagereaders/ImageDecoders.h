@@ -30,20 +30,14 @@ protected:
         size_t Offset;
         size_t Length;
     };
-    /// The codes of one variant: `Clear` literals (0 .. Clear - 1), then clear and end of
-    /// information; `Width` bits after a clear; `EarlyChange` 1 when the width grows one code
-    /// before the table needs it; `Invalid` the message raised on a code not yet defined.
-    struct TCodes {
-        unsigned Clear;
-        int Width;
-        unsigned EarlyChange;
-        const char* Invalid;
-    };
     TLZWDecoder() : FTable(kTableSize) {}
-    /// Decodes codes taken from `reader` (Need(width) makes them available, Take(width) takes
-    /// one) until the end code, the end of the bits or `unpacked` bytes.
-    template <class TBits>
-    size_t DecodeCodes(TBits& reader, uint8_t* dest, size_t unpacked, const TCodes& codes);
+    /// Decodes codes taken from `reader` until the end code, the end of the packed bytes or
+    /// `unpacked` bytes. Codes below `clear` are literals, `clear` clears the table, the next
+    /// one ends the data; codes start one bit wider than a literal. The reader gives the bit
+    /// order (Need(width) makes a code available, Take(width) takes it), when the width grows
+    /// (kEarlyChange) and the message of a code not yet defined (kInvalid).
+    template <class TCodeReader>
+    size_t DecodeCodes(TCodeReader& reader, uint8_t* dest, size_t unpacked, unsigned clear);
     std::vector<TEntry> FTable;
 };
 
