@@ -2,6 +2,7 @@
 // evaluation over raw record bytes. Character widths are fixed at parse time, so every key of a
 // tag has the same length whatever the record holds.
 #include "Expr.h"
+#include "TableImpl.h"
 
 #include <algorithm>
 #include <bit>
@@ -12,13 +13,6 @@
 namespace tables {
 
 namespace {
-
-std::string Upper(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
-  return r;
-}
 
 std::string Lower(std::string_view s) {
   std::string r(s);
@@ -75,9 +69,9 @@ void Layout::add(const FieldDef& f) {
 }
 
 int Layout::find(std::string_view name) const {
-  std::string u = Upper(name);
+  std::string u = UpperAscii(name);
   for (size_t i = 0; i < fields.size(); ++i)
-    if (Upper(fields[i].name) == u) return int(i);
+    if (UpperAscii(fields[i].name) == u) return int(i);
   return -1;
 }
 
@@ -251,7 +245,7 @@ Val Eval(const Expr::Node& n, const Layout& lay, const char* rec) {
     case Op::kAnd: return Logical(Eval(*a[0], lay, rec).b && Eval(*a[1], lay, rec).b);
     case Op::kOr: return Logical(Eval(*a[0], lay, rec).b || Eval(*a[1], lay, rec).b);
     case Op::kNot: return Logical(!Eval(*a[0], lay, rec).b);
-    case Op::kUpper: return Chr(Upper(Str(*a[0], lay, rec)));
+    case Op::kUpper: return Chr(UpperAscii(Str(*a[0], lay, rec)));
     case Op::kLower: return Chr(Lower(Str(*a[0], lay, rec)));
     case Op::kTrim: return Chr(TrimRight(Str(*a[0], lay, rec)));
     case Op::kLtrim: return Chr(TrimLeft(Str(*a[0], lay, rec)));
@@ -479,14 +473,14 @@ class Parser {
     if (!IsIdent(c, true)) return nullptr;
     size_t start = pos_;
     while (pos_ < s_.size() && IsIdent(s_[pos_], false)) ++pos_;
-    std::string name = Upper(s_.substr(start, pos_ - start));
+    std::string name = UpperAscii(s_.substr(start, pos_ - start));
     if (Peek('(')) return Function(name);
     // An alias prefix ("TABLE->FIELD") names this table.
     if (Eat("->")) {
       Skip();
       start = pos_;
       while (pos_ < s_.size() && IsIdent(s_[pos_], false)) ++pos_;
-      name = Upper(s_.substr(start, pos_ - start));
+      name = UpperAscii(s_.substr(start, pos_ - start));
     }
     int f = lay_.find(name);
     if (f < 0) return nullptr;
