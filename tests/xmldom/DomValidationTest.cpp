@@ -302,6 +302,26 @@ TEST_F(FromDtd, EntitiesOfEveryKindInBothModes) {
     EXPECT_EQ(childNames(r->getChildNodes()->item(3)), "#text,b");
 }
 
+TEST_F(FromDtd, CharacterReferencesOfAnEntityValueAreReplacedOnce) {
+    // The value's references give the replacement text "&#60;b&#62;x..." once; read as content
+    // those are references again, to characters, not markup. The usual declarations of the
+    // predefined entities work the same way.
+    const WideString text =
+        u"<!DOCTYPE doc [<!ELEMENT doc (#PCDATA)><!ATTLIST doc a CDATA #IMPLIED>"
+        u"<!ENTITY e '&#38;#60;b&#38;#62;x&#38;#60;/b&#38;#62;'>"
+        u"<!ENTITY lt '&#38;#60;'><!ENTITY amp '&#38;#38;'><!ENTITY gt '&#62;'><!ENTITY m '&#38;#x10000;'>]>"
+        u"<doc a='&e;&lt;'>&e;|&lt;&amp;&gt;|&m;</doc>";
+    for (uint8_t mode : {1, 0}) {
+        TdomDocument* doc = read(text);
+        ASSERT_TRUE(doc->buildASModel());
+        EXPECT_EQ(validate(doc, mode), Kinds{}) << mode;
+        TdomElement* r = doc->getDocumentElement();
+        EXPECT_EQ(r->getTextContent(), u"<b>x</b>|<&>|\U00010000") << mode;
+        EXPECT_EQ(r->getElementsByTagName(u"b")->getLength(), 0) << mode;
+        EXPECT_EQ(r->getAttributeLiteral(u"a"), u"<b>x</b><") << mode;
+    }
+}
+
 TEST_F(FromDtd, BillionLaughsFromTheDeclarationIsRefused) {
     WideString subset = u"<!ELEMENT r ANY><!ATTLIST r v CDATA #IMPLIED><!ENTITY l0 'ha'>";
     for (int i = 1; i <= 15; ++i) {

@@ -12,7 +12,7 @@ namespace xmldom {
 
 TdomEntityContentBuilder::TdomEntityContentBuilder(TdomDocument* document)
     : document_(document), expander_(document->getSchemaQuery()->entityLookup()) {
-    expander_.setKeepPredefinedReferences(true);
+    expander_.setKeepReferences(true);
 }
 
 TdomEntityContentBuilder::~TdomEntityContentBuilder() = default;

@@ -20,6 +20,14 @@ bool predefinedText(const WideString& name, WideString& text) {
     return true;
 }
 
+/// A character reference to the character (one unit or a surrogate pair) of a character part.
+WideString characterReference(const WideString& character) {
+    UCS4Char v = character[0];
+    if (character.size() == 2) v = 0x10000 + ((v - 0xD800) << 10) + (character[1] - 0xDC00);
+    const std::string reference = XmlIntToCharRef(v);
+    return WideString(reference.begin(), reference.end());
+}
+
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool isHex(char16_t c) { return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
 
@@ -98,7 +106,11 @@ bool TdomEntityExpander::charge(size_t n) {
 
 TdomExpansionResult TdomEntityExpander::expandEntity(const WideString& name, WideString& text) {
     text.clear();
-    if (predefinedText(name, text)) return TdomExpansionResult::Ok;
+    if (predefinedText(name, text)) {
+        // Also when declared: the declaration may only give the same character.
+        if (keepReferences_) text = u"&" + name + u";";
+        return TdomExpansionResult::Ok;
+    }
     TdomExpansionResult r = build(name, 0);
     if (r == TdomExpansionResult::Ok) text = done_[name];
     return r;
@@ -113,6 +125,13 @@ TdomExpansionResult TdomEntityExpander::expandText(std::u16string_view literal, 
 TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntityPart>& parts, WideString& out,
                                                     int depth) {
     for (const TdomEntityPart& part : parts) {
+        if (part.kind == TdomEntityPart::CharRef && keepReferences_) {
+            // The character was given by a reference in the replacement text: it stays one.
+            const WideString reference = characterReference(part.text);
+            if (!charge(reference.size())) return TdomExpansionResult::TooLarge;
+            out += reference;
+            continue;
+        }
         if (part.kind != TdomEntityPart::EntityRef) {
             if (!charge(part.text.size())) return TdomExpansionResult::TooLarge;
             out += part.text;
@@ -120,7 +139,7 @@ TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntity
         }
         WideString predefined;
         if (predefinedText(part.text, predefined)) {
-            if (keepPredefined_) predefined = u"&" + part.text + u";";
+            if (keepReferences_) predefined = u"&" + part.text + u";";
             if (!charge(predefined.size())) return TdomExpansionResult::TooLarge;
             out += predefined;
             continue;

@@ -67,9 +67,10 @@ public:
     const WideString& failedName() const { return failedName_; }
     /// Characters produced so far by this call.
     size_t producedChars() const { return produced_; }
-    /// References to the five predefined entities inside replacement texts stay references
-    /// ("&lt;" as written) instead of becoming their characters: for text parsed as content.
-    void setKeepPredefinedReferences(bool value) { keepPredefined_ = value; }
+    /// For text that is parsed as content afterwards: references to the five predefined
+    /// entities stay references ("&lt;" as written), and so do character references, so that
+    /// the characters they give are read as characters, never as markup.
+    void setKeepReferences(bool value) { keepReferences_ = value; }
 
 private:
     TdomExpansionResult build(const WideString& name, int depth);
@@ -79,7 +80,7 @@ private:
     TdomEntityLookup lookup_;
     TdomExpansionLimits limits_;
     bool allowExternal_;
-    bool keepPredefined_ = false;
+    bool keepReferences_ = false;
     size_t produced_ = 0;
     WideString failedName_;
     std::unordered_map<WideString, WideString> done_;  ///< replacement texts built in this call
