@@ -146,7 +146,8 @@ struct TXmlStandardDtdReader::TCharFeed {
     void giveBack(int32_t C) { Pending = C; }
     /// Text to be read before the rest of the input.
     void giveBack(WideString Text) {
-        PendingText = std::move(Text) + PendingText.substr(PendingAt);
+        if (PendingAt < PendingText.size()) Text.append(PendingText, PendingAt);
+        PendingText = std::move(Text);
         PendingAt = 0;
     }
 };
