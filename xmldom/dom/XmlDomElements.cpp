@@ -1072,13 +1072,13 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
             result = false;
         }
     }
-    const TdomSchemaQuery& schema = schemaOf(this);
+    // Without any declarations there is nothing to check against, as for elements.
+    if (!declared && !schemaOf(this).hasModels()) return result;
     if (!declared) {
-        // Without any declarations there is nothing to check against, as for elements.
-        if (!schema.hasModels()) return result;
         sendErrorNotification(6, this);
         return false;
     }
+    const TdomSchemaQuery& schema = schemaOf(this);
     auto report = [&](uint8_t kind) {
         sendErrorNotification(kind, this);
         result = false;

@@ -12,7 +12,7 @@ namespace xmldom {
 
 TdomEntityContentBuilder::TdomEntityContentBuilder(TdomDocument* document)
     : document_(document), expander_(document->getSchemaQuery()->entityLookup()) {
-    expander_.setKeepReferences(true);
+    expander_.setKeepPredefinedReferences(true);
 }
 
 TdomEntityContentBuilder::~TdomEntityContentBuilder() = default;

@@ -108,7 +108,7 @@ TdomExpansionResult TdomEntityExpander::expandEntity(const WideString& name, Wid
     text.clear();
     if (predefinedText(name, text)) {
         // Also when declared: the declaration may only give the same character.
-        if (keepReferences_) text = u"&" + name + u";";
+        if (keepPredefined_) text = u"&" + name + u";";
         return TdomExpansionResult::Ok;
     }
     TdomExpansionResult r = build(name, 0);
@@ -125,8 +125,9 @@ TdomExpansionResult TdomEntityExpander::expandText(std::u16string_view literal, 
 TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntityPart>& parts, WideString& out,
                                                     int depth) {
     for (const TdomEntityPart& part : parts) {
-        if (part.kind == TdomEntityPart::CharRef && keepReferences_) {
-            // The character was given by a reference in the replacement text: it stays one.
+        if (part.kind == TdomEntityPart::CharRef && keepPredefined_) {
+            // Text parsed as content: a character given by a reference in the replacement text
+            // stays a reference, so that it is read as a character, never as markup.
             const WideString reference = characterReference(part.text);
             if (!charge(reference.size())) return TdomExpansionResult::TooLarge;
             out += reference;
@@ -139,7 +140,7 @@ TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntity
         }
         WideString predefined;
         if (predefinedText(part.text, predefined)) {
-            if (keepReferences_) predefined = u"&" + part.text + u";";
+            if (keepPredefined_) predefined = u"&" + part.text + u";";
             if (!charge(predefined.size())) return TdomExpansionResult::TooLarge;
             out += predefined;
             continue;

@@ -67,10 +67,9 @@ public:
     const WideString& failedName() const { return failedName_; }
     /// Characters produced so far by this call.
     size_t producedChars() const { return produced_; }
-    /// For text that is parsed as content afterwards: references to the five predefined
-    /// entities stay references ("&lt;" as written), and so do character references, so that
-    /// the characters they give are read as characters, never as markup.
-    void setKeepReferences(bool value) { keepReferences_ = value; }
+    /// References to the five predefined entities inside replacement texts stay references
+    /// ("&lt;" as written) instead of becoming their characters: for text parsed as content.
+    void setKeepPredefinedReferences(bool value) { keepPredefined_ = value; }
 
 private:
     TdomExpansionResult build(const WideString& name, int depth);
@@ -80,7 +79,7 @@ private:
     TdomEntityLookup lookup_;
     TdomExpansionLimits limits_;
     bool allowExternal_;
-    bool keepReferences_ = false;
+    bool keepPredefined_ = false;
     size_t produced_ = 0;
     WideString failedName_;
     std::unordered_map<WideString, WideString> done_;  ///< replacement texts built in this call
