@@ -36,6 +36,8 @@ public:
     void SetPosition(int value);
     /// The part of the range in view (the control's client size along this bar).
     std::function<int()> VisibleSize;
+    /// Pixels moved by one step of the bar's arrows (a wheel notch moves three steps).
+    int Increment = 8;
     std::function<void()> OnChange;
 
 private:
@@ -204,8 +206,9 @@ class TScreen {
 public:
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor value);
-    int Width() const { return 1280; }
-    int Height() const { return 1024; }
+    /// The screen's size in pixels, as the display gives it (1280 x 1024 headless).
+    int Width() const;
+    int Height() const;
     int PixelsPerInch() const { return 96; }
 
 private:
