@@ -336,7 +336,7 @@ int RunVetra(const std::vector<std::string>& params) {
             Application->InitializeHeadless();
             // Nothing but the report's own faces is measured: the system's font configuration
             // need not be read.
-            LimitFontSearch();
+            LimitFontSearch({"Arial"});
             // Memory freed by one request serves the next: none goes back to the system to be
             // faulted in again, and no buffer is mapped and unmapped per request.
             mallopt(M_TRIM_THRESHOLD, 256 << 20);

@@ -9,6 +9,7 @@
 #include "Bitmap.h"
 #include "Graphics.h"
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -177,8 +178,9 @@ using TTextDecoder = char16_t (*)(unsigned char);
 void SetCanvasTextDecoder(TTextDecoder decoder);
 
 /// Limits the font search of the process to the fonts folders and their caches, without the
-/// system's font configuration, whose reading costs more than everything else a short run does.
-/// Each face is then read from its file once and sized from there. For unattended runs, whose
-/// few faces are all named by the program and only measured (faces made from file bytes cannot be
-/// embedded in PDF documents); call it before the first text is measured.
-void LimitFontSearch();
+/// system's font configuration, whose reading costs more than everything else a short run does,
+/// when the folders hold every face (plain, bold, italic, both) of `fonts`; false (nothing
+/// changed) otherwise. Each face is then read from its file once and sized from there. For
+/// unattended runs, whose faces are all named by the program and only measured (faces made from
+/// file bytes cannot be embedded in PDF documents); call it before the first text is measured.
+bool LimitFontSearch(std::initializer_list<const char*> fonts);

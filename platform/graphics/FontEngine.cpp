@@ -125,11 +125,17 @@ QString AnsiText(const std::string& text) {
     return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
 }
 
-void LimitFontSearch() {
-    if (FcConfig* config = FontFolders()) {
-        FcConfigSetCurrent(config);
-        gFacesFromFiles = true;
-    }
+bool LimitFontSearch(std::initializer_list<const char*> fonts) {
+    if (!FontFolders()) return false;
+    // Only when the folders hold every face of these fonts in a file of its own: otherwise the
+    // toolkit's matching must see the whole configuration, or it could pick another family.
+    for (const char* font : fonts)
+        for (const bool bold : {false, true})
+            for (const bool italic : {false, true})
+                if (FileOf(FamilyFor(font), bold, italic).Data.isEmpty()) return false;
+    FcConfigSetCurrent(FontFolders());
+    gFacesFromFiles = true;
+    return true;
 }
 
 void SetCanvasTextDecoder(TTextDecoder decoder) {

@@ -57,6 +57,13 @@ Metrics Measured(int pixelSize, TFontStyles style) {
 
 }  // namespace
 
+TEST(FontSearch, FontsTheFoldersDoNotHoldLeaveTheSearchAsItIs) {
+    EnsureGuiApplication();
+    FcConfig* before = FcConfigGetCurrent();
+    EXPECT_FALSE(LimitFontSearch({"Arial", "No Such Font Anywhere"}));
+    EXPECT_EQ(FcConfigGetCurrent(), before);
+}
+
 TEST(FontSearch, LimitedSearchReadsNoConfigurationAndMeasuresAsTheToolkitMatches) {
     const TFontStyles styles[] = {fsNone, fsBold, fsItalic, TFontStyles(fsBold | fsItalic)};
     const int sizes[] = {29, 35, 42, 83, 134};
@@ -64,7 +71,7 @@ TEST(FontSearch, LimitedSearchReadsNoConfigurationAndMeasuresAsTheToolkitMatches
     std::vector<Metrics> expected;
     for (TFontStyles style : styles)
         for (int size : sizes) expected.push_back(Matched(size, style));
-    LimitFontSearch();
+    ASSERT_TRUE(LimitFontSearch({"Arial"}));
     ClearFontCache();
     std::size_t i = 0;
     for (TFontStyles style : styles)
