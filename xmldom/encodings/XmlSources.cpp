@@ -266,6 +266,25 @@ void TXmlOutputSource::writeUTF8(std::u16string_view Text, bool CharData) {
             const std::size_t limit = std::min(room, n - i);
             const char16_t* in = Text.data() + i;
             std::size_t k = 0;
+#ifdef __SSE2__
+            // Eight units at a time while all eight are ASCII (and, in character data, none
+            // needs a reference): packed to their bytes in one store.
+            {
+                const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+                const __m128i zero = _mm_setzero_si128();
+                const __m128i cr = _mm_set1_epi16(0x0D), amp = _mm_set1_epi16(u'&'), lt = _mm_set1_epi16(u'<'),
+                              gt = _mm_set1_epi16(u'>');
+                for (; k + 8 <= limit; k += 8) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+                    __m128i odd = _mm_xor_si128(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero), _mm_set1_epi16(-1));
+                    if (CharData)
+                        odd = _mm_or_si128(odd, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, amp)),
+                                                             _mm_or_si128(_mm_cmpeq_epi16(v, lt), _mm_cmpeq_epi16(v, gt))));
+                    if (_mm_movemask_epi8(odd) != 0) break;
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(v, v));
+                }
+            }
+#endif
             if (CharData) {
                 // Four units at a time while all four are ASCII and none needs a reference.
                 for (uint64_t word; k + 4 <= limit; k += 4) {
