@@ -718,8 +718,54 @@ bool TXmlInputSource::getNextChar(int32_t& CodePoint) {
     return true;
 }
 
+std::size_t TXmlInputSource::readPlainRunUTF16(WideString& Text, const TXmlRunStops& Stops) {
+    // Whole units lying in the buffer, read as readUTF16 reads them; surrogates, U+FFFE, U+FFFF
+    // and the stops are left to getNextChar.
+    const bool exchanged = FEncoding == kEncodingUTF16LE;
+    const uint8_t* const begin = FBuffer.get() + FReadPos;
+    const std::size_t room = static_cast<std::size_t>(FAvailable - FReadPos) / 2;
+    const int32_t tab = FLocator->getTabWidth();
+    int32_t lineFeeds = 0, columns = 0;
+    const auto unitAt = [&](std::size_t i) {
+        char16_t unit;
+        std::memcpy(&unit, begin + 2 * i, 2);
+        return exchanged ? static_cast<char16_t>((unit >> 8) | (unit << 8)) : unit;
+    };
+    // First the extent of the run (and the locator's move), then its units in one piece.
+    std::size_t units = 0;
+    for (; units < room; ++units) {
+        const char16_t unit = unitAt(units);
+        if (unit < 0x80) {
+            if (Stops.Stop[unit]) break;
+            if (unit == 0x0A) {
+                ++lineFeeds;
+                columns = 0;
+            } else {
+                columns += unit == 0x09 ? tab : 1;
+            }
+        } else if ((unit >= 0xD800 && unit <= 0xDFFF) || unit >= 0xFFFE) {
+            break;
+        } else {
+            ++columns;
+        }
+    }
+    if (units == 0) return 0;
+    const std::size_t oldSize = Text.size();
+    Text.resize(oldSize + units);
+    if (exchanged) {
+        for (std::size_t i = 0; i < units; ++i) Text[oldSize + i] = unitAt(i);
+    } else {
+        std::memcpy(Text.data() + oldSize, begin, 2 * units);
+    }
+    FReadPos += static_cast<int32_t>(2 * units);
+    FLocator->advanceRun(lineFeeds, columns);
+    return units;
+}
+
 std::size_t TXmlInputSource::readPlainRun(WideString& Text, const TXmlRunStops& Stops) {
-    if (FEncoding != kEncodingUTF8 || FLookAhead != -1) return 0;
+    if (FLookAhead != -1) return 0;
+    if (FEncoding >= kEncodingUTF16BE && FEncoding <= kEncodingUCS2) return readPlainRunUTF16(Text, Stops);
+    if (FEncoding != kEncodingUTF8) return 0;
     const uint8_t* const begin = FBuffer.get() + FReadPos;
     const uint8_t* const end = FBuffer.get() + FAvailable;
     const int32_t tab = FLocator->getTabWidth();
