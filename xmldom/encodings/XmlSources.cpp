@@ -763,9 +763,10 @@ std::size_t TXmlInputSource::readPlainRunUTF16(WideString& Text, const TXmlRunSt
 }
 
 std::size_t TXmlInputSource::readPlainRun(WideString& Text, const TXmlRunStops& Stops) {
-    if (FLookAhead != -1) return 0;
-    if (FEncoding >= kEncodingUTF16BE && FEncoding <= kEncodingUCS2) return readPlainRunUTF16(Text, Stops);
-    if (FEncoding != kEncodingUTF8) return 0;
+    if (FEncoding != kEncodingUTF8 || FLookAhead != -1) {
+        const bool sixteenBit = FEncoding >= kEncodingUTF16BE && FEncoding <= kEncodingUCS2;
+        return sixteenBit && FLookAhead == -1 ? readPlainRunUTF16(Text, Stops) : 0;
+    }
     const uint8_t* const begin = FBuffer.get() + FReadPos;
     const uint8_t* const end = FBuffer.get() + FAvailable;
     const int32_t tab = FLocator->getTabWidth();

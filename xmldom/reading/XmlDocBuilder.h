@@ -56,7 +56,7 @@ private:
         uint8_t declarationKind = 2; ///< as an attribute name (TdomAttr::getNamespaceDeclarationKind)
         uint32_t childCount = 0;     ///< element names: children of the last element closed of that name
     };
-    static constexpr size_t kKnownNameSlots = 32;
+    static constexpr size_t kKnownNameSlots = 128; ///< a power of two
     using KnownNames = KnownName[kKnownNameSlots];
     static const KnownName* knownName(const KnownNames& Known, const WideString& Name);
     static void rememberName(KnownNames& Known, const WideString& Name, const WideString* Shared,
