@@ -1072,6 +1072,8 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
             result = false;
         }
     }
+    // Without any declarations there is nothing to check against, as for elements.
+    if (!declared && !schemaOf(this).hasModels()) return result;
     if (!declared) {
         sendErrorNotification(6, this);
         return false;
