@@ -16,6 +16,7 @@
 #include "XmlDomImpl.h"
 #include "XmlParsers.h"
 #include "XmlSources.h"
+#include "XmlStrings.h"
 
 namespace xmldom {
 
@@ -81,7 +82,7 @@ size_t TdomASNamedObjectMap::findSlot(std::u16string_view name, size_t hash) con
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
         uint32_t s = slots_[i];
         if (s == 0) return i;
-        if (hashes_[s - 1] == hash && items_[s - 1]->getName() == name) return i;
+        if (hashes_[s - 1] == hash && SameUnits(items_[s - 1]->getName(), name)) return i;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "XmlStrings.h"
 #include "XmlSupport.h"
 
 namespace xmldom {
@@ -77,7 +78,7 @@ public:
 
     /// The three list operators' tests, also for callers that name the operator themselves.
     bool nameTest(M model, size_t& index, bool optional) const {
-        bool hit = index < names_.size() && nameAt(index) == a_.name(model);
+        bool hit = index < names_.size() && SameUnits(nameAt(index), a_.name(model));
         if (hit) ++index;
         return hit || optional;
     }
