@@ -20,9 +20,10 @@ struct Step {
 
 /// Reads all of bytes: with runs (stopping at stops) between single characters, or one
 /// character at a time. Each entry is the state after one character or one run.
-std::vector<Step> readAll(const std::string& bytes, int32_t bufferSize, bool withRuns, const TXmlRunStops& stops) {
+std::vector<Step> readAll(const std::string& bytes, int32_t bufferSize, bool withRuns, const TXmlRunStops& stops,
+                          const std::string& prefix = "x") {
     // Both reads start with the declaration test; bytes it cannot decode are no test case.
-    std::string start = "x" + bytes;
+    std::string start = prefix + bytes;
     TStringStream stream(start);
     TXmlInputSource source(&stream, bufferSize, 4, u"", u"");
     std::vector<Step> steps;
@@ -54,9 +55,10 @@ std::vector<Step> readAll(const std::string& bytes, int32_t bufferSize, bool wit
 
 /// The states seen by both reads: the run read skips the states inside its runs, so each of
 /// its states must appear in the one-at-a-time list, and the last states must agree.
-void expectSameRead(const std::string& bytes, int32_t bufferSize, const TXmlRunStops& stops) {
-    std::vector<Step> single = readAll(bytes, bufferSize, false, stops);
-    std::vector<Step> runs = readAll(bytes, bufferSize, true, stops);
+void expectSameRead(const std::string& bytes, int32_t bufferSize, const TXmlRunStops& stops,
+                    const std::string& prefix = "x") {
+    std::vector<Step> single = readAll(bytes, bufferSize, false, stops, prefix);
+    std::vector<Step> runs = readAll(bytes, bufferSize, true, stops, prefix);
     ASSERT_EQ(runs.back(), single.back()) << "buffer " << bufferSize;
     size_t at = 0;
     for (const Step& s : runs) {
@@ -80,6 +82,38 @@ TEST(PlainRun, AgreesWithOneCharacterAtATime) {
         for (int32_t bufferSize : {1, 7, 16, 33, 4096}) {
             expectSameRead(bytes, bufferSize, kText);
             expectSameRead(bytes, bufferSize, kTag);
+        }
+    }
+}
+
+TEST(PlainRun, SixteenBitFormsAgreeWithOneCharacterAtATime) {
+    static constexpr TXmlRunStops kText("<&");
+    static constexpr TXmlRunStops kTag(">'\"");
+    const std::u16string pieces[] = {u"plain text ", u"<", u"&", u">", u"'", u"\"", u"\n", u"\t", u"\r", u"\r\n",
+                                     u"\x01", u"\x7f", u"\u00E9", u"\u20AC", u"\U0001F600", u"\xD800", u"\xDC00",
+                                     u"\xFFFE", u"\xFFFF", u"0123456789abcdefghij"};
+    // Each byte order behind its mark; a last odd byte is cut off.
+    for (bool bigEndian : {false, true}) {
+        const auto bytesOf = [bigEndian](std::u16string_view text) {
+            std::string bytes;
+            for (char16_t unit : text) {
+                const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+                bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+            }
+            return bytes;
+        };
+        const std::string prefix = (bigEndian ? std::string("\xFE\xFF") : std::string("\xFF\xFE")) + bytesOf(u"x");
+        std::mt19937 rng(13);
+        for (int round = 0; round < 200; ++round) {
+            std::u16string text;
+            const int count = 1 + static_cast<int>(rng() % 40);
+            for (int i = 0; i < count; ++i) text += pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+            std::string bytes = bytesOf(text);
+            if (round % 7 == 0) bytes += 'a';
+            for (int32_t bufferSize : {1, 7, 16, 33, 4096}) {
+                expectSameRead(bytes, bufferSize, kText, prefix);
+                expectSameRead(bytes, bufferSize, kTag, prefix);
+            }
         }
     }
 }

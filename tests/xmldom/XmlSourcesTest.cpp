@@ -194,6 +194,34 @@ TEST(OutputSource, UTF8) {
     EXPECT_EQ(written(1, longText, false).size(), 20000u);
 }
 
+TEST(OutputSource, UTF8CharacterDataAtEveryPositionOfARun) {
+    // A special or non-ASCII unit at each offset of a long ASCII run, through a small buffer
+    // and a large one: the same bytes as one character at a time.
+    const std::u16string odd[] = {u"&", u"<", u">", u"\r", u"\u00E9", u"\u20AC", u"\U0001F600"};
+    for (int32_t bufferSize : {16, 4096})
+        for (const std::u16string& special : odd)
+            for (size_t at = 0; at < 40; ++at) {
+                std::u16string text(48, u'a');
+                text.insert(at, special);
+                std::string expected;
+                for (char16_t c : text.substr(0, at)) expected.push_back(static_cast<char>(c));
+                expected += special == u"&"    ? "&amp;"
+                            : special == u"<"  ? "&lt;"
+                            : special == u">"  ? "&gt;"
+                            : special == u"\r" ? "&#xD;"
+                            : special == u"\u00E9" ? "\xC3\xA9"
+                            : special == u"\u20AC" ? "\xE2\x82\xAC"
+                                                   : "\xF0\x9F\x98\x80";
+                expected += std::string(48 - at, 'a');
+                TStringStream stream;
+                {
+                    TXmlOutputSource out(&stream, bufferSize);
+                    out.writeCharData(text);
+                }
+                EXPECT_EQ(stream.DataString(), expected) << "buffer " << bufferSize << ", offset " << at;
+            }
+}
+
 TEST(OutputSource, SingleByteReferences) {
     EXPECT_EQ(written(6, u"a\u20ACb", true), "a&#x20AC;b");
     EXPECT_EQ(written(6, u"\U0001F600", true), "&#x1F600;");

@@ -1042,13 +1042,19 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
     TdomAttrDeclInfo decl;
     const bool declared = ownerElement_ && memo.findAttributeDecl(&ownerElement_->getTagNameRef(), name_, decl);
     if (needsReferenceCheck(declared ? &decl : nullptr)) memo.gather(this);
-    WideString literal;
-    try {
-        literal = literalValueWith(declared ? &decl : nullptr);
-    } catch (const Exception&) {
-        sendErrorNotification(23, this);
-        return false;
+    // A value without references that needs no collapsing is its own literal form: no copy.
+    WideString resolved;
+    const bool plain =
+        !needsResolving(nodeValue_) && (!declared || decl.attrType == 0 || isCollapsed(nodeValue_));
+    if (!plain) {
+        try {
+            resolved = literalValueWith(declared ? &decl : nullptr);
+        } catch (const Exception&) {
+            sendErrorNotification(23, this);
+            return false;
+        }
     }
+    const WideString& literal = plain ? nodeValue_ : resolved;
     bool result = true;
     // Plain values (no reference) cannot refer to anything: the two scans are skipped.
     if (nodeValue_.find(u'&') != WideString::npos) {
@@ -1105,7 +1111,8 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
                 report(7);
                 break;
             }
-            forEachToken(literal, [&](std::u16string_view token) {
+            // The tokens from a copy: a handler of a report may change the value meanwhile.
+            forEachToken(WideString(literal), [&](std::u16string_view token) {
                 if (!isUnparsedEntity(token)) report(30);
             });
             break;

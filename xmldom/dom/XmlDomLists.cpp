@@ -166,6 +166,8 @@ TdomNamedNodeMap::NameIndex* TdomNamedNodeMap::currentIndex() const {
 }
 
 void TdomNamedNodeMap::appendItem(TdomNode* node) {
+    // Room for three at the first item, as a node's child list takes it.
+    if (mutableList()->capacity() == 0) mutableList()->reserve(3);
     mutableList()->push_back(node);
     if (!index_) return;
     if (index_->listSize + 1 != mutableList()->size()) {

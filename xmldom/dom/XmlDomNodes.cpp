@@ -404,6 +404,9 @@ void TdomNode::checkNewChild(TdomNode* newChild, const TdomNode* refChild) const
 void TdomNode::linkChild(TdomNode* newChild, size_t index) {
     if (index >= children_.size()) {
         newChild->indexInParent_ = static_cast<uint32_t>(children_.size());
+        // The first child takes room for three: the smallest heap block holds three pointers,
+        // and the usual growth by one, two, four would reallocate twice for them.
+        if (children_.capacity() == 0) children_.reserve(3);
         children_.push_back(newChild);
     } else {
         newChild->indexInParent_ = static_cast<uint32_t>(index);

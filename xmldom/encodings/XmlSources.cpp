@@ -269,6 +269,25 @@ void TXmlOutputSource::writeUTF8(std::u16string_view Text, bool CharData) {
             const std::size_t limit = std::min(room, n - i);
             const char16_t* in = Text.data() + i;
             std::size_t k = 0;
+#ifdef __SSE2__
+            // Eight units at a time while all eight are ASCII (and, in character data, none
+            // needs a reference): packed to their bytes in one store.
+            {
+                const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+                const __m128i zero = _mm_setzero_si128();
+                const __m128i cr = _mm_set1_epi16(0x0D), amp = _mm_set1_epi16(u'&'), lt = _mm_set1_epi16(u'<'),
+                              gt = _mm_set1_epi16(u'>');
+                for (; k + 8 <= limit; k += 8) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+                    __m128i odd = _mm_xor_si128(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero), _mm_set1_epi16(-1));
+                    if (CharData)
+                        odd = _mm_or_si128(odd, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, amp)),
+                                                             _mm_or_si128(_mm_cmpeq_epi16(v, lt), _mm_cmpeq_epi16(v, gt))));
+                    if (_mm_movemask_epi8(odd) != 0) break;
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(v, v));
+                }
+            }
+#endif
             if (CharData) {
                 // Four units at a time while all four are ASCII and none needs a reference.
                 for (uint64_t word; k + 4 <= limit; k += 4) {
@@ -708,8 +727,55 @@ bool TXmlInputSource::getNextChar(int32_t& CodePoint) {
     return true;
 }
 
+std::size_t TXmlInputSource::readPlainRunUTF16(WideString& Text, const TXmlRunStops& Stops) {
+    // Whole units lying in the buffer, read as readUTF16 reads them; surrogates, U+FFFE, U+FFFF
+    // and the stops are left to getNextChar.
+    const bool exchanged = FEncoding == kEncodingUTF16LE;
+    const uint8_t* const begin = FBuffer.get() + FReadPos;
+    const std::size_t room = static_cast<std::size_t>(FAvailable - FReadPos) / 2;
+    const int32_t tab = FLocator->getTabWidth();
+    int32_t lineFeeds = 0, columns = 0;
+    const auto unitAt = [&](std::size_t i) {
+        char16_t unit;
+        std::memcpy(&unit, begin + 2 * i, 2);
+        return exchanged ? static_cast<char16_t>((unit >> 8) | (unit << 8)) : unit;
+    };
+    // First the extent of the run (and the locator's move), then its units in one piece.
+    std::size_t units = 0;
+    for (; units < room; ++units) {
+        const char16_t unit = unitAt(units);
+        if (unit < 0x80) {
+            if (Stops.Stop[unit]) break;
+            if (unit == 0x0A) {
+                ++lineFeeds;
+                columns = 0;
+            } else {
+                columns += unit == 0x09 ? tab : 1;
+            }
+        } else if ((unit >= 0xD800 && unit <= 0xDFFF) || unit >= 0xFFFE) {
+            break;
+        } else {
+            ++columns;
+        }
+    }
+    if (units == 0) return 0;
+    const std::size_t oldSize = Text.size();
+    Text.resize(oldSize + units);
+    if (exchanged) {
+        for (std::size_t i = 0; i < units; ++i) Text[oldSize + i] = unitAt(i);
+    } else {
+        std::memcpy(Text.data() + oldSize, begin, 2 * units);
+    }
+    FReadPos += static_cast<int32_t>(2 * units);
+    FLocator->advanceRun(lineFeeds, columns);
+    return units;
+}
+
 std::size_t TXmlInputSource::readPlainRun(WideString& Text, const TXmlRunStops& Stops) {
-    if (FEncoding != kEncodingUTF8 || FLookAhead != -1) return 0;
+    if (FEncoding != kEncodingUTF8 || FLookAhead != -1) {
+        const bool sixteenBit = FEncoding >= kEncodingUTF16BE && FEncoding <= kEncodingUCS2;
+        return sixteenBit && FLookAhead == -1 ? readPlainRunUTF16(Text, Stops) : 0;
+    }
     const uint8_t* const begin = FBuffer.get() + FReadPos;
     const uint8_t* const end = FBuffer.get() + FAvailable;
     const int32_t tab = FLocator->getTabWidth();

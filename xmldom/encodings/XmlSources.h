@@ -197,8 +197,9 @@ public:
     /// buffered UTF-8 bytes up to the first that needs getNextChar (an ASCII character of
     /// Stops, a carriage return, a four-byte form, a sequence that is not well formed, U+FFFE,
     /// U+FFFF, the end of the buffer) and advances the locator over them, exactly as that many
-    /// getNextChar calls would. Returns the number of units appended (none for other encodings
-    /// or with a look-ahead pending).
+    /// getNextChar calls would. The 16-bit encodings likewise, up to a surrogate, U+FFFE, U+FFFF,
+    /// a stop or the last whole unit in the buffer. Returns the number of units appended (none
+    /// for single-byte sets or with a look-ahead pending).
     std::size_t readPlainRun(WideString& Text, const TXmlRunStops& Stops);
 
     uint8_t getDeclarationKind() const { return FDeclarationKind; }
@@ -236,6 +237,8 @@ private:
     /// Decodes what the buffer holds of plain UTF-8 into Out (at most Room units); returns the
     /// units written.
     std::size_t decodeBufferedUTF8(char16_t* Out, std::size_t Room);
+    /// readPlainRun in the 16-bit encodings.
+    std::size_t readPlainRunUTF16(WideString& Text, const TXmlRunStops& Stops);
     bool readUTF16(int32_t& CodePoint, bool Exchanged);
     [[noreturn]] void raiseSequenceError(const char16_t* Pattern, int64_t Position);
 

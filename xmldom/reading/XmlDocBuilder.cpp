@@ -46,24 +46,35 @@ WideString prefixOf(std::u16string_view qname) {
 
 namespace {
 size_t nameSlot(const WideString& Name, size_t Slots) {
-    return (Name.size() * 7 + Name.front() + Name.back() * 3) & (Slots - 1);
+    // The middle unit too: names of one vocabulary often share their first and last letters.
+    return (Name.size() * 7 + Name.front() + Name.back() * 3 + Name[Name.size() / 2] * 13) & (Slots - 1);
 }
 } // namespace
 
 const TXmlDocBuilder::KnownName* TXmlDocBuilder::knownName(const KnownNames& Known, const WideString& Name) {
     if (Name.empty()) return nullptr;
-    const KnownName& known = Known[nameSlot(Name, kKnownNameSlots)];
+    const KnownName& known = Known.slots[nameSlot(Name, kKnownNameSlots)];
     return known.shared && SameUnits(*known.shared, Name) ? &known : nullptr;
 }
 
 void TXmlDocBuilder::rememberName(KnownNames& Known, const WideString& Name, const WideString* Shared,
                                   uint8_t DeclarationKind) {
-    if (!Name.empty()) Known[nameSlot(Name, kKnownNameSlots)] = {Shared, DeclarationKind};
+    if (Name.empty()) return;
+    const size_t slot = nameSlot(Name, kKnownNameSlots);
+    Known.slots[slot] = {Shared, DeclarationKind};
+    Known.filled[slot / 64] |= uint64_t{1} << (slot % 64);
+}
+
+void TXmlDocBuilder::forget(KnownNames& Known) {
+    for (size_t word = 0; word < kKnownNameSlots / 64; ++word)
+        for (uint64_t bits = Known.filled[word]; bits; bits &= bits - 1)
+            Known.slots[word * 64 + static_cast<size_t>(__builtin_ctzll(bits))] = {};
+    for (uint64_t& word : Known.filled) word = 0;
 }
 
 void TXmlDocBuilder::forgetKnownNames() {
-    for (KnownName& known : FKnownTags) known = {};
-    for (KnownName& known : FKnownAttributes) known = {};
+    forget(FKnownTags);
+    forget(FKnownAttributes);
     FKnownNamesOf = nullptr;
 }
 
@@ -253,7 +264,7 @@ bool TXmlDocBuilder::processEndElement(TXmlCustomReader* Reader, TdomLocator* Lo
         if (FReferenceNode->getNodeType() == ntElement_Node &&
             SameUnits(static_cast<TdomElement*>(FReferenceNode)->getTagNameRef(), tagName)) {
             const WideString& name = static_cast<TdomElement*>(FReferenceNode)->getTagNameRef();
-            KnownName& known = FKnownTags[nameSlot(name, kKnownNameSlots)];
+            KnownName& known = FKnownTags.slots[nameSlot(name, kKnownNameSlots)];
             if (known.shared == &name) {
                 // The room the next element of this name starts with, within reason: a hint
                 // must not make every later element of a name as large as one huge list.

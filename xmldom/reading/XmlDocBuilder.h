@@ -56,11 +56,17 @@ private:
         uint8_t declarationKind = 2; ///< as an attribute name (TdomAttr::getNamespaceDeclarationKind)
         uint32_t childCount = 0;     ///< element names: children of the last element closed of that name
     };
-    static constexpr size_t kKnownNameSlots = 32;
-    using KnownNames = KnownName[kKnownNameSlots];
+    static constexpr size_t kKnownNameSlots = 128; ///< a power of two
+    /// The slots, and which of them are filled (so forgetting clears only those: a builder
+    /// that reads many small texts, such as entity content, forgets at each one).
+    struct KnownNames {
+        KnownName slots[kKnownNameSlots];
+        uint64_t filled[kKnownNameSlots / 64] = {};
+    };
     static const KnownName* knownName(const KnownNames& Known, const WideString& Name);
     static void rememberName(KnownNames& Known, const WideString& Name, const WideString* Shared,
                              uint8_t DeclarationKind);
+    static void forget(KnownNames& Known);
     void forgetKnownNames();
     /// Whether the reference node is an element of the library's own class in a document of the
     /// library's own class: nodes its document makes are then appended without appendChild's checks.

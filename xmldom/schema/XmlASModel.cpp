@@ -16,6 +16,7 @@
 #include "XmlDomImpl.h"
 #include "XmlParsers.h"
 #include "XmlSources.h"
+#include "XmlStrings.h"
 
 namespace xmldom {
 
@@ -67,7 +68,13 @@ TdomASObject* TdomASObjectList::item(int index) const {
 // ---------------------------------------------------------------- TdomASNamedObjectMap
 
 namespace {
-size_t hashName(std::u16string_view name) { return std::hash<std::u16string_view>{}(name); }
+// FNV-1a over the units, with the high bits folded down for the slot mask: declaration names
+// are short, and the general byte hash cost more than the lookup around it.
+size_t hashName(std::u16string_view name) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (char16_t c : name) h = (h ^ c) * 0x100000001b3ull;
+    return static_cast<size_t>(h ^ (h >> 29));
+}
 }  // namespace
 
 size_t TdomASNamedObjectMap::findSlot(std::u16string_view name, size_t hash) const {
@@ -75,7 +82,7 @@ size_t TdomASNamedObjectMap::findSlot(std::u16string_view name, size_t hash) con
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
         uint32_t s = slots_[i];
         if (s == 0) return i;
-        if (hashes_[s - 1] == hash && items_[s - 1]->getName() == name) return i;
+        if (hashes_[s - 1] == hash && SameUnits(items_[s - 1]->getName(), name)) return i;
     }
 }
 

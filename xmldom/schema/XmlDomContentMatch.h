@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "XmlStrings.h"
 #include "XmlSupport.h"
 
 namespace xmldom {
@@ -77,7 +78,7 @@ public:
 
     /// The three list operators' tests, also for callers that name the operator themselves.
     bool nameTest(M model, size_t& index, bool optional) const {
-        bool hit = index < names_.size() && nameAt(index) == a_.name(model);
+        bool hit = index < names_.size() && SameUnits(nameAt(index), a_.name(model));
         if (hit) ++index;
         return hit || optional;
     }
@@ -96,12 +97,23 @@ private:
     static const WideString& deref(const WideString* name) { return *name; }
     const WideString& nameAt(size_t index) const { return deref(names_[index]); }
 
+    /// withFrequency of a sub-model at depth + 1 (no deeper than the bound, no refusal pending)
+    /// that is a name occurring once: the name test alone. Names fill most models, so the
+    /// general path's calls are spared for them.
+    bool subModelWithFrequency(M sub, size_t& index, TdomContentMatchState& st, int depth) const {
+        if (a_.listOperator(sub) == kListName && a_.frequency(sub) == kFreqOnce && depth < kMaxContentModelDepth) {
+            st.error = false;
+            return nameTest(sub, index, false);
+        }
+        return withFrequency(sub, index, st, depth + 1);
+    }
+
     bool sequence(M model, size_t& index, TdomContentMatchState& st, bool optional, int depth) const {
         size_t count = a_.subModelCount(model);
         size_t work = index;
         bool matched = count > 0;
         for (size_t i = 0; i < count && matched; ++i)
-            matched = withFrequency(a_.subModel(model, i), work, st, depth + 1);
+            matched = subModelWithFrequency(a_.subModel(model, i), work, st, depth);
         if (st.tooDeep) return false;
         if (matched) {
             index = work;
@@ -120,7 +132,7 @@ private:
         size_t found = index;
         for (size_t i = 0; i < count; ++i) {
             size_t copy = index;
-            bool ok = withFrequency(a_.subModel(model, i), copy, st, depth + 1);
+            bool ok = subModelWithFrequency(a_.subModel(model, i), copy, st, depth);
             if (st.tooDeep) return false;
             if (!ok) {
                 if (st.error) return false;
