@@ -18,6 +18,7 @@
 #include "XmlDomReader.h"
 #include "XmlDtdReader.h"
 #include "XmlEncodings.h"
+#include "XmlErrorKinds.h"
 #include "XmlMessages.h"
 #include "XmlSourceCode.h"
 #include "XmlStreamBuilder.h"
@@ -236,7 +237,7 @@ bool TXmlToDomParser::runCore(TStream* Stream, const WideString& PublicId, const
     }
     const uint8_t kind = source->getDeclarationKind();
     if (!source->hasDeclarationFault() && (kind == kDeclXml || kind == kDeclXmlOrText || kind == kDeclNone)) {
-        if (source->hasEncodingMismatch()) return reportError(78, source->getLocator());
+        if (source->hasEncodingMismatch()) return reportError(ET_ENCODING_NOT_SUPPORTED, source->getLocator());
         return Fragment ? FDocReader->parseFragment(source.get()) : FDocReader->parseDocument(source.get());
     }
     return reportError(ET_INVALID_XML_DECLARATION, source->getLocator());

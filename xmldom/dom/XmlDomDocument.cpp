@@ -13,6 +13,7 @@
 
 #include "XmlDomImpl.h"
 #include "XmlDomInternal.h"
+#include "XmlErrorKinds.h"
 #include "XmlUri.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -735,17 +736,17 @@ bool TdomDocument::validateDocument(uint8_t option) {
     bool result = schema_->validateModels();
     TdomElement* element = getDocumentElement();
     if (!element) {
-        sendErrorNotification(60, this);
+        sendErrorNotification(ET_ROOT_NOT_FOUND, this);
         result = false;
     }
     if (!resolveEntityReferences(option)) {
-        sendErrorNotification(32, this);
+        sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this);
         result = false;
     }
     element = getDocumentElement();
     TdomDocumentTypeDecl* decl = getDocTypeDecl();
     if (decl && element && decl->getName() != element->getNodeName()) {
-        sendErrorNotification(35, this);
+        sendErrorNotification(ET_ROOT_ELEMENT_TYPE_MISMATCH, this);
         result = false;
     }
     // The document element's walk gathers the attributes the ID reference pass must check;

@@ -14,6 +14,7 @@
 #include "XmlDomEntityContent.h"
 #include "XmlDomInternal.h"
 #include "XmlDomMessages.h"
+#include "XmlErrorKinds.h"
 #include "XmlUri.h"
 
 namespace xmldom {
@@ -1046,7 +1047,7 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
     try {
         literal = literalValueWith(declared ? &decl : nullptr);
     } catch (const Exception&) {
-        sendErrorNotification(23, this);
+        sendErrorNotification(ET_ENTITY_DECLARATION_NOT_FOUND, this);
         return false;
     }
     bool result = true;
@@ -1059,7 +1060,7 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
             hit = true;
         }
         if (hit) {
-            sendErrorNotification(36, this);
+            sendErrorNotification(ET_ATTRIBUTE_REFERS_TO_EXTERNAL_ENTITY, this);
             result = false;
         }
         try {
@@ -1068,12 +1069,12 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
             hit = true;
         }
         if (hit) {
-            sendErrorNotification(53, this);
+            sendErrorNotification(ET_LT_IN_REPLACEMENT_TEXT, this);
             result = false;
         }
     }
     if (!declared) {
-        sendErrorNotification(6, this);
+        sendErrorNotification(ET_ATTRIBUTE_DEFINITION_NOT_FOUND, this);
         return false;
     }
     const TdomSchemaQuery& schema = schemaOf(this);
@@ -1141,7 +1142,7 @@ bool TdomAttr::validateAttributeValuesWith(TdomDeclMemo& memo) {
     try {
         literal = literalValueWith(declared ? &decl : nullptr);
     } catch (const Exception&) {
-        sendErrorNotification(23, this);
+        sendErrorNotification(ET_ENTITY_DECLARATION_NOT_FOUND, this);
         return false;
     }
     // An attribute the models do not declare was reported by validate (kind 6); no check here.
@@ -1150,21 +1151,21 @@ bool TdomAttr::validateAttributeValuesWith(TdomDeclMemo& memo) {
     bool result = true;
     if (decl.attrType == 3) {
         if (!IsXmlName(literal)) {
-            sendErrorNotification(7, this);
+            sendErrorNotification(ET_ATTRIBUTE_VALUE_TYPE_MISMATCH, this);
             result = false;
         } else if (!ids.find(literal)) {
-            sendErrorNotification(29, this);
+            sendErrorNotification(ET_TARGET_ID_VALUE_NOT_FOUND, this);
             result = false;
         }
         return result;
     }
     if (!IsXmlNames(literal)) {
-        sendErrorNotification(7, this);
+        sendErrorNotification(ET_ATTRIBUTE_VALUE_TYPE_MISMATCH, this);
         return false;
     }
     forEachToken(literal, [&](std::u16string_view token) {
         if (!ids.contains(token)) {
-            sendErrorNotification(29, this);
+            sendErrorNotification(ET_TARGET_ID_VALUE_NOT_FOUND, this);
             result = false;
         }
     });

@@ -15,15 +15,6 @@ namespace xmldom {
 
 namespace {
 
-constexpr TXmlErrorType ET_DOUBLE_ATTRIBUTE_DEFINITION = 1;
-constexpr TXmlErrorType ET_DOUBLE_ENTITY_DECLARATION = 2;
-constexpr TXmlErrorType ET_DOUBLE_PARAMETER_ENTITY_DECLARATION = 3;
-constexpr TXmlErrorType ET_UNUSABLE_ENTITY_DECLARED = 4;
-constexpr TXmlErrorType ET_DOUBLE_ELEMENT_TYPE_DECLARATION = 8;
-constexpr TXmlErrorType ET_DUPLICATE_NOTATION_DECLARATION = 13;
-constexpr TXmlErrorType ET_PARAMETER_ENTITY_DECLARATION_NOT_FOUND = 27;
-constexpr TXmlErrorType ET_LT_IN_REPLACEMENT_TEXT = 53;
-
 constexpr char16_t kSenderNotSpecified[] = u"Internal Parser Exception: Sender not specified";
 constexpr char16_t kSenderDomImplNotSpecified[] = u"Internal Parser Exception: sender.DOMImpl not specified";
 constexpr char16_t kContentModelActive[] = u"TXmlASBuilder -- Content Model is active.";

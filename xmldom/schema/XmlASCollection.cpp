@@ -10,6 +10,7 @@
 #include "XmlDomDocument.h"
 #include "XmlDomEntityExpansion.h"
 #include "XmlDomImpl.h"
+#include "XmlErrorKinds.h"
 
 namespace xmldom {
 
@@ -164,7 +165,7 @@ void TdomASModelCollection::normalizeAttributeValue(const TdomASAttributeDecl* a
         if (amp == in.size()) break;
         size_t semi = in.find(u';', amp + 1);
         if (semi == WideString::npos) {
-            errorKind = 66;
+            errorKind = ET_INVALID_ATTLIST_DECLARATION;
             return;
         }
         std::u16string_view ref = std::u16string_view(in).substr(amp, semi - amp + 1);
@@ -172,25 +173,25 @@ void TdomASModelCollection::normalizeAttributeValue(const TdomASAttributeDecl* a
             try {
                 out += XmlCharRefToStr(ref);
             } catch (const Exception&) {
-                errorKind = 66;
+                errorKind = ET_INVALID_ATTLIST_DECLARATION;
                 return;
             }
         } else {
             WideString name(ref.substr(1, ref.size() - 2));
             if (!IsXmlName(name)) {
-                errorKind = 66;
+                errorKind = ET_INVALID_ATTLIST_DECLARATION;
                 return;
             }
             WideString text;
             switch (expander.expandEntity(name, text)) {
                 case TdomExpansionResult::Ok: whiteToSpace(text); break;
-                case TdomExpansionResult::Undeclared: errorKind = 66; return;
+                case TdomExpansionResult::Undeclared: errorKind = ET_INVALID_ATTLIST_DECLARATION; return;
                 case TdomExpansionResult::Unparsed:
-                case TdomExpansionResult::External: errorKind = 36; return;
+                case TdomExpansionResult::External: errorKind = ET_ATTRIBUTE_REFERS_TO_EXTERNAL_ENTITY; return;
                 case TdomExpansionResult::Unresolvable:
-                case TdomExpansionResult::Unusable: errorKind = lessThan ? 53 : 61; return;
+                case TdomExpansionResult::Unusable: errorKind = lessThan ? ET_LT_IN_REPLACEMENT_TEXT : ET_NO_PROPER_MARKUP_REFERENCED; return;
                 case TdomExpansionResult::Circular:
-                case TdomExpansionResult::TooLarge: errorKind = 62; return;
+                case TdomExpansionResult::TooLarge: errorKind = ET_RECURSIVE_REFERENCE; return;
             }
         }
         i = semi + 1;

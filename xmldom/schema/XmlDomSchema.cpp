@@ -5,6 +5,7 @@
 
 #include "XmlChars.h"
 #include "XmlDomDocument.h"
+#include "XmlErrorKinds.h"
 
 namespace xmldom {
 
@@ -33,15 +34,15 @@ namespace {
 uint8_t kindOf(TdomExpansionResult r) {
     switch (r) {
         case TdomExpansionResult::Ok: return 0;
-        case TdomExpansionResult::Undeclared: return 66;
-        case TdomExpansionResult::External: return 36;
-        case TdomExpansionResult::Unparsed: return 63;
+        case TdomExpansionResult::Undeclared: return ET_INVALID_ATTLIST_DECLARATION;
+        case TdomExpansionResult::External: return ET_ATTRIBUTE_REFERS_TO_EXTERNAL_ENTITY;
+        case TdomExpansionResult::Unparsed: return ET_UNPARSED_ENTITY_REFERENCED;
         case TdomExpansionResult::Unresolvable:
-        case TdomExpansionResult::Unusable: return 61;
+        case TdomExpansionResult::Unusable: return ET_NO_PROPER_MARKUP_REFERENCED;
         case TdomExpansionResult::Circular:
-        case TdomExpansionResult::TooLarge: return 62;
+        case TdomExpansionResult::TooLarge: return ET_RECURSIVE_REFERENCE;
     }
-    return 66;
+    return ET_INVALID_ATTLIST_DECLARATION;
 }
 
 }  // namespace
@@ -63,20 +64,20 @@ uint8_t TdomSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, W
             continue;
         }
         size_t semi = text.find(u';', i + 1);
-        if (semi == WideString::npos) return 66;
+        if (semi == WideString::npos) return ET_INVALID_ATTLIST_DECLARATION;
         std::u16string_view body = std::u16string_view(text).substr(i + 1, semi - i - 1);
         if (!body.empty() && body[0] == u'#') {
             std::vector<TdomEntityPart> parts = CutLiteralValue(std::u16string_view(text).substr(i, semi - i + 1));
-            if (parts.size() != 1 || parts[0].kind != TdomEntityPart::CharRef) return 66;
+            if (parts.size() != 1 || parts[0].kind != TdomEntityPart::CharRef) return ET_INVALID_ATTLIST_DECLARATION;
             out += parts[0].text;
         } else {
             WideString name(body);
-            if (!IsXmlName(name)) return 66;
+            if (!IsXmlName(name)) return ET_INVALID_ATTLIST_DECLARATION;
             WideString sub;
             if (uint8_t kind = kindOf(expander.expandEntity(name, sub))) return kind;
             if (!IsXmlPredefinedEntityName(name) &&
                 TestEntityReferences(TdomEntityTestKind::LessThan, name, true, lookup) == TdomEntityTestResult::Hit)
-                return 53;
+                return ET_LT_IN_REPLACEMENT_TEXT;
             for (char16_t s : sub) out.push_back(s == u'\t' || s == u'\n' || s == u'\r' ? u' ' : s);
         }
         i = semi + 1;
