@@ -206,8 +206,8 @@ void clearState() {
 class TDescriptorStream : public TStream {
 public:
     explicit TDescriptorStream(int fd) : fd_(fd) {}
-    int32_t Read(void*, int32_t) override { return 0; }
-    int32_t Write(const void* Buffer, int32_t Count) override {
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void* Buffer, int64_t Count) override {
         int32_t done = 0;
         const auto* bytes = static_cast<const char*>(Buffer);
         while (done < Count) {
@@ -221,8 +221,8 @@ public:
         position_ += done;
         return done;
     }
-    int64_t Seek(int64_t Offset, uint16_t Origin) override {
-        return Origin == xmldom::soFromCurrent && Offset == 0 ? position_ : position_;
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
+        return Origin == soCurrent && Offset == 0 ? position_ : position_;
     }
 
 private:

@@ -248,7 +248,7 @@ TEST(ConversionStreams, UTF16ToUTF8Stream) {
         std::vector<uint8_t> unaligned(5);
         std::memcpy(unaligned.data() + 1, pair.data(), 4);
         EXPECT_EQ(stream.Write(unaligned.data() + 1, 4), 4);
-        EXPECT_EQ(stream.Seek(10, soFromBeginning), 0);
+        EXPECT_EQ(stream.Seek(10, soBeginning), 0);
     }
     // Nothing of the failed writes reached the target.
     EXPECT_EQ(target.DataString(), "x\xC3\xA9\xF0\x9F\x98\x80");

@@ -32,17 +32,17 @@ class TByteViewStream : public TStream {
 public:
     explicit TByteViewStream(std::string_view bytes) : bytes_(bytes) {}
 
-    int32_t Read(void* Buffer, int32_t Count) override {
+    int64_t Read(void* Buffer, int64_t Count) override {
         const int64_t available = static_cast<int64_t>(bytes_.size()) - position_;
         const int32_t n = static_cast<int32_t>(std::clamp<int64_t>(Count, 0, std::max<int64_t>(available, 0)));
         if (n > 0) std::memcpy(Buffer, bytes_.data() + position_, static_cast<size_t>(n));
         position_ += n;
         return n;
     }
-    int32_t Write(const void*, int32_t) override { return 0; }
-    int64_t Seek(int64_t Offset, uint16_t Origin) override {
+    int64_t Write(const void*, int64_t) override { return 0; }
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
         const auto size = static_cast<int64_t>(bytes_.size());
-        const int64_t base = Origin == soFromCurrent ? position_ : Origin == soFromEnd ? size : 0;
+        const int64_t base = Origin == soCurrent ? position_ : Origin == soEnd ? size : 0;
         position_ = std::clamp<int64_t>(base + Offset, 0, size);
         return position_;
     }
@@ -286,7 +286,7 @@ bool TXmlToDomParser::internalSubsetWellFormed(const WideString& SystemId) {
 TdomDocument* TXmlToDomParser::fileToDom(const WideString& FileName) {
     if (!FDOMImpl) throw EAccessViolation(msg::kDomImplNotSpecified);
     if (FileName.empty()) throw EAccessViolation(kFilenameNotSpecified);
-    TFileStream stream(FileName, fmOpenRead);
+    TFileStream stream(ToUtf8(FileName), fmOpenRead);
     return wholeDocument(&stream, WideString(), FileName);
 }
 

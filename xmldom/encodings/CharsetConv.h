@@ -28,12 +28,12 @@ public:
 
     /// Reads from the target, then lets convertReadBuffer work on the bytes read; returns the
     /// number read.
-    int32_t Read(void* Buffer, int32_t Count) override;
+    int64_t Read(void* Buffer, int64_t Count) override;
     /// Lets convertWriteBuffer fill the conversion buffer and writes that to the target;
     /// returns Count when the target took all converted bytes, else minus what it took.
-    int32_t Write(const void* Buffer, int32_t Count) override;
+    int64_t Write(const void* Buffer, int64_t Count) override;
     /// Returns 0.
-    int64_t Seek(int64_t Offset, uint16_t Origin) override;
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
     /// Converts the bytes just read in place; returns their new count (0 in the base class).
     virtual int32_t convertReadBuffer(void* Buffer, int32_t Count);
     /// Converts Count bytes into the conversion buffer; returns the converted byte count

@@ -543,9 +543,9 @@ bool TXmlASBuilder::resolveParameterEntity(const WideString& Name, WideString& R
         ReplacementText = entry->getValue(FDOMImpl, FBaseSystemId);
         ErrorKind = 0;
     } catch (const EParserException& e) {
-        const WideString& message = e.Message;
-        if (message == kInvalidTextDeclaration) ErrorKind = ET_INVALID_TEXT_DECLARATION;
-        else if (message == kEncodingNotSupported) ErrorKind = ET_ENCODING_NOT_SUPPORTED;
+        const std::string& message = e.Message;
+        if (message == ToUtf8(kInvalidTextDeclaration)) ErrorKind = ET_INVALID_TEXT_DECLARATION;
+        else if (message == ToUtf8(kEncodingNotSupported)) ErrorKind = ET_ENCODING_NOT_SUPPORTED;
         else ErrorKind = ET_UNRESOLVABLE_PARAMETER_ENTITY_REFERENCE;
     } catch (const EConvertError&) {
         // Bytes that do not decode in the entity's encoding.
