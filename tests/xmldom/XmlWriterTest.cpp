@@ -19,10 +19,6 @@ using namespace xmldom;
 
 namespace {
 
-std::string utf8(const WideString& s) {
-    return ToUtf8(s);
-}
-
 class Writer : public ::testing::Test {
 protected:
     void SetUp() override {

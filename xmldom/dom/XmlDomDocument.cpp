@@ -731,8 +731,10 @@ bool TdomDocument::buildASModel() { return schema_->buildFromDeclaration(this); 
 
 bool TdomDocument::validateDocument(uint8_t option) {
     // Each run starts from an empty ID map: a second run on an unchanged document must not
-    // find its own IDs of the first run as duplicates.
+    // find its own IDs of the first run as duplicates. Content, attribute values and
+    // defaults expand entities under one budget, and each entity is tested once.
     idMap_.clear();
+    TdomExpansionScope scope(*schema_);
     bool result = schema_->validateModels();
     TdomElement* element = getDocumentElement();
     if (!element) {

@@ -96,6 +96,16 @@ void fillFacts(const TdomASEntityDecl* d, TdomEntityFacts& facts) {
     facts.literalValue = d->getLiteralValue();
 }
 
+/// The collection's declarations as the expansion engine looks them up, without fetching.
+TdomEntityLookup declaredIn(const TdomASModelCollection* collection) {
+    return [collection](const WideString& n, bool, TdomEntityFacts& facts) {
+        TdomASEntityDecl* d = collection->findEntityDecl(n);
+        if (!d) return false;
+        fillFacts(d, facts);
+        return true;
+    };
+}
+
 }  // namespace
 
 void TdomASModelCollection::resolveEntity(const WideString& name, WideString& text) const {
@@ -109,14 +119,7 @@ void TdomASModelCollection::resolveEntity(const WideString& name, WideString& te
     }
     if (refersToCircularEntity(decl, true)) throw EInvalid_Access_Err(msg::kCircularEntityRef);
     // External entities are refused before their state matters, so nothing is fetched here.
-    TdomEntityExpander expander(
-        [this](const WideString& n, bool, TdomEntityFacts& facts) {
-            TdomASEntityDecl* d = findEntityDecl(n);
-            if (!d) return false;
-            fillFacts(d, facts);
-            return true;
-        },
-        TdomExpansionLimits{}, false);
+    TdomEntityExpander expander(declaredIn(this), TdomExpansionLimits{}, false);
     WideString result;
     switch (expander.expandEntity(name, result)) {
         case TdomExpansionResult::Ok: text = std::move(result); return;
@@ -135,68 +138,9 @@ void TdomASModelCollection::normalizeAttributeValue(const TdomASAttributeDecl* a
     errorKind = 0;
     value.clear();
     if (!attrDecl) return;
-    const WideString& in = attrDecl->getDefaultValue();
-    // The checks of each entity reached, in order: undeclared 66, external 36, unusable 61,
-    // "<" in its value 53. A value with "<" is handed to the engine as unusable and told
-    // apart by the flag.
-    bool lessThan = false;
-    TdomEntityExpander expander(
-        [this, &lessThan](const WideString& n, bool, TdomEntityFacts& facts) {
-            TdomASEntityDecl* d = findEntityDecl(n);
-            if (!d) return false;
-            fillFacts(d, facts);
-            if (!facts.external && facts.state == AS_USABLE && facts.literalValue.find(u'<') != WideString::npos) {
-                lessThan = true;
-                facts.state = AS_UNUSABLE;
-            }
-            return true;
-        },
-        TdomExpansionLimits{}, false);
     WideString out;
-    out.reserve(in.size());
-    auto whiteToSpace = [&out](std::u16string_view s) {
-        for (char16_t c : s) out += (c == u'\t' || c == u'\n' || c == u'\r') ? u' ' : c;
-    };
-    size_t i = 0;
-    while (i < in.size()) {
-        size_t amp = in.find(u'&', i);
-        if (amp == WideString::npos) amp = in.size();
-        whiteToSpace(std::u16string_view(in).substr(i, amp - i));
-        if (amp == in.size()) break;
-        size_t semi = in.find(u';', amp + 1);
-        if (semi == WideString::npos) {
-            errorKind = ET_INVALID_ATTLIST_DECLARATION;
-            return;
-        }
-        std::u16string_view ref = std::u16string_view(in).substr(amp, semi - amp + 1);
-        if (ref.size() > 2 && ref[1] == u'#') {
-            try {
-                out += XmlCharRefToStr(ref);
-            } catch (const Exception&) {
-                errorKind = ET_INVALID_ATTLIST_DECLARATION;
-                return;
-            }
-        } else {
-            WideString name(ref.substr(1, ref.size() - 2));
-            if (!IsXmlName(name)) {
-                errorKind = ET_INVALID_ATTLIST_DECLARATION;
-                return;
-            }
-            WideString text;
-            switch (expander.expandEntity(name, text)) {
-                case TdomExpansionResult::Ok: whiteToSpace(text); break;
-                case TdomExpansionResult::Undeclared: errorKind = ET_INVALID_ATTLIST_DECLARATION; return;
-                case TdomExpansionResult::Unparsed:
-                case TdomExpansionResult::External: errorKind = ET_ATTRIBUTE_REFERS_TO_EXTERNAL_ENTITY; return;
-                case TdomExpansionResult::Unresolvable:
-                case TdomExpansionResult::Unusable: errorKind = lessThan ? ET_LT_IN_REPLACEMENT_TEXT : ET_NO_PROPER_MARKUP_REFERENCED; return;
-                case TdomExpansionResult::Circular:
-                case TdomExpansionResult::TooLarge: errorKind = ET_RECURSIVE_REFERENCE; return;
-            }
-        }
-        i = semi + 1;
-    }
-    value = std::move(out);
+    errorKind = NormalizeDeclaredValue(attrDecl->getDefaultValue(), declaredIn(this), nullptr, out);
+    if (errorKind == 0) value = std::move(out);
 }
 
 // ---------------------------------------------------------------- entity tests

@@ -90,13 +90,6 @@ bool TdomASSchemaQuery::hasNotationDecl(const WideString& name) const {
     return collection_.findNotationDecl(name) != nullptr;
 }
 
-uint8_t TdomASSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const {
-    if (!decl.declaration) return TdomSchemaQuery::normalizeAttributeValue(decl, value);
-    TXmlErrorType kind = 0;
-    collection_.normalizeAttributeValue(static_cast<const TdomASAttributeDecl*>(decl.declaration), kind, value);
-    return static_cast<uint8_t>(kind);
-}
-
 // ---- element content ------------------------------------------------------------------------
 
 namespace {
