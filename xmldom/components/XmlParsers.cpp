@@ -68,6 +68,17 @@ void TXmlCustomParser::Notification(TdomBaseComponent* AComponent, TOperation Op
     if (Operation == opRemove && AComponent == FDOMImpl) FDOMImpl = nullptr;
 }
 
+void TXmlCustomParser::SetBufferSize(int32_t Value) {
+    if (Value < 1024) throw ENot_Supported_Err(msg::kBufferSizeTooSmall);
+    FBufferSize = Value;
+}
+
+bool TXmlCustomParser::reportError(TXmlErrorType Kind, TdomLocator* Locator) {
+    TdomError error(Kind, Locator, WideString());
+    if (FDOMImpl) return FDOMImpl->handleError(this, &error);
+    return error.getSeverity() != DOM_SEVERITY_FATAL_ERROR;
+}
+
 // ------------------------------------------------------------------ TDomToXmlParser
 
 TDomToXmlParser::TDomToXmlParser(TdomBaseComponent* AOwner)
@@ -79,11 +90,6 @@ TDomToXmlParser::TDomToXmlParser(TdomBaseComponent* AOwner)
     FDomReader->setSuppressXmlns(false);
     FTestHandler->setNextHandler(FStreamBuilder);
     FDomReader->setNextHandler(FStreamBuilder);
-}
-
-void TDomToXmlParser::SetBufferSize(int32_t Value) {
-    if (Value < 1024) throw ENot_Supported_Err(msg::kBufferSizeTooSmall);
-    FBufferSize = Value;
 }
 
 bool TDomToXmlParser::GetStrictErrorChecking() const {
@@ -193,11 +199,6 @@ void TXmlToDomParser::SetDOMImpl(TDomImplementation* Value) {
     FDocReader->setDOMImpl(Value);
 }
 
-void TXmlToDomParser::SetBufferSize(int32_t Value) {
-    if (Value < 1024) throw ENot_Supported_Err(msg::kBufferSizeTooSmall);
-    FBufferSize = Value;
-}
-
 bool TXmlToDomParser::getKeepCDATASections() const { return FDocBuilder->getKeepCDATASections(); }
 void TXmlToDomParser::SetKeepCDATASections(bool Value) { FDocBuilder->setKeepCDATASections(Value); }
 bool TXmlToDomParser::getKeepComments() const { return FDocBuilder->getKeepComments(); }
@@ -218,12 +219,6 @@ void TXmlToDomParser::freeBuiltDocument() {
     FBuiltDocument = nullptr;
     FDocBuilder->setReferenceNode(nullptr);
     if (FDOMImpl) FDOMImpl->freeDocument(doc);
-}
-
-bool TXmlToDomParser::reportError(TXmlErrorType Kind, TdomLocator* Locator) {
-    TdomError error(Kind, Locator, WideString());
-    if (FDOMImpl) return FDOMImpl->handleError(this, &error);
-    return error.getSeverity() != DOM_SEVERITY_FATAL_ERROR;
 }
 
 bool TXmlToDomParser::runCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId,

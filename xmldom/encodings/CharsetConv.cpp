@@ -179,7 +179,7 @@ bool sameCharsetName(std::string_view a, std::string_view b) {
     return true;
 }
 
-TCSMIB::TCSMIB(TObject*) {
+TCSMIB::TCSMIB(TdomBaseComponent* AOwner) : TdomBaseComponent(AOwner) {
     SetEnum(3);
 }
 

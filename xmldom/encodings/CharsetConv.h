@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "XmlComponents.h"
 #include "XmlStreams.h"
 #include "XmlSupport.h"
 
@@ -69,11 +70,12 @@ bool sameCharsetName(std::string_view A, std::string_view B);
 
 using TCSMIBChangingEvent = std::function<void(TObject* Sender, int NewEnum, bool& AllowChange)>;
 
-/// One MIB number of the character-set registry and its registered names.
-class TCSMIB : public TPersistent {
+/// One MIB number of the character-set registry and its registered names. A component: with an
+/// owner, the owner frees it.
+class TCSMIB : public TdomBaseComponent {
 public:
     /// Enum 3 (US-ASCII), set through SetEnum; IgnoreInvalidEnum false; no events.
-    explicit TCSMIB(TObject* AOwner = nullptr);
+    explicit TCSMIB(TdomBaseComponent* AOwner = nullptr);
 
     int getEnum() const { return FEnum; }
     bool IgnoreInvalidEnum = false;
