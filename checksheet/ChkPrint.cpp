@@ -17,10 +17,6 @@
 
 namespace {
 
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
 /// An error box with OK showing LText(textNo), then the focus on `control`.
 void StopAt(int textNo, TWinControl* control) {
     MessageDlg(LText(textNo), TMsgDlgType::mtError, {mrOk});
@@ -75,7 +71,31 @@ void TfrmChecksheet::CollectChecksheetChoices() {
     RadioCode = edtRadioCode->Text();
 }
 
+bool TfrmChecksheet::ChosenRangeReady() {
+    // A decided hand-off job shows its choices as free text; every other road takes them from
+    // the items chosen in the lists.
+    const bool decidedHandOff = HandOffMode && cmbVariants->Style() == TComboBoxStyle::csDropDown;
+    if (!decidedHandOff) {
+        if (cmbVariants->ItemIndex() < 0) return false;
+        ModelRange = ItemCode(cmbVariants->Text());
+        if (cbService->Checked()) {
+            if (cmbInterval->ItemIndex() < 0) return false;
+            IntervalNo = ItemCode(cmbInterval->Text());
+        }
+    }
+    TTable& ranges = *frmTables->tblMRanges;
+    if (ModelRange == 0 || !ranges.FindKey({ModelRange})) return false;
+    frmTables->tblEngines->FindKey({Language, ranges.FieldByName("ENGINE_CODE")->AsInteger()});
+    return !cbService->Checked() || (IntervalNo >= 1 && IntervalNo <= 21);
+}
+
+bool TfrmChecksheet::FirstIntervalChosen() {
+    const int chosen = cmbInterval->ItemIndex();
+    return chosen >= 0 && cmbInterval->Items[chosen].find(LText(61)) != std::string::npos;
+}
+
 void TfrmChecksheet::btnPrintClick(TObject*) {
+    if (!ChosenRangeReady()) return;
     if (!cbService->Checked() && !cbPreTest->Checked()) return StopAt(160, cbService);
     if (!HandOffMode && !BatchMode) {
         TTable& params = *frmTables->tblParams;
@@ -92,8 +112,9 @@ void TfrmChecksheet::btnPrintClick(TObject*) {
     CollectChecksheetChoices();
     ContinuePrint = true;
     // Every interval but the first-interval item may add extended-period operations; with no
-    // item chosen (a decided hand-off job) the dialog is asked every time.
-    if (DoService && cmbInterval->Text().find(LText(61)) == std::string::npos && frmExtPer) frmExtPer->ShowModal();
+    // item chosen (a decided hand-off job, whose free text may name the first interval) the
+    // dialog is asked every time.
+    if (DoService && !FirstIntervalChosen() && frmExtPer) frmExtPer->ShowModal();
     if (ContinuePrint && PrintDialog1.Execute()) {
         modReporting->prnReport->Print();
         if (cbPaintBodyWith->Checked()) PrintPaintProtectionPages();
@@ -102,10 +123,11 @@ void TfrmChecksheet::btnPrintClick(TObject*) {
 }
 
 void TfrmChecksheet::btnViewClick(TObject*) {
+    if (!ChosenRangeReady()) return;
     if (!cbService->Checked() && !cbPreTest->Checked()) return StopAt(160, cbService);
     ContinuePrint = true;
     CollectChecksheetChoices();
-    if (DoService && cmbInterval->Text().find(LText(61)) == std::string::npos) {
+    if (DoService && !FirstIntervalChosen()) {
         auto dialog = std::make_unique<TfrmExtPer>(this);
         dialog->ShowModal();
     }
@@ -158,7 +180,7 @@ bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::st
     AsAtDate = DateToStr(Date());
     CollectChecksheetChoices();
     Market = XMLMarket;
-    Language = XMLLanguage;
+    UseLanguage(XMLLanguage);
     ModelRange = StrToIntDef(modelRange, 0);
     IntervalNo = StrToIntDef(interval, 0);
 
@@ -175,9 +197,21 @@ bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::st
     TField* isoLanguage = conv.FieldByName("ISOLanguage");
     for (conv.First(); !conv.Eof(); conv.Next())
         if (isoLanguage->AsString() == Language) {
-            Language = conv.FieldByName("VETRALanguage")->AsString();
+            UseLanguage(conv.FieldByName("VETRALanguage")->AsString());
             break;
         }
+
+    // A market or language the service data do not hold would give a sheet without a text: the
+    // request is refused as an unknown model range is.
+    OpenIfClosed(*t.tblLanguage);
+    std::string unknown;
+    if (!t.tblMarket->FindKey({Market})) unknown += "Market " + XMLMarket + " not found in the service data - ";
+    if (!t.tblLanguage->FindKey({Language})) unknown += "Language " + XMLLanguage + " not found in the service data - ";
+    if (!unknown.empty()) {
+        MessageDlg(unknown + "request for " + XMLMarket + "," + XMLLanguage + " not written", TMsgDlgType::mtError,
+                   {mrOk});
+        return false;
+    }
 
     TTable& ranges = *t.tblMRanges;
     if (!ranges.FindKey({ModelRange})) {
@@ -197,7 +231,5 @@ bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::st
         cbEmissionTest->SetChecked(false);
         DoEmissionTest = false;
     }
-    // The texts of the sheet are in the code page of the request's language.
-    UseLanguageCodePage(Language);
     return true;
 }

@@ -11,11 +11,13 @@
 
 #include "CustDet.h"
 #include "Dialogs.h"
+#include "FormsScript.h"
 #include "SpecInst.h"
 #include "SysUtils.h"
 #include "Tables.h"
 #include "TolmLib.h"
 #include "cal.h"
+#include "charconv.h"
 
 std::string ItemSep;
 std::array<bool, 22> IntervalFlags{};
@@ -30,27 +32,6 @@ namespace {
 constexpr char kSeparatorChar = '\xB6';
 constexpr int kItemSepBlanks = 120;
 constexpr int kIntervalPositions = 21;
-
-constexpr const char* kMarketsWithoutTestBoxes[] = {"BG", "SI", "HR", "UA", "RO", "GR",
-                                                    "TR", "HX", "PL", "CS", "RU"};
-
-template <class T>
-T* Place(TForm* form, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-    T* c = new T(form);
-    c->Name = name;
-    c->SetParent(parent);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
-std::string WithoutTrailingDollars(std::string text) {
-    while (!text.empty() && text.back() == '$') text.pop_back();
-    return text;
-}
 
 /// Two digits with a leading zero.
 std::string TwoDigits(int value) {
@@ -83,11 +64,6 @@ std::string ItemText(const std::string& item) {
     std::size_t end = p;
     while (end > 0 && p - end < std::size_t(kItemSepBlanks) && item[end - 1] == ' ') --end;
     return item.substr(0, end);
-}
-
-bool MarketWithoutTestBoxes(const std::string& market) {
-    return std::find(std::begin(kMarketsWithoutTestBoxes), std::end(kMarketsWithoutTestBoxes), market) !=
-           std::end(kMarketsWithoutTestBoxes);
 }
 
 // --- construction ------------------------------------------------------------------------------
@@ -255,6 +231,8 @@ void TfrmChecksheet::FormShow(TObject*) {
     // The layout follows the market of the settings just read (a run without the main menu has
     // no market before them).
     OpenChecksheetData();
+    // A sheet printed without the main menu (hand-off or XML mode) carries the data version too.
+    DataVersion = ReadDataVersion();
     ApplyMarketLayout();
     if (XMLMode) {
         XMLMarket = Market;
@@ -273,6 +251,10 @@ void TfrmChecksheet::FormShow(TObject*) {
     HandOffOpen = HandOffMode;
     if (HandOffMode) {
         StartHandOffInput();
+        if (HandOffNeedsDisplay && !FormsScript::HasWindows()) {
+            HandOffOpen = false;  // the file stays for a run that has a display
+            throw EHandOffWithoutDisplay();
+        }
         ApplyMarketLayout();
     }
     SetChecksheetCaptions();
@@ -298,7 +280,7 @@ void TfrmChecksheet::OpenChecksheetData() {
     OpenIfClosed(*t.tblLangText);
     OpenIfClosed(*t.tblParams);
     t.tblParams->First();
-    Language = t.tblParams->FieldByName("LANG_CODE")->AsString();
+    UseLanguage(t.tblParams->FieldByName("LANG_CODE")->AsString());
     Market = t.tblParams->FieldByName("MARKET_CODE")->AsString();
     t.tblMRanges->SetIndexName("MRange");
     OpenIfClosed(*t.tblMRanges);
@@ -360,7 +342,7 @@ void TfrmChecksheet::ResetChecksheetForm() {
         cbEmissionTest->Hide();
         cbBrakeTest->Hide();
         cbPaintBodyWithout->Show();
-    } else if (MarketWithoutTestBoxes(Market)) {
+    } else if (MarketWithoutTestOptions(Market)) {
         cbEmissionTest->Hide();
         cbBrakeTest->Hide();
     }
@@ -534,7 +516,7 @@ void TfrmChecksheet::DescribeVariant() {
     TTable& params = *frmTables->tblParams;
     if (!engines.FindKey({params.FieldByName("LANG_CODE")->AsString(), ranges.FieldByName("ENGINE_CODE")->AsInteger()}))
         return;
-    std::string text = WithoutTrailingDollars(engines.FieldByName("DESCRIPTION")->AsString());
+    std::string text = StripTrailingDollars(engines.FieldByName("DESCRIPTION")->AsString());
     if (engines.FieldByName("CATALYST")->AsString() == "N") text += "  ( Non Cat )";
     text += " : " + dateFrom + " - " + dateTo;
     cmbVariants->Items.Add(text + ItemSep + IntToStr(rangeCode));

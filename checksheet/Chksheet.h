@@ -22,6 +22,12 @@ public:
     EHandOffHalt() : EAbort("Hand-off input refused") {}
 };
 
+/// Ends a hand-off run that has no display: the job needs a person, and its file stays.
+class EHandOffWithoutDisplay : public EAbort {
+public:
+    EHandOffWithoutDisplay() : EAbort("The hand-off job needs a display, and none is named") {}
+};
+
 class TfrmChecksheet : public TForm {
 public:
     explicit TfrmChecksheet(TComponent* AOwner);
@@ -87,6 +93,9 @@ public:
     TPrintDialog PrintDialog1;
     /// The form's own MRANGES cursor in model-range order, for the hand-off input.
     TTable tblMRangesMR;
+    /// A hand-off file that passed its checks ends the run with EHandOffWithoutDisplay when no
+    /// display shows the form (set by the program body; scripted tests run the form headless).
+    bool HandOffNeedsDisplay = false;
 
     // Published event handlers.
     void FormShow(TObject* Sender);
@@ -132,6 +141,12 @@ public:
     // The print unit: printing, previewing and the XML requests.
     /// Copies the form's choices into the application state and sets the walk's start.
     void CollectChecksheetChoices();
+    /// The form holds a model range (and, for a service sheet, an interval) to print: ModelRange
+    /// and IntervalNo are set from it, and MRANGES and ENGINES stand on its rows, which the
+    /// report reads. False when something is missing; nothing may be printed or previewed then.
+    bool ChosenRangeReady();
+    /// The interval chosen in the list is the first-interval item (no item chosen: false).
+    bool FirstIntervalChosen();
     /// Prints the paint-protection page images after a checksheet, one print job a page.
     void PrintPaintProtectionPages();
     /// Prints frmTables->imPrePrint's bitmap over a whole portrait page as a job of its own.
@@ -200,5 +215,3 @@ std::string ItemText(const std::string& item);
 /// a line keeps at most its first 4,096 bytes).
 std::vector<std::string> ReadHandOffLines(const std::function<std::size_t(char*, std::size_t)>& source);
 
-/// Markets without the emission and brake test boxes on the checksheet form.
-bool MarketWithoutTestBoxes(const std::string& market);

@@ -11,15 +11,6 @@ TfrmPrintPreview* frmPrintPreview = nullptr;
 
 namespace {
 
-template <class T>
-T* Place(TfrmPrintPreview* form, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-    T* c = new T(form);
-    c->Name = name;
-    c->SetParent(parent);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
 /// Pages rendered at once while looking for the last one.
 constexpr int kPagesPerStep = 200;
 

@@ -110,11 +110,6 @@ std::string TrimLeadingBlanks(const std::string& text) {
 
 // ---- text helpers --------------------------------------------------------------------------------
 
-std::string StripTrailingDollars(std::string text) {
-    while (!text.empty() && text.back() == '$') text.pop_back();
-    return text;
-}
-
 std::string TrimSmokeLimit(const std::string& value) {
     const std::size_t point = value.find('.');
     if (point == std::string::npos) return value;
@@ -283,6 +278,14 @@ static void SetBrush(TCanvas& c, TColor color) {
 }
 
 static void ClearBrush(TCanvas& c) { c.Brush.Style = bsClear; }
+
+void TmodReporting::DrawBand(PageLayout& L, int x0, int x1, TColor fill) {
+    TCanvas& c = *L.Canvas;
+    SetBrush(c, fill);
+    c.Rectangle(x0, L.Y, x1, L.Y - 50);
+    ClearBrush(c);
+    SetFont(L, 9, fsBold);
+}
 
 void TmodReporting::DrawLine(PageLayout& L, int x1, int y1, int x2, int y2) {
     L.Canvas->MoveTo(x1, y1);
@@ -817,10 +820,7 @@ bool TmodReporting::PrintEmissionTest(PageLayout& L) {
     const int m1 = x0 + (L.OpTextX - x0) / 2;
     const int m2 = L.OpTextX + (L.TickX - L.OpTextX) / 2;
 
-    SetBrush(c, kBandGrey);
-    c.Rectangle(L.ColumnLeft, L.Y, L.TickX, L.Y - 50);
-    ClearBrush(c);
-    SetFont(L, 9, fsBold);
+    DrawBand(L, L.ColumnLeft, L.TickX, kBandGrey);
     c.TextOut(L.ColumnLeft + L.Inset, L.Y, LText(90) + " - " + UpperCase(LText(petrol ? 119 : 120)));
     L.Y -= 60;
 
@@ -882,10 +882,7 @@ void TmodReporting::PrintSmokeTable(PageLayout& L, int x0) {
     TTable& range = *frmTables->tblMRanges;
     const int c1 = x0 + 7 * L.BoxUnit;
     const int c2 = c1 + (L.TickX - c1) / 2;
-    SetBrush(c, kBandGrey);
-    c.Rectangle(x0, L.Y, L.TickX, L.Y - 50);
-    ClearBrush(c);
-    SetFont(L, 9, fsBold);
+    DrawBand(L, x0, L.TickX, kBandGrey);
     TextCentred(c, x0, L.TickX, L.Y - L.Inset, UpperCase(LText(82)));
     AdvanceLines(L, 1);
     L.Y -= L.Inset;
@@ -1038,10 +1035,7 @@ bool TmodReporting::PrintSpecialInstructions(PageLayout& L) {
     if (!Fits(L, std::max((n + 1) * 50, used))) return false;
     L.BodyPrinted = true;
 
-    SetBrush(c, GermanLayout ? clWhite : kBandGrey);
-    c.Rectangle(L.ColumnLeft, L.Y, L.TickX, L.Y - 50);
-    ClearBrush(c);
-    SetFont(L, 9, fsBold);
+    DrawBand(L, L.ColumnLeft, L.TickX, GermanLayout ? clWhite : kBandGrey);
     c.TextOut(L.ColumnLeft + L.Inset, L.Y - L.Inset, LText(114));
     L.BlockBottom = L.Y;
     L.Y -= L.Inset + 49;
@@ -1071,11 +1065,8 @@ bool TmodReporting::PrintClosingBlock(PageLayout& L) {
     if (!Fits(L, 100)) return false;
     L.BodyPrinted = true;
     TCanvas& c = *L.Canvas;
-    SetBrush(c, GermanLayout ? clWhite : kBandGrey);
     L.Y -= L.Inset;
-    c.Rectangle(L.Left, L.Y, L.Right, L.Y - 50);
-    ClearBrush(c);
-    SetFont(L, 9, fsBold);
+    DrawBand(L, L.Left, L.Right, GermanLayout ? clWhite : kBandGrey);
     c.TextOut(L.Left + L.Inset, L.Y - L.Inset, LText(138));
     L.Y -= 50;
     c.Rectangle(L.Left, L.Y, L.Right, L.Y - 130);
@@ -1136,11 +1127,8 @@ bool TmodReporting::PrintNextServiceBox(PageLayout& L) {
     if (!Fits(L, std::max(600, used))) return false;
     L.BodyPrinted = true;
 
-    SetBrush(c, GermanLayout ? clWhite : kBandGrey);
     L.Y -= L.Inset;
-    c.Rectangle(L.Left, L.Y, L.Right, L.Y - 50);
-    ClearBrush(c);
-    SetFont(L, 9, fsBold);
+    DrawBand(L, L.Left, L.Right, GermanLayout ? clWhite : kBandGrey);
     c.TextOut(L.Left + L.Inset, L.Y - L.Inset, LText(133));
     L.Y -= 50;
     L.BlockBottom = L.Y;

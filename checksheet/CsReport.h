@@ -61,8 +61,6 @@ struct StatementPiece {
 };
 std::vector<StatementPiece> SplitStatements(const std::string& text);
 
-/// `text` without its trailing "$" characters.
-std::string StripTrailingDollars(std::string text);
 /// A smoke limit as the XML carries it: a trailing ".0" (zeros after the point) dropped.
 std::string TrimSmokeLimit(const std::string& value);
 /// A distance with a thousands separator before the last three digits (none below 1000).
@@ -121,6 +119,9 @@ public:
 
 private:
     void SetFont(PageLayout& L, int size, TFontStyles style);
+    /// The title band of an end section: a box 50 high from x0 to x1 below the current line,
+    /// filled with `fill`, and the bold 9-point font of its title; the brush is left clear.
+    void DrawBand(PageLayout& L, int x0, int x1, TColor fill);
     void DrawTick(PageLayout& L, const TRect& rect);
     void DrawLine(PageLayout& L, int x1, int y1, int x2, int y2);
     void DrawOptionRow(PageLayout& L, const std::string& label, bool ticked);

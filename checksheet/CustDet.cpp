@@ -7,19 +7,6 @@
 #include "Dialogs.h"
 #include "TolmLib.h"
 
-namespace {
-
-template <class T>
-T* Place(TForm* form, const char* name, int x, int y, int w, int h) {
-    T* c = new T(form);
-    c->Name = name;
-    c->SetParent(form);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-}  // namespace
-
 TfrmCustDetails::TfrmCustDetails(TComponent* AOwner) : TForm(AOwner) {
     Name = "frmCustDetails";
     SetCaption("LText(15)");
@@ -30,37 +17,37 @@ TfrmCustDetails::TfrmCustDetails(TComponent* AOwner) : TForm(AOwner) {
     Font.Name = "Arial";
     Font.SetSize(9);
 
-    lblName = Place<TLabel>(this, "lblName", 16, 20, 100, 16);
-    edtCustName = Place<TEdit>(this, "edtCustName", 124, 16, 320, 22);
-    lblCompany = Place<TLabel>(this, "lblCompany", 16, 48, 100, 16);
-    edtCompanyName = Place<TEdit>(this, "edtCompanyName", 124, 44, 320, 22);
-    lblAddress = Place<TLabel>(this, "lblAddress", 16, 76, 100, 16);
-    edtAddr1 = Place<TEdit>(this, "edtAddr1", 124, 72, 320, 22);
-    edtAddr2 = Place<TEdit>(this, "edtAddr2", 124, 96, 320, 22);
-    edtAddr3 = Place<TEdit>(this, "edtAddr3", 124, 120, 320, 22);
-    edtAddr4 = Place<TEdit>(this, "edtAddr4", 124, 144, 320, 22);
-    lblTelephone = Place<TLabel>(this, "lblTelephone", 16, 176, 100, 16);
-    edtMainPhone = Place<TEdit>(this, "edtMainPhone", 124, 172, 180, 22);
-    lblOtherPhone = Place<TLabel>(this, "lblOtherPhone", 16, 204, 100, 16);
+    lblName = Place<TLabel>(this, this, "lblName", 16, 20, 100, 16);
+    edtCustName = Place<TEdit>(this, this, "edtCustName", 124, 16, 320, 22);
+    lblCompany = Place<TLabel>(this, this, "lblCompany", 16, 48, 100, 16);
+    edtCompanyName = Place<TEdit>(this, this, "edtCompanyName", 124, 44, 320, 22);
+    lblAddress = Place<TLabel>(this, this, "lblAddress", 16, 76, 100, 16);
+    edtAddr1 = Place<TEdit>(this, this, "edtAddr1", 124, 72, 320, 22);
+    edtAddr2 = Place<TEdit>(this, this, "edtAddr2", 124, 96, 320, 22);
+    edtAddr3 = Place<TEdit>(this, this, "edtAddr3", 124, 120, 320, 22);
+    edtAddr4 = Place<TEdit>(this, this, "edtAddr4", 124, 144, 320, 22);
+    lblTelephone = Place<TLabel>(this, this, "lblTelephone", 16, 176, 100, 16);
+    edtMainPhone = Place<TEdit>(this, this, "edtMainPhone", 124, 172, 180, 22);
+    lblOtherPhone = Place<TLabel>(this, this, "lblOtherPhone", 16, 204, 100, 16);
     lblOtherPhone->SetCaption("Other Phone No:");
-    edtOtherPhone = Place<TEdit>(this, "edtOtherPhone", 124, 200, 180, 22);
-    lblOtherContact = Place<TLabel>(this, "lblOtherContact", 16, 232, 100, 16);
+    edtOtherPhone = Place<TEdit>(this, this, "edtOtherPhone", 124, 200, 180, 22);
+    lblOtherContact = Place<TLabel>(this, this, "lblOtherContact", 16, 232, 100, 16);
     lblOtherContact->SetCaption("Other Contact");
-    edtContact = Place<TEdit>(this, "edtContact", 124, 228, 320, 22);
-    lblVIN = Place<TLabel>(this, "lblVIN", 16, 260, 100, 16);
+    edtContact = Place<TEdit>(this, this, "edtContact", 124, 228, 320, 22);
+    lblVIN = Place<TLabel>(this, this, "lblVIN", 16, 260, 100, 16);
     lblVIN->SetCaption("V.I.N.");
-    Edit10 = Place<TEdit>(this, "Edit10", 124, 256, 180, 22);
+    Edit10 = Place<TEdit>(this, this, "Edit10", 124, 256, 180, 22);
     for (TControl* c : std::initializer_list<TControl*>{lblOtherPhone, edtOtherPhone, lblOtherContact, edtContact,
                                                          lblVIN, Edit10})
         c->Hide();
-    BitBtn1 = Place<TBitBtn>(this, "BitBtn1", 16, 276, 90, 28);
+    BitBtn1 = Place<TBitBtn>(this, this, "BitBtn1", 16, 276, 90, 28);
     BitBtn1->SetCaption("&DMS");
     BitBtn1->Hide();
     BitBtn1->SetEnabled(false);
-    btnOK = Place<TBitBtn>(this, "btnOK", 256, 276, 90, 28);
+    btnOK = Place<TBitBtn>(this, this, "btnOK", 256, 276, 90, 28);
     btnOK->SetKind(TBitBtnKind::bkOK);
     btnOK->OnClick = [this](TObject* s) { btnOKClick(s); };
-    btnCancel = Place<TBitBtn>(this, "btnCancel", 354, 276, 90, 28);
+    btnCancel = Place<TBitBtn>(this, this, "btnCancel", 354, 276, 90, 28);
     btnCancel->SetKind(TBitBtnKind::bkCancel);
     btnCancel->OnClick = [this](TObject* s) { btnCancelClick(s); };
     OnCreate = [this](TObject* s) { FormCreate(s); };

@@ -23,15 +23,6 @@ std::string gLoadedPage;
 
 std::string Digit(int n) { return std::string(1, char('0' + n)); }
 
-template <class T>
-T* Place(TForm* form, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-    T* c = new T(form);
-    c->Name = name;
-    c->SetParent(parent);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
 /// Fixed captions of the German season checks (code page 1252).
 constexpr const char* kSeasonCheckTitle = "SaisonCheck - Pr\xFC" "fberichte";
 constexpr const char* kSpringCheck = "Fr\xFC" "hjahrsCheck";
@@ -103,12 +94,6 @@ bool ReleaseMonthStart(const std::string& releaseDate, TDateTime& firstDay) {
     if (month < 1 || month > 12 || year < 1) return false;
     firstDay = EncodeDate(year, month, 1);
     return true;
-}
-
-std::string WithoutAccelerator(const std::string& caption) {
-    std::string text = caption;
-    if (const std::size_t amp = text.find('&'); amp != std::string::npos) text.erase(amp, 1);
-    return text;
 }
 
 // ---- the dialog ----

@@ -42,8 +42,6 @@ bool PrintPageImage(const std::string& fileName);
 /// any other text.
 bool ReleaseMonthStart(const std::string& releaseDate, TDateTime& firstDay);
 
-/// The text without its first "&" (the accelerator of a menu caption).
-std::string WithoutAccelerator(const std::string& caption);
 
 class TfrmPrint : public TForm {
 public:

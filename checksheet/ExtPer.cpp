@@ -12,20 +12,11 @@ namespace {
 
 constexpr int kLineHeight = 16;  // pixels per memo line
 
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
-std::string WithoutTrailingDollars(std::string text) {
-    while (!text.empty() && text.back() == '$') text.pop_back();
-    return text;
-}
-
 /// An operation text as one line: line-break and right-align markers become blanks.
 std::string PlainOperationText(std::string text) {
     for (char& c : text)
         if (c == '^' || c == '~') c = ' ';
-    return WithoutTrailingDollars(std::move(text));
+    return StripTrailingDollars(std::move(text));
 }
 
 }  // namespace
@@ -198,7 +189,7 @@ std::vector<std::string> TfrmExtPer::Op_Text() {
     const int heading = l1 >= 1 ? l1 : (l2 > 0 ? l2 : 0);
     if (heading > 0 && subHead.FindKey({Language, heading})) {
         ExtPerOps[ExtPerCount] = IntToStr(heading) + FormatSettings.DecimalSeparator + IntToStr(op);
-        lines.push_back(WithoutTrailingDollars(subHead.FieldByName("SH_TEXT")->AsString()));
+        lines.push_back(StripTrailingDollars(subHead.FieldByName("SH_TEXT")->AsString()));
     }
     if (servOps.FindKey({Language, op}))
         lines.push_back(PlainOperationText(servOps.FieldByName("OPERATION_TEXT1")->AsString()) +

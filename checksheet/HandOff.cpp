@@ -13,6 +13,7 @@
 #include "Tables.h"
 #include "TolmLib.h"
 #include "vetrav3.h"
+#include "charconv.h"
 
 namespace {
 
@@ -20,10 +21,6 @@ namespace {
 constexpr int kHandOffLines = 17;
 /// No line of a hand-off file is near this long; a longer one keeps its head.
 constexpr std::size_t kMaxHandOffLine = 4096;
-
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
 
 /// Line `n` (1-based) of the file; "" for a line the file does not have.
 std::string Line(const std::vector<std::string>& lines, int n) {
@@ -104,7 +101,7 @@ std::string TfrmChecksheet::ReadHandOffInput(const std::vector<std::string>& lin
     if (language.empty()) return Message("04");
     OpenIfClosed(*t.tblLanguage);
     if (!t.tblLanguage->FindKey({language})) return Message("05");
-    Language = language;
+    UseLanguage(language);
 
     // A "." is a request code like any other here: only an empty line has none.
     const std::string code = Line(lines, 3);
@@ -152,6 +149,8 @@ std::string TfrmChecksheet::ReadHandOffInput(const std::vector<std::string>& lin
     OpenIfClosed(*t.tblMRanges);
     if (ModelRange != 0) {
         tblMRangesMR.FindKey({ModelRange});
+        // The report reads the decided model range's row (next-service distance, SIL note).
+        t.tblMRanges->FindKey({ModelRange});
         ModelText = t.tblModels->FindKey({tblMRangesMR.FieldByName("MODEL_CODE")->AsInteger()})
                         ? t.tblModels->FieldByName("DESCRIPTION")->AsString()
                         : std::string();
@@ -169,8 +168,10 @@ std::string TfrmChecksheet::ReadHandOffInput(const std::vector<std::string>& lin
     structure.First();
     CurSeqNo = structure.Eof() ? 0 : structure.FieldByName("SEQUENCE_NO")->AsInteger();
 
-    btnPrint->SetEnabled(true);
-    btnView->SetEnabled(true);
+    // With the model range left to the user there is nothing to print before a variant and an
+    // interval are chosen.
+    btnPrint->SetEnabled(ModelRange != 0);
+    btnView->SetEnabled(ModelRange != 0);
     EmissionPending = BrakePending = false;
     SpecInstPending = EndBlockPending = NextServicePending = StructureLeft = true;
     DoService = true;
@@ -270,8 +271,7 @@ std::string TfrmChecksheet::DescribeHandOffVariant() {
     std::string text;
     // An engine the language lacks gives no engine part: never the row the cursor stood on.
     if (engines.FindKey({Language, engine})) {
-        text = engines.FieldByName("DESCRIPTION")->AsString();
-        while (!text.empty() && text.back() == '$') text.pop_back();
+        text = StripTrailingDollars(engines.FieldByName("DESCRIPTION")->AsString());
         if (engines.FieldByName("CATALYST")->AsString() == "N") text += "  ( Non Cat )";
     }
     std::string from = tblMRangesMR.FieldByName("BUILD_DATE_FROM")->AsString();
@@ -325,6 +325,13 @@ void TfrmChecksheet::FillFormFromHandOff() {
         e->SetReadOnly(true);
     lblVinDate->SetEnabled(false);
     gbService->SetEnabled(ModelRange == 0);
+    if (ModelRange == 0) {
+        // The user chooses among the candidates only: their variants, then an interval. A build
+        // date code would replace them by every model of its date.
+        edtVinDate->SetEnabled(false);
+        lblVariant->SetEnabled(true);
+        cmbVariants->SetEnabled(true);
+    }
     gbOptions->SetEnabled(false);
     btnNew->SetEnabled(false);
 }

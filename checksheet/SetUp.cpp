@@ -10,37 +10,6 @@
 #include "TolmLib.h"
 #include "charconv.h"
 
-namespace {
-
-constexpr const char* kMarketsWithoutTests[] = {"GR", "TR", "HX", "PL", "RO", "CS", "RU", "BG", "SI", "HR", "UA"};
-
-template <class T>
-T* Place(TfrmSetup* form, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-    T* c = new T(form);
-    c->Name = name;
-    c->SetParent(parent);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-/// The text without its first "&", wherever it stands.
-std::string WithoutFirstAmpersand(std::string text) {
-    const std::size_t at = text.find('&');
-    if (at != std::string::npos) text.erase(at, 1);
-    return text;
-}
-
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
-}  // namespace
-
-bool MarketWithoutTestOptions(const std::string& market) {
-    return std::find(std::begin(kMarketsWithoutTests), std::end(kMarketsWithoutTests), market) !=
-           std::end(kMarketsWithoutTests);
-}
-
 TfrmSetup::TfrmSetup(TComponent* AOwner) : TForm(AOwner) {
     Name = "frmSetup";
     SetCaption("LText(5)");
@@ -108,9 +77,8 @@ void TfrmSetup::FormShow(TObject*) {
     OpenIfClosed(market);
     OpenIfClosed(params);
     params.First();
-    Language = params.FieldByName("LANG_CODE")->AsString();
+    UseLanguage(params.FieldByName("LANG_CODE")->AsString());
     Market = params.FieldByName("MARKET_CODE")->AsString();
-    UseLanguageCodePage(Language);
     Set_Captions();
     // A market that MARKET lacks has no description and no languages to offer.
     const bool marketKnown = market.FindKey({Market});
@@ -176,7 +144,7 @@ void TfrmSetup::Fill_Languages() {
 }
 
 void TfrmSetup::Set_Captions() {
-    SetCaption(WithoutFirstAmpersand(LText(5)));
+    SetCaption(WithoutAccelerator(LText(5)));
     lblMarket->SetCaption(LText(143));
     lblLanguage->SetCaption(LText(32));
     gbOptions->SetCaption(LText(22));
@@ -199,8 +167,7 @@ void TfrmSetup::cmbLanguageChange(TObject*) {
     const int n = cmbLanguage->ItemIndex();
     if (n < 0 || n >= int(FLanguageCodes.size())) return;
     if (!frmTables->tblLanguage->FindKey({FLanguageCodes[n]})) return;
-    Language = FLanguageCodes[n];
-    UseLanguageCodePage(Language);
+    UseLanguage(FLanguageCodes[n]);
     Set_Captions();
 }
 

@@ -63,5 +63,3 @@ private:
     void ShowText(TEdit* edit, const char* field);
 };
 
-/// Markets whose dealers have no emission and brake test options.
-bool MarketWithoutTestOptions(const std::string& market);

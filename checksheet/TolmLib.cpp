@@ -44,6 +44,17 @@ std::string LText(int number) {
     return text.empty() ? "*" : text;
 }
 
+std::string ReadDataVersion() {
+    TTable& version = *frmTables->tblVersion;
+    if (!version.Active()) version.Open();
+    version.First();
+    const int month = version.IsEmpty() ? 0 : version.FieldByName("MonthNo")->AsInteger();
+    std::string text = IntToStr(month);
+    if (text.size() < 2) text.insert(0, 2 - text.size(), '0');
+    if (month >= 1 && month <= 12) text = LText(160 + month);
+    return text + " " + (version.IsEmpty() ? std::string() : IntToStr(version.FieldByName("YearNo")->AsInteger()));
+}
+
 std::string BuildDateKey(const std::string& monthYear) {
     std::string key = monthYear.size() > 3 ? monthYear.substr(3, 4) : "";
     return key + monthYear.substr(0, std::min<size_t>(2, monthYear.size()));
@@ -151,4 +162,24 @@ void LoadArtwork(TImage& image, const std::string& file) {
         image.Picture().LoadFromFile(ProgramFolder() + "artwork/" + file);
     } catch (const Exception&) {
     }
+}
+
+void OpenIfClosed(TTable& table) {
+    if (!table.Active()) table.Open();
+}
+
+std::string StripTrailingDollars(std::string text) {
+    while (!text.empty() && text.back() == '$') text.pop_back();
+    return text;
+}
+
+std::string WithoutAccelerator(const std::string& caption) {
+    std::string text = caption;
+    if (const std::size_t amp = text.find('&'); amp != std::string::npos) text.erase(amp, 1);
+    return text;
+}
+
+bool MarketWithoutTestOptions(const std::string& market) {
+    static constexpr const char* kMarkets[] = {"GR", "TR", "HX", "PL", "RO", "CS", "RU", "BG", "SI", "HR", "UA"};
+    return std::find(std::begin(kMarkets), std::end(kMarkets), market) != std::end(kMarkets);
 }

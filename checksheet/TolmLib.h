@@ -54,6 +54,11 @@ extern int PageBottom, PendingMHCode, LastMHCode;
 /// its text empty. LANGTEXT must be open: a closed table raises EDatabaseError.
 std::string LText(int number);
 
+/// The data version of the Version table as the sheets' footers print it: the month's name in
+/// the current Language (month 1-12; otherwise its number, two digits) and the year. Opens the
+/// Version table when it is closed; LANGTEXT must be open.
+std::string ReadDataVersion();
+
 /// MM/YYYY to the sortable key YYYYMM: characters 4-7, then 1-2 (the third is ignored).
 /// A shorter text gives what of those characters it has.
 std::string BuildDateKey(const std::string& monthYear);
@@ -75,6 +80,33 @@ bool ValidDate(std::string& text);
 /// Largest integer value of `codeField` over every row of `table` (refreshed, walked from its
 /// first row), plus 1; 1 for an empty table.
 int NextCode(TDataSet* table, TField* codeField);
+
+class TTable;
+/// Opens the table unless it is open already.
+void OpenIfClosed(TTable& table);
+
+/// `text` without its trailing "$" characters (the service data's end-of-text marker).
+std::string StripTrailingDollars(std::string text);
+
+/// The text without its first "&" (the accelerator mark of a caption), wherever it stands.
+std::string WithoutAccelerator(const std::string& caption);
+
+/// The eleven markets whose dealers have no emission and brake tests: the settings offer no
+/// such equipment and the checksheet form shows no such boxes for them.
+bool MarketWithoutTestOptions(const std::string& market);
+
+class TComponent;
+class TWinControl;
+/// A new control of type T owned by `owner` (a form), named, placed on `parent` at the given
+/// bounds: how the forms build their controls.
+template <class T>
+T* Place(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w, int h) {
+    T* c = new T(owner);
+    c->Name = name;
+    c->SetParent(parent);
+    c->SetBounds(x, y, w, h);
+    return c;
+}
 
 class TImage;
 /// Loads a picture of the program's artwork folder (ProgramFolder() + "artwork/") into `image`;

@@ -282,8 +282,7 @@ void CreateChecksheetDocument(const std::string& locale) {
 
 void AddSection(const std::string& mainHeading) {
     if (!requireDocument()) return;
-    std::string text = mainHeading;
-    while (!text.empty() && text.back() == '$') text.pop_back();
+    std::string text = StripTrailingDollars(mainHeading);
     const size_t first = text.find_first_not_of('*');
     text.erase(0, first == std::string::npos ? text.size() : first);
     XMLSection = newElement(XMLMainBody, u"section");
@@ -306,8 +305,7 @@ void AddOperation(const std::string& level, const std::string& type, const std::
 
 void AddSubHeading(const std::string& text) {
     if (!requireDocument()) return;
-    std::string clean = text;
-    while (!clean.empty() && clean.back() == '$') clean.pop_back();
+    std::string clean = StripTrailingDollars(text);
     const size_t first = clean.find_first_not_of('*');
     clean.erase(0, first == std::string::npos ? clean.size() : first);
     TdomElement* subHeading = newElement(currentOperation(), u"sub-heading");
@@ -322,7 +320,7 @@ void AddStatement(bool continuation, bool alignRight, const std::string& text) {
     std::string rest = text;
     const size_t first = rest.find_first_not_of('*');
     rest.erase(0, first == std::string::npos ? rest.size() : first);
-    while (!rest.empty() && rest.back() == '$') rest.pop_back();
+    rest = StripTrailingDollars(std::move(rest));
     for (size_t p = rest.find("__"); p != std::string::npos; p = rest.find("__")) {
         if (p > 0) addText(statement, AnsiToWideForLanguage(Language, rest.substr(0, p)));
         size_t end = p;

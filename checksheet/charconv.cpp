@@ -3,6 +3,7 @@
 
 #include "CodePages.h"
 #include "SysUtils.h"
+#include "TolmLib.h"
 
 namespace {
 
@@ -32,4 +33,9 @@ unsigned CodePageOfLanguage(const std::string& language) {
 unsigned UseLanguageCodePage(const std::string& language) {
     SetACP(CodePageOfLanguage(language));
     return GetACP();
+}
+
+void UseLanguage(const std::string& language) {
+    Language = language;
+    UseLanguageCodePage(language);
 }

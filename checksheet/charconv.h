@@ -18,7 +18,11 @@ unsigned ListedCodePage(const std::string& language);
 /// The ANSI code page texts of the language are read and written in: the listed one, else 1252.
 unsigned CodePageOfLanguage(const std::string& language);
 
-/// Makes the process's ANSI code page that of the language. Called at start-up with the
-/// settings' language, whenever the settings or the first installation change the language,
-/// and for each XML request with the request's language. Returns the code page now in use.
+/// Makes the process's ANSI code page that of the language. Returns the code page now in use.
 unsigned UseLanguageCodePage(const std::string& language);
+
+/// Makes `language` the language of the run (Language) and its code page the ANSI code page.
+/// Every road that sets the language goes through here (the menu's settings, the settings
+/// dialog, the checksheet form, the hand-off file, each XML request), so the forms and the
+/// canvas never read a language's texts in another language's code page.
+void UseLanguage(const std::string& language);

@@ -48,19 +48,6 @@ constexpr const char* kMakerTitle = "Corven Motor Company - Service Information"
 constexpr const char* kTrainingGerman1 = "Anleitung zur";
 constexpr const char* kTrainingGerman2 = "HU-Vorpr\xFC" "fung";  // code page 1252
 
-template <class T>
-T* Place(TfrmMain* form, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-    T* c = new T(form);
-    c->Name = name;
-    c->SetParent(parent);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-void OpenIfClosed(TTable& table) {
-    if (!table.Active()) table.Open();
-}
-
 }  // namespace
 
 std::string MapOldMarketCode(const std::string& code) { return Map(kMarketMappings, code); }
@@ -235,8 +222,7 @@ void TfrmMain::Load_Settings() {
     const std::string storedMarket = params.FieldByName("MARKET_CODE")->AsString();
     const std::string storedLanguage = params.FieldByName("LANG_CODE")->AsString();
     Market = MapOldMarketCode(storedMarket);
-    Language = MapOldLanguageCode(storedLanguage);
-    UseLanguageCodePage(Language);
+    UseLanguage(MapOldLanguageCode(storedLanguage));
     // Only a code that was mapped is written back, and nothing else of the row: a settings row
     // is left exactly as it is (and a read-only installation starts) when no old code is in it.
     if (Market != storedMarket || Language != storedLanguage) {
@@ -253,16 +239,8 @@ void TfrmMain::Set_Captions() {
     lblScreenTitle->SetCaption(LText(1));
     lblVersion->SetCaption(LText(2) + " " + kProgramVersion);
 
-    TTable& version = *frmTables->tblVersion;
-    OpenIfClosed(version);
-    version.First();
-    const int month = version.IsEmpty() ? 0 : version.FieldByName("MonthNo")->AsInteger();
-    std::string text = IntToStr(month);
-    if (text.size() < 2) text.insert(0, 2 - text.size(), '0');
-    if (month >= 1 && month <= 12) text = LText(160 + month);
-    text += " " + (version.IsEmpty() ? std::string() : IntToStr(version.FieldByName("YearNo")->AsInteger()));
-    lblDataVersion->SetCaption(text);
-    DataVersion = text;
+    DataVersion = ReadDataVersion();
+    lblDataVersion->SetCaption(DataVersion);
 
     const auto twoLines = [this](TLabel* first, TLabel* second, const std::string& caption, int slack) {
         first->SetCaption(caption);

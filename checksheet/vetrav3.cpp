@@ -174,10 +174,14 @@ int RunChecksheet(const std::vector<std::string>& params) {
     if (request.empty()) {
         if (HandOffMode) HandOffFileName = params[0];
         auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->HandOffNeedsDisplay = HandOffMode;
         try {
             form->ShowModal();
         } catch (const EHandOffHalt&) {
             return kExitHandOffRefused;
+        } catch (const EHandOffWithoutDisplay& e) {
+            std::cerr << e.Message << " - " << HandOffFileName << " kept\n";
+            return kExitStartFailed;
         }
         return kExitOk;
     }

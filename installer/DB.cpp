@@ -15,6 +15,11 @@ bool FileExists(const std::string& host) {
   struct stat st{};
   return !host.empty() && stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+bool EmptyFile(const std::string& host) {
+  struct stat st{};
+  return stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
 }  // namespace
 
 DbSession& Session() {
@@ -32,27 +37,39 @@ int CDbTable::Open(const std::string& name, const FieldList* fields) {
   size_t sep = fileName_.find_last_of("\\/:");
   if (fileName_.find('.', sep == std::string::npos ? 0 : sep + 1) == std::string::npos) fileName_ += ".DBF";
   std::string host = HostPath(fileName_);
-  if (FileExists(host)) {
-    table_ = tables::OpenTable(host, Session().ReadOnly);
+  openError_ = tables::kErrOpen;
+  if (FileExists(host) && !(fields && EmptyFile(host))) {
+    table_ = tables::OpenTable(host, Session().ReadOnly, &openError_);
     if (!table_) CFileOpenError("NA", kModule, "", __LINE__, fileName_.c_str()).Write();
   } else if (fields) {
-    if (!host.empty()) table_ = tables::CreateTable(host, *fields);
+    if (!host.empty()) table_ = tables::CreateTable(host, *fields, &openError_);
     if (!table_) CFileCreateError("NA", kModule, "", __LINE__, fileName_.c_str()).Write();
   }
+  if (table_) openError_ = 0;
   return table_ ? 0 : 1;
 }
 
-void CDbTable::Close() {
+int CDbTable::Close() {
   if (table_) {
-    table_->close();
+    Check(table_->close(), __LINE__);
     table_.reset();
   }
+  int rc = failure_;
+  failure_ = 0;
+  moveFailed_ = false;
+  return rc;
 }
 
 int CDbTable::Check(int rc, int line) {
   if (rc >= 0) return rc;
+  if (failure_ == 0) failure_ = rc;
   CCodebaseError("NA", kModule, "", line, rc).Write();
   return NormaliseCode(rc);
+}
+
+int CDbTable::CheckMove(int rc, int line) {
+  moveFailed_ = rc < 0;
+  return Check(rc, line);
 }
 
 std::string CDbTable::ReadField(int index, const std::string& label, int base, int* err, bool trim) {
@@ -107,9 +124,12 @@ int CDbTable::AssignLong(const std::string& name, long value) {
   return Check(table_->assignLong(index, value), __LINE__) == 0 ? 0 : 1;
 }
 
-int CDbTable::Skip(long n) { return table_ ? Check(table_->skip(n), __LINE__) : Check(tables::kErrArgs, __LINE__); }
-int CDbTable::Top() { return table_ ? Check(table_->top(), __LINE__) : Check(tables::kErrArgs, __LINE__); }
-bool CDbTable::Eof() const { return !table_ || table_->eof(); }
+int CDbTable::Skip(long n) {
+  return CheckMove(table_ ? table_->skip(n) : tables::kErrArgs, __LINE__);
+}
+int CDbTable::Top() { return CheckMove(table_ ? table_->top() : tables::kErrArgs, __LINE__); }
+int CDbTable::Go(int record) { return CheckMove(table_ ? table_->go(record) : tables::kErrArgs, __LINE__); }
+bool CDbTable::Eof() const { return !table_ || moveFailed_ || table_->eof(); }
 int CDbTable::FieldCount() const { return table_ ? table_->fieldCount() : 0; }
 int CDbTable::RecordCount() const { return table_ ? table_->recCount() : 0; }
 
@@ -123,7 +143,7 @@ int CDbTable::Append(bool flush) {
   int rc = table_->append();
   if (rc == tables::kErrUnique) return 126;
   if (rc < 0) return Check(rc, __LINE__);
-  if (flush) table_->flush();
+  if (flush) return Check(table_->flush(), __LINE__);
   return 0;
 }
 

@@ -29,10 +29,19 @@ class CDbTable {
   CDbTable& operator=(const CDbTable&) = delete;
 
   /// Opens the table when its file exists (failure: CFileOpenError); otherwise creates it when
-  /// fields are given (failure: CFileCreateError). Returns 0 when open, else 1.
+  /// fields are given (failure: CFileCreateError); an empty file left by a creation that never
+  /// finished counts as absent then. Returns 0 when open, else 1.
   int Open(const std::string& name, const FieldList* fields = nullptr);
-  virtual void Close();
+  /// Closes the table, writing what is pending: 0, or the first library failure of this table
+  /// since it was opened (its own writes included).
+  virtual int Close();
   virtual bool IsOpen() const { return table_ != nullptr; }
+  /// The library's code of the last open that failed (tables::kErrData for a damaged file), 0
+  /// after one that succeeded.
+  int OpenError() const { return openError_; }
+  /// The first library failure (a negative code) since the table was opened, 0 when none: a
+  /// write, move or seek that failed. A caller that must not lose anything tests it.
+  int Failure() const { return failure_; }
 
   /// A field's text; with trim, trailing blanks removed; with a base other than 0 and 10 the
   /// text is read as a number in that base and given back in decimal. A missing field is a
@@ -48,6 +57,10 @@ class CDbTable {
   /// Moves: 0, 1 (before the first), 3 (at the end), or 100 after a CCodebaseError.
   int Skip(long n = 1);
   int Top();
+  /// Goes to a record by number: 0, 3 past the records, or 100 after a CCodebaseError.
+  int Go(int record);
+  /// At the end; also after a move that failed, so that no walk turns on one place for ever
+  /// (a successful Top, Go or seek places the table again).
   bool Eof() const;
   int FieldCount() const;
   int RecordCount() const;
@@ -74,6 +87,12 @@ class CDbTable {
   /// Logs a negative library result and gives its normalised value; other results unchanged.
   int Check(int rc, int line);
 
+  /// Check for a move: a failure also ends the walk (see Eof).
+  int CheckMove(int rc, int line);
+
   std::unique_ptr<tables::Table> table_;
   std::string fileName_;  ///< the Windows name of the open table (".DBF" added when needed)
+  int openError_ = 0;
+  int failure_ = 0;
+  bool moveFailed_ = false;
 };

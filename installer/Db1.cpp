@@ -49,6 +49,16 @@ int CDbIndexedTable::OpenIndex(const std::string& name, const TagList* tags) {
       indexOpen_ = true;
     else
       CFileOpenError("NA", kModule, "", __LINE__, indexName_.c_str()).Write();
+    if (indexOpen_ && !table_->readOnly()) {
+      tables::Index* index = table_->index();
+      for (int i = 0; i < index->tagCount(); ++i)
+        if (!index->tag(i)->evaluable()) {
+          Check(tables::kErrTagExpr, __LINE__);
+          table_->closeIndex();
+          indexOpen_ = false;
+          return 1;
+        }
+    }
   } else if (tags) {
     TagList list = *tags;
     for (auto& t : list)
@@ -78,10 +88,10 @@ int CDbIndexedTable::OpenIndex(const std::string& name, const TagList* tags) {
   return 0;
 }
 
-void CDbIndexedTable::Close() {
-  if (table_ && indexOpen_) table_->closeIndex();
+int CDbIndexedTable::Close() {
+  if (table_ && indexOpen_) Check(table_->closeIndex(), __LINE__);
   indexOpen_ = false;
-  CDbTable::Close();
+  return CDbTable::Close();
 }
 
 bool CDbIndexedTable::IsOpen() const { return table_ != nullptr && indexOpen_; }
@@ -110,14 +120,12 @@ int CDbIndexedTable::Skip(long n, const std::string* tag) {
 
 int CDbIndexedTable::Seek(const std::string& key, const std::string* tag) {
   if (tag) SelectTag(*tag);
-  if (!table_) return Check(tables::kErrArgs, __LINE__);
-  return Check(table_->seek(key), __LINE__);
+  return CheckMove(table_ ? table_->seek(key) : tables::kErrArgs, __LINE__);
 }
 
 int CDbIndexedTable::SeekNumber(double number, const std::string* tag) {
   if (tag) SelectTag(*tag);
-  if (!table_) return Check(tables::kErrArgs, __LINE__);
-  return Check(table_->seekDouble(number), __LINE__);
+  return CheckMove(table_ ? table_->seekDouble(number) : tables::kErrArgs, __LINE__);
 }
 
 int CDbIndexedTable::Reindex() {

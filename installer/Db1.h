@@ -13,9 +13,11 @@ class CDbIndexedTable : public CDbTable {
                    const std::string* indexName = nullptr);
   /// Opens the index of a table that is open: the index file exists (failure: CFileOpenError),
   /// or is created with the tags (failure: CFileCreateError) and built. Then selects the first
-  /// listed tag when it exists, else the default tag.
+  /// listed tag when it exists, else the default tag. An index with a tag whose key or filter
+  /// cannot be evaluated is not opened for writing (a CCodebaseError): no record could be
+  /// written or changed through it.
   int OpenIndex(const std::string& name, const TagList* tags);
-  void Close() override;
+  int Close() override;
   /// Open only when both the table and its index are.
   bool IsOpen() const override;
 

@@ -5,6 +5,7 @@
 
 #include "ErrLog.h"
 #include "Forms.h"
+#include "FormsScript.h"
 #include "Helpers.h"
 #include "HostPath.h"
 #include "InstallDll.h"
@@ -48,6 +49,39 @@ void ShowClose(CInstallerDlg& dlg, const std::string& text) {
   dlg.SetStatusText(text);
   dlg.btnCancel->SetCaption(Msg(msgCloseString));
 }
+
+// A failure that ends the run: its text and result, unless the run has already ended with
+// another (a user's cancel stays a cancel).
+void Fail(CInstallerDlg& dlg, int result, MessageId text) {
+  CInstallerApp& app = App();
+  if (app.ResultCode == 0) {
+    ShowClose(dlg, Msg(text));
+    app.ResultCode = result;
+  }
+  app.StopRequested = 1;
+  if (app.DebugMode) app.RunFinished = 1;
+}
+
+MessageId TextOf(int result) {
+  switch (result) {
+    case kInstallNoProducts: return msgMissingProducts;
+    case kInstallNoWorkunitList: return msgMissingWorkunitList;
+    default: return msgMissingDest;
+  }
+}
+
+// Asks a question in the question dialog; without a display the question and the answer taken
+// are printed on standard error, as a message box does.
+bool Ask(CInstallerDlg& dlg, const std::string& question) {
+  CQuestionDlg dialog(question, &dlg, Msg(msgYesString), Msg(msgNoString));
+  const bool yes = dialog.DoModal() == mrYes;
+  if (!FormsScript::HasWindows()) std::fprintf(stderr, "%s [%s]\n", question.c_str(), yes ? "Yes" : "No");
+  return yes;
+}
+
+bool g_runInProgress = false;
+// The installed list while workunits are recorded into it, for a program ended during the run.
+CDbIndexedTable* g_installedList = nullptr;
 
 // A folder name taken from a table that stays one folder inside its parent.
 bool SafeFolderName(const std::string& name) {
@@ -99,24 +133,24 @@ bool OnUnit(CDbIndexedTable& list, const std::string& unitCode) {
   return !list.Eof() && SameText(list.FieldByName("UNITCODE"), unitCode);
 }
 
-void SetFields(CDbIndexedTable& list, const std::string& viewTech, const std::string& market,
-               const std::string& language, const std::string& prodDate, long instCode) {
-  list.AssignString("VIEWTECH", viewTech);
-  list.AssignString("MARKET", market);
-  list.AssignString("LANGUAGE", language);
-  list.AssignString("PRODDATE", prodDate);
-  list.AssignLong("INSTCODE", instCode);
+int SetFields(CDbIndexedTable& list, const std::string& viewTech, const std::string& market,
+              const std::string& language, const std::string& prodDate, long instCode) {
+  return list.AssignString("VIEWTECH", viewTech) | list.AssignString("MARKET", market) |
+         list.AssignString("LANGUAGE", language) | list.AssignString("PRODDATE", prodDate) |
+         list.AssignLong("INSTCODE", instCode);
 }
 
-void AppendWorkunit(CDbIndexedTable& list, const std::string& unitCode, const std::string& viewTech,
-                    const std::string& market, const std::string& language, long instCode,
-                    const std::string& prodDate, const std::string& volume) {
-  list.AppendStart(true);
-  list.AssignString("UNITCODE", unitCode);
-  SetFields(list, viewTech, market, language, prodDate, instCode);
-  list.AssignString("VOLUME", volume);
-  list.Append();
+// 0 when the record was appended, else non-zero.
+int AppendWorkunit(CDbIndexedTable& list, const std::string& unitCode, const std::string& viewTech,
+                   const std::string& market, const std::string& language, long instCode,
+                   const std::string& prodDate, const std::string& volume) {
+  int failed = list.AppendStart(true);
+  failed |= list.AssignString("UNITCODE", unitCode);
+  failed |= SetFields(list, viewTech, market, language, prodDate, instCode);
+  failed |= list.AssignString("VOLUME", volume);
+  failed |= list.Append();
   list.Top();
+  return failed;
 }
 
 CInstallDll& Holder() {
@@ -160,6 +194,10 @@ void InstallWorkunits(CInstallerDlg& dlg, DlgWindow& window, CModuleList& module
       Show(dlg, FormatMessage(Msg(msgNoModuleTemplate), unit));
     } else {
       int state = CompareWorkunit(installed, unit, prodDate, module->MultiInstall, volume);
+      if (installed.Failure() != 0) {  // the installed list cannot be read: nothing could be recorded
+        Fail(dlg, kInstallNoDestination, msgMissingDest);
+        break;
+      }
       if (state == 0) {
         Show(dlg, FormatMessage(Msg(msgOlderTemplate), unit));
       } else {
@@ -172,12 +210,15 @@ void InstallWorkunits(CInstallerDlg& dlg, DlgWindow& window, CModuleList& module
           rc = Holder().Call(&window.window, unit, tree, viewTech, market, language, int32_t(instCode));
         }
         if (rc == 0) {
-          WriteWorkunit(installed, unit, viewTech, market, language, instCode, prodDate, volume,
-                        module->MultiInstall);
+          if (WriteWorkunit(installed, unit, viewTech, market, language, instCode, prodDate, volume,
+                            module->MultiInstall) != 0) {
+            Fail(dlg, kInstallNoDestination, msgMissingDest);
+            break;
+          }
+        } else if (app.ResultCode == kInstallCancelled) {
+          // The library gave up because the user cancelled while it worked: the cancel stands.
         } else if (app.DebugMode) {
-          CQuestionDlg question(FormatMessage(Msg(msgWorkunitFailedTemplate), unit), &dlg, Msg(msgYesString),
-                                Msg(msgNoString));
-          if (question.DoModal() != mrYes) {
+          if (!Ask(dlg, FormatMessage(Msg(msgWorkunitFailedTemplate), unit))) {
             app.StopRequested = 1;
             app.RunFinished = 1;
             app.ResultCode = kInstallDllFailed;
@@ -192,6 +233,8 @@ void InstallWorkunits(CInstallerDlg& dlg, DlgWindow& window, CModuleList& module
     }
     PumpMessages(dlg);
   }
+  // A workunit list that could not be read to its end leaves workunits out.
+  if (source.Failure() != 0) Fail(dlg, kInstallNoWorkunitList, msgMissingWorkunitList);
 }
 
 void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
@@ -206,7 +249,15 @@ void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     PurgeLowercaseWorkunits(listPath);
 
     MakeDirs(folder);
-    if (IsVolumeNewer(SourcePath(app.D, directory, "volume.dbf"), PathJoin(folder, "volume.dbf")) == 0) continue;
+    bool damaged = false;
+    const std::string registry = PathJoin(folder, "volume.dbf");
+    const int newer = IsVolumeNewer(SourcePath(app.D, directory, "volume.dbf"), registry, &damaged);
+    if (newer < 0) {
+      Fail(dlg, newer, TextOf(newer));
+      continue;
+    }
+    if (newer == 0) continue;
+    if (damaged) Show(dlg, "The installed volume registry " + registry + " is damaged; this volume replaces it");
     dlg.SetCaption(products.FieldByName("DESC"));
     PumpMessages(dlg);
 
@@ -217,20 +268,18 @@ void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     MakeDirs(folder);
     installed.OpenOrCreate(listPath, InstalledListFields(), &InstalledListTags());
     if (!installed.IsOpen()) {
-      ShowClose(dlg, Msg(msgMissingDest));
-      app.ResultCode = kInstallNoDestination;
-      app.StopRequested = 1;
-      if (app.DebugMode) app.RunFinished = 1;
-    } else if (!source.IsOpen()) {
-      ShowClose(dlg, Msg(msgMissingWorkunitList));
-      app.ResultCode = kInstallNoWorkunitList;
-      app.StopRequested = 1;
-      if (app.DebugMode) app.RunFinished = 1;
+      Fail(dlg, kInstallNoDestination, msgMissingDest);
+    } else if (!source.IsOpen() || !modules.Loaded()) {
+      // Without its module table no workunit of the volume could be installed.
+      Fail(dlg, kInstallNoWorkunitList, msgMissingWorkunitList);
     } else {
+      g_installedList = &installed;
       InstallWorkunits(dlg, window, modules, source, installed);
+      g_installedList = nullptr;
     }
     source.Close();
-    installed.Close();
+    // What waits to be written goes now: a failure means workunits were not recorded.
+    if (installed.Close() != 0) Fail(dlg, kInstallNoDestination, msgMissingDest);
     modules.Free();
     PumpMessages(dlg);
   }
@@ -246,7 +295,12 @@ void MergePass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     MakeDirs(folder);
     const std::string S = SourcePath(app.D, directory, "volume.dbf");
     const std::string T = PathJoin(folder, "volume.dbf");
-    if (IsVolumeNewer(S, T) == 0 || app.StopRequested || app.RunFinished) continue;
+    const int newer = IsVolumeNewer(S, T);
+    if (newer < 0) {
+      Fail(dlg, newer, TextOf(newer));
+      break;
+    }
+    if (newer == 0 || app.StopRequested || app.RunFinished) continue;
     dlg.SetCaption(Msg(msgMessageBoxTitle));
     Show(dlg, FormatMessage(Msg(msgSmashingTemplate), VolumeDescription()));
     std::string smash = products.FieldByName("SMASHDLL");
@@ -254,7 +308,8 @@ void MergePass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     Holder().Load(smash);
     std::string unit, tree = SourcePath(app.D, directory, ""), viewTech, market, language;
     int rc = Holder().Call(&window.window, unit, tree, viewTech, market, language, 0);
-    if (rc == 0 && !app.StopRequested && !app.RunFinished) RegisterVolume(S, T);
+    if (rc == 0 && !app.StopRequested && !app.RunFinished && RegisterVolume(S, T) < 0)
+      Fail(dlg, kInstallNoDestination, msgMissingDest);
   }
 }
 
@@ -389,16 +444,19 @@ int CompareWorkunit(CDbIndexedTable& installed, const std::string& unitCode, con
 int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const std::string& viewTech,
                   const std::string& market, const std::string& language, long instCode,
                   const std::string& prodDate, const std::string& volume, bool multiInstall) {
+  // Every assignment, append and move reports here: a record not written is a workunit lost.
+  int failed = 0;
+  auto result = [&] { return failed != 0 || installed.Failure() != 0 ? 1 : 0; };
   if (!SeekUnit(installed, unitCode)) {
-    AppendWorkunit(installed, unitCode, viewTech, market, language, instCode, prodDate, volume);
-    return 0;
+    failed |= AppendWorkunit(installed, unitCode, viewTech, market, language, instCode, prodDate, volume);
+    return result();
   }
   if (!multiInstall) {
     for (; OnUnit(installed, unitCode); installed.Skip(1)) {
-      SetFields(installed, viewTech, market, language, prodDate, instCode);
-      installed.AssignString("VOLUME", volume);
+      failed |= SetFields(installed, viewTech, market, language, prodDate, instCode);
+      failed |= installed.AssignString("VOLUME", volume);
     }
-    return 0;
+    return result();
   }
   // First sweep: is the volume there, and is another volume's copy not later than the source?
   bool sameVolume = false, otherNotLater = false;
@@ -408,7 +466,7 @@ int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const
     if (!same && CompareNoCase(installed.FieldByName("PRODDATE"), prodDate) <= 0) otherNotLater = true;
   }
   if (!sameVolume && otherNotLater)
-    AppendWorkunit(installed, unitCode, viewTech, market, language, instCode, prodDate, volume);
+    failed |= AppendWorkunit(installed, unitCode, viewTech, market, language, instCode, prodDate, volume);
 
   // Second sweep: bring older copies (and the same volume's copy) up to the source.
   if (SeekUnit(installed, unitCode)) {
@@ -417,8 +475,8 @@ int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const
       const bool same = SameText(volume, installed.FieldByName("VOLUME"));
       const int cmp = CompareNoCase(prodDate, date);
       if ((same && cmp >= 0) || cmp > 0) {
-        SetFields(installed, viewTech, market, language, prodDate, instCode);
-        if (cmp > 0) installed.AssignString("VOLUME", volume);
+        failed |= SetFields(installed, viewTech, market, language, prodDate, instCode);
+        if (cmp > 0) failed |= installed.AssignString("VOLUME", volume);
       }
     }
   }
@@ -439,10 +497,10 @@ int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const
     }
   }
   for (int rec : duplicates) {
-    installed.Table()->go(rec);
+    failed |= installed.Go(rec);
     installed.Blank();
   }
-  return 0;
+  return result();
 }
 
 void PurgeLowercaseWorkunits(const std::string& listPath) {
@@ -488,8 +546,16 @@ void PumpMessages(CInstallerDlg&) {
   if (!App().StopRequested) Application->ProcessMessages();
 }
 
+bool RunInProgress() { return g_runInProgress; }
+
+void CloseRunTables() {
+  if (g_installedList) g_installedList->Close();
+  g_installedList = nullptr;
+}
+
 void RunInstall(CInstallerDlg& dlg) {
   CInstallerApp& app = App();
+  g_runInProgress = true;
   DlgWindow window(dlg);
   CenterWindow(dlg);
   Show(dlg, Msg(msgStartingInstall));
@@ -508,9 +574,12 @@ void RunInstall(CInstallerDlg& dlg) {
   } else {
     FirstPass(dlg, window, products);
     if (!app.RunFinished && !app.StopRequested) MergePass(dlg, window, products);
+    // A products table that could not be read to its end leaves products out.
+    if (products.Failure() != 0) Fail(dlg, kInstallNoProducts, msgMissingProducts);
   }
 
   app.RunFinished = 1;
+  g_runInProgress = false;
   if (!app.StopRequested) ShowClose(dlg, Msg(msgInstallSuccess));
   dlg.btnCancel->SetEnabled(true);
   products.Close();
@@ -525,10 +594,7 @@ void CancelInstall(CInstallerDlg& dlg) {
     return;
   }
   bool yes = app.ResultCode != 0;
-  if (app.ResultCode == 0) {
-    CQuestionDlg question(Msg(msgReallyCancel), &dlg, Msg(msgYesString), Msg(msgNoString));
-    yes = question.DoModal() == mrYes;
-  }
+  if (app.ResultCode == 0) yes = Ask(dlg, Msg(msgReallyCancel));
   if (!yes) return;
   if (app.StopRequested || app.ResultCode != 0) {
     dlg.SetModalResult(mrCancel);

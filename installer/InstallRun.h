@@ -52,7 +52,8 @@ const TagList& InstalledListTags();
 /// 0 up to date, 1 to be added, 2 to be updated.
 int CompareWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const std::string& prodDate,
                     bool multiInstall, const std::string& volume);
-/// Records the workunit in the installed list; returns 0.
+/// Records the workunit in the installed list: 0, or 1 when a write, assignment or move of the
+/// list failed (the workunit may not be recorded).
 int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const std::string& viewTech,
                   const std::string& market, const std::string& language, long instCode,
                   const std::string& prodDate, const std::string& volume, bool multiInstall);
@@ -67,5 +68,10 @@ long ReadInstCode(const std::string& text);
 void PumpMessages(CInstallerDlg& dlg);
 /// The run (the main dialog's start message).
 void RunInstall(CInstallerDlg& dlg);
+/// True while a run is under way (started and not yet at its end).
+bool RunInProgress();
+/// Writes and closes the installed list the run is recording into, if any: for a program that
+/// ends in the middle of the run, so that the workunits recorded so far stay recorded.
+void CloseRunTables();
 /// Cancel, Escape, and the end of the run.
 void CancelInstall(CInstallerDlg& dlg);

@@ -4,6 +4,7 @@
 
 #include "ErrLog.h"
 #include "Files.h"
+#include "FormsScript.h"
 #include "Helpers.h"
 #include "InstallRun.h"
 #include "InstallerDlg.h"
@@ -14,6 +15,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -96,6 +98,19 @@ const char* MsgKey(MessageId id) { return kMessages[id].key; }
 
 void ResetMessages() {
   for (int i = 0; i < msgCount; ++i) Texts()[i] = kMessages[i].text;
+}
+
+// The program ends while the run is under way (an install library called exit): the status and
+// the datagram say that the run did not finish, instead of the 0 the library passed.
+static void ExitDuringRun() {
+  if (!RunInProgress()) return;
+  CInstallerApp& app = App();
+  if (app.ResultCode == 0) app.ResultCode = kInstallDllFailed;
+  CloseRunTables();
+  std::fprintf(stderr, "Quillet: the program was ended during the install run; the install did not finish\n");
+  if (app.NotifyWindow != 0) SendExitNotification(app.NotifyWindow, app.ResultCode);
+  std::fflush(nullptr);
+  ::_exit(ExitStatus(app.ResultCode));
 }
 
 const std::string& FormatMessage(const std::string& tmpl, const std::string& arg) {
@@ -211,6 +226,8 @@ void CInstallerApp::LoadMessages(const std::string& iniHostPath) {
 }
 
 void CInstallerApp::InitInstance(const std::string& commandLine) {
+  static const bool exitWatched = std::atexit(ExitDuringRun) == 0;
+  (void)exitWatched;
   ErrorLog().SetFile("QUILLET.ERR", 0, 0, 0);
   Reset();
   CancelWord = 0;
@@ -226,6 +243,13 @@ void CInstallerApp::InitInstance(const std::string& commandLine) {
   dlg.StartInstallHook = [](CInstallerDlg& d) { RunInstall(d); };
   dlg.CancelHook = [](CInstallerDlg& d) { CancelInstall(d); };
   dlg.DoModal();
+  if (PausedMode && ResultCode == 0) {
+    // In PAUSED mode only Cancel ends the dialog, and nothing is installed: a dialog that closed
+    // any other way (no display to press Cancel on) ends as cancelled, never as done.
+    if (!FormsScript::HasWindows())
+      std::fprintf(stderr, "Quillet: PAUSED waits for the Cancel button, and there is no display: nothing was installed\n");
+    ResultCode = kInstallCancelled;
+  }
 }
 
 int CInstallerApp::ExitInstance() {

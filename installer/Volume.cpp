@@ -30,6 +30,13 @@ void OpenReadOnly(CDbTable& table, const std::string& path) {
   Session().ReadOnly = false;
 }
 
+// A file that is there but is not a table (the library finds its structure damaged).
+bool Damaged(const std::string& windowsPath) {
+  CDbTable t;
+  OpenReadOnly(t, windowsPath);
+  return !t.IsOpen() && t.OpenError() == tables::kErrData;
+}
+
 // The record of T whose LOGICALID equals `id` (any case), searched from the first: true when
 // T stands on it.
 bool FindLogicalId(CDbTable& t, const std::string& id) {
@@ -63,25 +70,32 @@ std::string& VolumeDescription() {
 
 std::string ShortProdDate(const std::string& date) { return date.size() == 18 ? date.substr(2) : date; }
 
-int IsVolumeNewer(const std::string& S, const std::string& T) {
+int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDamaged) {
+  if (installedDamaged) *installedDamaged = false;
   VolumeDescription().clear();
-  if (Exists(S)) {
+  const bool sExists = Exists(S);
+  if (sExists) {
     CDbTable s;
     OpenReadOnly(s, S);
-    if (s.IsOpen()) {
-      s.Top();
-      VolumeDescription() = s.FieldByName("HR_DESC");
-    }
-  }
-  if (!Exists(S) || !Exists(T)) return 1;
-  CDbTable s, t;
-  OpenReadOnly(s, S);
-  t.Open(T);
-  if (s.IsOpen()) {
+    // A volume whose registry does not open is refused: installing it could never be recorded,
+    // and a copy of the damaged table would stand in the way of every later volume.
+    if (!s.IsOpen()) return kInstallNoProducts;
     s.Top();
     VolumeDescription() = s.FieldByName("HR_DESC");
   }
-  if (!s.IsOpen() || !t.IsOpen()) return 0;
+  if (!sExists || !Exists(T)) return 1;
+  CDbTable s, t;
+  OpenReadOnly(s, S);
+  t.Open(T);
+  if (!s.IsOpen()) return kInstallNoProducts;
+  s.Top();
+  VolumeDescription() = s.FieldByName("HR_DESC");
+  if (!t.IsOpen()) {
+    // Read-only or locked: nothing can be recorded. Damaged: this volume replaces it.
+    if (t.OpenError() != tables::kErrData) return kInstallNoDestination;
+    if (installedDamaged) *installedDamaged = true;
+    return 1;
+  }
   if (!FindLogicalId(t, s.FieldByName("LOGICALID"))) return 1;
   std::string installed = ShortProdDate(t.FieldByName("PRODDATE"));
   if (installed.empty()) return 1;
@@ -92,20 +106,19 @@ int IsVolumeNewer(const std::string& S, const std::string& T) {
 int RegisterVolume(const std::string& S, const std::string& T) {
   VolumeDescription().clear();
   if (!Exists(S)) return 1;
-  if (!Exists(T)) {
-    CopyFileEx(S, T, true);
+  if (!Exists(T) || Damaged(T)) {
+    if (CopyFileEx(S, T, true) != 0) return kInstallNoDestination;
     MakeNormal(T);
   }
-  MergeVolume(S, T);
-  return 0;
+  return MergeVolume(S, T);
 }
 
-void MergeVolume(const std::string& S, const std::string& T) {
-  UpgradeVolumeStructure(T, S);
+int MergeVolume(const std::string& S, const std::string& T) {
+  if (UpgradeVolumeStructure(T, S) != 0) return kInstallNoDestination;
   CDbTable s, t;
   OpenReadOnly(s, S);
   t.Open(T);
-  if (!s.IsOpen() || !t.IsOpen()) return;  // nothing is written into a table that did not open
+  if (!s.IsOpen() || !t.IsOpen()) return kInstallNoDestination;  // nothing is written into a table that did not open
   s.Top();
   bool found = FindLogicalId(t, s.FieldByName("LOGICALID"));
   if (found) {
@@ -122,9 +135,10 @@ void MergeVolume(const std::string& S, const std::string& T) {
   t.AssignString("LANRES", s.FieldByName("LANRES"));
   if (!found) t.Append();
   t.Top();
+  return t.Close() == 0 ? 0 : kInstallNoDestination;
 }
 
-void UpgradeVolumeStructure(const std::string& T, const std::string& S) {
+int UpgradeVolumeStructure(const std::string& T, const std::string& S) {
   bool needed = false;
   {
     CDbTable t, s;
@@ -142,14 +156,19 @@ void UpgradeVolumeStructure(const std::string& T, const std::string& S) {
       }
     }
   }
-  if (!needed) return;
+  if (!needed) return 0;
 
   size_t sep = T.find_last_of("\\/:");
   size_t nameAt = sep == std::string::npos ? 0 : sep + 1;
-  if (nameAt >= T.size()) return;
+  if (nameAt >= T.size()) return 0;
   std::string N = T;
   N[nameAt] = '$';
-  CopyFileEx(S, N, true);
+  std::error_code ec;
+  std::string nHost = HostPath(N), tHost = HostPath(T);
+  if (CopyFileEx(S, N, true) != 0) {
+    if (!nHost.empty()) std::filesystem::remove(nHost, ec);
+    return kInstallNoDestination;
+  }
   MakeNormal(N);
 
   bool indexCopied = false;
@@ -158,13 +177,13 @@ void UpgradeVolumeStructure(const std::string& T, const std::string& S) {
     const std::string tIndex = WithExtension(T, ".CDX");
     // A differently cased old index would stay beside the copy: it goes first.
     std::string oldHost = HostPath(tIndex);
-    std::error_code ec;
     if (!oldHost.empty()) std::filesystem::remove(oldHost, ec);
     CopyFileEx(sIndex, tIndex, true);
     MakeNormal(tIndex);
     indexCopied = true;
   }
 
+  bool whole = false;
   {
     CDbTable t, n;
     t.Open(T);
@@ -179,18 +198,25 @@ void UpgradeVolumeStructure(const std::string& T, const std::string& S) {
         }
         n.Append();
       }
+      whole = t.Failure() == 0;
     }
+    whole = n.Close() == 0 && whole;
   }
-  // The new table replaces the old one in one step: a stop in between leaves either of them.
-  std::error_code ec;
-  std::string nHost = HostPath(N), tHost = HostPath(T);
-  if (!nHost.empty() && !tHost.empty()) std::filesystem::rename(nHost, tHost, ec);
+  // The new table replaces the old one in one step, and only when it holds every record: a
+  // stop or a failure in between leaves the old one.
+  if (!whole || nHost.empty() || tHost.empty()) {
+    if (!nHost.empty()) std::filesystem::remove(nHost, ec);
+    return kInstallNoDestination;
+  }
+  std::filesystem::rename(nHost, tHost, ec);
+  if (ec) return kInstallNoDestination;
 
   if (indexCopied) {
     CDbIndexedTable t;
     t.Open(T);
     if (t.IsOpen()) t.Reindex();
   }
+  return 0;
 }
 
 std::string GetVolumeLabel(char drive) {

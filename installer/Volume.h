@@ -13,14 +13,20 @@ std::string ShortProdDate(const std::string& date);
 
 /// 1 when the source volume S must be installed over the installed registry T: either is
 /// missing, T has no record of S's LOGICALID, that record's PRODDATE is empty or older than
-/// S's. 0 when S or T exists but does not open, or S is not newer.
-int IsVolumeNewer(const std::string& S, const std::string& T);
-/// Records S in T (copying S when T is missing): 0; 1 when S does not exist.
+/// S's, or T is damaged (not a table: *installedDamaged is then set, and registering the volume
+/// replaces T). 0 when S is not newer. A run's failure code when a registry exists but cannot be
+/// used: kInstallNoProducts (-2) when S does not open, kInstallNoDestination (-5) when T does
+/// not open for writing (read-only, locked) without being damaged.
+int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDamaged = nullptr);
+/// Records S in T (copying S when T is missing or damaged): 0; 1 when S does not exist;
+/// kInstallNoDestination when T could not be written.
 int RegisterVolume(const std::string& S, const std::string& T);
 /// Writes S's record into T: the record of the same LOGICALID is updated, else one is appended.
-void MergeVolume(const std::string& S, const std::string& T);
+/// 0, or kInstallNoDestination when a table did not open or a write failed.
+int MergeVolume(const std::string& S, const std::string& T);
 /// Gives T the structure of S when S has more fields or a longer field, keeping T's records.
-void UpgradeVolumeStructure(const std::string& T, const std::string& S);
+/// 0, or kInstallNoDestination when the new table could not be made whole (T then stays).
+int UpgradeVolumeStructure(const std::string& T, const std::string& S);
 /// The label of a drive (the drive map's, else the name of the drive's root folder) with its
 /// first "." removed; "" for a drive the map does not name.
 std::string GetVolumeLabel(char drive);

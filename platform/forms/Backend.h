@@ -11,6 +11,8 @@
 
 class TForm;
 class TEdit;
+class TComboBox;
+class TScrollBox;
 
 /// The back end's mirror of one control (a widget, for Qt).
 class ControlPeer {
@@ -68,6 +70,21 @@ public:
     virtual bool QueueClick(TControl& /*control*/) { return false; }
     /// The system's beep; nothing headless.
     virtual void Beep() {}
+    /// Writes the control's window as the screen shows it (what was painted so far, not a fresh
+    /// drawing) to a PNG file; false without a window.
+    virtual bool GrabScreen(TControl& /*control*/, const std::string& /*fileName*/) { return false; }
+    /// Whether the control's window holds the keyboard focus; false when it has no window (the
+    /// caller then asks the form).
+    virtual bool WindowHasFocus(TWinControl& /*control*/, bool& /*focused*/) { return false; }
+    /// Drops the combo box's list down as a click does, and gives the number of items the open
+    /// list shows at once, then closes it; false when it has no window.
+    virtual bool DroppedRows(TComboBox& /*combo*/, int& /*rows*/) { return false; }
+    /// The vertical scroll bar of a scroll box as its window shows it; false without a window.
+    virtual bool ShownScrollBar(TScrollBox& /*box*/, bool& /*shown*/, int& /*position*/, int& /*maximum*/) {
+        return false;
+    }
+    /// Turns the mouse wheel over the middle of the control's window; false without a window.
+    virtual bool Wheel(TControl& /*control*/, int /*notches*/) { return false; }
 };
 
 /// Shows a message box (or takes the script's answer), records it, returns the button chosen.

@@ -81,7 +81,12 @@ void TScrollBox::SetClientSize(int width, int height) {
     if (width == FClientWidth && height == FClientHeight) return;
     FClientWidth = width;
     FClientHeight = height;
+    // The scroll positions stay within the new client area, and the bars are measured again
+    // against it: a bar shows only while the range does not fit.
+    HorzScrollBar.SetPosition(HorzScrollBar.Position());
+    VertScrollBar.SetPosition(VertScrollBar.Position());
     Resized();
+    Changed();
 }
 
 // --- forms ----------------------------------------------------------------------------------

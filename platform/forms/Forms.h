@@ -36,6 +36,8 @@ public:
     void SetPosition(int value);
     /// The part of the range in view (the control's client size along this bar).
     std::function<int()> VisibleSize;
+    /// Pixels moved by one step of the bar's arrows (a wheel notch moves three steps).
+    int Increment = 8;
     std::function<void()> OnChange;
 
 private:

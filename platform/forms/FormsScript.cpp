@@ -2,6 +2,7 @@
 // of every message shown.
 #include "FormsScript.h"
 
+#include <algorithm>
 #include <deque>
 
 #include "Backend.h"
@@ -160,6 +161,33 @@ bool PressEscape(TForm& form) {
 }
 
 bool SaveImage(TForm& form, const std::string& fileName) { return Backend().GrabForm(form, fileName); }
+
+bool SaveScreenImage(TControl& control, const std::string& fileName) {
+    return Backend().GrabScreen(control, fileName);
+}
+
+bool HasFocus(TWinControl& control) {
+    bool focused = false;
+    if (Backend().WindowHasFocus(control, focused)) return focused;
+    return control.Focused();
+}
+
+ShownBar ShownScrollBar(TScrollBox& box) {
+    ShownBar bar;
+    if (Backend().ShownScrollBar(box, bar.Shown, bar.Position, bar.Maximum)) return bar;
+    bar.Maximum = std::max(0, box.VertScrollBar.Range() - box.ClientHeight());
+    bar.Shown = bar.Maximum > 0;
+    bar.Position = box.VertScrollBar.Position();
+    return bar;
+}
+
+bool Wheel(TControl& control, int notches) { return Backend().Wheel(control, notches); }
+
+int DroppedRows(TComboBox& combo) {
+    int rows = 0;
+    if (Backend().DroppedRows(combo, rows)) return rows;
+    return std::min(combo.Items.Count(), std::max(1, combo.DropDownCount));
+}
 
 std::u16string ShownText(TControl& control) {
     std::u16string text;

@@ -16,6 +16,7 @@ class TEdit;
 class TMemo;
 class TComboBox;
 class TMonthCalendar;
+class TScrollBox;
 
 /// One message box as it was shown, and the button it was answered with.
 struct ShownMessage {
@@ -76,6 +77,26 @@ bool PressEscape(TForm& form);
 /// Writes a picture of the form's window to a PNG file, or a BMP file when the name ends in
 /// ".bmp" (with a display only; false headless).
 bool SaveImage(TForm& form, const std::string& fileName);
+/// Writes a picture of a form's or control's window as the screen shows it, what has been
+/// painted so far (SaveImage draws the window afresh); with a display only, false headless.
+bool SaveScreenImage(TControl& control, const std::string& fileName);
+/// Whether the control has the keyboard focus: with windows, whether its widget holds it;
+/// headless, whether it is its form's active control.
+bool HasFocus(TWinControl& control);
+/// The vertical scroll bar of a scroll box as it is shown: whether it shows, where its thumb
+/// stands and its largest position. Headless it is worked out from the box's range.
+struct ShownBar {
+    bool Shown = false;
+    int Position = 0;
+    int Maximum = 0;
+};
+ShownBar ShownScrollBar(TScrollBox& box);
+/// Turns the mouse wheel by `notches` over the middle of the control (negative: towards the
+/// user, which scrolls down); with a display only, false headless.
+bool Wheel(TControl& control, int notches);
+/// Drops the combo box's list down and returns how many items the open list shows at once,
+/// then closes it; headless the items up to DropDownCount.
+int DroppedRows(TComboBox& combo);
 /// The text a control shows, as characters: with windows read back from its widget, headless
 /// its caption (or edit text) read in the ANSI code page, a label's "&" marks taken out.
 std::u16string ShownText(TControl& control);

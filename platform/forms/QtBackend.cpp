@@ -1,5 +1,6 @@
 // The back end with a display: every control is mirrored by a Qt widget. Widgets only show the
 // control's state and report user input back to the control; the control decides everything.
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -30,6 +31,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <QIcon>
 #include <QPixmap>
 #include <algorithm>
@@ -287,9 +289,19 @@ private:
     TEdit& FEdit;
 };
 
+/// A memo's widget. A memo shows no scroll bars, so the wheel is not its own: it goes to the
+/// parent (a scroll box under the memo scrolls), and the memo's first line stays in view.
+class MemoBox : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    void wheelEvent(QWheelEvent* e) override { e->ignore(); }
+};
+
 class MemoPeer : public QtPeer {
 public:
-    MemoPeer(TMemo& memo, QWidget* parent) : QtPeer(memo, new QPlainTextEdit(parent)), FMemo(memo) {
+    MemoPeer(TMemo& memo, QWidget* parent) : QtPeer(memo, new MemoBox(parent)), FMemo(memo) {
         auto* w = static_cast<QPlainTextEdit*>(FWidget.data());
         // A memo has no scroll bars and its lines start at its border, as the class library draws it.
         w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -348,6 +360,9 @@ public:
     ComboPeer(TComboBox& combo, QWidget* parent) : QtPeer(combo, new DropDownBox(combo, parent)), FCombo(combo) {
         auto* w = static_cast<QComboBox*>(FWidget.data());
         w->setInsertPolicy(QComboBox::NoInsert);
+        // The open list is a list of DropDownCount rows that scrolls, in both styles (the
+        // widget style would show every item of a fixed list at once).
+        w->setStyleSheet("QComboBox { combobox-popup: 0; }");
         QObject::connect(w, QOverload<int>::of(&QComboBox::activated), w, [this](int index) {
             Guard([&] { FCombo.UserSelect(index); });
             Sync();
@@ -632,6 +647,10 @@ public:
     ScrollBoxPeer(TScrollBox& box, QWidget* parent) : QtPeer(box, new ScrollArea(box, parent)), FBox(box) {}
     QWidget* Container() const override { return static_cast<QAbstractScrollArea*>(FWidget.data())->viewport(); }
     QPoint ChildOffset() const override { return {FBox.HorzScrollBar.Position(), FBox.VertScrollBar.Position()}; }
+    /// The box draws its content on the viewport, so that is what is repainted.
+    void Invalidate(bool) override {
+        if (FWidget) static_cast<QAbstractScrollArea*>(FWidget.data())->viewport()->update();
+    }
 
 protected:
     void SyncOwn() override {
@@ -641,9 +660,11 @@ protected:
         const QSignalBlocker bv(w->verticalScrollBar());
         w->horizontalScrollBar()->setRange(0, std::max(0, FBox.HorzScrollBar.Range() - view.width()));
         w->horizontalScrollBar()->setPageStep(view.width());
+        w->horizontalScrollBar()->setSingleStep(FBox.HorzScrollBar.Increment);
         w->horizontalScrollBar()->setValue(FBox.HorzScrollBar.Position());
         w->verticalScrollBar()->setRange(0, std::max(0, FBox.VertScrollBar.Range() - view.height()));
         w->verticalScrollBar()->setPageStep(view.height());
+        w->verticalScrollBar()->setSingleStep(FBox.VertScrollBar.Increment);
         w->verticalScrollBar()->setValue(FBox.VertScrollBar.Position());
         for (int i = 0; i < FBox.ControlCount(); ++i)
             if (ControlPeer* p = FBox.Controls(i)->Peer()) p->Sync();
@@ -738,6 +759,10 @@ public:
         w->show();
         w->raise();
         w->activateWindow();
+        // The control the form made active while it was being shown takes the focus, not the
+        // first one of the window.
+        if (TWinControl* active = form.ActiveControl())
+            if (active->Peer()) active->Peer()->SetFocus();
     }
 
     void FormHidden(TForm& form) override {
@@ -796,6 +821,74 @@ public:
     }
 
     void Beep() override { QApplication::beep(); }
+
+    bool GrabScreen(TControl& control, const std::string& fileName) override {
+        auto* peer = dynamic_cast<QtPeer*>(control.Peer());
+        if (!peer || !peer->Widget()) return false;
+        QCoreApplication::processEvents();
+        QWidget* w = peer->Widget();
+        QScreen* screen = w->screen();
+        if (!screen) return false;
+        const QPoint at = w->mapTo(w->window(), QPoint(0, 0));
+        return screen->grabWindow(w->window()->winId(), at.x(), at.y(), w->width(), w->height())
+            .save(QString::fromStdString(fileName), "PNG");
+    }
+
+    bool WindowHasFocus(TWinControl& control, bool& focused) override {
+        auto* peer = dynamic_cast<QtPeer*>(control.Peer());
+        if (!peer || !peer->Widget()) return false;
+        QCoreApplication::processEvents();
+        focused = peer->Widget()->window()->focusWidget() == peer->Widget();
+        return true;
+    }
+
+    bool ShownScrollBar(TScrollBox& box, bool& shown, int& position, int& maximum) override {
+        auto* peer = dynamic_cast<QtPeer*>(box.Peer());
+        auto* area = peer ? qobject_cast<QAbstractScrollArea*>(peer->Widget()) : nullptr;
+        if (!area) return false;
+        QCoreApplication::processEvents();
+        const QScrollBar* bar = area->verticalScrollBar();
+        shown = bar->isVisible();
+        position = bar->value();
+        maximum = bar->maximum();
+        return true;
+    }
+
+    bool Wheel(TControl& control, int notches) override {
+        auto* peer = dynamic_cast<QtPeer*>(control.Peer());
+        if (!peer || !peer->Widget()) return false;
+        QWidget* w = peer->Widget();
+        // The event goes to the widget under the mouse and, while a widget leaves it, on to its
+        // parent, as the window system delivers a wheel turn (an event sent from code would stop
+        // at the first widget).
+        const QPoint global = w->mapToGlobal(w->rect().center());
+        QWidget* target = w->childAt(w->rect().center());
+        if (!target) target = w;
+        const Handling handling;
+        for (QWidget* at = target; at; at = at->isWindow() ? nullptr : at->parentWidget()) {
+            QWheelEvent wheel(at->mapFromGlobal(QPointF(global)), QPointF(global), QPoint(), QPoint(0, 120 * notches),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            if (QCoreApplication::sendEvent(at, &wheel) && wheel.isAccepted()) break;
+        }
+        QCoreApplication::processEvents();
+        return true;
+    }
+
+    bool DroppedRows(TComboBox& combo, int& rows) override {
+        auto* peer = dynamic_cast<QtPeer*>(combo.Peer());
+        auto* box = peer ? qobject_cast<QComboBox*>(peer->Widget()) : nullptr;
+        if (!box) return false;
+        box->showPopup();
+        QCoreApplication::processEvents();
+        QAbstractItemView* view = box->view();
+        rows = 0;
+        const QRect shown = view->viewport()->rect();
+        for (int i = 0; i < box->count(); ++i)
+            if (shown.contains(view->visualRect(box->model()->index(i, box->modelColumn())))) ++rows;
+        box->hidePopup();
+        QCoreApplication::processEvents();
+        return true;
+    }
 
     bool GrabForm(TForm& form, const std::string& fileName) override {
         auto* peer = dynamic_cast<QtPeer*>(form.Peer());

@@ -461,15 +461,23 @@ int Index::reindex() {
   if (rc < 0) return rc;
   rc = t.rebuildTags();
   if (rc < 0) return rc;
-  rc = WriteIndexFile(*d);
-  if (rc == kOk) d->dirty = false;
-  return rc;
+  return write();
 }
 
 int Index::flush() {
   if (!d->dirty || d->table->readOnly) return kOk;
+  return write();
+}
+
+int Index::write() {
   int rc = WriteIndexFile(*d);
-  if (rc == kOk) d->dirty = false;
+  if (rc == kOk) {
+    d->dirty = false;
+    return kOk;
+  }
+  // The file on disk no longer matches the table: it goes, so that the next open builds the
+  // index again from the records instead of trusting stale keys.
+  ::unlink(d->path.c_str());
   return rc;
 }
 

@@ -18,6 +18,9 @@ namespace tables {
 
 namespace {
 
+/// Appended records are written together once this many bytes of them wait.
+constexpr size_t kTailBytes = 64 * 1024;
+
 uint32_t Le32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
@@ -130,10 +133,18 @@ Table::Impl::~Impl() {
   if (fd >= 0) ::close(fd);
 }
 
+bool Table::Impl::copyRecord(uint32_t rec, char* out) const {
+  const size_t len = size_t(lay.recLen);
+  if (rec > durable) {
+    std::memcpy(out, tail.data() + size_t(rec - durable - 1) * len, len);
+    return true;
+  }
+  return ReadAll(fd, out, len, off_t(headerLen) + off_t(rec - 1) * off_t(lay.recLen));
+}
+
 int Table::Impl::readRecord(uint32_t rec) {
   if (rec < 1 || rec > count) return kErrNoRecord;
-  if (!ReadAll(fd, buf.data(), buf.size(), off_t(headerLen) + off_t(rec - 1) * off_t(lay.recLen)))
-    return kErrRead;
+  if (!copyRecord(rec, buf.data())) return kErrRead;
   orig = buf;
   recno = rec;
   changed = false;
@@ -143,10 +154,43 @@ int Table::Impl::readRecord(uint32_t rec) {
 }
 
 int Table::Impl::writeRecord(uint32_t rec, const char* data) {
+  if (rec > durable) {  // still waiting in the tail
+    std::memcpy(tail.data() + size_t(rec - durable - 1) * size_t(lay.recLen), data, size_t(lay.recLen));
+    return kOk;
+  }
   if (!WriteAll(fd, data, size_t(lay.recLen), off_t(headerLen) + off_t(rec - 1) * off_t(lay.recLen)))
     return kErrWrite;
   headerDirty = true;
   return kOk;
+}
+
+int Table::Impl::writeTail() {
+  if (tail.empty()) return kOk;
+  tail.push_back(0x1A);  // the end mark goes with the records
+  const bool ok = WriteAll(fd, tail.data(), tail.size(), off_t(headerLen) + off_t(durable) * off_t(lay.recLen));
+  tail.pop_back();
+  if (ok) {
+    durable = count;
+    tail.clear();
+    headerDirty = true;
+    return kOk;
+  }
+  // The records past `durable` are not on disk: the table and its tags go back to without them,
+  // so that what is written later (header, index) agrees with the file.
+  if (index) {
+    for (uint32_t r = durable + 1; r <= count; ++r) {
+      const char* rec = tail.data() + size_t(r - durable - 1) * size_t(lay.recLen);
+      for (auto& t : index->d->tags)
+        if (t->evaluable() && t->member(rec)) t->remove(t->key(rec), r);
+    }
+    index->d->dirty = true;
+  }
+  tail.clear();
+  count = durable;
+  headerDirty = true;
+  writeFailure = kErrWrite;
+  if (recno > count && !appending) setEof();
+  return kErrWrite;
 }
 
 int Table::Impl::writeCurrent() {
@@ -197,7 +241,7 @@ int Table::Impl::writeHeader() {
   unsigned char h[8];
   if (!ReadAll(fd, h, 8, 0)) return kErrRead;
   Today(h + 1);
-  PutLe32(h + 4, count);
+  PutLe32(h + 4, durable);  // only records on disk count
   if (!WriteAll(fd, h, 8, 0)) return kErrWrite;
   headerDirty = false;
   return kOk;
@@ -228,8 +272,7 @@ int Table::Impl::rebuildTags() {
   for (auto& t : index->d->tags) t->keys_.clear();
   std::vector<char> rec(size_t(lay.recLen));
   for (uint32_t r = 1; r <= count; ++r) {
-    if (!ReadAll(fd, rec.data(), rec.size(), off_t(headerLen) + off_t(r - 1) * off_t(lay.recLen)))
-      return kErrRead;
+    if (!copyRecord(r, rec.data())) return kErrRead;
     for (auto& t : index->d->tags) {
       if (!t->member(rec.data())) continue;
       std::string k = t->key(rec.data());
@@ -274,6 +317,7 @@ std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* er
   std::vector<unsigned char> h(std::max<size_t>(headerLen, 32));
   if (!ReadAll(t->fd, h.data(), h.size(), 0)) return fail(kErrRead);
   if (!ParseHeader(h, st.st_size, *t)) return fail(kErrData);
+  t->durable = t->count;
   t->buf.assign(size_t(t->lay.recLen), ' ');
   t->orig = t->buf;
   std::unique_ptr<Table> table(new Table(std::move(t)));
@@ -328,7 +372,11 @@ std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<Fi
   t->fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (t->fd < 0) return fail(kErrCreate);
   if (flock(t->fd, LOCK_EX | LOCK_NB) != 0) return fail(kErrLocked);
-  if (ftruncate(t->fd, 0) != 0 || !WriteAll(t->fd, h.data(), h.size(), 0)) return fail(kErrCreate);
+  if (ftruncate(t->fd, 0) != 0 || !WriteAll(t->fd, h.data(), h.size(), 0)) {
+    // No table is left behind half made (a short file would be refused by every later open).
+    ::unlink(path.c_str());
+    return fail(kErrCreate);
+  }
   t->version = 0x03;
   t->lay = std::move(lay);
   t->headerLen = int(headerLen);
@@ -561,18 +609,18 @@ int Table::append() {
   uint32_t rec = d->count + 1;
   int rc = d->updateTags(rec, nullptr, d->buf.data());
   if (rc < 0) return rc;
-  rc = d->writeRecord(rec, d->buf.data());
-  const char eofMark = 0x1A;
-  if (rc == kOk && !WriteAll(d->fd, &eofMark, 1, off_t(d->headerLen) + off_t(rec) * off_t(d->lay.recLen)))
-    rc = kErrWrite;
-  if (rc < 0) {
-    if (d->index) {
-      for (auto& t : d->index->d->tags)
-        if (t->evaluable() && t->member(d->buf.data())) t->remove(t->key(d->buf.data()), rec);
-    }
-    return rc;
-  }
+  // The record waits in the tail with those appended before it; a full tail is written at once.
+  d->tail.insert(d->tail.end(), d->buf.begin(), d->buf.end());
   d->count = rec;
+  d->headerDirty = true;
+  if (d->tail.size() >= kTailBytes) {
+    d->appending = false;
+    rc = d->writeTail();
+    if (rc < 0) {
+      d->setEof();  // the record went back with the others: nothing of it stays in the buffer
+      return rc;
+    }
+  }
   d->recno = rec;
   d->orig = d->buf;
   d->changed = d->appending = d->atEof = d->atBof = false;
@@ -612,6 +660,7 @@ template <class Keep>
 int Compact(Table::Impl& t, Keep keep) {
   if (t.readOnly) return kErrReadOnly;
   if (!t.tagsEvaluable()) return kErrTagExpr;
+  if (int rc = t.writeTail(); rc < 0) return rc;
   std::vector<char> rec(size_t(t.lay.recLen));
   uint32_t out = 0;
   for (uint32_t r = 1; r <= t.count; ++r) {
@@ -624,7 +673,7 @@ int Compact(Table::Impl& t, Keep keep) {
   off_t end = off_t(t.headerLen) + off_t(out) * off_t(t.lay.recLen);
   const char eofMark = 0x1A;
   if (!WriteAll(t.fd, &eofMark, 1, end) || ftruncate(t.fd, end + 1) != 0) return kErrWrite;
-  t.count = out;
+  t.count = t.durable = out;
   t.headerDirty = true;
   int rc = t.writeHeader();
   if (rc < 0) return rc;
@@ -660,9 +709,12 @@ int Table::zap(int from, int to) {
 int Table::flush() {
   if (d->fd < 0) return kOk;
   int rc = d->writeCurrent();
+  int tr = d->writeTail();
   int hr = d->writeHeader();
   int ir = d->index ? d->index->flush() : kOk;
-  return rc < 0 ? rc : hr < 0 ? hr : ir;
+  for (int r : {rc, tr, hr, ir, d->writeFailure})
+    if (r < 0) return r;
+  return kOk;
 }
 
 // ---- Index ----

@@ -120,6 +120,13 @@ struct Table::Impl {
   Layout lay;
   int headerLen = 0;
   uint32_t count = 0;
+  /// Records on disk; appended records past them (durable+1..count) wait in `tail` and are
+  /// written in one go when it is full, on flush and on close.
+  uint32_t durable = 0;
+  std::vector<char> tail;
+  /// Set once appended records could not be written (they were taken back): flush and close
+  /// report it until the table is closed.
+  int writeFailure = 0;
 
   std::vector<char> buf;   ///< the record buffer
   std::vector<char> orig;  ///< the record as on disk, for the keys it had
@@ -138,7 +145,12 @@ struct Table::Impl {
 
   ~Impl();
   int readRecord(uint32_t rec);
+  /// Copies record `rec` (on disk or waiting in the tail) into `out`.
+  bool copyRecord(uint32_t rec, char* out) const;
   int writeRecord(uint32_t rec, const char* data);
+  /// Writes the waiting appended records and the end mark. When that fails the records are
+  /// taken back (count and tags as before them) and writeFailure is set.
+  int writeTail();
   /// Writes the buffer back when changed (updating the tags first).
   int writeCurrent();
   /// Checks and applies the tag changes of record `rec` going from `before` (null: a new record)

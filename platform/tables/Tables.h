@@ -69,7 +69,8 @@ class Tag;
 /// returns null and stores the code in *err when given; a damaged file is never rewritten.
 std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* err = nullptr);
 
-/// Creates a version 0x03 table at `path` (replacing a file there) with the given fields.
+/// Creates a version 0x03 table at `path` (replacing a file there) with the given fields. A table
+/// that cannot be written whole is removed again.
 std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields,
                                    int* err = nullptr);
 
@@ -83,7 +84,8 @@ class Table {
   Table(const Table&) = delete;
   Table& operator=(const Table&) = delete;
 
-  /// Writes pending changes and closes the index and the file. Returns 0 or the first failure.
+  /// Writes pending changes and closes the index and the file. Returns 0 or the first failure
+  /// (also that of appended records lost at an earlier write).
   int close();
 
   const std::string& path() const;
@@ -123,7 +125,9 @@ class Table {
   /// Starts a new record in the buffer, blank when asked (else a copy of the current one).
   int appendStart(bool blank);
   /// Appends the started record: 0; kErrUnique when a unique tag (not code 25) already has its
-  /// key, nothing written; kErrTagExpr when a tag cannot be evaluated.
+  /// key, nothing written; kErrTagExpr when a tag cannot be evaluated. Appended records are
+  /// written together (when 64 KiB of them wait, on flush, close and pack); when that write fails
+  /// they are taken back, and this call, flush and close report kErrWrite.
   int append();
   /// Blanks the buffer (every byte a blank, the deleted flag cleared).
   void blank();
@@ -133,7 +137,8 @@ class Table {
   int pack();
   /// Removes records from..to (record numbers, inclusive) and rebuilds the index.
   int zap(int from, int to);
-  /// Writes the buffer, the header (count, date) and the index when changed.
+  /// Writes the buffer, the appended records, the header (count, date) and the index when
+  /// changed: 0, or the first failure.
   int flush();
 
   // Production index.
@@ -173,12 +178,14 @@ class Index {
   Tag* defaultTag() const;
   /// Rebuilds every tag from the records and writes the file.
   int reindex();
-  /// Writes the file when changed.
+  /// Writes the file when changed. A file that cannot be written is removed, since it no longer
+  /// matches the table: the next open without it builds the index afresh.
   int flush();
 
   struct Impl;
  private:
   explicit Index(std::unique_ptr<Impl> impl);
+  int write();
   friend class Table;
   friend struct Table::Impl;
   std::unique_ptr<Impl> d;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "ChecksheetFixture.h"
+#include "CodePages.h"
 #include "Chksheet.h"
 #include "CsPrev.h"
 #include "CustDet.h"
@@ -34,6 +35,12 @@ namespace {
 testsupport::XvfbServer gDisplay;
 
 using Display = ChecksheetFixture;
+
+/// The bytes of a file ("" when it cannot be read).
+std::string ReadFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 }  // namespace
 
@@ -245,6 +252,42 @@ TEST_F(Display, HandOffFormFilledAndLocked) {
     frmSpecInst = nullptr;
 }
 
+TEST_F(Display, HandOffJobOfSeveralRangesOffersTheirVariantsBeforeItPrints) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    frmSpecInst = new TfrmSpecInst(nullptr);
+    frmExtPer = new TfrmExtPer(nullptr);
+    const std::filesystem::path file = folder / "job.ho";
+    // PL14-02 maps to model ranges 105 and 106; no drive type or build date decides between them.
+    std::ofstream(file) << "GB\nEN\nPL14-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
+    HandOffMode = true;
+    XMLMode = false;
+    HandOffFileName = file.string();
+    FormsScript::OnForm("frmChecksheet", [](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        EXPECT_EQ(c.cmbModels->Text(), "PELLOR");
+        EXPECT_EQ(c.cmbVariants->Items.Count(), 2);
+        EXPECT_FALSE(FormsScript::Click(*c.btnPrint));
+        EXPECT_FALSE(FormsScript::Click(*c.btnView));
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-handoff-candidates.png"));
+        ASSERT_TRUE(FormsScript::Select(*c.cmbVariants, 1));
+        EXPECT_FALSE(c.btnPrint->Enabled());
+        ASSERT_TRUE(FormsScript::Select(*c.cmbInterval, 1));
+        EXPECT_TRUE(c.btnPrint->Enabled());
+        EXPECT_TRUE(c.btnView->Enabled());
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-handoff-chosen.png"));
+        FormsScript::PressEscape(f);
+    });
+    {
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+    HandOffMode = false;
+    delete frmExtPer;
+    frmExtPer = nullptr;
+    delete frmSpecInst;
+    frmSpecInst = nullptr;
+}
+
 using DisplayReport = ReportFixture;
 
 TEST_F(DisplayReport, PreviewFormShowsTheChecksheetPageByPage) {
@@ -263,4 +306,171 @@ TEST_F(DisplayReport, PreviewFormShowsTheChecksheetPageByPage) {
     });
     EXPECT_EQ(form.ShowModal(), mrCancel);
     EXPECT_EQ(FormsScript::PendingActions(), 0);
+}
+
+namespace {
+
+/// The checksheet form shows its caption in the language's letters, and so do the customer and
+/// extended-period dialogs opened from it (pictured as `tag`-*.png).
+void CheckFormInItsLetters(const std::string& tag, const std::u16string& formCaption,
+                           const std::u16string& customerCaption, const std::u16string& extPerCaption) {
+    FormsScript::OnForm("frmChecksheet", [=](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        EXPECT_EQ(FormsScript::ShownText(f), formCaption);
+        EXPECT_TRUE(FormsScript::SaveImage(f, tag + "-checksheet.png"));
+        FormsScript::OnForm("frmCustDetails", [=](TForm& d) {
+            EXPECT_EQ(FormsScript::ShownText(d), customerCaption);
+            EXPECT_TRUE(FormsScript::SaveImage(d, tag + "-custdetails.png"));
+            FormsScript::PressEscape(d);
+        });
+        EXPECT_TRUE(FormsScript::Click(*c.btnCustomer));
+        ModelRange = 101;
+        FormsScript::OnForm("frmExtPer", [=](TForm& d) {
+            EXPECT_GT(static_cast<TfrmExtPer&>(d).ShownCount(), 0);
+            EXPECT_EQ(FormsScript::ShownText(d), extPerCaption);
+            EXPECT_TRUE(FormsScript::SaveImage(d, tag + "-extper.png"));
+            FormsScript::PressEscape(d);
+        });
+        frmExtPer->ShowModal();
+        FormsScript::PressEscape(f);
+    });
+    auto form = std::make_unique<TfrmChecksheet>(nullptr);
+    form->ShowModal();
+    EXPECT_EQ(FormsScript::PendingActions(), 0);
+}
+
+}  // namespace
+
+TEST_F(Display, FormsWithoutTheMenuShowTheLettersOfTheirLanguage) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    frmSpecInst = new TfrmSpecInst(nullptr);
+    frmExtPer = new TfrmExtPer(nullptr);
+    // The form alone in XML mode with Greek settings, in a run that started in code page 1252.
+    SetACP(1252);
+    Exec("UPDATE PARAMS SET MARKET_CODE='GR', LANG_CODE='GK'");
+    XMLMode = true;
+    CheckFormInItsLetters("xml-gk", u"\u03A6\u03CD\u03BB\u03BB\u03BF \u03B5\u03BB\u03AD\u03B3\u03C7\u03BF\u03C5 \u03C3\u03AD\u03C1\u03B2\u03B9\u03C2",
+                          u"\u03A3\u03C4\u03BF\u03B9\u03C7\u03B5\u03AF\u03B1 \u03C0\u03B5\u03BB\u03AC\u03C4\u03B7",
+                          u"\u0395\u03C1\u03B3\u03B1\u03C3\u03AF\u03B5\u03C2 \u03B5\u03BA\u03C4\u03B5\u03C4\u03B1\u03BC\u03AD\u03BD\u03BF\u03C5 "
+                          u"\u03B4\u03B9\u03B1\u03C3\u03C4\u03AE\u03BC\u03B1\u03C4\u03BF\u03C2");
+    XMLMode = false;
+    // A hand-off file in Polish, in a run that started in code page 1252.
+    SetACP(1252);
+    const std::filesystem::path file = folder / "job.ho";
+    std::ofstream(file) << "PL\nPO\nPL19-05\nRO-77\n\n03/2004\nWX 4711\n61000\nJ KOWALSKI\n";
+    HandOffMode = true;
+    XMLMode = false;
+    HandOffFileName = file.string();
+    CheckFormInItsLetters("handoff-po", u"Lista przegl\u0105dowa", u"Dane klienta", u"Czynno\u015Bci okresowe");
+    HandOffMode = false;
+    SetACP(1252);
+    delete frmExtPer;
+    frmExtPer = nullptr;
+    delete frmSpecInst;
+    frmSpecInst = nullptr;
+}
+
+TEST_F(Display, ChecksheetFormOpensOnTheRepairNumberWithSevenIntervalRows) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    HandOffMode = false;
+    XMLMode = false;
+    frmSpecInst = new TfrmSpecInst(nullptr);
+    FormsScript::OnForm("frmChecksheet", [](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        EXPECT_TRUE(FormsScript::HasFocus(*c.edtRepairNo));
+        EXPECT_FALSE(FormsScript::HasFocus(*c.cmbAsAtDate));
+        FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf("PELLOR"));
+        FormsScript::Select(*c.cmbVariants, 0);
+        ASSERT_GT(c.cmbInterval->Items.Count(), 7);
+        EXPECT_EQ(FormsScript::DroppedRows(*c.cmbInterval), 7);
+        FormsScript::PressEscape(f);
+    });
+    {
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+    EXPECT_EQ(FormsScript::PendingActions(), 0);
+    delete frmSpecInst;
+    frmSpecInst = nullptr;
+}
+
+TEST_F(Display, ExtendedPeriodListScrollsOnlyWhenItDoesNotFit) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    frmExtPer = new TfrmExtPer(nullptr);
+    frmTables->tblLangText->Open();
+    Market = "GB";
+    Language = "EN";
+    ModelRange = 101;
+    // The sample's operations fit: no bar, and the wheel over a two-line memo moves nothing.
+    FormsScript::OnForm("frmExtPer", [](TForm& d) {
+        auto& e = static_cast<TfrmExtPer&>(d);
+        ASSERT_GT(e.ShownCount(), 0);
+        EXPECT_FALSE(FormsScript::ShownScrollBar(*e.sbExtPer).Shown);
+        EXPECT_EQ(e.Memos[1]->Lines.Count(), 2);
+        EXPECT_TRUE(FormsScript::SaveScreenImage(*e.Memos[1], "extper-memo-before.png"));
+        FormsScript::Wheel(*e.Memos[1], -1);
+        EXPECT_TRUE(FormsScript::SaveScreenImage(*e.Memos[1], "extper-memo-after.png"));
+        EXPECT_TRUE(FormsScript::SaveImage(d, "extper-fits.png"));
+        FormsScript::PressEnter(d);
+    });
+    frmExtPer->ShowModal();
+    EXPECT_EQ(ReadFile("extper-memo-before.png"), ReadFile("extper-memo-after.png"));
+    // Twenty operations do not fit: the wheel over a memo scrolls the list, and the bar's thumb
+    // stands where the list does, down to the last operation.
+    std::string sql;
+    for (int seq = 1301; seq <= 1309; ++seq) {
+        sql += "INSERT INTO Csstruct VALUES (" + std::to_string(seq) + ", 'GB', 'EN', 0, 12, 0, 601, 'Y','Y','N');";
+        sql += "INSERT INTO CSLINKS VALUES (101, " + std::to_string(seq) + ", 'YYYYYYYYYYYYYYYYYYYYY');";
+    }
+    for (int seq : {1181, 1182, 1183, 1184, 1185, 1186, 1187, 1188, 1189, 1191}) {
+        sql += "INSERT INTO Csstruct VALUES (" + std::to_string(seq) + ", 'GB', 'EN', 0, 8, 0, 602, 'Y','Y','N');";
+        sql += "INSERT INTO CSLINKS VALUES (101, " + std::to_string(seq) + ", 'YYYYYYYYYYYYYYYYYYYYY');";
+    }
+    Exec(sql);
+    frmTables->tblStructure->Close();
+    frmTables->tblCSLinks->Close();
+    FormsScript::OnForm("frmExtPer", [](TForm& d) {
+        auto& e = static_cast<TfrmExtPer&>(d);
+        ASSERT_EQ(e.ShownCount(), kExtPerPlaces);
+        TScrollBox& box = *e.sbExtPer;
+        FormsScript::ShownBar bar = FormsScript::ShownScrollBar(box);
+        EXPECT_TRUE(bar.Shown);
+        EXPECT_EQ(bar.Maximum, box.VertScrollBar.Range() - box.ClientHeight());
+        FormsScript::Wheel(*e.Memos[1], -1);
+        bar = FormsScript::ShownScrollBar(box);
+        EXPECT_GT(box.VertScrollBar.Position(), 0);
+        EXPECT_EQ(bar.Position, box.VertScrollBar.Position());
+        for (int i = 0; i < 40; ++i) FormsScript::Wheel(box, -1);
+        bar = FormsScript::ShownScrollBar(box);
+        EXPECT_EQ(bar.Position, bar.Maximum);
+        EXPECT_EQ(box.VertScrollBar.Position(), bar.Maximum);
+        // The last operation is in view at the bottom.
+        const TMemo& last = *e.Memos[kExtPerPlaces];
+        EXPECT_LE(last.Top() + last.Height() - box.VertScrollBar.Position(), box.ClientHeight());
+        EXPECT_TRUE(FormsScript::SaveImage(d, "extper-twenty-bottom.png"));
+        FormsScript::PressEnter(d);
+    });
+    frmExtPer->ShowModal();
+    EXPECT_EQ(FormsScript::PendingActions(), 0);
+    delete frmExtPer;
+    frmExtPer = nullptr;
+}
+
+TEST_F(DisplayReport, PreviewNextButtonRepaintsTheSheet) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    RunChoices c;
+    c.Emission = c.Brake = true;
+    Choose(c);
+    TfrmPrintPreview form(nullptr);
+    FormsScript::OnForm("frmPrintPreview", [&](TForm&) {
+        EXPECT_TRUE(FormsScript::SaveScreenImage(*form.prvReport, "preview-screen-1.png"));
+        EXPECT_TRUE(FormsScript::Click(*form.btnNext));
+        EXPECT_EQ(form.prvReport->PageNumber(), 2);
+        EXPECT_TRUE(FormsScript::SaveScreenImage(*form.prvReport, "preview-screen-2.png"));
+        form.Close();
+    });
+    form.ShowModal();
+    const std::string first = ReadFile("preview-screen-1.png"), second = ReadFile("preview-screen-2.png");
+    EXPECT_FALSE(first.empty());
+    EXPECT_NE(first, second);
 }

@@ -200,13 +200,21 @@ TEST_F(EndToEnd, EmissionForANaturalGasEngineKeepsTheFlagInTheNameOnly) {
     CheckSheet(folder / "out/AT_de_113_2_Y_N_Y_N.XML", 113, true, false, true, false);
 }
 
-TEST_F(EndToEnd, UnknownIsoCodesAreUsedAsGiven) {
-    const Outcome o = Run("X ZZ,xx,101,0,Y,N,N,N out/");
-    EXPECT_EQ(o.ExitCode, 0) << o.Output;
-    const fs::path file = folder / "out/ZZ_xx_101_0_Y_N_N_N.XML";
-    ASSERT_TRUE(fs::exists(file));
-    EXPECT_TRUE(WellFormed(file));
-    EXPECT_TRUE(Has(ReadFile(file), "locale=\"xx_ZZ\""));
+TEST_F(EndToEnd, MarketOrLanguageTheDataLackIsRefused) {
+    // Such a sheet would have no text at all: no file, the codes named, and a failure.
+    Outcome o = Run("X GB,xx,107,4,Y,Y,Y,Y out/");
+    EXPECT_EQ(o.ExitCode, 1) << o.Output;
+    EXPECT_TRUE(Has(o.Output, "Language xx not found")) << o.Output;
+    o = Run("X ZZ,en,101,0,Y,N,N,N out/");
+    EXPECT_EQ(o.ExitCode, 1) << o.Output;
+    EXPECT_TRUE(Has(o.Output, "Market ZZ not found")) << o.Output;
+    EXPECT_TRUE(fs::is_empty(folder / "out"));
+    // A request file goes on with its next line.
+    Write("codes.txt", "GB,xx,107,4,Y,Y,Y,Y\nGB,en,107,4,Y,N,N,N\n");
+    o = Run("X codes.txt");
+    EXPECT_EQ(o.ExitCode, 1) << o.Output;
+    EXPECT_FALSE(fs::exists(folder / "codesGB_xx_107_4_Y_Y_Y_Y.XML"));
+    EXPECT_TRUE(fs::exists(folder / "codesGB_en_107_4_Y_N_N_N.XML"));
 }
 
 TEST_F(EndToEnd, SampleRequestFileWritesEveryChecksheet) {
@@ -226,4 +234,20 @@ TEST_F(EndToEnd, SampleRequestFileWritesEveryChecksheet) {
         CheckSheet(folder / "out" / name, std::stoi(f[2]), f[4] == "Y", f[5] == "Y", f[6] == "Y", f[7] == "Y");
     }
     EXPECT_EQ(lines, 15);
+}
+
+TEST_F(EndToEnd, PrintedRequestCarriesTheDataVersionInItsFooter) {
+    fs::copy_file(fs::path(VETRA_BIN_DIR) / "print_checksheet", folder / "print_checksheet");
+    const Outcome o = RunCommand("cd '" + folder.string() +
+                                 "' && env -u DISPLAY -u WAYLAND_DISPLAY VETRA_PDF_FOLDER=out ./print_checksheet "
+                                 "GB,en,107,4,Y,N,N,N 2>&1");
+    ASSERT_EQ(o.ExitCode, 0) << o.Output;
+    fs::path pdf;
+    for (const auto& entry : fs::directory_iterator(folder / "out"))
+        if (entry.path().extension() == ".pdf") pdf = entry.path();
+    ASSERT_FALSE(pdf.empty());
+    const Outcome text = RunCommand("pdftotext -layout '" + pdf.string() + "' - 2>&1");
+    ASSERT_EQ(text.ExitCode, 0) << text.Output;
+    // The sample data are of November 2026, as the main menu shows them.
+    EXPECT_TRUE(Has(text.Output, "November 2026")) << text.Output.substr(0, 3000);
 }

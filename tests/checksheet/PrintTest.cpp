@@ -3,6 +3,7 @@
 // asked, the print dialog, the paint-protection pages and a printer that fails on a page.
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -386,4 +387,141 @@ TEST_F(PrintFromForm, HandOffJobPrintsWithoutThePromptsAndAsksForExtendedPeriodE
     EXPECT_NE(all.find("RO-1"), std::string::npos);
     EXPECT_NE(all.find("J SMITH"), std::string::npos);
     EXPECT_FALSE(fs::exists(file));
+}
+
+namespace {
+
+/// The vehicle of the hand-off jobs below, as its file gives it and as a user types it.
+constexpr const char* kJobVehicle = "RO-1\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
+
+class HandOffPrint : public PrintFromForm {
+protected:
+    static void ConfirmExtendedPeriod() {
+        FormsScript::OnForm("frmExtPer", [](TForm& f) { FormsScript::Click(*static_cast<TfrmExtPer&>(f).btnOK); });
+    }
+
+    /// Every drawing call of the last print job: kind, place and text, a line each.
+    std::string LastSheet() const {
+        if (recorder->Jobs().empty()) return "(no print)";
+        std::string drawn;
+        for (const auto& page : recorder->Jobs().back().Pages) {
+            for (const TCanvasRecord& r : page->Records()) {
+                // The print job's canvas reset draws a blank at the corner in the size the last
+                // job left: nothing of the sheet.
+                if (r.Kind == TRecordKind::Text && r.Text == " " && r.Logical.Left == 0 && r.Logical.Top == 0)
+                    continue;
+                drawn += std::to_string(int(r.Kind)) + " " + std::to_string(r.Logical.Left) + "," +
+                         std::to_string(r.Logical.Top) + "," + std::to_string(r.Logical.Right) + "," +
+                         std::to_string(r.Logical.Bottom) + " " + r.Text + "\n";
+            }
+            drawn += "-- end of page\n";
+        }
+        return drawn;
+    }
+
+    /// Prints the hand-off job of `market`, `language` and `code` (lines 16 and 17 from `tail`);
+    /// `choose` runs first on the form. The sheet printed.
+    std::string PrintHandOff(const std::string& market, const std::string& language, const std::string& code,
+                             const std::string& tail = "",
+                             const std::function<void(TfrmChecksheet&)>& choose = nullptr) {
+        const fs::path file = folder / "job.ho";
+        std::ofstream(file) << market << "\n" << language << "\n" << code << "\n" << kJobVehicle << tail;
+        HandOffMode = true;
+        HandOffFileName = file.string();
+        const int asked = extPerShown;
+        OnForm([&](TfrmChecksheet& c) {
+            if (choose) choose(c);
+            ConfirmExtendedPeriod();
+            c.btnPrintClick(c.btnPrint);
+        });
+        HandOffMode = false;
+        EXPECT_EQ(extPerShown, asked + 1);  // a job with service always asks
+        return LastSheet();
+    }
+
+    /// Chooses the variant of model range `range` and the interval item of position `interval`.
+    static void ChooseVariantAndInterval(TfrmChecksheet& c, int range, int interval) {
+        for (int i = 0; i < c.cmbVariants->Items.Count(); ++i)
+            if (ItemCode(c.cmbVariants->Items[i]) == range) FormsScript::Select(*c.cmbVariants, i);
+        for (int i = 0; i < c.cmbInterval->Items.Count(); ++i)
+            if (ItemCode(c.cmbInterval->Items[i]) == interval) FormsScript::Select(*c.cmbInterval, i);
+    }
+
+    /// Prints the same vehicle with the model, model range and interval chosen by hand.
+    std::string PrintByHand(const std::string& model, int range, int interval) {
+        OnForm([&](TfrmChecksheet& c) {
+            ASSERT_TRUE(FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf(model)));
+            ChooseVariantAndInterval(c, range, interval);
+            ASSERT_TRUE(c.btnPrint->Enabled());
+            c.edtRepairNo->SetText("RO-1");
+            c.edtRegDate->SetText("03/2001");
+            c.edtRegNo->SetText("KM51 XYZ");
+            c.edtMileage->SetText("45000");
+            c.edtCustomerName->SetText("J SMITH");
+            CustName = "J SMITH";
+            if (interval != 1) ConfirmExtendedPeriod();  // the first interval never asks
+            c.btnPrintClick(c.btnPrint);
+        });
+        return LastSheet();
+    }
+};
+
+}  // namespace
+
+TEST_F(HandOffPrint, SheetIsTheSheetOfTheSameChoicesMadeByHand) {
+    // AR12-02: model range 101 (no service interval indicator) at its second service.
+    const std::string handedOff = PrintHandOff("GB", "EN", "AR12-02");
+    EXPECT_EQ(handedOff.find(LText(176)), std::string::npos);
+    // Without the main menu the footer still names the data version of the service data.
+    EXPECT_NE(handedOff.find(" November 2026\n"), std::string::npos);
+    EXPECT_EQ(handedOff, PrintByHand("ARDEN", 101, 3));
+
+    Dealer("PL", "PO");
+    // PL14-02 maps to 105 and 106; the drive type of line 17 decides 106.
+    EXPECT_EQ(PrintHandOff("PL", "PO", "PL14-02", "\n\n\n\n\n\n\nPL16A\n"), PrintByHand("PELLOR", 106, 3));
+    // Without it the user chooses among the two.
+    EXPECT_EQ(PrintHandOff("PL", "PO", "PL14-02", "",
+                           [](TfrmChecksheet& c) { ChooseVariantAndInterval(c, 105, 3); }),
+              PrintByHand("PELLOR", 105, 3));
+}
+
+TEST_F(HandOffPrint, FirstIntervalJobAsksForExtendedPeriodOperationsAndPrintsItsSheet) {
+    Exec("INSERT INTO PKXMap VALUES ('AR12-00', 101, 1)");
+    // The interval shows as the free text of the first interval; no item of the list is chosen.
+    const std::string handedOff = PrintHandOff("GB", "EN", "AR12-00");
+    EXPECT_EQ(handedOff, PrintByHand("ARDEN", 101, 1));
+}
+
+TEST_F(HandOffPrint, JobOfSeveralRangesPrintsNothingBeforeItsVariantAndIntervalAreChosen) {
+    const fs::path file = folder / "job.ho";
+    std::ofstream(file) << "GB\nEN\nPL14-02\n" << kJobVehicle;
+    HandOffMode = true;
+    HandOffFileName = file.string();
+    OnForm([&](TfrmChecksheet& c) {
+        EXPECT_EQ(c.cmbModels->Text(), "PELLOR");
+        ASSERT_TRUE(c.cmbVariants->Enabled());
+        std::vector<int> offered;
+        for (int i = 0; i < c.cmbVariants->Items.Count(); ++i) offered.push_back(ItemCode(c.cmbVariants->Items[i]));
+        std::sort(offered.begin(), offered.end());
+        EXPECT_EQ(offered, (std::vector<int>{105, 106}));
+        EXPECT_FALSE(c.edtVinDate->Enabled());
+        const auto nothingToPrint = [&c] {
+            EXPECT_FALSE(c.btnPrint->Enabled());
+            EXPECT_FALSE(c.btnView->Enabled());
+            c.btnPrintClick(c.btnPrint);
+            c.btnViewClick(c.btnView);
+            EXPECT_FALSE(c.btnNew->Enabled());  // neither a print nor a view took place
+        };
+        nothingToPrint();
+        ASSERT_TRUE(FormsScript::Select(*c.cmbVariants, 0));
+        EXPECT_TRUE(c.cmbInterval->Enabled());
+        EXPECT_GT(c.cmbInterval->Items.Count(), 0);
+        nothingToPrint();
+        ASSERT_TRUE(FormsScript::Select(*c.cmbInterval, 1));
+        EXPECT_TRUE(c.btnPrint->Enabled());
+        EXPECT_TRUE(c.btnView->Enabled());
+    });
+    HandOffMode = false;
+    EXPECT_EQ(Jobs(), 0u);
+    EXPECT_EQ(extPerShown, 0);
 }

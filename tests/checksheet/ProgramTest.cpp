@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,14 +32,48 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    Outcome Run(const std::string& arguments) { return RunAs("", arguments); }
+    Outcome Run(const std::string& arguments) { return RunAs("", "./vetrav3 " + arguments); }
 
-    /// Runs the program through `prefix` (a command that runs it as another user, or nothing).
-    Outcome RunAs(const std::string& prefix, const std::string& arguments) {
-        const std::string command = "cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " + prefix +
-                                    "./vetrav3 " + arguments + " 2>&1";
-        return RunCommand(command);
+    /// Runs `command` in the program folder through `prefix` (a command that runs it as another
+    /// user, or nothing). Another user gets only sanitizer settings it can read.
+    Outcome RunAs(const std::string& prefix, const std::string& command) {
+        const std::string settings = prefix.empty() ? std::string() : SanitizerSettingsForAnotherUser();
+        return RunCommand("cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " + settings + prefix +
+                          command + " 2>&1");
     }
+
+    /// The sanitizer settings of this process as assignments for a child that runs as another
+    /// user: a suppressions file they name (which may lie where that user cannot read, as in a
+    /// checkout under /root) is copied into the program folder, readable by all, and named there.
+    std::string SanitizerSettingsForAnotherUser() {
+        std::string assignments;
+        for (const std::string name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+            const char* value = std::getenv(name.c_str());
+            if (!value) continue;
+            std::string options = value;
+            const std::string key = "suppressions=";
+            const std::size_t at = options.find(key);
+            if (at != std::string::npos) {
+                const std::size_t start = at + key.size();
+                const std::size_t end = std::min(options.find(':', start), options.size());
+                const fs::path copy = folder / (name + ".supp");
+                fs::copy_file(options.substr(start, end - start), copy, fs::copy_options::overwrite_existing);
+                fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                          fs::perms::others_read);
+                options.replace(start, end - start, copy.string());
+            }
+            assignments += name + "='" + options + "' ";
+        }
+        return assignments;
+    }
+
+    /// Lets every user into the program folder.
+    void OpenFolderToAll() {
+        fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    }
+
+    static constexpr const char* kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
     void Write(const std::string& name, const std::string& text) {
         std::ofstream(folder / name, std::ios::binary) << text;
@@ -98,13 +133,15 @@ TEST_F(Program, InteractiveRunShowsTheMainMenuAndEndsWithoutInput) {
 }
 
 TEST_F(Program, HandOffRunStartsWithoutTheMainForm) {
+    // A hand-off job needs a person: without a display the run says so in one line and keeps
+    // the file for a run that has one.
     Write("handoff.dat", "GB\nEN\nAR12-02\n");
     const Outcome o = Run("handoff.dat");
-    EXPECT_EQ(o.ExitCode, 0) << o.Output;
-    EXPECT_EQ(o.Output.find("form frmMain"), std::string::npos) << o.Output;
-    EXPECT_NE(o.Output.find("form frmChecksheet"), std::string::npos) << o.Output;
-    // The form closed: the file went with it.
-    EXPECT_FALSE(fs::exists(folder / "handoff.dat"));
+    EXPECT_EQ(o.ExitCode, 4) << o.Output;
+    EXPECT_EQ(o.Output.find("form frm"), std::string::npos) << o.Output;
+    EXPECT_EQ(std::count(o.Output.begin(), o.Output.end(), '\n'), 1) << o.Output;
+    EXPECT_NE(o.Output.find("needs a display"), std::string::npos) << o.Output;
+    EXPECT_TRUE(fs::exists(folder / "handoff.dat"));
 }
 
 TEST_F(Program, XmlRunWithoutARequestShowsTheChecksheetForm) {
@@ -183,10 +220,9 @@ TEST_F(Program, StartUpFaultsEndTheProgramWithTheirMessage) {
 TEST_F(Program, ReadOnlyInstallationStartsAndShowsItsMenu) {
     // The program runs as a user that may not write the database (as root, as nobody).
     fs::permissions(folder / "klv3data.sqlite", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                fs::perms::others_read | fs::perms::others_exec);
-    const std::string as = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-    Outcome o = RunAs(as, "");
+    OpenFolderToAll();
+    const std::string as = geteuid() == 0 ? kAsNobody : "";
+    Outcome o = RunAs(as, "./vetrav3");
     EXPECT_EQ(o.ExitCode, 0) << o.Output;
     EXPECT_NE(o.Output.find("form frmMain"), std::string::npos) << o.Output;
     EXPECT_EQ(o.Output.find("read-only"), std::string::npos) << o.Output;
@@ -194,7 +230,7 @@ TEST_F(Program, ReadOnlyInstallationStartsAndShowsItsMenu) {
     fs::permissions(folder / "klv3data.sqlite", fs::perms::owner_write, fs::perm_options::add);
     ExecSql(folder / "klv3data.sqlite", "UPDATE PARAMS SET MARKET_CODE='KDW'");
     fs::permissions(folder / "klv3data.sqlite", fs::perms::owner_write, fs::perm_options::remove);
-    o = RunAs(as, "");
+    o = RunAs(as, "./vetrav3");
     EXPECT_EQ(o.ExitCode, 4) << o.Output;
     EXPECT_NE(o.Output.find("Cannot modify a read-only dataset"), std::string::npos) << o.Output;
 }
@@ -208,4 +244,23 @@ TEST_F(Program, RefusedHandOffFileEndsTheProgramAndStays) {
     const Outcome missing = Run("none.ho");
     EXPECT_EQ(missing.ExitCode, 6) << missing.Output;
     EXPECT_NE(missing.Output.find("error 01 - none.ho"), std::string::npos) << missing.Output;
+}
+
+TEST_F(Program, ChildOfAnotherUserCanReadTheSuppressionsItIsGiven) {
+    if (geteuid() != 0) GTEST_SKIP() << "changing user needs root";
+    // Suppressions where only their owner may read them, as in a checkout under /root.
+    const fs::path own = folder.string() + "-private";
+    fs::create_directories(own);
+    fs::permissions(own, fs::perms::owner_all);
+    std::ofstream(own / "lsan.supp") << "leak:libfontconfig\n";
+    const char* saved = std::getenv("LSAN_OPTIONS");
+    const std::string savedText = saved ? saved : "";
+    ::setenv("LSAN_OPTIONS", ("suppressions=" + (own / "lsan.supp").string() + ":print_suppressions=0").c_str(), 1);
+    OpenFolderToAll();
+    const Outcome o = RunAs(kAsNobody, "sh -c 'f=${LSAN_OPTIONS#*suppressions=}; cat \"${f%%:*}\"'");
+    if (saved) ::setenv("LSAN_OPTIONS", savedText.c_str(), 1);
+    else ::unsetenv("LSAN_OPTIONS");
+    fs::remove_all(own);
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    EXPECT_EQ(o.Output, "leak:libfontconfig\n");
 }

@@ -4,6 +4,7 @@
 
 #include "CodePages.h"
 #include "XMLGen.h"
+#include "charconv.h"
 
 namespace XmlGenRecorder {
 
@@ -50,10 +51,7 @@ xmldom::TdomElement* XMLOperation = nullptr;
 xmldom::TdomElement* XMLEmission = nullptr;
 xmldom::TdomText* XMLText = nullptr;
 
-const std::map<std::string, unsigned, std::less<>> CodePageList = {
-    {"BG", 1251}, {"CZ", 1250}, {"GK", 1253}, {"HR", 1250}, {"HV", 1250},
-    {"PO", 1250}, {"RO", 1250}, {"SL", 1250}, {"UK", 1251},
-};
+const std::map<std::string, unsigned, std::less<>> CodePageList = LanguageCodePages();
 
 void CreateChecksheetDocument(const std::string& locale) { Record("CreateChecksheetDocument", {locale}); }
 void AddSection(const std::string& mainHeading) { Record("AddSection", {mainHeading}); }

@@ -19,19 +19,117 @@ class Process : public Volume {
     auto prog = root_ / "prog";
     std::filesystem::create_directories(prog / "dll32");
     std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + "Quillet", prog / "Quillet");
-    for (const char* lib : {"Copy32.so", "Merge32.so"})
+    for (const char* lib : {"Copy32.so", "Merge32.so", "Exit32.so"})
       std::filesystem::copy_file(ProgramFolder() + "dll32/" + lib, prog / "dll32" / lib);
     return (prog / "Quillet").string();
   }
-  int RunProgram(const std::string& program, const std::string& args) {
-    std::string cmd = "cd '" + C() + "' && env -u DISPLAY -u WAYLAND_DISPLAY '" + program + "' " + args +
-                      " > '" + (root_ / "out.txt").string() + "' 2>&1";
-    int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
+  // Runs the program headless; its output goes through a pipe into out.txt. With `fileBlocks`
+  // no file the program writes may grow past that many 512-byte blocks (a full disk for it):
+  // writes past the limit fail (SIGXFSZ is ignored).
+  int RunProgram(const std::string& program, const std::string& args, int fileBlocks = -1) {
+    std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY '" + program + "' " + args;
+    if (fileBlocks >= 0) run = "trap '' XFSZ; ulimit -f " + std::to_string(fileBlocks) + "; " + run;
+    const std::string status = (root_ / "status.txt").string();
+    std::string cmd = "cd '" + C() + "' && { (" + run + "); echo $? > '" + status + "'; } 2>&1 | cat > '" +
+                      (root_ / "out.txt").string() + "'";
+    std::system(cmd.c_str());
+    std::string code = Read(status);
+    return code.empty() ? -1000 : std::atoi(code.c_str());
+  }
+  std::string Output() { return Read((root_ / "out.txt").string()); }
+  static size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  }
+  // Workunits DOC<from> to DOC<to - 1> of the volume VOL1 dated `date`, without install library.
+  static std::vector<Row> Units(int from, int to, const std::string& date) {
+    std::vector<Row> rows;
+    for (int i = from; i < to; ++i) rows.push_back({"D" + std::to_string(10000 + i), "V1", "GB", "EN", date, "VOL1", "1", ""});
+    return rows;
+  }
+  // The keys of tag BYCODE in the installation's index (-1 when it does not open).
+  long IndexKeys() {
+    auto t = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), true);
+    std::string cdx = FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"));
+    if (!t || cdx.empty() || t->openIndex(cdx) != 0) return -1;
+    return long(t->index()->tag("BYCODE")->keyCount());
   }
 };
 
 }  // namespace
+
+TEST_F(Process, FullDiskEndsWith251AndARerunInstallsWhatIsMissing) {
+  StandardVolume("2024");
+  Work(Units(0, 20, "2024"));
+  std::string program = Install();
+  ASSERT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB"), 0) << Output();
+  const auto indexSize = std::filesystem::file_size(FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX")));
+
+  // Room for the records but not for the index: the index write fails at the end.
+  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+  Work(Units(0, 40, "2025"));
+  ASSERT_LT(257 + 40 * 46, int(indexSize) - 512);
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB", int(indexSize / 512) - 1), 251) << Output();
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");  // not registered
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB"), 0) << Output();
+  EXPECT_EQ(Count(Output(), "will be added"), 0u);  // all 40 were recorded; the index is built again
+  EXPECT_EQ(Installed().size(), 40u);
+  EXPECT_EQ(IndexKeys(), 40);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+
+  // No room for the records: 200 new workunits, none recorded, the run ends with 251.
+  VolumeRecord({"VOL1", "Service volume 3", "2026", "", ""});
+  Work(Units(0, 240, "2026"));
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB", 16), 251) << Output();
+  EXPECT_EQ(Installed().size(), 40u);
+  EXPECT_EQ(IndexKeys(), 40);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+  // Space freed: the rerun adds exactly the 200 that are missing.
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB"), 0) << Output();
+  EXPECT_EQ(Count(Output(), "will be added"), 200u);
+  EXPECT_EQ(Installed().size(), 240u);
+  EXPECT_EQ(IndexKeys(), 240);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2026");
+}
+
+TEST_F(Process, FirstInstallOnAFullDiskLeavesNoTableThatBlocksTheNext) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  std::string program = Install();
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB", 0), 251) << Output();
+  EXPECT_EQ(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), "");
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB"), 0) << Output();
+  EXPECT_EQ(Installed().size(), 1u);
+}
+
+TEST_F(Process, LibraryThatEndsTheProgramLeaves252AndItsDatagram) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Exit32"},
+        {"DOC3", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  std::string program = Install();
+  auto notify = root_ / "n";
+  std::filesystem::create_directories(notify);
+  setenv("QUILLET_NOTIFY_DIR", notify.c_str(), 1);
+  int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strcpy(addr.sun_path, (notify / "quillet-7.sock").c_str());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H7"), 252) << Output();
+  uint8_t d[16];
+  ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
+  EXPECT_EQ(d[4], 0xFC);  // -4
+  ::close(fd);
+  unsetenv("QUILLET_NOTIFY_DIR");
+  // What was recorded before the exit stays; the volume is not registered, so a rerun with a
+  // mended library installs the rest.
+  auto installed = Installed();
+  ASSERT_EQ(installed.size(), 1u);
+  EXPECT_EQ(installed[0]["UNITCODE"], "DOC1");
+  EXPECT_TRUE(Registry().empty());
+}
 
 TEST_F(Process, InstallsTheVolumeExitsWithTheResultAndNotifies) {
   StandardVolume();

@@ -41,6 +41,29 @@ inline void MakeTable(const std::string& hostPath, const std::vector<tables::Fie
   t->close();
 }
 
+/// Writes a dBASE III table with python3-dbf, a writer other than ours; `spec` as
+/// "LOGICALID C(12); HR_DESC C(30)". Values are plain ASCII.
+inline void PythonTable(const std::string& hostPath, const std::string& spec, const std::vector<Row>& rows) {
+  std::filesystem::create_directories(std::filesystem::path(hostPath).parent_path());
+  auto quote = [](const std::string& v) {
+    std::string q = "'";
+    for (char c : v) q += (c == '\'' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+    return q + "'";
+  };
+  std::string script = "import dbf\nt = dbf.Table(" + quote(hostPath) + ", " + quote(spec) +
+                       ", dbf_type='db3')\nt.open(dbf.READ_WRITE)\n";
+  for (const Row& r : rows) {
+    script += "t.append((";
+    for (const std::string& v : r) script += quote(v) + ",";
+    script += "))\n";
+  }
+  script += "t.close()\n";
+  const std::string file = hostPath + ".py";
+  std::ofstream(file) << script;
+  ASSERT_EQ(std::system(("/usr/bin/python3 '" + file + "' 2>&1").c_str()), 0) << "python3-dbf is needed";
+  std::filesystem::remove(file);
+}
+
 /// The non-blank records of a table as field name -> trimmed value, in record order.
 inline std::vector<std::map<std::string, std::string>> ReadRecords(const std::string& hostPath) {
   std::vector<std::map<std::string, std::string>> out;

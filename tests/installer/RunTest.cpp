@@ -9,6 +9,10 @@
 #include "InstallRun.h"
 #include "InstallerDlg.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <set>
 
 using namespace insttest;
@@ -492,9 +496,11 @@ TEST_F(InstallRun, DamagedModuleAndDestinationTables) {
   StandardVolume();
   Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
   Write(E("REL/module.dbf"), std::string(32, '\x03') + std::string(300, '\x7F'));
-  EXPECT_EQ(Run(kCmd), 0);  // no module list: no workunit has a module
-  EXPECT_TRUE(StatusHas("[DOC1] No module association could be found this workunit\n"));
-  EXPECT_EQ(Calls().size(), 1u);  // only the merge
+  // No module list: no workunit could be installed, and the volume stays unregistered.
+  EXPECT_EQ(Run(kCmd), kInstallNoWorkunitList);
+  EXPECT_TRUE(StatusHas("Component is missing workunit list\n"));
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(Registry().empty());
   // An installed list that is not a table: -5, and the file is left as it was.
   StandardVolume("2030");
   std::string garbage(700, '\x8B');
@@ -504,4 +510,112 @@ TEST_F(InstallRun, DamagedModuleAndDestinationTables) {
   EXPECT_EQ(Run(kCmd), kInstallNoDestination);
   EXPECT_EQ(Read(list), garbage);
   EXPECT_TRUE(Calls().empty());
+}
+
+// ---- failures that end the run honestly ----
+
+TEST_F(InstallRun, TagThatCannotBeEvaluatedEndsTheRunAndNothingLoops) {
+  StandardVolume("2024");
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  ASSERT_EQ(Run(kCmd), 0);
+  Calls();
+  // One damaged byte in a filter of the installed index: "UNITCODE > '!'" becomes "UNITCODE ? '!'".
+  const std::string cdx = FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"));
+  std::string bytes = Read(cdx);
+  size_t at = bytes.find("UNITCODE > '!'");
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 9] = '?';
+  Write(cdx, bytes);
+  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+  Work({{"DOC1", "V2", "GB", "EN", "2025", "VOL1", "1", "Copy32"},
+        {"DOC2", "V1", "GB", "EN", "2025", "VOL1", "1", "Copy32"}});
+  EXPECT_EQ(Run(kCmd), kInstallNoDestination);  // no library is called for what cannot be recorded
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(Read(cdx), bytes);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
+}
+
+TEST_F(InstallRun, DamagedVolumeRegistryIsRefusedAndADamagedInstalledCopyIsReplaced) {
+  const std::string spec = "LOGICALID C(12); HR_DESC C(30); PRODDATE C(18); LABEL C(12); LANRES C(8)";
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  // The volume's registry written by another tool, then its version byte damaged.
+  std::filesystem::remove(E("REL/volume.dbf"));
+  PythonTable(E("REL/volume.dbf"), spec, {{"VOL1", "Service volume 1", "2024", "L1", "R1"}});
+  std::string good = Read(E("REL/volume.dbf"));
+  Write(E("REL/volume.dbf"), std::string(1, '\0') + good.substr(1));
+  EXPECT_EQ(Run(kCmd), kInstallNoProducts);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(FindFileNoCase(C("INST/data/AB/EN/volume.dbf")), "");  // never copied
+  // The volume mended: it installs.
+  Write(E("REL/volume.dbf"), good);
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_EQ(Calls().size(), 2u);
+  ASSERT_EQ(Registry().size(), 1u);
+  // The installed copy damaged: reported, and the next good volume installs and replaces it.
+  const std::string installed = FindFileNoCase(C("INST/data/AB/EN/volume.dbf"));
+  std::string copy = Read(installed);
+  Write(installed, std::string(1, '\0') + copy.substr(1));
+  std::filesystem::remove(E("REL/volume.dbf"));
+  PythonTable(E("REL/volume.dbf"), spec, {{"VOL1", "Service volume 2", "2025", "L2", "R2"}});
+  Work({{"DOC1", "V1", "GB", "EN", "2025", "VOL1", "1", "Copy32"}});
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_TRUE(StatusHas("is damaged; this volume replaces it"));
+  EXPECT_EQ(Calls().size(), 2u);
+  auto registry = Registry();
+  ASSERT_EQ(registry.size(), 1u);
+  EXPECT_EQ(registry[0]["PRODDATE"], "2025");
+}
+
+TEST_F(InstallRun, UnwritableDestinationOrUnreadableModulesLeaveTheVolumeUnregistered) {
+  StandardVolume("2024");
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  ASSERT_EQ(Run(kCmd), 0);
+  Calls();
+  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"},
+        {"DOC2", "V1", "GB", "EN", "2025", "VOL1", "1", "Copy32"}});
+  {
+    // The installed registry cannot be opened for writing (held by another process here; a
+    // read-only file system or an immutable file does the same).
+    const std::string registry = FindFileNoCase(C("INST/data/AB/EN/volume.dbf"));
+    int fd = ::open(registry.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    EXPECT_EQ(Run(kCmd), kInstallNoDestination);
+    EXPECT_TRUE(StatusHas("Destination workunit table coule not be opened/created\n"));
+    ::close(fd);
+  }
+  // The module table missing, or unreadable (for a user other than root).
+  const std::string modules = E("REL/module.dbf");
+  const std::string moduleBytes = Read(modules);
+  if (::geteuid() != 0) {
+    std::filesystem::permissions(modules, std::filesystem::perms::none);
+    EXPECT_EQ(Run(kCmd), kInstallNoWorkunitList);
+    std::filesystem::permissions(modules, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  }
+  std::filesystem::remove(modules);
+  EXPECT_EQ(Run(kCmd), kInstallNoWorkunitList);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
+  // Repaired: the rerun installs everything that is missing.
+  Write(modules, moduleBytes);
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_EQ(Calls().size(), 2u);  // DOC2 and the merge
+  EXPECT_EQ(Installed().size(), 2u);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+}
+
+TEST_F(InstallRun, HeadlessPausedEndsAsCancelledAndHeadlessQuestionsArePrinted) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Fail32"}});
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Run(kCmd + std::string(" PAUSED")), kInstallCancelled);  // no Cancel can be pressed
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("PAUSED waits for the Cancel button, and there is no display"), std::string::npos) << err;
+  EXPECT_TRUE(Calls().empty());
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Run(kCmd + std::string(" DEBUG")), kInstallDllFailed);
+  err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("[DOC1] could not be installed properly.  Do you want to continue? [No]\n"), std::string::npos)
+      << err;
 }

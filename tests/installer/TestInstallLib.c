@@ -1,7 +1,8 @@
 /* A test install library: records its call (code, the 13 slots, the cancel word) as one line in
  * the file $QUILLET_TEST_RECORD, sends a status text, and answers by the name it was built
- * under: Fail32 and MergeFail fail, Cancel32 serves the dialog first (a queued Cancel runs there)
- * and records the cancel word again, NoEntry has no entry at all. */
+ * under: Fail32 and MergeFail fail, Cancel32 serves the dialog first (a queued Cancel runs there),
+ * records the cancel word again and gives up (fails) when it is set, Exit32 ends the program with
+ * exit(0), NoEntry has no entry at all. */
 #include "QuilletInstall.h"
 
 #include <stdio.h>
@@ -35,7 +36,9 @@ __attribute__((visibility("default"))) int16_t Install(QuilletWindow* window, in
   if (strcmp(QLIB_NAME, "Cancel32") == 0) {
     window->ProcessMessages(window);
     Record("after", code, block);
+    if (*(int32_t*)block[QUILLET_SLOT_CANCEL]) return 1; /* the user cancelled: stop work */
   }
+  if (strcmp(QLIB_NAME, "Exit32") == 0) exit(0);
   if (strcmp(QLIB_NAME, "Fail32") == 0) return 7;
   if (strcmp(QLIB_NAME, "MergeFail") == 0) return -2;
   return 0;

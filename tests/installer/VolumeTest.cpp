@@ -35,9 +35,11 @@ TEST_F(VolumeRegistry, NewerVolumeTest) {
   EXPECT_EQ(IsVolumeNewer(S, T), 1);  // another volume
   Installed({{"VOL2", "old", "2099", "", ""}, {"VOL1", "old", "2025", "", ""}});
   EXPECT_EQ(IsVolumeNewer(S, T), 0);
-  // An installed registry that exists but does not open: passed over.
+  // An installed registry that is not a table: the volume is installed and replaces it.
   Write(C("INST/volume.dbf"), "not a table");
-  EXPECT_EQ(IsVolumeNewer(S, T), 0);
+  bool damaged = false;
+  EXPECT_EQ(IsVolumeNewer(S, T, &damaged), 1);
+  EXPECT_TRUE(damaged);
   EXPECT_EQ(VolumeDescription(), "Desc 1");
 }
 

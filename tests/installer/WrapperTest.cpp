@@ -187,3 +187,35 @@ TEST_F(Wrapper, IndexRemovedAfterAPackStaysRemoved) {
   EXPECT_EQ(t.Seek("B2"), 0);
   EXPECT_EQ(t.Seek("a"), 3);
 }
+
+TEST_F(Wrapper, AMoveThatFailsEndsTheWalkAndIsReported) {
+  {
+    CDbTable t;
+    const FieldList fields = RelworkFields();
+    ASSERT_EQ(t.Open("C:\\list", &fields), 0);
+    for (const char* unit : {"A1", "A2", "A3"}) Add(t, unit, "2024");
+    EXPECT_EQ(t.Close(), 0);
+  }
+  CDbTable t;
+  Session().ReadOnly = true;
+  ASSERT_EQ(t.Open("C:\\list"), 0);
+  Session().ReadOnly = false;
+  // The records vanish under the open table: every move from the first one fails to read.
+  fs::resize_file(C("list.DBF"), 300);
+  int steps = 0;
+  for (t.Top(); !t.Eof() && steps < 10; t.Skip(1)) ++steps;
+  EXPECT_LT(steps, 10);  // the walk ended instead of turning on one record
+  EXPECT_EQ(t.Failure(), tables::kErrRead);
+  EXPECT_NE(Log().find("Codebase code:  -70\n"), std::string::npos);
+}
+
+TEST_F(Wrapper, AnEmptyFileLeftByACreationThatNeverFinishedIsMadeAgain) {
+  Write(C("empty.DBF"), "");
+  CDbTable t;
+  EXPECT_EQ(t.Open("C:\\empty"), 1);  // opened as it is, it is no table
+  EXPECT_EQ(t.OpenError(), tables::kErrData);
+  const FieldList fields = RelworkFields();
+  EXPECT_EQ(t.Open("C:\\empty", &fields), 0);
+  EXPECT_EQ(t.FieldCount(), 7);
+  EXPECT_EQ(t.Close(), 0);
+}

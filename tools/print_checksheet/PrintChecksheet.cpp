@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
         auto form = std::make_unique<TfrmChecksheet>(nullptr);
         if (!form->PrepareRequest(ReqModelRange, ReqInterval, ReqService, ReqPreTest, ReqEmission, ReqBrake))
             return kExitRequestRefused;
+        // The footer carries the data version, as on a sheet printed from the main menu.
+        DataVersion = ReadDataVersion();
         // The sheet names its vehicle and interval as the shown form's lists would.
         TfrmTables& t = *frmTables;
         ModelText = t.tblModels->FieldByName("DESCRIPTION")->AsString();

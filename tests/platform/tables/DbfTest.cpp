@@ -4,7 +4,10 @@
 #include "TablesTestSupport.h"
 
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <fcntl.h>
+
+#include <csignal>
 
 #include <cstdlib>
 
@@ -21,6 +24,27 @@ std::string Field(Table& t, const char* name) { return t.fieldText(t.fieldIndex(
 std::vector<FieldDef> Fields() {
   return {{"NAME", 'C', 10, 0}, {"QTY", 'N', 6, 2}, {"WHEN", 'D', 8, 0}, {"OK", 'L', 1, 0}, {"CODE", 'C', 6, 0}};
 }
+
+// A full disk for files of this process: no file grows past `bytes` while it lives (writes past
+// the limit fail with EFBIG instead of raising SIGXFSZ).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lim = old_;
+    lim.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lim);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*oldHandler_)(int) = nullptr;
+};
 
 }  // namespace
 
@@ -300,4 +324,64 @@ TEST(DbfHostile, MissingFileAndFolderFail) {
   EXPECT_EQ(err, kErrCreate);
   EXPECT_FALSE(CreateTable(dir.file("x.dbf"), {}, &err));
   EXPECT_FALSE(CreateTable(dir.file("x.dbf"), {{"TOOLONGNAME1", 'C', 1, 0}}, &err));
+}
+
+TEST(DbfFullDisk, AppendsThatCannotBeWrittenAreReportedAtCloseAndTakenBack) {
+  ScratchDir dir;
+  const std::string path = dir.file("W.DBF");
+  const std::vector<FieldDef> fields = {{"NAME", 'C', 100, 0}};
+  auto appendRows = [](Table& t, int from, int n) {
+    for (int i = from; i < from + n; ++i) {
+      ASSERT_EQ(t.appendStart(true), kOk);
+      t.assignText(0, "row" + std::to_string(i));
+      ASSERT_EQ(t.append(), kOk) << i;  // waits in memory with the others
+    }
+  };
+  {
+    auto t = CreateTable(path, fields);
+    ASSERT_TRUE(t);
+    ASSERT_EQ(t->createIndex(dir.file("W.CDX"), {{"BYNAME", "NAME", "", 0, 0}}), kOk);
+    appendRows(*t, 0, 100);  // the table grows larger than its index
+    ASSERT_EQ(t->close(), kOk);
+  }
+  const auto size = std::filesystem::file_size(path);
+  {
+    auto t = OpenTable(path, false);
+    ASSERT_TRUE(t);
+    ASSERT_EQ(t->openIndex(dir.file("W.CDX")), kOk);
+    FileSizeLimit full(size + 250);  // two and a half more records fit
+    appendRows(*t, 100, 10);
+    EXPECT_EQ(t->recCount(), 110);
+    EXPECT_EQ(t->flush(), kErrWrite);
+    EXPECT_EQ(t->recCount(), 100);  // taken back
+    EXPECT_EQ(t->close(), kErrWrite);
+  }
+  // The table and its index agree on the records that are on disk.
+  auto t = OpenTable(path, true);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->recCount(), 100);
+  ASSERT_EQ(t->openIndex(dir.file("W.CDX")), kOk);
+  EXPECT_EQ(t->index()->tag("BYNAME")->keyCount(), 100u);
+}
+
+TEST(DbfFullDisk, ATableThatCannotBeCreatedIsNotLeftBehindAndAStaleIndexGoes) {
+  ScratchDir dir;
+  const std::string path = dir.file("N.DBF");
+  {
+    FileSizeLimit full(100);  // not even the header fits
+    int err = 0;
+    EXPECT_FALSE(CreateTable(path, Fields(), &err));
+    EXPECT_EQ(err, kErrCreate);
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+  // An index that can no longer be written is removed, so that no later open trusts its keys.
+  auto t = CreateTable(path, {{"NAME", 'C', 10, 0}});
+  ASSERT_TRUE(t);
+  ASSERT_EQ(t->createIndex(dir.file("N.CDX"), {{"BYNAME", "NAME", "", 0, 0}}), kOk);
+  FileSizeLimit full(1024);  // the table fits, the index (several pages) does not
+  ASSERT_EQ(t->appendStart(true), kOk);
+  t->assignText(0, "one");
+  ASSERT_EQ(t->append(), kOk);
+  EXPECT_EQ(t->close(), kErrWrite);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("N.CDX")));
 }
