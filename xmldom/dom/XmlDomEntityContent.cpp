@@ -37,6 +37,7 @@ bool isPlainText(const WideString& text) {
 bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* target) {
     lastFailure_ = TdomExpansionResult::Ok;
     TdomExpansionBudget& budget = scope_.run().budget;
+    budget.credit(name.size() + 2);  // the reference as written
     // Once the run's budget is spent, nothing more is expanded (or copied) in it.
     TdomExpansionResult r = budget.spent() ? TdomExpansionResult::TooLarge : TdomExpansionResult::Ok;
     WideString text;

@@ -259,6 +259,7 @@ char16_t blankToSpace(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r
 
 TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntityExpander& expander, WideString& out) {
     TdomLiteralOutcome outcome;
+    expander.budget().credit(literal.size());
     out.reserve(out.size() + literal.size());
     size_t i = 0;
     while (i < literal.size()) {

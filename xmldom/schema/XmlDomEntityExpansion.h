@@ -43,11 +43,19 @@ struct TdomExpansionLimits {
     int maxDepth = 256;            ///< entities open at once
 };
 
-/// Characters that expansion may produce, shared by every expansion that draws on it. Once a
+/// Characters that expansion may produce, shared by every expansion that draws on it: a fixed
+/// amount, and a multiple of the source text whose references were expanded, so that a long
+/// document may expand more than a short one, but no text many times its own length. Once a
 /// charge does not fit, the budget is spent and every later charge fails at once.
 class TdomExpansionBudget {
 public:
+    /// Characters of expansion allowed for each character of expanded source text.
+    static constexpr size_t kPerSourceChar = 10;
+
     explicit TdomExpansionBudget(size_t limit = TdomExpansionLimits{}.maxChars) : limit_(limit) {}
+
+    /// Source text of n characters is being expanded: the limit grows with it.
+    void credit(size_t n) { limit_ += kPerSourceChar * n; }
 
     /// Takes n characters; false (and spent from then on) when they do not fit.
     bool charge(size_t n) {
@@ -98,6 +106,8 @@ public:
     size_t producedChars() const { return budget_->used(); }
     /// Draws on a budget shared with other expansions (not owned) instead of its own.
     void shareBudget(TdomExpansionBudget* budget) { budget_ = budget ? budget : &ownBudget_; }
+    /// The budget in use.
+    TdomExpansionBudget& budget() const { return *budget_; }
     /// References to the five predefined entities inside replacement texts stay references
     /// ("&lt;" as written) instead of becoming their characters: for text parsed as content.
     void setKeepPredefinedReferences(bool value) { keepPredefined_ = value; }
