@@ -175,7 +175,8 @@ struct TdomLiteralOutcome {
 
 /// The walk of attribute literals: tab, line feed and carriage return become spaces; a
 /// character reference becomes its character; an entity reference becomes the expander's
-/// replacement text (the five predefined names their characters) with its blanks made spaces,
+/// replacement text (the five predefined names their characters, declared or not, as XML wants
+/// any declaration of them to mean the same) with its blanks made spaces,
 /// charged to the expander's budget. Stops at the first fault; out then holds what came before.
 TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntityExpander& expander, WideString& out);
 
