@@ -2,6 +2,7 @@
 // length, then the rest is an ini file (its message texts then formatted with a unit code), a
 // command line, a tree-path template and a module mask, each taken as the program takes them.
 #include "InstallRun.h"
+#include "HostPath.h"
 #include "InstallerApp.h"
 
 #include <cstdint>

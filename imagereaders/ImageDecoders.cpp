@@ -5,6 +5,7 @@
 #include "Exceptions.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -45,115 +46,131 @@ inline void CopyString(uint8_t* dest, size_t from, size_t to, size_t length, siz
 
 }  // namespace
 
-size_t TTIFFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
-    constexpr unsigned kClear = 256, kEnd = 257, kFirstFree = 258;
+namespace {
+
+/// Eight bytes as one value, the first byte the least (Le) or the most (Be) significant.
+inline uint64_t Load64Le(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return std::endian::native == std::endian::little ? v : __builtin_bswap64(v);
+}
+inline uint64_t Load64Be(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return std::endian::native == std::endian::big ? v : __builtin_bswap64(v);
+}
+
+/// TIFF codes: read most significant bit first (the bits not yet used are the top `FHeld` bits of
+/// `FBuffer`); the width grows one code early.
+class TTIFFCodes {
+public:
+    static constexpr unsigned kEarlyChange = 1;
+    static constexpr const char* kInvalid = "TIF LZW: invalid opcode.";
+    TTIFFCodes(const uint8_t* p, const uint8_t* end) : FP(p), FEnd(end) {}
+    /// Makes at least `width` bits available; false when the packed bytes run out first.
+    bool Need(int width) {
+        if (FHeld >= width) return true;
+        if (FEnd - FP >= 8) {
+            // Eight bytes at once; as many whole bytes are kept as fit beside the held bits.
+            FBuffer |= Load64Be(FP) >> FHeld;
+            FP += (63 - FHeld) >> 3;
+            FHeld |= 56;
+            return true;
+        }
+        while (FHeld <= 56 && FP != FEnd) {
+            FBuffer |= uint64_t(*FP++) << (56 - FHeld);
+            FHeld += 8;
+        }
+        return FHeld >= width;
+    }
+    unsigned Take(int width) {
+        const unsigned code = unsigned(FBuffer >> (64 - width));
+        FBuffer <<= width;
+        FHeld -= width;
+        return code;
+    }
+    /// Just after the last byte whose bits were used: whole bytes held are given back.
+    const uint8_t* Position() const { return FP - FHeld / 8; }
+
+private:
+    const uint8_t* FP;
+    const uint8_t* FEnd;
+    uint64_t FBuffer = 0;
+    int FHeld = 0;
+};
+
+/// GIF codes: read least significant bit first (the bits not yet used are the low `FHeld` bits);
+/// the width grows when the table needs it.
+class TGIFCodes {
+public:
+    static constexpr unsigned kEarlyChange = 0;
+    static constexpr const char* kInvalid = "GIF LZW: invalid opcode.";
+    TGIFCodes(const uint8_t* p, const uint8_t* end) : FP(p), FEnd(end) {}
+    bool Need(int width) {
+        if (FHeld >= width) return true;
+        if (FEnd - FP >= 8) {
+            // As the TIFF reader does; the bits of a byte only partly kept are put again, at the
+            // same place, when that byte is read.
+            FBuffer |= Load64Le(FP) << FHeld;
+            FP += (63 - FHeld) >> 3;
+            FHeld |= 56;
+            return true;
+        }
+        while (FHeld <= 56 && FP != FEnd) {
+            FBuffer |= uint64_t(*FP++) << FHeld;
+            FHeld += 8;
+        }
+        return FHeld >= width;
+    }
+    unsigned Take(int width) {
+        const unsigned code = unsigned(FBuffer) & ((1u << width) - 1);
+        FBuffer >>= width;
+        FHeld -= width;
+        return code;
+    }
+    const uint8_t* Position() const { return FP - FHeld / 8; }
+
+private:
+    const uint8_t* FP;
+    const uint8_t* FEnd;
+    uint64_t FBuffer = 0;
+    int FHeld = 0;
+};
+
+}  // namespace
+
+// Inlined into each variant, so that the TIFF codes are constants there.
+template <class TCodeReader>
+[[gnu::always_inline]] inline size_t TLZWDecoder::DecodeCodes(TCodeReader& reader, uint8_t* dest, size_t unpacked, unsigned clear) {
+    // Held in locals: stores into the output could otherwise alias them.
+    TCodeReader bits = reader;
+    const unsigned endCode = clear + 1, firstFree = clear + 2;
+    const int initialWidth = std::bit_width(clear);
     TEntry* const table = FTable.data();
-    const uint8_t* p = source;
-    const uint8_t* const end = source + packed;
-    // Bits not yet used are the top `bits` bits of `buffer`.
-    uint64_t buffer = 0;
-    int bits = 0, width = 9;
-    unsigned next = kFirstFree, prev = kNoCode;
+    int width = initialWidth;
+    unsigned next = firstFree, prev = kNoCode;
     size_t prevAt = 0, prevLength = 0;  // where the previous code's string lies in the output
     size_t out = 0;
     while (out < unpacked) {
-        if (bits < width) {
-            if (end - p >= 8) {
-                // Eight bytes at once; as many whole bytes are kept as fit beside the held bits.
-                uint64_t v = 0;
-                for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
-                buffer |= v >> bits;
-                p += (63 - bits) >> 3;
-                bits |= 56;
-            } else {
-                while (bits <= 56 && p != end) {
-                    buffer |= uint64_t(*p++) << (56 - bits);
-                    bits += 8;
-                }
-                if (bits < width) break;
-            }
-        }
-        const unsigned code = unsigned(buffer >> (64 - width));
-        buffer <<= width;
-        bits -= width;
-        if (code == kEnd) break;
-        if (code == kClear) {
-            width = 9;
-            next = kFirstFree;
-            prev = kNoCode;
-            continue;
-        }
-        if (prev == kNoCode) {
-            if (code > 255) throw Exception("TIF LZW: invalid opcode.");
-        } else {
-            if (code > next) throw Exception("TIF LZW: invalid opcode.");
-            // The new entry is the previous string and the first byte of this one, which follows
-            // it in the output.
-            if (next < kTableSize) {
-                table[next] = TEntry{prevAt, prevLength + 1};
-                ++next;
-                if (next == (1u << width) - 1 && width < 12) ++width;
-            }
-        }
-        prevAt = out;
-        if (code < 256) {
-            dest[out++] = uint8_t(code);
-            prevLength = 1;
-        } else {
-            const TEntry e = table[code];
-            CopyString(dest, e.Offset, out, e.Length, unpacked);
-            prevLength = e.Length;
-            out = std::min(out + e.Length, unpacked);
-        }
-        prev = code;
-    }
-    // Whole bytes not consumed are given back.
-    p -= bits / 8;
-    source = p;
-    return out;
-}
-
-size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
-    if (FInitialCodeSize < 1 || FInitialCodeSize > 11) throw Exception("GIF LZW: invalid opcode.");
-    const unsigned clear = 1u << FInitialCodeSize, endCode = clear + 1, firstFree = clear + 2;
-    const int initialWidth = FInitialCodeSize + 1;
-    TEntry* const table = FTable.data();
-    const uint8_t* p = source;
-    const uint8_t* const end = source + packed;
-    uint64_t acc = 0;
-    int bits = 0, width = initialWidth;
-    unsigned next = firstFree, prev = kNoCode;
-    size_t prevAt = 0, prevLength = 0;
-    size_t out = 0;
-    while (out < unpacked) {
-        if (bits < width) {
-            while (bits <= 56 && p != end) {
-                acc |= uint64_t(*p++) << bits;
-                bits += 8;
-            }
-            if (bits < width) break;
-        }
-        const unsigned code = unsigned(acc) & ((1u << width) - 1);
-        acc >>= width;
-        bits -= width;
+        if (!bits.Need(width)) break;
+        const unsigned code = bits.Take(width);
         if (code == clear) {
             width = initialWidth;
             next = firstFree;
             prev = kNoCode;
             continue;
         }
-        if (code == endCode) break;
+        if (code == endCode) break;  // end of information
         if (prev == kNoCode) {
-            if (code >= clear) throw Exception("GIF LZW: invalid opcode.");
+            if (code >= clear) throw Exception(TCodeReader::kInvalid);
         } else {
-            if (code > next) throw Exception("GIF LZW: invalid opcode.");
-            // A full table takes no new entries until the next clear code.
+            if (code > next) throw Exception(TCodeReader::kInvalid);
+            // The new entry is the previous string and the first byte of this one, which follows
+            // it in the output. A full table takes no new entries until the next clear code.
             if (next < kTableSize) {
                 table[next] = TEntry{prevAt, prevLength + 1};
                 ++next;
-                if (next == (1u << width) && width < 12) ++width;
-            } else if (code == next) {
-                throw Exception("GIF LZW: invalid opcode.");
+                if (next + TCodeReader::kEarlyChange == (1u << width) && width < 12) ++width;
             }
         }
         prevAt = out;
@@ -168,8 +185,22 @@ size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, siz
         }
         prev = code;
     }
-    p -= bits / 8;
-    source = p;
+    reader = bits;
+    return out;
+}
+
+size_t TTIFFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
+    TTIFFCodes codes(source, source + packed);
+    const size_t out = DecodeCodes(codes, dest, unpacked, 256);
+    source = codes.Position();
+    return out;
+}
+
+size_t TGIFLZW::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
+    if (FInitialCodeSize < 1 || FInitialCodeSize > 11) throw Exception(TGIFCodes::kInvalid);
+    TGIFCodes codes(source, source + packed);
+    const size_t out = DecodeCodes(codes, dest, unpacked, 1u << FInitialCodeSize);
+    source = codes.Position();
     return out;
 }
 
@@ -209,15 +240,39 @@ size_t TPackbitsRLE::Decode(const uint8_t*& source, uint8_t* dest, size_t packed
 
 size_t TPCXRLE::Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) {
     const uint8_t* s = source;
-    size_t in = 0, out = 0;
+    size_t in = 0;
+    size_t out = Fill(dest, 0, unpacked, FRunValue, FRunLeft);
+    FRunLeft -= out;
+    // While a whole packet and the longest run fit, nothing needs cutting, and a run is filled as
+    // one 64-byte block (the bytes beyond it are written again later).
+    const size_t fastIn = packed > 1 ? packed - 1 : 0, fastOut = unpacked > 63 ? unpacked - 63 : 0;
+    while (in < fastIn && out < fastOut) {
+        const uint8_t b = s[in];
+        if (b >= 192) {
+            std::memset(dest + out, s[in + 1], 64);
+            out += b & 63;
+            in += 2;
+        } else {
+            dest[out++] = b;
+            ++in;
+        }
+    }
+    size_t runEnd = 0;  // where the last run would end; beyond the output only when it was cut
+    uint8_t value = 0;
     while (in < packed && out < unpacked) {
         const uint8_t b = s[in++];
         if (b >= 192) {
             if (in >= packed) break;
-            out += Fill(dest, out, unpacked, s[in++], b & 63);
+            value = s[in++];
+            runEnd = out + (b & 63);
+            out += Fill(dest, out, unpacked, value, b & 63);
         } else {
             dest[out++] = b;
         }
+    }
+    if (runEnd > unpacked) {
+        FRunValue = value;
+        FRunLeft = runEnd - unpacked;
     }
     source += in;
     return out;

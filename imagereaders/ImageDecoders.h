@@ -31,6 +31,13 @@ protected:
         size_t Length;
     };
     TLZWDecoder() : FTable(kTableSize) {}
+    /// Decodes codes taken from `reader` until the end code, the end of the packed bytes or
+    /// `unpacked` bytes. Codes below `clear` are literals, `clear` clears the table, the next
+    /// one ends the data; codes start one bit wider than a literal. The reader gives the bit
+    /// order (Need(width) makes a code available, Take(width) takes it), when the width grows
+    /// (kEarlyChange) and the message of a code not yet defined (kInvalid).
+    template <class TCodeReader>
+    size_t DecodeCodes(TCodeReader& reader, uint8_t* dest, size_t unpacked, unsigned clear);
     std::vector<TEntry> FTable;
 };
 
@@ -48,9 +55,15 @@ public:
 };
 
 /// PCX lines: a byte with both top bits set is a run of (byte & 63) copies of the next byte.
+/// A run cut at the end of the output goes on at the start of the next Decode, so lines decoded
+/// one call at a time read the same as all lines decoded at once.
 class TPCXRLE : public TDecoder {
 public:
     size_t Decode(const uint8_t*& source, uint8_t* dest, size_t packed, size_t unpacked) override;
+
+private:
+    size_t FRunLeft = 0;  ///< copies of FRunValue still owed by the last run
+    uint8_t FRunValue = 0;
 };
 
 /// SGI rows of 1- or 2-byte samples (big-endian); output is 8 bits per sample (the high byte).

@@ -15,53 +15,41 @@ constexpr const char* kPhotoshop = "Photoshop images";
 constexpr const char* kAutodesk = "Autodesk images";
 constexpr const char* kWindowsBitmap = "Windows bitmap";
 
-// The reader class of each format.
-constexpr TGraphicClass (*kTargaClass)() = TargaGraphicClass;
-constexpr TGraphicClass (*kSGIClass)() = SGIGraphicClass;
-constexpr TGraphicClass (*kPCXClass)() = PCXGraphicClass;
-constexpr TGraphicClass (*kAutodeskClass)() = AutodeskGraphicClass;
-constexpr TGraphicClass (*kPCDClass)() = PCDGraphicClass;
-constexpr TGraphicClass (*kPPMClass)() = PPMGraphicClass;
-constexpr TGraphicClass (*kCUTClass)() = CUTGraphicClass;
-constexpr TGraphicClass (*kGIFClass)() = GIFGraphicClass;
-constexpr TGraphicClass (*kRLAClass)() = RLAGraphicClass;
-constexpr TGraphicClass (*kPSDClass)() = PSDGraphicClass;
-
 const std::vector<TReaderFormat> kFormats = {
-    {"win", kTruevision, kTargaClass},
-    {"vst", kTruevision, kTargaClass},
-    {"vda", kTruevision, kTargaClass},
+    {"win", kTruevision, TargaGraphicClass},
+    {"vst", kTruevision, TargaGraphicClass},
+    {"vda", kTruevision, TargaGraphicClass},
     {"tiff", kTIFF, TIFFGraphicClass},
     {"tif", kTIFF, TIFFGraphicClass},
-    {"tga", kTruevision, kTargaClass},
-    {"sgi", kSGI, kSGIClass},
-    {"scr", "Word 5.x screen capture images", kPCXClass},
-    {"rpf", kWavefront, kRLAClass},
+    {"tga", kTruevision, TargaGraphicClass},
+    {"sgi", kSGI, SGIGraphicClass},
+    {"scr", "Word 5.x screen capture images", PCXGraphicClass},
+    {"rpf", kWavefront, RLAGraphicClass},
     {"rle", kWindowsBitmap, BitmapClass},
-    {"rla", kWavefront, kRLAClass},
-    {"rgba", kSGI, kSGIClass},
-    {"rgb", kSGI, kSGIClass},
-    {"psd", kPhotoshop, kPSDClass},
-    {"ppm", "Portable pixel map images", kPPMClass},
-    {"pgm", "Portable grayscale images", kPPMClass},
-    {"pbm", "Portable b&w images", kPPMClass},
-    {"pic", kAutodesk, kAutodeskClass},
-    {"pcx", "ZSoft PCX images", kPCXClass},
-    {"pdd", kPhotoshop, kPSDClass},
-    {"pcd", "Kodak Photo-CD images", kPCDClass},
-    {"pcc", "ZSoft PCC images", kPCXClass},
-    {"icb", kTruevision, kTargaClass},
-    {"gif", "CompuServe images", kGIFClass},
+    {"rla", kWavefront, RLAGraphicClass},
+    {"rgba", kSGI, SGIGraphicClass},
+    {"rgb", kSGI, SGIGraphicClass},
+    {"psd", kPhotoshop, PSDGraphicClass},
+    {"ppm", "Portable pixel map images", PPMGraphicClass},
+    {"pgm", "Portable grayscale images", PPMGraphicClass},
+    {"pbm", "Portable b&w images", PPMGraphicClass},
+    {"pic", kAutodesk, AutodeskGraphicClass},
+    {"pcx", "ZSoft PCX images", PCXGraphicClass},
+    {"pdd", kPhotoshop, PSDGraphicClass},
+    {"pcd", "Kodak Photo-CD images", PCDGraphicClass},
+    {"pcc", "ZSoft PCC images", PCXGraphicClass},
+    {"icb", kTruevision, TargaGraphicClass},
+    {"gif", "CompuServe images", GIFGraphicClass},
     {"dib", kWindowsBitmap, BitmapClass},
-    {"cut", "Dr. Halo images", kCUTClass},
-    {"cel", kAutodesk, kAutodeskClass},
-    {"bw", "SGI black/white images", kSGIClass},
+    {"cut", "Dr. Halo images", CUTGraphicClass},
+    {"cel", kAutodesk, AutodeskGraphicClass},
+    {"bw", "SGI black/white images", SGIGraphicClass},
 };
 
 /// The reader classes in the order they are unregistered.
 TGraphicClass (*const kReaderClasses[])() = {
-    kTargaClass, TIFFGraphicClass, kSGIClass, kPCXClass, kAutodeskClass, kPCDClass,
-    kPPMClass,   kCUTClass,        kGIFClass, kRLAClass, kPSDClass,
+    TargaGraphicClass, TIFFGraphicClass, SGIGraphicClass, PCXGraphicClass, AutodeskGraphicClass, PCDGraphicClass,
+    PPMGraphicClass,   CUTGraphicClass,  GIFGraphicClass, RLAGraphicClass, PSDGraphicClass,
 };
 
 int registrations = 0;
@@ -73,13 +61,12 @@ const std::vector<TReaderFormat>& ImageReaderFormats() { return kFormats; }
 void RegisterImageReaders() {
     if (registrations++ > 0) return;
     for (const TReaderFormat& f : kFormats)
-        if (f.GraphicClass) TPicture::RegisterFileFormat(f.Extension, f.Description, f.GraphicClass());
+        TPicture::RegisterFileFormat(f.Extension, f.Description, f.GraphicClass());
 }
 
 void UnregisterImageReaders() {
     if (registrations == 0 || --registrations > 0) return;
-    for (auto cls : kReaderClasses)
-        if (cls) TPicture::UnregisterGraphicClass(cls());
+    for (auto cls : kReaderClasses) TPicture::UnregisterGraphicClass(cls());
 }
 
 // ---- Line converters ------------------------------------------------------------------------

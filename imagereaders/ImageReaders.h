@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-/// One row of the registration table. A reader class not built yet has no class function; its
-/// extensions are skipped until it exists.
+/// One row of the registration table: the extension (without its dot), the description and the
+/// reader class.
 struct TReaderFormat {
     const char* Extension;
     const char* Description;
@@ -29,7 +29,10 @@ void UnregisterImageReaders();
 /// TIFF pictures: the first image of the file, read strip by strip into the bitmap.
 /// Raises Exception "Invalid TIFF file." (header, zero size), "TIFF: Unknown compression scheme",
 /// "TIF LZW: invalid opcode.", EInvalidGraphic "TIFF: unsupported image layout" for sample layouts
-/// it does not read, EReadError "Stream read error" for a header, directory or table cut short.
+/// it does not read, EInvalidGraphic "Image size exceeds the pixel budget" for a picture, or a
+/// compressed strip, larger than the pixel budget admits (a strip may take as many bytes as a
+/// 32-bit bitmap of the budget's pixels), EReadError "Stream read error" for a header, directory
+/// or table cut short.
 class TTIFFGraphic : public TBitmap {
 public:
     TTIFFGraphic();

@@ -1,5 +1,6 @@
 // ZSoft PCX pictures (and screen captures of the same layout): plain or run-length lines of one
 // to four planes, turned into 1, 4, 8 or 24-bit rows, with the palettes the file carries.
+#include "ImageDecoders.h"
 #include "ImageReaders.h"
 #include "ReaderSupport.h"
 
@@ -100,30 +101,12 @@ void TPCXGraphic::LoadFromStream(TStream& stream) {
         const uint8_t* s = packed.data();
         const uint8_t* const end = s + packed.size();
         std::vector<uint8_t> line(lineSize);
-        size_t runLeft = 0;
-        uint8_t runValue = 0;
+        TPCXRLE decoder;
         for (int y = 0; y < height; ++y) {
-            size_t out = 0;
-            while (out < lineSize) {
-                if (runLeft) {
-                    const size_t n = std::min(runLeft, lineSize - out);
-                    std::memset(line.data() + out, runValue, n);
-                    out += n;
-                    runLeft -= n;
-                    continue;
-                }
-                if (s == end) break;
-                const uint8_t b = *s++;
-                if (b < 192) {
-                    line[out++] = b;
-                } else if (s < end) {
-                    runValue = *s++;
-                    runLeft = b & 63;
-                }
-            }
+            const size_t out = decoder.Decode(s, line.data(), size_t(end - s), lineSize);
             if (out < lineSize) std::memset(line.data() + out, 0, lineSize - out);
             putRow(line.data(), y);
-            if (s == end && !runLeft) break;  // the rows below stay zero
+            if (out < lineSize) break;  // the data has run out: the rows below stay zero
         }
         return;
     }

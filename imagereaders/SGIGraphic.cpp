@@ -4,6 +4,7 @@
 #include "ImageReaders.h"
 #include "ReaderSupport.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace readers;
@@ -17,6 +18,7 @@ void TSGIGraphic::LoadFromStream(TStream& stream) {
     Assign(TBitmap());
     const int64_t base = stream.Position();
     const int64_t fileEnd = stream.Size();
+    const uint64_t fileSize = fileEnd > base ? uint64_t(fileEnd - base) : 0;  // from the header on
     uint8_t h[512] = {};
     ReadPlain(stream, h, sizeof h);
     if (Be16(h) != 474) NotSGI();
@@ -54,13 +56,19 @@ void TSGIGraphic::LoadFromStream(TStream& stream) {
     auto readChannelRow = [&](int c, int y, uint8_t* dest) {
         const size_t index = size_t(c) * size_t(height) + size_t(y);
         if (runLength) {
+            // Writers give a row's length in bytes, or in samples (times the sample size): the
+            // larger reading is read, as far as the file and the packed-row room reach. The row's
+            // end marker stops the decoder; a row whose bytes are missing stays zero.
             const uint64_t start = starts[index];
-            const uint64_t length = uint64_t(lengths[index]) * sampleSize;
-            if (length > packedRoom || int64_t(start + length) > fileEnd - base) Damaged();
-            stream.SetPosition(base + int64_t(start));
-            stream.ReadBuffer(packed.data(), int64_t(length));
+            const uint64_t inFile = start < fileSize ? fileSize - start : 0;
+            const size_t length = size_t(std::min<uint64_t>({uint64_t(lengths[index]) * sampleSize, packedRoom, inFile}));
+            size_t got = 0;
+            if (length > 0) {
+                stream.SetPosition(base + int64_t(start));
+                got = ReadPlain(stream, packed.data(), length);
+            }
             const uint8_t* s = packed.data();
-            const size_t produced = decoder.Decode(s, dest, size_t(length), size_t(width));
+            const size_t produced = decoder.Decode(s, dest, got, size_t(width));
             if (produced < size_t(width)) std::memset(dest + produced, 0, size_t(width) - produced);
             return;
         }

@@ -313,6 +313,10 @@ void TTIFFLoader::Load() {
         std::memcpy(e.Value, p + 8, 4);
     }
 
+    FWidth = Single(tagImageWidth, 0);
+    FHeight = Single(tagImageLength, 0);
+    if (FWidth == 0 || FHeight == 0) InvalidFile();
+
     const uint32_t compression = Single(tagCompression, compNone);
     std::unique_ptr<TDecoder> decoder;
     uint64_t expansion = 1;  // most bytes one packed byte can produce
@@ -322,10 +326,6 @@ void TTIFFLoader::Load() {
         case compPackBits: decoder = std::make_unique<TPackbitsRLE>(); expansion = 128; break;
         default: throw Exception("TIFF: Unknown compression scheme");
     }
-
-    FWidth = Single(tagImageWidth, 0);
-    FHeight = Single(tagImageLength, 0);
-    if (FWidth == 0 || FHeight == 0) InvalidFile();
     FPhotometric = Single(tagPhotometric, phWhiteIsZero);
     FSamples = Single(tagSamplesPerPixel, 1);
     // All BitsPerSample values are read (so a table cut short is found); the first one counts.
@@ -347,26 +347,38 @@ void TTIFFLoader::Load() {
     if (offsets.empty()) InvalidFile();
     if (offsets.size() == 1 || rowsPerStrip.empty()) rowsPerStrip.assign(1, FHeight);
 
+    // The strips' rows and the bytes the file holds for each. A decoded strip is held whole, and
+    // one packed byte can give thousands: no strip may need more bytes than the largest bitmap
+    // the pixel budget admits, which is checked before anything is allocated.
+    struct TStrip {
+        uint32_t Row, Rows;
+        uint64_t Offset, Available;
+    };
+    std::vector<TStrip> strips;
+    const uint64_t stripBudget = uint64_t(std::min<int64_t>(PixelBudget(), std::numeric_limits<int64_t>::max() / 4)) * 4;
+    for (uint32_t s = 0, row = 0; s < offsets.size() && row < FHeight; ++s) {
+        const uint32_t wanted = rowsPerStrip[std::min<size_t>(s, rowsPerStrip.size() - 1)];
+        const uint32_t rows = std::min(wanted ? wanted : FHeight, FHeight - row);
+        const uint64_t offset = offsets[s];
+        // A strip beyond the file, or cut short by its end, leaves its missing rows zero.
+        const uint64_t inFile = offset < FSize ? FSize - offset : 0;
+        const uint64_t declared = s < counts.size() && counts[s] ? counts[s] : inFile;
+        const uint64_t available = std::min(declared, inFile);
+        if (decoder && std::min(uint64_t(rows) * FLineBytes, available * expansion) > stripBudget)
+            throw EInvalidGraphic("Image size exceeds the pixel budget");
+        strips.push_back(TStrip{row, rows, offset, available});
+        row += rows;
+    }
+
     FBitmap.SetPixelFormat(FFormat);
     FBitmap.SetSize(int(FWidth), int(FHeight));
     BuildPalette();
 
     std::unique_ptr<uint8_t[]> packed, strip;
     size_t packedCapacity = 0, stripCapacity = 0;
-    uint32_t row = 0;
-    for (size_t s = 0; s < offsets.size() && row < FHeight; ++s) {
-        const uint32_t wanted = rowsPerStrip[std::min(s, rowsPerStrip.size() - 1)];
-        const uint32_t rows = std::min(wanted ? wanted : FHeight, FHeight - row);
+    for (const auto& [row, rows, offset, available] : strips) {
+        if (available == 0) continue;
         const uint64_t stripBytes = uint64_t(rows) * FLineBytes;
-        const uint64_t offset = offsets[s];
-        // A strip beyond the file, or cut short by its end, leaves its missing rows zero.
-        const uint64_t inFile = offset < FSize ? FSize - offset : 0;
-        const uint64_t declared = s < counts.size() && counts[s] ? counts[s] : inFile;
-        const uint64_t available = std::min(declared, inFile);
-        if (available == 0) {
-            row += rows;
-            continue;
-        }
         // Lines stored exactly as the bitmap holds them are decoded straight into its scan lines.
         uint8_t* target = nullptr;
         if (FKind == TLineKind::Copy && FPredictor != 2 && uint64_t(FBitmap.BytesPerScanLine()) == FLineBytes) {
@@ -397,7 +409,6 @@ void TTIFFLoader::Load() {
                 EmitLine(int(row + i), strip.get() + at, size_t(std::min(FLineBytes, produced - at)));
             }
         }
-        row += rows;
     }
 }
 

@@ -11,11 +11,6 @@
 namespace {
 const char* const kModule = "DB";
 
-bool FileExists(const std::string& host) {
-  struct stat st{};
-  return !host.empty() && stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool EmptyFile(const std::string& host) {
   struct stat st{};
   return stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;

@@ -17,6 +17,13 @@ struct DbSession {
   int DefaultUnique = tables::kUniqueContinue;
 };
 DbSession& Session();
+/// Opens a table (plain or indexed) read-only: the session's read-only flag is on for the open.
+template <class Table>
+void OpenReadOnly(Table& table, const std::string& path) {
+  Session().ReadOnly = true;
+  table.Open(path);
+  Session().ReadOnly = false;
+}
 
 using FieldList = std::vector<tables::FieldDef>;
 using TagList = std::vector<tables::TagDef>;

@@ -9,12 +9,6 @@
 
 namespace {
 const char* const kModule = "Db1";
-
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
-  return s;
-}
 }  // namespace
 
 int CDbIndexedTable::Open(const std::string& name, const TagList* tags, const std::string* indexName) {
@@ -40,7 +34,7 @@ int CDbIndexedTable::OpenIndex(const std::string& name, const TagList* tags) {
   }
   std::string drive, folder, base;
   SplitPath(name, &drive, &folder, &base, nullptr);
-  indexName_ = drive + folder + Upper(base) + ".CDX";
+  indexName_ = drive + folder + UpperText(base) + ".CDX";
   std::string host = HostPath(indexName_);
   struct stat st{};
   bool created = false;
@@ -97,7 +91,7 @@ int CDbIndexedTable::Close() {
 bool CDbIndexedTable::IsOpen() const { return table_ != nullptr && indexOpen_; }
 
 int CDbIndexedTable::SelectTag(std::string name) {
-  name = Upper(std::move(name));
+  name = UpperText(name);
   if (!table_ || !indexOpen_) return 0;
   tables::Tag* tag = table_->index()->tag(name);
   if (!tag) {

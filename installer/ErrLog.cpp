@@ -17,11 +17,6 @@ std::string Host(const std::string& name) {
   return h.empty() ? name : h;
 }
 
-bool Exists(const std::string& host) {
-  struct stat st{};
-  return stat(host.c_str(), &st) == 0;
-}
-
 }  // namespace
 
 // ---- The log ----
@@ -93,7 +88,7 @@ CErrorLog& ErrorLog() {
 
 void RotateLog(const std::string& fileName) {
   std::string host = Host(fileName);
-  if (!Exists(host)) return;
+  if (!FileExists(host)) return;
   std::string name, ext;
   SplitPath(fileName, nullptr, nullptr, &name, &ext);
   std::string base = name.substr(0, 7);
@@ -101,7 +96,7 @@ void RotateLog(const std::string& fileName) {
   for (int d = 0; d <= 9; ++d) {
     std::string candidate = base + char('0' + d) + ext;
     std::string stamp;
-    if (!Exists(Host(candidate))) {
+    if (!FileExists(Host(candidate))) {
       choice = candidate;
       break;
     }

@@ -136,6 +136,19 @@ std::string LtoaUpper(long value, int radix) {
   return negative ? "-" + out : out;
 }
 
+char UpperByte(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+
+std::string UpperText(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = UpperByte(c);
+  return out;
+}
+
+bool FileExists(const std::string& hostPath) {
+  struct stat st{};
+  return !hostPath.empty() && ::stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int32_t ParseInBase(const std::string& text, int base) {
   std::string s = text;
   TrimRight(s);

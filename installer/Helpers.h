@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 /// folder + "\" (unless the folder already ends with one) + name; without a folder, the name.
 std::string PathJoin(const std::optional<std::string>& folder, const std::string& name);
@@ -31,6 +32,14 @@ int MakeDirs(const std::string& path);
 /// Compares two texts as the C runtime's case-blind comparison does (letters lower-cased):
 /// negative, 0 or positive.
 int CompareNoCase(const std::string& a, const std::string& b);
+
+/// A byte with the letters a-z made upper case (other bytes, those of any code page, unchanged).
+char UpperByte(char c);
+/// The text with its letters a-z made upper case, as UpperByte does.
+std::string UpperText(std::string_view text);
+
+/// Whether a regular file exists at a host path.
+bool FileExists(const std::string& hostPath);
 
 /// Removes trailing blanks.
 void TrimRight(std::string& text);

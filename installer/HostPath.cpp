@@ -3,12 +3,14 @@
 // ("C=/srv/c;E=/mnt/vol;E.label=DISK.01") when that is set.
 #include "HostPath.h"
 
+#include "Helpers.h"
 #include "Files.h"
 #include "SysUtils.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 
@@ -16,17 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
-  return s;
-}
-
-std::string Strip(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return "";
-  size_t b = s.find_last_not_of(" \t\r\n");
-  return s.substr(a, b - a + 1);
+std::string_view Strip(std::string_view s) {
+  constexpr std::string_view kBlanks = " \t\r\n\f\v";
+  size_t a = s.find_first_not_of(kBlanks);
+  if (a == std::string_view::npos) return {};
+  return s.substr(a, s.find_last_not_of(kBlanks) - a + 1);
 }
 
 struct DriveMap {
@@ -35,17 +31,18 @@ struct DriveMap {
   char current = 'C';
   bool loaded = false;
 
-  void add(const std::string& key0, const std::string& value) {
-    std::string key = Upper(Strip(key0));
+  // The first entry of a drive counts, as the first of an ini key does.
+  void add(std::string_view key0, std::string_view value) {
+    std::string key = UpperText((Strip(key0)));
     if (key.size() > 6 && key.compare(key.size() - 6, 6, ".LABEL") == 0) {
-      if (key.size() == 7) labels[key[0]] = value;
+      if (key.size() == 7) labels.emplace(key[0], value);
       return;
     }
     if (key.size() == 2 && key[1] == ':') key.resize(1);
     for (char& c : key)
       if (c == '/') c = '\\';
     while (key.size() > 2 && key.back() == '\\') key.pop_back();
-    if (!key.empty() && !value.empty()) roots[key] = value;
+    if (!key.empty() && !value.empty()) roots.emplace(key, value);
   }
 
   void load() {
@@ -125,7 +122,7 @@ std::string Resolve(const std::string& root, const std::string& rest) {
 }  // namespace
 
 std::string DriveRoot(const std::string& drive) {
-  std::string key = Upper(drive);
+  std::string key = UpperText(drive);
   if (key.size() == 2 && key[1] == ':') key.resize(1);
   auto& roots = Map().roots;
   auto it = roots.find(key);
@@ -177,24 +174,41 @@ std::string HostPath(const std::string& windowsPath) {
   return rel;
 }
 
-std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile,
-                                                                const std::string& section) {
+std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_view text, std::string_view section) {
   std::vector<std::pair<std::string, std::string>> out;
-  std::ifstream in(hostFile);
-  std::string line;
+  const std::string wanted = UpperText((Strip(section)));
   bool inside = false;
-  while (std::getline(in, line)) {
-    std::string s = Strip(line);
-    if (s.empty() || s[0] == ';') continue;
-    if (s[0] == '[') {
-      size_t close = s.find(']');
-      inside = close != std::string::npos && SameText(Strip(s.substr(1, close - 1)), section);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = Strip(text.substr(start, end - start));
+    start = end + 1;
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      size_t close = line.find(']');
+      inside = close != std::string_view::npos && UpperText((Strip(line.substr(1, close - 1)))) == wanted;
       continue;
     }
     if (!inside) continue;
-    size_t eq = s.find('=');
-    if (eq == std::string::npos) continue;
-    out.emplace_back(Strip(s.substr(0, eq)), Strip(s.substr(eq + 1)));
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    std::string key = UpperText((Strip(line.substr(0, eq))));
+    if (key.empty()) continue;
+    std::string_view value = Strip(line.substr(eq + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+      value = value.substr(1, value.size() - 2);
+    if (value.size() > 254) value = value.substr(0, 254);
+    bool seen = false;
+    for (auto& kv : out) seen = seen || kv.first == key;
+    if (!seen) out.emplace_back(std::move(key), std::string(value));
   }
   return out;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile, std::string_view section) {
+  std::ifstream in(hostFile, std::ios::binary);
+  if (!in) return {};
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return ParseIniSection(text, section);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 /// The host path of a Windows path: the drive (or \\server\share) becomes the folder the drive
@@ -25,8 +26,10 @@ void SetCurrentDrive(char drive);
 /// again (tests change them).
 void ReloadDriveMap();
 
-/// The (key, value) lines of one section of an ini file (section and keys without regard to
-/// letter case, values with blanks around them removed), in file order; none when the file or
-/// section is missing.
-std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile,
-                                                                const std::string& section);
+/// The (key, value) pairs of one section of ini text, the one reading of quillet.ini: section and
+/// keys in any letter case (keys returned upper case, the first occurrence of a key wins), blanks
+/// around keys and values removed, one pair of enclosing quotes removed, lines starting with ";"
+/// ignored, values cut at 254 bytes. None when the section is missing.
+std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_view text, std::string_view section);
+/// The same for an ini file (a host path); none when the file cannot be read.
+std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile, std::string_view section);

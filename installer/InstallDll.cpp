@@ -3,6 +3,7 @@
 #include "InstallDll.h"
 
 #include "Files.h"
+#include "Helpers.h"
 #include "InstallerApp.h"
 #include "SysUtils.h"
 
@@ -21,8 +22,7 @@ void Lower(char* s) {
 
 void Upper(char* s) {
   if (s)
-    for (; *s; ++s)
-      if (*s >= 'a' && *s <= 'z') *s = char(*s - 32);
+    for (; *s; ++s) *s = UpperByte(*s);
 }
 
 char* Slot(std::optional<std::string>& option) { return option ? option->data() : nullptr; }

@@ -25,24 +25,6 @@ namespace {
 
 const char* const kModule = "InstallRun";
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
-  return s;
-}
-
-void OpenReadOnly(CDbTable& table, const std::string& path) {
-  Session().ReadOnly = true;
-  table.Open(path);
-  Session().ReadOnly = false;
-}
-
-void OpenReadOnly(CDbIndexedTable& table, const std::string& path) {
-  Session().ReadOnly = true;
-  table.Open(path);
-  Session().ReadOnly = false;
-}
-
 void Show(CInstallerDlg& dlg, const std::string& text) { dlg.SetStatusText(text); }
 
 void ShowClose(CInstallerDlg& dlg, const std::string& text) {
@@ -359,7 +341,7 @@ const CModule* CModuleList::FindModule(const std::string& unitCode) const {
 
 std::string ExpandTreePath(const std::string& treeParam, const std::string& unitCode, const std::string& viewTech,
                            const std::string& market, const std::string& language, long instCode) {
-  const std::string tmpl = Upper(treeParam);
+  const std::string tmpl = UpperText(treeParam);
   std::string out;
   size_t start = 0;
   while (start < tmpl.size()) {

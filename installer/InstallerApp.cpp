@@ -6,6 +6,7 @@
 #include "Files.h"
 #include "FormsScript.h"
 #include "Helpers.h"
+#include "HostPath.h"
 #include "InstallRun.h"
 #include "InstallerDlg.h"
 
@@ -18,8 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 int32_t CancelWord = 0;
 
@@ -62,22 +61,6 @@ std::array<std::string, msgCount>& Texts() {
     return t;
   }();
   return texts;
-}
-
-char UpperByte(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
-
-std::string UpperText(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = UpperByte(c);
-  return out;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-
-std::string_view Strip(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
 }
 
 // The window number of H: its leading decimal digits; none, or more than 32 bits hold, give 0.
@@ -135,39 +118,6 @@ const std::string& FormatMessage(const std::string& tmpl, const std::string& arg
   return buffer;
 }
 
-std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_view text,
-                                                                 std::string_view section) {
-  std::vector<std::pair<std::string, std::string>> out;
-  const std::string wanted = UpperText(Strip(section));
-  bool inside = false;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = Strip(text.substr(start, end - start));
-    start = end + 1;
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      size_t close = line.find(']');
-      inside = close != std::string_view::npos && UpperText(Strip(line.substr(1, close - 1))) == wanted;
-      continue;
-    }
-    if (!inside) continue;
-    size_t eq = line.find('=');
-    if (eq == std::string_view::npos) continue;
-    std::string key = UpperText(Strip(line.substr(0, eq)));
-    if (key.empty()) continue;
-    std::string_view value = Strip(line.substr(eq + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-      value = value.substr(1, value.size() - 2);
-    if (value.size() > 254) value = value.substr(0, 254);
-    bool seen = false;
-    for (auto& kv : out) seen = seen || kv.first == key;
-    if (!seen) out.emplace_back(std::move(key), std::string(value));
-  }
-  return out;
-}
-
 CInstallerApp& App() {
   static CInstallerApp app;
   return app;
@@ -213,10 +163,7 @@ std::string CInstallerApp::IniPath() { return FindFileNoCase(ProgramFolder() + "
 
 void CInstallerApp::LoadMessages(const std::string& iniHostPath) {
   if (!L || iniHostPath.empty()) return;
-  std::ifstream in(iniHostPath, std::ios::binary);
-  if (!in) return;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  auto pairs = ParseIniSection(text, *L);
+  auto pairs = ReadIniSection(iniHostPath, *L);
   for (int i = 0; i < msgCount; ++i) {
     std::string key = UpperText(kMessages[i].key);
     if (key.empty()) continue;

@@ -56,12 +56,6 @@ void ResetMessages();
 /// stays as it is. The result is kept in one process-wide buffer, as the dialog shows it from there.
 const std::string& FormatMessage(const std::string& tmpl, const std::string& arg);
 
-/// The (key, value) pairs of one section of ini text: section and keys in any letter case (keys
-/// returned upper case, the first occurrence of a key wins), blanks around keys and values removed,
-/// one pair of enclosing quotes removed, lines starting with ";" ignored, values cut at 254 bytes.
-std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_view text,
-                                                                 std::string_view section);
-
 /// The process-wide word an install library watches: 1 once the user confirmed a cancel.
 extern int32_t CancelWord;
 

@@ -9,26 +9,11 @@
 #include "InstallerApp.h"
 #include "SysUtils.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 namespace {
-
-bool Exists(const std::string& windowsPath) {
-  std::string host = HostPath(windowsPath);
-  struct stat st{};
-  return !host.empty() && ::stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Opens a table read-only (the session's read-only flag around the open).
-void OpenReadOnly(CDbTable& table, const std::string& path) {
-  Session().ReadOnly = true;
-  table.Open(path);
-  Session().ReadOnly = false;
-}
 
 // A file that is there but is not a table (the library finds its structure damaged).
 bool Damaged(const std::string& windowsPath) {
@@ -73,7 +58,7 @@ std::string ShortProdDate(const std::string& date) { return date.size() == 18 ? 
 int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDamaged) {
   if (installedDamaged) *installedDamaged = false;
   VolumeDescription().clear();
-  const bool sExists = Exists(S);
+  const bool sExists = FileExists(HostPath(S));
   if (sExists) {
     CDbTable s;
     OpenReadOnly(s, S);
@@ -83,7 +68,7 @@ int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDam
     s.Top();
     VolumeDescription() = s.FieldByName("HR_DESC");
   }
-  if (!sExists || !Exists(T)) return 1;
+  if (!sExists || !FileExists(HostPath(T))) return 1;
   CDbTable s, t;
   OpenReadOnly(s, S);
   t.Open(T);
@@ -105,8 +90,8 @@ int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDam
 
 int RegisterVolume(const std::string& S, const std::string& T) {
   VolumeDescription().clear();
-  if (!Exists(S)) return 1;
-  if (!Exists(T) || Damaged(T)) {
+  if (!FileExists(HostPath(S))) return 1;
+  if (!FileExists(HostPath(T)) || Damaged(T)) {
     if (CopyFileEx(S, T, true) != 0) return kInstallNoDestination;
     MakeNormal(T);
   }
@@ -173,7 +158,7 @@ int UpgradeVolumeStructure(const std::string& T, const std::string& S) {
 
   bool indexCopied = false;
   const std::string sIndex = WithExtension(S, ".CDX");
-  if (Exists(sIndex)) {
+  if (FileExists(HostPath(sIndex))) {
     const std::string tIndex = WithExtension(T, ".CDX");
     // A differently cased old index would stay beside the copy: it goes first.
     std::string oldHost = HostPath(tIndex);

@@ -85,6 +85,13 @@ public:
     }
     /// Turns the mouse wheel over the middle of the control's window; false without a window.
     virtual bool Wheel(TControl& /*control*/, int /*notches*/) { return false; }
+    /// The size of the screen in pixels: the display's; headless a screen of 1280 x 1024.
+    virtual void ScreenSize(int& width, int& height) const {
+        width = 1280;
+        height = 1024;
+    }
+    /// Writes a picture of the whole screen to a PNG file; false without a display.
+    virtual bool GrabWholeScreen(const std::string& /*fileName*/) { return false; }
 };
 
 /// Shows a message box (or takes the script's answer), records it, returns the button chosen.

@@ -350,6 +350,18 @@ void TApplication::LeaveModal(TForm* form) {
 
 // --- screen ---------------------------------------------------------------------------------
 
+int TScreen::Width() const {
+    int width = 0, height = 0;
+    Backend().ScreenSize(width, height);
+    return width;
+}
+
+int TScreen::Height() const {
+    int width = 0, height = 0;
+    Backend().ScreenSize(width, height);
+    return height;
+}
+
 void TScreen::SetCursor(TCursor value) {
     if (value == FCursor) return;
     FCursor = value;

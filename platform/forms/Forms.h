@@ -206,8 +206,9 @@ class TScreen {
 public:
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor value);
-    int Width() const { return 1280; }
-    int Height() const { return 1024; }
+    /// The screen's size in pixels, as the display gives it (1280 x 1024 headless).
+    int Width() const;
+    int Height() const;
     int PixelsPerInch() const { return 96; }
 
 private:

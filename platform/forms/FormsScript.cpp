@@ -161,6 +161,7 @@ bool PressEscape(TForm& form) {
 }
 
 bool SaveImage(TForm& form, const std::string& fileName) { return Backend().GrabForm(form, fileName); }
+bool SaveWholeScreen(const std::string& fileName) { return Backend().GrabWholeScreen(fileName); }
 
 bool SaveScreenImage(TControl& control, const std::string& fileName) {
     return Backend().GrabScreen(control, fileName);

@@ -97,6 +97,8 @@ bool Wheel(TControl& control, int notches);
 /// Drops the combo box's list down and returns how many items the open list shows at once,
 /// then closes it; headless the items up to DropDownCount.
 int DroppedRows(TComboBox& combo);
+/// Writes a picture of the whole screen to a PNG file (with a display only; false headless).
+bool SaveWholeScreen(const std::string& fileName);
 /// The text a control shows, as characters: with windows read back from its widget, headless
 /// its caption (or edit text) read in the ANSI code page, a label's "&" marks taken out.
 std::u16string ShownText(TControl& control);

@@ -890,6 +890,21 @@ public:
         return true;
     }
 
+    void ScreenSize(int& width, int& height) const override {
+        FormsBackend::ScreenSize(width, height);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect all = screen->geometry();
+            if (all.width() > 0 && all.height() > 0) width = all.width(), height = all.height();
+        }
+    }
+
+    bool GrabWholeScreen(const std::string& fileName) override {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen) return false;
+        QCoreApplication::processEvents();
+        return screen->grabWindow(0).save(QString::fromStdString(fileName), "PNG");
+    }
+
     bool GrabForm(TForm& form, const std::string& fileName) override {
         auto* peer = dynamic_cast<QtPeer*>(form.Peer());
         if (!peer || !peer->Widget()) return false;

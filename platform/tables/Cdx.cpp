@@ -321,7 +321,7 @@ std::unique_ptr<Index::Impl> ReadIndexFile(const std::string& path, Table::Impl&
   std::set<std::string> seen;
   for (const auto& n : names) {
     if (n.first.empty() || n.first.size() > kTagNameLen) return fail(kErrData);
-    if (!seen.insert(UpperName(n.first)).second) return fail(kErrData);
+    if (!seen.insert(UpperAscii(n.first)).second) return fail(kErrData);
   }
 
   auto impl = std::make_unique<Index::Impl>();
@@ -446,9 +446,9 @@ int Index::tagCount() const { return int(d->tags.size()); }
 Tag* Index::tag(int i) const { return i >= 0 && size_t(i) < d->tags.size() ? d->tags[size_t(i)].get() : nullptr; }
 
 Tag* Index::tag(std::string_view name) const {
-  std::string u = UpperName(name);
+  std::string u = UpperAscii(name);
   for (auto& t : d->tags)
-    if (UpperName(t->name_) == u) return t.get();
+    if (UpperAscii(t->name_) == u) return t.get();
   return nullptr;
 }
 

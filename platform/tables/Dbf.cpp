@@ -68,12 +68,6 @@ bool KnownVersion(int v) {
   }
 }
 
-std::string UpperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
-  return s;
-}
-
 void Today(unsigned char* ymd) {
   std::time_t now = std::time(nullptr);
   std::tm tm{};

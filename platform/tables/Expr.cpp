@@ -2,6 +2,7 @@
 // evaluation over raw record bytes. Character widths are fixed at parse time, so every key of a
 // tag has the same length whatever the record holds.
 #include "Expr.h"
+#include "TableImpl.h"
 
 #include <algorithm>
 #include <bit>
@@ -13,11 +14,22 @@ namespace tables {
 
 namespace {
 
-std::string Upper(std::string_view s) {
+std::string Lower(std::string_view s) {
   std::string r(s);
   for (char& c : r)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
+    if (c >= 'A' && c <= 'Z') c = char(c + 32);
   return r;
+}
+
+std::string TrimRight(std::string s) {
+  size_t end = s.find_last_not_of(' ');
+  s.resize(end == std::string::npos ? 0 : end + 1);
+  return s;
+}
+
+std::string TrimLeft(const std::string& s) {
+  size_t start = s.find_first_not_of(' ');
+  return start == std::string::npos ? std::string() : s.substr(start);
 }
 
 int32_t ReadLe32(const char* p) {
@@ -57,9 +69,9 @@ void Layout::add(const FieldDef& f) {
 }
 
 int Layout::find(std::string_view name) const {
-  std::string u = Upper(name);
+  std::string u = UpperAscii(name);
   for (size_t i = 0; i < fields.size(); ++i)
-    if (Upper(fields[i].name) == u) return int(i);
+    if (UpperAscii(fields[i].name) == u) return int(i);
   return -1;
 }
 
@@ -95,8 +107,8 @@ struct Val {
 };
 
 enum class Op { kField, kStr, kNum, kLog, kConcat, kConcatTrim, kAdd, kSub, kMul, kDiv, kNeg,
-                kCmp, kAnd, kOr, kNot, kUpper, kTrim, kLtrim, kSubstr, kLeft, kRight, kStr2,
-                kDtos, kDeleted, kVal };
+                kCmp, kAnd, kOr, kNot, kUpper, kLower, kTrim, kLtrim, kAlltrim, kSubstr, kLeft,
+                kRight, kStr2, kDtos, kDeleted, kVal, kIif };
 
 enum class Cmp { kEq, kExact, kNe, kLt, kLe, kGt, kGe };
 
@@ -161,6 +173,15 @@ Val Logical(bool b) {
   return v;
 }
 
+// A date of a day number: its YYYYMMDD text, blanks for 0.
+Val DateOf(double day) {
+  Val v;
+  v.t = Expr::kDate;
+  v.n = day;
+  v.s = DateText(day);
+  return v;
+}
+
 Val Eval(const Expr::Node& n, const Layout& lay, const char* rec) {
   const auto& a = n.args;
   switch (n.op) {
@@ -188,18 +209,13 @@ Val Eval(const Expr::Node& n, const Layout& lay, const char* rec) {
       l.resize(l.size() - blanks);
       return Chr(l + Str(*a[1], lay, rec) + std::string(blanks, ' '));
     }
-    case Op::kAdd: {
+    case Op::kAdd: case Op::kSub: {
       Val l = Eval(*a[0], lay, rec);
       double r = Num(*a[1], lay, rec);
-      if (l.t == Expr::kDate) {
-        Val v;
-        v.t = Expr::kDate;
-        v.n = l.n + r;
-        return v;
-      }
-      return Number(l.n + r);
+      double v = n.op == Op::kAdd ? l.n + r : l.n - r;
+      if (n.type != Expr::kDate) return Number(v);
+      return DateOf(l.n == 0 ? 0 : v);  // a blank date stays blank
     }
-    case Op::kSub: return Number(Num(*a[0], lay, rec) - Num(*a[1], lay, rec));
     case Op::kMul: return Number(Num(*a[0], lay, rec) * Num(*a[1], lay, rec));
     case Op::kDiv: {
       double d = Num(*a[1], lay, rec);
@@ -229,18 +245,11 @@ Val Eval(const Expr::Node& n, const Layout& lay, const char* rec) {
     case Op::kAnd: return Logical(Eval(*a[0], lay, rec).b && Eval(*a[1], lay, rec).b);
     case Op::kOr: return Logical(Eval(*a[0], lay, rec).b || Eval(*a[1], lay, rec).b);
     case Op::kNot: return Logical(!Eval(*a[0], lay, rec).b);
-    case Op::kUpper: return Chr(Upper(Str(*a[0], lay, rec)));
-    case Op::kTrim: {
-      std::string s = Str(*a[0], lay, rec);
-      size_t end = s.find_last_not_of(' ');
-      s.resize(end == std::string::npos ? 0 : end + 1);
-      return Chr(std::move(s));
-    }
-    case Op::kLtrim: {
-      std::string s = Str(*a[0], lay, rec);
-      size_t start = s.find_first_not_of(' ');
-      return Chr(start == std::string::npos ? std::string() : s.substr(start));
-    }
+    case Op::kUpper: return Chr(UpperAscii(Str(*a[0], lay, rec)));
+    case Op::kLower: return Chr(Lower(Str(*a[0], lay, rec)));
+    case Op::kTrim: return Chr(TrimRight(Str(*a[0], lay, rec)));
+    case Op::kLtrim: return Chr(TrimLeft(Str(*a[0], lay, rec)));
+    case Op::kAlltrim: return Chr(TrimLeft(TrimRight(Str(*a[0], lay, rec))));
     case Op::kSubstr: {
       std::string s = Str(*a[0], lay, rec);
       double st = Num(*a[1], lay, rec);
@@ -271,6 +280,13 @@ Val Eval(const Expr::Node& n, const Layout& lay, const char* rec) {
     }
     case Op::kDeleted: return Logical(rec[0] == '*');
     case Op::kVal: return Number(ParseNumber(Str(*a[0], lay, rec)));
+    case Op::kIif: {
+      Val v = Eval(*a[Eval(*a[0], lay, rec).b ? 1 : 2], lay, rec);
+      // A character result has the width of the wider branch, so that what follows it in a key
+      // stays in place whichever branch was taken.
+      if (n.type == Expr::kChar) v.s.resize(size_t(n.width), ' ');
+      return v;
+    }
   }
   return Val();
 }
@@ -385,7 +401,6 @@ class Parser {
         l = Binary(plus ? Op::kConcat : Op::kConcatTrim, Expr::kChar, w, std::move(l), std::move(r));
       } else if ((l->type == Expr::kNum || l->type == Expr::kDate) && r->type == Expr::kNum) {
         Expr::Type t = l->type == Expr::kDate ? Expr::kDate : Expr::kNum;
-        if (!plus) t = Expr::kNum;
         l = Binary(plus ? Op::kAdd : Op::kSub, t, 8, std::move(l), std::move(r));
       } else if (!plus && l->type == Expr::kDate && r->type == Expr::kDate) {
         l = Binary(Op::kSub, Expr::kNum, 8, std::move(l), std::move(r));
@@ -458,14 +473,14 @@ class Parser {
     if (!IsIdent(c, true)) return nullptr;
     size_t start = pos_;
     while (pos_ < s_.size() && IsIdent(s_[pos_], false)) ++pos_;
-    std::string name = Upper(s_.substr(start, pos_ - start));
+    std::string name = UpperAscii(s_.substr(start, pos_ - start));
     if (Peek('(')) return Function(name);
     // An alias prefix ("TABLE->FIELD") names this table.
     if (Eat("->")) {
       Skip();
       start = pos_;
       while (pos_ < s_.size() && IsIdent(s_[pos_], false)) ++pos_;
-      name = Upper(s_.substr(start, pos_ - start));
+      name = UpperAscii(s_.substr(start, pos_ - start));
     }
     int f = lay_.find(name);
     if (f < 0) return nullptr;
@@ -495,7 +510,20 @@ class Parser {
     return int(n->lit.n);
   }
 
-  NodeP Function(const std::string& name) {
+  /// The function a name calls: its full name, or a name of at least four letters that begins
+  /// one, as other dBASE tools accept ("SUBS" for SUBSTR); "" when none.
+  static std::string_view FunctionName(const std::string& name) {
+    static constexpr std::string_view kNames[] = {"UPPER", "LOWER",  "TRIM", "RTRIM", "LTRIM", "ALLTRIM", "SUBSTR",
+                                                  "LEFT",  "RIGHT",  "STR",  "DTOS",  "DELETED", "VAL", "IIF"};
+    for (std::string_view f : kNames)
+      if (f == name) return f;
+    if (name.size() >= 4)
+      for (std::string_view f : kNames)
+        if (f.starts_with(name)) return f;
+    return {};
+  }
+
+  NodeP Function(const std::string& called) {
     if (++depth_ > kMaxDepth) return nullptr;
     Eat("(");
     std::vector<NodeP> args;
@@ -508,12 +536,15 @@ class Parser {
       if (!Eat(")")) return nullptr;
     }
     --depth_;
+    const std::string_view name = FunctionName(called);
     auto argc = args.size();
     auto is = [&](size_t i, Expr::Type t) { return i < argc && args[i]->type == t; };
+    auto literal = [&](size_t i) { return i >= argc || args[i]->op == Op::kNum; };
     NodeP n;
-    if ((name == "UPPER" || name == "TRIM" || name == "RTRIM" || name == "LTRIM") && argc == 1 &&
-        is(0, Expr::kChar)) {
-      Op op = name == "UPPER" ? Op::kUpper : name == "LTRIM" ? Op::kLtrim : Op::kTrim;
+    if ((name == "UPPER" || name == "LOWER" || name == "TRIM" || name == "RTRIM" || name == "LTRIM" ||
+         name == "ALLTRIM") && argc == 1 && is(0, Expr::kChar)) {
+      Op op = name == "UPPER" ? Op::kUpper : name == "LOWER" ? Op::kLower : name == "LTRIM" ? Op::kLtrim
+              : name == "ALLTRIM" ? Op::kAlltrim : Op::kTrim;
       n = MakeNode(op, Expr::kChar, args[0]->width);
     } else if (name == "SUBSTR" && (argc == 2 || argc == 3) && is(0, Expr::kChar) && is(1, Expr::kNum) &&
                (argc == 2 || is(2, Expr::kNum))) {
@@ -525,7 +556,8 @@ class Parser {
       int w = args[0]->width;
       n = MakeNode(name == "LEFT" ? Op::kLeft : Op::kRight, Expr::kChar, std::min(LiteralInt(args[1], w), w));
     } else if (name == "STR" && argc >= 1 && argc <= 3 && is(0, Expr::kNum) && (argc < 2 || is(1, Expr::kNum)) &&
-               (argc < 3 || is(2, Expr::kNum))) {
+               (argc < 3 || is(2, Expr::kNum)) && literal(1) && literal(2)) {
+      // The width is fixed by the text: a width computed per record could not make a key.
       int w = argc >= 2 ? LiteralInt(args[1], 10) : 10;
       n = MakeNode(Op::kStr2, Expr::kChar, std::min(w, 255));
     } else if (name == "DTOS" && argc == 1 && is(0, Expr::kDate)) {
@@ -534,6 +566,9 @@ class Parser {
       n = MakeNode(Op::kDeleted, Expr::kLog, 1);
     } else if (name == "VAL" && argc == 1 && is(0, Expr::kChar)) {
       n = MakeNode(Op::kVal, Expr::kNum, 8);
+    } else if (name == "IIF" && argc == 3 && is(0, Expr::kLog) && args[1]->type == args[2]->type) {
+      Expr::Type t = args[1]->type;
+      n = MakeNode(Op::kIif, t, std::max(args[1]->width, args[2]->width));
     } else {
       return nullptr;
     }
@@ -611,6 +646,24 @@ std::string NumericKey(double value) {
   std::string k(8, '\0');
   for (int i = 0; i < 8; ++i) k[size_t(i)] = char(u >> (56 - 8 * i));
   return k;
+}
+
+std::string DateText(double day) {
+  if (!(day >= 1 && day < 1e8)) return std::string(8, ' ');
+  // The inverse of DateValue's day count.
+  long j = long(day) + 32044;
+  long g = (4 * j + 3) / 146097;
+  long b = j - 146097 * g / 4;
+  long e = (4 * b + 3) / 1461;
+  long f = b - 1461 * e / 4;
+  long m = (5 * f + 2) / 153;
+  long d = f - (153 * m + 2) / 5 + 1;
+  long mon = m + 3 - 12 * (m / 10);
+  long y = 100 * g + e - 4800 + m / 10;
+  if (y < 0 || y > 9999) return std::string(8, ' ');
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04ld%02ld%02ld", y, mon, d);
+  return buf;
 }
 
 double DateValue(std::string_view s) {

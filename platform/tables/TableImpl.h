@@ -21,8 +21,8 @@ inline std::string TagNameOf(std::string_view key) {
   while (!key.empty() && (key.back() == ' ' || key.back() == '\0')) key.remove_suffix(1);
   return std::string(key);
 }
-/// A tag name in upper case: look-ups by name ignore the case of ASCII letters.
-inline std::string UpperName(std::string_view name) {
+/// Text with its ASCII letters in upper case: look-ups by name ignore their case, and UPPER() folds them.
+inline std::string UpperAscii(std::string_view name) {
   std::string u(name);
   for (char& c : u)
     if (c >= 'a' && c <= 'z') c = char(c - 32);

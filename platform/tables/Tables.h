@@ -212,5 +212,7 @@ class Tag {
 std::string NumericKey(double value);
 /// Day number of a YYYYMMDD date text (0 for blank or invalid).
 double DateValue(std::string_view yyyymmdd);
+/// The YYYYMMDD text of a day number (blanks for 0 or a day outside the years 0 to 9999).
+std::string DateText(double day);
 
 }  // namespace tables

@@ -85,6 +85,15 @@ TEST(RunLengthDecoders, StopAtTheEndOfOutput) {
     EXPECT_EQ(Decoded(cut, {0, 0, 0xFF, 4}, 6), Bytes(6, 4));
 }
 
+TEST(RunLengthDecoders, PcxRunCutAtTheEndOfOutputGoesOnInTheNextCall) {
+    // PCX lines are decoded one call each, and a run may cross a line's end.
+    TPCXRLE pcx;
+    size_t used = 0;
+    EXPECT_EQ(Decoded(pcx, {0xC5, 7, 9}, 3, &used), (Bytes{7, 7, 7}));
+    EXPECT_EQ(used, 2u);
+    EXPECT_EQ(Decoded(pcx, {9}, 3), (Bytes{7, 7, 9}));
+}
+
 TEST(RunLengthDecoders, StopAtTheEndOfInput) {
     // Every packet claims more bytes than the input holds; the guard checks reads past it.
     TPackbitsRLE pb;

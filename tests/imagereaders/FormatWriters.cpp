@@ -143,7 +143,7 @@ Bytes Write(const Sgi& s) {
     for (size_t i = 0; i < n; ++i) {
         const Bytes packed = SgiPackets(s.Rows[i], s.SampleSize);
         PutBe32(out, tables + 4 * i, uint32_t(out.size() - base));
-        PutBe32(out, tables + 4 * (n + i), uint32_t(packed.size() / size_t(s.SampleSize)));
+        PutBe32(out, tables + 4 * (n + i), uint32_t(packed.size()));  // in bytes, as writers give it
         Append(out, packed);
     }
     return out;

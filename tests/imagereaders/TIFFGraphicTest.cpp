@@ -332,6 +332,8 @@ TEST(TIFFReader, Messages) {
     zero.Width = 0;
     zero.Pixels.clear();
     EXPECT_EQ(MessageOf(tiffwriter::Write(zero)), "Invalid TIFF file.");
+    zero.Compression = 7;
+    EXPECT_EQ(MessageOf(tiffwriter::Write(zero)), "Invalid TIFF file.") << "the size is checked before the compression";
     Image jpeg = good;
     jpeg.Compression = 7;
     EXPECT_EQ(MessageOf(tiffwriter::Write(jpeg)), "TIFF: Unknown compression scheme");
@@ -431,6 +433,23 @@ TEST(TIFFReader, HostileSizesAllocateNothingLarge) {
     SetPixelBudget(1000);
     EXPECT_EQ(MessageOf(patch(file, 256, 1, 5000)), "Image size exceeds the pixel budget");
     SetPixelBudget(budget);
+}
+
+TEST(TIFFReader, DecodedStripsLargerThanTheBudgetAdmitsAreRefused) {
+    // 32 samples of 16 bits a pixel: a line holds 64 bytes a pixel, where the bitmap holds one.
+    // A few hundred bytes of LZW would fill a strip of 64 bytes x the pixel budget.
+    const int64_t budget = PixelBudget();
+    SetPixelBudget(1000);
+    Image wide = Make16(1000, 1, 32, 1, false, [](int, int, int) { return uint16_t(0); });
+    wide.ExtraSamples.assign(31, 0);
+    wide.Compression = tiffwriter::kLZW;
+    const std::string refused = MessageOf(tiffwriter::Write(wide));
+    Image grey = Make8(1000, 1, 1, 1, [](int, int, int) { return uint8_t(0); });
+    grey.Compression = tiffwriter::kLZW;
+    const std::string loaded = MessageOf(tiffwriter::Write(grey));
+    SetPixelBudget(budget);
+    EXPECT_EQ(refused, "Image size exceeds the pixel budget");
+    EXPECT_EQ(loaded, "");
 }
 
 TEST(TIFFReader, StripCutShortLeavesZeroPixels) {

@@ -1,5 +1,6 @@
 // The application: the command line, the message texts from the ini file, the formatting of
 // texts, exit statuses and the datagram that tells the starter the result.
+#include "HostPath.h"
 #include "InstallerApp.h"
 
 #include "Dialogs.h"

@@ -41,7 +41,7 @@ TEST_F(Paths, IniFileSectionsAreRead) {
   Write(C("q.ini"), "[Other]\nC=/nowhere\n[ drives ]\n  e = /mnt/vol \n; comment\nE.label=DISK.02\n");
   auto section = ReadIniSection(C("q.ini"), "Drives");
   ASSERT_EQ(section.size(), 2u);
-  EXPECT_EQ(section[0], std::make_pair(std::string("e"), std::string("/mnt/vol")));
+  EXPECT_EQ(section[0], std::make_pair(std::string("E"), std::string("/mnt/vol")));
   EXPECT_TRUE(ReadIniSection(C("none.ini"), "Drives").empty());
 }
 

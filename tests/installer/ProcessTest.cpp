@@ -169,3 +169,17 @@ TEST_F(Process, InstallsTheVolumeExitsWithTheResultAndNotifies) {
   ::close(fd);
   unsetenv("QUILLET_NOTIFY_DIR");
 }
+
+TEST_F(Process, QuilletIniIsReadByOneRuleForDrivesAndTexts) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  std::string program = Install();
+  // Quotes, blanks and a repeated key are taken alike in both sections: the first value counts.
+  Write((root_ / "prog" / "quillet.ini").string(), "[Drives]\r\nC = " + C() + "\r\nE=\"" + E() +
+                                                       "\"\r\ne\t= /nowhere\r\n[English]\r\nInstallSuccess = 'Fertig'\r\n"
+                                                       "installsuccess=Done\r\n");
+  unsetenv("QUILLET_DRIVES");
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /LENGLISH"), 0) << Read((root_ / "out.txt").string());
+  EXPECT_NE(Read((root_ / "out.txt").string()).find("Fertig"), std::string::npos);
+  EXPECT_EQ(Installed().size(), 1u);
+}

@@ -535,6 +535,28 @@ TEST_F(InstallRun, TagThatCannotBeEvaluatedEndsTheRunAndNothingLoops) {
   EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
 }
 
+TEST_F(InstallRun, TagAnotherToolAddedToTheInstalledIndexIsKept) {
+  StandardVolume("2024");
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  ASSERT_EQ(Run(kCmd), 0);
+  Calls();
+  {
+    auto list = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), false);
+    ASSERT_TRUE(list);
+    std::vector<tables::TagDef> tags = InstalledListTags();
+    tags.push_back({"TRIMMED", "ALLTRIM(UNITCODE)", "", 0, 0});
+    ASSERT_EQ(list->createIndex(FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX")), tags), tables::kOk);
+  }
+  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+  Work({{"DOC1", "V2", "GB", "EN", "2025", "VOL1", "1", "Copy32"},
+        {"DOC2", "V1", "GB", "EN", "2025", "VOL1", "1", "Copy32"}});
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_EQ(Installed().size(), 2u);
+  auto list = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), true);
+  ASSERT_EQ(list->openIndex(FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"))), tables::kOk);
+  EXPECT_EQ(list->index()->tag("TRIMMED")->keyCount(), 2u);
+}
+
 TEST_F(InstallRun, DamagedVolumeRegistryIsRefusedAndADamagedInstalledCopyIsReplaced) {
   const std::string spec = "LOGICALID C(12); HR_DESC C(30); PRODDATE C(18); LABEL C(12); LANRES C(8)";
   StandardVolume();

@@ -283,10 +283,15 @@ TEST_F(PrintoutTest, PrintBitmapStretchesUprightIntoTheRectangle) {
 }
 
 TEST_F(PrintoutTest, PrintBitmapOfAnEmptyBitmapDrawsNothing) {
-    TCanvas canvas;
     TBitmap empty;
-    PrintBitmap(canvas, TRect{0, 0, 10, 10}, empty);
-    SUCCEED();
+    tPrintout p;
+    p.OnPrintPage = [&](TObject*, TCanvas& c, tPrintInformation, int, bool&) {
+        PrintBitmap(c, TRect{100, -100, 350, -350}, empty);
+    };
+    p.Print();
+    const auto& records = Recorder->Jobs()[0].Pages[0]->Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Text, " ") << "only the blank every page begins with";
 }
 
 }  // namespace

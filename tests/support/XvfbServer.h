@@ -17,7 +17,8 @@ namespace testsupport {
 
 class XvfbServer {
 public:
-    XvfbServer() {
+    /// `screen` is Xvfb's screen geometry, width x height x depth.
+    explicit XvfbServer(const char* screen = "1280x1024x24") {
 #if defined(__SANITIZE_ADDRESS__)
         const bool sanitized = true;
 #else
@@ -34,7 +35,7 @@ public:
                 dup2(null, 2);
                 close(fds[0]);
                 const std::string fd = std::to_string(fds[1]);
-                execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+                execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten",
                       "tcp", static_cast<char*>(nullptr));
                 _exit(127);
             }

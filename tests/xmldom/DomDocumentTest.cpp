@@ -301,9 +301,13 @@ TEST(DocumentValidation, NoDeclarationsReportThroughTheImplementation) {
         go = true;
     };
     EXPECT_TRUE(doc->validateDocument(0));
+    // Nothing is declared, so an attribute is no more undeclared than its element.
     doc->getDocumentElement()->setAttribute(u"a", u"1");
+    EXPECT_TRUE(doc->validateDocument(0));
+    EXPECT_TRUE(kinds.empty());
+    doc->getDocumentElement()->setAttribute(u"b", u"&undeclared;");
     EXPECT_FALSE(doc->validateDocument(0));
-    EXPECT_EQ(kinds, std::vector<int>{6});  // attribute definition not found
+    EXPECT_EQ(kinds, std::vector<int>{23});  // the value cannot be built
     EXPECT_TRUE(doc->buildASModel());
 }
 

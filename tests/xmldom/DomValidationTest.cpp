@@ -177,7 +177,7 @@ TEST_F(FromDtd, ExternalSubsetComesThroughTheHandlerAndKnowsTheInternalParameter
     EXPECT_TRUE(doc->buildASModel());
     EXPECT_EQ(requests, (std::vector<std::string>{"file:///doc.xml|-//T//DTD r//EN|r.dtd"}));
     ASSERT_EQ(doc->getASModels()->getLength(), 2);
-    EXPECT_EQ(doc->getASModels()->item(1)->getLocation(), u"r.dtd");
+    EXPECT_EQ(doc->getASModels()->item(1)->getLocation(), u"file:///r.dtd");  // its address, taken against the document's
     EXPECT_EQ(validate(doc), Kinds{});
     // The internal subset's declaration wins over the external one.
     auto* a = static_cast<TdomElement*>(doc->getDocumentElement()->getFirstChild());
@@ -192,7 +192,7 @@ TEST_F(FromDtd, ExternalSubsetAloneForgetsNothingItNeeds) {
     TdomDocument* doc = read(u"<!DOCTYPE r SYSTEM 'only.dtd'><r/>");
     EXPECT_TRUE(doc->buildASModel());
     ASSERT_EQ(doc->getASModels()->getLength(), 1);
-    EXPECT_EQ(doc->getASModels()->item(0)->getLocation(), u"only.dtd");
+    EXPECT_EQ(doc->getASModels()->item(0)->getLocation(), u"file:///only.dtd");
     EXPECT_EQ(validate(doc), Kinds{});
 }
 
@@ -300,6 +300,72 @@ TEST_F(FromDtd, EntitiesOfEveryKindInBothModes) {
     // Mode 1 over replaced content: the nested reference in the chapter is already content.
     EXPECT_FALSE(r->resolveEntityReferences(1));
     EXPECT_EQ(childNames(r->getChildNodes()->item(3)), "#text,b");
+}
+
+TEST_F(FromDtd, CharacterReferencesOfAnEntityValueAreReplacedOnce) {
+    // The value's references give the replacement text "&#60;b&#62;x..." once; read as content
+    // those are references again, to characters, not markup. The usual declarations of the
+    // predefined entities work the same way.
+    const WideString text =
+        u"<!DOCTYPE doc [<!ELEMENT doc (#PCDATA)><!ATTLIST doc a CDATA #IMPLIED>"
+        u"<!ENTITY e '&#38;#60;b&#38;#62;x&#38;#60;/b&#38;#62;'>"
+        u"<!ENTITY lt '&#38;#60;'><!ENTITY amp '&#38;#38;'><!ENTITY gt '&#62;'><!ENTITY m '&#38;#x10000;'>]>"
+        u"<doc a='&e;&lt;'>&e;|&lt;&amp;&gt;|&m;</doc>";
+    for (uint8_t mode : {1, 0}) {
+        TdomDocument* doc = read(text);
+        ASSERT_TRUE(doc->buildASModel());
+        EXPECT_EQ(validate(doc, mode), Kinds{}) << mode;
+        TdomElement* r = doc->getDocumentElement();
+        EXPECT_EQ(r->getTextContent(), u"<b>x</b>|<&>|\U00010000") << mode;
+        EXPECT_EQ(r->getElementsByTagName(u"b")->getLength(), 0) << mode;
+        EXPECT_EQ(r->getAttributeLiteral(u"a"), u"<b>x</b><") << mode;
+    }
+}
+
+TEST_F(FromDtd, ParameterEntityReferencesInExternalEntityValuesAreReplaced) {
+    serve({{u"r.dtd", "<!ELEMENT r (#PCDATA)><!ATTLIST r a CDATA '&e;'><!ENTITY % v 'hello'><!ENTITY e '%v; world'>"}});
+    TdomDocument* doc = read(u"<!DOCTYPE r SYSTEM 'r.dtd'><r>&e;</r>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc, 0), Kinds{});
+    EXPECT_EQ(doc->getDocumentElement()->getTextContent(), u"hello world");
+    EXPECT_EQ(doc->getDocumentElement()->getAttributeLiteral(u"a"), u"hello world");
+}
+
+TEST_F(FromDtd, RelativeAddressesAreTakenAgainstTheEntityThatDeclaresThem) {
+    // The handler is given each address as written and, as parent, the absolute address of the
+    // entity holding the declaration.
+    serve({{u"dtd/r.dtd", "<!ENTITY % mods SYSTEM 'mods/m.ent'>%mods;<!ENTITY a SYSTEM 'a.xml'>"},
+           {u"mods/m.ent", "<!ENTITY % deeper SYSTEM 'd.ent'>%deeper;<!ENTITY b SYSTEM 'b.xml'>"},
+           {u"d.ent", "<!ELEMENT r ANY>"},
+           {u"a.xml", "A"},
+           {u"b.xml", "B"}});
+    TdomDocument* doc = read(u"<!DOCTYPE r SYSTEM 'dtd/r.dtd' [<!ENTITY % i SYSTEM 'i.ent'>]><r>&a;&b;</r>",
+                             u"file:///data/doc.xml");
+    EXPECT_TRUE(doc->buildASModel());
+    EXPECT_EQ(kinds, Kinds{});
+    EXPECT_EQ(validate(doc, 0), Kinds{});
+    EXPECT_EQ(doc->getDocumentElement()->getTextContent(), u"AB");
+    EXPECT_EQ(requests, (std::vector<std::string>{
+                            "file:///data/doc.xml||dtd/r.dtd", "file:///data/dtd/r.dtd||mods/m.ent",
+                            "file:///data/dtd/mods/m.ent||d.ent", "file:///data/dtd/r.dtd||a.xml",
+                            "file:///data/dtd/mods/m.ent||b.xml"}));
+}
+
+TEST_F(FromDtd, ExternalParameterEntitiesOfTheInternalSubsetHoldExternalDeclarations) {
+    // Their text may hold conditional sections (also with a keyword given by a parameter
+    // entity) and references inside declarations, as an external subset may.
+    serve({{u"m.ent", "<!ENTITY % content 'EMPTY'><![%on;[<!ELEMENT r %content;>]]><![ IGNORE [<!ELEMENT x ANY>]]>"
+                      "<!ATTLIST r a CDATA '%on;'>"}});
+    TdomDocument* doc = read(u"<!DOCTYPE r [<!ENTITY % on 'INCLUDE'><!ENTITY % m SYSTEM 'm.ent'>%m;]><r/>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc, 0), Kinds{});
+    EXPECT_EQ(doc->getDocumentElement()->getAttribute(u"a"), u"%on;");
+    ASSERT_NE(doc->getASModels()->findElementDecl(u"r"), nullptr);
+    EXPECT_EQ(doc->getASModels()->findElementDecl(u"x"), nullptr);
+    // The internal subset itself still allows references between declarations only.
+    TdomDocument* internal = read(u"<!DOCTYPE r [<!ENTITY % content 'EMPTY'><!ELEMENT r %content;>]><r/>");
+    internal->buildASModel();
+    EXPECT_EQ(kinds, Kinds{69});
 }
 
 TEST_F(FromDtd, BillionLaughsFromTheDeclarationIsRefused) {

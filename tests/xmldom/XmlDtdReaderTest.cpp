@@ -460,12 +460,40 @@ TEST(DtdReader, ParameterEntitiesInsideExternalDeclarations) {
     r.log.entities["name"] = "\"quoted>\"";
     EXPECT_TRUE(r.external("<!ATTLIST p %attrs; title CDATA %name;>\n"
                            "<!ELEMENT p (%inline;)*>\n"
-                           "<!ENTITY % local \"%inline;\">\n"
+                           "<!ENTITY % local \"%inline;\">\n" // the value takes the text in
                            "<!ENTITY %     x 'y'>"));
     EXPECT_EQ(r.body(), (Lines{"attlist p", "att id|ID||#IMPLIED|", "att class|CDATA||#IMPLIED|",
                                "att lang|NMTOKEN||#IMPLIED|", "att title|CDATA|||quoted>", "endattlist",
-                               "element p|( #PCDATA | b | i )*", "pentity local|%inline;||", "pentity x|y||"}));
+                               "element p|( #PCDATA | b | i )*", "pentity local|#PCDATA | b | i||", "pentity x|y||"}));
     EXPECT_TRUE(r.errors.empty());
+}
+
+TEST(DtdReader, ParameterEntitiesInEntityValues) {
+    // Outside the internal subset a reference in an entity value is replaced by its text, where
+    // quotes are data (given as references the value's own replacement turns into quotes).
+    DtdRig r;
+    r.log.entities["v"] = "say \"hi\" %w;";
+    r.log.entities["w"] = "there";
+    EXPECT_TRUE(r.external("<!ENTITY e '%v; at 100%'><!ENTITY % p \"[%w;]\"><!ENTITY s SYSTEM 'a%v;'>"));
+    EXPECT_EQ(r.body(), (Lines{"entity e|say &#34;hi&#34; there at 100%|||", "pentity p|[there]||",
+                               "entity s|||a%v;|"}));
+    EXPECT_TRUE(r.errors.empty());
+    // The internal subset allows none.
+    EXPECT_FALSE(r.internal("<!ENTITY e '%v; at 100%'>", true));
+    EXPECT_EQ(r.kinds(), (Kinds{70}));
+    EXPECT_EQ(r.errors[0].clue, "%v;");
+}
+
+TEST(DtdReader, DeclarationEndingInsideAParameterEntity) {
+    DtdRig r;
+    r.log.entities["e"] = "EMPTY>";
+    r.log.entities["open"] = "<!ELEMENT b";
+    EXPECT_TRUE(r.external("<!ELEMENT a %e;<!ATTLIST a x CDATA 'y'>"));
+    EXPECT_EQ(r.body(), (Lines{"element a|EMPTY", "attlist a", "att x|CDATA|||y", "endattlist"}));
+    EXPECT_TRUE(r.errors.empty());
+    // A reference between declarations must hold whole declarations.
+    EXPECT_FALSE(r.external("%open; EMPTY>"));
+    EXPECT_EQ(r.kinds(), (Kinds{72}));
 }
 
 TEST(DtdReader, ReadAndIncludeParameterEntityOperations) {

@@ -774,3 +774,34 @@ TEST_F(Reading, BadBytesInTheDeclaredEncoding) {
     EXPECT_THROW(read("<?xml version=\"1.0\" encoding=\"no-such\"?><a/>"), EParserException);
     EXPECT_EQ(documents(), 0);
 }
+
+TEST_F(Reading, EitherQuoteMayHoldTheOther) {
+    TdomDocument* doc = read("<a b='6\" pipe' c=\"it's\" d='x&amp;\"y'/>");
+    EXPECT_TRUE(kinds.empty());
+    EXPECT_EQ(utf8(doc->getDocumentElement()->getAttribute(u"b")), "6\" pipe");
+    EXPECT_EQ(utf8(doc->getDocumentElement()->getAttribute(u"c")), "it's");
+    impl.freeDocument(doc);
+}
+
+TEST_F(Reading, BigEndianUtf16DeclaredAsUtf16) {
+    // "UTF-16" names both byte orders: the mark decides.
+    auto bytes = [](const char* mark, const char* text, bool highFirst) {
+        std::string out = mark;
+        for (char16_t c : FromUtf8(text)) {
+            out += static_cast<char>(highFirst ? c >> 8 : c & 0xFF);
+            out += static_cast<char>(highFirst ? c & 0xFF : c >> 8);
+        }
+        return out;
+    };
+    const char* text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><r>\xC3\xA9</r>";
+    for (const std::string& input : {bytes("\xFE\xFF", text, true), bytes("\xFF\xFE", text, false)}) {
+        TdomDocument* doc = read(input);
+        EXPECT_EQ(doc->getDocumentElement()->getTextContent(), u"\u00E9");
+        impl.freeDocument(doc);
+    }
+    EXPECT_TRUE(kinds.empty());
+    // A name of the other byte order still contradicts the mark.
+    EXPECT_THROW(read(bytes("\xFE\xFF", "<?xml version=\"1.0\" encoding=\"UTF-16BE\"?><r/>", true)),
+                 EParserException);
+    EXPECT_EQ(kinds, std::vector<int>{78});
+}

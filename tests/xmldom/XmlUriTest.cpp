@@ -187,3 +187,15 @@ TEST(XmlUriResolution, DirectoryCasesAndFailures) {
     EXPECT_TRUE(ResolveRelativeUri(u"file:///data/doc.xml", u"dtd/check.dtd", result));
     EXPECT_EQ(result, u"file:///data/dtd/check.dtd");
 }
+
+// An entity's address against the entity that names it: a file path (what a document read
+// from a file is located by) serves as a base as well as a URI does.
+TEST(XmlUriResolution, EntityAddresses) {
+    EXPECT_EQ(XmlEntityAddress(u"file:///data/doc.xml", u"dtd/r.dtd"), u"file:///data/dtd/r.dtd");
+    EXPECT_EQ(XmlEntityAddress(u"/data/doc.xml", u"dtd/r.dtd"), u"/data/dtd/r.dtd");
+    EXPECT_EQ(XmlEntityAddress(u"data/doc.xml", u"r.dtd"), u"data/r.dtd");
+    EXPECT_EQ(XmlEntityAddress(u"/data/doc.xml", u"/etc/r.dtd"), u"/etc/r.dtd");
+    EXPECT_EQ(XmlEntityAddress(u"/data/doc.xml", u"http://x/r.dtd"), u"http://x/r.dtd");
+    EXPECT_EQ(XmlEntityAddress(u"doc.xml", u"r.dtd"), u"r.dtd");
+    EXPECT_EQ(XmlEntityAddress(u"", u"r.dtd"), u"r.dtd");
+}

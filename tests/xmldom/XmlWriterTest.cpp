@@ -401,9 +401,10 @@ TEST_F(Writer, StrictCheckingNamesOfEndTagsAndPlainValues) {
     attrs.Add(u"a", u"plain text, 100%");
     attrs.Add(u"b", u"");
     attrs.Add(u"c", u"tab\tand \u00e9t\u00e9");
-    attrs.Add(u"d", u"say \"hi\"");  // the double quote fails the quoted test
+    attrs.Add(u"d", u"say \"hi\"");  // fits between apostrophes
     attrs.Add(u"e", u"a<b");
     attrs.Add(u"f", u"nul\u0001");
+    attrs.Add(u"g", u"it's \"hi\"");  // fits between neither quote
     EXPECT_TRUE(test.processStartElement(&reader, &loc, u"c", &attrs));
     EXPECT_EQ(kinds, (std::vector<int>{ET_INVALID_ATTRIBUTE_VALUE, ET_INVALID_ATTRIBUTE_VALUE,
                                        ET_INVALID_ATTRIBUTE_VALUE}));

@@ -123,15 +123,6 @@ inline bool charUnit(uint32_t c) {
     return c >= 0x20 ? c <= 0xFFFD : (c == 0x9 || c == 0xA || c == 0xD);
 }
 
-// Length of the character at s[i] by the surrogate rule: 2 for a pair, 1 for any other unit
-// that is no surrogate, 0 for an unpaired surrogate.
-inline size_t charLength(std::u16string_view s, size_t i) {
-    uint32_t u = s[i];
-    if (!isSurrogate(u)) return 1;
-    if (isHigh(u) && i + 1 < s.size() && isLow(s[i + 1])) return 2;
-    return 0;
-}
-
 // True when every character of s passes: pairs are accepted, other units go to unitOk.
 template <class UnitOk> bool everyChar(std::u16string_view s, UnitOk unitOk) {
     const char16_t* p = s.data();
@@ -148,12 +139,17 @@ template <class UnitOk> bool everyChar(std::u16string_view s, UnitOk unitOk) {
     return true;
 }
 
+// True when every unit of s passes: for the name classes, which hold no character above
+// U+FFFF, so a surrogate (paired or not) never passes.
+template <class UnitOk> bool everyUnit(std::u16string_view s, UnitOk unitOk) {
+    for (char16_t u : s)
+        if (!unitOk(u)) return false;
+    return true;
+}
+
 // A name whose first character passes first and every further one passes rest.
 template <class First, class Rest> bool nameLike(std::u16string_view s, First first, Rest rest) {
-    if (s.empty()) return false;
-    size_t len = charLength(s, 0);
-    if (len == 0 || (len == 1 && !first(s[0]))) return false;
-    return everyChar(s.substr(len), rest);
+    return !s.empty() && first(s[0]) && everyUnit(s.substr(1), rest);
 }
 
 inline bool ncNameStart(uint32_t c) {
@@ -303,7 +299,7 @@ bool IsXmlName(std::u16string_view s) {
         size_t i = 1;
         for (; i < n && s[i] < 128; ++i)
             if (!kNameCharAscii.has(s[i])) return false;
-        return i == n || everyChar(s.substr(i), [](uint32_t c) { return nameChar(c); });
+        return i == n || everyUnit(s.substr(i), [](uint32_t c) { return nameChar(c); });
     }
     return nameLike(
         s, [](uint32_t c) { return nameStart(c); }, [](uint32_t c) { return nameChar(c); });
@@ -322,14 +318,11 @@ bool IsXmlNames(std::u16string_view s) {
 }
 
 bool IsXmlNmtoken(std::u16string_view s) {
-    return !s.empty() && everyChar(s, [](uint32_t c) { return nameChar(c); });
+    return !s.empty() && everyUnit(s, [](uint32_t c) { return nameChar(c); });
 }
 
 bool IsXmlNmtokens(std::u16string_view s) {
-    if (s.empty()) return false;
-    size_t lastLen = s.size() >= 2 && isLow(s.back()) && isHigh(s[s.size() - 2]) ? 2 : 1;
-    if (isSurrogate(s.back()) && lastLen == 1) return false;
-    if (lastLen == 1 && !nameChar(s.back())) return false;
+    if (s.empty() || !nameChar(s.back())) return false;
     return nameLike(
         s, [](uint32_t c) { return nameChar(c); }, [](uint32_t c) { return nameChar(c) || isWhite(c); });
 }

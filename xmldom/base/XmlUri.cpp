@@ -316,4 +316,15 @@ bool ResolveRelativeUri(const WideString& Base, const WideString& Reference, Wid
     return true;
 }
 
+WideString XmlEntityAddress(const WideString& Base, const WideString& SystemId) {
+    WideString resolved;
+    if (Base.empty() || SystemId.empty()) return SystemId;
+    if (ResolveRelativeUri(Base, SystemId, resolved)) return resolved;
+    // A plain file path as base: a relative path lies in the folder of the file naming it.
+    TUriWideStrAnalyzer reference;
+    if (SystemId[0] == u'/' || (reference.setUriReference(SystemId) && reference.hasScheme())) return SystemId;
+    const size_t slash = Base.rfind(u'/');
+    return slash == WideString::npos ? SystemId : Base.substr(0, slash + 1) + SystemId;
+}
+
 } // namespace xmldom

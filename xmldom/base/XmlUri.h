@@ -110,4 +110,9 @@ private:
 /// empty, when either does not parse, neither has a scheme, or the path climbs above the root.
 bool ResolveRelativeUri(const WideString& Base, const WideString& Reference, WideString& Result);
 
+/// The address of an entity named by SystemId in a resource at Base: SystemId made absolute
+/// against a URI; against a plain file path, a relative path taken from that file's folder;
+/// otherwise (no base) as written.
+WideString XmlEntityAddress(const WideString& Base, const WideString& SystemId);
+
 } // namespace xmldom

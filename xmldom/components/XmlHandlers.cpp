@@ -40,6 +40,12 @@ bool TXmlStandardHandler::resolveParameterEntity(const WideString& Name, WideStr
     return true;
 }
 
+WideString TXmlCustomHandler::getParameterEntityAddress(const WideString&) { return {}; }
+
+WideString TXmlStandardHandler::getParameterEntityAddress(const WideString& Name) {
+    return FNextHandler ? FNextHandler->getParameterEntityAddress(Name) : WideString();
+}
+
 void TXmlStandardHandler::reset() {
     if (FNextHandler) FNextHandler->reset();
 }

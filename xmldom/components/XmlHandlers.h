@@ -134,6 +134,9 @@ public:
     /// Replacement text of a parameter entity for a DTD reader; ErrorKind 0 when found.
     virtual bool resolveParameterEntity(const WideString& Name, WideString& ReplacementText,
                                         TXmlErrorType& ErrorKind) = 0;
+    /// The address of an external parameter entity, made absolute against the entity that
+    /// declared it: the base of what its text declares. Empty for an internal or unknown one.
+    virtual WideString getParameterEntityAddress(const WideString& Name);
     /// Returns the handler to its initial state and passes the call down the chain.
     virtual void reset() = 0;
 
@@ -158,6 +161,7 @@ public:
     XML_ALL_EVENTS(XML_DECLARE_PROCESS_OVERRIDE)
     bool resolveParameterEntity(const WideString& Name, WideString& ReplacementText,
                                 TXmlErrorType& ErrorKind) override;
+    WideString getParameterEntityAddress(const WideString& Name) override;
     void reset() override;
 
     TXmlCustomHandler* getNextHandler() const { return FNextHandler; }

@@ -1060,6 +1060,8 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
             result = false;
         }
     }
+    // Without any declarations there is nothing to check against, as for elements.
+    if (!declared && !schemaOf(this).hasModels()) return result;
     if (!declared) {
         sendErrorNotification(ET_ATTRIBUTE_DEFINITION_NOT_FOUND, this);
         return false;

@@ -24,6 +24,9 @@ namespace xmldom {
 
 namespace {
 
+/// The registry's number of "UTF-16", the name without a byte order.
+constexpr int kMIBUTF16 = 1015;
+
 TStream* requireStream(TStream* stream) {
     if (!stream) throw EStreamError(msg::kStreamNotSpecified);
     return stream;
@@ -561,7 +564,13 @@ void TXmlInputSource::skipWhiteSpace(int32_t& C) {
 }
 
 void TXmlInputSource::applyDeclaredEncoding(TMark Mark) {
-    const uint8_t index = encodingIndexOf(wideToUSASCII(FDeclaredEncoding));
+    const std::string name = wideToUSASCII(FDeclaredEncoding);
+    uint8_t index = encodingIndexOf(name);
+    if (Mark == TMark::Exchanged && index == kEncodingUTF16BE) {
+        // "UTF-16" names both byte orders, and the mark says which one the bytes have.
+        TCSMIB registry;
+        if (registry.setToAlias(name) && registry.getEnum() == kMIBUTF16) index = kEncodingUTF16LE;
+    }
     if (index == kEncodingNone) {
         FEncodingMismatch = true;
         return;

@@ -10,6 +10,7 @@
 #include "XmlDomImpl.h"
 #include "XmlDtdReader.h"
 #include "XmlMessages.h"
+#include "XmlUri.h"
 
 namespace xmldom {
 
@@ -153,13 +154,18 @@ TdomParameterEntityInfoObject::TdomParameterEntityInfoObject(const WideString& N
     : FName(Name), FValue(Value), FExternal(false), FResolved(true) {}
 
 TdomParameterEntityInfoObject::TdomParameterEntityInfoObject(const WideString& Name, const WideString& PublicId,
-                                                             const WideString& SystemId)
-    : FName(Name), FPublicId(PublicId), FSystemId(SystemId), FExternal(true), FResolved(false) {}
+                                                             const WideString& SystemId, const WideString& BaseUri)
+    : FName(Name), FPublicId(PublicId), FSystemId(SystemId), FBaseUri(BaseUri), FExternal(true), FResolved(false) {}
+
+WideString TdomParameterEntityInfoObject::getAddress() const {
+    return FExternal ? XmlEntityAddress(FBaseUri, FSystemId) : WideString();
+}
 
 const WideString& TdomParameterEntityInfoObject::getValue(TDomImplementation* Impl, const WideString& ParentSystemId) {
     if (FResolved) return FValue;
     WideString text;
-    switch (XmlFetchExternalParsedEntity(Impl, ParentSystemId, FPublicId, FSystemId, text)) {
+    switch (XmlFetchExternalParsedEntity(Impl, FBaseUri.empty() ? ParentSystemId : FBaseUri, FPublicId, FSystemId,
+                                         text)) {
     case 0: break;
     case ET_INVALID_TEXT_DECLARATION: throw EParserException(kInvalidTextDeclaration);
     case ET_ENCODING_NOT_SUPPORTED: throw EParserException(kEncodingNotSupported);
@@ -473,8 +479,8 @@ bool TXmlASBuilder::processEntityDeclaration(TXmlCustomReader* Reader, TdomLocat
         try {
             if (pubId.empty() && sysId.empty() && notaName.empty())
                 added = FASModel->addEntityDecl(name, ResolveCharRefs(entityValue), decl);
-            else
-                added = FASModel->addEntityDecl(name, pubId, sysId, notaName, decl);
+            else if ((added = FASModel->addEntityDecl(name, pubId, sysId, notaName, decl)))
+                decl->setBaseUri(declaringAddress(Locator));
         } catch (const EConvertError&) {
             refused = true;
         } catch (const EInvalid_Character_Err&) {
@@ -501,7 +507,7 @@ bool TXmlASBuilder::processParameterEntityDeclaration(TXmlCustomReader* Reader, 
         try {
             std::unique_ptr<TdomParameterEntityInfoObject> entry;
             if (pubId.empty() && sysId.empty()) entry = std::make_unique<TdomParameterEntityInfoObject>(name, entityValue);
-            else entry = std::make_unique<TdomParameterEntityInfoObject>(name, pubId, sysId);
+            else entry = std::make_unique<TdomParameterEntityInfoObject>(name, pubId, sysId, declaringAddress(Locator));
             FParameterEntities.emplace(name, std::move(entry));
         } catch (const std::exception&) {
             ok = sendErrorNotification(Reader, ET_INVALID_ENTITY_DECLARATION, Locator, name);
@@ -530,6 +536,16 @@ bool TXmlASBuilder::processNotationDeclaration(TXmlCustomReader* Reader, TdomLoc
 }
 
 // ------------------------------------------------------------------ parameter entities
+
+WideString TXmlASBuilder::getParameterEntityAddress(const WideString& Name) {
+    TdomParameterEntityInfoObject* entry = findParameterEntity(Name);
+    return entry ? entry->getAddress() : WideString();
+}
+
+WideString TXmlASBuilder::declaringAddress(TdomLocator* Locator) const {
+    const WideString address = Locator ? Locator->getUri() : WideString();
+    return address.empty() ? FBaseSystemId : address;
+}
 
 bool TXmlASBuilder::resolveParameterEntity(const WideString& Name, WideString& ReplacementText,
                                            TXmlErrorType& ErrorKind) {

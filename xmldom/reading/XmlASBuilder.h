@@ -22,18 +22,25 @@ class TdomParameterEntityInfoObject : public TObject {
 public:
     /// An internal entity with its value.
     TdomParameterEntityInfoObject(const WideString& Name, const WideString& Value);
-    /// An external entity with its identifiers.
-    TdomParameterEntityInfoObject(const WideString& Name, const WideString& PublicId, const WideString& SystemId);
+    /// An external entity with its identifiers, declared in the entity at BaseUri.
+    TdomParameterEntityInfoObject(const WideString& Name, const WideString& PublicId, const WideString& SystemId,
+                                  const WideString& BaseUri = WideString());
 
     const WideString& getName() const { return FName; }
     const WideString& getPublicId() const { return FPublicId; }
     const WideString& getSystemId() const { return FSystemId; }
     bool isExternal() const { return FExternal; }
+    /// The address of the entity that holds the declaration.
+    const WideString& getBaseUri() const { return FBaseUri; }
+    /// An external entity's system identifier made absolute against the base; empty for an
+    /// internal one.
+    WideString getAddress() const;
     /// True when the replacement text is known (always for an internal entity).
     bool isResolved() const { return FResolved; }
 
     /// The replacement text. An external entity's text is asked of the implementation's
-    /// OnExternalParsedEntity (with ParentSystemId) the first time and read through an input
+    /// OnExternalParsedEntity (with the base, or ParentSystemId without one) the first time
+    /// and read through an input
     /// source after its text declaration. Raises EParserException "Unresolveable parameter
     /// entity." when nothing is delivered, "Invalid text declaration." for a declaration that is
     /// not a well-formed text declaration, "Encoding not supported." when the bytes do not fit
@@ -45,6 +52,7 @@ private:
     WideString FValue;
     WideString FPublicId;
     WideString FSystemId;
+    WideString FBaseUri;
     bool FExternal;
     bool FResolved;
 };
@@ -88,6 +96,7 @@ public:
     /// delivered; 27 when not declared; 33 when an external one cannot be fetched; 51 or 78 for an external text with a bad text declaration or encoding.
     bool resolveParameterEntity(const WideString& Name, WideString& ReplacementText,
                                 TXmlErrorType& ErrorKind) override;
+    WideString getParameterEntityAddress(const WideString& Name) override;
     /// Ends a run (active and attribute-list flags cleared) and passes the call on. The
     /// parameter entities stay.
     void reset() override;
@@ -141,6 +150,8 @@ private:
     /// (an attribute list may come before the element's declaration).
     TdomASElementDecl* elementDeclFor(const WideString& Name);
     TdomASContentModel* buildModel(TdomASElementDecl* Decl, const TParticle& Particle);
+    /// The address of the entity a declaration is read from (the run's base without one).
+    WideString declaringAddress(TdomLocator* Locator) const;
 
     TdomASModel* FASModel = nullptr;
     bool FInAttList = false;

@@ -74,6 +74,31 @@ bool isTypeKeyword(std::u16string_view K) {
            K == u"NMTOKEN" || K == u"NMTOKENS";
 }
 
+/// The position of the ";" of a complete parameter-entity reference "%" name ";" at Text[At],
+/// npos when none begins there.
+size_t referenceEnd(const WideString& Text, size_t At) {
+    size_t j = At + 1;
+    while (j < Text.size() &&
+           (j == At + 1 ? (IsXmlLetter(Text[j]) || Text[j] == u'_' || Text[j] == u':') : IsXmlNameChar(Text[j])))
+        ++j;
+    return j > At + 1 && j < Text.size() && Text[j] == u';' ? j : WideString::npos;
+}
+
+/// Whether the quote that ends an entity declaration's text so far opens its entity value:
+/// only the name (after "%" for a parameter entity) stands between the keyword and the quote.
+bool opensEntityValue(std::u16string_view Decl) {
+    std::u16string_view s = Decl.substr(8, Decl.size() - 9);
+    int tokens = 0;
+    bool parameter = false;
+    for (size_t i = skipWs(s, 0); i < s.size(); i = skipWs(s, i)) {
+        const size_t start = i;
+        while (i < s.size() && !isWs(s[i])) ++i;
+        if (tokens == 0 && s.substr(start, i - start) == u"%") parameter = true;
+        ++tokens;
+    }
+    return tokens == (parameter ? 2 : 1);
+}
+
 /// "(" token ("|" token)* ")" with optional white space around the tokens; names for a
 /// notation list, name tokens for an enumeration.
 bool isEnumeration(std::u16string_view Bracket, bool Names) {
@@ -96,9 +121,13 @@ bool isEnumeration(std::u16string_view Bracket, bool Names) {
 /// The input source with room for one character given back (the one that ended a reference
 /// name is read again by the tokenizer).
 struct TXmlStandardDtdReader::TCharFeed {
+    explicit TCharFeed(TXmlInputSource* S) : Source(S) {}
+
     TXmlInputSource* Source;
     int32_t Pending = -1;
-    bool Again = false; ///< the last character came back from Pending
+    WideString PendingText; ///< replacement text read on after a declaration ended inside it
+    size_t PendingAt = 0;
+    bool Again = false; ///< the last character came back from Pending or PendingText
 
     bool next(int32_t& C) {
         Again = Pending >= 0;
@@ -107,9 +136,20 @@ struct TXmlStandardDtdReader::TCharFeed {
             Pending = -1;
             return true;
         }
+        if (PendingAt < PendingText.size()) {
+            Again = true;
+            C = PendingText[PendingAt++];
+            return true;
+        }
         return Source->getNextChar(C);
     }
     void giveBack(int32_t C) { Pending = C; }
+    /// Text to be read before the rest of the input.
+    void giveBack(WideString Text) {
+        if (PendingAt < PendingText.size()) Text.append(PendingText, PendingAt);
+        PendingText = std::move(Text);
+        PendingAt = 0;
+    }
 };
 
 // ------------------------------------------------------------------ parse operations
@@ -178,6 +218,7 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
     WideString name;
     TState state = TState::Between;
     bool inSingle = false, inDouble = false;
+    bool inEntityValue = false; ///< the open quote is that of an entity value
     // Conditional section: nesting count, where the next "<![", "]]>" or "<!--" may begin, an
     // open comment, and the place of the first character of the section's content.
     int sectionDepth = 0;
@@ -272,16 +313,62 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
             case TState::AttList:
             case TState::Element: {
                 const bool quoted = state != TState::Element && (inSingle || inDouble);
+                // Toggles the quote flags at buf[k]; a quote that opens notes whether it
+                // opens the entity value.
+                auto trackQuote = [&](size_t k) {
+                    if (state == TState::Element) return;
+                    const bool wasQuoted = inSingle || inDouble;
+                    toggleQuotes(buf[k], inSingle, inDouble);
+                    if (!wasQuoted && (inSingle || inDouble))
+                        inEntityValue =
+                            state == TState::Entity && opensEntityValue(std::u16string_view(buf).substr(0, k + 1));
+                };
+                auto sendDeclaration = [&] {
+                    switch (state) {
+                    case TState::Entity: finish(sendEntityDeclaration(loc, buf)); break;
+                    case TState::Notation: finish(sendNotationDeclaration(loc, buf)); break;
+                    case TState::AttList: finish(sendAttListDeclaration(loc, buf)); break;
+                    default: finish(sendElementDeclaration(loc, buf)); break;
+                    }
+                };
+                if (c == u'%' && quoted && inEntityValue) {
+                    // A reference in an entity value: its text becomes part of the value in
+                    // external declarations; the internal subset allows none.
+                    int32_t stop = -1;
+                    const TRefEnd end = readReferenceName(feed, name, stop, go);
+                    if (end == TRefEnd::Complete && go && External) {
+                        includeInLiteral(loc, name, buf, go);
+                        break;
+                    }
+                    buf += u'%';
+                    buf += name;
+                    if (end == TRefEnd::Complete) {
+                        buf += u';';
+                        if (go) go = handleError(ET_INVALID_ENTITY_DECLARATION, loc, reference(name));
+                    } else if (end == TRefEnd::Broken) {
+                        feed.giveBack(stop);
+                    }
+                    break;
+                }
                 if (c == u'%' && External && !quoted) {
                     int32_t stop = -1;
                     switch (readReferenceName(feed, name, stop, go)) {
                     case TRefEnd::Complete:
                         if (go) {
-                            // Quotes in the included text count as the declaration's own.
+                            // Quotes in the included text count as the declaration's own, and
+                            // the declaration may end inside it: the text after its ">" is read
+                            // on as input.
                             const size_t before = buf.size();
                             includeReference(loc, name, buf, go);
-                            if (state != TState::Element)
-                                for (size_t k = before; k < buf.size(); ++k) toggleQuotes(buf[k], inSingle, inDouble);
+                            for (size_t k = before; k < buf.size(); ++k) {
+                                trackQuote(k);
+                                if (buf[k] == u'>' && !inSingle && !inDouble) {
+                                    feed.giveBack(buf.substr(k + 1));
+                                    buf.resize(k + 1);
+                                    if (go) sendDeclaration();
+                                    break;
+                                }
+                            }
                         }
                         break;
                     case TRefEnd::Broken:
@@ -298,14 +385,9 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
                     break;
                 }
                 AppendCodePoint(buf, c);
-                if (state != TState::Element) toggleQuotes(c, inSingle, inDouble);
+                trackQuote(buf.size() - 1);
                 if (c != u'>' || (state != TState::Element && (inSingle || inDouble))) break;
-                switch (state) {
-                case TState::Entity: finish(sendEntityDeclaration(loc, buf)); break;
-                case TState::Notation: finish(sendNotationDeclaration(loc, buf)); break;
-                case TState::AttList: finish(sendAttListDeclaration(loc, buf)); break;
-                default: finish(sendElementDeclaration(loc, buf)); break;
-                }
+                sendDeclaration();
                 break;
             }
             case TState::Section: {
@@ -432,17 +514,24 @@ bool TXmlStandardDtdReader::referenceBetweenDeclarations(TdomLocator* Locator, c
     WideString text;
     bool go = true;
     if (!resolveReference(Locator, Name, text, go)) return go;
-    try {
-        text = ResolveCharRefs(text);
-    } catch (const Exception&) {
-        return handleError(ET_INVALID_CHARACTER, Locator, reference(Name));
+    // An external entity's text is read as the declarations of an external entity (conditional
+    // sections, references inside declarations), based at its own address; only the value of an
+    // internal one is a literal, whose character references are replaced.
+    const WideString address = FNextHandler ? FNextHandler->getParameterEntityAddress(Name) : WideString();
+    if (address.empty()) {
+        try {
+            text = ResolveCharRefs(text);
+        } catch (const Exception&) {
+            return handleError(ET_INVALID_CHARACTER, Locator, reference(Name));
+        }
     }
     if (text.empty()) return true;
     auto* outer = static_cast<TdomInputSourceLocator*>(Locator);
     const auto* source = static_cast<const TXmlInputSource*>(outer->getInputSource());
     FActive.push_back(Name);
     TPopGuard pop{FActive};
-    return parseNested(text, source, 0, 0, External, Resolve, ET_INVALID_TEXT_DECLARATION, Locator);
+    return parseNested(text, source, 0, 0, External || !address.empty(), Resolve, ET_INVALID_TEXT_DECLARATION,
+                       Locator, address);
 }
 
 bool TXmlStandardDtdReader::includeReference(TdomLocator* Locator, const WideString& Name, WideString& Text,
@@ -460,12 +549,8 @@ bool TXmlStandardDtdReader::includeReference(TdomLocator* Locator, const WideStr
     while (i < n) {
         const char16_t c = replacement[i];
         if (c == u'%' && !inSingle && !inDouble) {
-            size_t j = i + 1;
-            while (j < n && (j == i + 1 ? (IsXmlLetter(replacement[j]) || replacement[j] == u'_' ||
-                                           replacement[j] == u':')
-                                        : IsXmlNameChar(replacement[j])))
-                ++j;
-            if (j > i + 1 && j < n && replacement[j] == u';') {
+            const size_t j = referenceEnd(replacement, i);
+            if (j != WideString::npos) {
                 const WideString inner = replacement.substr(i + 1, j - i - 1);
                 if (!includeReference(Locator, inner, Text, Go) && !Go) return false;
                 i = j + 1;
@@ -477,6 +562,35 @@ bool TXmlStandardDtdReader::includeReference(TdomLocator* Locator, const WideStr
         ++i;
     }
     Text += u' ';
+    return true;
+}
+
+bool TXmlStandardDtdReader::includeInLiteral(TdomLocator* Locator, const WideString& Name, WideString& Text,
+                                             bool& Go) {
+    WideString replacement;
+    if (!resolveReference(Locator, Name, replacement, Go)) return false;
+    FActive.push_back(Name);
+    TPopGuard pop{FActive};
+    // The text is data of the literal: its quotes never end it (they go in as character
+    // references, which the value's own replacement turns back into quotes), and a reference
+    // inside it is replaced in turn.
+    const size_t n = replacement.size();
+    size_t i = 0;
+    while (i < n) {
+        const char16_t c = replacement[i];
+        if (c == u'%') {
+            const size_t j = referenceEnd(replacement, i);
+            if (j != WideString::npos) {
+                if (!includeInLiteral(Locator, replacement.substr(i + 1, j - i - 1), Text, Go) && !Go) return false;
+                i = j + 1;
+                continue;
+            }
+        }
+        if (c == u'\'') Text += u"&#39;";
+        else if (c == u'"') Text += u"&#34;";
+        else Text += c;
+        ++i;
+    }
     return true;
 }
 
@@ -516,7 +630,8 @@ bool TXmlStandardDtdReader::includeParameterEntity(TXmlInputSource* InputSource,
 
 bool TXmlStandardDtdReader::parseNested(const WideString& Text, const TXmlInputSource* Outer, int32_t Line,
                                         int32_t Column, bool External, bool Resolve,
-                                        TXmlErrorType DeclarationKind, TdomLocator* Locator) {
+                                        TXmlErrorType DeclarationKind, TdomLocator* Locator,
+                                        const WideString& SystemId) {
     WideString marked;
     marked.reserve(Text.size() + 1);
     if (Text.empty() || Text[0] != 0xFEFF) marked += u'\uFEFF';
@@ -526,7 +641,9 @@ bool TXmlStandardDtdReader::parseNested(const WideString& Text, const TXmlInputS
     try {
         source = std::make_unique<TXmlInputSource>(&stream, 4096, Outer ? Outer->getLocator()->getTabWidth() : 1,
                                                    Outer ? Outer->getPublicId() : WideString(),
-                                                   Outer ? Outer->getSystemId() : WideString());
+                                                   !SystemId.empty() ? SystemId
+                                                   : Outer           ? Outer->getSystemId()
+                                                                     : WideString());
     } catch (const Exception&) {
         return handleError(ET_INVALID_CHARACTER, Locator, {});
     }

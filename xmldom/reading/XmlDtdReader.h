@@ -96,10 +96,15 @@ private:
     bool referenceBetweenDeclarations(TdomLocator* Locator, const WideString& Name, bool External, bool Resolve);
     /// Appends the replacement text of Name to a declaration, references inside it replaced.
     bool includeReference(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);
-    /// Parses text on a new 16-bit input source; DeclarationKind is reported when the source
-    /// read a faulty or foreign declaration.
+    /// Appends the replacement text of Name to an entity value: references inside it replaced,
+    /// its quotes as character references.
+    bool includeInLiteral(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);
+    /// Parses text on a new 16-bit input source, whose system identifier is SystemId or, when
+    /// empty, the outer one's; DeclarationKind is reported when the source read a faulty or
+    /// foreign declaration.
     bool parseNested(const WideString& Text, const TXmlInputSource* Outer, int32_t Line, int32_t Column,
-                     bool External, bool Resolve, TXmlErrorType DeclarationKind, TdomLocator* Locator);
+                     bool External, bool Resolve, TXmlErrorType DeclarationKind, TdomLocator* Locator,
+                     const WideString& SystemId = WideString());
     /// Reports a kind that ends the read whatever the error path answers, and resets the chain.
     bool stopWith(TXmlErrorType Kind, TdomLocator* Locator, const WideString& Clue);
 

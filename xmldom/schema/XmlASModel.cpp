@@ -441,7 +441,8 @@ bool TdomASEntityDecl::resolve() {
     if (!impl) return false;
     std::unique_ptr<TStream> stream;
     TXmlParserAction action = PARSER_NONE;
-    impl->doExternalParsedEntity(ownerModel_->getLocation(), publicId_, systemId_, stream, action);
+    impl->doExternalParsedEntity(baseUri_.empty() ? ownerModel_->getLocation() : baseUri_, publicId_, systemId_,
+                                 stream, action);
     if (action == PARSER_NONE || !stream) return false;
     try {
         TXmlInputSource source(stream.get(), 4096, 1, publicId_, systemId_);

@@ -302,11 +302,15 @@ public:
     /// True when the entity is usable afterwards; an external parsed entity in state 0 is
     /// fetched through the implementation's doExternalParsedEntity.
     bool resolve();
+    /// The address of the entity that holds the declaration, which a relative system
+    /// identifier is taken against; empty: the model's location.
+    const WideString& getBaseUri() const { return baseUri_; }
+    void setBaseUri(const WideString& value) { baseUri_ = value; }
 
 private:
     void clearParts();
 
-    WideString publicId_, systemId_, notationName_, literalValue_;
+    WideString publicId_, systemId_, notationName_, literalValue_, baseUri_;
     uint8_t state_ = AS_UNRESOLVED;
     std::vector<TdomASEntityModel*> parts_;  ///< owned
 };

@@ -13,6 +13,7 @@
 #include "XmlDtdParsers.h"
 #include "XmlErrors.h"
 #include "XmlMessages.h"
+#include "XmlUri.h"
 
 namespace xmldom {
 
@@ -247,8 +248,10 @@ bool TdomASSchemaQuery::buildFromDeclaration(TdomDocument* document) {
     }
     if (!stream) return true;
     // The internal subset's parameter entities stay known to the external subset read after it.
-    return readIntoNewModel(impl, collection_, systemId, [&](TdomASModel* model) {
-        parser.streamToASModel(stream.get(), publicId, systemId, model, internalSubset.empty());
+    // The subset's own address is the base of the relative addresses it declares.
+    const WideString address = XmlEntityAddress(location, systemId);
+    return readIntoNewModel(impl, collection_, address, [&](TdomASModel* model) {
+        parser.streamToASModel(stream.get(), publicId, address, model, internalSubset.empty());
     });
 }
 

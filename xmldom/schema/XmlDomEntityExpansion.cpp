@@ -22,6 +22,14 @@ bool predefinedText(const WideString& name, WideString& text) {
     return true;
 }
 
+/// A character reference to the character (one unit or a surrogate pair) of a character part.
+WideString characterReference(const WideString& character) {
+    UCS4Char v = character[0];
+    if (character.size() == 2) v = 0x10000 + ((v - 0xD800) << 10) + (character[1] - 0xDC00);
+    const std::string reference = XmlIntToCharRef(v);
+    return WideString(reference.begin(), reference.end());
+}
+
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool isHex(char16_t c) { return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
 
@@ -97,7 +105,11 @@ bool TdomEntityExpander::charge(size_t n) { return budget_->charge(n); }
 
 TdomExpansionResult TdomEntityExpander::expandEntity(const WideString& name, WideString& text) {
     text.clear();
-    if (predefinedText(name, text)) return TdomExpansionResult::Ok;
+    if (predefinedText(name, text)) {
+        // Also when declared: the declaration may only give the same character.
+        if (keepPredefined_) text = u"&" + name + u";";
+        return TdomExpansionResult::Ok;
+    }
     TdomExpansionResult r = build(name, 0);
     if (r == TdomExpansionResult::Ok) text = done_[name];
     return r;
@@ -129,6 +141,14 @@ TdomExpansionResult TdomEntityExpander::expandText(std::u16string_view literal, 
 TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntityPart>& parts, WideString& out,
                                                     int depth) {
     for (const TdomEntityPart& part : parts) {
+        if (part.kind == TdomEntityPart::CharRef && keepPredefined_) {
+            // Text parsed as content: a character given by a reference in the replacement text
+            // stays a reference, so that it is read as a character, never as markup.
+            const WideString reference = characterReference(part.text);
+            if (!charge(reference.size())) return TdomExpansionResult::TooLarge;
+            out += reference;
+            continue;
+        }
         if (part.kind != TdomEntityPart::EntityRef) {
             if (!charge(part.text.size())) return TdomExpansionResult::TooLarge;
             out += part.text;

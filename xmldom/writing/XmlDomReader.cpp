@@ -314,11 +314,14 @@ bool TXmlWFTestContentHandler::checkAttributeValue(TXmlCustomReader* Reader, Tdo
                                                    const WideString& Value) {
     if (plainAsciiValue(Value)) return true;
     if (Value.find(u'&') == WideString::npos) {
+        // Tested between the quote it does not hold: a value read from apostrophes may hold
+        // the double quote.
+        const char16_t quote = Value.find(u'"') == WideString::npos ? u'"' : u'\'';
         WideString quoted;
         quoted.reserve(Value.size() + 2);
-        quoted += u'"';
+        quoted += quote;
         quoted += Value;
-        quoted += u'"';
+        quoted += quote;
         if (IsXmlAttValue(quoted)) return true;
         return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_VALUE, Locator, Value);
     }

@@ -6,6 +6,7 @@
 #include "TablesTestSupport.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <random>
 
@@ -312,6 +313,56 @@ TEST(CdxForeign, TagWeCannotEvaluateStillWalksAndSeeksButRefusesWrites) {
   EXPECT_EQ(r->append(), kErrTagExpr);
   EXPECT_EQ(r->recCount(), 3);
   EXPECT_EQ(r->index()->reindex(), kErrTagExpr);
+}
+
+TEST(CdxForeign, TagsWithFunctionsOfOtherToolsKeepTheirKeys) {
+  ScratchDir dir;
+  FixtureTable(dir, {"B2", " A1", "C3"})->close();
+  FixtureTag trimmed = UnitTag({"B2", "A1", "C3"});  // the keys ALLTRIM gives records 1 to 3
+  trimmed.name = "TRIMMED", trimmed.expr = "ALLTRIM(UNITCODE)", trimmed.filter = "";
+  WriteBytes(dir.file("F.CDX"), CdxFixture().Build({UnitTag({"B2", " A1", "C3"}), trimmed}));
+  auto t = OpenTable(dir.file("F.DBF"), false);
+  ASSERT_EQ(t->openIndex(dir.file("F.CDX")), kOk);
+  Tag* tag = t->index()->tag("TRIMMED");
+  ASSERT_TRUE(tag->evaluable());
+  t->appendStart(true);
+  t->assignText(0, "  D4");
+  ASSERT_EQ(t->append(), kOk);
+  t->go(1);
+  t->assignText(0, "  A0");
+  t->selectTag(tag);
+  EXPECT_EQ(t->seek("A0"), kOk);
+  EXPECT_EQ(t->recNo(), 1);
+  t->close();
+  auto r = OpenTable(dir.file("F.DBF"), true);
+  ASSERT_EQ(r->openIndex(dir.file("F.CDX")), kOk);
+  using Keys = std::vector<std::pair<std::string, uint32_t>>;
+  EXPECT_EQ(r->index()->tag("TRIMMED")->keys(), (Keys{{"A0      ", 1}, {"A1      ", 2}, {"C3      ", 3}, {"D4      ", 4}}));
+}
+
+TEST(CdxForeign, MixedFunctionTagsOnAPythonWrittenTable) {
+  ScratchDir dir;
+  std::string cmd = "/usr/bin/python3 " VETRA_SOURCE_DIR "tests/platform/tables/make_dbf.py " + dir.file("") + " 2>/dev/null";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << "python3-dbf is needed";
+  auto t = OpenTable(dir.file("t_db3.dbf"), false);
+  ASSERT_TRUE(t);
+  ASSERT_EQ(t->createIndex(dir.file("T_DB3.CDX"), {{"NAMEDATE", "UPPER(NAME)+DTOS(WHEN)", "", 0, 0},
+                                                  {"LOWNAME", "LOWER(ALLTRIM(NAME))", ".NOT. DELETED()", 0, 0}}),
+            kOk);
+  t->appendStart(true);
+  t->assignText(t->fieldIndex("NAME"), "  Gamma");
+  t->assignText(t->fieldIndex("WHEN"), "20010304");
+  ASSERT_EQ(t->append(), kOk);
+  t->close();
+  auto r = OpenTable(dir.file("t_db3.dbf"), true);
+  ASSERT_EQ(r->openIndex(dir.file("T_DB3.CDX")), kOk);
+  r->selectTag(r->index()->tag("NAMEDATE"));
+  EXPECT_EQ(r->seek("ALPHA       20010305"), kOk);
+  EXPECT_EQ(r->seek("  GAMMA     20010304"), kOk);
+  r->selectTag(r->index()->tag("LOWNAME"));
+  EXPECT_EQ(r->seek("gamma"), kOk);
+  EXPECT_EQ(r->recNo(), 3);
+  EXPECT_EQ(r->seek("beta"), kAfter);  // deleted: left out by the filter
 }
 
 namespace {

@@ -80,6 +80,24 @@ TEST(Expr, NumbersDatesAndStr) {
   EXPECT_EQ(DateValue("        "), 0);
 }
 
+TEST(Expr, FunctionsOtherToolsPutInTags) {
+  Rec r;
+  r.set(0, " Ab12");
+  r.set(3, "20010228");
+  r.set(4, "T");
+  EXPECT_EQ(r.key("ALLTRIM(CODE)"), "Ab12    ");
+  EXPECT_EQ(r.key("LOWER(CODE)"), " ab12   ");
+  EXPECT_EQ(r.key("UPPER(ALLTRIM(CODE))+DTOS(WHEN)"), "AB1220010228    ");
+  EXPECT_EQ(r.key("IIF(FLAG, 'Y', 'NO')+LEFT(CODE,3)"), "Y  Ab");  // the wider branch's width
+  EXPECT_EQ(r.key("IIF(.NOT. FLAG, 'Y', 'NO')+LEFT(CODE,3)"), "NO Ab");
+  EXPECT_EQ(r.key("IIF(CODE = 'X', STR(NUM,3), SUBSTR(CODE,2,3))"), "Ab1");
+  EXPECT_EQ(r.key("DTOS(WHEN+1)"), "20010301");
+  EXPECT_EQ(r.key("DTOS(WHEN-59)"), "20001231");
+  EXPECT_EQ(r.key("allt(code)+SUBS(CODE,2,2)"), "Ab12Ab    ");  // names cut to four letters
+  EXPECT_EQ(DateText(DateValue("19991231")), "19991231");
+  EXPECT_EQ(DateText(0), "        ");
+}
+
 TEST(Expr, ComparisonsOverTheRightOperandsLength) {
   Rec r;
   r.set(0, "AB12");
@@ -111,7 +129,9 @@ TEST(Expr, LogicalOperatorsAndDeleted) {
 TEST(Expr, BadTextsDoNotParse) {
   Rec r;
   for (const char* bad : {"", "NOSUCH", "CODE+", "CODE+NUM", "UPPER(NUM)", "'open", "(CODE", "CODE)",
-                          "FOO(CODE)", "CODE .AND. FLAG", "SUBSTR(CODE)", "1 2", "CODE = 1", "DTOS(CODE)"}) {
+                          "FOO(CODE)", "CODE .AND. FLAG", "SUBSTR(CODE)", "1 2", "CODE = 1", "DTOS(CODE)",
+                          "ALLTRIM(NUM)", "IIF(FLAG, CODE, NUM)", "IIF(CODE, 'A', 'B')", "IIF(FLAG, 'A')",
+                          "SUB(CODE,1)", "STR(NUM, VAL(CODE))", "STR(NUM, 5, VAL(CODE))"}) {
     EXPECT_FALSE(Expr::Parse(bad, r.lay)) << bad;
   }
   EXPECT_FALSE(Expr::Parse(std::string(5000, '('), r.lay));
