@@ -214,16 +214,16 @@ bool TdomASModelCollection::validate() {
             if (e->getContentType() != AS_CONTENT_MIXED) continue;
             TdomASContentModel* cm = e->getContentModel();
             if (!cm || cm->getListOperator() != AS_CHOICE) {
-                if (!report(22, e)) return false;
+                if (!report(ET_MIXED_CONTENT_MISMATCH, e)) return false;
                 continue;
             }
             std::unordered_set<WideString> seen;
             for (int j = 0; j < cm->getSubModelCount(); ++j) {
                 TdomASContentModel* sub = cm->getSubModel(j);
                 if (sub->getListOperator() != AS_ELEMENT_NAME) {
-                    if (!report(22, e)) return false;
+                    if (!report(ET_MIXED_CONTENT_MISMATCH, e)) return false;
                 } else if (!seen.insert(sub->getName()).second) {
-                    if (!report(12, e)) return false;
+                    if (!report(ET_DUPLICATE_NAME_IN_MIXED_CONTENT, e)) return false;
                 }
             }
         }
@@ -234,7 +234,7 @@ bool TdomASModelCollection::validate() {
         for (int i = 0; i < entities.getLength(); ++i) {
             auto* d = static_cast<TdomASEntityDecl*>(entities.item(i));
             if (!d->getNotationName().empty() && !findNotationDecl(d->getNotationName()))
-                if (!report(31, d)) return false;
+                if (!report(ET_UNDECLARED_NOTATION_NAME, d)) return false;
         }
     }
     // 3. Attribute declarations by type.
@@ -268,13 +268,15 @@ bool TdomASModelCollection::validate() {
                 if (type == AS_NOTATION_DATATYPE) {
                     const TdomWideStringList& list = a->getEnumeration();
                     for (int t = 0; t < list.getCount(); ++t)
-                        if (!findNotationDecl(list.Get(t)) && !report(31, a)) return false;
-                    if (!checkRepeats(a, 15)) return false;
-                    if (!withNotation.insert(e->getName()).second && !report(14, a)) return false;
-                    if (declaredEmpty(e->getName()) && !report(26, a)) return false;
+                        if (!findNotationDecl(list.Get(t)) && !report(ET_UNDECLARED_NOTATION_NAME, a)) return false;
+                    if (!checkRepeats(a, ET_DUPLICATE_NOTATION_TOKEN)) return false;
+                    if (!withNotation.insert(e->getName()).second && !report(ET_DUPLICATE_NOTATION_ATTRIBUTE, a))
+                        return false;
+                    if (declaredEmpty(e->getName()) && !report(ET_NOTATION_ON_EMPTY_ELEMENT, a)) return false;
                 } else if (type == AS_ID_DATATYPE) {
-                    if (!withId.insert(e->getName()).second && !report(10, a)) return false;
-                    if (a->getDefaultDecl() != AS_IMPLIED && a->getDefaultDecl() != AS_REQUIRED && !report(18, a))
+                    if (!withId.insert(e->getName()).second && !report(ET_DUPLICATE_ID_ATTRIBUTE, a)) return false;
+                    if (a->getDefaultDecl() != AS_IMPLIED && a->getDefaultDecl() != AS_REQUIRED &&
+                        !report(ET_ID_NEITHER_IMPLIED_NOR_REQUIRED, a))
                         return false;
                 } else if (type >= AS_IDREF_DATATYPE && type <= AS_NMTOKENS_DATATYPE) {
                     TXmlErrorType kind = 0;
@@ -295,10 +297,11 @@ bool TdomASModelCollection::validate() {
                                 default: good = IsXmlNmtokens(v); break;
                             }
                         }
-                        if (!good && !report(5, a)) return false;
+                        if (!good && !report(ET_ATTRIBUTE_TYPE_MISMATCH, a)) return false;
                     }
                     // Enumerations (type 7) get the repeat check too.
-                    if ((type == AS_NMTOKEN_DATATYPE || type == AS_NMTOKENS_DATATYPE) && !checkRepeats(a, 9))
+                    if ((type == AS_NMTOKEN_DATATYPE || type == AS_NMTOKENS_DATATYPE) &&
+                        !checkRepeats(a, ET_DUPLICATE_ENUMERATION_TOKEN))
                         return false;
                 }
             }
