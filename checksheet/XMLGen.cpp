@@ -244,13 +244,13 @@ void clearState() {
 class TDescriptorStream : public TStream {
 public:
     explicit TDescriptorStream(int fd) : fd_(fd) { buffer().clear(); }
-    int32_t Read(void*, int32_t) override { return 0; }
-    int32_t Write(const void* Buffer, int32_t Count) override {
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void* Buffer, int64_t Count) override {
         if (Count <= 0) return 0;
         buffer().append(static_cast<const char*>(Buffer), static_cast<size_t>(Count));
         return Count;
     }
-    int64_t Seek(int64_t, uint16_t) override { return static_cast<int64_t>(buffer().size()); }
+    int64_t Seek(int64_t, TSeekOrigin) override { return static_cast<int64_t>(buffer().size()); }
     /// Writes what was gathered; false (errno set) when not all of it reached the file.
     bool Flush() {
         const std::string& bytes = buffer();

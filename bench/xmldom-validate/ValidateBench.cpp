@@ -13,6 +13,8 @@
 // Both must find the document valid: a refusal is printed and the benchmark fails. The best of
 // VETRA_XML_RUNS runs (default 3) counts; VETRA_XML_ONLY=ours (or libxml2) runs one contender in
 // this process, for profiling.
+// Then small hostile documents (one entity referenced thousands of times in an attribute value,
+// a declared default, content): ours must refuse each within a second and 100 MB.
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -386,6 +388,45 @@ double total(const Figures& f) {
     return f.parseMs + f.modelMs + f.validateMs;
 }
 
+/// A document of about `bytes` whose one entity of `entityChars` characters is referenced
+/// `references` times where `where` says: "attribute", "default" or "content".
+std::string hostileDocument(const std::string& where, size_t entityChars, int references) {
+    std::string refs;
+    for (int i = 0; i < references; ++i) refs += "&e;";
+    std::string doc = "<!DOCTYPE r [<!ELEMENT r ANY><!ENTITY e '" + std::string(entityChars, 'x') + "'>";
+    doc += where == "default" ? "<!ATTLIST r v CDATA '" + refs + "'>" : std::string("<!ATTLIST r v CDATA #IMPLIED>");
+    doc += "]>";
+    if (where == "attribute") return doc + "<r v='" + refs + "'/>";
+    if (where == "content") return doc + "<r>" + refs + "</r>";
+    return doc + "<r/>";
+}
+
+/// Ours on the hostile documents: each refused within a second and 100 MB.
+bool hostileDocumentsAreRefusedQuickly() {
+    struct Case {
+        const char* where;
+        size_t entityChars;
+        int references;
+    };
+    const Case cases[] = {{"attribute", 100'000, 10'000},
+                          {"default", 100'000, 10'000},
+                          {"content", 100'000, 10'000},
+                          {"content", 50'000, 18'000}};
+    std::printf("hostile documents (ours must refuse each within 1 s and 100 MB)\n");
+    std::printf("  %-10s %8s %8s %9s %9s\n", "where", "KB", "refs", "total ms", "peak MB");
+    bool within = true;
+    for (const Case& c : cases) {
+        const std::string doc = hostileDocument(c.where, c.entityChars, c.references);
+        const Figures f = inChild(runOurs, doc);
+        const double ms = total(f);
+        const bool ok = !f.ok && ms < 1000 && f.peakMb < 100;
+        within = within && ok;
+        std::printf("  %-10s %8zu %8d %9.0f %9.0f   %s\n", c.where, doc.size() / 1024, c.references, ms, f.peakMb,
+                    ok ? "refused" : f.ok ? "ACCEPTED" : "TOO COSTLY");
+    }
+    return within;
+}
+
 void print(const char* name, const Figures& f, double mb) {
     std::printf("  %-8s %9.0f %8.1f %9.1f %9.0f %8.1f %9.0f %9.0f   %s%s\n", name, f.parseMs, mb / (f.parseMs / 1000.0),
                 f.modelMs, f.validateMs, mb / (f.validateMs / 1000.0), total(f), f.peakMb, f.ok ? "valid" : "REFUSED: ",
@@ -440,6 +481,10 @@ int main() {
                 total(o) / total(l), o.peakMb / l.peakMb);
     if (!allValid) {
         std::printf("FAILED: a contender refused the document\n");
+        return 1;
+    }
+    if (!hostileDocumentsAreRefusedQuickly()) {
+        std::printf("FAILED: a hostile document cost too much or was accepted\n");
         return 1;
     }
     return 0;

@@ -180,7 +180,7 @@ void BM_WriterToFile(benchmark::State& state) {
     TDomToXmlParser writer;
     writer.SetDOMImpl(&trees().impl);
     for (auto _ : state) {
-        TFileStream file(wide(tempFile()), fmCreate);
+        TFileStream file(tempFile(), fmCreate);
         writer.writeToStream(trees().ours.get(), u"", &file);
     }
     state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(tempFile())) * state.iterations());

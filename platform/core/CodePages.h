@@ -31,3 +31,6 @@ std::string WideCharToMultiByte(unsigned codePage, std::u16string_view wide, cha
 /// As above; `usedDefaultChar` tells whether some unit had no byte of its own (and so became
 /// `defaultChar`), as a caller that must not lose characters silently needs to know.
 std::string WideCharToMultiByte(unsigned codePage, std::u16string_view wide, char defaultChar, bool* usedDefaultChar);
+
+/// UTF-16 to UTF-8 (messages, file names, diagnostics); an unpaired surrogate becomes U+FFFD.
+std::string ToUtf8(std::u16string_view text);

@@ -19,8 +19,8 @@ template <class E, class F>
     try {
         body();
     } catch (const E& e) {
-        if (e.Message == message) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "message was: " << ToUtf8(e.Message);
+        if (e.Message == ToUtf8(message)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "message was: " << e.Message;
     } catch (const std::exception& e) {
         return ::testing::AssertionFailure() << "other exception: " << e.what();
     }

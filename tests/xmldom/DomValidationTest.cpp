@@ -391,6 +391,41 @@ TEST_F(FromDtd, BillionLaughsFromTheDeclarationIsRefused) {
     EXPECT_LT(peakMemoryKiB() - peakBefore, 256 * 1024);
 }
 
+TEST_F(FromDtd, AttributeValuesAndDefaultsShareTheRunsExpansionBudgetWithContent) {
+    // A 10,000-character entity: 1,200 references are past the budget of one run, 600 are not.
+    const WideString subset = u"<!ELEMENT r ANY><!ATTLIST r v CDATA #IMPLIED><!ENTITY e '" +
+                              WideString(10000, u'x') + u"'>";
+    auto refs = [](int n) {
+        WideString text;
+        for (int i = 0; i < n; ++i) text += u"&e;";
+        return text;
+    };
+    // In one attribute value: the validation stops with the report content gets past the budget.
+    TdomDocument* doc = read(u"<!DOCTYPE r [" + subset + u"]><r v='" + refs(1200) + u"'/>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc), Kinds{32});
+    EXPECT_TRUE(raises<EConvertError>([&] { doc->getDocumentElement()->getAttributeLiteral(u"v"); },
+                                      u"Literal attribute value cannot be resolved."));
+    // In a declared default.
+    doc = read(u"<!DOCTYPE r [<!ELEMENT r ANY><!ENTITY e '" + WideString(10000, u'x') +
+               u"'><!ATTLIST r d CDATA '" + refs(1200) + u"'>]><r/>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc), Kinds{32});
+    EXPECT_FALSE(doc->getDocumentElement()->hasAttribute(u"d"));
+    // Content and an attribute value each within it, but not together.
+    doc = read(u"<!DOCTYPE r [" + subset + u"]><r v='" + refs(600) + u"'>" + refs(600) + u"</r>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc), Kinds{32});
+    EXPECT_EQ(doc->getDocumentElement()->getAttributeLiteral(u"v").size(), 6'000'000u);
+    // A long document may expand more than a short one: 200,000 references of 60 characters
+    // are past the fixed budget, but the budget grows with the references' own text.
+    doc = read(u"<!DOCTYPE r [<!ELEMENT r ANY><!ENTITY e '" + WideString(60, u'x') + u"'>]><r>" +
+               refs(200'000) + u"</r>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc, 0), Kinds{});
+    EXPECT_EQ(doc->getDocumentElement()->getTextContent().size(), 12'000'000u);
+}
+
 TEST_F(FromDtd, ElementsInsideKeptReferencesAreValidatedToo) {
     TdomDocument* doc = read(u"<!DOCTYPE r [<!ELEMENT r ANY><!ELEMENT i EMPTY>"
                              u"<!ATTLIST i id ID #IMPLIED to IDREF #IMPLIED k CDATA 'dflt' f CDATA #FIXED 'x'>"

@@ -182,6 +182,21 @@ TEST(EntityTests, ChainOfTenfoldReferencesIsAnsweredOnce) {
     EXPECT_LE(t.lookups, 5u * 31u);
 }
 
+TEST(EntityTests, ARunAnswersEachTestOfAnEntityOnce) {
+    // Validation asks the same tests at every reference to an entity; the run's memo walks
+    // (and so cuts) the entity's value once, however many references ask.
+    Table t;
+    t.internal(u"big", WideString(50000, u'y') + u"&small;");
+    t.internal(u"small", u"s");
+    TdomEntityTestMemo memo;
+    t.lookups = 0;
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_EQ(memo.test(TdomEntityTestKind::Unparsed, u"big", false, t.lookup()), TdomEntityTestResult::NoHit);
+        EXPECT_EQ(memo.test(TdomEntityTestKind::Circular, u"big", true, t.lookup()), TdomEntityTestResult::NoHit);
+    }
+    EXPECT_EQ(t.lookups, 4u);
+}
+
 TEST(EntityTests, DeepChainWithoutRecursion) {
     Table t;
     constexpr int kChain = 200000;

@@ -60,7 +60,7 @@ TEST(SourceCode, SourceCodeToDomReadsTheJoinedText) {
     parser.SetDOMImpl(&log.impl);
     EXPECT_THROW(
         try { parser.sourceCodeToDom(nullptr); } catch (const EAccessViolation& e) {
-            EXPECT_EQ(e.Message, u"TXmlSourceCode not specified.");
+            EXPECT_EQ(e.Message, "TXmlSourceCode not specified.");
             throw;
         },
         EAccessViolation);
@@ -89,7 +89,7 @@ TEST(SourceCode, ParseSourceCodeIntoNarrowsToTheCodePage) {
         parser.parseSourceCodeInto(nullptr, u"", u"", target);
         FAIL();
     } catch (const EAccessViolation& e) {
-        EXPECT_EQ(e.Message, u"Stream not specified.");
+        EXPECT_EQ(e.Message, "Stream not specified.");
     }
     TXmlSourceCode code;
     code.add(u"<p>ol\u00e9</p>");
@@ -190,7 +190,7 @@ std::string messageOf(F&& f) {
     try {
         f();
     } catch (const E& e) {
-        return utf8(e.Message);
+        return e.Message;
     }
     return "<no exception>";
 }

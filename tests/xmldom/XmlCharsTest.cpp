@@ -309,7 +309,7 @@ TEST(XmlCharRefConversions, BadValuesRaiseTheConversionMessage) {
             XmlCharRefToInt(bad);
             ADD_FAILURE() << "no error";
         } catch (const EConvertError& e) {
-            EXPECT_EQ(e.Message, std::u16string(bad) + u" is not a valid XmlCharRef value.");
+            EXPECT_EQ(e.Message, ToUtf8(std::u16string(bad) + u" is not a valid XmlCharRef value."));
         }
     }
 }

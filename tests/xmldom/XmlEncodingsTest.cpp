@@ -248,7 +248,7 @@ TEST(ConversionStreams, UTF16ToUTF8Stream) {
         std::vector<uint8_t> unaligned(5);
         std::memcpy(unaligned.data() + 1, pair.data(), 4);
         EXPECT_EQ(stream.Write(unaligned.data() + 1, 4), 4);
-        EXPECT_EQ(stream.Seek(10, soFromBeginning), 0);
+        EXPECT_EQ(stream.Seek(10, soBeginning), 0);
     }
     // Nothing of the failed writes reached the target.
     EXPECT_EQ(target.DataString(), "x\xC3\xA9\xF0\x9F\x98\x80");
@@ -291,6 +291,11 @@ std::string preferredOf(TCSMIB& mib) {
 TEST(CSMIB, NewComponentIsUSASCII) {
     TCSMIB mib;
     EXPECT_EQ(mib.getEnum(), 3);
+    // Made with an owner, it is the owner's to free (the sanitizer build sees a leak otherwise).
+    TdomBaseComponent owner;
+    auto* owned = new TCSMIB(&owner);
+    ASSERT_EQ(owner.getComponentCount(), 1);
+    EXPECT_EQ(owner.getComponent(0), owned);
     EXPECT_FALSE(mib.IgnoreInvalidEnum);
     EXPECT_EQ(preferredOf(mib), "US-ASCII");
     EXPECT_EQ(namesOf(mib), (std::vector<std::string>{"ANSI_X3.4-1968", "iso-ir-6", "ANSI_X3.4-1986",

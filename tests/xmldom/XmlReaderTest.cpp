@@ -326,7 +326,7 @@ TEST_F(Reading, Defaults) {
         p.SetBufferSize(1023);
         FAIL();
     } catch (const ENot_Supported_Err& e) {
-        EXPECT_EQ(e.Message, msg::kBufferSizeTooSmall);
+        EXPECT_EQ(e.Message, ToUtf8(msg::kBufferSizeTooSmall));
     }
     EXPECT_EQ(p.getBufferSize(), 4096);
     p.SetBufferSize(1024);
@@ -339,7 +339,7 @@ TEST_F(Reading, ChecksInOrder) {
         try {
             f();
         } catch (const EAccessViolation& e) {
-            return utf8(e.Message);
+            return e.Message;
         }
         return std::string("none");
     };
@@ -405,7 +405,7 @@ TEST_F(Reading, FailedParseRaisesAndLeavesNoDocument) {
             read(text);
             ADD_FAILURE() << text;
         } catch (const EParserException& e) {
-            EXPECT_EQ(utf8(e.Message), "Parser error.") << text;
+            EXPECT_EQ(e.Message, "Parser error.") << text;
         }
         EXPECT_EQ(documents(), 0) << text;
     }

@@ -111,9 +111,9 @@ TEST(CustomWriter, BufferAndStraightWrites) {
 /// A stream that takes no bytes.
 class TFullStream : public TStream {
 public:
-    int32_t Read(void*, int32_t) override { return 0; }
-    int32_t Write(const void*, int32_t) override { return 0; }
-    int64_t Seek(int64_t, uint16_t) override { return 0; }
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void*, int64_t) override { return 0; }
+    int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
 };
 
 TEST(CustomWriter, AStreamThatRefusesBytesIsAWriteError) {
@@ -256,7 +256,7 @@ TEST(CustomReader, ReadsUnreadsAndPositions) {
     EXPECT_TRUE(reader.readBytes(b, 2));
     EXPECT_EQ(std::string(b, 2), "ab");
     EXPECT_EQ(reader.getPosition(), 2);
-    EXPECT_EQ(stream.getPosition(), 4);
+    EXPECT_EQ(stream.Position(), 4);
     EXPECT_TRUE(reader.readBytes(b, 3)); // more than buffered: unread, refill
     EXPECT_EQ(std::string(b, 3), "cde");
     EXPECT_EQ(reader.getPosition(), 5);
@@ -267,7 +267,7 @@ TEST(CustomReader, ReadsUnreadsAndPositions) {
     EXPECT_TRUE(reader.readBytes(b, 1));
     EXPECT_EQ(b[0], 'b');
     reader.unreadBuffer();
-    EXPECT_EQ(stream.getPosition(), 2);
+    EXPECT_EQ(stream.Position(), 2);
 }
 
 TEST(CustomReader, DataEndingInsideARequestHandsOutNothing) {

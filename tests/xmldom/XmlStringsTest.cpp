@@ -225,25 +225,25 @@ TEST(TdomWideStringStream, SizeRules) {
     EXPECT_EQ(messageOf<EStreamError>([&] { s.SetSize(3); }), "Odd size not valid for WideString");
     EXPECT_EQ(messageOf<EStreamError>([&] { s.SetSize(-2); }), "Negative stream size invalid");
     EXPECT_EQ(s.Write("abc", 3), 3);
-    EXPECT_EQ(s.getSize(), 4);
-    EXPECT_EQ(s.getPosition(), 3);
+    EXPECT_EQ(s.Size(), 4);
+    EXPECT_EQ(s.Position(), 3);
     EXPECT_EQ(s.getCapacity(), 12); // 4 + max(1, 8), rounded down to a multiple of 4
     EXPECT_EQ(messageOf<EStreamError>([&] { s.SetCapacity(2); }), "Capacity cannot be less than size");
     s.SetSize(100);
     EXPECT_EQ(s.getCapacity(), 124);
     s.SetSize(2);
-    EXPECT_EQ(s.getPosition(), 2);
+    EXPECT_EQ(s.Position(), 2);
 }
 
 TEST(TdomWideStringStream, TextReadSeek) {
     TdomWideStringStream s(u"\xFEFFhi");
-    EXPECT_EQ(s.getSize(), 6);
+    EXPECT_EQ(s.Size(), 6);
     char16_t unit = 0;
     EXPECT_EQ(s.Read(&unit, 2), 2);
     EXPECT_EQ(unit, 0xFEFF);
-    EXPECT_EQ(s.Seek(2, soFromEnd), 4);
-    EXPECT_EQ(s.Seek(100, soFromCurrent), 6);
-    EXPECT_EQ(s.Seek(-5, soFromBeginning), 0);
+    EXPECT_EQ(s.Seek(2, soEnd), 4);
+    EXPECT_EQ(s.Seek(100, soCurrent), 6);
+    EXPECT_EQ(s.Seek(-5, soBeginning), 0);
     char buffer[16];
     EXPECT_EQ(s.Read(buffer, 16), 6);
     EXPECT_EQ(s.Read(buffer, 16), 0);
@@ -255,7 +255,7 @@ TEST(TdomWideStringStream, TextReadSeek) {
 TEST(XmlStreams, StringAndFileStreams) {
     TStringStream bytes;
     bytes.WriteBuffer("abc", 3);
-    bytes.setPosition(1);
+    bytes.SetPosition(1);
     char c[2] = {};
     bytes.ReadBuffer(c, 2);
     EXPECT_EQ(std::string(c, 2), "bc");
@@ -263,19 +263,19 @@ TEST(XmlStreams, StringAndFileStreams) {
     EXPECT_EQ(bytes.DataString(), "abc");
 
     std::string path = testing::TempDir() + "xmldom_stream_test.bin";
-    WideString widePath(path.begin(), path.end());
     {
-        TFileStream out(widePath, fmCreate);
+        TFileStream out(path, fmCreate);
         out.WriteBuffer("xyz", 3);
     }
-    TFileStream in(widePath, fmOpenRead);
-    EXPECT_EQ(in.getSize(), 3);
+    TFileStream in(path, fmOpenRead);
+    EXPECT_EQ(in.Size(), 3);
     char r[3];
     in.ReadBuffer(r, 3);
     EXPECT_EQ(std::string(r, 3), "xyz");
     std::remove(path.c_str());
-    EXPECT_EQ(messageOf<EFOpenError>([] { TFileStream(u"/nonexistent/dir/file", fmOpenRead); }),
-              "Cannot open file \"/nonexistent/dir/file\"");
+    EXPECT_EQ(messageOf<EFOpenError>([] { TFileStream("/nonexistent/dir/file", fmOpenRead); })
+                  .rfind("Cannot open file \"/nonexistent/dir/file\"", 0),
+              0u);
 }
 
 TEST(NameValueList, RefilledPairByPair) {

@@ -19,10 +19,6 @@ using namespace xmldom;
 
 namespace {
 
-std::string utf8(const WideString& s) {
-    return ToUtf8(s);
-}
-
 class Writer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -60,7 +56,7 @@ std::string messageOf(const std::function<void()>& f) {
     try {
         f();
     } catch (const E& e) {
-        return utf8(e.Message);
+        return e.Message;
     }
     return "(nothing raised)";
 }
@@ -296,9 +292,9 @@ namespace {
 /// A stream that takes no byte.
 class RefusingStream : public TStream {
 public:
-    int32_t Read(void*, int32_t) override { return 0; }
-    int32_t Write(const void*, int32_t) override { return 0; }
-    int64_t Seek(int64_t, uint16_t) override { return 0; }
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void*, int64_t) override { return 0; }
+    int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
 };
 } // namespace
 

@@ -80,7 +80,7 @@ TdomError::TdomError(TXmlErrorType Kind, const TdomLocator* Locator, const WideS
                 Locator ? Locator->getRelatedASModel() : nullptr, Clue) {}
 
 TdomSeverity TdomError::getSeverity() const {
-    if (kind_ >= 36 && kind_ <= 78) return DOM_SEVERITY_FATAL_ERROR;
+    if (kind_ >= ET_FIRST_FATAL && kind_ <= ET_LAST_FATAL) return DOM_SEVERITY_FATAL_ERROR;
     if (kind_ >= 5 && kind_ <= 35) return DOM_SEVERITY_ERROR;
     return DOM_SEVERITY_WARNING;
 }

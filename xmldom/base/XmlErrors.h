@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "XmlErrorKinds.h"
 #include "XmlSupport.h"
 
 namespace xmldom {
@@ -24,9 +25,6 @@ inline constexpr TIso639Code iso639_it = 50; ///< Italian
 inline constexpr TIso639Code iso639_nl = 81; ///< Dutch
 inline constexpr TIso639Code iso639_pt = 89; ///< Portuguese
 inline constexpr int kIso639CodeCount = 136;
-
-/// Error kinds are 0 to 78; 36-78 are fatal, 5-35 errors, everything else warnings.
-using TXmlErrorType = uint8_t;
 
 enum TdomSeverity : uint8_t {
     DOM_SEVERITY_WARNING = 0,

@@ -26,10 +26,6 @@ inline constexpr char16_t kListIndexError[] = u"List index out of bounds (%d)";
 inline constexpr char16_t kOddWideStringSize[] = u"Odd size not valid for WideString";
 inline constexpr char16_t kNegativeStreamSize[] = u"Negative stream size invalid";
 inline constexpr char16_t kCapacityBelowSize[] = u"Capacity cannot be less than size";
-inline constexpr char16_t kStreamReadError[] = u"Stream read error";
-inline constexpr char16_t kStreamWriteError[] = u"Stream write error";
-inline constexpr char16_t kFileCreateError[] = u"Cannot create file \"%S\"";
-inline constexpr char16_t kFileOpenError[] = u"Cannot open file \"%S\"";
 
 // DOM exceptions (one fixed English text each, raised alone).
 inline constexpr char16_t kIndexSizeErr[] = u"Index size error.";

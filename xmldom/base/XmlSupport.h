@@ -1,6 +1,7 @@
 // Support of the XML document library: its string types, the root object classes, the
-// exception classes of the class library it reports through, and the small formatter that
-// fills their messages. Everything in xmldom/ builds on this file; it depends on nothing.
+// exception classes of the class library it reports through (those of the platform layer, and
+// two of its own), and the small formatter that fills their messages. Everything in xmldom/
+// builds on this file; it depends on the platform layer's core only.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,9 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+
+#include "CodePages.h"
+#include "Exceptions.h"
 
 namespace xmldom {
 
@@ -61,41 +65,17 @@ private:
 /// A specifier without a matching argument, or of the wrong kind, is copied as written.
 WideString Format(std::u16string_view pattern, std::initializer_list<TFormatArg> args);
 
-/// UTF-16 to UTF-8 for diagnostics; unpaired surrogates become U+FFFD.
-std::string ToUtf8(std::u16string_view text);
+// The class library's exceptions and the UTF-8 rendering of texts, from the platform layer.
+// A message given as UTF-16 text is kept as UTF-8 in Message.
+using ::EConvertError;
+using ::EFCreateError;
+using ::EFOpenError;
+using ::EReadError;
+using ::EStreamError;
+using ::EWriteError;
+using ::Exception;
+using ::ToUtf8;
 
-/// Root of the library's exceptions. `Message` is the exact text of the system's message.
-class Exception : public std::exception {
-public:
-    explicit Exception(WideString message);
-    const char* what() const noexcept override { return utf8_.c_str(); }
-
-    WideString Message;
-
-private:
-    std::string utf8_;
-};
-
-/// Conversion of a value failed (character references, code points, encodings).
-class EConvertError : public Exception {
-    using Exception::Exception;
-};
-/// A stream refused an operation (sizes, capacities, missing streams).
-class EStreamError : public Exception {
-    using Exception::Exception;
-};
-class EReadError : public EStreamError {
-    using EStreamError::EStreamError;
-};
-class EWriteError : public EStreamError {
-    using EStreamError::EStreamError;
-};
-class EFOpenError : public EStreamError {
-    using EStreamError::EStreamError;
-};
-class EFCreateError : public EStreamError {
-    using EStreamError::EStreamError;
-};
 /// A list refused an index or an operation.
 class EListError : public Exception {
     using Exception::Exception;

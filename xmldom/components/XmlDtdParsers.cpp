@@ -25,17 +25,6 @@ void TXmlCustomDtdParser::SetDOMImpl(TDomImplementation* Value) {
     FDtdReader->setDOMImpl(Value);
 }
 
-void TXmlCustomDtdParser::SetBufferSize(int32_t Value) {
-    if (Value < 1024) throw ENot_Supported_Err(msg::kBufferSizeTooSmall);
-    FBufferSize = Value;
-}
-
-bool TXmlCustomDtdParser::reportError(TXmlErrorType Kind, TdomLocator* Locator) {
-    TdomError error(Kind, Locator, WideString());
-    if (FDOMImpl) return FDOMImpl->handleError(this, &error);
-    return error.getSeverity() != DOM_SEVERITY_FATAL_ERROR;
-}
-
 bool TXmlCustomDtdParser::runCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId,
                                   bool External, bool Resolve) {
     std::unique_ptr<TXmlInputSource> source;

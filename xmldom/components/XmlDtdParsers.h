@@ -24,9 +24,6 @@ public:
 
     void SetDOMImpl(TDomImplementation* Value) override;
 
-    int32_t getBufferSize() const { return FBufferSize; }
-    /// Below 1024: ENot_Supported_Err "BufferSize must not be less than 1024.", nothing kept.
-    virtual void SetBufferSize(int32_t Value);
     int32_t getTabWidth() const { return FTabWidth; }
     virtual void SetTabWidth(int32_t Value) { FTabWidth = Value; }
 
@@ -56,9 +53,7 @@ protected:
 private:
     bool runCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId, bool External,
                  bool Resolve);
-    bool reportError(TXmlErrorType Kind, TdomLocator* Locator);
 
-    int32_t FBufferSize = 4096;
     int32_t FTabWidth = 1;
     TXmlStandardDtdReader* FDtdReader; ///< owned through the component owner
 };

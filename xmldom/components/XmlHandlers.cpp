@@ -18,7 +18,7 @@ namespace xmldom {
 bool TXmlCustomHandler::sendErrorNotification(TXmlCustomReader* Reader, TXmlErrorType Kind, TdomLocator* Locator,
                                               const WideString& Clue) {
     if (Reader) return Reader->handleError(Kind, Locator, Clue);
-    return !(Kind >= 36 && Kind <= 78);
+    return !(Kind >= ET_FIRST_FATAL && Kind <= ET_LAST_FATAL);
 }
 
 // ------------------------------------------------------------------ TXmlStandardHandler

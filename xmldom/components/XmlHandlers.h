@@ -17,33 +17,6 @@ class TDomImplementation;
 class TXmlCustomReader;
 class TXmlStandardHandler;
 
-// Error kinds the chain reports (the texts are those of TdomError).
-inline constexpr TXmlErrorType ET_UNRESOLVABLE_PARAMETER_ENTITY_REFERENCE = 33;
-inline constexpr TXmlErrorType ET_DOUBLE_ATTRIBUTE_NAME = 37;
-inline constexpr TXmlErrorType ET_DOUBLE_ROOT_ELEMENT = 39;
-inline constexpr TXmlErrorType ET_INVALID_ATTRIBUTE_NAME = 40;
-inline constexpr TXmlErrorType ET_INVALID_ATTRIBUTE_VALUE = 41;
-inline constexpr TXmlErrorType ET_INVALID_CDATA_SECTION = 42;
-inline constexpr TXmlErrorType ET_INVALID_CHARACTER = 43;
-inline constexpr TXmlErrorType ET_INVALID_COMMENT = 45;
-inline constexpr TXmlErrorType ET_INVALID_ELEMENT_NAME = 46;
-inline constexpr TXmlErrorType ET_INVALID_ENTITY_NAME = 47;
-inline constexpr TXmlErrorType ET_INVALID_PROCESSING_INSTRUCTION = 48;
-inline constexpr TXmlErrorType ET_INVALID_TEXT_DECLARATION = 51;
-inline constexpr TXmlErrorType ET_INVALID_XML_DECLARATION = 52;
-inline constexpr TXmlErrorType ET_MISSING_END_TAG = 54;
-inline constexpr TXmlErrorType ET_END_TAG_WITHOUT_START_TAG = 57;
-inline constexpr TXmlErrorType ET_CHARACTERS_OUTSIDE_ROOT = 59;
-inline constexpr TXmlErrorType ET_ROOT_NOT_FOUND = 60;
-inline constexpr TXmlErrorType ET_WRONG_ORDER = 64;
-inline constexpr TXmlErrorType ET_DOUBLE_DOCTYPE = 65;
-inline constexpr TXmlErrorType ET_INVALID_ATTLIST_DECLARATION = 66;
-inline constexpr TXmlErrorType ET_INVALID_DOCTYPE = 68;
-inline constexpr TXmlErrorType ET_INVALID_ELEMENT_DECLARATION = 69;
-inline constexpr TXmlErrorType ET_INVALID_ENTITY_DECLARATION = 70;
-inline constexpr TXmlErrorType ET_INVALID_NOTATION_DECLARATION = 71;
-inline constexpr TXmlErrorType ET_ENCODING_NOT_SUPPORTED = 78;
-
 // Event types: (sender, reader, locator, arguments). String arguments are the handler's own
 // copies; changing them does not change what the chain forwards.
 using TXmlProcessorEvent1 = std::function<void(TObject* Sender, TXmlCustomReader* Reader, TdomLocator* Locator)>;

@@ -18,6 +18,7 @@
 #include "XmlDomReader.h"
 #include "XmlDtdReader.h"
 #include "XmlEncodings.h"
+#include "XmlErrorKinds.h"
 #include "XmlMessages.h"
 #include "XmlSourceCode.h"
 #include "XmlStreamBuilder.h"
@@ -31,17 +32,17 @@ class TByteViewStream : public TStream {
 public:
     explicit TByteViewStream(std::string_view bytes) : bytes_(bytes) {}
 
-    int32_t Read(void* Buffer, int32_t Count) override {
+    int64_t Read(void* Buffer, int64_t Count) override {
         const int64_t available = static_cast<int64_t>(bytes_.size()) - position_;
         const int32_t n = static_cast<int32_t>(std::clamp<int64_t>(Count, 0, std::max<int64_t>(available, 0)));
         if (n > 0) std::memcpy(Buffer, bytes_.data() + position_, static_cast<size_t>(n));
         position_ += n;
         return n;
     }
-    int32_t Write(const void*, int32_t) override { return 0; }
-    int64_t Seek(int64_t Offset, uint16_t Origin) override {
+    int64_t Write(const void*, int64_t) override { return 0; }
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
         const auto size = static_cast<int64_t>(bytes_.size());
-        const int64_t base = Origin == soFromCurrent ? position_ : Origin == soFromEnd ? size : 0;
+        const int64_t base = Origin == soCurrent ? position_ : Origin == soEnd ? size : 0;
         position_ = std::clamp<int64_t>(base + Offset, 0, size);
         return position_;
     }
@@ -67,6 +68,17 @@ void TXmlCustomParser::Notification(TdomBaseComponent* AComponent, TOperation Op
     if (Operation == opRemove && AComponent == FDOMImpl) FDOMImpl = nullptr;
 }
 
+void TXmlCustomParser::SetBufferSize(int32_t Value) {
+    if (Value < 1024) throw ENot_Supported_Err(msg::kBufferSizeTooSmall);
+    FBufferSize = Value;
+}
+
+bool TXmlCustomParser::reportError(TXmlErrorType Kind, TdomLocator* Locator) {
+    TdomError error(Kind, Locator, WideString());
+    if (FDOMImpl) return FDOMImpl->handleError(this, &error);
+    return error.getSeverity() != DOM_SEVERITY_FATAL_ERROR;
+}
+
 // ------------------------------------------------------------------ TDomToXmlParser
 
 TDomToXmlParser::TDomToXmlParser(TdomBaseComponent* AOwner)
@@ -78,11 +90,6 @@ TDomToXmlParser::TDomToXmlParser(TdomBaseComponent* AOwner)
     FDomReader->setSuppressXmlns(false);
     FTestHandler->setNextHandler(FStreamBuilder);
     FDomReader->setNextHandler(FStreamBuilder);
-}
-
-void TDomToXmlParser::SetBufferSize(int32_t Value) {
-    if (Value < 1024) throw ENot_Supported_Err(msg::kBufferSizeTooSmall);
-    FBufferSize = Value;
 }
 
 bool TDomToXmlParser::GetStrictErrorChecking() const {
@@ -192,11 +199,6 @@ void TXmlToDomParser::SetDOMImpl(TDomImplementation* Value) {
     FDocReader->setDOMImpl(Value);
 }
 
-void TXmlToDomParser::SetBufferSize(int32_t Value) {
-    if (Value < 1024) throw ENot_Supported_Err(msg::kBufferSizeTooSmall);
-    FBufferSize = Value;
-}
-
 bool TXmlToDomParser::getKeepCDATASections() const { return FDocBuilder->getKeepCDATASections(); }
 void TXmlToDomParser::SetKeepCDATASections(bool Value) { FDocBuilder->setKeepCDATASections(Value); }
 bool TXmlToDomParser::getKeepComments() const { return FDocBuilder->getKeepComments(); }
@@ -219,12 +221,6 @@ void TXmlToDomParser::freeBuiltDocument() {
     if (FDOMImpl) FDOMImpl->freeDocument(doc);
 }
 
-bool TXmlToDomParser::reportError(TXmlErrorType Kind, TdomLocator* Locator) {
-    TdomError error(Kind, Locator, WideString());
-    if (FDOMImpl) return FDOMImpl->handleError(this, &error);
-    return error.getSeverity() != DOM_SEVERITY_FATAL_ERROR;
-}
-
 bool TXmlToDomParser::runCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId,
                               bool Fragment) {
     std::unique_ptr<TXmlInputSource> source;
@@ -236,7 +232,7 @@ bool TXmlToDomParser::runCore(TStream* Stream, const WideString& PublicId, const
     }
     const uint8_t kind = source->getDeclarationKind();
     if (!source->hasDeclarationFault() && (kind == kDeclXml || kind == kDeclXmlOrText || kind == kDeclNone)) {
-        if (source->hasEncodingMismatch()) return reportError(78, source->getLocator());
+        if (source->hasEncodingMismatch()) return reportError(ET_ENCODING_NOT_SUPPORTED, source->getLocator());
         return Fragment ? FDocReader->parseFragment(source.get()) : FDocReader->parseDocument(source.get());
     }
     return reportError(ET_INVALID_XML_DECLARATION, source->getLocator());
@@ -285,7 +281,7 @@ bool TXmlToDomParser::internalSubsetWellFormed(const WideString& SystemId) {
 TdomDocument* TXmlToDomParser::fileToDom(const WideString& FileName) {
     if (!FDOMImpl) throw EAccessViolation(msg::kDomImplNotSpecified);
     if (FileName.empty()) throw EAccessViolation(kFilenameNotSpecified);
-    TFileStream stream(FileName, fmOpenRead);
+    TFileStream stream(ToUtf8(FileName), fmOpenRead);
     return wholeDocument(&stream, WideString(), FileName);
 }
 

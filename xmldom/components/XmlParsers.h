@@ -23,7 +23,8 @@ class TXmlStandardDomReader;
 class TXmlStreamBuilder;
 class TXmlWFTestContentHandler;
 
-/// Base of the parser components: the implementation the chain works for.
+/// Base of the parser components: the implementation the chain works for, the buffer size of
+/// the sources they make, and the error path of their own refusals.
 class TXmlCustomParser : public TdomBaseComponent {
 public:
     explicit TXmlCustomParser(TdomBaseComponent* AOwner = nullptr) : TdomBaseComponent(AOwner) {}
@@ -31,9 +32,15 @@ public:
     TDomImplementation* getDOMImpl() const { return FDOMImpl; }
     /// Links the implementation; DOMImpl becomes nil when that implementation is freed.
     virtual void SetDOMImpl(TDomImplementation* Value);
+    int32_t getBufferSize() const { return FBufferSize; }
+    /// Below 1024: ENot_Supported_Err "BufferSize must not be less than 1024.", nothing kept.
+    virtual void SetBufferSize(int32_t Value);
 
 protected:
     void Notification(TdomBaseComponent* AComponent, TOperation Operation) override;
+    /// Reports a refusal of the parser itself (an input whose declaration or encoding it does
+    /// not take) through the implementation; without one, true below fatal severity.
+    bool reportError(TXmlErrorType Kind, TdomLocator* Locator);
 
     /// Refusals of the reading operations shared by the document and DTD parsers.
     static constexpr char16_t kStreamNotSpecified[] = u"Stream not specified.";
@@ -45,6 +52,7 @@ protected:
     }
 
     TDomImplementation* FDOMImpl = nullptr;
+    int32_t FBufferSize = 4096;
 };
 
 /// Writes DOM nodes as XML text.
@@ -54,9 +62,6 @@ public:
     /// byte-order mark.
     explicit TDomToXmlParser(TdomBaseComponent* AOwner = nullptr);
 
-    int32_t getBufferSize() const { return FBufferSize; }
-    /// Below 1024: ENot_Supported_Err "BufferSize must not be less than 1024.", nothing kept.
-    virtual void SetBufferSize(int32_t Value);
     TdomNewLineType getNewLine() const { return FNewLine; }
     virtual void SetNewLine(TdomNewLineType Value) { FNewLine = Value; }
     /// True exactly when the well-formedness test handler sits between reader and builder.
@@ -82,7 +87,6 @@ public:
     TXmlWFTestContentHandler* getTestHandler() const { return FTestHandler; }
 
 private:
-    int32_t FBufferSize = 4096;
     TXmlStandardDomReader* FDomReader;  ///< owned through the component owner
     TdomNewLineType FNewLine = nltCRLF;
     TXmlStreamBuilder* FStreamBuilder;  ///< owned through the component owner
@@ -103,9 +107,6 @@ public:
 
     void SetDOMImpl(TDomImplementation* Value) override;
 
-    int32_t getBufferSize() const { return FBufferSize; }
-    /// Below 1024: ENot_Supported_Err "BufferSize must not be less than 1024.", nothing kept.
-    virtual void SetBufferSize(int32_t Value);
     int32_t getTabWidth() const { return FTabWidth; }
     virtual void SetTabWidth(int32_t Value) { FTabWidth = Value; }
     bool getKeepCDATASections() const;
@@ -155,12 +156,10 @@ private:
     TdomDocument* wholeDocument(TStream* Stream, const WideString& PublicId, const WideString& SystemId);
     bool intoNode(TStream* Stream, const WideString& PublicId, const WideString& SystemId, TdomNode* Node);
     bool runCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId, bool Fragment);
-    bool reportError(TXmlErrorType Kind, TdomLocator* Locator);
     /// The internal subset of the document just built passes the DTD test handler.
     bool internalSubsetWellFormed(const WideString& SystemId);
     void freeBuiltDocument();
 
-    int32_t FBufferSize = 4096;
     int32_t FTabWidth = 1;
     TXmlStandardDocReader* FDocReader;     ///< owned through the component owner
     TXmlWFTestContentHandler* FTestHandler; ///< owned through the component owner

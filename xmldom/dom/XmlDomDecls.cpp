@@ -5,6 +5,7 @@
 
 #include "XmlDomDocument.h"
 #include "XmlDomEntityContent.h"
+#include "XmlErrorKinds.h"
 #include "XmlDomInternal.h"
 
 namespace xmldom {
@@ -124,22 +125,24 @@ bool TdomEntityReference::validate() {
         const TdomSchemaQuery* schema = ownerDocument_->getSchemaQuery();
         TdomEntityFacts facts;
         if (!schema->lookupEntity(name_, false, facts)) {
-            report(23);
+            report(ET_ENTITY_DECLARATION_NOT_FOUND);
         } else if (facts.unparsed) {
-            report(63);
+            report(ET_UNPARSED_ENTITY_REFERENCED);
         } else if (!schema->lookupEntity(name_, true, facts) || facts.state == 0) {
-            report(32);
+            report(ET_UNRESOLVABLE_ENTITY_REFERENCE);
         } else {
+            // The tests of an entity are walked once per run, however often it is referenced.
+            TdomExpansionScope scope(*schema);
+            TdomEntityTestMemo& tests = scope.run().tests;
             TdomEntityLookup lookup = schema->entityLookup();
-            TdomEntityTestResult unparsed = TestEntityReferences(TdomEntityTestKind::Unparsed, name_, false, lookup);
+            TdomEntityTestResult unparsed = tests.test(TdomEntityTestKind::Unparsed, name_, false, lookup);
             if (unparsed == TdomEntityTestResult::Undeclared) {
-                report(32);
+                report(ET_UNRESOLVABLE_ENTITY_REFERENCE);
             } else {
-                if (unparsed == TdomEntityTestResult::Hit) report(63);
-                if (TestEntityReferences(TdomEntityTestKind::Circular, name_, true, lookup) ==
-                    TdomEntityTestResult::Hit)
-                    report(62);
-                if (facts.state == 1) report(61);
+                if (unparsed == TdomEntityTestResult::Hit) report(ET_UNPARSED_ENTITY_REFERENCED);
+                if (tests.test(TdomEntityTestKind::Circular, name_, true, lookup) == TdomEntityTestResult::Hit)
+                    report(ET_RECURSIVE_REFERENCE);
+                if (facts.state == 1) report(ET_NO_PROPER_MARKUP_REFERENCED);
             }
         }
     }

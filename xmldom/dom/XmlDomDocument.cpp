@@ -14,6 +14,7 @@
 
 #include "XmlDomImpl.h"
 #include "XmlDomInternal.h"
+#include "XmlErrorKinds.h"
 #include "XmlUri.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -780,22 +781,24 @@ bool TdomDocument::buildASModel() { return schema_->buildFromDeclaration(this); 
 
 bool TdomDocument::validateDocument(uint8_t option) {
     // Each run starts from an empty ID map: a second run on an unchanged document must not
-    // find its own IDs of the first run as duplicates.
+    // find its own IDs of the first run as duplicates. Content, attribute values and
+    // defaults expand entities under one budget, and each entity is tested once.
     idMap_.clear();
+    TdomExpansionScope scope(*schema_);
     bool result = schema_->validateModels();
     TdomElement* element = getDocumentElement();
     if (!element) {
-        sendErrorNotification(60, this);
+        sendErrorNotification(ET_ROOT_NOT_FOUND, this);
         result = false;
     }
     if (!resolveEntityReferences(option)) {
-        sendErrorNotification(32, this);
+        sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this);
         result = false;
     }
     element = getDocumentElement();
     TdomDocumentTypeDecl* decl = getDocTypeDecl();
     if (decl && element && decl->getName() != element->getNodeName()) {
-        sendErrorNotification(35, this);
+        sendErrorNotification(ET_ROOT_ELEMENT_TYPE_MISMATCH, this);
         result = false;
     }
     // The document element's walk gathers the attributes the ID reference pass must check;

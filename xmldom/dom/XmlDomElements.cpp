@@ -14,6 +14,7 @@
 #include "XmlDomEntityContent.h"
 #include "XmlDomInternal.h"
 #include "XmlDomMessages.h"
+#include "XmlErrorKinds.h"
 #include "XmlUri.h"
 
 namespace xmldom {
@@ -633,6 +634,8 @@ bool TdomElement::validateGatheredReferences(const std::vector<TdomAttr*>& gathe
 
 bool TdomElement::validateWith(TdomDeclMemo& memo) {
     // The subtree in document order on an explicit stack: deep documents cannot exhaust ours.
+    // Its expansions share one run.
+    TdomExpansionScope scope(memo.schema());
     bool result = true;
     std::vector<TdomNode*> stack{this};
     while (!stack.empty()) {
@@ -767,6 +770,7 @@ void TdomElement::addDefaultAttribute(const WideString& name, const WideString& 
 }
 
 bool TdomElement::validateAttributeValues() {
+    TdomExpansionScope scope(schemaOf(this));
     // The ID references of the whole subtree are checked, not only the top element's, in
     // document order on an explicit stack; the content of kept entity references too, as
     // validate entered its IDs.
@@ -800,6 +804,7 @@ bool TdomElement::validateOwnAttributeValues(TdomDeclMemo& memo) {
 
 bool TdomElement::refreshDefaultAttributes(bool removeFixed, bool deep) {
     if (attributeMap_.getNamespaceAware()) raiseNamespace();
+    TdomExpansionScope scope(schemaOf(this));
     bool result = refreshOwnDefaultAttributes(removeFixed);
     if (!deep) return result;
     // The elements below, in document order, without recursion; the first namespace-aware one
@@ -903,8 +908,6 @@ WideString TdomAttr::getBaseURI() const {
 
 namespace {
 
-char16_t blankOf(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c; }
-
 /// True when collapsing blanks would change nothing: no blank at either end, none doubled.
 bool isCollapsed(const WideString& value) {
     if (value.empty()) return true;
@@ -925,41 +928,20 @@ void TdomAttr::resolveLiteral(const WideString& literal, WideString& result) con
         result = literal;
         return;
     }
-    const TdomSchemaQuery& schema = schemaOf(this);
-    // One expansion for the whole literal: nested entities are built once, under one budget.
-    std::unique_ptr<TdomEntityExpander> expander;
+    // One walk for the whole literal; the entities are built once per run, under its budget.
+    TdomExpansionScope scope(schemaOf(this));
     WideString out;
-    out.reserve(literal.size());
-    size_t i = 0;
-    while (i < literal.size()) {
-        char16_t c = literal[i];
-        if (c != u'&') {
-            out.push_back(blankOf(c));
-            ++i;
-            continue;
-        }
-        size_t semi = literal.find(u';', i);
-        if (semi == WideString::npos) throw EConvertError(msg::kMalformedLiteral);
-        if (i + 1 < literal.size() && literal[i + 1] == u'#') {
-            out += XmlCharRefToStr(std::u16string_view(literal).substr(i, semi - i + 1));
-        } else {
-            WideString name = literal.substr(i + 1, semi - i - 1);
-            TdomEntityFacts facts;
-            if (schema.lookupEntity(name, false, facts)) {
-                if (!expander) expander = std::make_unique<TdomEntityExpander>(schema.entityLookup());
-                WideString text;
-                if (expander->expandEntity(name, text) != TdomExpansionResult::Ok)
-                    throw EConvertError(Format(msg::kCannotResolveEntity, {name}));
-                for (char16_t t : text) out.push_back(blankOf(t));
-            } else if (IsXmlPredefinedEntityName(name)) {
-                out += predefinedEntityText(name);
-            } else {
-                throw EConvertError(Format(msg::kCannotResolveEntity, {name}));
-            }
-        }
-        i = semi + 1;
+    const TdomLiteralOutcome outcome = ExpandAttributeLiteral(literal, scope.literals(), out);
+    switch (outcome.fault) {
+        case TdomLiteralFault::None: result = std::move(out); return;
+        case TdomLiteralFault::Malformed: throw EConvertError(msg::kMalformedLiteral);
+        case TdomLiteralFault::BadReference:
+            // A character reference raises its own conversion message.
+            if (outcome.reference.front() == u'&') XmlCharRefToStr(outcome.reference);
+            break;
+        case TdomLiteralFault::Expansion: break;
     }
-    result = std::move(out);
+    throw EConvertError(Format(msg::kCannotResolveEntity, {outcome.reference}));
 }
 
 bool TdomAttr::findDeclaration(TdomAttrDeclInfo& decl) const {
@@ -986,6 +968,7 @@ bool TdomAttr::isIdAttribute() const {
 
 bool TdomAttr::scanEntityReferences(bool wantLessThan) const {
     const TdomSchemaQuery& schema = schemaOf(this);
+    TdomExpansionScope scope(schema);
     const WideString& text = nodeValue_;
     TdomEntityLookup lookup;
     for (size_t i = text.find(u'&'); i != WideString::npos; i = text.find(u'&', i)) {
@@ -996,7 +979,7 @@ bool TdomAttr::scanEntityReferences(bool wantLessThan) const {
             TdomEntityFacts facts;
             if (schema.lookupEntity(name, false, facts)) {
                 if (!lookup) lookup = schema.entityLookup();
-                TdomEntityTestResult r = TestEntityReferences(
+                TdomEntityTestResult r = scope.run().tests.test(
                     wantLessThan ? TdomEntityTestKind::LessThan : TdomEntityTestKind::External, name, false, lookup);
                 if (r == TdomEntityTestResult::Undeclared) throw EConvertError(msg::kEntityRefNotResolvable);
                 if (r == TdomEntityTestResult::Hit) return true;
@@ -1033,6 +1016,7 @@ void forEachToken(const WideString& value, F f) {
 }  // namespace
 
 bool TdomAttr::validate() {
+    TdomExpansionScope scope(schemaOf(this));
     TdomDeclMemo memo(schemaOf(this));
     return validateWith(memo);
 }
@@ -1050,7 +1034,11 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
         try {
             resolved = literalValueWith(declared ? &decl : nullptr);
         } catch (const Exception&) {
-            sendErrorNotification(23, this);
+            // Past the run's expansion budget the report is that of content past it.
+            const TdomExpansionRun* run = schemaOf(this).activeRun();
+            sendErrorNotification(run && run->budget.spent() ? ET_UNRESOLVABLE_ENTITY_REFERENCE
+                                                             : ET_ENTITY_DECLARATION_NOT_FOUND,
+                                  this);
             return false;
         }
     }
@@ -1065,7 +1053,7 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
             hit = true;
         }
         if (hit) {
-            sendErrorNotification(36, this);
+            sendErrorNotification(ET_ATTRIBUTE_REFERS_TO_EXTERNAL_ENTITY, this);
             result = false;
         }
         try {
@@ -1074,14 +1062,14 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
             hit = true;
         }
         if (hit) {
-            sendErrorNotification(53, this);
+            sendErrorNotification(ET_LT_IN_REPLACEMENT_TEXT, this);
             result = false;
         }
     }
     // Without any declarations there is nothing to check against, as for elements.
     if (!declared && !schemaOf(this).hasModels()) return result;
     if (!declared) {
-        sendErrorNotification(6, this);
+        sendErrorNotification(ET_ATTRIBUTE_DEFINITION_NOT_FOUND, this);
         return false;
     }
     const TdomSchemaQuery& schema = schemaOf(this);
@@ -1150,7 +1138,7 @@ bool TdomAttr::validateAttributeValuesWith(TdomDeclMemo& memo) {
     try {
         literal = literalValueWith(declared ? &decl : nullptr);
     } catch (const Exception&) {
-        sendErrorNotification(23, this);
+        sendErrorNotification(ET_ENTITY_DECLARATION_NOT_FOUND, this);
         return false;
     }
     // An attribute the models do not declare was reported by validate (kind 6); no check here.
@@ -1159,21 +1147,21 @@ bool TdomAttr::validateAttributeValuesWith(TdomDeclMemo& memo) {
     bool result = true;
     if (decl.attrType == 3) {
         if (!IsXmlName(literal)) {
-            sendErrorNotification(7, this);
+            sendErrorNotification(ET_ATTRIBUTE_VALUE_TYPE_MISMATCH, this);
             result = false;
         } else if (!ids.find(literal)) {
-            sendErrorNotification(29, this);
+            sendErrorNotification(ET_TARGET_ID_VALUE_NOT_FOUND, this);
             result = false;
         }
         return result;
     }
     if (!IsXmlNames(literal)) {
-        sendErrorNotification(7, this);
+        sendErrorNotification(ET_ATTRIBUTE_VALUE_TYPE_MISMATCH, this);
         return false;
     }
     forEachToken(literal, [&](std::u16string_view token) {
         if (!ids.contains(token)) {
-            sendErrorNotification(29, this);
+            sendErrorNotification(ET_TARGET_ID_VALUE_NOT_FOUND, this);
             result = false;
         }
     });

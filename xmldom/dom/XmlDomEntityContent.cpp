@@ -11,7 +11,7 @@
 namespace xmldom {
 
 TdomEntityContentBuilder::TdomEntityContentBuilder(TdomDocument* document)
-    : document_(document), expander_(document->getSchemaQuery()->entityLookup()) {
+    : document_(document), scope_(*document->getSchemaQuery()), expander_(document->getSchemaQuery()->entityLookup()) {
     expander_.setKeepPredefinedReferences(true);
 }
 
@@ -36,15 +36,15 @@ bool isPlainText(const WideString& text) {
 
 bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* target) {
     lastFailure_ = TdomExpansionResult::Ok;
+    TdomExpansionBudget& budget = scope_.run().budget;
+    budget.credit(name.size() + 2);  // the reference as written
+    // Once the run's budget is spent, nothing more is expanded (or copied) in it.
+    TdomExpansionResult r = budget.spent() ? TdomExpansionResult::TooLarge : TdomExpansionResult::Ok;
     WideString text;
-    TdomExpansionResult r = expander_.expandEntity(name, text);
+    if (r == TdomExpansionResult::Ok) r = expander_.expandEntity(name, text);
+    if (r == TdomExpansionResult::Ok && !budget.charge(text.size())) r = TdomExpansionResult::TooLarge;
     if (r != TdomExpansionResult::Ok) {
         lastFailure_ = r;
-        return false;
-    }
-    produced_ += text.size();
-    if (produced_ > kRunLimit) {
-        lastFailure_ = TdomExpansionResult::TooLarge;
         return false;
     }
     if (text.empty()) return true;

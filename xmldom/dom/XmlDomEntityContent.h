@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "XmlDomEntityExpansion.h"
+#include "XmlDomSchema.h"
 #include "XmlSupport.h"
 
 namespace xmldom {
@@ -14,8 +15,9 @@ class TdomDocument;
 class TdomNode;
 class TXmlToDomParser;
 
-/// One expansion run (one call of resolveEntityReferences or expand): the replacement texts
-/// built in it, the characters produced so far and the parser, made on first need.
+/// One expansion run (one call of resolveEntityReferences or expand, or the validation that
+/// makes them): the replacement texts built in it, the content it produced charged to the run's
+/// budget, and the parser, made on first need.
 class TdomEntityContentBuilder {
 public:
     explicit TdomEntityContentBuilder(TdomDocument* document);
@@ -30,15 +32,11 @@ public:
     /// Outcome of the last failed expansion (Ok when the parse failed).
     TdomExpansionResult lastFailure() const { return lastFailure_; }
 
-    /// Characters of content one run may produce in all (a single entity has its own limit of
-    /// TdomExpansionLimits::maxChars).
-    static constexpr size_t kRunLimit = 64'000'000;
-
 private:
     TdomDocument* document_;
-    TdomEntityExpander expander_;
+    TdomExpansionScope scope_;     ///< the run whose budget the content is charged to
+    TdomEntityExpander expander_;  ///< builds the entities, each under its own limit
     std::unique_ptr<TXmlToDomParser> parser_;
-    size_t produced_ = 0;
     TdomExpansionResult lastFailure_ = TdomExpansionResult::Ok;
 };
 

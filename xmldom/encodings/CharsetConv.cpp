@@ -111,19 +111,19 @@ TConversionStream::TConversionStream(TStream* Target) : FTarget(Target) {
     if (!Target) throw EConversionStream(msg::kNoTargetStream);
 }
 
-int32_t TConversionStream::Read(void* Buffer, int32_t Count) {
+int64_t TConversionStream::Read(void* Buffer, int64_t Count) {
     const int32_t read = FTarget->Read(Buffer, Count);
     convertReadBuffer(Buffer, read);
     return read;
 }
 
-int32_t TConversionStream::Write(const void* Buffer, int32_t Count) {
+int64_t TConversionStream::Write(const void* Buffer, int64_t Count) {
     const int32_t converted = convertWriteBuffer(Buffer, Count);
     const int32_t taken = converted > 0 ? FTarget->Write(FBuffer.data(), converted) : 0;
     return taken == converted ? Count : -taken;
 }
 
-int64_t TConversionStream::Seek(int64_t, uint16_t) {
+int64_t TConversionStream::Seek(int64_t, TSeekOrigin) {
     return 0;
 }
 
@@ -179,7 +179,7 @@ bool sameCharsetName(std::string_view a, std::string_view b) {
     return true;
 }
 
-TCSMIB::TCSMIB(TObject*) {
+TCSMIB::TCSMIB(TdomBaseComponent* AOwner) : TdomBaseComponent(AOwner) {
     SetEnum(3);
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "XmlComponents.h"
 #include "XmlStreams.h"
 #include "XmlSupport.h"
 
@@ -28,12 +29,12 @@ public:
 
     /// Reads from the target, then lets convertReadBuffer work on the bytes read; returns the
     /// number read.
-    int32_t Read(void* Buffer, int32_t Count) override;
+    int64_t Read(void* Buffer, int64_t Count) override;
     /// Lets convertWriteBuffer fill the conversion buffer and writes that to the target;
     /// returns Count when the target took all converted bytes, else minus what it took.
-    int32_t Write(const void* Buffer, int32_t Count) override;
+    int64_t Write(const void* Buffer, int64_t Count) override;
     /// Returns 0.
-    int64_t Seek(int64_t Offset, uint16_t Origin) override;
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
     /// Converts the bytes just read in place; returns their new count (0 in the base class).
     virtual int32_t convertReadBuffer(void* Buffer, int32_t Count);
     /// Converts Count bytes into the conversion buffer; returns the converted byte count
@@ -69,11 +70,12 @@ bool sameCharsetName(std::string_view A, std::string_view B);
 
 using TCSMIBChangingEvent = std::function<void(TObject* Sender, int NewEnum, bool& AllowChange)>;
 
-/// One MIB number of the character-set registry and its registered names.
-class TCSMIB : public TPersistent {
+/// One MIB number of the character-set registry and its registered names. A component: with an
+/// owner, the owner frees it.
+class TCSMIB : public TdomBaseComponent {
 public:
     /// Enum 3 (US-ASCII), set through SetEnum; IgnoreInvalidEnum false; no events.
-    explicit TCSMIB(TObject* AOwner = nullptr);
+    explicit TCSMIB(TdomBaseComponent* AOwner = nullptr);
 
     int getEnum() const { return FEnum; }
     bool IgnoreInvalidEnum = false;

@@ -402,7 +402,7 @@ void TdomCustomReader::unreadBuffer() {
     const int32_t unread = FAvailable - FReadPos;
     FReadPos = 0;
     FAvailable = 0;
-    if (unread > 0) FStream->Seek(-static_cast<int64_t>(unread), soFromCurrent);
+    if (unread > 0) FStream->Seek(-static_cast<int64_t>(unread), soCurrent);
 }
 
 bool TdomCustomReader::readBytes(void* Buffer, int32_t Count) {
@@ -421,11 +421,11 @@ bool TdomCustomReader::readBytes(void* Buffer, int32_t Count) {
 }
 
 int64_t TdomCustomReader::getPosition() const {
-    return FStream->getPosition() - (FAvailable - FReadPos);
+    return FStream->Position() - (FAvailable - FReadPos);
 }
 
 void TdomCustomReader::seekTo(int64_t Position) {
-    FStream->Seek(Position, soFromBeginning);
+    FStream->Seek(Position, soBeginning);
     FReadPos = 0;
     FAvailable = 0;
 }
@@ -435,7 +435,7 @@ void TdomCustomReader::seekTo(int64_t Position) {
 TXmlInputSource::TXmlInputSource(TStream* Stream, int32_t BufferSize, int32_t TabWidth,
                                  const WideString& PublicId, const WideString& SystemId)
     : TdomCustomReader(Stream, BufferSize), FPublicId(PublicId), FSystemId(SystemId) {
-    FStartPosition = FStream->getPosition();
+    FStartPosition = FStream->Position();
     readDeclaration();
     // The first character after the mark and the declaration is at line 1, column 1.
     FLocator = std::make_unique<TdomInputSourceLocator>(this, 1, 0, 1, 0, TabWidth);
@@ -911,7 +911,7 @@ void TXmlInputSource::getRemainingText(WideString& Text) {
     try {
         if (lookAhead != -1) AppendCodePoint(text, lookAhead);
         // Each remaining byte gives at most one unit (a four-byte form gives two).
-        const int64_t remaining = FStream->getSize() - position;
+        const int64_t remaining = FStream->Size() - position;
         std::size_t used = text.size();
         text.resize(used + static_cast<std::size_t>(remaining > 0 ? remaining : 0) + 2);
         int32_t c;

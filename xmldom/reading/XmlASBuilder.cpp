@@ -16,15 +16,6 @@ namespace xmldom {
 
 namespace {
 
-constexpr TXmlErrorType ET_DOUBLE_ATTRIBUTE_DEFINITION = 1;
-constexpr TXmlErrorType ET_DOUBLE_ENTITY_DECLARATION = 2;
-constexpr TXmlErrorType ET_DOUBLE_PARAMETER_ENTITY_DECLARATION = 3;
-constexpr TXmlErrorType ET_UNUSABLE_ENTITY_DECLARED = 4;
-constexpr TXmlErrorType ET_DOUBLE_ELEMENT_TYPE_DECLARATION = 8;
-constexpr TXmlErrorType ET_DUPLICATE_NOTATION_DECLARATION = 13;
-constexpr TXmlErrorType ET_PARAMETER_ENTITY_DECLARATION_NOT_FOUND = 27;
-constexpr TXmlErrorType ET_LT_IN_REPLACEMENT_TEXT = 53;
-
 constexpr char16_t kSenderNotSpecified[] = u"Internal Parser Exception: Sender not specified";
 constexpr char16_t kSenderDomImplNotSpecified[] = u"Internal Parser Exception: sender.DOMImpl not specified";
 constexpr char16_t kContentModelActive[] = u"TXmlASBuilder -- Content Model is active.";
@@ -568,9 +559,9 @@ bool TXmlASBuilder::resolveParameterEntity(const WideString& Name, WideString& R
         ReplacementText = entry->getValue(FDOMImpl, FBaseSystemId);
         ErrorKind = 0;
     } catch (const EParserException& e) {
-        const WideString& message = e.Message;
-        if (message == kInvalidTextDeclaration) ErrorKind = ET_INVALID_TEXT_DECLARATION;
-        else if (message == kEncodingNotSupported) ErrorKind = ET_ENCODING_NOT_SUPPORTED;
+        const std::string& message = e.Message;
+        if (message == ToUtf8(kInvalidTextDeclaration)) ErrorKind = ET_INVALID_TEXT_DECLARATION;
+        else if (message == ToUtf8(kEncodingNotSupported)) ErrorKind = ET_ENCODING_NOT_SUPPORTED;
         else ErrorKind = ET_UNRESOLVABLE_PARAMETER_ENTITY_REFERENCE;
     } catch (const EConvertError&) {
         // Bytes that do not decode in the entity's encoding.

@@ -18,12 +18,6 @@ namespace xmldom {
 
 namespace {
 
-constexpr TXmlErrorType ET_INVALID_NAMESPACE_URI = 73;
-constexpr TXmlErrorType ET_INVALID_PREFIX = 74;
-constexpr TXmlErrorType ET_INVALID_QUALIFIED_NAME = 75;
-constexpr TXmlErrorType ET_NAMESPACE_URI_NOT_FOUND = 76;
-constexpr TXmlErrorType ET_WRONG_PREFIX_MAPPING_NESTING = 77;
-
 TdomDocument* ownerOf(TdomNode* Node) {
     return Node->getNodeType() == ntDocument_Node ? static_cast<TdomDocument*>(Node) : Node->getOwnerDocument();
 }

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "XmlChars.h"
+#include "XmlErrorKinds.h"
 #include "XmlSources.h"
 
 namespace xmldom {
@@ -243,11 +244,11 @@ bool TXmlStandardDocReader::splitTagImpl(TdomLocator* Locator, const WideString&
         while (i < n && !isWs(s[i]) && s[i] != u'=') ++i;
         std::u16string_view name = s.substr(nameStart, i - nameStart);
         i = skipWs(s, i);
-        if (i >= n || s[i] != u'=') return handleError(55, Locator, {});
+        if (i >= n || s[i] != u'=') return handleError(ET_MISSING_EQUALITY_SIGN, Locator, {});
         i = skipWs(s, i + 1);
-        if (i >= n || (s[i] != u'"' && s[i] != u'\'')) return handleError(56, Locator, {});
+        if (i >= n || (s[i] != u'"' && s[i] != u'\'')) return handleError(ET_MISSING_QUOTATION_MARKS, Locator, {});
         size_t close = s.find(s[i], i + 1);
-        if (close == std::u16string_view::npos) return handleError(56, Locator, {});
+        if (close == std::u16string_view::npos) return handleError(ET_MISSING_QUOTATION_MARKS, Locator, {});
         std::u16string_view value = s.substr(i + 1, close - i - 1);
         if (isDouble(name)) return handleError(ET_DOUBLE_ATTRIBUTE_NAME, Locator, {});
         bool declaration = false;
@@ -266,7 +267,7 @@ bool TXmlStandardDocReader::splitTagImpl(TdomLocator* Locator, const WideString&
         }
         if (!declaration || !FSuppressXmlns) fill.add(name, value);
         i = close + 1;
-        if (i < n && !isWs(s[i])) return handleError(58, Locator, {});
+        if (i < n && !isWs(s[i])) return handleError(ET_MISSING_WHITE_SPACE, Locator, {});
         i = skipWs(s, i);
     }
     return true;
@@ -459,7 +460,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                     state = TState::HexRef;
                 } else if (c == u';') {
                     // A reference without digits.
-                    go = handleError(44, loc, u"&#;");
+                    go = handleError(ET_INVALID_CHARACTER_REFERENCE, loc, u"&#;");
                     state = TState::Text;
                 } else {
                     AppendCodePoint(number, c);
@@ -477,7 +478,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                         WideString clue = hex ? u"&#x" : u"&#";
                         clue += number;
                         clue += u';';
-                        go = handleError(44, loc, clue);
+                        go = handleError(ET_INVALID_CHARACTER_REFERENCE, loc, clue);
                     }
                     number.clear();
                     state = TState::Text;

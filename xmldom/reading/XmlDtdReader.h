@@ -25,10 +25,6 @@ inline constexpr int kDtdMaxEntityDepth = 256;
 inline constexpr int kDtdMaxSectionDepth = 256;
 inline constexpr int kDtdMaxParticleDepth = 256;
 
-inline constexpr TXmlErrorType ET_RECURSIVE_REFERENCE = 62;
-inline constexpr TXmlErrorType ET_INVALID_CONDITIONAL_SECTION = 67;
-inline constexpr TXmlErrorType ET_UNKNOWN_DECLARATION_TYPE = 72;
-
 /// Event source over the characters of a DTD subset. Shallow like the document reader: names,
 /// literals and identifiers are checked by the handlers that follow it.
 class TXmlStandardDtdReader : public TXmlCustomReader {

@@ -10,6 +10,7 @@
 #include "XmlDomDocument.h"
 #include "XmlDomEntityExpansion.h"
 #include "XmlDomImpl.h"
+#include "XmlErrorKinds.h"
 
 namespace xmldom {
 
@@ -95,6 +96,16 @@ void fillFacts(const TdomASEntityDecl* d, TdomEntityFacts& facts) {
     facts.literalValue = d->getLiteralValue();
 }
 
+/// The collection's declarations as the expansion engine looks them up, without fetching.
+TdomEntityLookup declaredIn(const TdomASModelCollection* collection) {
+    return [collection](const WideString& n, bool, TdomEntityFacts& facts) {
+        TdomASEntityDecl* d = collection->findEntityDecl(n);
+        if (!d) return false;
+        fillFacts(d, facts);
+        return true;
+    };
+}
+
 }  // namespace
 
 void TdomASModelCollection::resolveEntity(const WideString& name, WideString& text) const {
@@ -108,14 +119,7 @@ void TdomASModelCollection::resolveEntity(const WideString& name, WideString& te
     }
     if (refersToCircularEntity(decl, true)) throw EInvalid_Access_Err(msg::kCircularEntityRef);
     // External entities are refused before their state matters, so nothing is fetched here.
-    TdomEntityExpander expander(
-        [this](const WideString& n, bool, TdomEntityFacts& facts) {
-            TdomASEntityDecl* d = findEntityDecl(n);
-            if (!d) return false;
-            fillFacts(d, facts);
-            return true;
-        },
-        TdomExpansionLimits{}, false);
+    TdomEntityExpander expander(declaredIn(this), TdomExpansionLimits{}, false);
     WideString result;
     switch (expander.expandEntity(name, result)) {
         case TdomExpansionResult::Ok: text = std::move(result); return;
@@ -134,68 +138,9 @@ void TdomASModelCollection::normalizeAttributeValue(const TdomASAttributeDecl* a
     errorKind = 0;
     value.clear();
     if (!attrDecl) return;
-    const WideString& in = attrDecl->getDefaultValue();
-    // The checks of each entity reached, in order: undeclared 66, external 36, unusable 61,
-    // "<" in its value 53. A value with "<" is handed to the engine as unusable and told
-    // apart by the flag.
-    bool lessThan = false;
-    TdomEntityExpander expander(
-        [this, &lessThan](const WideString& n, bool, TdomEntityFacts& facts) {
-            TdomASEntityDecl* d = findEntityDecl(n);
-            if (!d) return false;
-            fillFacts(d, facts);
-            if (!facts.external && facts.state == AS_USABLE && facts.literalValue.find(u'<') != WideString::npos) {
-                lessThan = true;
-                facts.state = AS_UNUSABLE;
-            }
-            return true;
-        },
-        TdomExpansionLimits{}, false);
     WideString out;
-    out.reserve(in.size());
-    auto whiteToSpace = [&out](std::u16string_view s) {
-        for (char16_t c : s) out += (c == u'\t' || c == u'\n' || c == u'\r') ? u' ' : c;
-    };
-    size_t i = 0;
-    while (i < in.size()) {
-        size_t amp = in.find(u'&', i);
-        if (amp == WideString::npos) amp = in.size();
-        whiteToSpace(std::u16string_view(in).substr(i, amp - i));
-        if (amp == in.size()) break;
-        size_t semi = in.find(u';', amp + 1);
-        if (semi == WideString::npos) {
-            errorKind = 66;
-            return;
-        }
-        std::u16string_view ref = std::u16string_view(in).substr(amp, semi - amp + 1);
-        if (ref.size() > 2 && ref[1] == u'#') {
-            try {
-                out += XmlCharRefToStr(ref);
-            } catch (const Exception&) {
-                errorKind = 66;
-                return;
-            }
-        } else {
-            WideString name(ref.substr(1, ref.size() - 2));
-            if (!IsXmlName(name)) {
-                errorKind = 66;
-                return;
-            }
-            WideString text;
-            switch (expander.expandEntity(name, text)) {
-                case TdomExpansionResult::Ok: whiteToSpace(text); break;
-                case TdomExpansionResult::Undeclared: errorKind = 66; return;
-                case TdomExpansionResult::Unparsed:
-                case TdomExpansionResult::External: errorKind = 36; return;
-                case TdomExpansionResult::Unresolvable:
-                case TdomExpansionResult::Unusable: errorKind = lessThan ? 53 : 61; return;
-                case TdomExpansionResult::Circular:
-                case TdomExpansionResult::TooLarge: errorKind = 62; return;
-            }
-        }
-        i = semi + 1;
-    }
-    value = std::move(out);
+    errorKind = NormalizeDeclaredValue(attrDecl->getDefaultValue(), declaredIn(this), nullptr, out);
+    if (errorKind == 0) value = std::move(out);
 }
 
 // ---------------------------------------------------------------- entity tests
@@ -269,16 +214,16 @@ bool TdomASModelCollection::validate() {
             if (e->getContentType() != AS_CONTENT_MIXED) continue;
             TdomASContentModel* cm = e->getContentModel();
             if (!cm || cm->getListOperator() != AS_CHOICE) {
-                if (!report(22, e)) return false;
+                if (!report(ET_MIXED_CONTENT_MISMATCH, e)) return false;
                 continue;
             }
             std::unordered_set<WideString> seen;
             for (int j = 0; j < cm->getSubModelCount(); ++j) {
                 TdomASContentModel* sub = cm->getSubModel(j);
                 if (sub->getListOperator() != AS_ELEMENT_NAME) {
-                    if (!report(22, e)) return false;
+                    if (!report(ET_MIXED_CONTENT_MISMATCH, e)) return false;
                 } else if (!seen.insert(sub->getName()).second) {
-                    if (!report(12, e)) return false;
+                    if (!report(ET_DUPLICATE_NAME_IN_MIXED_CONTENT, e)) return false;
                 }
             }
         }
@@ -289,7 +234,7 @@ bool TdomASModelCollection::validate() {
         for (int i = 0; i < entities.getLength(); ++i) {
             auto* d = static_cast<TdomASEntityDecl*>(entities.item(i));
             if (!d->getNotationName().empty() && !findNotationDecl(d->getNotationName()))
-                if (!report(31, d)) return false;
+                if (!report(ET_UNDECLARED_NOTATION_NAME, d)) return false;
         }
     }
     // 3. Attribute declarations by type.
@@ -323,13 +268,15 @@ bool TdomASModelCollection::validate() {
                 if (type == AS_NOTATION_DATATYPE) {
                     const TdomWideStringList& list = a->getEnumeration();
                     for (int t = 0; t < list.getCount(); ++t)
-                        if (!findNotationDecl(list.Get(t)) && !report(31, a)) return false;
-                    if (!checkRepeats(a, 15)) return false;
-                    if (!withNotation.insert(e->getName()).second && !report(14, a)) return false;
-                    if (declaredEmpty(e->getName()) && !report(26, a)) return false;
+                        if (!findNotationDecl(list.Get(t)) && !report(ET_UNDECLARED_NOTATION_NAME, a)) return false;
+                    if (!checkRepeats(a, ET_DUPLICATE_NOTATION_TOKEN)) return false;
+                    if (!withNotation.insert(e->getName()).second && !report(ET_DUPLICATE_NOTATION_ATTRIBUTE, a))
+                        return false;
+                    if (declaredEmpty(e->getName()) && !report(ET_NOTATION_ON_EMPTY_ELEMENT, a)) return false;
                 } else if (type == AS_ID_DATATYPE) {
-                    if (!withId.insert(e->getName()).second && !report(10, a)) return false;
-                    if (a->getDefaultDecl() != AS_IMPLIED && a->getDefaultDecl() != AS_REQUIRED && !report(18, a))
+                    if (!withId.insert(e->getName()).second && !report(ET_DUPLICATE_ID_ATTRIBUTE, a)) return false;
+                    if (a->getDefaultDecl() != AS_IMPLIED && a->getDefaultDecl() != AS_REQUIRED &&
+                        !report(ET_ID_NEITHER_IMPLIED_NOR_REQUIRED, a))
                         return false;
                 } else if (type >= AS_IDREF_DATATYPE && type <= AS_NMTOKENS_DATATYPE) {
                     TXmlErrorType kind = 0;
@@ -350,10 +297,11 @@ bool TdomASModelCollection::validate() {
                                 default: good = IsXmlNmtokens(v); break;
                             }
                         }
-                        if (!good && !report(5, a)) return false;
+                        if (!good && !report(ET_ATTRIBUTE_TYPE_MISMATCH, a)) return false;
                     }
                     // Enumerations (type 7) get the repeat check too.
-                    if ((type == AS_NMTOKEN_DATATYPE || type == AS_NMTOKENS_DATATYPE) && !checkRepeats(a, 9))
+                    if ((type == AS_NMTOKEN_DATATYPE || type == AS_NMTOKENS_DATATYPE) &&
+                        !checkRepeats(a, ET_DUPLICATE_ENUMERATION_TOKEN))
                         return false;
                 }
             }

@@ -91,13 +91,6 @@ bool TdomASSchemaQuery::hasNotationDecl(const WideString& name) const {
     return collection_.findNotationDecl(name) != nullptr;
 }
 
-uint8_t TdomASSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const {
-    if (!decl.declaration) return TdomSchemaQuery::normalizeAttributeValue(decl, value);
-    TXmlErrorType kind = 0;
-    collection_.normalizeAttributeValue(static_cast<const TdomASAttributeDecl*>(decl.declaration), kind, value);
-    return static_cast<uint8_t>(kind);
-}
-
 // ---- element content ------------------------------------------------------------------------
 
 namespace {
@@ -136,7 +129,7 @@ bool TdomASSchemaQuery::validateElementContent(TdomElement* element) {
     if (!hasModels()) return true;
     TdomASElementDecl* decl = elementDecl(element->getTagNameRef());
     if (!decl) {
-        element->sendErrorNotification(20, element);
+        element->sendErrorNotification(ET_ELEMENT_DECLARATION_NOT_FOUND, element);
         return false;
     }
     const uint8_t type = decl->getContentType();
@@ -149,7 +142,7 @@ bool TdomASSchemaQuery::validateElementContent(TdomElement* element) {
             return empty;
         });
         if (empty) return true;
-        element->sendErrorNotification(19, element);
+        element->sendErrorNotification(ET_EMPTY_ELEMENT_NOT_EMPTY, element);
         return false;
     }
     if (type != AS_CONTENT_ELEMENT && type != AS_CONTENT_MIXED) return true;
@@ -176,14 +169,14 @@ bool TdomASSchemaQuery::validateElementContent(TdomElement* element) {
         return true;
     });
     if (otherContent) {
-        element->sendErrorNotification(21, element);
+        element->sendErrorNotification(ET_ELEMENT_CONTENT_MISMATCH, element);
         return false;
     }
     TdomASContentModel* model = decl->getContentModel();
     if (mixed && (!model || model->getSubModelCount() == 0)) {
         // (#PCDATA): no element type is allowed.
         if (names.empty()) return true;
-        element->sendErrorNotification(21, element);
+        element->sendErrorNotification(ET_ELEMENT_CONTENT_MISMATCH, element);
         return false;
     }
     if (!model) throw EParserException(msg::kInternalParserErrorDot);
@@ -191,11 +184,11 @@ bool TdomASSchemaQuery::validateElementContent(TdomElement* element) {
     bool error = false;
     bool matched = model->testChildNames(names, index, error);
     if (error) {
-        element->sendErrorNotification(25, element);
+        element->sendErrorNotification(ET_NONDETERMINISTIC_CONTENT_MODEL, element);
         return false;
     }
     if (!matched || index < names.size()) {
-        element->sendErrorNotification(21, element);
+        element->sendErrorNotification(ET_ELEMENT_CONTENT_MISMATCH, element);
         return false;
     }
     return true;
@@ -204,8 +197,6 @@ bool TdomASSchemaQuery::validateElementContent(TdomElement* element) {
 // ---- building the models --------------------------------------------------------------------
 
 namespace {
-
-constexpr TXmlErrorType kExternalSubsetNotFound = 24;
 
 /// A model made by the implementation, appended to the collection and filled by read(); a
 /// failed read (any exception) frees it again. False when it failed.
@@ -250,7 +241,7 @@ bool TdomASSchemaQuery::buildFromDeclaration(TdomDocument* document) {
     TXmlParserAction action = PARSER_NONE;
     impl->doExternalParsedEntity(location, publicId, systemId, stream, action);
     if (action == PARSER_NONE) {
-        TdomError error(kExternalSubsetNotFound, -1, -1, -1, -1, -1, location, document, nullptr, nullptr,
+        TdomError error(ET_EXTERNAL_SUBSET_NOT_FOUND, -1, -1, -1, -1, -1, location, document, nullptr, nullptr,
                         WideString());
         impl->handleError(document, &error);  // the answer does not matter: the build failed
         return false;

@@ -24,7 +24,6 @@ public:
     void getAttributeDecls(const WideString& elementName, std::vector<TdomAttrDeclInfo>& decls) const override;
     bool lookupEntity(const WideString& name, bool resolve, TdomEntityFacts& facts) const override;
     bool hasNotationDecl(const WideString& name) const override;
-    uint8_t normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const override;
     /// Kind 20 for an element type without declaration (in a document with models), 19 for a
     /// non-empty EMPTY element, 21 for content that does not match, 25 for a model that is not
     /// deterministic. Strict mixed content: EParserException.

@@ -267,7 +267,7 @@ TdomCustomCMEntDecl* TdomCustomCMIEObject::findEntityDeclaration(const WideStrin
 
 void TdomCustomCMIEObject::resolveParameterEntity(const WideString& name, WideString& text, uint8_t& errorKind) {
     text.clear();
-    errorKind = 27;
+    errorKind = ET_PARAMETER_ENTITY_DECLARATION_NOT_FOUND;
     const TdomCustomCMEntDecl* decl = nullptr;
     for (TdomCMNode* child : children_) {
         if (child->getNodeType() != ntCMParameterEntityDeclaration || child->nameRef() != name) continue;
@@ -371,9 +371,9 @@ bool TdomCMAttrDefinition::validate() {
     bool ok = true;
     if (attType_ == u"ID" && defaultDecl_ != u"#REQUIRED" && defaultDecl_ != u"#IMPLIED") {
         ok = false;
-        if (!sendErrorNotification(18, this)) return false;
+        if (!sendErrorNotification(ET_ID_NEITHER_IMPLIED_NOR_REQUIRED, this)) return false;
     }
-    uint8_t repeatKind = attType_ == u"NOTATION" ? 15 : 9;
+    uint8_t repeatKind = attType_ == u"NOTATION" ? ET_DUPLICATE_NOTATION_TOKEN : ET_DUPLICATE_ENUMERATION_TOKEN;
     std::unordered_set<WideString> tokens;
     for (TdomCMNode* token : children_) {
         if (tokens.insert(token->nameRef()).second) continue;

@@ -2,9 +2,11 @@
 // entities already answered, so hostile declarations cost time linear in their size.
 #include "XmlDomEntityExpansion.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "XmlChars.h"
+#include "XmlErrorKinds.h"
 
 namespace xmldom {
 
@@ -99,10 +101,7 @@ std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value) {
 TdomEntityExpander::TdomEntityExpander(TdomEntityLookup lookup, TdomExpansionLimits limits, bool allowExternal)
     : lookup_(std::move(lookup)), limits_(limits), allowExternal_(allowExternal) {}
 
-bool TdomEntityExpander::charge(size_t n) {
-    produced_ += n;
-    return produced_ <= limits_.maxChars;
-}
+bool TdomEntityExpander::charge(size_t n) { return budget_->charge(n); }
 
 TdomExpansionResult TdomEntityExpander::expandEntity(const WideString& name, WideString& text) {
     text.clear();
@@ -114,6 +113,23 @@ TdomExpansionResult TdomEntityExpander::expandEntity(const WideString& name, Wid
     TdomExpansionResult r = build(name, 0);
     if (r == TdomExpansionResult::Ok) text = done_[name];
     return r;
+}
+
+TdomExpansionResult TdomEntityExpander::appendEntity(const WideString& name, WideString& out) {
+    WideString predefined;
+    if (predefinedText(name, predefined)) {
+        out += predefined;
+        return TdomExpansionResult::Ok;
+    }
+    TdomExpansionResult r = build(name, 0);
+    if (r != TdomExpansionResult::Ok) return r;
+    const WideString& text = done_[name];
+    if (!charge(text.size())) {
+        failedName_ = name;
+        return TdomExpansionResult::TooLarge;
+    }
+    out += text;
+    return TdomExpansionResult::Ok;
 }
 
 TdomExpansionResult TdomEntityExpander::expandText(std::u16string_view literal, WideString& text) {
@@ -157,6 +173,7 @@ TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntity
 TdomExpansionResult TdomEntityExpander::build(const WideString& name, int depth) {
     if (done_.count(name)) return TdomExpansionResult::Ok;
     failedName_ = name;
+    if (budget_->spent()) return TdomExpansionResult::TooLarge;
     if (depth > limits_.maxDepth) return TdomExpansionResult::TooLarge;
     if (onPath_[name]) return TdomExpansionResult::Circular;
     TdomEntityFacts facts;
@@ -243,6 +260,104 @@ TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideStr
         if (enter(ref, result)) return result;
     }
     return TdomEntityTestResult::NoHit;
+}
+
+TdomEntityTestResult TdomEntityTestMemo::test(TdomEntityTestKind kind, const WideString& entity, bool ignoreUndeclared,
+                                               const TdomEntityLookup& lookup) {
+    auto& answers = answers_[static_cast<size_t>(kind)][ignoreUndeclared ? 1 : 0];
+    auto it = answers.find(entity);
+    if (it == answers.end())
+        it = answers.emplace(entity, TestEntityReferences(kind, entity, ignoreUndeclared, lookup)).first;
+    return it->second;
+}
+
+namespace {
+
+char16_t blankToSpace(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c; }
+
+}  // namespace
+
+TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntityExpander& expander, WideString& out) {
+    TdomLiteralOutcome outcome;
+    expander.budget().credit(literal.size());
+    out.reserve(out.size() + literal.size());
+    size_t i = 0;
+    while (i < literal.size()) {
+        const size_t amp = std::min(literal.find(u'&', i), literal.size());
+        for (; i < amp; ++i) out.push_back(blankToSpace(literal[i]));
+        if (amp == literal.size()) break;
+        const size_t semi = literal.find(u';', amp + 1);
+        if (semi == std::u16string_view::npos) {
+            outcome.fault = TdomLiteralFault::Malformed;
+            return outcome;
+        }
+        const std::u16string_view reference = literal.substr(amp, semi - amp + 1);
+        if (reference.size() > 1 && reference[1] == u'#') {
+            try {
+                out += XmlCharRefToStr(reference);
+            } catch (const EConvertError&) {
+                outcome.fault = TdomLiteralFault::BadReference;
+                outcome.reference = WideString(reference);
+                return outcome;
+            }
+        } else {
+            WideString name(reference.substr(1, reference.size() - 2));
+            if (!IsXmlName(name)) {
+                outcome.fault = TdomLiteralFault::BadReference;
+                outcome.reference = std::move(name);
+                return outcome;
+            }
+            const size_t from = out.size();
+            TdomExpansionResult r = expander.appendEntity(name, out);
+            if (r != TdomExpansionResult::Ok) {
+                outcome.fault = TdomLiteralFault::Expansion;
+                outcome.expansion = r;
+                outcome.reference = std::move(name);
+                return outcome;
+            }
+            for (size_t k = from; k < out.size(); ++k) out[k] = blankToSpace(out[k]);
+        }
+        i = semi + 1;
+    }
+    return outcome;
+}
+
+uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup& lookup, TdomExpansionBudget* budget,
+                               WideString& out) {
+    // A usable entity whose value holds "<" is handed to the expansion as unusable and told
+    // apart by the flag. External entities are refused whatever their state, so nothing is
+    // fetched.
+    bool lessThan = false;
+    TdomEntityExpander expander(
+        [&lookup, &lessThan](const WideString& name, bool, TdomEntityFacts& facts) {
+            if (!lookup(name, false, facts)) return false;
+            if (!facts.external && facts.state == 2 && facts.literalValue.find(u'<') != WideString::npos) {
+                lessThan = true;
+                facts.state = 1;
+            }
+            return true;
+        },
+        TdomExpansionLimits{}, false);
+    expander.shareBudget(budget);
+    out.clear();
+    const TdomLiteralOutcome outcome = ExpandAttributeLiteral(value, expander, out);
+    switch (outcome.fault) {
+        case TdomLiteralFault::None: return ET_NONE;
+        case TdomLiteralFault::Malformed:
+        case TdomLiteralFault::BadReference: return ET_INVALID_ATTLIST_DECLARATION;
+        case TdomLiteralFault::Expansion: break;
+    }
+    switch (outcome.expansion) {
+        case TdomExpansionResult::Ok:
+        case TdomExpansionResult::Undeclared: return ET_INVALID_ATTLIST_DECLARATION;
+        case TdomExpansionResult::Unparsed:
+        case TdomExpansionResult::External: return ET_ATTRIBUTE_REFERS_TO_EXTERNAL_ENTITY;
+        case TdomExpansionResult::Unresolvable:
+        case TdomExpansionResult::Unusable: return lessThan ? ET_LT_IN_REPLACEMENT_TEXT : ET_NO_PROPER_MARKUP_REFERENCED;
+        case TdomExpansionResult::Circular:
+        case TdomExpansionResult::TooLarge: return ET_RECURSIVE_REFERENCE;
+    }
+    return ET_INVALID_ATTLIST_DECLARATION;
 }
 
 WideString CollapseSpaces(std::u16string_view value) {

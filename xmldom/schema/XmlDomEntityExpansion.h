@@ -1,10 +1,12 @@
 // Expansion of general entities against a budget: literal values cut into parts, replacement
-// texts built once per entity and call, circular and over-deep paths refused, and the entity
-// tests (external, unparsed, less-than ...) answered in one pass with memory of what is known.
+// texts built once per entity and call, circular and over-deep paths refused, the entity tests
+// (external, unparsed, less-than ...) answered in one pass with memory of what is known, and the
+// one walk of attribute literals that resolving and normalizing attribute values share.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -41,6 +43,38 @@ struct TdomExpansionLimits {
     int maxDepth = 256;            ///< entities open at once
 };
 
+/// Characters that expansion may produce, shared by every expansion that draws on it: a fixed
+/// amount, and a multiple of the source text whose references were expanded, so that a long
+/// document may expand more than a short one, but no text many times its own length. Once a
+/// charge does not fit, the budget is spent and every later charge fails at once.
+class TdomExpansionBudget {
+public:
+    /// Characters of expansion allowed for each character of expanded source text.
+    static constexpr size_t kPerSourceChar = 10;
+
+    explicit TdomExpansionBudget(size_t limit = TdomExpansionLimits{}.maxChars) : limit_(limit) {}
+
+    /// Source text of n characters is being expanded: the limit grows with it.
+    void credit(size_t n) { limit_ += kPerSourceChar * n; }
+
+    /// Takes n characters; false (and spent from then on) when they do not fit.
+    bool charge(size_t n) {
+        if (spent_ || n > limit_ - used_) {
+            spent_ = true;
+            return false;
+        }
+        used_ += n;
+        return true;
+    }
+    bool spent() const { return spent_; }
+    size_t used() const { return used_; }
+
+private:
+    size_t limit_;
+    size_t used_ = 0;
+    bool spent_ = false;
+};
+
 /// Outcome of an expansion.
 enum class TdomExpansionResult : uint8_t {
     Ok,
@@ -61,12 +95,19 @@ public:
     /// The replacement text of entity `name`, references expanded. The five predefined names
     /// give their characters.
     TdomExpansionResult expandEntity(const WideString& name, WideString& text);
+    /// Appends the replacement text of entity `name` to out, charging it to the budget (the
+    /// text of an entity built before is charged again at each reference).
+    TdomExpansionResult appendEntity(const WideString& name, WideString& out);
     /// A literal text with its references expanded (character references to characters).
     TdomExpansionResult expandText(std::u16string_view literal, WideString& text);
     /// The name at which the last failure happened.
     const WideString& failedName() const { return failedName_; }
-    /// Characters produced so far by this call.
-    size_t producedChars() const { return produced_; }
+    /// Characters charged so far to the budget in use.
+    size_t producedChars() const { return budget_->used(); }
+    /// Draws on a budget shared with other expansions (not owned) instead of its own.
+    void shareBudget(TdomExpansionBudget* budget) { budget_ = budget ? budget : &ownBudget_; }
+    /// The budget in use.
+    TdomExpansionBudget& budget() const { return *budget_; }
     /// References to the five predefined entities inside replacement texts stay references
     /// ("&lt;" as written) instead of becoming their characters: for text parsed as content.
     void setKeepPredefinedReferences(bool value) { keepPredefined_ = value; }
@@ -80,7 +121,8 @@ private:
     TdomExpansionLimits limits_;
     bool allowExternal_;
     bool keepPredefined_ = false;
-    size_t produced_ = 0;
+    TdomExpansionBudget ownBudget_;
+    TdomExpansionBudget* budget_ = &ownBudget_;
     WideString failedName_;
     std::unordered_map<WideString, WideString> done_;  ///< replacement texts built in this call
     std::unordered_map<WideString, bool> onPath_;
@@ -97,6 +139,53 @@ enum class TdomEntityTestResult : uint8_t { NoHit, Hit, Undeclared };
 /// the circular test and end the walk of the others as no hit on that branch.
 TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideString& entity, bool ignoreUndeclared,
                                           const TdomEntityLookup& lookup, WideString* undeclaredName = nullptr);
+
+/// The answers of the entity tests within one run: each test of each entity is walked once,
+/// however many references ask for it.
+class TdomEntityTestMemo {
+public:
+    TdomEntityTestResult test(TdomEntityTestKind kind, const WideString& entity, bool ignoreUndeclared,
+                              const TdomEntityLookup& lookup);
+
+private:
+    std::unordered_map<WideString, TdomEntityTestResult> answers_[5][2];
+};
+
+/// One operation on a document's entities (a validation, a resolution of references, one
+/// attribute literal): the budget its expansions share and the entity tests it answered.
+struct TdomExpansionRun {
+    TdomExpansionBudget budget;
+    TdomEntityTestMemo tests;
+    std::unique_ptr<TdomEntityExpander> literals;  ///< builds entities for attribute literals
+};
+
+/// How the walk of an attribute literal ended.
+enum class TdomLiteralFault : uint8_t {
+    None,
+    Malformed,     ///< an "&" that no ";" closes
+    BadReference,  ///< a character reference that gives no character, or a body that is no name
+    Expansion,     ///< the entity could not be expanded (see the outcome's expansion result)
+};
+
+struct TdomLiteralOutcome {
+    TdomLiteralFault fault = TdomLiteralFault::None;
+    TdomExpansionResult expansion = TdomExpansionResult::Ok;
+    WideString reference;  ///< the reference at fault: the name, or the whole character reference
+};
+
+/// The walk of attribute literals: tab, line feed and carriage return become spaces; a
+/// character reference becomes its character; an entity reference becomes the expander's
+/// replacement text (the five predefined names their characters, declared or not, as XML wants
+/// any declaration of them to mean the same) with its blanks made spaces,
+/// charged to the expander's budget. Stops at the first fault; out then holds what came before.
+TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntityExpander& expander, WideString& out);
+
+/// A declared default value normalized by that walk, with external references refused:
+/// returns 0 or the error kind of the first fault: 66 malformed or undeclared reference, 36 an
+/// external or unparsed entity, 53 an entity whose value holds "<", 61 another unusable or
+/// unresolved entity, 62 a circular reference or an expansion past its budget.
+uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup& lookup, TdomExpansionBudget* budget,
+                               WideString& out);
 
 /// The value of a non-CDATA attribute: runs of spaces become one, leading and trailing ones go.
 WideString CollapseSpaces(std::u16string_view value);

@@ -5,6 +5,7 @@
 
 #include "XmlChars.h"
 #include "XmlDomDocument.h"
+#include "XmlErrorKinds.h"
 
 namespace xmldom {
 
@@ -28,61 +29,14 @@ TdomEntityLookup TdomSchemaQuery::entityLookup() const {
     };
 }
 
-namespace {
-
-uint8_t kindOf(TdomExpansionResult r) {
-    switch (r) {
-        case TdomExpansionResult::Ok: return 0;
-        case TdomExpansionResult::Undeclared: return 66;
-        case TdomExpansionResult::External: return 36;
-        case TdomExpansionResult::Unparsed: return 63;
-        case TdomExpansionResult::Unresolvable:
-        case TdomExpansionResult::Unusable: return 61;
-        case TdomExpansionResult::Circular:
-        case TdomExpansionResult::TooLarge: return 62;
-    }
-    return 66;
-}
-
-}  // namespace
-
 uint8_t TdomSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const {
-    // One expansion for the whole value: its budget bounds what nested entities may produce.
-    static const WideString kEmpty;
-    const WideString& text = decl.defaultValue ? *decl.defaultValue : kEmpty;
-    TdomEntityLookup lookup = entityLookup();
-    TdomEntityExpander expander(lookup, TdomExpansionLimits{}, false);
-    WideString out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        char16_t c = text[i];
-        if (c != u'&') {
-            out.push_back(c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c);
-            ++i;
-            continue;
-        }
-        size_t semi = text.find(u';', i + 1);
-        if (semi == WideString::npos) return 66;
-        std::u16string_view body = std::u16string_view(text).substr(i + 1, semi - i - 1);
-        if (!body.empty() && body[0] == u'#') {
-            std::vector<TdomEntityPart> parts = CutLiteralValue(std::u16string_view(text).substr(i, semi - i + 1));
-            if (parts.size() != 1 || parts[0].kind != TdomEntityPart::CharRef) return 66;
-            out += parts[0].text;
-        } else {
-            WideString name(body);
-            if (!IsXmlName(name)) return 66;
-            WideString sub;
-            if (uint8_t kind = kindOf(expander.expandEntity(name, sub))) return kind;
-            if (!IsXmlPredefinedEntityName(name) &&
-                TestEntityReferences(TdomEntityTestKind::LessThan, name, true, lookup) == TdomEntityTestResult::Hit)
-                return 53;
-            for (char16_t s : sub) out.push_back(s == u'\t' || s == u'\n' || s == u'\r' ? u' ' : s);
-        }
-        i = semi + 1;
-    }
-    value = std::move(out);
-    return 0;
+    TdomExpansionScope scope(*this);
+    TdomExpansionBudget& budget = scope.run().budget;
+    const uint8_t kind = NormalizeDeclaredValue(
+        decl.defaultValue ? std::u16string_view(*decl.defaultValue) : std::u16string_view(), entityLookup(), &budget,
+        value);
+    // Past the run's budget the report is that of content past it.
+    return kind == ET_RECURSIVE_REFERENCE && budget.spent() ? ET_UNRESOLVABLE_ENTITY_REFERENCE : kind;
 }
 
 }  // namespace xmldom

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "XmlDomEntityExpansion.h"
@@ -58,10 +59,9 @@ public:
     virtual bool lookupEntity(const WideString& name, bool resolve, TdomEntityFacts& facts) const;
     /// Whether a notation of that name is declared.
     virtual bool hasNotationDecl(const WideString& name) const;
-    /// Normalized declared default value; returns an error kind (0: none): 66 malformed or
-    /// undeclared reference, 36 external entity, 61 unusable entity, 53 "<" in a replacement
-    /// text. Expansion runs against one budget, so hostile declarations cost bounded work.
-    virtual uint8_t normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const;
+    /// Normalized declared default value (NormalizeDeclaredValue); returns an error kind (0:
+    /// none). Expansion draws on the budget of the run in force, or on one of its own.
+    uint8_t normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const;
     /// Checks the element's children against its declaration's content type, reporting each
     /// violation through the element; false when something was reported. No declaration: true.
     virtual bool validateElementContent(TdomElement* element);
@@ -72,6 +72,46 @@ public:
 
     /// The entity look-up of the expansion engine, bound to this query.
     TdomEntityLookup entityLookup() const;
+
+    /// The expansion run in force (see TdomExpansionScope), or nil.
+    TdomExpansionRun* activeRun() const { return run_; }
+
+private:
+    friend class TdomExpansionScope;
+    mutable TdomExpansionRun* run_ = nullptr;
+};
+
+/// Opens an expansion run on a document's schema query for the scope's life, unless one is
+/// open already: every expansion of the document's entities inside it (content, attribute
+/// values, declared defaults) draws on one budget, and each entity test is answered once.
+class TdomExpansionScope {
+public:
+    explicit TdomExpansionScope(const TdomSchemaQuery& schema) : schema_(schema) {
+        if (schema_.run_) return;
+        own_.emplace();
+        schema_.run_ = &*own_;
+    }
+    ~TdomExpansionScope() {
+        if (own_) schema_.run_ = nullptr;
+    }
+    TdomExpansionScope(const TdomExpansionScope&) = delete;
+    TdomExpansionScope& operator=(const TdomExpansionScope&) = delete;
+
+    TdomExpansionRun& run() const { return *schema_.run_; }
+    /// The run's expander of attribute literals: each entity built once per run, every
+    /// reference charged to the run's budget.
+    TdomEntityExpander& literals() const {
+        TdomExpansionRun& r = run();
+        if (!r.literals) {
+            r.literals = std::make_unique<TdomEntityExpander>(schema_.entityLookup());
+            r.literals->shareBudget(&r.budget);
+        }
+        return *r.literals;
+    }
+
+private:
+    const TdomSchemaQuery& schema_;
+    std::optional<TdomExpansionRun> own_;
 };
 
 }  // namespace xmldom

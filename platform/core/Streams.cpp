@@ -71,8 +71,15 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-    const int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
-    if (std::fseek(FFile, offset, whence) != 0) std::fseek(FFile, 0, SEEK_SET);
+    // The target is worked out here, so that one before the start clamps to 0 as in the other
+    // streams; a seek the file refuses leaves the position where it was.
+    const int64_t here = std::ftell(FFile);
+    int64_t base = origin == soBeginning ? 0 : here;
+    if (origin == soEnd) {
+        if (std::fseek(FFile, 0, SEEK_END) != 0) return here;
+        base = std::ftell(FFile);
+    }
+    if (std::fseek(FFile, std::max<int64_t>(0, base + offset), SEEK_SET) != 0) std::fseek(FFile, here, SEEK_SET);
     return std::ftell(FFile);
 }
 

@@ -34,6 +34,10 @@ TEST(Streams, FilesOpenWhateverTheirLetterCase) {
     }
     TFileStream in((dir / "enpdi1.tif").string(), fmOpenRead);
     EXPECT_EQ(in.Size(), 3);
+    // A seek before the start stops at 0, as in memory; one past the end is the file's to allow.
+    EXPECT_EQ(in.Seek(2, soBeginning), 2);
+    EXPECT_EQ(in.Seek(-10, soCurrent), 0);
+    EXPECT_EQ(in.Seek(-1, soEnd), 2);
     try {
         TFileStream missing((dir / "none.tif").string(), fmOpenRead);
         FAIL();

@@ -1,5 +1,6 @@
 // Byte streams of the class library: the abstract stream with its raising reads and writes, a
-// file stream and a memory stream. Picture classes and the image readers load through them.
+// file stream and a memory stream. Picture classes, the image readers and the XML library
+// read and write through them.
 #pragma once
 
 #include "Exceptions.h"
@@ -21,6 +22,8 @@ public:
     virtual int64_t Write(const void* buffer, int64_t count) = 0;
     /// New position; seeking before the start clamps to 0.
     virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+    /// Sets the size; a stream that cannot change its size ignores it.
+    virtual void SetSize(int64_t) {}
 
     int64_t Position() { return Seek(0, soCurrent); }
     void SetPosition(int64_t pos) { Seek(pos, soBeginning); }
@@ -38,7 +41,8 @@ constexpr unsigned fmCreate = 0xFF00;
 
 /// A file on disk. Opening for reading finds the file whatever the letter case of its last
 /// path component. Raises EFOpenError `Cannot open file "<name>". <reason>` or EFCreateError
-/// `Cannot create file "<name>". <reason>`.
+/// `Cannot create file "<name>". <reason>`. A seek the file refuses leaves the position
+/// where it was.
 class TFileStream : public TStream {
 public:
     TFileStream(const std::string& fileName, unsigned mode);
@@ -67,7 +71,7 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     int64_t Size() override { return static_cast<int64_t>(FData.size()); }
 
-    void SetSize(int64_t size);
+    void SetSize(int64_t size) override;
     void Clear() { FData.clear(); FPosition = 0; }
     const uint8_t* Memory() const { return FData.data(); }
     uint8_t* Memory() { return FData.data(); }
