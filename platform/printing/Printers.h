@@ -95,5 +95,8 @@ private:
 /// The printer object of the program, created on first use with the CUPS printers and the PDF
 /// printer (the CUPS default printer selected, else the PDF printer).
 TPrinter* Printer();
+/// False when CUPS can list no printer at all here (no scheduler to ask, no DNS-SD browsing), so
+/// the toolkit's print support need not be loaded.
+bool CupsPrintersPossible();
 /// Replaces the program's printer object; returns the former one.
 std::unique_ptr<TPrinter> SetPrinter(std::unique_ptr<TPrinter> printer);

@@ -50,6 +50,27 @@ TEST(Printer, WithoutPrintersEveryUseRaises) {
     printer.Canvas().TextWidth("measures without a printer");
 }
 
+// The print support is skipped only where CUPS can list nothing; a server named in the environment
+// or a client.conf in the home folder is enough for printers to exist.
+TEST(Printer, ANamedCupsServerKeepsThePrintSupport) {
+    const char* server = std::getenv("CUPS_SERVER");
+    const std::string savedServer = server ? server : "";
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("cupshome." + std::to_string(getpid()));
+    std::filesystem::create_directories(dir / ".cups");
+    std::ofstream(dir / ".cups" / "client.conf") << "ServerName printhost\n";
+    setenv("HOME", dir.c_str(), 1);
+    unsetenv("CUPS_SERVER");
+    EXPECT_TRUE(CupsPrintersPossible());
+    setenv("HOME", "/nonexistent", 1);
+    setenv("CUPS_SERVER", "/nonexistent/cups.sock", 1);
+    EXPECT_TRUE(CupsPrintersPossible());
+    if (server) setenv("CUPS_SERVER", savedServer.c_str(), 1); else unsetenv("CUPS_SERVER");
+    if (home) setenv("HOME", savedHome.c_str(), 1); else unsetenv("HOME");
+    std::filesystem::remove_all(dir);
+}
+
 TEST(Printer, SelectingAPrinterLoadsItsDefaults) {
     std::vector<TRecordingPrinter*> rec;
     auto printer = WithRecorders(rec, 2);
