@@ -497,6 +497,31 @@ TEST_F(FromDtd, NamespaceAwareElementsGetTheirDefaults) {
     EXPECT_EQ(validate(doc), Kinds{});
 }
 
+TEST_F(FromDtd, DefaultsWithEscapedCharactersKeepTheirValue) {
+    // The defaulted attribute holds a literal form of the normalized value: it reads back to
+    // that value, validates, and is written out as well-formed text.
+    const WideString subset =
+        u"<!DOCTYPE r [<!ELEMENT r EMPTY><!ATTLIST r a CDATA 'x&amp;y' b CDATA '&lt;&#38;&#60;&quot;&#9;'>]>";
+    TdomDocument* doc = read(subset + u"<r/>");
+    ASSERT_TRUE(doc->buildASModel());
+    EXPECT_EQ(validate(doc), Kinds{});
+    TdomElement* r = doc->getDocumentElement();
+    EXPECT_EQ(r->getAttributeLiteral(u"a"), u"x&y");
+    EXPECT_EQ(r->getAttributeLiteral(u"b"), u"<&<\"\t");
+    EXPECT_TRUE(r->refreshDefaultAttributes(false, false));
+    EXPECT_EQ(r->getAttributeLiteral(u"b"), u"<&<\"\t");
+    EXPECT_EQ(validate(doc), Kinds{});
+    TDomToXmlParser writer;
+    writer.SetDOMImpl(&impl);
+    WideString text;
+    ASSERT_TRUE(writer.writeToWideString(r, text));
+    TdomDocument* again = read(subset + text.substr(1));
+    ASSERT_TRUE(again->buildASModel());
+    EXPECT_EQ(validate(again), Kinds{});
+    EXPECT_EQ(again->getDocumentElement()->getAttributeLiteral(u"b"), u"<&<\"\t");
+    EXPECT_TRUE(again->getDocumentElement()->getAttributeNode(u"b")->getSpecified());
+}
+
 TEST_F(FromDtd, FreedElementsLeaveTheIdMap) {
     TdomDocument* doc = read(u"<!DOCTYPE r [<!ELEMENT r (i*)><!ELEMENT i EMPTY><!ATTLIST i id ID #REQUIRED>]>"
                              u"<r><i id='a'/><i id=' b '/><i id='c'/></r>");
@@ -960,3 +985,4 @@ TEST_F(Declared, AMillionIdsValidate) {
 }
 
 }  // namespace
+

@@ -749,7 +749,8 @@ void TdomElement::addDefaultAttribute(const WideString& name, const WideString& 
     WideString uri;
     if (ns && !namespaceOfDeclaredName(this, name, uri)) return;
     TdomAttr* attr = ns ? ownerDocument_->createAttributeNS(uri, name) : ownerDocument_->createAttribute(name);
-    attr->setNodeValue(value);
+    // Attributes hold their literal form: one that reads back to the normalized value.
+    attr->setNodeValue(AttributeLiteralOf(value));
     attr->setSpecified(false);
     // The content of a kept entity reference is read-only for its users, yet it is content
     // like any other and gets its defaults: the flag is lifted for the insertion.
@@ -845,7 +846,7 @@ bool TdomElement::refreshOwnDefaultAttributes(bool removeFixed) {
         }
         if (present) continue;
         TdomAttr* attr = ownerDocument_->createAttribute(*decl.name);
-        attr->setNodeValue(value);
+        attr->setNodeValue(AttributeLiteralOf(value));
         attr->setSpecified(false);
         setAttributeNode(attr);
     }

@@ -360,6 +360,23 @@ uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup
     return ET_INVALID_ATTLIST_DECLARATION;
 }
 
+WideString AttributeLiteralOf(std::u16string_view value) {
+    WideString out;
+    out.reserve(value.size());
+    for (char16_t c : value) {
+        switch (c) {
+            case u'&': out += u"&amp;"; break;
+            case u'<': out += u"&lt;"; break;
+            case u'"': out += u"&quot;"; break;
+            case u'\t': out += u"&#x9;"; break;
+            case u'\n': out += u"&#xA;"; break;
+            case u'\r': out += u"&#xD;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
 WideString CollapseSpaces(std::u16string_view value) {
     WideString out;
     out.reserve(value.size());

@@ -187,6 +187,11 @@ TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntit
 uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup& lookup, TdomExpansionBudget* budget,
                                WideString& out);
 
+/// A literal that the walk of attribute literals reads back to value: "&", "<" and the double
+/// quote as references, and tab, line feed and carriage return as character references (the
+/// walk would make them spaces). Such a literal can also be written between double quotes.
+WideString AttributeLiteralOf(std::u16string_view value);
+
 /// The value of a non-CDATA attribute: runs of spaces become one, leading and trailing ones go.
 WideString CollapseSpaces(std::u16string_view value);
 
