@@ -780,6 +780,17 @@ TEST_F(Reading, EitherQuoteMayHoldTheOther) {
     EXPECT_TRUE(kinds.empty());
     EXPECT_EQ(utf8(doc->getDocumentElement()->getAttribute(u"b")), "6\" pipe");
     EXPECT_EQ(utf8(doc->getDocumentElement()->getAttribute(u"c")), "it's");
+    // Written out, each value goes between the quote it does not hold (double quotes become
+    // references where it holds both), and the text reads back to the same values.
+    doc->getDocumentElement()->setAttribute(u"e", u"'&quot;\"");
+    const std::string text = written(doc->getDocumentElement());
+    EXPECT_EQ(text, "<a b='6\" pipe' c=\"it's\" d='x&amp;\"y' e=\"'&quot;&quot;\"></a>");
+    TdomDocument* again = read(text);
+    EXPECT_TRUE(kinds.empty());
+    for (const char16_t* name : {u"b", u"c", u"d", u"e"})
+        EXPECT_EQ(again->getDocumentElement()->getAttributeLiteral(name),
+                  doc->getDocumentElement()->getAttributeLiteral(name));
+    impl.freeDocument(again);
     impl.freeDocument(doc);
 }
 

@@ -162,7 +162,7 @@ TEST_F(Writer, DocumentInUtf8WithDoctypeAndNoLineBreaks) {
               "<?xml version=\"1.0\"?>\n<!DOCTYPE checksheet  SYSTEM \"cs.dtd\" >"
               "<checksheet locale=\"en_GB\"><main-body><statement>Oil &amp; filter &lt;5&gt; \"ok\"&#xD;\n"
               "<answer length=\"5\"></answer></statement></main-body>"
-              "<brake-test weight=\"a&b\"c\"></brake-test></checksheet>");
+              "<brake-test weight='a&b\"c'></brake-test></checksheet>");
 }
 
 TEST_F(Writer, ElementWithOnlyAnEmptyTextIsStartAndEndTag) {

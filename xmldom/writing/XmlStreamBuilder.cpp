@@ -207,6 +207,24 @@ bool TXmlStreamBuilder::processStartExtDtd(TXmlCustomReader* Reader, TdomLocator
     XML_PASS_ON(StartExtDtd, p, v, e);
 }
 
+namespace {
+
+/// The quote an attribute's literal value is written between: the double quote, unless the value
+/// holds one (it was read from apostrophes); a value holding both kinds gets its double quotes
+/// written as references into `escaped`, which stays empty otherwise.
+char16_t QuoteOfLiteral(const WideString& value, WideString& escaped) {
+    if (value.find(u'"') == WideString::npos) return u'"';
+    if (value.find(u'\'') == WideString::npos) return u'\'';
+    escaped.reserve(value.size() + 16);
+    for (char16_t c : value) {
+        if (c == u'"') escaped += u"&quot;";
+        else escaped += c;
+    }
+    return u'"';
+}
+
+}  // namespace
+
 bool TXmlStreamBuilder::processStartElement(TXmlCustomReader* Reader, TdomLocator* Locator,
                                             const WideString& tagName, TdomNameValueList* attributes) {
     // The common case (no event assigned) writes straight from the arguments.
@@ -225,20 +243,25 @@ bool TXmlStreamBuilder::processStartElement(TXmlCustomReader* Reader, TdomLocato
         out.putAscii("<");
         out.putUTF8(*tag);
         for (int i = 0; i < count; ++i) {
+            WideString escaped;
+            const char16_t quote = QuoteOfLiteral(list->getValue(i), escaped);
             out.putAscii(" ");
             out.putUTF8(list->getName(i));
-            out.putAscii("=\"");
-            out.putUTF8(list->getValue(i));
-            out.putAscii("\"");
+            out.putAscii(quote == u'"' ? "=\"" : "='");
+            out.putUTF8(escaped.empty() ? list->getValue(i) : escaped);
+            out.putAscii(quote == u'"' ? "\"" : "'");
         }
         out.putAscii(">");
         XML_PASS_ON(StartElement, *tag, list);
     }
     if (!writeTexts(Reader, Locator, {u"<", *tag})) return false;
     for (int i = 0; i < count; ++i) {
-        if (!writeTexts(Reader, Locator, {u" ", list->getName(i), u"=\""})) return false;
-        if (!writeTextWithReferences(Reader, Locator, list->getValue(i))) return false;
-        if (!writeText(Reader, Locator, u"\"")) return false;
+        WideString escaped;
+        const char16_t quote = QuoteOfLiteral(list->getValue(i), escaped);
+        const std::u16string_view open = quote == u'"' ? u"=\"" : u"='";
+        if (!writeTexts(Reader, Locator, {u" ", list->getName(i), open})) return false;
+        if (!writeTextWithReferences(Reader, Locator, escaped.empty() ? list->getValue(i) : escaped)) return false;
+        if (!writeText(Reader, Locator, open.substr(1))) return false;
     }
     if (!writeText(Reader, Locator, u">")) return false;
     XML_PASS_ON(StartElement, *tag, list);
