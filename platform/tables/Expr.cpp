@@ -309,6 +309,7 @@ class Parser {
 
  private:
   static constexpr int kMaxDepth = 64;
+  static constexpr int kMaxOperators = 256;
 
   void Skip() {
     while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t')) ++pos_;
@@ -330,7 +331,9 @@ class Parser {
   }
 
   NodeP Binary(Op op, Expr::Type t, int width, NodeP l, NodeP r) {
-    if (!l || !r) return nullptr;
+    // A chain of operators builds a tree as deep as it is long: bound it, as nesting is bounded,
+    // so that evaluating and freeing the tree never runs out of stack.
+    if (!l || !r || ++operators_ > kMaxOperators) return nullptr;
     NodeP n = MakeNode(op, t, width);
     n->args.push_back(std::move(l));
     n->args.push_back(std::move(r));
@@ -580,6 +583,7 @@ class Parser {
   const Layout& lay_;
   size_t pos_ = 0;
   int depth_ = 0;
+  int operators_ = 0;
 };
 
 }  // namespace

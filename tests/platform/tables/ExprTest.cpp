@@ -140,4 +140,8 @@ TEST(Expr, BadTextsDoNotParse) {
   EXPECT_FALSE(Expr::Parse(deep, r.lay));
   EXPECT_FALSE(Expr::Parse(std::string(5000, '-') + "1", r.lay));
   EXPECT_FALSE(Expr::Parse(std::string(5000, '!') + "FLAG", r.lay));
+  // A long chain of operators nests as deeply as brackets would.
+  std::string chain = "1";
+  for (int i = 0; i < 100000; ++i) chain += "/1";
+  EXPECT_FALSE(Expr::Parse(chain, r.lay));
 }
