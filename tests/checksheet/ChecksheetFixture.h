@@ -55,6 +55,20 @@ protected:
         sqlite3_close(db);
     }
 
+    /// Nineteen further extended-period operations of model range 101 under two headings, so that
+    /// the sample's eight become more than the dialog offers.
+    void AddExtendedPeriodOperations() {
+        std::string sql;
+        auto row = [&](int seq, int heading, int operation) {
+            sql += "INSERT INTO Csstruct VALUES (" + std::to_string(seq) + ", 'GB', 'EN', 0, " + std::to_string(heading) +
+                   ", 0, " + std::to_string(operation) + ", 'Y','Y','N');";
+            sql += "INSERT INTO CSLINKS VALUES (101, " + std::to_string(seq) + ", 'YYYYYYYYYYYYYYYYYYYYY');";
+        };
+        for (int seq = 1301; seq <= 1309; ++seq) row(seq, 12, 601);
+        for (int seq : {1181, 1182, 1183, 1184, 1185, 1186, 1187, 1188, 1189, 1191}) row(seq, 8, 602);
+        Exec(sql);
+    }
+
     /// The first value of a query on the test's database, as text ("" for none or NULL).
     std::string Value(const std::string& sql) {
         sqlite3* db = nullptr;

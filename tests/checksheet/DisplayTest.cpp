@@ -417,16 +417,7 @@ TEST_F(Display, ExtendedPeriodListScrollsOnlyWhenItDoesNotFit) {
     EXPECT_EQ(ReadFile("extper-memo-before.png"), ReadFile("extper-memo-after.png"));
     // Twenty operations do not fit: the wheel over a memo scrolls the list, and the bar's thumb
     // stands where the list does, down to the last operation.
-    std::string sql;
-    for (int seq = 1301; seq <= 1309; ++seq) {
-        sql += "INSERT INTO Csstruct VALUES (" + std::to_string(seq) + ", 'GB', 'EN', 0, 12, 0, 601, 'Y','Y','N');";
-        sql += "INSERT INTO CSLINKS VALUES (101, " + std::to_string(seq) + ", 'YYYYYYYYYYYYYYYYYYYYY');";
-    }
-    for (int seq : {1181, 1182, 1183, 1184, 1185, 1186, 1187, 1188, 1189, 1191}) {
-        sql += "INSERT INTO Csstruct VALUES (" + std::to_string(seq) + ", 'GB', 'EN', 0, 8, 0, 602, 'Y','Y','N');";
-        sql += "INSERT INTO CSLINKS VALUES (101, " + std::to_string(seq) + ", 'YYYYYYYYYYYYYYYYYYYYY');";
-    }
-    Exec(sql);
+    AddExtendedPeriodOperations();
     frmTables->tblStructure->Close();
     frmTables->tblCSLinks->Close();
     FormsScript::OnForm("frmExtPer", [](TForm& d) {

@@ -170,17 +170,7 @@ TEST_F(ExtendedPeriod, DecimalSeparatorJoinsTheKey) {
 
 TEST_F(ExtendedPeriod, AtMostTwentyOperationsAreOffered) {
     // Nineteen further rows under the heading: 27 candidates in all.
-    std::string sql;
-    for (int i = 0; i < 9; ++i) {
-        const int seq = 1301 + i;
-        sql += "INSERT INTO Csstruct VALUES (" + std::to_string(seq) + ", 'GB', 'EN', 0, 12, 0, 601, 'Y','Y','N');";
-        sql += "INSERT INTO CSLINKS VALUES (101, " + std::to_string(seq) + ", 'YYYYYYYYYYYYYYYYYYYYY');";
-    }
-    for (int seq : {1181, 1182, 1183, 1184, 1185, 1186, 1187, 1188, 1189, 1191}) {
-        sql += "INSERT INTO Csstruct VALUES (" + std::to_string(seq) + ", 'GB', 'EN', 0, 8, 0, 602, 'Y','Y','N');";
-        sql += "INSERT INTO CSLINKS VALUES (101, " + std::to_string(seq) + ", 'YYYYYYYYYYYYYYYYYYYYY');";
-    }
-    Exec(sql);
+    AddExtendedPeriodOperations();
     Run(*frmExtPer, [](TfrmExtPer& d) {
         EXPECT_EQ(d.ShownCount(), kExtPerPlaces);
         for (int n = 1; n <= kExtPerPlaces; ++n) FormsScript::Click(*d.CheckBoxes[n]);
