@@ -386,6 +386,7 @@ class Parser {
                       (l->type == Expr::kNum && r->type == Expr::kDate);
       if (!sameKind) return nullptr;
       NodeP n = Binary(Op::kCmp, Expr::kLog, 1, std::move(l), std::move(r));
+      if (!n) return nullptr;
       n->cmp = cmp;
       return n;
     }

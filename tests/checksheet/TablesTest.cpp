@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -13,8 +14,10 @@ namespace {
 class DataModule : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(std::string(VETRA_BIN_DIR) + "klv3data.sqlite"))
+        if (!std::filesystem::exists(std::string(VETRA_BIN_DIR) + "klv3data.sqlite")) {
+            if (std::getenv("CI")) FAIL() << "sample database not built";
             GTEST_SKIP() << "sample database not built";
+        }
         db.DatabaseName = "KLV3Data";
         db.Params = {"PATH=" VETRA_BIN_DIR};
         tables = std::make_unique<TfrmTables>();

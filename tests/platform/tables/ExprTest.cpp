@@ -144,4 +144,8 @@ TEST(Expr, BadTextsDoNotParse) {
   std::string chain = "1";
   for (int i = 0; i < 100000; ++i) chain += "/1";
   EXPECT_FALSE(Expr::Parse(chain, r.lay));
+  // A chain that reaches the limit just before a comparison.
+  std::string sum = "1";
+  for (int i = 0; i < 256; ++i) sum += "+1";
+  EXPECT_FALSE(Expr::Parse(sum + "=1", r.lay));
 }
