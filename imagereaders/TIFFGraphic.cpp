@@ -320,10 +320,27 @@ void TTIFFLoader::Load() {
     const uint32_t compression = Single(tagCompression, compNone);
     std::unique_ptr<TDecoder> decoder;
     uint64_t expansion = 1;  // most bytes one packed byte can produce
+    // Most packed bytes a strip of n decoded bytes can use: 2n + 127 for PackBits (a literal or a
+    // run gives at least one byte for every two it takes, the last literal may give one byte of
+    // 129), 3n + 3 for LZW (each code of at most 12 bits gives a byte, with at most one clear code
+    // before it and one clear and the end code after the last). Nothing beyond is read, so strips
+    // that share their bytes cost what their rows hold, not what the file holds. Data that spends
+    // more (PackBits no-ops, clear codes in a row, which no writer makes) ends the strip there.
+    uint64_t packedPerByte = 0, packedSlack = 0;
     switch (compression) {
         case compNone: break;
-        case compLZW: decoder = std::make_unique<TTIFFLZW>(); expansion = 4096; break;
-        case compPackBits: decoder = std::make_unique<TPackbitsRLE>(); expansion = 128; break;
+        case compLZW:
+            decoder = std::make_unique<TTIFFLZW>();
+            expansion = 4096;
+            packedPerByte = 3;
+            packedSlack = 3;
+            break;
+        case compPackBits:
+            decoder = std::make_unique<TPackbitsRLE>();
+            expansion = 128;
+            packedPerByte = 2;
+            packedSlack = 127;
+            break;
         default: throw Exception("TIFF: Unknown compression scheme");
     }
     FPhotometric = Single(tagPhotometric, phWhiteIsZero);
@@ -363,7 +380,8 @@ void TTIFFLoader::Load() {
         // A strip beyond the file, or cut short by its end, leaves its missing rows zero.
         const uint64_t inFile = offset < FSize ? FSize - offset : 0;
         const uint64_t declared = s < counts.size() && counts[s] ? counts[s] : inFile;
-        const uint64_t available = std::min(declared, inFile);
+        uint64_t available = std::min(declared, inFile);
+        if (decoder) available = std::min(available, uint64_t(rows) * FLineBytes * packedPerByte + packedSlack);
         if (decoder && std::min(uint64_t(rows) * FLineBytes, available * expansion) > stripBudget)
             throw EInvalidGraphic("Image size exceeds the pixel budget");
         strips.push_back(TStrip{row, rows, offset, available});

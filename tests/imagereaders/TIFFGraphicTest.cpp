@@ -500,6 +500,43 @@ TEST(TIFFReader, StripDecodedIntoTheBitmapAndCutShortEndsInZeros) {
     }
 }
 
+TEST(TIFFReader, StripsSharingTheirBytesReadOnlyWhatTheirRowsUse) {
+    // One-row strips that all point at one 16 KB packed block: each strip reads no more than its
+    // row can use, so all the strips together read less than the block, and twice the strips
+    // read about twice the bytes.
+    struct TCountingStream : TMemoryStream {
+        using TMemoryStream::TMemoryStream;
+        int64_t Bytes = 0;
+        int64_t Read(void* buffer, int64_t count) override {
+            const int64_t n = TMemoryStream::Read(buffer, count);
+            Bytes += n;
+            return n;
+        }
+    };
+    Bytes plain(16 * 1024);
+    uint32_t seed = 12345;
+    for (uint8_t& b : plain) b = uint8_t((seed = seed * 1103515245 + 12345) >> 16);
+    for (uint16_t comp : {tiffwriter::kPackBits, tiffwriter::kLZW}) {
+        int64_t read[2];
+        for (uint32_t strips : {32u, 64u}) {
+            Image im;
+            im.Width = 8;
+            im.Height = strips;
+            im.RowsPerStrip = 1;
+            im.Compression = comp;
+            im.SharedStrip = comp == tiffwriter::kLZW ? tiffwriter::EncodeTIFFLZW(plain) : tiffwriter::EncodePackBits(plain);
+            TCountingStream stream(tiffwriter::Write(im));
+            TTIFFGraphic g;
+            g.LoadFromStream(stream);
+            for (uint32_t y = 0; y < strips; y += strips - 1)
+                for (int x = 0; x < 8; ++x) ExpectGrey(g, x, int(y), plain[size_t(x)]);
+            EXPECT_LT(stream.Bytes, int64_t(im.SharedStrip.size())) << comp << " " << strips;
+            read[strips / 64] = stream.Bytes;
+        }
+        EXPECT_LT(read[1], read[0] * 22 / 10) << comp;
+    }
+}
+
 TEST(TIFFReader, SaveWritesNothingAndLoadReplacesThePicture) {
     TTIFFGraphic g = Load(tiffwriter::Write(Make8(40, 30, 3, 2, Pattern)));
     TMemoryStream out;

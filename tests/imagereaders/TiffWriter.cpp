@@ -62,7 +62,13 @@ uint32_t WriteImage(Out& out, const Image& im, size_t& nextField) {
     const uint32_t rps = im.RowsPerStrip.value_or(im.Height);
     const uint32_t strips = rps && rps < im.Height ? (im.Height + rps - 1) / rps : 1;
     std::vector<uint32_t> offsets, counts;
-    for (uint32_t s = 0; s < strips; ++s) {
+    if (!im.SharedStrip.empty()) {
+        out.Align();
+        offsets.assign(strips, uint32_t(out.Bytes.size()));
+        counts.assign(strips, uint32_t(im.SharedStrip.size()));
+        out.Bytes.insert(out.Bytes.end(), im.SharedStrip.begin(), im.SharedStrip.end());
+    }
+    for (uint32_t s = 0; s < strips && im.SharedStrip.empty(); ++s) {
         const uint32_t first = s * rps, rows = std::min(rps, im.Height - first);
         std::vector<uint8_t> raw(im.Pixels.begin() + size_t(first) * line,
                                  im.Pixels.begin() + std::min(im.Pixels.size(), size_t(first + rows) * line));

@@ -35,6 +35,9 @@ struct Image {
     /// Packed rows as stored (MSB first for bits below 8; 16-bit samples in the file's byte order),
     /// (Width * bits * samples + 7) / 8 bytes each, before the predictor.
     std::vector<uint8_t> Pixels;
+    /// When not empty: written once in place of the pixels, and every strip's offset points at it
+    /// with its whole size as byte count (strips that share their bytes).
+    std::vector<uint8_t> SharedStrip;
 };
 
 /// Writes a TIFF file with one directory (and `second` as a second directory when given).
