@@ -498,7 +498,7 @@ TEST_F(InstallRun, DamagedModuleAndDestinationTables) {
   Write(E("REL/module.dbf"), std::string(32, '\x03') + std::string(300, '\x7F'));
   // No module list: no workunit could be installed, and the volume stays unregistered.
   EXPECT_EQ(Run(kCmd), kInstallNoWorkunitList);
-  EXPECT_TRUE(StatusHas("Component is missing workunit list\n"));
+  EXPECT_TRUE(StatusHas("Component is missing its module table\n"));
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(Registry().empty());
   // An installed list that is not a table: -5, and the file is left as it was.
