@@ -334,14 +334,25 @@ bool Table::Impl::tagsMatchRecords() {
     w.key.resize(count);
     w.member.resize(count);
   }
-  std::vector<char> rec(size_t(lay.recLen));
-  for (uint32_t r = 1; r <= count; ++r) {
-    if (!copyRecord(r, rec.data())) return false;
-    for (size_t i = 0; i < tags.size(); ++i) {
-      if (!tags[i]->member(rec.data())) continue;
-      want[i].key[r - 1] = tags[i]->key(rec.data());
-      want[i].member[r - 1] = true;
-      ++want[i].members;
+  // Records on disk are read many at a time.
+  const size_t len = size_t(lay.recLen);
+  const uint32_t perChunk = uint32_t(std::max<size_t>(1, 256 * 1024 / len));
+  std::vector<char> chunk(size_t(perChunk) * len);
+  for (uint32_t first = 1; first <= count; first += perChunk) {
+    const uint32_t n = std::min(perChunk, count - first + 1);
+    const uint32_t onDisk = first > durable ? 0 : std::min(n, durable - first + 1);
+    if (onDisk > 0 && !ReadAll(fd, chunk.data(), size_t(onDisk) * len, off_t(headerLen) + off_t(first - 1) * off_t(len)))
+      return false;
+    for (uint32_t k = onDisk; k < n; ++k) copyRecord(first + k, chunk.data() + size_t(k) * len);
+    for (uint32_t k = 0; k < n; ++k) {
+      const char* rec = chunk.data() + size_t(k) * len;
+      const uint32_t r = first + k;
+      for (size_t i = 0; i < tags.size(); ++i) {
+        if (!tags[i]->member(rec)) continue;
+        want[i].key[r - 1] = tags[i]->key(rec);
+        want[i].member[r - 1] = true;
+        ++want[i].members;
+      }
     }
   }
   for (size_t i = 0; i < tags.size(); ++i) {
