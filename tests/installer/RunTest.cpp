@@ -737,6 +737,21 @@ TEST_F(InstallRun, UnwritableDestinationOrUnreadableModulesLeaveTheVolumeUnregis
   EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
 }
 
+TEST_F(InstallRun, RunLeftByAnExceptionIsNoLongerInProgress) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}, {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", ""}});
+  LetRunStart(0);
+  FormsScript::OnForm("CInstallerDlg", [](TForm&) { throw std::runtime_error("thrown inside the run"); });
+  Application->OnException = [](const std::exception&) { throw; };  // nothing stops it on its way out
+  testing::internal::CaptureStdout();
+  EXPECT_THROW(App().InitInstance(kCmd), std::runtime_error);
+  testing::internal::GetCapturedStdout();
+  Application->OnException = nullptr;
+  Application->ResetRun();
+  // An exit now is not one during a run: the exit handler leaves the result alone.
+  EXPECT_FALSE(RunInProgress());
+}
+
 TEST_F(InstallRun, HeadlessPausedEndsAsCancelledAndHeadlessQuestionsArePrinted) {
   StandardVolume();
   Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Fail32"}});
