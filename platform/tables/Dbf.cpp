@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -754,28 +755,53 @@ int Table::recall() {
 namespace {
 
 // Moves the kept records down over the removed ones; keep(r) says whether record r stays.
+// Writes the kept records (keep(r) says whether record r stays) to a new file that replaces the
+// table's in one rename: a program ended at any moment leaves either the old table or the new one,
+// never records moved half-way (which would hold some of them twice).
 template <class Keep>
 int Compact(Table::Impl& t, Keep keep) {
   if (t.readOnly) return kErrReadOnly;
   if (!t.tagsEvaluable()) return kErrTagExpr;
   if (int rc = t.writeTail(); rc < 0) return rc;
-  std::vector<char> rec(size_t(t.lay.recLen));
-  uint32_t out = 0;
+  struct stat st{};
+  if (fstat(t.fd, &st) != 0) return kErrRead;
+  const std::string tmp = t.path + ".pack";
+  int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777);
+  if (fd < 0) return kErrWrite;
+  auto fail = [&](int code) {
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return code;
+  };
+  const size_t len = size_t(t.lay.recLen);
+  std::vector<char> head(size_t(t.headerLen));
+  if (!ReadAll(t.fd, head.data(), head.size(), 0)) return fail(kErrRead);
+  std::vector<char> rec(len), out;
+  out.reserve(64 * 1024 + len);
+  uint32_t kept = 0;
+  off_t at = t.headerLen;
   for (uint32_t r = 1; r <= t.count; ++r) {
-    off_t at = off_t(t.headerLen) + off_t(r - 1) * off_t(t.lay.recLen);
-    if (!ReadAll(t.fd, rec.data(), rec.size(), at)) return kErrRead;
+    if (!ReadAll(t.fd, rec.data(), len, off_t(t.headerLen) + off_t(r - 1) * off_t(len))) return fail(kErrRead);
     if (!keep(r, rec.data())) continue;
-    ++out;
-    if (out != r && t.writeRecord(out, rec.data()) < 0) return kErrWrite;
+    ++kept;
+    out.insert(out.end(), rec.begin(), rec.end());
+    if (out.size() >= 64 * 1024) {
+      if (!WriteAll(fd, out.data(), out.size(), at)) return fail(kErrWrite);
+      at += off_t(out.size());
+      out.clear();
+    }
   }
-  off_t end = off_t(t.headerLen) + off_t(out) * off_t(t.lay.recLen);
-  const char eofMark = 0x1A;
-  if (!WriteAll(t.fd, &eofMark, 1, end) || ftruncate(t.fd, end + 1) != 0) return kErrWrite;
-  t.count = t.durable = out;
-  t.headerDirty = true;
-  int rc = t.writeHeader();
-  if (rc < 0) return rc;
-  rc = t.rebuildTags();
+  out.push_back(0x1A);
+  auto* h = reinterpret_cast<unsigned char*>(head.data());
+  Today(h + 1);
+  PutLe32(h + 4, kept);
+  if (!WriteAll(fd, out.data(), out.size(), at) || !WriteAll(fd, head.data(), head.size(), 0)) return fail(kErrWrite);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || std::rename(tmp.c_str(), t.path.c_str()) != 0) return fail(kErrWrite);
+  ::close(t.fd);
+  t.fd = fd;
+  t.count = t.durable = kept;
+  t.headerDirty = false;
+  int rc = t.rebuildTags();
   if (rc < 0 || !t.index) return rc;
   // The index on disk follows the packed table at once, as a reindex writes it.
   return t.index->flush();

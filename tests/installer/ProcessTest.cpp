@@ -249,6 +249,42 @@ TEST_F(Process, KillAfterTheLowerCaseCleanUpPackedTheTableLosesNoWorkunit) {
   EXPECT_TRUE(IndexMatches());
 }
 
+TEST_F(Process, KillAtAnyWriteOfTheInstalledListLosesNoWorkunitAndRecordsNoneTwice) {
+  StandardVolume("2024");
+  AbUnits(0, 20, "2024");
+  std::string program = Install();
+  ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
+  {
+    auto t = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), false);
+    ASSERT_TRUE(t);
+    ASSERT_EQ(t->openIndex(FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"))), 0);
+    const int unit = t->fieldIndex("UNITCODE");
+    for (int r = 1; r <= 5; ++r) {
+      t->go(r);
+      t->assignText(unit, "ab" + t->fieldText(unit).substr(2));
+    }
+    ASSERT_EQ(t->close(), 0);
+  }
+  const auto saved = root_ / "saved";
+  std::filesystem::copy(C("INST"), saved, std::filesystem::copy_options::recursive);
+  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+  AbUnits(20, 25, "2025");
+  // Each write to the table in turn (the clean-up's deletions and packing, the new records, the
+  // header): killed there, the rerun ends with every workunit once.
+  int status = 137;
+  for (int n = 1; status == 137 && n < 40; ++n) {
+    SCOPED_TRACE("killed at write " + std::to_string(n));
+    std::filesystem::remove_all(C("INST"));
+    std::filesystem::copy(saved, C("INST"), std::filesystem::copy_options::recursive);
+    status = RunProgram(program, kArgs, -1, "TRAP_CALL=pwrite TRAP_FILE=relwork.DBF TRAP_NTH=" + std::to_string(n));
+    EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+    std::set<std::string> codes = UnitCodes();
+    EXPECT_EQ(codes.size(), 20u);  // AB000005 to AB000024
+    EXPECT_TRUE(IndexMatches());
+  }
+  EXPECT_EQ(status, 0);  // the last moment tried came after the run's last write
+}
+
 TEST_F(Process, IndexThatCannotBeWrittenLeavesNoWorkunitToBeRecordedTwice) {
   StandardVolume("2024");
   AbUnits(0, 5, "2024");
