@@ -13,6 +13,8 @@ using namespace insttest;
 
 namespace {
 
+const char* const kArgs = "/DE '/BC:\\INST' /PAB";
+
 class Process : public Volume {
  protected:
   // Copies Quillet and the test libraries into a program folder of its own; returns the program.
@@ -71,6 +73,23 @@ class Process : public Volume {
     std::set<std::string> codes;
     for (auto& r : Installed()) EXPECT_TRUE(codes.insert(r["UNITCODE"]).second) << r["UNITCODE"] << " twice";
     return codes;
+  }
+  void LowerCaseInstallation(std::string& program);
+  // DOC1 to DOC3, the second installed by a library that ends the program.
+  void ExitingVolume() {
+    StandardVolume();
+    Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
+          {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Exit32"},
+          {"DOC3", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  }
+  // AB000000 to AB000004 installed from a volume of 2024; the volume on drive E dated 2025 next.
+  std::string FiveInstalled() {
+    StandardVolume("2024");
+    AbUnits(0, 5, "2024");
+    std::string program = Install();
+    EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+    VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+    return program;
   }
   // Whether every tag of the installation's index holds exactly the keys of its records.
   bool IndexMatches() {
@@ -134,10 +153,7 @@ TEST_F(Process, FirstInstallOnAFullDiskLeavesNoTableThatBlocksTheNext) {
 }
 
 TEST_F(Process, LibraryThatEndsTheProgramLeaves252AndItsDatagram) {
-  StandardVolume();
-  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
-        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Exit32"},
-        {"DOC3", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  ExitingVolume();
   std::string program = Install();
   auto notify = root_ / "n";
   std::filesystem::create_directories(notify);
@@ -216,27 +232,29 @@ TEST_F(Process, QuilletIniIsReadByOneRuleForDrivesAndTexts) {
 
 // ---- a run ended or failing at a named system call ----
 
-const char* const kArgs = "/DE '/BC:\\INST' /PAB";
-
-TEST_F(Process, KillAfterTheLowerCaseCleanUpPackedTheTableLosesNoWorkunit) {
+// AB000000 to AB000019 installed, records 1 to 5 then put in lower case (as an older installer
+// left them; table and index agree), and a newer volume bringing AB000020 to AB000024.
+void Process::LowerCaseInstallation(std::string& program) {
   StandardVolume("2024");
   AbUnits(0, 20, "2024");
-  std::string program = Install();
+  program = Install();
   ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
-  {
-    // Records 1 to 5 in lower case, as an older installer left them; table and index agree.
-    auto t = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), false);
-    ASSERT_TRUE(t);
-    ASSERT_EQ(t->openIndex(FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"))), 0);
-    const int unit = t->fieldIndex("UNITCODE");
-    for (int r = 1; r <= 5; ++r) {
-      t->go(r);
-      t->assignText(unit, "ab" + t->fieldText(unit).substr(2));
-    }
-    ASSERT_EQ(t->close(), 0);
+  auto t = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), false);
+  ASSERT_TRUE(t);
+  ASSERT_EQ(t->openIndex(FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"))), 0);
+  const int unit = t->fieldIndex("UNITCODE");
+  for (int r = 1; r <= 5; ++r) {
+    t->go(r);
+    t->assignText(unit, "ab" + t->fieldText(unit).substr(2));
   }
+  ASSERT_EQ(t->close(), 0);
   VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
   AbUnits(20, 25, "2025");
+}
+
+TEST_F(Process, KillAfterTheLowerCaseCleanUpPackedTheTableLosesNoWorkunit) {
+  std::string program;
+  ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation(program));
   // Killed as the clean-up writes the index of the packed table: the old index stays.
   EXPECT_EQ(RunProgram(program, kArgs, -1, "TRAP_CALL=rename TRAP_FILE=RELWORK.CDX TRAP_NTH=1"), 137) << Output();
   EXPECT_EQ(Installed().size(), 15u);
@@ -250,25 +268,10 @@ TEST_F(Process, KillAfterTheLowerCaseCleanUpPackedTheTableLosesNoWorkunit) {
 }
 
 TEST_F(Process, KillAtAnyWriteOfTheInstalledListLosesNoWorkunitAndRecordsNoneTwice) {
-  StandardVolume("2024");
-  AbUnits(0, 20, "2024");
-  std::string program = Install();
-  ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
-  {
-    auto t = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), false);
-    ASSERT_TRUE(t);
-    ASSERT_EQ(t->openIndex(FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"))), 0);
-    const int unit = t->fieldIndex("UNITCODE");
-    for (int r = 1; r <= 5; ++r) {
-      t->go(r);
-      t->assignText(unit, "ab" + t->fieldText(unit).substr(2));
-    }
-    ASSERT_EQ(t->close(), 0);
-  }
+  std::string program;
+  ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation(program));
   const auto saved = root_ / "saved";
   std::filesystem::copy(C("INST"), saved, std::filesystem::copy_options::recursive);
-  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
-  AbUnits(20, 25, "2025");
   // Each write to the table in turn (the clean-up's deletions and packing, the new records, the
   // header): killed there, the rerun ends with every workunit once.
   int status = 137;
@@ -286,11 +289,7 @@ TEST_F(Process, KillAtAnyWriteOfTheInstalledListLosesNoWorkunitAndRecordsNoneTwi
 }
 
 TEST_F(Process, IndexThatCannotBeWrittenLeavesNoWorkunitToBeRecordedTwice) {
-  StandardVolume("2024");
-  AbUnits(0, 5, "2024");
-  std::string program = Install();
-  ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
-  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+  const std::string program = FiveInstalled();
   AbUnits(0, 8, "2024");
   // The index can be neither replaced nor removed (an immutable file does that).
   EXPECT_EQ(RunProgram(program, kArgs, -1, "TRAP_CALL=rename,unlink TRAP_FILE=RELWORK.CDX TRAP_ACTION=fail"), 251)
@@ -304,11 +303,7 @@ TEST_F(Process, IndexThatCannotBeWrittenLeavesNoWorkunitToBeRecordedTwice) {
 }
 
 TEST_F(Process, KillAtTheIndexWriteOfUpdatedWorkunitsLeavesNoStaleKeyAfterTheRerun) {
-  StandardVolume("2024");
-  AbUnits(0, 5, "2024");
-  std::string program = Install();
-  ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
-  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+  const std::string program = FiveInstalled();
   AbUnits(0, 5, "2025");  // each workunit updated in place
   EXPECT_EQ(RunProgram(program, kArgs, -1, "TRAP_CALL=rename TRAP_FILE=RELWORK.CDX TRAP_NTH=1"), 137) << Output();
   EXPECT_FALSE(IndexMatches());  // BYCODEDATE keeps the old dates
@@ -320,10 +315,7 @@ TEST_F(Process, KillAtTheIndexWriteOfUpdatedWorkunitsLeavesNoStaleKeyAfterTheRer
 }
 
 TEST_F(Process, LibraryThatEndsTheProgramWhileTheListCannotBeWrittenLeavesOnlyWhatIsCounted) {
-  StandardVolume();
-  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"},
-        {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", "Exit32"},
-        {"DOC3", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  ExitingVolume();
   std::string program = Install();
   // The list's first write after its creation, that of DOC1's record in the exit handler, fails.
   EXPECT_EQ(RunProgram(program, kArgs, -1, "TRAP_CALL=pwrite TRAP_FILE=relwork.DBF TRAP_NTH=2 TRAP_ACTION=fail"), 252)
@@ -338,9 +330,9 @@ TEST_F(Process, LibraryThatEndsTheProgramWhileTheListCannotBeWrittenLeavesOnlyWh
   EXPECT_EQ(bytes.back(), '\x1A');
   EXPECT_EQ(bytes.size(), size_t(uint8_t(bytes[8]) | uint8_t(bytes[9]) << 8) + 1);
   // The library mended: the rerun installs each workunit once.
-  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"},
-        {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"},
-        {"DOC3", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
+        {"DOC3", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
   EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
   EXPECT_EQ(UnitCodes().size(), 3u);
 }
