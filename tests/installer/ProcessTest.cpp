@@ -35,7 +35,7 @@ class Process : public Volume {
                  const std::string& trap = "") {
     std::string env;
     if (!trap.empty())
-      env = "LD_PRELOAD='" + ProgramFolder() + "SyscallTrap.so' ASAN_OPTIONS=verify_asan_link_order=0 " + trap + " ";
+      env = "LD_PRELOAD='" + ProgramFolder() + "SyscallTrap.so' ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" " + trap + " ";
     std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY " + env + "'" + program + "' " + args;
     if (fileBlocks >= 0) run = "trap '' XFSZ; ulimit -f " + std::to_string(fileBlocks) + "; " + run;
     const std::string status = (root_ / "status.txt").string();
