@@ -468,7 +468,7 @@ bool Index::matchesRecords() const { return d->table->tagsMatchRecords(); }
 
 int Index::rebuildKeys() {
   int rc = d->table->writeCurrent();
-  return rc < 0 ? rc : d->table->rebuildTags();
+  return rc < 0 ? rc : d->table->rebuildTags(true);
 }
 
 int Index::flush() {

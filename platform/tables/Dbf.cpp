@@ -298,16 +298,18 @@ void Table::Impl::positionOn(const Entry& e) {
   setPos(e.key, e.rec);
 }
 
-int Table::Impl::rebuildTags() {
+int Table::Impl::rebuildTags(bool evaluableOnly) {
   if (!index) return kOk;
+  if (!evaluableOnly)
+    for (auto& t : index->d->tags)
+      if (!t->evaluable()) return kErrTagExpr;
   for (auto& t : index->d->tags)
-    if (!t->evaluable()) return kErrTagExpr;
-  for (auto& t : index->d->tags) t->keys_.clear();
+    if (t->evaluable()) t->keys_.clear();
   std::vector<char> rec(size_t(lay.recLen));
   for (uint32_t r = 1; r <= count; ++r) {
     if (!copyRecord(r, rec.data())) return kErrRead;
     for (auto& t : index->d->tags) {
-      if (!t->member(rec.data())) continue;
+      if (!t->evaluable() || !t->member(rec.data())) continue;
       std::string k = t->key(rec.data());
       if (t->unique_ != 0 && t->hasKey(k)) continue;
       t->add(k, r, t->keys_.end());

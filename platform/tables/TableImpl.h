@@ -170,8 +170,9 @@ struct Table::Impl {
     hasTagPos = true;
   }
   KeyRef pos() const { return KeyRef{posKey, posRec}; }
-  /// Rebuilds every tag from the records.
-  int rebuildTags();
+  /// Rebuilds every tag from the records (kErrTagExpr when one cannot be evaluated), or with
+  /// `evaluableOnly` those that can be, leaving the others as they are.
+  int rebuildTags(bool evaluableOnly = false);
   bool tagsEvaluable() const;
   /// Whether the evaluable tags hold exactly the keys of the records (see Index::matchesRecords).
   bool tagsMatchRecords();
