@@ -44,6 +44,18 @@ int CDbTable::Open(const std::string& name, const FieldList* fields) {
   return table_ ? 0 : 1;
 }
 
+int CDbTable::Require(const std::vector<std::string>& names) {
+  if (!IsOpen()) return 1;
+  for (const std::string& name : names)
+    if (table_->fieldIndex(name) < 0) {
+      CObjectNotFoundError("NA", kModule, "", __LINE__, name.c_str()).Write();
+      Close();
+      openError_ = tables::kErrData;
+      return 1;
+    }
+  return 0;
+}
+
 int CDbTable::Close() {
   if (table_) {
     Check(table_->close(), __LINE__);

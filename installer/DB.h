@@ -43,6 +43,9 @@ class CDbTable {
   /// since it was opened (its own writes included).
   virtual int Close();
   virtual bool IsOpen() const { return table_ != nullptr; }
+  /// Refuses an open table that lacks one of the named fields, as a damaged one: the table is
+  /// closed and OpenError() gives tables::kErrData. Returns 0 when the table is open with them all.
+  int Require(const std::vector<std::string>& names);
   /// The library's code of the last open that failed (tables::kErrData for a damaged file), 0
   /// after one that succeeded.
   int OpenError() const { return openError_; }

@@ -4,6 +4,7 @@
 #include "ErrLog.h"
 #include "Helpers.h"
 #include "HostPath.h"
+#include "SysUtils.h"
 
 #include <sys/stat.h>
 
@@ -38,11 +39,20 @@ int CDbIndexedTable::OpenIndex(const std::string& name, const TagList* tags) {
   std::string host = HostPath(indexName_);
   struct stat st{};
   bool created = false;
+  indexRebuilt_ = false;
+  TagList create = tags ? *tags : TagList();
+  bool mustCreate = tags != nullptr;
   if (!host.empty() && stat(host.c_str(), &st) == 0) {
-    if (table_->openIndex(host) == tables::kOk)
+    mustCreate = false;
+    int rc = table_->openIndex(host);
+    if (rc == tables::kOk) {
       indexOpen_ = true;
-    else
+    } else if (rc == tables::kErrData && tags && !table_->readOnly()) {
+      // A damaged index of a table we write holds nothing the records do not: it is made again.
+      mustCreate = indexRebuilt_ = true;
+    } else {
       CFileOpenError("NA", kModule, "", __LINE__, indexName_.c_str()).Write();
+    }
     if (indexOpen_ && !table_->readOnly()) {
       tables::Index* index = table_->index();
       for (int i = 0; i < index->tagCount(); ++i)
@@ -52,12 +62,19 @@ int CDbIndexedTable::OpenIndex(const std::string& name, const TagList* tags) {
           indexOpen_ = false;
           return 1;
         }
+      // A tag of the list that is missing or defined otherwise: the index is made again with the
+      // listed tags and the others it has.
+      if (tags && !HasTags(*index, *tags, &create)) {
+        table_->closeIndex();
+        indexOpen_ = false;
+        mustCreate = indexRebuilt_ = true;
+      }
     }
-  } else if (tags) {
-    TagList list = *tags;
-    for (auto& t : list)
+  }
+  if (mustCreate) {
+    for (auto& t : create)
       if (t.descending) t.descending = 10;
-    if (!host.empty() && table_->createIndex(host, list) == tables::kOk) {
+    if (!host.empty() && table_->createIndex(host, create) == tables::kOk) {
       indexOpen_ = true;
       created = true;
     } else {
@@ -65,6 +82,19 @@ int CDbIndexedTable::OpenIndex(const std::string& name, const TagList* tags) {
     }
   }
   if (!indexOpen_) return 1;
+  if (!created && !table_->index()->matchesRecords()) {
+    // Keys that are not those of the records (an interrupted or failed write, or damage) would
+    // find workunits that are not there and miss those that are: the tags are built again.
+    indexRebuilt_ = true;
+    int rc = table_->readOnly() ? table_->index()->rebuildKeys() : table_->index()->reindex();
+    if (rc != tables::kOk) {
+      CCodebaseError("NA", kModule, "", __LINE__, rc).Write();
+      Check(rc, __LINE__);
+      table_->closeIndex();
+      indexOpen_ = false;
+      return 1;
+    }
+  }
   tables::Index* index = table_->index();
   tables::Tag* tag = nullptr;
   if (tags && !tags->empty()) tag = index->tag((*tags)[0].name);
@@ -80,6 +110,38 @@ int CDbIndexedTable::OpenIndex(const std::string& name, const TagList* tags) {
     }
   }
   return 0;
+}
+
+namespace {
+
+// An expression as written, without blanks and in upper case, for comparing definitions.
+std::string Normal(const std::string& expr) {
+  std::string out;
+  for (char c : expr)
+    if (c != ' ') out += c;
+  return UpperText(out);
+}
+
+}  // namespace
+
+bool CDbIndexedTable::HasTags(const tables::Index& index, const TagList& tags, TagList* all) {
+  bool same = true;
+  for (const auto& def : tags) {
+    const tables::Tag* t = index.tag(def.name);
+    same = same && t && Normal(t->expression()) == Normal(def.expr) && Normal(t->filter()) == Normal(def.filter) &&
+           (t->unique() != 0) == (def.unique != 0) && t->descending() == (def.descending != 0);
+  }
+  if (!same && all) {
+    *all = tags;
+    for (int i = 0; i < index.tagCount(); ++i) {
+      const tables::Tag* t = index.tag(i);
+      bool listed = false;
+      for (const auto& def : tags) listed = listed || SameText(def.name, t->name());
+      if (!listed)
+        all->push_back({t->name(), t->expression(), t->filter(), t->unique(), t->descending() ? 1 : 0});
+    }
+  }
+  return same;
 }
 
 int CDbIndexedTable::Close() {

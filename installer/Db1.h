@@ -15,7 +15,10 @@ class CDbIndexedTable : public CDbTable {
   /// or is created with the tags (failure: CFileCreateError) and built. Then selects the first
   /// listed tag when it exists, else the default tag. An index with a tag whose key or filter
   /// cannot be evaluated is not opened for writing (a CCodebaseError): no record could be
-  /// written or changed through it.
+  /// written or changed through it. An index whose keys are not those of the records is built
+  /// again (in memory only for a read-only table); so is, for writing with a tag list, one that
+  /// is damaged or lacks a listed tag as defined there (its other tags are kept). IndexRebuilt()
+  /// says so; a rebuild that fails leaves the index closed.
   int OpenIndex(const std::string& name, const TagList* tags);
   int Close() override;
   /// Open only when both the table and its index are.
@@ -34,8 +37,14 @@ class CDbIndexedTable : public CDbTable {
   /// Rebuilds the index from the records: 0, or 100 after a CCodebaseError.
   int Reindex();
   const std::string& IndexName() const { return indexName_; }
+  /// True when the last OpenIndex had to build the index again (see OpenIndex).
+  bool IndexRebuilt() const { return indexRebuilt_; }
+  /// Whether the index has every listed tag with the listed definition; when not and `all` is
+  /// given, *all gets the listed tags followed by the index's other tags.
+  static bool HasTags(const tables::Index& index, const TagList& tags, TagList* all);
 
  private:
+  bool indexRebuilt_ = false;
   bool indexOpen_ = false;
   std::string indexName_;
 };

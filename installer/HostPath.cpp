@@ -13,6 +13,9 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <unordered_set>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -66,6 +69,17 @@ struct DriveMap {
     for (auto& [k, v] : ReadIniSection(ini, "Drives")) add(k, v);
   }
 };
+
+// The last ini file read, its text and when it was changed.
+struct IniFileCache {
+  std::string path, text;
+  off_t size = -1;
+  struct timespec mtime {};
+};
+IniFileCache& IniCache() {
+  static IniFileCache cache;
+  return cache;
+}
 
 DriveMap& Map() {
   static DriveMap map;
@@ -139,6 +153,7 @@ char CurrentDrive() { return Map().current; }
 void SetCurrentDrive(char drive) { Map().current = char(toupper(static_cast<unsigned char>(drive))); }
 
 void ReloadDriveMap() {
+  IniCache() = IniFileCache();
   DriveMap& m = Map();
   char current = m.current;
   m = DriveMap();
@@ -176,6 +191,7 @@ std::string HostPath(const std::string& windowsPath) {
 
 std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_view text, std::string_view section) {
   std::vector<std::pair<std::string, std::string>> out;
+  std::unordered_set<std::string> seen;  // keys already taken: the first of a repeated key counts
   const std::string wanted = UpperText((Strip(section)));
   bool inside = false;
   size_t start = 0;
@@ -199,16 +215,25 @@ std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_vie
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
       value = value.substr(1, value.size() - 2);
     if (value.size() > 254) value = value.substr(0, 254);
-    bool seen = false;
-    for (auto& kv : out) seen = seen || kv.first == key;
-    if (!seen) out.emplace_back(std::move(key), std::string(value));
+    if (seen.insert(key).second) out.emplace_back(std::move(key), std::string(value));
   }
   return out;
 }
 
 std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile, std::string_view section) {
-  std::ifstream in(hostFile, std::ios::binary);
-  if (!in) return {};
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return ParseIniSection(text, section);
+  // The drive map and the message texts come from the same file: it is read once, and again only
+  // when it has changed since.
+  IniFileCache& cache = IniCache();
+  struct stat st{};
+  if (stat(hostFile.c_str(), &st) != 0) return {};
+  if (cache.path != hostFile || cache.size != st.st_size || cache.mtime.tv_sec != st.st_mtim.tv_sec ||
+      cache.mtime.tv_nsec != st.st_mtim.tv_nsec) {
+    std::ifstream in(hostFile, std::ios::binary);
+    if (!in) return {};
+    cache.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    cache.path = hostFile;
+    cache.size = st.st_size;
+    cache.mtime = st.st_mtim;
+  }
+  return ParseIniSection(cache.text, section);
 }

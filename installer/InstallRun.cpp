@@ -34,15 +34,16 @@ void ShowClose(CInstallerDlg& dlg, const std::string& text) {
 
 // A failure that ends the run: its text and result, unless the run has already ended with
 // another (a user's cancel stays a cancel).
-void Fail(CInstallerDlg& dlg, int result, MessageId text) {
+void Fail(CInstallerDlg& dlg, int result, const std::string& text) {
   CInstallerApp& app = App();
   if (app.ResultCode == 0) {
-    ShowClose(dlg, Msg(text));
+    ShowClose(dlg, text);
     app.ResultCode = result;
   }
   app.StopRequested = 1;
   if (app.DebugMode) app.RunFinished = 1;
 }
+void Fail(CInstallerDlg& dlg, int result, MessageId text) { Fail(dlg, result, Msg(text)); }
 
 MessageId TextOf(int result) {
   switch (result) {
@@ -64,6 +65,30 @@ bool Ask(CInstallerDlg& dlg, const std::string& question) {
 bool g_runInProgress = false;
 // The installed list while workunits are recorded into it, for a program ended during the run.
 CDbIndexedTable* g_installedList = nullptr;
+
+// Sets a run-state pointer or flag for a scope and clears it on every way out, exceptions included.
+template <class T>
+class ScopedSet {
+ public:
+  ScopedSet(T& place, T value) : place_(place) { place_ = value; }
+  ~ScopedSet() { place_ = T(); }
+  ScopedSet(const ScopedSet&) = delete;
+  ScopedSet& operator=(const ScopedSet&) = delete;
+
+ private:
+  T& place_;
+};
+
+// The fields the run reads from each table: a table without one of them is refused as damaged.
+const std::vector<std::string> kProductFields = {"PRODUCT", "LANG", "DIRECTORY", "SMASHDLL"};
+const std::vector<std::string> kModuleFields = {"WUIDMASK", "TREEPARAM"};
+const std::vector<std::string> kSourceListFields = {"UNITCODE", "VIEWTECH", "MARKET",  "LANGUAGE",
+                                                    "PRODDATE", "VOLUME",   "INSTCODE", "INSTDLL"};
+const char* const kModulesMissing = "Component is missing its module table";
+
+void ShowIndexRebuilt(CInstallerDlg& dlg, const std::string& index) {
+  Show(dlg, "The index " + index + " did not agree with its table and was built again");
+}
 
 // A folder name taken from a table that stays one folder inside its parent.
 bool SafeFolderName(const std::string& name) {
@@ -228,7 +253,9 @@ void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     const std::string folder = InstallFolder(lang);
     const std::string listPath = PathJoin(folder, "relwork");
     if (app.DebugMode) Show(dlg, "fixing lowercase workunits...");
-    PurgeLowercaseWorkunits(listPath);
+    std::string rebuiltIndex;
+    PurgeLowercaseWorkunits(listPath, &rebuiltIndex);
+    if (!rebuiltIndex.empty()) ShowIndexRebuilt(dlg, rebuiltIndex);
 
     MakeDirs(folder);
     bool damaged = false;
@@ -247,17 +274,22 @@ void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     modules.Load(SourcePath(app.D, directory, ""));
     CDbIndexedTable source, installed;
     OpenReadOnly(source, SourcePath(app.D, directory, "relwork"));
+    source.Require(kSourceListFields);
+    if (source.IsOpen() && source.IndexRebuilt()) ShowIndexRebuilt(dlg, source.IndexName());
     MakeDirs(folder);
     installed.OpenOrCreate(listPath, InstalledListFields(), &InstalledListTags());
+    installed.Require(InstalledListNames());
+    if (installed.IsOpen() && installed.IndexRebuilt()) ShowIndexRebuilt(dlg, installed.IndexName());
     if (!installed.IsOpen()) {
       Fail(dlg, kInstallNoDestination, msgMissingDest);
-    } else if (!source.IsOpen() || !modules.Loaded()) {
-      // Without its module table no workunit of the volume could be installed.
+    } else if (!source.IsOpen()) {
       Fail(dlg, kInstallNoWorkunitList, msgMissingWorkunitList);
+    } else if (!modules.Loaded()) {
+      // Without its module table no workunit of the volume could be installed.
+      Fail(dlg, kInstallNoWorkunitList, kModulesMissing);
     } else {
-      g_installedList = &installed;
+      ScopedSet<CDbIndexedTable*> recording(g_installedList, &installed);
       InstallWorkunits(dlg, window, modules, source, installed);
-      g_installedList = nullptr;
     }
     source.Close();
     // What waits to be written goes now: a failure means workunits were not recorded.
@@ -307,7 +339,7 @@ void CModuleList::Load(const std::string& folder) {
   Free();
   CDbTable table;
   OpenReadOnly(table, PathJoin(folder, "module"));
-  if (!table.IsOpen()) return;
+  if (table.Require(kModuleFields) != 0) return;
   loaded_ = true;
   const bool multi = HasField(table, "MULTINST");
   for (table.Top(); !table.Eof(); table.Skip(1)) {
@@ -391,6 +423,15 @@ const FieldList& InstalledListFields() {
       {"LANGUAGE", 'C', 2, 0}, {"PRODDATE", 'C', 16, 0}, {"VOLUME", 'C', 12, 0},
   };
   return fields;
+}
+
+const std::vector<std::string>& InstalledListNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> n;
+    for (const auto& f : InstalledListFields()) n.push_back(f.name);
+    return n;
+  }();
+  return names;
 }
 
 const TagList& InstalledListTags() {
@@ -485,10 +526,14 @@ int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const
   return result();
 }
 
-void PurgeLowercaseWorkunits(const std::string& listPath) {
+void PurgeLowercaseWorkunits(const std::string& listPath, std::string* rebuiltIndex) {
   CDbIndexedTable list;
-  list.Open(listPath);
+  // With the list's tags: an index that disagrees with the records is built again before it
+  // says which records to remove.
+  list.Open(listPath, &InstalledListTags());
+  list.Require(InstalledListNames());
   if (!list.IsOpen()) return;
+  if (rebuiltIndex && list.IndexRebuilt()) *rebuiltIndex = list.IndexName();
   bool marked = false;
   list.SelectTag("BYCODE");
   if (list.Seek("a") == 0) {
@@ -530,6 +575,12 @@ void PumpMessages(CInstallerDlg&) {
 
 bool RunInProgress() { return g_runInProgress; }
 
+void PrepareRunState() {
+  ErrorLog();
+  Session();
+  Holder();
+}
+
 void CloseRunTables() {
   if (g_installedList) g_installedList->Close();
   g_installedList = nullptr;
@@ -537,7 +588,7 @@ void CloseRunTables() {
 
 void RunInstall(CInstallerDlg& dlg) {
   CInstallerApp& app = App();
-  g_runInProgress = true;
+  ScopedSet<bool> inProgress(g_runInProgress, true);
   DlgWindow window(dlg);
   CenterWindow(dlg);
   Show(dlg, Msg(msgStartingInstall));
@@ -545,6 +596,7 @@ void RunInstall(CInstallerDlg& dlg) {
 
   CDbTable products;
   OpenReadOnly(products, SourcePath(app.D, "\\quillet\\", "products"));
+  products.Require(kProductFields);
   if (!products.IsOpen()) {
     ShowClose(dlg, Msg(msgMissingProducts));
     app.ResultCode = kInstallNoProducts;

@@ -48,6 +48,8 @@ std::string ExpandTreePath(const std::string& treeParam, const std::string& unit
 /// The structure and tags of an installation's workunit list.
 const FieldList& InstalledListFields();
 const TagList& InstalledListTags();
+/// The names of its fields.
+const std::vector<std::string>& InstalledListNames();
 
 /// 0 up to date, 1 to be added, 2 to be updated.
 int CompareWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const std::string& prodDate,
@@ -58,8 +60,9 @@ int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const
                   const std::string& market, const std::string& language, long instCode,
                   const std::string& prodDate, const std::string& volume, bool multiInstall);
 /// Removes the records of the installed list from the first lower-case unit code on, then its
-/// index, which the next open rebuilds.
-void PurgeLowercaseWorkunits(const std::string& listPath);
+/// index, which the next open rebuilds. An index that had to be built again before the removal
+/// is named in *rebuiltIndex.
+void PurgeLowercaseWorkunits(const std::string& listPath, std::string* rebuiltIndex = nullptr);
 
 /// INSTCODE as the C runtime reads a number: leading blanks, a sign, digits; else 0.
 long ReadInstCode(const std::string& text);
@@ -70,6 +73,9 @@ void PumpMessages(CInstallerDlg& dlg);
 void RunInstall(CInstallerDlg& dlg);
 /// True while a run is under way (started and not yet at its end).
 bool RunInProgress();
+/// Makes the process-wide objects a run and its exit handler use (log, table session, library
+/// holder), so that they outlive a handler registered afterwards.
+void PrepareRunState();
 /// Writes and closes the installed list the run is recording into, if any: for a program that
 /// ends in the middle of the run, so that the workunits recorded so far stay recorded.
 void CloseRunTables();

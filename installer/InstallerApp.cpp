@@ -173,7 +173,9 @@ void CInstallerApp::LoadMessages(const std::string& iniHostPath) {
 }
 
 void CInstallerApp::InitInstance(const std::string& commandLine) {
-  static const bool exitWatched = std::atexit(ExitDuringRun) == 0;
+  // What the exit handler uses (the log, the table session, the library holder) is made before
+  // the handler is registered, so that a program ended by exit() destroys it only after the handler.
+  static const bool exitWatched = (PrepareRunState(), std::atexit(ExitDuringRun) == 0);
   (void)exitWatched;
   ErrorLog().SetFile("QUILLET.ERR", 0, 0, 0);
   Reset();

@@ -15,10 +15,22 @@
 
 namespace {
 
+// The fields a registry is matched and dated by: a registry without them counts as damaged.
+const std::vector<std::string> kRegistryFields = {"LOGICALID", "PRODDATE"};
+
+// Opens a registry (read-only when asked) and refuses one without the fields it is read by.
+void OpenRegistry(CDbTable& t, const std::string& windowsPath, bool readOnly) {
+  if (readOnly)
+    OpenReadOnly(t, windowsPath);
+  else
+    t.Open(windowsPath);
+  t.Require(kRegistryFields);
+}
+
 // A file that is there but is not a table (the library finds its structure damaged).
 bool Damaged(const std::string& windowsPath) {
   CDbTable t;
-  OpenReadOnly(t, windowsPath);
+  OpenRegistry(t, windowsPath, true);
   return !t.IsOpen() && t.OpenError() == tables::kErrData;
 }
 
@@ -61,7 +73,7 @@ int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDam
   const bool sExists = FileExists(HostPath(S));
   if (sExists) {
     CDbTable s;
-    OpenReadOnly(s, S);
+    OpenRegistry(s, S, true);
     // A volume whose registry does not open is refused: installing it could never be recorded,
     // and a copy of the damaged table would stand in the way of every later volume.
     if (!s.IsOpen()) return kInstallNoProducts;
@@ -70,8 +82,8 @@ int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDam
   }
   if (!sExists || !FileExists(HostPath(T))) return 1;
   CDbTable s, t;
-  OpenReadOnly(s, S);
-  t.Open(T);
+  OpenRegistry(s, S, true);
+  OpenRegistry(t, T, false);
   if (!s.IsOpen()) return kInstallNoProducts;
   s.Top();
   VolumeDescription() = s.FieldByName("HR_DESC");

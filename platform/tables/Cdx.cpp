@@ -464,6 +464,13 @@ int Index::reindex() {
   return write();
 }
 
+bool Index::matchesRecords() const { return d->table->tagsMatchRecords(); }
+
+int Index::rebuildKeys() {
+  int rc = d->table->writeCurrent();
+  return rc < 0 ? rc : d->table->rebuildTags(true);
+}
+
 int Index::flush() {
   if (!d->dirty || d->table->readOnly) return kOk;
   return write();

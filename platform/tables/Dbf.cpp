@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -77,6 +78,30 @@ void Today(unsigned char* ymd) {
   ymd[2] = static_cast<unsigned char>(tm.tm_mday);
 }
 
+bool NameChar(unsigned char c, bool first) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || (!first && c >= '0' && c <= '9');
+}
+
+/// Whether a field descriptor is one a dBASE writer makes: a known type with a length and
+/// decimals that type allows. A damaged descriptor is refused rather than read as another field.
+bool SoundField(const FieldDef& f) {
+  const int len = f.len, dec = f.dec;
+  switch (f.type) {
+    case 'C': return len >= 1 && len <= 65535;
+    case 'N': case 'F': return len >= 1 && len <= 20 && dec >= 0 && dec < len;
+    case 'D': return len == 8 && dec == 0;
+    case 'L': return len == 1 && dec == 0;
+    case 'M': case 'G': case 'P': return (len == 10 || len == 4) && dec == 0;
+    case 'B': return len == 10 ? dec == 0 : len == 8 && dec <= 18;  // memo, or a double
+    case 'I': case '+': return len == 4 && dec == 0;
+    case 'Y': return len == 8 && dec <= 4;
+    case 'T': case '@': case 'O': return len == 8 && dec == 0;
+    case 'V': case 'Q': return len >= 1 && len <= 254;
+    case '0': return len >= 1 && dec == 0;  // the null flags of a later format
+    default: return false;
+  }
+}
+
 /// Parses the header block; false when it does not describe a table that fits the file.
 bool ParseHeader(const std::vector<unsigned char>& h, off_t fileSize, Table::Impl& t) {
   t.version = h[0];
@@ -87,6 +112,7 @@ bool ParseHeader(const std::vector<unsigned char>& h, off_t fileSize, Table::Imp
   t.lay = Layout();
   size_t at = 32;
   bool ended = false;
+  std::set<std::string> names;
   while (at < size_t(t.headerLen)) {
     if (h[at] == 0x0D) {
       ended = true;
@@ -100,6 +126,9 @@ bool ParseHeader(const std::vector<unsigned char>& h, off_t fileSize, Table::Imp
     f.name.assign(reinterpret_cast<const char*>(d), n);
     while (!f.name.empty() && f.name.back() == ' ') f.name.pop_back();
     if (f.name.empty()) return false;
+    for (size_t i = 0; i < f.name.size(); ++i)
+      if (!NameChar(static_cast<unsigned char>(f.name[i]), i == 0)) return false;
+    if (!names.insert(UpperAscii(f.name)).second) return false;  // two fields of one name
     f.type = char(d[11]);
     f.len = d[16];
     f.dec = d[17];
@@ -107,7 +136,7 @@ bool ParseHeader(const std::vector<unsigned char>& h, off_t fileSize, Table::Imp
       f.len += f.dec * 256;
       f.dec = 0;
     }
-    if (f.len <= 0) return false;
+    if (!SoundField(f)) return false;
     t.lay.add(f);
     if (t.lay.recLen > recLen) return false;
     at += 32;
@@ -167,8 +196,12 @@ int Table::Impl::writeTail() {
     durable = count;
     tail.clear();
     headerDirty = true;
-    return kOk;
+    // The header counts the records at once, so that other readers see what is on disk.
+    return writeHeader();
   }
+  // What part of the records reached the file is cut away and the end mark restored: the file
+  // holds exactly the records its header counts.
+  cutToCount();
   // The records past `durable` are not on disk: the table and its tags go back to without them,
   // so that what is written later (header, index) agrees with the file.
   if (index) {
@@ -185,6 +218,12 @@ int Table::Impl::writeTail() {
   writeFailure = kErrWrite;
   if (recno > count && !appending) setEof();
   return kErrWrite;
+}
+
+bool Table::Impl::cutToCount() {
+  const off_t end = off_t(headerLen) + off_t(durable) * off_t(lay.recLen);
+  const char eofMark = 0x1A;
+  return ftruncate(fd, end) == 0 && WriteAll(fd, &eofMark, 1, end);
 }
 
 int Table::Impl::writeCurrent() {
@@ -259,16 +298,18 @@ void Table::Impl::positionOn(const Entry& e) {
   setPos(e.key, e.rec);
 }
 
-int Table::Impl::rebuildTags() {
+int Table::Impl::rebuildTags(bool evaluableOnly) {
   if (!index) return kOk;
+  if (!evaluableOnly)
+    for (auto& t : index->d->tags)
+      if (!t->evaluable()) return kErrTagExpr;
   for (auto& t : index->d->tags)
-    if (!t->evaluable()) return kErrTagExpr;
-  for (auto& t : index->d->tags) t->keys_.clear();
+    if (t->evaluable()) t->keys_.clear();
   std::vector<char> rec(size_t(lay.recLen));
   for (uint32_t r = 1; r <= count; ++r) {
     if (!copyRecord(r, rec.data())) return kErrRead;
     for (auto& t : index->d->tags) {
-      if (!t->member(rec.data())) continue;
+      if (!t->evaluable() || !t->member(rec.data())) continue;
       std::string k = t->key(rec.data());
       if (t->unique_ != 0 && t->hasKey(k)) continue;
       t->add(k, r, t->keys_.end());
@@ -277,6 +318,67 @@ int Table::Impl::rebuildTags() {
   index->d->dirty = true;
   hasTagPos = false;
   return kOk;
+}
+
+bool Table::Impl::tagsMatchRecords() {
+  if (!index) return true;
+  if (writeCurrent() < 0) return false;
+  std::vector<TagImpl*> tags;
+  for (auto& t : index->d->tags)
+    if (t->evaluable()) tags.push_back(t.get());
+  // Each record's key in each tag ("" with member false when the filter leaves it out).
+  struct Want {
+    std::vector<std::string> key;
+    std::vector<bool> member;
+    size_t members = 0;
+  };
+  std::vector<Want> want(tags.size());
+  for (Want& w : want) {
+    w.key.resize(count);
+    w.member.resize(count);
+  }
+  // Records on disk are read many at a time.
+  const size_t len = size_t(lay.recLen);
+  const uint32_t perChunk = uint32_t(std::max<size_t>(1, 256 * 1024 / len));
+  std::vector<char> chunk(size_t(perChunk) * len);
+  for (uint32_t first = 1; first <= count; first += perChunk) {
+    const uint32_t n = std::min(perChunk, count - first + 1);
+    const uint32_t onDisk = first > durable ? 0 : std::min(n, durable - first + 1);
+    if (onDisk > 0 && !ReadAll(fd, chunk.data(), size_t(onDisk) * len, off_t(headerLen) + off_t(first - 1) * off_t(len)))
+      return false;
+    for (uint32_t k = onDisk; k < n; ++k) copyRecord(first + k, chunk.data() + size_t(k) * len);
+    for (uint32_t k = 0; k < n; ++k) {
+      const char* rec = chunk.data() + size_t(k) * len;
+      const uint32_t r = first + k;
+      for (size_t i = 0; i < tags.size(); ++i) {
+        if (!tags[i]->member(rec)) continue;
+        want[i].key[r - 1] = tags[i]->key(rec);
+        want[i].member[r - 1] = true;
+        ++want[i].members;
+      }
+    }
+  }
+  for (size_t i = 0; i < tags.size(); ++i) {
+    const TagImpl& t = *tags[i];
+    const Want& w = want[i];
+    // Every stored key is the key of its record.
+    const Entry* prev = nullptr;
+    for (const Entry& e : t.keys_) {
+      if (e.rec < 1 || e.rec > count || !w.member[e.rec - 1] || w.key[e.rec - 1] != std::string_view(e.key)) return false;
+      if (t.unique_ != 0 && prev && prev->key == e.key) return false;
+      prev = &e;
+    }
+    // And every record's key is stored: all of them, or each distinct one of a unique tag.
+    size_t expected = w.members;
+    if (t.unique_ != 0) {
+      std::set<std::string_view> distinct;
+      for (uint32_t r = 0; r < count; ++r)
+        if (w.member[r]) distinct.insert(w.key[r]);
+      expected = distinct.size();
+    }
+    if (t.keys_.size() != expected) return false;
+  }
+  return true;
 }
 
 bool Table::Impl::tagsEvaluable() const {
@@ -312,6 +414,11 @@ std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* er
   if (!ReadAll(t->fd, h.data(), h.size(), 0)) return fail(kErrRead);
   if (!ParseHeader(h, st.st_size, *t)) return fail(kErrData);
   t->durable = t->count;
+  // Records past those the header counts are what a write cut short (or a run ended in the
+  // middle) left: a table opened for writing drops them, so other readers see only counted ones.
+  if (!readOnly && st.st_size > off_t(t->headerLen) + off_t(t->count) * off_t(t->lay.recLen) + 1 &&
+      !t->cutToCount())
+    return fail(kErrWrite);
   t->buf.assign(size_t(t->lay.recLen), ' ');
   t->orig = t->buf;
   std::unique_ptr<Table> table(new Table(std::move(t)));
@@ -650,28 +757,53 @@ int Table::recall() {
 namespace {
 
 // Moves the kept records down over the removed ones; keep(r) says whether record r stays.
+// Writes the kept records (keep(r) says whether record r stays) to a new file that replaces the
+// table's in one rename: a program ended at any moment leaves either the old table or the new one,
+// never records moved half-way (which would hold some of them twice).
 template <class Keep>
 int Compact(Table::Impl& t, Keep keep) {
   if (t.readOnly) return kErrReadOnly;
   if (!t.tagsEvaluable()) return kErrTagExpr;
   if (int rc = t.writeTail(); rc < 0) return rc;
-  std::vector<char> rec(size_t(t.lay.recLen));
-  uint32_t out = 0;
+  struct stat st{};
+  if (fstat(t.fd, &st) != 0) return kErrRead;
+  const std::string tmp = t.path + ".pack";
+  int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777);
+  if (fd < 0) return kErrWrite;
+  auto fail = [&](int code) {
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return code;
+  };
+  const size_t len = size_t(t.lay.recLen);
+  std::vector<char> head(size_t(t.headerLen));
+  if (!ReadAll(t.fd, head.data(), head.size(), 0)) return fail(kErrRead);
+  std::vector<char> rec(len), out;
+  out.reserve(64 * 1024 + len);
+  uint32_t kept = 0;
+  off_t at = t.headerLen;
   for (uint32_t r = 1; r <= t.count; ++r) {
-    off_t at = off_t(t.headerLen) + off_t(r - 1) * off_t(t.lay.recLen);
-    if (!ReadAll(t.fd, rec.data(), rec.size(), at)) return kErrRead;
+    if (!ReadAll(t.fd, rec.data(), len, off_t(t.headerLen) + off_t(r - 1) * off_t(len))) return fail(kErrRead);
     if (!keep(r, rec.data())) continue;
-    ++out;
-    if (out != r && t.writeRecord(out, rec.data()) < 0) return kErrWrite;
+    ++kept;
+    out.insert(out.end(), rec.begin(), rec.end());
+    if (out.size() >= 64 * 1024) {
+      if (!WriteAll(fd, out.data(), out.size(), at)) return fail(kErrWrite);
+      at += off_t(out.size());
+      out.clear();
+    }
   }
-  off_t end = off_t(t.headerLen) + off_t(out) * off_t(t.lay.recLen);
-  const char eofMark = 0x1A;
-  if (!WriteAll(t.fd, &eofMark, 1, end) || ftruncate(t.fd, end + 1) != 0) return kErrWrite;
-  t.count = t.durable = out;
-  t.headerDirty = true;
-  int rc = t.writeHeader();
-  if (rc < 0) return rc;
-  rc = t.rebuildTags();
+  out.push_back(0x1A);
+  auto* h = reinterpret_cast<unsigned char*>(head.data());
+  Today(h + 1);
+  PutLe32(h + 4, kept);
+  if (!WriteAll(fd, out.data(), out.size(), at) || !WriteAll(fd, head.data(), head.size(), 0)) return fail(kErrWrite);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || std::rename(tmp.c_str(), t.path.c_str()) != 0) return fail(kErrWrite);
+  ::close(t.fd);
+  t.fd = fd;
+  t.count = t.durable = kept;
+  t.headerDirty = false;
+  int rc = t.rebuildTags();
   if (rc < 0 || !t.index) return rc;
   // The index on disk follows the packed table at once, as a reindex writes it.
   return t.index->flush();

@@ -151,6 +151,8 @@ struct Table::Impl {
   /// Writes the waiting appended records and the end mark. When that fails the records are
   /// taken back (count and tags as before them) and writeFailure is set.
   int writeTail();
+  /// Cuts the file after the records the header counts and writes the end mark there.
+  bool cutToCount();
   /// Writes the buffer back when changed (updating the tags first).
   int writeCurrent();
   /// Checks and applies the tag changes of record `rec` going from `before` (null: a new record)
@@ -168,9 +170,12 @@ struct Table::Impl {
     hasTagPos = true;
   }
   KeyRef pos() const { return KeyRef{posKey, posRec}; }
-  /// Rebuilds every tag from the records.
-  int rebuildTags();
+  /// Rebuilds every tag from the records (kErrTagExpr when one cannot be evaluated), or with
+  /// `evaluableOnly` those that can be, leaving the others as they are.
+  int rebuildTags(bool evaluableOnly = false);
   bool tagsEvaluable() const;
+  /// Whether the evaluable tags hold exactly the keys of the records (see Index::matchesRecords).
+  bool tagsMatchRecords();
 };
 
 /// Reads an index file for the table; null and *err on failure (a damaged file is kErrData).

@@ -178,6 +178,14 @@ class Index {
   Tag* defaultTag() const;
   /// Rebuilds every tag from the records and writes the file.
   int reindex();
+  /// Whether every tag whose expressions can be evaluated holds exactly the keys of the table's
+  /// records (a unique tag: one record for each distinct key). False also when a record cannot
+  /// be read. An index left behind by an interrupted or failed write, or damaged, disagrees.
+  bool matchesRecords() const;
+  /// Rebuilds, in memory only, every tag whose expressions can be evaluated (the others keep
+  /// their keys; the file is written by a later flush of a table open for writing): 0, or the
+  /// failure.
+  int rebuildKeys();
   /// Writes the file when changed. A file that cannot be written is removed, since it no longer
   /// matches the table: the next open without it builds the index afresh.
   int flush();

@@ -7,10 +7,13 @@
 #include <sys/wait.h>
 
 #include <cstring>
+#include <set>
 
 using namespace insttest;
 
 namespace {
+
+const char* const kArgs = "/DE '/BC:\\INST' /PAB";
 
 class Process : public Volume {
  protected:
@@ -26,8 +29,14 @@ class Process : public Volume {
   // Runs the program headless; its output goes through a pipe into out.txt. With `fileBlocks`
   // no file the program writes may grow past that many 512-byte blocks (a full disk for it):
   // writes past the limit fail (SIGXFSZ is ignored).
-  int RunProgram(const std::string& program, const std::string& args, int fileBlocks = -1) {
-    std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY '" + program + "' " + args;
+  // `trap` names a system call at which the program is killed or fails (see SyscallTrap.c):
+  // "TRAP_CALL=rename TRAP_FILE=RELWORK.CDX".
+  int RunProgram(const std::string& program, const std::string& args, int fileBlocks = -1,
+                 const std::string& trap = "") {
+    std::string env;
+    if (!trap.empty())
+      env = "LD_PRELOAD='" + ProgramFolder() + "SyscallTrap.so' ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" " + trap + " ";
+    std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY " + env + "'" + program + "' " + args;
     if (fileBlocks >= 0) run = "trap '' XFSZ; ulimit -f " + std::to_string(fileBlocks) + "; " + run;
     const std::string status = (root_ / "status.txt").string();
     std::string cmd = "cd '" + C() + "' && { (" + run + "); echo $? > '" + status + "'; } 2>&1 | cat > '" +
@@ -47,6 +56,46 @@ class Process : public Volume {
     std::vector<Row> rows;
     for (int i = from; i < to; ++i) rows.push_back({"D" + std::to_string(10000 + i), "V1", "GB", "EN", date, "VOL1", "1", ""});
     return rows;
+  }
+  // Workunits AB000<from> to AB000<to - 1>, of a module of their own.
+  void AbUnits(int from, int to, const std::string& date) {
+    Modules({{"AB", "AB*", "1", "AB", "N"}});
+    std::vector<Row> rows;
+    for (int i = from; i < to; ++i) {
+      char code[16];
+      std::snprintf(code, sizeof code, "AB%06d", i);
+      rows.push_back({code, "V1", "GB", "EN", date, "VOL1", "1", ""});
+    }
+    Work(rows);
+  }
+  // The installation's unit codes, each once (a code recorded twice fails the test).
+  std::set<std::string> UnitCodes() {
+    std::set<std::string> codes;
+    for (auto& r : Installed()) EXPECT_TRUE(codes.insert(r["UNITCODE"]).second) << r["UNITCODE"] << " twice";
+    return codes;
+  }
+  void LowerCaseInstallation(std::string& program);
+  // DOC1 to DOC3, the second installed by a library that ends the program.
+  void ExitingVolume() {
+    StandardVolume();
+    Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
+          {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Exit32"},
+          {"DOC3", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  }
+  // AB000000 to AB000004 installed from a volume of 2024; the volume on drive E dated 2025 next.
+  std::string FiveInstalled() {
+    StandardVolume("2024");
+    AbUnits(0, 5, "2024");
+    std::string program = Install();
+    EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+    VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+    return program;
+  }
+  // Whether every tag of the installation's index holds exactly the keys of its records.
+  bool IndexMatches() {
+    auto t = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), true);
+    std::string cdx = FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"));
+    return t && !cdx.empty() && t->openIndex(cdx) == 0 && t->index()->matchesRecords();
   }
   // The keys of tag BYCODE in the installation's index (-1 when it does not open).
   long IndexKeys() {
@@ -104,10 +153,7 @@ TEST_F(Process, FirstInstallOnAFullDiskLeavesNoTableThatBlocksTheNext) {
 }
 
 TEST_F(Process, LibraryThatEndsTheProgramLeaves252AndItsDatagram) {
-  StandardVolume();
-  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
-        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Exit32"},
-        {"DOC3", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  ExitingVolume();
   std::string program = Install();
   auto notify = root_ / "n";
   std::filesystem::create_directories(notify);
@@ -182,4 +228,111 @@ TEST_F(Process, QuilletIniIsReadByOneRuleForDrivesAndTexts) {
   EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /LENGLISH"), 0) << Read((root_ / "out.txt").string());
   EXPECT_NE(Read((root_ / "out.txt").string()).find("Fertig"), std::string::npos);
   EXPECT_EQ(Installed().size(), 1u);
+}
+
+// ---- a run ended or failing at a named system call ----
+
+// AB000000 to AB000019 installed, records 1 to 5 then put in lower case (as an older installer
+// left them; table and index agree), and a newer volume bringing AB000020 to AB000024.
+void Process::LowerCaseInstallation(std::string& program) {
+  StandardVolume("2024");
+  AbUnits(0, 20, "2024");
+  program = Install();
+  ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
+  auto t = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), false);
+  ASSERT_TRUE(t);
+  ASSERT_EQ(t->openIndex(FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"))), 0);
+  const int unit = t->fieldIndex("UNITCODE");
+  for (int r = 1; r <= 5; ++r) {
+    t->go(r);
+    t->assignText(unit, "ab" + t->fieldText(unit).substr(2));
+  }
+  ASSERT_EQ(t->close(), 0);
+  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+  AbUnits(20, 25, "2025");
+}
+
+TEST_F(Process, KillAfterTheLowerCaseCleanUpPackedTheTableLosesNoWorkunit) {
+  std::string program;
+  ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation(program));
+  // Killed as the clean-up writes the index of the packed table: the old index stays.
+  EXPECT_EQ(RunProgram(program, kArgs, -1, "TRAP_CALL=rename TRAP_FILE=RELWORK.CDX TRAP_NTH=1"), 137) << Output();
+  EXPECT_EQ(Installed().size(), 15u);
+  EXPECT_FALSE(IndexMatches());
+  EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+  EXPECT_NE(Output().find("did not agree with its table and was built again"), std::string::npos) << Output();
+  std::set<std::string> codes = UnitCodes();
+  EXPECT_EQ(codes.size(), 20u);  // AB000005 to AB000024
+  EXPECT_EQ(*codes.begin(), "AB000005");
+  EXPECT_TRUE(IndexMatches());
+}
+
+TEST_F(Process, KillAtAnyWriteOfTheInstalledListLosesNoWorkunitAndRecordsNoneTwice) {
+  std::string program;
+  ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation(program));
+  const auto saved = root_ / "saved";
+  std::filesystem::copy(C("INST"), saved, std::filesystem::copy_options::recursive);
+  // Each write to the table in turn (the clean-up's deletions and packing, the new records, the
+  // header): killed there, the rerun ends with every workunit once.
+  int status = 137;
+  for (int n = 1; status == 137 && n < 40; ++n) {
+    SCOPED_TRACE("killed at write " + std::to_string(n));
+    std::filesystem::remove_all(C("INST"));
+    std::filesystem::copy(saved, C("INST"), std::filesystem::copy_options::recursive);
+    status = RunProgram(program, kArgs, -1, "TRAP_CALL=pwrite TRAP_FILE=relwork.DBF TRAP_NTH=" + std::to_string(n));
+    EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+    std::set<std::string> codes = UnitCodes();
+    EXPECT_EQ(codes.size(), 20u);  // AB000005 to AB000024
+    EXPECT_TRUE(IndexMatches());
+  }
+  EXPECT_EQ(status, 0);  // the last moment tried came after the run's last write
+}
+
+TEST_F(Process, IndexThatCannotBeWrittenLeavesNoWorkunitToBeRecordedTwice) {
+  const std::string program = FiveInstalled();
+  AbUnits(0, 8, "2024");
+  // The index can be neither replaced nor removed (an immutable file does that).
+  EXPECT_EQ(RunProgram(program, kArgs, -1, "TRAP_CALL=rename,unlink TRAP_FILE=RELWORK.CDX TRAP_ACTION=fail"), 251)
+      << Output();
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
+  EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+  EXPECT_EQ(Count(Output(), "will be added"), 0u);  // the three were recorded by the run that failed
+  EXPECT_EQ(UnitCodes().size(), 8u);
+  EXPECT_TRUE(IndexMatches());
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+}
+
+TEST_F(Process, KillAtTheIndexWriteOfUpdatedWorkunitsLeavesNoStaleKeyAfterTheRerun) {
+  const std::string program = FiveInstalled();
+  AbUnits(0, 5, "2025");  // each workunit updated in place
+  EXPECT_EQ(RunProgram(program, kArgs, -1, "TRAP_CALL=rename TRAP_FILE=RELWORK.CDX TRAP_NTH=1"), 137) << Output();
+  EXPECT_FALSE(IndexMatches());  // BYCODEDATE keeps the old dates
+  EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+  EXPECT_EQ(Count(Output(), "will be updated"), 0u);
+  EXPECT_EQ(UnitCodes().size(), 5u);
+  for (auto& r : Installed()) EXPECT_EQ(r["PRODDATE"], "2025");
+  EXPECT_TRUE(IndexMatches());
+}
+
+TEST_F(Process, LibraryThatEndsTheProgramWhileTheListCannotBeWrittenLeavesOnlyWhatIsCounted) {
+  ExitingVolume();
+  std::string program = Install();
+  // The list's first write after its creation, that of DOC1's record in the exit handler, fails.
+  EXPECT_EQ(RunProgram(program, kArgs, -1, "TRAP_CALL=pwrite TRAP_FILE=relwork.DBF TRAP_NTH=2 TRAP_ACTION=fail"), 252)
+      << Output();
+  EXPECT_NE(Output().find("the install did not finish"), std::string::npos) << Output();
+  const std::string list = FindFileNoCase(C("INST/data/AB/EN/relwork.dbf"));
+  auto t = tables::OpenTable(list, true);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->recCount(), 0);
+  t.reset();
+  const std::string bytes = Read(list);
+  EXPECT_EQ(bytes.back(), '\x1A');
+  EXPECT_EQ(bytes.size(), size_t(uint8_t(bytes[8]) | uint8_t(bytes[9]) << 8) + 1);
+  // The library mended: the rerun installs each workunit once.
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
+        {"DOC2", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"},
+        {"DOC3", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+  EXPECT_EQ(UnitCodes().size(), 3u);
 }

@@ -498,7 +498,7 @@ TEST_F(InstallRun, DamagedModuleAndDestinationTables) {
   Write(E("REL/module.dbf"), std::string(32, '\x03') + std::string(300, '\x7F'));
   // No module list: no workunit could be installed, and the volume stays unregistered.
   EXPECT_EQ(Run(kCmd), kInstallNoWorkunitList);
-  EXPECT_TRUE(StatusHas("Component is missing workunit list\n"));
+  EXPECT_TRUE(StatusHas("Component is missing its module table\n"));
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(Registry().empty());
   // An installed list that is not a table: -5, and the file is left as it was.
@@ -589,6 +589,116 @@ TEST_F(InstallRun, DamagedVolumeRegistryIsRefusedAndADamagedInstalledCopyIsRepla
   EXPECT_EQ(registry[0]["PRODDATE"], "2025");
 }
 
+// ---- damaged tables and indexes ----
+
+namespace {
+
+// Sets one byte of a file; returns the file as it was.
+std::string Damage(const std::string& file, size_t at, char byte) {
+  std::ifstream in(file, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  std::string good = bytes;
+  bytes.at(at) = byte;
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+  return good;
+}
+// The offset of field n's (from 1) type letter in a table's header.
+size_t TypeOf(int field) { return size_t(32 * field + 11); }
+
+}  // namespace
+
+TEST_F(InstallRun, DamagedFieldDescriptorRefusesItsTableBeforeAnythingIsInstalled) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}, {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", ""}});
+  struct Case {
+    std::string file;
+    size_t at;
+    char byte;
+    int result;
+  } cases[] = {
+      {E("REL/relwork.dbf"), TypeOf(8), '\0', kInstallNoWorkunitList},  // INSTDLL
+      {E("REL/relwork.dbf"), 32 + 5, 'X', kInstallNoWorkunitList},     // UNITCODE named UNITCXDE
+      {E("REL/module.dbf"), TypeOf(2), '\0', kInstallNoWorkunitList},   // WUIDMASK
+      {E("REL/module.dbf"), TypeOf(4), '\0', kInstallNoWorkunitList},   // TREEPARAM
+      {E("quillet/products.dbf"), TypeOf(2), '\0', kInstallNoProducts},  // LANG
+      {E("quillet/products.dbf"), TypeOf(1), '\0', kInstallNoProducts},  // PRODUCT
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " byte " + std::to_string(c.at));
+    const std::string good = Damage(c.file, c.at, c.byte);
+    EXPECT_EQ(Run(kCmd), c.result);
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_TRUE(Installed().empty());
+    EXPECT_TRUE(Registry().empty());
+    Write(c.file, good);
+  }
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_EQ(Installed().size(), 2u);
+}
+
+TEST_F(InstallRun, DamagedFieldOfAVolumeRegistryIsRefusedAndADamagedInstalledCopyReplacedOnce) {
+  StandardVolume("2024");
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  const std::string good = Damage(E("REL/volume.dbf"), TypeOf(3), '\0');  // PRODDATE
+  EXPECT_EQ(Run(kCmd), kInstallNoProducts);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(Installed().empty());
+  EXPECT_EQ(FindFileNoCase(C("INST/data/AB/EN/volume.dbf")), "");  // never copied
+  Write(E("REL/volume.dbf"), good);
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_EQ(Calls().size(), 2u);
+  // The installed copy damaged alike: the next volume replaces it, and is then up to date.
+  Damage(FindFileNoCase(C("INST/data/AB/EN/volume.dbf")), TypeOf(1), '\0');  // LOGICALID
+  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+  Work({{"DOC1", "V1", "GB", "EN", "2025", "VOL1", "1", "Copy32"}});
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_TRUE(StatusHas("is damaged; this volume replaces it"));
+  EXPECT_EQ(Calls().size(), 2u);
+  ASSERT_EQ(Registry().size(), 1u);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(Registry().size(), 1u);
+}
+
+TEST_F(InstallRun, InstalledIndexThatDisagreesWithItsTableIsBuiltAgainAndNothingIsRecordedTwice) {
+  StandardVolume("2024");
+  std::vector<Row> units;
+  for (int i = 1; i <= 3; ++i) units.push_back({"DOC" + std::to_string(i), "V1", "GB", "EN", "2024", "VOL1", "1", ""});
+  Work(units);
+  ASSERT_EQ(Run(kCmd), 0);
+  const std::string cdx = FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"));
+  // Each case damages one byte of the installed index; the next volume brings one more workunit.
+  auto nextVolume = [&](int n) {
+    Calls();
+    VolumeRecord({"VOL1", "Service volume", "2024" + std::to_string(n), "", ""});
+    units.push_back({"DOC" + std::to_string(n), "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"});
+    Work(units);
+    EXPECT_EQ(Run(kCmd), 0);
+    EXPECT_TRUE(StatusHas("did not agree with its table and was built again"));
+    EXPECT_EQ(Calls().size(), 2u);  // the new workunit and the merge
+    std::set<std::string> codes;
+    for (auto& r : Installed()) EXPECT_TRUE(codes.insert(r["UNITCODE"]).second) << r["UNITCODE"];
+    EXPECT_EQ(codes.size(), size_t(n));
+  };
+  // A filter turned round, "UNITCODE < '!'": the tag would find no workunit.
+  std::string bytes = Read(cdx);
+  Damage(cdx, bytes.find("UNITCODE > '!'") + 9, '<');
+  nextVolume(4);
+  // A record number in the leaf of BYCODE (keys "DOC1", not "DOC12024" of BYCODEDATE): DOC1's
+  // key points at DOC2's record.
+  bytes = Read(cdx);
+  size_t leaf = std::string::npos;
+  for (size_t p = 0; p + 512 <= bytes.size() && leaf == std::string::npos; p += 512) {
+    std::string page = bytes.substr(p, 512);
+    if ((page[0] & 2) && page.find("DOC1") != std::string::npos && page.find("DOC12024") == std::string::npos) leaf = p;
+  }
+  ASSERT_NE(leaf, std::string::npos);
+  ASSERT_EQ(bytes[leaf + 24], 1);  // the first entry's record number, in its low bits
+  Damage(cdx, leaf + 24, 2);
+  nextVolume(5);
+}
+
 TEST_F(InstallRun, UnwritableDestinationOrUnreadableModulesLeaveTheVolumeUnregistered) {
   StandardVolume("2024");
   Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
@@ -625,6 +735,21 @@ TEST_F(InstallRun, UnwritableDestinationOrUnreadableModulesLeaveTheVolumeUnregis
   EXPECT_EQ(Calls().size(), 2u);  // DOC2 and the merge
   EXPECT_EQ(Installed().size(), 2u);
   EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+}
+
+TEST_F(InstallRun, RunLeftByAnExceptionIsNoLongerInProgress) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}, {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", ""}});
+  LetRunStart(0);
+  FormsScript::OnForm("CInstallerDlg", [](TForm&) { throw std::runtime_error("thrown inside the run"); });
+  Application->OnException = [](const std::exception&) { throw; };  // nothing stops it on its way out
+  testing::internal::CaptureStdout();
+  EXPECT_THROW(App().InitInstance(kCmd), std::runtime_error);
+  testing::internal::GetCapturedStdout();
+  Application->OnException = nullptr;
+  Application->ResetRun();
+  // An exit now is not one during a run: the exit handler leaves the result alone.
+  EXPECT_FALSE(RunInProgress());
 }
 
 TEST_F(InstallRun, HeadlessPausedEndsAsCancelledAndHeadlessQuestionsArePrinted) {

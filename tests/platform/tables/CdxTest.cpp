@@ -315,6 +315,45 @@ TEST(CdxForeign, TagWeCannotEvaluateStillWalksAndSeeksButRefusesWrites) {
   EXPECT_EQ(r->index()->reindex(), kErrTagExpr);
 }
 
+TEST(CdxForeign, KeysThatDisagreeWithTheRecordsAreFoundAndBuiltAgain) {
+  ScratchDir dir;
+  FixtureTable(dir, {"B2", "A1", "C3", "A1"})->close();
+  FixtureTag bycode = UnitTag({"B2", "A1", "C3", "A1"});
+  FixtureTag mystery = UnitTag({"B2", "A1", "C3", "A1"});
+  mystery.name = "MYSTERY", mystery.expr = "MYSTERY(UNITCODE)";
+  FixtureTag unique = UnitTag({"B2", "A1", "C3"});  // one key for the two A1 records: sound
+  unique.name = "UNIQUE", unique.unique = true;
+  const auto good = CdxFixture().Build({bycode, mystery, unique});
+  WriteBytes(dir.file("F.CDX"), good);
+  auto t = OpenTable(dir.file("F.DBF"), true);
+  ASSERT_EQ(t->openIndex(dir.file("F.CDX")), kOk);
+  EXPECT_TRUE(t->index()->matchesRecords());
+  // One record number of BYCODE wrong, a key missing, a key of another record, two A1 in UNIQUE.
+  auto damaged = [&](FixtureTag b, FixtureTag u) {
+    WriteBytes(dir.file("F.CDX"), CdxFixture().Build({b, mystery, u}));
+    EXPECT_EQ(t->openIndex(dir.file("F.CDX")), kOk);
+    EXPECT_FALSE(t->index()->matchesRecords());
+    EXPECT_EQ(t->index()->rebuildKeys(), kOk);  // in memory: the table is read-only
+    EXPECT_TRUE(t->index()->matchesRecords());
+    EXPECT_EQ(t->index()->tag("MYSTERY")->keyCount(), 4u);  // kept as it was
+    EXPECT_EQ(t->index()->tag("BYCODE")->keyCount(), 4u);
+    EXPECT_EQ(t->index()->tag("UNIQUE")->keyCount(), 3u);
+  };
+  FixtureTag b = bycode;
+  b.keys[0].second = 3;
+  damaged(b, unique);
+  b = bycode;
+  b.keys.pop_back();
+  damaged(b, unique);
+  b = bycode;
+  b.keys[0].first = "Z9      ";
+  damaged(b, unique);
+  FixtureTag u = UnitTag({"B2", "A1", "C3", "A1"});
+  u.name = "UNIQUE", u.unique = true;
+  damaged(bycode, u);
+  EXPECT_EQ(ReadBytes(dir.file("F.CDX")), CdxFixture().Build({bycode, mystery, u}));  // not written
+}
+
 TEST(CdxForeign, TagsWithFunctionsOfOtherToolsKeepTheirKeys) {
   ScratchDir dir;
   FixtureTable(dir, {"B2", " A1", "C3"})->close();

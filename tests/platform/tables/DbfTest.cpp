@@ -299,6 +299,34 @@ TEST(DbfHostile, DamagedHeadersAreRefusedAndNotRewritten) {
   bad = good;
   bad[8] = 32, bad[9] = 0;  // a header with no room for fields
   ExpectRefusedUntouched(path, bad);
+  // Field descriptors that no writer makes: read as they are they would be other fields.
+  // Fields: NAME C(10), QTY N(6,2), WHEN D, OK L, CODE C(6).
+  bad = good;
+  bad[32 + 11] = 0;  // NAME's type
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  bad[2 * 32 + 11] = 'X';  // QTY's type
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  bad[2 * 32 + 17] = 6;  // QTY with as many decimals as digits
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  bad[3 * 32 + 11] = 'N';  // WHEN, D(8), read as a number is still sound...
+  WriteBytes(path, bad);
+  EXPECT_TRUE(OpenTable(path, true));
+  bad[3 * 32 + 17] = 1;  // ...but a date with decimals is not
+  bad[3 * 32 + 11] = 'D';
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  bad[4 * 32 + 16] = 2;  // OK, L(1), two bytes long (and the record length to match)
+  bad[10] += 1;
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  bad[5 * 32 + 1] = '-';  // CODE's name "C-DE"
+  ExpectRefusedUntouched(path, bad);
+  bad = good;
+  std::copy(good.begin() + 32, good.begin() + 32 + 11, bad.begin() + 5 * 32);  // CODE named NAME
+  ExpectRefusedUntouched(path, bad);
 }
 
 TEST(DbfHostile, RecordsPastTheEndOfTheFileAreNotCounted) {
@@ -362,6 +390,58 @@ TEST(DbfFullDisk, AppendsThatCannotBeWrittenAreReportedAtCloseAndTakenBack) {
   EXPECT_EQ(t->recCount(), 100);
   ASSERT_EQ(t->openIndex(dir.file("W.CDX")), kOk);
   EXPECT_EQ(t->index()->tag("BYNAME")->keyCount(), 100u);
+}
+
+TEST(DbfFullDisk, AFailedWriteAndAnEndedRunLeaveOnlyTheCountedRecordsInTheFile) {
+  ScratchDir dir;
+  const std::string path = dir.file("W.DBF");
+  const std::vector<FieldDef> fields = {{"NAME", 'C', 100, 0}};
+  auto fillTo = [&](Table& t, int n) {
+    while (t.recCount() < n) {
+      ASSERT_EQ(t.appendStart(true), kOk);
+      t.assignText(0, "row" + std::to_string(t.recCount()));
+      if (t.append() != kOk) return;
+    }
+  };
+  auto expectCounted = [&](int records) {
+    auto bytes = ReadBytes(path);
+    const size_t headerLen = bytes[8] | bytes[9] << 8;
+    EXPECT_EQ(int(bytes[4] | bytes[5] << 8), records);
+    ASSERT_EQ(bytes.size(), headerLen + size_t(records) * 101 + 1);
+    EXPECT_EQ(bytes.back(), 0x1A);  // the end mark stands after the last counted record
+  };
+  {
+    auto t = CreateTable(path, fields);
+    ASSERT_TRUE(t);
+    fillTo(*t, 100);
+    ASSERT_EQ(t->close(), kOk);
+  }
+  const auto size = std::filesystem::file_size(path);
+  {
+    auto t = OpenTable(path, false);
+    ASSERT_TRUE(t);
+    FileSizeLimit full(size + 64 * 1024 - 4000);  // the first 64 KiB of appended records is cut short
+    fillTo(*t, 100 + 700);
+    EXPECT_EQ(t->recCount(), 100);
+    EXPECT_EQ(t->close(), kErrWrite);
+  }
+  expectCounted(100);
+  {
+    // Records written whole, the header counts them at once.
+    auto t = OpenTable(path, false);
+    fillTo(*t, 100 + 700);
+    ASSERT_EQ(t->recCount(), 800);
+    expectCounted(100 + 649);  // the first 64 KiB of them, at the append that filled it
+    // A program ended here leaves records past the count behind: they are what a next open for
+    // writing cuts away, as it would the rest of a write cut short.
+    std::filesystem::copy_file(path, dir.file("ENDED.DBF"));
+  }
+  auto bytes = ReadBytes(dir.file("ENDED.DBF"));
+  bytes.pop_back();
+  bytes.insert(bytes.end(), 150, 'x');
+  WriteBytes(path, bytes);
+  ASSERT_TRUE(OpenTable(path, false));
+  expectCounted(100 + 649);
 }
 
 TEST(DbfFullDisk, ATableThatCannotBeCreatedIsNotLeftBehindAndAStaleIndexGoes) {
