@@ -23,7 +23,7 @@ namespace {
 bool isPlainText(const WideString& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
-        if (c == u'<' || c == u'&' || c == u'\r') return false;
+        if (c == u'<' || c == u'&') return false;
         if (c == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']') return false;
         if (c < 0x20 && c != u'\t' && c != u'\n') return false;
         if (c >= 0xD800 && c <= 0xDFFF) return false;  // pairs are left to the parser's check
@@ -56,11 +56,14 @@ bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* targe
         parser_ = std::make_unique<TXmlToDomParser>();
         parser_->SetDOMImpl(document_->getDomImplementation());
         parser_->SetKeepEntityRefs(false);
+        parser_->setReadsReplacementText(true);
     }
     // A failed parse leaves no half content behind.
     int before = target->getChildCount();
     try {
-        parser_->parseWideStringInto(text, WideString(), WideString(), target);
+        // A U+FEFF that begins the text is a character: the mark goes before it.
+        parser_->parseWideStringInto(text[0] == 0xFEFF ? u"\uFEFF" + text : text, WideString(), WideString(),
+                                     target);
         return true;
     } catch (const Exception&) {
         while (target->getChildCount() > before) {

@@ -33,6 +33,21 @@ WideString characterReference(const WideString& character) {
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool isHex(char16_t c) { return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
 
+/// Where the markup at value[at] ("<") ends when it is a CDATA section, a comment or a
+/// processing instruction: after its closing delimiter, or at the end of the value when it is not
+/// closed; just after the "<" for any other markup.
+size_t markupRegionEnd(std::u16string_view value, size_t at) {
+    const std::u16string_view rest = value.substr(at);
+    std::u16string_view close;
+    size_t open = 0;
+    if (rest.starts_with(u"<![CDATA[")) close = u"]]>", open = 9;
+    else if (rest.starts_with(u"<!--")) close = u"-->", open = 4;
+    else if (rest.starts_with(u"<?")) close = u"?>", open = 2;
+    else return at + 1;
+    const size_t end = rest.find(close, open);
+    return end == std::u16string_view::npos ? value.size() : at + end + close.size();
+}
+
 }  // namespace
 
 std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value) {
@@ -44,6 +59,14 @@ std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value) {
     };
     size_t i = 0;
     while (i < value.size()) {
+        if (value[i] == u'<') {
+            // A CDATA section, comment or processing instruction holds no references: it is
+            // text up to its end (or the end of the value).
+            const size_t end = markupRegionEnd(value, i);
+            text.append(value.substr(i, end - i));
+            i = end;
+            continue;
+        }
         if (value[i] != u'&') {
             text += value[i++];
             continue;

@@ -22,7 +22,8 @@ struct TdomEntityPart {
 };
 
 /// Cuts a literal value into text, character and entity-reference parts. A "&" that starts
-/// no well-formed reference stays text.
+/// no well-formed reference stays text, and so does everything inside a CDATA section, a
+/// comment or a processing instruction, where XML recognizes no reference.
 std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value);
 
 /// What an expansion needs to know of one declared general entity.
