@@ -693,6 +693,8 @@ TdomNode* TdomDocument::importChildren(TdomNode* source, TdomNode* copy) {
 
 TdomNode* TdomDocument::importNode(TdomNode* node, bool deep) {
     if (!node) raiseNotSupported();
+    // The references copied in the whole subtree expand under one budget.
+    TdomExpansionScope scope(*schema_);
     switch (node->getNodeType()) {
     case ntElement_Node: {
         auto* source = static_cast<TdomElement*>(node);
@@ -792,7 +794,8 @@ bool TdomDocument::validateDocument(uint8_t option) {
         result = false;
     }
     if (!resolveEntityReferences(option)) {
-        sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this);
+        // A spent budget was reported where it was met.
+        if (!scope.run().spentReported) sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this);
         result = false;
     }
     element = getDocumentElement();

@@ -1,6 +1,7 @@
 // The collection of schema models one document uses: look-ups across its models, entity
 // resolution and attribute-value normalization on the shared expansion engine (one budget
 // per call), the entity tests, error reports and the check of the models themselves.
+#include <optional>
 #include <unordered_set>
 
 #include "DomExceptions.h"
@@ -10,6 +11,7 @@
 #include "XmlDomDocument.h"
 #include "XmlDomEntityExpansion.h"
 #include "XmlDomImpl.h"
+#include "XmlDomSchema.h"
 #include "XmlErrorKinds.h"
 
 namespace xmldom {
@@ -128,8 +130,9 @@ void TdomASModelCollection::resolveEntity(const WideString& name, WideString& te
         case TdomExpansionResult::External: throw EInvalid_Access_Err(msg::kExternalEntity);
         case TdomExpansionResult::Unresolvable: throw EInvalid_Access_Err(msg::kUnresolvableEntity);
         case TdomExpansionResult::Unusable: throw EInvalid_Access_Err(msg::kUnusableEntity);
-        case TdomExpansionResult::Circular:
-        case TdomExpansionResult::TooLarge: throw EInvalid_Access_Err(msg::kCircularEntityRef);
+        case TdomExpansionResult::Circular: throw EInvalid_Access_Err(msg::kCircularEntityRef);
+        // Past the budget or the depth of expansion.
+        case TdomExpansionResult::TooLarge: throw EInvalid_Access_Err(msg::kUnresolvableEntity);
     }
 }
 
@@ -139,7 +142,11 @@ void TdomASModelCollection::normalizeAttributeValue(const TdomASAttributeDecl* a
     value.clear();
     if (!attrDecl) return;
     WideString out;
-    errorKind = NormalizeDeclaredValue(attrDecl->getDefaultValue(), declaredIn(this), nullptr, out);
+    // The owner document's run in force, or one of this call, gives the budget.
+    std::optional<TdomExpansionScope> scope;
+    if (ownerDocument_) scope.emplace(*ownerDocument_->getSchemaQuery());
+    errorKind = NormalizeDeclaredValue(attrDecl->getDefaultValue(), declaredIn(this),
+                                       scope ? &scope->run().budget : nullptr, out);
     if (errorKind == 0) value = std::move(out);
 }
 

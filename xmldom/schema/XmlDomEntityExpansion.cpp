@@ -377,8 +377,8 @@ uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup
         case TdomExpansionResult::External: return ET_ATTRIBUTE_REFERS_TO_EXTERNAL_ENTITY;
         case TdomExpansionResult::Unresolvable:
         case TdomExpansionResult::Unusable: return lessThan ? ET_LT_IN_REPLACEMENT_TEXT : ET_NO_PROPER_MARKUP_REFERENCED;
-        case TdomExpansionResult::Circular:
-        case TdomExpansionResult::TooLarge: return ET_RECURSIVE_REFERENCE;
+        case TdomExpansionResult::Circular: return ET_RECURSIVE_REFERENCE;
+        case TdomExpansionResult::TooLarge: return ET_UNRESOLVABLE_ENTITY_REFERENCE;
     }
     return ET_INVALID_ATTLIST_DECLARATION;
 }

@@ -52,11 +52,17 @@ class TdomExpansionBudget {
 public:
     /// Characters of expansion allowed for each character of expanded source text.
     static constexpr size_t kPerSourceChar = 10;
+    /// What one node made from expanded content takes of the budget, in characters: about its
+    /// memory, so that the budget bounds the memory of markup as it does that of text.
+    static constexpr size_t kNodeChars = 48;
 
     explicit TdomExpansionBudget(size_t limit = TdomExpansionLimits{}.maxChars) : limit_(limit) {}
 
     /// Source text of n characters is being expanded: the limit grows with it.
     void credit(size_t n) { limit_ += kPerSourceChar * n; }
+    /// A reference node of the tree, of that name, is being expanded: the limit grows with the
+    /// reference as written and with the node it is, whose place its content takes.
+    void creditReference(size_t nameLength) { limit_ += kPerSourceChar * (nameLength + 2) + kNodeChars; }
 
     /// Takes n characters; false (and spent from then on) when they do not fit.
     bool charge(size_t n) {
@@ -158,6 +164,8 @@ struct TdomExpansionRun {
     TdomExpansionBudget budget;
     TdomEntityTestMemo tests;
     std::unique_ptr<TdomEntityExpander> literals;  ///< builds entities for attribute literals
+    std::unique_ptr<TdomEntityExpander> content;   ///< builds entities for content
+    bool spentReported = false;                    ///< the spent budget was reported in this run
 };
 
 /// How the walk of an attribute literal ended.
@@ -184,7 +192,7 @@ TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntit
 /// A declared default value normalized by that walk, with external references refused:
 /// returns 0 or the error kind of the first fault: 66 malformed or undeclared reference, 36 an
 /// external or unparsed entity, 53 an entity whose value holds "<", 61 another unusable or
-/// unresolved entity, 62 a circular reference or an expansion past its budget.
+/// unresolved entity, 62 a circular reference, 32 an expansion past its budget or depth.
 uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup& lookup, TdomExpansionBudget* budget,
                                WideString& out);
 
