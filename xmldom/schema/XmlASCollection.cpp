@@ -33,6 +33,7 @@ void TdomASModelCollection::checkNewModel(TdomASModel* model) const {
 
 void TdomASModelCollection::appendASModel(TdomASModel* model) {
     checkNewModel(model);
+    EntityDeclarationsChanged();
     models_.reserve(models_.size() + 1);
     model->collections_.push_back(this);
     models_.push_back(model);
@@ -40,6 +41,7 @@ void TdomASModelCollection::appendASModel(TdomASModel* model) {
 
 void TdomASModelCollection::insertASModel(int index, TdomASModel* model) {
     checkNewModel(model);
+    EntityDeclarationsChanged();
     if (index < 0 || index > getLength()) throw EIndex_Size_Err(msg::kIndexSizeErr);
     models_.reserve(models_.size() + 1);
     model->collections_.push_back(this);
@@ -47,6 +49,7 @@ void TdomASModelCollection::insertASModel(int index, TdomASModel* model) {
 }
 
 void TdomASModelCollection::clear() {
+    EntityDeclarationsChanged();
     for (TdomASModel* m : models_) std::erase(m->collections_, this);
     models_.clear();
 }
@@ -110,6 +113,14 @@ TdomEntityLookup declaredIn(const TdomASModelCollection* collection) {
 
 }  // namespace
 
+TdomEntityShapes& TdomASModelCollection::entityShapes() const {
+    if (shapesGeneration_ != EntityDeclarationsGeneration()) {
+        shapes_.clear();
+        shapesGeneration_ = EntityDeclarationsGeneration();
+    }
+    return shapes_;
+}
+
 void TdomASModelCollection::resolveEntity(const WideString& name, WideString& text) const {
     TdomASEntityDecl* decl = findEntityDecl(name);
     if (!decl) {
@@ -119,7 +130,13 @@ void TdomASModelCollection::resolveEntity(const WideString& name, WideString& te
             return;
         throw ENot_Found_Err(msg::kEntityDeclNotFoundErr);
     }
-    if (refersToCircularEntity(decl, true)) throw EInvalid_Access_Err(msg::kCircularEntityRef);
+    // The shape of the entity is known from earlier questions, or found once for its whole
+    // chain: a text too long or too deep for an expansion is refused before it is built.
+    const TdomEntityShapes::Shape shape = entityShapes().of(name, declaredIn(this));
+    if (shape.circular) throw EInvalid_Access_Err(msg::kCircularEntityRef);
+    const TdomExpansionLimits limits;
+    if (shape.height > limits.maxDepth || shape.length > limits.maxChars)
+        throw EInvalid_Access_Err(msg::kUnresolvableEntity);
     // External entities are refused before their state matters, so nothing is fetched here.
     TdomEntityExpander expander(declaredIn(this), TdomExpansionLimits{}, false);
     WideString result;
@@ -163,6 +180,14 @@ bool TdomASModelCollection::refersToXyz(uint8_t kind, const TdomASEntityDecl* en
         default: throw ESyntax_Err(msg::kRefersToXyzSyntaxErr);
     }
     if (!entity) return false;
+    if (test == TdomEntityTestKind::Circular && findEntityDecl(entity->getName()) == entity) {
+        // Answered from the entities' kept shapes: a chain asked about entity by entity is
+        // walked once.
+        const TdomEntityShapes::Shape shape = entityShapes().of(entity->getName(), declaredIn(this));
+        if (shape.circular) return true;
+        if (shape.undeclared && !ignoreUndeclared) throw EConvertError(msg::kEntityRefCannotBeResolved);
+        return false;
+    }
     // The walk starts at the given declaration, whatever other models declare under its name.
     TdomEntityLookup lookup = [this, entity](const WideString& n, bool resolve, TdomEntityFacts& facts) {
         TdomASEntityDecl* d = n == entity->getName() ? const_cast<TdomASEntityDecl*>(entity) : findEntityDecl(n);

@@ -94,6 +94,26 @@ enum class TdomExpansionResult : uint8_t {
     TooLarge,      ///< the budget of characters or depth ran out
 };
 
+/// The shape of each entity's expansion, found by one walk of the reference graph (on an
+/// explicit stack) and kept, so that questions about every entity of a long chain cost time
+/// linear in the chain: whether it refers to itself, how deep its references nest, how long
+/// its text is, and whether it reaches an undeclared name.
+class TdomEntityShapes {
+public:
+    struct Shape {
+        bool circular = false;
+        bool undeclared = false;  ///< reaches a name neither declared nor predefined
+        int height = 0;           ///< entities open below it at the deepest
+        size_t length = 0;        ///< characters of its replacement text (saturating)
+    };
+    /// The shape of entity `name`, known or walked now (an entity never fetched counts as empty).
+    Shape of(const WideString& name, const TdomEntityLookup& lookup);
+    void clear() { known_.clear(); }
+
+private:
+    std::unordered_map<WideString, Shape> known_;
+};
+
 /// One expansion call: holds the budget and the texts built so far (each entity once).
 class TdomEntityExpander {
 public:
@@ -133,6 +153,8 @@ private:
     WideString failedName_;
     std::unordered_map<WideString, WideString> done_;  ///< replacement texts built in this call
     std::unordered_map<WideString, bool> onPath_;
+    TdomEntityShapes shapes_;  ///< how deep each entity's references nest
+    bool deepSeen_ = false;    ///< an expansion went past the depth limit
 };
 
 /// The entity tests of the schema models.
@@ -144,8 +166,10 @@ enum class TdomEntityTestResult : uint8_t { NoHit, Hit, Undeclared };
 /// Walks the entity's references depth-first (on an explicit stack) and answers whether the
 /// test hits at any entity reached; each entity is examined once. Circular paths are a hit of
 /// the circular test and end the walk of the others as no hit on that branch.
+/// With known given, answers found before are used and those of the walk kept there.
 TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideString& entity, bool ignoreUndeclared,
-                                          const TdomEntityLookup& lookup, WideString* undeclaredName = nullptr);
+                                          const TdomEntityLookup& lookup, WideString* undeclaredName = nullptr,
+                                          std::unordered_map<WideString, TdomEntityTestResult>* known = nullptr);
 
 /// The answers of the entity tests within one run: each test of each entity is walked once,
 /// however many references ask for it.
@@ -157,6 +181,12 @@ public:
 private:
     std::unordered_map<WideString, TdomEntityTestResult> answers_[5][2];
 };
+
+/// A count that every change of general-entity declarations seen by a model collection raises
+/// (declarations added, removed, given a value or resolved; models added or removed): answers
+/// kept about entities hold while it stays the same.
+uint64_t EntityDeclarationsGeneration();
+void EntityDeclarationsChanged();
 
 /// One operation on a document's entities (a validation, a resolution of references, one
 /// attribute literal): the budget its expansions share and the entity tests it answered.
