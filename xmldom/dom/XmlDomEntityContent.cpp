@@ -4,6 +4,8 @@
 
 #include "XmlDomEntityContent.h"
 
+#include <algorithm>
+
 #include "XmlChars.h"
 #include "XmlDomDocument.h"
 #include "XmlErrorKinds.h"
@@ -36,21 +38,21 @@ namespace {
 // and how many nodes its parse can make at most otherwise: two per "<" (the markup and the text
 // before it), one per "=" (an attribute), and the text at the end.
 bool isPlainText(const WideString& text, size_t& nodes) {
-    size_t markup = 0, equals = 0;
-    bool plain = true;
+    nodes = 1;
     for (size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
-        if (c == u'<') ++markup;
-        else if (c == u'=') ++equals;
-        if (!plain) continue;
+        bool plain = true;
         if (c == u'<' || c == u'&') plain = false;
         else if (c == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']') plain = false;
         else if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') plain = false;
         else if (c >= 0xD800 && c <= 0xDFFF) plain = false;  // pairs are left to the parser's check
         else if (c == 0xFFFE || c == 0xFFFF) plain = false;
+        if (plain) continue;
+        nodes += 2 * static_cast<size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(), u'<')) +
+                 static_cast<size_t>(std::count(text.begin(), text.end(), u'='));
+        return false;
     }
-    nodes = plain ? 1 : 2 * markup + equals + 1;
-    return plain;
+    return true;
 }
 
 }  // namespace
