@@ -1,6 +1,7 @@
 // The collection of schema models one document uses: look-ups across its models, entity
-// resolution and attribute-value normalization on the shared expansion engine (one budget
-// per call), the entity tests, error reports and the check of the models themselves.
+// resolution and attribute-value normalization on the shared expansion engine (one budget per
+// call, or the owner document's run), the entities' shapes kept while their declarations stay
+// unchanged, the entity tests, error reports and the check of the models themselves.
 #include <optional>
 #include <unordered_set>
 
