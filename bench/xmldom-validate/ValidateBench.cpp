@@ -14,7 +14,10 @@
 // VETRA_XML_RUNS runs (default 3) counts; VETRA_XML_ONLY=ours (or libxml2) runs one contender in
 // this process, for profiling.
 // First small hostile documents (one entity referenced thousands of times in an attribute value,
-// a declared default, content): ours must refuse each within a second and 100 MB.
+// a declared default, content), while this process holds nothing large: ours must refuse each
+// within a second and 100 MB. Last an entity of markup referenced 100,000 times, and deep import
+// and clone of a document full of references, each in a fresh process of this program: the same
+// bounds.
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -427,6 +430,84 @@ bool hostileDocumentsAreRefusedQuickly() {
     return within;
 }
 
+// ---- hostile expansions of markup and copies, each in a fresh process -------------------------
+
+/// A document of a few hundred kilobytes for one hostile case: "markup" is an entity of 2,500
+/// empty elements referenced 100,000 times, validated; "import" and "clone" copy the document
+/// element of one whose 100,000-character entity is referenced 10,000 times, deep.
+std::string hostileCaseDocument(const std::string& which) {
+    std::string refs;
+    const int references = which == "markup" ? 100'000 : 10'000;
+    for (int i = 0; i < references; ++i) refs += "&e;";
+    std::string value;
+    if (which == "markup")
+        for (int i = 0; i < 2500; ++i) value += "<a/>";
+    else
+        value.assign(100'000, 'x');
+    return "<!DOCTYPE r [<!ELEMENT r ANY><!ELEMENT a EMPTY><!ENTITY e '" + value + "'>]><r>" + refs + "</r>";
+}
+
+/// Runs one hostile case in this process (started for it alone) and prints its figures: the
+/// milliseconds of the operation and whether it was refused (an error reported).
+int runHostileCase(const std::string& which) {
+    const std::string text = hostileCaseDocument(which);
+    TDomImplementation impl;
+    int errors = 0;
+    impl.OnError = [&](TObject*, TdomError*, bool& go) {
+        ++errors;
+        go = true;
+    };
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(&impl);
+    const auto t0 = Clock::now();
+    TdomDocument* doc = parser.stringToDom(text);
+    bool done = buildModel(doc);
+    if (which == "markup") done = done && doc->validateDocument(0);
+    else if (which == "import") doc->importNode(doc->getDocumentElement(), true);
+    else doc->getDocumentElement()->cloneNode(true);
+    std::printf("%.1f %d %zu\n", ms(t0, Clock::now()), done && errors == 0 ? 0 : 1, text.size());
+    impl.freeDocument(doc);
+    return 0;
+}
+
+/// Ours on hostile expansions of markup and on deep copies, each case in a new process of this
+/// program that holds only its own document: refused (kind 32) within a second and 100 MB.
+bool hostileMarkupAndCopiesAreBounded() {
+    std::printf("hostile markup and copies (ours must refuse each within 1 s and 100 MB, own process)\n");
+    std::printf("  %-10s %8s %9s %9s\n", "case", "KB", "total ms", "peak MB");
+    bool within = true;
+    for (const char* which : {"markup", "import", "clone"}) {
+        int fds[2];
+        if (pipe(fds) != 0) std::exit(2);
+        std::fflush(stdout);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            dup2(fds[1], 1);
+            close(fds[0]);
+            setenv("VETRA_XML_HOSTILE_CASE", which, 1);
+            execl("/proc/self/exe", "bench_xmldom_validate", static_cast<char*>(nullptr));
+            _exit(3);
+        }
+        close(fds[1]);
+        char line[128] = {};
+        const ssize_t got = read(fds[0], line, sizeof line - 1);
+        close(fds[0]);
+        int status = 0;
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
+        double millis = 0;
+        int refused = 0;
+        size_t bytes = 0;
+        const bool parsed = got > 0 && std::sscanf(line, "%lf %d %zu", &millis, &refused, &bytes) == 3;
+        const double peak = static_cast<double>(usage.ru_maxrss) / 1024.0;
+        const bool ok = parsed && refused && millis < 1000 && peak < 100;
+        within = within && ok;
+        std::printf("  %-10s %8zu %9.0f %9.0f   %s\n", which, bytes / 1024, millis, peak,
+                    ok ? "refused" : !parsed ? "DIED" : !refused ? "ACCEPTED" : "TOO COSTLY");
+    }
+    return within;
+}
+
 void print(const char* name, const Figures& f, double mb) {
     std::printf("  %-8s %9.0f %8.1f %9.1f %9.0f %8.1f %9.0f %9.0f   %s%s\n", name, f.parseMs, mb / (f.parseMs / 1000.0),
                 f.modelMs, f.validateMs, mb / (f.validateMs / 1000.0), total(f), f.peakMb, f.ok ? "valid" : "REFUSED: ",
@@ -436,6 +517,7 @@ void print(const char* name, const Figures& f, double mb) {
 } // namespace
 
 int main() {
+    if (const char* which = std::getenv("VETRA_XML_HOSTILE_CASE")) return runHostileCase(which);
     size_t mb = 100;
     if (const char* env = std::getenv("VETRA_XML_MB")) mb = static_cast<size_t>(std::max(1, std::atoi(env)));
     int runs = 3;
@@ -489,6 +571,10 @@ int main() {
     }
     if (!hostileRefused) {
         std::printf("FAILED: a hostile document cost too much or was accepted\n");
+        return 1;
+    }
+    if (!hostileMarkupAndCopiesAreBounded()) {
+        std::printf("FAILED: a hostile expansion of markup or a copy cost too much or was accepted\n");
         return 1;
     }
     return 0;

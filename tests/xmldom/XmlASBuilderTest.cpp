@@ -653,6 +653,29 @@ TEST_F(DtdToAS, ExternalSubsetWithParameterEntitiesAndSections) {
     collection.clear();
 }
 
+TEST_F(DtdToAS, QuotesAParameterEntityBringsIntoADeclarationDelimit) {
+    // The first entity's quotes are data of the second's value; its replacement text (character
+    // references replaced) then gives the attribute definition its quoted default.
+    EXPECT_TRUE(external("<!ENTITY % e1 \"'v1'\"> <!ENTITY % e2 'a1 CDATA %e1;'> <!ELEMENT doc EMPTY>"
+                         "<!ATTLIST doc %e2;> <!ENTITY % e3 'a2 CDATA &#34;v2&#34;'> <!ATTLIST doc %e3;>"));
+    EXPECT_TRUE(log.kinds.empty());
+    ASSERT_NE(model->findAttributeDecl(u"doc", u"a1"), nullptr);
+    EXPECT_EQ(model->findAttributeDecl(u"doc", u"a1")->getDefaultValue(), u"v1");
+    ASSERT_NE(model->findAttributeDecl(u"doc", u"a2"), nullptr);
+    EXPECT_EQ(model->findAttributeDecl(u"doc", u"a2")->getDefaultValue(), u"v2");
+}
+
+TEST_F(DtdToAS, IgnoredSectionContentIsNotMarkup) {
+    // "<!--" without its end, inside ignored sections (also one named by a reference and one
+    // nested in an included section), is nothing; the included declarations count.
+    EXPECT_TRUE(external("<!ENTITY % no 'IGNORE'>"
+                         "<![IGNORE[ <!-- ]]> <!ELEMENT a EMPTY>"
+                         "<![%no;[ <!-- <![ x ]]> ]]> <!ELEMENT b EMPTY>"
+                         "<![INCLUDE[ <!ELEMENT c EMPTY> <![IGNORE[ <!-- ]]> <!-- ]]> --> ]]>"));
+    EXPECT_TRUE(log.kinds.empty());
+    for (const char16_t* name : {u"a", u"b", u"c"}) EXPECT_NE(model->findElementDecl(name), nullptr) << utf8(name);
+}
+
 TEST_F(DtdToAS, InternalSubsetsResolveTheirParameterEntities) {
     EXPECT_TRUE(internal("<!ENTITY % decl '<!ELEMENT a EMPTY>'>\n%decl;\n<!ELEMENT b ANY>"));
     EXPECT_TRUE(log.kinds.empty());

@@ -816,3 +816,49 @@ TEST_F(Reading, BigEndianUtf16DeclaredAsUtf16) {
                  EParserException);
     EXPECT_EQ(kinds, std::vector<int>{78});
 }
+
+namespace {
+
+/// The content of the document element after its entity references are replaced by their
+/// content, every character escaped as \uXXXX unless printable ASCII, CDATA sections in brackets.
+std::string contentWithReferencesReplaced(TdomDocument* doc) {
+    EXPECT_TRUE(doc->buildASModel());
+    EXPECT_TRUE(doc->resolveEntityReferences(0));
+    std::string out;
+    for (TdomNode* n = doc->getDocumentElement()->getFirstChild(); n; n = n->getNextSibling()) {
+        const bool cdata = n->getNodeType() == ntCDATA_Section_Node;
+        out += cdata ? "[" : n->getNodeType() == ntElement_Node ? "<" + utf8(n->getNodeName()) + ">" : "";
+        for (char16_t c : n->getNodeType() == ntElement_Node ? WideString() : n->getNodeValue()) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
+            out += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : std::string(hex);
+        }
+        if (cdata) out += "]";
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(Reading, CarriageReturnGivenByAReferenceInAnEntityValueStaysOne) {
+    TdomDocument* doc = read("<!DOCTYPE r [<!ENTITY e 'a&#13;b<x>c&#13;</x>'>]><r>&e;</r>");
+    EXPECT_EQ(contentWithReferencesReplaced(doc), "a\\u000Db<x>");
+    EXPECT_EQ(doc->getDocumentElement()->getTextContent(), u"a\rbc\r");
+    EXPECT_TRUE(kinds.empty());
+    impl.freeDocument(doc);
+}
+
+TEST_F(Reading, ReferenceInACDataSectionOfAnEntityValueIsText) {
+    TdomDocument* doc = read("<!DOCTYPE r [<!ENTITY e '<![CDATA[&foo; <]]>&amp;<!--&bar;--><?p &baz;?>'>]><r>&e;</r>");
+    EXPECT_EQ(contentWithReferencesReplaced(doc), "[&foo; <]&&bar;&baz;");
+    EXPECT_TRUE(kinds.empty());
+    impl.freeDocument(doc);
+}
+
+TEST_F(Reading, CharacterFeffAfterTheMarkIsKept) {
+    // Only the first U+FEFF is the byte-order mark; an entity whose text begins with one keeps it.
+    TdomDocument* doc = read("\xEF\xBB\xBF<!DOCTYPE r [<!ENTITY e '\xEF\xBB\xBF<x/>'>]><r>\xEF\xBB\xBF&e;</r>");
+    EXPECT_EQ(contentWithReferencesReplaced(doc), "\\uFEFF\\uFEFF<x>");
+    EXPECT_TRUE(kinds.empty());
+    impl.freeDocument(doc);
+}

@@ -230,6 +230,7 @@ bool TXmlToDomParser::runCore(TStream* Stream, const WideString& PublicId, const
         // Bytes that do not decode before the content begins.
         return reportError(ET_INVALID_CHARACTER, nullptr);
     }
+    source->setKeepCarriageReturns(FReplacementText);
     const uint8_t kind = source->getDeclarationKind();
     if (!source->hasDeclarationFault() && (kind == kDeclXml || kind == kDeclXmlOrText || kind == kDeclNone)) {
         if (source->hasEncodingMismatch()) return reportError(ET_ENCODING_NOT_SUPPORTED, source->getLocator());

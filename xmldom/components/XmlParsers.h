@@ -140,6 +140,10 @@ public:
     virtual bool parseWideStringInto(const WideString& Text, const WideString& PublicId,
                                      const WideString& SystemId, TdomNode* Node);
 
+    /// The texts parsed are replacement texts of entities: their carriage returns are
+    /// characters (given by references in the declaration), not line ends to normalize.
+    void setReadsReplacementText(bool Value) { FReplacementText = Value; }
+
     TXmlStandardDocReader* getDocReader() const { return FDocReader; }
     TXmlWFTestContentHandler* getTestHandler() const { return FTestHandler; }
     TXmlDocBuilder* getDocBuilder() const { return FDocBuilder; }
@@ -165,6 +169,7 @@ private:
     TXmlWFTestContentHandler* FTestHandler; ///< owned through the component owner
     TXmlDocBuilder* FDocBuilder;           ///< owned through the component owner
     TdomDocument* FBuiltDocument = nullptr;
+    bool FReplacementText = false;
 };
 
 } // namespace xmldom

@@ -90,7 +90,7 @@ TdomNode* TdomEntityReference::cloneNode(bool deep) { return TdomNode::cloneNode
 
 void TdomEntityReference::expand() {
     TdomEntityContentBuilder builder(ownerDocument_);
-    expandWith(builder);
+    if (!expandWith(builder)) builder.reportSpentBudget(this);
 }
 
 bool TdomEntityReference::expandWith(TdomEntityContentBuilder& builder) {

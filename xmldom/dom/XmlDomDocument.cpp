@@ -36,10 +36,11 @@ namespace {
 
 /// Pages of freed documents, kept for the next documents of the process: a program that reads
 /// or builds one document after another reuses memory that is already present instead of
-/// giving it back to the system and faulting it in again. Bounded; the rest is freed.
+/// giving it back to the system and faulting it in again. Only what the next documents of a
+/// batch reuse is kept; the pages of one large document go back to the system when it is freed.
 struct SparePages {
-    static constexpr size_t kMaxSmall = 64;   ///< 4 MB of small pages
-    static constexpr size_t kMaxLarge = 256;  ///< 256 MB of large pages
+    static constexpr size_t kMaxSmall = 64;  ///< 4 MB of small pages
+    static constexpr size_t kMaxLarge = 4;   ///< 4 MB of large pages
     std::mutex lock;
     std::vector<std::byte*> small, large;
 };
@@ -60,6 +61,12 @@ std::byte* TdomNodePages::takeSpare(bool large) {
     std::byte* page = list.back();
     list.pop_back();
     return page;
+}
+
+size_t TdomNodePages::spareBytes() {
+    SparePages& spares = Spares();
+    std::lock_guard<std::mutex> hold(spares.lock);
+    return spares.small.size() * kPageSize + spares.large.size() * kLargePageSize;
 }
 
 bool TdomNodePages::keepSpare(std::byte* page, bool large) {
@@ -693,6 +700,8 @@ TdomNode* TdomDocument::importChildren(TdomNode* source, TdomNode* copy) {
 
 TdomNode* TdomDocument::importNode(TdomNode* node, bool deep) {
     if (!node) raiseNotSupported();
+    // The references copied in the whole subtree expand under one budget.
+    TdomExpansionScope scope(*schema_);
     switch (node->getNodeType()) {
     case ntElement_Node: {
         auto* source = static_cast<TdomElement*>(node);
@@ -792,7 +801,8 @@ bool TdomDocument::validateDocument(uint8_t option) {
         result = false;
     }
     if (!resolveEntityReferences(option)) {
-        sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this);
+        // A spent budget was reported where it was met.
+        if (!scope.run().spentReported) sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this);
         result = false;
     }
     element = getDocumentElement();

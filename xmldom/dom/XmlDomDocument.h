@@ -34,6 +34,8 @@ public:
 
     void* allocate(size_t size);
     void release(void* p, size_t size);
+    /// Bytes of node pages that freed documents left for the next ones of the process.
+    static size_t spareBytes();
 
 private:
     /// Size classes in steps of 8 bytes (the nodes' alignment): a node takes no more than it is.

@@ -359,7 +359,9 @@ void TdomElement::normalize() {
 
 bool TdomElement::resolveEntityReferences(uint8_t option) {
     TdomEntityContentBuilder builder(ownerDocument_);
-    return resolveEntityReferencesWith(option, builder);
+    const bool result = resolveEntityReferencesWith(option, builder);
+    if (!result) builder.reportSpentBudget(this);
+    return result;
 }
 
 bool TdomElement::resolveEntityReferencesWith(uint8_t option, TdomEntityContentBuilder& builder) {

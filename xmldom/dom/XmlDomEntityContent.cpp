@@ -4,30 +4,53 @@
 
 #include "XmlDomEntityContent.h"
 
+#include <algorithm>
+
 #include "XmlChars.h"
 #include "XmlDomDocument.h"
+#include "XmlErrorKinds.h"
 #include "XmlParsers.h"
 
 namespace xmldom {
 
 TdomEntityContentBuilder::TdomEntityContentBuilder(TdomDocument* document)
-    : document_(document), scope_(*document->getSchemaQuery()), expander_(document->getSchemaQuery()->entityLookup()) {
-    expander_.setKeepPredefinedReferences(true);
+    : document_(document), scope_(*document->getSchemaQuery()) {
+    TdomExpansionRun& run = scope_.run();
+    if (!run.content) {
+        run.content = std::make_unique<TdomEntityExpander>(document->getSchemaQuery()->entityLookup());
+        run.content->setKeepPredefinedReferences(true);
+        run.content->shareBudget(&run.budget);
+    }
+}
+
+void TdomEntityContentBuilder::reportSpentBudget(TdomNode* node) {
+    TdomExpansionRun& run = scope_.run();
+    if (!run.budget.spent() || run.spentReported) return;
+    run.spentReported = true;
+    node->sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, node);
 }
 
 TdomEntityContentBuilder::~TdomEntityContentBuilder() = default;
 
 namespace {
 
-// Text the parser would turn into exactly one text node with the same characters.
-bool isPlainText(const WideString& text) {
+// Whether the parser would turn the text into exactly one text node with the same characters,
+// and how many nodes its parse can make at most otherwise: two per "<" (the markup and the text
+// before it), one per "=" (an attribute), and the text at the end.
+bool isPlainText(const WideString& text, size_t& nodes) {
+    nodes = 1;
     for (size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
-        if (c == u'<' || c == u'&' || c == u'\r') return false;
-        if (c == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']') return false;
-        if (c < 0x20 && c != u'\t' && c != u'\n') return false;
-        if (c >= 0xD800 && c <= 0xDFFF) return false;  // pairs are left to the parser's check
-        if (c == 0xFFFE || c == 0xFFFF) return false;
+        bool plain = true;
+        if (c == u'<' || c == u'&') plain = false;
+        else if (c == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']') plain = false;
+        else if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') plain = false;
+        else if (c >= 0xD800 && c <= 0xDFFF) plain = false;  // pairs are left to the parser's check
+        else if (c == 0xFFFE || c == 0xFFFF) plain = false;
+        if (plain) continue;
+        nodes += 2 * static_cast<size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(), u'<')) +
+                 static_cast<size_t>(std::count(text.begin(), text.end(), u'='));
+        return false;
     }
     return true;
 }
@@ -37,18 +60,22 @@ bool isPlainText(const WideString& text) {
 bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* target) {
     lastFailure_ = TdomExpansionResult::Ok;
     TdomExpansionBudget& budget = scope_.run().budget;
-    budget.credit(name.size() + 2);  // the reference as written
+    budget.creditReference(name.size());
     // Once the run's budget is spent, nothing more is expanded (or copied) in it.
     TdomExpansionResult r = budget.spent() ? TdomExpansionResult::TooLarge : TdomExpansionResult::Ok;
     WideString text;
-    if (r == TdomExpansionResult::Ok) r = expander_.expandEntity(name, text);
-    if (r == TdomExpansionResult::Ok && !budget.charge(text.size())) r = TdomExpansionResult::TooLarge;
+    if (r == TdomExpansionResult::Ok) r = scope_.run().content->expandEntity(name, text);
+    // The text and the nodes it can become are charged before a node is made.
+    size_t nodes = 0;
+    const bool plain = r == TdomExpansionResult::Ok && !text.empty() && isPlainText(text, nodes);
+    if (r == TdomExpansionResult::Ok && !budget.charge(text.size() + nodes * TdomExpansionBudget::kNodeChars))
+        r = TdomExpansionResult::TooLarge;
     if (r != TdomExpansionResult::Ok) {
         lastFailure_ = r;
         return false;
     }
     if (text.empty()) return true;
-    if (isPlainText(text)) {
+    if (plain) {
         target->appendChild(document_->createTextNode(text));
         return true;
     }
@@ -56,11 +83,14 @@ bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* targe
         parser_ = std::make_unique<TXmlToDomParser>();
         parser_->SetDOMImpl(document_->getDomImplementation());
         parser_->SetKeepEntityRefs(false);
+        parser_->setReadsReplacementText(true);
     }
     // A failed parse leaves no half content behind.
     int before = target->getChildCount();
     try {
-        parser_->parseWideStringInto(text, WideString(), WideString(), target);
+        // A U+FEFF that begins the text is a character: the mark goes before it.
+        parser_->parseWideStringInto(text[0] == 0xFEFF ? u"\uFEFF" + text : text, WideString(), WideString(),
+                                     target);
         return true;
     } catch (const Exception&) {
         while (target->getChildCount() > before) {

@@ -31,11 +31,13 @@ public:
     bool buildInto(const WideString& name, TdomNode* target);
     /// Outcome of the last failed expansion (Ok when the parse failed).
     TdomExpansionResult lastFailure() const { return lastFailure_; }
+    /// Reports kind 32 about node once per run when the run's budget is spent.
+    void reportSpentBudget(TdomNode* node);
 
 private:
     TdomDocument* document_;
-    TdomExpansionScope scope_;     ///< the run whose budget the content is charged to
-    TdomEntityExpander expander_;  ///< builds the entities, each under its own limit
+    TdomExpansionScope scope_;  ///< the run whose budget the content is charged to; its
+                                ///< content expander builds each entity once per run
     std::unique_ptr<TXmlToDomParser> parser_;
     TdomExpansionResult lastFailure_ = TdomExpansionResult::Ok;
 };

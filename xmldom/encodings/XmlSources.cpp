@@ -717,7 +717,7 @@ bool TXmlInputSource::getNextChar(int32_t& CodePoint) {
         CodePoint = -1;
         return false;
     }
-    if (c == 0x0D) {
+    if (c == 0x0D && !FKeepCarriageReturns) {
         c = 0x0A;
         int32_t next;
         if (getNextCodePoint(next) && next != 0x0A) FLookAhead = next;

@@ -202,6 +202,10 @@ public:
     /// for single-byte sets or with a look-ahead pending).
     std::size_t readPlainRun(WideString& Text, const TXmlRunStops& Stops);
 
+    /// Carriage returns are passed on as they are, not made line feeds: for text that never was
+    /// input with line ends, such as an entity's replacement text.
+    void setKeepCarriageReturns(bool Value) { FKeepCarriageReturns = Value; }
+
     uint8_t getDeclarationKind() const { return FDeclarationKind; }
     uint8_t getEncoding() const { return FEncoding; }
     const WideString& getDeclaredEncoding() const { return FDeclaredEncoding; }
@@ -255,6 +259,7 @@ private:
     WideString FPublicId;
     WideString FSystemId;
     int32_t FLookAhead = -1; ///< -1 when empty
+    bool FKeepCarriageReturns = false;
     int64_t FContentStart = 0;
     int64_t FStartPosition = 0;
 };

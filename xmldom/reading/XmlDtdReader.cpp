@@ -225,6 +225,10 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
     size_t scanFrom = 0;
     bool inComment = false;
     int bracketState = 0; // 0 keyword, 1 white space after "[", 2 content reached
+    // The keyword of the section opened last begins here (npos once its "[" is read); inside
+    // an ignored section (from depth ignoreDepth on) nothing is markup, comments neither.
+    size_t keywordFrom = WideString::npos;
+    int ignoreDepth = 0;
     int32_t innerLine = 0, innerColumn = 0;
     bool go = true;
 
@@ -279,6 +283,8 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
                     state = TState::Section;
                     sectionDepth = 1;
                     scanFrom = 3;
+                    keywordFrom = 3;
+                    ignoreDepth = 0;
                     inComment = false;
                     bracketState = 0;
                     innerLine = innerColumn = 0;
@@ -415,11 +421,17 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
                 } else if (c == u'[' && n >= scanFrom + 3 && endsWith(buf, u"<![")) {
                     ++sectionDepth;
                     scanFrom = n;
-                } else if (c == u'-' && n >= scanFrom + 4 && endsWith(buf, u"<!--")) {
+                    if (ignoreDepth == 0) keywordFrom = n;
+                } else if (c == u'[' && keywordFrom != WideString::npos) {
+                    if (ignoresSection(trim(std::u16string_view(buf).substr(keywordFrom, n - 1 - keywordFrom))))
+                        ignoreDepth = sectionDepth;
+                    keywordFrom = WideString::npos;
+                } else if (c == u'-' && ignoreDepth == 0 && n >= scanFrom + 4 && endsWith(buf, u"<!--")) {
                     inComment = true;
                     scanFrom = n;
                 } else if (c == u'>' && n >= scanFrom + 3 && endsWith(buf, u"]]>")) {
                     scanFrom = n;
+                    if (sectionDepth == ignoreDepth) ignoreDepth = 0;
                     if (--sectionDepth == 0) {
                         FInnerLine = innerLine;
                         FInnerColumn = innerColumn;
@@ -508,6 +520,20 @@ bool TXmlStandardDtdReader::resolveReference(TdomLocator* Locator, const WideStr
     return true;
 }
 
+bool TXmlStandardDtdReader::replaceCharRefsOfInternal(TdomLocator* Locator, const WideString& Name,
+                                                      WideString& Text, bool& Go) {
+    // An external entity's text is read as it was fetched; only the value of an internal one is
+    // a literal, whose character references give its replacement text.
+    if (FNextHandler && !FNextHandler->getParameterEntityAddress(Name).empty()) return true;
+    try {
+        Text = ResolveCharRefs(Text);
+    } catch (const Exception&) {
+        Go = handleError(ET_INVALID_CHARACTER, Locator, reference(Name));
+        return false;
+    }
+    return true;
+}
+
 bool TXmlStandardDtdReader::referenceBetweenDeclarations(TdomLocator* Locator, const WideString& Name,
                                                          bool External, bool Resolve) {
     if (!External && !Resolve) return sendParameterEntityRef(Locator, reference(Name));
@@ -518,13 +544,7 @@ bool TXmlStandardDtdReader::referenceBetweenDeclarations(TdomLocator* Locator, c
     // sections, references inside declarations), based at its own address; only the value of an
     // internal one is a literal, whose character references are replaced.
     const WideString address = FNextHandler ? FNextHandler->getParameterEntityAddress(Name) : WideString();
-    if (address.empty()) {
-        try {
-            text = ResolveCharRefs(text);
-        } catch (const Exception&) {
-            return handleError(ET_INVALID_CHARACTER, Locator, reference(Name));
-        }
-    }
+    if (!replaceCharRefsOfInternal(Locator, Name, text, go)) return go;
     if (text.empty()) return true;
     auto* outer = static_cast<TdomInputSourceLocator*>(Locator);
     const auto* source = static_cast<const TXmlInputSource*>(outer->getInputSource());
@@ -538,6 +558,7 @@ bool TXmlStandardDtdReader::includeReference(TdomLocator* Locator, const WideStr
                                              bool& Go) {
     WideString replacement;
     if (!resolveReference(Locator, Name, replacement, Go)) return false;
+    if (!replaceCharRefsOfInternal(Locator, Name, replacement, Go)) return false;
     FActive.push_back(Name);
     TPopGuard pop{FActive};
     // The text goes into the declaration padded with a space on each side; a reference inside
@@ -660,6 +681,18 @@ bool TXmlStandardDtdReader::parseNested(const WideString& Text, const TXmlInputS
 }
 
 // ------------------------------------------------------------------ conditional sections
+
+bool TXmlStandardDtdReader::ignoresSection(std::u16string_view Keyword) {
+    if (Keyword == u"IGNORE") return true;
+    if (Keyword.size() < 3 || Keyword.front() != u'%' || Keyword.back() != u';' || !FNextHandler) return false;
+    // A keyword given by a reference is looked at quietly here: the section's own reading
+    // resolves it again and reports what is wrong with it.
+    WideString text;
+    TXmlErrorType kind = 0;
+    const WideString name(Keyword.substr(1, Keyword.size() - 2));
+    if (!FNextHandler->resolveParameterEntity(name, text, kind) || kind != 0) return false;
+    return trim(text) == u"IGNORE";
+}
 
 bool TXmlStandardDtdReader::sendConditionalSection(TXmlInputSource* InputSource, TdomLocator* Locator,
                                                    const WideString& Text) {

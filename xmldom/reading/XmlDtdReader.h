@@ -94,8 +94,14 @@ private:
     bool resolveReference(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);
     /// A complete reference between declarations: resolved and parsed in place, or an event.
     bool referenceBetweenDeclarations(TdomLocator* Locator, const WideString& Name, bool External, bool Resolve);
+    /// Whether a conditional section with this keyword (IGNORE, or a reference whose text is
+    /// IGNORE) is ignored: its content is then not markup at all.
+    bool ignoresSection(std::u16string_view Keyword);
     /// Appends the replacement text of Name to a declaration, references inside it replaced.
     bool includeReference(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);
+    /// The character references of an internal parameter entity's text replaced (its
+    /// replacement text); false, with Go the error path's answer, when one is malformed.
+    bool replaceCharRefsOfInternal(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);
     /// Appends the replacement text of Name to an entity value: references inside it replaced,
     /// its quotes as character references.
     bool includeInLiteral(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);

@@ -1,6 +1,8 @@
 // The collection of schema models one document uses: look-ups across its models, entity
-// resolution and attribute-value normalization on the shared expansion engine (one budget
-// per call), the entity tests, error reports and the check of the models themselves.
+// resolution and attribute-value normalization on the shared expansion engine (one budget per
+// call, or the owner document's run), the entities' shapes kept while their declarations stay
+// unchanged, the entity tests, error reports and the check of the models themselves.
+#include <optional>
 #include <unordered_set>
 
 #include "DomExceptions.h"
@@ -10,6 +12,7 @@
 #include "XmlDomDocument.h"
 #include "XmlDomEntityExpansion.h"
 #include "XmlDomImpl.h"
+#include "XmlDomSchema.h"
 #include "XmlErrorKinds.h"
 
 namespace xmldom {
@@ -31,6 +34,7 @@ void TdomASModelCollection::checkNewModel(TdomASModel* model) const {
 
 void TdomASModelCollection::appendASModel(TdomASModel* model) {
     checkNewModel(model);
+    EntityDeclarationsChanged();
     models_.reserve(models_.size() + 1);
     model->collections_.push_back(this);
     models_.push_back(model);
@@ -38,6 +42,7 @@ void TdomASModelCollection::appendASModel(TdomASModel* model) {
 
 void TdomASModelCollection::insertASModel(int index, TdomASModel* model) {
     checkNewModel(model);
+    EntityDeclarationsChanged();
     if (index < 0 || index > getLength()) throw EIndex_Size_Err(msg::kIndexSizeErr);
     models_.reserve(models_.size() + 1);
     model->collections_.push_back(this);
@@ -45,6 +50,7 @@ void TdomASModelCollection::insertASModel(int index, TdomASModel* model) {
 }
 
 void TdomASModelCollection::clear() {
+    EntityDeclarationsChanged();
     for (TdomASModel* m : models_) std::erase(m->collections_, this);
     models_.clear();
 }
@@ -108,6 +114,14 @@ TdomEntityLookup declaredIn(const TdomASModelCollection* collection) {
 
 }  // namespace
 
+TdomEntityShapes& TdomASModelCollection::entityShapes() const {
+    if (shapesGeneration_ != EntityDeclarationsGeneration()) {
+        shapes_.clear();
+        shapesGeneration_ = EntityDeclarationsGeneration();
+    }
+    return shapes_;
+}
+
 void TdomASModelCollection::resolveEntity(const WideString& name, WideString& text) const {
     TdomASEntityDecl* decl = findEntityDecl(name);
     if (!decl) {
@@ -117,7 +131,13 @@ void TdomASModelCollection::resolveEntity(const WideString& name, WideString& te
             return;
         throw ENot_Found_Err(msg::kEntityDeclNotFoundErr);
     }
-    if (refersToCircularEntity(decl, true)) throw EInvalid_Access_Err(msg::kCircularEntityRef);
+    // The shape of the entity is known from earlier questions, or found once for its whole
+    // chain: a text too long or too deep for an expansion is refused before it is built.
+    const TdomEntityShapes::Shape shape = entityShapes().of(name, declaredIn(this));
+    if (shape.circular) throw EInvalid_Access_Err(msg::kCircularEntityRef);
+    const TdomExpansionLimits limits;
+    if (shape.height > limits.maxDepth || shape.length > limits.maxChars)
+        throw EInvalid_Access_Err(msg::kUnresolvableEntity);
     // External entities are refused before their state matters, so nothing is fetched here.
     TdomEntityExpander expander(declaredIn(this), TdomExpansionLimits{}, false);
     WideString result;
@@ -128,8 +148,9 @@ void TdomASModelCollection::resolveEntity(const WideString& name, WideString& te
         case TdomExpansionResult::External: throw EInvalid_Access_Err(msg::kExternalEntity);
         case TdomExpansionResult::Unresolvable: throw EInvalid_Access_Err(msg::kUnresolvableEntity);
         case TdomExpansionResult::Unusable: throw EInvalid_Access_Err(msg::kUnusableEntity);
-        case TdomExpansionResult::Circular:
-        case TdomExpansionResult::TooLarge: throw EInvalid_Access_Err(msg::kCircularEntityRef);
+        case TdomExpansionResult::Circular: throw EInvalid_Access_Err(msg::kCircularEntityRef);
+        // Past the budget or the depth of expansion.
+        case TdomExpansionResult::TooLarge: throw EInvalid_Access_Err(msg::kUnresolvableEntity);
     }
 }
 
@@ -139,7 +160,11 @@ void TdomASModelCollection::normalizeAttributeValue(const TdomASAttributeDecl* a
     value.clear();
     if (!attrDecl) return;
     WideString out;
-    errorKind = NormalizeDeclaredValue(attrDecl->getDefaultValue(), declaredIn(this), nullptr, out);
+    // The owner document's run in force, or one of this call, gives the budget.
+    std::optional<TdomExpansionScope> scope;
+    if (ownerDocument_) scope.emplace(*ownerDocument_->getSchemaQuery());
+    errorKind = NormalizeDeclaredValue(attrDecl->getDefaultValue(), declaredIn(this),
+                                       scope ? &scope->run().budget : nullptr, out);
     if (errorKind == 0) value = std::move(out);
 }
 
@@ -156,6 +181,14 @@ bool TdomASModelCollection::refersToXyz(uint8_t kind, const TdomASEntityDecl* en
         default: throw ESyntax_Err(msg::kRefersToXyzSyntaxErr);
     }
     if (!entity) return false;
+    if (test == TdomEntityTestKind::Circular && findEntityDecl(entity->getName()) == entity) {
+        // Answered from the entities' kept shapes: a chain asked about entity by entity is
+        // walked once.
+        const TdomEntityShapes::Shape shape = entityShapes().of(entity->getName(), declaredIn(this));
+        if (shape.circular) return true;
+        if (shape.undeclared && !ignoreUndeclared) throw EConvertError(msg::kEntityRefCannotBeResolved);
+        return false;
+    }
     // The walk starts at the given declaration, whatever other models declare under its name.
     TdomEntityLookup lookup = [this, entity](const WideString& n, bool resolve, TdomEntityFacts& facts) {
         TdomASEntityDecl* d = n == entity->getName() ? const_cast<TdomASEntityDecl*>(entity) : findEntityDecl(n);

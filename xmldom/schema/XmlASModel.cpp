@@ -413,6 +413,7 @@ bool parsesAsContent(TXmlToDomParser& parser, const WideString& text) {
 }  // namespace
 
 void TdomASEntityDecl::setLiteralValue(const WideString& value) {
+    EntityDeclarationsChanged();
     literalValue_ = value;
     clearParts();
     if (value.empty()) {
@@ -480,6 +481,7 @@ void freeAll(TdomASNamedObjectMap& map) {
 }  // namespace
 
 void TdomASModel::clear() {
+    EntityDeclarationsChanged();
     while (!collections_.empty()) {
         TdomASModelCollection* c = collections_.back();
         collections_.pop_back();
@@ -526,7 +528,10 @@ bool removeAndFree(TdomASNamedObjectMap& map, const WideString& name) {
 }  // namespace
 
 bool TdomASModel::removeElementDecl(const WideString& name) { return removeAndFree(elementDecls_, name); }
-bool TdomASModel::removeEntityDecl(const WideString& name) { return removeAndFree(entityDecls_, name); }
+bool TdomASModel::removeEntityDecl(const WideString& name) {
+    EntityDeclarationsChanged();
+    return removeAndFree(entityDecls_, name);
+}
 bool TdomASModel::removeNotationDecl(const WideString& name) { return removeAndFree(notationDecls_, name); }
 
 bool TdomASModel::addElementDecl(const WideString& name, uint8_t contentType, TdomASElementDecl*& decl) {
@@ -543,6 +548,7 @@ bool TdomASModel::addEntityDecl(const WideString& name, const WideString& value,
     if ((decl = findEntityDecl(name))) return false;
     auto made = std::make_unique<TdomASEntityDecl>(this, name, value, WideString(), WideString(), WideString());
     entityDecls_.setNamedItem(made.get());
+    EntityDeclarationsChanged();
     decl = made.release();
     return true;
 }
@@ -555,6 +561,7 @@ bool TdomASModel::addEntityDecl(const WideString& name, const WideString& public
     if ((decl = findEntityDecl(name))) return false;
     auto made = std::make_unique<TdomASEntityDecl>(this, name, WideString(), publicId, systemId, notationName);
     entityDecls_.setNamedItem(made.get());
+    EntityDeclarationsChanged();
     decl = made.release();
     return true;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "XmlDomEntityExpansion.h"
 #include "XmlErrors.h"
 #include "XmlStrings.h"
 #include "XmlSupport.h"
@@ -451,9 +452,14 @@ private:
     bool validateUnparsedEntities();
     bool validateAttributeDecls();
 
+    /// The shapes of the entities, as kept while the declarations do not change.
+    TdomEntityShapes& entityShapes() const;
+
     TDomImplementation* domImpl_;
     TdomDocument* ownerDocument_;
     std::vector<TdomASModel*> models_;
+    mutable TdomEntityShapes shapes_;
+    mutable uint64_t shapesGeneration_ = UINT64_MAX;
 };
 
 }  // namespace xmldom

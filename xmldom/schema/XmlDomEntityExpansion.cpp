@@ -3,6 +3,8 @@
 #include "XmlDomEntityExpansion.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <unordered_set>
 
 #include "XmlChars.h"
@@ -33,6 +35,21 @@ WideString characterReference(const WideString& character) {
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool isHex(char16_t c) { return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
 
+/// Where the markup at value[at] ("<") ends when it is a CDATA section, a comment or a
+/// processing instruction: after its closing delimiter, or at the end of the value when it is not
+/// closed; just after the "<" for any other markup.
+size_t markupRegionEnd(std::u16string_view value, size_t at) {
+    const std::u16string_view rest = value.substr(at);
+    std::u16string_view close;
+    size_t open = 0;
+    if (rest.starts_with(u"<![CDATA[")) close = u"]]>", open = 9;
+    else if (rest.starts_with(u"<!--")) close = u"-->", open = 4;
+    else if (rest.starts_with(u"<?")) close = u"?>", open = 2;
+    else return at + 1;
+    const size_t end = rest.find(close, open);
+    return end == std::u16string_view::npos ? value.size() : at + end + close.size();
+}
+
 }  // namespace
 
 std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value) {
@@ -44,6 +61,14 @@ std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value) {
     };
     size_t i = 0;
     while (i < value.size()) {
+        if (value[i] == u'<') {
+            // A CDATA section, comment or processing instruction holds no references: it is
+            // text up to its end (or the end of the value).
+            const size_t end = markupRegionEnd(value, i);
+            text.append(value.substr(i, end - i));
+            i = end;
+            continue;
+        }
         if (value[i] != u'&') {
             text += value[i++];
             continue;
@@ -174,8 +199,14 @@ TdomExpansionResult TdomEntityExpander::build(const WideString& name, int depth)
     if (done_.count(name)) return TdomExpansionResult::Ok;
     failedName_ = name;
     if (budget_->spent()) return TdomExpansionResult::TooLarge;
-    if (depth > limits_.maxDepth) return TdomExpansionResult::TooLarge;
+    if (depth > limits_.maxDepth) {
+        deepSeen_ = true;
+        return TdomExpansionResult::TooLarge;
+    }
     if (onPath_[name]) return TdomExpansionResult::Circular;
+    // Once a chain went too deep, an entity nested too deeply for the depth left is refused
+    // before it is walked, so the references to a long chain do not walk it again each.
+    if (deepSeen_ && depth + shapes_.of(name, lookup_).height > limits_.maxDepth) return TdomExpansionResult::TooLarge;
     TdomEntityFacts facts;
     if (!lookup_(name, true, facts)) return TdomExpansionResult::Undeclared;
     if (facts.unparsed) return TdomExpansionResult::Unparsed;
@@ -194,16 +225,26 @@ TdomExpansionResult TdomEntityExpander::build(const WideString& name, int depth)
 // ------------------------------------------------------------------ entity tests
 
 TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideString& entity, bool ignoreUndeclared,
-                                          const TdomEntityLookup& lookup, WideString* undeclaredName) {
+                                          const TdomEntityLookup& lookup, WideString* undeclaredName,
+                                          std::unordered_map<WideString, TdomEntityTestResult>* known) {
     // Colours of the depth-first walk: on the path (grey) or answered without a hit (black).
+    // With answers kept (known), the walk uses them and leaves its own: a hit or an undeclared
+    // name holds for every entity on the path to it, and no hit for an entity whose part of the
+    // walk met no entity on the path (for the circular test, every entity it finished).
     std::unordered_set<WideString> grey;
     std::unordered_set<WideString> black;
     struct Frame {
         WideString name;
         std::vector<WideString> refs;
         size_t next = 0;
+        bool metPath = false;  ///< a reference back to the path was passed over below
     };
     std::vector<Frame> stack;
+    auto answerPath = [&](TdomEntityTestResult result) {
+        if (known)
+            for (const Frame& f : stack) (*known)[f.name] = result;
+        return result;
+    };
     // Examines one entity: a hit of its own, or its references pushed for the walk.
     auto enter = [&](const WideString& name, TdomEntityTestResult& result) -> bool {
         TdomEntityFacts facts;
@@ -214,7 +255,7 @@ TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideStr
                 return false;
             }
             if (undeclaredName) *undeclaredName = name;
-            result = TdomEntityTestResult::Undeclared;
+            result = answerPath(TdomEntityTestResult::Undeclared);
             return true;
         }
         std::vector<TdomEntityPart> parts = CutLiteralValue(facts.literalValue);
@@ -231,10 +272,11 @@ TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideStr
             case TdomEntityTestKind::Circular: break;
         }
         if (hit) {
-            result = TdomEntityTestResult::Hit;
+            if (known) (*known)[name] = TdomEntityTestResult::Hit;
+            result = answerPath(TdomEntityTestResult::Hit);
             return true;
         }
-        Frame f{name, {}, 0};
+        Frame f{name, {}, 0, false};
         for (auto& p : parts)
             if (p.kind == TdomEntityPart::EntityRef) f.refs.push_back(std::move(p.text));
         grey.insert(name);
@@ -248,14 +290,25 @@ TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideStr
         if (f.next == f.refs.size()) {
             grey.erase(f.name);
             black.insert(f.name);
+            if (known && (!f.metPath || kind == TdomEntityTestKind::Circular))
+                (*known)[f.name] = TdomEntityTestResult::NoHit;
+            const bool metPath = f.metPath;
             stack.pop_back();
+            if (metPath && !stack.empty()) stack.back().metPath = true;
             continue;
         }
         WideString ref = f.refs[f.next++];
         if (black.count(ref)) continue;
         if (grey.count(ref)) {
-            if (kind == TdomEntityTestKind::Circular) return TdomEntityTestResult::Hit;
+            if (kind == TdomEntityTestKind::Circular) return answerPath(TdomEntityTestResult::Hit);
+            f.metPath = true;
             continue;
+        }
+        if (known) {
+            if (auto it = known->find(ref); it != known->end()) {
+                if (it->second == TdomEntityTestResult::NoHit) continue;
+                return answerPath(it->second);
+            }
         }
         if (enter(ref, result)) return result;
     }
@@ -265,10 +318,79 @@ TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideStr
 TdomEntityTestResult TdomEntityTestMemo::test(TdomEntityTestKind kind, const WideString& entity, bool ignoreUndeclared,
                                                const TdomEntityLookup& lookup) {
     auto& answers = answers_[static_cast<size_t>(kind)][ignoreUndeclared ? 1 : 0];
-    auto it = answers.find(entity);
-    if (it == answers.end())
-        it = answers.emplace(entity, TestEntityReferences(kind, entity, ignoreUndeclared, lookup)).first;
-    return it->second;
+    if (auto it = answers.find(entity); it != answers.end()) return it->second;
+    const TdomEntityTestResult result = TestEntityReferences(kind, entity, ignoreUndeclared, lookup, nullptr, &answers);
+    answers[entity] = result;
+    return result;
+}
+
+namespace {
+
+std::atomic<uint64_t> declarationsGeneration{0};
+
+}  // namespace
+
+uint64_t EntityDeclarationsGeneration() { return declarationsGeneration.load(std::memory_order_relaxed); }
+void EntityDeclarationsChanged() { declarationsGeneration.fetch_add(1, std::memory_order_relaxed); }
+
+TdomEntityShapes::Shape TdomEntityShapes::of(const WideString& name, const TdomEntityLookup& lookup) {
+    if (auto it = known_.find(name); it != known_.end()) return it->second;
+    constexpr size_t kMaxLength = SIZE_MAX / 4;
+    struct Frame {
+        WideString name;
+        std::vector<WideString> refs;
+        size_t next = 0;
+        Shape shape;
+    };
+    std::unordered_set<WideString> grey;
+    std::vector<Frame> stack;
+    // Examines one entity: a leaf is known at once, any other goes on the stack.
+    auto enter = [&](const WideString& n) {
+        TdomEntityFacts facts;
+        Shape leaf;
+        if (!lookup(n, false, facts)) {
+            WideString text;
+            leaf.undeclared = !predefinedText(n, text);
+            leaf.length = text.size();
+            known_.emplace(n, leaf);
+            return;
+        }
+        Frame f{n, {}, 0, {}};
+        for (TdomEntityPart& p : CutLiteralValue(facts.literalValue)) {
+            if (p.kind == TdomEntityPart::EntityRef) f.refs.push_back(std::move(p.text));
+            else f.shape.length += p.text.size();
+        }
+        grey.insert(n);
+        stack.push_back(std::move(f));
+    };
+    enter(name);
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.next == f.refs.size()) {
+            grey.erase(f.name);
+            known_.emplace(f.name, f.shape);
+            stack.pop_back();
+            continue;
+        }
+        const WideString& ref = f.refs[f.next];
+        if (grey.count(ref)) {
+            f.shape.circular = true;
+            ++f.next;
+            continue;
+        }
+        auto it = known_.find(ref);
+        if (it == known_.end()) {
+            enter(ref);  // may move the frames: f is looked at again next time round
+            continue;
+        }
+        const Shape& sub = it->second;
+        f.shape.circular = f.shape.circular || sub.circular;
+        f.shape.undeclared = f.shape.undeclared || sub.undeclared;
+        f.shape.height = std::max(f.shape.height, sub.height + 1);
+        f.shape.length = std::min(kMaxLength, f.shape.length + sub.length);
+        ++f.next;
+    }
+    return known_.at(name);
 }
 
 namespace {
@@ -354,8 +476,8 @@ uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup
         case TdomExpansionResult::External: return ET_ATTRIBUTE_REFERS_TO_EXTERNAL_ENTITY;
         case TdomExpansionResult::Unresolvable:
         case TdomExpansionResult::Unusable: return lessThan ? ET_LT_IN_REPLACEMENT_TEXT : ET_NO_PROPER_MARKUP_REFERENCED;
-        case TdomExpansionResult::Circular:
-        case TdomExpansionResult::TooLarge: return ET_RECURSIVE_REFERENCE;
+        case TdomExpansionResult::Circular: return ET_RECURSIVE_REFERENCE;
+        case TdomExpansionResult::TooLarge: return ET_UNRESOLVABLE_ENTITY_REFERENCE;
     }
     return ET_INVALID_ATTLIST_DECLARATION;
 }

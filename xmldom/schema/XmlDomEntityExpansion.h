@@ -22,7 +22,8 @@ struct TdomEntityPart {
 };
 
 /// Cuts a literal value into text, character and entity-reference parts. A "&" that starts
-/// no well-formed reference stays text.
+/// no well-formed reference stays text, and so does everything inside a CDATA section, a
+/// comment or a processing instruction, where XML recognizes no reference.
 std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value);
 
 /// What an expansion needs to know of one declared general entity.
@@ -51,11 +52,17 @@ class TdomExpansionBudget {
 public:
     /// Characters of expansion allowed for each character of expanded source text.
     static constexpr size_t kPerSourceChar = 10;
+    /// What one node made from expanded content takes of the budget, in characters: about its
+    /// memory, so that the budget bounds the memory of markup as it does that of text.
+    static constexpr size_t kNodeChars = 48;
 
     explicit TdomExpansionBudget(size_t limit = TdomExpansionLimits{}.maxChars) : limit_(limit) {}
 
     /// Source text of n characters is being expanded: the limit grows with it.
     void credit(size_t n) { limit_ += kPerSourceChar * n; }
+    /// A reference node of the tree, of that name, is being expanded: the limit grows with the
+    /// reference as written and with the node it is, whose place its content takes.
+    void creditReference(size_t nameLength) { limit_ += kPerSourceChar * (nameLength + 2) + kNodeChars; }
 
     /// Takes n characters; false (and spent from then on) when they do not fit.
     bool charge(size_t n) {
@@ -85,6 +92,26 @@ enum class TdomExpansionResult : uint8_t {
     Unresolvable,  ///< an entity stayed in state 0
     Unusable,      ///< an entity in state 1
     TooLarge,      ///< the budget of characters or depth ran out
+};
+
+/// The shape of each entity's expansion, found by one walk of the reference graph (on an
+/// explicit stack) and kept, so that questions about every entity of a long chain cost time
+/// linear in the chain: whether it refers to itself, how deep its references nest, how long
+/// its text is, and whether it reaches an undeclared name.
+class TdomEntityShapes {
+public:
+    struct Shape {
+        bool circular = false;
+        bool undeclared = false;  ///< reaches a name neither declared nor predefined
+        int height = 0;           ///< entities open below it at the deepest
+        size_t length = 0;        ///< characters of its replacement text (saturating)
+    };
+    /// The shape of entity `name`, known or walked now (an entity never fetched counts as empty).
+    Shape of(const WideString& name, const TdomEntityLookup& lookup);
+    void clear() { known_.clear(); }
+
+private:
+    std::unordered_map<WideString, Shape> known_;
 };
 
 /// One expansion call: holds the budget and the texts built so far (each entity once).
@@ -126,6 +153,8 @@ private:
     WideString failedName_;
     std::unordered_map<WideString, WideString> done_;  ///< replacement texts built in this call
     std::unordered_map<WideString, bool> onPath_;
+    TdomEntityShapes shapes_;  ///< how deep each entity's references nest
+    bool deepSeen_ = false;    ///< an expansion went past the depth limit
 };
 
 /// The entity tests of the schema models.
@@ -137,8 +166,10 @@ enum class TdomEntityTestResult : uint8_t { NoHit, Hit, Undeclared };
 /// Walks the entity's references depth-first (on an explicit stack) and answers whether the
 /// test hits at any entity reached; each entity is examined once. Circular paths are a hit of
 /// the circular test and end the walk of the others as no hit on that branch.
+/// With known given, answers found before are used and those of the walk kept there.
 TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideString& entity, bool ignoreUndeclared,
-                                          const TdomEntityLookup& lookup, WideString* undeclaredName = nullptr);
+                                          const TdomEntityLookup& lookup, WideString* undeclaredName = nullptr,
+                                          std::unordered_map<WideString, TdomEntityTestResult>* known = nullptr);
 
 /// The answers of the entity tests within one run: each test of each entity is walked once,
 /// however many references ask for it.
@@ -151,12 +182,20 @@ private:
     std::unordered_map<WideString, TdomEntityTestResult> answers_[5][2];
 };
 
+/// A count that every change of general-entity declarations seen by a model collection raises
+/// (declarations added, removed, given a value or resolved; models added or removed): answers
+/// kept about entities hold while it stays the same.
+uint64_t EntityDeclarationsGeneration();
+void EntityDeclarationsChanged();
+
 /// One operation on a document's entities (a validation, a resolution of references, one
 /// attribute literal): the budget its expansions share and the entity tests it answered.
 struct TdomExpansionRun {
     TdomExpansionBudget budget;
     TdomEntityTestMemo tests;
     std::unique_ptr<TdomEntityExpander> literals;  ///< builds entities for attribute literals
+    std::unique_ptr<TdomEntityExpander> content;   ///< builds entities for content
+    bool spentReported = false;                    ///< the spent budget was reported in this run
 };
 
 /// How the walk of an attribute literal ended.
@@ -183,7 +222,7 @@ TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntit
 /// A declared default value normalized by that walk, with external references refused:
 /// returns 0 or the error kind of the first fault: 66 malformed or undeclared reference, 36 an
 /// external or unparsed entity, 53 an entity whose value holds "<", 61 another unusable or
-/// unresolved entity, 62 a circular reference or an expansion past its budget.
+/// unresolved entity, 62 a circular reference, 32 an expansion past its budget or depth.
 uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup& lookup, TdomExpansionBudget* budget,
                                WideString& out);
 

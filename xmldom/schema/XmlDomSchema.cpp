@@ -31,12 +31,8 @@ TdomEntityLookup TdomSchemaQuery::entityLookup() const {
 
 uint8_t TdomSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const {
     TdomExpansionScope scope(*this);
-    TdomExpansionBudget& budget = scope.run().budget;
-    const uint8_t kind = NormalizeDeclaredValue(
-        decl.defaultValue ? std::u16string_view(*decl.defaultValue) : std::u16string_view(), entityLookup(), &budget,
-        value);
-    // Past the run's budget the report is that of content past it.
-    return kind == ET_RECURSIVE_REFERENCE && budget.spent() ? ET_UNRESOLVABLE_ENTITY_REFERENCE : kind;
+    return NormalizeDeclaredValue(decl.defaultValue ? std::u16string_view(*decl.defaultValue) : std::u16string_view(),
+                                  entityLookup(), &scope.run().budget, value);
 }
 
 }  // namespace xmldom
