@@ -158,6 +158,9 @@ public:
     }
     /// Shows the main form and runs events until it closes or Terminate is called.
     void Run();
+    /// True when forms are drawn as windows on a display; false when they run headless (no
+    /// display, or an unattended run).
+    bool HasWindows() const;
     /// Handles waiting events (timers, scripted input) once.
     void ProcessMessages();
     void Terminate() { FTerminated = true; }
