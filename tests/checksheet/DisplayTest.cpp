@@ -228,12 +228,26 @@ TEST_F(Display, ChecksheetFormAndItsDialogs) {
     frmSpecInst = nullptr;
 }
 
+/// The start-up instances of the special-instruction and extended-period dialogs, for the life
+/// of a test.
+struct StartUpDialogs {
+    StartUpDialogs() {
+        frmSpecInst = new TfrmSpecInst(nullptr);
+        frmExtPer = new TfrmExtPer(nullptr);
+    }
+    ~StartUpDialogs() {
+        delete frmExtPer;
+        frmExtPer = nullptr;
+        delete frmSpecInst;
+        frmSpecInst = nullptr;
+    }
+};
+
 // Closing a dialog by its window (the title bar's close button, Alt+F4: the window manager's
 // close request) is its Cancel: nothing is printed or previewed, no date or market is taken.
 TEST_F(Display, DialogsClosedByTheirWindowChangeNothing) {
     ASSERT_TRUE(FormsScript::HasWindows());
-    frmSpecInst = new TfrmSpecInst(nullptr);
-    frmExtPer = new TfrmExtPer(nullptr);
+    const StartUpDialogs dialogs;
     const std::filesystem::path file = folder / "job.ho";
     std::ofstream(file) << "GB\nEN\nAR12-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
     HandOffMode = true;
@@ -290,20 +304,16 @@ TEST_F(Display, DialogsClosedByTheirWindowChangeNothing) {
     EXPECT_TRUE(Market.empty());
     delete frmFirstInstall;
     frmFirstInstall = nullptr;
-    delete frmExtPer;
-    frmExtPer = nullptr;
-    delete frmSpecInst;
-    frmSpecInst = nullptr;
 }
 
 // An operation text longer than its memo is wide shows whole: the memo grows by its wrapped
 // lines, and the rows below move down.
 TEST_F(Display, ALongOperationTextShowsWhole) {
     ASSERT_TRUE(FormsScript::HasWindows());
+    const StartUpDialogs dialogs;
     Exec("UPDATE SERVOPS SET OPERATION_TEXT1 = 'Check the condition of the drive belt and tension', "
          "OPERATION_TEXT2 = ' - renew it at the distance or time shown in the vehicle service booklet, "
          "whichever comes first, and record the renewal'");
-    frmExtPer = new TfrmExtPer(nullptr);
     frmTables->tblLangText->Open();
     Market = "GB";
     Language = "EN";
@@ -317,16 +327,13 @@ TEST_F(Display, ALongOperationTextShowsWhole) {
         FormsScript::PressEnter(d);
     });
     frmExtPer->ShowModal();
-    delete frmExtPer;
-    frmExtPer = nullptr;
 }
 
 // Long captions show whole: the Greek build-date label of the checksheet form and the weekday
 // heading of the calendar.
 TEST_F(Display, GreekLabelsAndTheCalendarHeadingShowWhole) {
     ASSERT_TRUE(FormsScript::HasWindows());
-    frmSpecInst = new TfrmSpecInst(nullptr);
-    frmExtPer = new TfrmExtPer(nullptr);
+    const StartUpDialogs dialogs;
     HandOffMode = false;
     XMLMode = false;
     Exec("UPDATE PARAMS SET MARKET_CODE='GR', LANG_CODE='GK'");
@@ -344,14 +351,8 @@ TEST_F(Display, GreekLabelsAndTheCalendarHeadingShowWhole) {
         c.cmbAsAtDateDropDown(&c);
         FormsScript::PressEscape(f);
     });
-    {
-        auto form = std::make_unique<TfrmChecksheet>(nullptr);
-        form->ShowModal();
-    }
-    delete frmExtPer;
-    frmExtPer = nullptr;
-    delete frmSpecInst;
-    frmSpecInst = nullptr;
+    auto form = std::make_unique<TfrmChecksheet>(nullptr);
+    form->ShowModal();
 }
 
 TEST_F(Display, HandOffFormFilledAndLocked) {
