@@ -167,7 +167,7 @@ bool ShowsAllContent(TControl& control) {
 }
 
 void RequestWindowClose(TForm& form) {
-    if (!Backend().RequestWindowClose(form)) form.Close();
+    if (!Backend().RequestWindowClose(form)) form.CloseRequested();
 }
 
 bool SaveImage(TForm& form, const std::string& fileName) { return Backend().GrabForm(form, fileName); }

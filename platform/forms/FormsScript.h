@@ -79,7 +79,7 @@ bool PressEscape(TForm& form);
 bool ShowsAllContent(TControl& control);
 /// Closes the form's window as a window manager does when its close button or Alt+F4 is used:
 /// a close event for the window, handled by the event loop later; without windows the form's
-/// Close at once.
+/// CloseRequested at once.
 void RequestWindowClose(TForm& form);
 
 /// Writes a picture of the form's window to a PNG file, or a BMP file when the name ends in

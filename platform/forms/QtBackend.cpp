@@ -195,7 +195,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override {
         e->ignore();
-        Guard([&] { FForm.Close(); });
+        Guard([&] { FForm.CloseRequested(); });
     }
     void keyPressEvent(QKeyEvent* e) override {
         if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
