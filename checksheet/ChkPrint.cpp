@@ -14,6 +14,7 @@
 #include "TolmLib.h"
 #include "XMLGen.h"
 #include "charconv.h"
+#include "vetrav3.h"
 
 namespace {
 
@@ -114,7 +115,8 @@ void TfrmChecksheet::btnPrintClick(TObject*) {
     // Every interval but the first-interval item may add extended-period operations; with no
     // item chosen (a decided hand-off job, whose free text may name the first interval) the
     // dialog is asked every time.
-    if (DoService && !FirstIntervalChosen() && frmExtPer) frmExtPer->ShowModal();
+    // Only OK goes on: Cancel, Escape or closing the window stops the print.
+    if (DoService && !FirstIntervalChosen() && frmExtPer && frmExtPer->ShowModal() != mrOk) ContinuePrint = false;
     if (ContinuePrint && PrintDialog1.Execute()) {
         modReporting->prnReport->Print();
         if (cbPaintBodyWith->Checked()) PrintPaintProtectionPages();
@@ -129,7 +131,7 @@ void TfrmChecksheet::btnViewClick(TObject*) {
     CollectChecksheetChoices();
     if (DoService && !FirstIntervalChosen()) {
         auto dialog = std::make_unique<TfrmExtPer>(this);
-        dialog->ShowModal();
+        if (dialog->ShowModal() != mrOk) ContinuePrint = false;
     }
     if (ContinuePrint) {
         auto preview = std::make_unique<TfrmPrintPreview>(this);
@@ -207,17 +209,18 @@ bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::st
     std::string unknown;
     if (!t.tblMarket->FindKey({Market})) unknown += "Market " + XMLMarket + " not found in the service data - ";
     if (!t.tblLanguage->FindKey({Language})) unknown += "Language " + XMLLanguage + " not found in the service data - ";
+    // A refusal names the request as the format checks do.
+    const std::string refused =
+        "request for " + XMLMarket + "," + XMLLanguage + " not written" + (RequestPlace.empty() ? "" : " in " + RequestPlace);
     if (!unknown.empty()) {
-        MessageDlg(unknown + "request for " + XMLMarket + "," + XMLLanguage + " not written", TMsgDlgType::mtError,
-                   {mrOk});
+        MessageDlg(unknown + refused, TMsgDlgType::mtError, {mrOk});
         return false;
     }
 
     TTable& ranges = *t.tblMRanges;
     if (!ranges.FindKey({ModelRange})) {
         // The request cannot be served: a file of another model range's data would be wrong.
-        MessageDlg("Model Range " + IntToStr(ModelRange) + " not found in the service data - request for " +
-                       XMLMarket + "," + XMLLanguage + " not written",
+        MessageDlg("Model Range " + IntToStr(ModelRange) + " not found in the service data - " + refused,
                    TMsgDlgType::mtError, {mrOk});
         return false;
     }

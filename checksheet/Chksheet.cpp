@@ -11,7 +11,6 @@
 
 #include "CustDet.h"
 #include "Dialogs.h"
-#include "FormsScript.h"
 #include "SpecInst.h"
 #include "SysUtils.h"
 #include "Tables.h"
@@ -32,6 +31,7 @@ namespace {
 constexpr char kSeparatorChar = '\xB6';
 constexpr int kItemSepBlanks = 120;
 constexpr int kIntervalPositions = 21;
+constexpr int kVinLabelWidth = 124;  // room left of the build-date code field
 
 /// Two digits with a leading zero.
 std::string TwoDigits(int value) {
@@ -120,7 +120,7 @@ TfrmChecksheet::TfrmChecksheet(TComponent* AOwner) : TForm(AOwner) {
     lblGerman3->SetCaption("f\xFCr die Wartungsliste.");
 
     gbService = Place<TGroupBox>(this, this, "gbService", 8, 170, 702, 178);
-    lblVinDate = Place<TLabel>(this, gbService, "lblVinDate", 12, 24, 124, 16);
+    lblVinDate = Place<TLabel>(this, gbService, "lblVinDate", 12, 24, kVinLabelWidth, 16);
     edtVinDate = Place<TEdit>(this, gbService, "edtVinDate", 140, 20, 36, 22);
     edtVinDate->SetCharCase(TEditCharCase::ecUpperCase);
     edtVinDate->SetMaxLength(2);
@@ -251,7 +251,7 @@ void TfrmChecksheet::FormShow(TObject*) {
     HandOffOpen = HandOffMode;
     if (HandOffMode) {
         StartHandOffInput();
-        if (HandOffNeedsDisplay && !FormsScript::HasWindows()) {
+        if (HandOffNeedsDisplay && !Application->HasWindows()) {
             HandOffOpen = false;  // the file stays for a run that has a display
             throw EHandOffWithoutDisplay();
         }
@@ -375,6 +375,10 @@ void TfrmChecksheet::SetChecksheetCaptions() {
     btnSpecInst->SetCaption(LText(24));
     gbService->SetCaption(LText(16));
     lblVinDate->SetCaption(LText(51));
+    // A caption wider than its place (Greek, say) wraps onto a second line beside the field.
+    const bool vinWraps = TextWidth(LText(51)) > kVinLabelWidth;
+    lblVinDate->WordWrap = vinWraps;
+    lblVinDate->SetBounds(12, vinWraps ? 16 : 24, kVinLabelWidth, vinWraps ? 32 : 16);
     lblModel->SetCaption(LText(20));
     lblVariant->SetCaption(LText(21));
     lblInterval->SetCaption(LText(56));
@@ -710,8 +714,9 @@ void TfrmChecksheet::cmbAsAtDateDropDown(TObject*) {
     const std::string saved = AsAtDate;
     const bool valid = !text.empty() && ValidDate(text);
     AsAtDate = saved;
-    const TDateTime chosen = SelectDate(valid ? text : std::string());
-    AsAtDate = DateToStr(chosen);
+    const std::optional<TDateTime> chosen = SelectDate(valid ? text : std::string());
+    if (!chosen) return;  // closed without a choice: the field keeps its date
+    AsAtDate = DateToStr(*chosen);
     cmbAsAtDate->SetText(AsAtDate);
     edtRepairNo->SetFocus();
 }

@@ -2,6 +2,8 @@
 // heading, the operation texts, and the choices handed to the report through ExtPerOps.
 #include "ExtPer.h"
 
+#include <functional>
+
 #include "SysUtils.h"
 #include "Tables.h"
 #include "TolmLib.h"
@@ -11,12 +13,43 @@ TfrmExtPer* frmExtPer = nullptr;
 namespace {
 
 constexpr int kLineHeight = 16;  // pixels per memo line
+constexpr int kMemoWidth = 600;
+constexpr int kMemoTextWidth = kMemoWidth - 10;  // inside the memo's border and margins
 
 /// An operation text as one line: line-break and right-align markers become blanks.
 std::string PlainOperationText(std::string text) {
     for (char& c : text)
         if (c == '^' || c == '~') c = ' ';
     return StripTrailingDollars(std::move(text));
+}
+
+/// The number of lines a text takes in a box `width` pixels wide when it is wrapped at blanks
+/// (a word wider than the box is broken wherever it must be), as measured by `widthOf`.
+int WrappedLineCount(const std::string& text, int width, const std::function<int(const std::string&)>& widthOf) {
+    int lines = 1;
+    std::string line;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        const std::string joined = line.empty() ? word : line + " " + word;
+        if (line.empty() || widthOf(joined) <= width) {
+            line = joined;
+        } else {
+            ++lines;
+            line = word;
+        }
+        // A word wider than the box fills whole lines of its own.
+        while (line.size() > 1 && widthOf(line) > width) {
+            std::size_t fit = line.size() - 1;
+            while (fit > 1 && widthOf(line.substr(0, fit)) > width) --fit;
+            line.erase(0, fit);
+            ++lines;
+        }
+        start = end + 1;
+    }
+    return lines;
 }
 
 }  // namespace
@@ -44,7 +77,7 @@ TfrmExtPer::TfrmExtPer(TComponent* AOwner) : TForm(AOwner) {
         TMemo* memo = new TMemo(this);
         memo->Name = "Memo" + std::to_string(n);
         memo->SetParent(sbExtPer);
-        memo->SetBounds(24, 0, 600, kLineHeight);
+        memo->SetBounds(24, 0, kMemoWidth, kLineHeight);
         memo->SetReadOnly(true);
         memo->TabStop = false;
         memo->Hide();
@@ -167,14 +200,21 @@ void TfrmExtPer::Show_Operation() {
     TCheckBox* box = CheckBoxes[n];
     const std::vector<std::string> lines = Op_Text();
     std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
+    // A text longer than the memo is wide wraps: the memo grows by the lines it takes, so the
+    // whole text shows and the rows below move down.
+    int shownLines = 0;
+    const auto widthOf = [this](const std::string& s) { return TextWidth(s); };
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+        shownLines += WrappedLineCount(line, kMemoTextWidth, widthOf);
+    }
     memo->Lines.SetText(text);
     const int top = FNextTop + 8;
-    memo->SetBounds(24, top, 600, kLineHeight * int(lines.size()));
+    memo->SetBounds(24, top, kMemoWidth, kLineHeight * shownLines);
     memo->Show();
     box->SetTop(top);
     box->Show();
-    FNextTop = top + kLineHeight * int(lines.size());
+    FNextTop = top + kLineHeight * shownLines;
 }
 
 std::vector<std::string> TfrmExtPer::Op_Text() {

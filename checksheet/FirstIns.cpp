@@ -111,6 +111,7 @@ TfrmFirstInstall::TfrmFirstInstall(TComponent* AOwner) : TForm(AOwner) {
     btnExit->SetBounds(620, 470, 90, 28);
     btnExit->OnClick = [this](TObject* s) { btnExitClick(s); };
     OnShow = [this](TObject* s) { FormShow(s); };
+    OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
     DoCreate();
 }
 
@@ -151,6 +152,12 @@ void TfrmFirstInstall::Show_Flags() {
 }
 
 void TfrmFirstInstall::btnCancelClick(TObject*) { Show_Flags(); }
+
+void TfrmFirstInstall::FormClose(TObject*, TCloseAction&) {
+    // Only OK installs: a flag picked and the window closed otherwise (its close button, Alt+F4)
+    // wrote no settings, and the caller must not go on as if a market were chosen.
+    if (ModalResult() != mrOk) Market.clear();
+}
 
 void TfrmFirstInstall::btnExitClick(TObject*) {
     Market.clear();

@@ -32,6 +32,7 @@ public:
     TImage* FlagOf(const std::string& market) const;
 
     void FormShow(TObject* Sender);
+    void FormClose(TObject* Sender, TCloseAction& Action);
     void FlagClick(int index);
     void btnOKClick(TObject* Sender);
     void btnCancelClick(TObject* Sender);

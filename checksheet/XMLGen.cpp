@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "CodePages.h"
 #include "Exceptions.h"
 #include "Files.h"
+#include "SysUtils.h"
 #include "TolmLib.h"
 #include "XmlDom.h"
 #include "XmlParsers.h"
@@ -66,18 +68,6 @@ void freeAtExit() {
         return true;
     }();
     (void)registered;
-}
-
-std::string upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-std::string lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 /// Drops the characters an XML 1.0 document cannot carry (C0 controls other than tab, line
@@ -238,42 +228,6 @@ void clearState() {
     XMLText = nullptr;
 }
 
-/// A stream on an open file descriptor (not closed here). The bytes are gathered and written
-/// by Flush in one call: a checksheet is a few kilobytes, and the writer hands them over in
-/// small pieces. The buffer is kept from file to file.
-class TDescriptorStream : public TStream {
-public:
-    explicit TDescriptorStream(int fd) : fd_(fd) { buffer().clear(); }
-    int64_t Read(void*, int64_t) override { return 0; }
-    int64_t Write(const void* Buffer, int64_t Count) override {
-        if (Count <= 0) return 0;
-        buffer().append(static_cast<const char*>(Buffer), static_cast<size_t>(Count));
-        return Count;
-    }
-    int64_t Seek(int64_t, TSeekOrigin) override { return static_cast<int64_t>(buffer().size()); }
-    /// Writes what was gathered; false (errno set) when not all of it reached the file.
-    bool Flush() {
-        const std::string& bytes = buffer();
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            done += static_cast<size_t>(n);
-        }
-        return true;
-    }
-
-private:
-    static std::string& buffer() {
-        static std::string bytes;
-        return bytes;
-    }
-    int fd_;
-};
-
 [[noreturn]] void raiseCreateError(const std::string& path, int error) {
     std::string message = "Cannot create file \"" + path + "\"";
     if (error) message += ". " + std::string(std::strerror(error));
@@ -287,11 +241,42 @@ bool codeIsSafe(const std::string& code) {
 
 } // namespace
 
+TXmlFileStream::TXmlFileStream(int fd, std::string spare) : fd_(fd), bytes_(std::move(spare)) { bytes_.clear(); }
+
+int64_t TXmlFileStream::Write(const void* Buffer, int64_t Count) {
+    if (Count <= 0) return 0;
+    const size_t at = static_cast<size_t>(position_);
+    const size_t count = static_cast<size_t>(Count);
+    if (at > bytes_.size()) bytes_.resize(at, '\0');  // a seek past the end leaves a gap of zeros
+    bytes_.replace(at, std::min(count, bytes_.size() - at), static_cast<const char*>(Buffer), count);
+    position_ += Count;
+    return Count;
+}
+
+int64_t TXmlFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    const int64_t base = Origin == soBeginning ? 0 : Origin == soCurrent ? position_ : int64_t(bytes_.size());
+    position_ = std::max<int64_t>(0, base + Offset);
+    return position_;
+}
+
+bool TXmlFileStream::Flush() {
+    size_t done = 0;
+    while (done < bytes_.size()) {
+        const ssize_t n = ::write(fd_, bytes_.data() + done, bytes_.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 unsigned CodePageForLanguage(const std::string& language) { return CodePageOfLanguage(language); }
 
 std::u16string AnsiToWideForLanguage(const std::string& language, const std::string& text) {
     if (text.empty()) return {};
-    auto it = CodePageList.find(upper(language));
+    auto it = CodePageList.find(UpperCase(language));
     if (it == CodePageList.end()) return ansi(text);
     std::u16string wide(text.size(), u'\0');
     const int n = MultiByteToWideChar(it->second, MB_PRECOMPOSED, text.data(), static_cast<int>(text.size()),
@@ -381,7 +366,7 @@ void AddEmissionTest(const std::string& oilTemp, const std::string& fuelType, co
     XMLEmission = newElement(XMLRoot, u"emission-test");
     setAttr(XMLEmission, u"oiltemp", ansi(oilTemp));
     setAttr(XMLEmission, u"fueltype", AnsiToWideForLanguage(Language, fuelType));
-    if (lower(fuelType) != lower(LText(120))) setAttr(XMLEmission, u"catalyst", ansi(catalyst));
+    if (LowerCase(fuelType) != LowerCase(LText(120))) setAttr(XMLEmission, u"catalyst", ansi(catalyst));
 }
 
 void AddFastIdle(const std::string& rpm, const std::string& co, const std::string& hc, const std::string& lambda) {
@@ -451,12 +436,15 @@ void SaveChecksheetXml() {
     if (fd < 0) raiseCreateError(path, errno);
     int error = 0;
     bool written = false;
+    // The memory of the last file's bytes serves the next file (a request run writes thousands).
+    static std::string spare;
     try {
-        TDescriptorStream stream(fd);
+        TXmlFileStream stream(fd, std::move(spare));
         TDomToXmlParser writer;
         writer.SetDOMImpl(XMLImpl);
         written = writer.writeToStream(XMLDoc, u"", &stream);
         if (written && !stream.Flush()) error = errno ? errno : EIO;
+        spare = stream.Release();
     } catch (const std::exception&) {
         error = errno ? errno : EIO;
     }

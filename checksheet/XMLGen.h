@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include "Streams.h"
+
 namespace xmldom {
 class TDomImplementation;
 class TdomDocument;
@@ -67,6 +69,29 @@ void AddBrakeTest(const std::string& weight);
 /// model range, interval and the section flags, ".XML"). The file is replaced only when completely
 /// written; a failure raises EFCreateError naming the path.
 void SaveChecksheetXml();
+
+/// The stream an XML file is written through: it gathers the bytes in a buffer of its own
+/// (positions and seeks as a memory stream has them) and Flush writes them to the open file
+/// descriptor (not closed here) in one go, as the writer hands them over in small pieces.
+class TXmlFileStream : public TStream {
+public:
+    /// `spare`: a former stream's buffer, whose memory is taken over (its bytes are dropped).
+    explicit TXmlFileStream(int fd, std::string spare = std::string());
+    int64_t Read(void*, int64_t) override { return 0; }
+    /// Writes at the position, over what is there and beyond.
+    int64_t Write(const void* Buffer, int64_t Count) override;
+    /// Moves the position from the start, the position or the end; before the start is 0.
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
+    /// Writes what was gathered; false (errno set) when not all of it reached the file.
+    bool Flush();
+    /// Hands the buffer over, for the next stream to reuse.
+    std::string Release() { return std::move(bytes_); }
+
+private:
+    int fd_;
+    std::string bytes_;
+    int64_t position_ = 0;
+};
 
 /// The path SaveChecksheetXml writes to, from the current run's state.
 std::string ChecksheetXmlPath();

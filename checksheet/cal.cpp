@@ -24,19 +24,19 @@ TDateTime FromCalendar(std::chrono::year_month_day date) {
 TfrmCalendar::TfrmCalendar(TComponent* AOwner) : TForm(AOwner) {
     Name = "frmCalendar";
     SetCaption("LText(9)");
-    SetBounds(0, 0, 250, 250);
+    SetBounds(0, 0, 300, 260);
     BorderStyle = TFormBorderStyle::bsDialog;
     Position = TPosition::poScreenCenter;
     cal = new TMonthCalendar(this);
     cal->Name = "cal";
     cal->SetParent(this);
-    cal->SetBounds(12, 12, 226, 170);
+    cal->SetBounds(12, 12, 276, 180);  // wide enough for the weekday names whole
     cal->TitleBackColor = clTeal;
     btnOK = new TBitBtn(this);
     btnOK->Name = "btnOK";
     btnOK->SetParent(this);
     btnOK->SetKind(TBitBtnKind::bkOK);
-    btnOK->SetBounds(80, 196, 90, 28);
+    btnOK->SetBounds(105, 206, 90, 28);
     OnShow = [this](TObject* s) { FormShow(s); };
     DoCreate();
 }
@@ -51,10 +51,11 @@ void StartPrintPage(char orientation) {
     Printer()->BeginDoc();
 }
 
-TDateTime SelectDate(const std::string& initial) {
+std::optional<TDateTime> SelectDate(const std::string& initial) {
     const TDateTime start = initial.empty() ? Date() : StrToDate(initial);
     auto dialog = std::make_unique<TfrmCalendar>(nullptr);
     dialog->cal->SetDate(ToCalendar(start));
-    dialog->ShowModal();
+    // Only OK chooses; a window closed otherwise chooses nothing.
+    if (dialog->ShowModal() != mrOk) return std::nullopt;
     return FromCalendar(dialog->cal->Date());
 }

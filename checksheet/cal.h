@@ -3,6 +3,7 @@
 // directly on the printer.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "Buttons.h"
@@ -19,9 +20,10 @@ public:
 };
 
 /// Shows the date picker on `initial` (a date in the short date format; today when empty) and
-/// returns the date chosen, whichever way the dialog was closed. A text that is not a date
-/// raises EConvertError before anything is shown.
-TDateTime SelectDate(const std::string& initial);
+/// returns the date chosen with OK; nothing when the dialog was closed any other way (its
+/// window's close button, Escape). A text that is not a date raises EConvertError before
+/// anything is shown.
+std::optional<TDateTime> SelectDate(const std::string& initial);
 
 /// Sets the printer to landscape for 'L' and to portrait for any other character, then begins
 /// the print job. The caller draws on the printer's canvas and ends the job.

@@ -31,6 +31,7 @@
 std::string RequestLine;
 std::string ReqModelRange, ReqInterval, ReqService, ReqPreTest, ReqEmission, ReqBrake;
 int CommaPos = 0, CommaCount = 0, RecordNo = 0;
+std::string RequestPlace;
 
 namespace {
 
@@ -202,8 +203,8 @@ int RunChecksheet(const std::vector<std::string>& params) {
 }  // namespace
 
 bool ParseXMLRequest(char mode) {
-    const std::string suffix =
-        mode == 'C' ? std::string("Command Line parameter string\r\n") : "Input record " + IntToStr(RecordNo) + "\r\n";
+    RequestPlace = mode == 'C' ? std::string("Command Line parameter string") : "Input record " + IntToStr(RecordNo);
+    const std::string suffix = RequestPlace + "\r\n";
     std::string errors;
     CommaCount = 0;
     for (char c : RequestLine)
@@ -343,6 +344,9 @@ int RunVetra(const std::vector<std::string>& params) {
             mallopt(M_MMAP_THRESHOLD, 32 << 20);
             // Pages are laid out but not drawn, and no form is seen.
             ArtworkShown = false;
+            // Nothing is printed: the PDF printer alone gives the page metrics, and the toolkit's
+            // print support is not loaded.
+            OfferSystemPrinters(false);
         } else {
             Application->Initialize();
         }

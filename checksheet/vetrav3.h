@@ -13,6 +13,9 @@
 extern std::string RequestLine;
 extern std::string ReqModelRange, ReqInterval, ReqService, ReqPreTest, ReqEmission, ReqBrake;
 extern int CommaPos, CommaCount, RecordNo;
+/// Where the request last parsed came from, as messages name it: "Command Line parameter string"
+/// or "Input record N".
+extern std::string RequestPlace;
 
 /// Parses RequestLine: mode 'C' for a request on the command line, 'B' for a line of a request
 /// file (messages then name RecordNo). Every fault of the record is listed in one error box and

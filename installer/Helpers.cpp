@@ -3,6 +3,7 @@
 #include "Helpers.h"
 
 #include "HostPath.h"
+#include "SysUtils.h"
 
 #include "Dialogs.h"  // the forms layer's beep
 
@@ -138,11 +139,7 @@ std::string LtoaUpper(long value, int radix) {
 
 char UpperByte(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
 
-std::string UpperText(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = UpperByte(c);
-  return out;
-}
+std::string UpperText(std::string_view text) { return UpperCase(text); }
 
 bool FileExists(const std::string& hostPath) {
   struct stat st{};

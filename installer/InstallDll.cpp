@@ -10,19 +10,17 @@
 #include <dirent.h>
 #include <dlfcn.h>
 
+#include <cstring>
 #include <optional>
 
 namespace {
 
 void Lower(char* s) {
-  if (s)
-    for (; *s; ++s)
-      if (*s >= 'A' && *s <= 'Z') *s = char(*s + 32);
+  if (s) LowerCase(s).copy(s, std::strlen(s));
 }
 
 void Upper(char* s) {
-  if (s)
-    for (; *s; ++s) *s = UpperByte(*s);
+  if (s) UpperCase(s).copy(s, std::strlen(s));
 }
 
 char* Slot(std::optional<std::string>& option) { return option ? option->data() : nullptr; }

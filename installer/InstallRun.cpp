@@ -5,7 +5,6 @@
 
 #include "ErrLog.h"
 #include "Forms.h"
-#include "FormsScript.h"
 #include "Helpers.h"
 #include "HostPath.h"
 #include "InstallDll.h"
@@ -58,7 +57,7 @@ MessageId TextOf(int result) {
 bool Ask(CInstallerDlg& dlg, const std::string& question) {
   CQuestionDlg dialog(question, &dlg, Msg(msgYesString), Msg(msgNoString));
   const bool yes = dialog.DoModal() == mrYes;
-  if (!FormsScript::HasWindows()) std::fprintf(stderr, "%s [%s]\n", question.c_str(), yes ? "Yes" : "No");
+  if (!Application->HasWindows()) std::fprintf(stderr, "%s [%s]\n", question.c_str(), yes ? "Yes" : "No");
   return yes;
 }
 

@@ -4,7 +4,7 @@
 
 #include "ErrLog.h"
 #include "Files.h"
-#include "FormsScript.h"
+#include "Forms.h"
 #include "Helpers.h"
 #include "HostPath.h"
 #include "InstallRun.h"
@@ -195,7 +195,7 @@ void CInstallerApp::InitInstance(const std::string& commandLine) {
   if (PausedMode && ResultCode == 0) {
     // In PAUSED mode only Cancel ends the dialog, and nothing is installed: a dialog that closed
     // any other way (no display to press Cancel on) ends as cancelled, never as done.
-    if (!FormsScript::HasWindows())
+    if (!Application->HasWindows())
       std::fprintf(stderr, "Quillet: PAUSED waits for the Cancel button, and there is no display: nothing was installed\n");
     ResultCode = kInstallCancelled;
   }

@@ -3,7 +3,7 @@
 // call of SetStatusText.
 #include "InstallerDlg.h"
 
-#include "FormsScript.h"
+#include "Forms.h"
 
 #include <cstdio>
 
@@ -127,7 +127,7 @@ void CInstallerDlg::OnInitDialog() {
 
 void CInstallerDlg::SetStatusText(const std::string& text) {
   lblStatus->SetCaption(text);
-  if (!FormsScript::HasWindows()) {
+  if (!Application->HasWindows()) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);

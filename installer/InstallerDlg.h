@@ -48,6 +48,8 @@ class CInstallerDlg : public TForm {
   /// Cancel (the button, Enter on it, Escape): the hook decides when set; without one the dialog
   /// closes with mrCancel.
   virtual void OnCancel();
+  /// Closing the window is the Cancel button: a run in progress asks before it stops.
+  void CloseRequested() override { OnCancel(); }
   std::function<void(CInstallerDlg&)> CancelHook;
 
   /// Runs the dialog modally; returns its modal result.

@@ -102,6 +102,8 @@ void tPrintPreview::Layout(bool forced) {
     const int border = showSheet ? FMargin : 0;
     HorzScrollBar.SetRange(sheet.Right + border);
     VertScrollBar.SetRange(sheet.Bottom + border);
+    // The window's scroll bars follow the new ranges at once: a sheet that now fits shows none.
+    TControl::Changed();
     if (changed) Invalidate(true);
     Changed();
 }

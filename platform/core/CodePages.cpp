@@ -85,6 +85,57 @@ std::string WideCharToMultiByte(unsigned codePage, std::u16string_view wide, cha
     return out;
 }
 
+char16_t UpperCaseChar(char16_t c) {
+    const auto pairedAt = [c](char16_t first, char16_t last, int lowerParity) {
+        return c >= first && c <= last && (c & 1) == lowerParity;
+    };
+    if (c >= u'a' && c <= u'z') return char16_t(c - 0x20);
+    if (c < 0xE0) return c;
+    if (c <= 0xFE) return c == 0xF7 ? c : char16_t(c - 0x20);  // Latin-1, but the division sign
+    if (c == 0xFF) return 0x178;
+    if (c == 0x131) return u'I';                                // dotless i
+    if (c == 0x17F) return u'S';                                // long s
+    if (pairedAt(0x100, 0x137, 1) || pairedAt(0x139, 0x148, 0) || pairedAt(0x14A, 0x177, 1) ||
+        pairedAt(0x179, 0x17E, 0))
+        return char16_t(c - 1);                                 // Latin Extended-A pairs
+    switch (c) {
+        case 0x192: return 0x191;
+        case 0x1A1: return 0x1A0;
+        case 0x1B0: return 0x1AF;
+        case 0x3AC: return 0x386;
+        case 0x3C2: return 0x3A3;                               // final sigma
+        case 0x3CC: return 0x38C;
+        case 0x3CD: return 0x38E;
+        case 0x3CE: return 0x38F;
+        case 0x491: return 0x490;
+        default: break;
+    }
+    if (c >= 0x3AD && c <= 0x3AF) return char16_t(c - 0x25);   // Greek with tonos
+    if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3CB)) return char16_t(c - 0x20);
+    if (c >= 0x430 && c <= 0x44F) return char16_t(c - 0x20);
+    if (c >= 0x450 && c <= 0x45F) return char16_t(c - 0x50);
+    return c;
+}
+
+std::string AnsiUpperCase(std::string_view text, unsigned codePage) {
+    std::string out(text);
+    const char16_t* table = TableOf(codePage);
+    for (char& byte : out) {
+        if (!table) {
+            if (byte >= 'a' && byte <= 'z') byte = char(byte - 0x20);
+            continue;
+        }
+        const char16_t upper = UpperCaseChar(table[static_cast<unsigned char>(byte)]);
+        if (upper == table[static_cast<unsigned char>(byte)]) continue;
+        for (int b = 0; b < 256; ++b)
+            if (table[b] == upper) {
+                byte = char(b);
+                break;
+            }
+    }
+    return out;
+}
+
 std::string ToUtf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -97,21 +148,8 @@ std::string ToUtf8(std::u16string_view text) {
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = 0xFFFD;
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        uint8_t bytes[4];
+        out.append(reinterpret_cast<const char*>(bytes), size_t(PutUtf8(c, bytes)));
     }
     return out;
 }

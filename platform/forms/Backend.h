@@ -90,6 +90,13 @@ public:
         width = 1280;
         height = 1024;
     }
+    /// Whether the control's window shows all of its content: a label its whole caption, a memo
+    /// every line of its text as wrapped, any other control the size its content asks for;
+    /// false when the control has no window.
+    virtual bool ContentFits(TControl& /*control*/, bool& /*fits*/) { return false; }
+    /// Asks the form's window to close as a window manager does (the title bar's close button,
+    /// Alt+F4): the request is handled by the event loop later; false when there is no window.
+    virtual bool RequestWindowClose(TForm& /*form*/) { return false; }
     /// Writes a picture of the whole screen to a PNG file; false without a display.
     virtual bool GrabWholeScreen(const std::string& /*fileName*/) { return false; }
 };

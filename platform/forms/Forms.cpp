@@ -267,6 +267,8 @@ void TApplication::Run() {
 
 void TApplication::ProcessMessages() { Backend().ProcessMessages(); }
 
+bool TApplication::HasWindows() const { return !Backend().IsHeadless(); }
+
 void TApplication::HandleException(const std::exception& e) {
     if (dynamic_cast<const EAbort*>(&e)) return;
     if (OnException) {

@@ -86,6 +86,9 @@ public:
     /// Closes the form: a modal form gets ModalResult mrCancel; otherwise OnClose decides,
     /// and closing the main form ends the application.
     void Close();
+    /// The user asked the window to close (its close button, Alt+F4): Close by default, which
+    /// ends a modal form with mrCancel. A dialog whose Cancel does more overrides it.
+    virtual void CloseRequested() { Close(); }
     bool Modal() const { return FModal; }
     TModalResult ModalResult() const { return FModalResult; }
     void SetModalResult(TModalResult value);
@@ -158,6 +161,9 @@ public:
     }
     /// Shows the main form and runs events until it closes or Terminate is called.
     void Run();
+    /// True when forms are drawn as windows on a display; false when they run headless (no
+    /// display, or an unattended run).
+    bool HasWindows() const;
     /// Handles waiting events (timers, scripted input) once.
     void ProcessMessages();
     void Terminate() { FTerminated = true; }

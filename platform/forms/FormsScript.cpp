@@ -160,6 +160,16 @@ bool PressEscape(TForm& form) {
     return button && Click(*button);
 }
 
+bool ShowsAllContent(TControl& control) {
+    bool fits = true;
+    Backend().ContentFits(control, fits);
+    return fits;
+}
+
+void RequestWindowClose(TForm& form) {
+    if (!Backend().RequestWindowClose(form)) form.CloseRequested();
+}
+
 bool SaveImage(TForm& form, const std::string& fileName) { return Backend().GrabForm(form, fileName); }
 bool SaveWholeScreen(const std::string& fileName) { return Backend().GrabWholeScreen(fileName); }
 
@@ -209,7 +219,7 @@ std::u16string ShownText(TControl& control) {
     return MultiByteToWideChar(CP_ACP, bytes);
 }
 
-bool HasWindows() { return !Backend().IsHeadless(); }
+bool HasWindows() { return Application->HasWindows(); }
 
 namespace detail {
 

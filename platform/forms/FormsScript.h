@@ -73,6 +73,14 @@ bool Focus(TWinControl& control);
 /// Enter and Escape: click the form's default / cancel button.
 bool PressEnter(TForm& form);
 bool PressEscape(TForm& form);
+/// Whether the control's window shows all of its content (nothing cut off or elided): a label
+/// its whole caption, a memo every line of its text as wrapped, any other control the size its
+/// content asks for. Without windows: true.
+bool ShowsAllContent(TControl& control);
+/// Closes the form's window as a window manager does when its close button or Alt+F4 is used:
+/// a close event for the window, handled by the event loop later; without windows the form's
+/// CloseRequested at once.
+void RequestWindowClose(TForm& form);
 
 /// Writes a picture of the form's window to a PNG file, or a BMP file when the name ends in
 /// ".bmp" (with a display only; false headless).

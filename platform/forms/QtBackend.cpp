@@ -22,7 +22,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QTextCursor>
-#include <QTextDocument>
+#include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
 #include <QPointer>
 #include <QPushButton>
@@ -32,6 +32,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <QWindow>
 #include <QIcon>
 #include <QPixmap>
 #include <algorithm>
@@ -194,7 +195,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override {
         e->ignore();
-        Guard([&] { FForm.Close(); });
+        Guard([&] { FForm.CloseRequested(); });
     }
     void keyPressEvent(QKeyEvent* e) override {
         if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
@@ -656,16 +657,22 @@ protected:
     void SyncOwn() override {
         auto* w = static_cast<QAbstractScrollArea*>(FWidget.data());
         const QSize view = w->viewport()->size();
-        const QSignalBlocker bh(w->horizontalScrollBar());
-        const QSignalBlocker bv(w->verticalScrollBar());
-        w->horizontalScrollBar()->setRange(0, std::max(0, FBox.HorzScrollBar.Range() - view.width()));
-        w->horizontalScrollBar()->setPageStep(view.width());
-        w->horizontalScrollBar()->setSingleStep(FBox.HorzScrollBar.Increment);
-        w->horizontalScrollBar()->setValue(FBox.HorzScrollBar.Position());
-        w->verticalScrollBar()->setRange(0, std::max(0, FBox.VertScrollBar.Range() - view.height()));
-        w->verticalScrollBar()->setPageStep(view.height());
-        w->verticalScrollBar()->setSingleStep(FBox.VertScrollBar.Increment);
-        w->verticalScrollBar()->setValue(FBox.VertScrollBar.Position());
+        {
+            const QSignalBlocker bh(w->horizontalScrollBar());
+            const QSignalBlocker bv(w->verticalScrollBar());
+            w->horizontalScrollBar()->setRange(0, std::max(0, FBox.HorzScrollBar.Range() - view.width()));
+            w->horizontalScrollBar()->setPageStep(view.width());
+            w->horizontalScrollBar()->setSingleStep(FBox.HorzScrollBar.Increment);
+            w->horizontalScrollBar()->setValue(FBox.HorzScrollBar.Position());
+            w->verticalScrollBar()->setRange(0, std::max(0, FBox.VertScrollBar.Range() - view.height()));
+            w->verticalScrollBar()->setPageStep(view.height());
+            w->verticalScrollBar()->setSingleStep(FBox.VertScrollBar.Increment);
+            w->verticalScrollBar()->setValue(FBox.VertScrollBar.Position());
+        }
+        // The area shows or hides a bar when told its range changed (which the blockers kept
+        // back, with the position changes): a range that now fits hides its bar.
+        for (QScrollBar* bar : {w->horizontalScrollBar(), w->verticalScrollBar()})
+            Q_EMIT bar->rangeChanged(bar->minimum(), bar->maximum());
         for (int i = 0; i < FBox.ControlCount(); ++i)
             if (ControlPeer* p = FBox.Controls(i)->Peer()) p->Sync();
         w->viewport()->update();
@@ -926,6 +933,35 @@ public:
         else if (w->isWindow()) shown = w->windowTitle();
         else return false;
         text.assign(reinterpret_cast<const char16_t*>(shown.utf16()), static_cast<std::size_t>(shown.size()));
+        return true;
+    }
+
+    bool ContentFits(TControl& control, bool& fits) override {
+        auto* peer = dynamic_cast<QtPeer*>(control.Peer());
+        if (!peer || !peer->Widget()) return false;
+        QCoreApplication::processEvents();
+        QWidget* w = peer->Widget();
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) {
+            // The plain-text layout counts its size in lines, wrapped lines included.
+            const double lines = memo->document()->documentLayout()->documentSize().height();
+            const double needed = lines * memo->fontMetrics().lineSpacing() + 2 * memo->document()->documentMargin();
+            fits = needed <= memo->viewport()->height();
+        } else if (auto* label = qobject_cast<QLabel*>(w); label && label->wordWrap()) {
+            fits = label->heightForWidth(label->width()) <= label->height();
+        } else {
+            const QSize hint = w->sizeHint();
+            fits = hint.width() <= w->width() && hint.height() <= w->height();
+        }
+        return true;
+    }
+
+    bool RequestWindowClose(TForm& form) override {
+        auto* peer = dynamic_cast<QtPeer*>(form.Peer());
+        QWindow* window = peer && peer->Widget() ? peer->Widget()->windowHandle() : nullptr;
+        if (!window) return false;
+        // What the platform makes of a window manager's WM_DELETE_WINDOW message (the title bar's
+        // close button, Alt+F4): a close event for the window, handled by the event loop later.
+        QCoreApplication::postEvent(window, new QCloseEvent());
         return true;
     }
 

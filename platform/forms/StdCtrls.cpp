@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "CodePages.h"
 #include "Forms.h"
 
 TLabel::TLabel(TComponent* AOwner) : TControl(AOwner) { SetBounds(0, 0, 65, 13); }
@@ -16,7 +17,7 @@ TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner) {
 std::string TEdit::Cased(const std::string& value) const {
     std::string s = value;
     if (FCharCase == TEditCharCase::ecUpperCase)
-        for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        s = AnsiUpperCase(s);  // every letter of the ANSI code page, as the edit control does
     else if (FCharCase == TEditCharCase::ecLowerCase)
         for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;

@@ -10,7 +10,9 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 #include <cstdlib>
 
 namespace {
@@ -34,7 +36,30 @@ struct TPdfPrinter::Job {
     std::unique_ptr<QPdfWriter> Writer;
     QPainter Painter;
     std::unique_ptr<TCanvasBackend> Backend;
+    /// Copies asked for; from the second on, the pages are written again at the end, in order.
+    int Copies = 1;
+    /// With more than one copy: every page's drawing calls, kept to be played again.
+    std::vector<std::vector<TCanvasRecord>> Pages;
+    std::unique_ptr<TCanvasBackend> Keeper;
 };
+
+namespace {
+
+/// Draws on the page and keeps each call for the copies that follow.
+class PageKeeper : public TCanvasBackend {
+public:
+    PageKeeper(TCanvasBackend& page, std::vector<std::vector<TCanvasRecord>>& pages) : FPage(page), FPages(pages) {}
+    void Play(const TCanvasRecord& record) override {
+        FPages.back().push_back(record);
+        FPage.Play(record);
+    }
+
+private:
+    TCanvasBackend& FPage;
+    std::vector<std::vector<TCanvasRecord>>& FPages;
+};
+
+}  // namespace
 
 TPdfPrinter::TPdfPrinter(std::string folder) : FFolder(std::move(folder)) {}
 TPdfPrinter::~TPdfPrinter() {
@@ -55,7 +80,7 @@ TDeviceCaps TPdfPrinter::A4Caps(TPrinterOrientation orientation) {
 
 TDeviceCaps TPdfPrinter::Caps(TPrinterOrientation orientation) const { return A4Caps(orientation); }
 
-TCanvasBackend* TPdfPrinter::BeginJob(const std::string& title, TPrinterOrientation orientation, int) {
+TCanvasBackend* TPdfPrinter::BeginJob(const std::string& title, TPrinterOrientation orientation, int copies) {
     if (FJob) throw EPrinter("Printing in progress");
     std::string folder = FFolder;
     if (folder.empty()) {
@@ -80,17 +105,31 @@ TCanvasBackend* TPdfPrinter::BeginJob(const std::string& title, TPrinterOrientat
     if (!job->Painter.begin(job->Writer.get()))
         throw EPrinter("Cannot write the PDF file \"" + file + "\"");
     job->Backend = CreatePainterBackend(&job->Painter);
+    job->Copies = std::max(1, copies);
+    if (job->Copies > 1) {
+        job->Pages.emplace_back();
+        job->Keeper = std::make_unique<PageKeeper>(*job->Backend, job->Pages);
+    }
     FJob = std::move(job);
-    return FJob->Backend.get();
+    return FJob->Keeper ? FJob->Keeper.get() : FJob->Backend.get();
 }
 
 void TPdfPrinter::NewPage() {
-    if (FJob) FJob->Writer->newPage();
+    if (!FJob) return;
+    FJob->Writer->newPage();
+    if (FJob->Keeper) FJob->Pages.emplace_back();
 }
 
 void TPdfPrinter::EndJob() {
     if (!FJob) return;
     std::unique_ptr<Job> job = std::move(FJob);
+    // The further copies, collated: the whole document again after the first.
+    for (int copy = 2; copy <= job->Copies; ++copy)
+        for (const std::vector<TCanvasRecord>& page : job->Pages) {
+            job->Writer->newPage();
+            for (const TCanvasRecord& record : page) job->Backend->Play(record);
+        }
+    job->Keeper.reset();
     job->Backend.reset();
     const bool ok = job->Painter.end();
     job->Writer.reset();
@@ -101,6 +140,7 @@ void TPdfPrinter::EndJob() {
 void TPdfPrinter::AbortJob() {
     if (!FJob) return;
     std::unique_ptr<Job> job = std::move(FJob);
+    job->Keeper.reset();
     job->Backend.reset();
     job->Painter.end();
     job->Writer.reset();

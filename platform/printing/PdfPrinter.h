@@ -2,7 +2,8 @@
 // Each job becomes one PDF file named after the job title and a time stamp
 // ("<title>_<YYYYMMDD-HHMMSS>.pdf", characters other than letters, digits, blank, "-", "_" and
 // "." replaced by "_"; "-2", "-3" ... added when the name exists) in the folder named by the
-// environment variable VETRA_PDF_FOLDER, or the current folder when it is not set.
+// environment variable VETRA_PDF_FOLDER, or the current folder when it is not set. A job of
+// several copies holds them all, collated (pages 1..n, then 1..n again).
 #pragma once
 
 #include "Printers.h"

@@ -9,14 +9,8 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <arpa/inet.h>
-#include <cstdlib>
-#include <netinet/in.h>
 #include <optional>
 #include <string>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,49 +19,12 @@ const char* const kIndexError = "Printer index out of range";
 const char* const kPrinting = "Printing in progress";
 const char* const kNotPrinting = "Printer is not currently printing";
 
-bool PathExists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-/// True when something answers a TCP connection on the given loopback address and port.
-bool LoopbackListens(int family, int port) {
-    const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    int rc = -1;
-    if (family == AF_INET) {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(uint16_t(port));
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-    } else {
-        sockaddr_in6 addr{};
-        addr.sin6_family = AF_INET6;
-        addr.sin6_port = htons(uint16_t(port));
-        addr.sin6_addr = in6addr_loopback;
-        rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-    }
-    ::close(fd);
-    return rc == 0;
-}
+/// Whether the program's printer object lists the system's printers (see OfferSystemPrinters).
+bool gSystemPrinters = true;
 
 } // namespace
 
-/// Loading the toolkit's print support links the CUPS client and its whole library tree, about
-/// a quarter of a single request's start-up, only to learn that there are no printers. CUPS
-/// finds printers through a scheduler (its local socket, a server named in the environment or a
-/// client.conf, or one listening on the loopback port) or through DNS-SD browsing; when none of
-/// these exists it can list no printer, and the PDF printer is the default either way.
-bool CupsPrintersPossible() {
-    if (std::getenv("CUPS_SERVER") || std::getenv("CUPS_SERVERROOT")) return true;
-    if (PathExists("/run/cups/cups.sock") || PathExists("/var/run/cups/cups.sock")) return true;
-    if (PathExists("/etc/cups/client.conf")) return true;
-    if (const char* home = std::getenv("HOME"); home && PathExists(std::string(home) + "/.cups/client.conf"))
-        return true;
-    if (PathExists("/run/avahi-daemon/socket") || PathExists("/var/run/avahi-daemon/socket")) return true;
-    return LoopbackListens(AF_INET, 631) || LoopbackListens(AF_INET6, 631);
-}
+void OfferSystemPrinters(bool offered) { gSystemPrinters = offered; }
 
 namespace {
 
@@ -279,7 +236,7 @@ TPrinter* Printer() {
         EnsureGuiApplication();
         std::vector<std::unique_ptr<TPrinterDevice>> devices;
         int defaultIndex = -1;
-        if (CupsPrintersPossible()) {
+        if (gSystemPrinters) {
             const QString defaultName = QPrinterInfo::defaultPrinterName();
             for (const QPrinterInfo& info : QPrinterInfo::availablePrinters()) {
                 if (info.printerName() == defaultName) defaultIndex = int(devices.size());

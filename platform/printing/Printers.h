@@ -95,8 +95,9 @@ private:
 /// The printer object of the program, created on first use with the CUPS printers and the PDF
 /// printer (the CUPS default printer selected, else the PDF printer).
 TPrinter* Printer();
-/// False when CUPS can list no printer at all here (no scheduler to ask, no DNS-SD browsing), so
-/// the toolkit's print support need not be loaded.
-bool CupsPrintersPossible();
+/// Whether a printer object created from now on lists the system's printers (the default). A
+/// run that never prints (an unattended XML request) turns it off before its start-up: the
+/// object then holds the PDF printer alone, and the toolkit's CUPS plug-in is never loaded.
+void OfferSystemPrinters(bool offered);
 /// Replaces the program's printer object; returns the former one.
 std::unique_ptr<TPrinter> SetPrinter(std::unique_ptr<TPrinter> printer);

@@ -2,6 +2,7 @@
 // evaluation over raw record bytes. Character widths are fixed at parse time, so every key of a
 // tag has the same length whatever the record holds.
 #include "Expr.h"
+#include "SysUtils.h"
 #include "TableImpl.h"
 
 #include <algorithm>
@@ -14,12 +15,7 @@ namespace tables {
 
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = char(c + 32);
-  return r;
-}
+std::string Lower(std::string_view s) { return LowerCase(s); }
 
 std::string TrimRight(std::string s) {
   size_t end = s.find_last_not_of(' ');

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Expr.h"
+#include "SysUtils.h"
 #include "Tables.h"
 
 #include <algorithm>
@@ -22,12 +23,7 @@ inline std::string TagNameOf(std::string_view key) {
   return std::string(key);
 }
 /// Text with its ASCII letters in upper case: look-ups by name ignore their case, and UPPER() folds them.
-inline std::string UpperAscii(std::string_view name) {
-  std::string u(name);
-  for (char& c : u)
-    if (c >= 'a' && c <= 'z') c = char(c - 32);
-  return u;
-}
+inline std::string UpperAscii(std::string_view name) { return UpperCase(name); }
 /// Directory order of tag names: as their blank-padded keys compare, so that the order of the
 /// tags is the same whether they were just created, read from a file or written to one.
 inline bool TagNameLess(std::string_view a, std::string_view b) {

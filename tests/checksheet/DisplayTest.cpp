@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "ChecksheetFixture.h"
+#include "cal.h"
 #include "CodePages.h"
 #include "Chksheet.h"
 #include "CsPrev.h"
@@ -162,6 +163,10 @@ TEST(DisplayPreview, PreviewPaintsTheSheetInAScrollingWindow) {
             preview->SetPageNumber(200);
             EXPECT_EQ(preview->PageNumber(), 2);
             EXPECT_TRUE(FormsScript::SaveImage(f, "preview-last.png"));
+            // At whole-page zoom the sheet fits: no scroll bar.
+            preview->SetZoomState(zsFullPage);
+            EXPECT_TRUE(FormsScript::SaveImage(f, "preview-whole-page.png"));
+            EXPECT_FALSE(FormsScript::ShownScrollBar(*preview).Shown);
             f.SetModalResult(mrOk);
         });
         EXPECT_EQ(form.ShowModal(), mrOk);
@@ -221,6 +226,133 @@ TEST_F(Display, ChecksheetFormAndItsDialogs) {
     frmExtPer = nullptr;
     delete frmSpecInst;
     frmSpecInst = nullptr;
+}
+
+/// The start-up instances of the special-instruction and extended-period dialogs, for the life
+/// of a test.
+struct StartUpDialogs {
+    StartUpDialogs() {
+        frmSpecInst = new TfrmSpecInst(nullptr);
+        frmExtPer = new TfrmExtPer(nullptr);
+    }
+    ~StartUpDialogs() {
+        delete frmExtPer;
+        frmExtPer = nullptr;
+        delete frmSpecInst;
+        frmSpecInst = nullptr;
+    }
+};
+
+// Closing a dialog by its window (the title bar's close button, Alt+F4: the window manager's
+// close request) is its Cancel: nothing is printed or previewed, no date or market is taken.
+TEST_F(Display, DialogsClosedByTheirWindowChangeNothing) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    const StartUpDialogs dialogs;
+    const std::filesystem::path file = folder / "job.ho";
+    std::ofstream(file) << "GB\nEN\nAR12-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
+    HandOffMode = true;
+    XMLMode = false;
+    HandOffFileName = file.string();
+    int printDialogs = 0, previews = 0;
+    TPrintDialog::SetExecuteHook([&](TPrintDialog&) {
+        ++printDialogs;
+        return false;
+    });
+    FormsScript::OnForm("frmChecksheet", [&](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        const auto closeByWindow = [](TForm& d) {
+            EXPECT_GT(static_cast<TfrmExtPer&>(d).ShownCount(), 0);
+            FormsScript::RequestWindowClose(d);
+        };
+        FormsScript::OnForm("frmExtPer", closeByWindow);
+        FormsScript::Click(*c.btnPrint);
+        FormsScript::OnForm("frmExtPer", closeByWindow);
+        FormsScript::OnForm("frmPrintPreview", [&](TForm& p) {
+            ++previews;
+            p.Close();
+        });
+        FormsScript::Click(*c.btnView);
+        // The preview's action was never taken: no preview was shown.
+        EXPECT_EQ(FormsScript::PendingActions(), 1);
+        FormsScript::Reset();
+        const std::string date = c.cmbAsAtDate->Text();
+        FormsScript::OnForm("frmCalendar", [](TForm& d) {
+            FormsScript::PickDate(*static_cast<TfrmCalendar&>(d).cal, std::chrono::year{2001} / 2 / 3);
+            FormsScript::RequestWindowClose(d);
+        });
+        c.cmbAsAtDateDropDown(&c);
+        EXPECT_EQ(c.cmbAsAtDate->Text(), date);
+        FormsScript::RequestWindowClose(f);
+    });
+    {
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+    TPrintDialog::SetExecuteHook(nullptr);
+    EXPECT_EQ(printDialogs, 0);
+    EXPECT_EQ(previews, 0);
+    HandOffMode = false;
+    // A market picked on the first installation and the window closed: nothing is installed.
+    FormsScript::Reset();
+    frmFirstInstall = new TfrmFirstInstall(nullptr);
+    FormsScript::OnForm("frmFirstInstall", [](TForm& d) {
+        static_cast<TfrmFirstInstall&>(d).FlagClick(0);
+        EXPECT_FALSE(Market.empty());
+        FormsScript::RequestWindowClose(d);
+    });
+    EXPECT_NE(frmFirstInstall->ShowModal(), mrOk);
+    EXPECT_TRUE(Market.empty());
+    delete frmFirstInstall;
+    frmFirstInstall = nullptr;
+}
+
+// An operation text longer than its memo is wide shows whole: the memo grows by its wrapped
+// lines, and the rows below move down.
+TEST_F(Display, ALongOperationTextShowsWhole) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    const StartUpDialogs dialogs;
+    Exec("UPDATE SERVOPS SET OPERATION_TEXT1 = 'Check the condition of the drive belt and tension', "
+         "OPERATION_TEXT2 = ' - renew it at the distance or time shown in the vehicle service booklet, "
+         "whichever comes first, and record the renewal'");
+    frmTables->tblLangText->Open();
+    Market = "GB";
+    Language = "EN";
+    ModelRange = 101;
+    FormsScript::OnForm("frmExtPer", [](TForm& d) {
+        auto& e = static_cast<TfrmExtPer&>(d);
+        ASSERT_GT(e.ShownCount(), 1);
+        EXPECT_TRUE(FormsScript::SaveImage(d, "extper-long-text.png"));
+        EXPECT_TRUE(FormsScript::ShowsAllContent(*e.Memos[1]));
+        EXPECT_GE(e.Memos[2]->Top(), e.Memos[1]->Top() + e.Memos[1]->Height());
+        FormsScript::PressEnter(d);
+    });
+    frmExtPer->ShowModal();
+}
+
+// Long captions show whole: the Greek build-date label of the checksheet form and the weekday
+// heading of the calendar.
+TEST_F(Display, GreekLabelsAndTheCalendarHeadingShowWhole) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    const StartUpDialogs dialogs;
+    HandOffMode = false;
+    XMLMode = false;
+    Exec("UPDATE PARAMS SET MARKET_CODE='GR', LANG_CODE='GK'");
+    FormsScript::OnForm("frmChecksheet", [](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-greek.png"));
+        EXPECT_EQ(FormsScript::ShownText(*c.lblVinDate).substr(0, 21),
+                  u"\u039A\u03C9\u03B4\u03B9\u03BA\u03CC\u03C2 \u03B7\u03BC. \u03BA\u03B1\u03C4\u03B1\u03C3\u03BA\u03B5\u03C5\u03AE");
+        EXPECT_TRUE(FormsScript::ShowsAllContent(*c.lblVinDate));
+        FormsScript::OnForm("frmCalendar", [](TForm& d) {
+            EXPECT_TRUE(FormsScript::SaveImage(d, "calendar.png"));
+            EXPECT_TRUE(FormsScript::ShowsAllContent(*static_cast<TfrmCalendar&>(d).cal));
+            FormsScript::PressEnter(d);
+        });
+        c.cmbAsAtDateDropDown(&c);
+        FormsScript::PressEscape(f);
+    });
+    auto form = std::make_unique<TfrmChecksheet>(nullptr);
+    form->ShowModal();
 }
 
 TEST_F(Display, HandOffFormFilledAndLocked) {

@@ -157,7 +157,8 @@ TEST_F(EndToEnd, FaultyLinesAreReportedOnStandardErrorAndTheOthersWritten) {
     EXPECT_EQ(o.ExitCode, 1);
     EXPECT_TRUE(Has(o.Output, "Model Range code not numeric in Input record 2")) << o.Output;
     // A model range the data lack is refused with its message; no file carries another's data.
-    EXPECT_TRUE(Has(o.Output, "Model Range 999 not found")) << o.Output;
+    EXPECT_TRUE(Has(o.Output, "Model Range 999 not found in the service data - request for GB,en not written in Input record 3"))
+        << o.Output;
     EXPECT_FALSE(fs::exists(folder / "mixedGB_en_999_0_Y_N_N_N.XML"));
     EXPECT_TRUE(fs::exists(folder / "mixedGB_en_101_0_Y_N_N_N.XML"));
     EXPECT_TRUE(fs::exists(folder / "mixedIE_en_102_1_Y_N_N_N.XML"));
@@ -213,6 +214,7 @@ TEST_F(EndToEnd, MarketOrLanguageTheDataLackIsRefused) {
     Write("codes.txt", "GB,xx,107,4,Y,Y,Y,Y\nGB,en,107,4,Y,N,N,N\n");
     o = Run("X codes.txt");
     EXPECT_EQ(o.ExitCode, 1) << o.Output;
+    EXPECT_TRUE(Has(o.Output, "request for GB,xx not written in Input record 1")) << o.Output;
     EXPECT_FALSE(fs::exists(folder / "codesGB_xx_107_4_Y_Y_Y_Y.XML"));
     EXPECT_TRUE(fs::exists(folder / "codesGB_en_107_4_Y_N_N_N.XML"));
 }

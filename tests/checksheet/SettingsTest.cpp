@@ -176,10 +176,13 @@ TEST_F(Settings, DatePickerReturnsTheDateChosen) {
         FormsScript::PickDate(*c.cal, 2004y / February / 29d);
         FormsScript::PressEnter(f);
     });
-    EXPECT_EQ(DateToStr(SelectDate("15/03/2004")), "29/02/2004");
-    // Closed without OK the calendar's date is still returned; empty means today.
-    FormsScript::OnForm("frmCalendar", [](TForm& f) { f.Close(); });
-    EXPECT_EQ(SelectDate(""), Date());
+    EXPECT_EQ(DateToStr(SelectDate("15/03/2004").value()), "29/02/2004");
+    // Closed without OK, even after a pick, nothing is chosen.
+    FormsScript::OnForm("frmCalendar", [](TForm& f) {
+        FormsScript::PickDate(*static_cast<TfrmCalendar&>(f).cal, 2004y / February / 29d);
+        f.Close();
+    });
+    EXPECT_FALSE(SelectDate("").has_value());
     EXPECT_THROW(SelectDate("not a date"), EConvertError);
 }
 

@@ -56,6 +56,24 @@ TEST_F(Dlg, PausedDialogStartsNothing) {
   EXPECT_EQ(runs, 0);
 }
 
+// Closing the window by its close button is the Cancel button: it goes to the hook, which may
+// keep the dialog open.
+TEST_F(Dlg, ClosingTheWindowIsCancel) {
+  CInstallerDlg dlg(nullptr);
+  dlg.PausedMode = true;
+  int cancels = 0;
+  dlg.CancelHook = [&](CInstallerDlg& d) {
+    if (++cancels == 2) d.SetModalResult(mrCancel);
+  };
+  FormsScript::OnForm("CInstallerDlg", [](TForm& f) {
+    FormsScript::RequestWindowClose(f);
+    EXPECT_TRUE(f.Visible());
+    FormsScript::RequestWindowClose(f);
+  });
+  EXPECT_EQ(dlg.DoModal(), mrCancel);
+  EXPECT_EQ(cancels, 2);
+}
+
 TEST_F(Dlg, CancelGoesToTheHookAndHiddenButtonsDoNothing) {
   CInstallerDlg dlg(nullptr);
   dlg.PausedMode = true;

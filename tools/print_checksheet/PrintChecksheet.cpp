@@ -47,8 +47,7 @@ int main(int argc, char** argv) {
         // The sheet names its vehicle and interval as the shown form's lists would.
         TfrmTables& t = *frmTables;
         ModelText = t.tblModels->FieldByName("DESCRIPTION")->AsString();
-        std::string engine = t.tblEngines->FieldByName("DESCRIPTION")->AsString();
-        while (!engine.empty() && engine.back() == '$') engine.pop_back();
+        const std::string engine = StripTrailingDollars(t.tblEngines->FieldByName("DESCRIPTION")->AsString());
         VariantText = engine + " : " + t.tblMRanges->FieldByName("BUILD_DATE_FROM")->AsString() + " - " +
                       t.tblMRanges->FieldByName("BUILD_DATE_TO")->AsString();
         IntervalText = IntervalNo <= 1 ? LText(61) : std::to_string(IntervalNo - 1) + " " + LText(174);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CodePages.h"
 #include "XmlEncodingMessages.h"
 #include "XmlMessages.h"
 
@@ -21,28 +22,6 @@ WideString widen(std::string_view text) {
 std::size_t grownBufferSize(std::size_t needed) {
     const std::size_t n1 = needed + 1;
     return (n1 + std::max<std::size_t>(n1 / 4, 8)) & ~std::size_t(3);
-}
-
-/// Encodes one code point (up to 7FFFFFFF) at Out; returns the byte count (1-6).
-inline int putUTF8(uint32_t c, uint8_t* out) {
-    if (c <= 0x7F) {
-        out[0] = static_cast<uint8_t>(c);
-        return 1;
-    }
-    static constexpr uint32_t limits[] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF};
-    static constexpr uint8_t leads[] = {0x00, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
-    int n = 5;
-    for (int i = 1; i < 5; ++i)
-        if (c <= limits[i]) {
-            n = i;
-            break;
-        }
-    for (int i = n; i > 0; --i) {
-        out[i] = static_cast<uint8_t>(0x80 | (c & 0x3F));
-        c >>= 6;
-    }
-    out[0] = static_cast<uint8_t>(leads[n] | c);
-    return n + 1;
 }
 
 /// Converts Count units into Out (room for 3 bytes per unit); returns the bytes written.
@@ -68,22 +47,14 @@ std::size_t convertUnits(const char16_t* units, std::size_t count, uint8_t* out,
         if (u < 0x80) {
             *out++ = static_cast<uint8_t>(u);
             ++i;
-        } else if (u < 0x800) {
-            out[0] = static_cast<uint8_t>(0xC0 | (u >> 6));
-            out[1] = static_cast<uint8_t>(0x80 | (u & 0x3F));
-            out += 2;
-            ++i;
         } else if (u < 0xD800 || u > 0xDFFF) {
-            out[0] = static_cast<uint8_t>(0xE0 | (u >> 12));
-            out[1] = static_cast<uint8_t>(0x80 | ((u >> 6) & 0x3F));
-            out[2] = static_cast<uint8_t>(0x80 | (u & 0x3F));
-            out += 3;
+            out += PutUtf8(u, out);
             ++i;
         } else if (u <= 0xDBFF) {
             if (i + 1 >= count || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF)
                 throw EConvertError(Format(msg::kHighSurrogateWithoutLowUnit, {u}));
             const uint32_t c = ((u - 0xD7C0) << 10) + (units[i + 1] ^ 0xDC00);
-            out += putUTF8(c, out);
+            out += PutUtf8(c, out);
             i += 2;
         } else {
             throw EConvertError(Format(msg::kLowSurrogateWithoutHighUnit, {u}));

@@ -13,6 +13,7 @@
 #endif
 
 #include "CharsetConv.h"
+#include "CodePages.h"
 #include "DomExceptions.h"
 #include "XmlChars.h"
 #include "XmlEncodingMessages.h"
@@ -331,26 +332,7 @@ void TXmlOutputSource::writeUTF8(std::u16string_view Text, bool CharData) {
         }
         if (direct && FUsed > FBufferSize - 4) flush();
         uint8_t* out = direct ? FBuffer.get() + FUsed : scratch;
-        int32_t count;
-        if (codePoint < 0x80) {
-            out[0] = static_cast<uint8_t>(codePoint);
-            count = 1;
-        } else if (codePoint < 0x800) {
-            out[0] = static_cast<uint8_t>(0xC0 | (codePoint >> 6));
-            out[1] = static_cast<uint8_t>(0x80 | (codePoint & 0x3F));
-            count = 2;
-        } else if (codePoint < 0x10000) {
-            out[0] = static_cast<uint8_t>(0xE0 | (codePoint >> 12));
-            out[1] = static_cast<uint8_t>(0x80 | ((codePoint >> 6) & 0x3F));
-            out[2] = static_cast<uint8_t>(0x80 | (codePoint & 0x3F));
-            count = 3;
-        } else {
-            out[0] = static_cast<uint8_t>(0xF0 | (codePoint >> 18));
-            out[1] = static_cast<uint8_t>(0x80 | ((codePoint >> 12) & 0x3F));
-            out[2] = static_cast<uint8_t>(0x80 | ((codePoint >> 6) & 0x3F));
-            out[3] = static_cast<uint8_t>(0x80 | (codePoint & 0x3F));
-            count = 4;
-        }
+        const int32_t count = PutUtf8(codePoint, out);
         if (direct) FUsed += count;
         else writeBytes(scratch, count);
     }

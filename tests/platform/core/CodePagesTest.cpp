@@ -93,6 +93,26 @@ TEST(CodePages, KnownCharacters) {
     EXPECT_NE(Checksum(1253), Checksum(1252));
 }
 
+// Upper-casing 8-bit text by its code page: every letter whose capital the code page holds.
+TEST(CodePages, UpperCasingFollowsTheCodePage) {
+    const auto upper = [](unsigned cp, std::u16string_view text) {
+        return MultiByteToWideChar(cp, AnsiUpperCase(WideCharToMultiByte(cp, text), cp));
+    };
+    EXPECT_EQ(upper(1253, u"\u03b9\u03ba\u03b1 1234 \u03ac\u03c2\u00b5"), u"\u0399\u039a\u0391 1234 \u0386\u03a3\u00b5");
+    EXPECT_EQ(upper(1250, u"w\u0142 \u017c\u00f3\u0142\u0107 \u0161\u0165\u013e\u0148"), u"W\u0141 \u017b\u00d3\u0141\u0106 \u0160\u0164\u013d\u0147");
+    EXPECT_EQ(upper(1251, u"\u0436\u0451\u0491"), u"\u0416\u0401\u0490");
+    EXPECT_EQ(upper(1252, u"\u00e9\u00ff\u0153\u00df\u00f7"), u"\u00c9\u0178\u0152\u00df\u00f7");
+    EXPECT_EQ(AnsiUpperCase("abc\xE9", 999), "ABC\xE9");
+}
+
+// Every UTF-16 to UTF-8 conversion writes the same bytes: one to four per character.
+TEST(CodePages, Utf8OfEveryLength) {
+    EXPECT_EQ(ToUtf8(u"A\u00e9\u20ac\U0001F600"), "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+    uint8_t bytes[4];
+    EXPECT_EQ(PutUtf8(0x10FFFF, bytes), 4);
+    EXPECT_EQ(bytes[0], 0xF4);
+}
+
 TEST(CodePages, UnknownCodePageGivesNothing) {
     EXPECT_FALSE(IsValidCodePage(437));
     EXPECT_EQ(MultiByteToWideChar(437, "abc"), u"");

@@ -87,6 +87,7 @@ protected:
         FormsScript::Reset();
         Application->ResetRun();
         ASSERT_TRUE(FormsScript::HasWindows());
+        ASSERT_TRUE(Application->HasWindows());
         dlg = std::make_unique<TfrmEntry>(nullptr);
     }
     void TearDown() override {
@@ -207,6 +208,24 @@ TEST_F(FormsDisplay, TypedCharactersAreStoredInTheAnsiCodePageOrRefused) {
         FormsScript::TypeKeys(*dlg->edtName, u"Σέρβις");
         EXPECT_EQ(dlg->edtName->Text(), "\xD3\xDD\xF1\xE2\xE9\xF2");
         EXPECT_EQ(FormsScript::ShownText(*dlg->edtName), u"Σέρβις");
+        FormsScript::Click(*dlg->btnCancel);
+    });
+    EXPECT_EQ(dlg->ShowModal(), mrCancel);
+}
+
+// An upper-case field upper-cases every letter of the code page in use, as the user types.
+TEST_F(FormsDisplay, UpperCaseFieldsUpperCaseEveryLetterOfTheCodePage) {
+    FormsScript::OnForm("frmEntry", [this](TForm& f) {
+        dlg->edtName->SetCharCase(TEditCharCase::ecUpperCase);
+        SetACP(1253);
+        FormsScript::TypeKeys(*dlg->edtName, u"ικα 1234 abγδ σέρβις");
+        EXPECT_EQ(FormsScript::ShownText(*dlg->edtName), u"ΙΚΑ 1234 ABΓΔ ΣΈΡΒΙΣ");
+        FormsScript::SaveImage(f, "entry-upper-greek.png");
+        SetACP(1250);
+        FormsScript::Type(*dlg->edtName, "");
+        FormsScript::TypeKeys(*dlg->edtName, u"wł żółć");
+        EXPECT_EQ(FormsScript::ShownText(*dlg->edtName), u"WŁ ŻÓŁĆ");
+        SetACP(1252);
         FormsScript::Click(*dlg->btnCancel);
     });
     EXPECT_EQ(dlg->ShowModal(), mrCancel);

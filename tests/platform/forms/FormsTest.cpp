@@ -55,6 +55,14 @@ protected:
 
 }  // namespace
 
+// The application object answers whether forms have windows: headless here, without a display.
+TEST_F(Forms, TheApplicationKnowsWhetherFormsHaveWindows) {
+    EXPECT_FALSE(Application->HasWindows());
+    // Closed as a window manager would close it, a modal form ends with Cancel.
+    FormsScript::OnForm("frmDialog", [](TForm& f) { FormsScript::RequestWindowClose(f); });
+    EXPECT_EQ(dlg->ShowModal(), mrCancel);
+}
+
 TEST_F(Forms, OkButtonEndsTheModalRunWithItsResult) {
     int shown = 0;
     dlg->OnShow = [&](TObject*) { ++shown; };

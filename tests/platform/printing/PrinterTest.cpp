@@ -50,25 +50,35 @@ TEST(Printer, WithoutPrintersEveryUseRaises) {
     printer.Canvas().TextWidth("measures without a printer");
 }
 
-// The print support is skipped only where CUPS can list nothing; a server named in the environment
-// or a client.conf in the home folder is enough for printers to exist.
-TEST(Printer, ANamedCupsServerKeepsThePrintSupport) {
-    const char* server = std::getenv("CUPS_SERVER");
-    const std::string savedServer = server ? server : "";
+/// Whether the toolkit's CUPS plug-in is loaded into this process.
+bool CupsPlugInLoaded() {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find("cupsprintersupport") != std::string::npos) return true;
+    return false;
+}
+
+// A run that never prints leaves the toolkit's printers alone; every other road asks it, however
+// the machine looks (no scheduler socket, no client.conf, no server named in the environment).
+TEST(Printer, OnlyARunThatNeverPrintsSkipsTheSystemPrinters) {
     const char* home = std::getenv("HOME");
     const std::string savedHome = home ? home : "";
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("cupshome." + std::to_string(getpid()));
-    std::filesystem::create_directories(dir / ".cups");
-    std::ofstream(dir / ".cups" / "client.conf") << "ServerName printhost\n";
-    setenv("HOME", dir.c_str(), 1);
-    unsetenv("CUPS_SERVER");
-    EXPECT_TRUE(CupsPrintersPossible());
+    const char* server = std::getenv("CUPS_SERVER");
+    const std::string savedServer = server ? server : "";
     setenv("HOME", "/nonexistent", 1);
-    setenv("CUPS_SERVER", "/nonexistent/cups.sock", 1);
-    EXPECT_TRUE(CupsPrintersPossible());
-    if (server) setenv("CUPS_SERVER", savedServer.c_str(), 1); else unsetenv("CUPS_SERVER");
+    unsetenv("CUPS_SERVER");
+    auto saved = SetPrinter(nullptr);
+    OfferSystemPrinters(false);
+    EXPECT_EQ(Printer()->Printers(), std::vector<std::string>{"PDF"});
+    EXPECT_FALSE(CupsPlugInLoaded());
+    SetPrinter(nullptr);
+    OfferSystemPrinters(true);
+    EXPECT_EQ(Printer()->Printers().back(), "PDF");
+    EXPECT_TRUE(CupsPlugInLoaded());
+    SetPrinter(std::move(saved));
+    if (server) setenv("CUPS_SERVER", savedServer.c_str(), 1);
     if (home) setenv("HOME", savedHome.c_str(), 1); else unsetenv("HOME");
-    std::filesystem::remove_all(dir);
 }
 
 TEST(Printer, SelectingAPrinterLoadsItsDefaults) {
@@ -188,6 +198,26 @@ TEST_F(PdfFolder, EachJobIsOnePdfFileNamedAfterItsTitle) {
     for (const auto& e : std::filesystem::directory_iterator(Dir))
         EXPECT_EQ(e.path().filename().string().find("Dropped"), std::string::npos);
     ::unsetenv("VETRA_PDF_FOLDER");
+}
+
+TEST_F(PdfFolder, ACopyCountWritesTheDocumentThatManyTimes) {
+    auto device = std::make_unique<TPdfPrinter>(Dir.string());
+    TPdfPrinter* pdf = device.get();
+    std::vector<std::unique_ptr<TPrinterDevice>> devices;
+    devices.push_back(std::move(device));
+    auto printer = WithDevices(std::move(devices), 0);
+    printer->SetCopies(3);
+    printer->BeginDoc();
+    printer->Canvas().TextOut(100, 100, "one");
+    printer->NewPage();
+    printer->Canvas().TextOut(100, 100, "two");
+    printer->EndDoc();
+    std::ifstream in(pdf->LastFile(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int pages = 0;
+    for (std::size_t at = bytes.find("/Type /Page"); at != std::string::npos; at = bytes.find("/Type /Page", at + 1))
+        if (bytes.compare(at, 12, "/Type /Pages") != 0) ++pages;
+    EXPECT_EQ(pages, 6);
 }
 
 TEST_F(PdfFolder, AnUnwritableFolderFailsTheJobCleanly) {
