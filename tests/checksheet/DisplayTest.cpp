@@ -175,13 +175,27 @@ TEST(DisplayPreview, PreviewPaintsTheSheetInAScrollingWindow) {
     SetPrinter(std::move(saved));
 }
 
+/// The start-up instances of the special-instruction and extended-period dialogs, for the life
+/// of a test.
+struct StartUpDialogs {
+    StartUpDialogs() {
+        frmSpecInst = new TfrmSpecInst(nullptr);
+        frmExtPer = new TfrmExtPer(nullptr);
+    }
+    ~StartUpDialogs() {
+        delete frmExtPer;
+        frmExtPer = nullptr;
+        delete frmSpecInst;
+        frmSpecInst = nullptr;
+    }
+};
+
 TEST_F(Display, ChecksheetFormAndItsDialogs) {
     ASSERT_TRUE(FormsScript::HasWindows());
     HandOffMode = false;
     XMLMode = false;
     Exec("UPDATE PARAMS SET MARKET_CODE='DX', LANG_CODE='DE'");
-    frmSpecInst = new TfrmSpecInst(nullptr);
-    frmExtPer = new TfrmExtPer(nullptr);
+    const StartUpDialogs dialogs;
     FormsScript::OnForm("frmChecksheet", [](TForm& f) {
         auto& c = static_cast<TfrmChecksheet&>(f);
         FormsScript::Type(*c.edtRegNo, "KM-AB 123");
@@ -222,26 +236,7 @@ TEST_F(Display, ChecksheetFormAndItsDialogs) {
     });
     frmExtPer->ShowModal();
     EXPECT_EQ(FormsScript::PendingActions(), 0);
-    delete frmExtPer;
-    frmExtPer = nullptr;
-    delete frmSpecInst;
-    frmSpecInst = nullptr;
 }
-
-/// The start-up instances of the special-instruction and extended-period dialogs, for the life
-/// of a test.
-struct StartUpDialogs {
-    StartUpDialogs() {
-        frmSpecInst = new TfrmSpecInst(nullptr);
-        frmExtPer = new TfrmExtPer(nullptr);
-    }
-    ~StartUpDialogs() {
-        delete frmExtPer;
-        frmExtPer = nullptr;
-        delete frmSpecInst;
-        frmSpecInst = nullptr;
-    }
-};
 
 // Closing a dialog by its window (the title bar's close button, Alt+F4: the window manager's
 // close request) is its Cancel: nothing is printed or previewed, no date or market is taken.
@@ -357,8 +352,7 @@ TEST_F(Display, GreekLabelsAndTheCalendarHeadingShowWhole) {
 
 TEST_F(Display, HandOffFormFilledAndLocked) {
     ASSERT_TRUE(FormsScript::HasWindows());
-    frmSpecInst = new TfrmSpecInst(nullptr);
-    frmExtPer = new TfrmExtPer(nullptr);
+    const StartUpDialogs dialogs;
     const std::filesystem::path file = folder / "job.ho";
     std::ofstream(file) << "GB\nEN\nAR12-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
     HandOffMode = true;
@@ -378,16 +372,11 @@ TEST_F(Display, HandOffFormFilledAndLocked) {
     }
     HandOffMode = false;
     EXPECT_FALSE(std::filesystem::exists(file));
-    delete frmExtPer;
-    frmExtPer = nullptr;
-    delete frmSpecInst;
-    frmSpecInst = nullptr;
 }
 
 TEST_F(Display, HandOffJobOfSeveralRangesOffersTheirVariantsBeforeItPrints) {
     ASSERT_TRUE(FormsScript::HasWindows());
-    frmSpecInst = new TfrmSpecInst(nullptr);
-    frmExtPer = new TfrmExtPer(nullptr);
+    const StartUpDialogs dialogs;
     const std::filesystem::path file = folder / "job.ho";
     // PL14-02 maps to model ranges 105 and 106; no drive type or build date decides between them.
     std::ofstream(file) << "GB\nEN\nPL14-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
@@ -414,10 +403,6 @@ TEST_F(Display, HandOffJobOfSeveralRangesOffersTheirVariantsBeforeItPrints) {
         form->ShowModal();
     }
     HandOffMode = false;
-    delete frmExtPer;
-    frmExtPer = nullptr;
-    delete frmSpecInst;
-    frmSpecInst = nullptr;
 }
 
 using DisplayReport = ReportFixture;
@@ -475,8 +460,7 @@ void CheckFormInItsLetters(const std::string& tag, const std::u16string& formCap
 
 TEST_F(Display, FormsWithoutTheMenuShowTheLettersOfTheirLanguage) {
     ASSERT_TRUE(FormsScript::HasWindows());
-    frmSpecInst = new TfrmSpecInst(nullptr);
-    frmExtPer = new TfrmExtPer(nullptr);
+    const StartUpDialogs dialogs;
     // The form alone in XML mode with Greek settings, in a run that started in code page 1252.
     SetACP(1252);
     Exec("UPDATE PARAMS SET MARKET_CODE='GR', LANG_CODE='GK'");
@@ -496,10 +480,6 @@ TEST_F(Display, FormsWithoutTheMenuShowTheLettersOfTheirLanguage) {
     CheckFormInItsLetters("handoff-po", u"Lista przegl\u0105dowa", u"Dane klienta", u"Czynno\u015Bci okresowe");
     HandOffMode = false;
     SetACP(1252);
-    delete frmExtPer;
-    frmExtPer = nullptr;
-    delete frmSpecInst;
-    frmSpecInst = nullptr;
 }
 
 TEST_F(Display, ChecksheetFormOpensOnTheRepairNumberWithSevenIntervalRows) {
