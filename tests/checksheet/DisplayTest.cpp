@@ -43,6 +43,16 @@ std::string ReadFile(const std::string& name) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+/// Writes a hand-off file of `lines` into `folder` and makes it the run's job; returns its path.
+std::filesystem::path HandOffJob(const std::filesystem::path& folder, const char* lines) {
+    const std::filesystem::path file = folder / "job.ho";
+    std::ofstream(file) << lines;
+    HandOffMode = true;
+    XMLMode = false;
+    HandOffFileName = file.string();
+    return file;
+}
+
 }  // namespace
 
 TEST_F(Display, MainMenuShowsItsCaptionsAndRunsTheSettings) {
@@ -243,11 +253,7 @@ TEST_F(Display, ChecksheetFormAndItsDialogs) {
 TEST_F(Display, DialogsClosedByTheirWindowChangeNothing) {
     ASSERT_TRUE(FormsScript::HasWindows());
     const StartUpDialogs dialogs;
-    const std::filesystem::path file = folder / "job.ho";
-    std::ofstream(file) << "GB\nEN\nAR12-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
-    HandOffMode = true;
-    XMLMode = false;
-    HandOffFileName = file.string();
+    HandOffJob(folder, "GB\nEN\nAR12-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n");
     int printDialogs = 0, previews = 0;
     TPrintDialog::SetExecuteHook([&](TPrintDialog&) {
         ++printDialogs;
@@ -353,11 +359,8 @@ TEST_F(Display, GreekLabelsAndTheCalendarHeadingShowWhole) {
 TEST_F(Display, HandOffFormFilledAndLocked) {
     ASSERT_TRUE(FormsScript::HasWindows());
     const StartUpDialogs dialogs;
-    const std::filesystem::path file = folder / "job.ho";
-    std::ofstream(file) << "GB\nEN\nAR12-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
-    HandOffMode = true;
-    XMLMode = false;
-    HandOffFileName = file.string();
+    const std::filesystem::path file = HandOffJob(
+        folder, "GB\nEN\nAR12-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n");
     FormsScript::OnForm("frmChecksheet", [](TForm& f) {
         auto& c = static_cast<TfrmChecksheet&>(f);
         EXPECT_EQ(c.cmbModels->Text(), "ARDEN");
@@ -377,12 +380,8 @@ TEST_F(Display, HandOffFormFilledAndLocked) {
 TEST_F(Display, HandOffJobOfSeveralRangesOffersTheirVariantsBeforeItPrints) {
     ASSERT_TRUE(FormsScript::HasWindows());
     const StartUpDialogs dialogs;
-    const std::filesystem::path file = folder / "job.ho";
     // PL14-02 maps to model ranges 105 and 106; no drive type or build date decides between them.
-    std::ofstream(file) << "GB\nEN\nPL14-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n";
-    HandOffMode = true;
-    XMLMode = false;
-    HandOffFileName = file.string();
+    HandOffJob(folder, "GB\nEN\nPL14-02\nRO-1234\n\n03/2001\nKM51 XYZ\n45000\nJ SMITH\n");
     FormsScript::OnForm("frmChecksheet", [](TForm& f) {
         auto& c = static_cast<TfrmChecksheet&>(f);
         EXPECT_EQ(c.cmbModels->Text(), "PELLOR");
@@ -472,11 +471,7 @@ TEST_F(Display, FormsWithoutTheMenuShowTheLettersOfTheirLanguage) {
     XMLMode = false;
     // A hand-off file in Polish, in a run that started in code page 1252.
     SetACP(1252);
-    const std::filesystem::path file = folder / "job.ho";
-    std::ofstream(file) << "PL\nPO\nPL19-05\nRO-77\n\n03/2004\nWX 4711\n61000\nJ KOWALSKI\n";
-    HandOffMode = true;
-    XMLMode = false;
-    HandOffFileName = file.string();
+    HandOffJob(folder, "PL\nPO\nPL19-05\nRO-77\n\n03/2004\nWX 4711\n61000\nJ KOWALSKI\n");
     CheckFormInItsLetters("handoff-po", u"Lista przegl\u0105dowa", u"Dane klienta", u"Czynno\u015Bci okresowe");
     HandOffMode = false;
     SetACP(1252);
