@@ -18,7 +18,8 @@ class CDbIndexedTable : public CDbTable {
   /// written or changed through it. An index whose keys are not those of the records is built
   /// again (in memory only for a read-only table); so is, for writing with a tag list, one that
   /// is damaged or lacks a listed tag as defined there (its other tags are kept). IndexRebuilt()
-  /// says so; a rebuild that fails leaves the index closed.
+  /// says so; a rebuild that fails leaves the index closed. The check is left out for an index
+  /// this process closed in the same run, unchanged since (see ForgetChecks).
   int OpenIndex(const std::string& name, const TagList* tags);
   int Close() override;
   /// Open only when both the table and its index are.
@@ -42,8 +43,13 @@ class CDbIndexedTable : public CDbTable {
   /// Whether the index has every listed tag with the listed definition; when not and `all` is
   /// given, *all gets the listed tags followed by the index's other tags.
   static bool HasTags(const tables::Index& index, const TagList& tags, TagList* all);
+  /// An index that this process wrote and closed is not checked against its table again when it
+  /// is reopened unchanged (the table and index files as the close left them); this forgets
+  /// those, so that each index is checked once per run at least.
+  static void ForgetChecks();
 
  private:
+  bool LeftAsChecked(const std::string& indexHost) const;
   bool indexRebuilt_ = false;
   bool indexOpen_ = false;
   std::string indexName_;

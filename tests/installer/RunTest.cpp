@@ -514,25 +514,65 @@ TEST_F(InstallRun, DamagedModuleAndDestinationTables) {
 
 // ---- failures that end the run honestly ----
 
-TEST_F(InstallRun, TagThatCannotBeEvaluatedEndsTheRunAndNothingLoops) {
+TEST_F(InstallRun, DamagedKeyTextsOfTheListsOwnTagsAreBuiltAgainAndAForeignTagThatCannotBeEvaluatedEndsTheRun) {
   StandardVolume("2024");
-  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  std::vector<Row> units = {{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}};
+  Work(units);
   ASSERT_EQ(Run(kCmd), 0);
   Calls();
-  // One damaged byte in a filter of the installed index: "UNITCODE > '!'" becomes "UNITCODE ? '!'".
   const std::string cdx = FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"));
+  const std::string byCode("UNITCODE\0UNITCODE > '!'", 23), byCodeDate("UNITCODE-PRODDATE\0", 18);
+  // One byte of a key or filter text of BYCODE or BYCODEDATE: each tag is made again from the
+  // texts the list defines it with, and the run goes on.
+  struct Case {
+    std::string text;
+    size_t at;
+    char byte;
+  } cases[] = {{byCode, 0, 'X'}, {byCode, 3, '\0'}, {byCode, 18, '?'}, {byCode, 18, '<'},
+               {byCodeDate, 0, 'X'}, {byCodeDate, 8, '+'}, {byCodeDate, 17, 'X'}};
+  int n = 2;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(n));
+    std::string bytes = Read(cdx);
+    const size_t at = bytes.find(c.text);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + c.at] = c.byte;
+    Write(cdx, bytes);
+    VolumeRecord({"VOL1", "Service volume", "2024" + std::to_string(n), "", ""});
+    units.push_back({"DOC" + std::to_string(n), "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"});
+    Work(units);
+    EXPECT_EQ(Run(kCmd), 0);
+    EXPECT_TRUE(StatusHas("did not agree with its table and was built again"));
+    EXPECT_EQ(Calls().size(), 2u);  // the new workunit and the merge
+    EXPECT_EQ(Installed().size(), size_t(n));
+    auto list = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), true);
+    ASSERT_EQ(list->openIndex(cdx), tables::kOk);
+    EXPECT_EQ(list->index()->tag("BYCODE")->expression(), "UNITCODE");
+    EXPECT_EQ(list->index()->tag("BYCODE")->filter(), "UNITCODE > '!'");
+    EXPECT_EQ(list->index()->tag("BYCODEDATE")->expression(), "UNITCODE-PRODDATE");
+    EXPECT_TRUE(list->index()->matchesRecords());
+    ++n;
+  }
+  // A tag another tool added, whose key text is damaged: it cannot be rebuilt from anything, so
+  // nothing can be written through the index and the run ends with 251, the index left alone.
+  {
+    auto list = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), false);
+    std::vector<tables::TagDef> tags = InstalledListTags();
+    tags.push_back({"TRIMMED", "ALLTRIM(UNITCODE)", "", 0, 0});
+    ASSERT_EQ(list->createIndex(cdx, tags), tables::kOk);
+  }
   std::string bytes = Read(cdx);
-  size_t at = bytes.find("UNITCODE > '!'");
+  const size_t at = bytes.find("ALLTRIM(UNITCODE)");
   ASSERT_NE(at, std::string::npos);
-  bytes[at + 9] = '?';
+  bytes[at + 15] = 'X';
   Write(cdx, bytes);
-  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
-  Work({{"DOC1", "V2", "GB", "EN", "2025", "VOL1", "1", "Copy32"},
-        {"DOC2", "V1", "GB", "EN", "2025", "VOL1", "1", "Copy32"}});
+  VolumeRecord({"VOL1", "Service volume", "2099", "", ""});
+  units.push_back({"DOCX", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"});
+  Work(units);
   EXPECT_EQ(Run(kCmd), kInstallNoDestination);  // no library is called for what cannot be recorded
   EXPECT_TRUE(Calls().empty());
   EXPECT_EQ(Read(cdx), bytes);
-  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
+  EXPECT_NE(Registry()[0]["PRODDATE"], "2099");
 }
 
 TEST_F(InstallRun, TagAnotherToolAddedToTheInstalledIndexIsKept) {
@@ -737,19 +777,29 @@ TEST_F(InstallRun, UnwritableDestinationOrUnreadableModulesLeaveTheVolumeUnregis
   EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
 }
 
-TEST_F(InstallRun, RunLeftByAnExceptionIsNoLongerInProgress) {
-  StandardVolume();
-  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}, {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", ""}});
-  LetRunStart(0);
-  FormsScript::OnForm("CInstallerDlg", [](TForm&) { throw std::runtime_error("thrown inside the run"); });
-  Application->OnException = [](const std::exception&) { throw; };  // nothing stops it on its way out
-  testing::internal::CaptureStdout();
-  EXPECT_THROW(App().InitInstance(kCmd), std::runtime_error);
-  testing::internal::GetCapturedStdout();
-  Application->OnException = nullptr;
-  Application->ResetRun();
-  // An exit now is not one during a run: the exit handler leaves the result alone.
-  EXPECT_FALSE(RunInProgress());
+TEST_F(InstallRun, AnExceptionEndsTheRunAsAFailureAndItIsNoLongerInProgress) {
+  // Whatever leaves the run by an exception (no memory, a library's error) ends it as aborted,
+  // with what stopped it on the status line: never as done, and nothing registered.
+  const std::function<void()> throwers[] = {[] { throw std::runtime_error("thrown inside the run"); },
+                                            [] { throw std::bad_alloc(); }, [] { throw 7; }};
+  const std::string texts[] = {"thrown inside the run", "std::bad_alloc", "unknown"};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(texts[i]);
+    StandardVolume();
+    Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}, {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", ""}});
+    LetRunStart(1);
+    FormsScript::OnForm("CInstallerDlg", [thrower = throwers[i]](TForm&) { thrower(); });
+    Application->OnException = [](const std::exception&) { throw; };  // nothing stops it on its way out
+    EXPECT_EQ(Run(kCmd), kInstallDllFailed);
+    Application->OnException = nullptr;
+    EXPECT_TRUE(StatusHas("The install stopped on an error: " + texts[i] + "\n")) << status_;
+    EXPECT_FALSE(StatusHas("Install successfully completed"));
+    EXPECT_TRUE(Registry().empty());
+    // An exit now is not one during a run: the exit handler leaves the result alone.
+    EXPECT_FALSE(RunInProgress());
+    Calls();
+    std::filesystem::remove_all(C("INST"));
+  }
 }
 
 TEST_F(InstallRun, HeadlessPausedEndsAsCancelledAndHeadlessQuestionsArePrinted) {
