@@ -45,7 +45,7 @@ int CDbTable::Open(const std::string& name, const FieldList* fields) {
 }
 
 int CDbTable::Require(const FieldNeeds& needs) {
-  if (!IsOpen()) return 1;
+  if (!table_) return 1;
   for (const FieldNeed& need : needs) {
     const int i = table_->fieldIndex(need.name);
     if (i < 0 && need.optional) continue;
@@ -65,7 +65,7 @@ int CDbTable::Require(const FieldNeeds& needs) {
 }
 
 int CDbTable::RequireWhole() {
-  if (!IsOpen()) return 1;
+  if (!table_) return 1;
   if (table_->whole()) return 0;
   CFileOpenError("NA", kModule, "", __LINE__, fileName_.c_str()).Write();
   Close();

@@ -58,7 +58,8 @@ class CDbTable {
   virtual bool IsOpen() const { return table_ != nullptr; }
   /// Refuses an open table as a damaged one when a needed field is missing (and not optional)
   /// or has another type or a shorter length than it is read as: the table is closed and
-  /// OpenError() gives tables::kErrData. Returns 0 when the table is open with them all.
+  /// OpenError() gives tables::kErrData. Returns 0 when the table is open with them all (its
+  /// index, of an indexed table, need not be open yet).
   int Require(const FieldNeeds& needs);
   /// Refuses, likewise, an open table that is not as written whole (tables::Table::whole): a
   /// table that is only ever written whole (a volume's) and whose header length or record count

@@ -53,17 +53,21 @@ bool CDbIndexedTable::LeftAsChecked(const std::string& indexHost) const {
          c.indexMark.size >= 0;
 }
 
-int CDbIndexedTable::Open(const std::string& name, const TagList* tags, const std::string* indexName) {
+int CDbIndexedTable::Open(const std::string& name, const TagList* tags, const std::string* indexName,
+                          const FieldNeeds* needs) {
   Close();
   CDbTable::Open(name, nullptr);
+  // A table refused here leaves its index untouched (not built again for fields it lacks).
+  if (needs) Require(*needs);
   OpenIndex(indexName ? *indexName : name, tags);
   return IsOpen() ? 0 : 1;
 }
 
 int CDbIndexedTable::OpenOrCreate(const std::string& name, const FieldList& fields, const TagList* tags,
-                                  const std::string* indexName) {
+                                  const std::string* indexName, const FieldNeeds* needs) {
   Close();
   CDbTable::Open(name, &fields);
+  if (needs) Require(*needs);
   OpenIndex(indexName ? *indexName : name, tags);
   return IsOpen() ? 0 : 1;
 }

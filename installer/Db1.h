@@ -6,11 +6,13 @@
 
 class CDbIndexedTable : public CDbTable {
  public:
-  /// Opens the table (no creation) and then its index (see OpenIndex). 0 when both are open.
-  int Open(const std::string& name, const TagList* tags = nullptr, const std::string* indexName = nullptr);
-  /// Opens or creates the table, then opens or creates the index.
+  /// Opens the table (no creation), refuses it when it lacks a needed field (see Require), and
+  /// then opens its index (see OpenIndex). 0 when both are open.
+  int Open(const std::string& name, const TagList* tags = nullptr, const std::string* indexName = nullptr,
+           const FieldNeeds* needs = nullptr);
+  /// Opens or creates the table, refuses it as Open does, then opens or creates the index.
   int OpenOrCreate(const std::string& name, const FieldList& fields, const TagList* tags,
-                   const std::string* indexName = nullptr);
+                   const std::string* indexName = nullptr, const FieldNeeds* needs = nullptr);
   /// Opens the index of a table that is open: the index file exists (failure: CFileOpenError),
   /// or is created with the tags (failure: CFileCreateError) and built. Then selects the first
   /// listed tag when it exists, else the default tag. An index with a tag whose key or filter

@@ -86,10 +86,15 @@ const FieldNeeds kSourceListFields = {"UNITCODE", "VIEWTECH", "MARKET",  "LANGUA
                                       "PRODDATE", "VOLUME",   "INSTDLL", {"INSTCODE", "CN"}};
 
 // Opens a table of the volume: read-only, with the fields the run reads, and written whole.
-template <class Table>
-void OpenVolumeTable(Table& table, const std::string& path, const FieldNeeds& needs) {
+void OpenVolumeTable(CDbTable& table, const std::string& path, const FieldNeeds& needs) {
   OpenReadOnly(table, path);
   table.Require(needs);
+  table.RequireWhole();
+}
+void OpenVolumeTable(CDbIndexedTable& table, const std::string& path, const FieldNeeds& needs) {
+  Session().ReadOnly = true;
+  table.Open(path, nullptr, nullptr, &needs);
+  Session().ReadOnly = false;
   table.RequireWhole();
 }
 
@@ -283,8 +288,7 @@ void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     OpenVolumeTable(source, SourcePath(app.D, directory, "relwork"), kSourceListFields);
     if (source.IsOpen() && source.IndexRebuilt()) ShowIndexRebuilt(dlg, source.IndexName());
     MakeDirs(folder);
-    installed.OpenOrCreate(listPath, InstalledListFields(), &InstalledListTags());
-    installed.Require(InstalledListNeeds());
+    installed.OpenOrCreate(listPath, InstalledListFields(), &InstalledListTags(), nullptr, &InstalledListNeeds());
     if (installed.IsOpen() && installed.IndexRebuilt()) ShowIndexRebuilt(dlg, installed.IndexName());
     if (!installed.IsOpen()) {
       Fail(dlg, kInstallNoDestination, msgMissingDest);
@@ -581,8 +585,7 @@ void PurgeLowercaseWorkunits(const std::string& listPath, std::string* rebuiltIn
   CDbIndexedTable list;
   // With the list's tags: an index that disagrees with the records is built again before it
   // says which records to remove.
-  list.Open(listPath, &InstalledListTags());
-  list.Require(InstalledListNeeds());
+  list.Open(listPath, &InstalledListTags(), nullptr, &InstalledListNeeds());
   if (!list.IsOpen()) return;
   if (rebuiltIndex && list.IndexRebuilt()) *rebuiltIndex = list.IndexName();
   bool marked = false;

@@ -230,6 +230,57 @@ TEST_F(Process, QuilletIniIsReadByOneRuleForDrivesAndTexts) {
   EXPECT_EQ(Installed().size(), 1u);
 }
 
+TEST_F(Process, QuilletIniWithAMarkOrAnyLineEndsIsReadAndOneThatCannotBeReadIsNamed) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  std::string program = Install();
+  const std::string ini = (root_ / "prog" / "quillet.ini").string();
+  unsetenv("QUILLET_DRIVES");
+  const std::string lines[] = {"[Drives]", "C=" + C(), "E=" + E(), "[English]", "InstallSuccess=Fertig"};
+  // Written by editors of any kind: a byte-order mark, and CR LF, LF or CR line ends.
+  for (const std::string mark : {"", "\xEF\xBB\xBF"})
+    for (const std::string end : {"\r\n", "\n", "\r"}) {
+      SCOPED_TRACE((mark.empty() ? "no mark, " : "mark, ") + std::to_string(end.size()) + " byte line ends");
+      std::string text = mark;
+      for (const std::string& line : lines) text += line + end;
+      Write(ini, text);
+      std::filesystem::remove_all(C("INST"));
+      EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /LENGLISH"), 0) << Output();
+      EXPECT_NE(Output().find("Fertig"), std::string::npos) << Output();
+      EXPECT_EQ(Installed().size(), 1u);
+    }
+  // A quillet.ini that is there and cannot be read (here a folder) is named; the run fails with
+  // its status and datagram instead of looking for the volume where no drive map leads.
+  auto notify = root_ / "n";
+  std::filesystem::create_directories(notify);
+  setenv("QUILLET_NOTIFY_DIR", notify.c_str(), 1);
+  int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strcpy(addr.sun_path, (notify / "quillet-5.sock").c_str());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  std::filesystem::remove(ini);
+  std::filesystem::create_directories(ini);
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H5"), 254) << Output();
+  EXPECT_NE(Output().find("The settings file could not be read: " + ini + ": Is a directory"), std::string::npos)
+      << Output();
+  EXPECT_EQ(Output().find("Install successfully completed"), std::string::npos) << Output();
+  uint8_t d[16];
+  ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
+  EXPECT_EQ(d[4], 0xFE);  // -2
+  // With the drives named in the environment the file is still needed for the texts of /L.
+  setenv("QUILLET_DRIVES", ("C=" + C() + ";E=" + E()).c_str(), 1);
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /LENGLISH /H5"), 254) << Output();
+  EXPECT_NE(Output().find(ini), std::string::npos) << Output();
+  ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
+  EXPECT_EQ(d[4], 0xFE);
+  // And not without /L: the run goes on.
+  std::filesystem::remove_all(C("INST"));
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H5"), 0) << Output();
+  ::close(fd);
+  unsetenv("QUILLET_NOTIFY_DIR");
+}
+
 // ---- a run ended or failing at a named system call ----
 
 // AB000000 to AB000019 installed, records 1 to 5 then put in lower case (as an older installer
