@@ -966,7 +966,7 @@ TEST_F(InstallRun, EveryHeaderByteOfAVolumesTablesDamagedEitherRefusesTheVolumeO
         {"DOC3", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
   // A volume is read-only and written whole: a header length that disagrees with the descriptors,
   // or a record count that disagrees with the file, is damage, not fewer or other records.
-  for (const std::string file : {E("quillet/products.dbf"), E("REL/module.dbf"), E("REL/relwork.dbf"), E("REL/volume.dbf")}) {
+  for (const std::string& file : {E("quillet/products.dbf"), E("REL/module.dbf"), E("REL/relwork.dbf"), E("REL/volume.dbf")}) {
     const std::string good = Read(file);
     const size_t headerLen = uint8_t(good[8]) | uint8_t(good[9]) << 8;
     for (size_t at = 0; at < headerLen; ++at)
