@@ -191,6 +191,8 @@ bool CDbIndexedTable::HasTags(const tables::Index& index, const TagList& tags, T
   return same;
 }
 
+CDbIndexedTable::~CDbIndexedTable() { CDbIndexedTable::Close(); }
+
 int CDbIndexedTable::Close() {
   std::string tableHost, indexHost;
   const bool wrote = table_ && indexOpen_ && !table_->readOnly();

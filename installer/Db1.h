@@ -6,6 +6,9 @@
 
 class CDbIndexedTable : public CDbTable {
  public:
+  CDbIndexedTable() = default;
+  /// Closes as Close does (the base class's destructor closes only the table).
+  ~CDbIndexedTable() override;
   /// Opens the table (no creation), refuses it when it lacks a needed field (see Require), and
   /// then opens its index (see OpenIndex). 0 when both are open.
   int Open(const std::string& name, const TagList* tags = nullptr, const std::string* indexName = nullptr,
