@@ -22,7 +22,14 @@ DbSession& Session() {
   return session;
 }
 
-CDbTable::~CDbTable() { CDbTable::Close(); }
+CDbTable::~CDbTable() {
+  // A table closed on the way out of an exception (no memory) may fail to write what waits: it
+  // stays unwritten, the file holding the records its header counts, and nothing escapes.
+  try {
+    CDbTable::Close();
+  } catch (...) {
+  }
+}
 
 int CDbTable::Open(const std::string& name, const FieldList* fields) {
   Close();

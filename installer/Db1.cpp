@@ -191,7 +191,12 @@ bool CDbIndexedTable::HasTags(const tables::Index& index, const TagList& tags, T
   return same;
 }
 
-CDbIndexedTable::~CDbIndexedTable() { CDbIndexedTable::Close(); }
+CDbIndexedTable::~CDbIndexedTable() {
+  try {
+    CDbIndexedTable::Close();
+  } catch (...) {  // as for a plain table: what could not be written stays unwritten
+  }
+}
 
 int CDbIndexedTable::Close() {
   std::string tableHost, indexHost;

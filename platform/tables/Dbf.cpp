@@ -443,7 +443,14 @@ bool Table::Impl::tagsEvaluable() const {
 // ---- Opening and creating ----
 
 Table::Table(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
-Table::~Table() { close(); }
+Table::~Table() {
+  // Destroyed on the way out of an exception, a table whose pending writes fail (no memory)
+  // leaves them unwritten: the file keeps the records its header counts.
+  try {
+    close();
+  } catch (...) {
+  }
+}
 
 std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* err) {
   auto fail = [&](int code) {

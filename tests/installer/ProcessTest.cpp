@@ -32,12 +32,13 @@ class Process : public Volume {
   // `trap` names a system call at which the program is killed or fails (see SyscallTrap.c):
   // "TRAP_CALL=rename TRAP_FILE=RELWORK.CDX".
   int RunProgram(const std::string& program, const std::string& args, int fileBlocks = -1,
-                 const std::string& trap = "") {
+                 const std::string& trap = "", int memoryKb = -1) {
     std::string env;
     if (!trap.empty())
       env = "LD_PRELOAD='" + ProgramFolder() + "SyscallTrap.so' ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" " + trap + " ";
     std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY " + env + "'" + program + "' " + args;
     if (fileBlocks >= 0) run = "trap '' XFSZ; ulimit -f " + std::to_string(fileBlocks) + "; " + run;
+    if (memoryKb >= 0) run = "ulimit -v " + std::to_string(memoryKb) + "; " + run;
     const std::string status = (root_ / "status.txt").string();
     std::string cmd = "cd '" + C() + "' && { (" + run + "); echo $? > '" + status + "'; } 2>&1 | cat > '" +
                       (root_ / "out.txt").string() + "'";
@@ -386,4 +387,34 @@ TEST_F(Process, LibraryThatEndsTheProgramWhileTheListCannotBeWrittenLeavesOnlyWh
         {"DOC3", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
   EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
   EXPECT_EQ(UnitCodes().size(), 3u);
+}
+
+TEST_F(Process, RunOutOfMemoryEndsAsAbortedAndTheRerunRecordsEachWorkunitOnce) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run in a limited address space";
+#else
+  StandardVolume("2024");
+  AbUnits(0, 50000, "2024");
+  std::string program = Install();
+  // Ever more memory, until the run has enough: every run with too little ends as aborted (252)
+  // with what stopped it, never as done and never killed by an exception nothing caught.
+  bool failed = false;
+  for (int kb = 60000; kb <= 400000; kb += 2500) {
+    SCOPED_TRACE(std::to_string(kb) + " KiB");
+    std::filesystem::remove_all(C("INST"));
+    const int rc = RunProgram(program, kArgs, -1, "", kb);
+    if (rc == 127) continue;  // too little to load the program's libraries
+    if (rc == 0) break;
+    EXPECT_EQ(rc, 252) << Output();
+    EXPECT_NE(Output().find("The install stopped on an error: std::bad_alloc"), std::string::npos) << Output();
+    EXPECT_TRUE(Registry().empty());
+    failed = true;
+    // With memory enough, the rerun installs what is missing and records each workunit once.
+    EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+    EXPECT_EQ(UnitCodes().size(), 50000u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_EQ(Registry().size(), 1u);
+  }
+  EXPECT_TRUE(failed);
+#endif
 }
