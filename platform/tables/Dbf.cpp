@@ -103,14 +103,16 @@ bool SoundField(const FieldDef& f) {
 }
 
 /// Whether the header and the file size are those of a table written whole: the data begin where
-/// the field descriptors end (`end`, just past their end mark), allowing one NUL there or the
-/// 263-byte back-link area of the FoxPro versions; and the file holds the counted records and,
-/// after them, no more than fewer than one record's bytes (an end mark, short padding).
+/// the field descriptors end (`end`, just past their end mark), allowing one NUL there, and for
+/// the FoxPro versions the 263-byte back-link area after it (always there in Visual FoxPro's);
+/// and the file holds the counted records and, after them, fewer than one record's bytes (an end
+/// mark, short padding).
 bool WrittenWhole(const std::vector<unsigned char>& h, size_t end, int version, off_t fileSize, uint32_t declared,
                   int recLen) {
   const size_t headerLen = h.size();
-  const bool fox = version == 0x30 || version == 0x31 || version == 0x32;
-  const bool headerAgrees = fox ? headerLen == end + 263 : headerLen == end || (headerLen == end + 1 && h[end] == 0);
+  const bool visual = version == 0x30 || version == 0x31 || version == 0x32;
+  const bool plain = headerLen == end || (headerLen == end + 1 && h[end] == 0);
+  const bool headerAgrees = visual ? headerLen == end + 263 : plain || (version == 0xF5 && headerLen == end + 263);
   if (!headerAgrees) return false;
   const uint64_t records = uint64_t(headerLen) + uint64_t(declared) * uint64_t(recLen);
   return uint64_t(fileSize) >= records && uint64_t(fileSize) - records < uint64_t(recLen);
