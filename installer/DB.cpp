@@ -22,7 +22,14 @@ DbSession& Session() {
   return session;
 }
 
-CDbTable::~CDbTable() { CDbTable::Close(); }
+CDbTable::~CDbTable() {
+  // A table closed on the way out of an exception (no memory) may fail to write what waits: it
+  // stays unwritten, the file holding the records its header counts, and nothing escapes.
+  try {
+    CDbTable::Close();
+  } catch (...) {
+  }
+}
 
 int CDbTable::Open(const std::string& name, const FieldList* fields) {
   Close();
@@ -44,16 +51,33 @@ int CDbTable::Open(const std::string& name, const FieldList* fields) {
   return table_ ? 0 : 1;
 }
 
-int CDbTable::Require(const std::vector<std::string>& names) {
-  if (!IsOpen()) return 1;
-  for (const std::string& name : names)
-    if (table_->fieldIndex(name) < 0) {
-      CObjectNotFoundError("NA", kModule, "", __LINE__, name.c_str()).Write();
-      Close();
-      openError_ = tables::kErrData;
-      return 1;
+int CDbTable::Require(const FieldNeeds& needs) {
+  if (!table_) return 1;
+  for (const FieldNeed& need : needs) {
+    const int i = table_->fieldIndex(need.name);
+    if (i < 0 && need.optional) continue;
+    if (i < 0) {
+      CObjectNotFoundError("NA", kModule, "", __LINE__, need.name.c_str()).Write();
+    } else {
+      const tables::FieldDef& f = table_->field(i);
+      if (need.types.find(f.type) != std::string::npos && f.len >= need.minLen) continue;
+      // A field of another type reads as another text (or none): the table is not what it claims.
+      CObjectError("NA", kModule, "", __LINE__, need.name.c_str()).Write();
     }
+    Close();
+    openError_ = tables::kErrData;
+    return 1;
+  }
   return 0;
+}
+
+int CDbTable::RequireWhole() {
+  if (!table_) return 1;
+  if (table_->whole()) return 0;
+  CFileOpenError("NA", kModule, "", __LINE__, fileName_.c_str()).Write();
+  Close();
+  openError_ = tables::kErrData;
+  return 1;
 }
 
 int CDbTable::Close() {

@@ -28,6 +28,19 @@ void OpenReadOnly(Table& table, const std::string& path) {
 using FieldList = std::vector<tables::FieldDef>;
 using TagList = std::vector<tables::TagDef>;
 
+/// A field a caller reads: its name, the type letters it reads it as (text: "C"), the shortest
+/// length it can use, and whether a table may lack it.
+struct FieldNeed {
+  FieldNeed(const char* n) : name(n) {}
+  FieldNeed(std::string n, std::string t = "C", int min = 1, bool opt = false)
+      : name(std::move(n)), types(std::move(t)), minLen(min), optional(opt) {}
+  std::string name;
+  std::string types = "C";
+  int minLen = 1;
+  bool optional = false;
+};
+using FieldNeeds = std::vector<FieldNeed>;
+
 class CDbTable {
  public:
   CDbTable() = default;
@@ -43,9 +56,15 @@ class CDbTable {
   /// since it was opened (its own writes included).
   virtual int Close();
   virtual bool IsOpen() const { return table_ != nullptr; }
-  /// Refuses an open table that lacks one of the named fields, as a damaged one: the table is
-  /// closed and OpenError() gives tables::kErrData. Returns 0 when the table is open with them all.
-  int Require(const std::vector<std::string>& names);
+  /// Refuses an open table as a damaged one when a needed field is missing (and not optional)
+  /// or has another type or a shorter length than it is read as: the table is closed and
+  /// OpenError() gives tables::kErrData. Returns 0 when the table is open with them all (its
+  /// index, of an indexed table, need not be open yet).
+  int Require(const FieldNeeds& needs);
+  /// Refuses, likewise, an open table that is not as written whole (tables::Table::whole): a
+  /// table that is only ever written whole (a volume's) and whose header length or record count
+  /// disagrees with the file is damaged. Returns 0 when the table is open and whole.
+  int RequireWhole();
   /// The library's code of the last open that failed (tables::kErrData for a damaged file), 0
   /// after one that succeeded.
   int OpenError() const { return openError_; }

@@ -8,21 +8,66 @@
 
 #include <sys/stat.h>
 
+#include <map>
+
 namespace {
 const char* const kModule = "Db1";
+
+// Where a file stood and when it last changed.
+struct FileMark {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  timespec mtime{}, ctime{};
+  bool operator==(const FileMark& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
+  }
+};
+FileMark MarkOf(const std::string& host) {
+  FileMark m;
+  struct stat st{};
+  if (host.empty() || stat(host.c_str(), &st) != 0) return m;
+  m.dev = st.st_dev, m.ino = st.st_ino, m.size = st.st_size, m.mtime = st.st_mtim, m.ctime = st.st_ctim;
+  return m;
+}
+// Indexes this process closed, written whole and agreeing with their tables, by the host path
+// of the index: the marks of the table and of the index just after the close.
+struct Checked {
+  std::string table;
+  FileMark tableMark, indexMark;
+};
+std::map<std::string, Checked>& CheckedIndexes() {
+  static std::map<std::string, Checked> checked;
+  return checked;
+}
 }  // namespace
 
-int CDbIndexedTable::Open(const std::string& name, const TagList* tags, const std::string* indexName) {
+void CDbIndexedTable::ForgetChecks() { CheckedIndexes().clear(); }
+
+bool CDbIndexedTable::LeftAsChecked(const std::string& indexHost) const {
+  auto it = CheckedIndexes().find(indexHost);
+  if (it == CheckedIndexes().end()) return false;
+  const Checked& c = it->second;
+  return c.table == table_->path() && MarkOf(c.table) == c.tableMark && MarkOf(indexHost) == c.indexMark &&
+         c.indexMark.size >= 0;
+}
+
+int CDbIndexedTable::Open(const std::string& name, const TagList* tags, const std::string* indexName,
+                          const FieldNeeds* needs) {
   Close();
   CDbTable::Open(name, nullptr);
+  // A table refused here leaves its index untouched (not built again for fields it lacks).
+  if (needs) Require(*needs);
   OpenIndex(indexName ? *indexName : name, tags);
   return IsOpen() ? 0 : 1;
 }
 
 int CDbIndexedTable::OpenOrCreate(const std::string& name, const FieldList& fields, const TagList* tags,
-                                  const std::string* indexName) {
+                                  const std::string* indexName, const FieldNeeds* needs) {
   Close();
   CDbTable::Open(name, &fields);
+  if (needs) Require(*needs);
   OpenIndex(indexName ? *indexName : name, tags);
   return IsOpen() ? 0 : 1;
 }
@@ -55,19 +100,21 @@ int CDbIndexedTable::OpenIndex(const std::string& name, const TagList* tags) {
     }
     if (indexOpen_ && !table_->readOnly()) {
       tables::Index* index = table_->index();
-      for (int i = 0; i < index->tagCount(); ++i)
-        if (!index->tag(i)->evaluable()) {
-          Check(tables::kErrTagExpr, __LINE__);
-          table_->closeIndex();
-          indexOpen_ = false;
-          return 1;
-        }
-      // A tag of the list that is missing or defined otherwise: the index is made again with the
-      // listed tags and the others it has.
+      // A tag of the list that is missing or defined otherwise (its key or filter text damaged
+      // included): the index is made again with the listed tags, as the list defines them, and
+      // the others it has. One of those others that cannot be evaluated then fails the creation.
       if (tags && !HasTags(*index, *tags, &create)) {
         table_->closeIndex();
         indexOpen_ = false;
         mustCreate = indexRebuilt_ = true;
+      } else {
+        for (int i = 0; i < index->tagCount(); ++i)
+          if (!index->tag(i)->evaluable()) {
+            Check(tables::kErrTagExpr, __LINE__);
+            table_->closeIndex();
+            indexOpen_ = false;
+            return 1;
+          }
       }
     }
   }
@@ -82,7 +129,7 @@ int CDbIndexedTable::OpenIndex(const std::string& name, const TagList* tags) {
     }
   }
   if (!indexOpen_) return 1;
-  if (!created && !table_->index()->matchesRecords()) {
+  if (!created && !LeftAsChecked(host) && !table_->index()->matchesRecords()) {
     // Keys that are not those of the records (an interrupted or failed write, or damage) would
     // find workunits that are not there and miss those that are: the tags are built again.
     indexRebuilt_ = true;
@@ -144,10 +191,28 @@ bool CDbIndexedTable::HasTags(const tables::Index& index, const TagList& tags, T
   return same;
 }
 
+CDbIndexedTable::~CDbIndexedTable() {
+  try {
+    CDbIndexedTable::Close();
+  } catch (...) {  // as for a plain table: what could not be written stays unwritten
+  }
+}
+
 int CDbIndexedTable::Close() {
+  std::string tableHost, indexHost;
+  const bool wrote = table_ && indexOpen_ && !table_->readOnly();
+  if (wrote) {
+    tableHost = table_->path();
+    indexHost = table_->index()->path();
+    CheckedIndexes().erase(indexHost);
+  }
   if (table_ && indexOpen_) Check(table_->closeIndex(), __LINE__);
   indexOpen_ = false;
-  return CDbTable::Close();
+  const int rc = CDbTable::Close();
+  // Written without a failure, the index agrees with its table as they now lie on disk: opened
+  // again in this run, and unchanged since, it need not be checked a second time.
+  if (wrote && rc == 0) CheckedIndexes()[indexHost] = {tableHost, MarkOf(tableHost), MarkOf(indexHost)};
+  return rc;
 }
 
 bool CDbIndexedTable::IsOpen() const { return table_ != nullptr && indexOpen_; }

@@ -15,7 +15,12 @@
 #include <mutex>
 #include <unordered_set>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace fs = std::filesystem;
 
@@ -33,6 +38,7 @@ struct DriveMap {
   std::map<char, std::string> labels;
   char current = 'C';
   bool loaded = false;
+  std::string problem;  ///< the ini file that is there and could not be read, and why
 
   // The first entry of a drive counts, as the first of an ini key does.
   void add(std::string_view key0, std::string_view value) {
@@ -66,7 +72,7 @@ struct DriveMap {
     }
     std::string ini = FindFileNoCase(ProgramFolder() + "quillet.ini");
     if (ini.empty()) return;
-    for (auto& [k, v] : ReadIniSection(ini, "Drives")) add(k, v);
+    for (auto& [k, v] : ReadIniSection(ini, "Drives", &problem)) add(k, v);
   }
 };
 
@@ -152,6 +158,8 @@ std::string DriveLabel(char drive) {
 char CurrentDrive() { return Map().current; }
 void SetCurrentDrive(char drive) { Map().current = char(toupper(static_cast<unsigned char>(drive))); }
 
+std::string DriveMapProblem() { return Map().problem; }
+
 void ReloadDriveMap() {
   IniCache() = IniFileCache();
   DriveMap& m = Map();
@@ -194,12 +202,14 @@ std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_vie
   std::unordered_set<std::string> seen;  // keys already taken: the first of a repeated key counts
   const std::string wanted = UpperText((Strip(section)));
   bool inside = false;
-  size_t start = 0;
+  // Read as the project reads text files: a UTF-8 byte-order mark skipped, and CR LF, LF or a
+  // lone CR ending a line.
+  size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   while (start < text.size()) {
-    size_t end = text.find('\n', start);
+    size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = Strip(text.substr(start, end - start));
-    start = end + 1;
+    start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       size_t close = line.find(']');
@@ -220,7 +230,38 @@ std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_vie
   return out;
 }
 
-std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile, std::string_view section) {
+namespace {
+
+// Reads a whole regular file into `text`: "" on success, else why it could not be read.
+std::string ReadWholeFile(const std::string& hostFile, std::string& text) {
+  const int fd = ::open(hostFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return std::strerror(errno);
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a plain file";
+  }
+  text.clear();
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const std::string why = std::strerror(errno);
+      ::close(fd);
+      return why;
+    }
+    if (n == 0) break;
+    text.append(buffer, size_t(n));
+  }
+  ::close(fd);
+  return "";
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile, std::string_view section,
+                                                                std::string* problem) {
   // The drive map and the message texts come from the same file: it is read once, and again only
   // when it has changed since.
   IniFileCache& cache = IniCache();
@@ -228,9 +269,12 @@ std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::strin
   if (stat(hostFile.c_str(), &st) != 0) return {};
   if (cache.path != hostFile || cache.size != st.st_size || cache.mtime.tv_sec != st.st_mtim.tv_sec ||
       cache.mtime.tv_nsec != st.st_mtim.tv_nsec) {
-    std::ifstream in(hostFile, std::ios::binary);
-    if (!in) return {};
-    cache.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string text;
+    if (std::string why = ReadWholeFile(hostFile, text); !why.empty()) {
+      if (problem) *problem = hostFile + ": " + why;
+      return {};
+    }
+    cache.text = std::move(text);
     cache.path = hostFile;
     cache.size = st.st_size;
     cache.mtime = st.st_mtim;

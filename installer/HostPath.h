@@ -31,5 +31,11 @@ void ReloadDriveMap();
 /// around keys and values removed, one pair of enclosing quotes removed, lines starting with ";"
 /// ignored, values cut at 254 bytes. None when the section is missing.
 std::vector<std::pair<std::string, std::string>> ParseIniSection(std::string_view text, std::string_view section);
-/// The same for an ini file (a host path); none when the file cannot be read.
-std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile, std::string_view section);
+/// The same for an ini file (a host path); none when the file cannot be read. A file that is
+/// there but cannot be read (a folder, no permission, a read error) sets *problem to its name and
+/// the reason.
+std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& hostFile, std::string_view section,
+                                                                std::string* problem = nullptr);
+/// The quillet.ini that the drive map comes from when it is there and cannot be read: its name
+/// and why; "" when the map was read (or comes from QUILLET_DRIVES, or there is no ini).
+std::string DriveMapProblem();

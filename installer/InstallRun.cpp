@@ -78,15 +78,28 @@ class ScopedSet {
   T& place_;
 };
 
-// The fields the run reads from each table: a table without one of them is refused as damaged.
-const std::vector<std::string> kProductFields = {"PRODUCT", "LANG", "DIRECTORY", "SMASHDLL"};
-const std::vector<std::string> kModuleFields = {"WUIDMASK", "TREEPARAM"};
-const std::vector<std::string> kSourceListFields = {"UNITCODE", "VIEWTECH", "MARKET",  "LANGUAGE",
-                                                    "PRODDATE", "VOLUME",   "INSTCODE", "INSTDLL"};
-const char* const kModulesMissing = "Component is missing its module table";
+// The fields the run reads from each table, each as text (INSTCODE as a number's text too): a
+// table without one of them, or with one of another type, is refused as damaged.
+const FieldNeeds kProductFields = {"PRODUCT", "LANG", "DIRECTORY", "DESC", "SMASHDLL"};
+const FieldNeeds kModuleFields = {"NAME", "WUIDMASK", "CODE", "TREEPARAM", {"MULTINST", "C", 1, true}};
+const FieldNeeds kSourceListFields = {"UNITCODE", "VIEWTECH", "MARKET",  "LANGUAGE",
+                                      "PRODDATE", "VOLUME",   "INSTDLL", {"INSTCODE", "CN"}};
+
+// Opens a table of the volume: read-only, with the fields the run reads, and written whole.
+void OpenVolumeTable(CDbTable& table, const std::string& path, const FieldNeeds& needs) {
+  OpenReadOnly(table, path);
+  table.Require(needs);
+  table.RequireWhole();
+}
+void OpenVolumeTable(CDbIndexedTable& table, const std::string& path, const FieldNeeds& needs) {
+  Session().ReadOnly = true;
+  table.Open(path, nullptr, nullptr, &needs);
+  Session().ReadOnly = false;
+  table.RequireWhole();
+}
 
 void ShowIndexRebuilt(CInstallerDlg& dlg, const std::string& index) {
-  Show(dlg, "The index " + index + " did not agree with its table and was built again");
+  Show(dlg, FormatMessage(Msg(msgIndexRebuiltTemplate), index));
 }
 
 // A folder name taken from a table that stays one folder inside its parent.
@@ -265,19 +278,17 @@ void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
       continue;
     }
     if (newer == 0) continue;
-    if (damaged) Show(dlg, "The installed volume registry " + registry + " is damaged; this volume replaces it");
+    if (damaged) Show(dlg, FormatMessage(Msg(msgRegistryDamagedTemplate), registry));
     dlg.SetCaption(products.FieldByName("DESC"));
     PumpMessages(dlg);
 
     CModuleList modules;
     modules.Load(SourcePath(app.D, directory, ""));
     CDbIndexedTable source, installed;
-    OpenReadOnly(source, SourcePath(app.D, directory, "relwork"));
-    source.Require(kSourceListFields);
+    OpenVolumeTable(source, SourcePath(app.D, directory, "relwork"), kSourceListFields);
     if (source.IsOpen() && source.IndexRebuilt()) ShowIndexRebuilt(dlg, source.IndexName());
     MakeDirs(folder);
-    installed.OpenOrCreate(listPath, InstalledListFields(), &InstalledListTags());
-    installed.Require(InstalledListNames());
+    installed.OpenOrCreate(listPath, InstalledListFields(), &InstalledListTags(), nullptr, &InstalledListNeeds());
     if (installed.IsOpen() && installed.IndexRebuilt()) ShowIndexRebuilt(dlg, installed.IndexName());
     if (!installed.IsOpen()) {
       Fail(dlg, kInstallNoDestination, msgMissingDest);
@@ -285,7 +296,7 @@ void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
       Fail(dlg, kInstallNoWorkunitList, msgMissingWorkunitList);
     } else if (!modules.Loaded()) {
       // Without its module table no workunit of the volume could be installed.
-      Fail(dlg, kInstallNoWorkunitList, kModulesMissing);
+      Fail(dlg, kInstallNoWorkunitList, msgMissingModules);
     } else {
       ScopedSet<CDbIndexedTable*> recording(g_installedList, &installed);
       InstallWorkunits(dlg, window, modules, source, installed);
@@ -326,6 +337,51 @@ void MergePass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
   }
 }
 
+// The settings file that the run needs (for the drive map, or for the texts of /L) and that is
+// there but cannot be read: its name and why, "" when there is none.
+std::string UnreadableSettings() {
+  if (!App().IniProblem.empty()) return App().IniProblem;
+  return DriveMapProblem();
+}
+
+void RunPasses(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
+  CInstallerApp& app = App();
+  if (const std::string problem = UnreadableSettings(); !problem.empty()) {
+    // Without its drive map or texts the run would look for the volume in the wrong place.
+    Fail(dlg, kInstallNoProducts, FormatMessage(Msg(msgIniUnreadableTemplate), problem));
+    return;
+  }
+  OpenVolumeTable(products, SourcePath(app.D, "\\quillet\\", "products"), kProductFields);
+  if (!products.IsOpen()) {
+    ShowClose(dlg, Msg(msgMissingProducts));
+    app.ResultCode = kInstallNoProducts;
+    app.StopRequested = 1;
+    if (app.DebugMode) {
+      dlg.btnCancel->SetCaption(Msg(msgCloseString));
+      app.RunFinished = 1;
+    }
+    return;
+  }
+  FirstPass(dlg, window, products);
+  if (!app.RunFinished && !app.StopRequested) MergePass(dlg, window, products);
+  // A products table that could not be read to its end leaves products out.
+  if (products.Failure() != 0) Fail(dlg, kInstallNoProducts, msgMissingProducts);
+}
+
+// An exception left the run before its end (no memory, an unreadable file, a library's): the run
+// ends as aborted, never as done, with what stopped it on the status line.
+void StoppedByError(CInstallerDlg& dlg, const char* what) noexcept {
+  CInstallerApp& app = App();
+  if (app.ResultCode == 0) app.ResultCode = kInstallDllFailed;
+  app.StopRequested = 1;
+  if (app.DebugMode) app.RunFinished = 1;
+  try {
+    ShowClose(dlg, FormatMessage(Msg(msgRunErrorTemplate), what));
+  } catch (...) {
+    std::fprintf(stderr, "Quillet: the install stopped on an error: %s\n", what);
+  }
+}
+
 }  // namespace
 
 // ---- modules ----
@@ -337,8 +393,8 @@ bool HasField(const CDbTable& table, const std::string& name) {
 void CModuleList::Load(const std::string& folder) {
   Free();
   CDbTable table;
-  OpenReadOnly(table, PathJoin(folder, "module"));
-  if (table.Require(kModuleFields) != 0) return;
+  OpenVolumeTable(table, PathJoin(folder, "module"), kModuleFields);
+  if (!table.IsOpen()) return;
   loaded_ = true;
   const bool multi = HasField(table, "MULTINST");
   for (table.Top(); !table.Eof(); table.Skip(1)) {
@@ -424,13 +480,13 @@ const FieldList& InstalledListFields() {
   return fields;
 }
 
-const std::vector<std::string>& InstalledListNames() {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> n;
-    for (const auto& f : InstalledListFields()) n.push_back(f.name);
+const FieldNeeds& InstalledListNeeds() {
+  static const FieldNeeds needs = [] {
+    FieldNeeds n;
+    for (const auto& f : InstalledListFields()) n.emplace_back(f.name, std::string(1, f.type), f.len);
     return n;
   }();
-  return names;
+  return needs;
 }
 
 const TagList& InstalledListTags() {
@@ -529,8 +585,7 @@ void PurgeLowercaseWorkunits(const std::string& listPath, std::string* rebuiltIn
   CDbIndexedTable list;
   // With the list's tags: an index that disagrees with the records is built again before it
   // says which records to remove.
-  list.Open(listPath, &InstalledListTags());
-  list.Require(InstalledListNames());
+  list.Open(listPath, &InstalledListTags(), nullptr, &InstalledListNeeds());
   if (!list.IsOpen()) return;
   if (rebuiltIndex && list.IndexRebuilt()) *rebuiltIndex = list.IndexName();
   bool marked = false;
@@ -592,23 +647,15 @@ void RunInstall(CInstallerDlg& dlg) {
   CenterWindow(dlg);
   Show(dlg, Msg(msgStartingInstall));
   Holder().Clear();
+  CDbIndexedTable::ForgetChecks();  // each index is checked at its first open in this run
 
   CDbTable products;
-  OpenReadOnly(products, SourcePath(app.D, "\\quillet\\", "products"));
-  products.Require(kProductFields);
-  if (!products.IsOpen()) {
-    ShowClose(dlg, Msg(msgMissingProducts));
-    app.ResultCode = kInstallNoProducts;
-    app.StopRequested = 1;
-    if (app.DebugMode) {
-      dlg.btnCancel->SetCaption(Msg(msgCloseString));
-      app.RunFinished = 1;
-    }
-  } else {
-    FirstPass(dlg, window, products);
-    if (!app.RunFinished && !app.StopRequested) MergePass(dlg, window, products);
-    // A products table that could not be read to its end leaves products out.
-    if (products.Failure() != 0) Fail(dlg, kInstallNoProducts, msgMissingProducts);
+  try {
+    RunPasses(dlg, window, products);
+  } catch (const std::exception& e) {
+    StoppedByError(dlg, e.what());
+  } catch (...) {
+    StoppedByError(dlg, "unknown");
   }
 
   app.RunFinished = 1;

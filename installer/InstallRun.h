@@ -48,8 +48,8 @@ std::string ExpandTreePath(const std::string& treeParam, const std::string& unit
 /// The structure and tags of an installation's workunit list.
 const FieldList& InstalledListFields();
 const TagList& InstalledListTags();
-/// The names of its fields.
-const std::vector<std::string>& InstalledListNames();
+/// Its fields as the run reads and writes them: each of its type and at least its width.
+const FieldNeeds& InstalledListNeeds();
 
 /// 0 up to date, 1 to be added, 2 to be updated.
 int CompareWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const std::string& prodDate,

@@ -52,6 +52,11 @@ const std::array<MessageDef, msgCount> kMessages = {{
     {"OldVolumeError", "This volume is an older version of a volume you've already installed."},
     {"OldVolumeTemplate",
      "[%s] This volume is an older version than what's already installed.  Continue installation without this volume?"},
+    {"MissingModules", "Component is missing its module table"},
+    {"IndexRebuiltTemplate", "The index %s did not agree with its table and was built again"},
+    {"RegistryDamagedTemplate", "The installed volume registry %s is damaged; this volume replaces it"},
+    {"IniUnreadableTemplate", "The settings file could not be read: %s"},
+    {"RunErrorTemplate", "The install stopped on an error: %s"},
 }};
 
 std::array<std::string, msgCount>& Texts() {
@@ -163,7 +168,7 @@ std::string CInstallerApp::IniPath() { return FindFileNoCase(ProgramFolder() + "
 
 void CInstallerApp::LoadMessages(const std::string& iniHostPath) {
   if (!L || iniHostPath.empty()) return;
-  auto pairs = ReadIniSection(iniHostPath, *L);
+  auto pairs = ReadIniSection(iniHostPath, *L, &IniProblem);
   for (int i = 0; i < msgCount; ++i) {
     std::string key = UpperText(kMessages[i].key);
     if (key.empty()) continue;
@@ -180,6 +185,20 @@ void CInstallerApp::InitInstance(const std::string& commandLine) {
   ErrorLog().SetFile("QUILLET.ERR", 0, 0, 0);
   Reset();
   CancelWord = 0;
+  // The run reports what stops it inside the dialog; whatever escapes before or after it still
+  // ends the program as a failure, with its status and datagram, never as done.
+  try {
+    Start(commandLine);
+  } catch (const std::exception& e) {
+    if (ResultCode == 0) ResultCode = kInstallDllFailed;
+    std::fprintf(stderr, "Quillet: the install stopped on an error: %s\n", e.what());
+  } catch (...) {
+    if (ResultCode == 0) ResultCode = kInstallDllFailed;
+    std::fprintf(stderr, "Quillet: the install stopped on an error\n");
+  }
+}
+
+void CInstallerApp::Start(const std::string& commandLine) {
   if (!commandLine.empty()) ParseCommandLine(commandLine);
   if (L) LoadMessages(IniPath());
 

@@ -42,6 +42,12 @@ enum MessageId : int {
   msgSmashingTemplate,
   msgOldVolumeError,
   msgOldVolumeTemplate,
+  // Texts of this installer's own further checks, with ini keys of their own.
+  msgMissingModules,
+  msgIndexRebuiltTemplate,
+  msgRegistryDamagedTemplate,
+  msgIniUnreadableTemplate,
+  msgRunErrorTemplate,
   msgCount
 };
 
@@ -69,6 +75,8 @@ class CInstallerApp {
   std::optional<std::string> ProductLanguage;
   uint32_t NotifyWindow = 0;
   int ResultCode = 0;
+  /// The ini file of the texts of L when it is there and cannot be read: its name and why.
+  std::string IniProblem;
 
   /// Clears the state to that of a fresh start.
   void Reset();
@@ -83,6 +91,8 @@ class CInstallerApp {
   /// The start: log, state, command line, messages, then the main dialog modally (the install
   /// run happens inside it). `commandLine` is the program's arguments joined with blanks.
   void InitInstance(const std::string& commandLine);
+  /// The part of the start that can fail: command line, texts and the dialog.
+  void Start(const std::string& commandLine);
   /// The exit: notifies the starter when asked, frees the options; returns ResultCode.
   int ExitInstance();
 };

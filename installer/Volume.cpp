@@ -15,22 +15,35 @@
 
 namespace {
 
-// The fields a registry is matched and dated by: a registry without them counts as damaged.
-const std::vector<std::string> kRegistryFields = {"LOGICALID", "PRODDATE"};
+// The fields of a volume's registry, all read as text: a registry without one of them, or with
+// one of another type, counts as damaged.
+const FieldNeeds kSourceFields = {"LOGICALID", "HR_DESC", "PRODDATE", "LABEL", "LANRES"};
+// The installation's registry is matched and dated by LOGICALID and PRODDATE; the other fields
+// are written when it has them, as text.
+const FieldNeeds kInstalledFields = {"LOGICALID", "PRODDATE", {"HR_DESC", "C", 1, true}, {"LABEL", "C", 1, true},
+                                     {"LANRES", "C", 1, true}};
 
-// Opens a registry (read-only when asked) and refuses one without the fields it is read by.
-void OpenRegistry(CDbTable& t, const std::string& windowsPath, bool readOnly) {
+// Opens the volume's registry read-only; one that is damaged, not written whole or lacks a
+// field the run reads is refused.
+void OpenSource(CDbTable& s, const std::string& windowsPath) {
+  OpenReadOnly(s, windowsPath);
+  s.Require(kSourceFields);
+  s.RequireWhole();
+}
+
+// Opens the installation's registry (read-only when asked), refused when damaged.
+void OpenInstalled(CDbTable& t, const std::string& windowsPath, bool readOnly) {
   if (readOnly)
     OpenReadOnly(t, windowsPath);
   else
     t.Open(windowsPath);
-  t.Require(kRegistryFields);
+  t.Require(kInstalledFields);
 }
 
 // A file that is there but is not a table (the library finds its structure damaged).
 bool Damaged(const std::string& windowsPath) {
   CDbTable t;
-  OpenRegistry(t, windowsPath, true);
+  OpenInstalled(t, windowsPath, true);
   return !t.IsOpen() && t.OpenError() == tables::kErrData;
 }
 
@@ -73,19 +86,17 @@ int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDam
   const bool sExists = FileExists(HostPath(S));
   if (sExists) {
     CDbTable s;
-    OpenRegistry(s, S, true);
-    // A volume whose registry does not open is refused: installing it could never be recorded,
-    // and a copy of the damaged table would stand in the way of every later volume.
-    if (!s.IsOpen()) return kInstallNoProducts;
-    s.Top();
+    OpenSource(s, S);
+    // A volume whose registry does not open, or holds no record, is refused: installing it could
+    // never be recorded, and a copy of the table would stand in the way of every later volume.
+    if (!s.IsOpen() || s.Top() != 0) return kInstallNoProducts;
     VolumeDescription() = s.FieldByName("HR_DESC");
   }
   if (!sExists || !FileExists(HostPath(T))) return 1;
   CDbTable s, t;
-  OpenRegistry(s, S, true);
-  OpenRegistry(t, T, false);
-  if (!s.IsOpen()) return kInstallNoProducts;
-  s.Top();
+  OpenSource(s, S);
+  OpenInstalled(t, T, false);
+  if (!s.IsOpen() || s.Top() != 0) return kInstallNoProducts;
   VolumeDescription() = s.FieldByName("HR_DESC");
   if (!t.IsOpen()) {
     // Read-only or locked: nothing can be recorded. Damaged: this volume replaces it.
@@ -113,10 +124,12 @@ int RegisterVolume(const std::string& S, const std::string& T) {
 int MergeVolume(const std::string& S, const std::string& T) {
   if (UpgradeVolumeStructure(T, S) != 0) return kInstallNoDestination;
   CDbTable s, t;
-  OpenReadOnly(s, S);
-  t.Open(T);
+  OpenSource(s, S);
+  // Every field written is checked before the first is: a registry that could take only part of
+  // the record keeps its old one (a volume half registered would count as installed).
+  OpenInstalled(t, T, false);
   if (!s.IsOpen() || !t.IsOpen()) return kInstallNoDestination;  // nothing is written into a table that did not open
-  s.Top();
+  if (s.Top() != 0) return kInstallNoDestination;                // nor a record the volume does not have
   bool found = FindLogicalId(t, s.FieldByName("LOGICALID"));
   if (found) {
     VolumeDescription() = s.FieldByName("HR_DESC");

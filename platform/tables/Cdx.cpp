@@ -473,6 +473,8 @@ int Index::rebuildKeys() {
 
 int Index::flush() {
   if (!d->dirty || d->table->readOnly) return kOk;
+  // A unique tag that lost a key another record still has is built again before it is written.
+  if (int rc = d->table->freshen(); rc < 0) return rc;
   return write();
 }
 

@@ -102,6 +102,22 @@ bool SoundField(const FieldDef& f) {
   }
 }
 
+/// Whether the header and the file size are those of a table written whole: the data begin where
+/// the field descriptors end (`end`, just past their end mark), allowing one NUL there, and for
+/// the FoxPro versions the 263-byte back-link area after it (always there in Visual FoxPro's);
+/// and the file holds the counted records and, after them, fewer than one record's bytes (an end
+/// mark, short padding).
+bool WrittenWhole(const std::vector<unsigned char>& h, size_t end, int version, off_t fileSize, uint32_t declared,
+                  int recLen) {
+  const size_t headerLen = h.size();
+  const bool visual = version == 0x30 || version == 0x31 || version == 0x32;
+  const bool plain = headerLen == end || (headerLen == end + 1 && h[end] == 0);
+  const bool headerAgrees = visual ? headerLen == end + 263 : plain || (version == 0xF5 && headerLen == end + 263);
+  if (!headerAgrees) return false;
+  const uint64_t records = uint64_t(headerLen) + uint64_t(declared) * uint64_t(recLen);
+  return uint64_t(fileSize) >= records && uint64_t(fileSize) - records < uint64_t(recLen);
+}
+
 /// Parses the header block; false when it does not describe a table that fits the file.
 bool ParseHeader(const std::vector<unsigned char>& h, off_t fileSize, Table::Impl& t) {
   t.version = h[0];
@@ -145,6 +161,7 @@ bool ParseHeader(const std::vector<unsigned char>& h, off_t fileSize, Table::Imp
   uint32_t declared = Le32(&h[4]);
   uint64_t fit = uint64_t(fileSize - t.headerLen) / uint64_t(recLen);
   t.count = uint32_t(std::min<uint64_t>(declared, fit));  // records past the file's end do not count
+  t.whole = WrittenWhole(h, at + 1, t.version, fileSize, declared, recLen);
   return true;
 }
 
@@ -208,7 +225,10 @@ int Table::Impl::writeTail() {
     for (uint32_t r = durable + 1; r <= count; ++r) {
       const char* rec = tail.data() + size_t(r - durable - 1) * size_t(lay.recLen);
       for (auto& t : index->d->tags)
-        if (t->evaluable() && t->member(rec)) t->remove(t->key(rec), r);
+        if (t->evaluable() && t->member(rec)) {
+          t->remove(t->key(rec), r);
+          if (t->unique_ != 0 && t->mayHide_) t->stale_ = true;
+        }
     }
     index->d->dirty = true;
   }
@@ -257,13 +277,24 @@ int Table::Impl::updateTags(uint32_t rec, const char* before, const char* after)
     if (c.had) c.oldKey = t->key(before);
     if (c.has) c.newKey = t->key(after);
     if (c.had == c.has && c.oldKey == c.newKey) continue;
-    if (c.has && t->unique_ != 0 && t->unique_ != kUniqueContinue && !before && t->hasKey(c.newKey))
-      return kErrUnique;
+    if (c.has && t->unique_ != 0 && t->unique_ != kUniqueContinue && !before) {
+      if (int rc = freshen(t.get()); rc < 0) return rc;  // the refusal asks the tag as built from the records
+      if (t->hasKey(c.newKey)) return kErrUnique;
+    }
     changes.push_back(std::move(c));
   }
   for (auto& c : changes) {
-    if (c.had) c.tag->remove(c.oldKey, rec);
-    if (c.has && !(c.tag->unique_ != 0 && c.tag->hasKey(c.newKey))) c.tag->add(c.newKey, rec);
+    TagImpl& t = *c.tag;
+    if (c.had) {
+      t.remove(c.oldKey, rec);
+      // Another record left out with the same key would now be missing from the tag.
+      if (t.unique_ != 0 && t.mayHide_) t.stale_ = true;
+    }
+    if (!c.has) continue;
+    if (t.unique_ != 0 && t.hasKey(c.newKey))
+      t.mayHide_ = true;  // left out: held by another record
+    else
+      t.add(c.newKey, rec);
   }
   if (!changes.empty()) index->d->dirty = true;
   return kOk;
@@ -303,26 +334,48 @@ int Table::Impl::rebuildTags(bool evaluableOnly) {
   if (!evaluableOnly)
     for (auto& t : index->d->tags)
       if (!t->evaluable()) return kErrTagExpr;
+  std::vector<TagImpl*> tags;
   for (auto& t : index->d->tags)
-    if (t->evaluable()) t->keys_.clear();
+    if (t->evaluable()) tags.push_back(t.get());
+  hasTagPos = false;
+  return buildKeys(tags);
+}
+
+int Table::Impl::buildKeys(const std::vector<TagImpl*>& tags) {
+  if (tags.empty()) return kOk;
+  for (TagImpl* t : tags) {
+    t->keys_.clear();
+    t->stale_ = t->mayHide_ = false;
+  }
   std::vector<char> rec(size_t(lay.recLen));
   for (uint32_t r = 1; r <= count; ++r) {
     if (!copyRecord(r, rec.data())) return kErrRead;
-    for (auto& t : index->d->tags) {
-      if (!t->evaluable() || !t->member(rec.data())) continue;
+    for (TagImpl* t : tags) {
+      if (!t->member(rec.data())) continue;
       std::string k = t->key(rec.data());
-      if (t->unique_ != 0 && t->hasKey(k)) continue;
+      if (t->unique_ != 0 && t->hasKey(k)) {
+        t->mayHide_ = true;
+        continue;
+      }
       t->add(k, r, t->keys_.end());
     }
   }
   index->d->dirty = true;
-  hasTagPos = false;
   return kOk;
+}
+
+int Table::Impl::freshen(TagImpl* tag) {
+  if (!index) return kOk;
+  std::vector<TagImpl*> tags;
+  for (auto& t : index->d->tags)
+    if (t->stale_ && t->evaluable() && (!tag || t.get() == tag)) tags.push_back(t.get());
+  // A walk's position is a place among the keys, which stays meaningful in the rebuilt tag.
+  return buildKeys(tags);
 }
 
 bool Table::Impl::tagsMatchRecords() {
   if (!index) return true;
-  if (writeCurrent() < 0) return false;
+  if (writeCurrent() < 0 || freshen() < 0) return false;
   std::vector<TagImpl*> tags;
   for (auto& t : index->d->tags)
     if (t->evaluable()) tags.push_back(t.get());
@@ -377,6 +430,7 @@ bool Table::Impl::tagsMatchRecords() {
       expected = distinct.size();
     }
     if (t.keys_.size() != expected) return false;
+    tags[i]->mayHide_ = expected != w.members;
   }
   return true;
 }
@@ -391,7 +445,14 @@ bool Table::Impl::tagsEvaluable() const {
 // ---- Opening and creating ----
 
 Table::Table(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
-Table::~Table() { close(); }
+Table::~Table() {
+  // Destroyed on the way out of an exception, a table whose pending writes fail (no memory)
+  // leaves them unwritten: the file keeps the records its header counts.
+  try {
+    close();
+  } catch (...) {
+  }
+}
 
 std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* err) {
   auto fail = [&](int code) {
@@ -501,6 +562,7 @@ int Table::close() {
 const std::string& Table::path() const { return d->path; }
 bool Table::readOnly() const { return d->readOnly; }
 int Table::version() const { return d->version; }
+bool Table::whole() const { return d->whole; }
 int Table::fieldCount() const { return int(d->lay.fields.size()); }
 const FieldDef& Table::field(int i) const { return d->lay.fields[size_t(i)]; }
 int Table::fieldIndex(std::string_view name) const { return d->lay.find(name); }
@@ -576,6 +638,7 @@ int Table::Impl::moveToEnd(bool first) {
   if (rc < 0) return rc;
   appending = false;
   if (TagImpl* t = sel) {
+    if (rc = freshen(t); rc < 0) return rc;
     if (t->keys_.empty()) {
       setEof();
       return kEof;
@@ -621,6 +684,7 @@ int Table::skip(long n) {
   }
   // Tag order. The walk starts from the current record's entry; when that entry has left the
   // tag (its key changed or it was filtered out) the walk goes on from where it stood.
+  if (rc = d->freshen(t); rc < 0) return rc;
   if (t->keys_.empty()) {
     d->setEof();
     return kEof;
@@ -684,6 +748,7 @@ int Table::go(int rec) {
   if (rc < 0) return rc;
   d->hasTagPos = false;
   if (TagImpl* t = d->sel; t && t->evaluable() && t->member(d->buf.data())) {
+    if (rc = d->freshen(t); rc < 0) return rc;
     std::string k = t->key(d->buf.data());
     if (t->contains(k, uint32_t(rec))) d->setPos(k, uint32_t(rec));
   }
@@ -909,6 +974,7 @@ Index* Table::index() const { return d->index.get(); }
 void Table::selectTag(Tag* tag) {
   d->sel = static_cast<TagImpl*>(tag);
   d->hasTagPos = false;
+  if (d->sel) d->freshen(d->sel);  // a failed read shows at the next move
   if (d->sel && d->recno >= 1 && d->recno <= d->count && d->sel->evaluable() && d->sel->member(d->orig.data())) {
     std::string k = d->sel->key(d->orig.data());
     if (d->sel->contains(k, d->recno)) d->setPos(k, d->recno);
@@ -927,6 +993,7 @@ int Table::seek(std::string_view key) {
     return seekDouble(v);
   }
   int rc = d->writeCurrent();
+  if (rc == kOk) rc = d->freshen(t);
   if (rc < 0) return rc;
   std::string k(key.substr(0, size_t(t->keyLen_)));
   const KeySet& keys = t->keys_;
@@ -952,6 +1019,7 @@ int Table::seekDouble(double value) {
   if (!t) return kErrTagName;
   if (t->keyLen_ != 8 || t->fill_ != '\0') return kErrExpr;
   int rc = d->writeCurrent();
+  if (rc == kOk) rc = d->freshen(t);
   if (rc < 0) return rc;
   std::string k = NumericKey(value);
   const KeySet& keys = t->keys_;

@@ -69,6 +69,12 @@ class TagImpl final : public Tag {
   std::pmr::unsynchronized_pool_resource pool_;
   /// Keys in ascending byte order; a descending tag walks them backwards.
   KeySet keys_{&pool_};
+  /// A unique tag holds one record of each key and leaves the others with that key out. When the
+  /// record it holds leaves the key, another may still have it: the tag is then stale and built
+  /// again from the records before it is next walked, checked or written. `mayHide` says whether
+  /// records may have been left out (unknown for a tag read from a file until it is checked).
+  bool stale_ = false;
+  bool mayHide_ = true;
 
   KeySet::iterator add(std::string_view key, uint32_t rec, KeySet::const_iterator hint) {
     return keys_.insert(hint, Entry{std::pmr::string(key, &pool_), rec});
@@ -116,6 +122,8 @@ struct Table::Impl {
   Layout lay;
   int headerLen = 0;
   uint32_t count = 0;
+  /// The header length agreed with the descriptors and the file size with the count when opened.
+  bool whole = false;
   /// Records on disk; appended records past them (durable+1..count) wait in `tail` and are
   /// written in one go when it is full, on flush and on close.
   uint32_t durable = 0;
@@ -169,6 +177,10 @@ struct Table::Impl {
   /// Rebuilds every tag from the records (kErrTagExpr when one cannot be evaluated), or with
   /// `evaluableOnly` those that can be, leaving the others as they are.
   int rebuildTags(bool evaluableOnly = false);
+  /// Builds the keys of the given (evaluable) tags from the records.
+  int buildKeys(const std::vector<TagImpl*>& tags);
+  /// Builds the stale unique tags again (all of them, or only `tag` when given): 0 or kErrRead.
+  int freshen(TagImpl* tag = nullptr);
   bool tagsEvaluable() const;
   /// Whether the evaluable tags hold exactly the keys of the records (see Index::matchesRecords).
   bool tagsMatchRecords();

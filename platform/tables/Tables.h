@@ -91,6 +91,11 @@ class Table {
   const std::string& path() const;
   bool readOnly() const;
   int version() const;
+  /// Whether, when opened, the file was exactly what a writer of whole tables leaves: the header
+  /// length where the field descriptors end (one NUL after them, or FoxPro's 263-byte back-link
+  /// area, allowed), and the counted records followed by fewer than one record's bytes (an end
+  /// mark, short padding). A table written record by record may legitimately hold more or fewer.
+  bool whole() const;
 
   int fieldCount() const;
   /// Field i (0-based); i must be in range.

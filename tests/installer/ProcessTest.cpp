@@ -32,12 +32,13 @@ class Process : public Volume {
   // `trap` names a system call at which the program is killed or fails (see SyscallTrap.c):
   // "TRAP_CALL=rename TRAP_FILE=RELWORK.CDX".
   int RunProgram(const std::string& program, const std::string& args, int fileBlocks = -1,
-                 const std::string& trap = "") {
+                 const std::string& trap = "", int memoryKb = -1) {
     std::string env;
     if (!trap.empty())
       env = "LD_PRELOAD='" + ProgramFolder() + "SyscallTrap.so' ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" " + trap + " ";
     std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY " + env + "'" + program + "' " + args;
     if (fileBlocks >= 0) run = "trap '' XFSZ; ulimit -f " + std::to_string(fileBlocks) + "; " + run;
+    if (memoryKb >= 0) run = "ulimit -v " + std::to_string(memoryKb) + "; " + run;
     const std::string status = (root_ / "status.txt").string();
     std::string cmd = "cd '" + C() + "' && { (" + run + "); echo $? > '" + status + "'; } 2>&1 | cat > '" +
                       (root_ / "out.txt").string() + "'";
@@ -230,6 +231,57 @@ TEST_F(Process, QuilletIniIsReadByOneRuleForDrivesAndTexts) {
   EXPECT_EQ(Installed().size(), 1u);
 }
 
+TEST_F(Process, QuilletIniWithAMarkOrAnyLineEndsIsReadAndOneThatCannotBeReadIsNamed) {
+  StandardVolume();
+  Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
+  std::string program = Install();
+  const std::string ini = (root_ / "prog" / "quillet.ini").string();
+  unsetenv("QUILLET_DRIVES");
+  const std::string lines[] = {"[Drives]", "C=" + C(), "E=" + E(), "[English]", "InstallSuccess=Fertig"};
+  // Written by editors of any kind: a byte-order mark, and CR LF, LF or CR line ends.
+  for (const std::string mark : {"", "\xEF\xBB\xBF"})
+    for (const std::string end : {"\r\n", "\n", "\r"}) {
+      SCOPED_TRACE((mark.empty() ? "no mark, " : "mark, ") + std::to_string(end.size()) + " byte line ends");
+      std::string text = mark;
+      for (const std::string& line : lines) text += line + end;
+      Write(ini, text);
+      std::filesystem::remove_all(C("INST"));
+      EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /LENGLISH"), 0) << Output();
+      EXPECT_NE(Output().find("Fertig"), std::string::npos) << Output();
+      EXPECT_EQ(Installed().size(), 1u);
+    }
+  // A quillet.ini that is there and cannot be read (here a folder) is named; the run fails with
+  // its status and datagram instead of looking for the volume where no drive map leads.
+  auto notify = root_ / "n";
+  std::filesystem::create_directories(notify);
+  setenv("QUILLET_NOTIFY_DIR", notify.c_str(), 1);
+  int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strcpy(addr.sun_path, (notify / "quillet-5.sock").c_str());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  std::filesystem::remove(ini);
+  std::filesystem::create_directories(ini);
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H5"), 254) << Output();
+  EXPECT_NE(Output().find("The settings file could not be read: " + ini + ": Is a directory"), std::string::npos)
+      << Output();
+  EXPECT_EQ(Output().find("Install successfully completed"), std::string::npos) << Output();
+  uint8_t d[16];
+  ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
+  EXPECT_EQ(d[4], 0xFE);  // -2
+  // With the drives named in the environment the file is still needed for the texts of /L.
+  setenv("QUILLET_DRIVES", ("C=" + C() + ";E=" + E()).c_str(), 1);
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /LENGLISH /H5"), 254) << Output();
+  EXPECT_NE(Output().find(ini), std::string::npos) << Output();
+  ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
+  EXPECT_EQ(d[4], 0xFE);
+  // And not without /L: the run goes on.
+  std::filesystem::remove_all(C("INST"));
+  EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H5"), 0) << Output();
+  ::close(fd);
+  unsetenv("QUILLET_NOTIFY_DIR");
+}
+
 // ---- a run ended or failing at a named system call ----
 
 // AB000000 to AB000019 installed, records 1 to 5 then put in lower case (as an older installer
@@ -335,4 +387,34 @@ TEST_F(Process, LibraryThatEndsTheProgramWhileTheListCannotBeWrittenLeavesOnlyWh
         {"DOC3", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
   EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
   EXPECT_EQ(UnitCodes().size(), 3u);
+}
+
+TEST_F(Process, RunOutOfMemoryEndsAsAbortedAndTheRerunRecordsEachWorkunitOnce) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run in a limited address space";
+#else
+  StandardVolume("2024");
+  AbUnits(0, 50000, "2024");
+  std::string program = Install();
+  // Ever more memory, until the run has enough: every run with too little ends as aborted (252)
+  // with what stopped it, never as done and never killed by an exception nothing caught.
+  bool failed = false;
+  for (int kb = 60000; kb <= 400000; kb += 2500) {
+    SCOPED_TRACE(std::to_string(kb) + " KiB");
+    std::filesystem::remove_all(C("INST"));
+    const int rc = RunProgram(program, kArgs, -1, "", kb);
+    if (rc == 127) continue;  // too little to load the program's libraries
+    if (rc == 0) break;
+    EXPECT_EQ(rc, 252) << Output();
+    EXPECT_NE(Output().find("The install stopped on an error: std::bad_alloc"), std::string::npos) << Output();
+    EXPECT_TRUE(Registry().empty());
+    failed = true;
+    // With memory enough, the rerun installs what is missing and records each workunit once.
+    EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+    EXPECT_EQ(UnitCodes().size(), 50000u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_EQ(Registry().size(), 1u);
+  }
+  EXPECT_TRUE(failed);
+#endif
 }

@@ -514,25 +514,65 @@ TEST_F(InstallRun, DamagedModuleAndDestinationTables) {
 
 // ---- failures that end the run honestly ----
 
-TEST_F(InstallRun, TagThatCannotBeEvaluatedEndsTheRunAndNothingLoops) {
+TEST_F(InstallRun, DamagedKeyTextsOfTheListsOwnTagsAreBuiltAgainAndAForeignTagThatCannotBeEvaluatedEndsTheRun) {
   StandardVolume("2024");
-  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  std::vector<Row> units = {{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}};
+  Work(units);
   ASSERT_EQ(Run(kCmd), 0);
   Calls();
-  // One damaged byte in a filter of the installed index: "UNITCODE > '!'" becomes "UNITCODE ? '!'".
   const std::string cdx = FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"));
+  const std::string byCode("UNITCODE\0UNITCODE > '!'", 23), byCodeDate("UNITCODE-PRODDATE\0", 18);
+  // One byte of a key or filter text of BYCODE or BYCODEDATE: each tag is made again from the
+  // texts the list defines it with, and the run goes on.
+  struct Case {
+    std::string text;
+    size_t at;
+    char byte;
+  } cases[] = {{byCode, 0, 'X'}, {byCode, 3, '\0'}, {byCode, 18, '?'}, {byCode, 18, '<'},
+               {byCodeDate, 0, 'X'}, {byCodeDate, 8, '+'}, {byCodeDate, 17, 'X'}};
+  int n = 2;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(n));
+    std::string bytes = Read(cdx);
+    const size_t at = bytes.find(c.text);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + c.at] = c.byte;
+    Write(cdx, bytes);
+    VolumeRecord({"VOL1", "Service volume", "2024" + std::to_string(n), "", ""});
+    units.push_back({"DOC" + std::to_string(n), "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"});
+    Work(units);
+    EXPECT_EQ(Run(kCmd), 0);
+    EXPECT_TRUE(StatusHas("did not agree with its table and was built again"));
+    EXPECT_EQ(Calls().size(), 2u);  // the new workunit and the merge
+    EXPECT_EQ(Installed().size(), size_t(n));
+    auto list = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), true);
+    ASSERT_EQ(list->openIndex(cdx), tables::kOk);
+    EXPECT_EQ(list->index()->tag("BYCODE")->expression(), "UNITCODE");
+    EXPECT_EQ(list->index()->tag("BYCODE")->filter(), "UNITCODE > '!'");
+    EXPECT_EQ(list->index()->tag("BYCODEDATE")->expression(), "UNITCODE-PRODDATE");
+    EXPECT_TRUE(list->index()->matchesRecords());
+    ++n;
+  }
+  // A tag another tool added, whose key text is damaged: it cannot be rebuilt from anything, so
+  // nothing can be written through the index and the run ends with 251, the index left alone.
+  {
+    auto list = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), false);
+    std::vector<tables::TagDef> tags = InstalledListTags();
+    tags.push_back({"TRIMMED", "ALLTRIM(UNITCODE)", "", 0, 0});
+    ASSERT_EQ(list->createIndex(cdx, tags), tables::kOk);
+  }
   std::string bytes = Read(cdx);
-  size_t at = bytes.find("UNITCODE > '!'");
+  const size_t at = bytes.find("ALLTRIM(UNITCODE)");
   ASSERT_NE(at, std::string::npos);
-  bytes[at + 9] = '?';
+  bytes[at + 15] = 'X';
   Write(cdx, bytes);
-  VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
-  Work({{"DOC1", "V2", "GB", "EN", "2025", "VOL1", "1", "Copy32"},
-        {"DOC2", "V1", "GB", "EN", "2025", "VOL1", "1", "Copy32"}});
+  VolumeRecord({"VOL1", "Service volume", "2099", "", ""});
+  units.push_back({"DOCX", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"});
+  Work(units);
   EXPECT_EQ(Run(kCmd), kInstallNoDestination);  // no library is called for what cannot be recorded
   EXPECT_TRUE(Calls().empty());
   EXPECT_EQ(Read(cdx), bytes);
-  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
+  EXPECT_NE(Registry()[0]["PRODDATE"], "2099");
 }
 
 TEST_F(InstallRun, TagAnotherToolAddedToTheInstalledIndexIsKept) {
@@ -737,19 +777,29 @@ TEST_F(InstallRun, UnwritableDestinationOrUnreadableModulesLeaveTheVolumeUnregis
   EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
 }
 
-TEST_F(InstallRun, RunLeftByAnExceptionIsNoLongerInProgress) {
-  StandardVolume();
-  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}, {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", ""}});
-  LetRunStart(0);
-  FormsScript::OnForm("CInstallerDlg", [](TForm&) { throw std::runtime_error("thrown inside the run"); });
-  Application->OnException = [](const std::exception&) { throw; };  // nothing stops it on its way out
-  testing::internal::CaptureStdout();
-  EXPECT_THROW(App().InitInstance(kCmd), std::runtime_error);
-  testing::internal::GetCapturedStdout();
-  Application->OnException = nullptr;
-  Application->ResetRun();
-  // An exit now is not one during a run: the exit handler leaves the result alone.
-  EXPECT_FALSE(RunInProgress());
+TEST_F(InstallRun, AnExceptionEndsTheRunAsAFailureAndItIsNoLongerInProgress) {
+  // Whatever leaves the run by an exception (no memory, a library's error) ends it as aborted,
+  // with what stopped it on the status line: never as done, and nothing registered.
+  const std::function<void()> throwers[] = {[] { throw std::runtime_error("thrown inside the run"); },
+                                            [] { throw std::bad_alloc(); }, [] { throw 7; }};
+  const std::string texts[] = {"thrown inside the run", "std::bad_alloc", "unknown"};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(texts[i]);
+    StandardVolume();
+    Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}, {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", ""}});
+    LetRunStart(1);
+    FormsScript::OnForm("CInstallerDlg", [thrower = throwers[i]](TForm&) { thrower(); });
+    Application->OnException = [](const std::exception&) { throw; };  // nothing stops it on its way out
+    EXPECT_EQ(Run(kCmd), kInstallDllFailed);
+    Application->OnException = nullptr;
+    EXPECT_TRUE(StatusHas("The install stopped on an error: " + texts[i] + "\n")) << status_;
+    EXPECT_FALSE(StatusHas("Install successfully completed"));
+    EXPECT_TRUE(Registry().empty());
+    // An exit now is not one during a run: the exit handler leaves the result alone.
+    EXPECT_FALSE(RunInProgress());
+    Calls();
+    std::filesystem::remove_all(C("INST"));
+  }
 }
 
 TEST_F(InstallRun, HeadlessPausedEndsAsCancelledAndHeadlessQuestionsArePrinted) {
@@ -765,4 +815,209 @@ TEST_F(InstallRun, HeadlessPausedEndsAsCancelledAndHeadlessQuestionsArePrinted) 
   err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("[DOC1] could not be installed properly.  Do you want to continue? [No]\n"), std::string::npos)
       << err;
+}
+
+// ---- every tag equal to its records ----
+
+TEST_F(InstallRun, MultiInstallRunsLeaveEveryTagEqualToItsRecords) {
+  StandardVolume("2024");
+  Modules({{"MULTI", "M*", "1", "M", "Y"}});
+  auto units = [](int count, const std::string& date, const std::string& volume) {
+    std::vector<Row> rows;
+    for (int i = 0; i < count; ++i) {
+      char code[16];
+      std::snprintf(code, sizeof code, "M%06d", i);
+      rows.push_back({code, "V1", "GB", "EN", date, volume, "1", ""});
+    }
+    return rows;
+  };
+  auto tagsMatch = [&] {
+    auto list = tables::OpenTable(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")), true);
+    std::string cdx = FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"));
+    return list && !cdx.empty() && list->openIndex(cdx) == tables::kOk && list->index()->matchesRecords();
+  };
+  // Volumes of 150, then 300 and 300 units, each newer, some of the same date as the last.
+  const struct {
+    int count;
+    std::string date, volume;
+  } volumes[] = {{150, "2024", "VOL1"}, {300, "2025", "VOL2"}, {300, "2025", "VOL3"}, {300, "2026", "VOL1"}};
+  int n = 0;
+  for (const auto& v : volumes) {
+    SCOPED_TRACE(v.volume + " " + v.date);
+    VolumeRecord({"VOL1", "Service volume", v.date + std::to_string(n++), "", ""});
+    Work(units(v.count, v.date, v.volume));
+    ASSERT_EQ(Run(kCmd), 0);
+    EXPECT_FALSE(StatusHas("did not agree")) << "the last run left its index wrong";
+    EXPECT_TRUE(tagsMatch());
+  }
+}
+
+// ---- fields of another type ----
+
+namespace {
+
+// A type letter of a dBASE or FoxPro writer, with a length its descriptor check allows.
+struct Letter {
+  char type;
+  int len;
+};
+const Letter kLetters[] = {{'N', 8}, {'F', 8}, {'D', 8},  {'L', 1}, {'M', 10}, {'G', 4}, {'P', 4}, {'B', 8}, {'I', 4},
+                           {'+', 4}, {'Y', 8}, {'T', 8}, {'@', 8}, {'O', 8},  {'V', 8}, {'Q', 8}, {'0', 1}};
+
+// Writes the table with field `k` made `len` long, then gives that field the type letter.
+void RetypedTable(const std::string& file, std::vector<tables::FieldDef> fields, size_t k, Letter letter,
+                  const std::vector<Row>& rows, const std::vector<tables::TagDef>& tags = {}) {
+  std::filesystem::remove(file);
+  fields[k].len = letter.len;
+  MakeTable(file, fields, rows, tags);
+  std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(std::streamoff(32 * (k + 1) + 11));
+  f.put(letter.type);
+}
+
+}  // namespace
+
+TEST_F(InstallRun, EveryFieldTheRunReadsUnderAnotherTypeLetterRefusesItsTable) {
+  StandardVolume("2024");
+  const std::vector<Row> products = {{"XY", "EN", "\\REL\\", "Other product", "Merge32"},
+                                     {"AB", "EN", "\\REL\\", "Service data", "Merge32"}};
+  const Row volume = {"VOL1", "Service volume 1", "2024", "", "R1"};
+  const std::vector<Row> modules = {{"DOCS", "D*", "1", "DOCS\\%1X3\\%L", "N"}};
+  const std::vector<Row> work = {{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"},
+                                 {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", ""}};
+  Work(work);
+  const auto saved = root_ / "saved";
+  ASSERT_EQ(Run(kCmd), 0);
+  std::filesystem::copy(C("INST"), saved, std::filesystem::copy_options::recursive);
+  Calls();
+  // The volume's tables: the run ends with the table's status before anything is installed.
+  struct Source {
+    std::string file;
+    const std::vector<tables::FieldDef>& fields;
+    std::vector<Row> rows;
+    std::vector<tables::TagDef> tags;
+    int result;
+  } sources[] = {
+      {E("quillet/products.dbf"), ProductFields(), products, {}, kInstallNoProducts},
+      {E("REL/module.dbf"), ModuleFields(), modules, {}, kInstallNoWorkunitList},
+      {E("REL/relwork.dbf"), WorkFields(), work, WorkTags(), kInstallNoWorkunitList},
+      {E("REL/volume.dbf"), VolumeFields(), {volume}, {}, kInstallNoProducts},
+  };
+  for (const Source& s : sources) {
+    const std::string good = Read(s.file);
+    for (size_t k = 0; k < s.fields.size(); ++k)
+      for (const Letter& letter : kLetters) {
+        if (s.fields[k].name == "INSTCODE" && letter.type == 'N') continue;  // a number read as its text
+        SCOPED_TRACE(s.file + " " + s.fields[k].name + " typed " + letter.type);
+        std::filesystem::remove_all(C("INST"));
+        RetypedTable(s.file, s.fields, k, letter, s.rows, s.tags);
+        EXPECT_EQ(Run(kCmd), s.result);
+        EXPECT_TRUE(Calls().empty());
+        EXPECT_TRUE(Installed().empty());
+        EXPECT_TRUE(Registry().empty());
+      }
+    Write(s.file, good);
+    if (!s.tags.empty()) Work(work);
+  }
+  // The installation's workunit list: nothing can be recorded, the volume stays unregistered.
+  VolumeRecord({"VOL1", "Service volume 2", "2025", "", "R2"});
+  Work({{"DOC1", "V1", "GB", "EN", "2025", "VOL1", "1", "Copy32"}, {"DOC3", "V1", "GB", "EN", "2025", "VOL1", "1", ""}});
+  const std::vector<Row> listRows = {{"", "DOC1", "V1", "GB", "EN", "2024", "VOL1"},
+                                     {"", "DOC2", "V1", "GB", "EN", "2024", "VOL1"}};
+  for (size_t k = 0; k < InstalledListFields().size(); ++k)
+    for (const Letter& letter : kLetters) {
+      SCOPED_TRACE("installed list " + InstalledListFields()[k].name + " typed " + letter.type);
+      std::filesystem::remove_all(C("INST"));
+      std::filesystem::copy(saved, C("INST"), std::filesystem::copy_options::recursive);
+      std::filesystem::remove(FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")));
+      std::filesystem::remove(FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX")));
+      RetypedTable(C("INST/data/AB/EN/relwork.dbf"), InstalledListFields(), k, letter, listRows, InstalledListTags());
+      EXPECT_EQ(Run(kCmd), kInstallNoDestination);
+      EXPECT_TRUE(Calls().empty());
+      EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
+    }
+  // The installation's volume registry: damaged, so the volume replaces it, the run ends 0 with
+  // the new volume registered whole, and the next run finds it up to date.
+  for (size_t k = 0; k < VolumeFields().size(); ++k)
+    for (const Letter& letter : kLetters) {
+      SCOPED_TRACE("installed registry " + VolumeFields()[k].name + " typed " + letter.type);
+      std::filesystem::remove_all(C("INST"));
+      std::filesystem::copy(saved, C("INST"), std::filesystem::copy_options::recursive);
+      std::filesystem::remove(FindFileNoCase(C("INST/data/AB/EN/volume.dbf")));
+      RetypedTable(C("INST/data/AB/EN/volume.dbf"), VolumeFields(), k, letter, {volume});
+      EXPECT_EQ(Run(kCmd), 0);
+      EXPECT_TRUE(StatusHas("is damaged; this volume replaces it"));
+      EXPECT_EQ(Calls().size(), 2u);  // DOC1 updated (DOC3 added without a library), the merge
+      auto registry = Registry();
+      ASSERT_EQ(registry.size(), 1u);
+      EXPECT_EQ(registry[0]["PRODDATE"], "2025");
+      EXPECT_EQ(registry[0]["LANRES"], "R2");
+      EXPECT_EQ(Run(kCmd), 0);
+      EXPECT_TRUE(Calls().empty());
+    }
+}
+
+// ---- a volume's tables against their files ----
+
+TEST_F(InstallRun, EveryHeaderByteOfAVolumesTablesDamagedEitherRefusesTheVolumeOrChangesNothing) {
+  StandardVolume("2024");
+  Modules({{"DOCS", "D*", "1", "DOCS\\%1X3\\%L", "N"}});
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}, {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", ""},
+        {"DOC3", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  // A volume is read-only and written whole: a header length that disagrees with the descriptors,
+  // or a record count that disagrees with the file, is damage, not fewer or other records.
+  for (const std::string& file : {E("quillet/products.dbf"), E("REL/module.dbf"), E("REL/relwork.dbf"), E("REL/volume.dbf")}) {
+    const std::string good = Read(file);
+    const size_t headerLen = uint8_t(good[8]) | uint8_t(good[9]) << 8;
+    for (size_t at = 0; at < headerLen; ++at)
+      for (int delta : {-1, 1}) {
+        SCOPED_TRACE(file + " byte " + std::to_string(at) + (delta < 0 ? " - 1" : " + 1"));
+        std::string bytes = good;
+        bytes[at] = char(uint8_t(bytes[at]) + delta);
+        Write(file, bytes);
+        std::filesystem::remove_all(C("INST"));
+        const int rc = Run(kCmd);
+        auto calls = Calls();
+        auto installed = Installed();
+        auto registry = Registry();
+        if (rc != 0) {
+          EXPECT_TRUE(calls.empty());
+          EXPECT_TRUE(installed.empty());
+          EXPECT_TRUE(registry.empty());
+          continue;
+        }
+        EXPECT_EQ(calls.size(), 3u);  // DOC1, DOC3 and the merge
+        std::vector<std::string> codes;
+        for (auto& r : installed) codes.push_back(r["UNITCODE"]);
+        EXPECT_EQ(codes, (std::vector<std::string>{"DOC1", "DOC2", "DOC3"}));
+        std::vector<std::string> volumes;
+        for (auto& r : registry) volumes.push_back(r["LOGICALID"] + " " + r["PRODDATE"] + " " + r["LANRES"]);
+        EXPECT_EQ(volumes, std::vector<std::string>{"VOL1 2024 R1"});
+      }
+    Write(file, good);
+  }
+}
+
+TEST_F(InstallRun, VolumeRegistryWithoutARecordIsRefusedBeforeAnythingIsInstalled) {
+  StandardVolume("2024");
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}});
+  MakeTable(E("REL/volume.dbf"), VolumeFields(), {});
+  EXPECT_EQ(Run(kCmd), kInstallNoProducts);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(Installed().empty());
+  EXPECT_EQ(FindFileNoCase(C("INST/data/AB/EN/volume.dbf")), "");
+  // Over an installation: its registry keeps its one record, and no blank one joins it.
+  VolumeRecord({"VOL1", "Service volume 1", "2024", "", "R1"});
+  ASSERT_EQ(Run(kCmd), 0);
+  Calls();
+  MakeTable(E("REL/volume.dbf"), VolumeFields(), {});
+  Work({{"DOC1", "V1", "GB", "EN", "2025", "VOL1", "1", "Copy32"}});
+  EXPECT_EQ(Run(kCmd), kInstallNoProducts);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(Registry().size(), 1u);
+  VolumeRecord({"VOL1", "Service volume 2", "2025", "", "R2"});
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_EQ(Calls().size(), 2u);
+  ASSERT_EQ(Registry().size(), 1u);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
 }

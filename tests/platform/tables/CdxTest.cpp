@@ -91,6 +91,36 @@ TEST(CdxOwn, InstallerTagsFilterUniqueAndOrder) {
   EXPECT_EQ(WalkUnits(*t), "AB12,AA01,AB12,,AB12,");
 }
 
+TEST(CdxOwn, AUniqueTagTakesUpAnotherRecordOfAKeyItsRecordLeaves) {
+  ScratchDir dir;
+  auto t = Relwork(dir);
+  Add(*t, "AB12", "2001");  // record 1 holds the key in BYCODEDATE
+  Add(*t, "AB12", "2001");  // record 2 has it too, left out
+  Add(*t, "AB12", "2001");  // record 3 likewise
+  Tag* byDate = t->index()->tag("BYCODEDATE");
+  Tag* byCode = t->index()->tag("BYCODE");
+  const int date = t->fieldIndex("PRODDATE");
+  // The record the key stands for changes its key, then the next one is blanked: the key stays
+  // while a record has it, and every seek, walk and write sees the tag whole.
+  t->go(1);
+  t->assignText(date, "2002");
+  t->selectTag(byDate);
+  EXPECT_EQ(t->seek("AB122001"), kOk);
+  EXPECT_EQ(t->recNo(), 2);
+  t->blank();
+  EXPECT_EQ(t->seek("AB122001"), kOk);
+  EXPECT_EQ(t->recNo(), 3);
+  EXPECT_EQ(byDate->keyCount(), 2u);
+  EXPECT_TRUE(t->index()->matchesRecords());
+  t->selectTag(byCode);
+  EXPECT_EQ(WalkUnits(*t), "AB12,AB12,");
+  ASSERT_EQ(t->close(), kOk);
+  auto back = OpenTable(dir.file("RELWORK.DBF"), true);
+  ASSERT_EQ(back->openIndex(dir.file("RELWORK.CDX")), kOk);
+  EXPECT_TRUE(back->index()->matchesRecords());
+  EXPECT_EQ(back->index()->tag("BYCODEDATE")->keyCount(), 2u);
+}
+
 TEST(CdxOwn, PartialSeeks) {
   ScratchDir dir;
   auto t = Relwork(dir);

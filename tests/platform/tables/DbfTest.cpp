@@ -64,6 +64,7 @@ TEST(DbfForeign, FilesOfEveryKindThePythonWriterMakesOpenAndRead) {
     ASSERT_TRUE(t) << err;
     EXPECT_EQ(t->version(), k.version);
     EXPECT_EQ(t->recCount(), 2);
+    EXPECT_TRUE(t->whole());  // written whole: the header where its descriptors end, no record uncounted
     EXPECT_EQ(t->recNo(), 1);
     EXPECT_EQ(Field(*t, "NAME"), "Alpha       ");
     EXPECT_EQ(Field(*t, "QTY"), " 12.50");
@@ -464,4 +465,42 @@ TEST(DbfFullDisk, ATableThatCannotBeCreatedIsNotLeftBehindAndAStaleIndexGoes) {
   ASSERT_EQ(t->append(), kOk);
   EXPECT_EQ(t->close(), kErrWrite);
   EXPECT_FALSE(std::filesystem::exists(dir.file("N.CDX")));
+}
+
+TEST(DbfHostile, AHeaderLengthOrCountThatDisagreesWithTheFileIsNotWhole) {
+  ScratchDir dir;
+  const std::string path = dir.file("W.DBF");
+  {
+    auto t = CreateTable(path, Fields());
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(t->appendStart(true), kOk);
+      ASSERT_EQ(t->append(), kOk);
+    }
+  }
+  const std::vector<unsigned char> good = ReadBytes(path);
+  const int recLen = good[10] | good[11] << 8;
+  auto whole = [&](const std::vector<unsigned char>& bytes) {
+    WriteBytes(path, bytes);
+    auto t = OpenTable(path, true);
+    return t && t->whole();
+  };
+  EXPECT_TRUE(whole(good));
+  std::vector<unsigned char> b = good;
+  b[4] = 2;  // one record fewer counted than the file holds
+  EXPECT_FALSE(whole(b));
+  b = good;
+  b[4] = 4;  // one more counted than the file holds
+  EXPECT_FALSE(whole(b));
+  b = good;
+  b[8] = uint8_t(b[8] + 2);  // data said to begin two bytes after the descriptors' end
+  EXPECT_FALSE(whole(b));
+  b = good;
+  b.insert(b.end(), size_t(recLen - 2), ' ');  // padding of less than a record after the end mark
+  EXPECT_TRUE(whole(b));
+  b.push_back(' ');
+  b.push_back(' ');  // a whole record's worth
+  EXPECT_FALSE(whole(b));
+  b = good;
+  b.pop_back();  // no end mark
+  EXPECT_TRUE(whole(b));
 }
