@@ -241,7 +241,7 @@ bool codeIsSafe(const std::string& code) {
 
 } // namespace
 
-TXmlFileStream::TXmlFileStream(int fd, std::string spare) : fd_(fd), bytes_(std::move(spare)) { bytes_.clear(); }
+TXmlFileStream::TXmlFileStream(std::string spare) : bytes_(std::move(spare)) { bytes_.clear(); }
 
 int64_t TXmlFileStream::Write(const void* Buffer, int64_t Count) {
     if (Count <= 0) return 0;
@@ -257,19 +257,6 @@ int64_t TXmlFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
     const int64_t base = Origin == soBeginning ? 0 : Origin == soCurrent ? position_ : int64_t(bytes_.size());
     position_ = std::max<int64_t>(0, base + Offset);
     return position_;
-}
-
-bool TXmlFileStream::Flush() {
-    size_t done = 0;
-    while (done < bytes_.size()) {
-        const ssize_t n = ::write(fd_, bytes_.data() + done, bytes_.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 unsigned CodePageForLanguage(const std::string& language) { return CodePageOfLanguage(language); }
@@ -429,34 +416,26 @@ std::string ChecksheetXmlPath() {
 void SaveChecksheetXml() {
     if (!XMLDoc || !XMLImpl) return;
     const std::string path = ChecksheetXmlPath();
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string temp = folder + ".xmlgen-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) raiseCreateError(path, errno);
-    int error = 0;
+    // The file takes its name only when complete. It is not flushed to the disk one by one: a
+    // request run writes thousands, and a flush costs several times a request's own work.
+    TWholeFileWriter file(path);
+    if (!file.Open()) raiseCreateError(path, file.Error());
     bool written = false;
     // The memory of the last file's bytes serves the next file (a request run writes thousands).
     static std::string spare;
     try {
-        TXmlFileStream stream(fd, std::move(spare));
+        TXmlFileStream stream(std::move(spare));
         TDomToXmlParser writer;
         writer.SetDOMImpl(XMLImpl);
         written = writer.writeToStream(XMLDoc, u"", &stream);
-        if (written && !stream.Flush()) error = errno ? errno : EIO;
+        if (written) file.Write(stream.Bytes().data(), stream.Bytes().size());
         spare = stream.Release();
     } catch (const std::exception&) {
-        error = errno ? errno : EIO;
+        written = false;
     }
-    // The file is as readable as one the program would have created in the usual way.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    if (::close(fd) != 0 && !error) error = errno;
-    if (!written && !error) error = EIO;
-    if (error || ::rename(temp.c_str(), path.c_str()) != 0) {
-        if (!error) error = errno;
-        ::unlink(temp.c_str());
-        raiseCreateError(path, error);
+    if (!written) {
+        file.Discard();
+        raiseCreateError(path, EIO);
     }
+    if (!file.Commit(false)) raiseCreateError(path, file.Error());
 }

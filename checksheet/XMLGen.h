@@ -67,28 +67,28 @@ void AddBrakeTest(const std::string& weight);
 
 /// Writes the current document to its file in the output folder (the name from market, language,
 /// model range, interval and the section flags, ".XML"). The file is replaced only when completely
-/// written; a failure raises EFCreateError naming the path.
+/// written (every write, the close and the rename checked); a failure raises EFCreateError naming
+/// the path and leaves no file behind.
 void SaveChecksheetXml();
 
 /// The stream an XML file is written through: it gathers the bytes in a buffer of its own
-/// (positions and seeks as a memory stream has them) and Flush writes them to the open file
-/// descriptor (not closed here) in one go, as the writer hands them over in small pieces.
+/// (positions and seeks as a memory stream has them), which is then written to the file in one go,
+/// as the writer hands them over in small pieces.
 class TXmlFileStream : public TStream {
 public:
     /// `spare`: a former stream's buffer, whose memory is taken over (its bytes are dropped).
-    explicit TXmlFileStream(int fd, std::string spare = std::string());
+    explicit TXmlFileStream(std::string spare = std::string());
     int64_t Read(void*, int64_t) override { return 0; }
     /// Writes at the position, over what is there and beyond.
     int64_t Write(const void* Buffer, int64_t Count) override;
     /// Moves the position from the start, the position or the end; before the start is 0.
     int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
-    /// Writes what was gathered; false (errno set) when not all of it reached the file.
-    bool Flush();
+    /// The bytes gathered so far.
+    const std::string& Bytes() const { return bytes_; }
     /// Hands the buffer over, for the next stream to reuse.
     std::string Release() { return std::move(bytes_); }
 
 private:
-    int fd_;
     std::string bytes_;
     int64_t position_ = 0;
 };

@@ -21,6 +21,7 @@
 #include "FirstIns.h"
 #include "ImageReaders.h"
 #include "Forms.h"
+#include "Printers.h"
 #include "SpecInst.h"
 #include "SysUtils.h"
 #include "Tables.h"
@@ -186,7 +187,7 @@ int RunChecksheet(const std::vector<std::string>& params) {
             std::cerr << e.Message << " - " << HandOffFileName << " kept\n";
             return kExitStartFailed;
         }
-        return kExitOk;
+        return WithFileFaults(kExitOk);
     }
     BatchMode = true;
     // One never-shown form serves every request of the run; it goes whatever ends the run.
@@ -201,6 +202,34 @@ int RunChecksheet(const std::vector<std::string>& params) {
 }
 
 }  // namespace
+
+namespace {
+/// A file of this run could not be written (see WatchFileFaults).
+bool gFileNotWritten = false;
+}  // namespace
+
+bool IsFileNotWritten(const std::exception& fault) {
+    return dynamic_cast<const EPrintFileNotWritten*>(&fault) || dynamic_cast<const EFCreateError*>(&fault);
+}
+
+void WatchFileFaults() {
+    gFileNotWritten = false;
+    Application->OnException = [](const std::exception& fault) {
+        if (IsFileNotWritten(fault)) gFileNotWritten = true;
+        MessageDlg(fault.what(), TMsgDlgType::mtError, {mrOk});
+    };
+}
+
+int WithFileFaults(int result) { return result == kExitOk && gFileNotWritten ? kExitNotWritten : result; }
+
+std::string ServiceDataFault() {
+    try {
+        OpenIfClosed(*frmTables->tblLangText);
+        return std::string();
+    } catch (const EDatabaseError& e) {
+        return e.Message;
+    }
+}
 
 bool ParseXMLRequest(char mode) {
     RequestPlace = mode == 'C' ? std::string("Command Line parameter string") : "Input record " + IntToStr(RecordNo);
@@ -323,8 +352,12 @@ int RunVetra(const std::vector<std::string>& params) {
     // At the end of the run the data module goes first, then the forms (the main form holds the
     // database alias), while the layers below still exist.
     struct RunEnd {
-        ~RunEnd() { FreeRunObjects(); }
+        ~RunEnd() {
+            FreeRunObjects();
+            Application->OnException = nullptr;
+        }
     } runEnd;
+    WatchFileFaults();
     // The image readers join the picture formats before any page image is loaded; they stay
     // registered for the life of the process.
     RegisterImageReaders();
@@ -366,13 +399,18 @@ int RunVetra(const std::vector<std::string>& params) {
     if (params.size() > 3 && !params[3].empty()) DocTypeId = params[3];
     if (params.empty() || params[0].empty()) {
         Application->Run();
-        return frmMain->ExitCode();
+        return WithFileFaults(frmMain->ExitCode());
+    }
+    // A missing or unreadable database ends every road as it ends the menu's start-up.
+    if (const std::string fault = ServiceDataFault(); !fault.empty()) {
+        MessageDlg(fault, TMsgDlgType::mtError, {mrOk});
+        return kExitStartFailed;
     }
     try {
-        return RunChecksheet(params);
+        return WithFileFaults(RunChecksheet(params));
     } catch (const std::exception& e) {
         // Without a user to go on, a fault shows its message and ends the program.
         Application->HandleException(e);
-        return kExitFault;
+        return IsFileNotWritten(e) ? kExitNotWritten : kExitFault;
     }
 }

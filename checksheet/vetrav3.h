@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,10 +59,23 @@ int OpenRequestFile(const std::string& fileName);
 constexpr int kExitOk = 0;            ///< every request was written (or none was asked for)
 constexpr int kExitRequestRefused = 1;  ///< a request was faulty
 constexpr int kExitFileNotFound = 2;  ///< the request file could not be read
-constexpr int kExitNotWritten = 3;    ///< an XML file could not be written
-constexpr int kExitStartFailed = 4;   ///< the settings could not be read at start
+constexpr int kExitNotWritten = 3;    ///< an XML file or a printed (PDF) file could not be written
+constexpr int kExitStartFailed = 4;   ///< the settings or the database could not be read at start
 constexpr int kExitFault = 5;         ///< a fault of the data or the system ended the run
 constexpr int kExitHandOffRefused = 6;  ///< the hand-off file failed a check (and was kept)
+
+/// Faults that reach the application's handler are shown as the default handler shows them; one
+/// that is a file not written (an XML file, a printed file) is remembered, so that the run ends
+/// with kExitNotWritten whatever the user did next. Starts a run's record afresh.
+void WatchFileFaults();
+/// True when the fault is a file that could not be written whole.
+bool IsFileNotWritten(const std::exception& fault);
+/// `result`, or kExitNotWritten when it is kExitOk and a file of this run was not written.
+int WithFileFaults(int result);
+
+/// Empty when the service data can be read (LANGTEXT, which every road reads first, opens);
+/// otherwise the database's fault, with which every road ends (kExitStartFailed).
+std::string ServiceDataFault();
 
 /// Frees what a run made, in order: the last XML document, the data module, then the forms (the
 /// main form holds the database alias), while the layers below still exist.

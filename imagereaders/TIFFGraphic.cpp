@@ -43,6 +43,32 @@ constexpr uint32_t kMaxSamples = 32;
 [[noreturn]] void Unsupported() { throw EInvalidGraphic("TIFF: unsupported image layout"); }
 [[noreturn]] void ReadError() { throw EReadError("Stream read error"); }
 
+/// One strip of the image: its first row, its rows, and where its packed bytes lie in the file.
+struct TStrip {
+    uint32_t Row, Rows;
+    uint64_t Offset, Available;
+};
+
+/// For each strip, whether another strip's bytes overlap its own (strips that point into one
+/// block). Strips without bytes share nothing.
+std::vector<bool> SharedStrips(const std::vector<TStrip>& strips) {
+    std::vector<size_t> order;
+    for (size_t s = 0; s < strips.size(); ++s)
+        if (strips[s].Available) order.push_back(s);
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return strips[a].Offset < strips[b].Offset; });
+    std::vector<bool> shared(strips.size(), false);
+    // In offset order a strip overlaps an earlier one exactly when the farthest end so far lies
+    // beyond its start, and a later one exactly when the next start lies before its end.
+    uint64_t farthest = 0;
+    for (size_t k = 0; k < order.size(); ++k) {
+        const TStrip& strip = strips[order[k]];
+        const uint64_t end = strip.Offset + strip.Available;
+        shared[order[k]] = (k > 0 && farthest > strip.Offset) || (k + 1 < order.size() && strips[order[k + 1]].Offset < end);
+        farthest = std::max(farthest, end);
+    }
+    return shared;
+}
+
 struct TIFDEntry {
     uint16_t Tag = 0;
     uint16_t Type = 0;
@@ -320,12 +346,13 @@ void TTIFFLoader::Load() {
     const uint32_t compression = Single(tagCompression, compNone);
     std::unique_ptr<TDecoder> decoder;
     uint64_t expansion = 1;  // most bytes one packed byte can produce
-    // Most packed bytes a strip of n decoded bytes can use: 2n + 127 for PackBits (a literal or a
-    // run gives at least one byte for every two it takes, the last literal may give one byte of
-    // 129), 3n + 3 for LZW (each code of at most 12 bits gives a byte, with at most one clear code
-    // before it and one clear and the end code after the last). Nothing beyond is read, so strips
-    // that share their bytes cost what their rows hold, not what the file holds. Data that spends
-    // more (PackBits no-ops, clear codes in a row, which no writer makes) ends the strip there.
+    // Most packed bytes a strip of n decoded bytes can use when its bytes are shared with other
+    // strips: 2n + 127 for PackBits (a literal or a run gives at least one byte for every two it
+    // takes, the last literal may give one byte of 129), 3n + 3 for LZW (each code of at most 12
+    // bits gives a byte, with at most one clear code before it and one clear and the end code
+    // after the last). Nothing beyond is read, so strips that share one block cost what their rows
+    // hold, not what the block holds. A strip whose bytes are its own is read to the end of its
+    // byte count, however much it spends on PackBits no-ops or clear codes in a row.
     uint64_t packedPerByte = 0, packedSlack = 0;
     switch (compression) {
         case compNone: break;
@@ -367,25 +394,27 @@ void TTIFFLoader::Load() {
     // The strips' rows and the bytes the file holds for each. A decoded strip is held whole, and
     // one packed byte can give thousands: no strip may need more bytes than the largest bitmap
     // the pixel budget admits, which is checked before anything is allocated.
-    struct TStrip {
-        uint32_t Row, Rows;
-        uint64_t Offset, Available;
-    };
     std::vector<TStrip> strips;
     const uint64_t stripBudget = uint64_t(std::min<int64_t>(PixelBudget(), std::numeric_limits<int64_t>::max() / 4)) * 4;
     for (uint32_t s = 0, row = 0; s < offsets.size() && row < FHeight; ++s) {
         const uint32_t wanted = rowsPerStrip[std::min<size_t>(s, rowsPerStrip.size() - 1)];
         const uint32_t rows = std::min(wanted ? wanted : FHeight, FHeight - row);
         const uint64_t offset = offsets[s];
-        // A strip beyond the file, or cut short by its end, leaves its missing rows zero.
+        // A byte count beyond the file is cut to it.
         const uint64_t inFile = offset < FSize ? FSize - offset : 0;
         const uint64_t declared = s < counts.size() && counts[s] ? counts[s] : inFile;
-        uint64_t available = std::min(declared, inFile);
-        if (decoder) available = std::min(available, uint64_t(rows) * FLineBytes * packedPerByte + packedSlack);
-        if (decoder && std::min(uint64_t(rows) * FLineBytes, available * expansion) > stripBudget)
-            throw EInvalidGraphic("Image size exceeds the pixel budget");
-        strips.push_back(TStrip{row, rows, offset, available});
+        strips.push_back(TStrip{row, rows, offset, std::min(declared, inFile)});
         row += rows;
+    }
+    if (decoder) {
+        const std::vector<bool> shared = SharedStrips(strips);
+        for (size_t s = 0; s < strips.size(); ++s) {
+            TStrip& strip = strips[s];
+            if (shared[s])
+                strip.Available = std::min(strip.Available, uint64_t(strip.Rows) * FLineBytes * packedPerByte + packedSlack);
+            if (std::min(uint64_t(strip.Rows) * FLineBytes, strip.Available * expansion) > stripBudget)
+                throw EInvalidGraphic("Image size exceeds the pixel budget");
+        }
     }
 
     FBitmap.SetPixelFormat(FFormat);
@@ -395,8 +424,10 @@ void TTIFFLoader::Load() {
     std::unique_ptr<uint8_t[]> packed, strip;
     size_t packedCapacity = 0, stripCapacity = 0;
     for (const auto& [row, rows, offset, available] : strips) {
-        if (available == 0) continue;
         const uint64_t stripBytes = uint64_t(rows) * FLineBytes;
+        // A strip whose bytes end before its rows do (cut by its byte count or the end of the
+        // file, or packed data that stops early) is an error, never rows left black.
+        if (available == 0) InvalidFile();
         // Lines stored exactly as the bitmap holds them are decoded straight into its scan lines.
         uint8_t* target = nullptr;
         if (FKind == TLineKind::Copy && FPredictor != 2 && uint64_t(FBitmap.BytesPerScanLine()) == FLineBytes) {
@@ -416,10 +447,8 @@ void TTIFFLoader::Load() {
             const uint8_t* source = packed.get();
             uint8_t* into = target ? target : strip.get();
             produced = decoder->Decode(source, into, size_t(available), size_t(room));
-            // The decoders may leave a few scratch bytes after their output: a strip cut short
-            // keeps zero beyond what it produced.
-            std::memset(into + produced, 0, size_t(std::min<uint64_t>(room - produced, 16)));
         }
+        if (produced < stripBytes) InvalidFile();
         if (!target) {
             for (uint32_t i = 0; i < rows; ++i) {
                 const uint64_t at = uint64_t(i) * FLineBytes;

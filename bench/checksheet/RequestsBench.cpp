@@ -7,8 +7,8 @@
 //   BM_RequestFileSplit/P   10,000 requests split over P processes running at once
 //   BM_SingleRequestWithStartUp   one request on the command line, start-up included
 // Counters: requests per CPU-second and per wall second, page faults (minor + major) and peak
-// RSS in KB of the (largest) process. Instruction counts: run the same commands under
-// `valgrind --tool=callgrind` (see README).
+// RSS in KB of the (largest) process. The single request's instruction count is bench_figures'
+// (callgrind).
 // Usage: bench_requests [benchmark flags]
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>

@@ -1,12 +1,16 @@
-// The built-in PDF printer: one QPdfWriter per job, painted through the Qt canvas back end.
+// The built-in PDF printer: one QPdfWriter per job, painted through the Qt canvas back end. The
+// writer's bytes go through a file written whole: a job whose file cannot be written completely
+// (a full disk, a failed write, flush, close or rename) fails and leaves nothing under its name.
 #include "PdfPrinter.h"
+
+#include "Files.h"
 
 #include "internal/FontEngine.h"
 #include "internal/QtCanvas.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -22,6 +26,8 @@ constexpr double kBorderMm = 4.23;
 
 int MmToPixels(double mm) { return int(std::lround(mm * kDpi / 25.4)); }
 
+std::string CannotWrite(const std::string& file) { return "Cannot write the PDF file \"" + file + "\""; }
+
 std::string SafeName(const std::string& title) {
     std::string s;
     for (unsigned char c : title)
@@ -29,10 +35,27 @@ std::string SafeName(const std::string& title) {
     return s.empty() ? std::string("Printout") : s;
 }
 
+/// The PDF writer's output device: every byte goes to the job's file, written whole.
+class WholeFileDevice : public QIODevice {
+public:
+    explicit WholeFileDevice(TWholeFileWriter& file) : FFile(file) {}
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        return FFile.Write(data, std::size_t(size)) ? size : -1;
+    }
+
+private:
+    TWholeFileWriter& FFile;
+};
+
 }  // namespace
 
 struct TPdfPrinter::Job {
     std::string File;
+    std::unique_ptr<TWholeFileWriter> Output;
+    std::unique_ptr<WholeFileDevice> Device;
     std::unique_ptr<QPdfWriter> Writer;
     QPainter Painter;
     std::unique_ptr<TCanvasBackend> Backend;
@@ -95,15 +118,18 @@ TCanvasBackend* TPdfPrinter::BeginJob(const std::string& title, TPrinterOrientat
 
     auto job = std::make_unique<Job>();
     job->File = file;
-    job->Writer = std::make_unique<QPdfWriter>(QString::fromStdString(file));
+    job->Output = std::make_unique<TWholeFileWriter>(file);
+    job->Device = std::make_unique<WholeFileDevice>(*job->Output);
+    if (!job->Output->Open() || !job->Device->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw EPrintFileNotWritten(CannotWrite(file));
+    job->Writer = std::make_unique<QPdfWriter>(job->Device.get());
     job->Writer->setResolution(kDpi);
     job->Writer->setTitle(AnsiText(title));
     job->Writer->setCreator("vetra");
     job->Writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
                                            orientation == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                                            QMarginsF(0, 0, 0, 0)));
-    if (!job->Painter.begin(job->Writer.get()))
-        throw EPrinter("Cannot write the PDF file \"" + file + "\"");
+    if (!job->Painter.begin(job->Writer.get())) throw EPrintFileNotWritten(CannotWrite(file));
     job->Backend = CreatePainterBackend(&job->Painter);
     job->Copies = std::max(1, copies);
     if (job->Copies > 1) {
@@ -131,9 +157,11 @@ void TPdfPrinter::EndJob() {
         }
     job->Keeper.reset();
     job->Backend.reset();
-    const bool ok = job->Painter.end();
+    const bool ended = job->Painter.end();
     job->Writer.reset();
-    if (!ok) throw EPrinter("Cannot write the PDF file \"" + job->File + "\"");
+    job->Device->close();
+    // The file takes its name only when all of it is on the disk.
+    if (!ended || !job->Output->Commit(true)) throw EPrintFileNotWritten(CannotWrite(job->File));
     FLastFile = job->File;
 }
 
@@ -144,5 +172,6 @@ void TPdfPrinter::AbortJob() {
     job->Backend.reset();
     job->Painter.end();
     job->Writer.reset();
-    QFile::remove(QString::fromStdString(job->File));
+    job->Device->close();
+    job->Output->Discard();
 }

@@ -3,7 +3,9 @@
 // ("<title>_<YYYYMMDD-HHMMSS>.pdf", characters other than letters, digits, blank, "-", "_" and
 // "." replaced by "_"; "-2", "-3" ... added when the name exists) in the folder named by the
 // environment variable VETRA_PDF_FOLDER, or the current folder when it is not set. A job of
-// several copies holds them all, collated (pages 1..n, then 1..n again).
+// several copies holds them all, collated (pages 1..n, then 1..n again). The file is written
+// whole or not at all (see TWholeFileWriter): a job whose file cannot be written completely ends
+// in EPrintFileNotWritten "Cannot write the PDF file ...", and nothing is left under its name.
 #pragma once
 
 #include "Printers.h"

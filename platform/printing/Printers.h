@@ -5,12 +5,19 @@
 #pragma once
 
 #include "Canvas.h"
+#include "Exceptions.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
 enum TPrinterOrientation { poPortrait, poLandscape };
+
+/// A job's output file could not be written completely (a missing folder, a full disk, a failed
+/// write, flush, close or rename); nothing is left under its name.
+class EPrintFileNotWritten : public EPrinter {
+    using EPrinter::EPrinter;
+};
 
 /// One printer. A job's back end draws in device pixels measured from the sheet's corner.
 class TPrinterDevice {
@@ -21,7 +28,8 @@ public:
     /// Starts a job on page 1. Raises EPrinter when the job cannot be started.
     virtual TCanvasBackend* BeginJob(const std::string& title, TPrinterOrientation orientation, int copies) = 0;
     virtual void NewPage() = 0;
-    /// Finishes the job (the PDF printer writes its file here).
+    /// Finishes the job (the PDF printer writes its file here; EPrintFileNotWritten when it
+    /// cannot be written whole).
     virtual void EndJob() = 0;
     /// Drops the job.
     virtual void AbortJob() = 0;

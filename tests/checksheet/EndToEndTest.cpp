@@ -253,3 +253,71 @@ TEST_F(EndToEnd, PrintedRequestCarriesTheDataVersionInItsFooter) {
     // The sample data are of November 2026, as the main menu shows them.
     EXPECT_TRUE(Has(text.Output, "November 2026")) << text.Output.substr(0, 3000);
 }
+
+TEST_F(EndToEnd, AFileThatCannotBeWrittenWholeFailsTheRunAndLeavesNothing) {
+    // A failure at each system call of the write path (through the test's preloaded trap), and
+    // a disk that fills up: the printed road and the request road each report the file by its
+    // message, end with code 3 and leave neither the file nor its temporary one.
+    fs::copy_file(fs::path(VETRA_BIN_DIR) / "print_checksheet", folder / "print_checksheet");
+    struct Road {
+        const char* Command;
+        const char* File;     // the end of the file's name
+        const char* Message;
+        bool Flushed;         // flushed to the disk before its close
+    };
+    const Road roads[] = {
+        {"VETRA_PDF_FOLDER=out ./print_checksheet GB,en,107,4,Y,Y,Y,Y", ".pdf", "Cannot write the PDF file \"out/", true},
+        {"./vetrav3 X GB,en,107,4,Y,Y,Y,Y out/", "GB_en_107_4_Y_Y_Y_Y.XML", "Cannot create file \"out/GB_en_107_4_Y_Y_Y_Y.XML\"", false},
+    };
+    const std::string trap = std::string(VETRA_BIN_DIR) + "../tests/SyscallTrap.so";
+    ASSERT_TRUE(fs::exists(trap)) << trap;
+    for (const Road& road : roads) {
+        std::vector<std::string> failures;
+        for (const char* call : {"open", "write", "fsync", "close", "rename"}) {
+            if (std::string(call) == "fsync" && !road.Flushed) continue;
+            failures.push_back(std::string("LD_PRELOAD='") + trap +
+                               "' ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" TRAP_ACTION=fail TRAP_CALL=" + call +
+                               " TRAP_FILE=" + road.File + " ");
+        }
+        failures.push_back("ulimit -f 8; trap '' XFSZ; ");  // a full disk: 4 KB for the program's files
+        for (const std::string& failure : failures) {
+            SCOPED_TRACE(std::string(road.Command) + " / " + failure);
+            fs::remove_all(folder / "out");
+            fs::create_directory(folder / "out");
+            const bool limit = failure.rfind("ulimit", 0) == 0;
+            const Outcome o = RunCommand("cd '" + folder.string() + "' && " + (limit ? failure : std::string()) +
+                                         "env -u DISPLAY -u WAYLAND_DISPLAY " + (limit ? std::string() : failure) +
+                                         road.Command + " 2>&1");
+            EXPECT_EQ(o.ExitCode, 3) << o.Output;
+            EXPECT_TRUE(Has(o.Output, road.Message)) << o.Output;
+            EXPECT_TRUE(fs::is_empty(folder / "out"));
+        }
+        // Without a failure the same run writes its file.
+        fs::remove_all(folder / "out");
+        fs::create_directory(folder / "out");
+        const Outcome o = RunCommand("cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " +
+                                     road.Command + " 2>&1");
+        EXPECT_EQ(o.ExitCode, 0) << o.Output;
+        int files = 0;
+        for (const auto& entry : fs::directory_iterator(folder / "out")) files += entry.path().filename().string()[0] != '.';
+        EXPECT_EQ(files, 1);
+    }
+}
+
+TEST_F(EndToEnd, AMissingDatabaseEndsEveryRoadWithTheStartUpCode) {
+    fs::copy_file(fs::path(VETRA_BIN_DIR) / "print_checksheet", folder / "print_checksheet");
+    fs::remove(folder / "klv3data.sqlite");
+    Write("job.ho", "GB\r\nEN\r\nAR12-02\r\nRO-1234\r\n\r\n03/2001\r\nKM51 XYZ\r\n45000\r\nJ SMITH\r\n");
+    Write("requests.txt", "GB,en,107,4,Y,Y,Y,Y\n");
+    // The menu, the checksheet form, the hand-off job, one request, a request file, the printed
+    // request: each names the missing database and ends with 4.
+    for (const char* road : {"./vetrav3", "./vetrav3 X", "./vetrav3 job.ho", "./vetrav3 X GB,en,107,4,Y,Y,Y,Y out/",
+                             "./vetrav3 X requests.txt", "VETRA_PDF_FOLDER=out ./print_checksheet GB,en,107,4,Y,Y,Y,Y"}) {
+        const Outcome o = RunCommand("cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " + road + " 2>&1");
+        EXPECT_EQ(o.ExitCode, 4) << road << ": " << o.Output;
+        EXPECT_TRUE(Has(o.Output, "klv3data.sqlite")) << road << ": " << o.Output;
+        EXPECT_FALSE(Has(o.Output, "display")) << road << ": " << o.Output;
+    }
+    EXPECT_TRUE(fs::exists(folder / "job.ho"));
+    EXPECT_FALSE(fs::exists(folder / "klv3data.sqlite"));
+}

@@ -36,6 +36,12 @@ int main(int argc, char** argv) {
     modReporting = new TmodReporting(nullptr);
     BatchMode = true;
     XMLMode = HandOffMode = false;
+    // The exit codes are the program's: a missing database is a fault at start-up, a PDF file
+    // that cannot be written whole a file not written.
+    if (const std::string fault = ServiceDataFault(); !fault.empty()) {
+        std::cerr << fault << "\n";
+        return kExitStartFailed;
+    }
     try {
         RequestLine = argv[1];
         if (!ParseXMLRequest('C')) return kExitRequestRefused;
@@ -58,7 +64,7 @@ int main(int argc, char** argv) {
         modReporting->prnReport->Print();
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";
-        return kExitFault;
+        return IsFileNotWritten(e) ? kExitNotWritten : kExitFault;
     }
     return kExitOk;
 }
