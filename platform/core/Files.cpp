@@ -1,9 +1,18 @@
-// Program folder and case-insensitive path look-up over the standard filesystem library.
-// Errors of the file system (unreadable folders, broken links) make a look-up fail, never throw.
+// Program folder and case-insensitive path look-up over the standard filesystem library, and the
+// safe replacement of a file. Errors of the file system (unreadable folders, broken links) make a
+// look-up fail, never throw.
 #include "Files.h"
 
 #include "SysUtils.h"
 
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -54,4 +63,106 @@ bool FileExistsNoCase(const std::string& path) {
     std::string found = FindFileNoCase(path);
     std::error_code ec;
     return !found.empty() && fs::is_regular_file(found, ec);
+}
+
+// ---- Replacing a file ----
+
+namespace {
+
+/// Six letters or digits, different on every call (the system's random bytes, else the clock).
+std::string FreshTag() {
+  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[6];
+  if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != ssize_t(sizeof bytes)) {
+    static unsigned long long counter = 0;
+    unsigned long long v = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                           (uint64_t(::getpid()) << 32) ^ (++counter * 0x9E3779B97F4A7C15ull);
+    for (unsigned char& b : bytes) {
+      b = static_cast<unsigned char>(v);
+      v = v >> 8 | v << 56;
+    }
+  }
+  std::string tag;
+  for (unsigned char b : bytes) tag += kChars[b % (sizeof kChars - 1)];
+  return tag;
+}
+
+/// The folder of a path ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+ReplacementFile::ReplacementFile(const std::string& target, unsigned mode) : target_(target) {
+  const size_t slash = target.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  if (name.empty()) {
+    error_ = EINVAL;
+    return;
+  }
+  // A name already taken (a leftover of any kind, a link included) is passed over for another.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    path_ = folder + ".~" + FreshTag() + "." + name;
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 07777);
+    if (fd_ >= 0) return;
+    if (errno != EEXIST) break;
+  }
+  error_ = errno ? errno : EEXIST;
+  path_.clear();
+}
+
+ReplacementFile::~ReplacementFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!renamed_ && !path_.empty()) ::unlink(path_.c_str());
+}
+
+bool ReplacementFile::Write(const void* data, size_t n) {
+  if (fd_ < 0 || error_ != 0) return false;
+  const auto* p = static_cast<const char*>(data);
+  while (n > 0) {
+    ssize_t r = ::pwrite(fd_, p, n, off_t(end_));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) {
+      error_ = r < 0 ? errno : EIO;
+      return false;
+    }
+    p += r;
+    n -= size_t(r);
+    end_ += r;
+  }
+  return true;
+}
+
+int ReplacementFile::Commit() {
+  if (fd_ < 0 || renamed_) return error_ ? error_ : EBADF;
+  if (error_ != 0) return error_;
+  auto failed = [&](int e) { return error_ = e ? e : EIO; };
+  if (::fsync(fd_) != 0) return failed(errno);
+  if (std::rename(path_.c_str(), target_.c_str()) != 0) return failed(errno);
+  renamed_ = true;
+  // The rename itself reaches the disk with the folder.
+  int dir = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return failed(errno);
+  const int rc = ::fsync(dir) == 0 ? 0 : errno;
+  ::close(dir);
+  // A file system that cannot flush folders (EINVAL) keeps its renames by its own rules.
+  if (rc != 0 && rc != EINVAL) return failed(rc);
+  return 0;
+}
+
+int ReplacementFile::Release() {
+  const int fd = fd_;
+  fd_ = -1;
+  return fd;
+}
+
+int ReplaceFileWith(const std::string& target, std::string_view data, unsigned mode) {
+  ReplacementFile file(target, mode);
+  if (!file.ok()) return file.error();
+  if (!file.Write(data.data(), data.size())) return file.error();
+  return file.Commit();
 }

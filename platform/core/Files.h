@@ -1,8 +1,10 @@
-// The program folder and file look-up. Names that the system's data give (page images, tables,
+// The program folder, file look-up and the safe replacement of a file. Names that the system's data give (page images, tables,
 // libraries) may differ in letter case from the files on disk; look-up finds them anyway.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 /// The folder of the running program, with a trailing "/" (from /proc/self/exe; "./" if unknown).
 std::string ProgramFolder();
@@ -13,3 +15,46 @@ std::string FindFileNoCase(const std::string& path);
 
 /// True when `path` names an existing regular file, whatever its letter case.
 bool FileExistsNoCase(const std::string& path);
+
+/// A new file that takes the place of `target` safely. It is made beside the target under a fresh
+/// name (".~" + six random letters or digits + "." + the target's name), created exclusively and
+/// never through a symbolic link, so that nothing left in the folder is followed or stands in the
+/// way. The caller writes it through fd(); Commit() then flushes it to the disk, renames it over
+/// the target and flushes the folder: after a crash or a power cut the target is the old file or
+/// the whole new one. A file dropped without a successful rename is removed.
+class ReplacementFile {
+ public:
+  /// Makes the new file with permission bits `mode` (less the umask); ok() says whether it exists.
+  explicit ReplacementFile(const std::string& target, unsigned mode = 0644);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  bool ok() const { return fd_ >= 0; }
+  /// The new file's descriptor (open for reading and writing), -1 when it could not be made.
+  int fd() const { return fd_; }
+  /// The new file's fresh name while it is not in place.
+  const std::string& path() const { return path_; }
+  /// Appends `n` bytes at the end of what was written: false (and error()) when they cannot be.
+  bool Write(const void* data, size_t n);
+  /// Flushes the file, renames it over the target and flushes the folder: 0, or the error number
+  /// of the step that failed. renamed() says whether the target was replaced: a folder flush that
+  /// fails after the rename leaves the new file in place (and still reports the failure).
+  int Commit();
+  bool renamed() const { return renamed_; }
+  /// The first error number met (making, writing or committing), 0 when none.
+  int error() const { return error_; }
+  /// Hands the descriptor over to the caller, who closes it: after Commit, the target itself.
+  int Release();
+
+ private:
+  std::string target_, path_;
+  int fd_ = -1;
+  long long end_ = 0;  ///< bytes written so far
+  int error_ = 0;
+  bool renamed_ = false;
+};
+
+/// Replaces `target` with `data` as a ReplacementFile does: 0, or the error number of the step
+/// that failed (the target unchanged unless the rename was made).
+int ReplaceFileWith(const std::string& target, std::string_view data, unsigned mode = 0644);

@@ -65,12 +65,15 @@ class Table;
 class Index;
 class Tag;
 
-/// Opens `path` (a host path). Read-write opens take an exclusive lock on the file. On failure
-/// returns null and stores the code in *err when given; a damaged file is never rewritten.
+/// Opens `path` (a host path). Read-write opens take an exclusive lock on the file, and hold it
+/// only on the file the path names once the lock is taken (a table replaced meanwhile is opened
+/// again). On failure returns null and stores the code in *err when given; a damaged file is
+/// never rewritten.
 std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* err = nullptr);
 
-/// Creates a version 0x03 table at `path` (replacing a file there) with the given fields. A table
-/// that cannot be written whole is removed again.
+/// Creates a version 0x03 table at `path` (replacing a file there, unless another program holds
+/// it open for writing: kErrLocked) with the given fields. The table is written under a fresh
+/// name and renamed into place (ReplacementFile): one that cannot be written whole never appears.
 std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields,
                                    int* err = nullptr);
 
@@ -133,9 +136,10 @@ class Table {
   void blank();
   int markDeleted();
   int recall();
-  /// Removes the deleted records and rebuilds the index.
+  /// Removes the deleted records and rebuilds the index. The kept records go to a new file that
+  /// replaces the table's (ReplacementFile): a failure leaves the table as it was, kErrWrite.
   int pack();
-  /// Removes records from..to (record numbers, inclusive) and rebuilds the index.
+  /// Removes records from..to (record numbers, inclusive) and rebuilds the index, as pack does.
   int zap(int from, int to);
   /// Writes the buffer, the appended records, the header (count, date) and the index when
   /// changed: 0, or the first failure.
@@ -186,8 +190,9 @@ class Index {
   /// their keys; the file is written by a later flush of a table open for writing): 0, or the
   /// failure.
   int rebuildKeys();
-  /// Writes the file when changed. A file that cannot be written is removed, since it no longer
-  /// matches the table: the next open without it builds the index afresh.
+  /// Writes the file when changed, whole, to a new file that replaces the old (ReplacementFile).
+  /// A file that cannot be written is removed, since it no longer matches the table: the next
+  /// open without it builds the index afresh.
   int flush();
 
   struct Impl;
