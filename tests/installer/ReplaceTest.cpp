@@ -260,3 +260,41 @@ TEST_F(Replace, LeftoversOfTheOldTemporaryNamesAreNotFollowedAndDoNotBlockTheRun
     }
   }
 }
+
+// The other files a run replaces or makes whole, on a first installation: the list made, its
+// index made and written, the registry copied from the volume. Each system call of each failing
+// ends the run with 251 (and every flush of the folder in turn); the rerun installs it all.
+TEST_F(Replace, EveryReplacementOfAFirstInstallationThatFailsEndsTheRunAsAFailure) {
+  StandardVolume("2024");
+  AbUnits(0, 3, "2024");
+  std::vector<std::string> traps;
+  for (const char* file : {".relwork.DBF", ".RELWORK.CDX", ".volume.dbf"})
+    for (const char* call : {"open", "pwrite", "fsync"}) traps.push_back(std::string("TRAP_CALL=") + call + " TRAP_FILE=" + file);
+  for (const char* file : {"/relwork.DBF", "/RELWORK.CDX", "/volume.dbf"}) traps.push_back(std::string("TRAP_CALL=rename TRAP_FILE=") + file);
+  for (const std::string& trap : traps) {
+    SCOPED_TRACE(trap);
+    std::filesystem::remove_all(C("INST"));
+    EXPECT_EQ(RunProgram(trap + " TRAP_NTH=1 TRAP_ACTION=fail"), 251) << Output();
+    EXPECT_TRUE(Registry().empty());
+    EXPECT_TRUE(NewFilesLeft().empty());
+    EXPECT_EQ(RunProgram(), 0) << Output();
+    EXPECT_EQ(UnitCodes().size(), 3u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_EQ(Registry().size(), 1u);
+  }
+  int status = 251;
+  int n = 1;
+  for (; status == 251 && n < 20; ++n) {
+    SCOPED_TRACE("the folder's flush " + std::to_string(n));
+    std::filesystem::remove_all(C("INST"));
+    status = RunProgram("TRAP_CALL=fsync TRAP_FILE=/data/AB/EN TRAP_ACTION=fail TRAP_NTH=" + std::to_string(n));
+    if (status != 251) break;
+    EXPECT_TRUE(NewFilesLeft().empty());
+    EXPECT_EQ(RunProgram(), 0) << Output();
+    EXPECT_EQ(UnitCodes().size(), 3u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_EQ(Registry().size(), 1u);
+  }
+  EXPECT_EQ(status, 0) << Output();  // the last flush tried came after the run's last replacement
+  EXPECT_GT(n, 4);                   // the list, its index (made, then written) and the registry
+}
