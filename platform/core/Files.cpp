@@ -137,12 +137,19 @@ bool ReplacementFile::Write(const void* data, size_t n) {
   return true;
 }
 
-int ReplacementFile::Commit() {
+int ReplacementFile::Commit(bool replace) {
   if (fd_ < 0 || renamed_) return error_ ? error_ : EBADF;
   if (error_ != 0) return error_;
   auto failed = [&](int e) { return error_ = e ? e : EIO; };
   if (::fsync(fd_) != 0) return failed(errno);
-  if (std::rename(path_.c_str(), target_.c_str()) != 0) return failed(errno);
+  if (replace) {
+    if (std::rename(path_.c_str(), target_.c_str()) != 0) return failed(errno);
+  } else if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) != 0) {
+    // A file system without that rename: a second link, which no existing name can take either.
+    if (errno != EINVAL && errno != ENOSYS) return failed(errno);
+    if (::link(path_.c_str(), target_.c_str()) != 0) return failed(errno);
+    ::unlink(path_.c_str());
+  }
   renamed_ = true;
   // The rename itself reaches the disk with the folder.
   int dir = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

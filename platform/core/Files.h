@@ -39,8 +39,9 @@ class ReplacementFile {
   bool Write(const void* data, size_t n);
   /// Flushes the file, renames it over the target and flushes the folder: 0, or the error number
   /// of the step that failed. renamed() says whether the target was replaced: a folder flush that
-  /// fails after the rename leaves the new file in place (and still reports the failure).
-  int Commit();
+  /// fails after the rename leaves the new file in place (and still reports the failure). With
+  /// `replace` false the new file only takes a name that nothing has: EEXIST when something does.
+  int Commit(bool replace = true);
   bool renamed() const { return renamed_; }
   /// The first error number met (making, writing or committing), 0 when none.
   int error() const { return error_; }

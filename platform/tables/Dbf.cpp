@@ -441,7 +441,8 @@ std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* er
   return table;
 }
 
-std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields, int* err) {
+std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields, int* err,
+                                   bool keepRecords) {
   auto fail = [&](int code) {
     if (err) *err = code;
     return std::unique_ptr<Table>();
@@ -486,18 +487,26 @@ std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<Fi
   auto t = std::make_unique<Table::Impl>();
   t->path = path;
   // A table another program holds open for writing is not replaced: its lock is taken first and
-  // kept until the new file is in place (a link or folder there is never opened through).
+  // kept until the new file is in place (a link or folder there is never opened through). With
+  // `keepRecords` a table that holds records (another program made it meanwhile) stays as well.
   int old = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (old >= 0 && flock(old, LOCK_EX | LOCK_NB) != 0) {
-    ::close(old);
-    return fail(kErrLocked);
+  const bool existed = old >= 0 || errno != ENOENT;
+  if (old >= 0) {
+    struct stat was{}, now{};
+    if (flock(old, LOCK_EX | LOCK_NB) != 0 || fstat(old, &was) != 0 || ::stat(path.c_str(), &now) != 0 ||
+        was.st_ino != now.st_ino || was.st_dev != now.st_dev || (keepRecords && was.st_size > 0)) {
+      ::close(old);
+      return fail(kErrLocked);
+    }
   }
   // The new table is written whole under a fresh name and locked before it takes the path: no
-  // table is ever left half made (a short file would be refused by every later open).
+  // table is ever left half made (a short file would be refused by every later open). Where there
+  // was none, it takes the path only while nothing else has (two programs making it at once).
   ReplacementFile out(path, 0644);
   const bool written = out.ok() && out.Write(h.data(), h.size()) && flock(out.fd(), LOCK_EX | LOCK_NB) == 0;
-  const int committed = written ? out.Commit() : -1;
+  const int committed = written ? out.Commit(existed) : -1;
   if (old >= 0) ::close(old);
+  if (committed == EEXIST && !out.renamed()) return fail(kErrLocked);
   if (committed != 0) {
     if (out.renamed()) ::unlink(path.c_str());  // in place, but not known to be on the disk
     return fail(kErrCreate);

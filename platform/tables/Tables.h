@@ -72,10 +72,12 @@ class Tag;
 std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* err = nullptr);
 
 /// Creates a version 0x03 table at `path` (replacing a file there, unless another program holds
-/// it open for writing: kErrLocked) with the given fields. The table is written under a fresh
-/// name and renamed into place (ReplacementFile): one that cannot be written whole never appears.
+/// it open for writing, or, with `keepRecords`, it is not empty: kErrLocked) with the given
+/// fields. The table is written under a fresh name and renamed into place (ReplacementFile): one
+/// that cannot be written whole never appears, and where no file was, a file another program
+/// put there meanwhile is not replaced (kErrLocked).
 std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields,
-                                   int* err = nullptr);
+                                   int* err = nullptr, bool keepRecords = false);
 
 /// An open table with one record buffer. Record numbers run from 1; the count includes deleted
 /// records. Without a selected tag the walks are in record order, with one in tag order.
@@ -164,7 +166,7 @@ class Table {
  private:
   explicit Table(std::unique_ptr<Impl> impl);
   friend std::unique_ptr<Table> OpenTable(const std::string&, bool, int*);
-  friend std::unique_ptr<Table> CreateTable(const std::string&, const std::vector<FieldDef>&, int*);
+  friend std::unique_ptr<Table> CreateTable(const std::string&, const std::vector<FieldDef>&, int*, bool);
   friend class Index;
   std::unique_ptr<Impl> d;
 };

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <set>
 
 using namespace insttest;
@@ -120,6 +121,38 @@ class Replace : public Volume {
     std::filesystem::copy(root_ / "saved", C("INST"), std::filesystem::copy_options::recursive);
   }
 
+  // Runs B (the program with `env`, output tag "B") held back at the first call its trap names
+  // until `meanwhile` has run; returns B's status.
+  int HeldWhile(const std::string& env, const std::function<void()>& meanwhile) {
+    int held[2], release[2];
+    if (::pipe(held) != 0 || ::pipe(release) != 0) return -1000;
+    const std::string command = Command(env + " TRAP_NTH=1 TRAP_ACTION=hold TRAP_HOLD_FDS=" + std::to_string(held[1]) +
+                                            "," + std::to_string(release[0]),
+                                        "B");
+    pid_t b = ::fork();
+    if (b == 0) {
+      ::close(held[0]);
+      ::close(release[1]);
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(held[1]);
+    ::close(release[0]);
+    ::fcntl(held[0], F_SETFD, FD_CLOEXEC);
+    ::fcntl(release[1], F_SETFD, FD_CLOEXEC);
+    // B stands at the call (its end of the pipe closes if it never gets there).
+    pollfd p{held[0], POLLIN, 0};
+    char c = 0;
+    const bool bHeld = b > 0 && ::poll(&p, 1, 60000) == 1 && ::read(held[0], &c, 1) == 1;
+    EXPECT_TRUE(bHeld) << Output("B");
+    if (bHeld) meanwhile();
+    ::close(release[1]);
+    ::close(held[0]);
+    int wstatus = 0;
+    if (b > 0) ::waitpid(b, &wstatus, 0);
+    return Status("B");
+  }
+
   std::string program_;
 };
 
@@ -136,38 +169,12 @@ TEST_F(Replace, TwoInstallersAtOnceWhileOnePacksLoseNoWorkunit) {
   std::filesystem::copy(E(), root_ / "e2", std::filesystem::copy_options::recursive);
   AbUnits(20, 25, "2025");
 
-  int held[2], release[2];
-  ASSERT_EQ(::pipe(held), 0);
-  ASSERT_EQ(::pipe(release), 0);
-  const std::string env = "QUILLET_DRIVES='C=" + C() + ";E=" + (root_ / "e2").string() +
-                          "' TRAP_CALL=flock TRAP_FILE=/relwork.DBF TRAP_NTH=1 TRAP_ACTION=hold TRAP_HOLD_FDS=" +
-                          std::to_string(held[1]) + "," + std::to_string(release[0]);
-  const std::string commandB = Command(env, "B");
-  pid_t b = ::fork();
-  ASSERT_GE(b, 0);
-  if (b == 0) {
-    ::close(held[0]);
-    ::close(release[1]);
-    ::execl("/bin/sh", "sh", "-c", commandB.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(held[1]);
-  ::close(release[0]);
-  ::fcntl(held[0], F_SETFD, FD_CLOEXEC);
-  ::fcntl(release[1], F_SETFD, FD_CLOEXEC);
-  // B stands at its first lock of the list (its end of the pipe closes if it never gets there).
-  pollfd p{held[0], POLLIN, 0};
-  char c = 0;
-  const bool bHeld = ::poll(&p, 1, 60000) == 1 && ::read(held[0], &c, 1) == 1;
-  EXPECT_TRUE(bHeld) << Output("B");
-  if (bHeld) {
-    EXPECT_EQ(RunProgram(), 0) << Output();  // A, meanwhile
-  }
-  ::close(release[1]);
-  ::close(held[0]);
-  int wstatus = 0;
-  ::waitpid(b, &wstatus, 0);
-  EXPECT_EQ(Status("B"), 0) << Output("B");
+  const std::string driveB = "QUILLET_DRIVES='C=" + C() + ";E=" + (root_ / "e2").string() + "' ";
+  EXPECT_EQ(HeldWhile(driveB + "TRAP_CALL=flock TRAP_FILE=/relwork.DBF", [&] {
+              EXPECT_EQ(RunProgram(), 0) << Output();  // A
+            }),
+            0)
+      << Output("B");
 
   std::set<std::string> codes = UnitCodes();
   EXPECT_EQ(codes.size(), 25u);  // AB000005 to AB000024, AB000030 to AB000034
@@ -180,6 +187,32 @@ TEST_F(Replace, TwoInstallersAtOnceWhileOnePacksLoseNoWorkunit) {
   EXPECT_EQ(RunProgram(), 0) << Output();
   EXPECT_NE(Output().find("Install successfully completed"), std::string::npos);
   EXPECT_EQ(UnitCodes().size(), 25u);
+}
+
+// The same while both make the list of a first installation: B has found no list and is held
+// back as it makes one; A makes it and records its volume. B's list does not take the place of
+// A's: B ends as a failure (251), and its rerun installs its volume beside A's.
+TEST_F(Replace, TwoInstallersMakingTheListAtOnceLoseNoWorkunit) {
+  StandardVolume("2025");
+  AbUnits(10, 13, "2025");
+  std::filesystem::copy(E(), root_ / "e2", std::filesystem::copy_options::recursive);
+  AbUnits(0, 3, "2024");
+  const std::string driveB = "QUILLET_DRIVES='C=" + C() + ";E=" + (root_ / "e2").string() + "' ";
+  EXPECT_EQ(HeldWhile(driveB + "TRAP_CALL=open TRAP_FILE=.relwork.DBF", [&] {
+              EXPECT_EQ(RunProgram(), 0) << Output();  // A
+            }),
+            251)
+      << Output("B");
+  EXPECT_EQ(UnitCodes().size(), 3u);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
+  std::system(Command(driveB, "B2").c_str());  // B again
+  EXPECT_EQ(Status("B2"), 0) << Output("B2");
+  std::set<std::string> codes = UnitCodes();
+  EXPECT_EQ(codes.size(), 6u);
+  EXPECT_EQ(codes.count("AB000000"), 1u);
+  EXPECT_EQ(codes.count("AB000012"), 1u);
+  EXPECT_TRUE(IndexMatches());
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
 }
 
 // Every system call of the replacement of the list (by the clean-up's pack) and of its index

@@ -1,7 +1,7 @@
 /* Preloaded into Quillet by the process tests: a named system call on a named file ends the
  * program there (SIGKILL), fails (EIO) or is held back, so that a test can stop a run at an exact
  * moment or let another program go first.
- *   TRAP_CALL    the calls to watch, separated by commas: rename (its new name is matched),
+ *   TRAP_CALL    the calls to watch, separated by commas: rename (renameat2 too; its new name),
  *                unlink, open (its path), and by the file their descriptor is open on: pwrite,
  *                write, fsync (fdatasync too; a folder's flush names the folder), flock
  *   TRAP_FILE    the end of the file name to match, any letter case ("RELWORK.CDX")
@@ -66,6 +66,14 @@ __attribute__((visibility("default"))) int rename(const char* from, const char* 
   if (Trapped("rename", to)) return -1;
   int (*real)(const char*, const char*) = (int (*)(const char*, const char*))dlsym(RTLD_NEXT, "rename");
   return real(from, to);
+}
+
+__attribute__((visibility("default"))) int renameat2(int fromDir, const char* from, int toDir, const char* to,
+                                                     unsigned flags) {
+  if (Trapped("rename", to)) return -1;
+  int (*real)(int, const char*, int, const char*, unsigned) =
+      (int (*)(int, const char*, int, const char*, unsigned))dlsym(RTLD_NEXT, "renameat2");
+  return real(fromDir, from, toDir, to, flags);
 }
 
 __attribute__((visibility("default"))) int unlink(const char* path) {
