@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -165,6 +166,25 @@ int ReplacementFile::Release() {
   const int fd = fd_;
   fd_ = -1;
   return fd;
+}
+
+void RemoveUnfinishedReplacements(const std::string& target) {
+  const size_t slash = target.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : FolderOf(target);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  if (name.empty()) return;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string entry = it->path().filename().string();
+    // ".~" + six letters or digits + "." + the target's name
+    if (entry.size() != name.size() + 9 || entry.compare(0, 2, ".~") != 0 || entry[8] != '.' ||
+        entry.compare(9, std::string::npos, name) != 0)
+      continue;
+    bool tagged = true;
+    for (size_t i = 2; i < 8; ++i) tagged = tagged && std::isalnum(static_cast<unsigned char>(entry[i]));
+    struct stat st{};
+    if (tagged && ::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(it->path().c_str());
+  }
 }
 
 int ReplaceFileWith(const std::string& target, std::string_view data, unsigned mode) {

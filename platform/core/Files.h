@@ -56,6 +56,12 @@ class ReplacementFile {
   bool renamed_ = false;
 };
 
+/// Removes the new files that replacements of `target` made and never put in place (a program
+/// ended between making one and its rename): regular files of the ReplacementFile names of that
+/// target in its folder, nothing else. Call it only while no replacement of `target` can be under
+/// way (holding the lock that every replacement of it holds).
+void RemoveUnfinishedReplacements(const std::string& target);
+
 /// Replaces `target` with `data` as a ReplacementFile does: 0, or the error number of the step
 /// that failed (the target unchanged unless the rename was made).
 int ReplaceFileWith(const std::string& target, std::string_view data, unsigned mode = 0644);

@@ -421,6 +421,8 @@ std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* er
     t->fd = -1;
     if (attempt == 10) return fail(kErrLocked);
   }
+  // What a replacement of this table ended half-way left beside it goes (replacements hold the lock).
+  if (!readOnly) RemoveUnfinishedReplacements(path);
   if (st.st_size < 33) return fail(kErrData);
   unsigned char fixed[32];
   if (!ReadAll(t->fd, fixed, 32, 0)) return fail(kErrRead);
@@ -881,6 +883,8 @@ int Table::flush() {
 
 int Table::openIndex(const std::string& path) {
   closeIndex();
+  // The index is replaced only by the holder of the table's lock, which a table open for writing is.
+  if (!d->readOnly) RemoveUnfinishedReplacements(path);
   int err = kOk;
   auto impl = ReadIndexFile(path, *d, &err);
   if (!impl) return err;
@@ -892,6 +896,7 @@ int Table::createIndex(const std::string& path, const std::vector<TagDef>& tags)
   if (d->readOnly) return kErrReadOnly;
   if (tags.empty()) return kErrArgs;
   closeIndex();
+  RemoveUnfinishedReplacements(path);
   auto impl = std::make_unique<Index::Impl>();
   impl->path = path;
   impl->table = d.get();

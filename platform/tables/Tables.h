@@ -67,8 +67,8 @@ class Tag;
 
 /// Opens `path` (a host path). Read-write opens take an exclusive lock on the file, and hold it
 /// only on the file the path names once the lock is taken (a table replaced meanwhile is opened
-/// again). On failure returns null and stores the code in *err when given; a damaged file is
-/// never rewritten.
+/// again), removing what replacements of it ended half-way left beside it. On failure returns
+/// null and stores the code in *err when given; a damaged file is never rewritten.
 std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* err = nullptr);
 
 /// Creates a version 0x03 table at `path` (replacing a file there, unless another program holds
@@ -148,7 +148,8 @@ class Table {
   int flush();
 
   // Production index.
-  /// Opens the index file at `path` for this table (replacing one open before).
+  /// Opens the index file at `path` for this table (replacing one open before); for a table open
+  /// for writing, what replacements of the index ended half-way left beside it goes.
   int openIndex(const std::string& path);
   /// Creates the index file at `path` with the tags and builds it from the records.
   int createIndex(const std::string& path, const std::vector<TagDef>& tags);

@@ -217,7 +217,8 @@ TEST_F(Replace, TwoInstallersMakingTheListAtOnceLoseNoWorkunit) {
 
 // Every system call of the replacement of the list (by the clean-up's pack) and of its index
 // failing: the run ends as a failure (251), the list as it was while the rename had not been
-// made, no new file left behind, and the rerun installs every workunit once.
+// made, no new file left behind, and the rerun installs every workunit once. Ended (killed) at
+// that call instead, the rerun does the same and removes the new file the run left.
 TEST_F(Replace, EverySystemCallOfAReplacementThatFailsEndsTheRunAsAFailure) {
   ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation());
   AbUnits(20, 25, "2025");
@@ -243,9 +244,9 @@ TEST_F(Replace, EverySystemCallOfAReplacementThatFailsEndsTheRunAsAFailure) {
   for (const Step& step : steps) {
     SCOPED_TRACE(step.trap);
     RestoreInstallation();
-    std::string trap = std::string(step.trap) + " TRAP_ACTION=fail";
-    if (trap.find("TRAP_NTH") == std::string::npos) trap += " TRAP_NTH=1";
-    EXPECT_EQ(RunProgram(trap), 251) << Output();
+    std::string at = step.trap;
+    if (at.find("TRAP_NTH") == std::string::npos) at += " TRAP_NTH=1";
+    EXPECT_EQ(RunProgram(at + " TRAP_ACTION=fail"), 251) << Output();
     if (step.listUnchanged) {
       EXPECT_EQ(AllRecords(), records);
     }
@@ -256,6 +257,13 @@ TEST_F(Replace, EverySystemCallOfAReplacementThatFailsEndsTheRunAsAFailure) {
     EXPECT_EQ(codes.size(), 20u);  // AB000005 to AB000024
     EXPECT_EQ(*codes.begin(), "AB000005");
     EXPECT_TRUE(IndexMatches());
+    // Ended at that call instead: the rerun finds every workunit and removes the new file left.
+    RestoreInstallation();
+    EXPECT_EQ(RunProgram(at), 137) << Output();
+    EXPECT_EQ(RunProgram(), 0) << Output();
+    EXPECT_EQ(UnitCodes().size(), 20u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_TRUE(NewFilesLeft().empty());
   }
 }
 
