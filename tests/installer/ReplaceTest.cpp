@@ -1,6 +1,7 @@
 // Quillet as a program of its own, where files are replaced: two installers at once while one of
-// them packs the installed list, every system call of the file replacement failing, and leftover
-// files of the names earlier versions used for their temporary copies.
+// them packs or makes the installed list, every system call of the file replacement failing (or
+// the program ended there), and leftover files of the names earlier versions used for their
+// temporary copies.
 #include "RunSupport.h"
 
 #include <fcntl.h>
@@ -183,7 +184,7 @@ TEST_F(Replace, TwoInstallersAtOnceWhileOnePacksLoseNoWorkunit) {
   EXPECT_EQ(*codes.begin(), "AB000005");
   EXPECT_TRUE(IndexMatches());
   EXPECT_EQ(Registry()[0]["PRODDATE"], "2026");
-  // Each volume's workunits were installed by one of them, once.
+  // A's volume again finds the installation past it: nothing is installed twice.
   EXPECT_EQ(RunProgram(), 0) << Output();
   EXPECT_NE(Output().find("Install successfully completed"), std::string::npos);
   EXPECT_EQ(UnitCodes().size(), 25u);
