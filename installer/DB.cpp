@@ -44,7 +44,8 @@ int CDbTable::Open(const std::string& name, const FieldList* fields) {
     table_ = tables::OpenTable(host, Session().ReadOnly, &openError_);
     if (!table_) CFileOpenError("NA", kModule, "", __LINE__, fileName_.c_str()).Write();
   } else if (fields) {
-    if (!host.empty()) table_ = tables::CreateTable(host, *fields, &openError_);
+    // A table another installer made since the test above keeps its records.
+    if (!host.empty()) table_ = tables::CreateTable(host, *fields, &openError_, true);
     if (!table_) CFileCreateError("NA", kModule, "", __LINE__, fileName_.c_str()).Write();
   }
   if (table_) openError_ = 0;

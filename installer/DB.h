@@ -50,7 +50,8 @@ class CDbTable {
 
   /// Opens the table when its file exists (failure: CFileOpenError); otherwise creates it when
   /// fields are given (failure: CFileCreateError); an empty file left by a creation that never
-  /// finished counts as absent then. Returns 0 when open, else 1.
+  /// finished counts as absent then, and a table another program made in the meantime is kept
+  /// (the open fails). Returns 0 when open, else 1.
   int Open(const std::string& name, const FieldList* fields = nullptr);
   /// Closes the table, writing what is pending: 0, or the first library failure of this table
   /// since it was opened (its own writes included).

@@ -2,6 +2,7 @@
 // trimming and number texts, file stamps and copies.
 #include "Helpers.h"
 
+#include "Files.h"
 #include "HostPath.h"
 #include "SysUtils.h"
 
@@ -188,12 +189,41 @@ int FileStamp(const std::string& path, std::string& out) {
   return 0;
 }
 
+int CopyFileInto(const std::string& fromHost, ReplacementFile& to) {
+  if (!to.ok()) return to.error() ? to.error() : EIO;
+  int in = ::open(fromHost.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errno;
+  std::vector<char> buffer(65536);
+  int rc = 0;
+  for (;;) {
+    ssize_t n = ::read(in, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) rc = errno;
+    if (n <= 0) break;
+    if (!to.Write(buffer.data(), size_t(n))) {
+      rc = to.error();
+      break;
+    }
+  }
+  ::close(in);
+  return rc;
+}
+
 int CopyFileEx(const std::string& from, const std::string& to, bool overwrite) {
   std::string src = HostPath(from), dst = HostPath(to);
   if (src.empty()) return ENOENT;
   if (dst.empty()) return ENOENT;
+  if (overwrite) {
+    // The copy is made whole under a fresh name and then takes the destination's place: nothing
+    // already there (a link, a file of any kind) is written through.
+    struct stat st{};
+    if (::stat(src.c_str(), &st) != 0) return errno;
+    ReplacementFile out(dst, st.st_mode & 0777);
+    if (int rc = CopyFileInto(src, out); rc != 0) return rc;
+    return out.Commit();
+  }
   std::error_code ec;
-  fs::copy_file(src, dst, overwrite ? fs::copy_options::overwrite_existing : fs::copy_options::none, ec);
+  fs::copy_file(src, dst, fs::copy_options::none, ec);
   return ec ? (ec.value() ? ec.value() : EIO) : 0;
 }
 

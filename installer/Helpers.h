@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+class ReplacementFile;
+
 /// folder + "\" (unless the folder already ends with one) + name; without a folder, the name.
 std::string PathJoin(const std::optional<std::string>& folder, const std::string& name);
 
@@ -62,8 +64,12 @@ int FileStamp(const std::string& path, std::string& out);
 /// The stamp of a time (the file's modification time, or any other).
 std::string StampOf(int64_t unixTime);
 
-/// Copies a file, overwriting when asked: 0 or the system error number.
+/// Copies a file, overwriting when asked: 0 or the system error number. An overwriting copy
+/// replaces the destination safely (ReplacementFile): whole or not at all, never through a link.
 int CopyFileEx(const std::string& from, const std::string& to, bool overwrite);
+/// Copies the file at a host path into a replacement file (not yet committed): 0 or the system
+/// error number.
+int CopyFileInto(const std::string& fromHost, ReplacementFile& to);
 /// The chunked form: -1 when the source cannot be opened, -1004 when the destination exists and
 /// may not be overwritten, -1002 when it cannot be created, -1003 without a buffer; otherwise 0
 /// or the system error number of a failed read or write. `handle` receives nothing useful here

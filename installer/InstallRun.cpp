@@ -266,8 +266,12 @@ void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     const std::string listPath = PathJoin(folder, "relwork");
     if (app.DebugMode) Show(dlg, "fixing lowercase workunits...");
     std::string rebuiltIndex;
-    PurgeLowercaseWorkunits(listPath, &rebuiltIndex);
+    const int purge = PurgeLowercaseWorkunits(listPath, &rebuiltIndex);
     if (!rebuiltIndex.empty()) ShowIndexRebuilt(dlg, rebuiltIndex);
+    if (purge != 0) {  // a clean-up that could not be made ends the run: records would stay wrong
+      Fail(dlg, kInstallNoDestination, msgMissingDest);
+      continue;
+    }
 
     MakeDirs(folder);
     bool damaged = false;
@@ -581,12 +585,16 @@ int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const
   return result();
 }
 
-void PurgeLowercaseWorkunits(const std::string& listPath, std::string* rebuiltIndex) {
+int PurgeLowercaseWorkunits(const std::string& listPath, std::string* rebuiltIndex) {
   CDbIndexedTable list;
   // With the list's tags: an index that disagrees with the records is built again before it
   // says which records to remove.
   list.Open(listPath, &InstalledListTags(), nullptr, &InstalledListNeeds());
-  if (!list.IsOpen()) return;
+  if (!list.IsOpen()) {
+    // No list yet is a first installation; a list that is there and does not open is not clean.
+    std::string host = HostPath(list.FileName());
+    return FileExists(host) ? 1 : 0;
+  }
   if (rebuiltIndex && list.IndexRebuilt()) *rebuiltIndex = list.IndexName();
   bool marked = false;
   list.SelectTag("BYCODE");
@@ -597,12 +605,13 @@ void PurgeLowercaseWorkunits(const std::string& listPath, std::string* rebuiltIn
       list.Skip(1);
     }
   }
-  if (!marked) return;
-  list.Pack();
+  if (!marked) return list.Close() != 0 ? 1 : 0;
+  int failed = list.Pack();
   const std::string index = HostPath(list.IndexName());
-  list.Close();  // closed first: a table closed after the delete would write its index again
+  failed |= list.Close();  // closed first: a table closed after the delete would write its index again
   std::error_code ec;
   if (!index.empty()) std::filesystem::remove(index, ec);
+  return failed != 0 ? 1 : 0;
 }
 
 long ReadInstCode(const std::string& text) {

@@ -61,8 +61,10 @@ int WriteWorkunit(CDbIndexedTable& installed, const std::string& unitCode, const
                   const std::string& prodDate, const std::string& volume, bool multiInstall);
 /// Removes the records of the installed list from the first lower-case unit code on, then its
 /// index, which the next open rebuilds. An index that had to be built again before the removal
-/// is named in *rebuiltIndex.
-void PurgeLowercaseWorkunits(const std::string& listPath, std::string* rebuiltIndex = nullptr);
+/// is named in *rebuiltIndex. Returns 0 when the list is clean (or absent), non-zero when the
+/// clean-up could not be made: a list that is there but does not open, or a removal, pack or
+/// write that failed.
+int PurgeLowercaseWorkunits(const std::string& listPath, std::string* rebuiltIndex = nullptr);
 
 /// INSTCODE as the C runtime reads a number: leading blanks, a sign, digits; else 0.
 long ReadInstCode(const std::string& text);

@@ -4,6 +4,7 @@
 
 #include "DB.h"
 #include "Db1.h"
+#include "Files.h"
 #include "Helpers.h"
 #include "HostPath.h"
 #include "InstallerApp.h"
@@ -168,18 +169,20 @@ int UpgradeVolumeStructure(const std::string& T, const std::string& S) {
   }
   if (!needed) return 0;
 
-  size_t sep = T.find_last_of("\\/:");
-  size_t nameAt = sep == std::string::npos ? 0 : sep + 1;
+  // The new registry is made under a fresh name beside T (never a fixed one, which a leftover
+  // link or folder could take), filled, and put in T's place in one flushed rename, while T is
+  // held open (and locked) from before the new file is made until it is in place.
+  const size_t sep = T.find_last_of("\\/:");
+  const size_t nameAt = sep == std::string::npos ? 0 : sep + 1;
   if (nameAt >= T.size()) return 0;
-  std::string N = T;
-  N[nameAt] = '$';
+  const std::string tHost = HostPath(T);
+  CDbTable t;
+  t.Open(T);
+  if (tHost.empty() || !t.IsOpen()) return kInstallNoDestination;
+  ReplacementFile replacement(tHost, 0644);
+  if (CopyFileInto(HostPath(S), replacement) != 0) return kInstallNoDestination;
+  const std::string N = T.substr(0, nameAt) + replacement.path().substr(replacement.path().find_last_of('/') + 1);
   std::error_code ec;
-  std::string nHost = HostPath(N), tHost = HostPath(T);
-  if (CopyFileEx(S, N, true) != 0) {
-    if (!nHost.empty()) std::filesystem::remove(nHost, ec);
-    return kInstallNoDestination;
-  }
-  MakeNormal(N);
 
   bool indexCopied = false;
   const std::string sIndex = WithExtension(S, ".CDX");
@@ -195,10 +198,9 @@ int UpgradeVolumeStructure(const std::string& T, const std::string& S) {
 
   bool whole = false;
   {
-    CDbTable t, n;
-    t.Open(T);
+    CDbTable n;
     n.Open(N);
-    if (t.IsOpen() && n.IsOpen()) {
+    if (n.IsOpen()) {
       n.ZapAll();
       for (t.Top(); !t.Eof(); t.Skip(1)) {
         n.AppendStart(true);
@@ -213,18 +215,14 @@ int UpgradeVolumeStructure(const std::string& T, const std::string& S) {
     whole = n.Close() == 0 && whole;
   }
   // The new table replaces the old one in one step, and only when it holds every record: a
-  // stop or a failure in between leaves the old one.
-  if (!whole || nHost.empty() || tHost.empty()) {
-    if (!nHost.empty()) std::filesystem::remove(nHost, ec);
-    return kInstallNoDestination;
-  }
-  std::filesystem::rename(nHost, tHost, ec);
-  if (ec) return kInstallNoDestination;
+  // stop or a failure in between leaves the old one (and the new file goes).
+  if (!whole || replacement.Commit() != 0) return kInstallNoDestination;
+  t.Close();
 
   if (indexCopied) {
-    CDbIndexedTable t;
-    t.Open(T);
-    if (t.IsOpen()) t.Reindex();
+    CDbIndexedTable indexed;
+    indexed.Open(T);
+    if (indexed.IsOpen()) indexed.Reindex();
   }
   return 0;
 }

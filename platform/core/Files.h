@@ -1,10 +1,13 @@
-// The program folder and file look-up. Names that the system's data give (page images, tables,
-// libraries) may differ in letter case from the files on disk; look-up finds them anyway. Files
-// the system writes for others to read (printed files, XML files) are written whole or not at all.
+// The program folder, file look-up and the safe replacement of a file. Names that the system's
+// data give (page images, tables, libraries) may differ in letter case from the files on disk;
+// look-up finds them anyway. Files the system writes (tables, printed files, XML files) replace
+// their old selves whole or not at all.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 
 /// The folder of the running program, with a trailing "/" (from /proc/self/exe; "./" if unknown).
 std::string ProgramFolder();
@@ -16,11 +19,66 @@ std::string FindFileNoCase(const std::string& path);
 /// True when `path` names an existing regular file, whatever its letter case.
 bool FileExistsNoCase(const std::string& path);
 
-/// A file written whole or not at all. The bytes go to a new temporary file in the same folder
-/// (".~<random>-<name>"); Commit gives it its own name, replacing a file of that name, only when
-/// every write, the flush to disk (when asked for) and the close succeeded. A writer not
-/// committed removes its temporary file, so nothing partial is ever left under the file's name.
-/// Failures are reported as results with the system's error number, never thrown.
+/// A new file that takes the place of `target` safely. It is made beside the target under a fresh
+/// name (".~" + six random letters or digits + "." + the target's name), created exclusively and
+/// never through a symbolic link, so that nothing left in the folder is followed or stands in the
+/// way. The caller writes it through fd(); Commit() then flushes it to the disk, renames it over
+/// the target and flushes the folder: after a crash or a power cut the target is the old file or
+/// the whole new one. A file dropped without a successful rename is removed.
+class ReplacementFile {
+ public:
+  /// Makes the new file with permission bits `mode` (less the umask); ok() says whether it exists.
+  explicit ReplacementFile(const std::string& target, unsigned mode = 0644);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  bool ok() const { return fd_ >= 0; }
+  /// The new file's descriptor (open for reading and writing), -1 when it could not be made.
+  int fd() const { return fd_; }
+  /// The new file's fresh name while it is not in place.
+  const std::string& path() const { return path_; }
+  /// Appends `n` bytes at the end of what was written: false (and error()) when they cannot be.
+  bool Write(const void* data, size_t n);
+  /// Flushes the file, renames it over the target and flushes the folder: 0, or the error number
+  /// of the step that failed. renamed() says whether the target was replaced: a folder flush that
+  /// fails after the rename leaves the new file in place (and still reports the failure). With
+  /// `replace` false the new file only takes a name that nothing has: EEXIST when something does.
+  int Commit(bool replace = true);
+  /// For a file the program does not keep open: flushes it to the disk when `durable`, closes it
+  /// (a close that fails is a failure), renames it over the target and, when `durable`, flushes
+  /// the folder. 0, or the error number of the step that failed.
+  int Finish(bool durable);
+  bool renamed() const { return renamed_; }
+  /// The first error number met (making, writing or committing), 0 when none.
+  int error() const { return error_; }
+  /// Hands the descriptor over to the caller, who closes it: after Commit, the target itself.
+  int Release();
+
+ private:
+  int Place(bool replace, bool durable, bool close);
+
+  std::string target_, path_;
+  int fd_ = -1;
+  long long end_ = 0;  ///< bytes written so far
+  int error_ = 0;
+  bool renamed_ = false;
+};
+
+/// Removes the new files that replacements of `target` made and never put in place (a program
+/// ended between making one and its rename): regular files of the ReplacementFile names of that
+/// target in its folder, nothing else. Call it only while no replacement of `target` can be under
+/// way (holding the lock that every replacement of it holds).
+void RemoveUnfinishedReplacements(const std::string& target);
+
+/// Replaces `target` with `data` as a ReplacementFile does: 0, or the error number of the step
+/// that failed (the target unchanged unless the rename was made).
+int ReplaceFileWith(const std::string& target, std::string_view data, unsigned mode = 0644);
+
+/// A file written for others to read (a printed file, an XML file), whole or not at all: the bytes
+/// are gathered, written in large pieces to a ReplacementFile, and the file takes its own name
+/// only when every write, the flush to disk (when asked for), the close and the rename succeeded.
+/// A writer not committed leaves nothing. Failures are results with the system's error number.
 class TWholeFileWriter {
 public:
     explicit TWholeFileWriter(std::string path);
@@ -28,15 +86,14 @@ public:
     TWholeFileWriter(const TWholeFileWriter&) = delete;
     TWholeFileWriter& operator=(const TWholeFileWriter&) = delete;
 
-    /// Creates the temporary file (mode 0666 less the umask); false when it cannot be created.
+    /// Makes the new file (mode 0666 less the umask); false when it cannot be made.
     bool Open();
-    /// Appends bytes; they are gathered and written in large pieces. False once any write has
-    /// failed (later bytes are dropped).
+    /// Appends bytes. False once any write has failed (later bytes are dropped).
     bool Write(const void* data, std::size_t size);
-    /// Writes what is gathered, flushes the file to disk when `durable`, closes it and renames it
-    /// to its own name. False on the first call that fails; the temporary file is then gone.
+    /// Writes what is gathered and puts the file in place (ReplacementFile::Finish). False on the
+    /// first step that fails; nothing is then left.
     bool Commit(bool durable);
-    /// Closes and removes the temporary file; nothing is left.
+    /// Drops the new file; nothing is left.
     void Discard();
 
     /// The system error number of the first failure (0: none).
@@ -48,8 +105,7 @@ private:
     void Fail(int error);
 
     std::string FPath;
-    std::string FTemp;
-    int FFd = -1;
+    std::unique_ptr<ReplacementFile> FFile;
     int FError = 0;
     std::string FGathered;
 };

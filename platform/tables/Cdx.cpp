@@ -1,7 +1,9 @@
 // Compound index files: 512-byte pages holding a directory of tag names and, per tag, a header and
 // a tree of interior and compressed leaf nodes. At open every key is loaded into memory; the file
-// is written whole, bulk-built, to a temporary file renamed over the old one.
+// is written whole, bulk-built, to a new file that replaces the old one (ReplacementFile).
 #include "TableImpl.h"
+
+#include "Files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -292,23 +294,31 @@ std::unique_ptr<Index::Impl> ReadIndexFile(const std::string& path, Table::Impl&
     if (err) *err = code;
     return std::unique_ptr<Index::Impl>();
   };
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail(kErrOpen);
-  struct stat st{};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (off_t(1) << 31)) {
+  // The file read must be the one the path names when the reading ends: an index replaced in
+  // the meantime (by the program that held the table before) is read again.
+  std::vector<uint8_t> data;
+  for (int attempt = 0;; ++attempt) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(kErrOpen);
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (off_t(1) << 31)) {
+      ::close(fd);
+      return fail(kErrOpen);
+    }
+    data.assign(size_t(st.st_size), 0);
+    size_t got = 0;
+    while (got < data.size()) {
+      ssize_t r = ::read(fd, data.data() + got, data.size() - got);
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) break;
+      got += size_t(r);
+    }
     ::close(fd);
-    return fail(kErrOpen);
+    if (got != data.size()) return fail(kErrRead);
+    struct stat now{};
+    if (::stat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) break;
+    if (attempt == 10) return fail(kErrOpen);
   }
-  std::vector<uint8_t> data(size_t(st.st_size));
-  size_t got = 0;
-  while (got < data.size()) {
-    ssize_t r = ::read(fd, data.data() + got, data.size() - got);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    got += size_t(r);
-  }
-  ::close(fd);
-  if (got != data.size()) return fail(kErrRead);
 
   Reader reader(std::move(data));
   TagHeader dir;
@@ -417,23 +427,10 @@ int WriteIndexFile(const Index::Impl& x) {
     file.insert(file.end(), tree.pages.begin(), tree.pages.end());
   }
 
-  std::string tmp = x.path + ".tmp";
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return kErrWrite;
-  size_t done = 0;
-  while (done < file.size()) {
-    ssize_t r = ::write(fd, file.data() + done, file.size() - done);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    done += size_t(r);
-  }
-  bool ok = done == file.size();
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || std::rename(tmp.c_str(), x.path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    return kErrWrite;
-  }
-  return kOk;
+  // The new file takes the old one's place in one rename, flushed before and after it.
+  return ReplaceFileWith(x.path, std::string_view(reinterpret_cast<const char*>(file.data()), file.size())) == 0
+             ? kOk
+             : kErrWrite;
 }
 
 // ---- Index ----

@@ -3,6 +3,8 @@
 // the file before it is believed; a file that does not add up is refused, never repaired.
 #include "TableImpl.h"
 
+#include "Files.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -462,11 +464,26 @@ std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* er
   auto t = std::make_unique<Table::Impl>();
   t->path = path;
   t->readOnly = readOnly;
-  t->fd = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
-  if (t->fd < 0) return fail(kErrOpen);
   struct stat st{};
-  if (fstat(t->fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail(kErrOpen);
-  if (!readOnly && flock(t->fd, LOCK_EX | LOCK_NB) != 0) return fail(kErrLocked);
+  for (int attempt = 0;; ++attempt) {
+    t->fd = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (t->fd < 0) return fail(kErrOpen);
+    if (fstat(t->fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail(kErrOpen);
+    if (readOnly) break;
+    if (flock(t->fd, LOCK_EX | LOCK_NB) != 0) return fail(kErrLocked);
+    // The lock holds only if the path still names the locked file: a program that packed the
+    // table while we opened it has put a new file in its place, which is opened and locked anew.
+    struct stat now{};
+    if (::stat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+      if (fstat(t->fd, &st) != 0) return fail(kErrOpen);  // its size as the lock found it
+      break;
+    }
+    ::close(t->fd);
+    t->fd = -1;
+    if (attempt == 10) return fail(kErrLocked);
+  }
+  // What a replacement of this table ended half-way left beside it goes (replacements hold the lock).
+  if (!readOnly) RemoveUnfinishedReplacements(path);
   if (st.st_size < 33) return fail(kErrData);
   unsigned char fixed[32];
   if (!ReadAll(t->fd, fixed, 32, 0)) return fail(kErrRead);
@@ -487,7 +504,8 @@ std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* er
   return table;
 }
 
-std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields, int* err) {
+std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields, int* err,
+                                   bool keepRecords) {
   auto fail = [&](int code) {
     if (err) *err = code;
     return std::unique_ptr<Table>();
@@ -531,14 +549,32 @@ std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<Fi
 
   auto t = std::make_unique<Table::Impl>();
   t->path = path;
-  t->fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (t->fd < 0) return fail(kErrCreate);
-  if (flock(t->fd, LOCK_EX | LOCK_NB) != 0) return fail(kErrLocked);
-  if (ftruncate(t->fd, 0) != 0 || !WriteAll(t->fd, h.data(), h.size(), 0)) {
-    // No table is left behind half made (a short file would be refused by every later open).
-    ::unlink(path.c_str());
+  // A table another program holds open for writing is not replaced: its lock is taken first and
+  // kept until the new file is in place (a link or folder there is never opened through). With
+  // `keepRecords` a table that holds records (another program made it meanwhile) stays as well.
+  int old = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const bool existed = old >= 0 || errno != ENOENT;
+  if (old >= 0) {
+    struct stat was{}, now{};
+    if (flock(old, LOCK_EX | LOCK_NB) != 0 || fstat(old, &was) != 0 || ::stat(path.c_str(), &now) != 0 ||
+        was.st_ino != now.st_ino || was.st_dev != now.st_dev || (keepRecords && was.st_size > 0)) {
+      ::close(old);
+      return fail(kErrLocked);
+    }
+  }
+  // The new table is written whole under a fresh name and locked before it takes the path: no
+  // table is ever left half made (a short file would be refused by every later open). Where there
+  // was none, it takes the path only while nothing else has (two programs making it at once).
+  ReplacementFile out(path, 0644);
+  const bool written = out.ok() && out.Write(h.data(), h.size()) && flock(out.fd(), LOCK_EX | LOCK_NB) == 0;
+  const int committed = written ? out.Commit(existed) : -1;
+  if (old >= 0) ::close(old);
+  if (committed == EEXIST && !out.renamed()) return fail(kErrLocked);
+  if (committed != 0) {
+    if (out.renamed()) ::unlink(path.c_str());  // in place, but not known to be on the disk
     return fail(kErrCreate);
   }
+  t->fd = out.Release();
   t->version = 0x03;
   t->lay = std::move(lay);
   t->headerLen = int(headerLen);
@@ -821,10 +857,11 @@ int Table::recall() {
 
 namespace {
 
-// Moves the kept records down over the removed ones; keep(r) says whether record r stays.
 // Writes the kept records (keep(r) says whether record r stays) to a new file that replaces the
-// table's in one rename: a program ended at any moment leaves either the old table or the new one,
-// never records moved half-way (which would hold some of them twice).
+// table's in one rename (ReplacementFile: flushed before and after it): a program ended at any
+// moment, or a power cut, leaves either the old table or the new one, never records moved
+// half-way (which would hold some of them twice). The new file is locked before it takes the
+// table's place, so that no other program can take it in between.
 template <class Keep>
 int Compact(Table::Impl& t, Keep keep) {
   if (t.readOnly) return kErrReadOnly;
@@ -832,46 +869,45 @@ int Compact(Table::Impl& t, Keep keep) {
   if (int rc = t.writeTail(); rc < 0) return rc;
   struct stat st{};
   if (fstat(t.fd, &st) != 0) return kErrRead;
-  const std::string tmp = t.path + ".pack";
-  int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777);
-  if (fd < 0) return kErrWrite;
-  auto fail = [&](int code) {
-    ::close(fd);
-    ::unlink(tmp.c_str());
-    return code;
-  };
+  ReplacementFile out(t.path, st.st_mode & 07777);
+  if (!out.ok()) return kErrWrite;
+  const int fd = out.fd();
   const size_t len = size_t(t.lay.recLen);
   std::vector<char> head(size_t(t.headerLen));
-  if (!ReadAll(t.fd, head.data(), head.size(), 0)) return fail(kErrRead);
-  std::vector<char> rec(len), out;
-  out.reserve(64 * 1024 + len);
+  if (!ReadAll(t.fd, head.data(), head.size(), 0)) return kErrRead;
+  std::vector<char> rec(len), buffer;
+  buffer.reserve(64 * 1024 + len);
   uint32_t kept = 0;
   off_t at = t.headerLen;
   for (uint32_t r = 1; r <= t.count; ++r) {
-    if (!ReadAll(t.fd, rec.data(), len, off_t(t.headerLen) + off_t(r - 1) * off_t(len))) return fail(kErrRead);
+    if (!ReadAll(t.fd, rec.data(), len, off_t(t.headerLen) + off_t(r - 1) * off_t(len))) return kErrRead;
     if (!keep(r, rec.data())) continue;
     ++kept;
-    out.insert(out.end(), rec.begin(), rec.end());
-    if (out.size() >= 64 * 1024) {
-      if (!WriteAll(fd, out.data(), out.size(), at)) return fail(kErrWrite);
-      at += off_t(out.size());
-      out.clear();
+    buffer.insert(buffer.end(), rec.begin(), rec.end());
+    if (buffer.size() >= 64 * 1024) {
+      if (!WriteAll(fd, buffer.data(), buffer.size(), at)) return kErrWrite;
+      at += off_t(buffer.size());
+      buffer.clear();
     }
   }
-  out.push_back(0x1A);
+  buffer.push_back(0x1A);
   auto* h = reinterpret_cast<unsigned char*>(head.data());
   Today(h + 1);
   PutLe32(h + 4, kept);
-  if (!WriteAll(fd, out.data(), out.size(), at) || !WriteAll(fd, head.data(), head.size(), 0)) return fail(kErrWrite);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || std::rename(tmp.c_str(), t.path.c_str()) != 0) return fail(kErrWrite);
+  if (!WriteAll(fd, buffer.data(), buffer.size(), at) || !WriteAll(fd, head.data(), head.size(), 0)) return kErrWrite;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return kErrWrite;
+  const int committed = out.Commit();
+  if (!out.renamed()) return kErrWrite;  // the old table stays, whole
   ::close(t.fd);
-  t.fd = fd;
+  t.fd = out.Release();
   t.count = t.durable = kept;
   t.headerDirty = false;
   int rc = t.rebuildTags();
-  if (rc < 0 || !t.index) return rc;
   // The index on disk follows the packed table at once, as a reindex writes it.
-  return t.index->flush();
+  if (rc == kOk && t.index) rc = t.index->flush();
+  // The new table is in place, but its rename may not have reached the disk.
+  if (rc == kOk && committed != 0) rc = kErrWrite;
+  return rc;
 }
 
 }  // namespace
@@ -912,6 +948,8 @@ int Table::flush() {
 
 int Table::openIndex(const std::string& path) {
   closeIndex();
+  // The index is replaced only by the holder of the table's lock, which a table open for writing is.
+  if (!d->readOnly) RemoveUnfinishedReplacements(path);
   int err = kOk;
   auto impl = ReadIndexFile(path, *d, &err);
   if (!impl) return err;
@@ -923,6 +961,7 @@ int Table::createIndex(const std::string& path, const std::vector<TagDef>& tags)
   if (d->readOnly) return kErrReadOnly;
   if (tags.empty()) return kErrArgs;
   closeIndex();
+  RemoveUnfinishedReplacements(path);
   auto impl = std::make_unique<Index::Impl>();
   impl->path = path;
   impl->table = d.get();

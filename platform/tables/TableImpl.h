@@ -188,7 +188,7 @@ struct Table::Impl {
 
 /// Reads an index file for the table; null and *err on failure (a damaged file is kErrData).
 std::unique_ptr<Index::Impl> ReadIndexFile(const std::string& path, Table::Impl& table, int* err);
-/// Writes the index to a temporary file renamed over `impl.path`.
+/// Writes the index whole to a new file that replaces `impl.path` (ReplacementFile).
 int WriteIndexFile(const Index::Impl& impl);
 
 }  // namespace tables

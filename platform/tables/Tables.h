@@ -65,14 +65,19 @@ class Table;
 class Index;
 class Tag;
 
-/// Opens `path` (a host path). Read-write opens take an exclusive lock on the file. On failure
-/// returns null and stores the code in *err when given; a damaged file is never rewritten.
+/// Opens `path` (a host path). Read-write opens take an exclusive lock on the file, and hold it
+/// only on the file the path names once the lock is taken (a table replaced meanwhile is opened
+/// again), removing what replacements of it ended half-way left beside it. On failure returns
+/// null and stores the code in *err when given; a damaged file is never rewritten.
 std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* err = nullptr);
 
-/// Creates a version 0x03 table at `path` (replacing a file there) with the given fields. A table
-/// that cannot be written whole is removed again.
+/// Creates a version 0x03 table at `path` (replacing a file there, unless another program holds
+/// it open for writing, or, with `keepRecords`, it is not empty: kErrLocked) with the given
+/// fields. The table is written under a fresh name and renamed into place (ReplacementFile): one
+/// that cannot be written whole never appears, and where no file was, a file another program
+/// put there meanwhile is not replaced (kErrLocked).
 std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields,
-                                   int* err = nullptr);
+                                   int* err = nullptr, bool keepRecords = false);
 
 /// An open table with one record buffer. Record numbers run from 1; the count includes deleted
 /// records. Without a selected tag the walks are in record order, with one in tag order.
@@ -138,16 +143,18 @@ class Table {
   void blank();
   int markDeleted();
   int recall();
-  /// Removes the deleted records and rebuilds the index.
+  /// Removes the deleted records and rebuilds the index. The kept records go to a new file that
+  /// replaces the table's (ReplacementFile): a failure leaves the table as it was, kErrWrite.
   int pack();
-  /// Removes records from..to (record numbers, inclusive) and rebuilds the index.
+  /// Removes records from..to (record numbers, inclusive) and rebuilds the index, as pack does.
   int zap(int from, int to);
   /// Writes the buffer, the appended records, the header (count, date) and the index when
   /// changed: 0, or the first failure.
   int flush();
 
   // Production index.
-  /// Opens the index file at `path` for this table (replacing one open before).
+  /// Opens the index file at `path` for this table (replacing one open before); for a table open
+  /// for writing, what replacements of the index ended half-way left beside it goes.
   int openIndex(const std::string& path);
   /// Creates the index file at `path` with the tags and builds it from the records.
   int createIndex(const std::string& path, const std::vector<TagDef>& tags);
@@ -165,7 +172,7 @@ class Table {
  private:
   explicit Table(std::unique_ptr<Impl> impl);
   friend std::unique_ptr<Table> OpenTable(const std::string&, bool, int*);
-  friend std::unique_ptr<Table> CreateTable(const std::string&, const std::vector<FieldDef>&, int*);
+  friend std::unique_ptr<Table> CreateTable(const std::string&, const std::vector<FieldDef>&, int*, bool);
   friend class Index;
   std::unique_ptr<Impl> d;
 };
@@ -191,8 +198,9 @@ class Index {
   /// their keys; the file is written by a later flush of a table open for writing): 0, or the
   /// failure.
   int rebuildKeys();
-  /// Writes the file when changed. A file that cannot be written is removed, since it no longer
-  /// matches the table: the next open without it builds the index afresh.
+  /// Writes the file when changed, whole, to a new file that replaces the old (ReplacementFile).
+  /// A file that cannot be written is removed, since it no longer matches the table: the next
+  /// open without it builds the index afresh.
   int flush();
 
   struct Impl;

@@ -273,7 +273,7 @@ TEST_F(EndToEnd, AFileThatCannotBeWrittenWholeFailsTheRunAndLeavesNothing) {
     ASSERT_TRUE(fs::exists(trap)) << trap;
     for (const Road& road : roads) {
         std::vector<std::string> failures;
-        for (const char* call : {"open", "write", "fsync", "close", "rename"}) {
+        for (const char* call : {"open", "pwrite", "fsync", "close", "rename"}) {
             if (std::string(call) == "fsync" && !road.Flushed) continue;
             failures.push_back(std::string("LD_PRELOAD='") + trap +
                                "' ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" TRAP_ACTION=fail TRAP_CALL=" + call +

@@ -1,10 +1,14 @@
 /* Preloaded into Quillet by the process tests: a named system call on a named file ends the
- * program there (SIGKILL) or fails (EIO), so that a test can stop a run at an exact moment.
- *   TRAP_CALL    the calls to watch, separated by commas: rename (its new name is matched),
- *                unlink, open, pwrite, write, fsync, close (the file an fd names is matched)
+ * program there (SIGKILL), fails (EIO) or is held back, so that a test can stop a run at an exact
+ * moment or let another program go first.
+ *   TRAP_CALL    the calls to watch, separated by commas: rename (renameat2 too; its new name),
+ *                unlink, open (its path), and by the file their descriptor is open on: pwrite,
+ *                write, fsync (fdatasync too; a folder's flush names the folder), flock, close
  *   TRAP_FILE    the end of the file name to match, any letter case ("RELWORK.CDX")
  *   TRAP_NTH     the matching call to act on (from 1); 0 or unset: every matching call
- *   TRAP_ACTION  kill (default) or fail */
+ *   TRAP_ACTION  kill (default), fail, or hold: write one byte to descriptor W, wait until
+ *                descriptor R gives a byte or its end, then make the call
+ *   TRAP_HOLD_FDS  "W,R" for hold */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -39,6 +43,21 @@ static int Trapped(const char* call, const char* path) {
   if (++seen != n && n > 0) return 0;
   const char* action = getenv("TRAP_ACTION");
   if (!action || strcmp(action, "kill") == 0) raise(SIGKILL);
+  if (strcmp(action, "hold") == 0) {
+    int w = -1, r = -1;
+    const char* fds = getenv("TRAP_HOLD_FDS");
+    if (fds && sscanf(fds, "%d,%d", &w, &r) == 2) {
+      char c = 'h';
+      ssize_t (*rd)(int, void*, size_t) = (ssize_t (*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
+      ssize_t (*wr)(int, const void*, size_t) = (ssize_t (*)(int, const void*, size_t))dlsym(RTLD_NEXT, "write");
+      wr(w, &c, 1);
+      close(w);
+      while (rd(r, &c, 1) < 0 && errno == EINTR) {
+      }
+      close(r);
+    }
+    return 0;  /* the call is made now */
+  }
   errno = EIO;
   return 1;
 }
@@ -49,6 +68,14 @@ __attribute__((visibility("default"))) int rename(const char* from, const char* 
   return real(from, to);
 }
 
+__attribute__((visibility("default"))) int renameat2(int fromDir, const char* from, int toDir, const char* to,
+                                                     unsigned flags) {
+  if (Trapped("rename", to)) return -1;
+  int (*real)(int, const char*, int, const char*, unsigned) =
+      (int (*)(int, const char*, int, const char*, unsigned))dlsym(RTLD_NEXT, "renameat2");
+  return real(fromDir, from, toDir, to, flags);
+}
+
 __attribute__((visibility("default"))) int unlink(const char* path) {
   if (Trapped("unlink", path)) return -1;
   int (*real)(const char*) = (int (*)(const char*))dlsym(RTLD_NEXT, "unlink");
@@ -57,6 +84,7 @@ __attribute__((visibility("default"))) int unlink(const char* path) {
 
 static int FdTrapped(const char* call, int fd) {
   char link[64], path[4096];
+  if (!getenv("TRAP_CALL")) return 0;
   snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
   ssize_t n = readlink(link, path, sizeof path - 1);
   if (n < 0) return 0;
@@ -64,43 +92,49 @@ static int FdTrapped(const char* call, int fd) {
   return Trapped(call, path);
 }
 
-static int OpenTrapped(const char* path) { return getenv("TRAP_CALL") && Trapped("open", path); }
+static int OpenTrapped(const char* path, int flags, va_list args, int (*real)(const char*, int, ...)) {
+  mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? (mode_t)va_arg(args, int) : 0;
+  if (Trapped("open", path)) return -1;
+  return real(path, flags, mode);
+}
 
 __attribute__((visibility("default"))) int open(const char* path, int flags, ...) {
-  va_list rest;
-  va_start(rest, flags);
-  mode_t mode = (flags & O_CREAT) ? (mode_t)va_arg(rest, int) : 0;
-  va_end(rest);
-  if (OpenTrapped(path)) return -1;
-  int (*real)(const char*, int, ...) = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
-  return real(path, flags, mode);
+  va_list args;
+  va_start(args, flags);
+  int rc = OpenTrapped(path, flags, args, (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open"));
+  va_end(args);
+  return rc;
 }
 
 __attribute__((visibility("default"))) int open64(const char* path, int flags, ...) {
-  va_list rest;
-  va_start(rest, flags);
-  mode_t mode = (flags & O_CREAT) ? (mode_t)va_arg(rest, int) : 0;
-  va_end(rest);
-  if (OpenTrapped(path)) return -1;
-  int (*real)(const char*, int, ...) = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open64");
-  return real(path, flags, mode);
+  va_list args;
+  va_start(args, flags);
+  int rc = OpenTrapped(path, flags, args, (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open64"));
+  va_end(args);
+  return rc;
 }
 
 __attribute__((visibility("default"))) ssize_t write(int fd, const void* data, size_t n) {
-  if (getenv("TRAP_CALL") && FdTrapped("write", fd)) return -1;
+  if (fd > 2 && FdTrapped("write", fd)) return -1;
   ssize_t (*real)(int, const void*, size_t) = (ssize_t (*)(int, const void*, size_t))dlsym(RTLD_NEXT, "write");
   return real(fd, data, n);
 }
 
 __attribute__((visibility("default"))) int fsync(int fd) {
-  if (getenv("TRAP_CALL") && FdTrapped("fsync", fd)) return -1;
+  if (FdTrapped("fsync", fd)) return -1;
   int (*real)(int) = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+  return real(fd);
+}
+
+__attribute__((visibility("default"))) int fdatasync(int fd) {
+  if (FdTrapped("fsync", fd)) return -1;
+  int (*real)(int) = (int (*)(int))dlsym(RTLD_NEXT, "fdatasync");
   return real(fd);
 }
 
 /* A failed close still releases the descriptor, as the system's does. */
 __attribute__((visibility("default"))) int close(int fd) {
-  int trapped = getenv("TRAP_CALL") && FdTrapped("close", fd);
+  int trapped = fd > 2 && FdTrapped("close", fd);
   int (*real)(int) = (int (*)(int))dlsym(RTLD_NEXT, "close");
   int result = real(fd);
   if (trapped) {
@@ -110,8 +144,14 @@ __attribute__((visibility("default"))) int close(int fd) {
   return result;
 }
 
+__attribute__((visibility("default"))) int flock(int fd, int op) {
+  if (FdTrapped("flock", fd)) return -1;
+  int (*real)(int, int) = (int (*)(int, int))dlsym(RTLD_NEXT, "flock");
+  return real(fd, op);
+}
+
 __attribute__((visibility("default"))) ssize_t pwrite(int fd, const void* data, size_t n, off_t at) {
-  if (getenv("TRAP_CALL") && FdTrapped("pwrite", fd)) return -1;
+  if (FdTrapped("pwrite", fd)) return -1;
   ssize_t (*real)(int, const void*, size_t, off_t) =
       (ssize_t (*)(int, const void*, size_t, off_t))dlsym(RTLD_NEXT, "pwrite");
   return real(fd, data, n, at);

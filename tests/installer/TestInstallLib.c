@@ -2,7 +2,7 @@
  * the file $QUILLET_TEST_RECORD, sends a status text, and answers by the name it was built
  * under: Fail32 and MergeFail fail, Cancel32 serves the dialog first (a queued Cancel runs there),
  * records the cancel word again and gives up (fails) when it is set, Exit32 ends the program with
- * exit(0), NoEntry has no entry at all. */
+ * exit(0) (and says on standard error when it is unloaded), NoEntry has no entry at all. */
 #include "QuilletInstall.h"
 
 #include <stdio.h>
@@ -42,6 +42,11 @@ __attribute__((visibility("default"))) int16_t Install(QuilletWindow* window, in
   if (strcmp(QLIB_NAME, "Fail32") == 0) return 7;
   if (strcmp(QLIB_NAME, "MergeFail") == 0) return -2;
   return 0;
+}
+
+/* Exit32's call is still on the stack while the program ends: it must not be unloaded under it. */
+__attribute__((destructor)) static void Unloaded(void) {
+  if (strcmp(QLIB_NAME, "Exit32") == 0) fprintf(stderr, "%s unloaded\n", QLIB_NAME);
 }
 #else
 __attribute__((visibility("default"))) int16_t NotInstall(void) { return 0; }

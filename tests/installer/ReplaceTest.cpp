@@ -1,0 +1,342 @@
+// Quillet as a program of its own, where files are replaced: two installers at once while one of
+// them packs or makes the installed list, every system call of the file replacement failing (or
+// the program ended there), and leftover files of the names earlier versions used for their
+// temporary copies.
+#include "RunSupport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <functional>
+#include <set>
+
+using namespace insttest;
+
+namespace {
+
+const char* const kArgs = "/DE '/BC:\\INST' /PAB";
+
+class Replace : public Volume {
+ protected:
+  // Copies Quillet and the test libraries into a program folder of its own.
+  void SetUp() override {
+    Volume::SetUp();
+    auto prog = root_ / "prog";
+    std::filesystem::create_directories(prog / "dll32");
+    std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + "Quillet", prog / "Quillet");
+    for (const char* lib : {"Copy32.so", "Merge32.so", "Exit32.so"})
+      std::filesystem::copy_file(ProgramFolder() + "dll32/" + lib, prog / "dll32" / lib);
+    program_ = (prog / "Quillet").string();
+  }
+
+  // The shell command that runs the program headless with `env` before it (a trap, another drive
+  // map: see SyscallTrap.c); its output goes to out<tag>.txt, its status to status<tag>.txt.
+  std::string Command(const std::string& env, const std::string& tag) {
+    std::string trap;
+    if (env.find("TRAP_") != std::string::npos)
+      trap = "LD_PRELOAD='" + ProgramFolder() + "SyscallTrap.so' ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" ";
+    const std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY " + trap + env + " '" + program_ + "' " + kArgs;
+    return "cd '" + C() + "' && { (" + run + "); echo $? > '" + (root_ / ("status" + tag + ".txt")).string() +
+           "'; } 2>&1 | cat > '" + (root_ / ("out" + tag + ".txt")).string() + "'";
+  }
+  int Status(const std::string& tag) {
+    std::string code = Read((root_ / ("status" + tag + ".txt")).string());
+    return code.empty() ? -1000 : std::atoi(code.c_str());
+  }
+  std::string Output(const std::string& tag = "") { return Read((root_ / ("out" + tag + ".txt")).string()); }
+  int RunProgram(const std::string& env = "") {
+    std::system(Command(env, "").c_str());
+    return Status("");
+  }
+
+  // Workunits AB000<from> to AB000<to - 1> of a volume dated `date`, of a module of their own.
+  void AbUnits(int from, int to, const std::string& date) {
+    Modules({{"AB", "AB*", "1", "AB", "N"}});
+    std::vector<Row> rows;
+    for (int i = from; i < to; ++i) {
+      char code[16];
+      std::snprintf(code, sizeof code, "AB%06d", i);
+      rows.push_back({code, "V1", "GB", "EN", date, "VOL1", "1", ""});
+    }
+    Work(rows);
+    VolumeRecord({"VOL1", "Service volume " + date, date, "", ""});
+  }
+  // AB000000 to AB000019 installed, records 1 to 5 then put in lower case (as an older installer
+  // left them; table and index agree): the next run's clean-up packs the list.
+  void LowerCaseInstallation() {
+    StandardVolume("2024");
+    AbUnits(0, 20, "2024");
+    ASSERT_EQ(RunProgram(), 0) << Output();
+    auto t = tables::OpenTable(List(), false);
+    ASSERT_TRUE(t);
+    ASSERT_EQ(t->openIndex(FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"))), 0);
+    const int unit = t->fieldIndex("UNITCODE");
+    for (int r = 1; r <= 5; ++r) {
+      t->go(r);
+      t->assignText(unit, "ab" + t->fieldText(unit).substr(2));
+    }
+    ASSERT_EQ(t->close(), 0);
+  }
+  std::string Folder() { return C("INST/data/AB/EN"); }
+  std::string List() { return FindFileNoCase(C("INST/data/AB/EN/relwork.dbf")); }
+  // The installation's unit codes, each once (a code recorded twice fails the test).
+  std::set<std::string> UnitCodes() {
+    std::set<std::string> codes;
+    for (auto& r : Installed()) EXPECT_TRUE(codes.insert(r["UNITCODE"]).second) << r["UNITCODE"] << " twice";
+    return codes;
+  }
+  // Whether every tag of the installation's index holds exactly the keys of its records.
+  bool IndexMatches() {
+    auto t = tables::OpenTable(List(), true);
+    std::string cdx = FindFileNoCase(C("INST/data/AB/EN/RELWORK.CDX"));
+    return t && !cdx.empty() && t->openIndex(cdx) == 0 && t->index()->matchesRecords();
+  }
+  // Every record of the list as text, deleted ones too (without their deletion mark).
+  std::vector<std::string> AllRecords() {
+    std::vector<std::string> out;
+    auto t = tables::OpenTable(List(), true);
+    for (int r = 1; t && r <= t->recCount(); ++r) {
+      t->go(r);
+      std::string rec;
+      for (int i = 0; i < t->fieldCount(); ++i) rec += t->fieldText(i);
+      out.push_back(rec);
+    }
+    return out;
+  }
+  // Files of the installation's folder that a replacement made and did not put in place.
+  std::vector<std::string> NewFilesLeft() {
+    std::vector<std::string> left;
+    for (auto& e : std::filesystem::directory_iterator(Folder()))
+      if (e.path().filename().string().rfind(".~", 0) == 0) left.push_back(e.path().filename().string());
+    return left;
+  }
+  void SaveInstallation() {
+    std::filesystem::remove_all(root_ / "saved");
+    std::filesystem::copy(C("INST"), root_ / "saved", std::filesystem::copy_options::recursive);
+  }
+  void RestoreInstallation() {
+    std::filesystem::remove_all(C("INST"));
+    std::filesystem::copy(root_ / "saved", C("INST"), std::filesystem::copy_options::recursive);
+  }
+
+  // Runs B (the program with `env`, output tag "B") held back at the first call its trap names
+  // until `meanwhile` has run; returns B's status.
+  int HeldWhile(const std::string& env, const std::function<void()>& meanwhile) {
+    int held[2], release[2];
+    if (::pipe(held) != 0 || ::pipe(release) != 0) return -1000;
+    const std::string command = Command(env + " TRAP_NTH=1 TRAP_ACTION=hold TRAP_HOLD_FDS=" + std::to_string(held[1]) +
+                                            "," + std::to_string(release[0]),
+                                        "B");
+    pid_t b = ::fork();
+    if (b == 0) {
+      ::close(held[0]);
+      ::close(release[1]);
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(held[1]);
+    ::close(release[0]);
+    ::fcntl(held[0], F_SETFD, FD_CLOEXEC);
+    ::fcntl(release[1], F_SETFD, FD_CLOEXEC);
+    // B stands at the call (its end of the pipe closes if it never gets there).
+    pollfd p{held[0], POLLIN, 0};
+    char c = 0;
+    const bool bHeld = b > 0 && ::poll(&p, 1, 60000) == 1 && ::read(held[0], &c, 1) == 1;
+    EXPECT_TRUE(bHeld) << Output("B");
+    if (bHeld) meanwhile();
+    ::close(release[1]);
+    ::close(held[0]);
+    int wstatus = 0;
+    if (b > 0) ::waitpid(b, &wstatus, 0);
+    return Status("B");
+  }
+
+  std::string program_;
+};
+
+}  // namespace
+
+// B opens the installed list and is held back before it takes the lock; A cleans the list up
+// (packing it into a new file) and records its volume; then B takes its lock. B locks the file the
+// path names now, not the one A replaced, so A's workunits stay and B's join them.
+TEST_F(Replace, TwoInstallersAtOnceWhileOnePacksLoseNoWorkunit) {
+  ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation());
+  // B's volume (AB000030 to AB000034, 2026) on a drive of its own; A's (AB000020 to AB000024,
+  // 2025) on drive E.
+  AbUnits(30, 35, "2026");
+  std::filesystem::copy(E(), root_ / "e2", std::filesystem::copy_options::recursive);
+  AbUnits(20, 25, "2025");
+
+  const std::string driveB = "QUILLET_DRIVES='C=" + C() + ";E=" + (root_ / "e2").string() + "' ";
+  EXPECT_EQ(HeldWhile(driveB + "TRAP_CALL=flock TRAP_FILE=/relwork.DBF", [&] {
+              EXPECT_EQ(RunProgram(), 0) << Output();  // A
+            }),
+            0)
+      << Output("B");
+
+  std::set<std::string> codes = UnitCodes();
+  EXPECT_EQ(codes.size(), 25u);  // AB000005 to AB000024, AB000030 to AB000034
+  EXPECT_EQ(codes.count("AB000020"), 1u);
+  EXPECT_EQ(codes.count("AB000034"), 1u);
+  EXPECT_EQ(*codes.begin(), "AB000005");
+  EXPECT_TRUE(IndexMatches());
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2026");
+  // A's volume again finds the installation past it: nothing is installed twice.
+  EXPECT_EQ(RunProgram(), 0) << Output();
+  EXPECT_NE(Output().find("Install successfully completed"), std::string::npos);
+  EXPECT_EQ(UnitCodes().size(), 25u);
+}
+
+// The same while both make the list of a first installation: B has found no list and is held
+// back as it makes one; A makes it and records its volume. B's list does not take the place of
+// A's: B ends as a failure (251), and its rerun installs its volume beside A's.
+TEST_F(Replace, TwoInstallersMakingTheListAtOnceLoseNoWorkunit) {
+  StandardVolume("2025");
+  AbUnits(10, 13, "2025");
+  std::filesystem::copy(E(), root_ / "e2", std::filesystem::copy_options::recursive);
+  AbUnits(0, 3, "2024");
+  const std::string driveB = "QUILLET_DRIVES='C=" + C() + ";E=" + (root_ / "e2").string() + "' ";
+  EXPECT_EQ(HeldWhile(driveB + "TRAP_CALL=open TRAP_FILE=.relwork.DBF", [&] {
+              EXPECT_EQ(RunProgram(), 0) << Output();  // A
+            }),
+            251)
+      << Output("B");
+  EXPECT_EQ(UnitCodes().size(), 3u);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
+  std::system(Command(driveB, "B2").c_str());  // B again
+  EXPECT_EQ(Status("B2"), 0) << Output("B2");
+  std::set<std::string> codes = UnitCodes();
+  EXPECT_EQ(codes.size(), 6u);
+  EXPECT_EQ(codes.count("AB000000"), 1u);
+  EXPECT_EQ(codes.count("AB000012"), 1u);
+  EXPECT_TRUE(IndexMatches());
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+}
+
+// Every system call of the replacement of the list (by the clean-up's pack) and of its index
+// failing: the run ends as a failure (251), the list as it was while the rename had not been
+// made, no new file left behind, and the rerun installs every workunit once. Ended (killed) at
+// that call instead, the rerun does the same and removes the new file the run left.
+TEST_F(Replace, EverySystemCallOfAReplacementThatFailsEndsTheRunAsAFailure) {
+  ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation());
+  AbUnits(20, 25, "2025");
+  SaveInstallation();
+  const std::vector<std::string> records = AllRecords();
+  ASSERT_EQ(records.size(), 20u);
+  struct Step {
+    const char* trap;
+    bool listUnchanged;  // the failure came before the list's rename: its records are all there
+  };
+  const Step steps[] = {
+      {"TRAP_CALL=open TRAP_FILE=.relwork.DBF", true},          // the new file is made
+      {"TRAP_CALL=pwrite TRAP_FILE=.relwork.DBF", true},        // written
+      {"TRAP_CALL=fsync TRAP_FILE=.relwork.DBF", true},         // flushed
+      {"TRAP_CALL=rename TRAP_FILE=/relwork.DBF", true},        // put in place
+      {"TRAP_CALL=fsync TRAP_FILE=/data/AB/EN TRAP_NTH=1", false},  // the folder flushed
+      {"TRAP_CALL=open TRAP_FILE=.RELWORK.CDX", false},         // the same for the index
+      {"TRAP_CALL=pwrite TRAP_FILE=.RELWORK.CDX", false},
+      {"TRAP_CALL=fsync TRAP_FILE=.RELWORK.CDX", false},
+      {"TRAP_CALL=rename TRAP_FILE=/RELWORK.CDX", false},
+      {"TRAP_CALL=fsync TRAP_FILE=/data/AB/EN TRAP_NTH=2", false},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.trap);
+    RestoreInstallation();
+    std::string at = step.trap;
+    if (at.find("TRAP_NTH") == std::string::npos) at += " TRAP_NTH=1";
+    EXPECT_EQ(RunProgram(at + " TRAP_ACTION=fail"), 251) << Output();
+    if (step.listUnchanged) {
+      EXPECT_EQ(AllRecords(), records);
+    }
+    EXPECT_TRUE(NewFilesLeft().empty());
+    EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");  // a run that failed registers nothing
+    EXPECT_EQ(RunProgram(), 0) << Output();
+    std::set<std::string> codes = UnitCodes();
+    EXPECT_EQ(codes.size(), 20u);  // AB000005 to AB000024
+    EXPECT_EQ(*codes.begin(), "AB000005");
+    EXPECT_TRUE(IndexMatches());
+    // Ended at that call instead: the rerun finds every workunit and removes the new file left.
+    RestoreInstallation();
+    EXPECT_EQ(RunProgram(at), 137) << Output();
+    EXPECT_EQ(RunProgram(), 0) << Output();
+    EXPECT_EQ(UnitCodes().size(), 20u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_TRUE(NewFilesLeft().empty());
+  }
+}
+
+// Files of the fixed names that earlier versions wrote their copies under, of every kind (a link
+// to a file elsewhere, a folder, a read-only file), are neither followed nor in the way.
+TEST_F(Replace, LeftoversOfTheOldTemporaryNamesAreNotFollowedAndDoNotBlockTheRun) {
+  ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation());
+  AbUnits(20, 25, "2025");
+  SaveInstallation();
+  const std::string victim = (root_ / "victim.txt").string();
+  for (const char* name : {"relwork.DBF.pack", "RELWORK.CDX.tmp"}) {
+    for (const char* kind : {"link", "folder", "read-only"}) {
+      SCOPED_TRACE(std::string(name) + " as a " + kind);
+      RestoreInstallation();
+      Write(victim, "not a table");
+      const std::filesystem::path left = std::filesystem::path(Folder()) / name;
+      if (std::strcmp(kind, "link") == 0) {
+        std::filesystem::create_symlink(victim, left);
+      } else if (std::strcmp(kind, "folder") == 0) {
+        std::filesystem::create_directories(left / "inside");
+      } else {
+        Write(left.string(), "left");
+        std::filesystem::permissions(left, std::filesystem::perms::owner_read);
+      }
+      EXPECT_EQ(RunProgram(), 0) << Output();
+      EXPECT_EQ(Read(victim), "not a table");
+      EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(List())));
+      std::set<std::string> codes = UnitCodes();
+      EXPECT_EQ(codes.size(), 20u);  // the lower-case records are gone, AB000020 to AB000024 added
+      EXPECT_EQ(*codes.begin(), "AB000005");
+      EXPECT_TRUE(IndexMatches());
+      EXPECT_TRUE(NewFilesLeft().empty());
+      std::error_code ec;
+      std::filesystem::permissions(left, std::filesystem::perms::owner_all, ec);
+    }
+  }
+}
+
+// The other files a run replaces or makes whole, on a first installation: the list made, its
+// index made and written, the registry copied from the volume. Each system call of each failing
+// ends the run with 251 (and every flush of the folder in turn); the rerun installs it all.
+TEST_F(Replace, EveryReplacementOfAFirstInstallationThatFailsEndsTheRunAsAFailure) {
+  StandardVolume("2024");
+  AbUnits(0, 3, "2024");
+  std::vector<std::string> traps;
+  for (const char* file : {".relwork.DBF", ".RELWORK.CDX", ".volume.dbf"})
+    for (const char* call : {"open", "pwrite", "fsync"}) traps.push_back(std::string("TRAP_CALL=") + call + " TRAP_FILE=" + file);
+  for (const char* file : {"/relwork.DBF", "/RELWORK.CDX", "/volume.dbf"}) traps.push_back(std::string("TRAP_CALL=rename TRAP_FILE=") + file);
+  for (const std::string& trap : traps) {
+    SCOPED_TRACE(trap);
+    std::filesystem::remove_all(C("INST"));
+    EXPECT_EQ(RunProgram(trap + " TRAP_NTH=1 TRAP_ACTION=fail"), 251) << Output();
+    EXPECT_TRUE(Registry().empty());
+    EXPECT_TRUE(NewFilesLeft().empty());
+    EXPECT_EQ(RunProgram(), 0) << Output();
+    EXPECT_EQ(UnitCodes().size(), 3u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_EQ(Registry().size(), 1u);
+  }
+  int status = 251;
+  int n = 1;
+  for (; status == 251 && n < 20; ++n) {
+    SCOPED_TRACE("the folder's flush " + std::to_string(n));
+    std::filesystem::remove_all(C("INST"));
+    status = RunProgram("TRAP_CALL=fsync TRAP_FILE=/data/AB/EN TRAP_ACTION=fail TRAP_NTH=" + std::to_string(n));
+    if (status != 251) break;
+    EXPECT_TRUE(NewFilesLeft().empty());
+    EXPECT_EQ(RunProgram(), 0) << Output();
+    EXPECT_EQ(UnitCodes().size(), 3u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_EQ(Registry().size(), 1u);
+  }
+  EXPECT_EQ(status, 0) << Output();  // the last flush tried came after the run's last replacement
+  EXPECT_GT(n, 4);                   // the list, its index (made, then written) and the registry
+}
