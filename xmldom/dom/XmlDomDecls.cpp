@@ -99,10 +99,10 @@ TdomNode* TdomEntityReference::removeChild(TdomNode* oldChild) {
     return removed;
 }
 
-int64_t TdomEntityReference::giveBackExpansion() {
+int64_t TdomEntityReference::giveBackDrawn() {
     const int64_t drawn = expansionDrawn_;
     expansionDrawn_ = 0;
-    if (drawn) ownerDocument_->getExpansionAccount().giveBack(drawn);
+    ownerDocument_->getExpansionAccount().giveBack(drawn);
     return drawn;
 }
 

@@ -121,11 +121,13 @@ public:
     TdomNode* removeChild(TdomNode* oldChild) override;
     /// Gives back to the document's expansion account what was drawn for the content made here
     /// (the content is about to be freed or made again); returns it.
-    int64_t giveBackExpansion();
+    int64_t giveBackExpansion() { return expansionDrawn_ ? giveBackDrawn() : 0; }
     /// Takes again, whatever is left, what giveBackExpansion gave back (the content stays).
     void keepExpansion(int64_t drawn);
 
 private:
+    int64_t giveBackDrawn();
+
     WideString name_;
     int64_t expansionDrawn_ = 0;  ///< net cost of the content expand made, drawn from the account
 };

@@ -767,9 +767,16 @@ bool namespaceOfDeclaredName(const TdomElement* element, const WideString& name,
 
 }  // namespace
 
+namespace {
+size_t declaredLength(const TdomAttrDeclInfo& decl) { return decl.defaultValue ? decl.defaultValue->size() : 0; }
+}  // namespace
+
 bool TdomElement::chargeDefault(const TdomAttrDeclInfo& decl, const WideString& literal, int64_t& drawn) {
     drawn = 0;
-    const size_t declared = decl.defaultValue ? decl.defaultValue->size() : 0;
+    // A literal no longer than the declared value is one the element could have held itself:
+    // it costs nothing beyond that (most defaults, which refer to no entity).
+    const size_t declared = declaredLength(decl);
+    if (literal.size() <= declared) return true;
     TdomExpansionRun* run = schemaOf(this).activeRun();
     if (run) {
         run->budget.credit(declared);
@@ -805,10 +812,10 @@ bool TdomElement::addDefaultAttribute(const TdomAttrDeclInfo& decl, const WideSt
     // Attributes hold their literal form: one that reads back to the normalized value.
     WideString literal = AttributeLiteralOf(value);
     int64_t drawn = 0;
-    if (!chargeDefault(decl, literal, drawn)) return false;
+    if (literal.size() > declaredLength(decl) && !chargeDefault(decl, literal, drawn)) return false;
     TdomAttr* attr = ns ? ownerDocument_->createAttributeNS(uri, name) : ownerDocument_->createAttribute(name);
     attr->expansionDrawn_ = static_cast<int32_t>(drawn);
-    attr->setNodeValue(std::move(literal));
+    attr->nodeValue_ = std::move(literal);
     attr->setSpecified(false);
     // The content of a kept entity reference is read-only for its users, yet it is content
     // like any other and gets its defaults: the flag is lifted for the insertion.
@@ -906,13 +913,13 @@ bool TdomElement::refreshOwnDefaultAttributes(bool removeFixed) {
         if (present) continue;
         WideString literal = AttributeLiteralOf(value);
         int64_t drawn = 0;
-        if (!chargeDefault(decl, literal, drawn)) {
+        if (literal.size() > declaredLength(decl) && !chargeDefault(decl, literal, drawn)) {
             result = false;
             continue;
         }
         TdomAttr* attr = ownerDocument_->createAttribute(*decl.name);
         attr->expansionDrawn_ = static_cast<int32_t>(drawn);
-        attr->setNodeValue(std::move(literal));
+        attr->nodeValue_ = std::move(literal);
         attr->setSpecified(false);
         setAttributeNode(attr);
     }

@@ -100,10 +100,11 @@ private:
     /// A declared default added as a not-specified attribute, also to read-only content. The
     /// application is charged first (chargeDefault): false, with nothing added, when refused.
     bool addDefaultAttribute(const TdomAttrDeclInfo& decl, const WideString& value);
-    /// Charges one application of a declared default whose attribute holds literal: the run's
-    /// budget grows with the declared value as if the element held it and is charged the
-    /// literal; what the literal holds beyond ten times the declared value is drawn from the
-    /// document's expansion account (handed back in drawn). False when either refuses.
+    /// Charges one application of a declared default whose attribute holds literal, when that is
+    /// longer than the declared value: the run's budget grows with the declared value as if the
+    /// element held it and is charged the literal; what the literal holds beyond ten times the
+    /// declared value is drawn from the document's expansion account (handed back in drawn).
+    /// False when either refuses.
     bool chargeDefault(const TdomAttrDeclInfo& decl, const WideString& literal, int64_t& drawn);
     /// Reports kind 32 for a default refused by a limit, naming it, once per run.
     bool reportDefaultLimit();
