@@ -689,6 +689,11 @@ bool TdomElement::validateSelf(TdomDeclMemo& memo) {
         }
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
         if (decl.defaultDecl == 0 && present) continue;
+        if (!present && defaultRefused(decl)) {
+            if (reportDefaultLimit()) memo.forget();
+            result = false;
+            continue;
+        }
         WideString value;
         if (uint8_t kind = memo.normalizedDefault(decl, value)) {
             if (kind == ET_UNRESOLVABLE_ENTITY_REFERENCE) {
@@ -793,11 +798,18 @@ bool TdomElement::chargeDefault(const TdomAttrDeclInfo& decl, const WideString& 
     return true;
 }
 
+bool TdomElement::defaultRefused(const TdomAttrDeclInfo& decl) const {
+    // Once the document's expansions hold all they may, a default that refers to an entity is
+    // refused before it is expanded, so a loop over many elements costs little each.
+    return ownerDocument_->getExpansionAccount().refused() && decl.defaultValue &&
+           decl.defaultValue->find(u'&') != WideString::npos;
+}
+
 bool TdomElement::reportDefaultLimit() {
     TdomExpansionRun* run = schemaOf(this).activeRun();
     if (run && run->spentReported) return false;
     if (run) run->spentReported = true;
-    const bool tooDeep = run && !run->budget.spent();
+    const bool tooDeep = run && !run->budget.spent() && !ownerDocument_->getExpansionAccount().refused();
     sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this, ExpansionLimitClue(tooDeep, WideString()));
     return true;
 }
@@ -905,6 +917,10 @@ bool TdomElement::refreshOwnDefaultAttributes(bool removeFixed) {
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
         bool present = attributeNamed(attributeList_, *decl.name) != nullptr;
         if (decl.defaultDecl == 0 && present) continue;
+        if (!present && defaultRefused(decl)) {
+            result = false;
+            continue;
+        }
         WideString value;
         if (schema.normalizeAttributeValue(decl, value) != 0) {
             result = false;

@@ -108,6 +108,8 @@ private:
     bool chargeDefault(const TdomAttrDeclInfo& decl, const WideString& literal, int64_t& drawn);
     /// Reports kind 32 for a default refused by a limit, naming it, once per run.
     bool reportDefaultLimit();
+    /// The document's expansion account refuses everything and the default refers to an entity.
+    bool defaultRefused(const TdomAttrDeclInfo& decl) const;
     /// Joins each run of adjacent text children into its first node (this level only).
     void mergeAdjacentTexts();
     /// Whether child-list changes may be made in one pass (nobody observes the single steps).
