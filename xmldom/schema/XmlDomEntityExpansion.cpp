@@ -151,7 +151,6 @@ TdomExpansionResult TdomEntityExpander::appendEntity(const WideString& name, Wid
     const WideString& text = done_[name].text;
     if (!charge(text.size())) {
         failedName_ = name;
-        failedTooDeep_ = false;
         return TdomExpansionResult::TooLarge;
     }
     out += text;
@@ -200,7 +199,6 @@ TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntity
 
 TdomExpansionResult TdomEntityExpander::tooDeep(const WideString& name) {
     failedName_ = name;
-    failedTooDeep_ = true;
     deepSeen_ = true;
     return TdomExpansionResult::TooLarge;
 }
@@ -212,7 +210,6 @@ TdomExpansionResult TdomEntityExpander::build(const WideString& name, int depth)
     if (auto it = done_.find(name); it != done_.end())
         return depth + it->second.height > limits_.maxDepth ? tooDeep(name) : TdomExpansionResult::Ok;
     failedName_ = name;
-    failedTooDeep_ = false;
     if (budget_->spent()) return TdomExpansionResult::TooLarge;
     if (depth > limits_.maxDepth) return tooDeep(name);
     if (onPath_[name]) return TdomExpansionResult::Circular;

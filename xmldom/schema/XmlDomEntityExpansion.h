@@ -171,8 +171,6 @@ public:
     TdomExpansionResult expandText(std::u16string_view literal, WideString& text);
     /// The name at which the last failure happened.
     const WideString& failedName() const { return failedName_; }
-    /// The last TooLarge came from the depth limit, not from the budget.
-    bool failedTooDeep() const { return failedTooDeep_; }
     /// Characters charged so far to the budget in use.
     size_t producedChars() const { return budget_->used(); }
     /// Draws on a budget shared with other expansions (not owned) instead of its own.
@@ -208,7 +206,6 @@ private:
     std::unordered_map<WideString, bool> onPath_;
     TdomEntityShapes shapes_;  ///< how deep each entity's references nest
     bool deepSeen_ = false;    ///< an expansion went past the depth limit
-    bool failedTooDeep_ = false;
 };
 
 /// The entity tests of the schema models.
