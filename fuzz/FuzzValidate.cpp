@@ -1,7 +1,8 @@
 // Fuzz target of validation against a document's own declarations: the first byte picks the
 // modes, the rest is a document with a document-type declaration. The document is read, its
 // schema models built from the declaration (the external subset and external entities
-// answered from a small fixed set, one of them referring to itself), then validated, its
+// answered from a small fixed set, one of them referring to itself, one with CR LF line ends),
+// then validated, each reference of the document element expanded and cloned on its own, its
 // references resolved in both modes, its defaults refreshed, its text normalized and its
 // attribute literals read. Every operation must refuse or answer, never crash or hang.
 #include "XmlDom.h"
@@ -10,6 +11,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 using namespace xmldom;
 
@@ -24,6 +26,7 @@ void serve(TDomImplementation& impl) {
                 "<!ATTLIST c id ID #IMPLIED to IDREFS #IMPLIED k NMTOKEN 'x' f CDATA #FIXED 'y'>");
         else if (sysId == u"a.ent") stream = std::make_unique<TStringStream>("<b>text &amp; <c/></b>");
         else if (sysId == u"self.ent") stream = std::make_unique<TStringStream>("&self;");
+        else if (sysId == u"crlf.ent") stream = std::make_unique<TStringStream>("x\r\ny\rz<c k='p\r\nq\r'/>&#13;\r");
         else return;
         action = PARSER_STREAM;
     };
@@ -56,6 +59,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quietly([&] { doc->buildASModel(); });
     const uint8_t first = options & 1, second = (options >> 1) & 1;
     quietly([&] { doc->validateDocument(first); });
+    if (TdomElement* root = doc->getDocumentElement()) {
+        std::vector<TdomNode*> references;
+        for (TdomNode* n = root->getFirstChild(); n; n = n->getNextSibling())
+            if (n->getNodeType() == ntEntity_Reference_Node) references.push_back(n);
+        for (TdomNode* n : references) {
+            quietly([&] { static_cast<TdomEntityReference*>(n)->expand(); });
+            quietly([&] { n->cloneNode(true); });
+        }
+    }
     quietly([&] { doc->resolveEntityReferences(second); });
     quietly([&] { doc->validateDocument(second); });
     if (TdomElement* root = doc->getDocumentElement()) {

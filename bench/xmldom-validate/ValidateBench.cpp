@@ -15,9 +15,11 @@
 // this process, for profiling.
 // First small hostile documents (one entity referenced thousands of times in an attribute value,
 // a declared default, content), while this process holds nothing large: ours must refuse each
-// within a second and 100 MB. Last an entity of markup referenced 100,000 times, and deep import
-// and clone of a document full of references, each in a fresh process of this program: the same
-// bounds.
+// within a second and 100 MB. Last an entity of markup referenced 100,000 times, deep import
+// and clone of a document full of references, a 1,000-character entity used 100 times in a
+// declared default on 1,000 and on 20,000 elements, and expand or cloneNode called on every
+// reference of the markup document one after the other, each in a fresh process of this
+// program: the same bounds.
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -34,6 +36,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "XmlDom.h"
 
@@ -434,13 +437,26 @@ bool hostileDocumentsAreRefusedQuickly() {
 
 /// A document of a few hundred kilobytes for one hostile case: "markup" is an entity of 2,500
 /// empty elements referenced 100,000 times, validated; "import" and "clone" copy the document
-/// element of one whose 100,000-character entity is referenced 10,000 times, deep.
+/// element of one whose 100,000-character entity is referenced 10,000 times, deep; "default-1k"
+/// and "default-20k" validate 1,000 or 20,000 elements whose declared default uses a
+/// 1,000-character entity 100 times; "expand-each" and "clone-each" call expand or cloneNode on
+/// every reference of the markup document in turn.
 std::string hostileCaseDocument(const std::string& which) {
+    if (which.starts_with("default")) {
+        std::string refs;
+        for (int i = 0; i < 100; ++i) refs += "&b;";
+        const int elements = which == "default-1k" ? 1'000 : 20'000;
+        std::string doc = "<!DOCTYPE r [<!ELEMENT r (e*)><!ELEMENT e EMPTY><!ENTITY b '" + std::string(1000, 'x') +
+                          "'><!ATTLIST e a CDATA '" + refs + "'>]><r>";
+        for (int i = 0; i < elements; ++i) doc += "<e/>";
+        return doc + "</r>";
+    }
+    const bool markup = which == "markup" || which.ends_with("-each");
     std::string refs;
-    const int references = which == "markup" ? 100'000 : 10'000;
+    const int references = markup ? 100'000 : 10'000;
     for (int i = 0; i < references; ++i) refs += "&e;";
     std::string value;
-    if (which == "markup")
+    if (markup)
         for (int i = 0; i < 2500; ++i) value += "<a/>";
     else
         value.assign(100'000, 'x');
@@ -462,9 +478,22 @@ int runHostileCase(const std::string& which) {
     const auto t0 = Clock::now();
     TdomDocument* doc = parser.stringToDom(text);
     bool done = buildModel(doc);
-    if (which == "markup") done = done && doc->validateDocument(0);
-    else if (which == "import") doc->importNode(doc->getDocumentElement(), true);
-    else doc->getDocumentElement()->cloneNode(true);
+    if (which == "markup" || which.starts_with("default")) {
+        done = done && doc->validateDocument(0);
+    } else if (which == "import") {
+        doc->importNode(doc->getDocumentElement(), true);
+    } else if (which == "clone") {
+        doc->getDocumentElement()->cloneNode(true);
+    } else {
+        // One reference after the other, each call an operation of its own.
+        std::vector<TdomNode*> references;
+        for (TdomNode* n = doc->getDocumentElement()->getFirstChild(); n; n = n->getNextSibling())
+            references.push_back(n);
+        for (TdomNode* n : references) {
+            if (which == "expand-each") static_cast<TdomEntityReference*>(n)->expand();
+            else n->cloneNode(true);
+        }
+    }
     std::printf("%.1f %d %zu\n", ms(t0, Clock::now()), done && errors == 0 ? 0 : 1, text.size());
     impl.freeDocument(doc);
     return 0;
@@ -476,7 +505,7 @@ bool hostileMarkupAndCopiesAreBounded() {
     std::printf("hostile markup and copies (ours must refuse each within 1 s and 100 MB, own process)\n");
     std::printf("  %-10s %8s %9s %9s\n", "case", "KB", "total ms", "peak MB");
     bool within = true;
-    for (const char* which : {"markup", "import", "clone"}) {
+    for (const char* which : {"markup", "import", "clone", "default-1k", "default-20k", "expand-each", "clone-each"}) {
         int fds[2];
         if (pipe(fds) != 0) std::exit(2);
         std::fflush(stdout);

@@ -103,6 +103,9 @@ protected:
         impl.OnError = [this](TObject* sender, TdomError* e, bool& go) {
             kinds.push_back(e->getKind());
             senders.push_back(sender);
+            WideString message;
+            e->getMessage(message);
+            messages.push_back(u8(message));
             go = goOn;
         };
     }
@@ -113,6 +116,7 @@ protected:
         doc->setLocation(location);
         kinds.clear();
         senders.clear();
+        messages.clear();
         return doc;
     }
     /// Serves external subsets and entities from a table of system identifiers.
@@ -140,6 +144,7 @@ protected:
     std::vector<int> kinds;
     std::vector<TObject*> senders;
     std::vector<std::string> requests;
+    std::vector<std::string> messages;  ///< the English message of each report
     bool goOn = true;  ///< the answer to every error report
 
 private:
@@ -470,6 +475,219 @@ TEST_F(FromDtd, EveryOperationThatExpandsDrawsOnOneBudgetAndReportsItsEnd) {
                                             u"Unresolvable entity."));
     doc->getASModels()->resolveEntity(u"c900", text);
     EXPECT_EQ(text, u"end");
+}
+
+TEST_F(FromDtd, ExternalEntitiesHaveTheirLineEndsNormalized) {
+    // CR LF and a lone CR are line ends of the entity's text, in content and in an attribute
+    // value it holds; a carriage return written as a reference is a character, here and in an
+    // internal entity's value. The external subset and an external parameter entity likewise.
+    serve({{u"e.xml", "<?xml version='1.0' encoding='UTF-8'?>\r\nx\r\ny\rz&#13;<a b=\"p\r\nq\rs\"/>"},
+           {u"r.dtd", "<!ENTITY v 'v1\r\nv2\rv3'><!ENTITY % p SYSTEM 'p.ent'>%p;"},
+           {u"p.ent", "<!ENTITY w 'w1\r\nw2'>"}});
+    const WideString text = u"<!DOCTYPE doc SYSTEM 'r.dtd' [<!ELEMENT doc ANY><!ELEMENT a EMPTY>"
+                            u"<!ATTLIST a b CDATA #IMPLIED><!ENTITY e SYSTEM 'e.xml'><!ENTITY cr 'c&#13;d'>]>"
+                            u"<doc>&e;|&cr;|&v;|&w;</doc>";
+    for (uint8_t mode : {0, 1}) {
+        TdomDocument* doc = read(text);
+        ASSERT_TRUE(doc->buildASModel());
+        EXPECT_EQ(validate(doc, mode), Kinds{});
+        TdomElement* root = doc->getDocumentElement();
+        EXPECT_EQ(root->getTextContent(), u"\nx\ny\nz\r|c\rd|v1\nv2\nv3|w1\nw2");
+        TdomElement* a = root->getElementsByTagName(u"a")->item(0) ? static_cast<TdomElement*>(
+                                                                         root->getElementsByTagName(u"a")->item(0))
+                                                                   : nullptr;
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->getAttributeLiteral(u"b"), u"p q s");
+        // A copy expands the same text.
+        TdomNode* copy = root->cloneNode(true);
+        EXPECT_EQ(copy->getTextContent(), root->getTextContent());
+    }
+}
+
+TEST_F(FromDtd, EachDeclaredDefaultMadeIsChargedToTheBudget) {
+    // A 1,000-character entity used 100 times in a default, on 1,000 elements: each default made
+    // copies 100,000 characters, far past what one operation may; a default without references
+    // costs nothing beyond itself, however many elements get it.
+    WideString refs;
+    for (int i = 0; i < 100; ++i) refs += u"&b;";
+    WideString elements;
+    for (int i = 0; i < 1000; ++i) elements += u"<e/>";
+    const WideString text = u"<!DOCTYPE r [<!ELEMENT r (e*)><!ELEMENT e EMPTY><!ENTITY b '" + WideString(1000, u'x') +
+                            u"'><!ATTLIST e a CDATA '" + refs + u"' p CDATA 'plain value'>]><r>" + elements + u"</r>";
+    auto defaulted = [](TdomElement* r, const char16_t* name) {
+        int n = 0;
+        for (TdomNode* e = r->getFirstChild(); e; e = e->getNextSibling())
+            n += static_cast<TdomElement*>(e)->hasAttribute(name);
+        return n;
+    };
+    // Every operation that makes defaults: refused with one report naming the budget.
+    for (int op = 0; op < 4; ++op) {
+        TdomDocument* doc = read(text);
+        ASSERT_TRUE(doc->buildASModel());
+        TdomElement* r = doc->getDocumentElement();
+        bool ok = true;
+        if (op < 2) ok = doc->validateDocument(op);
+        else if (op == 2) ok = r->validate();
+        else ok = r->refreshDefaultAttributes(false, true);
+        EXPECT_FALSE(ok) << op;
+        if (op < 3) {
+            EXPECT_EQ(kinds, Kinds{32}) << op;
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_NE(messages[0].find("Unresolvable entity reference: past the expansion budget"), std::string::npos)
+                << messages[0];
+        }
+        EXPECT_LT(defaulted(r, u"a"), 200) << op;
+    }
+    {
+        TdomDocument* plain = read(u"<!DOCTYPE r [<!ELEMENT r (e*)><!ELEMENT e EMPTY><!ATTLIST e p CDATA '" +
+                                   WideString(1000, u'p') + u"'>]><r>" + elements + u"</r>");
+        ASSERT_TRUE(plain->buildASModel());
+        EXPECT_EQ(validate(plain, 0), Kinds{});
+        EXPECT_EQ(defaulted(plain->getDocumentElement(), u"p"), 1000);
+    }
+    // One element at a time gets no further: what the document's defaults hold is bounded over
+    // its life, and comes back when they are freed.
+    TdomDocument* doc = read(text);
+    ASSERT_TRUE(doc->buildASModel());
+    TdomElement* r = doc->getDocumentElement();
+    for (TdomNode* e = r->getFirstChild(); e; e = e->getNextSibling()) static_cast<TdomElement*>(e)->validate();
+    const int made = defaulted(r, u"a");
+    EXPECT_GT(made, 0);
+    EXPECT_LT(made, 200);
+    for (TdomNode* e = r->getFirstChild(); e; e = e->getNextSibling())
+        static_cast<TdomElement*>(e)->refreshDefaultAttributes(false, false);
+    EXPECT_EQ(defaulted(r, u"a"), made);
+    while (TdomNode* e = r->getFirstChild()) {
+        r->removeChild(e);
+        doc->freeTreeNode(e);
+    }
+    TdomElement* fresh = doc->createElement(u"e");
+    r->appendChild(fresh);
+    EXPECT_TRUE(fresh->validate());
+    EXPECT_EQ(fresh->getAttribute(u"a").size(), 100'000u);
+}
+
+TEST_F(FromDtd, ExpandingOrCopyingOneReferenceAtATimeGetsNoFurtherThanOneOperation) {
+    // 2,500 elements in the entity, 990 references: one operation over the whole document is
+    // refused; so is a loop that expands, clones or imports one reference after the other.
+    WideString markup;
+    for (int i = 0; i < 2500; ++i) markup += u"<a/>";
+    WideString refs;
+    for (int i = 0; i < 990; ++i) refs += u"&e;";
+    const WideString text =
+        u"<!DOCTYPE r [<!ELEMENT r ANY><!ELEMENT a EMPTY><!ENTITY e '" + markup + u"'>]><r>" + refs + u"</r>";
+    for (int op = 0; op < 3; ++op) {
+        TdomDocument* doc = read(text);
+        ASSERT_TRUE(doc->buildASModel());
+        TdomElement* r = doc->getDocumentElement();
+        std::vector<TdomNode*> references;
+        for (TdomNode* n = r->getFirstChild(); n; n = n->getNextSibling()) references.push_back(n);
+        ASSERT_EQ(references.size(), 990u);
+        int expanded = 0;
+        for (TdomNode* ref : references) {
+            TdomNode* made = ref;
+            if (op == 0) static_cast<TdomEntityReference*>(ref)->expand();
+            else if (op == 1) made = ref->cloneNode(true);
+            else made = doc->importNode(ref, true);
+            expanded += made->hasChildNodes();
+        }
+        EXPECT_GT(expanded, 0) << op;
+        EXPECT_LT(expanded, 100) << op;
+        ASSERT_FALSE(kinds.empty());
+        EXPECT_EQ(kinds.front(), 32);
+        EXPECT_NE(messages.front().find("past the expansion budget at &e;"), std::string::npos) << messages.front();
+        if (op != 0) continue;
+        // Expanding a reference again makes its content anew at the same cost, and content
+        // freed gives its cost back.
+        TdomEntityReference* first = static_cast<TdomEntityReference*>(references.front());
+        first->expand();
+        EXPECT_TRUE(first->hasChildNodes());
+        for (TdomNode* ref : references) {
+            if (!ref->hasChildNodes()) continue;
+            r->removeChild(ref);
+            doc->freeTreeNode(ref);
+        }
+        TdomEntityReference* last = static_cast<TdomEntityReference*>(r->getLastChild());
+        last->expand();
+        EXPECT_TRUE(last->hasChildNodes());
+    }
+    // Many cheap references, each expanded on its own, stay within it.
+    refs.clear();
+    for (int i = 0; i < 20'000; ++i) refs += u"&f;";
+    TdomDocument* doc =
+        read(u"<!DOCTYPE r [<!ELEMENT r ANY><!ENTITY f '" + WideString(60, u'x') + u"'>]><r>" + refs + u"</r>");
+    ASSERT_TRUE(doc->buildASModel());
+    int expanded = 0;
+    for (TdomNode* n = doc->getDocumentElement()->getFirstChild(); n; n = n->getNextSibling()) {
+        static_cast<TdomEntityReference*>(n)->expand();
+        expanded += n->hasChildNodes();
+    }
+    EXPECT_EQ(expanded, 20'000);
+    EXPECT_EQ(kinds, Kinds{});
+}
+
+TEST_F(FromDtd, AReferencesDepthAnswerDoesNotDependOnHistoryAndIsReported) {
+    // e0 is 'x', e(i) is '&e(i-1);': expansion goes 256 entities deep, so e0 to e256 expand and
+    // the rest do not, whatever was expanded before.
+    auto chain = [](int n) {
+        WideString decls = u"<!ENTITY e0 'x'>";
+        for (int i = 1; i < n; ++i) decls += u"<!ENTITY e" + num(i) + u" '&e" + num(i - 1) + u";'>";
+        return decls;
+    };
+    const WideString head = u"<!DOCTYPE doc [<!ELEMENT doc ANY>" + chain(300) + u"<!ATTLIST doc a CDATA #IMPLIED>]>";
+    for (const WideString body : {WideString(u"<doc>&e200;&e299;</doc>"), WideString(u"<doc>&e299;&e200;</doc>"),
+                                  WideString(u"<doc>&e299;</doc>")}) {
+        for (uint8_t mode : {0, 1}) {
+            TdomDocument* doc = read(head + body);
+            ASSERT_TRUE(doc->buildASModel());
+            EXPECT_EQ(validate(doc, mode), Kinds{32});
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_NE(messages[0].find("Unresolvable entity reference: entities nested deeper than 256 at &e299;"),
+                      std::string::npos)
+                << messages[0];
+            TdomElement* root = doc->getDocumentElement();
+            EXPECT_EQ(root->getTextContent(), body.size() > 20 ? u"x" : u"");
+        }
+    }
+    // Reported by resolveEntityReferences and expand too, not a silent false; in an attribute
+    // value and a declared default, as the depth, not as an undeclared entity.
+    TdomDocument* doc = read(head + u"<doc>&e299;</doc>");
+    ASSERT_TRUE(doc->buildASModel());
+    TdomElement* root = doc->getDocumentElement();
+    for (uint8_t mode : {0, 1}) {
+        kinds.clear();
+        EXPECT_FALSE(root->resolveEntityReferences(mode));
+        EXPECT_EQ(kinds, Kinds{32});
+    }
+    kinds.clear();
+    static_cast<TdomEntityReference*>(root->getFirstChild())->expand();
+    EXPECT_EQ(kinds, Kinds{32});
+    for (const WideString subset : {WideString(u"<!ATTLIST doc d CDATA '&e299;'>"), WideString()}) {
+        doc = read(u"<!DOCTYPE doc [<!ELEMENT doc ANY>" + chain(300) + u"<!ATTLIST doc a CDATA #IMPLIED>" + subset +
+                   u"]><doc" + (subset.empty() ? u" a='&e299;'" : u"") + u"/>");
+        ASSERT_TRUE(doc->buildASModel());
+        EXPECT_EQ(validate(doc, 0), Kinds{32});
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].find("entities nested deeper than 256"), std::string::npos) << messages[0];
+    }
+    // 10,000 references to a 10,000-entity chain, in order and in reverse: the same 257 expand.
+    const WideString longHead = u"<!DOCTYPE doc [<!ELEMENT doc ANY>" + chain(10'000) + u"]>";
+    for (bool reverse : {false, true}) {
+        WideString refs;
+        for (int i = 0; i < 10'000; ++i) refs += u"&e" + num(reverse ? 9'999 - i : i) + u";";
+        doc = read(longHead + u"<doc>" + refs + u"</doc>");
+        ASSERT_TRUE(doc->buildASModel());
+        EXPECT_FALSE(doc->getDocumentElement()->resolveEntityReferences(1));
+        int expanded = 0;
+        for (TdomNode* n = doc->getDocumentElement()->getFirstChild(); n; n = n->getNextSibling()) {
+            const bool has = n->hasChildNodes();
+            expanded += has;
+            const int index = std::stoi(u8(n->getNodeName()).substr(1));
+            EXPECT_EQ(has, index <= 256) << index;
+            if (has != (index <= 256)) break;
+        }
+        EXPECT_EQ(expanded, 257) << reverse;
+    }
 }
 
 TEST_F(FromDtd, ElementsInsideKeptReferencesAreValidatedToo) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <utility>
 
 #include <sys/mman.h>
 
@@ -478,6 +479,7 @@ void TdomDocument::clear() {
     elementLists_.clear();
     elementListsNS_.clear();
     schema_->clear();
+    expansionAccount_.reset();
     clearing_ = false;
 }
 
@@ -632,6 +634,13 @@ void TdomDocument::freeTreeNode(TdomNode*& node) {
     while (!pending.empty()) {
         TdomNode* n = pending.back();
         n->setIsReadonly(false);
+        // Content made by expansion is freed: what it cost is given back to the account.
+        if (n->nodeType_ == ntEntity_Reference_Node) {
+            static_cast<TdomEntityReference*>(n)->giveBackExpansion();
+        } else if (n->nodeType_ == ntAttribute_Node) {
+            auto* attr = static_cast<TdomAttr*>(n);
+            if (attr->expansionDrawn_) expansionAccount_.giveBack(std::exchange(attr->expansionDrawn_, 0));
+        }
         if (!n->children_.empty()) {
             if (quiet) {
                 TdomNodeVector children;

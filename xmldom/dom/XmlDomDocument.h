@@ -232,6 +232,9 @@ public:
     /// The schema models' answers: the document's own collection when it has an
     /// implementation, else a "no declaration" query, unless another one was set (not owned).
     TdomSchemaQuery* getSchemaQuery() const { return schema_; }
+    /// What the expansions of this document have made that still exists (see
+    /// TdomExpansionAccount); emptied with the document.
+    TdomExpansionAccount& getExpansionAccount() { return expansionAccount_; }
     /// Nil returns to the document's own query.
     void setSchemaQuery(TdomSchemaQuery* schema);
     /// The document's schema models; nil for a document without implementation.
@@ -285,6 +288,7 @@ private:
     WideString location_;
     WideString declaredVersion_;
     TdomSchemaQuery* schema_;
+    TdomExpansionAccount expansionAccount_;
     std::unique_ptr<TdomASSchemaQuery> ownSchema_;
     bool handlersInUse_ = false;  ///< set once any node of this document got a handler
     bool clearing_ = false;

@@ -419,11 +419,16 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
                 visitOther(child);
                 continue;
             }
-            const WideString& name = static_cast<TdomEntityReference*>(child)->getNameRef();
+            auto* reference = static_cast<TdomEntityReference*>(child);
+            const WideString& name = reference->getNameRef();
             bool replaced = false;
             if (declared(name)) {
                 if (!fragment) fragment = ownerDocument_->createDocumentFragment();
-                if (builder.buildInto(name, fragment)) {
+                // The reference's own content (an earlier expand) goes with it: its cost is given
+                // back first, and taken again when the reference stays.
+                const int64_t kept = reference->giveBackExpansion();
+                int64_t drawn = 0;
+                if (builder.buildInto(name, fragment, drawn)) {
                     for (TdomNode* part : fragment->children_) {
                         part->parent_ = this;
                         list.push_back(part);
@@ -431,6 +436,8 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
                     }
                     fragment->children_.clear();
                     replaced = true;
+                } else {
+                    reference->keepExpansion(kept);
                 }
             } else if (IsXmlPredefinedEntityName(name)) {
                 TdomText* text = ownerDocument_->createTextNode(predefinedEntityText(name));
@@ -472,8 +479,12 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
             }
             WideString name = child->getNodeName();
             if (declared(name)) {
+                auto* reference = static_cast<TdomEntityReference*>(child);
                 TdomDocumentFragment* fragment = ownerDocument_->createDocumentFragment();
-                if (!builder.buildInto(name, fragment)) {
+                const int64_t kept = reference->giveBackExpansion();
+                int64_t drawn = 0;
+                if (!builder.buildInto(name, fragment, drawn)) {
+                    reference->keepExpansion(kept);
                     ownerDocument_->freeTreeNode(fragment);
                     result = false;
                     ++i;
@@ -678,13 +689,30 @@ bool TdomElement::validateSelf(TdomDeclMemo& memo) {
         }
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
         if (decl.defaultDecl == 0 && present) continue;
+        if (!present && defaultRefused(decl)) {
+            if (reportDefaultLimit()) memo.forget();
+            result = false;
+            continue;
+        }
         WideString value;
         if (uint8_t kind = memo.normalizedDefault(decl, value)) {
-            report(kind);
+            if (kind == ET_UNRESOLVABLE_ENTITY_REFERENCE) {
+                // Past a limit of expansion: said once per run, with the limit.
+                if (reportDefaultLimit()) memo.forget();
+                result = false;
+            } else {
+                report(kind);
+            }
             continue;
         }
         if (!present) {
-            addDefaultAttribute(*decl.name, value);
+            // Each default made is charged: entity text in a default is not copied onto every
+            // element for free.
+            if (!addDefaultAttribute(decl, value)) {
+                if (reportDefaultLimit()) memo.forget();
+                result = false;
+                continue;
+            }
             if (notificationsWanted()) memo.forget();  // handlers saw the addition
         } else {
             // The present value in its literal form against the declared value normalized.
@@ -744,22 +772,69 @@ bool namespaceOfDeclaredName(const TdomElement* element, const WideString& name,
 
 }  // namespace
 
-void TdomElement::addDefaultAttribute(const WideString& name, const WideString& value) {
+namespace {
+size_t declaredLength(const TdomAttrDeclInfo& decl) { return decl.defaultValue ? decl.defaultValue->size() : 0; }
+}  // namespace
+
+bool TdomElement::chargeDefault(const TdomAttrDeclInfo& decl, const WideString& literal, int64_t& drawn) {
+    drawn = 0;
+    // A literal no longer than the declared value is one the element could have held itself:
+    // it costs nothing beyond that (most defaults, which refer to no entity).
+    const size_t declared = declaredLength(decl);
+    if (literal.size() <= declared) return true;
+    TdomExpansionRun* run = schemaOf(this).activeRun();
+    if (run) {
+        run->budget.credit(declared);
+        if (!run->budget.charge(literal.size())) return false;
+    }
+    const int64_t net = static_cast<int64_t>(literal.size()) -
+                        static_cast<int64_t>(TdomExpansionBudget::kPerSourceChar * declared);
+    if (net <= 0) return true;
+    if (net > INT32_MAX || !ownerDocument_->getExpansionAccount().draw(net)) {
+        if (run) run->budget.exhaust();
+        return false;
+    }
+    drawn = net;
+    return true;
+}
+
+bool TdomElement::defaultRefused(const TdomAttrDeclInfo& decl) const {
+    // Once the document's expansions hold all they may, a default that refers to an entity is
+    // refused before it is expanded, so a loop over many elements costs little each.
+    return ownerDocument_->getExpansionAccount().refused() && decl.defaultValue &&
+           decl.defaultValue->find(u'&') != WideString::npos;
+}
+
+bool TdomElement::reportDefaultLimit() {
+    TdomExpansionRun* run = schemaOf(this).activeRun();
+    if (run && run->spentReported) return false;
+    if (run) run->spentReported = true;
+    const bool tooDeep = run && !run->budget.spent() && !ownerDocument_->getExpansionAccount().refused();
+    sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this, ExpansionLimitClue(tooDeep, WideString()));
+    return true;
+}
+
+bool TdomElement::addDefaultAttribute(const TdomAttrDeclInfo& decl, const WideString& value) {
     // A namespace-aware element takes namespace-aware attributes only; a default whose prefix
     // is bound nowhere cannot be made and is left out.
+    const WideString& name = *decl.name;
     const bool ns = attributeMap_.getNamespaceAware();
     WideString uri;
-    if (ns && !namespaceOfDeclaredName(this, name, uri)) return;
-    TdomAttr* attr = ns ? ownerDocument_->createAttributeNS(uri, name) : ownerDocument_->createAttribute(name);
+    if (ns && !namespaceOfDeclaredName(this, name, uri)) return true;
     // Attributes hold their literal form: one that reads back to the normalized value.
-    attr->setNodeValue(AttributeLiteralOf(value));
+    WideString literal = AttributeLiteralOf(value);
+    int64_t drawn = 0;
+    if (literal.size() > declaredLength(decl) && !chargeDefault(decl, literal, drawn)) return false;
+    TdomAttr* attr = ns ? ownerDocument_->createAttributeNS(uri, name) : ownerDocument_->createAttribute(name);
+    attr->expansionDrawn_ = static_cast<int32_t>(drawn);
+    attr->nodeValue_ = std::move(literal);
     attr->setSpecified(false);
     // The content of a kept entity reference is read-only for its users, yet it is content
     // like any other and gets its defaults: the flag is lifted for the insertion.
     const bool readOnly = getIsReadonly();
     if (!readOnly) {
         setAttributeNodeCommon(attr, ns);
-        return;
+        return true;
     }
     setIsReadonly(false);
     try {
@@ -770,6 +845,7 @@ void TdomElement::addDefaultAttribute(const WideString& name, const WideString& 
     }
     attr->setIsReadonly(true);
     setIsReadonly(true);
+    return true;
 }
 
 bool TdomElement::validateAttributeValues() {
@@ -841,14 +917,25 @@ bool TdomElement::refreshOwnDefaultAttributes(bool removeFixed) {
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
         bool present = attributeNamed(attributeList_, *decl.name) != nullptr;
         if (decl.defaultDecl == 0 && present) continue;
+        if (!present && defaultRefused(decl)) {
+            result = false;
+            continue;
+        }
         WideString value;
         if (schema.normalizeAttributeValue(decl, value) != 0) {
             result = false;
             continue;
         }
         if (present) continue;
+        WideString literal = AttributeLiteralOf(value);
+        int64_t drawn = 0;
+        if (literal.size() > declaredLength(decl) && !chargeDefault(decl, literal, drawn)) {
+            result = false;
+            continue;
+        }
         TdomAttr* attr = ownerDocument_->createAttribute(*decl.name);
-        attr->setNodeValue(AttributeLiteralOf(value));
+        attr->expansionDrawn_ = static_cast<int32_t>(drawn);
+        attr->nodeValue_ = std::move(literal);
         attr->setSpecified(false);
         setAttributeNode(attr);
     }
@@ -934,7 +1021,13 @@ void TdomAttr::resolveLiteral(const WideString& literal, WideString& result) con
     // One walk for the whole literal; the entities are built once per run, under its budget.
     TdomExpansionScope scope(schemaOf(this));
     WideString out;
-    const TdomLiteralOutcome outcome = ExpandAttributeLiteral(literal, scope.literals(), out);
+    TdomEntityExpander& expander = scope.literals();
+    const TdomLiteralOutcome outcome = ExpandAttributeLiteral(literal, expander, out);
+    // Whether a limit refused the literal, and which, for the report of who asked.
+    uint8_t& limit = scope.run().literalLimit;
+    limit = 0;
+    if (outcome.fault == TdomLiteralFault::Expansion && outcome.expansion == TdomExpansionResult::TooLarge)
+        limit = expander.budget().spent() ? 1 : 2;
     switch (outcome.fault) {
         case TdomLiteralFault::None: result = std::move(out); return;
         case TdomLiteralFault::Malformed: throw EConvertError(msg::kMalformedLiteral);
@@ -1037,11 +1130,14 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
         try {
             resolved = literalValueWith(declared ? &decl : nullptr);
         } catch (const Exception&) {
-            // Past the run's expansion budget the report is that of content past it.
+            // Past the run's expansion budget or the depth of expansion the report is that of
+            // content past it, naming the limit.
             const TdomExpansionRun* run = schemaOf(this).activeRun();
-            sendErrorNotification(run && run->budget.spent() ? ET_UNRESOLVABLE_ENTITY_REFERENCE
-                                                             : ET_ENTITY_DECLARATION_NOT_FOUND,
-                                  this);
+            if (run && run->literalLimit != 0)
+                sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this,
+                                      ExpansionLimitClue(run->literalLimit == 2, WideString()));
+            else
+                sendErrorNotification(ET_ENTITY_DECLARATION_NOT_FOUND, this);
             return false;
         }
     }

@@ -25,9 +25,11 @@ TdomEntityContentBuilder::TdomEntityContentBuilder(TdomDocument* document)
 
 void TdomEntityContentBuilder::reportSpentBudget(TdomNode* node) {
     TdomExpansionRun& run = scope_.run();
-    if (!run.budget.spent() || run.spentReported) return;
+    const bool spent = run.budget.spent();
+    if ((!spent && deepAt_.empty()) || run.spentReported) return;
     run.spentReported = true;
-    node->sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, node);
+    node->sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, node,
+                                ExpansionLimitClue(!spent, spent ? spentAt_ : deepAt_));
 }
 
 TdomEntityContentBuilder::~TdomEntityContentBuilder() = default;
@@ -57,23 +59,40 @@ bool isPlainText(const WideString& text, size_t& nodes) {
 
 }  // namespace
 
-bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* target) {
+bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* target, int64_t& drawn) {
+    drawn = 0;
     lastFailure_ = TdomExpansionResult::Ok;
     TdomExpansionBudget& budget = scope_.run().budget;
+    TdomExpansionAccount& account = document_->getExpansionAccount();
     budget.creditReference(name.size());
-    // Once the run's budget is spent, nothing more is expanded (or copied) in it.
+    // Once the run's budget or the document's account is spent, nothing more is expanded (or
+    // copied) in it.
+    if (account.refused()) budget.exhaust();
     TdomExpansionResult r = budget.spent() ? TdomExpansionResult::TooLarge : TdomExpansionResult::Ok;
     WideString text;
     if (r == TdomExpansionResult::Ok) r = scope_.run().content->expandEntity(name, text);
-    // The text and the nodes it can become are charged before a node is made.
+    // The text and the nodes it can become are charged before a node is made, to the run and
+    // (less the reference's own credit) to what the document's expansions hold.
     size_t nodes = 0;
     const bool plain = r == TdomExpansionResult::Ok && !text.empty() && isPlainText(text, nodes);
-    if (r == TdomExpansionResult::Ok && !budget.charge(text.size() + nodes * TdomExpansionBudget::kNodeChars))
+    const size_t cost = text.size() + nodes * TdomExpansionBudget::kNodeChars;
+    if (r == TdomExpansionResult::Ok && !budget.charge(cost)) r = TdomExpansionResult::TooLarge;
+    const int64_t net = static_cast<int64_t>(cost) -
+                        static_cast<int64_t>(TdomExpansionBudget::kPerSourceChar * (name.size() + 2) +
+                                             TdomExpansionBudget::kNodeChars);
+    if (r == TdomExpansionResult::Ok && !account.draw(net)) {
+        budget.exhaust();
         r = TdomExpansionResult::TooLarge;
+    }
     if (r != TdomExpansionResult::Ok) {
         lastFailure_ = r;
+        if (r == TdomExpansionResult::TooLarge) {
+            WideString& at = budget.spent() ? spentAt_ : deepAt_;
+            if (at.empty()) at = name;
+        }
         return false;
     }
+    drawn = net;
     if (text.empty()) return true;
     if (plain) {
         target->appendChild(document_->createTextNode(text));
@@ -99,6 +118,8 @@ bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* targe
             target->removeChild(last);
             document_->freeTreeNode(last);
         }
+        account.giveBack(net);
+        drawn = 0;
         return false;
     }
 }

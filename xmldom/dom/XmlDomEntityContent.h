@@ -3,6 +3,7 @@
 // by the replacing mode of resolveEntityReferences and by importNode of references.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "XmlDomEntityExpansion.h"
@@ -27,11 +28,14 @@ public:
 
     /// Appends the content of the declared parsed entity `name` to target. False, with
     /// nothing appended, when it is undeclared, unparsed, circular, unresolvable, unusable,
-    /// past the budget or not well-formed content.
-    bool buildInto(const WideString& name, TdomNode* target);
+    /// past the budget or the depth, or not well-formed content. The content's net cost is
+    /// drawn from the document's expansion account and handed back in drawn, for the holder of
+    /// the content to give back when it is freed.
+    bool buildInto(const WideString& name, TdomNode* target, int64_t& drawn);
     /// Outcome of the last failed expansion (Ok when the parse failed).
     TdomExpansionResult lastFailure() const { return lastFailure_; }
-    /// Reports kind 32 about node once per run when the run's budget is spent.
+    /// Reports kind 32 about node, naming the limit, once per run when the run's budget is spent
+    /// or an expansion went deeper than expansion goes.
     void reportSpentBudget(TdomNode* node);
 
 private:
@@ -40,6 +44,8 @@ private:
                                 ///< content expander builds each entity once per run
     std::unique_ptr<TXmlToDomParser> parser_;
     TdomExpansionResult lastFailure_ = TdomExpansionResult::Ok;
+    WideString spentAt_;  ///< the reference at which the budget refused the expansion
+    WideString deepAt_;   ///< the first reference refused for its depth
 };
 
 }  // namespace xmldom

@@ -294,8 +294,12 @@ WideString TdomNode::getTextContent() const {
 }
 
 bool TdomNode::sendErrorNotification(uint8_t kind, TdomNode* relatedNode) {
+    return sendErrorNotification(kind, relatedNode, WideString());
+}
+
+bool TdomNode::sendErrorNotification(uint8_t kind, TdomNode* relatedNode, const WideString& clue) {
     WideString uri = ownerDocument_ ? ownerDocument_->getLocation() : WideString();
-    TdomError error(kind, -1, -1, -1, -1, -1, uri, relatedNode, nullptr, nullptr, WideString());
+    TdomError error(kind, -1, -1, -1, -1, -1, uri, relatedNode, nullptr, nullptr, clue);
     TDomImplementation* impl = ownerDocument_ ? ownerDocument_->getDomImplementation() : nullptr;
     if (impl) return impl->handleError(impl, &error);
     return error.getSeverity() != DOM_SEVERITY_FATAL_ERROR;

@@ -124,6 +124,8 @@ public:
     virtual WideString getTextContent() const;
     /// Reports an error record of that kind for this node; returns whether to go on.
     virtual bool sendErrorNotification(uint8_t kind, TdomNode* relatedNode);
+    /// The same with a clue: the text the report is about.
+    bool sendErrorNotification(uint8_t kind, TdomNode* relatedNode, const WideString& clue);
     virtual void setIsReadonly(bool value) { readOnly_ = value; }
     /// Read-only: ENo_Modification_Allowed_Err; else stores the value (no notification).
     virtual void setNodeValue(const WideString& value);

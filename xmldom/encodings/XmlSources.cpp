@@ -886,6 +886,21 @@ std::size_t TXmlInputSource::decodeBufferedUTF8(char16_t* Out, std::size_t Room)
     return static_cast<std::size_t>(o - Out);
 }
 
+void XmlNormalizeLineEnds(WideString& Text) {
+    std::size_t at = Text.find(u'\r');
+    if (at == WideString::npos) return;
+    std::size_t out = at;
+    for (std::size_t i = at; i < Text.size(); ++i) {
+        if (Text[i] != u'\r') {
+            Text[out++] = Text[i];
+            continue;
+        }
+        Text[out++] = u'\n';
+        if (i + 1 < Text.size() && Text[i + 1] == u'\n') ++i;
+    }
+    Text.resize(out);
+}
+
 void TXmlInputSource::getRemainingText(WideString& Text) {
     const int64_t position = getPosition();
     const int32_t lookAhead = FLookAhead;

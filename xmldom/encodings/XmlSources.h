@@ -264,4 +264,9 @@ private:
     int64_t FStartPosition = 0;
 };
 
+/// The line ends of text read raw from an external entity (getRemainingText) made what an
+/// input source delivers: CR LF and a lone CR become LF. A carriage return written as a
+/// character reference is no line end and stays the reference.
+void XmlNormalizeLineEnds(WideString& Text);
+
 } // namespace xmldom

@@ -977,6 +977,7 @@ TXmlErrorType XmlFetchExternalParsedEntity(TDomImplementation* Impl, const WideS
         if (source.hasDeclarationFault() || kind == kDeclXml) return ET_INVALID_TEXT_DECLARATION;
         if (source.hasEncodingMismatch()) return ET_ENCODING_NOT_SUPPORTED;
         source.getRemainingText(Text);
+        XmlNormalizeLineEnds(Text);
     } catch (const EConvertError&) {
         Text.clear();
         return ET_INVALID_CHARACTER;

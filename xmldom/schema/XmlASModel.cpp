@@ -460,6 +460,8 @@ bool TdomASEntityDecl::resolve() {
             return false;
         WideString text;
         source.getRemainingText(text);
+        // The text is the entity's input: its line ends are normalized as a document's are.
+        XmlNormalizeLineEnds(text);
         setLiteralValue(text);
     } catch (const Exception&) {
         return false;

@@ -136,7 +136,7 @@ TdomExpansionResult TdomEntityExpander::expandEntity(const WideString& name, Wid
         return TdomExpansionResult::Ok;
     }
     TdomExpansionResult r = build(name, 0);
-    if (r == TdomExpansionResult::Ok) text = done_[name];
+    if (r == TdomExpansionResult::Ok) text = done_[name].text;
     return r;
 }
 
@@ -148,7 +148,7 @@ TdomExpansionResult TdomEntityExpander::appendEntity(const WideString& name, Wid
     }
     TdomExpansionResult r = build(name, 0);
     if (r != TdomExpansionResult::Ok) return r;
-    const WideString& text = done_[name];
+    const WideString& text = done_[name].text;
     if (!charge(text.size())) {
         failedName_ = name;
         return TdomExpansionResult::TooLarge;
@@ -160,11 +160,12 @@ TdomExpansionResult TdomEntityExpander::appendEntity(const WideString& name, Wid
 TdomExpansionResult TdomEntityExpander::expandText(std::u16string_view literal, WideString& text) {
     text.clear();
     std::vector<TdomEntityPart> parts = CutLiteralValue(literal);
-    return appendParts(parts, text, 0);
+    int height = 0;
+    return appendParts(parts, text, 0, height);
 }
 
 TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntityPart>& parts, WideString& out,
-                                                    int depth) {
+                                                    int depth, int& height) {
     for (const TdomEntityPart& part : parts) {
         if (part.kind == TdomEntityPart::CharRef && keepPredefined_) {
             // Text parsed as content: a character given by a reference in the replacement text
@@ -188,25 +189,33 @@ TdomExpansionResult TdomEntityExpander::appendParts(const std::vector<TdomEntity
         }
         TdomExpansionResult r = build(part.text, depth + 1);
         if (r != TdomExpansionResult::Ok) return r;
-        const WideString& sub = done_[part.text];
-        if (!charge(sub.size())) return TdomExpansionResult::TooLarge;
-        out += sub;
+        const Built& sub = done_[part.text];
+        height = std::max(height, sub.height + 1);
+        if (!charge(sub.text.size())) return TdomExpansionResult::TooLarge;
+        out += sub.text;
     }
     return TdomExpansionResult::Ok;
 }
 
+TdomExpansionResult TdomEntityExpander::tooDeep(const WideString& name) {
+    failedName_ = name;
+    deepSeen_ = true;
+    return TdomExpansionResult::TooLarge;
+}
+
 TdomExpansionResult TdomEntityExpander::build(const WideString& name, int depth) {
-    if (done_.count(name)) return TdomExpansionResult::Ok;
+    // An entity built before answers as a fresh build would at this depth: its references
+    // nest height entities below it, whatever the depth it was first met at. So a reference's
+    // answer does not depend on what was expanded before it.
+    if (auto it = done_.find(name); it != done_.end())
+        return depth + it->second.height > limits_.maxDepth ? tooDeep(name) : TdomExpansionResult::Ok;
     failedName_ = name;
     if (budget_->spent()) return TdomExpansionResult::TooLarge;
-    if (depth > limits_.maxDepth) {
-        deepSeen_ = true;
-        return TdomExpansionResult::TooLarge;
-    }
+    if (depth > limits_.maxDepth) return tooDeep(name);
     if (onPath_[name]) return TdomExpansionResult::Circular;
     // Once a chain went too deep, an entity nested too deeply for the depth left is refused
     // before it is walked, so the references to a long chain do not walk it again each.
-    if (deepSeen_ && depth + shapes_.of(name, lookup_).height > limits_.maxDepth) return TdomExpansionResult::TooLarge;
+    if (deepSeen_ && depth + shapes_.of(name, lookup_).height > limits_.maxDepth) return tooDeep(name);
     TdomEntityFacts facts;
     if (!lookup_(name, true, facts)) return TdomExpansionResult::Undeclared;
     if (facts.unparsed) return TdomExpansionResult::Unparsed;
@@ -214,12 +223,22 @@ TdomExpansionResult TdomEntityExpander::build(const WideString& name, int depth)
     if (facts.state == 0) return TdomExpansionResult::Unresolvable;
     if (facts.state == 1) return TdomExpansionResult::Unusable;
     onPath_[name] = true;
-    WideString text;
-    TdomExpansionResult r = appendParts(CutLiteralValue(facts.literalValue), text, depth);
+    Built built;
+    TdomExpansionResult r = appendParts(CutLiteralValue(facts.literalValue), built.text, depth, built.height);
     onPath_[name] = false;
     if (r != TdomExpansionResult::Ok) return r;
-    done_.emplace(name, std::move(text));
+    done_.emplace(name, std::move(built));
     return TdomExpansionResult::Ok;
+}
+
+WideString ExpansionLimitClue(bool tooDeep, const WideString& entity) {
+    WideString clue = u"past the expansion budget";
+    if (tooDeep) {
+        const std::string limit = std::to_string(TdomExpansionLimits{}.maxDepth);
+        clue = u"entities nested deeper than " + WideString(limit.begin(), limit.end());
+    }
+    if (!entity.empty()) clue += u" at &" + entity + u";";
+    return clue;
 }
 
 // ------------------------------------------------------------------ entity tests

@@ -75,11 +75,53 @@ public:
     }
     bool spent() const { return spent_; }
     size_t used() const { return used_; }
+    /// Spent from now on, whatever is left: another limit on the same content ran out.
+    void exhaust() { spent_ = true; }
 
 private:
     size_t limit_;
     size_t used_ = 0;
     bool spent_ = false;
+};
+
+/// What the expansions of one document have made that still exists (the content of references,
+/// defaulted attributes), held against the fixed amount of one operation's budget. Each piece
+/// is drawn as what it cost less the credit its own source gives (the reference as written, the
+/// declared default), as the budget of one operation counts it, and given back when it is freed
+/// or made again. So operations one after the other, such as a loop expanding or copying one
+/// reference at a time, make no more than one operation over the whole document may.
+class TdomExpansionAccount {
+public:
+    explicit TdomExpansionAccount(int64_t limit = static_cast<int64_t>(TdomExpansionLimits{}.maxChars))
+        : limit_(limit) {}
+
+    /// Takes a piece's net cost (a credit when negative). False, with nothing taken, when a cost
+    /// does not fit; from then on every cost is refused at once until something is given back.
+    bool draw(int64_t net) {
+        if (net > 0 && (refused_ || net > limit_ - used_)) {
+            refused_ = true;
+            return false;
+        }
+        used_ += net;
+        return true;
+    }
+    /// Takes a piece that exists already, whatever is left (a piece given back for a moment).
+    void force(int64_t net) { used_ += net; }
+    /// A piece drawn before is freed.
+    void giveBack(int64_t net) {
+        used_ -= net;
+        if (net > 0) refused_ = false;
+    }
+    bool refused() const { return refused_; }
+    void reset() {
+        used_ = 0;
+        refused_ = false;
+    }
+
+private:
+    int64_t limit_;
+    int64_t used_ = 0;
+    bool refused_ = false;
 };
 
 /// Outcome of an expansion.
@@ -140,9 +182,18 @@ public:
     void setKeepPredefinedReferences(bool value) { keepPredefined_ = value; }
 
 private:
+    /// A replacement text built in this call, with how deep its references nest below it.
+    struct Built {
+        WideString text;
+        int height = 0;
+    };
+
     TdomExpansionResult build(const WideString& name, int depth);
-    TdomExpansionResult appendParts(const std::vector<TdomEntityPart>& parts, WideString& out, int depth);
+    TdomExpansionResult appendParts(const std::vector<TdomEntityPart>& parts, WideString& out, int depth,
+                                    int& height);
     bool charge(size_t n);
+    /// The entity is too deep for an expansion that meets it at this depth.
+    TdomExpansionResult tooDeep(const WideString& name);
 
     TdomEntityLookup lookup_;
     TdomExpansionLimits limits_;
@@ -151,7 +202,7 @@ private:
     TdomExpansionBudget ownBudget_;
     TdomExpansionBudget* budget_ = &ownBudget_;
     WideString failedName_;
-    std::unordered_map<WideString, WideString> done_;  ///< replacement texts built in this call
+    std::unordered_map<WideString, Built> done_;  ///< replacement texts built in this call
     std::unordered_map<WideString, bool> onPath_;
     TdomEntityShapes shapes_;  ///< how deep each entity's references nest
     bool deepSeen_ = false;    ///< an expansion went past the depth limit
@@ -195,8 +246,14 @@ struct TdomExpansionRun {
     TdomEntityTestMemo tests;
     std::unique_ptr<TdomEntityExpander> literals;  ///< builds entities for attribute literals
     std::unique_ptr<TdomEntityExpander> content;   ///< builds entities for content
-    bool spentReported = false;                    ///< the spent budget was reported in this run
+    bool spentReported = false;                    ///< the spent budget (or the depth) was reported in this run
+    /// The last attribute literal refused by a limit: 0 none, 1 the budget, 2 the depth.
+    uint8_t literalLimit = 0;
 };
+
+/// What the report of an expansion refused by a limit says beside its kind (32): which limit
+/// ran out, and at which entity when known.
+WideString ExpansionLimitClue(bool tooDeep, const WideString& entity);
 
 /// How the walk of an attribute literal ended.
 enum class TdomLiteralFault : uint8_t {
