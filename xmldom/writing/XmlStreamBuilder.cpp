@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "DomExceptions.h"
+#include "XmlChars.h"
 #include "XmlEncodings.h"
 #include "XmlMessages.h"
 #include "XmlSources.h"
@@ -22,6 +23,14 @@ uint8_t indexOfName(const WideString& Name) {
     for (char16_t c : Name)
         if (c > 0x7E || c < 0x20) return kEncodingNone; // encoding names are plain ASCII
     return encodingIndexOf(ToUtf8(Name));
+}
+
+/// Whether the text holds a code unit that is no XML character. Surrogate units are left to the
+/// output source, which refuses one that is not half of a pair.
+bool holdsNonXmlUnit(std::u16string_view Text) {
+    for (char16_t c : Text)
+        if (c < 0x20 ? (c != 0x9 && c != 0xA && c != 0xD) : c >= 0xFFFE) return true;
+    return false;
 }
 
 /// The quote for a literal: the double quote unless the text holds one.
@@ -127,6 +136,32 @@ bool TXmlStreamBuilder::writeEscapedText(TXmlCustomReader* Reader, TdomLocator* 
         start = i + 1;
     }
     if (start < n) return writeTextWithReferences(Reader, Locator, Data.substr(start));
+    return true;
+}
+
+// ------------------------------------------------------------------ what text can carry
+
+// The builder writes only what reads back as the same data: a node that its text cannot carry
+// is reported (the kind a reader would give the text) and the write stops with false, whatever
+// the error path answers.
+
+bool TXmlStreamBuilder::refuse(TXmlCustomReader* Reader, TdomLocator* Locator, TXmlErrorType Kind,
+                               const WideString& Clue) {
+    sendErrorNotification(Reader, Kind, Locator, Clue);
+    return false;
+}
+
+bool TXmlStreamBuilder::checkElement(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& Tag,
+                                     TdomNameValueList* List) {
+    if (!IsXmlName(Tag)) return refuse(Reader, Locator, ET_INVALID_ELEMENT_NAME, Tag);
+    const int count = List ? List->getCount() : 0;
+    for (int i = 0; i < count; ++i) {
+        const WideString& name = List->getName(i);
+        if (!IsXmlName(name)) return refuse(Reader, Locator, ET_INVALID_ATTRIBUTE_NAME, name);
+        WideString clue;
+        if (const TXmlErrorType kind = wftest::attributeValueFault(List->getValue(i), clue))
+            return refuse(Reader, Locator, kind, clue);
+    }
     return true;
 }
 
@@ -236,6 +271,7 @@ bool TXmlStreamBuilder::processStartElement(TXmlCustomReader* Reader, TdomLocato
         OnStartElement(this, Reader, Locator, changedTag, list);
         tag = &changedTag;
     }
+    if (!checkElement(Reader, Locator, *tag, list)) return false;
     const int count = list ? list->getCount() : 0;
     if (directUTF8()) {
         // UTF-8 holds every character: values need no references, so the pieces go out as is.
@@ -294,6 +330,7 @@ bool TXmlStreamBuilder::processPCDATA(TXmlCustomReader* Reader, TdomLocator* Loc
         OnPCDATA(this, Reader, Locator, changed);
         text = &changed;
     }
+    if (holdsNonXmlUnit(*text)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, *text);
     if (!writeEscapedText(Reader, Locator, *text)) return false;
     XML_PASS_ON(PCDATA, *text);
 }
@@ -301,13 +338,25 @@ bool TXmlStreamBuilder::processPCDATA(TXmlCustomReader* Reader, TdomLocator* Loc
 bool TXmlStreamBuilder::processCDATA(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
     WideString d = data;
     if (OnCDATA) OnCDATA(this, Reader, Locator, d);
-    if (!writeTexts(Reader, Locator, {u"<![CDATA[", d, u"]]>"})) return false;
+    if (holdsNonXmlUnit(d)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, d);
+    // A "]]>" in the data is split between two sections, after its "]]": the sections read
+    // back as the same characters.
+    const std::u16string_view all(d);
+    size_t start = 0;
+    for (size_t at = all.find(u"]]>"); at != all.npos; at = all.find(u"]]>", at + 2)) {
+        if (!writeTexts(Reader, Locator, {u"<![CDATA[", all.substr(start, at + 2 - start), u"]]>"})) return false;
+        start = at + 2;
+    }
+    if (!writeTexts(Reader, Locator, {u"<![CDATA[", all.substr(start), u"]]>"})) return false;
     XML_PASS_ON(CDATA, d);
 }
 
 bool TXmlStreamBuilder::processComment(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
     WideString d = data;
     if (OnComment) OnComment(this, Reader, Locator, d);
+    const WideString fault = wftest::commentFault(d);
+    if (!fault.empty()) return refuse(Reader, Locator, ET_INVALID_COMMENT, fault);
+    if (holdsNonXmlUnit(d)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, d);
     if (!writeTexts(Reader, Locator, {u"<!--", d, u"-->"})) return false;
     XML_PASS_ON(Comment, d);
 }
@@ -316,6 +365,9 @@ bool TXmlStreamBuilder::processProcessingInstruction(TXmlCustomReader* Reader, T
                                                      const WideString& targ, const WideString& data) {
     WideString t = targ, d = data;
     if (OnProcessingInstruction) OnProcessingInstruction(this, Reader, Locator, t, d);
+    if (!IsXmlPITarget(t)) return refuse(Reader, Locator, ET_INVALID_PROCESSING_INSTRUCTION, t);
+    if (d.find(u"?>") != WideString::npos) return refuse(Reader, Locator, ET_INVALID_PROCESSING_INSTRUCTION, u"?>");
+    if (holdsNonXmlUnit(d)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, d);
     bool ok = d.empty() ? writeTexts(Reader, Locator, {u"<?", t, u"?>"})
                         : writeTexts(Reader, Locator, {u"<?", t, u" ", d, u"?>"});
     if (!ok) return false;
@@ -325,6 +377,7 @@ bool TXmlStreamBuilder::processProcessingInstruction(TXmlCustomReader* Reader, T
 bool TXmlStreamBuilder::processEntityRef(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
     WideString d = data;
     if (OnEntityRef) OnEntityRef(this, Reader, Locator, d);
+    if (!IsXmlName(d)) return refuse(Reader, Locator, ET_INVALID_ENTITY_NAME, d);
     if (!writeTexts(Reader, Locator, {u"&", d, u";"})) return false;
     XML_PASS_ON(EntityRef, d);
 }
@@ -333,6 +386,9 @@ bool TXmlStreamBuilder::processDoctype(TXmlCustomReader* Reader, TdomLocator* Lo
                                        const WideString& pubId, const WideString& sysId, const WideString& data) {
     WideString n = name, p = pubId, s = sysId, d = data;
     if (OnDoctype) OnDoctype(this, Reader, Locator, n, p, s, d);
+    if (!IsXmlName(n) || !IsXmlPubidChars(p) || !IsXmlSystemChars(s))
+        return refuse(Reader, Locator, ET_INVALID_DOCTYPE, n);
+    if (holdsNonXmlUnit(d)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, d);
     if (!writeTexts(Reader, Locator, {u"<!DOCTYPE ", n, u" "})) return false;
     const std::u16string_view q = quoteFor(s);
     bool ok = true;
