@@ -982,10 +982,16 @@ TXmlErrorType XmlFetchExternalParsedEntity(TDomImplementation* Impl, const WideS
 }
 
 bool XmlTestInternalSubset(TDomImplementation* Impl, const WideString& Subset, const WideString& SystemId,
-                           int32_t TabWidth) {
+                           int32_t TabWidth, int* Faults) {
     TXmlStandardDtdReader reader;
     TXmlWFTestDTDHandler test;
     reader.setDOMImpl(Impl);
+    if (Faults) {
+        *Faults = 0;
+        reader.OnError = [Faults](TObject*, TdomError* Error) {
+            if (Error->getSeverity() != DOM_SEVERITY_WARNING) ++*Faults;
+        };
+    }
     reader.setNextHandler(&test);
     WideString marked;
     marked.reserve(Subset.size() + 1);

@@ -131,8 +131,9 @@ TXmlErrorType XmlFetchExternalParsedEntity(TDomImplementation* Impl, const WideS
                                            WideString& Text);
 
 /// Checks the well-formedness of an internal subset: DTD reader and DTD test handler, parameter
-/// entities left unresolved. Errors go to the implementation's error path.
+/// entities left unresolved. Errors go to the implementation's error path; with Faults given,
+/// it receives the number of errors and fatal errors reported, whatever the path answered.
 bool XmlTestInternalSubset(TDomImplementation* Impl, const WideString& Subset, const WideString& SystemId,
-                           int32_t TabWidth);
+                           int32_t TabWidth, int* Faults = nullptr);
 
 } // namespace xmldom
