@@ -7,6 +7,10 @@
 #include <array>
 #include <typeinfo>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "DomExceptions.h"
 #include "XmlChars.h"
 #include "XmlDtdReader.h"
@@ -29,9 +33,48 @@ uint8_t indexOfName(const WideString& Name) {
 /// Whether the text holds a code unit that is no XML character. Surrogate units are left to the
 /// output source, which refuses one that is not half of a pair.
 bool holdsNonXmlUnit(std::u16string_view Text) {
-    for (char16_t c : Text)
-        if (c < 0x20 ? (c != 0x9 && c != 0xA && c != 0xD) : c >= 0xFFFE) return true;
+    const auto bad = [](char16_t c) { return c < 0x20 ? (c != 0x9 && c != 0xA && c != 0xD) : c >= 0xFFFE; };
+    size_t i = 0;
+#ifdef __SSE2__
+    // Eight units at a time: only a block with a unit below 0x20 or from 0xFFFE on is looked at
+    // unit by unit (tab and line feed make most of those).
+    const __m128i control = _mm_set1_epi16(static_cast<short>(0xFFE0));
+    const __m128i ones = _mm_set1_epi16(-1);
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= Text.size(); i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Text.data() + i));
+        const __m128i suspect = _mm_or_si128(_mm_cmpeq_epi16(_mm_and_si128(v, control), zero),
+                                             _mm_cmpeq_epi16(_mm_or_si128(v, _mm_set1_epi16(1)), ones));
+        if (_mm_movemask_epi8(suspect) == 0) continue;
+        for (size_t k = i; k < i + 8; ++k)
+            if (bad(Text[k])) return true;
+    }
+#endif
+    for (; i < Text.size(); ++i)
+        if (bad(Text[i])) return true;
     return false;
+}
+
+/// Name characters of ASCII: 1 may begin a name, 2 may only continue one.
+constexpr auto kAsciiName = [] {
+    std::array<uint8_t, 128> table{};
+    for (int c = 'a'; c <= 'z'; ++c) table[c] = 1;
+    for (int c = 'A'; c <= 'Z'; ++c) table[c] = 1;
+    table['_'] = table[':'] = 1;
+    for (int c = '0'; c <= '9'; ++c) table[c] = 2;
+    table['.'] = table['-'] = 2;
+    return table;
+}();
+
+/// IsXmlName with a quick answer for names of ASCII letters, digits and marks.
+bool isName(const WideString& Name) {
+    if (Name.empty()) return false;
+    for (size_t i = 0; i < Name.size(); ++i) {
+        const char16_t c = Name[i];
+        if (c >= 0x80) return IsXmlName(Name);
+        if (kAsciiName[c] == 0 || (i == 0 && kAsciiName[c] != 1)) return false;
+    }
+    return true;
 }
 
 /// The quote for a literal: the double quote unless the text holds one.
@@ -154,11 +197,11 @@ bool TXmlStreamBuilder::refuse(TXmlCustomReader* Reader, TdomLocator* Locator, T
 
 bool TXmlStreamBuilder::checkElement(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& Tag,
                                      TdomNameValueList* List) {
-    if (!IsXmlName(Tag)) return refuse(Reader, Locator, ET_INVALID_ELEMENT_NAME, Tag);
+    if (!isName(Tag)) return refuse(Reader, Locator, ET_INVALID_ELEMENT_NAME, Tag);
     const int count = List ? List->getCount() : 0;
     for (int i = 0; i < count; ++i) {
         const WideString& name = List->getName(i);
-        if (!IsXmlName(name)) return refuse(Reader, Locator, ET_INVALID_ATTRIBUTE_NAME, name);
+        if (!isName(name)) return refuse(Reader, Locator, ET_INVALID_ATTRIBUTE_NAME, name);
         WideString clue;
         if (const TXmlErrorType kind = wftest::attributeValueFault(List->getValue(i), clue))
             return refuse(Reader, Locator, kind, clue);
