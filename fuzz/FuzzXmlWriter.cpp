@@ -1,7 +1,8 @@
 // Fuzz target of the XML writer: the input is a small program that builds a tree (elements,
 // attributes, text, comments, CDATA, processing instructions, entity references) through the
 // document's factories; the tree is then written with and without strict checking in the
-// encoding the input picks, to a byte string and to a wide string.
+// encoding the input picks, to a byte string and to a wide string. A document written without
+// complaint must read back.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -92,7 +93,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TdomNode* source = open.size() > 1 && (mode & 0x80) ? open.back() : static_cast<TdomNode*>(&doc);
     try {
         TStringStream out;
-        writer.writeToStream(source, encoding, &out);
+        const bool written = writer.writeToStream(source, encoding, &out);
+        // A document with its element that was written in UTF-8 without complaint reads back.
+        if (written && source == &doc && doc.getDocumentElement() && !*encoding) {
+            TXmlToDomParser reader;
+            reader.SetDOMImpl(&impl);
+            TdomDocument* again = nullptr;
+            try {
+                again = reader.stringToDom(out.DataString());
+            } catch (const EParserException&) {
+                std::abort();
+            }
+            impl.freeDocument(again);
+        }
     } catch (const Exception&) {
     }
     try {

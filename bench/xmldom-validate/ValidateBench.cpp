@@ -19,7 +19,8 @@
 // and clone of a document full of references, a 1,000-character entity used 100 times in a
 // declared default on 1,000 and on 20,000 elements, and expand or cloneNode called on every
 // reference of the markup document one after the other, each in a fresh process of this
-// program: the same bounds.
+// program: the same bounds. Then external DTDs of conditional sections nested 10,000 and 30,000
+// deep, also each in a fresh process: accepted within the same bounds.
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -35,6 +36,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -537,6 +539,83 @@ bool hostileMarkupAndCopiesAreBounded() {
     return within;
 }
 
+// ---- deeply nested conditional sections, each depth in a fresh process -----------------------
+
+/// An external DTD whose one declaration lies inside `depth` nested included sections.
+std::string nestedSectionsDtd(int depth) {
+    std::string dtd;
+    dtd.reserve(static_cast<size_t>(depth) * 14 + 32);
+    for (int i = 0; i < depth; ++i) dtd += "<![INCLUDE[";
+    dtd += "<!ELEMENT r EMPTY>";
+    for (int i = 0; i < depth; ++i) dtd += "]]>";
+    return dtd;
+}
+
+/// Reads a document whose external DTD nests `depth` sections, builds its model and validates it
+/// in this process (started for it alone); prints the milliseconds, whether it was accepted and
+/// the DTD's size.
+int runNestedSectionsCase(int depth) {
+    const std::string dtd = nestedSectionsDtd(depth);
+    TDomImplementation impl;
+    int errors = 0;
+    impl.OnError = [&](TObject*, TdomError*, bool& go) {
+        ++errors;
+        go = true;
+    };
+    impl.OnExternalParsedEntity = [&](TObject*, const WideString&, const WideString&, const WideString&,
+                                      std::unique_ptr<TStream>& stream, TXmlParserAction& action) {
+        stream = std::make_unique<TStringStream>(dtd);
+        action = PARSER_STREAM;
+    };
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(&impl);
+    const auto t0 = Clock::now();
+    TdomDocument* doc = parser.stringToDom("<!DOCTYPE r SYSTEM 'deep.dtd'><r/>");
+    const bool valid = doc->buildASModel() && doc->validateDocument(0) && errors == 0;
+    std::printf("%.1f %d %zu\n", ms(t0, Clock::now()), valid ? 1 : 0, dtd.size());
+    impl.freeDocument(doc);
+    return 0;
+}
+
+/// Conditional sections nested 10,000 and 30,000 deep in an external DTD: read in time and
+/// memory linear in the depth, so each is accepted within a second and 100 MB, in a process of
+/// its own.
+bool nestedSectionsAreLinear() {
+    std::printf("nested conditional sections (ours must accept each within 1 s and 100 MB, own process)\n");
+    std::printf("  %-10s %8s %9s %9s\n", "depth", "KB", "total ms", "peak MB");
+    bool within = true;
+    for (const char* depth : {"10000", "30000"}) {
+        int fds[2];
+        if (pipe(fds) != 0) std::exit(2);
+        std::fflush(stdout);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            dup2(fds[1], 1);
+            close(fds[0]);
+            setenv("VETRA_XML_SECTIONS_CASE", depth, 1);
+            execl("/proc/self/exe", "bench_xmldom_validate", static_cast<char*>(nullptr));
+            _exit(3);
+        }
+        close(fds[1]);
+        char line[128] = {};
+        const ssize_t got = read(fds[0], line, sizeof line - 1);
+        close(fds[0]);
+        int status = 0;
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
+        double millis = 0;
+        int accepted = 0;
+        size_t bytes = 0;
+        const bool parsed = got > 0 && std::sscanf(line, "%lf %d %zu", &millis, &accepted, &bytes) == 3;
+        const double peak = static_cast<double>(usage.ru_maxrss) / 1024.0;
+        const bool ok = parsed && accepted && millis < 1000 && peak < 100;
+        within = within && ok;
+        std::printf("  %-10s %8zu %9.0f %9.0f   %s\n", depth, bytes / 1024, millis, peak,
+                    ok ? "accepted" : !parsed ? "DIED" : !accepted ? "REFUSED" : "TOO COSTLY");
+    }
+    return within;
+}
+
 void print(const char* name, const Figures& f, double mb) {
     std::printf("  %-8s %9.0f %8.1f %9.1f %9.0f %8.1f %9.0f %9.0f   %s%s\n", name, f.parseMs, mb / (f.parseMs / 1000.0),
                 f.modelMs, f.validateMs, mb / (f.validateMs / 1000.0), total(f), f.peakMb, f.ok ? "valid" : "REFUSED: ",
@@ -547,6 +626,7 @@ void print(const char* name, const Figures& f, double mb) {
 
 int main() {
     if (const char* which = std::getenv("VETRA_XML_HOSTILE_CASE")) return runHostileCase(which);
+    if (const char* depth = std::getenv("VETRA_XML_SECTIONS_CASE")) return runNestedSectionsCase(std::atoi(depth));
     size_t mb = 100;
     if (const char* env = std::getenv("VETRA_XML_MB")) mb = static_cast<size_t>(std::max(1, std::atoi(env)));
     int runs = 3;
@@ -604,6 +684,10 @@ int main() {
     }
     if (!hostileMarkupAndCopiesAreBounded()) {
         std::printf("FAILED: a hostile expansion of markup or a copy cost too much or was accepted\n");
+        return 1;
+    }
+    if (!nestedSectionsAreLinear()) {
+        std::printf("FAILED: nested conditional sections cost too much or were refused\n");
         return 1;
     }
     return 0;

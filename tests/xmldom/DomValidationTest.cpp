@@ -716,6 +716,105 @@ TEST_F(FromDtd, ElementsInsideKeptReferencesAreValidatedToo) {
     EXPECT_EQ(validate(doc, 0), Kinds{29});
 }
 
+/// Whether any of the kinds is of a fatal error (a well-formedness fault).
+bool anyFatal(const std::vector<int>& kinds) {
+    return std::any_of(kinds.begin(), kinds.end(), [](int k) { return k >= 36 && k <= 78; });
+}
+
+TEST_F(FromDtd, ExternalEntityThatIsNoParsedEntityIsFatal) {
+    // Bytes that are not UTF-8 without a declaration, a declaration that is no text
+    // declaration, an encoding that cannot be read: the reference is refused as fatal (61).
+    serve({{u"e9.ent", "\xE9"},
+           {u"mid.ent", "ab\xE9" "cd"},
+           {u"xmldecl.ent", "<?xml version='1.0' standalone='yes'?>x"},
+           {u"badenc.ent", "<?xml encoding='no-such-set'?>x"},
+           {u"good.ent", "<?xml encoding='ISO-8859-1'?>\xE9"}});
+    for (const char* name : {"e9.ent", "mid.ent", "xmldecl.ent", "badenc.ent"}) {
+        const std::string text = std::string("<!DOCTYPE doc [<!ELEMENT doc ANY><!ENTITY e SYSTEM '") + name +
+                                 "'>]><doc>&e;</doc>";
+        TdomDocument* doc = read(WideString(text.begin(), text.end()));
+        ASSERT_TRUE(doc->buildASModel()) << name;
+        const Kinds found = validate(doc, 0);
+        EXPECT_NE(std::find(found.begin(), found.end(), 61), found.end()) << name;
+    }
+    TdomDocument* good = read(u"<!DOCTYPE doc [<!ELEMENT doc ANY><!ENTITY e SYSTEM 'good.ent'>]><doc>&e;</doc>");
+    ASSERT_TRUE(good->buildASModel());
+    EXPECT_EQ(validate(good, 1), Kinds{});
+    EXPECT_EQ(good->getDocumentElement()->getTextContent(), u"\u00E9");
+    // An entity nobody delivers could not be resolved: no well-formedness fault.
+    TdomDocument* missing = read(u"<!DOCTYPE doc [<!ELEMENT doc ANY><!ENTITY e SYSTEM 'none.ent'>]><doc>&e;</doc>");
+    ASSERT_TRUE(missing->buildASModel());
+    EXPECT_FALSE(anyFatal(validate(missing, 0)));
+}
+
+TEST_F(FromDtd, MarkupBegunInOneEntityAndEndedInAnotherIsFatal) {
+    // A CDATA section opened by an entity cannot be closed by the document: its "]]>" is no text.
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(&impl);
+    kinds.clear();
+    TdomDocument* closed = parser.wideStringToDom(
+        u"<!DOCTYPE doc [<!ELEMENT doc ANY><!ENTITY e '<![CDATA[x'>]><doc>&e;]]></doc>");
+    EXPECT_EQ(kinds, Kinds{43});
+    impl.freeDocument(closed);
+    // Nor by another entity, and so for every kind of markup.
+    const char16_t* subsets[] = {
+        u"<!ENTITY a '<![CDATA[x'><!ENTITY b 'y]]>'>", u"<!ENTITY a '<!--x'><!ENTITY b 'y-->'>",
+        u"<!ENTITY a '<?p x'><!ENTITY b 'y?>'>",       u"<!ENTITY a '<e>'><!ENTITY b '</e>'>",
+        u"<!ENTITY a '<e'><!ENTITY b '/>'>",           u"<!ENTITY a '&#38;amp'><!ENTITY b ';'>",
+    };
+    for (const char16_t* subset : subsets) {
+        TdomDocument* doc = read(u"<!DOCTYPE doc [<!ELEMENT doc ANY><!ELEMENT e ANY>" + WideString(subset) +
+                                 u"]><doc>&a;&b;</doc>");
+        ASSERT_TRUE(doc->buildASModel());
+        EXPECT_TRUE(anyFatal(validate(doc, 0))) << ToUtf8(subset);
+    }
+}
+
+TEST_F(FromDtd, UndeclaredEntityInsideAnEntityIsFatalWhereAllDeclarationsAreKnown) {
+    serve({{u"x.dtd", "<!ELEMENT doc ANY>"}});
+    struct Case {
+        const char16_t* text;
+        bool fatal;
+    };
+    const Case cases[] = {
+        // Only an internal subset: XML wants every entity declared.
+        {u"<!DOCTYPE doc [<!ELEMENT doc ANY><!ENTITY e '&foo;'>]><doc>&e;</doc>", true},
+        {u"<!DOCTYPE doc [<!ELEMENT doc ANY><!ENTITY e 'a&f;b'><!ENTITY f '&foo;'>]><doc>&e;</doc>", true},
+        // Declared standalone, with an external subset.
+        {u"<?xml version='1.0' standalone='yes'?><!DOCTYPE doc SYSTEM 'x.dtd' [<!ENTITY e '&foo;'>]><doc>&e;</doc>",
+         true},
+        // An external subset or a parameter-entity reference may declare it: a validity error.
+        {u"<!DOCTYPE doc SYSTEM 'x.dtd' [<!ENTITY e '&foo;'>]><doc>&e;</doc>", false},
+        {u"<!DOCTYPE doc [<!ENTITY % p '<!ELEMENT doc ANY>'>%p;<!ENTITY e '&foo;'>]><doc>&e;</doc>", false},
+    };
+    for (const Case& c : cases) {
+        TdomDocument* doc = read(c.text);
+        ASSERT_TRUE(doc->buildASModel()) << ToUtf8(c.text);
+        const Kinds found = validate(doc, 0);
+        EXPECT_EQ(anyFatal(found), c.fatal) << ToUtf8(c.text);
+        EXPECT_FALSE(found.empty()) << ToUtf8(c.text);
+    }
+}
+
+TEST_F(FromDtd, DefaultUsingAnEntityDeclaredAfterItIsFatalInAnInternalSubset) {
+    serve({{u"x.dtd", "<!ELEMENT doc ANY>"}});
+    TdomDocument* doc = read(u"<!DOCTYPE doc [<!ELEMENT doc ANY><!ATTLIST doc a CDATA \"&e;\"><!ENTITY e \"x\">]><doc/>");
+    doc->buildASModel();
+    EXPECT_EQ(kinds, Kinds{66});
+    EXPECT_EQ(doc->getDocumentElement()->getAttribute(u"a"), u"");
+    // Declared before it, the entity serves the default.
+    TdomDocument* before = read(u"<!DOCTYPE doc [<!ELEMENT doc ANY><!ENTITY e \"x\"><!ATTLIST doc a CDATA \"&e;&lt;\">]><doc/>");
+    EXPECT_TRUE(before->buildASModel());
+    EXPECT_EQ(kinds, Kinds{});
+    EXPECT_EQ(validate(before), Kinds{});
+    EXPECT_EQ(before->getDocumentElement()->getAttribute(u"a"), u"x&lt;");  // the literal form
+    // With an external subset the order is a matter of validity, not of well-formedness.
+    TdomDocument* external =
+        read(u"<!DOCTYPE doc SYSTEM 'x.dtd' [<!ATTLIST doc a CDATA \"&e;\"><!ENTITY e \"x\">]><doc/>");
+    EXPECT_TRUE(external->buildASModel());
+    EXPECT_FALSE(anyFatal(kinds));
+}
+
 TEST_F(FromDtd, DeepDocumentReadFromText) {
     constexpr int kDeep = 200000;
     WideString text = u"<!DOCTYPE d [<!ELEMENT d (#PCDATA|d)*><!ATTLIST d k CDATA 'v' id ID #IMPLIED to IDREF #IMPLIED>"

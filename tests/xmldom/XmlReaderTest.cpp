@@ -138,6 +138,24 @@ TEST(DocReader, BadCharacterReferencesAreKind44WithTheReferenceAsClue) {
     }
 }
 
+TEST(DocReader, CDataSectionEndInTextIsKind43) {
+    // Written as it stands, "]]>" is no character data, wherever in the text it lies.
+    for (const char* text : {"<a>]]></a>", "<a>x]]]>y</a>", "<a>&#65;]]></a>", "<a>x&e;]]></a>"}) {
+        EventLog r;
+        EXPECT_FALSE(r.parse(text)) << text;
+        ASSERT_EQ(r.errors.size(), 1u) << text;
+        EXPECT_EQ(r.errors[0].kind, 43) << text;
+        EXPECT_EQ(r.errors[0].clue, "]]>") << text;
+    }
+    // Given by references, or broken by one, it is text; a lone ">" is text too.
+    for (const char* text : {"<a>]]&gt;</a>", "<a>&#93;]></a>", "<a>]&#93;></a>", "<a>]&e;]></a>", "<a>]] > ></a>",
+                             "<a b=']]>'>x</a>"}) {
+        EventLog r;
+        EXPECT_TRUE(r.parse(text)) << text;
+        EXPECT_TRUE(r.errors.empty()) << text;
+    }
+}
+
 TEST(DocReader, CommentsProcessingInstructionsAndCData) {
     EventLog r;
     EXPECT_TRUE(r.parse("<a><!----><!-- c --><?t  d e?><![CDATA[<&]]></a>"));

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -157,12 +159,12 @@ TEST_F(Writer, DocumentInUtf8WithDoctypeAndNoLineBreaks) {
     TdomElement* st = element(body, u"statement");
     st->appendChild(doc->createTextNode(u"Oil & filter <5> \"ok\"\r\n"));
     element(st, u"answer")->setAttribute(u"length", u"5");
-    element(root, u"brake-test")->setAttribute(u"weight", u"a&b\"c");
+    element(root, u"brake-test")->setAttribute(u"weight", u"a&amp;b\"c");
     EXPECT_EQ(write(doc.get()),
               "<?xml version=\"1.0\"?>\n<!DOCTYPE checksheet  SYSTEM \"cs.dtd\" >"
               "<checksheet locale=\"en_GB\"><main-body><statement>Oil &amp; filter &lt;5&gt; \"ok\"&#xD;\n"
               "<answer length=\"5\"></answer></statement></main-body>"
-              "<brake-test weight='a&b\"c'></brake-test></checksheet>");
+              "<brake-test weight='a&amp;b\"c'></brake-test></checksheet>");
 }
 
 TEST_F(Writer, ElementWithOnlyAnEmptyTextIsStartAndEndTag) {
@@ -251,6 +253,110 @@ TEST_F(Writer, SingleByteSetWithReferencesAndCrLf) {
     writer.SetNewLine(ntlLF);
     EXPECT_EQ(write(doc.get(), u"ISO-8859-1"),
               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<r a=\"&#x416;\xE9\">\xE9&#x416;\n</r>");
+}
+
+TEST_F(Writer, CDataSectionIsSplitAtItsEnd) {
+    TdomElement* root = element(doc.get(), u"r");
+    root->appendChild(doc->createCDATASection(u"ab]]>c]]]>>"));
+    const std::string out = write(doc.get());
+    EXPECT_EQ(out, "<?xml version=\"1.0\"?>\n<r><![CDATA[ab]]]]><![CDATA[>c]]]]]><![CDATA[>>]]></r>");
+    // Read back, the sections hold the same characters.
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(impl.get());
+    TdomDocument* again = parser.stringToDom(out);
+    WideString data;
+    for (TdomNode* n = again->getDocumentElement()->getFirstChild(); n; n = n->getNextSibling()) {
+        EXPECT_EQ(n->getNodeType(), ntCDATA_Section_Node);
+        data += n->getNodeValue();
+    }
+    EXPECT_EQ(data, u"ab]]>c]]]>>");
+    impl->freeDocument(again);
+}
+
+TEST_F(Writer, NodesTheTextCannotCarryAreRefused) {
+    // Each node alone under the root; the write fails with its kind even when the error path
+    // answers go on, and nothing of the node is written.
+    impl->OnError = [this](TObject*, TdomError* error, bool& go) {
+        errors.push_back(error->getKind());
+        go = true;
+    };
+    struct Case {
+        const char* what;
+        std::function<void(TdomElement*)> make;
+        int kind;
+    };
+    const Case cases[] = {
+        {"comment with --", [&](TdomElement* r) { r->appendChild(doc->createComment(u"a--b")); }, 45},
+        {"comment ending in -", [&](TdomElement* r) { r->appendChild(doc->createComment(u"a-")); }, 45},
+        {"comment with U+0001", [&](TdomElement* r) { r->appendChild(doc->createComment(u"a\u0001")); }, 43},
+        {"text with U+0001", [&](TdomElement* r) { r->appendChild(doc->createTextNode(u"a\u0001")); }, 43},
+        {"text with U+FFFE", [&](TdomElement* r) { r->appendChild(doc->createTextNode(u"a\uFFFE")); }, 43},
+        {"text with U+FFFF", [&](TdomElement* r) { r->appendChild(doc->createTextNode(u"\uFFFF")); }, 43},
+        {"text with U+0000", [&](TdomElement* r) { r->appendChild(doc->createTextNode(WideString(1, 0))); }, 43},
+        {"long text with U+0001 inside",
+         [&](TdomElement* r) { r->appendChild(doc->createTextNode(WideString(13, u'a') + u"\u0001" + WideString(9, u'\t'))); },
+         43},
+        {"long text with U+FFFF at the end",
+         [&](TdomElement* r) { r->appendChild(doc->createTextNode(WideString(15, u'\n') + u"\uFFFF")); }, 43},
+        {"CDATA with U+001F", [&](TdomElement* r) { r->appendChild(doc->createCDATASection(u"\u001F")); }, 43},
+        {"PI data with ?>", [&](TdomElement* r) { r->appendChild(doc->createProcessingInstruction(u"a", u"b?>")); },
+         48},
+        {"PI data with U+FFFE",
+         [&](TdomElement* r) { r->appendChild(doc->createProcessingInstruction(u"a", u"\uFFFE")); }, 43},
+        {"attribute with <", [&](TdomElement* r) { r->setAttribute(u"v", u"a<b"); }, 41},
+        {"attribute with a bare &", [&](TdomElement* r) { r->setAttribute(u"v", u"a&b"); }, 41},
+        {"attribute with U+0001", [&](TdomElement* r) { r->setAttribute(u"v", u"\u0001"); }, 41},
+        {"attribute with a bad reference", [&](TdomElement* r) { r->setAttribute(u"v", u"&1x;"); }, 47},
+        {"attribute with a reference to no character", [&](TdomElement* r) { r->setAttribute(u"v", u"&#0;"); }, 47},
+    };
+    for (const Case& c : cases) {
+        doc = std::make_unique<TdomDocument>(impl.get());
+        TdomElement* root = element(doc.get(), u"r");
+        c.make(root);
+        errors.clear();
+        std::string out;
+        EXPECT_FALSE(writer.writeToString(doc.get(), u"", out)) << c.what;
+        EXPECT_EQ(errors, std::vector<int>{c.kind}) << c.what;
+        EXPECT_EQ(out.find("</r>"), std::string::npos) << c.what;
+    }
+    // The document type: its name, identifiers and subset.
+    const std::array<std::array<const char16_t*, 4>, 5> doctypes = {{{u"r", u"", u"a'b\"c", u""},
+                                                                      {u"r", u"a{b", u"s", u""},
+                                                                      {u"r", u"", u"", u"\u0002"},
+                                                                      {u"r", u"", u"", u"<!ELEMENT r"},
+                                                                      {u"r", u"", u"", u"]><x"}}};
+    for (const auto& d : doctypes) {
+        doc = std::make_unique<TdomDocument>(impl.get());
+        doc->appendChild(doc->createDocumentTypeDecl(d[0], d[1], d[2], d[3]));
+        element(doc.get(), u"r");
+        errors.clear();
+        std::string out;
+        EXPECT_FALSE(writer.writeToString(doc.get(), u"", out)) << ToUtf8(d[3]);
+        EXPECT_FALSE(errors.empty()) << ToUtf8(d[3]);
+        EXPECT_EQ(out.find("<r>"), std::string::npos) << ToUtf8(d[3]);
+    }
+}
+
+TEST(StreamBuilder, NamesTheTextCannotCarryAreRefused) {
+    TDomImplementation impl;
+    std::vector<int> kinds;
+    impl.OnError = [&](TObject*, TdomError* e, bool& go) {
+        kinds.push_back(e->getKind());
+        go = true;
+    };
+    TXmlStandardDomReader reader;
+    reader.setDOMImpl(&impl);
+    TXmlStreamBuilder builder;
+    TdomLocator loc(-1, -1, -1, -1, -1, u"", nullptr, nullptr, nullptr);
+    TdomNameValueList attrs;
+    attrs.Add(u"2b", u"x");
+    EXPECT_FALSE(builder.processStartElement(&reader, &loc, u"1a", nullptr));
+    EXPECT_FALSE(builder.processStartElement(&reader, &loc, u"a", &attrs));
+    EXPECT_FALSE(builder.processEntityRef(&reader, &loc, u"1x"));
+    EXPECT_FALSE(builder.processProcessingInstruction(&reader, &loc, u"xml", u"d"));
+    EXPECT_FALSE(builder.processProcessingInstruction(&reader, &loc, u"a b", u"d"));
+    EXPECT_FALSE(builder.processDoctype(&reader, &loc, u"1r", u"", u"", u""));
+    EXPECT_EQ(kinds, (std::vector<int>{46, 40, 47, 48, 48, 68}));
 }
 
 TEST_F(Writer, UnmappableCharacterOutsideTextIsRefused) {

@@ -133,6 +133,78 @@ bool allXmlChars(std::u16string_view data) {
     return IsXmlChars(data);
 }
 
+namespace {
+
+/// A value of printable ASCII without '&', '<' and '"': what the quoted test accepts at once.
+bool plainAsciiValue(std::u16string_view Value) {
+    for (char16_t c : Value)
+        if (c < 0x20 || c >= 0x80 || c == u'&' || c == u'<' || c == u'"') return false;
+    return true;
+}
+
+} // namespace
+
+TXmlErrorType attributeValueFault(const WideString& Value, WideString& Clue) {
+    if (plainAsciiValue(Value)) return 0;
+    if (Value.find(u'&') == WideString::npos) {
+        // Tested between the quote it does not hold: a value read from apostrophes may hold
+        // the double quote.
+        const char16_t quote = Value.find(u'"') == WideString::npos ? u'"' : u'\'';
+        WideString quoted;
+        quoted.reserve(Value.size() + 2);
+        quoted += quote;
+        quoted += Value;
+        quoted += quote;
+        if (IsXmlAttValue(quoted)) return 0;
+        Clue = Value;
+        return ET_INVALID_ATTRIBUTE_VALUE;
+    }
+    size_t i = 0;
+    const size_t n = Value.size();
+    while (i < n) {
+        char16_t c = Value[i];
+        if (c == u'&') {
+            size_t end = Value.find(u';', i + 1);
+            if (end == WideString::npos) {
+                Clue = Value;
+                return ET_INVALID_ATTRIBUTE_VALUE;
+            }
+            std::u16string_view body(Value.data() + i + 1, end - i - 1);
+            bool good;
+            if (!body.empty() && body[0] == u'#') {
+                WideString ref = u"&" + WideString(body) + u";";
+                good = IsXmlCharRef(ref);
+                if (good) {
+                    try {
+                        XmlCharRefToInt(ref);
+                    } catch (const EConvertError&) {
+                        good = false;
+                    }
+                }
+            } else {
+                good = IsXmlName(body);
+            }
+            if (!good) {
+                Clue = WideString(body);
+                return ET_INVALID_ENTITY_NAME;
+            }
+            i = end + 1;
+            continue;
+        }
+        // Surrogate pairs pass as one character; lone surrogates and "<" do not.
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && Value[i + 1] >= 0xDC00 && Value[i + 1] <= 0xDFFF) {
+            i += 2;
+            continue;
+        }
+        if (c == u'<' || !IsXmlChar(static_cast<UCS4Char>(c))) {
+            Clue = Value;
+            return ET_INVALID_ATTRIBUTE_VALUE;
+        }
+        ++i;
+    }
+    return 0;
+}
+
 } // namespace wftest
 
 // ------------------------------------------------------------------ TXmlWFTestDTDHandler

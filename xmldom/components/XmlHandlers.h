@@ -249,6 +249,10 @@ WideString commentFault(std::u16string_view data);
 /// True when every code point of the text is an XML character (pairs joined, lone surrogates
 /// refused).
 bool allXmlChars(std::u16string_view data);
+/// Whether an attribute value in its literal form reads back as written between quotes: 0
+/// when it does; else 41 (a character that is not XML, "<", or an "&" that no ";" closes) or
+/// 47 (a reference whose body is neither a character reference nor a name), with the clue.
+TXmlErrorType attributeValueFault(const WideString& value, WideString& clue);
 } // namespace wftest
 
 } // namespace xmldom

@@ -27,6 +27,43 @@ const char16_t* predefinedText(const WideString& name) {
     return nullptr;
 }
 
+/// Whether an internal subset holds a parameter-entity reference: a "%" that begins a name,
+/// outside literals, comments and processing instructions.
+bool holdsParameterEntityReference(std::u16string_view subset) {
+    char16_t quote = 0;
+    for (size_t i = 0; i < subset.size(); ++i) {
+        const char16_t c = subset[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+            continue;
+        }
+        if (c == u'"' || c == u'\'') {
+            quote = c;
+        } else if (c == u'<' && subset.substr(i, 4) == u"<!--") {
+            i = subset.find(u"-->", i + 4);
+            if (i == subset.npos) return false;
+        } else if (c == u'<' && subset.substr(i, 2) == u"<?") {
+            i = subset.find(u"?>", i + 2);
+            if (i == subset.npos) return false;
+        } else if (c == u'%' && i + 1 < subset.size() &&
+                   (IsXmlLetter(subset[i + 1]) || subset[i + 1] == u'_' || subset[i + 1] == u':')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// Whether XML makes a reference to an undeclared entity a fatal error in the document: it is
+/// declared standalone, or every declaration it can have is in its internal subset (no
+/// external subset, no parameter-entity reference).
+bool undeclaredEntityIsFatal(TdomDocument* document) {
+    if (document->getXmlStandalone() == STANDALONE_YES) return true;
+    const TdomDocumentTypeDecl* decl = document->getDocTypeDecl();
+    if (!decl) return true;
+    if (!decl->getPublicId().empty() || !decl->getSystemId().empty()) return false;
+    return !holdsParameterEntityReference(decl->getInternalSubset());
+}
+
 }  // namespace
 
 TdomDocumentTypeDecl::TdomDocumentTypeDecl(TdomDocument* ownerDocument, const WideString& name,
@@ -157,7 +194,10 @@ bool TdomEntityReference::validate() {
             TdomEntityLookup lookup = schema->entityLookup();
             TdomEntityTestResult unparsed = tests.test(TdomEntityTestKind::Unparsed, name_, false, lookup);
             if (unparsed == TdomEntityTestResult::Undeclared) {
-                report(ET_UNRESOLVABLE_ENTITY_REFERENCE);
+                // Its content refers to an undeclared entity: where XML wants every entity
+                // declared, the entity is no well-formed content.
+                report(undeclaredEntityIsFatal(ownerDocument_) ? ET_NO_PROPER_MARKUP_REFERENCED
+                                                               : ET_UNRESOLVABLE_ENTITY_REFERENCE);
             } else {
                 if (unparsed == TdomEntityTestResult::Hit) report(ET_UNPARSED_ENTITY_REFERENCED);
                 if (tests.test(TdomEntityTestKind::Circular, name_, true, lookup) == TdomEntityTestResult::Hit)

@@ -7,6 +7,7 @@
 #include "DomExceptions.h"
 #include "XmlASModel.h"
 #include "XmlChars.h"
+#include "XmlDomEntityExpansion.h"
 #include "XmlDomImpl.h"
 #include "XmlDtdReader.h"
 #include "XmlMessages.h"
@@ -220,6 +221,7 @@ bool TXmlASBuilder::startDtd(TXmlCustomReader* Reader, TdomLocator* Locator) {
     FInAttList = false;
     FAttListElementName.clear();
     FActive = true;
+    FParameterEntityUsed = false;
     if (FDOMImpl != Reader->getDOMImpl()) {
         if (FDOMImpl) RemoveFreeNotification(FDOMImpl);
         FDOMImpl = Reader->getDOMImpl();
@@ -424,6 +426,16 @@ bool defaultDeclOf(const WideString& Keyword, uint8_t& Decl) {
 
 } // namespace
 
+WideString TXmlASBuilder::entityDeclaredLater(const WideString& Default) const {
+    if (!FEntitiesBeforeDefaults || FParameterEntityUsed || !FASModel || Default.find(u'&') == WideString::npos)
+        return {};
+    for (const TdomEntityPart& part : CutLiteralValue(Default))
+        if (part.kind == TdomEntityPart::EntityRef && !IsXmlPredefinedEntityName(part.text) &&
+            !FASModel->findEntityDecl(part.text))
+            return part.text;
+    return {};
+}
+
 bool TXmlASBuilder::processAttributeDefinition(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& name,
                                                const WideString& attType, const WideString& bracket,
                                                const WideString& defaultDecl, const WideString& attValue) {
@@ -447,8 +459,11 @@ bool TXmlASBuilder::processAttributeDefinition(TXmlCustomReader* Reader, TdomLoc
         TdomASElementDecl* element = nullptr;
         if (IsXmlName(FAttListElementName)) element = elementDeclFor(FAttListElementName);
         TdomASAttributeDecl* attr = nullptr;
+        const WideString ahead = entityDeclaredLater(attValue);
         if (!element) {
             ok = sendErrorNotification(Reader, ET_INVALID_ATTLIST_DECLARATION, Locator, FAttListElementName);
+        } else if (!ahead.empty()) {
+            ok = sendErrorNotification(Reader, ET_INVALID_ATTLIST_DECLARATION, Locator, u"&" + ahead + u";");
         } else if (!element->addAttributeDecl(name, attr)) {
             // The first definition binds.
             ok = sendErrorNotification(Reader, ET_DOUBLE_ATTRIBUTE_DEFINITION, Locator, name);
@@ -550,6 +565,7 @@ WideString TXmlASBuilder::declaringAddress(TdomLocator* Locator) const {
 bool TXmlASBuilder::resolveParameterEntity(const WideString& Name, WideString& ReplacementText,
                                            TXmlErrorType& ErrorKind) {
     ReplacementText.clear();
+    FParameterEntityUsed = true;
     TdomParameterEntityInfoObject* entry = findParameterEntity(Name);
     if (!entry) {
         ErrorKind = ET_PARAMETER_ENTITY_DECLARATION_NOT_FOUND;

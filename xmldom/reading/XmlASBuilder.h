@@ -121,6 +121,12 @@ public:
     /// EParserException "TXmlASBuilder -- Content Model is active." while a DTD is being read.
     virtual void checkNoContentModelActive() const;
 
+    /// Attribute defaults may refer only to general entities declared before them (kind 66
+    /// otherwise), while no parameter-entity reference was met in the run: what XML wants of a
+    /// document whose declarations are all its own. Off after construction.
+    void setEntitiesDeclaredBeforeDefaults(bool Value) { FEntitiesBeforeDefaults = Value; }
+    bool getEntitiesDeclaredBeforeDefaults() const { return FEntitiesBeforeDefaults; }
+
     bool isActive() const { return FActive; }
     bool getInAttList() const { return FInAttList; }
     const WideString& getAttListElementName() const { return FAttListElementName; }
@@ -150,6 +156,9 @@ private:
     /// (an attribute list may come before the element's declaration).
     TdomASElementDecl* elementDeclFor(const WideString& Name);
     TdomASContentModel* buildModel(TdomASElementDecl* Decl, const TParticle& Particle);
+    /// The first general entity a default refers to that is not declared yet, when defaults
+    /// may refer only to entities declared before them; empty otherwise.
+    WideString entityDeclaredLater(const WideString& Default) const;
     /// The address of the entity a declaration is read from (the run's base without one).
     WideString declaringAddress(TdomLocator* Locator) const;
 
@@ -157,6 +166,8 @@ private:
     bool FInAttList = false;
     WideString FAttListElementName;
     bool FActive = false;
+    bool FEntitiesBeforeDefaults = false;
+    bool FParameterEntityUsed = false; ///< a parameter-entity reference was resolved in the run
     std::unordered_map<WideString, std::unique_ptr<TdomParameterEntityInfoObject>> FParameterEntities;
     /// The sending reader's implementation and base location while a run is active; external
     /// parameter entities are fetched through it.

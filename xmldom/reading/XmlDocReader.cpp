@@ -362,6 +362,9 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
     bool go = true;
     // No character failed the check so far: every text handed on holds XML characters only.
     bool allChecked = true;
+    // Text from here on in buf was written as it stands (not given by character references):
+    // a "]]>" there is not character data.
+    size_t literalFrom = 0;
 
     auto flushText = [&]() {
         struct Checked {
@@ -371,6 +374,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
         if (allChecked) FCheckedText = &buf;
         bool r = sendPCDATA(loc, buf);
         buf.clear();
+        literalFrom = 0;
         return r;
     };
     auto toggleQuotes = [&](int32_t c) {
@@ -379,7 +383,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
     };
 
     // Characters that end a run of plain characters in each state (see readPlainRun).
-    static constexpr TXmlRunStops kTextStops("<&");
+    static constexpr TXmlRunStops kTextStops("<&>");
     static constexpr TXmlRunStops kCloseStops(">");
     static constexpr TXmlRunStops kTagStops(">'\"");
 
@@ -414,6 +418,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
             switch (state) {
             case TState::BetweenTokens:
                 loc->markStart();
+                literalFrom = 0;
                 if (c == u'<') {
                     buf.push_back(u'<');
                     state = TState::Markup;
@@ -433,6 +438,11 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                     buf.push_back(u'<');
                     state = TState::Markup;
                 } else {
+                    if (c == u'>' && buf.size() >= literalFrom + 2 && buf[buf.size() - 1] == u']' &&
+                        buf[buf.size() - 2] == u']') {
+                        loc->markStart();
+                        go = handleError(ET_INVALID_CHARACTER, loc, u"]]>");
+                    }
                     AppendCodePoint(buf, c);
                 }
                 break;
@@ -481,6 +491,7 @@ bool TXmlStandardDocReader::parseContent(TXmlInputSource* InputSource) {
                         go = handleError(ET_INVALID_CHARACTER_REFERENCE, loc, clue);
                     }
                     number.clear();
+                    literalFrom = buf.size();
                     state = TState::Text;
                 } else {
                     AppendCodePoint(number, c);

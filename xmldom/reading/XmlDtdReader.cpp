@@ -67,7 +67,19 @@ struct TCountGuard {
     ~TCountGuard() { --Count; }
 };
 
-enum class TState : uint8_t { Between, Markup, PI, Comment, Entity, Notation, Element, AttList, Section };
+enum class TState : uint8_t {
+    Between,
+    Markup,
+    PI,
+    Comment,
+    Entity,
+    Notation,
+    Element,
+    AttList,
+    Section,    ///< the keyword of a conditional section
+    Ignore,     ///< inside an ignored section
+    SectionEnd, ///< "]" or "]]" of an included section's end
+};
 
 bool isTypeKeyword(std::u16string_view K) {
     return K == u"CDATA" || K == u"ID" || K == u"IDREF" || K == u"IDREFS" || K == u"ENTITY" || K == u"ENTITIES" ||
@@ -208,8 +220,6 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
         // The limits hold for one DTD: the outermost tokenizer starts them afresh.
         FActive.clear();
         FReplacementChars = 0;
-        FSectionChars = 0;
-        FSectionDepth = 0;
     }
     TCountGuard nesting(FNesting);
     TdomInputSourceLocator* loc = InputSource->getLocator();
@@ -219,17 +229,12 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
     TState state = TState::Between;
     bool inSingle = false, inDouble = false;
     bool inEntityValue = false; ///< the open quote is that of an entity value
-    // Conditional section: nesting count, where the next "<![", "]]>" or "<!--" may begin, an
-    // open comment, and the place of the first character of the section's content.
-    int sectionDepth = 0;
-    size_t scanFrom = 0;
-    bool inComment = false;
-    int bracketState = 0; // 0 keyword, 1 white space after "[", 2 content reached
-    // The keyword of the section opened last begins here (npos once its "[" is read); inside
-    // an ignored section (from depth ignoreDepth on) nothing is markup, comments neither.
-    size_t keywordFrom = WideString::npos;
-    int ignoreDepth = 0;
-    int32_t innerLine = 0, innerColumn = 0;
+    // Conditional sections are read in place, so each character is read once however deep they
+    // nest: an included section's content is tokenized as declarations, with the count of open
+    // included sections; an ignored one is skipped, counting its nested "<![" and "]]>".
+    int includeDepth = 0;
+    int ignoreNest = 0;
+    char16_t ignorePrev[2] = {0, 0}; ///< the two characters before, inside an ignored section
     bool go = true;
 
     auto finish = [&](bool Answer) {
@@ -266,6 +271,10 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
                         buf = u"%" + name; // reported below as unfinished
                         break;
                     }
+                } else if (c == u']' && includeDepth > 0) {
+                    loc->markStart();
+                    buf.assign(1, u']');
+                    state = TState::SectionEnd;
                 } else if (!isWs(static_cast<char16_t>(c))) {
                     loc->markStart();
                     WideString clue;
@@ -281,13 +290,6 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
                     state = TState::PI;
                 } else if (n == 3 && External && buf == u"<![") {
                     state = TState::Section;
-                    sectionDepth = 1;
-                    scanFrom = 3;
-                    keywordFrom = 3;
-                    ignoreDepth = 0;
-                    inComment = false;
-                    bracketState = 0;
-                    innerLine = innerColumn = 0;
                 } else if (n == 4 && buf == u"<!--") {
                     state = TState::Comment;
                 } else if (n == 8 && buf == u"<!ENTITY") {
@@ -396,53 +398,61 @@ bool TXmlStandardDtdReader::tokenize(TXmlInputSource* InputSource, bool External
                 sendDeclaration();
                 break;
             }
-            case TState::Section: {
-                AppendCodePoint(buf, c);
-                const size_t n = buf.size();
-                if (bracketState == 0 && c == u'[') {
-                    bracketState = 1;
-                    innerLine = loc->getEndLine();
-                    innerColumn = loc->getEndColumn();
-                } else if (bracketState == 1) {
-                    if (isWs(static_cast<char16_t>(c))) {
-                        innerLine = loc->getEndLine();
-                        innerColumn = loc->getEndColumn();
+            case TState::Section:
+                // The keyword, up to the "[" that opens the content.
+                if (c == u'[' || c == u'<' || c == u'>') {
+                    bool include = false;
+                    if (c == u'[') include = openSection(loc, std::u16string_view(buf).substr(3), go);
+                    else go = handleError(ET_INVALID_CONDITIONAL_SECTION, loc, buf);
+                    buf.clear();
+                    if (include) {
+                        ++includeDepth;
+                        state = TState::Between;
                     } else {
-                        bracketState = 2;
+                        // Ignored, or refused and passed over as if ignored.
+                        ignoreNest = 1;
+                        ignorePrev[0] = ignorePrev[1] = 0;
+                        state = TState::Ignore;
                     }
+                } else {
+                    AppendCodePoint(buf, c);
                 }
-                // Each delimiter lies wholly after the one before it, so "<![" and "]]>" never
-                // share characters, nor "<!--" and "-->".
-                if (inComment) {
-                    if (c == u'>' && n >= scanFrom + 3 && endsWith(buf, u"-->")) {
-                        inComment = false;
-                        scanFrom = n;
+                break;
+            case TState::Ignore:
+                // Nothing is markup here, comments neither; each delimiter lies wholly after
+                // the one before it.
+                if (c == u'[' && ignorePrev[0] == u'<' && ignorePrev[1] == u'!') {
+                    ++ignoreNest;
+                    ignorePrev[0] = ignorePrev[1] = 0;
+                } else if (c == u'>' && ignorePrev[0] == u']' && ignorePrev[1] == u']') {
+                    ignorePrev[0] = ignorePrev[1] = 0;
+                    if (--ignoreNest == 0) state = TState::Between;
+                } else {
+                    ignorePrev[0] = ignorePrev[1];
+                    ignorePrev[1] = c <= 0xFFFF ? static_cast<char16_t>(c) : 0;
+                }
+                break;
+            case TState::SectionEnd:
+                // "]]>" closes the included section opened last.
+                if ((c == u']' && buf.size() == 1) || (c == u'>' && buf.size() == 2)) {
+                    buf.push_back(static_cast<char16_t>(c));
+                    if (buf.size() == 3) {
+                        --includeDepth;
+                        finish(true);
                     }
-                } else if (c == u'[' && n >= scanFrom + 3 && endsWith(buf, u"<![")) {
-                    ++sectionDepth;
-                    scanFrom = n;
-                    if (ignoreDepth == 0) keywordFrom = n;
-                } else if (c == u'[' && keywordFrom != WideString::npos) {
-                    if (ignoresSection(trim(std::u16string_view(buf).substr(keywordFrom, n - 1 - keywordFrom))))
-                        ignoreDepth = sectionDepth;
-                    keywordFrom = WideString::npos;
-                } else if (c == u'-' && ignoreDepth == 0 && n >= scanFrom + 4 && endsWith(buf, u"<!--")) {
-                    inComment = true;
-                    scanFrom = n;
-                } else if (c == u'>' && n >= scanFrom + 3 && endsWith(buf, u"]]>")) {
-                    scanFrom = n;
-                    if (sectionDepth == ignoreDepth) ignoreDepth = 0;
-                    if (--sectionDepth == 0) {
-                        FInnerLine = innerLine;
-                        FInnerColumn = innerColumn;
-                        const bool answer = sendConditionalSection(InputSource, loc, buf);
-                        FInnerLine = FInnerColumn = 0;
-                        finish(answer);
-                    }
+                } else {
+                    go = handleError(ET_INVALID_CHARACTER, loc, buf);
+                    buf.clear();
+                    state = TState::Between;
+                    feed.giveBack(c);
                 }
                 break;
             }
-            }
+        }
+        if (go && (state == TState::Section || state == TState::Ignore || includeDepth > 0)) {
+            // A section left open at the end of its entity.
+            go = handleError(ET_INVALID_CONDITIONAL_SECTION, loc, buf);
+            buf.clear();
         }
         if (go && !trim(buf).empty()) {
             // The locator still spans the unfinished construct from its first character.
@@ -682,16 +692,16 @@ bool TXmlStandardDtdReader::parseNested(const WideString& Text, const TXmlInputS
 
 // ------------------------------------------------------------------ conditional sections
 
-bool TXmlStandardDtdReader::ignoresSection(std::u16string_view Keyword) {
-    if (Keyword == u"IGNORE") return true;
-    if (Keyword.size() < 3 || Keyword.front() != u'%' || Keyword.back() != u';' || !FNextHandler) return false;
-    // A keyword given by a reference is looked at quietly here: the section's own reading
-    // resolves it again and reports what is wrong with it.
-    WideString text;
-    TXmlErrorType kind = 0;
-    const WideString name(Keyword.substr(1, Keyword.size() - 2));
-    if (!FNextHandler->resolveParameterEntity(name, text, kind) || kind != 0) return false;
-    return trim(text) == u"IGNORE";
+bool TXmlStandardDtdReader::openSection(TdomLocator* Locator, std::u16string_view Keyword, bool& Go) {
+    WideString keyword(trim(Keyword));
+    if (keyword.size() > 2 && keyword.front() == u'%' && keyword.back() == u';') {
+        WideString replacement;
+        if (!resolveReference(Locator, keyword.substr(1, keyword.size() - 2), replacement, Go)) return false;
+        keyword = WideString(trim(replacement));
+    }
+    if (keyword == u"INCLUDE") return true;
+    if (keyword != u"IGNORE") Go = handleError(ET_INVALID_CONDITIONAL_SECTION, Locator, keyword) && Go;
+    return false;
 }
 
 bool TXmlStandardDtdReader::sendConditionalSection(TXmlInputSource* InputSource, TdomLocator* Locator,
@@ -701,25 +711,12 @@ bool TXmlStandardDtdReader::sendConditionalSection(TXmlInputSource* InputSource,
     if (!startsWith(s, u"<![") || s.size() < 6 || !endsWith(Text, u"]]>") || bracket == s.npos ||
         bracket > s.size() - 3)
         return handleError(ET_INVALID_CONDITIONAL_SECTION, Locator, Text);
-    WideString keyword(trim(s.substr(3, bracket - 3)));
-    if (keyword.size() > 2 && keyword.front() == u'%' && keyword.back() == u';') {
-        WideString replacement;
-        bool go = true;
-        if (!resolveReference(Locator, keyword.substr(1, keyword.size() - 2), replacement, go)) return go;
-        keyword = WideString(trim(replacement));
-    }
-    if (keyword == u"IGNORE") return true;
-    if (keyword != u"INCLUDE") return handleError(ET_INVALID_CONDITIONAL_SECTION, Locator, keyword);
-    if (FSectionDepth >= kDtdMaxSectionDepth) return handleError(ET_INVALID_CONDITIONAL_SECTION, Locator, keyword);
+    bool go = true;
+    if (!openSection(Locator, s.substr(3, bracket - 3), go)) return go;
     const WideString inner(trim(s.substr(bracket + 1, s.size() - 3 - (bracket + 1))));
     if (inner.empty()) return true;
-    // Every level of nested sections reads its content once more: bounded like replacement text.
-    FSectionChars += inner.size();
-    if (FSectionChars > FReplacementBudget * kDtdSectionBudgetFactor)
-        return stopWith(ET_INVALID_CONDITIONAL_SECTION, Locator, keyword);
-    TCountGuard depth(FSectionDepth);
-    return parseNested(inner, InputSource, FInnerLine, FInnerColumn, true, true, ET_INVALID_CONDITIONAL_SECTION,
-                       Locator);
+    // Sections nested in it are read in place by the tokenizer: the content is read once.
+    return parseNested(inner, InputSource, 0, 0, true, true, ET_INVALID_CONDITIONAL_SECTION, Locator);
 }
 
 // ------------------------------------------------------------------ send operations
@@ -986,10 +983,16 @@ TXmlErrorType XmlFetchExternalParsedEntity(TDomImplementation* Impl, const WideS
 }
 
 bool XmlTestInternalSubset(TDomImplementation* Impl, const WideString& Subset, const WideString& SystemId,
-                           int32_t TabWidth) {
+                           int32_t TabWidth, int* Faults) {
     TXmlStandardDtdReader reader;
     TXmlWFTestDTDHandler test;
     reader.setDOMImpl(Impl);
+    if (Faults) {
+        *Faults = 0;
+        reader.OnError = [Faults](TObject*, TdomError* Error) {
+            if (Error->getSeverity() != DOM_SEVERITY_WARNING) ++*Faults;
+        };
+    }
     reader.setNextHandler(&test);
     WideString marked;
     marked.reserve(Subset.size() + 1);

@@ -16,13 +16,10 @@ class TDomImplementation;
 class TXmlInputSource;
 
 /// Limits of one DTD read: replacement text taken in (all parameter entities together), and
-/// nesting of parameter entities, conditional sections and content particles.
+/// nesting of parameter entities and content particles. Conditional sections are read in place
+/// and may nest as deep as their text goes.
 inline constexpr std::size_t kDtdReplacementBudget = 10'000'000;
-/// Text of included conditional sections read again (each nesting level reads its content once
-/// more), as a multiple of the replacement budget.
-inline constexpr std::size_t kDtdSectionBudgetFactor = 10;
 inline constexpr int kDtdMaxEntityDepth = 256;
-inline constexpr int kDtdMaxSectionDepth = 256;
 inline constexpr int kDtdMaxParticleDepth = 256;
 
 /// Event source over the characters of a DTD subset. Shallow like the document reader: names,
@@ -44,7 +41,7 @@ public:
     /// character cannot continue the name, "%" and the characters read (that one included).
     virtual bool readParameterEntity(TXmlInputSource* InputSource, WideString& Text);
     /// A whole conditional section "<![" keyword "[" ... "]]>": INCLUDE is parsed, IGNORE
-    /// skipped; kind 67 otherwise.
+    /// skipped; kind 67 otherwise. The tokenizer itself reads sections in place.
     virtual bool sendConditionalSection(TXmlInputSource* InputSource, TdomLocator* Locator, const WideString& Text);
     /// Splits target and data at the first white space.
     virtual bool sendDtdProcessingInstruction(TdomLocator* Locator, const WideString& Text);
@@ -94,9 +91,9 @@ private:
     bool resolveReference(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);
     /// A complete reference between declarations: resolved and parsed in place, or an event.
     bool referenceBetweenDeclarations(TdomLocator* Locator, const WideString& Name, bool External, bool Resolve);
-    /// Whether a conditional section with this keyword (IGNORE, or a reference whose text is
-    /// IGNORE) is ignored: its content is then not markup at all.
-    bool ignoresSection(std::u16string_view Keyword);
+    /// The keyword of a conditional section (INCLUDE, IGNORE, or a reference to either): true
+    /// when its content is to be read; kind 67 for any other keyword (Go the error path's answer).
+    bool openSection(TdomLocator* Locator, std::u16string_view Keyword, bool& Go);
     /// Appends the replacement text of Name to a declaration, references inside it replaced.
     bool includeReference(TdomLocator* Locator, const WideString& Name, WideString& Text, bool& Go);
     /// The character references of an internal parameter entity's text replaced (its
@@ -116,12 +113,8 @@ private:
 
     std::vector<WideString> FActive; ///< parameter entities being replaced, outermost first
     std::size_t FReplacementChars = 0;
-    std::size_t FSectionChars = 0;
     std::size_t FReplacementBudget = kDtdReplacementBudget;
-    int FSectionDepth = 0;
     int FNesting = 0; ///< tokenizers running; the limits are reset when the outermost starts
-    /// Where the content of the conditional section being sent begins in its input (0: unknown).
-    int32_t FInnerLine = 0, FInnerColumn = 0;
 };
 
 /// Checks a content declaration ("EMPTY", "ANY", mixed content or element content) without
@@ -138,8 +131,9 @@ TXmlErrorType XmlFetchExternalParsedEntity(TDomImplementation* Impl, const WideS
                                            WideString& Text);
 
 /// Checks the well-formedness of an internal subset: DTD reader and DTD test handler, parameter
-/// entities left unresolved. Errors go to the implementation's error path.
+/// entities left unresolved. Errors go to the implementation's error path; with Faults given,
+/// it receives the number of errors and fatal errors reported, whatever the path answered.
 bool XmlTestInternalSubset(TDomImplementation* Impl, const WideString& Subset, const WideString& SystemId,
-                           int32_t TabWidth);
+                           int32_t TabWidth, int* Faults = nullptr);
 
 } // namespace xmldom

@@ -452,21 +452,33 @@ bool TdomASEntityDecl::resolve() {
     impl->doExternalParsedEntity(baseUri_.empty() ? ownerModel_->getLocation() : baseUri_, publicId_, systemId_,
                                  stream, action);
     if (action == PARSER_NONE || !stream) return false;
+    // Text that was delivered but is no parsed entity (bytes that are not characters of its
+    // encoding, a faulty or foreign declaration) is unusable, as content that does not parse
+    // is: a reference to it is a fatal error, not one that could not be resolved.
+    const auto unusable = [this] {
+        EntityDeclarationsChanged();
+        literalValue_.clear();
+        clearParts();
+        state_ = AS_UNUSABLE;
+        return false;
+    };
     try {
         TXmlInputSource source(stream.get(), 4096, 1, publicId_, systemId_);
         const uint8_t kind = source.getDeclarationKind();
         if (source.hasDeclarationFault() || source.hasEncodingMismatch() ||
             !(kind == kDeclText || kind == kDeclXmlOrText || kind == kDeclNone))
-            return false;
+            return unusable();
         WideString text;
         source.getRemainingText(text);
         // The text is the entity's input: its line ends are normalized as a document's are.
         XmlNormalizeLineEnds(text);
         setLiteralValue(text);
+    } catch (const EConvertError&) {
+        return unusable();
     } catch (const Exception&) {
         return false;
     }
-    return true;
+    return state_ == AS_USABLE;
 }
 
 // ---------------------------------------------------------------- TdomASModel

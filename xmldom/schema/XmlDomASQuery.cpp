@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "XmlASBuilder.h"
 #include "XmlChars.h"
 #include "XmlDomDecls.h"
 #include "XmlDomDocument.h"
@@ -229,6 +230,10 @@ bool TdomASSchemaQuery::buildFromDeclaration(TdomDocument* document) {
     const WideString location = document->getLocation();
     const WideString internalSubset = decl->getInternalSubset();
     bool result = true;
+    // Without an external subset, or declared standalone, the defaults of a document's internal
+    // subset may refer only to entities declared before them.
+    parser.getASBuilder()->setEntitiesDeclaredBeforeDefaults(
+        (decl->getPublicId().empty() && decl->getSystemId().empty()) || document->getXmlStandalone() == STANDALONE_YES);
     if (!internalSubset.empty())
         result = readIntoNewModel(impl, collection_, location, [&](TdomASModel* model) {
             parser.parseWideStringInto(internalSubset, WideString(), location, model);
@@ -236,6 +241,7 @@ bool TdomASSchemaQuery::buildFromDeclaration(TdomDocument* document) {
     const WideString publicId = decl->getPublicId();
     const WideString systemId = decl->getSystemId();
     if (!result || (publicId.empty() && systemId.empty())) return result;
+    parser.getASBuilder()->setEntitiesDeclaredBeforeDefaults(false);
 
     std::unique_ptr<TStream> stream;
     TXmlParserAction action = PARSER_NONE;

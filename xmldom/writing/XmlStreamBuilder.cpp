@@ -7,7 +7,13 @@
 #include <array>
 #include <typeinfo>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "DomExceptions.h"
+#include "XmlChars.h"
+#include "XmlDtdReader.h"
 #include "XmlEncodings.h"
 #include "XmlMessages.h"
 #include "XmlSources.h"
@@ -22,6 +28,53 @@ uint8_t indexOfName(const WideString& Name) {
     for (char16_t c : Name)
         if (c > 0x7E || c < 0x20) return kEncodingNone; // encoding names are plain ASCII
     return encodingIndexOf(ToUtf8(Name));
+}
+
+/// Whether the text holds a code unit that is no XML character. Surrogate units are left to the
+/// output source, which refuses one that is not half of a pair.
+bool holdsNonXmlUnit(std::u16string_view Text) {
+    const auto bad = [](char16_t c) { return c < 0x20 ? (c != 0x9 && c != 0xA && c != 0xD) : c >= 0xFFFE; };
+    size_t i = 0;
+#ifdef __SSE2__
+    // Eight units at a time: only a block with a unit below 0x20 or from 0xFFFE on is looked at
+    // unit by unit (tab and line feed make most of those).
+    const __m128i control = _mm_set1_epi16(static_cast<short>(0xFFE0));
+    const __m128i ones = _mm_set1_epi16(-1);
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= Text.size(); i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Text.data() + i));
+        const __m128i suspect = _mm_or_si128(_mm_cmpeq_epi16(_mm_and_si128(v, control), zero),
+                                             _mm_cmpeq_epi16(_mm_or_si128(v, _mm_set1_epi16(1)), ones));
+        if (_mm_movemask_epi8(suspect) == 0) continue;
+        for (size_t k = i; k < i + 8; ++k)
+            if (bad(Text[k])) return true;
+    }
+#endif
+    for (; i < Text.size(); ++i)
+        if (bad(Text[i])) return true;
+    return false;
+}
+
+/// Name characters of ASCII: 1 may begin a name, 2 may only continue one.
+constexpr auto kAsciiName = [] {
+    std::array<uint8_t, 128> table{};
+    for (int c = 'a'; c <= 'z'; ++c) table[c] = 1;
+    for (int c = 'A'; c <= 'Z'; ++c) table[c] = 1;
+    table['_'] = table[':'] = 1;
+    for (int c = '0'; c <= '9'; ++c) table[c] = 2;
+    table['.'] = table['-'] = 2;
+    return table;
+}();
+
+/// IsXmlName with a quick answer for names of ASCII letters, digits and marks.
+bool isName(const WideString& Name) {
+    if (Name.empty()) return false;
+    for (size_t i = 0; i < Name.size(); ++i) {
+        const char16_t c = Name[i];
+        if (c >= 0x80) return IsXmlName(Name);
+        if (kAsciiName[c] == 0 || (i == 0 && kAsciiName[c] != 1)) return false;
+    }
+    return true;
 }
 
 /// The quote for a literal: the double quote unless the text holds one.
@@ -127,6 +180,32 @@ bool TXmlStreamBuilder::writeEscapedText(TXmlCustomReader* Reader, TdomLocator* 
         start = i + 1;
     }
     if (start < n) return writeTextWithReferences(Reader, Locator, Data.substr(start));
+    return true;
+}
+
+// ------------------------------------------------------------------ what text can carry
+
+// The builder writes only what reads back as the same data: a node that its text cannot carry
+// is reported (the kind a reader would give the text) and the write stops with false, whatever
+// the error path answers.
+
+bool TXmlStreamBuilder::refuse(TXmlCustomReader* Reader, TdomLocator* Locator, TXmlErrorType Kind,
+                               const WideString& Clue) {
+    sendErrorNotification(Reader, Kind, Locator, Clue);
+    return false;
+}
+
+bool TXmlStreamBuilder::checkElement(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& Tag,
+                                     TdomNameValueList* List) {
+    if (!isName(Tag)) return refuse(Reader, Locator, ET_INVALID_ELEMENT_NAME, Tag);
+    const int count = List ? List->getCount() : 0;
+    for (int i = 0; i < count; ++i) {
+        const WideString& name = List->getName(i);
+        if (!isName(name)) return refuse(Reader, Locator, ET_INVALID_ATTRIBUTE_NAME, name);
+        WideString clue;
+        if (const TXmlErrorType kind = wftest::attributeValueFault(List->getValue(i), clue))
+            return refuse(Reader, Locator, kind, clue);
+    }
     return true;
 }
 
@@ -236,6 +315,7 @@ bool TXmlStreamBuilder::processStartElement(TXmlCustomReader* Reader, TdomLocato
         OnStartElement(this, Reader, Locator, changedTag, list);
         tag = &changedTag;
     }
+    if (!checkElement(Reader, Locator, *tag, list)) return false;
     const int count = list ? list->getCount() : 0;
     if (directUTF8()) {
         // UTF-8 holds every character: values need no references, so the pieces go out as is.
@@ -294,6 +374,7 @@ bool TXmlStreamBuilder::processPCDATA(TXmlCustomReader* Reader, TdomLocator* Loc
         OnPCDATA(this, Reader, Locator, changed);
         text = &changed;
     }
+    if (holdsNonXmlUnit(*text)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, *text);
     if (!writeEscapedText(Reader, Locator, *text)) return false;
     XML_PASS_ON(PCDATA, *text);
 }
@@ -301,13 +382,25 @@ bool TXmlStreamBuilder::processPCDATA(TXmlCustomReader* Reader, TdomLocator* Loc
 bool TXmlStreamBuilder::processCDATA(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
     WideString d = data;
     if (OnCDATA) OnCDATA(this, Reader, Locator, d);
-    if (!writeTexts(Reader, Locator, {u"<![CDATA[", d, u"]]>"})) return false;
+    if (holdsNonXmlUnit(d)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, d);
+    // A "]]>" in the data is split between two sections, after its "]]": the sections read
+    // back as the same characters.
+    const std::u16string_view all(d);
+    size_t start = 0;
+    for (size_t at = all.find(u"]]>"); at != all.npos; at = all.find(u"]]>", at + 2)) {
+        if (!writeTexts(Reader, Locator, {u"<![CDATA[", all.substr(start, at + 2 - start), u"]]>"})) return false;
+        start = at + 2;
+    }
+    if (!writeTexts(Reader, Locator, {u"<![CDATA[", all.substr(start), u"]]>"})) return false;
     XML_PASS_ON(CDATA, d);
 }
 
 bool TXmlStreamBuilder::processComment(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
     WideString d = data;
     if (OnComment) OnComment(this, Reader, Locator, d);
+    const WideString fault = wftest::commentFault(d);
+    if (!fault.empty()) return refuse(Reader, Locator, ET_INVALID_COMMENT, fault);
+    if (holdsNonXmlUnit(d)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, d);
     if (!writeTexts(Reader, Locator, {u"<!--", d, u"-->"})) return false;
     XML_PASS_ON(Comment, d);
 }
@@ -316,6 +409,9 @@ bool TXmlStreamBuilder::processProcessingInstruction(TXmlCustomReader* Reader, T
                                                      const WideString& targ, const WideString& data) {
     WideString t = targ, d = data;
     if (OnProcessingInstruction) OnProcessingInstruction(this, Reader, Locator, t, d);
+    if (!IsXmlPITarget(t)) return refuse(Reader, Locator, ET_INVALID_PROCESSING_INSTRUCTION, t);
+    if (d.find(u"?>") != WideString::npos) return refuse(Reader, Locator, ET_INVALID_PROCESSING_INSTRUCTION, u"?>");
+    if (holdsNonXmlUnit(d)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, d);
     bool ok = d.empty() ? writeTexts(Reader, Locator, {u"<?", t, u"?>"})
                         : writeTexts(Reader, Locator, {u"<?", t, u" ", d, u"?>"});
     if (!ok) return false;
@@ -325,6 +421,7 @@ bool TXmlStreamBuilder::processProcessingInstruction(TXmlCustomReader* Reader, T
 bool TXmlStreamBuilder::processEntityRef(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& data) {
     WideString d = data;
     if (OnEntityRef) OnEntityRef(this, Reader, Locator, d);
+    if (!IsXmlName(d)) return refuse(Reader, Locator, ET_INVALID_ENTITY_NAME, d);
     if (!writeTexts(Reader, Locator, {u"&", d, u";"})) return false;
     XML_PASS_ON(EntityRef, d);
 }
@@ -333,6 +430,14 @@ bool TXmlStreamBuilder::processDoctype(TXmlCustomReader* Reader, TdomLocator* Lo
                                        const WideString& pubId, const WideString& sysId, const WideString& data) {
     WideString n = name, p = pubId, s = sysId, d = data;
     if (OnDoctype) OnDoctype(this, Reader, Locator, n, p, s, d);
+    if (!IsXmlName(n) || !IsXmlPubidChars(p) || !IsXmlSystemChars(s))
+        return refuse(Reader, Locator, ET_INVALID_DOCTYPE, n);
+    if (holdsNonXmlUnit(d)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, d);
+    // The subset is written as it stands: it must read back as one (the test reports its faults).
+    int faults = 0;
+    if (!d.empty() && (!XmlTestInternalSubset(Reader ? Reader->getDOMImpl() : nullptr, d, WideString(), 1, &faults) ||
+                       faults > 0))
+        return false;
     if (!writeTexts(Reader, Locator, {u"<!DOCTYPE ", n, u" "})) return false;
     const std::u16string_view q = quoteFor(s);
     bool ok = true;

@@ -53,6 +53,11 @@ private:
                      TdomStandalone sdDl, int Kind);
     /// Character data by the text rule: CR, "&", "<" and ">" as references.
     bool writeEscapedText(TXmlCustomReader* Reader, TdomLocator* Locator, std::u16string_view Data);
+    /// Reports a node that the text cannot carry; false, the write stops.
+    bool refuse(TXmlCustomReader* Reader, TdomLocator* Locator, TXmlErrorType Kind, const WideString& Clue);
+    /// Names of the element and its attributes, and the attributes' literal values.
+    bool checkElement(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& Tag,
+                      TdomNameValueList* List);
     bool writeExternalId(TXmlCustomReader* Reader, TdomLocator* Locator, const WideString& value,
                          const WideString& pubId, const WideString& sysId, bool allowInternal);
 
