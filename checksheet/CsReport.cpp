@@ -692,13 +692,13 @@ void TmodReporting::WrapOperationText(PageLayout& L, OperationLayout& op, int le
         SetFont(L, 7, fsNone);
         TTable& ops = *frmTables->tblServOps;
         if (ops.FindKey({Language, WalkInt(WalkField::OpCode)})) {
-            const std::string service = WalkStr(WalkField::OperationText1) + WalkStr(WalkField::OperationText2);
+            const std::string service = ContinuedText(*Field(WalkField::OperationText1), *Field(WalkField::OperationText2));
             if (DoService && !DoPreTest) {
                 text = service;
             } else {
                 const WalkField first = DoService ? WalkField::CombinedText1 : WalkField::PretestText1;
                 const WalkField second = DoService ? WalkField::CombinedText2 : WalkField::PretestText2;
-                text = WalkStr(first) + WalkStr(second);
+                text = ContinuedText(*Field(first), *Field(second));
                 if (text.empty()) text = service;
             }
         }

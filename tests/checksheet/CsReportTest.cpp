@@ -484,6 +484,34 @@ TEST_F(Report, TextMarkersOfOperationLines) {
     EXPECT_EQ(*(tilde + 1), "AddStatement(true|true|RIGHT SIDE)");
 }
 
+// A text continued in its second field: a blank that ends the first field separates the two
+// parts, in each kind's pair of fields, on the sheet and in the XML.
+TEST_F(Report, FirstFieldOfAContinuedTextKeepsItsEndingBlank) {
+    Exec("UPDATE SERVOPS SET OP_TYPE = 'B', OPERATION_TEXT1 = 'LAMBDA SENSOR ', OPERATION_TEXT2 = 'WIRING', "
+         "PRETEST_TEXT1 = 'PRE SENSOR ', PRETEST_TEXT2 = 'WIRING', COMBINED_TEXT1 = 'BOTH SENSOR ', "
+         "COMBINED_TEXT2 = 'WIRING' WHERE LANG_CODE = 'EN' AND OP_CODE = 102");
+    frmTables->tblServOps->Refresh();
+    XMLMode = true;
+    const struct {
+        bool Service, PreTest;
+        const char* Text;
+    } kinds[] = {{true, false, "LAMBDA SENSOR WIRING"}, {false, true, "PRE SENSOR WIRING"},
+                 {true, true, "BOTH SENSOR WIRING"}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.Text);
+        RunChoices c;
+        c.Service = k.Service;
+        c.PreTest = k.PreTest;
+        Choose(c);
+        XmlGenRecorder::Reset();
+        const auto& pages = Print();
+        EXPECT_NE(FindText(*pages[0], k.Text), nullptr);
+        const auto& calls = XmlGenRecorder::Calls();
+        EXPECT_NE(std::find(calls.begin(), calls.end(), std::string("AddStatement(false|false|") + k.Text + ")"),
+                  calls.end());
+    }
+}
+
 TEST_F(Report, ResultCellsAreOneLineHighOrTenPointLinesForSeveral) {
     Exec("UPDATE SERVOPS SET OPERATION_TEXT1 = 'ONE^TWO^THREE', OPERATION_TEXT2 = '' "
          "WHERE LANG_CODE = 'EN' AND OP_CODE = 102");
