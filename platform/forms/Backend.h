@@ -97,6 +97,9 @@ public:
     /// Asks the form's window to close as a window manager does (the title bar's close button,
     /// Alt+F4): the request is handled by the event loop later; false when there is no window.
     virtual bool RequestWindowClose(TForm& /*form*/) { return false; }
+    /// Gives the form's window a new client size as a window manager does (maximise, a drag of
+    /// its border), reported back through the window; false when there is no window.
+    virtual bool ResizeWindow(TForm& /*form*/, int /*width*/, int /*height*/) { return false; }
     /// Writes a picture of the whole screen to a PNG file; false without a display.
     virtual bool GrabWholeScreen(const std::string& /*fileName*/) { return false; }
 };

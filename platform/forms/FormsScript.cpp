@@ -170,6 +170,10 @@ void RequestWindowClose(TForm& form) {
     if (!Backend().RequestWindowClose(form)) form.CloseRequested();
 }
 
+void ResizeWindow(TForm& form, int width, int height) {
+    if (!Backend().ResizeWindow(form, width, height)) form.WindowResized(width, height);
+}
+
 bool SaveImage(TForm& form, const std::string& fileName) { return Backend().GrabForm(form, fileName); }
 bool SaveWholeScreen(const std::string& fileName) { return Backend().GrabWholeScreen(fileName); }
 

@@ -81,6 +81,9 @@ bool ShowsAllContent(TControl& control);
 /// a close event for the window, handled by the event loop later; without windows the form's
 /// CloseRequested at once.
 void RequestWindowClose(TForm& form);
+/// Gives the form's window a new client size as the window manager does when the user
+/// maximises it or drags its border; headless the form takes the size itself.
+void ResizeWindow(TForm& form, int width, int height);
 
 /// Writes a picture of the form's window to a PNG file, or a BMP file when the name ends in
 /// ".bmp" (with a display only; false headless).

@@ -197,6 +197,11 @@ protected:
         e->ignore();
         Guard([&] { FForm.CloseRequested(); });
     }
+    void resizeEvent(QResizeEvent* e) override {
+        QWidget::resizeEvent(e);
+        // Maximised, restored or dragged larger: the form follows its window.
+        if (isVisible()) Guard([&] { FForm.WindowResized(e->size().width(), e->size().height()); });
+    }
     void keyPressEvent(QKeyEvent* e) override {
         if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
             if (TControl* b = FForm.DefaultButton()) {
@@ -962,6 +967,14 @@ public:
         // What the platform makes of a window manager's WM_DELETE_WINDOW message (the title bar's
         // close button, Alt+F4): a close event for the window, handled by the event loop later.
         QCoreApplication::postEvent(window, new QCloseEvent());
+        return true;
+    }
+
+    bool ResizeWindow(TForm& form, int width, int height) override {
+        auto* peer = dynamic_cast<QtPeer*>(form.Peer());
+        if (!peer || !peer->Widget()) return false;
+        peer->Widget()->resize(width, height);
+        QCoreApplication::processEvents();
         return true;
     }
 

@@ -424,6 +424,32 @@ TEST_F(DisplayReport, PreviewFormShowsTheChecksheetPageByPage) {
     EXPECT_EQ(FormsScript::PendingActions(), 0);
 }
 
+// Maximised or dragged larger, the preview form's page view fills the window below the buttons
+// and the sheet widens with it.
+TEST_F(DisplayReport, PreviewFollowsItsWindow) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    TfrmPrintPreview form(nullptr);
+    FormsScript::OnForm("frmPrintPreview", [&](TForm& f) {
+        tPrintPreview& view = *form.prvReport;
+        EXPECT_EQ(view.Top() + view.Height(), f.ClientHeight());
+        const int zoom = view.Zoom();
+        FormsScript::ResizeWindow(f, 1200, 900);
+        EXPECT_EQ(f.ClientWidth(), 1200);
+        EXPECT_EQ(form.pnlNavigation->Width(), 1200);
+        EXPECT_EQ(view.Left(), 0);
+        EXPECT_EQ(view.Top(), form.pnlNavigation->Height());
+        EXPECT_EQ(view.Width(), 1200);
+        EXPECT_EQ(view.Height(), 900 - form.pnlNavigation->Height());
+        EXPECT_GT(view.Zoom(), zoom);
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-preview-enlarged.png"));
+        FormsScript::ResizeWindow(f, 794, 552);
+        EXPECT_EQ(view.Height(), 552 - form.pnlNavigation->Height());
+        EXPECT_EQ(view.Zoom(), zoom);
+        EXPECT_TRUE(FormsScript::PressEscape(f));
+    });
+    EXPECT_EQ(form.ShowModal(), mrCancel);
+}
+
 namespace {
 
 /// The checksheet form shows its caption in the language's letters, and so do the customer and
