@@ -94,6 +94,9 @@ public:
     /// every line of its text as wrapped, any other control the size its content asks for;
     /// false when the control has no window.
     virtual bool ContentFits(TControl& /*control*/, bool& /*fits*/) { return false; }
+    /// Whether the control's window lies within the area its parent's frame encloses (below a
+    /// group box's title and frame line, say); false when it has no window.
+    virtual bool InsideParentFrame(TControl& /*control*/, bool& /*inside*/) { return false; }
     /// Asks the form's window to close as a window manager does (the title bar's close button,
     /// Alt+F4): the request is handled by the event loop later; false when there is no window.
     virtual bool RequestWindowClose(TForm& /*form*/) { return false; }

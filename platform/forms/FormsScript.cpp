@@ -166,6 +166,12 @@ bool ShowsAllContent(TControl& control) {
     return fits;
 }
 
+bool InsideParentFrame(TControl& control) {
+    bool inside = true;
+    Backend().InsideParentFrame(control, inside);
+    return inside;
+}
+
 void RequestWindowClose(TForm& form) {
     if (!Backend().RequestWindowClose(form)) form.CloseRequested();
 }

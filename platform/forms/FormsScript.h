@@ -77,6 +77,9 @@ bool PressEscape(TForm& form);
 /// its whole caption, a memo every line of its text as wrapped, any other control the size its
 /// content asks for. Without windows: true.
 bool ShowsAllContent(TControl& control);
+/// Whether the control's window lies inside its parent's frame, clear of a group box's title
+/// and frame line. Without windows: true.
+bool InsideParentFrame(TControl& control);
 /// Closes the form's window as a window manager does when its close button or Alt+F4 is used:
 /// a close event for the window, handled by the event loop later; without windows the form's
 /// CloseRequested at once.

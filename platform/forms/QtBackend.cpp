@@ -960,6 +960,15 @@ public:
         return true;
     }
 
+    bool InsideParentFrame(TControl& control, bool& inside) override {
+        auto* peer = dynamic_cast<QtPeer*>(control.Peer());
+        if (!peer || !peer->Widget() || !peer->Widget()->parentWidget()) return false;
+        QCoreApplication::processEvents();
+        // A group box keeps its title and frame line outside its contents rectangle.
+        inside = peer->Widget()->parentWidget()->contentsRect().contains(peer->Widget()->geometry());
+        return true;
+    }
+
     bool RequestWindowClose(TForm& form) override {
         auto* peer = dynamic_cast<QtPeer*>(form.Peer());
         QWindow* window = peer && peer->Widget() ? peer->Widget()->windowHandle() : nullptr;

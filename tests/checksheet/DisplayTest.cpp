@@ -344,6 +344,10 @@ TEST_F(Display, GreekLabelsAndTheCalendarHeadingShowWhole) {
         EXPECT_EQ(FormsScript::ShownText(*c.lblVinDate).substr(0, 21),
                   u"\u039A\u03C9\u03B4\u03B9\u03BA\u03CC\u03C2 \u03B7\u03BC. \u03BA\u03B1\u03C4\u03B1\u03C3\u03BA\u03B5\u03C5\u03AE");
         EXPECT_TRUE(FormsScript::ShowsAllContent(*c.lblVinDate));
+        // On two lines it still stands below its group box's frame line, as the fields under it do.
+        for (TControl* control : {static_cast<TControl*>(c.lblVinDate), static_cast<TControl*>(c.edtVinDate),
+                                  static_cast<TControl*>(c.lblModel)})
+            EXPECT_TRUE(FormsScript::InsideParentFrame(*control)) << control->Name;
         FormsScript::OnForm("frmCalendar", [](TForm& d) {
             EXPECT_TRUE(FormsScript::SaveImage(d, "calendar.png"));
             EXPECT_TRUE(FormsScript::ShowsAllContent(*static_cast<TfrmCalendar&>(d).cal));
