@@ -97,6 +97,8 @@ public:
     /// Whether the control's window lies within the area its parent's frame encloses (below a
     /// group box's title and frame line, say); false when it has no window.
     virtual bool InsideParentFrame(TControl& /*control*/, bool& /*inside*/) { return false; }
+    /// The text a message box shows on a standard button; false without windows.
+    virtual bool StandardButtonText(TModalResult /*button*/, std::u16string& /*text*/) { return false; }
     /// Asks the form's window to close as a window manager does (the title bar's close button,
     /// Alt+F4): the request is handled by the event loop later; false when there is no window.
     virtual bool RequestWindowClose(TForm& /*form*/) { return false; }

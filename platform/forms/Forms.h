@@ -139,6 +139,15 @@ class EDisplayUnavailable : public Exception { using Exception::Exception; };
 
 class TTimer;
 
+/// The language of the texts the toolkit supplies itself (standard buttons, message titles, the
+/// calendar's month and day names, the print dialog), as a locale name such as "pl" or "el"; ""
+/// for the toolkit's own English. Taken at once and by every window made later; a language the
+/// toolkit has no translations for leaves its texts in English.
+void SetToolkitLanguage(const std::string& localeName);
+/// Whether the toolkit has translations of its texts for the locale (false headless, where it
+/// shows none).
+bool ToolkitHasTranslation(const std::string& localeName);
+
 class TApplication : public TComponent {
 public:
     TApplication();

@@ -166,6 +166,12 @@ bool ShowsAllContent(TControl& control) {
     return fits;
 }
 
+std::u16string StandardButtonText(TModalResult button) {
+    std::u16string text;
+    Backend().StandardButtonText(button, text);
+    return text;
+}
+
 bool InsideParentFrame(TControl& control) {
     bool inside = true;
     Backend().InsideParentFrame(control, inside);

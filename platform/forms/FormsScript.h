@@ -80,6 +80,9 @@ bool ShowsAllContent(TControl& control);
 /// Whether the control's window lies inside its parent's frame, clear of a group box's title
 /// and frame line. Without windows: true.
 bool InsideParentFrame(TControl& control);
+/// The text a message box shows on a standard button, in the toolkit's words for the language
+/// in use; "" without windows.
+std::u16string StandardButtonText(TModalResult button);
 /// Closes the form's window as a window manager does when its close button or Alt+F4 is used:
 /// a close event for the window, handled by the event loop later; without windows the form's
 /// CloseRequested at once.

@@ -716,8 +716,9 @@ void BuildPeers(TControl& c, QWidget* parent) {
 
 /// The print dialog: the printers of the printer object and the number of copies.
 bool ExecutePrintDialog(TPrintDialog& dialog) {
+    // The toolkit's own words for the dialog's title and fields, in the language in use.
     QDialog window;
-    window.setWindowTitle("Print");
+    window.setWindowTitle(QCoreApplication::translate("QPrintDialog", "Print"));
     auto* layout = new QFormLayout(&window);
     auto* printers = new QComboBox(&window);
     for (const std::string& name : Printer()->Printers()) printers->addItem(ToQt(name));
@@ -728,8 +729,8 @@ bool ExecutePrintDialog(TPrintDialog& dialog) {
     auto* copies = new QSpinBox(&window);
     copies->setRange(1, 999);
     copies->setValue(std::max(1, dialog.Copies));
-    layout->addRow("Printer", printers);
-    layout->addRow("Copies", copies);
+    layout->addRow(QCoreApplication::translate("QPrintWidget", "Printer"), printers);
+    layout->addRow(QCoreApplication::translate("QPrintSettingsOutput", "Copies"), copies);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &window);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
@@ -935,6 +936,11 @@ public:
         else if (auto* button = qobject_cast<QAbstractButton*>(w)) shown = button->text();
         else if (auto* group = qobject_cast<QGroupBox*>(w)) shown = group->title();
         else if (auto* combo = qobject_cast<QComboBox*>(w)) shown = combo->currentText();
+        else if (qobject_cast<QCalendarWidget*>(w)) {
+            // The heading: the month and the year the calendar shows.
+            for (const char* part : {"qt_calendar_monthbutton", "qt_calendar_yearbutton"})
+                if (auto* b = w->findChild<QAbstractButton*>(part)) shown += (shown.isEmpty() ? "" : " ") + b->text();
+        }
         else if (w->isWindow()) shown = w->windowTitle();
         else return false;
         text.assign(reinterpret_cast<const char16_t*>(shown.utf16()), static_cast<std::size_t>(shown.size()));
@@ -957,6 +963,13 @@ public:
             const QSize hint = w->sizeHint();
             fits = hint.width() <= w->width() && hint.height() <= w->height();
         }
+        return true;
+    }
+
+    bool StandardButtonText(TModalResult button, std::u16string& text) override {
+        QMessageBox box;
+        const QString shown = box.addButton(StandardButton(button))->text();
+        text.assign(reinterpret_cast<const char16_t*>(shown.utf16()), static_cast<std::size_t>(shown.size()));
         return true;
     }
 

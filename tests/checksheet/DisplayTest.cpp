@@ -13,6 +13,7 @@
 
 #include "ChecksheetFixture.h"
 #include "cal.h"
+#include "charconv.h"
 #include "CodePages.h"
 #include "Chksheet.h"
 #include "CsPrev.h"
@@ -358,6 +359,40 @@ TEST_F(Display, GreekLabelsAndTheCalendarHeadingShowWhole) {
     });
     auto form = std::make_unique<TfrmChecksheet>(nullptr);
     form->ShowModal();
+}
+
+// The texts the toolkit supplies (message box buttons, the calendar's heading, the print
+// dialog) follow the language in use, as far as the toolkit has translations: it has none for
+// Greek, whose buttons stay English while the calendar names its month in Greek.
+TEST_F(Display, ToolkitTextsFollowTheLanguageInUse) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    frmTables->tblLangText->Open();
+    const struct {
+        const char* Language;
+        std::u16string Retry, Abort, Ignore, Cancel, Heading;
+    } cases[] = {
+        {"PO", u"Ponów", u"Przerwij", u"Zignoruj", u"Anuluj", u"marzec 2026"},
+        {"DE", u"Wiederholen", u"Abbrechen", u"Ignorieren", u"Abbrechen", u"März 2026"},
+        {"GK", u"Retry", u"Abort", u"Ignore", u"Cancel", u"Μάρτιος 2026"},
+        {"EN", u"Retry", u"Abort", u"Ignore", u"Cancel", u"March 2026"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Language);
+        UseLanguage(c.Language);
+        EXPECT_EQ(FormsScript::StandardButtonText(mrRetry), c.Retry);
+        EXPECT_EQ(FormsScript::StandardButtonText(mrAbort), c.Abort);
+        EXPECT_EQ(FormsScript::StandardButtonText(mrIgnore), c.Ignore);
+        EXPECT_EQ(FormsScript::StandardButtonText(mrCancel), c.Cancel);
+        std::u16string heading;
+        FormsScript::OnForm("frmCalendar", [&](TForm& d) {
+            heading = FormsScript::ShownText(*static_cast<TfrmCalendar&>(d).cal);
+            EXPECT_TRUE(FormsScript::ShowsAllContent(*static_cast<TfrmCalendar&>(d).cal));
+            EXPECT_TRUE(FormsScript::SaveImage(d, std::string("calendar-") + c.Language + ".png"));
+            FormsScript::PressEnter(d);
+        });
+        SelectDate("15/03/2026");
+        EXPECT_EQ(heading, c.Heading);
+    }
 }
 
 TEST_F(Display, HandOffFormFilledAndLocked) {
