@@ -63,6 +63,8 @@ bool Type(TEdit& edit, const std::string& text);
 bool TypeKeys(TEdit& edit, std::u16string_view text);
 /// The same for a memo: the characters go at the end of its text.
 bool TypeKeys(TMemo& memo, std::u16string_view text);
+/// The same for the text field of a combo box that takes typed text.
+bool TypeKeys(TComboBox& combo, std::u16string_view text);
 /// Types a whole text into a memo (lines ended by CR LF or LF); it replaces the memo's lines.
 bool TypeMemo(TMemo& memo, const std::string& text);
 bool Select(TComboBox& combo, int index);

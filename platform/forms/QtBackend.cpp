@@ -933,6 +933,7 @@ public:
         QString shown;
         if (auto* label = qobject_cast<QLabel*>(w)) shown = label->text();
         else if (auto* edit = qobject_cast<QLineEdit*>(w)) shown = edit->text();
+        else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) shown = memo->toPlainText();
         else if (auto* button = qobject_cast<QAbstractButton*>(w)) shown = button->text();
         else if (auto* group = qobject_cast<QGroupBox*>(w)) shown = group->title();
         else if (auto* combo = qobject_cast<QComboBox*>(w)) shown = combo->currentText();
@@ -1011,8 +1012,10 @@ public:
         auto* peer = dynamic_cast<QtPeer*>(control.Peer());
         if (!peer || !peer->Widget()) return false;
         QWidget* w = peer->Widget();
+        if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit()) w = combo->lineEdit();
         w->setFocus(Qt::OtherFocusReason);
         if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) memo->moveCursor(QTextCursor::End);
+        if (auto* line = qobject_cast<QLineEdit*>(w)) line->end(false);
         for (char16_t unit : text) {
             const QString key(QChar(static_cast<char16_t>(unit)));
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);

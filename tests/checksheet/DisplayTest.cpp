@@ -395,6 +395,72 @@ TEST_F(Display, ToolkitTextsFollowTheLanguageInUse) {
     }
 }
 
+// Every text field of the checksheet form and of its dialogs takes, as it is typed, only the
+// letters the language's code page holds, and shows what it holds: what is shown is what
+// prints, in every code page.
+TEST_F(Display, TextFieldsTakeOnlyTheLettersOfTheCodePage) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    const StartUpDialogs dialogs;
+    HandOffMode = false;
+    XMLMode = false;
+    // Latin-2, Cyrillic, Greek and Latin-1 letters, each in some code pages only.
+    const std::u16string typed = u"aąЖ Σé1";
+    const auto expectHolds = [&typed](TControl& field, const std::string& held, int maxLength, bool upper) {
+        std::string kept;
+        for (char16_t unit : typed) {
+            bool lost = false;
+            const std::string byte = WideCharToMultiByte(CP_ACP, std::u16string_view(&unit, 1), '?', &lost);
+            if (!lost) kept += byte;
+        }
+        if (upper) kept = AnsiUpperCase(kept);
+        if (maxLength > 0 && static_cast<int>(kept.size()) > maxLength) kept.resize(static_cast<std::size_t>(maxLength));
+        EXPECT_EQ(held, kept) << field.Name;
+        EXPECT_EQ(FormsScript::ShownText(field), MultiByteToWideChar(CP_ACP, held)) << field.Name;
+    };
+    for (const char* language : {"PO", "BG", "EN", "GK"}) {
+        SCOPED_TRACE(language);
+        frmTables->tblParams->Close();
+        Exec(std::string("UPDATE PARAMS SET MARKET_CODE='GB', CUSTOMER_DETAILS=1, LANG_CODE='") + language + "'");
+        FormsScript::OnForm("frmChecksheet", [&](TForm& f) {
+            auto& c = static_cast<TfrmChecksheet&>(f);
+            for (TEdit* e : {c.edtRegNo, c.edtRegDate, c.edtMileage, c.edtRadioCode, c.edtVinDate, c.edtRepairNo}) {
+                FormsScript::Type(*e, "");
+                ASSERT_TRUE(FormsScript::TypeKeys(*e, typed)) << e->Name;
+                expectHolds(*e, e->Text(), e->MaxLength(), e->CharCase() == TEditCharCase::ecUpperCase);
+            }
+            FormsScript::TypeCombo(*c.cmbAsAtDate, "");
+            ASSERT_TRUE(FormsScript::TypeKeys(*c.cmbAsAtDate, typed));
+            expectHolds(*c.cmbAsAtDate, c.cmbAsAtDate->Text(), c.cmbAsAtDate->MaxLength(), false);
+            FormsScript::Type(*c.edtVinDate, "");
+            FormsScript::OnForm("frmCustDetails", [&](TForm& d) {
+                auto& cd = static_cast<TfrmCustDetails&>(d);
+                for (TEdit* e : {cd.edtCustName, cd.edtCompanyName, cd.edtAddr1, cd.edtAddr2, cd.edtAddr3, cd.edtAddr4,
+                                 cd.edtMainPhone}) {
+                    ASSERT_TRUE(FormsScript::TypeKeys(*e, typed)) << e->Name;
+                    expectHolds(*e, e->Text(), e->MaxLength(), false);
+                }
+                FormsScript::PressEnter(d);
+            });
+            FormsScript::Click(*c.btnCustomer);
+            EXPECT_EQ(CustName, c.edtCustomerName->Text());
+            expectHolds(*c.edtCustomerName, CustName, 0, false);
+            FormsScript::OnForm("frmSpecInst", [&](TForm& d) {
+                auto& memo = *static_cast<TfrmSpecInst&>(d).MemInst;
+                FormsScript::TypeMemo(memo, "");
+                ASSERT_TRUE(FormsScript::TypeKeys(memo, typed));
+                ASSERT_EQ(memo.Lines.Count(), 1);
+                expectHolds(memo, memo.Lines[0], 0, false);
+                FormsScript::PressEscape(d);
+            });
+            FormsScript::Click(*c.btnSpecInst);
+            EXPECT_EQ(SpecInstr[1], frmSpecInst->MemInst->Lines[0]);
+            FormsScript::PressEscape(f);
+        });
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+}
+
 TEST_F(Display, HandOffFormFilledAndLocked) {
     ASSERT_TRUE(FormsScript::HasWindows());
     const StartUpDialogs dialogs;
