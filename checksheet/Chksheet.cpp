@@ -375,10 +375,11 @@ void TfrmChecksheet::SetChecksheetCaptions() {
     btnSpecInst->SetCaption(LText(24));
     gbService->SetCaption(LText(16));
     lblVinDate->SetCaption(LText(51));
-    // A caption wider than its place (Greek, say) wraps onto a second line beside the field.
+    // A caption wider than its place (Greek, say) wraps onto a second line beside the field,
+    // starting level with the field's top: higher up the group box's frame line would cross it.
     const bool vinWraps = TextWidth(LText(51)) > kVinLabelWidth;
     lblVinDate->WordWrap = vinWraps;
-    lblVinDate->SetBounds(12, vinWraps ? 16 : 24, kVinLabelWidth, vinWraps ? 32 : 16);
+    lblVinDate->SetBounds(12, vinWraps ? edtVinDate->Top() : 24, kVinLabelWidth, vinWraps ? 32 : 16);
     lblModel->SetCaption(LText(20));
     lblVariant->SetCaption(LText(21));
     lblInterval->SetCaption(LText(56));

@@ -23,6 +23,7 @@ TfrmPrintPreview::TfrmPrintPreview(TComponent* AOwner) : TForm(AOwner) {
     Position = TPosition::poScreenCenter;
 
     pnlNavigation = Place<TPanel>(this, this, "pnlNavigation", 0, 0, ClientWidth(), 33);
+    pnlNavigation->SetAlign(TAlign::alTop);
     btnNext = Place<TButton>(this, pnlNavigation, "btnNext", 24, 8, 41, 20);
     btnPrev = Place<TButton>(this, pnlNavigation, "btnPrev", 80, 8, 41, 20);
     btnNext->SetCaption(">");
@@ -39,7 +40,9 @@ TfrmPrintPreview::TfrmPrintPreview(TComponent* AOwner) : TForm(AOwner) {
     btnExit->Cancel = true;
     btnExit->ModalResult = mrCancel;
 
+    // The preview fills the rest of the form, however large the window grows.
     prvReport = Place<tPrintPreview>(this, this, "prvReport", 0, 33, ClientWidth(), ClientHeight() - 33);
+    prvReport->SetAlign(TAlign::alClient);
     prvReport->SetMargin(16);
     // Every rendered page stays: going back never renders a page again, since the walk over the
     // checksheet moves forward only.

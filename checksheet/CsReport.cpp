@@ -375,6 +375,12 @@ void TmodReporting::DrawOptionRow(PageLayout& L, const std::string& label, bool 
     if (ticked) DrawTick(L, TRect{L.Right - 35, L.Y - 5, L.Right - 5, L.Y - 35});
 }
 
+void TmodReporting::TextOutWithin(TCanvas& canvas, int x, int y, const std::string& text, int right) {
+    std::string shown = text;
+    while (!shown.empty() && x + canvas.TextWidth(shown) > right) shown.pop_back();
+    canvas.TextOut(x, y, shown);
+}
+
 void TmodReporting::PrintPageHeader(PageLayout& L) {
     TCanvas& c = *L.Canvas;
     // Logo, 25 mm wide with the picture's aspect ratio; an empty picture is left out.
@@ -394,8 +400,10 @@ void TmodReporting::PrintPageHeader(PageLayout& L) {
     L.Y = L.Top - 150;
     c.Pen.Width = 5;
     SetFont(L, 9, fsNone);
+    L.OptionsLeft = L.Right - 6 * L.Inset;
     const auto row = [&](bool shown, int text) {
         if (!shown) return;
+        L.OptionsLeft = std::min(L.OptionsLeft, L.Right - (c.TextWidth(LText(text)) + 6 * L.Inset));
         DrawOptionRow(L, LText(text), true);
         L.Y -= 50;
     };
@@ -419,13 +427,15 @@ void TmodReporting::PrintPageHeader(PageLayout& L) {
     } else {
         L.Y += 50;
         SetFont(L, 10, fsBold);
+        // The line stands beside the last ticked-options row, and ends before its label.
+        const int right = L.OptionsLeft - 2 * L.Inset;
         if (!CustName.empty()) {
-            c.TextOut(L.Left, L.Y, LText(85) + "  :  " + CustName);
+            TextOutWithin(c, L.Left, L.Y, LText(85) + "  :  " + CustName, right);
         } else {
-            c.TextOut(L.Left, L.Y, TrimRight(ModelText + " - " + Before(VariantText, kHiddenMark)));
+            TextOutWithin(c, L.Left, L.Y, TrimRight(ModelText + " - " + Before(VariantText, kHiddenMark)), right);
         }
         AdvanceLines(L, 2);
-        if (!RegNo.empty()) c.TextOut(L.Left, L.Y, LText(17) + "  :  " + RegNo);
+        if (!RegNo.empty()) TextOutWithin(c, L.Left, L.Y, LText(17) + "  :  " + RegNo, L.Right);
         AdvanceLines(L, 1);
         PrintVOREXLine(L);
     }
@@ -471,7 +481,8 @@ void TmodReporting::PrintDealerBlock(PageLayout& L) {
     const auto line = [&](const std::string& prefix, const char* field) {
         const std::string value = Str(params, field);
         if (value.empty()) return;
-        c.TextOut(L.BoxUnit * 9, L.Y, prefix + value);
+        // The dealer's column ends where the ticked-options labels begin.
+        TextOutWithin(c, L.BoxUnit * 9, L.Y, prefix + value, L.OptionsLeft - 2 * L.Inset);
         AdvanceLines(L, 1);
     };
     for (const char* field : {"NAME", "ADD1", "ADD2", "ADD3", "ADD4"}) line("", field);
@@ -487,21 +498,25 @@ void TmodReporting::PrintCustomerBlock(PageLayout& L) {
         CustAddr4.empty() && CustPhone.empty())
         return;
     TCanvas& c = *L.Canvas;
+    // The customer's column ends where the dealer's begins, or, without the dealer's details,
+    // where the ticked-options labels begin.
+    const int right =
+        (frmTables->tblParams->FieldByName("PRINT_DETAILS")->AsBoolean() ? L.BoxUnit * 9 : L.OptionsLeft) - 2 * L.Inset;
     L.Y = L.Top - 150;
     SetFont(L, 9, fsBold);
-    c.TextOut(L.Left, L.Y, LText(15));
+    TextOutWithin(c, L.Left, L.Y, LText(15), right);
     AdvanceLines(L, 1);
     c.Font.Style = fsNone;
-    c.TextOut(L.Left + 50, L.Y, CustName);
+    TextOutWithin(c, L.Left + 50, L.Y, CustName, right);
     AdvanceLines(L, 1);
     for (const std::string* value : {&CustCompany, &CustAddr1, &CustAddr2, &CustAddr3, &CustAddr4}) {
         if (value->empty()) continue;
-        c.TextOut(L.Left + 50, L.Y, *value);
+        TextOutWithin(c, L.Left + 50, L.Y, *value, right);
         AdvanceLines(L, 1);
     }
     AdvanceLines(L, 1);
     if (!CustPhone.empty()) {
-        c.TextOut(L.Left + 50, L.Y, LText(14) + ":  " + CustPhone);
+        TextOutWithin(c, L.Left + 50, L.Y, LText(14) + ":  " + CustPhone, right);
         AdvanceLines(L, 1);
     }
     if (L.Y - 50 < L.BlockBottom) L.BlockBottom = L.Y - 50;
@@ -522,27 +537,29 @@ void TmodReporting::PrintVehicleBlock(PageLayout& L) {
     L.Y = L.BlockBottom;
     DrawBox(L, L.Left + 970, L.Y + 20, L.Right, L.Y - 230, shadow);
     SetFont(L, 9, fsBold);
+    // Labels end before the values' column, values inside the box's right edge.
     for (int text : {10, 17, 18, 102, 19}) {
-        c.TextOut(L.Left + 1000, L.Y, LText(text));
+        TextOutWithin(c, L.Left + 1000, L.Y, LText(text), L.Left + 1500 - L.Inset);
         AdvanceLines(L, 1);
     }
     L.Y = L.BlockBottom;
     c.Font.Style = fsNone;
     for (const std::string* value : {&RepairNo, &RegNo, &RegDate, &RadioCode, &Mileage}) {
-        c.TextOut(L.Left + 1500, L.Y, *value);
+        TextOutWithin(c, L.Left + 1500, L.Y, *value, L.Right - 2 * L.Inset);
         AdvanceLines(L, 1);
     }
 
     L.Y = L.BlockBottom;
     DrawBox(L, L.Left, L.Y + 20, L.Left + 950, L.Y - 230, shadow);
-    // A bold label and its value right after it; returns the value's x.
+    const int boxRight = L.Left + 950 - 2 * L.Inset;
+    // A bold label and its value right after it, both inside the box; returns the value's x.
     const auto labelled = [&](int text, const std::string& value) {
         const std::string label = LText(text) + " :    ";
         c.Font.Style = fsBold;
-        c.TextOut(L.Left + 20, L.Y, label);
+        TextOutWithin(c, L.Left + 20, L.Y, label, boxRight);
         const int x = L.Left + 20 + c.TextWidth(label);
         c.Font.Style = fsNone;
-        c.TextOut(x, L.Y, value);
+        TextOutWithin(c, x, L.Y, value, boxRight);
         return x;
     };
     labelled(20, ModelText);
@@ -552,14 +569,14 @@ void TmodReporting::PrintVehicleBlock(PageLayout& L) {
     AdvanceLines(L, 1);
     const std::string second =
         colon == std::string::npos ? std::string() : TrimRight(Before(VariantText.substr(colon + 1), kHiddenMark));
-    c.TextOut(valueX + 50, L.Y, second);
+    TextOutWithin(c, valueX + 50, L.Y, second, boxRight);
     AdvanceLines(L, 1);
     if (DoService) {
         labelled(56, TrimRight(Before(IntervalText, kHiddenMark)));
         AdvanceLines(L, 1);
         if (Str(*frmTables->tblMRanges, "SIL_Flag") == "Y") {
             SetFont(L, 7, fsItalic);
-            c.TextOut(L.Left + 100, L.Y, "* " + LText(176));
+            TextOutWithin(c, L.Left + 100, L.Y, "* " + LText(176), boxRight);
         }
     } else {
         c.Font.Style = fsBold;
@@ -692,13 +709,13 @@ void TmodReporting::WrapOperationText(PageLayout& L, OperationLayout& op, int le
         SetFont(L, 7, fsNone);
         TTable& ops = *frmTables->tblServOps;
         if (ops.FindKey({Language, WalkInt(WalkField::OpCode)})) {
-            const std::string service = WalkStr(WalkField::OperationText1) + WalkStr(WalkField::OperationText2);
+            const std::string service = ContinuedText(*Field(WalkField::OperationText1), *Field(WalkField::OperationText2));
             if (DoService && !DoPreTest) {
                 text = service;
             } else {
                 const WalkField first = DoService ? WalkField::CombinedText1 : WalkField::PretestText1;
                 const WalkField second = DoService ? WalkField::CombinedText2 : WalkField::PretestText2;
-                text = WalkStr(first) + WalkStr(second);
+                text = ContinuedText(*Field(first), *Field(second));
                 if (text.empty()) text = service;
             }
         }

@@ -37,6 +37,7 @@ struct PageLayout {
     int Y = 0;            ///< current line: the top of the next thing to print
     int BlockBottom = 0;  ///< lowest y reached by the header blocks
     int FrameTop = 0;     ///< y at which the operation area begins
+    int OptionsLeft = 0;  ///< left edge of the ticked-options labels down the right margin
     bool BodyPrinted = false;  ///< something of the body (headings, operations, sections) is on the page
 };
 
@@ -127,6 +128,9 @@ private:
     void DrawTick(PageLayout& L, const TRect& rect);
     void DrawLine(PageLayout& L, int x1, int y1, int x2, int y2);
     void DrawOptionRow(PageLayout& L, const std::string& label, bool ticked);
+    /// Prints `text` at (x, y) cut to the characters that end left of `right`: a text longer
+    /// than its column stays in it.
+    static void TextOutWithin(TCanvas& canvas, int x, int y, const std::string& text, int right);
     void PrintLegends(PageLayout& L);
     void WalkStructure(PageLayout& L);
     bool Fits(const PageLayout& L, int needed) const;

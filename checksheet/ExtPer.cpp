@@ -231,9 +231,13 @@ std::vector<std::string> TfrmExtPer::Op_Text() {
         ExtPerOps[ExtPerCount] = IntToStr(heading) + FormatSettings.DecimalSeparator + IntToStr(op);
         lines.push_back(StripTrailingDollars(subHead.FieldByName("SH_TEXT")->AsString()));
     }
-    if (servOps.FindKey({Language, op}))
-        lines.push_back(PlainOperationText(servOps.FieldByName("OPERATION_TEXT1")->AsString()) +
-                        PlainOperationText(servOps.FieldByName("OPERATION_TEXT2")->AsString()));
+    if (servOps.FindKey({Language, op})) {
+        // The first part is continued at its full width, as the sheet takes it.
+        const TField& first = *servOps.FieldByName("OPERATION_TEXT1");
+        const std::string second = servOps.FieldByName("OPERATION_TEXT2")->AsString();
+        lines.push_back(PlainOperationText(second.empty() ? first.AsString() : first.AsStoredString()) +
+                        PlainOperationText(second));
+    }
     return lines;
 }
 

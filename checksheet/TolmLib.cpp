@@ -177,6 +177,11 @@ std::string StripTrailingDollars(std::string text) {
     return text;
 }
 
+std::string ContinuedText(const TField& first, const TField& second) {
+    const std::string rest = second.AsString();
+    return rest.empty() ? first.AsString() : first.AsStoredString() + rest;
+}
+
 std::string WithoutAccelerator(const std::string& caption) {
     std::string text = caption;
     if (const std::size_t amp = text.find('&'); amp != std::string::npos) text.erase(amp, 1);

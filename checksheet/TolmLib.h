@@ -92,6 +92,10 @@ void OpenIfClosed(TTable& table);
 /// `text` without its trailing "$" characters (the service data's end-of-text marker).
 std::string StripTrailingDollars(std::string text);
 
+/// The text of a field continued in a second field: the first is taken at its full width (a
+/// blank that ends it separates it from the continuation); without a continuation, trimmed.
+std::string ContinuedText(const TField& first, const TField& second);
+
 /// The text without its first "&" (the accelerator mark of a caption), wherever it stands.
 std::string WithoutAccelerator(const std::string& caption);
 

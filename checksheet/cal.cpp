@@ -24,19 +24,19 @@ TDateTime FromCalendar(std::chrono::year_month_day date) {
 TfrmCalendar::TfrmCalendar(TComponent* AOwner) : TForm(AOwner) {
     Name = "frmCalendar";
     SetCaption("LText(9)");
-    SetBounds(0, 0, 300, 260);
+    SetBounds(0, 0, 340, 260);
     BorderStyle = TFormBorderStyle::bsDialog;
     Position = TPosition::poScreenCenter;
     cal = new TMonthCalendar(this);
     cal->Name = "cal";
     cal->SetParent(this);
-    cal->SetBounds(12, 12, 276, 180);  // wide enough for the weekday names whole
+    cal->SetBounds(12, 12, 316, 180);  // wide enough for the weekday names whole in every language
     cal->TitleBackColor = clTeal;
     btnOK = new TBitBtn(this);
     btnOK->Name = "btnOK";
     btnOK->SetParent(this);
     btnOK->SetKind(TBitBtnKind::bkOK);
-    btnOK->SetBounds(105, 206, 90, 28);
+    btnOK->SetBounds(125, 206, 90, 28);
     OnShow = [this](TObject* s) { FormShow(s); };
     DoCreate();
 }

@@ -2,6 +2,7 @@
 #include "charconv.h"
 
 #include "CodePages.h"
+#include "Forms.h"
 #include "SysUtils.h"
 #include "TolmLib.h"
 
@@ -38,4 +39,16 @@ unsigned UseLanguageCodePage(const std::string& language) {
 void UseLanguage(const std::string& language) {
     Language = language;
     UseLanguageCodePage(language);
+    SetToolkitLanguage(ToolkitLocaleOfLanguage(language));
+}
+
+std::string ToolkitLocaleOfLanguage(const std::string& language) {
+    // The program's language codes that are not the ISO code of their language; the others are
+    // it in upper case.
+    static const std::map<std::string, std::string, std::less<>> differing = {
+        {"CZ", "cs"}, {"GK", "el"}, {"HV", "hu"}, {"PO", "pl"}, {"EN", ""},
+    };
+    const std::string code = UpperCase(language);
+    const auto it = differing.find(code);
+    return it != differing.end() ? it->second : LowerCase(code);
 }

@@ -26,3 +26,7 @@ unsigned UseLanguageCodePage(const std::string& language);
 /// dialog, the checksheet form, the hand-off file, each XML request), so the forms and the
 /// canvas never read a language's texts in another language's code page.
 void UseLanguage(const std::string& language);
+
+/// The locale name of a language code, for the texts the toolkit supplies (its buttons, titles,
+/// calendar names and print dialog): the ISO 639 code, "" for English (the toolkit's own).
+std::string ToolkitLocaleOfLanguage(const std::string& language);

@@ -50,6 +50,12 @@ std::string TField::AsString() const {
     }
 }
 
+std::string TField::AsStoredString() const {
+    const TFieldValue& v = Value();
+    if (def_.DataType != ftString && def_.DataType != ftUnknown) return AsString();
+    return (v.Null ? std::string() : v.Str) + std::string(static_cast<std::size_t>(v.TrailingBlanks), ' ');
+}
+
 int TField::AsInteger() const {
     const TFieldValue& v = Value();
     if (def_.DataType == ftString || def_.DataType == ftUnknown) return StrToInt(v.Null ? "" : v.Str);

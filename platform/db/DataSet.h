@@ -26,6 +26,7 @@ struct TFieldValue {
     int64_t Int = 0;
     std::string Str;
     bool Cut = false; ///< the stored text was longer than the field's width and was read cut
+    int TrailingBlanks = 0; ///< blanks that ended the stored text (within the width) and were trimmed
 };
 
 /// One row as loaded: its stored row id (the stored order) and one value per column.
@@ -77,6 +78,9 @@ public:
     /// Text of the value: string fields trimmed of trailing blanks, numbers in decimal,
     /// Booleans "True"/"False"; "" for an empty field.
     std::string AsString() const;
+    /// The text of a string field as stored, its trailing blanks kept (within the field's
+    /// width); otherwise AsString.
+    std::string AsStoredString() const;
     /// String fields convert by StrToInt (EConvertError when not a number, an empty one included);
     /// an empty numeric field gives 0.
     int AsInteger() const;

@@ -158,8 +158,10 @@ TFieldValue SqliteStatement::Column(int col, TFieldType type, int size) const {
             v.Cut = true;
         }
         const char* p = static_cast<const char*>(data);
-        while (n > 0 && p[n - 1] == ' ')
+        while (n > 0 && p[n - 1] == ' ') {
             --n;
+            ++v.TrailingBlanks;
+        }
         if (n == 0) return v;
         v.Null = false;
         v.Str.assign(p, n);

@@ -94,9 +94,17 @@ public:
     /// every line of its text as wrapped, any other control the size its content asks for;
     /// false when the control has no window.
     virtual bool ContentFits(TControl& /*control*/, bool& /*fits*/) { return false; }
+    /// Whether the control's window lies within the area its parent's frame encloses (below a
+    /// group box's title and frame line, say); false when it has no window.
+    virtual bool InsideParentFrame(TControl& /*control*/, bool& /*inside*/) { return false; }
+    /// The text a message box shows on a standard button; false without windows.
+    virtual bool StandardButtonText(TModalResult /*button*/, std::u16string& /*text*/) { return false; }
     /// Asks the form's window to close as a window manager does (the title bar's close button,
     /// Alt+F4): the request is handled by the event loop later; false when there is no window.
     virtual bool RequestWindowClose(TForm& /*form*/) { return false; }
+    /// Gives the form's window a new client size as a window manager does (maximise, a drag of
+    /// its border), reported back through the window; false when there is no window.
+    virtual bool ResizeWindow(TForm& /*form*/, int /*width*/, int /*height*/) { return false; }
     /// Writes a picture of the whole screen to a PNG file; false without a display.
     virtual bool GrabWholeScreen(const std::string& /*fileName*/) { return false; }
 };

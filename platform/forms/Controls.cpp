@@ -44,11 +44,48 @@ TForm* TControl::ParentForm() const {
 
 void TControl::SetBounds(int left, int top, int width, int height) {
     if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+    const bool resized = std::max(0, width) != FWidth || std::max(0, height) != FHeight;
     FLeft = left;
     FTop = top;
     FWidth = std::max(0, width);
     FHeight = std::max(0, height);
     Changed();
+    if (resized) SizeChanged();
+}
+
+void TControl::SetAlign(TAlign value) {
+    if (FAlign == value) return;
+    FAlign = value;
+    if (FParent) FParent->AlignControls();
+}
+
+void TWinControl::AlignControls() {
+    int left = 0, top = 0, right = ClientWidth(), bottom = ClientHeight();
+    const auto place = [](TControl* c, int l, int t, int w, int h) { c->SetBounds(l, t, w, h); };
+    for (TAlign edge : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight})
+        for (TControl* c : FControls) {
+            if (c->Align() != edge || !c->Visible()) continue;
+            switch (edge) {
+            case TAlign::alTop:
+                place(c, left, top, right - left, c->Height());
+                top += c->Height();
+                break;
+            case TAlign::alBottom:
+                bottom -= c->Height();
+                place(c, left, bottom, right - left, c->Height());
+                break;
+            case TAlign::alLeft:
+                place(c, left, top, c->Width(), bottom - top);
+                left += c->Width();
+                break;
+            default:
+                right -= c->Width();
+                place(c, right, top, c->Width(), bottom - top);
+                break;
+            }
+        }
+    for (TControl* c : FControls)
+        if (c->Align() == TAlign::alClient && c->Visible()) place(c, left, top, right - left, bottom - top);
 }
 
 void TControl::SetVisible(bool value) {

@@ -41,6 +41,10 @@ enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 
+/// Where a control keeps itself within its parent's client area when the parent changes size:
+/// along an edge, at its own width or height, or filling what the edge controls leave.
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
 /// A control: a rectangle within its parent, with a caption, visibility and enabling.
 /// Its owner frees it; its parent only shows it.
 class TControl : public TComponent {
@@ -65,6 +69,9 @@ public:
     void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
     virtual int ClientWidth() const { return FWidth; }
     virtual int ClientHeight() const { return FHeight; }
+    TAlign Align() const { return FAlign; }
+    /// Sets the alignment; the parent places its aligned controls again.
+    void SetAlign(TAlign value);
 
     bool Visible() const { return FVisible; }
     virtual void SetVisible(bool value);
@@ -109,11 +116,14 @@ public:
 protected:
     /// Tells the back end that a visible property changed.
     void Changed();
+    /// Called after the control's size changed.
+    virtual void SizeChanged() {}
 
 private:
     friend class TWinControl;
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    TAlign FAlign = TAlign::alNone;
     bool FVisible = true;
     bool FEnabled = true;
     std::string FCaption;
@@ -140,6 +150,13 @@ public:
     bool Focused() const;
     /// Visible, showing and enabled, so the focus may go to it.
     bool CanFocus() const;
+
+    /// Places the aligned controls within the client area: edge controls in the order they
+    /// were put here, then the client controls over what remains.
+    void AlignControls();
+
+protected:
+    void SizeChanged() override { AlignControls(); }
 
 private:
     friend class TControl;

@@ -77,6 +77,11 @@ TScrollBox::TScrollBox(TComponent* AOwner) : TWinControl(AOwner) {
     VertScrollBar.OnChange = [this] { Changed(); };
 }
 
+void TScrollBox::SizeChanged() {
+    if (FClientWidth < 0) Resized();
+    TWinControl::SizeChanged();
+}
+
 void TScrollBox::SetClientSize(int width, int height) {
     if (width == FClientWidth && height == FClientHeight) return;
     FClientWidth = width;
@@ -86,6 +91,7 @@ void TScrollBox::SetClientSize(int width, int height) {
     HorzScrollBar.SetPosition(HorzScrollBar.Position());
     VertScrollBar.SetPosition(VertScrollBar.Position());
     Resized();
+    AlignControls();
     Changed();
 }
 

@@ -62,6 +62,10 @@ public:
     int ClientHeight() const override { return FClientHeight >= 0 ? FClientHeight : Height(); }
     void SetClientSize(int width, int height);
 
+protected:
+    /// Headless no back end reports the client area: a new size is the new client area.
+    void SizeChanged() override;
+
 private:
     int FClientWidth = -1, FClientHeight = -1;
 };
@@ -89,6 +93,9 @@ public:
     /// The user asked the window to close (its close button, Alt+F4): Close by default, which
     /// ends a modal form with mrCancel. A dialog whose Cancel does more overrides it.
     virtual void CloseRequested() { Close(); }
+    /// The user (or the window manager: maximise, restore) gave the window a new client size;
+    /// the form takes it and places its aligned controls again.
+    void WindowResized(int width, int height) { SetBounds(Left(), Top(), width, height); }
     bool Modal() const { return FModal; }
     TModalResult ModalResult() const { return FModalResult; }
     void SetModalResult(TModalResult value);
@@ -131,6 +138,15 @@ class EInvalidOperation : public Exception { using Exception::Exception; };
 class EDisplayUnavailable : public Exception { using Exception::Exception; };
 
 class TTimer;
+
+/// The language of the texts the toolkit supplies itself (standard buttons, message titles, the
+/// calendar's month and day names, the print dialog), as a locale name such as "pl" or "el"; ""
+/// for the toolkit's own English. Taken at once and by every window made later; a language the
+/// toolkit has no translations for leaves its texts in English.
+void SetToolkitLanguage(const std::string& localeName);
+/// Whether the toolkit has translations of its texts for the locale (false headless, where it
+/// shows none).
+bool ToolkitHasTranslation(const std::string& localeName);
 
 class TApplication : public TComponent {
 public:

@@ -114,6 +114,18 @@ bool TypeKeys(TMemo& memo, std::u16string_view text) {
     return true;
 }
 
+bool TypeKeys(TComboBox& combo, std::u16string_view text) {
+    if (!CanUse(combo) || combo.Style() == TComboBoxStyle::csDropDownList) return false;
+    combo.SetFocus();
+    if (Backend().TypeKeys(combo, text)) return true;
+    for (char16_t unit : text) {
+        bool lost = false;
+        const std::string byte = WideCharToMultiByte(CP_ACP, std::u16string_view(&unit, 1), '?', &lost);
+        if (!lost) combo.UserSetText(combo.Text() + byte);
+    }
+    return true;
+}
+
 bool TypeMemo(TMemo& memo, const std::string& text) {
     if (!CanUse(memo) || memo.ReadOnly()) return false;
     memo.SetFocus();
@@ -166,8 +178,24 @@ bool ShowsAllContent(TControl& control) {
     return fits;
 }
 
+std::u16string StandardButtonText(TModalResult button) {
+    std::u16string text;
+    Backend().StandardButtonText(button, text);
+    return text;
+}
+
+bool InsideParentFrame(TControl& control) {
+    bool inside = true;
+    Backend().InsideParentFrame(control, inside);
+    return inside;
+}
+
 void RequestWindowClose(TForm& form) {
     if (!Backend().RequestWindowClose(form)) form.CloseRequested();
+}
+
+void ResizeWindow(TForm& form, int width, int height) {
+    if (!Backend().ResizeWindow(form, width, height)) form.WindowResized(width, height);
 }
 
 bool SaveImage(TForm& form, const std::string& fileName) { return Backend().GrabForm(form, fileName); }

@@ -63,6 +63,8 @@ bool Type(TEdit& edit, const std::string& text);
 bool TypeKeys(TEdit& edit, std::u16string_view text);
 /// The same for a memo: the characters go at the end of its text.
 bool TypeKeys(TMemo& memo, std::u16string_view text);
+/// The same for the text field of a combo box that takes typed text.
+bool TypeKeys(TComboBox& combo, std::u16string_view text);
 /// Types a whole text into a memo (lines ended by CR LF or LF); it replaces the memo's lines.
 bool TypeMemo(TMemo& memo, const std::string& text);
 bool Select(TComboBox& combo, int index);
@@ -77,10 +79,19 @@ bool PressEscape(TForm& form);
 /// its whole caption, a memo every line of its text as wrapped, any other control the size its
 /// content asks for. Without windows: true.
 bool ShowsAllContent(TControl& control);
+/// Whether the control's window lies inside its parent's frame, clear of a group box's title
+/// and frame line. Without windows: true.
+bool InsideParentFrame(TControl& control);
+/// The text a message box shows on a standard button, in the toolkit's words for the language
+/// in use; "" without windows.
+std::u16string StandardButtonText(TModalResult button);
 /// Closes the form's window as a window manager does when its close button or Alt+F4 is used:
 /// a close event for the window, handled by the event loop later; without windows the form's
 /// CloseRequested at once.
 void RequestWindowClose(TForm& form);
+/// Gives the form's window a new client size as the window manager does when the user
+/// maximises it or drags its border; headless the form takes the size itself.
+void ResizeWindow(TForm& form, int width, int height);
 
 /// Writes a picture of the form's window to a PNG file, or a BMP file when the name ends in
 /// ".bmp" (with a display only; false headless).

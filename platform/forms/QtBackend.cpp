@@ -197,6 +197,11 @@ protected:
         e->ignore();
         Guard([&] { FForm.CloseRequested(); });
     }
+    void resizeEvent(QResizeEvent* e) override {
+        QWidget::resizeEvent(e);
+        // Maximised, restored or dragged larger: the form follows its window.
+        if (isVisible()) Guard([&] { FForm.WindowResized(e->size().width(), e->size().height()); });
+    }
     void keyPressEvent(QKeyEvent* e) override {
         if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
             if (TControl* b = FForm.DefaultButton()) {
@@ -711,8 +716,9 @@ void BuildPeers(TControl& c, QWidget* parent) {
 
 /// The print dialog: the printers of the printer object and the number of copies.
 bool ExecutePrintDialog(TPrintDialog& dialog) {
+    // The toolkit's own words for the dialog's title and fields, in the language in use.
     QDialog window;
-    window.setWindowTitle("Print");
+    window.setWindowTitle(QCoreApplication::translate("QPrintDialog", "Print"));
     auto* layout = new QFormLayout(&window);
     auto* printers = new QComboBox(&window);
     for (const std::string& name : Printer()->Printers()) printers->addItem(ToQt(name));
@@ -723,8 +729,8 @@ bool ExecutePrintDialog(TPrintDialog& dialog) {
     auto* copies = new QSpinBox(&window);
     copies->setRange(1, 999);
     copies->setValue(std::max(1, dialog.Copies));
-    layout->addRow("Printer", printers);
-    layout->addRow("Copies", copies);
+    layout->addRow(QCoreApplication::translate("QPrintWidget", "Printer"), printers);
+    layout->addRow(QCoreApplication::translate("QPrintSettingsOutput", "Copies"), copies);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &window);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
@@ -927,9 +933,15 @@ public:
         QString shown;
         if (auto* label = qobject_cast<QLabel*>(w)) shown = label->text();
         else if (auto* edit = qobject_cast<QLineEdit*>(w)) shown = edit->text();
+        else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) shown = memo->toPlainText();
         else if (auto* button = qobject_cast<QAbstractButton*>(w)) shown = button->text();
         else if (auto* group = qobject_cast<QGroupBox*>(w)) shown = group->title();
         else if (auto* combo = qobject_cast<QComboBox*>(w)) shown = combo->currentText();
+        else if (qobject_cast<QCalendarWidget*>(w)) {
+            // The heading: the month and the year the calendar shows.
+            for (const char* part : {"qt_calendar_monthbutton", "qt_calendar_yearbutton"})
+                if (auto* b = w->findChild<QAbstractButton*>(part)) shown += (shown.isEmpty() ? "" : " ") + b->text();
+        }
         else if (w->isWindow()) shown = w->windowTitle();
         else return false;
         text.assign(reinterpret_cast<const char16_t*>(shown.utf16()), static_cast<std::size_t>(shown.size()));
@@ -955,6 +967,22 @@ public:
         return true;
     }
 
+    bool StandardButtonText(TModalResult button, std::u16string& text) override {
+        QMessageBox box;
+        const QString shown = box.addButton(StandardButton(button))->text();
+        text.assign(reinterpret_cast<const char16_t*>(shown.utf16()), static_cast<std::size_t>(shown.size()));
+        return true;
+    }
+
+    bool InsideParentFrame(TControl& control, bool& inside) override {
+        auto* peer = dynamic_cast<QtPeer*>(control.Peer());
+        if (!peer || !peer->Widget() || !peer->Widget()->parentWidget()) return false;
+        QCoreApplication::processEvents();
+        // A group box keeps its title and frame line outside its contents rectangle.
+        inside = peer->Widget()->parentWidget()->contentsRect().contains(peer->Widget()->geometry());
+        return true;
+    }
+
     bool RequestWindowClose(TForm& form) override {
         auto* peer = dynamic_cast<QtPeer*>(form.Peer());
         QWindow* window = peer && peer->Widget() ? peer->Widget()->windowHandle() : nullptr;
@@ -962,6 +990,14 @@ public:
         // What the platform makes of a window manager's WM_DELETE_WINDOW message (the title bar's
         // close button, Alt+F4): a close event for the window, handled by the event loop later.
         QCoreApplication::postEvent(window, new QCloseEvent());
+        return true;
+    }
+
+    bool ResizeWindow(TForm& form, int width, int height) override {
+        auto* peer = dynamic_cast<QtPeer*>(form.Peer());
+        if (!peer || !peer->Widget()) return false;
+        peer->Widget()->resize(width, height);
+        QCoreApplication::processEvents();
         return true;
     }
 
@@ -976,8 +1012,10 @@ public:
         auto* peer = dynamic_cast<QtPeer*>(control.Peer());
         if (!peer || !peer->Widget()) return false;
         QWidget* w = peer->Widget();
+        if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit()) w = combo->lineEdit();
         w->setFocus(Qt::OtherFocusReason);
         if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) memo->moveCursor(QTextCursor::End);
+        if (auto* line = qobject_cast<QLineEdit*>(w)) line->end(false);
         for (char16_t unit : text) {
             const QString key(QChar(static_cast<char16_t>(unit)));
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);

@@ -2,8 +2,52 @@
 #include "QtSupport.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "CodePages.h"
+#include "Forms.h"
+
+namespace {
+
+std::string& ToolkitLanguage() {
+    static std::string language;
+    return language;
+}
+
+/// Installs the toolkit's translations of the language in use (none for "") on the widget
+/// application, and makes its locale the default one, whose names the calendar shows.
+void ApplyToolkitLanguage() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    static QTranslator* installed = nullptr;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    const QString name = QString::fromStdString(ToolkitLanguage());
+    QLocale::setDefault(name.isEmpty() ? QLocale::system() : QLocale(name));
+    if (name.isEmpty()) return;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load("qtbase_" + name, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) return;
+    installed = translator.release();
+    QCoreApplication::installTranslator(installed);
+}
+
+}  // namespace
+
+void SetToolkitLanguage(const std::string& localeName) {
+    if (localeName == ToolkitLanguage()) return;
+    ToolkitLanguage() = localeName;
+    ApplyToolkitLanguage();
+}
+
+bool ToolkitHasTranslation(const std::string& localeName) {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
+    QTranslator probe;
+    return probe.load("qtbase_" + QString::fromStdString(localeName), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
 
 bool EnsureWidgetApplication() {
     if (QCoreApplication::instance()) return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
@@ -11,6 +55,7 @@ bool EnsureWidgetApplication() {
     static char name[] = "vetra";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);
+    ApplyToolkitLanguage();
     return true;
 }
 

@@ -24,7 +24,9 @@ std::string TEdit::Cased(const std::string& value) const {
 }
 
 void TEdit::SetText(const std::string& value) {
-    const std::string s = Cased(value);
+    // The field holds no more than it can show, whoever sets it: what it holds is what prints.
+    std::string s = Cased(value);
+    if (FMaxLength > 0 && static_cast<int>(s.size()) > FMaxLength) s.resize(static_cast<std::size_t>(FMaxLength));
     if (s == FText) return;
     FText = s;
     Changed();
@@ -33,9 +35,7 @@ void TEdit::SetText(const std::string& value) {
 
 void TEdit::UserSetText(const std::string& value) {
     if (FReadOnly || !EffectivelyEnabled()) return;
-    std::string s = value;
-    if (FMaxLength > 0 && static_cast<int>(s.size()) > FMaxLength) s.resize(static_cast<std::size_t>(FMaxLength));
-    SetText(s);
+    SetText(value);
 }
 
 void TEdit::SetReadOnly(bool value) {
@@ -45,6 +45,7 @@ void TEdit::SetReadOnly(bool value) {
 
 void TEdit::SetMaxLength(int value) {
     FMaxLength = value < 0 ? 0 : value;
+    if (FMaxLength > 0 && static_cast<int>(FText.size()) > FMaxLength) FText.resize(static_cast<std::size_t>(FMaxLength));
     Changed();
 }
 
@@ -113,7 +114,8 @@ void TComboBox::SetText(const std::string& value) {
         return;
     }
     FText = value;
-    FItemIndex = index;
+    if (FMaxLength > 0 && static_cast<int>(FText.size()) > FMaxLength) FText.resize(static_cast<std::size_t>(FMaxLength));
+    FItemIndex = Items.IndexOf(FText);
     Changed();
 }
 

@@ -163,6 +163,53 @@ TEST_F(Report, FirstPageWithDealerAndCustomerBlocks) {
     EXPECT_NE(FindRect(p1, g.Left + 975, optionY - 100 + 25), nullptr);
 }
 
+// Texts as long as their fields allow, in the widest letters, stay in their columns: no header
+// text overprints another or leaves the printable width, with the dealer's details or without,
+// on the first page and on a continuation page.
+TEST_F(Report, LongHeaderTextsStayInTheirColumns) {
+    const std::string wide(60, 'W');
+    Exec("UPDATE PARAMS SET NAME = '" + wide.substr(0, 50) + "', ADD1 = '" + wide.substr(0, 40) + "', ADD2 = '" +
+         wide.substr(0, 40) + "', ADD3 = '" + wide.substr(0, 40) + "', ADD4 = '" + wide.substr(0, 40) +
+         "', TELEPHONE = '" + wide.substr(0, 20) + "', FAX = '" + wide.substr(0, 20) + "', EMAIL = '" +
+         wide.substr(0, 40) + "', WEB = '" + wide.substr(0, 40) + "'");
+    RunChoices choices;
+    choices.PreTest = choices.Emission = choices.Brake = true;
+    for (bool dealer : {true, false}) {
+        SCOPED_TRACE(dealer ? "with the dealer's details" : "without them");
+        Exec(std::string("UPDATE PARAMS SET PRINT_DETAILS = ") + (dealer ? "1" : "0"));
+        frmTables->tblParams->Refresh();
+        Choose(choices);
+        DoPaintBodyWith = true;
+        CustName = CustCompany = CustAddr1 = CustAddr2 = CustAddr3 = CustAddr4 = CustPhone = wide;
+        RepairNo = RadioCode = wide.substr(0, 16);
+        RegNo = wide.substr(0, 10);
+        RegDate = wide.substr(0, 7);
+        Mileage = "9999999";
+        ModelText = wide;
+        VariantText = wide + " : " + wide;
+        IntervalText = wide;
+        const auto& pages = Print();
+        ASSERT_GE(pages.size(), 2u);
+        const Geometry g = Page();
+        for (std::size_t p = 0; p < 2; ++p) {
+            SCOPED_TRACE("page " + std::to_string(p + 1));
+            std::vector<const TCanvasRecord*> texts;
+            for (const TCanvasRecord& r : pages[p]->Records())
+                if (r.Kind == TRecordKind::Text && !r.Text.empty() && r.Text != " " && r.Logical.Top > g.Top - 1000)
+                    texts.push_back(&r);
+            for (const TCanvasRecord* a : texts) {
+                EXPECT_GE(a->Logical.Left, g.Left) << a->Text;
+                EXPECT_LE(a->Logical.Right, g.Right) << a->Text;
+                // A text stands 30 units (the height of 9-point capitals) below its top.
+                for (const TCanvasRecord* b : texts)
+                    if (a < b && a->Logical.Left < b->Logical.Right && b->Logical.Left < a->Logical.Right &&
+                        a->Logical.Top - 30 < b->Logical.Top && b->Logical.Top - 30 < a->Logical.Top)
+                        ADD_FAILURE() << "\"" << a->Text << "\" overprints \"" << b->Text << "\"";
+            }
+        }
+    }
+}
+
 TEST_F(Report, FirstPageWithoutDealerOrCustomerBlock) {
     Exec("UPDATE PARAMS SET PRINT_DETAILS = 0, CUSTOMER_DETAILS = 0");
     frmTables->tblParams->Refresh();
@@ -482,6 +529,34 @@ TEST_F(Report, TextMarkersOfOperationLines) {
     const auto tilde = std::find(calls.begin(), calls.end(), "AddStatement(false|false|LEFT SIDE)");
     ASSERT_NE(tilde, calls.end());
     EXPECT_EQ(*(tilde + 1), "AddStatement(true|true|RIGHT SIDE)");
+}
+
+// A text continued in its second field: a blank that ends the first field separates the two
+// parts, in each kind's pair of fields, on the sheet and in the XML.
+TEST_F(Report, FirstFieldOfAContinuedTextKeepsItsEndingBlank) {
+    Exec("UPDATE SERVOPS SET OP_TYPE = 'B', OPERATION_TEXT1 = 'LAMBDA SENSOR ', OPERATION_TEXT2 = 'WIRING', "
+         "PRETEST_TEXT1 = 'PRE SENSOR ', PRETEST_TEXT2 = 'WIRING', COMBINED_TEXT1 = 'BOTH SENSOR ', "
+         "COMBINED_TEXT2 = 'WIRING' WHERE LANG_CODE = 'EN' AND OP_CODE = 102");
+    frmTables->tblServOps->Refresh();
+    XMLMode = true;
+    const struct {
+        bool Service, PreTest;
+        const char* Text;
+    } kinds[] = {{true, false, "LAMBDA SENSOR WIRING"}, {false, true, "PRE SENSOR WIRING"},
+                 {true, true, "BOTH SENSOR WIRING"}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.Text);
+        RunChoices c;
+        c.Service = k.Service;
+        c.PreTest = k.PreTest;
+        Choose(c);
+        XmlGenRecorder::Reset();
+        const auto& pages = Print();
+        EXPECT_NE(FindText(*pages[0], k.Text), nullptr);
+        const auto& calls = XmlGenRecorder::Calls();
+        EXPECT_NE(std::find(calls.begin(), calls.end(), std::string("AddStatement(false|false|") + k.Text + ")"),
+                  calls.end());
+    }
 }
 
 TEST_F(Report, ResultCellsAreOneLineHighOrTenPointLinesForSeveral) {

@@ -13,6 +13,7 @@
 
 #include "ChecksheetFixture.h"
 #include "cal.h"
+#include "charconv.h"
 #include "CodePages.h"
 #include "Chksheet.h"
 #include "CsPrev.h"
@@ -344,6 +345,10 @@ TEST_F(Display, GreekLabelsAndTheCalendarHeadingShowWhole) {
         EXPECT_EQ(FormsScript::ShownText(*c.lblVinDate).substr(0, 21),
                   u"\u039A\u03C9\u03B4\u03B9\u03BA\u03CC\u03C2 \u03B7\u03BC. \u03BA\u03B1\u03C4\u03B1\u03C3\u03BA\u03B5\u03C5\u03AE");
         EXPECT_TRUE(FormsScript::ShowsAllContent(*c.lblVinDate));
+        // On two lines it still stands below its group box's frame line, as the fields under it do.
+        for (TControl* control : {static_cast<TControl*>(c.lblVinDate), static_cast<TControl*>(c.edtVinDate),
+                                  static_cast<TControl*>(c.lblModel)})
+            EXPECT_TRUE(FormsScript::InsideParentFrame(*control)) << control->Name;
         FormsScript::OnForm("frmCalendar", [](TForm& d) {
             EXPECT_TRUE(FormsScript::SaveImage(d, "calendar.png"));
             EXPECT_TRUE(FormsScript::ShowsAllContent(*static_cast<TfrmCalendar&>(d).cal));
@@ -354,6 +359,106 @@ TEST_F(Display, GreekLabelsAndTheCalendarHeadingShowWhole) {
     });
     auto form = std::make_unique<TfrmChecksheet>(nullptr);
     form->ShowModal();
+}
+
+// The texts the toolkit supplies (message box buttons, the calendar's heading, the print
+// dialog) follow the language in use, as far as the toolkit has translations: it has none for
+// Greek, whose buttons stay English while the calendar names its month in Greek.
+TEST_F(Display, ToolkitTextsFollowTheLanguageInUse) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    frmTables->tblLangText->Open();
+    const struct {
+        const char* Language;
+        std::u16string Retry, Abort, Ignore, Cancel, Heading;
+    } cases[] = {
+        {"PO", u"Ponów", u"Przerwij", u"Zignoruj", u"Anuluj", u"marzec 2026"},
+        {"DE", u"Wiederholen", u"Abbrechen", u"Ignorieren", u"Abbrechen", u"März 2026"},
+        {"GK", u"Retry", u"Abort", u"Ignore", u"Cancel", u"Μάρτιος 2026"},
+        {"EN", u"Retry", u"Abort", u"Ignore", u"Cancel", u"March 2026"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Language);
+        UseLanguage(c.Language);
+        EXPECT_EQ(FormsScript::StandardButtonText(mrRetry), c.Retry);
+        EXPECT_EQ(FormsScript::StandardButtonText(mrAbort), c.Abort);
+        EXPECT_EQ(FormsScript::StandardButtonText(mrIgnore), c.Ignore);
+        EXPECT_EQ(FormsScript::StandardButtonText(mrCancel), c.Cancel);
+        std::u16string heading;
+        FormsScript::OnForm("frmCalendar", [&](TForm& d) {
+            heading = FormsScript::ShownText(*static_cast<TfrmCalendar&>(d).cal);
+            EXPECT_TRUE(FormsScript::ShowsAllContent(*static_cast<TfrmCalendar&>(d).cal));
+            EXPECT_TRUE(FormsScript::SaveImage(d, std::string("calendar-") + c.Language + ".png"));
+            FormsScript::PressEnter(d);
+        });
+        SelectDate("15/03/2026");
+        EXPECT_EQ(heading, c.Heading);
+    }
+}
+
+// Every text field of the checksheet form and of its dialogs takes, as it is typed, only the
+// letters the language's code page holds, and shows what it holds: what is shown is what
+// prints, in every code page.
+TEST_F(Display, TextFieldsTakeOnlyTheLettersOfTheCodePage) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    const StartUpDialogs dialogs;
+    HandOffMode = false;
+    XMLMode = false;
+    // Latin-2, Cyrillic, Greek and Latin-1 letters, each in some code pages only.
+    const std::u16string typed = u"aąЖ Σé1";
+    const auto expectHolds = [&typed](TControl& field, const std::string& held, int maxLength, bool upper) {
+        std::string kept;
+        for (char16_t unit : typed) {
+            bool lost = false;
+            const std::string byte = WideCharToMultiByte(CP_ACP, std::u16string_view(&unit, 1), '?', &lost);
+            if (!lost) kept += byte;
+        }
+        if (upper) kept = AnsiUpperCase(kept);
+        if (maxLength > 0 && static_cast<int>(kept.size()) > maxLength) kept.resize(static_cast<std::size_t>(maxLength));
+        EXPECT_EQ(held, kept) << field.Name;
+        EXPECT_EQ(FormsScript::ShownText(field), MultiByteToWideChar(CP_ACP, held)) << field.Name;
+    };
+    for (const char* language : {"PO", "BG", "EN", "GK"}) {
+        SCOPED_TRACE(language);
+        frmTables->tblParams->Close();
+        Exec(std::string("UPDATE PARAMS SET MARKET_CODE='GB', CUSTOMER_DETAILS=1, LANG_CODE='") + language + "'");
+        FormsScript::OnForm("frmChecksheet", [&](TForm& f) {
+            auto& c = static_cast<TfrmChecksheet&>(f);
+            for (TEdit* e : {c.edtRegNo, c.edtRegDate, c.edtMileage, c.edtRadioCode, c.edtVinDate, c.edtRepairNo}) {
+                FormsScript::Type(*e, "");
+                ASSERT_TRUE(FormsScript::TypeKeys(*e, typed)) << e->Name;
+                expectHolds(*e, e->Text(), e->MaxLength(), e->CharCase() == TEditCharCase::ecUpperCase);
+            }
+            FormsScript::TypeCombo(*c.cmbAsAtDate, "");
+            ASSERT_TRUE(FormsScript::TypeKeys(*c.cmbAsAtDate, typed));
+            expectHolds(*c.cmbAsAtDate, c.cmbAsAtDate->Text(), c.cmbAsAtDate->MaxLength(), false);
+            FormsScript::Type(*c.edtVinDate, "");
+            FormsScript::OnForm("frmCustDetails", [&](TForm& d) {
+                auto& cd = static_cast<TfrmCustDetails&>(d);
+                for (TEdit* e : {cd.edtCustName, cd.edtCompanyName, cd.edtAddr1, cd.edtAddr2, cd.edtAddr3, cd.edtAddr4,
+                                 cd.edtMainPhone}) {
+                    ASSERT_TRUE(FormsScript::TypeKeys(*e, typed)) << e->Name;
+                    expectHolds(*e, e->Text(), e->MaxLength(), false);
+                }
+                FormsScript::PressEnter(d);
+            });
+            FormsScript::Click(*c.btnCustomer);
+            EXPECT_EQ(CustName, c.edtCustomerName->Text());
+            expectHolds(*c.edtCustomerName, CustName, 0, false);
+            FormsScript::OnForm("frmSpecInst", [&](TForm& d) {
+                auto& memo = *static_cast<TfrmSpecInst&>(d).MemInst;
+                FormsScript::TypeMemo(memo, "");
+                ASSERT_TRUE(FormsScript::TypeKeys(memo, typed));
+                ASSERT_EQ(memo.Lines.Count(), 1);
+                expectHolds(memo, memo.Lines[0], 0, false);
+                FormsScript::PressEscape(d);
+            });
+            FormsScript::Click(*c.btnSpecInst);
+            EXPECT_EQ(SpecInstr[1], frmSpecInst->MemInst->Lines[0]);
+            FormsScript::PressEscape(f);
+        });
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
 }
 
 TEST_F(Display, HandOffFormFilledAndLocked) {
@@ -422,6 +527,32 @@ TEST_F(DisplayReport, PreviewFormShowsTheChecksheetPageByPage) {
     });
     EXPECT_EQ(form.ShowModal(), mrCancel);
     EXPECT_EQ(FormsScript::PendingActions(), 0);
+}
+
+// Maximised or dragged larger, the preview form's page view fills the window below the buttons
+// and the sheet widens with it.
+TEST_F(DisplayReport, PreviewFollowsItsWindow) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    TfrmPrintPreview form(nullptr);
+    FormsScript::OnForm("frmPrintPreview", [&](TForm& f) {
+        tPrintPreview& view = *form.prvReport;
+        EXPECT_EQ(view.Top() + view.Height(), f.ClientHeight());
+        const int zoom = view.Zoom();
+        FormsScript::ResizeWindow(f, 1200, 900);
+        EXPECT_EQ(f.ClientWidth(), 1200);
+        EXPECT_EQ(form.pnlNavigation->Width(), 1200);
+        EXPECT_EQ(view.Left(), 0);
+        EXPECT_EQ(view.Top(), form.pnlNavigation->Height());
+        EXPECT_EQ(view.Width(), 1200);
+        EXPECT_EQ(view.Height(), 900 - form.pnlNavigation->Height());
+        EXPECT_GT(view.Zoom(), zoom);
+        EXPECT_TRUE(FormsScript::SaveImage(f, "checksheet-preview-enlarged.png"));
+        FormsScript::ResizeWindow(f, 794, 552);
+        EXPECT_EQ(view.Height(), 552 - form.pnlNavigation->Height());
+        EXPECT_EQ(view.Zoom(), zoom);
+        EXPECT_TRUE(FormsScript::PressEscape(f));
+    });
+    EXPECT_EQ(form.ShowModal(), mrCancel);
 }
 
 namespace {

@@ -180,3 +180,14 @@ TEST_F(ExtendedPeriod, AtMostTwentyOperationsAreOffered) {
     EXPECT_EQ(ExtPerOps[20], "12.601");
     EXPECT_EQ(ExtPerOps[21], "");
 }
+
+// An operation text continued in its second field keeps the blank that ends its first, as the
+// sheet prints it.
+TEST_F(ExtendedPeriod, ContinuedOperationTextKeepsTheBlankBetweenItsParts) {
+    Exec("UPDATE SERVOPS SET OPERATION_TEXT1 = 'Renew brake ', OPERATION_TEXT2 = 'fluid' "
+         "WHERE LANG_CODE = 'EN' AND OP_CODE = 601");
+    Run(*frmExtPer, [](TfrmExtPer& d) {
+        EXPECT_EQ(d.Memos[1]->Lines[1], "Renew brake fluid");
+        FormsScript::PressEnter(d);
+    });
+}
