@@ -501,6 +501,43 @@ int runHostileCase(const std::string& which) {
     return 0;
 }
 
+/// What a case run in a fresh process of this program printed ("<ms> <flag> <bytes>"), with the
+/// process's peak memory.
+struct ChildCase {
+    bool parsed = false;  ///< false: the process died or printed nothing readable
+    double millis = 0;
+    int flag = 0;
+    size_t bytes = 0;
+    double peakMb = 0;
+};
+
+/// Runs this program again with `variable` set to `value`, so that the case it names runs in a
+/// process that holds only its own document.
+ChildCase runChildCase(const char* variable, const char* value) {
+    int fds[2];
+    if (pipe(fds) != 0) std::exit(2);
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        setenv(variable, value, 1);
+        execl("/proc/self/exe", "bench_xmldom_validate", static_cast<char*>(nullptr));
+        _exit(3);
+    }
+    close(fds[1]);
+    char line[128] = {};
+    const ssize_t got = read(fds[0], line, sizeof line - 1);
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    ChildCase c;
+    c.parsed = got > 0 && std::sscanf(line, "%lf %d %zu", &c.millis, &c.flag, &c.bytes) == 3;
+    c.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return c;
+}
+
 /// Ours on hostile expansions of markup and on deep copies, each case in a new process of this
 /// program that holds only its own document: refused (kind 32) within a second and 100 MB.
 bool hostileMarkupAndCopiesAreBounded() {
@@ -508,33 +545,11 @@ bool hostileMarkupAndCopiesAreBounded() {
     std::printf("  %-10s %8s %9s %9s\n", "case", "KB", "total ms", "peak MB");
     bool within = true;
     for (const char* which : {"markup", "import", "clone", "default-1k", "default-20k", "expand-each", "clone-each"}) {
-        int fds[2];
-        if (pipe(fds) != 0) std::exit(2);
-        std::fflush(stdout);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            dup2(fds[1], 1);
-            close(fds[0]);
-            setenv("VETRA_XML_HOSTILE_CASE", which, 1);
-            execl("/proc/self/exe", "bench_xmldom_validate", static_cast<char*>(nullptr));
-            _exit(3);
-        }
-        close(fds[1]);
-        char line[128] = {};
-        const ssize_t got = read(fds[0], line, sizeof line - 1);
-        close(fds[0]);
-        int status = 0;
-        rusage usage{};
-        wait4(pid, &status, 0, &usage);
-        double millis = 0;
-        int refused = 0;
-        size_t bytes = 0;
-        const bool parsed = got > 0 && std::sscanf(line, "%lf %d %zu", &millis, &refused, &bytes) == 3;
-        const double peak = static_cast<double>(usage.ru_maxrss) / 1024.0;
-        const bool ok = parsed && refused && millis < 1000 && peak < 100;
+        const ChildCase c = runChildCase("VETRA_XML_HOSTILE_CASE", which);
+        const bool ok = c.parsed && c.flag && c.millis < 1000 && c.peakMb < 100;
         within = within && ok;
-        std::printf("  %-10s %8zu %9.0f %9.0f   %s\n", which, bytes / 1024, millis, peak,
-                    ok ? "refused" : !parsed ? "DIED" : !refused ? "ACCEPTED" : "TOO COSTLY");
+        std::printf("  %-10s %8zu %9.0f %9.0f   %s\n", which, c.bytes / 1024, c.millis, c.peakMb,
+                    ok ? "refused" : !c.parsed ? "DIED" : !c.flag ? "ACCEPTED" : "TOO COSTLY");
     }
     return within;
 }
@@ -585,33 +600,11 @@ bool nestedSectionsAreLinear() {
     std::printf("  %-10s %8s %9s %9s\n", "depth", "KB", "total ms", "peak MB");
     bool within = true;
     for (const char* depth : {"10000", "30000"}) {
-        int fds[2];
-        if (pipe(fds) != 0) std::exit(2);
-        std::fflush(stdout);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            dup2(fds[1], 1);
-            close(fds[0]);
-            setenv("VETRA_XML_SECTIONS_CASE", depth, 1);
-            execl("/proc/self/exe", "bench_xmldom_validate", static_cast<char*>(nullptr));
-            _exit(3);
-        }
-        close(fds[1]);
-        char line[128] = {};
-        const ssize_t got = read(fds[0], line, sizeof line - 1);
-        close(fds[0]);
-        int status = 0;
-        rusage usage{};
-        wait4(pid, &status, 0, &usage);
-        double millis = 0;
-        int accepted = 0;
-        size_t bytes = 0;
-        const bool parsed = got > 0 && std::sscanf(line, "%lf %d %zu", &millis, &accepted, &bytes) == 3;
-        const double peak = static_cast<double>(usage.ru_maxrss) / 1024.0;
-        const bool ok = parsed && accepted && millis < 1000 && peak < 100;
+        const ChildCase c = runChildCase("VETRA_XML_SECTIONS_CASE", depth);
+        const bool ok = c.parsed && c.flag && c.millis < 1000 && c.peakMb < 100;
         within = within && ok;
-        std::printf("  %-10s %8zu %9.0f %9.0f   %s\n", depth, bytes / 1024, millis, peak,
-                    ok ? "accepted" : !parsed ? "DIED" : !accepted ? "REFUSED" : "TOO COSTLY");
+        std::printf("  %-10s %8zu %9.0f %9.0f   %s\n", depth, c.bytes / 1024, c.millis, c.peakMb,
+                    ok ? "accepted" : !c.parsed ? "DIED" : !c.flag ? "REFUSED" : "TOO COSTLY");
     }
     return within;
 }

@@ -11,7 +11,10 @@
 #include <filesystem>
 #include <string>
 
+#include "CsReport.h"
+#include "ExtPer.h"
 #include "FormsScript.h"
+#include "SpecInst.h"
 #include "Tables.h"
 #include "TolmLib.h"
 #include "vetramain.h"
@@ -42,6 +45,24 @@ protected:
         delete frmMain;
         frmMain = nullptr;
         std::filesystem::remove_all(folder);
+    }
+
+    /// The forms a printed sheet needs besides the checksheet form (special instructions,
+    /// extended-period operations) and the report module; freed by FreeSheetForms.
+    void MakeSheetForms() {
+        frmSpecInst = new TfrmSpecInst(nullptr);
+        frmExtPer = new TfrmExtPer(nullptr);
+        modReporting = new TmodReporting(nullptr);
+        XMLMode = BatchMode = HandOffMode = false;
+    }
+
+    void FreeSheetForms() {
+        delete modReporting;
+        modReporting = nullptr;
+        delete frmExtPer;
+        frmExtPer = nullptr;
+        delete frmSpecInst;
+        frmSpecInst = nullptr;
     }
 
     /// Runs SQL on the test's database file.

@@ -24,18 +24,10 @@ class PrintedSheet : public ChecksheetFixture {
 protected:
     void SetUp() override {
         ChecksheetFixture::SetUp();
-        frmSpecInst = new TfrmSpecInst(nullptr);
-        frmExtPer = new TfrmExtPer(nullptr);
-        modReporting = new TmodReporting(nullptr);
-        XMLMode = BatchMode = HandOffMode = false;
+        MakeSheetForms();
     }
     void TearDown() override {
-        delete modReporting;
-        modReporting = nullptr;
-        delete frmExtPer;
-        frmExtPer = nullptr;
-        delete frmSpecInst;
-        frmSpecInst = nullptr;
+        FreeSheetForms();
         SetACP(1252);
         ChecksheetFixture::TearDown();
     }

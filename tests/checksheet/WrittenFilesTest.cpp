@@ -25,22 +25,14 @@ class WrittenFiles : public ChecksheetFixture {
 protected:
     void SetUp() override {
         ChecksheetFixture::SetUp();
-        frmSpecInst = new TfrmSpecInst(nullptr);
-        frmExtPer = new TfrmExtPer(nullptr);
-        modReporting = new TmodReporting(nullptr);
-        XMLMode = BatchMode = HandOffMode = false;
+        MakeSheetForms();
         frmTables->tblLangText->Open();
     }
     void TearDown() override {
         XMLMode = HandOffMode = false;
         HandOffOpen = false;
         OutputFolder.clear();
-        delete modReporting;
-        modReporting = nullptr;
-        delete frmExtPer;
-        frmExtPer = nullptr;
-        delete frmSpecInst;
-        frmSpecInst = nullptr;
+        FreeSheetForms();
         Application->OnException = nullptr;
         ChecksheetFixture::TearDown();
     }
