@@ -53,9 +53,10 @@ bool holdsParameterEntityReference(std::u16string_view subset) {
     return false;
 }
 
-/// Whether XML makes a reference to an undeclared entity a fatal error in the document: it is
-/// declared standalone, or every declaration it can have is in its internal subset (no
-/// external subset, no parameter-entity reference).
+}  // namespace
+
+namespace detail {
+
 bool undeclaredEntityIsFatal(TdomDocument* document) {
     if (document->getXmlStandalone() == STANDALONE_YES) return true;
     const TdomDocumentTypeDecl* decl = document->getDocTypeDecl();
@@ -64,7 +65,7 @@ bool undeclaredEntityIsFatal(TdomDocument* document) {
     return !holdsParameterEntityReference(decl->getInternalSubset());
 }
 
-}  // namespace
+}  // namespace detail
 
 TdomDocumentTypeDecl::TdomDocumentTypeDecl(TdomDocument* ownerDocument, const WideString& name,
                                            const WideString& publicId, const WideString& systemId,
@@ -127,7 +128,9 @@ TdomNode* TdomEntityReference::cloneNode(bool deep) { return TdomNode::cloneNode
 
 void TdomEntityReference::expand() {
     TdomEntityContentBuilder builder(ownerDocument_);
-    if (!expandWith(builder)) builder.reportSpentBudget(this);
+    if (expandWith(builder)) return;
+    builder.refused(this, name_);
+    builder.reportSpentBudget(this);
 }
 
 TdomNode* TdomEntityReference::removeChild(TdomNode* oldChild) {
@@ -178,8 +181,12 @@ bool TdomEntityReference::validate() {
         sendErrorNotification(kind, this);
         result = false;
     };
-    if (!IsXmlPredefinedEntityName(name_)) {
-        const TdomSchemaQuery* schema = ownerDocument_->getSchemaQuery();
+    const TdomSchemaQuery* schema = ownerDocument_->getSchemaQuery();
+    const TdomExpansionRun* run = schema->activeRun();
+    if (run && !run->faultReported.empty() && run->faultReported.count(this)) {
+        // Its entity's fault was reported, fatal, when the run resolved the reference.
+        result = false;
+    } else if (!IsXmlPredefinedEntityName(name_)) {
         TdomEntityFacts facts;
         if (!schema->lookupEntity(name_, false, facts)) {
             report(ET_ENTITY_DECLARATION_NOT_FOUND);

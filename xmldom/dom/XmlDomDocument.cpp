@@ -810,8 +810,12 @@ bool TdomDocument::validateDocument(uint8_t option) {
         result = false;
     }
     if (!resolveEntityReferences(option)) {
-        // A spent budget was reported where it was met.
-        if (!scope.run().spentReported) sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this);
+        // A spent budget and a fatal fault behind a reference were reported where they were met,
+        // so a fatal fault is the first report of its reference; only a reference left for
+        // another reason (an entity not delivered, one not declared) is reported here.
+        const TdomExpansionRun& run = scope.run();
+        if (!run.spentReported && (run.unreportedFailure || run.faultReported.empty()))
+            sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this);
         result = false;
     }
     element = getDocumentElement();

@@ -391,7 +391,11 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
         for (size_t i = 0; i < children_.size(); ++i) {
             TdomNode* child = children_[i];
             if (child->getNodeType() == ntEntity_Reference_Node) {
-                if (!static_cast<TdomEntityReference*>(child)->expandWith(builder)) result = false;
+                auto* reference = static_cast<TdomEntityReference*>(child);
+                if (!reference->expandWith(builder)) {
+                    builder.refused(reference, reference->getNameRef());
+                    result = false;
+                }
             } else {
                 visitOther(child);
             }
@@ -449,6 +453,7 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
                 freed.push_back(child);
                 changed = true;
             } else {
+                builder.refused(reference, name);
                 list.push_back(child);
                 result = false;
             }
@@ -486,6 +491,7 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
                 if (!builder.buildInto(name, fragment, drawn)) {
                     reference->keepExpansion(kept);
                     ownerDocument_->freeTreeNode(fragment);
+                    builder.refused(reference, name);
                     result = false;
                     ++i;
                     continue;
@@ -501,6 +507,7 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
                 ownerDocument_->freeTreeNode(child);
                 continue;
             }
+            builder.refused(child, name);
             result = false;
             ++i;
         }
@@ -1013,6 +1020,28 @@ bool needsResolving(const WideString& literal) {
 
 }  // namespace
 
+uint8_t TdomAttr::literalFaultOf(const TdomLiteralOutcome& outcome, const WideString& failed) const {
+    // What XML makes a fatal error in an attribute value, as a declared default reports it.
+    switch (outcome.expansion) {
+        case TdomExpansionResult::External:
+        case TdomExpansionResult::Unparsed: return ET_ATTRIBUTE_REFERS_TO_EXTERNAL_ENTITY;
+        case TdomExpansionResult::Circular: return ET_RECURSIVE_REFERENCE;
+        case TdomExpansionResult::Unusable: {
+            // Delivered but no parsed entity: an external one has no place in a value at all.
+            TdomEntityFacts facts;
+            if (schemaOf(this).lookupEntity(failed, false, facts) && facts.external)
+                return ET_ATTRIBUTE_REFERS_TO_EXTERNAL_ENTITY;
+            return ET_NO_PROPER_MARKUP_REFERENCED;
+        }
+        case TdomExpansionResult::Undeclared:
+            // One undeclared inside a declared entity, where every entity must be declared.
+            return failed != outcome.reference && undeclaredEntityIsFatal(ownerDocument_)
+                       ? ET_NO_PROPER_MARKUP_REFERENCED
+                       : 0;
+        default: return 0;
+    }
+}
+
 void TdomAttr::resolveLiteral(const WideString& literal, WideString& result) const {
     if (!needsResolving(literal)) {
         result = literal;
@@ -1026,8 +1055,11 @@ void TdomAttr::resolveLiteral(const WideString& literal, WideString& result) con
     // Whether a limit refused the literal, and which, for the report of who asked.
     uint8_t& limit = scope.run().literalLimit;
     limit = 0;
-    if (outcome.fault == TdomLiteralFault::Expansion && outcome.expansion == TdomExpansionResult::TooLarge)
-        limit = expander.budget().spent() ? 1 : 2;
+    scope.run().literalFault = 0;
+    if (outcome.fault == TdomLiteralFault::Expansion) {
+        if (outcome.expansion == TdomExpansionResult::TooLarge) limit = expander.budget().spent() ? 1 : 2;
+        else scope.run().literalFault = literalFaultOf(outcome, expander.failedName());
+    }
     switch (outcome.fault) {
         case TdomLiteralFault::None: result = std::move(out); return;
         case TdomLiteralFault::Malformed: throw EConvertError(msg::kMalformedLiteral);
@@ -1130,14 +1162,7 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
         try {
             resolved = literalValueWith(declared ? &decl : nullptr);
         } catch (const Exception&) {
-            // Past the run's expansion budget or the depth of expansion the report is that of
-            // content past it, naming the limit.
-            const TdomExpansionRun* run = schemaOf(this).activeRun();
-            if (run && run->literalLimit != 0)
-                sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this,
-                                      ExpansionLimitClue(run->literalLimit == 2, WideString()));
-            else
-                sendErrorNotification(ET_ENTITY_DECLARATION_NOT_FOUND, this);
+            reportUnresolvedLiteral();
             return false;
         }
     }
@@ -1217,8 +1242,20 @@ bool TdomAttr::validateWith(TdomDeclMemo& memo) {
 }
 
 bool TdomAttr::validateAttributeValues() {
+    TdomExpansionScope scope(schemaOf(this));
     TdomDeclMemo memo(schemaOf(this));
     return validateAttributeValuesWith(memo);
+}
+
+void TdomAttr::reportUnresolvedLiteral() {
+    // Past the run's expansion budget or the depth of expansion the report is that of content
+    // past it, naming the limit.
+    const TdomExpansionRun* run = schemaOf(this).activeRun();
+    if (run && run->literalLimit != 0)
+        sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this,
+                              ExpansionLimitClue(run->literalLimit == 2, WideString()));
+    else
+        sendErrorNotification(run && run->literalFault ? run->literalFault : ET_ENTITY_DECLARATION_NOT_FOUND, this);
 }
 
 bool TdomAttr::needsReferenceCheck(const TdomAttrDeclInfo* decl) const {
@@ -1237,7 +1274,7 @@ bool TdomAttr::validateAttributeValuesWith(TdomDeclMemo& memo) {
     try {
         literal = literalValueWith(declared ? &decl : nullptr);
     } catch (const Exception&) {
-        sendErrorNotification(ET_ENTITY_DECLARATION_NOT_FOUND, this);
+        reportUnresolvedLiteral();
         return false;
     }
     // An attribute the models do not declare was reported by validate (kind 6); no check here.

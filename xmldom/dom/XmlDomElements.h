@@ -15,6 +15,7 @@ class TdomElementsNodeListNS;
 class TdomEntityContentBuilder;
 class TdomDeclMemo;
 struct TdomAttrDeclInfo;
+struct TdomLiteralOutcome;
 
 /// Namespace URI, prefix and local name of a node made by a namespace-aware factory.
 struct TdomQualifiedNames {
@@ -196,6 +197,11 @@ private:
     bool validateAttributeValuesWith(TdomDeclMemo& memo);
     /// Whether validateAttributeValues has more to do than answer true, given the declaration.
     bool needsReferenceCheck(const TdomAttrDeclInfo* decl) const;
+    /// Reports why the value's literal could not be resolved: the limit it went past (32), the
+    /// fatal fault of an entity it refers to, or else a reference not resolved (23).
+    void reportUnresolvedLiteral();
+    /// The fatal kind of a literal refused for the entity `failed` (0: none of XML's faults).
+    uint8_t literalFaultOf(const TdomLiteralOutcome& outcome, const WideString& failed) const;
 
     std::unique_ptr<TdomQualifiedNames> names_;
     const WideString* name_ = nullptr;  ///< the owner document's shared copy of the name

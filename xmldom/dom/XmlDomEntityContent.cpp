@@ -8,6 +8,7 @@
 
 #include "XmlChars.h"
 #include "XmlDomDocument.h"
+#include "XmlDomInternal.h"
 #include "XmlErrorKinds.h"
 #include "XmlParsers.h"
 
@@ -30,6 +31,36 @@ void TdomEntityContentBuilder::reportSpentBudget(TdomNode* node) {
     run.spentReported = true;
     node->sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, node,
                                 ExpansionLimitClue(!spent, spent ? spentAt_ : deepAt_));
+}
+
+void TdomEntityContentBuilder::refused(TdomNode* reference, const WideString& name) {
+    TdomExpansionRun& run = scope_.run();
+    uint8_t kind = 0;
+    TdomEntityFacts facts;
+    if (!document_->getSchemaQuery()->lookupEntity(name, false, facts)) {
+        // Undeclared itself: told by the check of the reference (kind 23).
+    } else if (facts.unparsed) {
+        kind = ET_UNPARSED_ENTITY_REFERENCED;
+    } else {
+        // Declared and parsed: buildInto was asked for it just now.
+        switch (lastFailure_) {
+            case TdomExpansionResult::Ok:  // its text did not parse as content
+            case TdomExpansionResult::Unusable: kind = ET_NO_PROPER_MARKUP_REFERENCED; break;
+            case TdomExpansionResult::Circular: kind = ET_RECURSIVE_REFERENCE; break;
+            case TdomExpansionResult::Unparsed: kind = ET_UNPARSED_ENTITY_REFERENCED; break;
+            case TdomExpansionResult::Undeclared:
+                if (detail::undeclaredEntityIsFatal(document_)) kind = ET_NO_PROPER_MARKUP_REFERENCED;
+                break;
+            case TdomExpansionResult::TooLarge: return;  // reported by reportSpentBudget
+            default: break;                              // not delivered: not a fault of XML
+        }
+    }
+    if (!kind) {
+        run.unreportedFailure = true;
+        return;
+    }
+    if (run.faultReported.insert(reference).second)
+        reference->sendErrorNotification(kind, reference, u"&" + name + u";");
 }
 
 TdomEntityContentBuilder::~TdomEntityContentBuilder() = default;

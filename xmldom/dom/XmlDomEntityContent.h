@@ -37,6 +37,12 @@ public:
     /// Reports kind 32 about node, naming the limit, once per run when the run's budget is spent
     /// or an expansion went deeper than expansion goes.
     void reportSpentBudget(TdomNode* node);
+    /// The reference to the entity `name` was left without its content (after buildInto failed,
+    /// or unexpanded as undeclared or unparsed). When XML makes that a fatal error (content that
+    /// is no parsed entity or not well-formed, a recursion, an unparsed or, where every entity
+    /// must be declared, an undeclared entity inside it), it is reported at the reference, once
+    /// per run; otherwise the run notes a failure left for its caller to report.
+    void refused(TdomNode* reference, const WideString& name);
 
 private:
     TdomDocument* document_;

@@ -45,4 +45,9 @@ void makeRoomForOne(V& v) {
 
 bool equalsIgnoreAsciiCase(const WideString& a, const char16_t* b);
 
+/// Whether XML makes a reference to an undeclared entity a fatal error in the document: it is
+/// declared standalone, or every declaration it can have is in its internal subset (no
+/// external subset, no parameter-entity reference).
+bool undeclaredEntityIsFatal(TdomDocument* document);
+
 }  // namespace xmldom::detail

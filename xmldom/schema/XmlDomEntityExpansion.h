@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "XmlSupport.h"
@@ -249,6 +250,13 @@ struct TdomExpansionRun {
     bool spentReported = false;                    ///< the spent budget (or the depth) was reported in this run
     /// The last attribute literal refused by a limit: 0 none, 1 the budget, 2 the depth.
     uint8_t literalLimit = 0;
+    /// The fatal kind of the last attribute literal refused for a well-formedness fault (0: none).
+    uint8_t literalFault = 0;
+    /// References whose entity's well-formedness fault was reported, fatal, where the run met it:
+    /// a later check of the same reference in the run does not report it again.
+    std::unordered_set<const void*> faultReported;
+    /// A reference was left unresolved for a reason not reported where it was met.
+    bool unreportedFailure = false;
 };
 
 /// What the report of an expansion refused by a limit says beside its kind (32): which limit
