@@ -465,7 +465,8 @@ bool TXmlStreamBuilder::processDoctype(TXmlCustomReader* Reader, TdomLocator* Lo
                                        const WideString& pubId, const WideString& sysId, const WideString& data) {
     WideString n = name, p = pubId, s = sysId, d = data;
     if (OnDoctype) OnDoctype(this, Reader, Locator, n, p, s, d);
-    if (!IsXmlName(n) || !IsXmlPubidChars(p) || !IsXmlSystemChars(s))
+    // A public identifier reads back only with a system identifier after it.
+    if (!IsXmlName(n) || !IsXmlPubidChars(p) || !IsXmlSystemChars(s) || (!p.empty() && s.empty()))
         return refuse(Reader, Locator, ET_INVALID_DOCTYPE, n);
     if (holdsNonXmlUnit(d)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, d);
     // The subset is written as it stands: it must read back as one (the test reports its faults).
