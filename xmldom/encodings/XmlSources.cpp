@@ -244,6 +244,87 @@ void TXmlOutputSource::writeCharData(std::u16string_view Text) {
     if (start < Text.size()) writeTextWithReferences(Text.substr(start));
 }
 
+TXmlOutputSource::TCheckedWrite TXmlOutputSource::putCheckedCharData(std::u16string_view Text) {
+    // A unit becomes at most five bytes ("&amp;", "&#xD;"); with that room assured the text is
+    // encoded straight into the buffer and, should a unit be no XML character, taken back.
+    const std::size_t n = Text.size();
+    if (n > static_cast<std::size_t>(FBufferSize) / 5) return TCheckedWrite::NoRoom;
+    if (static_cast<std::size_t>(FBufferSize - FUsed) < 5 * n) flush();
+    uint8_t* out = FBuffer.get() + FUsed;
+    const char16_t* in = Text.data();
+    const char16_t* const end = in + n;
+    const auto notXmlChar = [](char16_t c) { return c < 0x20 ? (c != 0x9 && c != 0xA && c != 0xD) : c >= 0xFFFE; };
+#ifdef __SSE2__
+    const __m128i space = _mm_set1_epi8(0x1F), amp = _mm_set1_epi8('&'), two = _mm_set1_epi8(2),
+                  gt = _mm_set1_epi8('>');
+    // The lanes of packed units that are not printable ASCII needing no reference: the
+    // saturating pack keeps a unit's byte in 20-7F only for a unit in 20-7F, and "<" and ">"
+    // differ only in the bit of 2.
+    const auto odd = [&](__m128i b) {
+        const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(b, amp), _mm_cmpeq_epi8(_mm_or_si128(b, two), gt));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(special, _mm_cmpgt_epi8(b, space)))) ^ 0xFFFFu;
+    };
+#endif
+    while (in < end) {
+#ifdef __SSE2__
+        // Sixteen (or eight) units at a time: their bytes are stored whole, the room being
+        // assured, and the pointers moved up to the first unit that needs more.
+        if (end - in >= 16) {
+            const __m128i b = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), b);
+            const unsigned mask = odd(b);
+            const unsigned plain = mask == 0 ? 16 : static_cast<unsigned>(__builtin_ctz(mask));
+            in += plain;
+            out += plain;
+            if (mask == 0) continue;
+        } else if (end - in >= 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            const __m128i b = _mm_packus_epi16(v, v);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), b);
+            const unsigned mask = odd(b) & 0xFFu;
+            const unsigned plain = mask == 0 ? 8 : static_cast<unsigned>(__builtin_ctz(mask));
+            in += plain;
+            out += plain;
+            if (mask == 0) continue;
+        }
+#endif
+        const char16_t unit = *in;
+        if (unit < 0x80) {
+            if (isCharDataSpecial(unit)) {
+                const std::string_view ref = charDataReference(unit);
+                std::memcpy(out, ref.data(), ref.size());
+                out += ref.size();
+            } else if (notXmlChar(unit)) {
+                return TCheckedWrite::NotXmlChars;
+            } else {
+                *out++ = static_cast<uint8_t>(unit);
+            }
+            ++in;
+            continue;
+        }
+        uint32_t codePoint = unit;
+        if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
+            if (!isHighSurrogate(unit) || end - in < 2 || !isLowSurrogate(in[1])) {
+                // The check of the whole text comes first: a later unit that is no XML
+                // character refuses the text before the lone surrogate raises.
+                for (const char16_t* rest = in + 1; rest < end; ++rest)
+                    if (notXmlChar(*rest)) return TCheckedWrite::NotXmlChars;
+                FUsed = static_cast<int32_t>(out - FBuffer.get());
+                raiseInvalidCharacter();
+            }
+            codePoint = codePointOf(unit, in[1]);
+            ++in;
+        } else if (unit >= 0xFFFE) {
+            return TCheckedWrite::NotXmlChars;
+        }
+        ++in;
+        out += PutUtf8(codePoint, out);
+    }
+    FUsed = static_cast<int32_t>(out - FBuffer.get());
+    return TCheckedWrite::Written;
+}
+
 void TXmlOutputSource::writeUTF8(std::u16string_view Text, bool CharData) {
     // Encoded straight into the buffer; a buffer too small for one character takes the bytes
     // through writeBytes instead.

@@ -91,6 +91,12 @@ public:
     }
     /// The text as writeText writes it in UTF-8.
     void putUTF8(std::u16string_view Text) { writeUTF8(Text, false); }
+    enum class TCheckedWrite { Written, NotXmlChars, NoRoom };
+    /// Character data as writeCharData writes it in UTF-8, checked in the same pass: a text
+    /// holding a unit that is no XML character (surrogates aside) writes nothing (NotXmlChars).
+    /// NoRoom, with nothing written, when even an empty buffer cannot take the text's longest
+    /// form (five bytes a unit).
+    TCheckedWrite putCheckedCharData(std::u16string_view Text);
 
 private:
     void writeSingleByte(std::u16string_view Text, bool WithReferences);

@@ -77,6 +77,33 @@ bool isName(const WideString& Name) {
     return true;
 }
 
+/// wftest::attributeValueFault with a quick answer for values of printable ASCII whose
+/// references are all by ASCII names; the rest go to the full test.
+TXmlErrorType literalFault(const WideString& Value, WideString& Clue) {
+    bool reference = false, doubleQuote = false, apostrophe = false;
+    const size_t n = Value.size();
+    for (size_t i = 0; i < n; ++i) {
+        const char16_t c = Value[i];
+        if (c >= 0x20 && c < 0x80 && c != u'<' && c != u'&') {
+            doubleQuote |= c == u'"';
+            apostrophe |= c == u'\'';
+            continue;
+        }
+        if (c != u'&') return wftest::attributeValueFault(Value, Clue);
+        // A name between the "&" and the first ";" after it.
+        reference = true;
+        size_t j = i + 1;
+        if (j >= n || Value[j] >= 0x80 || kAsciiName[Value[j]] != 1) return wftest::attributeValueFault(Value, Clue);
+        while (++j < n && Value[j] < 0x80 && kAsciiName[Value[j]] != 0) {
+        }
+        if (j >= n || Value[j] != u';') return wftest::attributeValueFault(Value, Clue);
+        i = j;
+    }
+    // Without references the value is tested between the quote it does not hold.
+    if (!reference && doubleQuote && apostrophe) return wftest::attributeValueFault(Value, Clue);
+    return 0;
+}
+
 /// The quote for a literal: the double quote unless the text holds one.
 std::u16string_view quoteFor(const WideString& Text) {
     return Text.find(u'"') == WideString::npos ? u"\"" : u"'";
@@ -203,7 +230,7 @@ bool TXmlStreamBuilder::checkElement(TXmlCustomReader* Reader, TdomLocator* Loca
         const WideString& name = List->getName(i);
         if (!isName(name)) return refuse(Reader, Locator, ET_INVALID_ATTRIBUTE_NAME, name);
         WideString clue;
-        if (const TXmlErrorType kind = wftest::attributeValueFault(List->getValue(i), clue))
+        if (const TXmlErrorType kind = literalFault(List->getValue(i), clue))
             return refuse(Reader, Locator, kind, clue);
     }
     return true;
@@ -374,6 +401,14 @@ bool TXmlStreamBuilder::processPCDATA(TXmlCustomReader* Reader, TdomLocator* Loc
         OnPCDATA(this, Reader, Locator, changed);
         text = &changed;
     }
+    if (directUTF8()) {
+        // Checked while it is escaped and encoded; a text too long for that is checked first.
+        switch (FOutputSource->putCheckedCharData(*text)) {
+        case TXmlOutputSource::TCheckedWrite::Written: XML_PASS_ON(PCDATA, *text);
+        case TXmlOutputSource::TCheckedWrite::NotXmlChars: return refuse(Reader, Locator, ET_INVALID_CHARACTER, *text);
+        case TXmlOutputSource::TCheckedWrite::NoRoom: break;
+        }
+    }
     if (holdsNonXmlUnit(*text)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, *text);
     if (!writeEscapedText(Reader, Locator, *text)) return false;
     XML_PASS_ON(PCDATA, *text);
@@ -430,7 +465,8 @@ bool TXmlStreamBuilder::processDoctype(TXmlCustomReader* Reader, TdomLocator* Lo
                                        const WideString& pubId, const WideString& sysId, const WideString& data) {
     WideString n = name, p = pubId, s = sysId, d = data;
     if (OnDoctype) OnDoctype(this, Reader, Locator, n, p, s, d);
-    if (!IsXmlName(n) || !IsXmlPubidChars(p) || !IsXmlSystemChars(s))
+    // A public identifier reads back only with a system identifier after it.
+    if (!IsXmlName(n) || !IsXmlPubidChars(p) || !IsXmlSystemChars(s) || (!p.empty() && s.empty()))
         return refuse(Reader, Locator, ET_INVALID_DOCTYPE, n);
     if (holdsNonXmlUnit(d)) return refuse(Reader, Locator, ET_INVALID_CHARACTER, d);
     // The subset is written as it stands: it must read back as one (the test reports its faults).
