@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "Chksheet.h"
 #include "CsReport.h"
 #include "ExtPer.h"
 #include "FormsScript.h"
@@ -63,6 +64,19 @@ protected:
         frmExtPer = nullptr;
         delete frmSpecInst;
         frmSpecInst = nullptr;
+    }
+
+    /// Chooses ARDEN, variant 101 and the first interval on the shown checksheet form and fills a
+    /// customer, registration and mileage, as a user would before printing.
+    static void FillSampleVehicle(TfrmChecksheet& c) {
+        ASSERT_TRUE(FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf("ARDEN")));
+        for (int i = 0; i < c.cmbVariants->Items.Count(); ++i)
+            if (ItemCode(c.cmbVariants->Items[i]) == 101) FormsScript::Select(*c.cmbVariants, i);
+        ASSERT_TRUE(FormsScript::Select(*c.cmbInterval, 0));
+        c.edtCustomerName->SetText("JANE SMITH");
+        FormsScript::Type(*c.edtRegNo, "KM51 XYZ");
+        c.edtRegDate->SetText("03/2001");
+        FormsScript::Type(*c.edtMileage, "45000");
     }
 
     /// Runs SQL on the test's database file.

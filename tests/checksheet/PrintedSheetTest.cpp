@@ -37,14 +37,8 @@ protected:
     static void PrintSheet(const std::string& printerName, bool paintPages = false) {
         FormsScript::OnForm("frmChecksheet", [printerName, paintPages](TForm& f) {
             auto& c = static_cast<TfrmChecksheet&>(f);
-            ASSERT_TRUE(FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf("ARDEN")));
-            for (int i = 0; i < c.cmbVariants->Items.Count(); ++i)
-                if (ItemCode(c.cmbVariants->Items[i]) == 101) FormsScript::Select(*c.cmbVariants, i);
-            ASSERT_TRUE(FormsScript::Select(*c.cmbInterval, 0));
-            c.edtCustomerName->SetText("JANE SMITH");
-            FormsScript::Type(*c.edtRegNo, "KM51 XYZ");
-            c.edtRegDate->SetText("03/2001");
-            FormsScript::Type(*c.edtMileage, "45000");
+            FillSampleVehicle(c);
+            if (::testing::Test::HasFatalFailure()) return;
             const std::vector<std::string> names = Printer()->Printers();
             const auto at = std::find(names.begin(), names.end(), printerName);
             ASSERT_NE(at, names.end()) << printerName;

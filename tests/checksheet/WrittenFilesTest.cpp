@@ -84,14 +84,8 @@ TEST_F(WrittenFiles, AFullPdfFolderFailsThePrintFromTheFormOnEveryRoad) {
         FormsScript::OnForm("frmChecksheet", [handOff](TForm& f) {
             auto& c = static_cast<TfrmChecksheet&>(f);
             if (!handOff) {
-                ASSERT_TRUE(FormsScript::Select(*c.cmbModels, c.cmbModels->Items.IndexOf("ARDEN")));
-                for (int i = 0; i < c.cmbVariants->Items.Count(); ++i)
-                    if (ItemCode(c.cmbVariants->Items[i]) == 101) FormsScript::Select(*c.cmbVariants, i);
-                ASSERT_TRUE(FormsScript::Select(*c.cmbInterval, 0));
-                c.edtCustomerName->SetText("JANE SMITH");
-                FormsScript::Type(*c.edtRegNo, "KM51 XYZ");
-                c.edtRegDate->SetText("03/2001");
-                FormsScript::Type(*c.edtMileage, "45000");
+                FillSampleVehicle(c);
+                if (::testing::Test::HasFatalFailure()) return;
             }
             // A decided hand-off job asks for extended-period operations before it prints.
             if (handOff) FormsScript::OnForm("frmExtPer", [](TForm& d) { FormsScript::PressEnter(d); });

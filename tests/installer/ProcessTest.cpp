@@ -17,14 +17,23 @@ const char* const kArgs = "/DE '/BC:\\INST' /PAB";
 
 class Process : public Volume {
  protected:
-  // Copies Quillet and the test libraries into a program folder of its own; returns the program.
-  std::string Install() {
-    auto prog = root_ / "prog";
-    std::filesystem::create_directories(prog / "dll32");
-    std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + "Quillet", prog / "Quillet");
-    for (const char* lib : {"Copy32.so", "Merge32.so", "Exit32.so"})
-      std::filesystem::copy_file(ProgramFolder() + "dll32/" + lib, prog / "dll32" / lib);
-    return (prog / "Quillet").string();
+  std::string Install() { return InstallProgram(); }
+  // A datagram socket bound where the program run with /H<handle> sends its result, under a
+  // notification folder named by QUILLET_NOTIFY_DIR; -1 when it cannot be bound.
+  int NotifySocket(int handle) {
+    auto notify = root_ / "n";
+    std::filesystem::create_directories(notify);
+    std::filesystem::permissions(notify, std::filesystem::perms::owner_all);
+    setenv("QUILLET_NOTIFY_DIR", notify.c_str(), 1);
+    int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strcpy(addr.sun_path, (notify / ("quillet-" + std::to_string(handle) + ".sock")).c_str());
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+      ::close(fd);
+      return -1;
+    }
+    return fd;
   }
   // Runs the program headless; its output goes through a pipe into out.txt. With `fileBlocks`
   // no file the program writes may grow past that many 512-byte blocks (a full disk for it):
@@ -57,17 +66,6 @@ class Process : public Volume {
     std::vector<Row> rows;
     for (int i = from; i < to; ++i) rows.push_back({"D" + std::to_string(10000 + i), "V1", "GB", "EN", date, "VOL1", "1", ""});
     return rows;
-  }
-  // Workunits AB000<from> to AB000<to - 1>, of a module of their own.
-  void AbUnits(int from, int to, const std::string& date) {
-    Modules({{"AB", "AB*", "1", "AB", "N"}});
-    std::vector<Row> rows;
-    for (int i = from; i < to; ++i) {
-      char code[16];
-      std::snprintf(code, sizeof code, "AB%06d", i);
-      rows.push_back({code, "V1", "GB", "EN", date, "VOL1", "1", ""});
-    }
-    Work(rows);
   }
   // The installation's unit codes, each once (a code recorded twice fails the test).
   std::set<std::string> UnitCodes() {
@@ -156,14 +154,8 @@ TEST_F(Process, FirstInstallOnAFullDiskLeavesNoTableThatBlocksTheNext) {
 TEST_F(Process, LibraryThatEndsTheProgramLeaves252AndItsDatagram) {
   ExitingVolume();
   std::string program = Install();
-  auto notify = root_ / "n";
-  std::filesystem::create_directories(notify);
-  setenv("QUILLET_NOTIFY_DIR", notify.c_str(), 1);
-  int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strcpy(addr.sun_path, (notify / "quillet-7.sock").c_str());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const int fd = NotifySocket(7);
+  ASSERT_GE(fd, 0);
   EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H7"), 252) << Output();
   uint8_t d[16];
   ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
@@ -182,15 +174,8 @@ TEST_F(Process, InstallsTheVolumeExitsWithTheResultAndNotifies) {
   StandardVolume();
   Work({{"DOC1", "V1", "GB", "EN", "2024010112000000", "VOL1", "1", "Copy32"}});
   std::string program = Install();
-  auto notify = root_ / "n";
-  std::filesystem::create_directories(notify);
-  std::filesystem::permissions(notify, std::filesystem::perms::owner_all);
-  setenv("QUILLET_NOTIFY_DIR", notify.c_str(), 1);
-  int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strcpy(addr.sun_path, (notify / "quillet-4242.sock").c_str());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const int fd = NotifySocket(4242);
+  ASSERT_GE(fd, 0);
 
   EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H4242"), 0) << Read((root_ / "out.txt").string());
   EXPECT_NE(Read((root_ / "out.txt").string()).find("Install successfully completed"), std::string::npos);
@@ -252,14 +237,8 @@ TEST_F(Process, QuilletIniWithAMarkOrAnyLineEndsIsReadAndOneThatCannotBeReadIsNa
     }
   // A quillet.ini that is there and cannot be read (here a folder) is named; the run fails with
   // its status and datagram instead of looking for the volume where no drive map leads.
-  auto notify = root_ / "n";
-  std::filesystem::create_directories(notify);
-  setenv("QUILLET_NOTIFY_DIR", notify.c_str(), 1);
-  int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strcpy(addr.sun_path, (notify / "quillet-5.sock").c_str());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const int fd = NotifySocket(5);
+  ASSERT_GE(fd, 0);
   std::filesystem::remove(ini);
   std::filesystem::create_directories(ini);
   EXPECT_EQ(RunProgram(program, "/DE '/BC:\\INST' /PAB /H5"), 254) << Output();

@@ -24,12 +24,7 @@ class Replace : public Volume {
   // Copies Quillet and the test libraries into a program folder of its own.
   void SetUp() override {
     Volume::SetUp();
-    auto prog = root_ / "prog";
-    std::filesystem::create_directories(prog / "dll32");
-    std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + "Quillet", prog / "Quillet");
-    for (const char* lib : {"Copy32.so", "Merge32.so", "Exit32.so"})
-      std::filesystem::copy_file(ProgramFolder() + "dll32/" + lib, prog / "dll32" / lib);
-    program_ = (prog / "Quillet").string();
+    program_ = InstallProgram();
   }
 
   // The shell command that runs the program headless with `env` before it (a trap, another drive
@@ -53,22 +48,15 @@ class Replace : public Volume {
   }
 
   // Workunits AB000<from> to AB000<to - 1> of a volume dated `date`, of a module of their own.
-  void AbUnits(int from, int to, const std::string& date) {
-    Modules({{"AB", "AB*", "1", "AB", "N"}});
-    std::vector<Row> rows;
-    for (int i = from; i < to; ++i) {
-      char code[16];
-      std::snprintf(code, sizeof code, "AB%06d", i);
-      rows.push_back({code, "V1", "GB", "EN", date, "VOL1", "1", ""});
-    }
-    Work(rows);
+  void AbVolume(int from, int to, const std::string& date) {
+    AbUnits(from, to, date);
     VolumeRecord({"VOL1", "Service volume " + date, date, "", ""});
   }
   // AB000000 to AB000019 installed, records 1 to 5 then put in lower case (as an older installer
   // left them; table and index agree): the next run's clean-up packs the list.
   void LowerCaseInstallation() {
     StandardVolume("2024");
-    AbUnits(0, 20, "2024");
+    AbVolume(0, 20, "2024");
     ASSERT_EQ(RunProgram(), 0) << Output();
     auto t = tables::OpenTable(List(), false);
     ASSERT_TRUE(t);
@@ -166,9 +154,9 @@ TEST_F(Replace, TwoInstallersAtOnceWhileOnePacksLoseNoWorkunit) {
   ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation());
   // B's volume (AB000030 to AB000034, 2026) on a drive of its own; A's (AB000020 to AB000024,
   // 2025) on drive E.
-  AbUnits(30, 35, "2026");
+  AbVolume(30, 35, "2026");
   std::filesystem::copy(E(), root_ / "e2", std::filesystem::copy_options::recursive);
-  AbUnits(20, 25, "2025");
+  AbVolume(20, 25, "2025");
 
   const std::string driveB = "QUILLET_DRIVES='C=" + C() + ";E=" + (root_ / "e2").string() + "' ";
   EXPECT_EQ(HeldWhile(driveB + "TRAP_CALL=flock TRAP_FILE=/relwork.DBF", [&] {
@@ -195,9 +183,9 @@ TEST_F(Replace, TwoInstallersAtOnceWhileOnePacksLoseNoWorkunit) {
 // A's: B ends as a failure (251), and its rerun installs its volume beside A's.
 TEST_F(Replace, TwoInstallersMakingTheListAtOnceLoseNoWorkunit) {
   StandardVolume("2025");
-  AbUnits(10, 13, "2025");
+  AbVolume(10, 13, "2025");
   std::filesystem::copy(E(), root_ / "e2", std::filesystem::copy_options::recursive);
-  AbUnits(0, 3, "2024");
+  AbVolume(0, 3, "2024");
   const std::string driveB = "QUILLET_DRIVES='C=" + C() + ";E=" + (root_ / "e2").string() + "' ";
   EXPECT_EQ(HeldWhile(driveB + "TRAP_CALL=open TRAP_FILE=.relwork.DBF", [&] {
               EXPECT_EQ(RunProgram(), 0) << Output();  // A
@@ -222,7 +210,7 @@ TEST_F(Replace, TwoInstallersMakingTheListAtOnceLoseNoWorkunit) {
 // that call instead, the rerun does the same and removes the new file the run left.
 TEST_F(Replace, EverySystemCallOfAReplacementThatFailsEndsTheRunAsAFailure) {
   ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation());
-  AbUnits(20, 25, "2025");
+  AbVolume(20, 25, "2025");
   SaveInstallation();
   const std::vector<std::string> records = AllRecords();
   ASSERT_EQ(records.size(), 20u);
@@ -272,7 +260,7 @@ TEST_F(Replace, EverySystemCallOfAReplacementThatFailsEndsTheRunAsAFailure) {
 // to a file elsewhere, a folder, a read-only file), are neither followed nor in the way.
 TEST_F(Replace, LeftoversOfTheOldTemporaryNamesAreNotFollowedAndDoNotBlockTheRun) {
   ASSERT_NO_FATAL_FAILURE(LowerCaseInstallation());
-  AbUnits(20, 25, "2025");
+  AbVolume(20, 25, "2025");
   SaveInstallation();
   const std::string victim = (root_ / "victim.txt").string();
   for (const char* name : {"relwork.DBF.pack", "RELWORK.CDX.tmp"}) {
@@ -308,7 +296,7 @@ TEST_F(Replace, LeftoversOfTheOldTemporaryNamesAreNotFollowedAndDoNotBlockTheRun
 // ends the run with 251 (and every flush of the folder in turn); the rerun installs it all.
 TEST_F(Replace, EveryReplacementOfAFirstInstallationThatFailsEndsTheRunAsAFailure) {
   StandardVolume("2024");
-  AbUnits(0, 3, "2024");
+  AbVolume(0, 3, "2024");
   std::vector<std::string> traps;
   for (const char* file : {".relwork.DBF", ".RELWORK.CDX", ".volume.dbf"})
     for (const char* call : {"open", "pwrite", "fsync"}) traps.push_back(std::string("TRAP_CALL=") + call + " TRAP_FILE=" + file);

@@ -151,6 +151,27 @@ class Volume : public DriveC {
     Modules({{"DOCS", "D*", "1", "DOCS\\%1X3\\%L", "N"}, {"PICS", "P?", "2", "PICS\\%V", "Y"}});
   }
 
+  /// Copies Quillet and the test libraries into a program folder of its own; returns the program.
+  std::string InstallProgram() {
+    auto prog = root_ / "prog";
+    std::filesystem::create_directories(prog / "dll32");
+    std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + "Quillet", prog / "Quillet");
+    for (const char* lib : {"Copy32.so", "Merge32.so", "Exit32.so"})
+      std::filesystem::copy_file(ProgramFolder() + "dll32/" + lib, prog / "dll32" / lib);
+    return (prog / "Quillet").string();
+  }
+  /// Workunits AB000<from> to AB000<to - 1> of VOL1 dated `date`, of a module of their own.
+  void AbUnits(int from, int to, const std::string& date) {
+    Modules({{"AB", "AB*", "1", "AB", "N"}});
+    std::vector<Row> rows;
+    for (int i = from; i < to; ++i) {
+      char code[16];
+      std::snprintf(code, sizeof code, "AB%06d", i);
+      rows.push_back({code, "V1", "GB", "EN", date, "VOL1", "1", ""});
+    }
+    Work(rows);
+  }
+
   /// Runs the installer in this process with the command line; returns the result.
   int Run(const std::string& commandLine) {
     // The status lines go to standard output headless; test failures inside the run are
