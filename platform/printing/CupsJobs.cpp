@@ -115,7 +115,7 @@ std::string Submit(const TJob& job, const std::string& pdf) {
     if (job.Copies > 1) count = api.AddOption("Collate", "true", count, &options);
     if (!job.Media.empty()) count = api.AddOption("media", job.Media.c_str(), count, &options);
     count = api.AddOption("sides", "one-sided", count, &options);
-    count = api.AddOption("landscape", "false", count, &options);
+    if (job.Landscape) count = api.AddOption("landscape", "false", count, &options);
     const int id = api.CreateJob(nullptr, queue, job.Title.c_str(), count, options);
     api.FreeOptions(count, options);
     if (id <= 0) return LastAnswer(api, "The job was not accepted.");

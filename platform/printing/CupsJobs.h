@@ -13,6 +13,7 @@ struct TJob {
     std::string Title;     ///< UTF-8
     std::string Media;     ///< the paper's name ("A4", "Letter"); empty: the queue's default
     int Copies = 1;
+    bool Landscape = false;  ///< the document's pages are already turned; the queue leaves them so
 };
 
 /// Sends `pdf` as one job. Empty when the server accepted the whole document; otherwise what

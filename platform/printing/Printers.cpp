@@ -76,7 +76,7 @@ public:
         Caps(orientation);
         // A paper of a standard size is named to the queue; another is left to the document.
         const std::string media = FPageSize.id() == QPageSize::Custom ? std::string() : FPageSize.key().toStdString();
-        FJob = cupsjobs::TJob{Name(), AnsiText(title).toStdString(), media, copies};
+        FJob = cupsjobs::TJob{Name(), AnsiText(title).toStdString(), media, copies, orientation == poLandscape};
         FData.clear();
         FDevice = std::make_unique<StringDevice>(FData);
         FDevice->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
