@@ -43,6 +43,11 @@ struct TApi {
     int (*CancelJob2)(void* http, const char* name, int job, int purge) = nullptr;
     int (*LastError)() = nullptr;
     const char* (*LastErrorString)() = nullptr;
+    const char* (*Server)() = nullptr;
+    int (*Port)() = nullptr;
+    void* (*Connect)(const char* host, int port, void* addresses, int family, int encryption, int blocking, int msec,
+                     int* cancel) = nullptr;
+    void (*Close)(void* http) = nullptr;
 };
 
 template <typename F>
@@ -72,6 +77,10 @@ TApi Load() {
     ok = Resolve(api, api.CancelJob2, "cupsCancelJob2") && ok;
     ok = Resolve(api, api.LastError, "cupsLastError") && ok;
     ok = Resolve(api, api.LastErrorString, "cupsLastErrorString") && ok;
+    ok = Resolve(api, api.Server, "cupsServer") && ok;
+    ok = Resolve(api, api.Port, "ippPort") && ok;
+    ok = Resolve(api, api.Connect, "httpConnect2") && ok;
+    ok = Resolve(api, api.Close, "httpClose") && ok;
     if (!ok) api.Handle = nullptr;  // the library stays loaded; nothing of it is called
     return api;
 }
@@ -79,6 +88,14 @@ TApi Load() {
 const TApi& Api() {
     static const TApi api = Load();
     return api;
+}
+
+/// Whether the print server answers a connection at all.
+bool ServerReachable(const TApi& api) {
+    void* http = api.Connect(api.Server(), api.Port(), nullptr, 0, 0, 1, 5000, nullptr);
+    if (!http) return false;
+    api.Close(http);
+    return true;
 }
 
 /// The print system's last answer, or `fallback` when it gave no text.
@@ -94,9 +111,14 @@ std::string Submit(const TJob& job, const std::string& pdf) {
     if (!api.Handle) return "the print system's client library is missing (" + api.Why + ")";
     const char* queue = job.Queue.c_str();
 
-    // The queue as the server has it now: gone, or stopped (a job would wait there unseen).
+    // The queue as the server has it now: gone, or stopped (a job would wait there unseen). The
+    // look-up reports a server that cannot be reached as a queue not found: a connection tells.
     TCupsDest* dest = api.GetNamedDest(nullptr, queue, nullptr);
-    if (!dest) return LastAnswer(api, "The printer or class does not exist.");
+    if (!dest) {
+        const std::string answer = LastAnswer(api, "The printer or class does not exist.");
+        if (!ServerReachable(api)) return "The print server " + std::string(api.Server()) + " cannot be reached.";
+        return answer;
+    }
     std::string stopped;
     const char* state = api.GetOption("printer-state", dest->NumOptions, dest->Options);
     if (state && std::string(state) == std::to_string(kPrinterStopped)) {
