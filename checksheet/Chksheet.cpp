@@ -17,6 +17,7 @@
 #include "TolmLib.h"
 #include "cal.h"
 #include "charconv.h"
+#include "vetrav3.h"
 
 std::string ItemSep;
 std::array<bool, 22> IntervalFlags{};
@@ -268,10 +269,11 @@ void TfrmChecksheet::FormShow(TObject*) {
 
 void TfrmChecksheet::FormClose(TObject*, TCloseAction&) {
     frmTables->tblMRanges->SetIndexName("");
-    // The hand-off file read at the start goes with the form, also after New.
+    // The hand-off file read at the start goes with the form, also after New; after a print
+    // that failed (the run ends with kExitNotWritten) it stays, so that its sender can retry.
     if (HandOffOpen) {
         HandOffOpen = false;
-        ::unlink(HandOffFileName.c_str());
+        if (WithFileFaults(kExitOk) == kExitOk) ::unlink(HandOffFileName.c_str());
     }
 }
 

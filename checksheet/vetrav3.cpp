@@ -209,7 +209,8 @@ bool gFileNotWritten = false;
 }  // namespace
 
 bool IsFileNotWritten(const std::exception& fault) {
-    return dynamic_cast<const EPrintFileNotWritten*>(&fault) || dynamic_cast<const EFCreateError*>(&fault);
+    return dynamic_cast<const EPrintFileNotWritten*>(&fault) || dynamic_cast<const EFCreateError*>(&fault) ||
+           dynamic_cast<const EPrintJobRefused*>(&fault);
 }
 
 void WatchFileFaults() {

@@ -59,7 +59,7 @@ int OpenRequestFile(const std::string& fileName);
 constexpr int kExitOk = 0;            ///< every request was written (or none was asked for)
 constexpr int kExitRequestRefused = 1;  ///< a request was faulty
 constexpr int kExitFileNotFound = 2;  ///< the request file could not be read
-constexpr int kExitNotWritten = 3;    ///< an XML file or a printed (PDF) file could not be written
+constexpr int kExitNotWritten = 3;    ///< an XML file or a printed (PDF) file could not be written, or a print job was refused
 constexpr int kExitStartFailed = 4;   ///< the settings or the database could not be read at start
 constexpr int kExitFault = 5;         ///< a fault of the data or the system ended the run
 constexpr int kExitHandOffRefused = 6;  ///< the hand-off file failed a check (and was kept)
@@ -68,7 +68,8 @@ constexpr int kExitHandOffRefused = 6;  ///< the hand-off file failed a check (a
 /// that is a file not written (an XML file, a printed file) is remembered, so that the run ends
 /// with kExitNotWritten whatever the user did next. Starts a run's record afresh.
 void WatchFileFaults();
-/// True when the fault is a file that could not be written whole.
+/// True when the fault is a file that could not be written whole, or a print job the print
+/// system did not take.
 bool IsFileNotWritten(const std::exception& fault);
 /// `result`, or kExitNotWritten when it is kExitOk and a file of this run was not written.
 int WithFileFaults(int result);

@@ -7,6 +7,7 @@
 #include "Streams.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -19,6 +20,7 @@ enum : uint16_t {
     tagBitsPerSample = 258,
     tagCompression = 259,
     tagPhotometric = 262,
+    tagFillOrder = 266,
     tagStripOffsets = 273,
     tagSamplesPerPixel = 277,
     tagRowsPerStrip = 278,
@@ -26,8 +28,12 @@ enum : uint16_t {
     tagPlanarConfiguration = 284,
     tagPredictor = 317,
     tagColorMap = 320,
+    tagInkSet = 332,
     tagExtraSamples = 338,
+    tagSampleFormat = 339,
+    tagYCbCrCoefficients = 529,
     tagYCbCrSubSampling = 530,
+    tagReferenceBlackWhite = 532,
 };
 
 enum : uint32_t { compNone = 1, compLZW = 5, compPackBits = 32773 };
@@ -113,7 +119,13 @@ private:
     uint32_t Single(uint16_t tag, uint32_t def);
     /// The count of an integer tag, or `def`.
     uint32_t Count(uint16_t tag, uint32_t def) const;
+    /// All values of a RATIONAL tag (empty when missing or of another type); a zero denominator
+    /// gives a value that equals nothing.
+    std::vector<double> Rationals(uint16_t tag);
 
+    /// Refuses files whose samples mean something other than what the line converters read:
+    /// tags the conversion does not apply that change the meaning of the samples.
+    void CheckSampleMeaning();
     void ChooseLayout();
     void BuildPalette();
     void ApplyPredictor(uint8_t* line, size_t pixels) const;
@@ -189,6 +201,55 @@ uint32_t TTIFFLoader::Single(uint16_t tag, uint32_t def) {
 uint32_t TTIFFLoader::Count(uint16_t tag, uint32_t def) const {
     const TIFDEntry* e = Find(tag);
     return e && IntegerSize(e->Type) ? e->Count : def;
+}
+
+std::vector<double> TTIFFLoader::Rationals(uint16_t tag) {
+    std::vector<double> values;
+    const TIFDEntry* e = Find(tag);
+    if (!e || e->Type != 5 || e->Count == 0) return values;
+    const uint64_t bytes = uint64_t(e->Count) * 8;
+    const uint32_t offset = U32(e->Value);
+    if (offset > FSize || bytes > FSize - offset) ReadError();
+    std::vector<uint8_t> raw(static_cast<size_t>(bytes));
+    ReadAt(offset, raw.data(), bytes);
+    values.resize(e->Count);
+    for (uint32_t i = 0; i < e->Count; ++i) {
+        const uint32_t numerator = U32(raw.data() + 8 * i), denominator = U32(raw.data() + 8 * i + 4);
+        values[i] = denominator ? double(numerator) / double(denominator) : std::numeric_limits<double>::quiet_NaN();
+    }
+    return values;
+}
+
+void TTIFFLoader::CheckSampleMeaning() {
+    // Every sample is read as an unsigned integer of the first BitsPerSample value, its bits
+    // from the most significant down, without a transfer other than the photometric one.
+    const std::vector<uint32_t> bits = Values(tagBitsPerSample);
+    for (const uint32_t b : bits)
+        if (b != FBits) Unsupported();
+    // Unsigned integers only (no signed, floating-point or undefined samples); CIELab's a and b
+    // are signed by definition, as its converter reads them, and may say so.
+    const std::vector<uint32_t> formats = Values(tagSampleFormat);
+    for (size_t i = 0; i < formats.size(); ++i)
+        if (formats[i] != 1 && !(formats[i] == 2 && FPhotometric == phCIELab && (i == 1 || i == 2))) Unsupported();
+    if (Find(tagSampleFormat) && formats.empty()) Unsupported();  // of a type that holds no integer
+    if (Single(tagFillOrder, 1) != 1) Unsupported();
+    // No predictor, or horizontal differencing of integers.
+    if (FPredictor > 2) Unsupported();
+    // Separated samples are cyan, magenta, yellow and black.
+    if (FPhotometric == phSeparated && Single(tagInkSet, 1) != 1) Unsupported();
+    if (FPhotometric == phYCbCr) {
+        // The converter applies the default coefficients and the full range of every sample.
+        auto differs = [](const std::vector<double>& given, std::initializer_list<double> wanted, double tolerance) {
+            if (given.empty()) return false;
+            if (given.size() != wanted.size()) return true;
+            size_t i = 0;
+            for (const double w : wanted)
+                if (!(std::abs(given[i++] - w) <= tolerance)) return true;
+            return false;
+        };
+        if (differs(Rationals(tagYCbCrCoefficients), {0.299, 0.587, 0.114}, 0.0005)) Unsupported();
+        if (differs(Rationals(tagReferenceBlackWhite), {0, 255, 128, 255, 128, 255}, 0.5)) Unsupported();
+    }
 }
 
 void TTIFFLoader::ChooseLayout() {
@@ -376,6 +437,7 @@ void TTIFFLoader::Load() {
     const std::vector<uint32_t> bits = Values(tagBitsPerSample);
     FBits = bits.empty() ? 1 : bits[0];
     FPredictor = Single(tagPredictor, 1);
+    CheckSampleMeaning();
     ChooseLayout();
 
     if (FWidth > uint32_t(std::numeric_limits<int>::max()) || FHeight > uint32_t(std::numeric_limits<int>::max()))
@@ -400,12 +462,17 @@ void TTIFFLoader::Load() {
         const uint32_t wanted = rowsPerStrip[std::min<size_t>(s, rowsPerStrip.size() - 1)];
         const uint32_t rows = std::min(wanted ? wanted : FHeight, FHeight - row);
         const uint64_t offset = offsets[s];
-        // A byte count beyond the file is cut to it.
+        // A byte count beyond the file is cut to it. The one strip of an uncompressed image is
+        // read at the size of its rows, whatever its byte count says, as far as the file holds it.
         const uint64_t inFile = offset < FSize ? FSize - offset : 0;
-        const uint64_t declared = s < counts.size() && counts[s] ? counts[s] : inFile;
+        const bool whole = !decoder && offsets.size() == 1;
+        const uint64_t declared = !whole && s < counts.size() && counts[s] ? counts[s] : inFile;
         strips.push_back(TStrip{row, rows, offset, std::min(declared, inFile)});
         row += rows;
     }
+    // A strip table that ends before the image does leaves rows without data: a strip ending
+    // short.
+    if (strips.empty() || strips.back().Row + strips.back().Rows < FHeight) InvalidFile();
     if (decoder) {
         const std::vector<bool> shared = SharedStrips(strips);
         for (size_t s = 0; s < strips.size(); ++s) {

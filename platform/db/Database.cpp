@@ -120,10 +120,31 @@ SqliteStatement::SqliteStatement(sqlite3* db, const std::string& sql, std::strin
     if (rc != SQLITE_OK) Fail(rc);
 }
 
+std::string NamingTheFile(sqlite3* db, int rc, std::string why) {
+    switch (rc & 0xFF) {
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+        case SQLITE_IOERR:
+        case SQLITE_CANTOPEN:
+        case SQLITE_FULL:
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: {
+            // A fault of the file itself names it, as a missing file's message does.
+            const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+            if (file && *file) why += std::string(": ") + file;
+            break;
+        }
+        default: break;
+    }
+    return why;
+}
+
 void SqliteStatement::Fail(int rc) const {
     std::string why = sqlite3_errmsg(db_);
     if ((rc & 0xFF) == SQLITE_CONSTRAINT && why.find("UNIQUE") != std::string::npos) why = "Key violation";
-    throw EDatabaseError(label_ + ": " + why);
+    throw EDatabaseError(label_ + ": " + NamingTheFile(db_, rc, why));
 }
 
 void SqliteStatement::Bind(int index, const TFieldValue& value, TFieldType type) {

@@ -51,6 +51,10 @@ private:
     std::string label_;
 };
 
+/// `why`, followed by the database file's path when `rc` is a fault of the file itself (not a
+/// database, damaged, unreadable, full, read-only or locked).
+std::string NamingTheFile(sqlite3* db, int rc, std::string why);
+
 /// Field type and width from a declared column type: CHAR(n)/VARCHAR(n)/TEXT are strings,
 /// SMALLINT, INTEGER/INT and BOOLEAN as named; anything else is an unbounded string.
 TFieldDef FieldDefFromDeclType(const std::string& name, const char* declType);

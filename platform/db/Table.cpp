@@ -371,8 +371,8 @@ void TTable::CreateTable() {
         std::string script = "BEGIN; ";
         if (!existing.empty()) script += "DROP TABLE " + QuoteIdentifier(existing) + "; ";
         script += sql + "; COMMIT;";
-        if (sqlite3_exec(db, script.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-            std::string why = err ? err : "failed";
+        if (const int rc = sqlite3_exec(db, script.c_str(), nullptr, nullptr, &err); rc != SQLITE_OK) {
+            const std::string why = NamingTheFile(db, rc, err ? err : "failed");
             sqlite3_free(err);
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
             Fail("Cannot create table: " + why);

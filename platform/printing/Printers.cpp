@@ -1,11 +1,15 @@
 // The printer object and the CUPS printers reached through Qt's print support.
 #include "Printers.h"
 
+#include "CupsJobs.h"
 #include "PdfPrinter.h"
 #include "internal/FontEngine.h"
 #include "internal/QtCanvas.h"
 
+#include <QIODevice>
 #include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -28,10 +32,30 @@ void OfferSystemPrinters(bool offered) { gSystemPrinters = offered; }
 
 namespace {
 
-/// A CUPS printer, printed through QPrinter with the whole sheet as the paint area.
+/// The PDF writer's output: the job's document, held in memory until it is handed to the queue.
+class StringDevice : public QIODevice {
+public:
+    explicit StringDevice(std::string& data) : FData(data) {}
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        FData.append(data, std::size_t(size));
+        return size;
+    }
+
+private:
+    std::string& FData;
+};
+
+/// A CUPS printer. Its metrics are the queue's (through QPrinter); a job is painted into a PDF
+/// document of the queue's paper and resolution and handed to the queue when it ends, so that
+/// what the print system answers (jobs refused, the queue stopped or gone, the server
+/// unreachable) reaches the program.
 class QtPrinterDevice : public TPrinterDevice {
 public:
     explicit QtPrinterDevice(const QPrinterInfo& info) : FInfo(info) {}
+    ~QtPrinterDevice() override { Finish(); }
     std::string Name() const override { return FInfo.printerName().toStdString(); }
 
     /// Asked once per orientation: every query of a CUPS printer is a round trip to the server.
@@ -42,28 +66,52 @@ public:
             printer.setFullPage(true);
             printer.setPageOrientation(orientation == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
             cached = CapsOf(printer);
+            FPageSize = printer.pageLayout().pageSize();
+            FResolution = printer.resolution();
         }
         return *cached;
     }
 
     TCanvasBackend* BeginJob(const std::string& title, TPrinterOrientation orientation, int copies) override {
-        FPrinter = std::make_unique<QPrinter>(FInfo, QPrinter::HighResolution);
-        FPrinter->setFullPage(true);
-        FPrinter->setDocName(AnsiText(title));
-        FPrinter->setCopyCount(copies);
-        FPrinter->setPageOrientation(orientation == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+        Caps(orientation);
+        // A paper of a standard size is named to the queue; another is left to the document.
+        const std::string media = FPageSize.id() == QPageSize::Custom ? std::string() : FPageSize.key().toStdString();
+        FJob = cupsjobs::TJob{Name(), AnsiText(title).toStdString(), media, copies, orientation == poLandscape};
+        FData.clear();
+        FDevice = std::make_unique<StringDevice>(FData);
+        FDevice->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        FWriter = std::make_unique<QPdfWriter>(FDevice.get());
+        FWriter->setResolution(FResolution);
+        FWriter->setTitle(AnsiText(title));
+        FWriter->setCreator("vetra");
+        // The whole sheet is the paint area: the origin is the sheet's corner.
+        FWriter->setPageLayout(QPageLayout(FPageSize, orientation == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                           QMarginsF(0, 0, 0, 0)));
         FPainter = std::make_unique<QPainter>();
-        if (!FPainter->begin(FPrinter.get())) {
-            FPainter.reset();
-            FPrinter.reset();
+        if (!FPainter->begin(FWriter.get())) {
+            Finish();
             throw EPrinter("Printer \"" + Name() + "\" cannot start the job");
         }
         FBackend = CreatePainterBackend(FPainter.get());
         return FBackend.get();
     }
-    void NewPage() override { FPrinter->newPage(); }
-    void EndJob() override { Finish(false); }
-    void AbortJob() override { Finish(true); }
+    void NewPage() override {
+        if (FWriter) FWriter->newPage();
+    }
+    void EndJob() override {
+        if (!FWriter) return;
+        const bool ended = FPainter->end();
+        Finish();
+        if (!ended) throw EPrintJobRefused("Printer \"" + Name() + "\" cannot finish the job");
+        std::string document;
+        document.swap(FData);
+        const std::string answer = cupsjobs::Submit(FJob, document);
+        if (!answer.empty()) throw EPrintJobRefused("Printer \"" + Name() + "\" did not take the job: " + answer);
+    }
+    void AbortJob() override {
+        Finish();
+        FData.clear();
+    }
 
 private:
     static TDeviceCaps CapsOf(QPrinter& printer) {
@@ -79,17 +127,22 @@ private:
         caps.VertRes = int(page.height() + 0.5);
         return caps;
     }
-    void Finish(bool abort) {
+    void Finish() {
         FBackend.reset();
-        if (abort && FPrinter) FPrinter->abort();
-        if (FPainter) FPainter->end();
+        if (FPainter && FPainter->isActive()) FPainter->end();
         FPainter.reset();
-        FPrinter.reset();
+        FWriter.reset();
+        FDevice.reset();
     }
 
     QPrinterInfo FInfo;
     mutable std::optional<TDeviceCaps> FCaps[2];
-    std::unique_ptr<QPrinter> FPrinter;
+    mutable QPageSize FPageSize;
+    mutable int FResolution = 1200;
+    cupsjobs::TJob FJob;
+    std::string FData;
+    std::unique_ptr<StringDevice> FDevice;
+    std::unique_ptr<QPdfWriter> FWriter;
     std::unique_ptr<QPainter> FPainter;
     std::unique_ptr<TCanvasBackend> FBackend;
 };

@@ -19,6 +19,12 @@ class EPrintFileNotWritten : public EPrinter {
     using EPrinter::EPrinter;
 };
 
+/// The print system did not take a job (the queue refused it, was stopped or gone, or the server
+/// could not be reached): nothing of it prints.
+class EPrintJobRefused : public EPrinter {
+    using EPrinter::EPrinter;
+};
+
 /// One printer. A job's back end draws in device pixels measured from the sheet's corner.
 class TPrinterDevice {
 public:
@@ -29,7 +35,8 @@ public:
     virtual TCanvasBackend* BeginJob(const std::string& title, TPrinterOrientation orientation, int copies) = 0;
     virtual void NewPage() = 0;
     /// Finishes the job (the PDF printer writes its file here; EPrintFileNotWritten when it
-    /// cannot be written whole).
+    /// cannot be written whole; a CUPS printer hands the job to its queue, EPrintJobRefused when
+    /// the print system does not take it).
     virtual void EndJob() = 0;
     /// Drops the job.
     virtual void AbortJob() = 0;

@@ -180,6 +180,15 @@ TEST_F(EndToEnd, ExitCodes) {
     // A folder that does not exist cannot take the file.
     const Outcome o = Run("X GB,en,101,0,Y,N,N,N nowhere/");
     EXPECT_EQ(o.ExitCode, 3) << o.Output;
+    // print_checksheet without its one request (or with more) is a fault of the run, not a
+    // request file not found.
+    fs::copy_file(fs::path(VETRA_BIN_DIR) / "print_checksheet", folder / "print_checksheet");
+    for (const char* arguments : {"", "GB,en,101,0,Y,N,N,N more"}) {
+        const Outcome usage = RunCommand("cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY ./print_checksheet " +
+                                         arguments + " 2>&1");
+        EXPECT_EQ(usage.ExitCode, 5) << arguments << ": " << usage.Output;
+        EXPECT_TRUE(Has(usage.Output, "usage: print_checksheet")) << usage.Output;
+    }
 }
 
 TEST_F(EndToEnd, FirstRequestOfABatchWithPreTest) {
@@ -310,14 +319,18 @@ TEST_F(EndToEnd, AMissingDatabaseEndsEveryRoadWithTheStartUpCode) {
     Write("job.ho", "GB\r\nEN\r\nAR12-02\r\nRO-1234\r\n\r\n03/2001\r\nKM51 XYZ\r\n45000\r\nJ SMITH\r\n");
     Write("requests.txt", "GB,en,107,4,Y,Y,Y,Y\n");
     // The menu, the checksheet form, the hand-off job, one request, a request file, the printed
-    // request: each names the missing database and ends with 4.
-    for (const char* road : {"./vetrav3", "./vetrav3 X", "./vetrav3 job.ho", "./vetrav3 X GB,en,107,4,Y,Y,Y,Y out/",
-                             "./vetrav3 X requests.txt", "VETRA_PDF_FOLDER=out ./print_checksheet GB,en,107,4,Y,Y,Y,Y"}) {
-        const Outcome o = RunCommand("cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " + road + " 2>&1");
-        EXPECT_EQ(o.ExitCode, 4) << road << ": " << o.Output;
-        EXPECT_TRUE(Has(o.Output, "klv3data.sqlite")) << road << ": " << o.Output;
-        EXPECT_FALSE(Has(o.Output, "display")) << road << ": " << o.Output;
+    // request: each names the missing database, or one that is not a database, and ends with 4.
+    for (const bool garbage : {false, true}) {
+        if (garbage) Write("klv3data.sqlite", std::string(4096, 'x'));
+        for (const char* road : {"./vetrav3", "./vetrav3 X", "./vetrav3 job.ho", "./vetrav3 X GB,en,107,4,Y,Y,Y,Y out/",
+                                 "./vetrav3 X requests.txt", "VETRA_PDF_FOLDER=out ./print_checksheet GB,en,107,4,Y,Y,Y,Y"}) {
+            const Outcome o = RunCommand("cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " + road + " 2>&1");
+            EXPECT_EQ(o.ExitCode, 4) << road << ": " << o.Output;
+            EXPECT_TRUE(Has(o.Output, (folder / "klv3data.sqlite").string())) << road << ": " << o.Output;
+            EXPECT_TRUE(Has(o.Output, garbage ? "not a database" : "not found")) << road << ": " << o.Output;
+            EXPECT_FALSE(Has(o.Output, "display")) << road << ": " << o.Output;
+        }
+        EXPECT_TRUE(fs::exists(folder / "job.ho"));
+        EXPECT_EQ(fs::exists(folder / "klv3data.sqlite"), garbage);
     }
-    EXPECT_TRUE(fs::exists(folder / "job.ho"));
-    EXPECT_FALSE(fs::exists(folder / "klv3data.sqlite"));
 }

@@ -8,6 +8,7 @@
 #include "ChecksheetFixture.h"
 #include "CodePages.h"
 #include "Chksheet.h"
+#include "DocPrint.h"
 #include "ImageReaders.h"
 #include "CsReport.h"
 #include "ExtPer.h"
@@ -15,6 +16,8 @@
 #include "PrintServer.h"
 #include "Printers.h"
 #include "SpecInst.h"
+#include "Tables.h"
+#include "vetrav3.h"
 
 namespace fs = std::filesystem;
 
@@ -77,14 +80,29 @@ TEST_F(PrintedSheet, OnThePdfPrinter) {
     SetPrinter(std::move(saved));
 }
 
-TEST_F(PrintedSheet, ThroughACupsQueueChosenByName) {
-    printserver::PrintServer server;
-    const std::string why = server.Start();
-    if (!why.empty()) {
-        server.Stop();
-        if (std::getenv("CI")) FAIL() << "no private print server: " << why;
-        GTEST_SKIP() << why;
+/// The private print server of this test process, started once: the print system's client
+/// library keeps the first server it reached for the life of the process.
+struct SharedPrintServer {
+    SharedPrintServer() { Why = Server.Start(); }
+    ~SharedPrintServer() { Server.Stop(); }
+    printserver::PrintServer Server;
+    std::string Why;
+};
+
+SharedPrintServer& PrintServerOfTheProcess() {
+    static SharedPrintServer shared;
+    return shared;
+}
+
+#define REQUIRE_PRINT_SERVER(server)                                                    \
+    printserver::PrintServer& server = PrintServerOfTheProcess().Server;                \
+    if (const std::string why = PrintServerOfTheProcess().Why; !why.empty()) {          \
+        if (std::getenv("CI")) FAIL() << "no private print server: " << why;            \
+        GTEST_SKIP() << why;                                                            \
     }
+
+TEST_F(PrintedSheet, ThroughACupsQueueChosenByName) {
+    REQUIRE_PRINT_SERVER(server);
     // A printer object made afresh sees the server's queues.
     auto saved = SetPrinter(nullptr);
     PrintSheet(printserver::kQueue);
@@ -93,9 +111,9 @@ TEST_F(PrintedSheet, ThroughACupsQueueChosenByName) {
     std::string text;
     EXPECT_EQ(printserver::Command("pdftotext -layout '" + job.string() + "' -", &text), 0) << text;
     ExpectSheetText(text);
+    fs::remove(job);
     SetPrinter(nullptr);
     SetPrinter(std::move(saved));
-    server.Stop();
 }
 
 TEST_F(PrintedSheet, PaintPagesOfTheSampleFollowTheSheetOnThePdfPrinter) {
@@ -124,4 +142,78 @@ TEST_F(PrintedSheet, PaintPagesOfTheSampleFollowTheSheetOnThePdfPrinter) {
         }
     }
     EXPECT_EQ(files, 3);
+}
+
+TEST_F(PrintedSheet, AQueueThatRefusesTheJobFailsThePrintOnEveryRoad) {
+    // The checksheet form, a hand-off job (whose file then stays for its sender to retry) and a
+    // pre-printed page of the menu, each printed on a queue that refuses jobs: the print
+    // system's answer is shown, the run's code is the one of a file not written, nothing prints.
+    REQUIRE_PRINT_SERVER(server);
+    const std::string refusing = "vetra-refusing";
+    std::string output;
+    ASSERT_EQ(printserver::Command("lpadmin -p " + refusing + " -E -v capture:" + server.Jobs().string() + " -m raw", &output), 0)
+        << output;
+    ASSERT_EQ(printserver::Command("cupsreject " + refusing, &output), 0) << output;
+    auto saved = SetPrinter(nullptr);
+    const std::vector<std::string> names = Printer()->Printers();
+    const auto at = std::find(names.begin(), names.end(), refusing);
+    ASSERT_NE(at, names.end());
+    const int queue = int(at - names.begin());
+    const std::string answer = "Printer \"" + refusing + "\" did not take the job: ";
+    for (const bool handOff : {false, true}) {
+        SCOPED_TRACE(handOff ? "hand-off job" : "checksheet form");
+        FormsScript::Reset();
+        HandOffMode = handOff;
+        if (handOff) {
+            HandOffFileName = (folder / "job.ho").string();
+            std::ofstream(HandOffFileName, std::ios::binary)
+                << "GB\r\nEN\r\nAR12-02\r\nRO-1234\r\n\r\n03/2001\r\nKM51 XYZ\r\n45000\r\nJ SMITH\r\n";
+        }
+        WatchFileFaults();
+        FormsScript::OnForm("frmChecksheet", [handOff, queue](TForm& f) {
+            auto& c = static_cast<TfrmChecksheet&>(f);
+            if (!handOff) {
+                FillSampleVehicle(c);
+                if (::testing::Test::HasFatalFailure()) return;
+            }
+            if (handOff) FormsScript::OnForm("frmExtPer", [](TForm& d) { FormsScript::PressEnter(d); });
+            Printer()->SetPrinterIndex(queue);
+            // As the event loop runs a click: a fault goes to the application's handler.
+            try {
+                c.btnPrintClick(c.btnPrint);
+            } catch (const std::exception& e) {
+                Application->HandleException(e);
+            }
+            f.Close();
+        });
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+        form.reset();
+        HandOffMode = false;
+        HandOffOpen = false;
+        const std::vector<std::string> texts = FormsScript::MessageTexts();
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_EQ(texts[0].rfind(answer, 0), 0u) << texts[0];
+        EXPECT_EQ(WithFileFaults(kExitOk), kExitNotWritten);
+        if (handOff) {
+            EXPECT_TRUE(fs::exists(folder / "job.ho"));
+        }
+    }
+    // A page of the pre-printed forms and training sheets, one job of its own.
+    fs::copy_file(fs::path(VETRA_BIN_DIR) / "ENBP1.TIF", folder / "ENBP1.TIF");
+    RegisterImageReaders();
+    LoadPageImage("ENBP1.TIF");
+    Printer()->SetPrinterIndex(queue);
+    try {
+        Print_Page();
+        ADD_FAILURE() << "the page printed";
+    } catch (const EPrintJobRefused& e) {
+        EXPECT_EQ(e.Message.rfind(answer, 0), 0u) << e.Message;
+    }
+    EXPECT_FALSE(Printer()->Printing());
+    UnregisterImageReaders();
+    Application->OnException = nullptr;
+    EXPECT_TRUE(fs::is_empty(server.Jobs()));
+    SetPrinter(nullptr);
+    SetPrinter(std::move(saved));
 }

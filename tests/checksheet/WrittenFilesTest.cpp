@@ -109,5 +109,9 @@ TEST_F(WrittenFiles, AFullPdfFolderFailsThePrintFromTheFormOnEveryRoad) {
         EXPECT_EQ(texts[0].rfind("Cannot write the PDF file \"" + out.string() + "/Printout_", 0), 0u) << texts[0];
         EXPECT_EQ(WithFileFaults(kExitOk), kExitNotWritten);
         EXPECT_TRUE(fs::is_empty(out));
+        // The hand-off file stays for its sender to try again.
+        if (handOff) {
+            EXPECT_TRUE(fs::exists(folder / "job.ho"));
+        }
     }
 }

@@ -490,7 +490,8 @@ TEST(TIFFReader, OwnStripsAreReadToTheirEndAndStripsEndingShortOfTheirRowsAreRef
         TTIFFGraphic g = Load(own);
         for (int y = 0; y < 16; y += 5)
             for (int x = 0; x < 16; x += 3) ExpectGrey(g, x, y, plain[size_t(y * 16 + x)]);
-        // Its byte count, or the end of the file, cut before its rows end: the reader's error.
+        // Its byte count cut before its rows end: the reader's error for packed data. The one
+        // strip of an uncompressed image is read at the size of its rows, as the file holds them.
         const uint32_t dir = own[4] | own[5] << 8;
         const size_t entries = own[dir] | own[dir + 1] << 8;
         for (uint32_t cut : {uint32_t(packed.size() - plain.size() / 2), uint32_t(packed.size() - 1)}) {
@@ -500,7 +501,20 @@ TEST(TIFFReader, OwnStripsAreReadToTheirEndAndStripsEndingShortOfTheirRowsAreRef
                 uint8_t* e = file.data() + dir + 2 + 12 * i;
                 if ((e[0] | e[1] << 8) == 279) std::memcpy(e + 8, &cut, 4);
             }
-            EXPECT_EQ(MessageOf(file), "Invalid TIFF file.") << comp << " " << cut;
+            if (comp != tiffwriter::kNone) {
+                EXPECT_EQ(MessageOf(file), "Invalid TIFF file.") << comp << " " << cut;
+                continue;
+            }
+            const TTIFFGraphic whole = Load(file);
+            ExpectGrey(whole, 15, 15, plain[255]);
+            // Its rows' bytes not all in the file: a strip ending short.
+            Bytes shortFile = file;
+            const uint32_t near = uint32_t(file.size() - 100);
+            for (size_t i = 0; i < entries; ++i) {
+                uint8_t* e = shortFile.data() + dir + 2 + 12 * i;
+                if ((e[0] | e[1] << 8) == 273) std::memcpy(e + 8, &near, 4);
+            }
+            EXPECT_EQ(MessageOf(shortFile), "Invalid TIFF file.") << cut;
         }
         Bytes beyond = own;
         for (size_t i = 0; i < entries; ++i) {
@@ -513,6 +527,97 @@ TEST(TIFFReader, OwnStripsAreReadToTheirEndAndStripsEndingShortOfTheirRowsAreRef
         // the rows, which is refused too; plain strips have no bound.
         im.RowsPerStrip = 8;
         EXPECT_EQ(MessageOf(tiffwriter::Write(im)), comp == tiffwriter::kNone ? "" : "Invalid TIFF file.") << comp;
+    }
+}
+
+TEST(TIFFReader, StripTablesEndingBeforeTheImageAndShortCountsOfSeveralStripsAreRefused) {
+    // 16 x 16 grey in strips of 6 rows: three strips. A strip table of two leaves four rows
+    // without data, whatever the compression and byte order; so does a count of one strip,
+    // which stands alone with the rows of the strips it names. Byte counts too small for several
+    // uncompressed strips stay an error (their bytes would run into the next strip's).
+    Bytes plain(256);
+    for (size_t i = 0; i < plain.size(); ++i) plain[i] = uint8_t(i * 7 % 251);
+    for (uint16_t comp : {tiffwriter::kNone, tiffwriter::kLZW, tiffwriter::kPackBits}) {
+        for (bool big : {false, true}) {
+            Image im;
+            im.BigEndian = big;
+            im.Width = im.Height = 16;
+            im.RowsPerStrip = 6;
+            im.Compression = comp;
+            im.Pixels = plain;
+            const Bytes good = tiffwriter::Write(im);
+            EXPECT_EQ(MessageOf(good), "") << comp << " " << big;
+            auto U16 = [big](const uint8_t* p) { return big ? p[0] << 8 | p[1] : p[1] << 8 | p[0]; };
+            const uint32_t dir = big ? uint32_t(good[4] << 24 | good[5] << 16 | good[6] << 8 | good[7]) : uint32_t(good[4] | good[5] << 8 | good[6] << 16 | good[7] << 24);
+            const int entries = U16(good.data() + dir);
+            auto withCount = [&](uint8_t count) {
+                Bytes f = good;
+                for (int i = 0; i < entries; ++i) {
+                    uint8_t* e = f.data() + dir + 2 + 12 * i;
+                    if (U16(e) == 273 || U16(e) == 279) big ? (void)(e[7] = count) : (void)(e[4] = count);
+                }
+                return f;
+            };
+            EXPECT_EQ(MessageOf(withCount(2)), "Invalid TIFF file.") << comp << " " << big << " two of three strips";
+        }
+    }
+    Image several;
+    several.Width = several.Height = 16;
+    several.RowsPerStrip = 8;
+    several.Pixels = plain;
+    Bytes file = tiffwriter::Write(several);
+    const uint32_t dir = file[4] | file[5] << 8;
+    for (int i = 0; i < (file[dir] | file[dir + 1] << 8); ++i) {
+        uint8_t* e = file.data() + dir + 2 + 12 * i;
+        if ((e[0] | e[1] << 8) != 279) continue;
+        uint32_t at;
+        std::memcpy(&at, e + 8, 4);
+        const uint32_t small = 100;
+        std::memcpy(file.data() + at, &small, 4);
+    }
+    EXPECT_EQ(MessageOf(file), "Invalid TIFF file.");
+}
+
+TEST(TIFFReader, SamplesTheReaderWouldMisreadAreRefused) {
+    // Every tag whose value changes what the samples mean, beyond what the converters apply:
+    // the reader's message, never an image of wrong pixels.
+    const std::string msg = "TIFF: unsupported image layout";
+    auto with = [](Image im, std::vector<tiffwriter::Tag> tags) {
+        for (auto& t : tags) im.Extra.push_back(t);
+        return MessageOf(tiffwriter::Write(im));
+    };
+    const Image grey8 = Make8(4, 2, 1, 1, Pattern);
+    const Image grey16 = Make16(4, 2, 1, 1, false, [](int x, int, int) { return uint16_t(0x3C00 + x); });  // half floats
+    const Image rgb = Make8(4, 2, 3, 2, Pattern);
+    for (uint32_t format : {2u, 3u, 4u, 0u, 5u}) {
+        EXPECT_EQ(with(grey8, {{339, 3, {format}}}), msg) << "SampleFormat " << format;
+        EXPECT_EQ(with(grey16, {{339, 3, {format}}}), msg) << "SampleFormat " << format;
+        EXPECT_EQ(with(rgb, {{339, 3, {1, 1, format}}}), msg) << "SampleFormat of the third sample " << format;
+    }
+    EXPECT_EQ(with(grey8, {{339, 5, {1, 1}}}), msg) << "SampleFormat of no integer type";
+    EXPECT_EQ(with(grey8, {{339, 3, {1}}}), "");
+    EXPECT_EQ(with(rgb, {{339, 3, {1, 1, 1}}}), "");
+    for (uint32_t order : {2u, 0u, 3u}) EXPECT_EQ(with(grey8, {{266, 3, {order}}}), msg) << "FillOrder " << order;
+    EXPECT_EQ(with(grey8, {{266, 3, {1}}}), "");
+    Image mixed = rgb;
+    mixed.Bits = {8, 8, 16};
+    EXPECT_EQ(with(mixed, {}), msg) << "samples of different sizes";
+    Image floatPredictor = grey8;
+    floatPredictor.Extra.push_back({317, 3, {3}});
+    EXPECT_EQ(with(floatPredictor, {}), msg) << "floating-point predictor";
+    const Image cmyk = Make8(4, 2, 4, 5, Pattern);
+    EXPECT_EQ(with(cmyk, {{332, 3, {2}}}), msg) << "inks other than CMYK";
+    EXPECT_EQ(with(cmyk, {{332, 3, {1}}}), "");
+    EXPECT_EQ(with(Make8(4, 2, 3, 8, Pattern), {{339, 3, {1, 2, 2}}}), "") << "CIELab's signed a and b";
+    // YCbCr read with other coefficients or another range than the converter applies.
+    for (bool big : {false, true}) {
+        Image ycc = Make8(4, 2, 3, 6, Pattern);
+        ycc.BigEndian = big;
+        ycc.Extra.push_back({530, 3, {1, 1}});
+        EXPECT_EQ(with(ycc, {{529, 5, {299, 1000, 587, 1000, 114, 1000}}, {532, 5, {0, 1, 255, 1, 128, 1, 255, 1, 128, 1, 255, 1}}}), "") << big;
+        EXPECT_EQ(with(ycc, {{529, 5, {2126, 10000, 7152, 10000, 722, 10000}}}), msg) << big << " other coefficients";
+        EXPECT_EQ(with(ycc, {{532, 5, {16, 1, 235, 1, 128, 1, 240, 1, 128, 1, 240, 1}}}), msg) << big << " studio range";
+        EXPECT_EQ(with(ycc, {{532, 5, {0, 0, 255, 1, 128, 1, 255, 1, 128, 1, 255, 1}}}), msg) << big << " zero denominator";
     }
 }
 

@@ -21,8 +21,9 @@
 
 int main(int argc, char** argv) {
     if (argc != 2) {
+        // A call without its one request is a fault of the run, not a request file not found.
         std::cerr << "usage: print_checksheet <market>,<language>,<model range>,<interval>,<S>,<P>,<E>,<B>\n";
-        return 2;
+        return kExitFault;
     }
     struct RunEnd {
         ~RunEnd() { FreeRunObjects(); }

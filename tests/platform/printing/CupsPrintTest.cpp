@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -99,6 +100,68 @@ TEST_F(CupsPrinting, AJobReachesTheQueueWithItsText) {
     // Two pages, in order: pdftotext ends each page with a form feed.
     EXPECT_LT(first, text.find('\f'));
     EXPECT_GT(second, text.find('\f'));
+}
+
+
+/// Prints one page on the queue `name` of the printer object; the fault it raises, if any.
+std::string PrintOn(const std::string& name) {
+    TPrinter* printer = Printer();
+    const std::vector<std::string> names = printer->Printers();
+    const auto at = std::find(names.begin(), names.end(), name);
+    if (at == names.end()) return "no printer " + name;
+    printer->SetPrinterIndex(int(at - names.begin()));
+    printer->Title = "Refused job";
+    printer->BeginDoc();
+    printer->Canvas().TextOut(300, 300, "Never printed");
+    try {
+        printer->EndDoc();
+    } catch (const EPrintJobRefused& e) {
+        return e.Message;
+    }
+    return "";
+}
+
+TEST_F(CupsPrinting, AJobThePrintSystemDoesNotTakeIsReportedAndLeavesNothingQueued) {
+    // A queue that refuses jobs, a stopped one, and one deleted after the printer list was made
+    // (between the print dialog and the job): each job fails with the print system's answer,
+    // and no job waits in a queue or reaches a back end.
+    std::string output;
+    for (const char* queue : {"vetra-refusing", "vetra-stopped", "vetra-deleted"})
+        ASSERT_EQ(Command(std::string("lpadmin -p ") + queue + " -E -v capture:" + Server->Jobs().string() + " -m raw", &output), 0)
+            << output;
+    ASSERT_EQ(Command("cupsreject -r 'Closed for the night' vetra-refusing", &output), 0) << output;
+    ASSERT_EQ(Command("cupsdisable -r 'Out of paper' vetra-stopped", &output), 0) << output;
+    SetPrinter(nullptr);  // a printer object made afresh lists the new queues
+    Printer();
+    ASSERT_EQ(Command("lpadmin -x vetra-deleted", &output), 0) << output;
+
+    const std::string refused = PrintOn("vetra-refusing");
+    EXPECT_NE(refused.find("Printer \"vetra-refusing\" did not take the job: "), std::string::npos) << refused;
+    EXPECT_NE(refused.find("not accepting jobs"), std::string::npos) << refused;
+    const std::string stopped = PrintOn("vetra-stopped");
+    EXPECT_NE(stopped.find("Printer \"vetra-stopped\" did not take the job: The printer is stopped"), std::string::npos)
+        << stopped;
+    const std::string deleted = PrintOn("vetra-deleted");
+    EXPECT_NE(deleted.find("Printer \"vetra-deleted\" did not take the job: "), std::string::npos) << deleted;
+    EXPECT_NE(deleted.find("does not exist"), std::string::npos) << deleted;
+    EXPECT_FALSE(Printer()->Printing());
+
+    ASSERT_EQ(Command("lpstat -o", &output), 0) << output;
+    EXPECT_EQ(output, "") << "jobs left in a queue";
+    // The queue that takes jobs still prints.
+    EXPECT_EQ(PrintOn(kQueue), "");
+    EXPECT_FALSE(WaitForJob(std::chrono::seconds(30)).empty()) << Server->Log();
+}
+
+TEST_F(CupsPrinting, AServerThatCannotBeReachedIsReported) {
+    Printer();  // the list is made while the server runs
+    Server->Stop();
+    const std::string unreachable = PrintOn(kQueue);
+    EXPECT_NE(unreachable.find("Printer \"" + std::string(kQueue) + "\" did not take the job: The print server "),
+              std::string::npos)
+        << unreachable;
+    EXPECT_NE(unreachable.find("cannot be reached"), std::string::npos) << unreachable;
+    EXPECT_FALSE(Printer()->Printing());
 }
 
 }  // namespace
