@@ -569,11 +569,18 @@ std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<Fi
   const bool written = out.ok() && out.Write(h.data(), h.size()) && flock(out.fd(), LOCK_EX | LOCK_NB) == 0;
   const int committed = written ? out.Commit(existed) : -1;
   if (old >= 0) ::close(old);
-  if (committed == EEXIST && !out.renamed()) return fail(kErrLocked);
+  // Where there was no file, another program that made the table first has it (EEXIST), and may
+  // already have removed this unfinished new file as its leftover (ENOENT, the path taken).
+  struct stat taken{};
+  if (!out.renamed() && (committed == EEXIST || (committed == ENOENT && !existed && ::lstat(path.c_str(), &taken) == 0)))
+    return fail(kErrLocked);
   if (committed != 0) {
     if (out.renamed()) ::unlink(path.c_str());  // in place, but not known to be on the disk
     return fail(kErrCreate);
   }
+  // The new table holds the lock every replacement of it holds: what earlier replacements ended
+  // half-way left beside it (a first making of it included) goes, as an open for writing does.
+  RemoveUnfinishedReplacements(path);
   t->fd = out.Release();
   t->version = 0x03;
   t->lay = std::move(lay);

@@ -75,7 +75,8 @@ std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* er
 /// it open for writing, or, with `keepRecords`, it is not empty: kErrLocked) with the given
 /// fields. The table is written under a fresh name and renamed into place (ReplacementFile): one
 /// that cannot be written whole never appears, and where no file was, a file another program
-/// put there meanwhile is not replaced (kErrLocked).
+/// put there meanwhile is not replaced (kErrLocked). Once the new table is in place (and locked),
+/// what replacements of it ended half-way left beside it goes, as with OpenTable.
 std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields,
                                    int* err = nullptr, bool keepRecords = false);
 

@@ -101,6 +101,15 @@ class Replace : public Volume {
       if (e.path().filename().string().rfind(".~", 0) == 0) left.push_back(e.path().filename().string());
     return left;
   }
+  // Files under the installation (every folder) that a replacement made and did not put in place.
+  std::vector<std::string> NewFilesLeftInInstallation() {
+    std::vector<std::string> left;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(C("INST"), ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+      if (it->path().filename().string().rfind(".~", 0) == 0) left.push_back(it->path().string());
+    return left;
+  }
   void SaveInstallation() {
     std::filesystem::remove_all(root_ / "saved");
     std::filesystem::copy(C("INST"), root_ / "saved", std::filesystem::copy_options::recursive);
@@ -327,4 +336,28 @@ TEST_F(Replace, EveryReplacementOfAFirstInstallationThatFailsEndsTheRunAsAFailur
   }
   EXPECT_EQ(status, 0) << Output();  // the last flush tried came after the run's last replacement
   EXPECT_GT(n, 4);                   // the list, its index (made, then written) and the registry
+}
+
+// A first installation ended (killed) at each system call it makes on any file in turn, making
+// the list included: the one rerun installs everything once and leaves no new file of any
+// replacement behind, in any folder of the installation.
+TEST_F(Replace, AFirstInstallationEndedAtAnySystemCallLeavesNothingBehindItsRerun) {
+  StandardVolume("2024");
+  AbVolume(0, 3, "2024");
+  const std::string calls = "TRAP_CALL=open,pwrite,write,fsync,rename,unlink,flock,close TRAP_FILE= TRAP_NTH=";
+  int status = 137;
+  int n = 1;
+  for (; n < 1000; ++n) {
+    SCOPED_TRACE("ended at call " + std::to_string(n));
+    std::filesystem::remove_all(C("INST"));
+    status = RunProgram(calls + std::to_string(n));
+    if (status != 137) break;
+    EXPECT_EQ(RunProgram(), 0) << Output();
+    EXPECT_EQ(NewFilesLeftInInstallation(), std::vector<std::string>());
+    EXPECT_EQ(UnitCodes().size(), 3u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_EQ(Registry().size(), 1u);
+  }
+  EXPECT_EQ(status, 0) << Output();  // past the run's last call
+  EXPECT_GT(n, 20);
 }

@@ -504,3 +504,48 @@ TEST(DbfHostile, AHeaderLengthOrCountThatDisagreesWithTheFileIsNotWhole) {
   b.pop_back();  // no end mark
   EXPECT_TRUE(whole(b));
 }
+
+// What replacements of a table or its index ended half-way left beside it goes whenever this
+// process takes the table for writing: opened, created where none was or over an old one, its
+// index opened or created. A read-only open leaves it, and names of other files stay.
+TEST(DbfOwn, TakingATableForWritingRemovesWhatItsUnfinishedReplacementsLeft) {
+  ScratchDir dir;
+  const std::string path = dir.file("L.DBF");
+  const std::string cdx = dir.file("L.CDX");
+  auto plant = [&](const std::string& target) {
+    const std::string name = std::filesystem::path(target).filename().string();
+    WriteBytes(dir.file(".~Ab3dE9." + name), {'x'});
+    WriteBytes(dir.file(".~Ab3dE9." + name + ".old"), {'x'});  // not a replacement's name
+  };
+  auto left = [&](const std::string& target) {
+    return std::filesystem::exists(dir.file(".~Ab3dE9." + std::filesystem::path(target).filename().string()));
+  };
+  plant(path);
+  auto t = CreateTable(path, Fields());  // where no table was
+  ASSERT_TRUE(t);
+  EXPECT_FALSE(left(path));
+  t.reset();
+  plant(path);
+  t = CreateTable(path, Fields());  // over the old one
+  ASSERT_TRUE(t);
+  EXPECT_FALSE(left(path));
+  plant(cdx);
+  ASSERT_EQ(t->createIndex(cdx, {{"BYNAME", "NAME", "", 0, 0}}), kOk);
+  EXPECT_FALSE(left(cdx));
+  t.reset();
+  plant(path);
+  plant(cdx);
+  t = OpenTable(path, true);
+  ASSERT_TRUE(t);
+  ASSERT_EQ(t->openIndex(cdx), kOk);
+  EXPECT_TRUE(left(path));
+  EXPECT_TRUE(left(cdx));
+  t.reset();
+  t = OpenTable(path, false);
+  ASSERT_TRUE(t);
+  EXPECT_FALSE(left(path));
+  ASSERT_EQ(t->openIndex(cdx), kOk);
+  EXPECT_FALSE(left(cdx));
+  EXPECT_TRUE(std::filesystem::exists(dir.file(".~Ab3dE9.L.DBF.old")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file(".~Ab3dE9.L.CDX.old")));
+}
