@@ -100,7 +100,9 @@ class Table {
   /// Whether, when opened, the file was exactly what a writer of whole tables leaves: the header
   /// length where the field descriptors end (one NUL after them, or FoxPro's 263-byte back-link
   /// area, allowed), and the counted records followed by fewer than one record's bytes (an end
-  /// mark, short padding). A table written record by record may legitimately hold more or fewer.
+  /// mark, short padding) or by an end mark (or none) and NUL bytes that pad the file to a block
+  /// boundary (a multiple of 512 bytes, less than 4096 of them). A table written record by record
+  /// may legitimately hold more or fewer.
   bool whole() const;
 
   int fieldCount() const;
