@@ -361,3 +361,25 @@ TEST_F(Replace, AFirstInstallationEndedAtAnySystemCallLeavesNothingBehindItsReru
   EXPECT_EQ(status, 0) << Output();  // past the run's last call
   EXPECT_GT(n, 20);
 }
+
+// A second installer that finds the installed registry held by the first (here while the first
+// compares its volume with it) ends as a failure (251) saying so, not with the list's text; the
+// first goes on, and the second's rerun installs its volume.
+TEST_F(Replace, ASecondInstallerThatFindsTheRegistryLockedSaysSo) {
+  StandardVolume("2024");
+  AbVolume(0, 3, "2024");
+  ASSERT_EQ(RunProgram(), 0) << Output();
+  AbVolume(3, 6, "2025");
+  EXPECT_EQ(HeldWhile("TRAP_CALL=close TRAP_FILE=EN/volume.dbf", [&] {
+              EXPECT_EQ(RunProgram(), 251) << Output();  // the second installer
+              EXPECT_NE(Output().find("registry C:\\INST\\data\\AB\\EN\\volume.dbf is in use by another program"),
+                        std::string::npos)
+                  << Output();
+              EXPECT_EQ(Output().find("Destination workunit table"), std::string::npos) << Output();
+            }),
+            0)
+      << Output("B");
+  EXPECT_EQ(UnitCodes().size(), 6u);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+  EXPECT_EQ(RunProgram(), 0) << Output();
+}

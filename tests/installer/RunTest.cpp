@@ -754,7 +754,7 @@ TEST_F(InstallRun, UnwritableDestinationOrUnreadableModulesLeaveTheVolumeUnregis
     int fd = ::open(registry.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     EXPECT_EQ(Run(kCmd), kInstallNoDestination);
-    EXPECT_TRUE(StatusHas("Destination workunit table coule not be opened/created\n"));
+    EXPECT_TRUE(StatusHas("is in use by another program; try again when it has finished\n"));
     ::close(fd);
   }
   // The module table missing, or unreadable (for a user other than root).
