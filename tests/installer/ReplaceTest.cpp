@@ -188,29 +188,35 @@ TEST_F(Replace, TwoInstallersAtOnceWhileOnePacksLoseNoWorkunit) {
 }
 
 // The same while both make the list of a first installation: B has found no list and is held
-// back as it makes one; A makes it and records its volume. B's list does not take the place of
-// A's: B ends as a failure (251), and its rerun installs its volume beside A's.
+// back as it makes one (before its new file is made, or once it is made, when A removes it as a
+// leftover); A makes it and records its volume. B's list does not take the place of A's: B ends
+// as a failure (251), and its rerun installs its volume beside A's.
 TEST_F(Replace, TwoInstallersMakingTheListAtOnceLoseNoWorkunit) {
   StandardVolume("2025");
   AbVolume(10, 13, "2025");
   std::filesystem::copy(E(), root_ / "e2", std::filesystem::copy_options::recursive);
   AbVolume(0, 3, "2024");
   const std::string driveB = "QUILLET_DRIVES='C=" + C() + ";E=" + (root_ / "e2").string() + "' ";
-  EXPECT_EQ(HeldWhile(driveB + "TRAP_CALL=open TRAP_FILE=.relwork.DBF", [&] {
-              EXPECT_EQ(RunProgram(), 0) << Output();  // A
-            }),
-            251)
-      << Output("B");
-  EXPECT_EQ(UnitCodes().size(), 3u);
-  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
-  std::system(Command(driveB, "B2").c_str());  // B again
-  EXPECT_EQ(Status("B2"), 0) << Output("B2");
-  std::set<std::string> codes = UnitCodes();
-  EXPECT_EQ(codes.size(), 6u);
-  EXPECT_EQ(codes.count("AB000000"), 1u);
-  EXPECT_EQ(codes.count("AB000012"), 1u);
-  EXPECT_TRUE(IndexMatches());
-  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+  for (const char* heldAt : {"TRAP_CALL=open TRAP_FILE=.relwork.DBF", "TRAP_CALL=flock TRAP_FILE=.relwork.DBF"}) {
+    SCOPED_TRACE(heldAt);
+    std::filesystem::remove_all(C("INST"));
+    EXPECT_EQ(HeldWhile(driveB + heldAt, [&] {
+                EXPECT_EQ(RunProgram(), 0) << Output();  // A
+              }),
+              251)
+        << Output("B");
+    EXPECT_EQ(UnitCodes().size(), 3u);
+    EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
+    std::system(Command(driveB, "B2").c_str());  // B again
+    EXPECT_EQ(Status("B2"), 0) << Output("B2");
+    std::set<std::string> codes = UnitCodes();
+    EXPECT_EQ(codes.size(), 6u);
+    EXPECT_EQ(codes.count("AB000000"), 1u);
+    EXPECT_EQ(codes.count("AB000012"), 1u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+    EXPECT_TRUE(NewFilesLeftInInstallation().empty());
+  }
 }
 
 // Every system call of the replacement of the list (by the clean-up's pack) and of its index
