@@ -52,6 +52,11 @@ MessageId TextOf(int result) {
   }
 }
 
+// The text of a failed newer-volume test: a registry another program holds is named as such.
+std::string NewerFailureText(int result, bool registryLocked, const std::string& registry) {
+  return registryLocked ? FormatMessage(Msg(msgRegistryLockedTemplate), registry) : Msg(TextOf(result));
+}
+
 // Asks a question in the question dialog; without a display the question and the answer taken
 // are printed on standard error, as a message box does.
 bool Ask(CInstallerDlg& dlg, const std::string& question) {
@@ -274,11 +279,11 @@ void FirstPass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     }
 
     MakeDirs(folder);
-    bool damaged = false;
+    bool damaged = false, locked = false;
     const std::string registry = PathJoin(folder, "volume.dbf");
-    const int newer = IsVolumeNewer(SourcePath(app.D, directory, "volume.dbf"), registry, &damaged);
+    const int newer = IsVolumeNewer(SourcePath(app.D, directory, "volume.dbf"), registry, &damaged, &locked);
     if (newer < 0) {
-      Fail(dlg, newer, TextOf(newer));
+      Fail(dlg, newer, NewerFailureText(newer, locked, registry));
       continue;
     }
     if (newer == 0) continue;
@@ -323,9 +328,10 @@ void MergePass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     MakeDirs(folder);
     const std::string S = SourcePath(app.D, directory, "volume.dbf");
     const std::string T = PathJoin(folder, "volume.dbf");
-    const int newer = IsVolumeNewer(S, T);
+    bool locked = false;
+    const int newer = IsVolumeNewer(S, T, nullptr, &locked);
     if (newer < 0) {
-      Fail(dlg, newer, TextOf(newer));
+      Fail(dlg, newer, NewerFailureText(newer, locked, T));
       break;
     }
     if (newer == 0 || app.StopRequested || app.RunFinished) continue;

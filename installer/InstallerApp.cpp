@@ -55,6 +55,7 @@ const std::array<MessageDef, msgCount> kMessages = {{
     {"MissingModules", "Component is missing its module table"},
     {"IndexRebuiltTemplate", "The index %s did not agree with its table and was built again"},
     {"RegistryDamagedTemplate", "The installed volume registry %s is damaged; this volume replaces it"},
+    {"RegistryLockedTemplate", "The installed volume registry %s is in use by another program; try again when it has finished"},
     {"IniUnreadableTemplate", "The settings file could not be read: %s"},
     {"RunErrorTemplate", "The install stopped on an error: %s"},
 }};

@@ -46,6 +46,7 @@ enum MessageId : int {
   msgMissingModules,
   msgIndexRebuiltTemplate,
   msgRegistryDamagedTemplate,
+  msgRegistryLockedTemplate,
   msgIniUnreadableTemplate,
   msgRunErrorTemplate,
   msgCount

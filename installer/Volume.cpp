@@ -81,8 +81,9 @@ std::string& VolumeDescription() {
 
 std::string ShortProdDate(const std::string& date) { return date.size() == 18 ? date.substr(2) : date; }
 
-int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDamaged) {
+int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDamaged, bool* installedLocked) {
   if (installedDamaged) *installedDamaged = false;
+  if (installedLocked) *installedLocked = false;
   VolumeDescription().clear();
   const bool sExists = FileExists(HostPath(S));
   if (sExists) {
@@ -101,6 +102,7 @@ int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDam
   VolumeDescription() = s.FieldByName("HR_DESC");
   if (!t.IsOpen()) {
     // Read-only or locked: nothing can be recorded. Damaged: this volume replaces it.
+    if (t.OpenError() == tables::kErrLocked && installedLocked) *installedLocked = true;
     if (t.OpenError() != tables::kErrData) return kInstallNoDestination;
     if (installedDamaged) *installedDamaged = true;
     return 1;

@@ -16,8 +16,10 @@ std::string ShortProdDate(const std::string& date);
 /// S's, or T is damaged (not a table: *installedDamaged is then set, and registering the volume
 /// replaces T). 0 when S is not newer. A run's failure code when a registry exists but cannot be
 /// used: kInstallNoProducts (-2) when S does not open, kInstallNoDestination (-5) when T does
-/// not open for writing (read-only, locked) without being damaged.
-int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDamaged = nullptr);
+/// not open for writing (read-only, locked) without being damaged; *installedLocked is set when
+/// that is because another program holds T open for writing.
+int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDamaged = nullptr,
+                  bool* installedLocked = nullptr);
 /// Records S in T (copying S when T is missing or damaged): 0; 1 when S does not exist;
 /// kInstallNoDestination when T could not be written.
 int RegisterVolume(const std::string& S, const std::string& T);

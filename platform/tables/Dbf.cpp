@@ -104,20 +104,38 @@ bool SoundField(const FieldDef& f) {
   }
 }
 
+/// Padding that ends a file at a block boundary: fewer bytes than the largest block (4096), the
+/// file's size a multiple of the smallest (512).
+constexpr uint64_t kLargestBlock = 4096, kSmallestBlock = 512;
+
+/// Whether the bytes after the counted records are an end mark (or none) followed by NUL padding
+/// to a block boundary, as writers that fill a file's last block leave. No record begins with a
+/// NUL (its first byte is the deletion flag), so such padding hides no record; any other bytes of
+/// a record's length or more may be records the header does not count.
+bool BlockPadding(int fd, uint64_t records, uint64_t fileSize) {
+  if (fileSize % kSmallestBlock != 0 || fileSize - records >= kLargestBlock) return false;
+  std::vector<unsigned char> tail(size_t(fileSize - records));
+  if (!ReadAll(fd, tail.data(), tail.size(), off_t(records))) return false;
+  size_t i = !tail.empty() && tail[0] == 0x1A ? 1 : 0;
+  while (i < tail.size() && tail[i] == 0) ++i;
+  return i == tail.size();
+}
+
 /// Whether the header and the file size are those of a table written whole: the data begin where
 /// the field descriptors end (`end`, just past their end mark), allowing one NUL there, and for
 /// the FoxPro versions the 263-byte back-link area after it (always there in Visual FoxPro's);
 /// and the file holds the counted records and, after them, fewer than one record's bytes (an end
-/// mark, short padding).
+/// mark, short padding) or an end mark and NUL padding to a block boundary.
 bool WrittenWhole(const std::vector<unsigned char>& h, size_t end, int version, off_t fileSize, uint32_t declared,
-                  int recLen) {
+                  int recLen, int fd) {
   const size_t headerLen = h.size();
   const bool visual = version == 0x30 || version == 0x31 || version == 0x32;
   const bool plain = headerLen == end || (headerLen == end + 1 && h[end] == 0);
   const bool headerAgrees = visual ? headerLen == end + 263 : plain || (version == 0xF5 && headerLen == end + 263);
   if (!headerAgrees) return false;
   const uint64_t records = uint64_t(headerLen) + uint64_t(declared) * uint64_t(recLen);
-  return uint64_t(fileSize) >= records && uint64_t(fileSize) - records < uint64_t(recLen);
+  if (uint64_t(fileSize) < records) return false;
+  return uint64_t(fileSize) - records < uint64_t(recLen) || BlockPadding(fd, records, uint64_t(fileSize));
 }
 
 /// Parses the header block; false when it does not describe a table that fits the file.
@@ -163,7 +181,7 @@ bool ParseHeader(const std::vector<unsigned char>& h, off_t fileSize, Table::Imp
   uint32_t declared = Le32(&h[4]);
   uint64_t fit = uint64_t(fileSize - t.headerLen) / uint64_t(recLen);
   t.count = uint32_t(std::min<uint64_t>(declared, fit));  // records past the file's end do not count
-  t.whole = WrittenWhole(h, at + 1, t.version, fileSize, declared, recLen);
+  t.whole = WrittenWhole(h, at + 1, t.version, fileSize, declared, recLen, t.fd);
   return true;
 }
 
@@ -569,11 +587,18 @@ std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<Fi
   const bool written = out.ok() && out.Write(h.data(), h.size()) && flock(out.fd(), LOCK_EX | LOCK_NB) == 0;
   const int committed = written ? out.Commit(existed) : -1;
   if (old >= 0) ::close(old);
-  if (committed == EEXIST && !out.renamed()) return fail(kErrLocked);
+  // Where there was no file, another program that made the table first has it (EEXIST), and may
+  // already have removed this unfinished new file as its leftover (ENOENT, the path taken).
+  struct stat taken{};
+  if (!out.renamed() && (committed == EEXIST || (committed == ENOENT && !existed && ::lstat(path.c_str(), &taken) == 0)))
+    return fail(kErrLocked);
   if (committed != 0) {
     if (out.renamed()) ::unlink(path.c_str());  // in place, but not known to be on the disk
     return fail(kErrCreate);
   }
+  // The new table holds the lock every replacement of it holds: what earlier replacements ended
+  // half-way left beside it (a first making of it included) goes, as an open for writing does.
+  RemoveUnfinishedReplacements(path);
   t->fd = out.Release();
   t->version = 0x03;
   t->lay = std::move(lay);

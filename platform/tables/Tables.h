@@ -75,7 +75,8 @@ std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* er
 /// it open for writing, or, with `keepRecords`, it is not empty: kErrLocked) with the given
 /// fields. The table is written under a fresh name and renamed into place (ReplacementFile): one
 /// that cannot be written whole never appears, and where no file was, a file another program
-/// put there meanwhile is not replaced (kErrLocked).
+/// put there meanwhile is not replaced (kErrLocked). Once the new table is in place (and locked),
+/// what replacements of it ended half-way left beside it goes, as with OpenTable.
 std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<FieldDef>& fields,
                                    int* err = nullptr, bool keepRecords = false);
 
@@ -99,7 +100,9 @@ class Table {
   /// Whether, when opened, the file was exactly what a writer of whole tables leaves: the header
   /// length where the field descriptors end (one NUL after them, or FoxPro's 263-byte back-link
   /// area, allowed), and the counted records followed by fewer than one record's bytes (an end
-  /// mark, short padding). A table written record by record may legitimately hold more or fewer.
+  /// mark, short padding) or by an end mark (or none) and NUL bytes that pad the file to a block
+  /// boundary (a multiple of 512 bytes, less than 4096 of them). A table written record by record
+  /// may legitimately hold more or fewer.
   bool whole() const;
 
   int fieldCount() const;

@@ -101,6 +101,15 @@ class Replace : public Volume {
       if (e.path().filename().string().rfind(".~", 0) == 0) left.push_back(e.path().filename().string());
     return left;
   }
+  // Files under the installation (every folder) that a replacement made and did not put in place.
+  std::vector<std::string> NewFilesLeftInInstallation() {
+    std::vector<std::string> left;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(C("INST"), ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+      if (it->path().filename().string().rfind(".~", 0) == 0) left.push_back(it->path().string());
+    return left;
+  }
   void SaveInstallation() {
     std::filesystem::remove_all(root_ / "saved");
     std::filesystem::copy(C("INST"), root_ / "saved", std::filesystem::copy_options::recursive);
@@ -179,29 +188,35 @@ TEST_F(Replace, TwoInstallersAtOnceWhileOnePacksLoseNoWorkunit) {
 }
 
 // The same while both make the list of a first installation: B has found no list and is held
-// back as it makes one; A makes it and records its volume. B's list does not take the place of
-// A's: B ends as a failure (251), and its rerun installs its volume beside A's.
+// back as it makes one (before its new file is made, or once it is made, when A removes it as a
+// leftover); A makes it and records its volume. B's list does not take the place of A's: B ends
+// as a failure (251), and its rerun installs its volume beside A's.
 TEST_F(Replace, TwoInstallersMakingTheListAtOnceLoseNoWorkunit) {
   StandardVolume("2025");
   AbVolume(10, 13, "2025");
   std::filesystem::copy(E(), root_ / "e2", std::filesystem::copy_options::recursive);
   AbVolume(0, 3, "2024");
   const std::string driveB = "QUILLET_DRIVES='C=" + C() + ";E=" + (root_ / "e2").string() + "' ";
-  EXPECT_EQ(HeldWhile(driveB + "TRAP_CALL=open TRAP_FILE=.relwork.DBF", [&] {
-              EXPECT_EQ(RunProgram(), 0) << Output();  // A
-            }),
-            251)
-      << Output("B");
-  EXPECT_EQ(UnitCodes().size(), 3u);
-  EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
-  std::system(Command(driveB, "B2").c_str());  // B again
-  EXPECT_EQ(Status("B2"), 0) << Output("B2");
-  std::set<std::string> codes = UnitCodes();
-  EXPECT_EQ(codes.size(), 6u);
-  EXPECT_EQ(codes.count("AB000000"), 1u);
-  EXPECT_EQ(codes.count("AB000012"), 1u);
-  EXPECT_TRUE(IndexMatches());
-  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+  for (const char* heldAt : {"TRAP_CALL=open TRAP_FILE=.relwork.DBF", "TRAP_CALL=flock TRAP_FILE=.relwork.DBF"}) {
+    SCOPED_TRACE(heldAt);
+    std::filesystem::remove_all(C("INST"));
+    EXPECT_EQ(HeldWhile(driveB + heldAt, [&] {
+                EXPECT_EQ(RunProgram(), 0) << Output();  // A
+              }),
+              251)
+        << Output("B");
+    EXPECT_EQ(UnitCodes().size(), 3u);
+    EXPECT_EQ(Registry()[0]["PRODDATE"], "2024");
+    std::system(Command(driveB, "B2").c_str());  // B again
+    EXPECT_EQ(Status("B2"), 0) << Output("B2");
+    std::set<std::string> codes = UnitCodes();
+    EXPECT_EQ(codes.size(), 6u);
+    EXPECT_EQ(codes.count("AB000000"), 1u);
+    EXPECT_EQ(codes.count("AB000012"), 1u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+    EXPECT_TRUE(NewFilesLeftInInstallation().empty());
+  }
 }
 
 // Every system call of the replacement of the list (by the clean-up's pack) and of its index
@@ -327,4 +342,50 @@ TEST_F(Replace, EveryReplacementOfAFirstInstallationThatFailsEndsTheRunAsAFailur
   }
   EXPECT_EQ(status, 0) << Output();  // the last flush tried came after the run's last replacement
   EXPECT_GT(n, 4);                   // the list, its index (made, then written) and the registry
+}
+
+// A first installation ended (killed) at each system call it makes on any file in turn, making
+// the list included: the one rerun installs everything once and leaves no new file of any
+// replacement behind, in any folder of the installation.
+TEST_F(Replace, AFirstInstallationEndedAtAnySystemCallLeavesNothingBehindItsRerun) {
+  StandardVolume("2024");
+  AbVolume(0, 3, "2024");
+  const std::string calls = "TRAP_CALL=open,pwrite,write,fsync,rename,unlink,flock,close TRAP_FILE= TRAP_NTH=";
+  int status = 137;
+  int n = 1;
+  for (; n < 1000; ++n) {
+    SCOPED_TRACE("ended at call " + std::to_string(n));
+    std::filesystem::remove_all(C("INST"));
+    status = RunProgram(calls + std::to_string(n));
+    if (status != 137) break;
+    EXPECT_EQ(RunProgram(), 0) << Output();
+    EXPECT_EQ(NewFilesLeftInInstallation(), std::vector<std::string>());
+    EXPECT_EQ(UnitCodes().size(), 3u);
+    EXPECT_TRUE(IndexMatches());
+    EXPECT_EQ(Registry().size(), 1u);
+  }
+  EXPECT_EQ(status, 0) << Output();  // past the run's last call
+  EXPECT_GT(n, 20);
+}
+
+// A second installer that finds the installed registry held by the first (here while the first
+// compares its volume with it) ends as a failure (251) saying so, not with the list's text; the
+// first goes on, and the second's rerun installs its volume.
+TEST_F(Replace, ASecondInstallerThatFindsTheRegistryLockedSaysSo) {
+  StandardVolume("2024");
+  AbVolume(0, 3, "2024");
+  ASSERT_EQ(RunProgram(), 0) << Output();
+  AbVolume(3, 6, "2025");
+  EXPECT_EQ(HeldWhile("TRAP_CALL=close TRAP_FILE=EN/volume.dbf", [&] {
+              EXPECT_EQ(RunProgram(), 251) << Output();  // the second installer
+              EXPECT_NE(Output().find("registry C:\\INST\\data\\AB\\EN\\volume.dbf is in use by another program"),
+                        std::string::npos)
+                  << Output();
+              EXPECT_EQ(Output().find("Destination workunit table"), std::string::npos) << Output();
+            }),
+            0)
+      << Output("B");
+  EXPECT_EQ(UnitCodes().size(), 6u);
+  EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+  EXPECT_EQ(RunProgram(), 0) << Output();
 }

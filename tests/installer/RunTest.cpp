@@ -754,7 +754,7 @@ TEST_F(InstallRun, UnwritableDestinationOrUnreadableModulesLeaveTheVolumeUnregis
     int fd = ::open(registry.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     EXPECT_EQ(Run(kCmd), kInstallNoDestination);
-    EXPECT_TRUE(StatusHas("Destination workunit table coule not be opened/created\n"));
+    EXPECT_TRUE(StatusHas("is in use by another program; try again when it has finished\n"));
     ::close(fd);
   }
   // The module table missing, or unreadable (for a user other than root).
@@ -994,6 +994,39 @@ TEST_F(InstallRun, EveryHeaderByteOfAVolumesTablesDamagedEitherRefusesTheVolumeO
         for (auto& r : registry) volumes.push_back(r["LOGICALID"] + " " + r["PRODDATE"] + " " + r["LANRES"]);
         EXPECT_EQ(volumes, std::vector<std::string>{"VOL1 2024 R1"});
       }
+    Write(file, good);
+  }
+}
+
+// Each table of a volume as a writer that fills the file's last block leaves it: the records, the
+// end mark and NUL bytes to a block boundary. The volume installs; padded with blanks instead
+// (records the header does not count, as far as anyone can tell), it is refused.
+TEST_F(InstallRun, VolumeTablesPaddedWithNulBytesToABlockBoundaryInstall) {
+  StandardVolume("2024");
+  Modules({{"DOCS", "D*", "1", "DOCS\\%1X3\\%L", "N"}});
+  Work({{"DOC1", "V1", "GB", "EN", "2024", "VOL1", "1", "Copy32"}, {"DOC2", "V1", "GB", "EN", "2024", "VOL1", "1", ""}});
+  const std::vector<std::string> files = {E("quillet/products.dbf"), E("REL/module.dbf"), E("REL/relwork.dbf"),
+                                          E("REL/volume.dbf")};
+  for (const std::string& file : files) {
+    std::string bytes = Read(file);
+    bytes.resize((bytes.size() / 512 + 1) * 512, '\0');
+    Write(file, bytes);
+  }
+  EXPECT_EQ(Run(kCmd), 0);
+  EXPECT_EQ(Calls().size(), 2u);  // DOC1 and the merge
+  EXPECT_EQ(Installed().size(), 2u);
+  EXPECT_EQ(Registry().size(), 1u);
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    const std::string good = Read(file);
+    std::string bytes = good;
+    const size_t end = bytes.find_last_not_of('\0') + 1;
+    std::fill(bytes.begin() + long(end), bytes.end(), ' ');
+    Write(file, bytes);
+    std::filesystem::remove_all(C("INST"));
+    EXPECT_LT(Run(kCmd), 0);
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_TRUE(Installed().empty());
     Write(file, good);
   }
 }

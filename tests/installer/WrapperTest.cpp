@@ -5,6 +5,10 @@
 #include "ErrLog.h"
 #include "InstallerTestSupport.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -218,4 +222,62 @@ TEST_F(Wrapper, AnEmptyFileLeftByACreationThatNeverFinishedIsMadeAgain) {
   EXPECT_EQ(t.Open("C:\\empty", &fields), 0);
   EXPECT_EQ(t.FieldCount(), 7);
   EXPECT_EQ(t.Close(), 0);
+}
+
+// An index this process closed is trusted at its next open only while neither it nor its table
+// changed: another program that rewrites either in place, keeping its size, makes the next open
+// compare the keys with the records again (and build them again).
+TEST_F(Wrapper, AnIndexChangedByAnotherProgramSinceItWasClosedIsCheckedAgain) {
+  CDbIndexedTable::ForgetChecks();
+  TagList tags = RelworkTags();
+  auto make = [&](const std::string& name, const std::vector<const char*>& units) {
+    CDbIndexedTable t;
+    ASSERT_EQ(t.OpenOrCreate(name, RelworkFields(), &tags), 0);
+    for (const char* unit : units) Add(t, unit, "2024");
+    ASSERT_EQ(t.Close(), 0);
+  };
+  fs::create_directories(C("other"));
+  ASSERT_NO_FATAL_FAILURE(make("C:\\other\\relwork", {"AB01", "AB02", "AB04"}));
+  ASSERT_NO_FATAL_FAILURE(make("C:\\relwork", {"AB01", "AB02", "AB03"}));  // closed: checked
+  // Another program puts `bytes` over the file in place, some time after the close.
+  auto overwrite = [](const std::string& path, const std::string& bytes, off_t at) {
+    pid_t child = ::fork();
+    if (child == 0) {
+      ::usleep(20000);
+      const int fd = ::open(path.c_str(), O_WRONLY);
+      const bool done = fd >= 0 && ::pwrite(fd, bytes.data(), bytes.size(), at) == ssize_t(bytes.size());
+      ::_exit(done && ::close(fd) == 0 ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    return child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  };
+  auto reopen = [&](CDbIndexedTable& t) {
+    EXPECT_EQ(t.OpenOrCreate("C:\\relwork", RelworkFields(), &tags), 0);
+    return t.IsOpen() && t.IndexRebuilt();
+  };
+  // The index of the other table (the same size, other keys) in place of this one's.
+  const std::string otherIndex = Read(C("other/RELWORK.CDX"));
+  ASSERT_EQ(otherIndex.size(), fs::file_size(C("RELWORK.CDX")));
+  ASSERT_TRUE(overwrite(C("RELWORK.CDX"), otherIndex, 0));
+  {
+    CDbIndexedTable t;
+    EXPECT_TRUE(reopen(t));
+    EXPECT_EQ(t.Seek("AB03"), 0);
+    EXPECT_NE(t.Seek("AB04"), 0);
+    EXPECT_EQ(t.Close(), 0);
+  }
+  {
+    CDbIndexedTable t;
+    EXPECT_FALSE(reopen(t));  // as this process left it
+  }
+  // A record of the table changed in place, the index left as it was.
+  const std::string table = Read(C("relwork.DBF"));
+  const size_t at = table.find("AB03");
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_TRUE(overwrite(C("relwork.DBF"), "AB05", off_t(at)));
+  CDbIndexedTable t;
+  EXPECT_TRUE(reopen(t));
+  EXPECT_EQ(t.Seek("AB05"), 0);
+  EXPECT_NE(t.Seek("AB03"), 0);
 }

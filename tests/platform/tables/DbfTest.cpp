@@ -504,3 +504,102 @@ TEST(DbfHostile, AHeaderLengthOrCountThatDisagreesWithTheFileIsNotWhole) {
   b.pop_back();  // no end mark
   EXPECT_TRUE(whole(b));
 }
+
+// Padding after the counted records that fills the file to a block boundary is no uncounted
+// record when it is NUL bytes (no record begins with one), after an end mark or none; blanks, any
+// other byte, padding that ends off a boundary or runs a whole largest block (4096) are not.
+TEST(DbfHostile, NulPaddingToABlockBoundaryIsWholeAndOtherPaddingIsNot) {
+  ScratchDir dir;
+  const std::string path = dir.file("P.DBF");
+  {
+    auto t = CreateTable(path, {{"ID", 'C', 4, 0}});  // records of 5 bytes: padding is longer
+    for (const char* id : {"A", "B", "C"}) {
+      ASSERT_EQ(t->appendStart(true), kOk);
+      t->assignText(0, id);
+      ASSERT_EQ(t->append(), kOk);
+    }
+  }
+  const std::vector<unsigned char> good = ReadBytes(path);  // the records, then the end mark
+  ASSERT_EQ(good.back(), 0x1A);
+  auto padded = [&](bool mark, size_t to, unsigned char fill = 0) {
+    std::vector<unsigned char> b = good;
+    if (!mark) b.pop_back();
+    b.resize(to, fill);
+    return b;
+  };
+  auto whole = [&](const std::vector<unsigned char>& bytes) {
+    WriteBytes(path, bytes);
+    auto t = OpenTable(path, true);
+    if (!t) return false;
+    EXPECT_EQ(t->recCount(), 3);
+    return t->whole();
+  };
+  for (size_t to : {512, 1024, 4096}) {
+    SCOPED_TRACE(to);
+    EXPECT_TRUE(whole(padded(true, to)));
+    EXPECT_TRUE(whole(padded(false, to)));
+    EXPECT_FALSE(whole(padded(true, to, ' ')));   // blank records the header does not count
+    EXPECT_FALSE(whole(padded(true, to, 0x1A)));
+    EXPECT_FALSE(whole(padded(true, to - 1)));    // not at a boundary
+    std::vector<unsigned char> b = padded(true, to);
+    b[good.size() + 10] = '*';                    // a byte inside the padding
+    EXPECT_FALSE(whole(b));
+    b = padded(true, to);
+    b[good.size() - 1] = ' ';                     // another byte in place of the end mark
+    EXPECT_FALSE(whole(b));
+  }
+  EXPECT_FALSE(whole(padded(true, 8192)));        // a whole block and more of NUL bytes
+  std::vector<unsigned char> b = padded(true, 512);
+  b.insert(b.begin() + long(good.size()) - 1, 5, ' ');  // an uncounted record, then the padding
+  b.resize(512);
+  EXPECT_FALSE(whole(b));
+  // Opened for writing, the padding goes: the file ends with the records and the end mark.
+  WriteBytes(path, padded(true, 1024));
+  ASSERT_TRUE(OpenTable(path, false));
+  EXPECT_EQ(ReadBytes(path), good);
+}
+
+// What replacements of a table or its index ended half-way left beside it goes whenever this
+// process takes the table for writing: opened, created where none was or over an old one, its
+// index opened or created. A read-only open leaves it, and names of other files stay.
+TEST(DbfOwn, TakingATableForWritingRemovesWhatItsUnfinishedReplacementsLeft) {
+  ScratchDir dir;
+  const std::string path = dir.file("L.DBF");
+  const std::string cdx = dir.file("L.CDX");
+  auto plant = [&](const std::string& target) {
+    const std::string name = std::filesystem::path(target).filename().string();
+    WriteBytes(dir.file(".~Ab3dE9." + name), {'x'});
+    WriteBytes(dir.file(".~Ab3dE9." + name + ".old"), {'x'});  // not a replacement's name
+  };
+  auto left = [&](const std::string& target) {
+    return std::filesystem::exists(dir.file(".~Ab3dE9." + std::filesystem::path(target).filename().string()));
+  };
+  plant(path);
+  auto t = CreateTable(path, Fields());  // where no table was
+  ASSERT_TRUE(t);
+  EXPECT_FALSE(left(path));
+  t.reset();
+  plant(path);
+  t = CreateTable(path, Fields());  // over the old one
+  ASSERT_TRUE(t);
+  EXPECT_FALSE(left(path));
+  plant(cdx);
+  ASSERT_EQ(t->createIndex(cdx, {{"BYNAME", "NAME", "", 0, 0}}), kOk);
+  EXPECT_FALSE(left(cdx));
+  t.reset();
+  plant(path);
+  plant(cdx);
+  t = OpenTable(path, true);
+  ASSERT_TRUE(t);
+  ASSERT_EQ(t->openIndex(cdx), kOk);
+  EXPECT_TRUE(left(path));
+  EXPECT_TRUE(left(cdx));
+  t.reset();
+  t = OpenTable(path, false);
+  ASSERT_TRUE(t);
+  EXPECT_FALSE(left(path));
+  ASSERT_EQ(t->openIndex(cdx), kOk);
+  EXPECT_FALSE(left(cdx));
+  EXPECT_TRUE(std::filesystem::exists(dir.file(".~Ab3dE9.L.DBF.old")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file(".~Ab3dE9.L.CDX.old")));
+}
