@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libjpeg62-turbo-dev libgtest-dev libgmock-dev
           libbenchmark-dev python3-dbf libtiff-dev fonts-liberation2 fonts-dejavu-core poppler-utils valgrind xvfb xauth
-          cups-daemon cups-client libcups2 clang libclang-rt-14-dev libxml2-dev libxml2-utils
+          cups-daemon cups-client libcups2-dev clang libclang-rt-14-dev libxml2-dev libxml2-utils
           libxcb1-dev libfontconfig-dev libexpat1-dev qt6-translations-l10n)
 
 missing=()

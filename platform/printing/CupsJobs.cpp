@@ -1,7 +1,8 @@
-// Job submission through the CUPS client library (libcups.so.2, loaded on first use). Only the
-// few calls used here are declared; their C interface has been stable since CUPS 1.4.
+// Job submission through the CUPS client library (libcups.so.2, loaded on first use, so that a
+// run that never prints never maps it). The library's own header gives the types and signatures.
 #include "CupsJobs.h"
 
+#include <cups/cups.h>
 #include <dlfcn.h>
 
 #include <string>
@@ -10,44 +11,29 @@ namespace cupsjobs {
 
 namespace {
 
-struct TCupsOption {
-    char* Name;
-    char* Value;
-};
-struct TCupsDest {
-    char* Name;
-    char* Instance;
-    int IsDefault;
-    int NumOptions;
-    TCupsOption* Options;
-};
-
-constexpr int kHttpContinue = 100;     // http_status_t: go on sending
-constexpr int kIppLastSuccess = 0xFF;  // ipp_status_t: successful-ok-* end here
-constexpr int kPrinterStopped = 5;     // printer-state: stopped
 constexpr const char* kPdf = "application/pdf";
+constexpr int kLastSuccessfulStatus = 0xFF;  // IPP keeps 0x0000-0x00FF for successful-ok-*
 
 /// The library's entry points; a null `Handle` and `Why` when it cannot be loaded.
 struct TApi {
     void* Handle = nullptr;
     std::string Why;
-    TCupsDest* (*GetNamedDest)(void* http, const char* name, const char* instance) = nullptr;
-    void (*FreeDests)(int count, TCupsDest* dests) = nullptr;
-    const char* (*GetOption)(const char* name, int count, TCupsOption* options) = nullptr;
-    int (*AddOption)(const char* name, const char* value, int count, TCupsOption** options) = nullptr;
-    void (*FreeOptions)(int count, TCupsOption* options) = nullptr;
-    int (*CreateJob)(void* http, const char* name, const char* title, int count, TCupsOption* options) = nullptr;
-    int (*StartDocument)(void* http, const char* name, int job, const char* document, const char* format, int last) = nullptr;
-    int (*WriteRequestData)(void* http, const char* buffer, size_t length) = nullptr;
-    int (*FinishDocument)(void* http, const char* name) = nullptr;
-    int (*CancelJob2)(void* http, const char* name, int job, int purge) = nullptr;
-    int (*LastError)() = nullptr;
-    const char* (*LastErrorString)() = nullptr;
-    const char* (*Server)() = nullptr;
-    int (*Port)() = nullptr;
-    void* (*Connect)(const char* host, int port, void* addresses, int family, int encryption, int blocking, int msec,
-                     int* cancel) = nullptr;
-    void (*Close)(void* http) = nullptr;
+    decltype(&::cupsGetNamedDest) GetNamedDest = nullptr;
+    decltype(&::cupsFreeDests) FreeDests = nullptr;
+    decltype(&::cupsGetOption) GetOption = nullptr;
+    decltype(&::cupsAddOption) AddOption = nullptr;
+    decltype(&::cupsFreeOptions) FreeOptions = nullptr;
+    decltype(&::cupsCreateJob) CreateJob = nullptr;
+    decltype(&::cupsStartDocument) StartDocument = nullptr;
+    decltype(&::cupsWriteRequestData) WriteRequestData = nullptr;
+    decltype(&::cupsFinishDocument) FinishDocument = nullptr;
+    decltype(&::cupsCancelJob2) CancelJob2 = nullptr;
+    decltype(&::cupsLastError) LastError = nullptr;
+    decltype(&::cupsLastErrorString) LastErrorString = nullptr;
+    decltype(&::cupsServer) Server = nullptr;
+    decltype(&::ippPort) Port = nullptr;
+    decltype(&::httpConnect2) Connect = nullptr;
+    decltype(&::httpClose) Close = nullptr;
 };
 
 template <typename F>
@@ -92,7 +78,7 @@ const TApi& Api() {
 
 /// Whether the print server answers a connection at all.
 bool ServerReachable(const TApi& api) {
-    void* http = api.Connect(api.Server(), api.Port(), nullptr, 0, 0, 1, 5000, nullptr);
+    http_t* http = api.Connect(api.Server(), api.Port(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 5000, nullptr);
     if (!http) return false;
     api.Close(http);
     return true;
@@ -113,17 +99,17 @@ std::string Submit(const TJob& job, const std::string& pdf) {
 
     // The queue as the server has it now: gone, or stopped (a job would wait there unseen). The
     // look-up reports a server that cannot be reached as a queue not found: a connection tells.
-    TCupsDest* dest = api.GetNamedDest(nullptr, queue, nullptr);
+    cups_dest_t* dest = api.GetNamedDest(nullptr, queue, nullptr);
     if (!dest) {
         const std::string answer = LastAnswer(api, "The printer or class does not exist.");
         if (!ServerReachable(api)) return "The print server " + std::string(api.Server()) + " cannot be reached.";
         return answer;
     }
     std::string stopped;
-    const char* state = api.GetOption("printer-state", dest->NumOptions, dest->Options);
-    if (state && std::string(state) == std::to_string(kPrinterStopped)) {
-        const char* message = api.GetOption("printer-state-message", dest->NumOptions, dest->Options);
-        if (!message || !*message) message = api.GetOption("printer-state-reasons", dest->NumOptions, dest->Options);
+    const char* state = api.GetOption("printer-state", dest->num_options, dest->options);
+    if (state && std::string(state) == std::to_string(IPP_PSTATE_STOPPED)) {
+        const char* message = api.GetOption("printer-state-message", dest->num_options, dest->options);
+        if (!message || !*message) message = api.GetOption("printer-state-reasons", dest->num_options, dest->options);
         stopped = "The printer is stopped";
         stopped += message && *message ? std::string(" (") + message + ")." : std::string(".");
     }
@@ -132,7 +118,7 @@ std::string Submit(const TJob& job, const std::string& pdf) {
 
     // The document is whole and already laid out on its pages, in their orientation.
     int count = 0;
-    TCupsOption* options = nullptr;
+    cups_option_t* options = nullptr;
     count = api.AddOption("copies", std::to_string(job.Copies < 1 ? 1 : job.Copies).c_str(), count, &options);
     if (job.Copies > 1) count = api.AddOption("Collate", "true", count, &options);
     if (!job.Media.empty()) count = api.AddOption("media", job.Media.c_str(), count, &options);
@@ -143,11 +129,11 @@ std::string Submit(const TJob& job, const std::string& pdf) {
     if (id <= 0) return LastAnswer(api, "The job was not accepted.");
 
     std::string answer;
-    if (api.StartDocument(nullptr, queue, id, job.Title.c_str(), kPdf, 1) != kHttpContinue ||
-        api.WriteRequestData(nullptr, pdf.data(), pdf.size()) != kHttpContinue) {
+    if (api.StartDocument(nullptr, queue, id, job.Title.c_str(), kPdf, 1) != HTTP_STATUS_CONTINUE ||
+        api.WriteRequestData(nullptr, pdf.data(), pdf.size()) != HTTP_STATUS_CONTINUE) {
         answer = LastAnswer(api, "The document could not be sent.");
         api.FinishDocument(nullptr, queue);
-    } else if (api.FinishDocument(nullptr, queue) > kIppLastSuccess) {
+    } else if (api.FinishDocument(nullptr, queue) > kLastSuccessfulStatus) {
         answer = LastAnswer(api, "The document was not accepted.");
     }
     // A job the server did not take whole prints nothing.
