@@ -18,7 +18,7 @@ bool EmptyFile(const std::string& host) {
 }  // namespace
 
 DbSession& Session() {
-  static DbSession session;
+  static auto& session = *new DbSession;  // never destroyed: see PrepareRunState
   return session;
 }
 

@@ -640,7 +640,6 @@ bool RunInProgress() { return g_runInProgress; }
 
 void PrepareRunState() {
   ErrorLog();
-  Session();
   Holder();
 }
 

@@ -75,7 +75,7 @@ void MakeNormal(const std::string& windowsPath) {
 }  // namespace
 
 std::string& VolumeDescription() {
-  static std::string text;
+  static auto& text = *new std::string;  // never destroyed: see PrepareRunState
   return text;
 }
 

@@ -400,3 +400,76 @@ TEST_F(Process, RunOutOfMemoryEndsAsAbortedAndTheRerunRecordsEachWorkunitOnce) {
   EXPECT_TRUE(failed);
 #endif
 }
+
+// A library that ends the program with exit(0) or exit(3) at each workunit in turn: of a first
+// installation, of an update (the run has closed and checked the list once before it records)
+// and of a multi-install update. Every run ends 252 with its datagram, whatever the exit handler
+// reaches is still there when it runs, and the rerun with the library mended installs the rest
+// and registers the volume. The allocator overwrites what is freed at once (no thread cache,
+// freed bytes perturbed; the sanitizers' allocator does as much): an object the handler reaches
+// that was destroyed before it ran shows in every run that uses it.
+TEST_F(Process, LibraryThatCallsExitAtAnyWorkunitEndsWith252AndTheRerunCompletes) {
+  const std::string program = Install();
+  const int fd = NotifySocket(9);
+  ASSERT_GE(fd, 0);
+  const auto units = [](int from, int to, const std::string& date, const std::string& volume) {
+    std::vector<Row> rows;
+    for (int i = from; i < to; ++i) {
+      char code[16];
+      std::snprintf(code, sizeof code, "AB%06d", i);
+      rows.push_back({code, "V1", "GB", "EN", date, volume, "1", "ExitAt32"});
+    }
+    return rows;
+  };
+  struct Scenario {
+    const char* name;
+    const char* multi;
+    int installed;  // workunits installed from VOL1 of 2024 before (0: a first installation)
+    int offered;    // workunits of the volume of 2025
+    const char* volume;
+  };
+  const Scenario scenarios[] = {{"first installation", "N", 0, 4, "VOL1"},
+                                {"update", "N", 3, 5, "VOL1"},
+                                {"multi-install update", "Y", 3, 5, "VOL2"}};
+  for (const Scenario& s : scenarios) {
+    std::filesystem::remove_all(C("INST"));
+    StandardVolume("2024");
+    Modules({{"AB", "AB*", "1", "AB", s.multi}});
+    if (s.installed > 0) {
+      Work(units(0, s.installed, "2024", "VOL1"));
+      ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
+    }
+    VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+    Work(units(0, s.offered, "2025", s.volume));
+    std::filesystem::remove_all(root_ / "saved");
+    std::filesystem::create_directories(C("INST"));
+    std::filesystem::copy(C("INST"), root_ / "saved", std::filesystem::copy_options::recursive);
+    for (int unit = 0; unit < s.offered; ++unit)
+      for (const char* status : {"0", "3"}) {
+        char code[16];
+        std::snprintf(code, sizeof code, "AB%06d", unit);
+        SCOPED_TRACE(std::string(s.name) + ", exit(" + status + ") at " + code);
+        std::filesystem::remove_all(C("INST"));
+        std::filesystem::copy(root_ / "saved", C("INST"), std::filesystem::copy_options::recursive);
+        setenv("QUILLET_TEST_EXIT_UNIT", code, 1);
+        setenv("QUILLET_TEST_EXIT_STATUS", status, 1);
+        setenv("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0:glibc.malloc.perturb=165", 1);
+        EXPECT_EQ(RunProgram(program, kArgs + std::string(" /H9")), 252) << Output();
+        unsetenv("GLIBC_TUNABLES");
+        unsetenv("QUILLET_TEST_EXIT_UNIT");
+        uint8_t d[16] = {};
+        EXPECT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
+        EXPECT_EQ(d[4], 0xFC);  // -4
+        EXPECT_NE(Output().find("the install did not finish"), std::string::npos) << Output();
+        EXPECT_EQ(Registry().size(), s.installed > 0 ? 1u : 0u);
+        EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+        EXPECT_EQ(UnitCodes().size(), size_t(s.offered));
+        EXPECT_TRUE(IndexMatches());
+        ASSERT_EQ(Registry().size(), 1u);
+        EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+      }
+  }
+  ::close(fd);
+  unsetenv("QUILLET_NOTIFY_DIR");
+  unsetenv("QUILLET_TEST_EXIT_STATUS");
+}

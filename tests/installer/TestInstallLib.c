@@ -2,12 +2,15 @@
  * the file $QUILLET_TEST_RECORD, sends a status text, and answers by the name it was built
  * under: Fail32 and MergeFail fail, Cancel32 serves the dialog first (a queued Cancel runs there),
  * records the cancel word again and gives up (fails) when it is set, Exit32 ends the program with
- * exit(0) (and says on standard error when it is unloaded), NoEntry has no entry at all. */
+ * exit(0) (and says on standard error when it is unloaded), ExitAt32 ends it with
+ * exit($QUILLET_TEST_EXIT_STATUS) when the unit code is $QUILLET_TEST_EXIT_UNIT (any case) and
+ * succeeds otherwise, NoEntry has no entry at all. */
 #include "QuilletInstall.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 
 #ifndef QLIB_NAME
 #define QLIB_NAME "Copy32"
@@ -39,6 +42,11 @@ __attribute__((visibility("default"))) int16_t Install(QuilletWindow* window, in
     if (*(int32_t*)block[QUILLET_SLOT_CANCEL]) return 1; /* the user cancelled: stop work */
   }
   if (strcmp(QLIB_NAME, "Exit32") == 0) exit(0);
+  if (strcmp(QLIB_NAME, "ExitAt32") == 0) {
+    const char* unit = getenv("QUILLET_TEST_EXIT_UNIT");
+    const char* status = getenv("QUILLET_TEST_EXIT_STATUS");
+    if (unit && block[5] && strcasecmp(unit, (const char*)block[5]) == 0) exit(status ? atoi(status) : 0);
+  }
   if (strcmp(QLIB_NAME, "Fail32") == 0) return 7;
   if (strcmp(QLIB_NAME, "MergeFail") == 0) return -2;
   return 0;
