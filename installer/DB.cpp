@@ -3,6 +3,7 @@
 #include "DB.h"
 
 #include "ErrLog.h"
+#include "Files.h"
 #include "Helpers.h"
 #include "HostPath.h"
 
@@ -52,6 +53,17 @@ int CDbTable::Open(const std::string& name, const FieldList* fields) {
   return table_ ? 0 : 1;
 }
 
+int CDbTable::OpenIn(ReplacementFile& file) {
+  Close();
+  Session();
+  fileName_ = file.path();
+  openError_ = tables::kErrOpen;
+  table_ = tables::OpenTable(file, &openError_);
+  if (!table_) CFileOpenError("NA", kModule, "", __LINE__, fileName_.c_str()).Write();
+  if (table_) openError_ = 0;
+  return table_ ? 0 : 1;
+}
+
 int CDbTable::Require(const FieldNeeds& needs) {
   if (!table_) return 1;
   for (const FieldNeed& need : needs) {
@@ -83,6 +95,7 @@ int CDbTable::RequireWhole() {
 
 int CDbTable::Close() {
   if (table_) {
+    if (!table_->readOnly()) Check(table_->sync(), __LINE__);
     Check(table_->close(), __LINE__);
     table_.reset();
   }

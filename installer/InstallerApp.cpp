@@ -57,6 +57,7 @@ const std::array<MessageDef, msgCount> kMessages = {{
     {"RegistryDamagedTemplate", "The installed volume registry %s is damaged; this volume replaces it"},
     {"IniUnreadableTemplate", "The settings file could not be read: %s"},
     {"RunErrorTemplate", "The install stopped on an error: %s"},
+    {"RegistryNotWrittenTemplate", "The installed volume registry %s could not be written; the volume is not registered"},
 }};
 
 // The message table: made on first use and, like every process-wide object the exit handler

@@ -48,6 +48,7 @@ enum MessageId : int {
   msgRegistryDamagedTemplate,
   msgIniUnreadableTemplate,
   msgRunErrorTemplate,
+  msgRegistryNotWrittenTemplate,
   msgCount
 };
 
