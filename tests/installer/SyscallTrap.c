@@ -3,7 +3,7 @@
  * moment or let another program go first; and the order of the calls that put files on the disk
  * can be written down.
  *   TRAP_CALL    the calls to watch, separated by commas: rename (renameat2 too; its new name),
- *                unlink, mkdir, open (its path), and by the file their descriptor is open on: pwrite,
+ *                unlink (remove too), mkdir, open (its path), and by the file their descriptor is open on: pwrite,
  *                write, fsync (fdatasync too; a folder's flush names the folder), flock, close
  *   TRAP_FILE    the end of the file name to match, any letter case ("RELWORK.CDX")
  *   TRAP_NTH     the matching call to act on (from 1); 0 or unset: every matching call
@@ -131,6 +131,14 @@ __attribute__((visibility("default"))) int unlink(const char* path) {
   Log("unlink", path);
   if (Trapped("unlink", path)) return -1;
   int (*real)(const char*) = (int (*)(const char*))dlsym(RTLD_NEXT, "unlink");
+  return real(path);
+}
+
+/* remove() of the C library unlinks a file without going through unlink(). */
+__attribute__((visibility("default"))) int remove(const char* path) {
+  Log("unlink", path);
+  if (Trapped("unlink", path)) return -1;
+  int (*real)(const char*) = (int (*)(const char*))dlsym(RTLD_NEXT, "remove");
   return real(path);
 }
 
