@@ -343,7 +343,8 @@ void MergePass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
       Fail(dlg, kInstallNoDestination, msgMissingDest);
       break;
     }
-    if (RegisterVolume(S, T) < 0) Fail(dlg, kInstallNoDestination, FormatMessage(Msg(msgRegistryNotWrittenTemplate), T));
+    if (RegisterVolume(S, T) < 0)
+      Fail(dlg, kInstallNoDestination, FormatMessage(Msg(msgRegistryNotWrittenTemplate), T));
   }
 }
 
