@@ -3,6 +3,7 @@
 #include "DB.h"
 
 #include "ErrLog.h"
+#include "Files.h"
 #include "Helpers.h"
 #include "HostPath.h"
 
@@ -18,7 +19,7 @@ bool EmptyFile(const std::string& host) {
 }  // namespace
 
 DbSession& Session() {
-  static DbSession session;
+  static auto& session = *new DbSession;  // never destroyed: see PrepareRunState
   return session;
 }
 
@@ -48,6 +49,17 @@ int CDbTable::Open(const std::string& name, const FieldList* fields) {
     if (!host.empty()) table_ = tables::CreateTable(host, *fields, &openError_, true);
     if (!table_) CFileCreateError("NA", kModule, "", __LINE__, fileName_.c_str()).Write();
   }
+  if (table_) openError_ = 0;
+  return table_ ? 0 : 1;
+}
+
+int CDbTable::OpenIn(ReplacementFile& file) {
+  Close();
+  Session();
+  fileName_ = file.path();
+  openError_ = tables::kErrOpen;
+  table_ = tables::OpenTable(file, &openError_);
+  if (!table_) CFileOpenError("NA", kModule, "", __LINE__, fileName_.c_str()).Write();
   if (table_) openError_ = 0;
   return table_ ? 0 : 1;
 }
@@ -83,6 +95,7 @@ int CDbTable::RequireWhole() {
 
 int CDbTable::Close() {
   if (table_) {
+    if (!table_->readOnly()) Check(table_->sync(), __LINE__);
     Check(table_->close(), __LINE__);
     table_.reset();
   }

@@ -53,8 +53,13 @@ class CDbTable {
   /// finished counts as absent then, and a table another program made in the meantime is kept
   /// (the open fails). Returns 0 when open, else 1.
   int Open(const std::string& name, const FieldList* fields = nullptr);
-  /// Closes the table, writing what is pending: 0, or the first library failure of this table
-  /// since it was opened (its own writes included).
+  /// Opens for writing the table written so far into a new file that is not yet in place (see
+  /// tables::OpenTable): the table is built there, and the caller puts the file in place once
+  /// the table is closed. Failure: CFileOpenError. Returns 0 when open, else 1.
+  int OpenIn(ReplacementFile& file);
+  /// Closes the table, writing what is pending and putting on the disk what it wrote in place (a
+  /// run reports nothing recorded that a power cut could take back): 0, or the first library
+  /// failure of this table since it was opened (its own writes and that flush included).
   virtual int Close();
   virtual bool IsOpen() const { return table_ != nullptr; }
   /// Refuses an open table as a damaged one when a needed field is missing (and not optional)

@@ -37,9 +37,12 @@ struct Checked {
   std::string table;
   FileMark tableMark, indexMark;
 };
+// Made on first use (during a run) and never destroyed: a program ended by exit() in the middle
+// of a run closes the installed list from its exit handler, which runs after the destructors of
+// everything made since the handler was registered.
 std::map<std::string, Checked>& CheckedIndexes() {
-  static std::map<std::string, Checked> checked;
-  return checked;
+  static auto* checked = new std::map<std::string, Checked>;
+  return *checked;
 }
 }  // namespace
 

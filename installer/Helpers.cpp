@@ -18,6 +18,7 @@
 #include <ctime>
 #include <filesystem>
 #include <new>
+#include <set>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -89,7 +90,8 @@ int MakeDirs(const std::string& path) {
   } else {
     return 0;
   }
-  if (HostPath(p.substr(0, start)).empty()) return ENOENT;
+  std::string parent = HostPath(p.substr(0, start));
+  if (parent.empty()) return ENOENT;
   while (start < p.size()) {
     size_t end = p.find('\\', start);
     if (end == std::string::npos) end = p.size();
@@ -97,12 +99,43 @@ int MakeDirs(const std::string& path) {
       std::string host = HostPath(p.substr(0, end));
       struct stat st{};
       if (stat(host.c_str(), &st) != 0) {
-        if (mkdir(host.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+        if (mkdir(host.c_str(), 0777) == 0)
+          NoteFolderChanged(parent);
+        else if (errno != EEXIST)
+          return errno;
       } else if (!S_ISDIR(st.st_mode)) {
         return ENOTDIR;
       }
+      parent = host;
     }
     start = end + 1;
+  }
+  return 0;
+}
+
+namespace {
+// Made on first use and never destroyed, as every process-wide object of the installer.
+std::set<std::string>& ChangedFolders() {
+  static auto& folders = *new std::set<std::string>;
+  return folders;
+}
+}  // namespace
+
+void NoteFolderChanged(const std::string& hostFolder) {
+  if (!hostFolder.empty()) ChangedFolders().insert(hostFolder);
+}
+
+int FlushChangedFolders() {
+  auto& folders = ChangedFolders();
+  while (!folders.empty()) {
+    const std::string folder = *folders.begin();
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A folder that is gone took the change with it.
+    if (fd < 0 && errno != ENOENT) return errno;
+    const int rc = fd < 0 || ::fsync(fd) == 0 ? 0 : errno;
+    if (fd >= 0) ::close(fd);
+    if (rc != 0 && rc != EINVAL) return rc;
+    folders.erase(folders.begin());
   }
   return 0;
 }

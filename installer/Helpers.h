@@ -29,7 +29,16 @@ void SplitPath(const std::string& path, std::string* drive, std::string* folder,
 /// Creates every missing folder of an absolute path ("C:\a\b" or "\\server\share\a"), one
 /// component at a time from the root. Returns 0, or the system error number of the first folder
 /// that cannot be made (ENOENT for a drive the map does not name); other paths create nothing.
+/// The folder in which each one is made is noted as changed (NoteFolderChanged).
 int MakeDirs(const std::string& path);
+
+/// Notes that a name was made or removed in a folder (a host path), so that FlushChangedFolders
+/// puts that change on the disk. (A replacement's rename flushes its folder itself.)
+void NoteFolderChanged(const std::string& hostFolder);
+/// Flushes every folder noted since the last call, so that no name the run made or removed is
+/// lost in a power cut: 0, or the error number of the first flush that failed (the folders not
+/// flushed stay noted). A file system that cannot flush folders (EINVAL) keeps them by its rules.
+int FlushChangedFolders();
 
 /// Compares two texts as the C runtime's case-blind comparison does (letters lower-cased):
 /// negative, 0 or positive.

@@ -82,13 +82,15 @@ struct IniFileCache {
   off_t size = -1;
   struct timespec mtime {};
 };
+// The cache and the drive map are made on first use and never destroyed: a program ended by
+// exit() during a run still maps paths in its exit handler.
 IniFileCache& IniCache() {
-  static IniFileCache cache;
+  static auto& cache = *new IniFileCache;
   return cache;
 }
 
 DriveMap& Map() {
-  static DriveMap map;
+  static auto& map = *new DriveMap;
   map.load();
   return map;
 }

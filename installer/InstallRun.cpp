@@ -342,8 +342,15 @@ void MergePass(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
     Holder().Load(smash);
     std::string unit, tree = SourcePath(app.D, directory, ""), viewTech, market, language;
     int rc = Holder().Call(&window.window, unit, tree, viewTech, market, language, 0);
-    if (rc == 0 && !app.StopRequested && !app.RunFinished && RegisterVolume(S, T) < 0)
+    if (rc != 0 || app.StopRequested || app.RunFinished) continue;
+    // What the run recorded is on the disk before the registry says the volume is installed: the
+    // lists were flushed as they were closed, and the folders where names changed go now.
+    if (FlushChangedFolders() != 0) {
       Fail(dlg, kInstallNoDestination, msgMissingDest);
+      break;
+    }
+    if (RegisterVolume(S, T) < 0)
+      Fail(dlg, kInstallNoDestination, FormatMessage(Msg(msgRegistryNotWrittenTemplate), T));
   }
 }
 
@@ -374,6 +381,8 @@ void RunPasses(CInstallerDlg& dlg, DlgWindow& window, CDbTable& products) {
   }
   FirstPass(dlg, window, products);
   if (!app.RunFinished && !app.StopRequested) MergePass(dlg, window, products);
+  // A run that ends 0 has every name it made or removed on the disk.
+  if (!app.StopRequested && FlushChangedFolders() != 0) Fail(dlg, kInstallNoDestination, msgMissingDest);
   // A products table that could not be read to its end leaves products out.
   if (products.Failure() != 0) Fail(dlg, kInstallNoProducts, msgMissingProducts);
 }
@@ -616,7 +625,8 @@ int PurgeLowercaseWorkunits(const std::string& listPath, std::string* rebuiltInd
   const std::string index = HostPath(list.IndexName());
   failed |= list.Close();  // closed first: a table closed after the delete would write its index again
   std::error_code ec;
-  if (!index.empty()) std::filesystem::remove(index, ec);
+  if (!index.empty() && std::filesystem::remove(index, ec))
+    NoteFolderChanged(std::filesystem::path(index).parent_path().string());
   return failed != 0 ? 1 : 0;
 }
 
@@ -646,7 +656,6 @@ bool RunInProgress() { return g_runInProgress; }
 
 void PrepareRunState() {
   ErrorLog();
-  Session();
   Holder();
 }
 

@@ -75,8 +75,11 @@ void PumpMessages(CInstallerDlg& dlg);
 void RunInstall(CInstallerDlg& dlg);
 /// True while a run is under way (started and not yet at its end).
 bool RunInProgress();
-/// Makes the process-wide objects a run and its exit handler use (log, table session, library
-/// holder), so that they outlive a handler registered afterwards.
+/// Makes the process-wide objects with work to do at a normal exit that a run and its exit
+/// handler use (the log, whose stream is then written out; the library holder), so that they
+/// outlive a handler registered afterwards. Every other process-wide object of the installer (the
+/// message table, the drive map, the table session, the index-check cache, the volume
+/// description) is made on first use and never destroyed, whenever that use comes.
 void PrepareRunState();
 /// Writes and closes the installed list the run is recording into, if any: for a program that
 /// ends in the middle of the run, so that the workunits recorded so far stay recorded.

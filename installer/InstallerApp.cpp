@@ -58,15 +58,19 @@ const std::array<MessageDef, msgCount> kMessages = {{
     {"RegistryLockedTemplate", "The installed volume registry %s is in use by another program; try again when it has finished"},
     {"IniUnreadableTemplate", "The settings file could not be read: %s"},
     {"RunErrorTemplate", "The install stopped on an error: %s"},
+    {"RegistryNotWrittenTemplate", "The installed volume registry %s could not be written; the volume is not registered"},
 }};
 
+// The message table: made on first use and, like every process-wide object the exit handler
+// may reach, never destroyed (the handler runs after the destructors of what was made after it
+// was registered).
 std::array<std::string, msgCount>& Texts() {
-  static std::array<std::string, msgCount> texts = [] {
-    std::array<std::string, msgCount> t;
-    for (int i = 0; i < msgCount; ++i) t[i] = kMessages[i].text;
+  static auto* texts = [] {
+    auto* t = new std::array<std::string, msgCount>;
+    for (int i = 0; i < msgCount; ++i) (*t)[i] = kMessages[i].text;
     return t;
   }();
-  return texts;
+  return *texts;
 }
 
 // The window number of H: its leading decimal digits; none, or more than 32 bits hold, give 0.
@@ -103,7 +107,7 @@ static void ExitDuringRun() {
 }
 
 const std::string& FormatMessage(const std::string& tmpl, const std::string& arg) {
-  static std::string buffer;
+  static auto& buffer = *new std::string;  // never destroyed, as the message table
   buffer.clear();
   buffer.reserve(tmpl.size() + arg.size());
   for (size_t i = 0; i < tmpl.size(); ++i) {

@@ -49,6 +49,7 @@ enum MessageId : int {
   msgRegistryLockedTemplate,
   msgIniUnreadableTemplate,
   msgRunErrorTemplate,
+  msgRegistryNotWrittenTemplate,
   msgCount
 };
 

@@ -10,7 +10,11 @@
 #include "InstallerApp.h"
 #include "SysUtils.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -64,18 +68,152 @@ std::string WithExtension(const std::string& path, const std::string& ext) {
   return path.substr(0, dot) + ext;
 }
 
-void MakeNormal(const std::string& windowsPath) {
+// The bytes of a file at a host path: false when it cannot be read whole.
+bool ReadWhole(const std::string& host, std::string& out) {
+  out.clear();
+  const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buffer[65536];
+  ssize_t n;
+  while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    out.append(buffer, size_t(n));
+  }
+  ::close(fd);
+  return n == 0;
+}
+
+// Whether T must take S's structure: S has more fields, or a longer field i than T's field i.
+bool UpgradeNeeded(CDbTable& s, CDbTable& t) {
+  if (s.FieldCount() > t.FieldCount()) return true;
+  const int common = std::min(s.FieldCount(), t.FieldCount());
+  for (int i = 1; i <= common; ++i) {
+    int sl = 0, tl = 0;
+    s.FieldInfo(i, nullptr, &sl, nullptr);
+    t.FieldInfo(i, nullptr, &tl, nullptr);
+    if (sl > tl) return true;
+  }
+  return false;
+}
+
+// Appends every record of T to N, each field by its name (one N lacks is left out, reported to
+// the log, and the record appended all the same): false when T could not be read or N written.
+bool CopyRecords(CDbTable& t, CDbTable& n) {
+  bool appended = true;
+  for (t.Top(); !t.Eof(); t.Skip(1)) {
+    appended = n.AppendStart(true) == 0 && appended;
+    for (int j = 1; j <= t.FieldCount(); ++j) {
+      std::string name;
+      if (t.FieldInfo(j, &name, nullptr, nullptr) == 0) n.AssignString(name, t.FieldByNumber(j));
+    }
+    appended = n.Append() == 0 && appended;
+  }
+  return appended && t.Failure() == 0;
+}
+
+// Writes S's record into N: over the record of the same LOGICALID (any case), else appended.
+void MergeRecord(CDbTable& s, CDbTable& n) {
+  const bool found = FindLogicalId(n, s.FieldByName("LOGICALID"));
+  if (found)
+    VolumeDescription() = s.FieldByName("HR_DESC");
+  else
+    n.AppendStart(true);
+  n.AssignString("LOGICALID", s.FieldByName("LOGICALID"));
+  std::string label = s.FieldByName("LABEL");
+  if (label.empty() && App().D && !App().D->empty()) label = GetVolumeLabel((*App().D)[0]);
+  n.AssignString("LABEL", label);
+  n.AssignString("HR_DESC", s.FieldByName("HR_DESC"));
+  n.AssignString("PRODDATE", ShortProdDate(s.FieldByName("PRODDATE")));
+  n.AssignString("LANRES", s.FieldByName("LANRES"));
+  if (!found) n.Append();
+  n.Top();
+}
+
+// Brings S's index over to the registry being built in N: S's index file (S with ".CDX") is
+// copied over T's, then built again from N's records. False when either fails.
+bool TakeSourceIndex(const std::string& S, const std::string& T, CDbTable& n) {
+  const std::string sIndex = WithExtension(S, ".CDX");
+  if (!FileExists(HostPath(sIndex))) return true;
+  const std::string tIndex = WithExtension(T, ".CDX");
+  // A differently cased old index would stay beside the copy: it goes first (the copy's rename
+  // then flushes the folder).
   std::error_code ec;
-  std::filesystem::permissions(HostPath(windowsPath),
-                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                                   std::filesystem::perms::group_read | std::filesystem::perms::others_read,
-                               ec);
+  if (std::string old = HostPath(tIndex); !old.empty()) std::filesystem::remove(old, ec);
+  if (CopyFileEx(sIndex, tIndex, true) != 0) return false;
+  const std::string host = HostPath(tIndex);
+  tables::Table* table = n.Table();
+  return !host.empty() && table && table->openIndex(host) == tables::kOk && table->index()->reindex() == tables::kOk;
+}
+
+enum RegistryWrite {
+  kFromSource,   // T anew from a copy of S, with S's record merged
+  kMerge,        // T's records (in S's structure when it has more or longer fields), S's merged
+  kUpgradeOnly,  // T's records in S's structure, when it has more or longer fields
+};
+
+// Writes the installed registry T anew in one replacement that takes T's place only when every
+// write, the flush to the disk, the close and the rename succeeded; T is held open (and locked)
+// meanwhile. A rename whose folder then cannot be flushed puts the old registry back: a
+// registration reported as failed leaves T as it was. 0, or kInstallNoDestination.
+int WriteRegistry(const std::string& S, const std::string& T, RegistryWrite how) {
+  const std::string sHost = HostPath(S), tHost = HostPath(T);
+  CDbTable s, t;
+  OpenReadOnly(s, S);
+  if (how != kUpgradeOnly) {
+    // The record merged is read whole from a volume registry that has every field.
+    s.Require(kSourceFields);
+    s.RequireWhole();
+  }
+  if (how != kFromSource) {
+    t.Open(T);
+    if (how == kMerge) t.Require(kInstalledFields);
+  }
+  if (how == kUpgradeOnly && (!s.IsOpen() || !t.IsOpen())) return 0;  // nothing to bring over
+  if (sHost.empty() || tHost.empty() || !s.IsOpen() || (how != kFromSource && !t.IsOpen()))
+    return kInstallNoDestination;
+  if (how != kUpgradeOnly && s.Top() != 0) return kInstallNoDestination;  // no record to merge
+  const bool upgrade = how != kFromSource && UpgradeNeeded(s, t);
+  if (how == kUpgradeOnly && !upgrade) return 0;
+
+  // T as it was, to put back; a T that cannot be read is left alone.
+  std::string previous;
+  const bool existed = FileExists(tHost);
+  if (existed && !ReadWhole(tHost, previous)) return kInstallNoDestination;
+
+  // What an earlier run ended (killed) while registering left beside T goes first; the run holds
+  // the workunit list, so no other installer is registering into this folder.
+  RemoveUnfinishedReplacements(tHost);
+  ReplacementFile replacement(tHost, 0644);
+  const bool copied = how == kFromSource || upgrade ? CopyFileInto(sHost, replacement) == 0
+                                                    : replacement.Write(previous.data(), previous.size());
+  if (!copied) return kInstallNoDestination;
+  bool whole;
+  {
+    CDbTable n;
+    n.OpenIn(replacement);
+    if (how != kUpgradeOnly) n.Require(kInstalledFields);
+    whole = n.IsOpen();
+    if (whole && upgrade) whole = n.ZapAll() == 0 && CopyRecords(t, n) && TakeSourceIndex(S, T, n);
+    if (whole && how != kUpgradeOnly) MergeRecord(s, n);
+    whole = n.Close() == 0 && whole;
+  }
+  if (!whole) return kInstallNoDestination;
+  if (replacement.Finish(true) == 0) return 0;
+  if (replacement.renamed()) {
+    // In place, but not known to be on the disk: the old registry goes back.
+    if (existed)
+      ReplaceFileWith(tHost, previous, 0644);
+    else
+      ::unlink(tHost.c_str());
+  }
+  return kInstallNoDestination;
 }
 
 }  // namespace
 
 std::string& VolumeDescription() {
-  static std::string text;
+  static auto& text = *new std::string;  // never destroyed: see PrepareRunState
   return text;
 }
 
@@ -117,116 +255,15 @@ int IsVolumeNewer(const std::string& S, const std::string& T, bool* installedDam
 int RegisterVolume(const std::string& S, const std::string& T) {
   VolumeDescription().clear();
   if (!FileExists(HostPath(S))) return 1;
-  if (!FileExists(HostPath(T)) || Damaged(T)) {
-    if (CopyFileEx(S, T, true) != 0) return kInstallNoDestination;
-    MakeNormal(T);
-  }
-  return MergeVolume(S, T);
+  // A registry that is missing or damaged starts as a copy of the volume's.
+  const bool fromSource = !FileExists(HostPath(T)) || Damaged(T);
+  return WriteRegistry(S, T, fromSource ? kFromSource : kMerge);
 }
 
-int MergeVolume(const std::string& S, const std::string& T) {
-  if (UpgradeVolumeStructure(T, S) != 0) return kInstallNoDestination;
-  CDbTable s, t;
-  OpenSource(s, S);
-  // Every field written is checked before the first is: a registry that could take only part of
-  // the record keeps its old one (a volume half registered would count as installed).
-  OpenInstalled(t, T, false);
-  if (!s.IsOpen() || !t.IsOpen()) return kInstallNoDestination;  // nothing is written into a table that did not open
-  if (s.Top() != 0) return kInstallNoDestination;                // nor a record the volume does not have
-  bool found = FindLogicalId(t, s.FieldByName("LOGICALID"));
-  if (found) {
-    VolumeDescription() = s.FieldByName("HR_DESC");
-  } else {
-    t.AppendStart(true);
-  }
-  t.AssignString("LOGICALID", s.FieldByName("LOGICALID"));
-  std::string label = s.FieldByName("LABEL");
-  if (label.empty() && App().D && !App().D->empty()) label = GetVolumeLabel((*App().D)[0]);
-  t.AssignString("LABEL", label);
-  t.AssignString("HR_DESC", s.FieldByName("HR_DESC"));
-  t.AssignString("PRODDATE", ShortProdDate(s.FieldByName("PRODDATE")));
-  t.AssignString("LANRES", s.FieldByName("LANRES"));
-  if (!found) t.Append();
-  t.Top();
-  return t.Close() == 0 ? 0 : kInstallNoDestination;
-}
+int MergeVolume(const std::string& S, const std::string& T) { return WriteRegistry(S, T, kMerge); }
 
 int UpgradeVolumeStructure(const std::string& T, const std::string& S) {
-  bool needed = false;
-  {
-    CDbTable t, s;
-    t.Open(T);
-    OpenReadOnly(s, S);
-    if (t.IsOpen() && s.IsOpen()) {
-      if (s.FieldCount() > t.FieldCount()) needed = true;
-      // Field i of both, as far as both have it.
-      int common = std::min(s.FieldCount(), t.FieldCount());
-      for (int i = 1; i <= common && !needed; ++i) {
-        int sl = 0, tl = 0;
-        s.FieldInfo(i, nullptr, &sl, nullptr);
-        t.FieldInfo(i, nullptr, &tl, nullptr);
-        if (sl > tl) needed = true;
-      }
-    }
-  }
-  if (!needed) return 0;
-
-  // The new registry is made under a fresh name beside T (never a fixed one, which a leftover
-  // link or folder could take), filled, and put in T's place in one flushed rename, while T is
-  // held open (and locked) from before the new file is made until it is in place.
-  const size_t sep = T.find_last_of("\\/:");
-  const size_t nameAt = sep == std::string::npos ? 0 : sep + 1;
-  if (nameAt >= T.size()) return 0;
-  const std::string tHost = HostPath(T);
-  CDbTable t;
-  t.Open(T);
-  if (tHost.empty() || !t.IsOpen()) return kInstallNoDestination;
-  ReplacementFile replacement(tHost, 0644);
-  if (CopyFileInto(HostPath(S), replacement) != 0) return kInstallNoDestination;
-  const std::string N = T.substr(0, nameAt) + replacement.path().substr(replacement.path().find_last_of('/') + 1);
-  std::error_code ec;
-
-  bool indexCopied = false;
-  const std::string sIndex = WithExtension(S, ".CDX");
-  if (FileExists(HostPath(sIndex))) {
-    const std::string tIndex = WithExtension(T, ".CDX");
-    // A differently cased old index would stay beside the copy: it goes first.
-    std::string oldHost = HostPath(tIndex);
-    if (!oldHost.empty()) std::filesystem::remove(oldHost, ec);
-    CopyFileEx(sIndex, tIndex, true);
-    MakeNormal(tIndex);
-    indexCopied = true;
-  }
-
-  bool whole = false;
-  {
-    CDbTable n;
-    n.Open(N);
-    if (n.IsOpen()) {
-      n.ZapAll();
-      for (t.Top(); !t.Eof(); t.Skip(1)) {
-        n.AppendStart(true);
-        for (int j = 1; j <= t.FieldCount(); ++j) {
-          std::string name;
-          if (t.FieldInfo(j, &name, nullptr, nullptr) == 0) n.AssignString(name, t.FieldByNumber(j));
-        }
-        n.Append();
-      }
-      whole = t.Failure() == 0;
-    }
-    whole = n.Close() == 0 && whole;
-  }
-  // The new table replaces the old one in one step, and only when it holds every record: a
-  // stop or a failure in between leaves the old one (and the new file goes).
-  if (!whole || replacement.Commit() != 0) return kInstallNoDestination;
-  t.Close();
-
-  if (indexCopied) {
-    CDbIndexedTable indexed;
-    indexed.Open(T);
-    if (indexed.IsOpen()) indexed.Reindex();
-  }
-  return 0;
+  return WriteRegistry(S, T, kUpgradeOnly);
 }
 
 std::string GetVolumeLabel(char drive) {

@@ -218,6 +218,7 @@ int Table::Impl::writeRecord(uint32_t rec, const char* data) {
     std::memcpy(tail.data() + size_t(rec - durable - 1) * size_t(lay.recLen), data, size_t(lay.recLen));
     return kOk;
   }
+  markWritten();  // a write that failed may have changed part of the record
   if (!WriteAll(fd, data, size_t(lay.recLen), off_t(headerLen) + off_t(rec - 1) * off_t(lay.recLen)))
     return kErrWrite;
   headerDirty = true;
@@ -227,6 +228,7 @@ int Table::Impl::writeRecord(uint32_t rec, const char* data) {
 int Table::Impl::writeTail() {
   if (tail.empty()) return kOk;
   tail.push_back(0x1A);  // the end mark goes with the records
+  markWritten();
   const bool ok = WriteAll(fd, tail.data(), tail.size(), off_t(headerLen) + off_t(durable) * off_t(lay.recLen));
   tail.pop_back();
   if (ok) {
@@ -263,6 +265,7 @@ int Table::Impl::writeTail() {
 bool Table::Impl::cutToCount() {
   const off_t end = off_t(headerLen) + off_t(durable) * off_t(lay.recLen);
   const char eofMark = 0x1A;
+  markWritten();
   return ftruncate(fd, end) == 0 && WriteAll(fd, &eofMark, 1, end);
 }
 
@@ -326,6 +329,7 @@ int Table::Impl::writeHeader() {
   if (!ReadAll(fd, h, 8, 0)) return kErrRead;
   Today(h + 1);
   PutLe32(h + 4, durable);  // only records on disk count
+  markWritten();
   if (!WriteAll(fd, h, 8, 0)) return kErrWrite;
   headerDirty = false;
   return kOk;
@@ -464,6 +468,30 @@ bool Table::Impl::tagsEvaluable() const {
 
 // ---- Opening and creating ----
 
+namespace {
+
+// Reads the header of a table file of `size` bytes open on t.fd and readies the table: kOk, or
+// the failure. A table open for writing drops the records past those its header counts.
+int LoadTable(Table::Impl& t, off_t size) {
+  if (size < 33) return kErrData;
+  unsigned char fixed[32];
+  if (!ReadAll(t.fd, fixed, 32, 0)) return kErrRead;
+  size_t headerLen = std::min<size_t>(Le16(fixed + 8), size_t(size));
+  std::vector<unsigned char> h(std::max<size_t>(headerLen, 32));
+  if (!ReadAll(t.fd, h.data(), h.size(), 0)) return kErrRead;
+  if (!ParseHeader(h, size, t)) return kErrData;
+  t.durable = t.count;
+  // Records past those the header counts are what a write cut short (or a run ended in the
+  // middle) left: a table opened for writing drops them, so other readers see only counted ones.
+  if (!t.readOnly && size > off_t(t.headerLen) + off_t(t.count) * off_t(t.lay.recLen) + 1 && !t.cutToCount())
+    return kErrWrite;
+  t.buf.assign(size_t(t.lay.recLen), ' ');
+  t.orig = t.buf;
+  return kOk;
+}
+
+}  // namespace
+
 Table::Table(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
 Table::~Table() {
   // Destroyed on the way out of an exception, a table whose pending writes fail (no memory)
@@ -502,21 +530,25 @@ std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* er
   }
   // What a replacement of this table ended half-way left beside it goes (replacements hold the lock).
   if (!readOnly) RemoveUnfinishedReplacements(path);
-  if (st.st_size < 33) return fail(kErrData);
-  unsigned char fixed[32];
-  if (!ReadAll(t->fd, fixed, 32, 0)) return fail(kErrRead);
-  size_t headerLen = std::min<size_t>(Le16(fixed + 8), size_t(st.st_size));
-  std::vector<unsigned char> h(std::max<size_t>(headerLen, 32));
-  if (!ReadAll(t->fd, h.data(), h.size(), 0)) return fail(kErrRead);
-  if (!ParseHeader(h, st.st_size, *t)) return fail(kErrData);
-  t->durable = t->count;
-  // Records past those the header counts are what a write cut short (or a run ended in the
-  // middle) left: a table opened for writing drops them, so other readers see only counted ones.
-  if (!readOnly && st.st_size > off_t(t->headerLen) + off_t(t->count) * off_t(t->lay.recLen) + 1 &&
-      !t->cutToCount())
-    return fail(kErrWrite);
-  t->buf.assign(size_t(t->lay.recLen), ' ');
-  t->orig = t->buf;
+  if (int rc = LoadTable(*t, st.st_size); rc != kOk) return fail(rc);
+  std::unique_ptr<Table> table(new Table(std::move(t)));
+  table->top();
+  return table;
+}
+
+std::unique_ptr<Table> OpenTable(ReplacementFile& file, int* err) {
+  auto fail = [&](int code) {
+    if (err) *err = code;
+    return std::unique_ptr<Table>();
+  };
+  auto t = std::make_unique<Table::Impl>();
+  t->path = file.path();
+  t->building = true;
+  // The table's own descriptor of the file; the replacement keeps its own for the commit.
+  t->fd = file.ok() ? ::fcntl(file.fd(), F_DUPFD_CLOEXEC, 0) : -1;
+  struct stat st{};
+  if (t->fd < 0 || fstat(t->fd, &st) != 0) return fail(kErrOpen);
+  if (int rc = LoadTable(*t, st.st_size); rc != kOk) return fail(rc);
   std::unique_ptr<Table> table(new Table(std::move(t)));
   table->top();
   return table;
@@ -610,14 +642,23 @@ std::unique_ptr<Table> CreateTable(const std::string& path, const std::vector<Fi
   return table;
 }
 
+int Table::sync() {
+  int rc = flush();
+  if (rc < 0 || d->fd < 0 || d->readOnly || d->building || !d->unsynced) return rc;
+  if (::fsync(d->fd) != 0) return kErrWrite;
+  d->unsynced = false;
+  return kOk;
+}
+
 int Table::close() {
   if (!d || d->fd < 0) return kOk;
   int rc = flush();
   d->index.reset();
   d->sel = nullptr;
-  ::close(d->fd);
+  // A close that fails may report a write that never landed: a table written is then not whole.
+  const bool closed = ::close(d->fd) == 0 || !d->written;
   d->fd = -1;
-  return rc;
+  return rc < 0 ? rc : closed ? kOk : kErrWrite;
 }
 
 const std::string& Table::path() const { return d->path; }
@@ -888,10 +929,38 @@ namespace {
 // half-way (which would hold some of them twice). The new file is locked before it takes the
 // table's place, so that no other program can take it in between.
 template <class Keep>
+int Compact(Table::Impl& t, Keep keep);
+
+// The same for a table built in a replacement that is not in place yet: nothing else sees the
+// file, so the kept records move up within it and it is cut after them.
+template <class Keep>
+int CompactInPlace(Table::Impl& t, Keep keep) {
+  const size_t len = size_t(t.lay.recLen);
+  std::vector<char> rec(len);
+  uint32_t kept = 0;
+  t.markWritten();
+  for (uint32_t r = 1; r <= t.count; ++r) {
+    if (!ReadAll(t.fd, rec.data(), len, off_t(t.headerLen) + off_t(r - 1) * off_t(len))) return kErrRead;
+    if (!keep(r, rec.data())) continue;
+    ++kept;
+    if (kept != r && !WriteAll(t.fd, rec.data(), len, off_t(t.headerLen) + off_t(kept - 1) * off_t(len)))
+      return kErrWrite;
+  }
+  t.count = t.durable = kept;
+  if (!t.cutToCount()) return kErrWrite;
+  t.headerDirty = true;
+  int rc = t.writeHeader();
+  if (rc == kOk) rc = t.rebuildTags();
+  if (rc == kOk && t.index) rc = t.index->flush();
+  return rc;
+}
+
+template <class Keep>
 int Compact(Table::Impl& t, Keep keep) {
   if (t.readOnly) return kErrReadOnly;
   if (!t.tagsEvaluable()) return kErrTagExpr;
   if (int rc = t.writeTail(); rc < 0) return rc;
+  if (t.building) return CompactInPlace(t, keep);
   struct stat st{};
   if (fstat(t.fd, &st) != 0) return kErrRead;
   ReplacementFile out(t.path, st.st_mode & 07777);
@@ -927,6 +996,7 @@ int Compact(Table::Impl& t, Keep keep) {
   t.fd = out.Release();
   t.count = t.durable = kept;
   t.headerDirty = false;
+  t.unsynced = false;  // the new file went to the disk before it took the table's place
   int rc = t.rebuildTags();
   // The index on disk follows the packed table at once, as a reindex writes it.
   if (rc == kOk && t.index) rc = t.index->flush();

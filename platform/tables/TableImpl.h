@@ -131,6 +131,14 @@ struct Table::Impl {
   /// Set once appended records could not be written (they were taken back): flush and close
   /// report it until the table is closed.
   int writeFailure = 0;
+  /// Something was written into the file in place since it was opened or last synced; since it
+  /// was opened.
+  bool unsynced = false;
+  bool written = false;
+  void markWritten() { unsynced = written = true; }
+  /// The file is a replacement not yet in place (OpenTable of a ReplacementFile): it is
+  /// compacted within itself, and its commit puts it on the disk.
+  bool building = false;
 
   std::vector<char> buf;   ///< the record buffer
   std::vector<char> orig;  ///< the record as on disk, for the keys it had

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+class ReplacementFile;
+
 namespace tables {
 
 /// Results. Moves and seeks give 0 or one of the positive codes; failures are negative.
@@ -71,6 +73,12 @@ class Tag;
 /// null and stores the code in *err when given; a damaged file is never rewritten.
 std::unique_ptr<Table> OpenTable(const std::string& path, bool readOnly, int* err = nullptr);
 
+/// Opens for writing the table written so far into `file`, a new file that is not yet in place:
+/// the table is built there (its writes, packs and zaps all go into that one file, never into
+/// another replacement), and the caller puts the file in place (ReplacementFile::Finish or
+/// Commit) once the table is closed. No lock is taken: nothing else can reach the file.
+std::unique_ptr<Table> OpenTable(ReplacementFile& file, int* err = nullptr);
+
 /// Creates a version 0x03 table at `path` (replacing a file there, unless another program holds
 /// it open for writing, or, with `keepRecords`, it is not empty: kErrLocked) with the given
 /// fields. The table is written under a fresh name and renamed into place (ReplacementFile): one
@@ -93,6 +101,10 @@ class Table {
   /// Writes pending changes and closes the index and the file. Returns 0 or the first failure
   /// (also that of appended records lost at an earlier write).
   int close();
+  /// Writes pending changes (flush) and puts on the disk what this table wrote into its file in
+  /// place since it was opened or last synced (fsync): 0, or the first failure (kErrWrite when the
+  /// flush to the disk failed). A table built in a replacement is put on the disk by its commit.
+  int sync();
 
   const std::string& path() const;
   bool readOnly() const;
@@ -147,7 +159,8 @@ class Table {
   int markDeleted();
   int recall();
   /// Removes the deleted records and rebuilds the index. The kept records go to a new file that
-  /// replaces the table's (ReplacementFile): a failure leaves the table as it was, kErrWrite.
+  /// replaces the table's (ReplacementFile): a failure leaves the table as it was, kErrWrite. A
+  /// table built in a replacement (OpenTable of a ReplacementFile) is compacted within its file.
   int pack();
   /// Removes records from..to (record numbers, inclusive) and rebuilds the index, as pack does.
   int zap(int from, int to);
@@ -175,6 +188,7 @@ class Table {
  private:
   explicit Table(std::unique_ptr<Impl> impl);
   friend std::unique_ptr<Table> OpenTable(const std::string&, bool, int*);
+  friend std::unique_ptr<Table> OpenTable(ReplacementFile&, int*);
   friend std::unique_ptr<Table> CreateTable(const std::string&, const std::vector<FieldDef>&, int*, bool);
   friend class Index;
   std::unique_ptr<Impl> d;

@@ -400,3 +400,191 @@ TEST_F(Process, RunOutOfMemoryEndsAsAbortedAndTheRerunRecordsEachWorkunitOnce) {
   EXPECT_TRUE(failed);
 #endif
 }
+
+// A library that ends the program with exit(0) or exit(3) at each workunit in turn: of a first
+// installation, of an update (the run has closed and checked the list once before it records)
+// and of a multi-install update. Every run ends 252 with its datagram, whatever the exit handler
+// reaches is still there when it runs, and the rerun with the library mended installs the rest
+// and registers the volume. The allocator overwrites what is freed at once (no thread cache,
+// freed bytes perturbed; the sanitizers' allocator does as much): an object the handler reaches
+// that was destroyed before it ran shows in every run that uses it.
+TEST_F(Process, LibraryThatCallsExitAtAnyWorkunitEndsWith252AndTheRerunCompletes) {
+  const std::string program = Install();
+  const int fd = NotifySocket(9);
+  ASSERT_GE(fd, 0);
+  const auto units = [](int from, int to, const std::string& date, const std::string& volume) {
+    std::vector<Row> rows;
+    for (int i = from; i < to; ++i) {
+      char code[16];
+      std::snprintf(code, sizeof code, "AB%06d", i);
+      rows.push_back({code, "V1", "GB", "EN", date, volume, "1", "ExitAt32"});
+    }
+    return rows;
+  };
+  struct Scenario {
+    const char* name;
+    const char* multi;
+    int installed;  // workunits installed from VOL1 of 2024 before (0: a first installation)
+    int offered;    // workunits of the volume of 2025
+    const char* volume;
+  };
+  const Scenario scenarios[] = {{"first installation", "N", 0, 4, "VOL1"},
+                                {"update", "N", 3, 5, "VOL1"},
+                                {"multi-install update", "Y", 3, 5, "VOL2"}};
+  for (const Scenario& s : scenarios) {
+    std::filesystem::remove_all(C("INST"));
+    StandardVolume("2024");
+    Modules({{"AB", "AB*", "1", "AB", s.multi}});
+    if (s.installed > 0) {
+      Work(units(0, s.installed, "2024", "VOL1"));
+      ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
+    }
+    VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+    Work(units(0, s.offered, "2025", s.volume));
+    std::filesystem::remove_all(root_ / "saved");
+    std::filesystem::create_directories(C("INST"));
+    std::filesystem::copy(C("INST"), root_ / "saved", std::filesystem::copy_options::recursive);
+    for (int unit = 0; unit < s.offered; ++unit)
+      for (const char* status : {"0", "3"}) {
+        char code[16];
+        std::snprintf(code, sizeof code, "AB%06d", unit);
+        SCOPED_TRACE(std::string(s.name) + ", exit(" + status + ") at " + code);
+        std::filesystem::remove_all(C("INST"));
+        std::filesystem::copy(root_ / "saved", C("INST"), std::filesystem::copy_options::recursive);
+        setenv("QUILLET_TEST_EXIT_UNIT", code, 1);
+        setenv("QUILLET_TEST_EXIT_STATUS", status, 1);
+        setenv("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0:glibc.malloc.perturb=165", 1);
+        EXPECT_EQ(RunProgram(program, kArgs + std::string(" /H9")), 252) << Output();
+        unsetenv("GLIBC_TUNABLES");
+        unsetenv("QUILLET_TEST_EXIT_UNIT");
+        uint8_t d[16] = {};
+        EXPECT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
+        EXPECT_EQ(d[4], 0xFC);  // -4
+        EXPECT_NE(Output().find("the install did not finish"), std::string::npos) << Output();
+        EXPECT_EQ(Registry().size(), s.installed > 0 ? 1u : 0u);
+        EXPECT_EQ(RunProgram(program, kArgs), 0) << Output();
+        EXPECT_EQ(UnitCodes().size(), size_t(s.offered));
+        EXPECT_TRUE(IndexMatches());
+        ASSERT_EQ(Registry().size(), 1u);
+        EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+      }
+  }
+  ::close(fd);
+  unsetenv("QUILLET_NOTIFY_DIR");
+  unsetenv("QUILLET_TEST_EXIT_STATUS");
+}
+
+// What a run that ends 0 reports installed is on the disk before its datagram: the trap library
+// writes down, in order, every write, flush, rename, removal and folder made, and the datagram.
+// Every file written is flushed after its last write, every folder in which a name was made,
+// renamed or removed is flushed after that, both before the datagram, and the workunit list is
+// flushed before the registry takes its new record. Over a first installation, an update that
+// appends and changes records, a multi-install update, one that cleans up lower-case records
+// (packing the list and removing its index) and one that gives the registry a wider structure.
+TEST_F(Process, WhatARunReportsInstalledIsOnTheDiskBeforeItsDatagram) {
+  std::string program = Install();
+  const int fd = NotifySocket(11);
+  ASSERT_GE(fd, 0);
+  const std::string log = (root_ / "calls.txt").string();
+  const auto units = [](int from, int to, const std::string& date, const std::string& volume) {
+    std::vector<Row> rows;
+    for (int i = from; i < to; ++i) {
+      char code[16];
+      std::snprintf(code, sizeof code, "AB%06d", i);
+      rows.push_back({code, "V1", "GB", "EN", date, volume, "1", "Copy32"});
+    }
+    return rows;
+  };
+  auto wider = VolumeFields();
+  wider[1].len = 60;
+  wider.push_back({"EXTRA", 'C', 10, 0});
+  struct Scenario {
+    const char* name;
+    std::function<void()> setUp;
+  };
+  const Scenario scenarios[] = {
+      {"first installation", [&] { AbUnits(0, 5, "2024"); }},
+      {"update",
+       [&] {
+         AbUnits(0, 5, "2024");
+         ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
+         VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+         AbUnits(3, 9, "2025");
+       }},
+      {"multi-install update",
+       [&] {
+         Modules({{"AB", "AB*", "1", "AB", "Y"}});
+         Work(units(0, 4, "2024", "VOL1"));
+         ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
+         VolumeRecord({"VOL1", "Service volume 2", "2025", "", ""});
+         Work(units(2, 6, "2025", "VOL2"));
+       }},
+      {"lower-case clean-up",
+       [&] {
+         std::filesystem::remove_all(root_ / "prog");  // installed again there
+         LowerCaseInstallation(program);
+       }},
+      {"wider registry",
+       [&] {
+         AbUnits(0, 3, "2024");
+         ASSERT_EQ(RunProgram(program, kArgs), 0) << Output();
+         AbUnits(0, 4, "2025");
+         MakeTable(E("REL/volume.dbf"), wider, {{"VOL1", "Service volume 2", "2025", "", "", "X"}},
+                   {{"BYID", "LOGICALID", "", 0, 0}});
+       }},
+  };
+  for (const Scenario& s : scenarios) {
+    SCOPED_TRACE(s.name);
+    std::filesystem::remove_all(C("INST"));
+    StandardVolume("2024");
+    ASSERT_NO_FATAL_FAILURE(s.setUp());
+    std::filesystem::remove(log);
+    ASSERT_EQ(RunProgram(program, kArgs + std::string(" /H11"), -1, "TRAP_LOG=" + log), 0) << Output();
+    uint8_t d[16];
+    ASSERT_EQ(::recv(fd, d, sizeof d, MSG_DONTWAIT), 12);
+    EXPECT_EQ(d[4], 0);
+
+    // The calls, their paths as the file system names them.
+    std::vector<std::pair<std::string, std::string>> calls;
+    std::istringstream in(Read(log));
+    for (std::string line; std::getline(in, line);) {
+      const size_t blank = line.find(' ');
+      std::string path = line.substr(blank + 1);
+      if (!path.empty() && path[0] == '/' && path.find(" (deleted)") == std::string::npos)
+        path = std::filesystem::weakly_canonical(path).string();
+      calls.emplace_back(line.substr(0, blank), path);
+    }
+    const std::string c = std::filesystem::weakly_canonical(C()).string() + "/";
+    const std::string inst = c + "INST/";
+    size_t datagram = calls.size();
+    for (size_t i = 0; i < calls.size(); ++i)
+      if (calls[i].first == "sendto") datagram = i;
+    ASSERT_LT(datagram, calls.size());
+    const auto flushedBetween = [&](const std::string& path, size_t after) {
+      for (size_t j = after + 1; j < datagram; ++j)
+        if (calls[j].first == "fsync" && calls[j].second == path) return true;
+      return false;
+    };
+    size_t listFlushed = 0, registryRenamed = 0;
+    for (size_t i = 0; i < datagram; ++i) {
+      const auto& [call, path] = calls[i];
+      if ((call == "pwrite" || call == "write") && path.rfind(inst, 0) == 0) {
+        bool last = true;
+        for (size_t j = i + 1; j < datagram; ++j) last = last && !(calls[j].first.find("write") != std::string::npos && calls[j].second == path);
+        if (last) {
+          EXPECT_TRUE(flushedBetween(path, i)) << call << " " << path;
+        }
+      }
+      if ((call == "mkdir" || call == "rename" || call == "unlink") && path.rfind(c, 0) == 0) {
+        EXPECT_TRUE(flushedBetween(std::filesystem::path(path).parent_path().string(), i)) << call << " " << path;
+      }
+      if (call == "fsync" && path == inst + "data/AB/EN/relwork.DBF") listFlushed = i;
+      if (call == "rename" && path == inst + "data/AB/EN/volume.dbf") registryRenamed = i;
+    }
+    EXPECT_GT(listFlushed, 0u);
+    EXPECT_LT(listFlushed, registryRenamed);
+    EXPECT_EQ(Registry()[0]["PRODDATE"], s.name == std::string("first installation") ? "2024" : "2025");
+  }
+  ::close(fd);
+  unsetenv("QUILLET_NOTIFY_DIR");
+}

@@ -389,3 +389,102 @@ TEST_F(Replace, ASecondInstallerThatFindsTheRegistryLockedSaysSo) {
   EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
   EXPECT_EQ(RunProgram(), 0) << Output();
 }
+
+// Each system call of the volume's registration failing in turn, once (the opens and the lock,
+// every write of the new registry, its flush to the disk, its close, its rename and the flush of
+// its folder, and of the volume's index taken over with a wider structure; ENOSPC, EIO and EROFS
+// in turn): on a first installation, over an older volume, and with a registry that takes the
+// volume's wider structure and index. Each run that fails ends 251 naming the registry, which is
+// byte for byte as it was with nothing left beside it, and the rerun calls the merge library again
+// and registers the volume. A failing call that loses nothing (a read-only table's open or close)
+// may end 0, the volume then registered.
+TEST_F(Replace, EveryFailingCallOfTheRegistrationLeavesTheRegistryAsItWas) {
+  const std::string registry = C("INST/data/AB/EN/volume.dbf");
+  auto wider = VolumeFields();
+  wider[1].len = 60;
+  wider.push_back({"EXTRA", 'C', 10, 0});
+  struct Scenario {
+    const char* name;
+    std::function<void()> setUp;
+    bool index;  // the volume's registry has an index that comes along
+  };
+  const Scenario scenarios[] = {
+      {"first installation", [&] { AbVolume(0, 3, "2025"); }, false},
+      {"older volume registered",
+       [&] {
+         AbVolume(0, 3, "2024");
+         ASSERT_EQ(RunProgram(), 0) << Output();
+         AbVolume(0, 4, "2025");
+       },
+       false},
+      {"wider registry with its index",
+       [&] {
+         AbVolume(0, 3, "2024");
+         ASSERT_EQ(RunProgram(), 0) << Output();
+         AbUnits(0, 4, "2025");
+         MakeTable(E("REL/volume.dbf"), wider, {{"VOL1", "Service volume 2025", "2025", "", "", "X"}},
+                   {{"BYID", "LOGICALID", "", 0, 0}});
+       },
+       true},
+  };
+  const char* const errnos[] = {"ENOSPC", "EIO", "EROFS"};
+  int scenario = 0;
+  for (const Scenario& s : scenarios) {
+    std::filesystem::remove_all(C("INST"));
+    StandardVolume("2024");
+    ASSERT_NO_FATAL_FAILURE(s.setUp());
+    std::filesystem::create_directories(C("INST"));
+    SaveInstallation();
+    const bool existed = std::filesystem::exists(registry);
+    const std::string before = existed ? Read(registry) : "";
+    std::vector<std::pair<std::string, std::string>> calls = {
+        {"open", "volume.dbf"},  {"flock", "volume.dbf"}, {"pwrite", "volume.dbf"}, {"fsync", "volume.dbf"},
+        {"close", "volume.dbf"}, {"rename", "volume.dbf"}, {"fsync", "/data/AB/EN"}};
+    if (s.index)
+      for (const char* call : {"open", "pwrite", "fsync", "close", "rename"}) calls.push_back({call, "VOLUME.CDX"});
+    int call = 0;
+    for (const auto& [name, file] : calls) {
+      bool fired = true;
+      for (int n = 1; fired && n < 20; ++n) {
+        const std::string trap = "TRAP_ARMED=1 TRAP_ACTION=fail TRAP_CALL=" + name + " TRAP_FILE=" + file +
+                                 " TRAP_NTH=" + std::to_string(n) + " TRAP_ERRNO=" + errnos[(n + call + scenario) % 3];
+        SCOPED_TRACE(std::string(s.name) + ": " + trap);
+        RestoreInstallation();
+        const int status = RunProgram(trap);
+        const std::string out = Output();
+        const size_t told = out.find("SyscallTrap: failed ");
+        fired = told != std::string::npos;
+        if (status == 251) {
+          EXPECT_TRUE(fired) << out;
+          EXPECT_NE(out.find("The installed volume registry " + std::string("C:\\INST\\data\\AB\\EN\\volume.dbf") +
+                             " could not be written"),
+                    std::string::npos)
+              << out;
+          EXPECT_EQ(std::filesystem::exists(registry), existed);
+          if (existed) {
+            EXPECT_EQ(Read(registry), before);
+          }
+          EXPECT_TRUE(NewFilesLeft().empty());
+          Calls();
+          EXPECT_EQ(RunProgram(), 0) << Output();
+          const auto made = Calls();
+          EXPECT_TRUE(std::any_of(made.begin(), made.end(), [](const std::string& c) { return c.rfind("Merge32|", 0) == 0; }));
+        } else {
+          EXPECT_EQ(status, 0) << out;
+          if (fired) {
+            // Only a call that could lose nothing: a read-only table's open or close.
+            const std::string what = out.substr(told, out.find('\n', told) - told);
+            EXPECT_TRUE(name == "open" || name == "close") << what;
+            EXPECT_EQ(what.find("/.~"), std::string::npos) << what;
+          }
+        }
+        ASSERT_FALSE(Registry().empty());
+        EXPECT_EQ(Registry()[0]["PRODDATE"], "2025");
+        EXPECT_EQ(UnitCodes().size(), s.index || scenario == 1 ? 4u : 3u);
+      }
+      EXPECT_FALSE(fired) << "more calls than the sweep tried";
+      ++call;
+    }
+    ++scenario;
+  }
+}

@@ -156,7 +156,7 @@ class Volume : public DriveC {
     auto prog = root_ / "prog";
     std::filesystem::create_directories(prog / "dll32");
     std::filesystem::copy_file(std::string(VETRA_BIN_DIR) + "Quillet", prog / "Quillet");
-    for (const char* lib : {"Copy32.so", "Merge32.so", "Exit32.so"})
+    for (const char* lib : {"Copy32.so", "Merge32.so", "Exit32.so", "ExitAt32.so"})
       std::filesystem::copy_file(ProgramFolder() + "dll32/" + lib, prog / "dll32" / lib);
     return (prog / "Quillet").string();
   }

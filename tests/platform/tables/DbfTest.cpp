@@ -1,5 +1,6 @@
 // Tables: files of other writers open and read right, the layer's own files round-trip, values
 // are formatted as the fields demand, and damaged headers are refused without being touched.
+#include "Files.h"
 #include "Tables.h"
 #include "TablesTestSupport.h"
 
@@ -602,4 +603,50 @@ TEST(DbfOwn, TakingATableForWritingRemovesWhatItsUnfinishedReplacementsLeft) {
   EXPECT_FALSE(left(cdx));
   EXPECT_TRUE(std::filesystem::exists(dir.file(".~Ab3dE9.L.DBF.old")));
   EXPECT_TRUE(std::filesystem::exists(dir.file(".~Ab3dE9.L.CDX.old")));
+}
+
+// A table built in a new file that is not in place yet: its appends, pack and zap all stay in
+// that one file (no replacement of it is made, which would be renamed while the caller commits
+// the first), the target is untouched until the caller commits, and then holds the table whole.
+TEST(DbfOwn, TableBuiltInAReplacementStaysInItUntilItIsCommitted) {
+  ScratchDir dir;
+  const std::string path = dir.file("R.DBF");
+  {
+    auto t = CreateTable(path, Fields());
+    ASSERT_TRUE(t);
+    t->appendStart(true);
+    t->assignText(0, "OLD");
+    ASSERT_EQ(t->append(), kOk);
+    ASSERT_EQ(t->close(), kOk);
+  }
+  const auto before = ReadBytes(path);
+  ReplacementFile file(path);
+  ASSERT_TRUE(file.Write(before.data(), before.size()));
+  auto t = OpenTable(file);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->path(), file.path());
+  for (int i = 1; i <= 5; ++i) {
+    t->appendStart(true);
+    t->assignLong(1, i);
+    ASSERT_EQ(t->append(), kOk);
+  }
+  t->go(3);  // the record of 2
+  t->markDeleted();
+  ASSERT_EQ(t->pack(), kOk);
+  ASSERT_EQ(t->zap(1, 1), kOk);  // the old record goes
+  EXPECT_EQ(t->recCount(), 4);
+  ASSERT_EQ(t->sync(), kOk);
+  ASSERT_EQ(t->close(), kOk);
+  EXPECT_EQ(ReadBytes(path), before);
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()))
+    names.push_back(e.path().filename().string());
+  EXPECT_EQ(names.size(), 2u);  // the table and its one replacement
+  ASSERT_EQ(file.Finish(true), 0);
+  auto back = OpenTable(path, true);
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(back->whole());
+  std::string seen;
+  for (back->top(); !back->eof(); back->skip(1)) seen += Trim(back->fieldText(1)).substr(Trim(back->fieldText(1)).size() - 1);
+  EXPECT_EQ(seen, "1345");
 }
