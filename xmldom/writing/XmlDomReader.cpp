@@ -139,6 +139,36 @@ const TdomNodeVector& childrenOf(TdomNode* Node) { return Node->getChildVector()
     throw EParserException(msg::kInternalParserErrorDot);
 }
 
+/// The literal an attribute's value text is written as, when it is not the text itself: an
+/// application's value holds tabs, line feeds and carriage returns as characters, which only
+/// character references carry through a reader (literally written, they read back as spaces);
+/// a value holding both quotes has its double quotes as references, so it fits between them.
+/// False when the text is its own literal.
+bool literalOfValue(const WideString& Value, bool ReadFromText, WideString& Literal) {
+    bool doubleQuote = false, apostrophe = false, blank = false;
+    for (const char16_t c : Value) {
+        if (c > u'\'') continue;
+        doubleQuote |= c == u'"';
+        apostrophe |= c == u'\'';
+        blank |= c == u'\t' || c == u'\n' || c == u'\r';
+    }
+    const bool quotes = doubleQuote && apostrophe;
+    if (ReadFromText) blank = false;
+    if (!quotes && !blank) return false;
+    Literal.clear();
+    Literal.reserve(Value.size() + 16);
+    for (const char16_t c : Value) {
+        const char16_t* reference = nullptr;
+        if (blank && c == u'\t') reference = u"&#x9;";
+        else if (blank && c == u'\n') reference = u"&#xA;";
+        else if (blank && c == u'\r') reference = u"&#xD;";
+        else if (quotes && c == u'"') reference = u"&quot;";
+        if (reference) Literal += reference;
+        else Literal += c;
+    }
+    return true;
+}
+
 } // namespace
 
 bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* Element,
@@ -158,7 +188,9 @@ bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* El
             }
             if (kind != 2 && FSuppressXmlns) continue;
         }
-        Attributes.Add(attr->getNameRef(), attr->getValue());
+        WideString literal;
+        const bool other = literalOfValue(attr->getValue(), attr->getReadFromText(), literal);
+        Attributes.Add(attr->getNameRef(), other ? literal : attr->getValue());
     }
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include "XmlStreamBuilder.h"
 
+#include <algorithm>
 #include <array>
 #include <typeinfo>
 
@@ -77,30 +78,35 @@ bool isName(const WideString& Name) {
     return true;
 }
 
-/// wftest::attributeValueFault with a quick answer for values of printable ASCII whose
+/// wftest::attributeValueFault for a literal written between the quote it does not hold, or,
+/// holding both, between double quotes with its double quotes as references: its characters
+/// are what is tested, whatever quotes it holds.
+TXmlErrorType fullLiteralFault(const WideString& Value, WideString& Clue) {
+    if (Value.find(u'"') == WideString::npos || Value.find(u'\'') == WideString::npos)
+        return wftest::attributeValueFault(Value, Clue);
+    WideString apostrophes(Value);
+    std::replace(apostrophes.begin(), apostrophes.end(), u'"', u'\'');
+    const TXmlErrorType kind = wftest::attributeValueFault(apostrophes, Clue);
+    if (kind && Clue == apostrophes) Clue = Value;
+    return kind;
+}
+
+/// fullLiteralFault with a quick answer for values of printable ASCII whose
 /// references are all by ASCII names; the rest go to the full test.
 TXmlErrorType literalFault(const WideString& Value, WideString& Clue) {
-    bool reference = false, doubleQuote = false, apostrophe = false;
     const size_t n = Value.size();
     for (size_t i = 0; i < n; ++i) {
         const char16_t c = Value[i];
-        if (c >= 0x20 && c < 0x80 && c != u'<' && c != u'&') {
-            doubleQuote |= c == u'"';
-            apostrophe |= c == u'\'';
-            continue;
-        }
-        if (c != u'&') return wftest::attributeValueFault(Value, Clue);
+        if (c >= 0x20 && c < 0x80 && c != u'<' && c != u'&') continue;
+        if (c != u'&') return fullLiteralFault(Value, Clue);
         // A name between the "&" and the first ";" after it.
-        reference = true;
         size_t j = i + 1;
-        if (j >= n || Value[j] >= 0x80 || kAsciiName[Value[j]] != 1) return wftest::attributeValueFault(Value, Clue);
+        if (j >= n || Value[j] >= 0x80 || kAsciiName[Value[j]] != 1) return fullLiteralFault(Value, Clue);
         while (++j < n && Value[j] < 0x80 && kAsciiName[Value[j]] != 0) {
         }
-        if (j >= n || Value[j] != u';') return wftest::attributeValueFault(Value, Clue);
+        if (j >= n || Value[j] != u';') return fullLiteralFault(Value, Clue);
         i = j;
     }
-    // Without references the value is tested between the quote it does not hold.
-    if (!reference && doubleQuote && apostrophe) return wftest::attributeValueFault(Value, Clue);
     return 0;
 }
 
