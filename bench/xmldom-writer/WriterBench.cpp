@@ -108,11 +108,11 @@ Trees& trees() {
     return t;
 }
 
-/// About 3,300 parts make a megabyte.
+/// About 5,300 parts make a megabyte.
 int parts() {
     static const int count = [] {
         const char* env = std::getenv("VETRA_XML_MB");
-        return 3300 * (env ? std::max(1, std::atoi(env)) : 50);
+        return 5300 * (env ? std::max(1, std::atoi(env)) : 50);
     }();
     return count;
 }

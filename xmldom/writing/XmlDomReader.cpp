@@ -145,6 +145,7 @@ const TdomNodeVector& childrenOf(TdomNode* Node) { return Node->getChildVector()
 /// a value holding both quotes has its double quotes as references, so it fits between them.
 /// False when the text is its own literal.
 bool literalOfValue(const WideString& Value, bool ReadFromText, WideString& Literal) {
+    // Most values hold no unit up to the apostrophe: one comparison a unit.
     bool doubleQuote = false, apostrophe = false, blank = false;
     for (const char16_t c : Value) {
         if (c > u'\'') continue;
@@ -176,6 +177,13 @@ bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* El
     TdomNamedNodeMap* map = Element->getAttributes();
     const TdomNodeVector* nodes = map ? map->viewedNodes() : nullptr;
     const size_t count = nodes ? nodes->size() : 0;
+    // The list is refilled in the storage it has from the last element: no allocation per pair
+    // (a handler may have sorted it, which refilling cannot keep).
+    if (Attributes.getSorted()) {
+        Attributes.Clear();
+        Attributes.setSorted(false);
+    }
+    int filled = 0;
     for (size_t i = 0; i < count && i < nodes->size(); ++i) {
         auto* attr = static_cast<TdomAttr*>((*nodes)[i]);
         if (FPrefixMapping) {
@@ -188,10 +196,12 @@ bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* El
             }
             if (kind != 2 && FSuppressXmlns) continue;
         }
+        // A value read from text is a literal already (it never holds both quotes).
         WideString literal;
-        const bool other = literalOfValue(attr->getValue(), attr->getReadFromText(), literal);
-        Attributes.Add(attr->getNameRef(), other ? literal : attr->getValue());
+        const bool other = !attr->getReadFromText() && literalOfValue(attr->getValue(), false, literal);
+        Attributes.SetPair(filled++, attr->getNameRef(), other ? literal : attr->getValue());
     }
+    Attributes.Truncate(filled);
     return true;
 }
 
@@ -215,7 +225,6 @@ bool TXmlStandardDomReader::enterNode(TdomLocator* Locator, TdomNode* Node, Tdom
     switch (Node->getNodeType()) {
     case ntElement_Node: {
         auto* element = static_cast<TdomElement*>(Node);
-        Attributes.Clear();
         if (!fillAttributes(Locator, element, Attributes)) return false;
         const WideString& tagName = element->getTagNameRef();
         if (element->hasChildNodes()) {
