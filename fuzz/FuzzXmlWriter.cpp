@@ -4,11 +4,12 @@
 // encoding the input picks, to a byte string and to a wide string. A document written without
 // complaint must read back as the tree that was written, node by node (what XML's own rules
 // change set aside: line ends in comments, CDATA sections, processing instructions and the
-// subset, white space before PI data, text and sections split or joined).
+// document type, white space before PI data, text and sections split or joined).
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "XmlDom.h"
@@ -88,8 +89,19 @@ std::vector<Item> itemsOf(TdomNode* parent, bool written) {
     std::vector<Item> items;
     const bool atTop = parent->getNodeType() == ntDocument_Node;
     for (TdomNode* n = parent->getFirstChild(); n; n = n->getNextSibling()) {
-        const TdomNodeType type = n->getNodeType();
+        TdomNodeType type = n->getNodeType();
         WideString data = n->getNodeValue();
+        // The reader keeps "&amp;" and its kin in text as references to the predefined
+        // entities: on both sides such a reference is the character it stands for.
+        if (type == ntEntity_Reference_Node) {
+            static const std::pair<const char16_t*, char16_t> kPredefined[] = {
+                {u"lt", u'<'}, {u"gt", u'>'}, {u"amp", u'&'}, {u"apos", u'\''}, {u"quot", u'"'}};
+            for (const auto& [name, c] : kPredefined)
+                if (n->getNodeName() == name) {
+                    type = ntText_Node;
+                    data = WideString(1, c);
+                }
+        }
         switch (type) {
         case ntText_Node:
             if (atTop || data.empty()) continue;
@@ -110,7 +122,7 @@ std::vector<Item> itemsOf(TdomNode* parent, bool written) {
             items.back().data += data;
             continue;
         }
-        items.push_back({type, n->getNodeName(), data, n});
+        items.push_back({type, type == ntText_Node ? WideString(u"#text") : n->getNodeName(), data, n});
     }
     return items;
 }
@@ -140,7 +152,7 @@ bool sameTree(TdomNode* written, TdomNode* read) {
         case ntDocument_Type_Decl_Node: {
             auto* d = static_cast<TdomDocumentTypeDecl*>(x.node);
             auto* e = static_cast<TdomDocumentTypeDecl*>(y.node);
-            if (d->getPublicId() != e->getPublicId() || d->getSystemId() != e->getSystemId() ||
+            if (lineEnds(d->getPublicId()) != e->getPublicId() || lineEnds(d->getSystemId()) != e->getSystemId() ||
                 lineEnds(d->getInternalSubset()) != e->getInternalSubset())
                 return false;
             break;

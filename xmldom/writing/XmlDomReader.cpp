@@ -139,12 +139,12 @@ const TdomNodeVector& childrenOf(TdomNode* Node) { return Node->getChildVector()
     throw EParserException(msg::kInternalParserErrorDot);
 }
 
-/// The literal an attribute's value text is written as, when it is not the text itself: an
-/// application's value holds tabs, line feeds and carriage returns as characters, which only
-/// character references carry through a reader (literally written, they read back as spaces);
-/// a value holding both quotes has its double quotes as references, so it fits between them.
-/// False when the text is its own literal.
-bool literalOfValue(const WideString& Value, bool ReadFromText, WideString& Literal) {
+/// The literal an application's value text is written as, when it is not the text itself: the
+/// value holds tabs, line feeds and carriage returns as characters, which only character
+/// references carry through a reader (written as they stand, they read back as spaces); a value
+/// holding both quotes has its double quotes as references, so it fits between them. False
+/// when the text is its own literal.
+bool literalOfValue(const WideString& Value, WideString& Literal) {
     // Most values hold no unit up to the apostrophe: one comparison a unit.
     bool doubleQuote = false, apostrophe = false, blank = false;
     for (const char16_t c : Value) {
@@ -154,7 +154,6 @@ bool literalOfValue(const WideString& Value, bool ReadFromText, WideString& Lite
         blank |= c == u'\t' || c == u'\n' || c == u'\r';
     }
     const bool quotes = doubleQuote && apostrophe;
-    if (ReadFromText) blank = false;
     if (!quotes && !blank) return false;
     Literal.clear();
     Literal.reserve(Value.size() + 16);
@@ -198,7 +197,7 @@ bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* El
         }
         // A value read from text is a literal already (it never holds both quotes).
         WideString literal;
-        const bool other = !attr->getReadFromText() && literalOfValue(attr->getValue(), false, literal);
+        const bool other = !attr->getReadFromText() && literalOfValue(attr->getValue(), literal);
         Attributes.SetPair(filled++, attr->getNameRef(), other ? literal : attr->getValue());
     }
     Attributes.Truncate(filled);
