@@ -229,6 +229,21 @@ TEST(DocReader, DoctypeLiteralsKeepBracketsGreaterThanAndTheOtherQuote) {
             }
         }
     }
+    // "[", "]" and ">" are no public-identifier characters: the whole road refuses them as a
+    // document type fault, with or without a subset, as it does any other.
+    TDomImplementation impl;
+    std::vector<int> kinds;
+    impl.OnError = [&](TObject*, TdomError* e, bool&) { kinds.push_back(e->getKind()); };
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(&impl);
+    for (const std::string inside : {"[", "]", ">"}) {
+        for (const std::string subset : {"", " [<!ELEMENT r ANY>]"}) {
+            const std::string text = "<!DOCTYPE r PUBLIC \"a" + inside + "b\" \"s\"" + subset + "><r/>";
+            kinds.clear();
+            EXPECT_THROW(parser.stringToDom(text), EParserException) << text;
+            EXPECT_EQ(kinds, std::vector<int>{ET_INVALID_DOCTYPE}) << text;
+        }
+    }
 }
 
 TEST(DocReader, TextAtTheEndIsDeliveredAndUnfinishedTokensAreKind43) {
