@@ -2,14 +2,18 @@
 // attributes, text, comments, CDATA, processing instructions, entity references) through the
 // document's factories; the tree is then written with and without strict checking in the
 // encoding the input picks, to a byte string and to a wide string. A document written without
-// complaint must read back.
+// complaint must read back as the tree that was written, node by node (what XML's own rules
+// change set aside: line ends in comments, CDATA sections, processing instructions and the
+// document type, white space before PI data, text and sections split or joined).
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "XmlDom.h"
+#include "XmlChars.h"
 #include "XmlParsers.h"
 
 using namespace xmldom;
@@ -34,6 +38,132 @@ struct Input {
         return s;
     }
 };
+
+// ---------------------------------------------------------------- the tree read back
+
+/// Line ends as a reader gives them: CR LF and a lone CR become LF.
+WideString lineEnds(const WideString& s) {
+    WideString out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != u'\r') out += s[i];
+        else if (i + 1 >= s.size() || s[i + 1] != u'\n') out += u'\n';
+    }
+    return out;
+}
+
+/// An attribute's value text as the characters it stands for: character references and the
+/// quote references replaced, other entity references left as they are.
+WideString valueOf(const WideString& s) {
+    WideString out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const size_t semi = s[i] == u'&' ? s.find(u';', i) : WideString::npos;
+        if (semi != WideString::npos) {
+            const std::u16string_view ref(s.data() + i, semi - i + 1);
+            if (ref == u"&quot;" || ref == u"&apos;") {
+                out += ref[1] == u'q' ? u'"' : u'\'';
+                i = semi;
+                continue;
+            }
+            if (ref.size() > 3 && ref[1] == u'#') {
+                try {
+                    out += XmlCharRefToStr(ref);
+                    i = semi;
+                    continue;
+                } catch (const Exception&) {
+                }
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+/// One child as compared: its kind, name and data; runs of text and of CDATA sections joined.
+struct Item {
+    TdomNodeType type;
+    WideString name, data;
+    TdomNode* node;
+};
+
+std::vector<Item> itemsOf(TdomNode* parent, bool written) {
+    std::vector<Item> items;
+    const bool atTop = parent->getNodeType() == ntDocument_Node;
+    for (TdomNode* n = parent->getFirstChild(); n; n = n->getNextSibling()) {
+        TdomNodeType type = n->getNodeType();
+        WideString data = n->getNodeValue();
+        // The reader keeps "&amp;" and its kin in text as references to the predefined
+        // entities: on both sides such a reference is the character it stands for.
+        if (type == ntEntity_Reference_Node) {
+            static const std::pair<const char16_t*, char16_t> kPredefined[] = {
+                {u"lt", u'<'}, {u"gt", u'>'}, {u"amp", u'&'}, {u"apos", u'\''}, {u"quot", u'"'}};
+            for (const auto& [name, c] : kPredefined)
+                if (n->getNodeName() == name) {
+                    type = ntText_Node;
+                    data = WideString(1, c);
+                }
+        }
+        switch (type) {
+        case ntText_Node:
+            if (atTop || data.empty()) continue;
+            break;
+        case ntCDATA_Section_Node:
+        case ntComment_Node: data = lineEnds(data); break;
+        case ntProcessing_Instruction_Node: {
+            data = lineEnds(data);
+            // A reader takes the white space after the target as the separator.
+            size_t start = 0;
+            while (written && start < data.size() && IsXmlWhiteSpace(data[start])) ++start;
+            data.erase(0, start);
+            break;
+        }
+        default: break;
+        }
+        if (!items.empty() && items.back().type == type && (type == ntText_Node || type == ntCDATA_Section_Node)) {
+            items.back().data += data;
+            continue;
+        }
+        items.push_back({type, type == ntText_Node ? WideString(u"#text") : n->getNodeName(), data, n});
+    }
+    return items;
+}
+
+bool sameAttributes(TdomElement* a, TdomElement* b) {
+    if (a->getAttributeCount() != b->getAttributeCount()) return false;
+    for (int i = 0; i < a->getAttributeCount(); ++i) {
+        TdomAttr* x = a->getAttributeAt(i);
+        TdomAttr* y = b->getAttributeAt(i);
+        if (x->getNodeName() != y->getNodeName() || valueOf(x->getValue()) != valueOf(y->getValue())) return false;
+    }
+    return true;
+}
+
+bool sameTree(TdomNode* written, TdomNode* read) {
+    const std::vector<Item> a = itemsOf(written, true), b = itemsOf(read, false);
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const Item &x = a[i], &y = b[i];
+        if (x.type != y.type || x.name != y.name) return false;
+        switch (x.type) {
+        case ntElement_Node:
+            if (!sameAttributes(static_cast<TdomElement*>(x.node), static_cast<TdomElement*>(y.node)) ||
+                !sameTree(x.node, y.node))
+                return false;
+            break;
+        case ntDocument_Type_Decl_Node: {
+            auto* d = static_cast<TdomDocumentTypeDecl*>(x.node);
+            auto* e = static_cast<TdomDocumentTypeDecl*>(y.node);
+            if (lineEnds(d->getPublicId()) != e->getPublicId() || lineEnds(d->getSystemId()) != e->getSystemId() ||
+                lineEnds(d->getInternalSubset()) != e->getInternalSubset())
+                return false;
+            break;
+        }
+        case ntEntity_Reference_Node: break; // the name is the node; what it expands to is the reader's
+        default:
+            if (x.data != y.data) return false;
+        }
+    }
+    return true;
+}
 
 const char16_t* const kEncodings[] = {u"", u"UTF-8", u"UTF-16LE", u"ISO-8859-1", u"windows-1251", u"US-ASCII"};
 
@@ -74,8 +204,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             case 7: parent->appendChild(doc.createEntityReference(in.text())); break;
             case 8: {
-                WideString name = in.text(), pub = in.text();
-                doc.appendChild(doc.createDocumentTypeDecl(name, pub, in.text(), in.text()));
+                // Read one after the other: the order of a call's arguments is the compiler's.
+                WideString name = in.text(), pub = in.text(), sys = in.text(), subset = in.text();
+                doc.appendChild(doc.createDocumentTypeDecl(name, pub, sys, subset));
                 break;
             }
             }
@@ -104,6 +235,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             } catch (const EParserException&) {
                 std::abort();
             }
+            if (!sameTree(&doc, again)) std::abort();
             impl.freeDocument(again);
         }
     } catch (const Exception&) {

@@ -10,7 +10,8 @@
 //   XML reading: bench_xmldom_reader reading its document with ours, then with libxml2, each
 //     counted inside its contender only (the document's making is left out); the ratio.
 //   XML reading with the DTD and validating: the same with bench_xmldom_validate.
-//   XML writing: bench_xmldom_writer writing its tree into a file five times, ours and libxml2's.
+//   XML writing: bench_xmldom_writer writing its tree into a file five times, ours and libxml2's;
+//     and its markup-heavy tree (small elements, short attributes) into memory five times.
 // The XML documents are VETRA_XML_MB megabytes (default 10). Prints one line per figure;
 // ends with 1 (and "FAILED") when a run fails or valgrind is missing.
 // Usage: bench_figures [any benchmark flags, ignored]
@@ -179,6 +180,9 @@ int main() {
         {"XML writing into a file, 5 times", "bench_xmldom_writer",
          {"--benchmark_filter=BM_WriterToFile", "--benchmark_filter=BM_Libxml2ToFile"}, {"", ""},
          {"*BM_WriterToFile(*", "*BM_Libxml2ToFile(*"}},
+        {"XML writing a markup-heavy document into memory, 5 times", "bench_xmldom_writer",
+         {"--benchmark_filter=BM_WriterMarkupToMemory", "--benchmark_filter=BM_Libxml2MarkupToMemory"}, {"", ""},
+         {"*BM_WriterMarkupToMemory(*", "*BM_Libxml2MarkupToMemory(*"}},
     };
     for (const Contenders& pair : comparisons) {
         const std::string bench = std::string(VETRA_BENCH_DIR) + pair.Bench;

@@ -2,6 +2,8 @@
 // checksheet XML files its requests ask for. Each file is checked with xmllint and for the
 // sections of its request.
 #include "ProgramRun.h"
+#include "XmlDom.h"
+#include "XmlParsers.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -170,6 +172,19 @@ TEST_F(EndToEnd, DocumentTypeParameterNamesTheDefinition) {
     EXPECT_TRUE(Has(xml, "<!DOCTYPE checksheet  SYSTEM \"checksheet.dtd\" >")) << xml.substr(0, 200);
     ASSERT_EQ(Run("X GB,en,101,0,Y,N,N,N out/").ExitCode, 0);
     EXPECT_FALSE(Has(ReadFile(folder / "out/GB_en_101_0_Y_N_N_N.XML"), "DOCTYPE"));
+}
+
+TEST_F(EndToEnd, DocumentTypeWithBracketsInItsIdentifierReadsBack) {
+    // The library reads back what the program wrote: the brackets are the literal's.
+    ASSERT_EQ(Run("X GB,en,101,0,Y,N,N,N out/ 'dtd[1]/checksheet.dtd'").ExitCode, 0);
+    xmldom::TDomImplementation impl;
+    xmldom::TXmlToDomParser parser;
+    parser.SetDOMImpl(&impl);
+    xmldom::TdomDocument* doc = nullptr;
+    ASSERT_NO_THROW(doc = parser.stringToDom(ReadFile(folder / "out/GB_en_101_0_Y_N_N_N.XML")));
+    ASSERT_NE(doc->getDocTypeDecl(), nullptr);
+    EXPECT_EQ(doc->getDocTypeDecl()->getSystemId(), u"dtd[1]/checksheet.dtd");
+    impl.freeDocument(doc);
 }
 
 TEST_F(EndToEnd, ExitCodes) {

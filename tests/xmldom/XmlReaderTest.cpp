@@ -210,6 +210,42 @@ TEST(DocReader, MalformedDoctypesAreKind68) {
     }
 }
 
+TEST(DocReader, DoctypeLiteralsKeepBracketsGreaterThanAndTheOtherQuote) {
+    // Each character in the system literal (and the public literal's apostrophe), with and
+    // without an internal subset: the literals are read whole, the subset is what the brackets hold.
+    for (const std::string inside : {"[", "]", ">", "'", "\"", "[]"}) {
+        const std::string q = inside.find('"') == std::string::npos ? "\"" : "'";
+        const std::string sys = "a" + inside + "b";
+        for (const std::string subset : {"", "<!ELEMENT r ANY>"}) {
+            const std::string tail = subset.empty() ? ">" : " [" + subset + "]>";
+            for (const bool isPublic : {false, true}) {
+                const std::string id = isPublic ? "PUBLIC \"p'q\" " + q + sys + q : "SYSTEM " + q + sys + q;
+                const std::string text = "<!DOCTYPE r " + id + tail + "<r/>";
+                EventLog r;
+                EXPECT_TRUE(r.parse(text)) << text;
+                ASSERT_FALSE(r.events.empty()) << text;
+                EXPECT_EQ(r.events[0], "doctype r|" + std::string(isPublic ? "p'q" : "") + "|" + sys + "|" + subset)
+                    << text;
+            }
+        }
+    }
+    // "[", "]" and ">" are no public-identifier characters: the whole road refuses them as a
+    // document type fault, with or without a subset, as it does any other.
+    TDomImplementation impl;
+    std::vector<int> kinds;
+    impl.OnError = [&](TObject*, TdomError* e, bool&) { kinds.push_back(e->getKind()); };
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(&impl);
+    for (const std::string inside : {"[", "]", ">"}) {
+        for (const std::string subset : {"", " [<!ELEMENT r ANY>]"}) {
+            const std::string text = "<!DOCTYPE r PUBLIC \"a" + inside + "b\" \"s\"" + subset + "><r/>";
+            kinds.clear();
+            EXPECT_THROW(parser.stringToDom(text), EParserException) << text;
+            EXPECT_EQ(kinds, std::vector<int>{ET_INVALID_DOCTYPE}) << text;
+        }
+    }
+}
+
 TEST(DocReader, TextAtTheEndIsDeliveredAndUnfinishedTokensAreKind43) {
     EventLog r;
     EXPECT_TRUE(r.parse("tail"));

@@ -273,6 +273,63 @@ TEST_F(Writer, CDataSectionIsSplitAtItsEnd) {
     impl->freeDocument(again);
 }
 
+TEST_F(Writer, ValuesTheApplicationSetReadBackAsSet) {
+    // Both quotes: the double ones as references; tab, line feed and carriage return as
+    // character references (written as they stand, a reader takes them as spaces). Strict
+    // checking accepts what is written.
+    TdomElement* root = element(doc.get(), u"r");
+    const std::vector<WideString> values = {u"He said \"don't\"", u"\r\n", u"x\ty", u"'\"\t\n\r\"'"};
+    const char16_t* names[] = {u"t", u"a", u"b", u"c"};
+    for (size_t i = 0; i < values.size(); ++i) root->setAttribute(names[i], values[i]);
+    const std::string expected = "<?xml version=\"1.0\"?>\n<r t=\"He said &quot;don't&quot;\" a=\"&#xD;&#xA;\" "
+                                 "b=\"x&#x9;y\" c=\"'&quot;&#x9;&#xA;&#xD;&quot;'\"></r>";
+    for (const bool strict : {false, true}) {
+        writer.SetStrictErrorChecking(strict);
+        const std::string out = write(doc.get());
+        EXPECT_EQ(out, expected) << strict;
+        TXmlToDomParser parser;
+        parser.SetDOMImpl(impl.get());
+        TdomDocument* again = parser.stringToDom(out);
+        for (size_t i = 0; i < values.size(); ++i)
+            EXPECT_EQ(again->getDocumentElement()->getAttributeLiteral(names[i]), values[i]) << ToUtf8(names[i]);
+        impl->freeDocument(again);
+    }
+    // A value read from text keeps its tab and line feed as they stand (they are the literal's
+    // blanks), also in a copy; set again by the application, they are its characters.
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(impl.get());
+    TdomDocument* read = parser.stringToDom("<r a='x\ty\nz'/>");
+    EXPECT_EQ(write(read), "<?xml version=\"1.0\"?>\n<r a=\"x\ty\nz\"></r>");
+    TdomNode* copy = read->getDocumentElement()->cloneNode(true);
+    EXPECT_EQ(write(copy), "<r a=\"x\ty\nz\"></r>");
+    read->getDocumentElement()->setAttribute(u"a", u"x\ty");
+    EXPECT_EQ(write(read), "<?xml version=\"1.0\"?>\n<r a=\"x&#x9;y\"></r>");
+    impl->freeDocument(read);
+}
+
+TEST_F(Writer, DocumentTypeWithBracketsInItsLiteralsReadsBack) {
+    TXmlToDomParser parser;
+    parser.SetDOMImpl(impl.get());
+    for (const WideString sys : {u"a[b", u"a]b", u"a>b", u"a'b", u"a\"b", u"dtd[1]/checksheet.dtd"}) {
+        for (const WideString pub : {u"", u"p'q"}) {
+            for (const WideString subset : {u"", u"<!ELEMENT r ANY>"}) {
+                doc = std::make_unique<TdomDocument>(impl.get());
+                doc->appendChild(doc->createDocumentTypeDecl(u"r", pub, sys, subset));
+                element(doc.get(), u"r");
+                const std::string out = write(doc.get());
+                TdomDocument* again = nullptr;
+                ASSERT_NO_THROW(again = parser.stringToDom(out)) << out;
+                TdomDocumentTypeDecl* decl = again->getDocTypeDecl();
+                ASSERT_NE(decl, nullptr) << out;
+                EXPECT_EQ(decl->getPublicId(), pub) << out;
+                EXPECT_EQ(decl->getSystemId(), sys) << out;
+                EXPECT_EQ(decl->getInternalSubset(), subset) << out;
+                impl->freeDocument(again);
+            }
+        }
+    }
+}
+
 TEST_F(Writer, NodesTheTextCannotCarryAreRefused) {
     // Each node alone under the root; the write fails with its kind even when the error path
     // answers go on, and nothing of the node is written.

@@ -218,11 +218,6 @@ void TdomWideStringList::Sort() {
     changed();
 }
 
-const WideString& TdomWideStringList::Get(int Index) const {
-    checkIndex(Index, getCount());
-    return entries_[Index].string;
-}
-
 void TdomWideStringList::Put(int Index, const WideString& S) {
     if (sorted_) throw EListError(msg::kSortedListError);
     checkIndex(Index, getCount());

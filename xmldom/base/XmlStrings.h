@@ -93,7 +93,11 @@ public:
     /// Quicksort with the middle entry as pivot, when unsorted and holding two or more entries.
     virtual void Sort();
 
-    const WideString& Get(int Index) const;
+    /// The string at Index; an index outside the list raises (checkIndex).
+    const WideString& Get(int Index) const {
+        if (static_cast<size_t>(Index) >= entries_.size()) checkIndex(Index, getCount());
+        return entries_[Index].string;
+    }
     /// Replaces the string at Index; refused on a sorted list.
     void Put(int Index, const WideString& S);
     /// For producers that refill one list: the string at Index (0..count, count appends with no

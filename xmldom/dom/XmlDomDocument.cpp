@@ -505,6 +505,7 @@ TdomAttr* TdomDocument::addAttributeShared(TdomElement* element, const WideStrin
                                            uint8_t namespaceDeclarationKind, const WideString& value) {
     TdomAttr* attr = makeNode<TdomAttr>(this, &sharedName, namespaceDeclarationKind);
     attr->nodeValue_ = value;
+    attr->readFromText_ = true;
     element->attributeMap_.appendItem(attr);
     attr->ownerElement_ = element;
     if (element->notificationsWanted()) element->doAttrModified(element, AC_ADDITION, attr);
@@ -736,6 +737,7 @@ TdomNode* TdomDocument::importNode(TdomNode* node, bool deep) {
                              : createAttribute(source->getNodeName());
         copy->setNodeValue(source->getNodeValue());
         copy->setSpecified(source->getSpecified());
+        copy->setReadFromText(source->getReadFromText());
         return copy;
     }
     case ntText_Node:

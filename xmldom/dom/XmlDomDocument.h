@@ -249,6 +249,7 @@ public:
     /// The element is not linked; the attribute is added to a new element (no attribute of
     /// that name yet), with the notification setAttribute gives. The element has room for
     /// childRoom children and attributeRoom attributes (a hint: the lists still grow past it).
+    /// The attribute's value is marked as read from text (TdomAttr::getReadFromText).
     TdomElement* createElementShared(const WideString& sharedTagName, size_t childRoom = 0, size_t attributeRoom = 0);
     TdomAttr* addAttributeShared(TdomElement* element, const WideString& sharedName, uint8_t namespaceDeclarationKind,
                                  const WideString& value);

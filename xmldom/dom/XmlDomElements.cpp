@@ -1076,6 +1076,11 @@ bool TdomAttr::findDeclaration(TdomAttrDeclInfo& decl) const {
     return ownerElement_ && schemaOf(this).findAttributeDecl(ownerElement_->getTagNameRef(), *name_, decl);
 }
 
+void TdomAttr::setNodeValue(const WideString& value) {
+    TdomNode::setNodeValue(value);
+    readFromText_ = false;
+}
+
 WideString TdomAttr::getLiteralValue() const {
     TdomAttrDeclInfo decl;
     return literalValueWith(findDeclaration(decl) ? &decl : nullptr);

@@ -157,6 +157,8 @@ public:
     void setPrefix(const WideString& prefix) override;
     bool validate() override;
     bool validateAttributeValues() override;
+    /// As any node's; the value is then the application's (see getReadFromText).
+    void setNodeValue(const WideString& value) override;
 
     /// Turns an attribute literal into its value: white space to blanks, character and entity
     /// references replaced. Undeclared non-predefined name: EConvertError "&%S; cannot be
@@ -180,6 +182,12 @@ public:
     /// The models' declaration of this attribute on its owner element, nil when none.
     bool findDeclaration(TdomAttrDeclInfo& decl) const;
     void setSpecified(bool value) { specified_ = value; }
+    /// True when the value text was read from a document's text (the document builder sets it):
+    /// its tabs and line feeds are then a literal's, which every reader takes as spaces, and the
+    /// writer writes them as they stand. A value the application set holds them as characters,
+    /// and the writer writes them (and carriage returns) as character references.
+    bool getReadFromText() const { return readFromText_; }
+    void setReadFromText(bool value) { readFromText_ = value; }
 
 private:
     friend class TdomDocument;
@@ -209,6 +217,7 @@ private:
     uint8_t namespaceDeclarationKind_ = 2;
     bool specified_;
     bool inIdMap_ = false;  ///< set exactly while the document's ID map holds this attribute
+    bool readFromText_ = false;  ///< the value text is a literal read from text; cleared by setNodeValue
     /// What a defaulted value drew from the document's expansion account, given back when the
     /// attribute is freed.
     int32_t expansionDrawn_ = 0;

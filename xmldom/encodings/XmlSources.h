@@ -91,6 +91,35 @@ public:
     }
     /// The text as writeText writes it in UTF-8.
     void putUTF8(std::u16string_view Text) { writeUTF8(Text, false); }
+    /// The text as putUTF8 writes it; a short ASCII text (a name) is copied unit for byte.
+    void putShortUTF8(std::u16string_view Text) {
+        const auto count = static_cast<int32_t>(Text.size());
+        if (count <= 64 && FBufferSize - FUsed >= count) {
+            uint8_t* out = FBuffer.get() + FUsed;
+            int32_t i = 0;
+            for (; i < count && Text[i] < 0x80; ++i) out[i] = static_cast<uint8_t>(Text[i]);
+            if (i == count) {
+                FUsed += count;
+                return;
+            }
+        }
+        writeUTF8(Text, false);
+    }
+    /// Text the caller knows to be ASCII (every unit below 0x80), as its bytes: the short
+    /// names and values of markup, without the general encoder's set-up.
+    void putAsciiText(std::u16string_view Text) {
+        const auto count = static_cast<int32_t>(Text.size());
+        if (FBufferSize - FUsed < count) {
+            if (FBufferSize < count) {
+                writeUTF8(Text, false);
+                return;
+            }
+            flush();
+        }
+        uint8_t* out = FBuffer.get() + FUsed;
+        for (int32_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(Text[i]);
+        FUsed += count;
+    }
     enum class TCheckedWrite { Written, NotXmlChars, NoRoom };
     /// Character data as writeCharData writes it in UTF-8, checked in the same pass: a text
     /// holding a unit that is no XML character (surrogates aside) writes nothing (NotXmlChars).

@@ -18,6 +18,11 @@ namespace xmldom {
 
 namespace {
 
+/// The element's values came from text: their blanks are a literal's (see TdomAttr::getReadFromText).
+void markReadFromText(TdomElement* Element) {
+    for (int i = 0; i < Element->getAttributeCount(); ++i) Element->getAttributeAt(i)->setReadFromText(true);
+}
+
 TdomDocument* ownerOf(TdomNode* Node) {
     return Node->getNodeType() == ntDocument_Node ? static_cast<TdomDocument*>(Node) : Node->getOwnerDocument();
 }
@@ -181,6 +186,7 @@ bool TXmlDocBuilder::startElement(TXmlCustomReader* Reader, TdomLocator* Locator
         }
         element->setAttributeNS(attUri, name, attributes->getValue(i));
     }
+    markReadFromText(element);
     return true;
 }
 
@@ -197,6 +203,7 @@ bool TXmlDocBuilder::startElementByFactories(TXmlCustomReader* Reader, TdomLocat
         if (!IsXmlName(name)) return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name);
         element->setAttribute(name, Attributes->getValue(i));
     }
+    markReadFromText(element);
     return true;
 }
 
@@ -238,6 +245,7 @@ bool TXmlDocBuilder::startPlainElement(TXmlCustomReader* Reader, TdomLocator* Lo
         }
         if (!IsXmlName(name)) return sendErrorNotification(Reader, ET_INVALID_ATTRIBUTE_NAME, Locator, name);
         if (TdomAttr* attr = element->setAttribute(name, Attributes->getValue(i))) {
+            attr->setReadFromText(true);
             rememberName(FKnownAttributes, name, &attr->getNameRef(), attr->getNamespaceDeclarationKind());
             if (direct == i && i < kDirect) added[direct++] = &attr->getNameRef();
         }

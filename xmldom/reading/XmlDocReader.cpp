@@ -87,35 +87,31 @@ bool XmlSplitDoctype(std::u16string_view Text, WideString& Name, WideString& Pub
     static constexpr std::u16string_view kOpen = u"<!DOCTYPE";
     if (Text.size() < 11 || Text.substr(0, 9) != kOpen || Text.back() != u'>' || !isWs(Text[9])) return false;
     std::u16string_view inner = trim(Text.substr(10, Text.size() - 11));
-    std::u16string_view head = inner;
-    size_t bracket = inner.find(u'[');
-    if (bracket != std::u16string_view::npos) {
-        head = inner.substr(0, bracket);
-        std::u16string_view tail = trim(inner.substr(bracket));
-        if (tail.size() < 2 || tail.back() != u']') return false;
-        InternalSubset.assign(tail.substr(1, tail.size() - 2));
-    }
-    head = trim(head);
-    size_t ws = 0;
-    while (ws < head.size() && !isWs(head[ws])) ++ws;
-    Name.assign(head.substr(0, ws));
+    // The name runs to white space or to the subset's "[".
+    size_t pos = 0;
+    while (pos < inner.size() && !isWs(inner[pos]) && inner[pos] != u'[') ++pos;
+    Name.assign(inner.substr(0, pos));
     if (!IsXmlName(Name)) return false;
-    std::u16string_view rest = trim(head.substr(ws));
-    if (rest.empty()) return true;
-    size_t pos;
-    if (rest.substr(0, 6) == u"SYSTEM") {
-        pos = skipWs(rest, 6);
-        if (pos == 6 || !readLiteral(rest, pos, SysId)) return false;
-    } else if (rest.substr(0, 6) == u"PUBLIC") {
-        pos = skipWs(rest, 6);
-        if (pos == 6 || !readLiteral(rest, pos, PubId)) return false;
-        size_t before = pos;
-        pos = skipWs(rest, pos);
-        if (pos == before || !readLiteral(rest, pos, SysId)) return false;
-    } else {
-        return false;
+    // The external identifier: its literals are read whole, so a "[" or "]" inside them is theirs.
+    pos = skipWs(inner, pos);
+    std::u16string_view rest = inner.substr(pos);
+    if (rest.substr(0, 6) == u"SYSTEM" || rest.substr(0, 6) == u"PUBLIC") {
+        const bool isPublic = rest[0] == u'P';
+        size_t at = skipWs(rest, 6);
+        if (at == 6 || !readLiteral(rest, at, isPublic ? PubId : SysId)) return false;
+        if (isPublic) {
+            const size_t before = at;
+            at = skipWs(rest, at);
+            if (at == before || !readLiteral(rest, at, SysId)) return false;
+        }
+        pos += skipWs(rest, at);
     }
-    return pos == rest.size();
+    // What is left is nothing, or the bracketed internal subset.
+    std::u16string_view tail = inner.substr(pos);
+    if (tail.empty()) return true;
+    if (tail.size() < 2 || tail.front() != u'[' || tail.back() != u']') return false;
+    InternalSubset.assign(tail.substr(1, tail.size() - 2));
+    return true;
 }
 
 // ------------------------------------------------------------------ send operations

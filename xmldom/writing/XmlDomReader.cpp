@@ -139,6 +139,36 @@ const TdomNodeVector& childrenOf(TdomNode* Node) { return Node->getChildVector()
     throw EParserException(msg::kInternalParserErrorDot);
 }
 
+/// The literal an application's value text is written as, when it is not the text itself: the
+/// value holds tabs, line feeds and carriage returns as characters, which only character
+/// references carry through a reader (written as they stand, they read back as spaces); a value
+/// holding both quotes has its double quotes as references, so it fits between them. False
+/// when the text is its own literal.
+bool literalOfValue(const WideString& Value, WideString& Literal) {
+    // Most values hold no unit up to the apostrophe: one comparison a unit.
+    bool doubleQuote = false, apostrophe = false, blank = false;
+    for (const char16_t c : Value) {
+        if (c > u'\'') continue;
+        doubleQuote |= c == u'"';
+        apostrophe |= c == u'\'';
+        blank |= c == u'\t' || c == u'\n' || c == u'\r';
+    }
+    const bool quotes = doubleQuote && apostrophe;
+    if (!quotes && !blank) return false;
+    Literal.clear();
+    Literal.reserve(Value.size() + 16);
+    for (const char16_t c : Value) {
+        const char16_t* reference = nullptr;
+        if (blank && c == u'\t') reference = u"&#x9;";
+        else if (blank && c == u'\n') reference = u"&#xA;";
+        else if (blank && c == u'\r') reference = u"&#xD;";
+        else if (quotes && c == u'"') reference = u"&quot;";
+        if (reference) Literal += reference;
+        else Literal += c;
+    }
+    return true;
+}
+
 } // namespace
 
 bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* Element,
@@ -146,6 +176,13 @@ bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* El
     TdomNamedNodeMap* map = Element->getAttributes();
     const TdomNodeVector* nodes = map ? map->viewedNodes() : nullptr;
     const size_t count = nodes ? nodes->size() : 0;
+    // The list is refilled in the storage it has from the last element: no allocation per pair
+    // (a handler may have sorted it, which refilling cannot keep).
+    if (Attributes.getSorted()) {
+        Attributes.Clear();
+        Attributes.setSorted(false);
+    }
+    int filled = 0;
     for (size_t i = 0; i < count && i < nodes->size(); ++i) {
         auto* attr = static_cast<TdomAttr*>((*nodes)[i]);
         if (FPrefixMapping) {
@@ -158,8 +195,12 @@ bool TXmlStandardDomReader::fillAttributes(TdomLocator* Locator, TdomElement* El
             }
             if (kind != 2 && FSuppressXmlns) continue;
         }
-        Attributes.Add(attr->getNameRef(), attr->getValue());
+        // A value read from text is a literal already (it never holds both quotes).
+        WideString literal;
+        const bool other = !attr->getReadFromText() && literalOfValue(attr->getValue(), literal);
+        Attributes.SetPair(filled++, attr->getNameRef(), other ? literal : attr->getValue());
     }
+    Attributes.Truncate(filled);
     return true;
 }
 
@@ -183,7 +224,6 @@ bool TXmlStandardDomReader::enterNode(TdomLocator* Locator, TdomNode* Node, Tdom
     switch (Node->getNodeType()) {
     case ntElement_Node: {
         auto* element = static_cast<TdomElement*>(Node);
-        Attributes.Clear();
         if (!fillAttributes(Locator, element, Attributes)) return false;
         const WideString& tagName = element->getTagNameRef();
         if (element->hasChildNodes()) {

@@ -4,6 +4,7 @@
 
 #include "XmlStreamBuilder.h"
 
+#include <algorithm>
 #include <array>
 #include <typeinfo>
 
@@ -66,6 +67,44 @@ constexpr auto kAsciiName = [] {
     return table;
 }();
 
+/// Classes of ASCII units for the plain-markup test: name characters (1 may begin a name, 2
+/// only continue one) and, in bit 4, the units a value may hold to be written as it stands
+/// between double quotes (printable ASCII but "<", "&" and the double quote).
+constexpr auto kPlainMarkup = [] {
+    std::array<uint8_t, 128> table{};
+    for (int c = 0; c < 128; ++c) table[c] = kAsciiName[c];
+    for (int c = 0x20; c < 0x7F; ++c)
+        if (c != '<' && c != '&' && c != '"') table[c] |= 4;
+    return table;
+}();
+
+/// A name of ASCII name characters only.
+bool plainName(const WideString& Name) {
+    const size_t n = Name.size();
+    if (n == 0 || Name[0] >= 0x80 || (kPlainMarkup[Name[0]] & 3) != 1) return false;
+    for (size_t i = 1; i < n; ++i)
+        if (Name[i] >= 0x80 || (kPlainMarkup[Name[i]] & 3) == 0) return false;
+    return true;
+}
+
+/// A value of printable ASCII without "<", "&" and the double quote: its own literal between
+/// double quotes.
+bool plainValue(const WideString& Value) {
+    for (const char16_t c : Value)
+        if (c >= 0x80 || (kPlainMarkup[c] & 4) == 0) return false;
+    return true;
+}
+
+/// Whether the tag and every attribute are plain: ASCII names and plain values, which need no
+/// further check and go out unit for byte.
+bool plainElement(const WideString& Tag, const TdomNameValueList* List) {
+    if (!plainName(Tag)) return false;
+    const int count = List ? List->getCount() : 0;
+    for (int i = 0; i < count; ++i)
+        if (!plainName(List->getName(i)) || !plainValue(List->getValue(i))) return false;
+    return true;
+}
+
 /// IsXmlName with a quick answer for names of ASCII letters, digits and marks.
 bool isName(const WideString& Name) {
     if (Name.empty()) return false;
@@ -77,30 +116,35 @@ bool isName(const WideString& Name) {
     return true;
 }
 
-/// wftest::attributeValueFault with a quick answer for values of printable ASCII whose
+/// wftest::attributeValueFault for a literal written between the quote it does not hold, or,
+/// holding both, between double quotes with its double quotes as references: its characters
+/// are what is tested, whatever quotes it holds.
+TXmlErrorType fullLiteralFault(const WideString& Value, WideString& Clue) {
+    if (Value.find(u'"') == WideString::npos || Value.find(u'\'') == WideString::npos)
+        return wftest::attributeValueFault(Value, Clue);
+    WideString apostrophes(Value);
+    std::replace(apostrophes.begin(), apostrophes.end(), u'"', u'\'');
+    const TXmlErrorType kind = wftest::attributeValueFault(apostrophes, Clue);
+    if (kind && Clue == apostrophes) Clue = Value;
+    return kind;
+}
+
+/// fullLiteralFault with a quick answer for values of printable ASCII whose
 /// references are all by ASCII names; the rest go to the full test.
 TXmlErrorType literalFault(const WideString& Value, WideString& Clue) {
-    bool reference = false, doubleQuote = false, apostrophe = false;
     const size_t n = Value.size();
     for (size_t i = 0; i < n; ++i) {
         const char16_t c = Value[i];
-        if (c >= 0x20 && c < 0x80 && c != u'<' && c != u'&') {
-            doubleQuote |= c == u'"';
-            apostrophe |= c == u'\'';
-            continue;
-        }
-        if (c != u'&') return wftest::attributeValueFault(Value, Clue);
+        if (c >= 0x20 && c < 0x80 && c != u'<' && c != u'&') continue;
+        if (c != u'&') return fullLiteralFault(Value, Clue);
         // A name between the "&" and the first ";" after it.
-        reference = true;
         size_t j = i + 1;
-        if (j >= n || Value[j] >= 0x80 || kAsciiName[Value[j]] != 1) return wftest::attributeValueFault(Value, Clue);
+        if (j >= n || Value[j] >= 0x80 || kAsciiName[Value[j]] != 1) return fullLiteralFault(Value, Clue);
         while (++j < n && Value[j] < 0x80 && kAsciiName[Value[j]] != 0) {
         }
-        if (j >= n || Value[j] != u';') return wftest::attributeValueFault(Value, Clue);
+        if (j >= n || Value[j] != u';') return fullLiteralFault(Value, Clue);
         i = j;
     }
-    // Without references the value is tested between the quote it does not hold.
-    if (!reference && doubleQuote && apostrophe) return wftest::attributeValueFault(Value, Clue);
     return 0;
 }
 
@@ -342,8 +386,24 @@ bool TXmlStreamBuilder::processStartElement(TXmlCustomReader* Reader, TdomLocato
         OnStartElement(this, Reader, Locator, changedTag, list);
         tag = &changedTag;
     }
-    if (!checkElement(Reader, Locator, *tag, list)) return false;
     const int count = list ? list->getCount() : 0;
+    if (directUTF8() && plainElement(*tag, list)) {
+        // The common case: plain ASCII names and values, checked by the test above, written as
+        // their bytes between double quotes.
+        TXmlOutputSource& out = *FOutputSource;
+        out.putAscii("<");
+        out.putAsciiText(*tag);
+        for (int i = 0; i < count; ++i) {
+            out.putAscii(" ");
+            out.putAsciiText(list->getName(i));
+            out.putAscii("=\"");
+            out.putAsciiText(list->getValue(i));
+            out.putAscii("\"");
+        }
+        out.putAscii(">");
+        XML_PASS_ON(StartElement, *tag, list);
+    }
+    if (!checkElement(Reader, Locator, *tag, list)) return false;
     if (directUTF8()) {
         // UTF-8 holds every character: values need no references, so the pieces go out as is.
         TXmlOutputSource& out = *FOutputSource;
@@ -385,7 +445,7 @@ bool TXmlStreamBuilder::processEndElement(TXmlCustomReader* Reader, TdomLocator*
     if (directUTF8()) {
         TXmlOutputSource& out = *FOutputSource;
         out.putAscii("</");
-        out.putUTF8(*tag);
+        out.putShortUTF8(*tag);
         out.putAscii(">");
         XML_PASS_ON(EndElement, *tag);
     }
