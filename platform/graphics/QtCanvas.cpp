@@ -3,6 +3,7 @@
 #include "internal/QtCanvas.h"
 
 #include "internal/FontEngine.h"
+#include "Metafile.h"
 
 #include <QGlyphRun>
 #include <QPainter>
@@ -154,4 +155,31 @@ QImage ToQImage(const TBitmap& bitmap) {
         }
     }
     return image;
+}
+
+std::vector<unsigned char> TMetafile::Rasterise(int width, int height) const {
+    EnsureGuiApplication();
+    QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB888);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        // Smoothing blends pixels by code paths that depend on the processor: off, so that a
+        // page's pixels depend on its records and fonts only.
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        PainterBackend backend(&painter);
+        TDeviceCaps caps;
+        caps.PhysicalWidth = caps.HorzRes = image.width();
+        caps.PhysicalHeight = caps.VertRes = image.height();
+        TCanvas canvas(&backend, caps);
+        Draw(canvas, TRect{0, 0, image.width(), image.height()});
+    }
+    std::vector<unsigned char> pixels;
+    pixels.reserve(std::size_t(image.width()) * std::size_t(image.height()) * 3);
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* row = image.constScanLine(y);
+        pixels.insert(pixels.end(), row, row + std::size_t(image.width()) * 3);
+    }
+    return pixels;
 }
