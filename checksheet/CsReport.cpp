@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "CodePages.h"
 #include "ExtCtrls.h"
@@ -411,12 +412,12 @@ void TmodReporting::TextOutFitted(TCanvas& canvas, int x, int y, const std::stri
 }
 
 void TmodReporting::HeaderTextOut(PageLayout& L, int x, int y, const std::string& text, int right) {
-    int bottom = 0;  // the text's cell, measured only when something stands to its right
+    std::optional<int> bottom;  // the text's cell, measured only when something stands to its right
     for (int i = 0; i < L.HeaderRightCount; ++i) {
         const PageLayout::Beside& b = L.HeaderRight[i];
         if (b.Left <= x || b.Left - 2 * L.Inset >= right) continue;
-        if (bottom == 0) bottom = y - L.Canvas->TextHeight(text);
-        if (b.Top > bottom && y > b.Bottom) right = b.Left - 2 * L.Inset;
+        if (!bottom) bottom = y - L.Canvas->TextHeight(text);
+        if (b.Top > *bottom && y > b.Bottom) right = b.Left - 2 * L.Inset;
     }
     TextOutFitted(*L.Canvas, x, y, text, right);
 }
