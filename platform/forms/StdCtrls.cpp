@@ -40,7 +40,7 @@ std::string Typed(const std::string& held, std::string typed, int limit) {
 
 void TEdit::SetText(const std::string& value) {
     // Text set in code is kept whole, as the edit control keeps it: the length limit is the
-    // user's. What the field holds is what prints and what the XML carries.
+    // user's. What the field holds is what prints.
     const std::string s = Cased(value);
     if (s == FText) return;
     FText = s;

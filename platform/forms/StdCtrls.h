@@ -33,7 +33,8 @@ public:
     void SetCharCase(TEditCharCase value);
     TNotifyEvent OnChange;
 
-    /// Text typed by the user: refused when read-only, cut to MaxLength.
+    /// Text typed by the user: refused when read-only, cut to MaxLength (a longer text set in
+    /// code may be shortened by typing, not lengthened).
     void UserSetText(const std::string& value);
 
 private:
