@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "CodePages.h"
 #include "ExtCtrls.h"
@@ -375,10 +376,50 @@ void TmodReporting::DrawOptionRow(PageLayout& L, const std::string& label, bool 
     if (ticked) DrawTick(L, TRect{L.Right - 35, L.Y - 5, L.Right - 5, L.Y - 35});
 }
 
-void TmodReporting::TextOutWithin(TCanvas& canvas, int x, int y, const std::string& text, int right) {
+void TmodReporting::TextOutFitted(TCanvas& canvas, int x, int y, const std::string& text, int right) {
+    if (text.empty()) return;
+    const int room = right - x;
+    const int width = canvas.TextWidth(text);
+    if (width <= room) {
+        canvas.TextOut(x, y, text);
+        return;
+    }
+    // A narrower size of the same font: widths follow the height, so the estimate is close and
+    // the search only corrects rounding. Never below 70 % of the height set, to stay readable.
+    const int height = canvas.Font.Height, sign = height < 0 ? -1 : 1, full = std::abs(height);
+    const int least = (full * 7 + 9) / 10;
+    const int fullHigh = canvas.TextHeight(text);
+    int h = room > 0 ? std::clamp(static_cast<int>(static_cast<long long>(full) * room / width), least, full) : least;
+    canvas.Font.Height = sign * h;
+    while (h > least && canvas.TextWidth(text) > room) canvas.Font.Height = sign * --h;
     std::string shown = text;
-    while (!shown.empty() && x + canvas.TextWidth(shown) > right) shown.pop_back();
-    canvas.TextOut(x, y, shown);
+    if (canvas.TextWidth(shown) > room) {
+        // Even the narrowest size is too wide: cut, and mark the cut with an ellipsis (0x85 in
+        // every code page the sheet prints in).
+        static const std::string kMark = "\x85";
+        std::size_t fits = 0, over = shown.size();  // the longest start that fits, by halves
+        while (over - fits > 1) {
+            const std::size_t mid = (fits + over) / 2;
+            (canvas.TextWidth(shown.substr(0, mid) + kMark) <= room ? fits : over) = mid;
+        }
+        shown.resize(fits);
+        while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+        shown = canvas.TextWidth(shown + kMark) <= room ? shown + kMark : std::string();
+    }
+    // The smaller text keeps the line's baseline (ascent: four fifths of the text's height).
+    canvas.TextOut(x, y - (fullHigh - canvas.TextHeight(text)) * 4 / 5, shown);
+    canvas.Font.Height = height;
+}
+
+void TmodReporting::HeaderTextOut(PageLayout& L, int x, int y, const std::string& text, int right) {
+    std::optional<int> bottom;  // the text's cell, measured only when something stands to its right
+    for (int i = 0; i < L.HeaderRightCount; ++i) {
+        const PageLayout::Beside& b = L.HeaderRight[i];
+        if (b.Left <= x || b.Left - 2 * L.Inset >= right) continue;
+        if (!bottom) bottom = y - L.Canvas->TextHeight(text);
+        if (b.Top > *bottom && y > b.Bottom) right = b.Left - 2 * L.Inset;
+    }
+    TextOutFitted(*L.Canvas, x, y, text, right);
 }
 
 void TmodReporting::PrintPageHeader(PageLayout& L) {
@@ -394,16 +435,17 @@ void TmodReporting::PrintPageHeader(PageLayout& L) {
     SetFont(L, 10, fsBold);
     c.TextOut(L.Left + 1450, L.Top - 25, LText(9) + ":");
     c.Font.Style = fsNone;
-    c.TextOut(L.Left + 1700, L.Top - 25, AsAtDate);
+    TextOutFitted(c, L.Left + 1700, L.Top - 25, AsAtDate, L.Right);
     DrawLine(L, L.Left, L.Top - 120, L.Right, L.Top - 120);
 
     L.Y = L.Top - 150;
     c.Pen.Width = 5;
     SetFont(L, 9, fsNone);
-    L.OptionsLeft = L.Right - 6 * L.Inset;
+    L.HeaderRightCount = 0;
     const auto row = [&](bool shown, int text) {
         if (!shown) return;
-        L.OptionsLeft = std::min(L.OptionsLeft, L.Right - (c.TextWidth(LText(text)) + 6 * L.Inset));
+        // The row's label and box stand beside whatever the left-hand columns print on its line.
+        L.AddHeaderRight({L.Right - (c.TextWidth(LText(text)) + 6 * L.Inset), L.Y, L.Y - 40});
         DrawOptionRow(L, LText(text), true);
         L.Y -= 50;
     };
@@ -428,14 +470,13 @@ void TmodReporting::PrintPageHeader(PageLayout& L) {
         L.Y += 50;
         SetFont(L, 10, fsBold);
         // The line stands beside the last ticked-options row, and ends before its label.
-        const int right = L.OptionsLeft - 2 * L.Inset;
         if (!CustName.empty()) {
-            TextOutWithin(c, L.Left, L.Y, LText(85) + "  :  " + CustName, right);
+            HeaderTextOut(L, L.Left, L.Y, LText(85) + "  :  " + CustName, L.Right);
         } else {
-            TextOutWithin(c, L.Left, L.Y, TrimRight(ModelText + " - " + Before(VariantText, kHiddenMark)), right);
+            HeaderTextOut(L, L.Left, L.Y, TrimRight(ModelText + " - " + Before(VariantText, kHiddenMark)), L.Right);
         }
         AdvanceLines(L, 2);
-        if (!RegNo.empty()) TextOutWithin(c, L.Left, L.Y, LText(17) + "  :  " + RegNo, L.Right);
+        if (!RegNo.empty()) HeaderTextOut(L, L.Left, L.Y, LText(17) + "  :  " + RegNo, L.Right);
         AdvanceLines(L, 1);
         PrintVOREXLine(L);
     }
@@ -478,11 +519,13 @@ void TmodReporting::PrintDealerBlock(PageLayout& L) {
     TTable& params = *frmTables->tblParams;
     L.Y = L.Top - (L.BoxUnit + L.BoxUnit / 2);
     SetFont(L, 9, fsBold);
+    const int high = c.TextHeight(std::string());
     const auto line = [&](const std::string& prefix, const char* field) {
         const std::string value = Str(params, field);
         if (value.empty()) return;
-        // The dealer's column ends where the ticked-options labels begin.
-        TextOutWithin(c, L.BoxUnit * 9, L.Y, prefix + value, L.OptionsLeft - 2 * L.Inset);
+        // A dealer's line ends before a ticked-options label on its own line, else at the margin.
+        HeaderTextOut(L, L.BoxUnit * 9, L.Y, prefix + value, L.Right);
+        L.AddHeaderRight({L.BoxUnit * 9, L.Y, L.Y - high});
         AdvanceLines(L, 1);
     };
     for (const char* field : {"NAME", "ADD1", "ADD2", "ADD3", "ADD4"}) line("", field);
@@ -498,25 +541,22 @@ void TmodReporting::PrintCustomerBlock(PageLayout& L) {
         CustAddr4.empty() && CustPhone.empty())
         return;
     TCanvas& c = *L.Canvas;
-    // The customer's column ends where the dealer's begins, or, without the dealer's details,
-    // where the ticked-options labels begin.
-    const int right =
-        (frmTables->tblParams->FieldByName("PRINT_DETAILS")->AsBoolean() ? L.BoxUnit * 9 : L.OptionsLeft) - 2 * L.Inset;
+    // A customer's line ends before the dealer's line or ticked-options label on its own line.
     L.Y = L.Top - 150;
     SetFont(L, 9, fsBold);
-    TextOutWithin(c, L.Left, L.Y, LText(15), right);
+    HeaderTextOut(L, L.Left, L.Y, LText(15), L.Right);
     AdvanceLines(L, 1);
     c.Font.Style = fsNone;
-    TextOutWithin(c, L.Left + 50, L.Y, CustName, right);
+    HeaderTextOut(L, L.Left + 50, L.Y, CustName, L.Right);
     AdvanceLines(L, 1);
     for (const std::string* value : {&CustCompany, &CustAddr1, &CustAddr2, &CustAddr3, &CustAddr4}) {
         if (value->empty()) continue;
-        TextOutWithin(c, L.Left + 50, L.Y, *value, right);
+        HeaderTextOut(L, L.Left + 50, L.Y, *value, L.Right);
         AdvanceLines(L, 1);
     }
     AdvanceLines(L, 1);
     if (!CustPhone.empty()) {
-        TextOutWithin(c, L.Left + 50, L.Y, LText(14) + ":  " + CustPhone, right);
+        HeaderTextOut(L, L.Left + 50, L.Y, LText(14) + ":  " + CustPhone, L.Right);
         AdvanceLines(L, 1);
     }
     if (L.Y - 50 < L.BlockBottom) L.BlockBottom = L.Y - 50;
@@ -539,13 +579,13 @@ void TmodReporting::PrintVehicleBlock(PageLayout& L) {
     SetFont(L, 9, fsBold);
     // Labels end before the values' column, values inside the box's right edge.
     for (int text : {10, 17, 18, 102, 19}) {
-        TextOutWithin(c, L.Left + 1000, L.Y, LText(text), L.Left + 1500 - L.Inset);
+        TextOutFitted(c, L.Left + 1000, L.Y, LText(text), L.Left + 1500 - L.Inset);
         AdvanceLines(L, 1);
     }
     L.Y = L.BlockBottom;
     c.Font.Style = fsNone;
     for (const std::string* value : {&RepairNo, &RegNo, &RegDate, &RadioCode, &Mileage}) {
-        TextOutWithin(c, L.Left + 1500, L.Y, *value, L.Right - 2 * L.Inset);
+        TextOutFitted(c, L.Left + 1500, L.Y, *value, L.Right - 2 * L.Inset);
         AdvanceLines(L, 1);
     }
 
@@ -556,10 +596,10 @@ void TmodReporting::PrintVehicleBlock(PageLayout& L) {
     const auto labelled = [&](int text, const std::string& value) {
         const std::string label = LText(text) + " :    ";
         c.Font.Style = fsBold;
-        TextOutWithin(c, L.Left + 20, L.Y, label, boxRight);
-        const int x = L.Left + 20 + c.TextWidth(label);
+        TextOutFitted(c, L.Left + 20, L.Y, label, boxRight);
+        const int x = std::min(L.Left + 20 + c.TextWidth(label), boxRight);
         c.Font.Style = fsNone;
-        TextOutWithin(c, x, L.Y, value, boxRight);
+        TextOutFitted(c, x, L.Y, value, boxRight);
         return x;
     };
     labelled(20, ModelText);
@@ -569,14 +609,14 @@ void TmodReporting::PrintVehicleBlock(PageLayout& L) {
     AdvanceLines(L, 1);
     const std::string second =
         colon == std::string::npos ? std::string() : TrimRight(Before(VariantText.substr(colon + 1), kHiddenMark));
-    TextOutWithin(c, valueX + 50, L.Y, second, boxRight);
+    TextOutFitted(c, valueX + 50, L.Y, second, boxRight);
     AdvanceLines(L, 1);
     if (DoService) {
         labelled(56, TrimRight(Before(IntervalText, kHiddenMark)));
         AdvanceLines(L, 1);
         if (Str(*frmTables->tblMRanges, "SIL_Flag") == "Y") {
             SetFont(L, 7, fsItalic);
-            TextOutWithin(c, L.Left + 100, L.Y, "* " + LText(176), boxRight);
+            TextOutFitted(c, L.Left + 100, L.Y, "* " + LText(176), boxRight);
         }
     } else {
         c.Font.Style = fsBold;

@@ -37,7 +37,16 @@ struct PageLayout {
     int Y = 0;            ///< current line: the top of the next thing to print
     int BlockBottom = 0;  ///< lowest y reached by the header blocks
     int FrameTop = 0;     ///< y at which the operation area begins
-    int OptionsLeft = 0;  ///< left edge of the ticked-options labels down the right margin
+    /// What stands in the header's right-hand columns (the ticked-options labels, the dealer's
+    /// lines): a text printed to their left gives way to those on its own line only.
+    struct Beside {
+        int Left = 0, Top = 0, Bottom = 0;
+    };
+    Beside HeaderRight[16];  // five options rows and nine dealer's lines at most
+    int HeaderRightCount = 0;
+    void AddHeaderRight(const Beside& b) {
+        if (HeaderRightCount < 16) HeaderRight[HeaderRightCount++] = b;
+    }
     bool BodyPrinted = false;  ///< something of the body (headings, operations, sections) is on the page
 };
 
@@ -128,9 +137,13 @@ private:
     void DrawTick(PageLayout& L, const TRect& rect);
     void DrawLine(PageLayout& L, int x1, int y1, int x2, int y2);
     void DrawOptionRow(PageLayout& L, const std::string& label, bool ticked);
-    /// Prints `text` at (x, y) cut to the characters that end left of `right`: a text longer
-    /// than its column stays in it.
-    static void TextOutWithin(TCanvas& canvas, int x, int y, const std::string& text, int right);
+    /// Prints `text` at (x, y) so that it ends left of `right`: whole in the canvas's font when
+    /// it fits, else whole in a smaller height of that font down to 70 % of it, else at 70 % cut
+    /// with a visible mark. The font is left as it was.
+    static void TextOutFitted(TCanvas& canvas, int x, int y, const std::string& text, int right);
+    /// TextOutFitted with `right` moved left of whatever of L.HeaderRight stands on the text's line
+    /// to the right of x.
+    static void HeaderTextOut(PageLayout& L, int x, int y, const std::string& text, int right);
     void PrintLegends(PageLayout& L);
     void WalkStructure(PageLayout& L);
     bool Fits(const PageLayout& L, int needed) const;

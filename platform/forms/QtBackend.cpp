@@ -286,9 +286,12 @@ public:
 protected:
     void SyncOwn() override {
         auto* w = static_cast<QLineEdit*>(FWidget.data());
-        if (w->text() != ToQt(FEdit.Text())) w->setText(ToQt(FEdit.Text()));
+        // The widget's limit never cuts what code set: it is at least the held text's length
+        // (typing past MaxLength is refused by the edit itself).
+        const QString text = ToQt(FEdit.Text());
+        w->setMaxLength(FEdit.MaxLength() > 0 ? std::max<int>(FEdit.MaxLength(), text.size()) : 32767);
+        if (w->text() != text) w->setText(text);
         w->setReadOnly(FEdit.ReadOnly());
-        w->setMaxLength(FEdit.MaxLength() > 0 ? FEdit.MaxLength() : 32767);
     }
 
 private:
@@ -399,9 +402,11 @@ protected:
         }
         w->setMaxVisibleItems(std::max(1, FCombo.DropDownCount));
         w->setCurrentIndex(FCombo.ItemIndex());
-        if (editable && w->lineEdit() && w->lineEdit()->text() != ToQt(FCombo.Text()))
-            w->lineEdit()->setText(ToQt(FCombo.Text()));
-        if (editable && w->lineEdit()) w->lineEdit()->setMaxLength(FCombo.MaxLength() > 0 ? FCombo.MaxLength() : 32767);
+        if (editable && w->lineEdit()) {
+            const QString text = ToQt(FCombo.Text());
+            w->lineEdit()->setMaxLength(FCombo.MaxLength() > 0 ? std::max<int>(FCombo.MaxLength(), text.size()) : 32767);
+            if (w->lineEdit()->text() != text) w->lineEdit()->setText(text);
+        }
     }
 
 private:

@@ -23,10 +23,25 @@ std::string TEdit::Cased(const std::string& value) const {
     return s;
 }
 
+namespace {
+/// What typing may leave in a field limited to `limit` characters (0: no limit) that holds
+/// `held`: the typed text cut to the limit; where code set a longer text, typing may shorten
+/// it but not lengthen it.
+std::string Typed(const std::string& held, std::string typed, int limit) {
+    const std::size_t max = static_cast<std::size_t>(limit);
+    if (limit <= 0 || typed.size() <= max) return typed;
+    if (held.size() <= max) {
+        typed.resize(max);
+        return typed;
+    }
+    return typed.size() <= held.size() ? typed : held;
+}
+}  // namespace
+
 void TEdit::SetText(const std::string& value) {
-    // The field holds no more than it can show, whoever sets it: what it holds is what prints.
-    std::string s = Cased(value);
-    if (FMaxLength > 0 && static_cast<int>(s.size()) > FMaxLength) s.resize(static_cast<std::size_t>(FMaxLength));
+    // Text set in code is kept whole, as the edit control keeps it: the length limit is the
+    // user's. What the field holds is what prints.
+    const std::string s = Cased(value);
     if (s == FText) return;
     FText = s;
     Changed();
@@ -35,7 +50,7 @@ void TEdit::SetText(const std::string& value) {
 
 void TEdit::UserSetText(const std::string& value) {
     if (FReadOnly || !EffectivelyEnabled()) return;
-    SetText(value);
+    SetText(Typed(FText, Cased(value), FMaxLength));
 }
 
 void TEdit::SetReadOnly(bool value) {
@@ -45,7 +60,6 @@ void TEdit::SetReadOnly(bool value) {
 
 void TEdit::SetMaxLength(int value) {
     FMaxLength = value < 0 ? 0 : value;
-    if (FMaxLength > 0 && static_cast<int>(FText.size()) > FMaxLength) FText.resize(static_cast<std::size_t>(FMaxLength));
     Changed();
 }
 
@@ -114,8 +128,7 @@ void TComboBox::SetText(const std::string& value) {
         return;
     }
     FText = value;
-    if (FMaxLength > 0 && static_cast<int>(FText.size()) > FMaxLength) FText.resize(static_cast<std::size_t>(FMaxLength));
-    FItemIndex = Items.IndexOf(FText);
+    FItemIndex = index;
     Changed();
 }
 
@@ -135,8 +148,7 @@ void TComboBox::SetMaxLength(int value) {
 
 void TComboBox::UserSetText(const std::string& value) {
     if (FStyle == TComboBoxStyle::csDropDownList) return;
-    FText = value;
-    if (FMaxLength > 0 && static_cast<int>(FText.size()) > FMaxLength) FText.resize(static_cast<std::size_t>(FMaxLength));
+    FText = Typed(FText, value, FMaxLength);
     FItemIndex = Items.IndexOf(FText);
     Changed();
     if (OnChange) OnChange(this);

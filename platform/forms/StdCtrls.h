@@ -17,12 +17,13 @@ public:
 
 enum class TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 
-/// A single-line text field. MaxLength (0 = none) limits what it holds, typed or set in code.
+/// A single-line text field. MaxLength (0 = none) limits what the user types; text set in code
+/// is kept whole (the field scrolls to show it).
 class TEdit : public TWinControl {
 public:
     explicit TEdit(TComponent* AOwner);
     const std::string& Text() const { return FText; }
-    /// Sets the text (in the field's letter case, cut to MaxLength); fires OnChange when it differs.
+    /// Sets the text, whole, in the field's letter case; fires OnChange when it differs.
     void SetText(const std::string& value);
     bool ReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool value);
@@ -32,7 +33,8 @@ public:
     void SetCharCase(TEditCharCase value);
     TNotifyEvent OnChange;
 
-    /// Text typed by the user: refused when read-only, cut to MaxLength.
+    /// Text typed by the user: refused when read-only, cut to MaxLength (a longer text set in
+    /// code may be shortened by typing, not lengthened).
     void UserSetText(const std::string& value);
 
 private:
@@ -81,7 +83,7 @@ public:
     /// The text shown: the selected item's in a drop-down list, the typed text otherwise.
     std::string Text() const;
     /// In a drop-down list selects the item with that text (none when absent); otherwise sets
-    /// the typed text (cut to MaxLength) and selects a matching item.
+    /// the typed text (whole: MaxLength limits typing only) and selects a matching item.
     void SetText(const std::string& value);
     int DropDownCount = 8;
     /// Most characters the user may type into the text field (0 = no limit).

@@ -29,6 +29,11 @@ public:
     /// Every text record's text in order, one per line (for tests and diagnostics).
     std::string TextDump() const;
 
+    /// The page drawn on white at width x height pixels, lines, boxes and pictures without
+    /// smoothing, as 8-bit red, green and blue values row by row from the top: with the same
+    /// fonts and toolkit the same records give the same pixels (for tests comparing pages).
+    std::vector<unsigned char> Rasterise(int width, int height) const;
+
 private:
     int FWidth = 0, FHeight = 0;
     std::vector<TCanvasRecord> FRecords;

@@ -3,6 +3,7 @@
 #include "internal/QtCanvas.h"
 
 #include "internal/FontEngine.h"
+#include "Metafile.h"
 
 #include <QGlyphRun>
 #include <QPainter>
@@ -154,4 +155,33 @@ QImage ToQImage(const TBitmap& bitmap) {
         }
     }
     return image;
+}
+
+std::vector<unsigned char> TMetafile::Rasterise(int width, int height) const {
+    EnsureGuiApplication();
+    QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        // Lines, boxes and pictures without smoothing: their pixels then follow from the records
+        // alone, not from the interpolation the processor's drawing routines choose. Text is
+        // drawn as on every page, from the fonts' own coverage.
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        PainterBackend backend(&painter);
+        TDeviceCaps caps;
+        caps.PhysicalWidth = caps.HorzRes = image.width();
+        caps.PhysicalHeight = caps.VertRes = image.height();
+        TCanvas canvas(&backend, caps);
+        Draw(canvas, TRect{0, 0, image.width(), image.height()});
+    }
+    // Painted as 32-bit pixels, the toolkit's own format; handed out as red, green and blue.
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    std::vector<unsigned char> pixels;
+    pixels.reserve(std::size_t(rgb.width()) * std::size_t(rgb.height()) * 3);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uchar* row = rgb.constScanLine(y);
+        pixels.insert(pixels.end(), row, row + std::size_t(rgb.width()) * 3);
+    }
+    return pixels;
 }

@@ -13,6 +13,7 @@
 #include "Metafile.h"
 #include "SpecInst.h"
 #include "PdfPrinter.h"
+#include "charconv.h"
 #include "ReportFixture.h"
 
 namespace {
@@ -205,6 +206,130 @@ TEST_F(Report, LongHeaderTextsStayInTheirColumns) {
                     if (a < b && a->Logical.Left < b->Logical.Right && b->Logical.Left < a->Logical.Right &&
                         a->Logical.Top - 30 < b->Logical.Top && b->Logical.Top - 30 < a->Logical.Top)
                         ADD_FAILURE() << "\"" << a->Text << "\" overprints \"" << b->Text << "\"";
+            }
+        }
+    }
+}
+
+// Every header field (dealer, customer, vehicle block, repair order) at realistic and at limit
+// lengths, for every market and language of the sample database with each of the fifteen tick
+// combinations, on the first page and a continuation page: no header text overprints another or
+// crosses a box edge or the margin; realistic texts print whole in their own size; a text too long
+// for its room prints whole in a smaller size, or at the smallest (70 %) cut with a mark after as
+// many characters as have room. A text gives way only to what stands on its own line.
+TEST_F(Report, HeaderTextsGiveWayOnlyToWhatStandsBesideThem) {
+    std::vector<std::pair<std::string, std::string>> pairs;  // market, language
+    TTable& markets = *frmTables->tblMarket;
+    for (markets.First(); !markets.Eof(); markets.Next())
+        for (int i = 1; i <= 6; ++i)
+            if (const std::string l = markets.FieldByName("LANG" + std::to_string(i))->AsString(); !l.empty())
+                pairs.emplace_back(markets.FieldByName("MARKET_CODE")->AsString(), l);
+    ASSERT_GE(pairs.size(), 30u);
+    const std::string w(200, 'W');
+    for (bool limit : {false, true}) {
+        if (limit)
+            Exec("UPDATE PARAMS SET NAME = '" + w.substr(0, 50) + "', ADD1 = '" + w.substr(0, 40) + "', ADD2 = '" +
+                 w.substr(0, 40) + "', ADD3 = '" + w.substr(0, 40) + "', ADD4 = '" + w.substr(0, 40) +
+                 "', TELEPHONE = '" + w.substr(0, 20) + "', FAX = '" + w.substr(0, 20) + "', EMAIL = '" +
+                 w.substr(0, 40) + "', WEB = '" + w.substr(0, 40) + "'");
+        frmTables->tblParams->Refresh();
+        const std::string dealerEmail = frmTables->tblParams->FieldByName("EMAIL")->AsString();
+        for (const auto& [market, language] : pairs) {
+            for (int ticks = 1; ticks <= 15; ++ticks) {
+                const std::string trace = market + "," + language + " ticks " + std::to_string(ticks) +
+                                          (limit ? " at limit lengths" : " at realistic lengths");
+                SCOPED_TRACE(trace);
+                RunChoices choices;
+                choices.Market = market;
+                choices.Language = language;
+                choices.Service = ticks & 8;
+                choices.PreTest = ticks & 4;
+                choices.Emission = ticks & 2;
+                choices.Brake = ticks & 1;
+                Choose(choices);
+                SetACP(CodePageOfLanguage(language));
+                DoPaintBodyWith = ticks == 15;
+                // Hand-off values are not limited; the typed ones by their fields.
+                CustName = limit ? w.substr(0, 40) : "JANE SMITH";
+                CustCompany = limit ? w.substr(0, 40) : "KELMOUTH FLEET SERVICES";
+                CustAddr1 = limit ? w : "12 HARBOUR ROAD";
+                CustAddr2 = limit ? w.substr(0, 40) : "";
+                CustPhone = limit ? w.substr(0, 20) : "01632 960555";
+                RepairNo = limit ? w : "RO-123456789012345678901234";
+                RegNo = limit ? w.substr(0, 40) : "KM51 XYZ 1234";
+                RegDate = limit ? w.substr(0, 7) : "03/2001";
+                Mileage = limit ? w.substr(0, 20) : "123456789012345";
+                RadioCode = limit ? w.substr(0, 16) : "4711";
+                AsAtDate = limit ? w.substr(0, 10) : "15/03/2026";
+                const auto& pages = Print();
+                ASSERT_GE(pages.size(), 1u);
+                const Geometry g = Page();
+                // The size of a nine-point text: the customer block's heading.
+                const TCanvasRecord* heading = FindText(*pages[0], LText(15));
+                ASSERT_NE(heading, nullptr);
+                const int nine = heading->Font.PixelSize;
+                for (std::size_t p = 0; p < std::min<std::size_t>(2, pages.size()); ++p) {
+                    SCOPED_TRACE("page " + std::to_string(p + 1));
+                    std::vector<const TCanvasRecord*> texts, boxes;
+                    for (const TCanvasRecord& r : pages[p]->Records()) {
+                        if (r.Logical.Top < g.Top - 1000) continue;
+                        if (r.Kind == TRecordKind::Text && !r.Text.empty() && r.Text != " ") texts.push_back(&r);
+                        if (r.Kind == TRecordKind::Rectangle) boxes.push_back(&r);
+                    }
+                    for (const TCanvasRecord* a : texts) {
+                        EXPECT_GE(a->Logical.Left, g.Left) << a->Text;
+                        EXPECT_LE(a->Logical.Right, g.Right) << a->Text;
+                        const bool cut = a->Text.back() == '\x85';
+                        if (!limit) {
+                            EXPECT_FALSE(cut) << a->Text;
+                        }
+                        // A cut text is at the smallest size and ends where its room ends: at most
+                        // two letters short of the next thing on its line, a box edge or the margin.
+                        int room = g.Right;
+                        for (const TCanvasRecord* b : texts)
+                            if (b != a && b->Logical.Left >= a->Logical.Right && a->Logical.Top - 36 < b->Logical.Top &&
+                                b->Logical.Top - 40 < a->Logical.Top + 10)  // rows are 40 high; a smaller text
+                                room = std::min(room, b->Logical.Left);   // stands up to 10 lower
+                        for (const TCanvasRecord* b : boxes)
+                            if (b->Logical.Left >= a->Logical.Right && a->Logical.Top - 36 < b->Logical.Top &&
+                                b->Logical.Bottom < a->Logical.Top + 10)
+                                room = std::min(room, b->Logical.Left);
+                        for (const TCanvasRecord* b : boxes) {
+                            if (b->Logical.Top < a->Logical.Top || b->Logical.Bottom > a->Logical.Top) continue;
+                            for (int edge : {b->Logical.Left, b->Logical.Right}) {
+                                // Nothing crosses a box edge.
+                                EXPECT_FALSE(a->Logical.Left < edge && edge < a->Logical.Right)
+                                    << "\"" << a->Text << "\" crosses a box edge at " << edge;
+                                if (edge >= a->Logical.Right) room = std::min(room, edge);
+                            }
+                        }
+                        if (cut) {
+                            EXPECT_LE(a->Font.PixelSize * 10, nine * 12 * 7 / 10 + 10) << a->Text;
+                            EXPECT_LE(room - a->Logical.Right, 90) << a->Text << " ends at " << a->Logical.Right << ", its room at " << room;
+                        }
+                        // A text stands 30 units (the height of 9-point capitals) below its top.
+                        for (const TCanvasRecord* b : texts)
+                            if (a < b && a->Logical.Left < b->Logical.Right && b->Logical.Left < a->Logical.Right &&
+                                a->Logical.Top - 30 < b->Logical.Top && b->Logical.Top - 30 < a->Logical.Top)
+                                ADD_FAILURE() << "\"" << a->Text << "\" overprints \"" << b->Text << "\"";
+                    }
+                }
+                if (!limit) {
+                    // Every realistic value prints whole: in its own size, or, the hand-off values
+                    // longer than their fields, in a smaller one.
+                    const std::pair<const std::string*, bool> values[] = {
+                        {&CustName, true}, {&CustCompany, true}, {&CustAddr1, true}, {&CustPhone, true},
+                        {&RepairNo, false}, {&RegNo, false}, {&RegDate, true}, {&Mileage, false},
+                        {&RadioCode, true}, {&AsAtDate, true}, {&dealerEmail, true}};
+                    for (const auto& [v, own] : values) {
+                        const TCanvasRecord* shown = nullptr;
+                        for (const TCanvasRecord& r : pages[0]->Records())
+                            if (r.Kind == TRecordKind::Text && r.Text.find(*v) != std::string::npos) shown = &r;
+                        ASSERT_NE(shown, nullptr) << *v;
+                        EXPECT_GE(shown->Font.PixelSize * 10, own ? nine * 10 : nine * 7) << *v;
+                    }
+                }
+                if (HasFatalFailure() || testing::Test::HasFailure()) return;
             }
         }
     }

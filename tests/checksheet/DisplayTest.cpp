@@ -482,6 +482,41 @@ TEST_F(Display, HandOffFormFilledAndLocked) {
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+// Hand-off values longer than their fields: the locked widgets show them whole; a value that code
+// sets longer than an open field's limit shows whole too, and typing does not lengthen it.
+TEST_F(Display, ValuesSetInCodeLongerThanTheirFieldsShowWhole) {
+    ASSERT_TRUE(FormsScript::HasWindows());
+    const StartUpDialogs dialogs;
+    HandOffJob(folder, "GB\nEN\nAR12-02\nRO-123456789012345678901234\n\n03/2001\nKM51 XYZ 1234\n123456789012345\n"
+                       "J SMITH\n");
+    FormsScript::OnForm("frmChecksheet", [](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        EXPECT_EQ(FormsScript::ShownText(*c.edtRepairNo), u"RO-123456789012345678901234");
+        EXPECT_EQ(FormsScript::ShownText(*c.edtRegNo), u"KM51 XYZ 1234");
+        EXPECT_EQ(FormsScript::ShownText(*c.edtMileage), u"123456789012345");
+        FormsScript::PressEscape(f);
+    });
+    {
+        auto form = std::make_unique<TfrmChecksheet>(nullptr);
+        form->ShowModal();
+    }
+    HandOffMode = false;
+    FormsScript::OnForm("frmChecksheet", [](TForm& f) {
+        auto& c = static_cast<TfrmChecksheet&>(f);
+        c.edtMileage->SetText("123456789012345");
+        EXPECT_EQ(FormsScript::ShownText(*c.edtMileage), u"123456789012345");
+        EXPECT_TRUE(FormsScript::TypeKeys(*c.edtMileage, u"9"));
+        EXPECT_EQ(c.edtMileage->Text(), "123456789012345");
+        EXPECT_EQ(FormsScript::ShownText(*c.edtMileage), u"123456789012345");
+        FormsScript::Type(*c.edtMileage, "");
+        EXPECT_TRUE(FormsScript::TypeKeys(*c.edtMileage, u"123456789"));
+        EXPECT_EQ(c.edtMileage->Text(), "1234567");
+        FormsScript::PressEscape(f);
+    });
+    auto form = std::make_unique<TfrmChecksheet>(nullptr);
+    form->ShowModal();
+}
+
 TEST_F(Display, HandOffJobOfSeveralRangesOffersTheirVariantsBeforeItPrints) {
     ASSERT_TRUE(FormsScript::HasWindows());
     const StartUpDialogs dialogs;

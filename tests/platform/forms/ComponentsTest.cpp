@@ -160,8 +160,16 @@ TEST_F(Components, EditTakesUserTextWithinItsLimitsAndFocusEventsRunInOrder) {
     form->Show();
     EXPECT_TRUE(FormsScript::Type(*a, "abcdef"));
     EXPECT_EQ(a->Text(), "ABC");
-    a->SetText("long text in code");  // the field holds what it can show, however it is set
-    EXPECT_EQ(a->Text(), "LON");
+    // Text set in code is kept whole; typing may shorten it but not lengthen it.
+    a->SetText("long text in code");
+    EXPECT_EQ(a->Text(), "LONG TEXT IN CODE");
+    EXPECT_TRUE(FormsScript::Type(*a, "long text in code and more"));
+    EXPECT_EQ(a->Text(), "LONG TEXT IN CODE");
+    EXPECT_TRUE(FormsScript::Type(*a, "long text in cod"));
+    EXPECT_EQ(a->Text(), "LONG TEXT IN COD");
+    a->SetText("");
+    EXPECT_TRUE(FormsScript::Type(*a, "abcdef"));
+    EXPECT_EQ(a->Text(), "ABC");
     b->SetFocus();
     EXPECT_EQ(events, (std::vector<std::string>{"enter a", "exit a", "enter b"}));
     b->SetReadOnly(true);
@@ -223,8 +231,10 @@ TEST_F(Components, ComboTextIsCutToMaxLength) {
     EXPECT_TRUE(FormsScript::TypeCombo(*combo, "01/02/2005 and more"));
     EXPECT_EQ(combo->Text(), "01/02/2005");
     EXPECT_EQ(combo->ItemIndex(), 0);
-    combo->SetText("set in code, longer than ten");  // code is limited too: the field holds what it shows
-    EXPECT_EQ(combo->Text(), "set in cod");
+    combo->SetText("set in code, longer than ten");  // code is not limited
+    EXPECT_EQ(combo->Text(), "set in code, longer than ten");
+    EXPECT_TRUE(FormsScript::TypeCombo(*combo, "set in code, longer than ten!"));
+    EXPECT_EQ(combo->Text(), "set in code, longer than ten");
     form->Hide();
 }
 
