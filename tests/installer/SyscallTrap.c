@@ -2,8 +2,10 @@
  * program there (SIGKILL), fails (EIO) or is held back, so that a test can stop a run at an exact
  * moment or let another program go first.
  *   TRAP_CALL    the calls to watch, separated by commas: rename (renameat2 too; its new name),
- *                unlink, open (its path), and by the file their descriptor is open on: pwrite,
- *                write, fsync (fdatasync too; a folder's flush names the folder), flock, close
+ *                link (linkat too; its new name), unlink, open (its path; an unnamed file's, its
+ *                folder), and by the file their descriptor is open on: pwrite, write, fsync
+ *                (fdatasync too; a folder's flush names the folder), flock, close (an unnamed
+ *                file is "<folder>/#<number> (deleted)")
  *   TRAP_FILE    the end of the file name to match, any letter case ("RELWORK.CDX")
  *   TRAP_NTH     the matching call to act on (from 1); 0 or unset: every matching call
  *   TRAP_ACTION  kill (default), fail, or hold: write one byte to descriptor W, wait until
@@ -159,4 +161,18 @@ __attribute__((visibility("default"))) ssize_t pwrite(int fd, const void* data, 
 
 __attribute__((visibility("default"))) ssize_t pwrite64(int fd, const void* data, size_t n, off_t at) {
   return pwrite(fd, data, n, at);
+}
+
+/* link: a new name given to a file (linkat too; its new name). */
+__attribute__((visibility("default"))) int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
+  if (Trapped("link", to)) return -1;
+  int (*real)(int, const char*, int, const char*, int) =
+      (int (*)(int, const char*, int, const char*, int))dlsym(RTLD_NEXT, "linkat");
+  return real(fromDir, from, toDir, to, flags);
+}
+
+__attribute__((visibility("default"))) int link(const char* from, const char* to) {
+  if (Trapped("link", to)) return -1;
+  int (*real)(const char*, const char*) = (int (*)(const char*, const char*))dlsym(RTLD_NEXT, "link");
+  return real(from, to);
 }
