@@ -85,10 +85,11 @@ bool WholePdf(const fs::path& file) {
            std::system(("pdfinfo '" + file.string() + "' > /dev/null 2>&1").c_str()) == 0;
 }
 
-/// The roads of the shown program that write files: the checksheet form in XML mode (its XML
-/// file and its PDF), a hand-off job, the menu's pre-printed forms (the PDI series, three pages)
-/// and its training sheets (three pages).
-const char* const kRoads[] = {"form", "handoff", "forms", "training"};
+/// The roads of the shown program that write files: the checksheet form in XML mode printing
+/// (its XML file, its PDF and the two paint-protection pages) and previewing (its XML file), a
+/// hand-off job, the menu's pre-printed forms (the PDI series, three pages) and its training
+/// sheets (three pages).
+const char* const kRoads[] = {"form", "view", "handoff", "forms", "training"};
 
 /// Runs one road, printing on the PDF printer into `pdfs` and writing XML into `xml`, with no
 /// file of the process growing past `limit` bytes while it prints (0: no limit). Gives the
@@ -102,7 +103,7 @@ std::vector<std::string> WrittenFiles::RunRoad(const std::string& road, const fs
     printer->SetDevices(std::move(devices), 0);
     auto saved = SetPrinter(std::move(printer));
     const bool menu = road == "forms" || road == "training";
-    XMLMode = road == "form";
+    XMLMode = road == "form" || road == "view";
     HandOffMode = road == "handoff";
     OutputFolder = xml.string() + "/";
     const auto act = [limit](const std::function<void()>& click) {
@@ -146,10 +147,16 @@ std::vector<std::string> WrittenFiles::RunRoad(const std::string& road, const fs
             if (!HandOffMode) {
                 FillSampleVehicle(c);
                 if (::testing::Test::HasFatalFailure()) return;
+                FormsScript::Click(*c.cbPaintBodyWith);
             }
             // A decided hand-off job asks for extended-period operations before it prints.
             if (HandOffMode) FormsScript::OnForm("frmExtPer", [](TForm& d) { FormsScript::PressEnter(d); });
-            act([&] { c.btnPrintClick(c.btnPrint); });
+            if (road == "view") {
+                FormsScript::OnForm("frmPrintPreview", [](TForm& p) { p.Close(); });
+                act([&] { c.btnViewClick(c.btnView); });
+            } else {
+                act([&] { c.btnPrintClick(c.btnPrint); });
+            }
             f.Close();
         });
         auto form = std::make_unique<TfrmChecksheet>(nullptr);
@@ -241,7 +248,7 @@ TEST_F(WrittenFiles, EveryFileOfTheShownRoadsTakesItsNameWholeOrNotAtAll) {
                 whole[p == pdfs ? name.substr(0, name.rfind('_')) : name] = bytes;
                 largest = std::max(largest, bytes.size());
             }
-        ASSERT_EQ(whole.size(), road == "form" ? 2u : road == "handoff" ? 1u : 3u);
+        ASSERT_EQ(whole.size(), road == "form" ? 4u : road == "view" || road == "handoff" ? 1u : 3u);
         for (rlim_t kib = 4; kib <= largest / 1024 + 4; kib += 4) {
             SCOPED_TRACE(std::to_string(kib) + " KiB");
             clear();
