@@ -78,8 +78,10 @@ int ReplaceFileWith(const std::string& target, std::string_view data, unsigned m
 
 /// A file written for others to read (a printed file, an XML file), whole or not at all. It has
 /// no name while it is written (an unnamed file in the target's folder, where the file system
-/// offers one; else a short fresh name, ".~" + six letters or digits + ".part", which a later
-/// writer in that folder removes once its owner has ended). The bytes are gathered and written in
+/// offers one; else a short fresh name, ".~" + six letters or digits + ".part"; a file that
+/// replaces another holds such a name only between its link and its rename). The writer holds a
+/// lock on its file until it is named, and the first writer of a process in a folder removes the
+/// short names whose writers have ended (killed). The bytes are gathered and written in
 /// large pieces; the file takes its name only when every write, the flush to disk (when asked
 /// for) and the close succeeded, and never under a name it was not meant to replace. A writer not
 /// committed, or one whose last steps fail, leaves nothing. Failures are results with the
