@@ -281,9 +281,9 @@ void TmodReporting::prnReportPrintPage(TObject*, TCanvas& Canvas, tPrintInformat
     // Every page gets its footer once: the closing text on the last page, none on the others.
     PrintPageFooter(L, finished ? LText(134) : std::string());
     if (finished) MoreData = false;
-    // The XML file is written after every page while someone may look at it; an unattended
-    // run writes it once, when its last page is done (the same bytes, a fraction of the writes).
-    if (XMLMode && (!BatchMode || !MoreData)) SaveChecksheetXml();
+    // The XML file is written once, when its last page is done: it takes its name whole, never
+    // as the unfinished document of an earlier page.
+    if (XMLMode && !MoreData) SaveChecksheetXml();
 }
 
 // ---- geometry and primitives ---------------------------------------------------------------------

@@ -1,6 +1,6 @@
 // The checksheet XML document: its elements and attributes as the report adds them, the text
-// cleaning and wide conversion per language, and the file written after every page (complete
-// or not at all: a temporary file in the folder replaces the target only once it is whole).
+// cleaning and wide conversion per language, and the file written once its last page is done
+// (complete or not at all: the file has no name until it is whole, then replaces the target).
 
 #include "XMLGen.h"
 

@@ -1,6 +1,6 @@
 // The checksheet as an XML document: built while the report renders its pages (one element per
-// heading, operation, statement and test section) and written, after every page, to one file per
-// request. Texts are widened for the document's language by the code-page table below.
+// heading, operation, statement and test section) and written, after its last page, to one file
+// per request. Texts are widened for the document's language by the code-page table below.
 #pragma once
 
 #include <functional>

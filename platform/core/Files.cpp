@@ -5,7 +5,9 @@
 
 #include "SysUtils.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +16,10 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -212,51 +217,236 @@ namespace {
 /// Bytes gathered before they are written: the writers hand them over in small pieces.
 constexpr std::size_t kGatherBytes = 64 * 1024;
 
+/// How many names a file that takes a free name tries before it gives up.
+constexpr int kMaxFreeNames = 10000;
+
+/// The end of a short fresh name (".~" + six letters or digits + ".part").
+constexpr char kPartEnd[] = ".part";
+
+bool IsPartName(const char* entry) {
+  if (std::strlen(entry) != 8 + sizeof kPartEnd - 1 || entry[0] != '.' || entry[1] != '~' ||
+      std::strcmp(entry + 8, kPartEnd) != 0)
+    return false;
+  for (int i = 2; i < 8; ++i)
+    if (!std::isalnum(static_cast<unsigned char>(entry[i]))) return false;
+  return true;
+}
+
+/// An unnamed file is given its name through its descriptor's entry in /proc.
+bool ProcLinks() {
+  static const bool ok = ::access("/proc/self/fd", X_OK) == 0;
+  return ok;
+}
+
+std::string FdPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+/// Removes, once per folder and process, the short fresh names that writers left when they ended
+/// before naming their file (a program killed). Each writer holds a lock on its file until the
+/// file has its own name: a file whose lock can be taken has no writer any more.
+void RemoveAbandonedParts(const std::string& folder) {
+  static std::mutex guard;
+  static std::set<std::string> cleaned;
+  {
+    std::lock_guard<std::mutex> lock(guard);
+    if (!cleaned.insert(folder).second) return;
+  }
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const std::string front = folder + "/";
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsPartName(entry->d_name)) continue;
+    const std::string path = front + entry->d_name;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat opened{}, named{};
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+      ::unlink(path.c_str());
+    ::close(fd);
+  }
+  ::closedir(dir);
+}
+
 }  // namespace
 
 TWholeFileWriter::TWholeFileWriter(std::string path) : FPath(std::move(path)) {}
 
-TWholeFileWriter::~TWholeFileWriter() = default;
+TWholeFileWriter::TWholeFileWriter(std::function<std::string(int)> name) : FFreeName(std::move(name)) {}
+
+TWholeFileWriter::~TWholeFileWriter() { Drop(); }
 
 void TWholeFileWriter::Fail(int error) {
     if (!FError) FError = error ? error : EIO;
 }
 
 bool TWholeFileWriter::Open() {
-    if (FFile) return FFile->ok();
-    FFile = std::make_unique<ReplacementFile>(FPath, 0666);
-    if (!FFile->ok()) Fail(FFile->error());
-    return FFile->ok();
+    if (FFd >= 0) return true;
+    if (FError) return false;
+    if (FFreeName) FPath = FFreeName(1);
+    const std::size_t slash = FPath.find_last_of('/');
+    if (FPath.empty() || (slash != std::string::npos && slash + 1 == FPath.size())) {
+        Fail(EINVAL);
+        return false;
+    }
+    const std::string folder = FolderOf(FPath);
+    RemoveAbandonedParts(folder);
+    if (ProcLinks()) {
+        const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::flock(fd, LOCK_EX);
+            FFd = fd;
+            return true;
+        }
+        // A file system (or a system) without unnamed files: a short fresh name instead.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOSYS) {
+            Fail(errno);
+            return false;
+        }
+    }
+    const std::string front = (slash == std::string::npos ? std::string() : FPath.substr(0, slash + 1)) + ".~";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temp = front + FreshTag() + kPartEnd;
+        const int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;  // a leftover of any kind, a link included: another name
+            Fail(errno);
+            return false;
+        }
+        // Locked until it has its own name; a clean-up that came between the two took it away.
+        ::flock(fd, LOCK_EX);
+        struct stat opened{}, named{};
+        if (::fstat(fd, &opened) == 0 && ::lstat(temp.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+            named.st_ino == opened.st_ino) {
+            FFd = fd;
+            FTempPath = temp;
+            return true;
+        }
+        ::close(fd);
+    }
+    Fail(EEXIST);
+    return false;
 }
 
 bool TWholeFileWriter::WriteGathered() {
-    const bool written = FFile->Write(FGathered.data(), FGathered.size());
+    const char* p = FGathered.data();
+    std::size_t n = FGathered.size();
+    while (n > 0 && !FError) {
+        const ssize_t r = ::pwrite(FFd, p, n, off_t(FEnd));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            Fail(r < 0 ? errno : EIO);
+            break;
+        }
+        p += r;
+        n -= std::size_t(r);
+        FEnd += r;
+    }
     FGathered.clear();
-    if (!written) Fail(FFile->error());
-    return written;
+    return !FError;
 }
 
 bool TWholeFileWriter::Write(const void* data, std::size_t size) {
-    if (!FFile || !FFile->ok()) Fail(EBADF);
+    if (FFd < 0) Fail(EBADF);
     if (FError) return false;
     FGathered.append(static_cast<const char*>(data), size);
     return FGathered.size() < kGatherBytes || WriteGathered();
 }
 
+int TWholeFileWriter::LinkAs(const std::string& name) {
+    if (FTempPath.empty())
+        return ::linkat(AT_FDCWD, FdPath(FFd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    if (::renameat2(AT_FDCWD, FTempPath.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) != 0) {
+        // A file system without that rename: a second link, which no existing name can take either.
+        if (errno != EINVAL && errno != ENOSYS) return errno;
+        if (::link(FTempPath.c_str(), name.c_str()) != 0) return errno;
+        ::unlink(FTempPath.c_str());
+    }
+    FTempPath.clear();
+    return 0;
+}
+
+int TWholeFileWriter::Name(bool durable) {
+    if (durable && ::fsync(FFd) != 0) return errno;
+    // A close reports writes that never reached the file (network file systems do so): a second
+    // descriptor is closed first, while the file is still unnamed.
+    const int probe = ::fcntl(FFd, F_DUPFD_CLOEXEC, 0);
+    if (probe < 0) return errno;
+    if (::close(probe) != 0) return errno ? errno : EIO;
+    struct stat mine{};
+    if (::fstat(FFd, &mine) != 0) return errno;
+
+    int rc = 0;
+    if (FFreeName) {
+        for (int n = 1; n <= kMaxFreeNames; ++n) {
+            const std::string name = n == 1 ? FPath : FFreeName(n);
+            rc = LinkAs(name);
+            if (rc == 0) FPath = name;
+            if (rc != EEXIST) break;
+        }
+    } else if (!FTempPath.empty()) {
+        rc = std::rename(FTempPath.c_str(), FPath.c_str()) == 0 ? 0 : errno;
+        if (rc == 0) FTempPath.clear();
+    } else if ((rc = LinkAs(FPath)) == EEXIST) {
+        // The old file is replaced in one rename, from a short fresh name the file has only for
+        // that moment (it is locked meanwhile, so a clean-up can tell when its writer has ended).
+        const std::size_t slash = FPath.find_last_of('/');
+        const std::string front = (slash == std::string::npos ? std::string() : FPath.substr(0, slash + 1)) + ".~";
+        for (int attempt = 0; attempt < 100 && rc == EEXIST; ++attempt) {
+            const std::string temp = front + FreshTag() + kPartEnd;
+            rc = LinkAs(temp);
+            if (rc == 0 && std::rename(temp.c_str(), FPath.c_str()) != 0) {
+                rc = errno;
+                ::unlink(temp.c_str());
+            }
+        }
+    }
+    if (rc != 0) return rc;
+
+    // From here a failure takes the name away again: the name holds the whole file or nothing.
+    auto unname = [&](int error) {
+        struct stat named{};
+        if (::lstat(FPath.c_str(), &named) == 0 && named.st_dev == mine.st_dev && named.st_ino == mine.st_ino)
+            ::unlink(FPath.c_str());
+        return error ? error : EIO;
+    };
+    if (durable) {
+        // The new name reaches the disk with the folder.
+        const int dir = ::open(FolderOf(FPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0) return unname(errno);
+        const int flushed = ::fsync(dir) == 0 ? 0 : errno;
+        ::close(dir);
+        // A file system that cannot flush folders (EINVAL) keeps its names by its own rules.
+        if (flushed != 0 && flushed != EINVAL) return unname(flushed);
+    }
+    const int fd = FFd;
+    FFd = -1;
+    if (::close(fd) != 0) return unname(errno);
+    return 0;
+}
+
 bool TWholeFileWriter::Commit(bool durable) {
-    if (!FFile || !FFile->ok()) Fail(EBADF);
+    if (FFd < 0) Fail(EBADF);
     if (!FError && WriteGathered()) {
-        const int rc = FFile->Finish(durable);
+        const int rc = Name(durable);
         if (rc != 0) Fail(rc);
     }
     if (FError) {
-        Discard();
+        Drop();
         return false;
     }
     return true;
 }
 
-void TWholeFileWriter::Discard() {
-    FFile.reset();
+void TWholeFileWriter::Drop() {
+    if (!FTempPath.empty()) {
+        ::unlink(FTempPath.c_str());
+        FTempPath.clear();
+    }
+    if (FFd >= 0) {
+        ::close(FFd);
+        FFd = -1;
+    }
     FGathered.clear();
 }
+
+void TWholeFileWriter::Discard() { Drop(); }

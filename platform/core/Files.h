@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -75,13 +76,23 @@ void RemoveUnfinishedReplacements(const std::string& target);
 /// that failed (the target unchanged unless the rename was made).
 int ReplaceFileWith(const std::string& target, std::string_view data, unsigned mode = 0644);
 
-/// A file written for others to read (a printed file, an XML file), whole or not at all: the bytes
-/// are gathered, written in large pieces to a ReplacementFile, and the file takes its own name
-/// only when every write, the flush to disk (when asked for), the close and the rename succeeded.
-/// A writer not committed leaves nothing. Failures are results with the system's error number.
+/// A file written for others to read (a printed file, an XML file), whole or not at all. It has
+/// no name while it is written (an unnamed file in the target's folder, where the file system
+/// offers one; else a short fresh name, ".~" + six letters or digits + ".part"; a file that
+/// replaces another holds such a name only between its link and its rename). The writer holds a
+/// lock on its file until it is named, and the first writer of a process in a folder removes the
+/// short names whose writers have ended (killed). The bytes are gathered and written in
+/// large pieces; the file takes its name only when every write, the flush to disk (when asked
+/// for) and the close succeeded, and never under a name it was not meant to replace. A writer not
+/// committed, or one whose last steps fail, leaves nothing. Failures are results with the
+/// system's error number.
 class TWholeFileWriter {
 public:
+    /// A file that replaces whatever has the name `path`.
     explicit TWholeFileWriter(std::string path);
+    /// A file that takes the first of the names `name(1)`, `name(2)`, ... that nothing has,
+    /// claimed atomically (a link that does not replace): writers at once never share a name.
+    explicit TWholeFileWriter(std::function<std::string(int)> name);
     ~TWholeFileWriter();
     TWholeFileWriter(const TWholeFileWriter&) = delete;
     TWholeFileWriter& operator=(const TWholeFileWriter&) = delete;
@@ -90,22 +101,30 @@ public:
     bool Open();
     /// Appends bytes. False once any write has failed (later bytes are dropped).
     bool Write(const void* data, std::size_t size);
-    /// Writes what is gathered and puts the file in place (ReplacementFile::Finish). False on the
-    /// first step that fails; nothing is then left.
+    /// Writes what is gathered, flushes the file to the disk when `durable`, checks its close and
+    /// gives it its name (when `durable`, the folder is flushed too). False on the first step that
+    /// fails; nothing is then left under the name.
     bool Commit(bool durable);
     /// Drops the new file; nothing is left.
     void Discard();
 
     /// The system error number of the first failure (0: none).
     int Error() const { return FError; }
+    /// The file's name: after a successful Commit the one it took.
     const std::string& Path() const { return FPath; }
 
 private:
     bool WriteGathered();
     void Fail(int error);
+    int Name(bool durable);
+    int LinkAs(const std::string& name);
+    void Drop();
 
     std::string FPath;
-    std::unique_ptr<ReplacementFile> FFile;
+    std::function<std::string(int)> FFreeName;
+    int FFd = -1;
+    std::string FTempPath;  ///< the short fresh name, when the file system offers no unnamed file
+    long long FEnd = 0;
     int FError = 0;
     std::string FGathered;
 };

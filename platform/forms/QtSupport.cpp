@@ -8,6 +8,7 @@
 
 #include "CodePages.h"
 #include "Forms.h"
+#include "internal/GuiPlatform.h"
 
 namespace {
 
@@ -54,7 +55,10 @@ bool EnsureWidgetApplication() {
     static int argc = 1;
     static char name[] = "vetra";
     static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    {
+        TToolkitRuntimeFolder runtime;
+        new QApplication(argc, argv);
+    }
     ApplyToolkitLanguage();
     return true;
 }

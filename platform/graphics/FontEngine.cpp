@@ -152,6 +152,7 @@ void EnsureGuiApplication() {
     static int argc = 1;
     static char name[] = "vetra";
     static char* argv[] = {name, nullptr};
+    TToolkitRuntimeFolder runtime;
     static QGuiApplication* app = new QGuiApplication(argc, argv);
     (void)app;
 }

@@ -104,3 +104,19 @@ void SelectOffscreenPlatform() {
 }
 
 void SilenceToolkitMessages() { qInstallMessageHandler(&DropMessage); }
+
+TToolkitRuntimeFolder::TToolkitRuntimeFolder() {
+    if (!Env("XDG_RUNTIME_DIR").empty()) return;
+    std::string tmp = Env("TMPDIR");
+    if (tmp.empty()) tmp = "/tmp";
+    std::string pattern = tmp + "/vetra-runtime-XXXXXX";
+    if (!::mkdtemp(pattern.data())) return;
+    FFolder = pattern;
+    ::setenv("XDG_RUNTIME_DIR", FFolder.c_str(), 1);
+}
+
+TToolkitRuntimeFolder::~TToolkitRuntimeFolder() {
+    if (FFolder.empty()) return;
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::rmdir(FFolder.c_str());
+}

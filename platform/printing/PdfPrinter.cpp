@@ -9,7 +9,6 @@
 #include "internal/QtCanvas.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QIODevice>
 #include <QPageSize>
 #include <QPainter>
@@ -113,14 +112,16 @@ TCanvasBackend* TPdfPrinter::BeginJob(const std::string& title, TPrinterOrientat
     if (folder.back() != '/') folder += '/';
     const std::string stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss").toStdString();
     const std::string base = folder + SafeName(title) + "_" + stamp;
-    std::string file = base + ".pdf";
-    for (int n = 2; QFileInfo::exists(QString::fromStdString(file)); ++n) file = base + "-" + std::to_string(n) + ".pdf";
 
     auto job = std::make_unique<Job>();
-    job->File = file;
-    job->Output = std::make_unique<TWholeFileWriter>(file);
+    // The file takes the first of these names that nothing has when it is complete, claimed in
+    // one step: jobs printing into one folder at once never take each other's name.
+    job->Output = std::make_unique<TWholeFileWriter>(
+        [base](int n) { return n <= 1 ? base + ".pdf" : base + "-" + std::to_string(n) + ".pdf"; });
     job->Device = std::make_unique<WholeFileDevice>(*job->Output);
-    if (!job->Output->Open() || !job->Device->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    const bool opened = job->Output->Open();
+    const std::string file = job->File = job->Output->Path();
+    if (!opened || !job->Device->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw EPrintFileNotWritten(CannotWrite(file));
     job->Writer = std::make_unique<QPdfWriter>(job->Device.get());
     job->Writer->setResolution(kDpi);
@@ -162,7 +163,7 @@ void TPdfPrinter::EndJob() {
     job->Device->close();
     // The file takes its name only when all of it is on the disk.
     if (!ended || !job->Output->Commit(true)) throw EPrintFileNotWritten(CannotWrite(job->File));
-    FLastFile = job->File;
+    FLastFile = job->File = job->Output->Path();
 }
 
 void TPdfPrinter::AbortJob() {

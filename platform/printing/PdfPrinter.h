@@ -1,7 +1,8 @@
 // The built-in PDF printer: A4, 600 dots per inch, 4.23 mm unprintable border on every side.
 // Each job becomes one PDF file named after the job title and a time stamp
 // ("<title>_<YYYYMMDD-HHMMSS>.pdf", characters other than letters, digits, blank, "-", "_" and
-// "." replaced by "_"; "-2", "-3" ... added when the name exists) in the folder named by the
+// "." replaced by "_"; "-2", "-3" ... added when the name exists when the job ends, claimed
+// without replacing anything, so that jobs at once keep a file each) in the folder named by the
 // environment variable VETRA_PDF_FOLDER, or the current folder when it is not set. A job of
 // several copies holds them all, collated (pages 1..n, then 1..n again). The file is written
 // whole or not at all (see TWholeFileWriter): a job whose file cannot be written completely ends

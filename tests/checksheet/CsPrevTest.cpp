@@ -53,7 +53,8 @@ TEST_F(Preview, XmlModeOpensOnTheLastPageWithTheFileWritten) {
         const int last = form.prvReport->FinalPageNumber();
         EXPECT_GT(last, 1);
         EXPECT_EQ(form.prvReport->PageNumber(), last);
-        EXPECT_EQ(static_cast<int>(XmlGenRecorder::CallsStartingWith("SaveChecksheetXml").size()), last);
+        // Written once, when the last page is done: never an unfinished document under its name.
+        EXPECT_EQ(XmlGenRecorder::CallsStartingWith("SaveChecksheetXml").size(), 1u);
         EXPECT_EQ(XmlGenRecorder::Calls().back(), "SaveChecksheetXml()");
         f.Close();
     });

@@ -297,11 +297,16 @@ TEST_F(EndToEnd, AFileThatCannotBeWrittenWholeFailsTheRunAndLeavesNothing) {
     ASSERT_TRUE(fs::exists(trap)) << trap;
     for (const Road& road : roads) {
         std::vector<std::string> failures;
-        for (const char* call : {"open", "pwrite", "fsync", "close", "rename"}) {
+        // The file is made unnamed in its folder, written, flushed, closed and linked to its name;
+        // then the folder is flushed (a printed file).
+        const std::pair<const char*, std::string> calls[] = {
+            {"open", "out' TRAP_NTH='1"}, {"pwrite", " (deleted)"}, {"fsync", " (deleted)"}, {"close", " (deleted)"},
+            {"link", road.File},          {"fsync", "/out"}};
+        for (const auto& [call, file] : calls) {
             if (std::string(call) == "fsync" && !road.Flushed) continue;
             failures.push_back(std::string("LD_PRELOAD='") + trap +
                                "' ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" TRAP_ACTION=fail TRAP_CALL=" + call +
-                               " TRAP_FILE=" + road.File + " ");
+                               " TRAP_FILE='" + file + "' ");
         }
         failures.push_back("ulimit -f 8; trap '' XFSZ; ");  // a full disk: 4 KB for the program's files
         for (const std::string& failure : failures) {
@@ -348,4 +353,163 @@ TEST_F(EndToEnd, AMissingDatabaseEndsEveryRoadWithTheStartUpCode) {
         EXPECT_TRUE(fs::exists(folder / "job.ho"));
         EXPECT_EQ(fs::exists(folder / "klv3data.sqlite"), garbage);
     }
+}
+
+namespace {
+
+/// A PDF file that is whole: it starts as one and the reader takes it.
+bool WholePdf(const fs::path& file) {
+    const std::string bytes = ReadFile(file);
+    return bytes.rfind("%PDF-", 0) == 0 &&
+           std::system(("pdfinfo '" + file.string() + "' > /dev/null 2>&1").c_str()) == 0;
+}
+
+}  // namespace
+
+TEST_F(EndToEnd, PrintsStartedTogetherKeepAPdfEach) {
+    // Eight sheets printed into one folder at once, most of them finishing in the same second
+    // under the same name: each takes a free name of its own.
+    fs::copy_file(fs::path(VETRA_BIN_DIR) / "print_checksheet", folder / "print_checksheet");
+    const Outcome o = RunCommand(
+        "cd '" + folder.string() +
+        "' && for r in GB,en,105,0,Y,N,N,N GR,el,111,4,Y,N,Y,Y GB,en,105,0,Y,N,N,N GR,el,111,4,Y,N,Y,Y "
+        "GB,en,107,4,Y,Y,Y,Y PL,pl,104,3,Y,Y,N,N DE,de,101,2,Y,N,N,N GB,en,105,0,Y,N,N,N; do "
+        "(env -u DISPLAY -u WAYLAND_DISPLAY VETRA_PDF_FOLDER=out ./print_checksheet $r > /dev/null 2>&1; echo $?) & "
+        "done; wait");
+    EXPECT_EQ(o.Output, "0\n0\n0\n0\n0\n0\n0\n0\n");
+    int pdfs = 0;
+    for (const auto& entry : fs::directory_iterator(folder / "out")) {
+        SCOPED_TRACE(entry.path().string());
+        EXPECT_EQ(entry.path().extension(), ".pdf");
+        EXPECT_TRUE(WholePdf(entry.path()));
+        ++pdfs;
+    }
+    EXPECT_EQ(pdfs, 8);
+}
+
+TEST_F(EndToEnd, EveryFileTakesItsNameWholeOrNotAtAllWhereverItsRunStops) {
+    // A printed sheet, a new XML file and one that replaces an older file of its name, stopped by
+    // a disk that fills at every 4 KiB of the file and by a kill at every system call of its
+    // writing: the name holds the whole file (or the older one) or nothing, and nothing else is
+    // left in the folder once the next run into it is done.
+    fs::copy_file(fs::path(VETRA_BIN_DIR) / "print_checksheet", folder / "print_checksheet");
+    const std::string trap = std::string(VETRA_BIN_DIR) + "../tests/SyscallTrap.so";
+    ASSERT_TRUE(fs::exists(trap)) << trap;
+    const fs::path out = folder / "sheetsout";
+    struct Road {
+        const char* Command;
+        const char* Name;  // the file's name, or the end of it
+        bool Replaces;
+    };
+    const Road roads[] = {
+        {"VETRA_PDF_FOLDER=sheetsout ./print_checksheet GB,en,107,4,Y,Y,Y,Y", ".pdf", false},
+        {"./vetrav3 X GB,en,107,4,Y,Y,Y,Y sheetsout/", "GB_en_107_4_Y_Y_Y_Y.XML", false},
+        {"./vetrav3 X GB,en,107,4,Y,Y,Y,Y sheetsout/", "GB_en_107_4_Y_Y_Y_Y.XML", true},
+    };
+    const std::string older = "<?xml version=\"1.0\"?>\n<checksheet/>";
+    for (const Road& road : roads) {
+        const bool pdf = std::string(road.Name) == ".pdf";
+        const auto prepare = [&] {
+            fs::remove_all(out);
+            fs::create_directory(out);
+            if (road.Replaces) std::ofstream(out / road.Name, std::ios::binary) << older;
+        };
+        const auto run = [&](const std::string& before, const std::string& env) {
+            return RunCommand("cd '" + folder.string() + "' && " + before + "env -u DISPLAY -u WAYLAND_DISPLAY " + env +
+                              road.Command + " > /dev/null 2>&1; echo $?");
+        };
+        prepare();
+        ASSERT_EQ(run("", "").Output, "0\n");
+        std::string whole;
+        for (const auto& entry : fs::directory_iterator(out)) whole = ReadFile(entry.path());
+        ASSERT_GT(whole.size(), 8192u);
+        // What the folder may hold: the whole file (a PDF of the same size, its date aside), the
+        // older file, or nothing; `leftover` allows a fresh short name beside them.
+        const auto check = [&](bool leftover, int most) {
+            int files = 0;
+            for (const auto& entry : fs::directory_iterator(out)) {
+                const std::string name = entry.path().filename().string();
+                SCOPED_TRACE(name);
+                if (leftover && name.size() == 13 && name.rfind(".~", 0) == 0) continue;
+                ++files;
+                const std::string bytes = ReadFile(entry.path());
+                if (pdf) {
+                    EXPECT_EQ(entry.path().extension(), ".pdf");
+                    EXPECT_EQ(bytes.size(), whole.size());
+                    EXPECT_TRUE(WholePdf(entry.path()));
+                } else {
+                    EXPECT_EQ(name, road.Name);
+                    EXPECT_TRUE(bytes == whole || (road.Replaces && bytes == older)) << bytes.size();
+                }
+            }
+            EXPECT_LE(files, most);
+        };
+        for (std::size_t kib = 4; kib <= whole.size() / 1024 + 4; kib += 4) {
+            SCOPED_TRACE(std::string(road.Command) + (road.Replaces ? " (replacing)" : "") + ", disk full at " +
+                         std::to_string(kib) + " KiB");
+            prepare();
+            const Outcome o = run("ulimit -f " + std::to_string(kib) + "; trap '' XFSZ; ", "");
+            EXPECT_TRUE(o.Output == "3\n" || (o.Output == "0\n" && kib * 1024 >= whole.size())) << o.Output;
+            check(false, 1);
+        }
+        struct Stop {
+            const char* Call;
+            std::string File;
+            int Nth;
+        };
+        std::vector<Stop> stops = {{"open", "sheetsout", 1}, {"pwrite", " (deleted)", 1}, {"close", " (deleted)", 1},
+                                   {"close", " (deleted)", 2}, {"link", road.Name, 1}};
+        if (pdf) {
+            stops.push_back({"fsync", " (deleted)", 1});
+            stops.push_back({"open", "sheetsout", 2});  // the folder's flush
+        }
+        if (road.Replaces) stops.push_back({"rename", road.Name, 1});
+        for (const Stop& stop : stops) {
+            SCOPED_TRACE(std::string(road.Command) + (road.Replaces ? " (replacing)" : "") + ", killed at " +
+                         stop.Call + " #" + std::to_string(stop.Nth) + " of " + stop.File);
+            prepare();
+            const Outcome o = run("", "LD_PRELOAD='" + trap +
+                                          "' ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" TRAP_ACTION=kill "
+                                          "TRAP_CALL=" + stop.Call + " TRAP_FILE='" + stop.File +
+                                          "' TRAP_NTH=" + std::to_string(stop.Nth) + " ");
+            EXPECT_EQ(o.Output, "137\n");
+            check(true, 1);
+            // The next run into the folder finds nothing in its way and leaves nothing else (a
+            // sheet printed again keeps the whole one a killed print may have named).
+            EXPECT_EQ(run("", "").Output, "0\n");
+            check(false, pdf ? 2 : 1);
+            EXPECT_FALSE(fs::is_empty(out));
+        }
+    }
+}
+
+TEST_F(EndToEnd, AnXmlFileNameUpToTheFileSystemsLimitWrites) {
+    // A request file's path less its extension is the front of its files' names: 232 bytes of
+    // it and the request's 23 make a name of 255, the limit of the file systems here.
+    for (const std::size_t length : {std::size_t(232), std::size_t(233)}) {
+        const std::string front = "out/" + std::string(length, 'f');
+        Write(front + ".txt", "GB,en,107,4,Y,Y,Y,Y\n");
+        const Outcome o = Run("X " + front + ".txt");
+        const bool fits = length + 23 <= 255;
+        EXPECT_EQ(o.ExitCode, fits ? 0 : 3) << o.Output;
+        std::error_code ec;
+        EXPECT_EQ(fs::exists(folder / (front + "GB_en_107_4_Y_Y_Y_Y.XML"), ec), fits);
+        if (!fits) {
+            EXPECT_TRUE(Has(o.Output, "File name too long")) << o.Output;
+        }
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "out"), fs::directory_iterator()), 3);
+}
+
+TEST_F(EndToEnd, HeadlessProgramsLeaveNothingInTheTemporaryFolder) {
+    // Without XDG_RUNTIME_DIR the toolkit's start made "runtime-<user>" in TMPDIR and left it.
+    fs::create_directory(folder / "tmp");
+    const std::string env = "cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR TMPDIR='" +
+                            (folder / "tmp").string() + "' ";
+    Outcome o = RunCommand(env + "'" + VETRA_BIN_DIR + "../fuzz/fuzz_report_text' '" + VETRA_SOURCE_DIR +
+                           "fuzz/corpus/fuzz_report_text' 2>&1");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    o = RunCommand(env + "./vetrav3 X GB,en,107,4,Y,Y,Y,Y out/ 2>&1");
+    EXPECT_EQ(o.ExitCode, 0) << o.Output;
+    EXPECT_TRUE(fs::is_empty(folder / "tmp"));
 }

@@ -3,8 +3,10 @@
  * moment or let another program go first; and the order of the calls that put files on the disk
  * can be written down.
  *   TRAP_CALL    the calls to watch, separated by commas: rename (renameat2 too; its new name),
- *                unlink (remove too), mkdir, open (its path), and by the file their descriptor is open on: pwrite,
- *                write, fsync (fdatasync too; a folder's flush names the folder), flock, close
+ *                link (linkat too; its new name), unlink (remove too), mkdir, open (its path; an
+ *                unnamed file's, its folder), and by the file their descriptor is open on: pwrite,
+ *                write, fsync (fdatasync too; a folder's flush names the folder), flock, close (an
+ *                unnamed file is "<folder>/#<number> (deleted)")
  *   TRAP_FILE    the end of the file name to match, any letter case ("RELWORK.CDX")
  *   TRAP_NTH     the matching call to act on (from 1); 0 or unset: every matching call
  *   TRAP_ACTION  kill (default), fail, or hold: write one byte to descriptor W, wait until
@@ -13,7 +15,7 @@
  *   TRAP_HOLD_FDS  "W,R" for hold
  *   TRAP_ARMED   when set, calls count only once the program called SyscallTrapArm() (the test
  *                merge library does, as it is called: the registration of the volume comes next)
- *   TRAP_LOG     a file to which each pwrite, write, fsync, rename, unlink, mkdir and sendto is
+ *   TRAP_LOG     a file to which each pwrite, write, fsync, rename, link, unlink, mkdir and sendto is
  *                appended as "call path" (the path a descriptor is open on; a datagram's socket)
  * A call acted on is told on standard error: "SyscallTrap: <action> <call> <path>". */
 #define _GNU_SOURCE
@@ -240,4 +242,20 @@ __attribute__((visibility("default"))) ssize_t sendto(int fd, const void* data, 
   ssize_t (*real)(int, const void*, size_t, int, __CONST_SOCKADDR_ARG, socklen_t) =
       (ssize_t (*)(int, const void*, size_t, int, __CONST_SOCKADDR_ARG, socklen_t))dlsym(RTLD_NEXT, "sendto");
   return real(fd, data, n, flags, to, length);
+}
+
+/* link: a new name given to a file (linkat too; its new name). */
+__attribute__((visibility("default"))) int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
+  Log("link", to);
+  if (Trapped("link", to)) return -1;
+  int (*real)(int, const char*, int, const char*, int) =
+      (int (*)(int, const char*, int, const char*, int))dlsym(RTLD_NEXT, "linkat");
+  return real(fromDir, from, toDir, to, flags);
+}
+
+__attribute__((visibility("default"))) int link(const char* from, const char* to) {
+  Log("link", to);
+  if (Trapped("link", to)) return -1;
+  int (*real)(const char*, const char*) = (int (*)(const char*, const char*))dlsym(RTLD_NEXT, "link");
+  return real(from, to);
 }

@@ -18,6 +18,20 @@ std::string OpenDisplayFault();
 /// messages off standard error. Has no effect on an application object that already exists.
 void SelectOffscreenPlatform();
 
+/// While it lives, XDG_RUNTIME_DIR names a private folder when the environment names none: the
+/// toolkit's start looks there, and would otherwise make "runtime-<user>" in the temporary folder
+/// and leave it behind. The folder is removed and the variable unset again at its end.
+class TToolkitRuntimeFolder {
+public:
+    TToolkitRuntimeFolder();
+    ~TToolkitRuntimeFolder();
+    TToolkitRuntimeFolder(const TToolkitRuntimeFolder&) = delete;
+    TToolkitRuntimeFolder& operator=(const TToolkitRuntimeFolder&) = delete;
+
+private:
+    std::string FFolder;
+};
+
 /// Keeps the toolkit's own diagnostics off standard error (runs without a display print only
 /// the program's messages); fatal faults still end the process.
 void SilenceToolkitMessages();
