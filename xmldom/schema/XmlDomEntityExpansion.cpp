@@ -124,7 +124,7 @@ std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value) {
 // ------------------------------------------------------------------ expander
 
 TdomEntityExpander::TdomEntityExpander(TdomEntityLookup lookup, TdomExpansionLimits limits, bool allowExternal)
-    : lookup_(std::move(lookup)), limits_(limits), allowExternal_(allowExternal) {}
+    : lookup_(std::move(lookup)), limits_(limits), allowExternal_(allowExternal), ownBudget_(limits.maxChars) {}
 
 bool TdomEntityExpander::charge(size_t n) { return budget_->charge(n); }
 
@@ -420,7 +420,6 @@ char16_t blankToSpace(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r
 
 TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntityExpander& expander, WideString& out) {
     TdomLiteralOutcome outcome;
-    expander.budget().credit(literal.size());
     out.reserve(out.size() + literal.size());
     size_t i = 0;
     while (i < literal.size()) {
