@@ -661,7 +661,8 @@ TEST_F(FromDtd, AReferencesDepthAnswerDoesNotDependOnHistoryAndIsReported) {
         }
     }
     // Reported by resolveEntityReferences and expand too, not a silent false; in an attribute
-    // value and a declared default, as the depth, not as an undeclared entity.
+    // value and a declared default, as the depth, not as an undeclared entity, naming the
+    // reference as content's report does.
     TdomDocument* doc = read(head + u"<doc>&e299;</doc>");
     ASSERT_TRUE(doc->buildASModel());
     TdomElement* root = doc->getDocumentElement();
@@ -679,7 +680,7 @@ TEST_F(FromDtd, AReferencesDepthAnswerDoesNotDependOnHistoryAndIsReported) {
         ASSERT_TRUE(doc->buildASModel());
         EXPECT_EQ(validate(doc, 0), Kinds{32});
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_NE(messages[0].find("entities nested deeper than 256"), std::string::npos) << messages[0];
+        EXPECT_NE(messages[0].find("entities nested deeper than 256 at &e299;"), std::string::npos) << messages[0];
     }
     // 10,000 references to a 10,000-entity chain, in order and in reverse: the same 257 expand.
     const WideString longHead = u"<!DOCTYPE doc [<!ELEMENT doc ANY>" + chain(10'000) + u"]>";
@@ -779,6 +780,60 @@ TEST_F(FromDtd, MarkupBegunInOneEntityAndEndedInAnotherIsFatal) {
                                  u"]><doc>&a;&b;</doc>");
         ASSERT_TRUE(doc->buildASModel());
         EXPECT_TRUE(anyFatal(validate(doc, 0))) << ToUtf8(subset);
+    }
+}
+
+TEST_F(FromDtd, AnEntitysTextIsJudgedAsContentOnlyWhereItIsReferencedInContent) {
+    // Each rule of content (a "]]>", a "<", markup begun and not ended, a comment, a processing
+    // instruction, an element) in an entity referenced in content, in an attribute value and in
+    // a declared default, directly and through another entity. "]]>" breaks content only; "<"
+    // in any form has no place in an attribute value; well-formed markup is content.
+    struct Rule {
+        const char16_t* value;
+        bool content;    ///< fit as content
+        bool attribute;  ///< fit in an attribute value
+    };
+    const Rule rules[] = {{u"x]]>y", false, true},      {u"x]]y", true, true},        {u"x&lt;y", true, true},
+                          {u"a&#60;b", false, false},   {u"a<b", false, false},       {u"<b>t", false, false},
+                          {u"<!-- c -->", true, false}, {u"<?p d?>", true, false},    {u"<b>t</b>", true, false},
+                          {u"x]]&gt;y", true, true}};
+    for (const Rule& rule : rules) {
+        for (bool nested : {false, true}) {
+            const WideString ref = nested ? u"&n;" : u"&e;";
+            const WideString decls = u"<!ELEMENT doc ANY><!ELEMENT b ANY><!ENTITY e \"" + WideString(rule.value) +
+                                     u"\"><!ENTITY n \"[&e;]\">";
+            for (int place = 0; place < 3; ++place) {
+                const WideString doc =
+                    place == 0 ? u"<!DOCTYPE doc [" + decls + u"]><doc>" + ref + u"</doc>"
+                    : place == 1 ? u"<!DOCTYPE doc [" + decls + u"<!ATTLIST doc a CDATA #IMPLIED>]><doc a='" + ref + u"'/>"
+                                 : u"<!DOCTYPE doc [" + decls + u"<!ATTLIST doc a CDATA '" + ref + u"'>]><doc/>";
+                const std::string where = u8(WideString(rule.value)) + (nested ? " nested" : "") + " in " +
+                                          (place == 0 ? "content" : place == 1 ? "an attribute" : "a default");
+                TdomDocument* d = read(doc);
+                ASSERT_TRUE(d->buildASModel()) << where;
+                // The declaration itself is judged nowhere: only "<" that makes no markup is
+                // unfit anywhere, and warned of.
+                const bool unfitAnywhere = !rule.content && !rule.attribute;
+                EXPECT_EQ(kinds, unfitAnywhere ? Kinds{4} : Kinds{}) << where;
+                const bool fit = place == 0 ? rule.content : rule.attribute;
+                const Kinds found = validate(d, 0);
+                if (fit) {
+                    EXPECT_EQ(found, Kinds{}) << where;
+                } else {
+                    ASSERT_FALSE(found.empty()) << where;
+                    EXPECT_TRUE(found.front() == 61 || found.front() == 53) << where << " " << found.front();
+                }
+                if (place == 0 || !fit) continue;
+                // The value is the entity's text, "]]>" and all.
+                std::string value = u8(d->getDocumentElement()->getAttributeLiteral(u"a"));
+                std::string expected = u8(WideString(rule.value));
+                for (size_t at = expected.find("&lt;"); at != std::string::npos; at = expected.find("&lt;"))
+                    expected.replace(at, 4, "<");
+                for (size_t at = expected.find("&gt;"); at != std::string::npos; at = expected.find("&gt;"))
+                    expected.replace(at, 4, ">");
+                EXPECT_EQ(value, nested ? "[" + expected + "]" : expected) << where;
+            }
+        }
     }
 }
 

@@ -695,8 +695,8 @@ bool TdomElement::validateSelf(TdomDeclMemo& memo) {
         WideString value;
         if (uint8_t kind = memo.normalizedDefault(decl, value)) {
             if (kind == ET_UNRESOLVABLE_ENTITY_REFERENCE) {
-                // Past a limit of expansion: said once per run, with the limit.
-                if (reportDefaultLimit()) memo.forget();
+                // Past a limit of expansion: said once per run, with the limit and the reference.
+                if (reportDefaultLimit(true)) memo.forget();
                 result = false;
             } else {
                 report(kind);
@@ -787,12 +787,13 @@ bool TdomElement::defaultRefused() const {
     return run && run->budget.spent();
 }
 
-bool TdomElement::reportDefaultLimit() {
+bool TdomElement::reportDefaultLimit(bool atReference) {
     TdomExpansionRun* run = schemaOf(this).activeRun();
     if (run && run->spentReported) return false;
     if (run) run->spentReported = true;
     const bool tooDeep = run && !run->budget.spent();
-    sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this, ExpansionLimitClue(tooDeep, WideString()));
+    sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this,
+                          ExpansionLimitClue(tooDeep, atReference && run ? run->limitAt : WideString()));
     return true;
 }
 
@@ -1028,7 +1029,10 @@ void TdomAttr::resolveLiteral(const WideString& literal, WideString& result) con
     limit = 0;
     scope.run().literalFault = 0;
     if (outcome.fault == TdomLiteralFault::Expansion) {
-        if (outcome.expansion == TdomExpansionResult::TooLarge) limit = expander.budget().spent() ? 1 : 2;
+        if (outcome.expansion == TdomExpansionResult::TooLarge) {
+            limit = expander.budget().spent() ? 1 : 2;
+            scope.run().limitAt = outcome.reference;
+        }
         else scope.run().literalFault = literalFaultOf(outcome, expander.failedName());
     }
     switch (outcome.fault) {
@@ -1224,7 +1228,7 @@ void TdomAttr::reportUnresolvedLiteral() {
     const TdomExpansionRun* run = schemaOf(this).activeRun();
     if (run && run->literalLimit != 0)
         sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this,
-                              ExpansionLimitClue(run->literalLimit == 2, WideString()));
+                              ExpansionLimitClue(run->literalLimit == 2, run->limitAt));
     else
         sendErrorNotification(run && run->literalFault ? run->literalFault : ET_ENTITY_DECLARATION_NOT_FOUND, this);
 }

@@ -104,8 +104,9 @@ private:
     /// Charges one default made, its literal and its node, to the operation's budget: false
     /// when it does not fit.
     bool chargeDefault(const WideString& literal);
-    /// Reports kind 32 for a default refused by a limit, naming it, once per run.
-    bool reportDefaultLimit();
+    /// Reports kind 32 for a default refused by a limit, naming it (and, atReference, the
+    /// reference of the default refused), once per run.
+    bool reportDefaultLimit(bool atReference = false);
     /// The operation's budget is spent: no default is made in it any more.
     bool defaultRefused() const;
     /// Joins each run of adjacent text children into its first node (this level only).

@@ -99,6 +99,7 @@ void fillFacts(const TdomASEntityDecl* d, TdomEntityFacts& facts) {
     facts.external = d->isExternal();
     facts.unparsed = !d->isParsed();
     facts.state = d->getState();
+    facts.attributeUsable = d->isAttributeUsable();
     facts.literalValue = d->getLiteralValue();
 }
 

@@ -32,6 +32,7 @@ struct TdomEntityFacts {
     bool external = false;     ///< public id, system id or notation name given
     bool unparsed = false;     ///< a notation name given
     uint8_t state = 2;         ///< 0 unresolved, 1 unusable, 2 usable (after `resolve` when asked)
+    bool attributeUsable = false;  ///< in state 1 for a rule of content only: usable in attribute values
     WideString literalValue;   ///< the replacement text as declared
 };
 
@@ -148,6 +149,8 @@ public:
     /// References to the five predefined entities inside replacement texts stay references
     /// ("&lt;" as written) instead of becoming their characters: for text parsed as content.
     void setKeepPredefinedReferences(bool value) { keepPredefined_ = value; }
+    /// The texts built are for attribute values: an entity unfit only as content is usable.
+    void setForAttributeValues(bool value) { forAttributes_ = value; }
 
 private:
     /// A replacement text built in this call, with how deep its references nest below it.
@@ -167,6 +170,7 @@ private:
     TdomExpansionLimits limits_;
     bool allowExternal_;
     bool keepPredefined_ = false;
+    bool forAttributes_ = false;
     TdomExpansionBudget ownBudget_;
     TdomExpansionBudget* budget_ = &ownBudget_;
     WideString failedName_;
@@ -217,6 +221,9 @@ struct TdomExpansionRun {
     bool spentReported = false;                    ///< the spent budget (or the depth) was reported in this run
     /// The last attribute literal refused by a limit: 0 none, 1 the budget, 2 the depth.
     uint8_t literalLimit = 0;
+    /// The reference at which the last attribute literal or declared default was refused by a
+    /// limit, for the report to name as content's does.
+    WideString limitAt;
     /// The fatal kind of the last attribute literal refused for a well-formedness fault (0: none).
     uint8_t literalFault = 0;
     /// References whose entity's well-formedness fault was reported, fatal, where the run met it:
@@ -254,9 +261,10 @@ TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntit
 /// A declared default value normalized by that walk, with external references refused:
 /// returns 0 or the error kind of the first fault: 66 malformed or undeclared reference, 36 an
 /// external or unparsed entity, 53 an entity whose value holds "<", 61 another unusable or
-/// unresolved entity, 62 a circular reference, 32 an expansion past its budget or depth.
+/// unresolved entity, 62 a circular reference, 32 an expansion past its budget or depth (the
+/// reference refused then given in failedReference, when asked).
 uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup& lookup, TdomExpansionBudget* budget,
-                               WideString& out);
+                               WideString& out, WideString* failedReference = nullptr);
 
 /// A literal that the walk of attribute literals reads back to value: "&", "<" and the double
 /// quote as references, and tab, line feed and carriage return as character references (the

@@ -36,7 +36,7 @@ TdomEntityLookup TdomSchemaQuery::entityLookup() const {
 uint8_t TdomSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const {
     TdomExpansionScope scope(*this);
     return NormalizeDeclaredValue(decl.defaultValue ? std::u16string_view(*decl.defaultValue) : std::u16string_view(),
-                                  entityLookup(), &scope.run().budget, value);
+                                  entityLookup(), &scope.run().budget, value, &scope.run().limitAt);
 }
 
 }  // namespace xmldom

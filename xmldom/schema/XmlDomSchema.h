@@ -112,6 +112,7 @@ public:
         TdomExpansionRun& r = run();
         if (!r.literals) {
             r.literals = std::make_unique<TdomEntityExpander>(schema_.entityLookup());
+            r.literals->setForAttributeValues(true);
             r.literals->shareBudget(&r.budget);
         }
         return *r.literals;
