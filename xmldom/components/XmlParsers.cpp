@@ -248,7 +248,7 @@ bool TXmlToDomParser::parseStreamIntoCore(TStream* Stream, const WideString& Pub
 }
 
 TdomDocument* TXmlToDomParser::wholeDocument(TStream* Stream, const WideString& PublicId,
-                                             const WideString& SystemId) {
+                                             const WideString& SystemId, size_t unitBytes) {
     bool ok;
     try {
         ok = streamToDomCore(Stream, PublicId, SystemId) && internalSubsetWellFormed(SystemId);
@@ -264,6 +264,20 @@ TdomDocument* TXmlToDomParser::wholeDocument(TStream* Stream, const WideString& 
     TdomDocument* result = FBuiltDocument;
     FBuiltDocument = nullptr;
     FDocBuilder->setReferenceNode(nullptr);
+    // The document's size bounds what operations may later make from its declarations: its
+    // characters, and each node read but the entity references, whose content is what the
+    // bound is about.
+    int64_t read = 0;
+    try {
+        read = Stream->Position();
+    } catch (const Exception&) {
+        read = 0;  // a stream that cannot tell its position: the nodes alone
+    }
+    const size_t characters = read > 0 ? static_cast<size_t>(read) / unitBytes : 0;
+    const size_t registered = result->getRegisteredNodeCount();
+    const size_t references = FDocBuilder->getReferencesMade();
+    const size_t nodes = registered > references ? registered - references : 0;
+    result->setDocumentSize(characters + nodes * TdomExpansionBudget::kNodeChars);
     return result;
 }
 
@@ -308,7 +322,7 @@ TdomDocument* TXmlToDomParser::wideStringToDom(const WideString& Text) {
     if (!FDOMImpl) throw EAccessViolation(msg::kDomImplNotSpecified);
     if (Text.empty()) throw EAccessViolation(kEmptyString);
     TdomWideStringStream stream(withMark(Text));
-    return wholeDocument(&stream, WideString(), WideString());
+    return wholeDocument(&stream, WideString(), WideString(), sizeof(char16_t));
 }
 
 bool TXmlToDomParser::intoNode(TStream* Stream, const WideString& PublicId, const WideString& SystemId,

@@ -157,7 +157,9 @@ protected:
     virtual void startDocument(TdomLocator* Locator);
 
 private:
-    TdomDocument* wholeDocument(TStream* Stream, const WideString& PublicId, const WideString& SystemId);
+    /// Reads a whole document from Stream, whose characters take unitBytes each.
+    TdomDocument* wholeDocument(TStream* Stream, const WideString& PublicId, const WideString& SystemId,
+                                size_t unitBytes = 1);
     bool intoNode(TStream* Stream, const WideString& PublicId, const WideString& SystemId, TdomNode* Node);
     bool runCore(TStream* Stream, const WideString& PublicId, const WideString& SystemId, bool Fragment);
     /// The internal subset of the document just built passes the DTD test handler.

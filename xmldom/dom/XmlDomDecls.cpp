@@ -133,35 +133,15 @@ void TdomEntityReference::expand() {
     builder.reportSpentBudget(this);
 }
 
-TdomNode* TdomEntityReference::removeChild(TdomNode* oldChild) {
-    TdomNode* removed = TdomNode::removeChild(oldChild);
-    expansionDrawn_ = 0;
-    return removed;
-}
-
-int64_t TdomEntityReference::giveBackDrawn() {
-    const int64_t drawn = expansionDrawn_;
-    expansionDrawn_ = 0;
-    ownerDocument_->getExpansionAccount().giveBack(drawn);
-    return drawn;
-}
-
-void TdomEntityReference::keepExpansion(int64_t drawn) {
-    ownerDocument_->getExpansionAccount().force(drawn);
-    expansionDrawn_ = drawn;
-}
-
 bool TdomEntityReference::expandWith(TdomEntityContentBuilder& builder) {
     // The reference is read-only for its users; its own content is made with the flag lifted.
     setIsReadonly(false);
     bool made = false;
     try {
-        // The old content is freed: what it cost is given back before the new one is drawn.
-        giveBackExpansion();
         clear();
         TdomEntityFacts facts;
         if (ownerDocument_->getSchemaQuery()->lookupEntity(name_, false, facts)) {
-            made = !facts.unparsed && builder.buildInto(name_, this, expansionDrawn_);
+            made = !facts.unparsed && builder.buildInto(name_, this);
         } else if (const char16_t* text = predefinedText(name_)) {
             appendChild(ownerDocument_->createTextNode(text));
             made = true;

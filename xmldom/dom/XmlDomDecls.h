@@ -116,20 +116,9 @@ public:
     bool expandWith(TdomEntityContentBuilder& builder);
     /// The name without a copy.
     const WideString& getNameRef() const { return name_; }
-    /// A child leaving the reference takes its share of the expansion with it: what was drawn
-    /// for the content stays drawn, and is no longer given back with this reference.
-    TdomNode* removeChild(TdomNode* oldChild) override;
-    /// Gives back to the document's expansion account what was drawn for the content made here
-    /// (the content is about to be freed or made again); returns it.
-    int64_t giveBackExpansion() { return expansionDrawn_ ? giveBackDrawn() : 0; }
-    /// Takes again, whatever is left, what giveBackExpansion gave back (the content stays).
-    void keepExpansion(int64_t drawn);
 
 private:
-    int64_t giveBackDrawn();
-
     WideString name_;
-    int64_t expansionDrawn_ = 0;  ///< net cost of the content expand made, drawn from the account
 };
 
 class TdomDocumentFragment : public TdomNode {

@@ -279,10 +279,12 @@ TdomDocument::TdomDocument(TDomImplementation* implementation, TdomDocumentType*
     if (implementation_) {
         ownSchema_ = std::make_unique<TdomASSchemaQuery>(this);
         schema_ = ownSchema_.get();
+        schema_->setSizedDocument(this);
     }
 }
 
 TdomDocument::~TdomDocument() {
+    if (schema_->getSizedDocument() == this) schema_->setSizedDocument(nullptr);
     clear();
     if (doctype_) doctype_->setOwnerDocument(nullptr);
     doctype_ = nullptr;
@@ -315,6 +317,7 @@ T* TdomDocument::makeNode(Args&&... args) {
 
 void TdomDocument::releaseNode(TdomNode* node) {
     if (node->getNodeType() == ntAttribute_Node) idMap_.forget(static_cast<TdomAttr*>(node));
+    if (node->getNodeType() == ntEntity_Reference_Node && liveReferences_) --liveReferences_;
     uint32_t i = node->registryIndex_;
     TdomNode* last = registry_.back();
     registry_.at(i) = last;
@@ -326,9 +329,20 @@ void TdomDocument::releaseNode(TdomNode* node) {
 }
 
 void TdomDocument::setSchemaQuery(TdomSchemaQuery* schema) {
+    if (schema_ != ownSchema_.get() && schema_->getSizedDocument() == this) schema_->setSizedDocument(nullptr);
     if (schema) schema_ = schema;
     else if (ownSchema_) schema_ = ownSchema_.get();
     else schema_ = &noDeclarations();
+    if (schema_ != &noDeclarations()) schema_->setSizedDocument(this);
+}
+
+size_t TdomDocument::getExpansionBase() const {
+    // What was read, or the nodes the document holds that no expansion made, when more (nodes
+    // made by hand): entity references not counted, their content is what the bound is about.
+    const size_t nodes = registry_.size();
+    const size_t other = liveReferences_ + madeFromDeclarations_;
+    const size_t own = nodes > other ? nodes - other : 0;
+    return std::max(documentSize_, own * TdomExpansionBudget::kNodeChars);
 }
 
 TdomASModelCollection* TdomDocument::getASModels() const {
@@ -479,7 +493,9 @@ void TdomDocument::clear() {
     elementLists_.clear();
     elementListsNS_.clear();
     schema_->clear();
-    expansionAccount_.reset();
+    documentSize_ = 0;
+    madeFromDeclarations_ = 0;
+    liveReferences_ = 0;
     clearing_ = false;
 }
 
@@ -549,7 +565,9 @@ TdomDocumentTypeDecl* TdomDocument::createDocumentTypeDecl(const WideString& nam
 }
 
 TdomEntityReference* TdomDocument::createEntityReference(const WideString& name) {
-    return makeNode<TdomEntityReference>(this, name);
+    TdomEntityReference* reference = makeNode<TdomEntityReference>(this, name);
+    ++liveReferences_;
+    return reference;
 }
 
 TdomEntity* TdomDocument::createEntity(const WideString& name, const WideString& publicId, const WideString& systemId,
@@ -635,13 +653,6 @@ void TdomDocument::freeTreeNode(TdomNode*& node) {
     while (!pending.empty()) {
         TdomNode* n = pending.back();
         n->setIsReadonly(false);
-        // Content made by expansion is freed: what it cost is given back to the account.
-        if (n->nodeType_ == ntEntity_Reference_Node) {
-            static_cast<TdomEntityReference*>(n)->giveBackExpansion();
-        } else if (n->nodeType_ == ntAttribute_Node) {
-            auto* attr = static_cast<TdomAttr*>(n);
-            if (attr->expansionDrawn_) expansionAccount_.giveBack(std::exchange(attr->expansionDrawn_, 0));
-        }
         if (!n->children_.empty()) {
             if (quiet) {
                 TdomNodeVector children;

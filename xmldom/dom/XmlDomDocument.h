@@ -232,9 +232,18 @@ public:
     /// The schema models' answers: the document's own collection when it has an
     /// implementation, else a "no declaration" query, unless another one was set (not owned).
     TdomSchemaQuery* getSchemaQuery() const { return schema_; }
-    /// What the expansions of this document have made that still exists (see
-    /// TdomExpansionAccount); emptied with the document.
-    TdomExpansionAccount& getExpansionAccount() { return expansionAccount_; }
+    /// The size of the text the document was read from: its characters, and
+    /// TdomExpansionBudget::kNodeChars for each node read other than an entity reference; 0
+    /// for a document made by hand. Set by the reader, emptied with the document.
+    size_t getDocumentSize() const { return documentSize_; }
+    void setDocumentSize(size_t size) { documentSize_ = size; }
+    /// The size that bounds what one operation may make from the declarations
+    /// (TdomExpansionBudget::limitFor): the size read, or when larger (nodes made by hand)
+    /// kNodeChars for each node it holds that is no entity reference and no expansion made.
+    size_t getExpansionBase() const;
+    /// Nodes were made from the declarations (entity content, declared defaults): they do not
+    /// count towards the document's own size.
+    void noteMadeFromDeclarations(size_t nodes) { madeFromDeclarations_ += nodes; }
     /// Nil returns to the document's own query.
     void setSchemaQuery(TdomSchemaQuery* schema);
     /// The document's schema models; nil for a document without implementation.
@@ -289,7 +298,9 @@ private:
     WideString location_;
     WideString declaredVersion_;
     TdomSchemaQuery* schema_;
-    TdomExpansionAccount expansionAccount_;
+    size_t documentSize_ = 0;
+    size_t madeFromDeclarations_ = 0;  ///< nodes expansions made over the document's life
+    size_t liveReferences_ = 0;        ///< entity-reference nodes the document holds
     std::unique_ptr<TdomASSchemaQuery> ownSchema_;
     bool handlersInUse_ = false;  ///< set once any node of this document got a handler
     bool clearing_ = false;

@@ -428,11 +428,7 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
             bool replaced = false;
             if (declared(name)) {
                 if (!fragment) fragment = ownerDocument_->createDocumentFragment();
-                // The reference's own content (an earlier expand) goes with it: its cost is given
-                // back first, and taken again when the reference stays.
-                const int64_t kept = reference->giveBackExpansion();
-                int64_t drawn = 0;
-                if (builder.buildInto(name, fragment, drawn)) {
+                if (builder.buildInto(name, fragment)) {
                     for (TdomNode* part : fragment->children_) {
                         part->parent_ = this;
                         list.push_back(part);
@@ -440,8 +436,6 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
                     }
                     fragment->children_.clear();
                     replaced = true;
-                } else {
-                    reference->keepExpansion(kept);
                 }
             } else if (IsXmlPredefinedEntityName(name)) {
                 TdomText* text = ownerDocument_->createTextNode(predefinedEntityText(name));
@@ -486,10 +480,7 @@ bool TdomElement::resolveOwnReferences(uint8_t option, TdomEntityContentBuilder&
             if (declared(name)) {
                 auto* reference = static_cast<TdomEntityReference*>(child);
                 TdomDocumentFragment* fragment = ownerDocument_->createDocumentFragment();
-                const int64_t kept = reference->giveBackExpansion();
-                int64_t drawn = 0;
-                if (!builder.buildInto(name, fragment, drawn)) {
-                    reference->keepExpansion(kept);
+                if (!builder.buildInto(name, fragment)) {
                     ownerDocument_->freeTreeNode(fragment);
                     builder.refused(reference, name);
                     result = false;
@@ -696,7 +687,7 @@ bool TdomElement::validateSelf(TdomDeclMemo& memo) {
         }
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
         if (decl.defaultDecl == 0 && present) continue;
-        if (!present && defaultRefused(decl)) {
+        if (!present && defaultRefused()) {
             if (reportDefaultLimit()) memo.forget();
             result = false;
             continue;
@@ -704,8 +695,8 @@ bool TdomElement::validateSelf(TdomDeclMemo& memo) {
         WideString value;
         if (uint8_t kind = memo.normalizedDefault(decl, value)) {
             if (kind == ET_UNRESOLVABLE_ENTITY_REFERENCE) {
-                // Past a limit of expansion: said once per run, with the limit.
-                if (reportDefaultLimit()) memo.forget();
+                // Past a limit of expansion: said once per run, with the limit and the reference.
+                if (reportDefaultLimit(true)) memo.forget();
                 result = false;
             } else {
                 report(kind);
@@ -779,45 +770,30 @@ bool namespaceOfDeclaredName(const TdomElement* element, const WideString& name,
 
 }  // namespace
 
-namespace {
-size_t declaredLength(const TdomAttrDeclInfo& decl) { return decl.defaultValue ? decl.defaultValue->size() : 0; }
-}  // namespace
-
-bool TdomElement::chargeDefault(const TdomAttrDeclInfo& decl, const WideString& literal, int64_t& drawn) {
-    drawn = 0;
-    // A literal no longer than the declared value is one the element could have held itself:
-    // it costs nothing beyond that (most defaults, which refer to no entity).
-    const size_t declared = declaredLength(decl);
-    if (literal.size() <= declared) return true;
+bool TdomElement::chargeDefault(const WideString& literal) {
+    // A default made is content made from the declarations like any other: its text and its
+    // node are charged to the operation's budget, whether or not it refers to an entity.
     TdomExpansionRun* run = schemaOf(this).activeRun();
-    if (run) {
-        run->budget.credit(declared);
-        if (!run->budget.charge(literal.size())) return false;
-    }
-    const int64_t net = static_cast<int64_t>(literal.size()) -
-                        static_cast<int64_t>(TdomExpansionBudget::kPerSourceChar * declared);
-    if (net <= 0) return true;
-    if (net > INT32_MAX || !ownerDocument_->getExpansionAccount().draw(net)) {
-        if (run) run->budget.exhaust();
-        return false;
-    }
-    drawn = net;
+    // An attribute takes about two nodes' memory: its own and its place in the element's lists.
+    if (run && !run->budget.charge(literal.size() + 2 * TdomExpansionBudget::kNodeChars)) return false;
+    ownerDocument_->noteMadeFromDeclarations(1);
     return true;
 }
 
-bool TdomElement::defaultRefused(const TdomAttrDeclInfo& decl) const {
-    // Once the document's expansions hold all they may, a default that refers to an entity is
-    // refused before it is expanded, so a loop over many elements costs little each.
-    return ownerDocument_->getExpansionAccount().refused() && decl.defaultValue &&
-           decl.defaultValue->find(u'&') != WideString::npos;
+bool TdomElement::defaultRefused() const {
+    // Once the operation's budget is spent, no default is made or expanded in it, so a loop
+    // over many elements costs little each.
+    const TdomExpansionRun* run = schemaOf(const_cast<TdomElement*>(this)).activeRun();
+    return run && run->budget.spent();
 }
 
-bool TdomElement::reportDefaultLimit() {
+bool TdomElement::reportDefaultLimit(bool atReference) {
     TdomExpansionRun* run = schemaOf(this).activeRun();
     if (run && run->spentReported) return false;
     if (run) run->spentReported = true;
-    const bool tooDeep = run && !run->budget.spent() && !ownerDocument_->getExpansionAccount().refused();
-    sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this, ExpansionLimitClue(tooDeep, WideString()));
+    const bool tooDeep = run && !run->budget.spent();
+    sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this,
+                          ExpansionLimitClue(tooDeep, atReference && run ? run->limitAt : WideString()));
     return true;
 }
 
@@ -830,10 +806,8 @@ bool TdomElement::addDefaultAttribute(const TdomAttrDeclInfo& decl, const WideSt
     if (ns && !namespaceOfDeclaredName(this, name, uri)) return true;
     // Attributes hold their literal form: one that reads back to the normalized value.
     WideString literal = AttributeLiteralOf(value);
-    int64_t drawn = 0;
-    if (literal.size() > declaredLength(decl) && !chargeDefault(decl, literal, drawn)) return false;
+    if (!chargeDefault(literal)) return false;
     TdomAttr* attr = ns ? ownerDocument_->createAttributeNS(uri, name) : ownerDocument_->createAttribute(name);
-    attr->expansionDrawn_ = static_cast<int32_t>(drawn);
     attr->nodeValue_ = std::move(literal);
     attr->setSpecified(false);
     // The content of a kept entity reference is read-only for its users, yet it is content
@@ -924,7 +898,7 @@ bool TdomElement::refreshOwnDefaultAttributes(bool removeFixed) {
         if (decl.defaultDecl != 0 && decl.defaultDecl != 1) continue;
         bool present = attributeNamed(attributeList_, *decl.name) != nullptr;
         if (decl.defaultDecl == 0 && present) continue;
-        if (!present && defaultRefused(decl)) {
+        if (!present && defaultRefused()) {
             result = false;
             continue;
         }
@@ -935,13 +909,11 @@ bool TdomElement::refreshOwnDefaultAttributes(bool removeFixed) {
         }
         if (present) continue;
         WideString literal = AttributeLiteralOf(value);
-        int64_t drawn = 0;
-        if (literal.size() > declaredLength(decl) && !chargeDefault(decl, literal, drawn)) {
+        if (!chargeDefault(literal)) {
             result = false;
             continue;
         }
         TdomAttr* attr = ownerDocument_->createAttribute(*decl.name);
-        attr->expansionDrawn_ = static_cast<int32_t>(drawn);
         attr->nodeValue_ = std::move(literal);
         attr->setSpecified(false);
         setAttributeNode(attr);
@@ -1057,7 +1029,10 @@ void TdomAttr::resolveLiteral(const WideString& literal, WideString& result) con
     limit = 0;
     scope.run().literalFault = 0;
     if (outcome.fault == TdomLiteralFault::Expansion) {
-        if (outcome.expansion == TdomExpansionResult::TooLarge) limit = expander.budget().spent() ? 1 : 2;
+        if (outcome.expansion == TdomExpansionResult::TooLarge) {
+            limit = expander.budget().spent() ? 1 : 2;
+            scope.run().limitAt = outcome.reference;
+        }
         else scope.run().literalFault = literalFaultOf(outcome, expander.failedName());
     }
     switch (outcome.fault) {
@@ -1258,7 +1233,7 @@ void TdomAttr::reportUnresolvedLiteral() {
     const TdomExpansionRun* run = schemaOf(this).activeRun();
     if (run && run->literalLimit != 0)
         sendErrorNotification(ET_UNRESOLVABLE_ENTITY_REFERENCE, this,
-                              ExpansionLimitClue(run->literalLimit == 2, WideString()));
+                              ExpansionLimitClue(run->literalLimit == 2, run->limitAt));
     else
         sendErrorNotification(run && run->literalFault ? run->literalFault : ET_ENTITY_DECLARATION_NOT_FOUND, this);
 }

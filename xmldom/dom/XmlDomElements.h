@@ -101,16 +101,14 @@ private:
     /// A declared default added as a not-specified attribute, also to read-only content. The
     /// application is charged first (chargeDefault): false, with nothing added, when refused.
     bool addDefaultAttribute(const TdomAttrDeclInfo& decl, const WideString& value);
-    /// Charges one application of a declared default whose attribute holds literal, when that is
-    /// longer than the declared value: the run's budget grows with the declared value as if the
-    /// element held it and is charged the literal; what the literal holds beyond ten times the
-    /// declared value is drawn from the document's expansion account (handed back in drawn).
-    /// False when either refuses.
-    bool chargeDefault(const TdomAttrDeclInfo& decl, const WideString& literal, int64_t& drawn);
-    /// Reports kind 32 for a default refused by a limit, naming it, once per run.
-    bool reportDefaultLimit();
-    /// The document's expansion account refuses everything and the default refers to an entity.
-    bool defaultRefused(const TdomAttrDeclInfo& decl) const;
+    /// Charges one default made, its literal and its node, to the operation's budget: false
+    /// when it does not fit.
+    bool chargeDefault(const WideString& literal);
+    /// Reports kind 32 for a default refused by a limit, naming it (and, atReference, the
+    /// reference of the default refused), once per run.
+    bool reportDefaultLimit(bool atReference = false);
+    /// The operation's budget is spent: no default is made in it any more.
+    bool defaultRefused() const;
     /// Joins each run of adjacent text children into its first node (this level only).
     void mergeAdjacentTexts();
     /// Whether child-list changes may be made in one pass (nobody observes the single steps).
@@ -218,9 +216,6 @@ private:
     bool specified_;
     bool inIdMap_ = false;  ///< set exactly while the document's ID map holds this attribute
     bool readFromText_ = false;  ///< the value text is a literal read from text; cleared by setNodeValue
-    /// What a defaulted value drew from the document's expansion account, given back when the
-    /// attribute is freed.
-    int32_t expansionDrawn_ = 0;
 };
 
 }  // namespace xmldom

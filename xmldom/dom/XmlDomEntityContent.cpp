@@ -90,31 +90,19 @@ bool isPlainText(const WideString& text, size_t& nodes) {
 
 }  // namespace
 
-bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* target, int64_t& drawn) {
-    drawn = 0;
+bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* target) {
     lastFailure_ = TdomExpansionResult::Ok;
     TdomExpansionBudget& budget = scope_.run().budget;
-    TdomExpansionAccount& account = document_->getExpansionAccount();
-    budget.creditReference(name.size());
-    // Once the run's budget or the document's account is spent, nothing more is expanded (or
-    // copied) in it.
-    if (account.refused()) budget.exhaust();
+    // Once the run's budget is spent, nothing more is expanded (or copied) in it.
     TdomExpansionResult r = budget.spent() ? TdomExpansionResult::TooLarge : TdomExpansionResult::Ok;
     WideString text;
     if (r == TdomExpansionResult::Ok) r = scope_.run().content->expandEntity(name, text);
-    // The text and the nodes it can become are charged before a node is made, to the run and
-    // (less the reference's own credit) to what the document's expansions hold.
+    // The text and the nodes it can become are charged before a node is made, less the one
+    // node whose place the content takes (the reference): plain text costs its characters.
     size_t nodes = 0;
     const bool plain = r == TdomExpansionResult::Ok && !text.empty() && isPlainText(text, nodes);
-    const size_t cost = text.size() + nodes * TdomExpansionBudget::kNodeChars;
+    const size_t cost = text.size() + (nodes > 0 ? nodes - 1 : 0) * TdomExpansionBudget::kNodeChars;
     if (r == TdomExpansionResult::Ok && !budget.charge(cost)) r = TdomExpansionResult::TooLarge;
-    const int64_t net = static_cast<int64_t>(cost) -
-                        static_cast<int64_t>(TdomExpansionBudget::kPerSourceChar * (name.size() + 2) +
-                                             TdomExpansionBudget::kNodeChars);
-    if (r == TdomExpansionResult::Ok && !account.draw(net)) {
-        budget.exhaust();
-        r = TdomExpansionResult::TooLarge;
-    }
     if (r != TdomExpansionResult::Ok) {
         lastFailure_ = r;
         if (r == TdomExpansionResult::TooLarge) {
@@ -123,10 +111,10 @@ bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* targe
         }
         return false;
     }
-    drawn = net;
     if (text.empty()) return true;
     if (plain) {
         target->appendChild(document_->createTextNode(text));
+        document_->noteMadeFromDeclarations(1);
         return true;
     }
     if (!parser_) {
@@ -139,8 +127,11 @@ bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* targe
     int before = target->getChildCount();
     try {
         // A U+FEFF that begins the text is a character: the mark goes before it.
+        const size_t registered = document_->getRegisteredNodeCount();
         parser_->parseWideStringInto(text[0] == 0xFEFF ? u"\uFEFF" + text : text, WideString(), WideString(),
                                      target);
+        const size_t now = document_->getRegisteredNodeCount();
+        document_->noteMadeFromDeclarations(now > registered ? now - registered : 0);
         return true;
     } catch (const Exception&) {
         while (target->getChildCount() > before) {
@@ -149,8 +140,6 @@ bool TdomEntityContentBuilder::buildInto(const WideString& name, TdomNode* targe
             target->removeChild(last);
             document_->freeTreeNode(last);
         }
-        account.giveBack(net);
-        drawn = 0;
         return false;
     }
 }

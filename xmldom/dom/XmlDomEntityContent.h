@@ -28,10 +28,9 @@ public:
 
     /// Appends the content of the declared parsed entity `name` to target. False, with
     /// nothing appended, when it is undeclared, unparsed, circular, unresolvable, unusable,
-    /// past the budget or the depth, or not well-formed content. The content's net cost is
-    /// drawn from the document's expansion account and handed back in drawn, for the holder of
-    /// the content to give back when it is freed.
-    bool buildInto(const WideString& name, TdomNode* target, int64_t& drawn);
+    /// past the budget or the depth, or not well-formed content. The text and the nodes it can
+    /// become are charged to the run's budget before a node is made.
+    bool buildInto(const WideString& name, TdomNode* target);
     /// Outcome of the last failed expansion (Ok when the parse failed).
     TdomExpansionResult lastFailure() const { return lastFailure_; }
     /// Reports kind 32 about node, naming the limit, once per run when the run's budget is spent

@@ -503,7 +503,7 @@ bool TXmlASBuilder::processEntityDeclaration(TXmlCustomReader* Reader, TdomLocat
         }
         if (refused) ok = sendErrorNotification(Reader, ET_INVALID_ENTITY_DECLARATION, Locator, name);
         else if (!added) ok = sendErrorNotification(Reader, ET_DOUBLE_ENTITY_DECLARATION, Locator, name);
-        else if (decl->getState() == AS_UNUSABLE)
+        else if (decl->getState() == AS_UNUSABLE && !decl->isAttributeUsable())
             ok = sendErrorNotification(Reader, ET_UNUSABLE_ENTITY_DECLARED, Locator, name);
     }
     return ok && XML_FORWARD(EntityDeclaration, name, entityValue, pubId, sysId, notaName);

@@ -113,6 +113,7 @@ bool TXmlDocBuilder::startDocument(TdomLocator* Locator, const WideString& versi
                                    TdomStandalone sdDl) {
     forgetKnownNames();
     FPlainPath.clear();
+    FReferencesMade = 0;
     if (!FReferenceNode || FReferenceNode->getNodeType() != ntDocument_Node) return true;
     auto* doc = static_cast<TdomDocument*>(FReferenceNode);
     doc->setInputEncoding(encDl);
@@ -359,6 +360,7 @@ bool TXmlDocBuilder::processEntityRef(TXmlCustomReader* Reader, TdomLocator* Loc
         else if (data == u"quot") predefined = u"\"";
         if (FKeepEntityRefs || !predefined) {
             appendMade(ownerOf(FReferenceNode)->createEntityReference(data));
+            ++FReferencesMade;
         } else if (!atDocumentLevel()) {
             if (!addText(Reader, Locator, predefined)) return false;
         }

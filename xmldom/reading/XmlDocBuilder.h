@@ -40,6 +40,8 @@ public:
     bool getKeepEntityRefs() const { return FKeepEntityRefs; }
     void setKeepEntityRefs(bool Value) { FKeepEntityRefs = Value; }
     const TdomNameValueList& getPrefixMappings() const { return FPrefixMappings; }
+    /// Entity-reference nodes made since the document (or fragment) began.
+    size_t getReferencesMade() const { return FReferencesMade; }
 
 private:
     bool startDocument(TdomLocator* Locator, const WideString& version, const WideString& encDl,
@@ -84,6 +86,7 @@ private:
     bool FKeepCDATASections = true;
     bool FKeepComments = true;
     bool FKeepEntityRefs = true;
+    size_t FReferencesMade = 0;
     TdomNode* FReferenceNode = nullptr;
     TdomNameValueList FPrefixMappings;
     KnownNames FKnownTags;       ///< element names

@@ -99,6 +99,7 @@ void fillFacts(const TdomASEntityDecl* d, TdomEntityFacts& facts) {
     facts.external = d->isExternal();
     facts.unparsed = !d->isParsed();
     facts.state = d->getState();
+    facts.attributeUsable = d->isAttributeUsable();
     facts.literalValue = d->getLiteralValue();
 }
 
@@ -135,11 +136,13 @@ void TdomASModelCollection::resolveEntity(const WideString& name, WideString& te
     // chain: a text too long or too deep for an expansion is refused before it is built.
     const TdomEntityShapes::Shape shape = entityShapes().of(name, declaredIn(this));
     if (shape.circular) throw EInvalid_Access_Err(msg::kCircularEntityRef);
-    const TdomExpansionLimits limits;
+    // The text may be as long as one operation on the owner document may make.
+    TdomExpansionLimits limits;
+    if (ownerDocument_) limits.maxChars = TdomExpansionBudget::limitFor(ownerDocument_->getExpansionBase());
     if (shape.height > limits.maxDepth || shape.length > limits.maxChars)
         throw EInvalid_Access_Err(msg::kUnresolvableEntity);
     // External entities are refused before their state matters, so nothing is fetched here.
-    TdomEntityExpander expander(declaredIn(this), TdomExpansionLimits{}, false);
+    TdomEntityExpander expander(declaredIn(this), limits, false);
     WideString result;
     switch (expander.expandEntity(name, result)) {
         case TdomExpansionResult::Ok: text = std::move(result); return;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include "DomExceptions.h"
@@ -416,6 +417,7 @@ void TdomASEntityDecl::setLiteralValue(const WideString& value) {
     EntityDeclarationsChanged();
     literalValue_ = value;
     clearParts();
+    attributeUsable_ = false;
     if (value.empty()) {
         state_ = AS_USABLE;
         return;
@@ -424,13 +426,23 @@ void TdomASEntityDecl::setLiteralValue(const WideString& value) {
     // implementation, so a value unfit as content never reaches the user's error events.
     bool wellFormed = isPlainContent(value);
     if (!wellFormed) {
-        if (ownerModel_) {
-            wellFormed = parsesAsContent(*ownerModel_->getTestParser(), value);
-        } else {
-            TdomSilentImplementation impl;
-            TXmlToDomParser parser;
-            parser.SetDOMImpl(&impl);
-            wellFormed = parsesAsContent(parser, value);
+        std::optional<TdomSilentImplementation> impl;
+        std::optional<TXmlToDomParser> own;
+        TXmlToDomParser* parser = ownerModel_ ? ownerModel_->getTestParser() : nullptr;
+        if (!parser) {
+            impl.emplace();
+            own.emplace();
+            own->SetDOMImpl(&*impl);
+            parser = &*own;
+        }
+        wellFormed = parsesAsContent(*parser, value);
+        // Unfit as content only for a "]]>" in its text, and free of "<" (which no attribute
+        // value may hold): fit for attribute values.
+        if (!wellFormed && value.find(u'<') == WideString::npos && value.find(u"]]>") != WideString::npos) {
+            WideString escaped = value;
+            for (size_t at = escaped.find(u"]]>"); at != WideString::npos; at = escaped.find(u"]]>", at + 2))
+                escaped.replace(at + 2, 1, u"&gt;");
+            attributeUsable_ = parsesAsContent(*parser, escaped);
         }
     }
     state_ = wellFormed ? AS_USABLE : AS_UNUSABLE;

@@ -296,6 +296,10 @@ public:
     /// 1 not); in state 2 the value is cut into parts.
     void setLiteralValue(const WideString& value);
     uint8_t getState() const { return state_; }
+    /// An internal entity in state 1 whose value breaks only rules of content ("]]>"): its
+    /// text is judged as content only where it is referenced in content, and is usable in an
+    /// attribute value.
+    bool isAttributeUsable() const { return attributeUsable_; }
     bool isExternal() const { return !publicId_.empty() || !systemId_.empty() || !notationName_.empty(); }
     bool isParsed() const { return notationName_.empty(); }
     int getPartCount() const { return static_cast<int>(parts_.size()); }
@@ -313,6 +317,7 @@ private:
 
     WideString publicId_, systemId_, notationName_, literalValue_, baseUri_;
     uint8_t state_ = AS_UNRESOLVED;
+    bool attributeUsable_ = false;
     std::vector<TdomASEntityModel*> parts_;  ///< owned
 };
 

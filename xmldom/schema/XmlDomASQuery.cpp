@@ -84,6 +84,7 @@ bool TdomASSchemaQuery::lookupEntity(const WideString& name, bool resolve, TdomE
     facts.external = d->isExternal();
     facts.unparsed = !d->isParsed();
     facts.state = d->getState();
+    facts.attributeUsable = d->isAttributeUsable();
     facts.literalValue = d->getLiteralValue();
     return true;
 }

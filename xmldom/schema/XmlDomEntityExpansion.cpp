@@ -124,7 +124,7 @@ std::vector<TdomEntityPart> CutLiteralValue(std::u16string_view value) {
 // ------------------------------------------------------------------ expander
 
 TdomEntityExpander::TdomEntityExpander(TdomEntityLookup lookup, TdomExpansionLimits limits, bool allowExternal)
-    : lookup_(std::move(lookup)), limits_(limits), allowExternal_(allowExternal) {}
+    : lookup_(std::move(lookup)), limits_(limits), allowExternal_(allowExternal), ownBudget_(limits.maxChars) {}
 
 bool TdomEntityExpander::charge(size_t n) { return budget_->charge(n); }
 
@@ -221,7 +221,7 @@ TdomExpansionResult TdomEntityExpander::build(const WideString& name, int depth)
     if (facts.unparsed) return TdomExpansionResult::Unparsed;
     if (facts.external && !allowExternal_) return TdomExpansionResult::External;
     if (facts.state == 0) return TdomExpansionResult::Unresolvable;
-    if (facts.state == 1) return TdomExpansionResult::Unusable;
+    if (facts.state == 1 && !(forAttributes_ && facts.attributeUsable)) return TdomExpansionResult::Unusable;
     onPath_[name] = true;
     Built built;
     TdomExpansionResult r = appendParts(CutLiteralValue(facts.literalValue), built.text, depth, built.height);
@@ -284,7 +284,8 @@ TdomEntityTestResult TestEntityReferences(TdomEntityTestKind kind, const WideStr
             case TdomEntityTestKind::Unparsed: hit = facts.unparsed; break;
             case TdomEntityTestKind::Unresolvable: hit = facts.state != 2; break;
             case TdomEntityTestKind::LessThan:
-                hit = facts.state != 2;
+                // The test of attribute values: an entity unfit only as content is no hit.
+                hit = facts.state != 2 && !facts.attributeUsable;
                 for (const auto& p : parts)
                     if (p.kind == TdomEntityPart::Text && p.text.find(u'<') != WideString::npos) hit = true;
                 break;
@@ -420,7 +421,6 @@ char16_t blankToSpace(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r
 
 TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntityExpander& expander, WideString& out) {
     TdomLiteralOutcome outcome;
-    expander.budget().credit(literal.size());
     out.reserve(out.size() + literal.size());
     size_t i = 0;
     while (i < literal.size()) {
@@ -464,7 +464,7 @@ TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntit
 }
 
 uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup& lookup, TdomExpansionBudget* budget,
-                               WideString& out) {
+                               WideString& out, WideString* failedReference) {
     // A usable entity whose value holds "<" is handed to the expansion as unusable and told
     // apart by the flag. External entities are refused whatever their state, so nothing is
     // fetched.
@@ -479,6 +479,7 @@ uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup
             return true;
         },
         TdomExpansionLimits{}, false);
+    expander.setForAttributeValues(true);
     expander.shareBudget(budget);
     out.clear();
     const TdomLiteralOutcome outcome = ExpandAttributeLiteral(value, expander, out);
@@ -496,7 +497,9 @@ uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup
         case TdomExpansionResult::Unresolvable:
         case TdomExpansionResult::Unusable: return lessThan ? ET_LT_IN_REPLACEMENT_TEXT : ET_NO_PROPER_MARKUP_REFERENCED;
         case TdomExpansionResult::Circular: return ET_RECURSIVE_REFERENCE;
-        case TdomExpansionResult::TooLarge: return ET_UNRESOLVABLE_ENTITY_REFERENCE;
+        case TdomExpansionResult::TooLarge:
+            if (failedReference) *failedReference = outcome.reference;
+            return ET_UNRESOLVABLE_ENTITY_REFERENCE;
     }
     return ET_INVALID_ATTLIST_DECLARATION;
 }

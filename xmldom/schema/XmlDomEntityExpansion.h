@@ -32,6 +32,7 @@ struct TdomEntityFacts {
     bool external = false;     ///< public id, system id or notation name given
     bool unparsed = false;     ///< a notation name given
     uint8_t state = 2;         ///< 0 unresolved, 1 unusable, 2 usable (after `resolve` when asked)
+    bool attributeUsable = false;  ///< in state 1 for a rule of content only: usable in attribute values
     WideString literalValue;   ///< the replacement text as declared
 };
 
@@ -41,29 +42,35 @@ using TdomEntityLookup = std::function<bool(const WideString& name, bool resolve
 
 /// The limits of one expansion call.
 struct TdomExpansionLimits {
-    size_t maxChars = 10'000'000;  ///< characters of produced text, over all entities of the call
-    int maxDepth = 256;            ///< entities open at once
+    size_t maxChars = size_t{8} << 20;  ///< characters an expander's own budget allows
+    int maxDepth = 256;                 ///< entities open at once
 };
 
-/// Characters that expansion may produce, shared by every expansion that draws on it: a fixed
-/// amount, and a multiple of the source text whose references were expanded, so that a long
-/// document may expand more than a short one, but no text many times its own length. Once a
-/// charge does not fit, the budget is spent and every later charge fails at once.
+/// What one operation (a validation, a resolution of references, one expand, one copy, one
+/// attribute literal, one declared default) may make from declarations: text in characters and
+/// nodes at kNodeChars each. The bound is an amplification of the document's own size above a
+/// fixed allowance, for that operation alone: a large document may make much, a small one no
+/// more than the allowance, and no operation depends on what ran before it. Once a charge does
+/// not fit, the budget is spent and every later charge fails at once.
 class TdomExpansionBudget {
 public:
-    /// Characters of expansion allowed for each character of expanded source text.
-    static constexpr size_t kPerSourceChar = 10;
-    /// What one node made from expanded content takes of the budget, in characters: about its
-    /// memory, so that the budget bounds the memory of markup as it does that of text.
+    /// What any operation may make, however small its document: 8 Mi characters.
+    static constexpr size_t kAllowance = TdomExpansionLimits{}.maxChars;
+    /// How many times its document's size an operation may make beyond the allowance.
+    static constexpr size_t kAmplification = 25;
+    /// What one node takes of the budget, in characters: about its memory, so that the budget
+    /// bounds the memory of markup as it does that of text.
     static constexpr size_t kNodeChars = 48;
 
-    explicit TdomExpansionBudget(size_t limit = TdomExpansionLimits{}.maxChars) : limit_(limit) {}
+    /// The bound of an operation on a document of that size (characters read, plus kNodeChars
+    /// for each node read other than an entity reference).
+    static size_t limitFor(size_t documentSize) {
+        const size_t most = SIZE_MAX / kAmplification;
+        const size_t scaled = documentSize > most ? SIZE_MAX : documentSize * kAmplification;
+        return scaled > kAllowance ? scaled : kAllowance;
+    }
 
-    /// Source text of n characters is being expanded: the limit grows with it.
-    void credit(size_t n) { limit_ += kPerSourceChar * n; }
-    /// A reference node of the tree, of that name, is being expanded: the limit grows with the
-    /// reference as written and with the node it is, whose place its content takes.
-    void creditReference(size_t nameLength) { limit_ += kPerSourceChar * (nameLength + 2) + kNodeChars; }
+    explicit TdomExpansionBudget(size_t limit = kAllowance) : limit_(limit) {}
 
     /// Takes n characters; false (and spent from then on) when they do not fit.
     bool charge(size_t n) {
@@ -76,6 +83,7 @@ public:
     }
     bool spent() const { return spent_; }
     size_t used() const { return used_; }
+    size_t limit() const { return limit_; }
     /// Spent from now on, whatever is left: another limit on the same content ran out.
     void exhaust() { spent_ = true; }
 
@@ -83,46 +91,6 @@ private:
     size_t limit_;
     size_t used_ = 0;
     bool spent_ = false;
-};
-
-/// What the expansions of one document have made that still exists (the content of references,
-/// defaulted attributes), held against the fixed amount of one operation's budget. Each piece
-/// is drawn as what it cost less the credit its own source gives (the reference as written, the
-/// declared default), as the budget of one operation counts it, and given back when it is freed
-/// or made again. So operations one after the other, such as a loop expanding or copying one
-/// reference at a time, make no more than one operation over the whole document may.
-class TdomExpansionAccount {
-public:
-    explicit TdomExpansionAccount(int64_t limit = static_cast<int64_t>(TdomExpansionLimits{}.maxChars))
-        : limit_(limit) {}
-
-    /// Takes a piece's net cost (a credit when negative). False, with nothing taken, when a cost
-    /// does not fit; from then on every cost is refused at once until something is given back.
-    bool draw(int64_t net) {
-        if (net > 0 && (refused_ || net > limit_ - used_)) {
-            refused_ = true;
-            return false;
-        }
-        used_ += net;
-        return true;
-    }
-    /// Takes a piece that exists already, whatever is left (a piece given back for a moment).
-    void force(int64_t net) { used_ += net; }
-    /// A piece drawn before is freed.
-    void giveBack(int64_t net) {
-        used_ -= net;
-        if (net > 0) refused_ = false;
-    }
-    bool refused() const { return refused_; }
-    void reset() {
-        used_ = 0;
-        refused_ = false;
-    }
-
-private:
-    int64_t limit_;
-    int64_t used_ = 0;
-    bool refused_ = false;
 };
 
 /// Outcome of an expansion.
@@ -181,6 +149,8 @@ public:
     /// References to the five predefined entities inside replacement texts stay references
     /// ("&lt;" as written) instead of becoming their characters: for text parsed as content.
     void setKeepPredefinedReferences(bool value) { keepPredefined_ = value; }
+    /// The texts built are for attribute values: an entity unfit only as content is usable.
+    void setForAttributeValues(bool value) { forAttributes_ = value; }
 
 private:
     /// A replacement text built in this call, with how deep its references nest below it.
@@ -200,6 +170,7 @@ private:
     TdomExpansionLimits limits_;
     bool allowExternal_;
     bool keepPredefined_ = false;
+    bool forAttributes_ = false;
     TdomExpansionBudget ownBudget_;
     TdomExpansionBudget* budget_ = &ownBudget_;
     WideString failedName_;
@@ -250,6 +221,9 @@ struct TdomExpansionRun {
     bool spentReported = false;                    ///< the spent budget (or the depth) was reported in this run
     /// The last attribute literal refused by a limit: 0 none, 1 the budget, 2 the depth.
     uint8_t literalLimit = 0;
+    /// The reference at which the last attribute literal or declared default was refused by a
+    /// limit, for the report to name as content's does.
+    WideString limitAt;
     /// The fatal kind of the last attribute literal refused for a well-formedness fault (0: none).
     uint8_t literalFault = 0;
     /// References whose entity's well-formedness fault was reported, fatal, where the run met it:
@@ -287,9 +261,10 @@ TdomLiteralOutcome ExpandAttributeLiteral(std::u16string_view literal, TdomEntit
 /// A declared default value normalized by that walk, with external references refused:
 /// returns 0 or the error kind of the first fault: 66 malformed or undeclared reference, 36 an
 /// external or unparsed entity, 53 an entity whose value holds "<", 61 another unusable or
-/// unresolved entity, 62 a circular reference, 32 an expansion past its budget or depth.
+/// unresolved entity, 62 a circular reference, 32 an expansion past its budget or depth (the
+/// reference refused then given in failedReference, when asked).
 uint8_t NormalizeDeclaredValue(std::u16string_view value, const TdomEntityLookup& lookup, TdomExpansionBudget* budget,
-                               WideString& out);
+                               WideString& out, WideString* failedReference = nullptr);
 
 /// A literal that the walk of attribute literals reads back to value: "&", "<" and the double
 /// quote as references, and tab, line feed and carriage return as character references (the

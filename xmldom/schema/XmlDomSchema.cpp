@@ -23,6 +23,10 @@ bool TdomSchemaQuery::validateElementContent(TdomElement*) { return true; }
 // Without a type declaration nothing is to be built; reading one needs the model collection.
 bool TdomSchemaQuery::buildFromDeclaration(TdomDocument* document) { return document->getDocTypeDecl() == nullptr; }
 
+size_t TdomSchemaQuery::expansionLimit() const {
+    return TdomExpansionBudget::limitFor(sizedDocument_ ? sizedDocument_->getExpansionBase() : 0);
+}
+
 TdomEntityLookup TdomSchemaQuery::entityLookup() const {
     return [this](const WideString& name, bool resolve, TdomEntityFacts& facts) {
         return lookupEntity(name, resolve, facts);
@@ -32,7 +36,7 @@ TdomEntityLookup TdomSchemaQuery::entityLookup() const {
 uint8_t TdomSchemaQuery::normalizeAttributeValue(const TdomAttrDeclInfo& decl, WideString& value) const {
     TdomExpansionScope scope(*this);
     return NormalizeDeclaredValue(decl.defaultValue ? std::u16string_view(*decl.defaultValue) : std::u16string_view(),
-                                  entityLookup(), &scope.run().budget, value);
+                                  entityLookup(), &scope.run().budget, value, &scope.run().limitAt);
 }
 
 }  // namespace xmldom

@@ -75,10 +75,17 @@ public:
 
     /// The expansion run in force (see TdomExpansionScope), or nil.
     TdomExpansionRun* activeRun() const { return run_; }
+    /// The document whose size bounds what one operation may make from the declarations (nil:
+    /// the fixed allowance alone); see TdomDocument::getExpansionBase.
+    void setSizedDocument(const TdomDocument* document) { sizedDocument_ = document; }
+    const TdomDocument* getSizedDocument() const { return sizedDocument_; }
+    /// What one operation may make from the declarations (TdomExpansionBudget::limitFor).
+    size_t expansionLimit() const;
 
 private:
     friend class TdomExpansionScope;
     mutable TdomExpansionRun* run_ = nullptr;
+    const TdomDocument* sizedDocument_ = nullptr;
 };
 
 /// Opens an expansion run on a document's schema query for the scope's life, unless one is
@@ -89,6 +96,7 @@ public:
     explicit TdomExpansionScope(const TdomSchemaQuery& schema) : schema_(schema) {
         if (schema_.run_) return;
         own_.emplace();
+        own_->budget = TdomExpansionBudget(schema_.expansionLimit());
         schema_.run_ = &*own_;
     }
     ~TdomExpansionScope() {
@@ -104,6 +112,7 @@ public:
         TdomExpansionRun& r = run();
         if (!r.literals) {
             r.literals = std::make_unique<TdomEntityExpander>(schema_.entityLookup());
+            r.literals->setForAttributeValues(true);
             r.literals->shareBudget(&r.budget);
         }
         return *r.literals;
