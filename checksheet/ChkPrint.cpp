@@ -168,6 +168,15 @@ bool TfrmChecksheet::XMLGen(const std::string& modelRange, const std::string& in
     return true;
 }
 
+void TfrmChecksheet::NamePreparedRequest() {
+    TfrmTables& t = *frmTables;
+    ModelText = t.tblModels->FieldByName("DESCRIPTION")->AsString();
+    const std::string engine = StripTrailingDollars(t.tblEngines->FieldByName("DESCRIPTION")->AsString());
+    VariantText = engine + " : " + t.tblMRanges->FieldByName("BUILD_DATE_FROM")->AsString() + " - " +
+                  t.tblMRanges->FieldByName("BUILD_DATE_TO")->AsString();
+    IntervalText = IntervalNo <= 1 ? LText(61) : std::to_string(IntervalNo - 1) + " " + LText(174);
+}
+
 bool TfrmChecksheet::PrepareRequest(const std::string& modelRange, const std::string& interval,
                                     const std::string& service, const std::string& preTest,
                                     const std::string& emission, const std::string& brake) {

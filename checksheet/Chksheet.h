@@ -162,6 +162,9 @@ public:
     /// service data cannot serve it.
     bool PrepareRequest(const std::string& modelRange, const std::string& interval, const std::string& service,
                         const std::string& preTest, const std::string& emission, const std::string& brake);
+    /// After PrepareRequest, for a sheet printed without the form shown: names the vehicle and
+    /// interval as the shown form's lists would (ModelText, VariantText, IntervalText).
+    static void NamePreparedRequest();
 
     // The hand-off input unit.
     /// Lines 1 to 3, the choice of model range and the state; the numbered error text, or "".

@@ -124,12 +124,7 @@ protected:
             return "(refused)\n";
         AsAtDate = "15/03/2026";
         DataVersion = ReadDataVersion();
-        TfrmTables& t = *frmTables;
-        ModelText = t.tblModels->FieldByName("DESCRIPTION")->AsString();
-        const std::string engine = StripTrailingDollars(t.tblEngines->FieldByName("DESCRIPTION")->AsString());
-        VariantText = engine + " : " + t.tblMRanges->FieldByName("BUILD_DATE_FROM")->AsString() + " - " +
-                      t.tblMRanges->FieldByName("BUILD_DATE_TO")->AsString();
-        IntervalText = IntervalNo <= 1 ? LText(61) : std::to_string(IntervalNo - 1) + " " + LText(174);
+        TfrmChecksheet::NamePreparedRequest();
         const std::size_t jobs = recorder->Jobs().size();
         modReporting->prnReport->Print();
         if (recorder->Jobs().size() != jobs + 1) return "(no print)\n";

@@ -51,13 +51,7 @@ int main(int argc, char** argv) {
             return kExitRequestRefused;
         // The footer carries the data version, as on a sheet printed from the main menu.
         DataVersion = ReadDataVersion();
-        // The sheet names its vehicle and interval as the shown form's lists would.
-        TfrmTables& t = *frmTables;
-        ModelText = t.tblModels->FieldByName("DESCRIPTION")->AsString();
-        const std::string engine = StripTrailingDollars(t.tblEngines->FieldByName("DESCRIPTION")->AsString());
-        VariantText = engine + " : " + t.tblMRanges->FieldByName("BUILD_DATE_FROM")->AsString() + " - " +
-                      t.tblMRanges->FieldByName("BUILD_DATE_TO")->AsString();
-        IntervalText = IntervalNo <= 1 ? LText(61) : std::to_string(IntervalNo - 1) + " " + LText(174);
+        TfrmChecksheet::NamePreparedRequest();
         TPrinter& printer = *Printer();
         const std::vector<std::string> names = printer.Printers();
         for (std::size_t i = 0; i < names.size(); ++i)
