@@ -646,7 +646,7 @@ TEST_F(FromDtd, AReferencesDepthAnswerDoesNotDependOnHistoryAndIsReported) {
         return decls;
     };
     const WideString head = u"<!DOCTYPE doc [<!ELEMENT doc ANY>" + chain(300) + u"<!ATTLIST doc a CDATA #IMPLIED>]>";
-    for (const WideString body : {WideString(u"<doc>&e200;&e299;</doc>"), WideString(u"<doc>&e299;&e200;</doc>"),
+    for (const WideString& body : {WideString(u"<doc>&e200;&e299;</doc>"), WideString(u"<doc>&e299;&e200;</doc>"),
                                   WideString(u"<doc>&e299;</doc>")}) {
         for (uint8_t mode : {0, 1}) {
             TdomDocument* doc = read(head + body);
@@ -674,7 +674,7 @@ TEST_F(FromDtd, AReferencesDepthAnswerDoesNotDependOnHistoryAndIsReported) {
     kinds.clear();
     static_cast<TdomEntityReference*>(root->getFirstChild())->expand();
     EXPECT_EQ(kinds, Kinds{32});
-    for (const WideString subset : {WideString(u"<!ATTLIST doc d CDATA '&e299;'>"), WideString()}) {
+    for (const WideString& subset : {WideString(u"<!ATTLIST doc d CDATA '&e299;'>"), WideString()}) {
         doc = read(u"<!DOCTYPE doc [<!ELEMENT doc ANY>" + chain(300) + u"<!ATTLIST doc a CDATA #IMPLIED>" + subset +
                    u"]><doc" + (subset.empty() ? u" a='&e299;'" : u"") + u"/>");
         ASSERT_TRUE(doc->buildASModel());
