@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "Chksheet.h"
@@ -64,6 +65,15 @@ protected:
         frmExtPer = nullptr;
         delete frmSpecInst;
         frmSpecInst = nullptr;
+    }
+
+    /// Runs a click as the event loop does: a fault goes to the application's handler.
+    static void ClickAsTheEventLoopDoes(const std::function<void()>& click) {
+        try {
+            click();
+        } catch (const std::exception& e) {
+            Application->HandleException(e);
+        }
     }
 
     /// Chooses ARDEN, variant 101 and the first interval on the shown checksheet form and fills a

@@ -178,12 +178,7 @@ TEST_F(PrintedSheet, AQueueThatRefusesTheJobFailsThePrintOnEveryRoad) {
             }
             if (handOff) FormsScript::OnForm("frmExtPer", [](TForm& d) { FormsScript::PressEnter(d); });
             Printer()->SetPrinterIndex(queue);
-            // As the event loop runs a click: a fault goes to the application's handler.
-            try {
-                c.btnPrintClick(c.btnPrint);
-            } catch (const std::exception& e) {
-                Application->HandleException(e);
-            }
+            ClickAsTheEventLoopDoes([&] { c.btnPrintClick(c.btnPrint); });
             f.Close();
         });
         auto form = std::make_unique<TfrmChecksheet>(nullptr);

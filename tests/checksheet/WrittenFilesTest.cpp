@@ -109,12 +109,7 @@ std::vector<std::string> WrittenFiles::RunRoad(const std::string& road, const fs
     const auto act = [limit](const std::function<void()>& click) {
         std::optional<FullDisk> full;
         if (limit > 0) full.emplace(limit);
-        // As the event loop runs a click: a fault goes to the application's handler.
-        try {
-            click();
-        } catch (const std::exception& e) {
-            Application->HandleException(e);
-        }
+        ClickAsTheEventLoopDoes(click);
     };
     WatchFileFaults();
     if (menu) {
@@ -201,12 +196,7 @@ TEST_F(WrittenFiles, AFullPdfFolderFailsThePrintFromTheFormOnEveryRoad) {
             if (handOff) FormsScript::OnForm("frmExtPer", [](TForm& d) { FormsScript::PressEnter(d); });
             {
                 FullDisk full(64 * 1024);
-                // As the event loop runs a click: a fault goes to the application's handler.
-                try {
-                    c.btnPrintClick(c.btnPrint);
-                } catch (const std::exception& e) {
-                    Application->HandleException(e);
-                }
+                ClickAsTheEventLoopDoes([&] { c.btnPrintClick(c.btnPrint); });
             }
             f.Close();
         });

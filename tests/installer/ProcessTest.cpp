@@ -413,13 +413,7 @@ TEST_F(Process, LibraryThatCallsExitAtAnyWorkunitEndsWith252AndTheRerunCompletes
   const int fd = NotifySocket(9);
   ASSERT_GE(fd, 0);
   const auto units = [](int from, int to, const std::string& date, const std::string& volume) {
-    std::vector<Row> rows;
-    for (int i = from; i < to; ++i) {
-      char code[16];
-      std::snprintf(code, sizeof code, "AB%06d", i);
-      rows.push_back({code, "V1", "GB", "EN", date, volume, "1", "ExitAt32"});
-    }
-    return rows;
+    return AbRows(from, to, date, volume, "ExitAt32");
   };
   struct Scenario {
     const char* name;
@@ -487,13 +481,7 @@ TEST_F(Process, WhatARunReportsInstalledIsOnTheDiskBeforeItsDatagram) {
   ASSERT_GE(fd, 0);
   const std::string log = (root_ / "calls.txt").string();
   const auto units = [](int from, int to, const std::string& date, const std::string& volume) {
-    std::vector<Row> rows;
-    for (int i = from; i < to; ++i) {
-      char code[16];
-      std::snprintf(code, sizeof code, "AB%06d", i);
-      rows.push_back({code, "V1", "GB", "EN", date, volume, "1", "Copy32"});
-    }
-    return rows;
+    return AbRows(from, to, date, volume, "Copy32");
   };
   auto wider = VolumeFields();
   wider[1].len = 60;

@@ -160,16 +160,22 @@ class Volume : public DriveC {
       std::filesystem::copy_file(ProgramFolder() + "dll32/" + lib, prog / "dll32" / lib);
     return (prog / "Quillet").string();
   }
-  /// Workunits AB000<from> to AB000<to - 1> of VOL1 dated `date`, of a module of their own.
-  void AbUnits(int from, int to, const std::string& date) {
-    Modules({{"AB", "AB*", "1", "AB", "N"}});
+  /// The workunit list's rows of AB000<from> to AB000<to - 1> of `volume`, dated `date`, each
+  /// installed by `library` ("": the module's).
+  static std::vector<Row> AbRows(int from, int to, const std::string& date, const std::string& volume = "VOL1",
+                                 const std::string& library = "") {
     std::vector<Row> rows;
     for (int i = from; i < to; ++i) {
       char code[16];
       std::snprintf(code, sizeof code, "AB%06d", i);
-      rows.push_back({code, "V1", "GB", "EN", date, "VOL1", "1", ""});
+      rows.push_back({code, "V1", "GB", "EN", date, volume, "1", library});
     }
-    Work(rows);
+    return rows;
+  }
+  /// Workunits AB000<from> to AB000<to - 1> of VOL1 dated `date`, of a module of their own.
+  void AbUnits(int from, int to, const std::string& date) {
+    Modules({{"AB", "AB*", "1", "AB", "N"}});
+    Work(AbRows(from, to, date));
   }
 
   /// Runs the installer in this process with the command line; returns the result.
